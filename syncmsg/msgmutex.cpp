@@ -1,0 +1,1 @@
+#include <syncmsg/msgmutex.h>
