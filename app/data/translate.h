@@ -1,5 +1,7 @@
-// The program-wide text translation: takes a Polish text, returns the text to show.
-// Safe to call from any thread.
+// The program-wide text translation: takes a Polish text, returns the text to
+// show in the current language (languages.h), with "CNG" for the first "LPG"
+// while the fuel-word flag is set. Texts stay Polish until initLanguages()
+// has run. Safe to call from any thread.
 #pragma once
 
 #include <string>

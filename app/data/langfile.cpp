@@ -1,0 +1,155 @@
+#include <app/data/langfile.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+// The line reader's buffer holds 2048 characters, one of them the terminator.
+constexpr std::size_t kMaxLine = 2047;
+// Language files hold a few hundred entries; anything past this is not one.
+constexpr std::size_t kMaxFileBytes = 16u << 20;
+
+std::wstring decodeUtf16(std::u16string_view units)
+{
+    std::wstring text;
+    text.reserve(units.size());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const char16_t c = units[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+            text.push_back(static_cast<wchar_t>(0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00)));
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            text.push_back(L'\uFFFD');
+        } else {
+            text.push_back(static_cast<wchar_t>(c));
+        }
+    }
+    return text;
+}
+
+std::wstring unescape(std::wstring_view text)
+{
+    std::wstring out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\\' && i + 1 < text.size()) {
+            const wchar_t next = text[i + 1];
+            if (next == L't' || next == L'r' || next == L'n') {
+                out.push_back(next == L't' ? L'\t' : next == L'r' ? L'\r' : L'\n');
+                ++i;
+                continue;
+            }
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+void addLine(std::unordered_map<std::wstring, std::wstring>& table, std::u16string_view piece)
+{
+    // The reader sees a C string: a NUL ends the line's text.
+    if (const auto nul = piece.find(u'\0'); nul != std::u16string_view::npos)
+        piece = piece.substr(0, nul);
+    if (!piece.empty() && piece.back() == u'\n')
+        piece.remove_suffix(1);
+    if (!piece.empty() && piece.back() == u'\r')
+        piece.remove_suffix(1);
+    const std::wstring line = decodeUtf16(piece);
+    const auto tab = line.find(L'\t');
+    if (tab == std::wstring::npos)
+        return;
+    // emplace keeps an existing entry: the first occurrence of a key wins.
+    table.emplace(unescape(std::wstring_view(line).substr(0, tab)),
+                  unescape(std::wstring_view(line).substr(tab + 1)));
+}
+
+} // namespace
+
+std::shared_ptr<const CLangFile::Table> CLangFile::parse(std::string_view bytes)
+{
+    auto table = std::make_shared<Table>();
+    std::size_t start = 0;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE)
+        start = 2;
+    const std::size_t units = (bytes.size() - start) / 2;
+    std::u16string piece;
+    std::size_t i = 0;
+    while (i < units) {
+        piece.clear();
+        while (i < units && piece.size() < kMaxLine) {
+            const auto lo = static_cast<unsigned char>(bytes[start + 2 * i]);
+            const auto hi = static_cast<unsigned char>(bytes[start + 2 * i + 1]);
+            const auto c = static_cast<char16_t>(lo | hi << 8);
+            ++i;
+            piece.push_back(c);
+            if (c == u'\n')
+                break;
+        }
+        addLine(*table, piece);
+    }
+    return table;
+}
+
+bool CLangFile::open(const std::string& path)
+{
+    std::error_code error;
+    std::string bytes;
+    bool ok = std::filesystem::is_regular_file(path, error);
+    const std::uintmax_t size = ok ? std::filesystem::file_size(path, error) : 0;
+    ok = ok && !error;
+    if (ok) {
+        std::ifstream file(path, std::ios::binary);
+        bytes.resize(static_cast<std::size_t>(std::min<std::uintmax_t>(size, kMaxFileBytes)));
+        file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        // A file that shrank since its size was taken is read as far as it goes.
+        ok = file.is_open() && !file.bad();
+        bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+    }
+    std::shared_ptr<const Table> table = ok ? parse(bytes) : nullptr;
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_table = std::move(table);
+    m_path = path;
+    return ok;
+}
+
+void CLangFile::openBytes(std::string_view bytes)
+{
+    auto table = parse(bytes);
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_table = std::move(table);
+    m_path.clear();
+}
+
+void CLangFile::close()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_table.reset();
+    m_path.clear();
+}
+
+bool CLangFile::isOpen() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_table != nullptr;
+}
+
+std::string CLangFile::path() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_path;
+}
+
+std::wstring CLangFile::translate(const std::wstring& text) const
+{
+    std::shared_ptr<const Table> table;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        table = m_table;
+    }
+    if (!table)
+        return text;
+    const auto entry = table->find(text);
+    return entry == table->end() ? text : entry->second;
+}

@@ -1,0 +1,230 @@
+#include <app/data/settingsfile.h>
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// One read of the runtime's line reader takes at most this many characters.
+constexpr std::size_t kMaxLineRead = 511;
+
+std::string toBytes(const std::wstring& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (wchar_t c : text)
+        out.push_back(static_cast<unsigned long>(c) <= 0xFF ? static_cast<char>(c) : '?');
+    return out;
+}
+
+std::wstring fromBytes(const std::string& bytes)
+{
+    std::wstring out;
+    out.reserve(bytes.size());
+    for (char c : bytes)
+        out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool isBlank(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\v' || c == L'\f';
+}
+
+} // namespace
+
+CSettingsFile::~CSettingsFile()
+{
+    discard();
+}
+
+void CSettingsFile::discard()
+{
+    if (m_stream) {
+        std::fclose(m_stream);
+        m_stream = nullptr;
+        if (!m_tempPath.empty())
+            ::unlink(m_tempPath.c_str());
+    }
+    m_tempPath.clear();
+}
+
+bool CSettingsFile::open(const std::string& path, bool forWriting)
+{
+    discard();
+    m_loaded = false;
+    m_content.clear();
+    m_forWriting = forWriting;
+    m_ok = false;
+    if (forWriting) {
+        std::string temp = path + ".XXXXXX";
+        const int fd = ::mkstemp(temp.data());
+        if (fd < 0)
+            return false;
+        m_stream = ::fdopen(fd, "wb");
+        if (!m_stream) {
+            ::close(fd);
+            ::unlink(temp.c_str());
+            return false;
+        }
+        // mkstemp creates 0600; keep the target's mode when it exists.
+        struct stat st {};
+        ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
+        m_tempPath = temp;
+        m_path = path;
+        m_ok = true;
+        return true;
+    }
+
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    std::string raw;
+    std::array<char, 8192> chunk {};
+    std::size_t n = 0;
+    while ((n = std::fread(chunk.data(), 1, chunk.size(), f)) > 0)
+        raw.append(chunk.data(), n);
+    const bool readError = std::ferror(f) != 0;
+    std::fclose(f);
+    if (readError)
+        return false;
+    // Text mode: CR LF is seen as LF.
+    m_content.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')
+            continue;
+        m_content.push_back(raw[i]);
+    }
+    m_path = path;
+    m_loaded = true;
+    return true;
+}
+
+bool CSettingsFile::readString(const std::wstring& key, std::wstring& text) const
+{
+    if (!m_loaded)
+        return false;
+    const std::string wanted = toBytes(key);
+    std::size_t pos = 0;
+    while (pos < m_content.size()) {
+        // One read: up to and including the line feed, at most 511 characters.
+        std::size_t end = pos;
+        while (end < m_content.size() && end - pos < kMaxLineRead) {
+            if (m_content[end++] == '\n')
+                break;
+        }
+        const std::string_view line(m_content.data() + pos, end - pos);
+        pos = end;
+        const std::size_t tab = line.find('\t');
+        if (tab == std::string_view::npos || line.substr(0, tab) != wanted)
+            continue;
+        const std::string_view rest = line.substr(tab + 1);
+        if (rest.empty())
+            return false;
+        // The last character read is dropped whatever it is: the line feed, or
+        // the value's own last character on a last line without one.
+        text = fromBytes(std::string(rest.substr(0, rest.size() - 1)));
+        return true;
+    }
+    return false;
+}
+
+bool CSettingsFile::readDouble(const std::wstring& key, double& value) const
+{
+    std::wstring text;
+    if (!readString(key, text))
+        return false;
+    value = parseNumber(text);
+    return true;
+}
+
+double CSettingsFile::parseNumber(const std::wstring& text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
+    std::string ascii;
+    for (; i < text.size() && static_cast<unsigned long>(text[i]) < 0x80; ++i)
+        ascii.push_back(static_cast<char>(text[i]));
+    const char* first = ascii.data();
+    const char* last = ascii.data() + ascii.size();
+    bool negative = false;
+    if (first < last && (*first == '+' || *first == '-')) {
+        negative = *first == '-';
+        ++first;
+    }
+    if (first == last || (*first != '.' && (*first < '0' || *first > '9')))
+        return 0.0;
+    double value = 0.0;
+    const auto result = std::from_chars(first, last, value, std::chars_format::general);
+    if (result.ec == std::errc::invalid_argument)
+        return 0.0;
+    if (result.ec == std::errc::result_out_of_range) {
+        // from_chars leaves the value alone on overflow; the runtime gives ±HUGE_VAL or 0.
+        const std::string digits(first, result.ptr);
+        value = std::strtod(digits.c_str(), nullptr);
+    }
+    return negative ? -value : value;
+}
+
+std::string CSettingsFile::formatNumber(double value)
+{
+    std::array<char, 64> buf {};
+    const auto result = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::general, 6);
+    std::string out(buf.data(), result.ptr);
+    // The exponent always has at least three digits.
+    const std::size_t e = out.find('e');
+    if (e != std::string::npos) {
+        const std::size_t digits = out.size() - (e + 2);
+        if (digits < 3)
+            out.insert(e + 2, 3 - digits, '0');
+    }
+    return out;
+}
+
+bool CSettingsFile::writeLine(const std::wstring& key, const std::string& value)
+{
+    if (!m_stream || !m_forWriting) {
+        m_ok = false;
+        return false;
+    }
+    std::string line = toBytes(key);
+    line.push_back('\t');
+    line += value;
+    line += "\r\n";
+    const bool whole = std::fwrite(line.data(), 1, line.size(), m_stream) == line.size();
+    if (!whole)
+        m_ok = false;
+    return whole;
+}
+
+bool CSettingsFile::writeDouble(const std::wstring& key, double value)
+{
+    return writeLine(key, formatNumber(value));
+}
+
+bool CSettingsFile::writeString(const std::wstring& key, const std::wstring& text)
+{
+    return writeLine(key, toBytes(text));
+}
+
+bool CSettingsFile::commit()
+{
+    if (!m_stream || !m_forWriting)
+        return false;
+    bool ok = m_ok && std::fflush(m_stream) == 0 && ::fsync(::fileno(m_stream)) == 0;
+    ok = (std::fclose(m_stream) == 0) && ok;
+    m_stream = nullptr;
+    if (ok)
+        ok = std::rename(m_tempPath.c_str(), m_path.c_str()) == 0;
+    if (!ok)
+        ::unlink(m_tempPath.c_str());
+    m_tempPath.clear();
+    m_ok = false;
+    return ok;
+}

@@ -1,0 +1,218 @@
+// The device object: owns the serial port and the link lock and carries the
+// frame exchange that every controller command is built on. The command set,
+// the connection and the settings image live in their own source files.
+//
+// Errors: port failures (CRSError) pass through every operation here as thrown
+// IError* pointers that the catcher deletes; the link lock is released on the
+// way out. Protocol failures are results, never exceptions.
+#pragma once
+
+#include <app/device/framecodec.h>
+#include <app/device/serialport.h>
+#include <syncmsg/msgmutex.h>
+// The command set's types (declarations block at the end of the class).
+#include <app/data/diag.h>
+#include <app/data/settingsimage.h>
+#include <app/device/lpgdeviceerr.h>
+#include <app/device/mappage.h>
+
+#include <array>
+#include <atomic>
+#include <span>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+// Why the last exchange failed, for diagnostics (the CLI prints it).
+enum class LinkFailure {
+    None,
+    ShortWrite,   // the port took fewer bytes than the frame has
+    LineError,    // the checked form: the port reported a line error
+    ShortHeader,  // fewer than 4 header bytes
+    NoSync,       // no 0xAA in the header
+    ShortRealign, // the bytes dropped by the realignment did not come again
+    ShortKey,
+    ShortPayload, // fewer bytes than the length byte announced
+    TooShort,     // 2 bytes or fewer after the key word
+    Checksum,
+};
+
+class CLPGDevice : public CLPGDeviceErr {
+public:
+    static constexpr std::size_t kExchangeBufferSize = ::kExchangeBufferSize;
+    static constexpr int kLinkAttempts = ::kLinkAttempts;
+    // What configurePort applies: 38400 8N1, no flow control, DTR and RTS inactive;
+    // a read of n bytes returns after at most 1000 + n ms.
+    static const SerialLineSettings kLineSettings;
+    static const SerialTimeouts kLinkTimeouts;
+
+    // Draws a key word; only 0…32767 is used (bit 15 is masked off).
+    // Called outside the link lock, so from several threads at once.
+    using KeyGenerator = std::function<uint16_t()>;
+    // Judges an answer of the attempt loop: buffer, payload length, answer type.
+    using AnswerTest = std::function<bool(const ExchangeBuffer&, uint8_t, uint8_t)>;
+
+    CLPGDevice();
+    CLPGDevice(const CLPGDevice&) = delete;
+    CLPGDevice& operator=(const CLPGDevice&) = delete;
+    virtual ~CLPGDevice();
+
+    // The configuring sequence under the link lock: close, open(n), setState,
+    // setTimeout with the settings above. Throws CRSError.
+    void configurePort(uint32_t n);
+    CSerialPort& port() { return m_port; }
+    CMSGMutex& linkLock() { return m_linkLock; }
+
+    // Replaces the key generator (tests fix the key); an empty function
+    // restores the default. Not while exchanges run.
+    void setKeyGenerator(KeyGenerator generator);
+
+    // One request and one answer. In: buffer holds the request payload, length
+    // its size (at most 253, else CRunTime code 0 and nothing is sent), type the
+    // command code. True when a whole answer with a correct checksum came back:
+    // then buffer holds its payload, length its size and type its type.
+    // On false the buffer's contents are undefined; why (if given) says what went wrong.
+    bool exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type, LinkFailure* why = nullptr);
+    // The form of the live readings: 0 = no link fault, 2 = link fault. On a
+    // full success type is the answer's type and length its length byte
+    // (payload + 2; the checksum bytes follow the payload in the buffer). When
+    // the key word or more than 2 bytes after it never came the result is 0
+    // with type and length left as they were.
+    uint8_t exchangeChecked(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type, LinkFailure* why = nullptr);
+
+    // The attempt policy of the commands: up to attempts exchanges, each on a
+    // cleared buffer with the request written afresh (the answer overwrites it).
+    // True at the first answer that accept approves; buffer, length and type then
+    // hold it. False after the last attempt.
+    bool exchangeWithAttempts(uint8_t requestType, const uint8_t* payload, std::size_t size, ExchangeBuffer& buffer,
+                              uint8_t& length, uint8_t& type, const AnswerTest& accept, int attempts = kLinkAttempts);
+    // The usual test: the answer has the expected type.
+    bool exchangeWithAttempts(uint8_t requestType, const uint8_t* payload, std::size_t size, ExchangeBuffer& buffer,
+                              uint8_t& length, uint8_t expectedType, int attempts = kLinkAttempts);
+
+protected:
+    uint16_t drawKey();
+    bool writeWhole(const uint8_t* bytes, std::size_t size);
+
+    CSerialPort m_port;
+    CMSGMutex m_linkLock;
+
+private:
+    KeyGenerator m_keyGenerator;
+    // ---- The command set (lpgdevice_blocks.cpp, lpgdevice_commands.cpp, lpgdevice_map.cpp,
+    // lpgdevice_obd.cpp, lpgdevice_boot.cpp, lpgdevice_demo.cpp) ----
+    // Every operation returns true when done. A failed operation changes nothing
+    // of the image; a successful read replaces every member of its block. In
+    // demo mode no frame is sent (except command0A and bootCommand60). Port
+    // errors pass through as thrown CRSError pointers.
+public:
+    CSettingsImage& image() { return m_image; }
+    const CSettingsImage& image() const { return m_image; }
+
+    // Demo mode: commands answer from fixed data. Connected: a controller was
+    // identified, or demo mode is on. Read by the polling thread without a lock.
+    std::atomic<bool> m_demo { false };
+    std::atomic<bool> m_connected { false };
+
+    // Result codes of readLiveData.
+    static constexpr uint8_t kLiveOk = 0, kLiveOtherType = 1, kLiveLinkFault = 2;
+    // How long switchToPetrolAndWait waits when injectors × emulator delay give
+    // less than one 56 ms step.
+    static constexpr unsigned kPetrolWaitBoundMs = 5000;
+
+    bool readDevInfo();
+    bool readStatistics();
+    bool readErrors(std::array<uint8_t, 4>& errors);
+    // One checked exchange, never repeated: kLiveOk with record filled,
+    // kLiveOtherType for an answer of another type, kLiveLinkFault.
+    uint8_t readLiveData(CDiag& record);
+
+    bool readBase();
+    // Stamps this PC's identifier into m_pcId (in the image only once acknowledged).
+    bool writeBase();
+    bool readAdv();
+    bool writeAdv();
+    bool readAdvancedSetup();
+    bool writeAdvancedSetup();
+    bool readSensorsSetup();
+    bool writeSensorsSetup();
+    bool readMainCorr();
+    bool writeMainCorr();
+    bool readSetupTimes1();
+    bool writeSetupTimes1();
+    bool readSetupTimes2();
+    bool writeSetupTimes2();
+    bool readPressCorr();
+    bool writePressCorr();
+    bool readAutomapSchedule();
+    bool writeAutomapSchedule();
+    bool readMapAxes();
+    bool writeMapAxes();
+    // The 288-byte map page from address 246: checksum tested on reading,
+    // read back and compared after writing.
+    bool readInjMap();
+    bool writeInjMap();
+    // 20 attempts; the answer must carry block.address.
+    bool readMemoryBlock(CMemoryBlock& block);
+    bool writeMemoryBlock(const CMemoryBlock& block);
+
+    bool switchToLpg();
+    bool switchToPetrol();
+    // The petrol step first, its result ignored, then automatic mode.
+    bool switchToAuto();
+    // Switches to petrol and waits, pumping, until the readings show petrol.
+    bool switchToPetrolAndWait();
+    bool command0A();
+    bool command0AOnPetrol();
+    bool command13();
+    bool command14();
+    bool writeRecord13(const std::array<uint8_t, 6>& record);
+    bool command17(uint8_t n);
+    bool command18(uint8_t n);
+    bool clearPetrolMap();
+    bool clearLpgMap();
+    // Only a 188-byte answer is taken.
+    bool readPetrolMap(std::array<uint8_t, kChartMapLength>& map);
+    bool readLpgMap(std::array<uint8_t, kChartMapLength>& map);
+
+    bool readObdSettings(std::array<uint8_t, 12>& record);
+    bool writeObdSettings(const std::array<uint8_t, 12>& record);
+    // Bytes 6-7 of the caller's record hold the speed in rpm; they travel as a period.
+    bool readObdMapConfig(std::array<uint8_t, 18>& record);
+    bool writeObdMapConfig(const std::array<uint8_t, 18>& record);
+    bool readObdCorrections(double& first, double& second);
+    // One exchange. Copies at most answer.size() bytes of the record-24 payload;
+    // its frame count is lowered to the whole frames copied. received (when
+    // given) gets the number of bytes copied.
+    bool obdRequest(const std::array<uint8_t, 20>& request, std::span<uint8_t> answer,
+                    std::size_t* received = nullptr);
+
+    // address 0xC4 or 0xC5; result is set whenever an answer came, and the
+    // call fails (after bootCommand60) unless it is a known bootloader id.
+    bool readBootByte(uint8_t address, uint16_t& result);
+    bool bootCommand60();
+    bool bootWriteF6(const std::array<uint8_t, 8>& bytes);
+    bool bootStartPage(uint32_t address);
+    bool bootWriteRow(uint32_t address, const std::array<uint8_t, 192>& data);
+
+protected:
+    CSettingsImage m_image;
+
+private:
+    // A type-2 command message: byte 0 code, byte 2 and 3 the arguments.
+    static std::array<uint8_t, 6> commandMessage(uint8_t code, uint8_t byte2 = 0, uint8_t byte3 = 0);
+    // Command code → record answer of at least minLength payload bytes.
+    bool readRecord(uint8_t code, uint8_t recordType, std::size_t minLength, ExchangeBuffer& buffer,
+                    int attempts = kLinkAttempts);
+    // Request of any type → acknowledge (type 2, byte 0 = 4).
+    bool sendAcknowledged(uint8_t type, const uint8_t* payload, std::size_t size, int attempts = kLinkAttempts);
+    bool sendCommand(uint8_t code, int attempts = kLinkAttempts, uint8_t byte2 = 0);
+    template <std::size_t N>
+    bool writeRecord(uint8_t recordType, const std::array<uint8_t, N>& record, int attempts = kLinkAttempts)
+    {
+        return sendAcknowledged(recordType, record.data(), N, attempts);
+    }
+    bool readChartMap(uint8_t code, uint8_t recordType, std::array<uint8_t, kChartMapLength>& map);
+    // ---- end of the command set ----
+};

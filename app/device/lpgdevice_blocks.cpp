@@ -1,0 +1,303 @@
+// The block reads and writes of the settings image, the identity, the
+// statistics and the error bits; the request helpers shared by the command set.
+#include <app/device/lpgdevice.h>
+
+#include <app/data/identity.h>
+#include <app/data/languages.h>
+#include <app/device/blockcodec.h>
+#include <app/platform/pcid.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint8_t kCommandType = 2;
+constexpr uint8_t kAcknowledge = 4;
+
+template <std::size_t N>
+RecordView<N> view(const ExchangeBuffer& buffer)
+{
+    return RecordView<N>(buffer.data(), N);
+}
+
+} // namespace
+
+std::array<uint8_t, 6> CLPGDevice::commandMessage(uint8_t code, uint8_t byte2, uint8_t byte3)
+{
+    return { code, 0, byte2, byte3, 0, 0 };
+}
+
+bool CLPGDevice::readRecord(uint8_t code, uint8_t recordType, std::size_t minLength, ExchangeBuffer& buffer,
+                            int attempts)
+{
+    const auto message = commandMessage(code);
+    uint8_t length = 0;
+    uint8_t type = 0;
+    // A short answer would leave the block's tail to whatever the buffer held: another attempt.
+    return exchangeWithAttempts(
+        kCommandType, message.data(), message.size(), buffer, length, type,
+        [recordType, minLength](const ExchangeBuffer&, uint8_t len, uint8_t t) {
+            return t == recordType && len >= minLength;
+        },
+        attempts);
+}
+
+bool CLPGDevice::sendAcknowledged(uint8_t requestType, const uint8_t* payload, std::size_t size, int attempts)
+{
+    ExchangeBuffer buffer {};
+    uint8_t length = 0;
+    uint8_t type = 0;
+    return exchangeWithAttempts(
+        requestType, payload, size, buffer, length, type,
+        [](const ExchangeBuffer& b, uint8_t len, uint8_t t) {
+            return t == kCommandType && len >= 1 && b[0] == kAcknowledge;
+        },
+        attempts);
+}
+
+bool CLPGDevice::sendCommand(uint8_t code, int attempts, uint8_t byte2)
+{
+    const auto message = commandMessage(code, byte2);
+    return sendAcknowledged(kCommandType, message.data(), message.size(), attempts);
+}
+
+bool CLPGDevice::readDevInfo()
+{
+    if (m_demo) {
+        setDemoIdentity(m_image.m_devInfo);
+        return true;
+    }
+    ExchangeBuffer buffer {};
+    if (!readRecord(0x0D, kRecDevInfo, kDevInfoLength, buffer))
+        return false;
+    CDevInfo info = m_image.m_devInfo;
+    decodeDevInfo(view<kDevInfoLength>(buffer), info);
+    m_image.m_devInfo = info;
+    return true;
+}
+
+bool CLPGDevice::readStatistics()
+{
+    if (m_demo) {
+        setDemoStatistics(m_image.m_devInfo);
+        return true;
+    }
+    ExchangeBuffer buffer {};
+    if (!readRecord(0x11, kRecStatistics, kStatisticsLength, buffer))
+        return false;
+    decodeStatistics(view<kStatisticsLength>(buffer), m_image.m_devInfo.m_statistic);
+    return true;
+}
+
+bool CLPGDevice::readErrors(std::array<uint8_t, 4>& errors)
+{
+    if (m_demo) {
+        errors = { 0x00, 0x00, 0x03, 0x00 };
+        return true;
+    }
+    ExchangeBuffer buffer {};
+    if (!readRecord(0x05, kRecErrors, kErrorsLength, buffer))
+        return false;
+    std::copy_n(buffer.begin(), errors.size(), errors.begin());
+    return true;
+}
+
+bool CLPGDevice::readBase()
+{
+    if (m_demo) {
+        m_image.m_base.m_pcId = { 0x90, 0x3C, 0x1D, 0x60 };
+        return true;
+    }
+    ExchangeBuffer buffer {};
+    if (!readRecord(0x07, kRecBase, kBaseLength, buffer))
+        return false;
+    CSettingsImage scratch = m_image;
+    decodeBase(view<kBaseLength>(buffer), scratch);
+    m_image.m_base = scratch.m_base;
+    return true;
+}
+
+bool CLPGDevice::writeBase()
+{
+    if (m_demo)
+        return true;
+    auto record = encodeBase(m_image);
+    const auto id = pcIdentifier();
+    if (id)
+        std::copy(id->begin(), id->end(), record.begin() + 24);
+    if (!writeRecord(kRecBase, record))
+        return false;
+    // The controller now holds this PC's identifier; so does the image.
+    if (id)
+        m_image.m_base.m_pcId = *id;
+    return true;
+}
+
+bool CLPGDevice::readAdv()
+{
+    if (m_demo)
+        return true;
+    ExchangeBuffer buffer {};
+    if (!readRecord(0x08, kRecAdv, kAdvLength, buffer))
+        return false;
+    CSettingsImage scratch = m_image;
+    decodeAdv(view<kAdvLength>(buffer), scratch);
+    m_image.m_adv = scratch.m_adv;
+    return true;
+}
+
+bool CLPGDevice::writeAdv()
+{
+    return m_demo || writeRecord(kRecAdv, encodeAdv(m_image));
+}
+
+bool CLPGDevice::readAdvancedSetup()
+{
+    if (!m_demo) {
+        ExchangeBuffer buffer {};
+        if (!readRecord(0x22, kRecAdvancedSetup, kAdvancedSetupLength, buffer))
+            return false;
+        CSettingsImage scratch = m_image;
+        decodeAdvancedSetup(view<kAdvancedSetupLength>(buffer), scratch);
+        m_image.m_advancedSetup = scratch.m_advancedSetup;
+    }
+    mirrorFuelWordFlag(m_image.m_advancedSetup.m_advancedFlags);
+    return true;
+}
+
+bool CLPGDevice::writeAdvancedSetup()
+{
+    // The texts follow the fuel the fitter chose, whether or not the write gets through.
+    mirrorFuelWordFlag(m_image.m_advancedSetup.m_advancedFlags);
+    return m_demo || writeRecord(kRecAdvancedSetup, encodeAdvancedSetup(m_image));
+}
+
+bool CLPGDevice::readSensorsSetup()
+{
+    if (m_demo)
+        return true;
+    ExchangeBuffer buffer {};
+    if (!readRecord(0x2A, kRecSensorsSetup, kSensorsSetupLength, buffer))
+        return false;
+    CSettingsImage scratch = m_image;
+    decodeSensorsSetup(view<kSensorsSetupLength>(buffer), scratch);
+    m_image.m_sensorsSetup = scratch.m_sensorsSetup;
+    return true;
+}
+
+bool CLPGDevice::writeSensorsSetup()
+{
+    return m_demo || writeRecord(kRecSensorsSetup, encodeSensorsSetup(m_image));
+}
+
+bool CLPGDevice::readMainCorr()
+{
+    if (m_demo)
+        return true;
+    ExchangeBuffer buffer {};
+    if (!readRecord(0x16, kRecMainCorr, kMainCorrLength, buffer))
+        return false;
+    CSettingsImage scratch = m_image;
+    decodeMainCorr(view<kMainCorrLength>(buffer), scratch);
+    m_image.m_mainCorr = scratch.m_mainCorr;
+    return true;
+}
+
+bool CLPGDevice::writeMainCorr()
+{
+    return m_demo || writeRecord(kRecMainCorr, encodeMainCorr(m_image));
+}
+
+bool CLPGDevice::readSetupTimes1()
+{
+    if (m_demo)
+        return true;
+    ExchangeBuffer buffer {};
+    if (!readRecord(0x0C, kRecSetupTimes1, kSetupTimesLength, buffer))
+        return false;
+    CSettingsImage scratch = m_image;
+    decodeSetupTimes1(view<kSetupTimesLength>(buffer), scratch);
+    m_image.m_setupTimes1 = scratch.m_setupTimes1;
+    return true;
+}
+
+bool CLPGDevice::writeSetupTimes1()
+{
+    return m_demo || writeRecord(kRecSetupTimes1, encodeSetupTimes1(m_image));
+}
+
+bool CLPGDevice::readSetupTimes2()
+{
+    if (m_demo)
+        return true;
+    ExchangeBuffer buffer {};
+    if (!readRecord(0x0E, kRecSetupTimes2, kSetupTimesLength, buffer))
+        return false;
+    CSettingsImage scratch = m_image;
+    decodeSetupTimes2(view<kSetupTimesLength>(buffer), scratch);
+    m_image.m_setupTimes2 = scratch.m_setupTimes2;
+    m_image.m_tableMask = scratch.m_tableMask;
+    return true;
+}
+
+bool CLPGDevice::writeSetupTimes2()
+{
+    return m_demo || writeRecord(kRecSetupTimes2, encodeSetupTimes2(m_image));
+}
+
+bool CLPGDevice::readPressCorr()
+{
+    if (m_demo)
+        return true;
+    ExchangeBuffer buffer {};
+    if (!readRecord(0x2B, kRecPressCorr, kPressCorrLength, buffer))
+        return false;
+    CSettingsImage scratch = m_image;
+    decodePressCorr(view<kPressCorrLength>(buffer), scratch);
+    m_image.m_sensorsSetup.m_pressCorr = scratch.m_sensorsSetup.m_pressCorr;
+    return true;
+}
+
+bool CLPGDevice::writePressCorr()
+{
+    return m_demo || writeRecord(kRecPressCorr, encodePressCorr(m_image));
+}
+
+bool CLPGDevice::readAutomapSchedule()
+{
+    if (m_demo)
+        return true;
+    ExchangeBuffer buffer {};
+    if (!readRecord(0x2C, kRecAutomapSchedule, kAutomapScheduleLength, buffer))
+        return false;
+    CSettingsImage scratch = m_image;
+    decodeAutomapSchedule(view<kAutomapScheduleLength>(buffer), scratch);
+    m_image.m_automapDue = scratch.m_automapDue;
+    m_image.m_automapKm = scratch.m_automapKm;
+    m_image.m_automapMode = scratch.m_automapMode;
+    return true;
+}
+
+bool CLPGDevice::writeAutomapSchedule()
+{
+    return m_demo || writeRecord(kRecAutomapSchedule, encodeAutomapSchedule(m_image));
+}
+
+bool CLPGDevice::readMapAxes()
+{
+    if (m_demo)
+        return true;
+    ExchangeBuffer buffer {};
+    if (!readRecord(0x2D, kRecMapAxes, kMapAxesLength, buffer))
+        return false;
+    CSettingsImage scratch = m_image;
+    decodeMapAxes(view<kMapAxesLength>(buffer), scratch);
+    m_image.m_corrMap.m_injTimeAxis = scratch.m_corrMap.m_injTimeAxis;
+    m_image.m_corrMap.m_rpmAxis = scratch.m_corrMap.m_rpmAxis;
+    return true;
+}
+
+bool CLPGDevice::writeMapAxes()
+{
+    return m_demo || writeRecord(kRecMapAxes, encodeMapAxes(m_image));
+}

@@ -1,0 +1,198 @@
+// The frame exchange of CLPGDevice and the attempt policy around it.
+#include <app/device/framereceiver.h>
+#include <app/device/lpgdevice.h>
+
+#include <app/platform/mutexguard.h>
+#include <errkit/runtime.h>
+
+#include <algorithm>
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+LinkFailure toLinkFailure(CFrameReceiver::Failure f)
+{
+    switch (f) {
+    case CFrameReceiver::Failure::None:
+        return LinkFailure::None;
+    case CFrameReceiver::Failure::ShortHeader:
+        return LinkFailure::ShortHeader;
+    case CFrameReceiver::Failure::NoSync:
+        return LinkFailure::NoSync;
+    case CFrameReceiver::Failure::ShortRealign:
+        return LinkFailure::ShortRealign;
+    case CFrameReceiver::Failure::ShortKey:
+        return LinkFailure::ShortKey;
+    case CFrameReceiver::Failure::ShortPayload:
+        return LinkFailure::ShortPayload;
+    case CFrameReceiver::Failure::TooShort:
+        return LinkFailure::TooShort;
+    case CFrameReceiver::Failure::Checksum:
+        return LinkFailure::Checksum;
+    }
+    return LinkFailure::None;
+}
+
+// A payload the length byte cannot describe is a caller's mistake, not a link fault.
+void checkRequest(std::size_t length)
+{
+    if (length <= kMaxPayload)
+        return;
+    std::wostringstream text;
+    text << L"CLPGDevice::exchange() - payload of " << length << L" bytes";
+    throw new CRunTime(0, text.str().c_str(), __LINE__, L"lpgdevice_exchange");
+}
+
+void pause(std::chrono::milliseconds wait)
+{
+    if (wait.count() > 0)
+        std::this_thread::sleep_for(wait);
+}
+
+} // namespace
+
+bool CLPGDevice::writeWhole(const uint8_t* bytes, std::size_t size)
+{
+    return m_port.write(bytes, static_cast<uint32_t>(size)) == size;
+}
+
+bool CLPGDevice::exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type, LinkFailure* why)
+{
+    LinkFailure ignored;
+    LinkFailure& failure = why ? *why : ignored;
+    failure = LinkFailure::None;
+    checkRequest(length);
+
+    const uint16_t key = drawKey();
+    m_linkLock.lock();
+    CMutexGuard guard(&m_linkLock);
+
+    const auto header = frameHeader(length, type, key);
+    const uint16_t sum = frameChecksum(buffer.data(), length, key, type);
+    rotateWordsLeft(buffer.data(), length, key & 15u);
+    const uint8_t check[2] = { static_cast<uint8_t>(sum >> 8), static_cast<uint8_t>(sum & 0xFF) };
+
+    if (!writeWhole(header.data(), 4) || !writeWhole(header.data() + 4, 2) || !writeWhole(buffer.data(), length)) {
+        failure = LinkFailure::ShortWrite;
+        return false;
+    }
+    // The controller answers only after the checksum, so anything received
+    // until now is stale and must not be taken for the answer.
+    m_port.purgeIn();
+    if (!writeWhole(check, 2)) {
+        failure = LinkFailure::ShortWrite;
+        return false;
+    }
+
+    CFrameReceiver rx(CFrameReceiver::Mode::Exchange, buffer);
+    uint8_t chunk[256];
+    while (rx.result() == CFrameReceiver::Result::Pending) {
+        const std::size_t want = rx.wanted();
+        const uint32_t got = want ? m_port.read(chunk, static_cast<uint32_t>(want)) : 0;
+        rx.onRead(chunk, got);
+        pause(rx.pause());
+    }
+    if (rx.result() != CFrameReceiver::Result::Accepted) {
+        failure = toLinkFailure(rx.failure());
+        return false;
+    }
+    type = rx.type();
+    length = static_cast<uint8_t>(rx.lengthByte() - 2);
+    return true;
+}
+
+uint8_t CLPGDevice::exchangeChecked(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type, LinkFailure* why)
+{
+    constexpr uint8_t kLinkFault = 2;
+    LinkFailure ignored;
+    LinkFailure& failure = why ? *why : ignored;
+    failure = LinkFailure::None;
+    checkRequest(length);
+
+    const uint16_t key = drawKey();
+    m_linkLock.lock();
+    CMutexGuard guard(&m_linkLock);
+
+    const auto header = frameHeader(length, type, key);
+    const uint16_t sum = frameChecksum(buffer.data(), length, key, type);
+    rotateWordsLeft(buffer.data(), length, key & 15u);
+    const uint8_t check[2] = { static_cast<uint8_t>(sum >> 8), static_cast<uint8_t>(sum & 0xFF) };
+
+    auto lineError = [&] {
+        if (m_port.clearCommError() == 0)
+            return false;
+        failure = LinkFailure::LineError;
+        return true;
+    };
+    auto shortWrite = [&](const uint8_t* bytes, std::size_t size) {
+        if (writeWhole(bytes, size))
+            return false;
+        failure = LinkFailure::ShortWrite;
+        return true;
+    };
+
+    m_port.purgeIn();
+    if (shortWrite(header.data(), 4) || shortWrite(header.data() + 4, 2) || lineError())
+        return kLinkFault;
+    if (shortWrite(buffer.data(), length) || lineError())
+        return kLinkFault;
+    m_port.purgeIn();
+    if (shortWrite(check, 2) || lineError())
+        return kLinkFault;
+
+    CFrameReceiver rx(CFrameReceiver::Mode::Checked, buffer);
+    uint8_t chunk[256];
+    bool flagsRead = false;
+    while (rx.result() == CFrameReceiver::Result::Pending) {
+        if (rx.stage() == CFrameReceiver::Stage::Payload && !flagsRead) {
+            flagsRead = true;
+            if (lineError())
+                return kLinkFault;
+        }
+        const std::size_t want = rx.wanted();
+        const uint32_t got = want ? m_port.read(chunk, static_cast<uint32_t>(want)) : 0;
+        rx.onRead(chunk, got);
+        pause(rx.pause());
+    }
+    switch (rx.result()) {
+    case CFrameReceiver::Result::Accepted:
+        type = rx.type();
+        length = rx.lengthByte();
+        return lineError() ? kLinkFault : 0;
+    case CFrameReceiver::Result::NoAnswer:
+        // The caller tells this from an answer by the type it set itself.
+        failure = toLinkFailure(rx.failure());
+        return 0;
+    default:
+        failure = toLinkFailure(rx.failure());
+        return kLinkFault;
+    }
+}
+
+bool CLPGDevice::exchangeWithAttempts(uint8_t requestType, const uint8_t* payload, std::size_t size,
+                                      ExchangeBuffer& buffer, uint8_t& length, uint8_t& type,
+                                      const AnswerTest& accept, int attempts)
+{
+    checkRequest(size);
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        buffer.fill(0);
+        std::copy(payload, payload + size, buffer.begin());
+        length = static_cast<uint8_t>(size);
+        type = requestType;
+        if (exchange(buffer, length, type) && (!accept || accept(buffer, length, type)))
+            return true;
+    }
+    return false;
+}
+
+bool CLPGDevice::exchangeWithAttempts(uint8_t requestType, const uint8_t* payload, std::size_t size,
+                                      ExchangeBuffer& buffer, uint8_t& length, uint8_t expectedType, int attempts)
+{
+    uint8_t type = 0;
+    return exchangeWithAttempts(
+        requestType, payload, size, buffer, length, type,
+        [expectedType](const ExchangeBuffer&, uint8_t, uint8_t answerType) { return answerType == expectedType; },
+        attempts);
+}

@@ -1,0 +1,110 @@
+// One serial port on POSIX termios, opened by its COM number through the port
+// table. Every operating-system failure is thrown as a new CRSError (code 5 for
+// open, 6 for the rest; file "serialport"); the catcher owns and deletes it.
+// Short reads and writes are not errors: the caller compares the count.
+// No lock of its own: CLPGDevice serialises every use under its link lock.
+#pragma once
+
+#include <app/device/rserror.h>
+#include <errkit/ierrorhelper.h>
+
+#include <cstdint>
+
+// The line settings applied by setState: the whole classic device control
+// block, so a caller states the whole line, not only the speed. Fields termios
+// has no counterpart for (XON/XOFF limits, DSR sensitivity, error and event
+// characters, null stripping, abort on error) are accepted and ignored.
+struct SerialLineSettings {
+    enum class LineControl : uint8_t { Disable, Enable, Handshake, Toggle };
+    enum class Parity : uint8_t { None, Odd, Even, Mark, Space };
+    enum class StopBits : uint8_t { One, OnePointFive, Two };
+
+    uint32_t length = 28;
+    uint32_t baudRate = 38400;
+    bool binary = true;
+    bool parityCheck = false;
+    bool outxCtsFlow = false;
+    bool outxDsrFlow = false;
+    LineControl dtrControl = LineControl::Disable;
+    bool dsrSensitivity = false;
+    bool txContinueOnXoff = true;
+    bool outX = false;
+    bool inX = false;
+    bool errorCharReplace = false;
+    bool nullStrip = false;
+    LineControl rtsControl = LineControl::Disable;
+    bool abortOnError = false;
+    uint16_t xonLimit = 2048;
+    uint16_t xoffLimit = 512;
+    uint8_t byteSize = 8;
+    Parity parity = Parity::None;
+    StopBits stopBits = StopBits::One;
+    uint8_t xonChar = 0x11;
+    uint8_t xoffChar = 0x13;
+    uint8_t errorChar = 0;
+    uint8_t eofChar = 0;
+    uint8_t eventChar = 0;
+};
+
+// Time-outs in milliseconds. A read of n bytes returns when n bytes have
+// arrived or after readTotalMultiplier * n + readTotalConstant ms; a non-zero
+// readInterval also ends it when that long passes between two bytes.
+// All three zero means wait without limit. Writes follow the same rule.
+struct SerialTimeouts {
+    uint32_t readInterval = 0;
+    uint32_t readTotalMultiplier = 0;
+    uint32_t readTotalConstant = 0;
+    uint32_t writeTotalMultiplier = 0;
+    uint32_t writeTotalConstant = 0;
+};
+
+class CSerialPort : public IErrorHelper<CRSError> {
+public:
+    // Flags of clearCommError, with the values the classic COM port API gives them.
+    static constexpr uint32_t kRxOver = 0x01;
+    static constexpr uint32_t kOverrun = 0x02;
+    static constexpr uint32_t kRxParity = 0x04;
+    static constexpr uint32_t kFrame = 0x08;
+    static constexpr uint32_t kBreak = 0x10;
+
+    CSerialPort();
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+    // Closes the port: an open descriptor would keep the adapter locked.
+    ~CSerialPort() override;
+
+    // Opens COM n exclusively (TIOCEXCL and an flock, so no second program
+    // shares the adapter), raw. A number with no path fails like a missing
+    // device. Any port open before is closed first. Throws code 5.
+    void open(uint32_t n);
+    // Harmless when already closed.
+    void close();
+    // Throw code 6.
+    void setState(const SerialLineSettings& settings);
+    void setTimeout(const SerialTimeouts& timeouts);
+    uint32_t read(void* buffer, uint32_t count);
+    uint32_t write(const void* buffer, uint32_t count);
+    // Discards what has been received and not read; the transmit side is untouched.
+    void purgeIn();
+    // Line errors (frame, overrun, parity, break) counted since the last call,
+    // as the flags above; 0 where the device keeps no counts; the errno when the
+    // query itself fails (a closed port). Never throws.
+    uint32_t clearCommError();
+
+    bool isOpen() const { return m_fd >= 0; }
+    uint32_t portNr() const { return m_portNr; }
+
+private:
+    struct Counts {
+        int frame = 0, overrun = 0, parity = 0, brk = 0, bufOverrun = 0;
+    };
+    // Throws code 6 with the text "<what> ⏎ GetLastError() = e ⏎ clearCommError() = c".
+    [[noreturn]] void throwWithFlags(const wchar_t* what, int error, int32_t line);
+    [[noreturn]] void throwSimple(const wchar_t* what, int error, int32_t line);
+    bool readCounts(Counts& counts, int& error) const;
+
+    int m_fd = -1;
+    uint32_t m_portNr = 0;
+    SerialTimeouts m_timeouts;
+    Counts m_counts;
+};

@@ -1,0 +1,3 @@
+#include <app/platform/devicepointer.h>
+
+CLPGDevice* g_lpgDevice = nullptr;

@@ -1,0 +1,88 @@
+#include <app/platform/pcid.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cctype>
+#include <fstream>
+
+namespace {
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::optional<PcId> fromMachineId(const std::string& path)
+{
+    std::ifstream in(path);
+    std::string line;
+    if (!in || !std::getline(in, line))
+        return std::nullopt;
+    return pcIdFromHex(line);
+}
+
+std::optional<PcId> fromRootUuid(const std::string& byUuidDir, const std::string& rootPath)
+{
+    struct stat root {};
+    if (::stat(rootPath.c_str(), &root) != 0)
+        return std::nullopt;
+    DIR* dir = ::opendir(byUuidDir.c_str());
+    if (!dir)
+        return std::nullopt;
+    std::optional<PcId> id;
+    while (dirent* e = ::readdir(dir)) {
+        std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat dev {};
+        if (::stat((byUuidDir + "/" + name).c_str(), &dev) != 0 || !S_ISBLK(dev.st_mode))
+            continue;
+        if (dev.st_rdev == root.st_dev) {
+            id = pcIdFromHex(name);
+            break;
+        }
+    }
+    ::closedir(dir);
+    return id;
+}
+
+} // namespace
+
+std::optional<PcId> pcIdFromHex(std::string_view text)
+{
+    PcId id {};
+    std::size_t digits = 0;
+    for (char c : text) {
+        if (digits == 8)
+            break;
+        if (c == '-')
+            continue;
+        int v = hexValue(c);
+        if (v < 0)
+            return std::nullopt;
+        id[digits / 2] = static_cast<uint8_t>((id[digits / 2] << 4) | v);
+        ++digits;
+    }
+    if (digits < 8)
+        return std::nullopt;
+    return id;
+}
+
+std::optional<PcId> readPcId(const std::string& machineIdFile, const std::string& byUuidDir,
+                             const std::string& rootPath)
+{
+    if (auto id = fromMachineId(machineIdFile))
+        return id;
+    return fromRootUuid(byUuidDir, rootPath);
+}
+
+std::optional<PcId> pcIdentifier()
+{
+    return readPcId("/etc/machine-id", "/dev/disk/by-uuid", "/");
+}

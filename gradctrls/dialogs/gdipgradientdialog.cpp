@@ -1,0 +1,77 @@
+#include <gradctrls/dialogs/gdipgradientdialog.h>
+
+#include <gradctrls/dialogs/gdippalette.h>
+
+#include <QPainter>
+#include <QResizeEvent>
+
+CGDIpGradientDialog::CGDIpGradientDialog(int resourceId, QWidget* parent)
+    : QDialog(parent)
+    , m_resourceId(resourceId)
+    , m_designSize(CPageLayout::pageSize())
+{
+    setGradientColors(GradPalette::pageTop(), GradPalette::pageBottom());
+}
+
+CGDIpGradientDialog::~CGDIpGradientDialog() = default;
+
+void CGDIpGradientDialog::setDesignSizeDu(int cx, int cy)
+{
+    m_designSize = QSize(CPageLayout::duToPixelsX(cx), CPageLayout::duToPixelsY(cy));
+}
+
+bool CGDIpGradientDialog::Create(QWidget* parent)
+{
+    if (m_created)
+        return false;
+    if (parent && parent != parentWidget())
+        setParent(parent, windowFlags());
+    resize(m_designSize);
+    if (m_containerFont)
+        setFont(*m_containerFont);
+    ISizableCtrlsContainer::create(this, m_designSize);
+    createControls();
+    m_created = true;
+    return OnInitDialog();
+}
+
+int CGDIpGradientDialog::DoModal()
+{
+    if (!m_created && !Create())
+        return QDialog::Rejected;
+    return exec();
+}
+
+void CGDIpGradientDialog::createControls()
+{
+    CPageLayout::build(this, layoutTable(), m_translate);
+}
+
+bool CGDIpGradientDialog::OnInitDialog()
+{
+    recalcBackground(rect());
+    ISizableCtrlsContainer::init();
+    recalcControls();
+    return true;
+}
+
+void CGDIpGradientDialog::recalcBackground(const QRect& client)
+{
+    m_backgroundRect = QRectF(client);
+}
+
+void CGDIpGradientDialog::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    recalcBackground(rect());
+    recalcControls();
+    update();
+}
+
+void CGDIpGradientDialog::paintEvent(QPaintEvent* /*event*/)
+{
+    if (m_transparent)
+        return;
+    QPainter painter(this);
+    drawGradient(painter, m_backgroundRect, 0.0, GradPalette::pageBorder());
+}

@@ -1,0 +1,53 @@
+#include <gradctrls/dialogs/gdipstatic.h>
+
+#include <gradctrls/dialogs/gdippalette.h>
+
+#include <QPainter>
+
+CGDIpStatic::CGDIpStatic(QWidget* parent)
+    : QLabel(parent)
+{
+    m_transparent = true;
+    setGradientColors(GradPalette::panelTop(), GradPalette::panelBottom());
+    setTextColor(GradPalette::pageText());
+}
+
+void CGDIpStatic::setTransparent(bool transparent)
+{
+    ITransparentCtrl::setTransparent(transparent);
+    update();
+}
+
+void CGDIpStatic::setTextColor(const QColor& color)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, color);
+    setPalette(p);
+}
+
+void CGDIpStatic::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    if (!m_transparent)
+        drawGradient(painter, rect());
+    if (!pixmap().isNull() || textFormat() == Qt::RichText) {
+        painter.end();
+        QLabel::paintEvent(event);
+        return;
+    }
+    const int m = margin();
+    const QRect area = contentsRect().adjusted(m, m, -m, -m);
+    const QFontMetrics fm(font());
+    const Qt::Alignment align = alignment();
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    // Wrapped when all lines fit, otherwise one line ending in an ellipsis:
+    // a scaled-down page must never show a line cut in half.
+    if (wordWrap()) {
+        const QRect needed = fm.boundingRect(area, static_cast<int>(Qt::TextWordWrap | align), text());
+        if (needed.height() <= area.height()) {
+            painter.drawText(area, static_cast<int>(Qt::TextWordWrap | align), text());
+            return;
+        }
+    }
+    painter.drawText(area, static_cast<int>(align), fm.elidedText(text(), Qt::ElideRight, area.width()));
+}

@@ -1,0 +1,93 @@
+#include <gradctrls/multipage/gdipgradientbutton.h>
+
+#include <gradctrls/dialogs/gdippalette.h>
+
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <algorithm>
+
+CGDIpGradientButton::CGDIpGradientButton(QWidget* parent)
+    : QAbstractButton(parent)
+{
+    setGradientColors(GradPalette::buttonTop(), GradPalette::buttonBottom());
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_Hover, true);
+}
+
+void CGDIpGradientButton::setSelected(bool selected)
+{
+    if (m_selected == selected)
+        return;
+    m_selected = selected;
+    update();
+}
+
+QSize CGDIpGradientButton::sizeHint() const
+{
+    const QFontMetrics fm(font());
+    return QSize(fm.horizontalAdvance(text()) + 4 * fm.averageCharWidth(), fm.height() * 2);
+}
+
+void CGDIpGradientButton::enterEvent(QEnterEvent* event)
+{
+    m_hover = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void CGDIpGradientButton::leaveEvent(QEvent* event)
+{
+    m_hover = false;
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+void CGDIpGradientButton::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    // A one- to two-pixel gap keeps stacked buttons apart without moving them.
+    const qreal gap = std::clamp(height() / 24.0, 1.0, 3.0);
+    const QRectF face = QRectF(rect()).adjusted(gap, gap, -gap, -gap);
+    const qreal radius = std::clamp(face.height() / 7.0, 2.0, 8.0);
+
+    QColor top = gradientFrom();
+    QColor bottom = gradientTo();
+    QColor border = GradPalette::buttonBorder();
+    if (m_selected) {
+        top = GradPalette::selectedTop();
+        bottom = GradPalette::selectedBottom();
+        border = GradPalette::selectedBorder();
+    } else if (m_hover && isEnabled()) {
+        top = GradPalette::buttonHoverTop();
+        bottom = GradPalette::buttonHoverBottom();
+    }
+    if (isDown())
+        std::swap(top, bottom);
+    drawGradientRect(painter, face, top, bottom, true, radius, border);
+
+    if (m_selected) {
+        // A bar on the leading edge tells the selected button apart without relying on colour alone.
+        const qreal barWidth = std::clamp(face.width() / 40.0, 3.0, 8.0);
+        const QRectF bar(face.left() + 1.0, face.top() + radius / 2, barWidth, face.height() - radius);
+        painter.fillRect(bar, GradPalette::selectedMark());
+    }
+    if (hasFocus()) {
+        QColor ring = GradPalette::focusRing();
+        ring.setAlpha(170);
+        painter.setPen(QPen(ring, 1.0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(face.adjusted(3, 3, -3, -3), radius / 2, radius / 2);
+    }
+
+    QFont f = font();
+    if (m_selected)
+        f.setBold(true);
+    painter.setFont(f);
+    painter.setPen(isEnabled() ? GradPalette::buttonText() : GradPalette::disabledText());
+    const QFontMetrics fm(f);
+    const QRectF textRect = face.adjusted(fm.averageCharWidth(), 0, -fm.averageCharWidth(), 0);
+    const QString shown = fm.elidedText(text(), Qt::ElideRight, static_cast<int>(textRect.width()));
+    painter.drawText(textRect, Qt::AlignCenter, shown);
+}

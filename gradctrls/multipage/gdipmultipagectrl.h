@@ -1,0 +1,86 @@
+// The navigation frame: a column of page buttons and a page area in which
+// exactly one page is shown. Pressing a page button, or F1 to F8 anywhere in
+// a page (or on a button), shows that page and hides the previous one.
+//
+// Layout, on every resize, with w x h the control's size and the layout
+// proportions p (defaults 2.5, 1.0, 0.16):
+//   gap = p[1] % of min(w, h), at least 2 px, around everything;
+//   the button column is p[2] x w wide at the left;
+//   a button without an extent is p[0] font line heights high;
+//   the pages fill the rest (right of the column, inside the gap).
+// Buttons and pages become children of the control and are deleted with it.
+#pragma once
+
+#include <basectrls/compctrl.h>
+#include <gradctrls/dialogs/igdipgradientctrl.h>
+#include <gradctrls/dialogs/itransparentctrl.h>
+#include <gradctrls/multipage/imultipagectrl.h>
+
+#include <QColor>
+#include <QRectF>
+
+#include <vector>
+
+class CGDIpMultiPageDialog;
+class IMultiPageButton;
+
+class CGDIpMultiPageCtrl : public CCompCtrl, public IMultiPageCtrl, public ITransparentCtrl, public IGDIpGradientCtrl {
+    Q_OBJECT
+public:
+    // One gradient rectangle of the background, in client coordinates.
+    struct SBackgroundRect {
+        QRectF rect;
+        QColor from;
+        QColor to;
+        qreal radius = 0.0;
+        QColor border;
+    };
+
+    CGDIpMultiPageCtrl();
+    ~CGDIpMultiPageCtrl() override;
+
+    // The font of the buttons (and of nothing else); not owned. Set it before inserting pages.
+    void setButtonFont(QFont* font) { m_buttonFont = font; }
+    QFont* getButtonFont() const { return m_buttonFont; }
+
+    // Adds a button with its page and makes that page the active one.
+    void insertPage(const QString& title, IMultiPageButton* button, CGDIpMultiPageDialog* page);
+    // Nothing for an index outside the pages.
+    void activatePage(int index);
+    void activatePage(IMultiPageButton* button) override;
+    CGDIpMultiPageDialog* getActivePage() const;
+    int getActiveIndex() const { return m_active; }
+    CGDIpMultiPageDialog* getPage(int index) const;
+    IMultiPageButton* getButton(int index) const;
+    int getPageCount() const { return static_cast<int>(m_pages.size()); }
+    // Nothing for an index outside the pages.
+    void changeTitle(int index, const QString& title);
+    // F1 to F8 (key-down) show pages 0 to 7; anything else passes through.
+    bool checkMsg(QEvent* msg) override;
+
+    void setLayoutProportions(const std::vector<double>& proportions);
+    const std::vector<double>& getLayoutProportions() const { return m_proportions; }
+    // The rectangle the pages are moved to, from the last layout.
+    QRect getPageArea() const { return m_pageArea; }
+    const std::vector<SBackgroundRect>& getBackground() const { return m_background; }
+
+    // Places the buttons and pages for the current size.
+    void recalcLayout();
+
+protected:
+    // Rebuilds the background rectangles for the client rectangle; overrides
+    // call the base first and append their own.
+    virtual void recalcBackground(const QRect& client);
+
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+    std::vector<IMultiPageButton*> m_buttons;
+    std::vector<CGDIpMultiPageDialog*> m_pages;
+    std::vector<SBackgroundRect> m_background;
+    int m_active = -1;
+    QFont* m_buttonFont = nullptr;
+    std::vector<double> m_proportions;
+    QRect m_pageArea;
+};

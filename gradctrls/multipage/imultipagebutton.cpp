@@ -1,0 +1,9 @@
+#include <gradctrls/multipage/imultipagebutton.h>
+
+#include <gradctrls/multipage/imultipagectrl.h>
+
+void IMultiPageButton::activate()
+{
+    if (m_owner)
+        m_owner->activatePage(this);
+}

@@ -1,0 +1,69 @@
+#include <imagekit/extimage.h>
+
+#include <QPainter>
+
+namespace {
+
+// QImage shares pixels on copy; a working picture must own its pixels
+// before it is handed back to a caller who may reduce it.
+QImage ownCopy(const QImage& source)
+{
+    return source.isNull() ? QImage() : source.copy();
+}
+
+} // namespace
+
+CExtImage::CExtImage(const CExtImage& other)
+    : CImageObject()
+{
+    m_image = ownCopy(other.m_image);
+}
+
+CExtImage::CExtImage(const CImageObject& other)
+{
+    setImage(ownCopy(other.image()));
+}
+
+CExtImage& CExtImage::operator=(const CExtImage& other)
+{
+    if (this != &other)
+        m_image = ownCopy(other.m_image);
+    return *this;
+}
+
+CExtImage& CExtImage::operator=(const CImageObject& other)
+{
+    if (this != &other)
+        setImage(ownCopy(other.image()));
+    return *this;
+}
+
+bool CExtImage::alphaBlend(QPainter* dc, int x, int y, int width, int height) const
+{
+    if (!dc || m_image.isNull() || width <= 0 || height <= 0)
+        return false;
+    dc->save();
+    dc->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    dc->setRenderHint(QPainter::SmoothPixmapTransform, true);
+    if (width == m_image.width() && height == m_image.height())
+        dc->drawImage(QPoint(x, y), m_image);
+    else
+        dc->drawImage(QRect(x, y, width, height), m_image);
+    dc->restore();
+    return true;
+}
+
+bool CExtImage::downSampling(int width, int height)
+{
+    if (m_image.isNull() || width <= 0 || height <= 0)
+        return false;
+    if (width == m_image.width() && height == m_image.height())
+        return true;
+    // Qt's smooth scaling averages whole source areas when reducing; on
+    // premultiplied pixels that keeps transparent edges free of dark fringes.
+    QImage reduced = m_image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (reduced.isNull())
+        return false;
+    m_image = reduced.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return true;
+}

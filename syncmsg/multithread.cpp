@@ -1,0 +1,5 @@
+#include <syncmsg/multithread.h>
+
+CMultiThread::CMultiThread() = default;
+
+CMultiThread::~CMultiThread() = default;

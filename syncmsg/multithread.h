@@ -1,0 +1,10 @@
+// The thread manager the program holds: a CThreadManager that can be built.
+#pragma once
+
+#include <syncmsg/threadmanager.h>
+
+class CMultiThread : public CThreadManager {
+public:
+    CMultiThread();
+    ~CMultiThread() override;
+};

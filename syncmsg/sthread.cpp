@@ -1,0 +1,8 @@
+#include <syncmsg/sthread.h>
+
+CSThread::CSThread()
+    : CSemThread(nullptr)
+{
+}
+
+CSThread::~CSThread() = default;

@@ -1,0 +1,91 @@
+// The skins beside the built program: every picture the pages name exists,
+// loads through the image library with a non-zero size and an alpha channel,
+// and the gauge's scale matches the needle travel of 68 to 292 degrees. A
+// contact sheet of all pictures is saved as an artefact for a look.
+#include "guitest.h"
+
+#include <imagekit/extimage.h>
+
+#include <QDir>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+const char* const kSkins[] = {
+    "Gauge.tif",          "Injector_Green.tif",      "Injector_Red.tif",        "Injector_White.tif",
+    "KR CON PETROL.tif",  "KR CON AUTO.tif",         "KR CON R.tif",            "KR CON 14.tif",
+    "KR CON 12.tif",      "KR CON 34.tif",           "KR CON FULL.tif",         "CheckBox_Selected.tif",
+    "CheckBox_Unselected.tif", "CheckBox_Selected_2.tif", "CheckBox_Unselected_2.tif", "Btn_record.tif",
+    "Btn_play.tif",       "Btn_pause.tif",           "Btn_prev.tif",            "Btn_next.tif",
+    "Btn_open.tif",       "Btn_stop.tif",            "ABOUT LOGO.tif",
+};
+
+std::wstring skinPath(const char* name)
+{
+    return QDir(QStringLiteral(KORVANA_RUNTIME_DIR "/Skins")).filePath(QString::fromUtf8(name)).toStdWString();
+}
+
+TEST(Skins, EveryPictureLoadsWithSizeAndAlpha)
+{
+    for (const char* name : kSkins) {
+        CExtImage img;
+        ASSERT_TRUE(img.Load(skinPath(name), nullptr, -1, -1)) << name;
+        EXPECT_GE(img.GetWidth(), 128) << name;
+        EXPECT_GE(img.GetHeight(), 128) << name;
+        EXPECT_TRUE(img.image().hasAlphaChannel()) << name;
+        // Transparent somewhere (the corners), opaque somewhere (the middle).
+        EXPECT_EQ(qAlpha(img.image().pixel(0, 0)), 0) << name;
+        EXPECT_EQ(qAlpha(img.image().pixel(img.GetWidth() / 2, img.GetHeight() / 2)), 255) << name;
+    }
+}
+
+TEST(Skins, GaugeScaleSpansTheNeedleTravel)
+{
+    CExtImage gauge;
+    ASSERT_TRUE(gauge.Load(skinPath("Gauge.tif")));
+    const QImage& img = gauge.image();
+    const double c = img.width() / 2.0;
+    // The needle points down at 0 degrees and turns clockwise: 90 left, 270 right.
+    auto at = [&](double degrees, double share) {
+        const double r = degrees * M_PI / 180.0;
+        return img.pixelColor(int(c - std::sin(r) * share * c), int(c + std::cos(r) * share * c));
+    };
+    // The end ticks of the scale are dark; straight down, below the scale, the face is light.
+    EXPECT_LT(at(68.0, 0.72).lightness(), 90);
+    EXPECT_LT(at(292.0, 0.72).lightness(), 90);
+    EXPECT_LT(at(180.0, 0.72).lightness(), 90);
+    EXPECT_GT(at(0.0, 0.72).lightness(), 180);
+    // The warning band lies at the high end (lower right), not at the start.
+    const QColor high = at(280.0, 0.775);
+    const QColor low = at(80.0, 0.775);
+    EXPECT_GT(high.red(), 150);
+    EXPECT_LT(high.green(), 80);
+    EXPECT_FALSE(low.red() > 150 && low.green() < 80);
+}
+
+TEST(Skins, ContactSheetForReview)
+{
+    const int cell = 220;
+    QImage sheet(cell * 6, cell * 4, QImage::Format_ARGB32_Premultiplied);
+    sheet.fill(QColor(0xe9, 0xed, 0xf1));
+    QPainter p(&sheet);
+    int i = 0;
+    for (const char* name : kSkins) {
+        CExtImage img;
+        ASSERT_TRUE(img.Load(skinPath(name)));
+        const int k = int(std::ceil(double(std::max(img.GetWidth(), img.GetHeight())) / (cell - 20)));
+        ASSERT_TRUE(img.downSampling(img.GetWidth() / k, img.GetHeight() / k));
+        const int x = (i % 6) * cell + (cell - img.GetWidth()) / 2;
+        const int y = (i / 6) * cell + (cell - img.GetHeight()) / 2;
+        EXPECT_TRUE(img.alphaBlend(&p, x, y, img.GetWidth(), img.GetHeight()));
+        ++i;
+    }
+    p.end();
+    EXPECT_TRUE(sheet.save(QDir(guitest::artifactsDir()).filePath(QStringLiteral("skins_contact_sheet.png"))));
+}
+
+} // namespace

@@ -1,0 +1,44 @@
+// korvana-cli: the command table and what every command shares. A command
+// gets the parsed global options and its own arguments and returns the exit
+// code: 0 done, 1 failed (reason on stderr), 2 bad usage.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class IError;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+struct CliContext {
+    std::string port; // the --port value as given; empty when absent
+    std::vector<std::string> args;
+};
+
+struct CliCommand {
+    const char* name;
+    const char* usage;   // arguments after the name
+    const char* summary; // one line for the help text
+    int (*run)(const CliContext&);
+};
+
+// The command table (main.cpp).
+const std::vector<CliCommand>& cliCommands();
+
+int cmdPorts(const CliContext& context);
+int cmdRaw(const CliContext& context);
+
+// Prints "korvana-cli: message" and the usage line of the command; returns 2.
+int usageError(const std::string& command, const std::string& message);
+// Prints "korvana-cli: message" on stderr; returns 1.
+int failed(const std::string& message);
+// Prints an error object's meaning and text on stderr, deletes it; returns 1.
+int failed(IError* error);
+
+// The COM number for a --port value: "3", "COM3" (any case), or a device path
+// (anything with a '/'), which joins the port table. 0 when the value is none
+// of these or the table is full; message then says why.
+uint32_t resolvePort(const std::string& value, std::string& message);

@@ -1,0 +1,64 @@
+// Helpers every korvana-cli command uses: error output and the --port value.
+#include "cli.h"
+
+#include <app/platform/porttable.h>
+#include <app/platform/textcodec.h>
+#include <errkit/ierror.h>
+
+#include <cctype>
+#include <iostream>
+#include <memory>
+
+int usageError(const std::string& command, const std::string& message)
+{
+    std::cerr << "korvana-cli: " << message << "\n";
+    for (const auto& c : cliCommands()) {
+        if (command == c.name)
+            std::cerr << "usage: korvana-cli [--port P] " << c.name << (*c.usage ? " " : "") << c.usage << "\n";
+    }
+    if (command.empty())
+        std::cerr << "try: korvana-cli --help\n";
+    return kExitUsage;
+}
+
+int failed(const std::string& message)
+{
+    std::cerr << "korvana-cli: " << message << "\n";
+    return kExitFailed;
+}
+
+int failed(IError* error)
+{
+    std::unique_ptr<IError> owned(error);
+    std::string text = toUtf8(owned->getText());
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
+        text.insert(at + 1, "  ");
+    std::cerr << "korvana-cli: " << toUtf8(owned->getMsg()) << "\n  " << text << "\n";
+    return kExitFailed;
+}
+
+uint32_t resolvePort(const std::string& value, std::string& message)
+{
+    if (value.find('/') != std::string::npos) {
+        const uint32_t n = portTable().addPath(value, "--port");
+        if (n == 0)
+            message = "no free port number left for " + value;
+        return n;
+    }
+    std::string digits = value;
+    if (digits.size() > 3 && std::toupper(static_cast<unsigned char>(digits[0])) == 'C'
+        && std::toupper(static_cast<unsigned char>(digits[1])) == 'O'
+        && std::toupper(static_cast<unsigned char>(digits[2])) == 'M')
+        digits = digits.substr(3);
+    unsigned long n = 0;
+    bool ok = !digits.empty() && digits.size() <= 3;
+    for (char c : digits) {
+        ok = ok && std::isdigit(static_cast<unsigned char>(c));
+        n = n * 10 + static_cast<unsigned long>(c - '0');
+    }
+    if (!ok || n < 1 || n > CPortTable::kMaxPort) {
+        message = "not a port: " + value + " (give 1…256, COM1…COM256 or a device path)";
+        return 0;
+    }
+    return static_cast<uint32_t>(n);
+}

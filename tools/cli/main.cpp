@@ -1,0 +1,62 @@
+// korvana-cli: the service tool for scripts and headless checks.
+// Usage: korvana-cli [--port P] COMMAND [ARGS…]
+#include "cli.h"
+
+#include <cstring>
+#include <iostream>
+
+const std::vector<CliCommand>& cliCommands()
+{
+    static const std::vector<CliCommand> commands = {
+        { "ports", "", "list the present serial ports: number, path, description", cmdPorts },
+        { "raw", "TYPE [HEX]", "one exchange: request type TYPE (decimal), payload HEX; prints the answer", cmdRaw },
+    };
+    return commands;
+}
+
+namespace {
+
+void printHelp()
+{
+    std::cout << "usage: korvana-cli [--port P] COMMAND [ARGS...]\n"
+                 "  --port P   the port: a number (3 or COM3) or a device path (/dev/ttyUSB0)\n"
+                 "commands:\n";
+    for (const auto& c : cliCommands())
+        std::cout << "  " << c.name << (*c.usage ? " " : "") << c.usage << "\n      " << c.summary << "\n";
+    std::cout << "exit codes: 0 done, 1 failed, 2 bad usage\n";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CliContext context;
+    std::string command;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            printHelp();
+            return kExitOk;
+        }
+        if (arg == "--port" || arg.rfind("--port=", 0) == 0) {
+            if (arg == "--port" && i + 1 >= argc)
+                return usageError(command, "--port needs a value");
+            context.port = arg == "--port" ? argv[++i] : arg.substr(std::strlen("--port="));
+            continue;
+        }
+        if (command.empty()) {
+            if (arg.rfind("--", 0) == 0)
+                return usageError(command, "unknown option " + arg);
+            command = arg;
+        } else {
+            context.args.push_back(arg);
+        }
+    }
+    if (command.empty())
+        return usageError(command, "no command given");
+    for (const auto& c : cliCommands()) {
+        if (command == c.name)
+            return c.run(context);
+    }
+    return usageError("", "unknown command " + command);
+}

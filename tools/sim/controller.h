@@ -1,0 +1,74 @@
+// The controller as a function of requests: onFrame takes one request (type
+// and plain payload) and gives the answer the controller sends, or nothing
+// when it stays silent. Application mode answers the command set, bootloader
+// mode only identification and programming. No link, no clock of its own:
+// the caller feeds requests and advances simulated time.
+#pragma once
+
+#include <tools/sim/bootloader.h>
+#include <tools/sim/enginemodel.h>
+#include <tools/sim/obdecu.h>
+#include <tools/sim/requestreader.h>
+#include <tools/sim/simstore.h>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+struct SimConfig {
+    SimIdentity identity;
+    bool bootloader = false; // start without a valid application
+    ObdBus bus = ObdBus::Can11;
+    uint8_t canSpeed = 2; // 500 kbit/s
+    uint32_t seed = 1;
+    EngineState engine = EngineState::Idle;
+    FuelMode fuel = FuelMode::Auto;
+};
+
+class CController {
+public:
+    // Negative answer: type 2, byte 0 = 0, byte 1 = the refused command code or record type.
+    static constexpr uint8_t kRefused = 0;
+    static constexpr uint8_t kAcknowledge = 4;
+    static constexpr uint8_t kBootloaderAnswer = 5;
+    static constexpr uint8_t kReadingsAllowed = 85;
+
+    // A new controller holding the fitted car.
+    explicit CController(const SimConfig& config);
+    CController(const CController&) = delete;
+    CController& operator=(const CController&) = delete;
+
+    std::optional<SimMessage> onFrame(uint8_t type, const std::vector<uint8_t>& payload);
+    void advance(double seconds) { m_engine.advance(seconds); }
+
+    CSimStore& store() { return m_store; }
+    CEngineModel& engine() { return m_engine; }
+    CBootloader& bootloader() { return m_boot; }
+    CObdEcu& ecu() { return m_ecu; }
+    bool bootloaderMode() const { return m_boot.active(); }
+    // Puts the bootloader state loaded from a file (model taken from the store's identity).
+    void restoreBootloader(bool active, bool appValid);
+
+    // Whether something worth keeping changed since the last call: 0 nothing,
+    // 1 settings (save soon), 2 bootloader state (save at once).
+    int takeSaveRequest();
+
+private:
+    std::optional<SimMessage> application(uint8_t type, const std::vector<uint8_t>& payload);
+    std::optional<SimMessage> applicationCommand(const std::vector<uint8_t>& payload);
+    std::optional<SimMessage> bootloaderFrame(uint8_t type, const std::vector<uint8_t>& payload);
+    SimMessage applyMapEdit();
+    void settingsChanged();
+
+    CSimStore m_store;
+    CEngineModel m_engine;
+    CBootloader m_boot;
+    CObdEcu m_ecu;
+    std::optional<std::array<uint8_t, 6>> m_mapEdit; // record 13, applied by 0x13
+    bool m_mapClear = false; // 0x14, applied by 0x13
+    int m_saveRequest = 0;
+};
+
+SimMessage acknowledge(uint8_t code);
+SimMessage refusal(uint8_t code);

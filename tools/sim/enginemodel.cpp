@@ -1,0 +1,521 @@
+#include <tools/sim/enginemodel.h>
+
+#include <tools/sim/fittedcar.h>
+
+#include <app/data/conversions.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+constexpr double kReducerWarm = 70.0;
+constexpr double kClosedLoopCelsius = 30.0;
+constexpr double kPetrolTrimBias = 0.015; // the car's own lean petrol trim
+constexpr double kTrimLimit = 0.25;
+constexpr double kCrankSeconds = 1.5;
+constexpr double kSweepSeconds = 20.0;
+
+double fittedCell(const void*, int row, int column)
+{
+    return fittedMapCell(row, column);
+}
+
+// What the engine really needs, on the fitted car's default axes.
+double trueMapPercent(double petrolMs, double rpm)
+{
+    static const auto axes = [] {
+        std::array<double, 34> a {};
+        for (int r = 0; r < 19; ++r)
+            a[static_cast<std::size_t>(r)] = 2.0 + r;
+        for (int c = 0; c < 15; ++c)
+            a[static_cast<std::size_t>(19 + c)] = 500.0 * (c + 1);
+        return a;
+    }();
+    return bilinear(axes.data(), axes.data() + 19, fittedCell, nullptr, petrolMs, rpm);
+}
+
+double trueCurvePercent(double petrolMs)
+{
+    const double x = std::clamp((petrolMs - 1.0) / 0.5, 0.0, 38.0);
+    const int i = std::min(37, static_cast<int>(x));
+    const double f = x - i;
+    return fittedCurvePoint(i) * (1 - f) + fittedCurvePoint(i + 1) * f;
+}
+
+uint8_t clampByte(double v)
+{
+    return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
+}
+
+uint16_t clampWord(double v)
+{
+    return static_cast<uint16_t>(std::clamp(std::lround(v), 0L, 65535L));
+}
+
+} // namespace
+
+CEngineModel::CEngineModel(CSimStore& store, uint32_t seed)
+    : m_store(store)
+    , m_view(store)
+    , m_rng(seed)
+{
+}
+
+void CEngineModel::setEngine(EngineState state, double holdRpm)
+{
+    if (state == EngineState::Cranking)
+        m_crankTime = 0;
+    if (state == EngineState::Sweep && m_engine != EngineState::Sweep)
+        m_sweepTime = 0;
+    if ((state == EngineState::Idle || state == EngineState::Hold || state == EngineState::Sweep) && !running())
+        m_rpm = 0; // a start from standstill: the speed is set by the first step
+    m_engine = state;
+    m_holdRpm = holdRpm;
+}
+
+void CEngineModel::setFuelMode(FuelMode mode)
+{
+    // Automatic mode keeps a running LPG; from petrol it waits the delay again.
+    if (mode == FuelMode::Auto)
+        m_armed = (m_mode == FuelMode::Lpg && m_lpgCount > 0) || (m_mode == FuelMode::Auto && m_armed);
+    else
+        m_armed = false;
+    m_mode = mode;
+    m_delayTimer = 0;
+    m_pending = false;
+    m_mask17.reset();
+    m_mask18.reset();
+}
+
+void CEngineModel::setPetrolCutMask(uint8_t mask)
+{
+    if (m_target > 0)
+        m_mask17 = mask;
+}
+
+void CEngineModel::setLpgMask(uint8_t mask)
+{
+    if (m_target > 0)
+        m_mask18 = mask;
+}
+
+void CEngineModel::restart()
+{
+    m_lpgCount = 0;
+    m_target = 0;
+    m_armed = false;
+    m_pending = false;
+    m_delayTimer = 0;
+    m_rpmReached = false;
+    m_mask17.reset();
+    m_mask18.reset();
+}
+
+void CEngineModel::setControllerHalted(bool halted)
+{
+    if (halted)
+        restart();
+    m_halted = halted;
+}
+
+bool CEngineModel::running() const
+{
+    return m_engine == EngineState::Idle || m_engine == EngineState::Sweep || m_engine == EngineState::Hold;
+}
+
+double CEngineModel::noise(double amplitude)
+{
+    return std::uniform_real_distribution<double>(-amplitude, amplitude)(m_rng);
+}
+
+void CEngineModel::advance(double seconds)
+{
+    m_pendingTime += seconds;
+    while (m_pendingTime >= kStep) {
+        m_pendingTime -= kStep;
+        step(kStep);
+    }
+}
+
+void CEngineModel::step(double dt)
+{
+    m_time += dt;
+    stepEngine(dt);
+    stepSwitching(dt);
+    stepTemperatures(dt, m_lpgCount > 0);
+    stepInjection(dt);
+    stepCounters(dt);
+}
+
+void CEngineModel::stepEngine(double dt)
+{
+    switch (m_engine) {
+    case EngineState::Off:
+        m_rpm = 0;
+        m_manifold = 101;
+        m_volts += (12.4 - m_volts) * std::min(1.0, dt / 2.0);
+        break;
+    case EngineState::Cranking:
+        m_crankTime += dt;
+        m_rpm = 230;
+        m_manifold = 92;
+        m_volts = 10.6;
+        if (m_crankTime >= kCrankSeconds) {
+            m_engine = EngineState::Idle;
+            m_rpm = 0;
+        }
+        break;
+    case EngineState::Idle: {
+        // A cold engine idles fast; the reducer follows the coolant.
+        const double cold = std::clamp((50.0 - m_reducer) / 30.0, 0.0, 1.0);
+        const double target = 800 + 500 * cold;
+        m_rpm = m_rpm <= 0 ? target : m_rpm + (target - m_rpm) * std::min(1.0, dt / 0.5);
+        m_manifold = 35 + 6 * cold + noise(0.4);
+        m_volts = 14.1;
+        break;
+    }
+    case EngineState::Sweep: {
+        m_sweepTime += dt;
+        const double phase = std::fmod(m_sweepTime, kSweepSeconds) / kSweepSeconds;
+        const double tri = phase < 0.5 ? 2 * phase : 2 - 2 * phase;
+        m_rpm = 800 + 5200 * tri;
+        m_manifold = 30 + 65 * (0.5 + 0.5 * std::sin(2 * std::numbers::pi * m_sweepTime / 7.3));
+        m_volts = 14.2;
+        break;
+    }
+    case EngineState::Hold:
+        m_rpm = m_holdRpm;
+        m_manifold = 30 + 40 * std::clamp((m_holdRpm - 800) / 5200, 0.0, 1.0) + noise(0.4);
+        m_volts = 14.1;
+        break;
+    }
+    m_rpmShown = m_rpm > 0 ? m_rpm + noise(m_engine == EngineState::Cranking ? 15 : 6) : 0;
+}
+
+void CEngineModel::stepTemperatures(double dt, bool onLpg)
+{
+    if (running())
+        m_reducer += (kReducerWarm - m_reducer) * dt / 90.0;
+    else
+        m_reducer += (kAmbient - m_reducer) * dt / 600.0;
+    const double lpgTarget = onLpg ? kAmbient + 0.3 * (m_reducer - kAmbient) : kAmbient;
+    m_lpgTemp += (lpgTarget - m_lpgTemp) * dt / 120.0;
+
+    const bool valveOpen = running() && (m_lpgCount > 0 || !m_view.valveOnlyOnLpg());
+    const double ref = std::max(0.0, (m_view.pressureRefByte() / 255.0 - 0.04) / 0.004);
+    const double target = valveOpen ? ref : 0.0;
+    const double tau = target > m_pressure ? 0.3 : 60.0;
+    m_pressure += (target - m_pressure) * std::min(1.0, dt / tau);
+}
+
+void CEngineModel::stepSwitching(double dt)
+{
+    const int n = m_view.injectors();
+    if (!running() || m_halted) {
+        m_lpgCount = 0;
+        m_target = 0;
+        m_armed = false;
+        m_pending = false;
+        m_delayTimer = 0;
+        m_stepTimer = 0;
+        m_mask17.reset();
+        m_mask18.reset();
+        if (!running())
+            m_rpmReached = false;
+        return;
+    }
+    if (m_rpm >= m_view.switchRpm())
+        m_rpmReached = true;
+    bool wantLpg = false;
+    switch (m_mode) {
+    case FuelMode::Petrol:
+        m_pending = false;
+        break;
+    case FuelMode::Lpg:
+        m_pending = false;
+        wantLpg = true;
+        break;
+    case FuelMode::Auto:
+        if (!m_armed) {
+            const double threshold = temprFromByte(m_view.switchTemprByte(), m_view.engineSensorColumn());
+            if (m_rpmReached && m_reducer >= threshold) {
+                m_pending = true;
+                m_delayTimer += dt;
+                if (m_delayTimer >= m_view.switchDelaySeconds()) {
+                    m_armed = true;
+                    m_pending = false;
+                }
+            } else {
+                m_pending = false;
+                m_delayTimer = 0;
+            }
+        }
+        wantLpg = m_armed;
+        break;
+    }
+    const int target = wantLpg ? n : 0;
+    if (target != m_target) {
+        m_target = target;
+        m_stepTimer = 0;
+        m_mask17.reset();
+        m_mask18.reset();
+    }
+    if (m_lpgCount == m_target)
+        return;
+    // One cylinder per emulator delay, the first at once.
+    m_stepTimer -= dt;
+    const double delay = m_view.emulatorDelaySeconds();
+    while (m_lpgCount != m_target && m_stepTimer <= 0) {
+        m_lpgCount += m_target > m_lpgCount ? 1 : -1;
+        m_stepTimer += delay;
+        if (delay <= 0)
+            m_stepTimer = 0;
+    }
+}
+
+bool CEngineModel::lpgCylinder(int k) const
+{
+    return ((lpgMask1() & lpgMask2()) >> k & 1) != 0;
+}
+
+void CEngineModel::stepInjection(double dt)
+{
+    const int n = m_view.injectors();
+    const std::array<double, 8> previous = m_petrol;
+    m_petrol.fill(0);
+    m_lpg.fill(0);
+    m_base.fill(0);
+    if (!running() && m_engine != EngineState::Cranking) {
+        m_mixture = 0;
+        return;
+    }
+    const double cold = std::clamp((60.0 - m_reducer) / 40.0, 0.0, 1.0);
+    for (int k = 0; k < n; ++k) {
+        const double spread = 1.0 + 0.01 * (k % 3 - 1);
+        m_base[k] = m_engine == EngineState::Cranking ? 8.0
+                                                       : (0.5 + m_manifold * 0.0714) * (1 + 0.25 * cold) * spread;
+    }
+    const bool closedLoop = running() && m_reducer >= kClosedLoopCelsius;
+
+    // The trim the engine computer needs so that the delivered fuel meets the
+    // engine's need, averaged over the cylinders; the LPG cylinders' need
+    // depends on how the controller doses against the petrol time it sees.
+    double needSum = 0;
+    double required = 0;
+    for (int k = 0; k < n; ++k) {
+        if (!lpgCylinder(k)) {
+            required += kPetrolTrimBias;
+            continue;
+        }
+        const double seen = previous[k] > 0 ? previous[k] : m_base[k] * (1 + m_stft + m_ltft);
+        const double gain = (1 + m_view.mapPercent(seen, m_rpm) / 100) * (1 + m_view.curvePercent(seen) / 100)
+            * (1 + m_obdCorr / 100);
+        const double need = m_base[k] * (1 + trueMapPercent(m_base[k], m_rpm) / 100)
+                * (1 + trueCurvePercent(m_base[k]) / 100)
+            + physicalOffsetMs(k);
+        const double seenNeeded = (need - m_view.mainCorrection(k)) / gain;
+        required += seenNeeded / m_base[k] - 1;
+    }
+    required /= n;
+    const double target = std::clamp(required, -kTrimLimit, kTrimLimit);
+    if (closedLoop) {
+        m_stft += (target - m_ltft - m_stft) * std::min(1.0, dt / 0.5);
+        m_ltft += (target - m_ltft) * std::min(1.0, dt / 40.0);
+        m_stft = std::clamp(m_stft, -kTrimLimit, kTrimLimit);
+    } else {
+        m_stft = 0;
+    }
+    const double trim = std::clamp(m_stft + m_ltft, -kTrimLimit, kTrimLimit);
+
+    double deliveredSum = 0;
+    for (int k = 0; k < n; ++k) {
+        m_petrol[k] = m_base[k] * (1 + trim);
+        const double seen = m_petrol[k];
+        m_lpg[k] = std::max(0.0,
+                            seen * (1 + m_view.mapPercent(seen, m_rpm) / 100) * (1 + m_view.curvePercent(seen) / 100)
+                                    * (1 + m_obdCorr / 100)
+                                + m_view.mainCorrection(k));
+        const bool onLpg = lpgCylinder(k);
+        const double need = onLpg ? m_base[k] * (1 + trueMapPercent(m_base[k], m_rpm) / 100)
+                    * (1 + trueCurvePercent(m_base[k]) / 100)
+                + physicalOffsetMs(k)
+                                  : m_base[k] * (1 + kPetrolTrimBias);
+        deliveredSum += onLpg ? m_lpg[k] : seen;
+        needSum += need;
+    }
+    m_mixture = needSum > 0 ? deliveredSum / needSum - 1 : 0;
+
+    // Automatic OBD corrections: the controller leans on the trims while on LPG.
+    if (m_view.obdCorrectionsOn() && fuelState() == 3 && closedLoop && m_rpm >= m_view.obdMinRpm()) {
+        const double limit = m_view.obdMaxCorrection();
+        const double goal = std::clamp(m_obdCorr + (m_stft + m_ltft) * 100, -limit, limit);
+        m_obdCorr += (goal - m_obdCorr) * std::min(1.0, dt / m_view.obdAveragingSeconds());
+    } else if (!m_view.obdCorrectionsOn()) {
+        m_obdCorr = 0;
+    }
+}
+
+void CEngineModel::stepCounters(double dt)
+{
+    if (!running())
+        return;
+    const bool onLpg = fuelState() == 3 || fuelState() == 4;
+    double& half = onLpg ? m_lpgHalf : m_petrolHalf;
+    half += dt;
+    while (half >= 0.5) {
+        half -= 0.5;
+        ++(onLpg ? m_store.statLpg : m_store.statPetrol);
+    }
+    if (onLpg)
+        m_tank = std::max(0.0, m_tank - dt * 0.0005 * m_rpm / 800);
+
+    // The 2D chart's maps: ten samples a second of the petrol time against the
+    // manifold sensor byte, on a settled fuel with the mixture regulated.
+    m_sampleTimer += dt;
+    if (m_sampleTimer < 0.1)
+        return;
+    m_sampleTimer = 0;
+    const uint8_t state = fuelState();
+    if (m_reducer < kClosedLoopCelsius || (state != 2 && state != 3) || m_mask17 || m_mask18)
+        return;
+    const int byte = manifoldByte();
+    const int cell = m_view.absoluteManifoldSensor() ? static_cast<int>(std::lround((byte - 11) * 72.0 / 156.0))
+                                                     : static_cast<int>(std::lround((83 - byte) / 3.0));
+    double sum = 0;
+    const int n = m_view.injectors();
+    for (int k = 0; k < n; ++k)
+        sum += m_petrol[k];
+    m_store.addChartSample(state == 3, std::clamp(cell, 0, CSimStore::kChartMapCells - 1),
+                           clampWord(sum / n / 0.025));
+}
+
+uint8_t CEngineModel::fuelState() const
+{
+    if (m_target == 0)
+        return m_lpgCount == 0 ? 2 : 5;
+    return m_lpgCount == m_target ? 3 : 4;
+}
+
+uint8_t CEngineModel::lpgMask1() const
+{
+    const auto base = static_cast<uint8_t>((1u << m_lpgCount) - 1u);
+    return m_mask17 ? *m_mask17 & m_view.fullMask() : base;
+}
+
+uint8_t CEngineModel::lpgMask2() const
+{
+    const auto base = static_cast<uint8_t>((1u << m_lpgCount) - 1u);
+    return m_mask18 ? *m_mask18 & m_view.fullMask() : base;
+}
+
+uint8_t CEngineModel::injectorMask() const
+{
+    return running() || m_engine == EngineState::Cranking ? m_view.fullMask() : 0;
+}
+
+double CEngineModel::petrolTimeMs(int injector) const
+{
+    return m_petrol.at(static_cast<std::size_t>(injector));
+}
+
+double CEngineModel::lpgTimeMs(int injector) const
+{
+    return m_lpg.at(static_cast<std::size_t>(injector));
+}
+
+double CEngineModel::lambda1Volts() const
+{
+    if (!running())
+        return 0.45;
+    if (m_reducer < kClosedLoopCelsius)
+        return 0.75; // warm-up enrichment, open loop
+    if (m_mixture > 0.03)
+        return 0.82;
+    if (m_mixture < -0.03)
+        return 0.12;
+    const double hz = std::clamp(m_rpm / 800.0, 0.5, 3.0);
+    return 0.45 + 0.38 * std::sin(2 * std::numbers::pi * hz * m_time);
+}
+
+double CEngineModel::lambda2Volts() const
+{
+    if (!running() || m_reducer < kClosedLoopCelsius)
+        return 0.45;
+    return 0.66 + 0.02 * std::sin(0.3 * m_time);
+}
+
+double CEngineModel::vehicleSpeed() const
+{
+    if (m_engine == EngineState::Sweep)
+        return m_rpm / 45;
+    if (m_engine == EngineState::Hold)
+        return std::max(0.0, (m_rpm - 800) / 40);
+    return 0;
+}
+
+double CEngineModel::coolantCelsius() const
+{
+    return std::min(90.0, kAmbient + (m_reducer - kAmbient) * 1.35);
+}
+
+uint8_t CEngineModel::manifoldByte() const
+{
+    if (m_view.absoluteManifoldSensor())
+        return clampByte((m_manifold * 0.002421 - 0.00842) * 255);
+    return clampByte((0.004 * (101 - m_manifold) + 0.04) * 255);
+}
+
+uint8_t CEngineModel::levelByte() const
+{
+    // Linear between the fitter's thresholds: full at 100 %, ¾, ½, ¼, and the
+    // last step again below a quarter.
+    const auto t = m_view.levelThresholds();
+    const double points[5][2] = { { 100, double(t[0]) }, { 75, double(t[1]) }, { 50, double(t[2]) },
+                                  { 25, double(t[3]) }, { 0, t[3] + (t[3] - t[2]) / 1.0 } };
+    const double level = std::clamp(m_tank, 0.0, 100.0);
+    for (int i = 0; i < 4; ++i) {
+        if (level >= points[i + 1][0]) {
+            const double f = (level - points[i + 1][0]) / (points[i][0] - points[i + 1][0]);
+            return clampByte(points[i + 1][1] + (points[i][1] - points[i + 1][1]) * f);
+        }
+    }
+    return clampByte(points[4][1]);
+}
+
+std::vector<uint8_t> CEngineModel::liveRecord() const
+{
+    std::vector<uint8_t> r(kLiveLength, 0);
+    r[0] = fuelState();
+    r[1] = m_pending ? 1 : 0;
+    r[2] = temprToByte(m_reducer, m_view.engineSensorColumn());
+    r[3] = temprToByte(m_lpgTemp, m_view.lpgSensorColumn());
+    r[5] = clampByte(m_volts * 255 / 30);
+    r[6] = clampByte(lambda1Volts() * 51);
+    r[7] = clampByte(lambda2Volts() * 51);
+    const double shownPressure = m_pressure - (m_lpgCount > 0 ? 3 * std::clamp((m_manifold - 30) / 65, 0.0, 1.0) : 0);
+    r[8] = clampByte((0.004 * std::max(0.0, shownPressure) + 0.04) * 255);
+    r[9] = m_view.pressureRefByte();
+    r[10] = manifoldByte();
+    r[11] = lpgMask1();
+    r[12] = lpgMask2();
+    r[13] = injectorMask();
+    r[14] = levelByte();
+    r[15] = clampByte(100 + m_obdCorr);
+    const uint16_t period = m_rpmShown > 0 ? clampWord(4800000.0 / m_rpmShown) : 0;
+    r[16] = static_cast<uint8_t>(period & 0xFF);
+    r[17] = static_cast<uint8_t>(period >> 8);
+    const int n = m_view.injectors();
+    for (int k = 0; k < n; ++k) {
+        const std::size_t slot = 18 + 8 * static_cast<std::size_t>(k); // slot 2k
+        const uint16_t petrol = clampWord(m_petrol[k] / 0.025);
+        const long offset = m_petrol[k] > 0 ? std::lround((m_lpg[k] - m_petrol[k]) / 0.025) : 0;
+        const auto wire = static_cast<uint16_t>(offset < 0 ? 65535 + std::max(offset, -5534L) : std::min(offset, 60000L));
+        r[slot] = static_cast<uint8_t>(petrol & 0xFF);
+        r[slot + 1] = static_cast<uint8_t>(petrol >> 8);
+        r[slot + 2] = static_cast<uint8_t>(wire & 0xFF);
+        r[slot + 3] = static_cast<uint8_t>(wire >> 8);
+    }
+    return r;
+}

@@ -1,0 +1,12 @@
+// The injector-state pictures: one injector drawn in green, red or white.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+
+class CInjectorSkin {
+public:
+    static constexpr int kSize = 384;
+
+    static QImage draw(const QColor& body);
+};
