@@ -17,7 +17,7 @@ std::string utf8(const std::wstring& text)
     std::string out;
     out.reserve(text.size());
     for (wchar_t wc : text) {
-        auto c = static_cast<uint32_t>(wc);
+        auto c = static_cast<char32_t>(wc);
         if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
             c = 0xFFFD;
         if (c < 0x80) {

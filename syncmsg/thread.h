@@ -4,9 +4,9 @@
 // Contract:
 // - create() raises CThreadError (code -2) when the thread cannot be started;
 //   the caller keeps the object then.
-// - Destroying a started object waits for its thread to end, unless the object
-//   is destroyed on its own thread; an owner must not destroy an object while
-//   its doWork still runs.
+// - An owner must not destroy an object whose thread still runs its body (the
+//   derived parts would go first); the base destructor then only waits for the
+//   thread's last steps, unless the object is destroyed on its own thread.
 // - An exception that escapes a thread body does not end the process: it is
 //   written to stderr (an IError* as its formatted report, then deleted).
 // - kill, suspend and resume have no safe POSIX counterpart for another thread:

@@ -4,6 +4,7 @@
 #include <syncmsg/thread.h>
 
 #include <algorithm>
+#include <utility>
 
 CThreadManager::CThreadManager()
 {
@@ -117,16 +118,17 @@ void CThreadManager::recycleFinished()
 
 void CThreadManager::stop(CMSGMutex* mutex)
 {
-    std::lock_guard stopGuard(m_stopMutex);
     bool othersRun = false;
     {
         std::lock_guard guard(m_lock);
         if (!m_recycler)
             return;
-        m_stopping = true;
         othersRun = m_running.size() > 1;
-        if (!othersRun)
-            m_finishedCount.up();
+        if (!m_stopping) {
+            m_stopping = true;
+            if (!othersRun)
+                m_finishedCount.up();
+        }
     }
 
     const bool released = othersRun && mutex;
@@ -135,17 +137,18 @@ void CThreadManager::stop(CMSGMutex* mutex)
     while (!m_recyclerDone.load())
         m_recyclerEnded.wait(100);
 
-    // Deleting waits for the recycler's thread to take its own last steps.
-    CRecycleThread* recycler = m_recycler;
-    delete recycler;
+    // Of several callers, the one that takes the recycler deletes it; deleting
+    // waits for the recycler's thread to take its own last steps.
+    CThread* recycler = nullptr;
     {
         std::lock_guard guard(m_lock);
-        std::erase(m_running, static_cast<CThread*>(recycler));
-        m_recycler = nullptr;
+        recycler = std::exchange(m_recycler, nullptr);
+        std::erase(m_running, recycler);
     }
-    {
+    if (recycler) {
+        delete recycler;
         std::lock_guard guard(m_finishedLock);
-        std::erase(m_finished, static_cast<CThread*>(recycler));
+        std::erase(m_finished, recycler);
     }
     if (released)
         mutex->lock();

@@ -20,7 +20,6 @@
 #include <atomic>
 #include <cstddef>
 #include <deque>
-#include <mutex>
 #include <vector>
 
 class CThread;
@@ -68,5 +67,4 @@ private:
     // Set before the recycler pulses its end, because a pulse that comes before
     // stop() starts waiting would be lost.
     std::atomic<bool> m_recyclerDone { false };
-    std::mutex m_stopMutex;
 };

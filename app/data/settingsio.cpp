@@ -220,14 +220,6 @@ std::vector<Field> advancedWriteFields()
 #undef KORVANA_WIDE
 #undef KORVANA_WIDE2
 
-bool writeFields(CSettingsFile& file, const CSettingsImage& image, const std::vector<Field>& fields)
-{
-    bool ok = true;
-    for (const Field& f : fields)
-        ok = (f.get ? file.writeDouble(f.key, f.get(image)) : file.writeString(f.key, f.getText(image))) && ok;
-    return ok;
-}
-
 // One section of the reader: its own file object, the first missing key ends it.
 bool readSection(const std::string& path, CSettingsImage& image, const std::vector<Field>& fields)
 {
@@ -252,15 +244,32 @@ bool readSection(const std::string& path, CSettingsImage& image, const std::vect
 
 } // namespace
 
+std::vector<std::pair<std::wstring, std::wstring>> settingsLines(const CSettingsImage& image)
+{
+    std::vector<std::pair<std::wstring, std::wstring>> lines;
+    lines.reserve(449);
+    lines.emplace_back(L"m_timeStamp", image.m_timeStamp);
+    for (const auto& fields : { identityFields(), baseFields(), advFields(), mainCorrFields(), sensorFields(),
+                                setupTimesFields(), mapFields(), advancedWriteFields() }) {
+        for (const Field& f : fields) {
+            if (f.get) {
+                const std::string number = CSettingsFile::formatNumber(f.get(image));
+                lines.emplace_back(f.key, std::wstring(number.begin(), number.end()));
+            } else {
+                lines.emplace_back(f.key, f.getText(image));
+            }
+        }
+    }
+    return lines;
+}
+
 bool writeSettings(const std::string& path, CSettingsImage image)
 {
     CSettingsFile file;
     if (!file.open(path, true))
         return false;
-    file.writeString(L"m_timeStamp", image.m_timeStamp);
-    for (const auto& fields : { identityFields(), baseFields(), advFields(), mainCorrFields(), sensorFields(),
-                                setupTimesFields(), mapFields(), advancedWriteFields() })
-        writeFields(file, image, fields);
+    for (const auto& [key, value] : settingsLines(image))
+        file.writeString(key, value);
     return file.commit();
 }
 

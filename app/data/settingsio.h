@@ -5,6 +5,11 @@
 #include <app/data/settingsimage.h>
 
 #include <string>
+#include <utility>
+#include <vector>
+
+// The 449 lines of a settings file in their order: key and value text.
+std::vector<std::pair<std::wstring, std::wstring>> settingsLines(const CSettingsImage& image);
 
 // Writes every line into a temporary file and replaces path only when all of
 // them were written whole; false when the file cannot be written.

@@ -14,19 +14,16 @@
 
 // Record codes and lengths.
 constexpr uint8_t kRecAdv = 4, kRecMemoryBlock = 5, kRecErrors = 6, kRecSetupTimes1 = 7, kRecDevInfo = 8,
-                  kRecSetupTimes2 = 9, kRecStatistics = 12, kRecRecord13 = 13, kRecMainCorr = 15,
-                  kRecObdSettings = 18, kRecObdAnswer = 24, kRecObdRequest = 25, kRecAdvancedSetup = 26,
-                  kRecObdMapConfig = 27, kRecPetrolMap = 28, kRecLpgMap = 29, kRecSensorsSetup = 30, kRecBase = 31,
-                  kRecPressCorr = 32, kRecAutomapSchedule = 33, kRecMapAxes = 34;
+                  kRecSetupTimes2 = 9, kRecStatistics = 12, kRecRecord13 = 13, kRecMainCorr = 15, kRecObdSettings = 18,
+                  kRecObdAnswer = 24, kRecObdRequest = 25, kRecAdvancedSetup = 26, kRecObdMapConfig = 27,
+                  kRecPetrolMap = 28, kRecLpgMap = 29, kRecSensorsSetup = 30, kRecBase = 31, kRecPressCorr = 32,
+                  kRecAutomapSchedule = 33, kRecMapAxes = 34;
 constexpr std::size_t kBaseLength = 28, kAdvLength = 22, kAdvancedSetupLength = 30, kSensorsSetupLength = 30,
-                      kMainCorrLength = 16, kSetupTimesLength = 40, kPressCorrLength = 26,
-                      kAutomapScheduleLength = 8, kMapAxesLength = 38, kDevInfoLength = 30, kStatisticsLength = 12,
-                      kErrorsLength = 4;
+                      kMainCorrLength = 16, kSetupTimesLength = 40, kPressCorrLength = 26, kAutomapScheduleLength = 8,
+                      kMapAxesLength = 38, kDevInfoLength = 30, kStatisticsLength = 12, kErrorsLength = 4;
 
-template <std::size_t N>
-using Record = std::array<uint8_t, N>;
-template <std::size_t N>
-using RecordView = std::span<const uint8_t, N>;
+template <std::size_t N> using Record = std::array<uint8_t, N>;
+template <std::size_t N> using RecordView = std::span<const uint8_t, N>;
 
 // m_base; m_pcId travels as the image holds it (the caller stamps this PC's id first).
 Record<kBaseLength> encodeBase(const CSettingsImage& image);

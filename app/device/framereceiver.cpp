@@ -3,6 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
+namespace {
+
+// A read of nothing may come with no buffer at all.
+void take(uint8_t* to, const uint8_t* from, std::size_t count)
+{
+    if (count)
+        std::memcpy(to, from, count);
+}
+
+} // namespace
+
 CFrameReceiver::CFrameReceiver(Mode mode, ExchangeBuffer& buffer)
     : m_mode(mode)
     , m_buffer(buffer)
@@ -61,7 +72,7 @@ CFrameReceiver::Result CFrameReceiver::onRead(const uint8_t* data, std::size_t c
 
 void CFrameReceiver::readHeader(const uint8_t* data, std::size_t count)
 {
-    std::memcpy(m_header + m_have, data, count);
+    take(m_header + m_have, data, count);
     m_have += count;
     if (m_have < 4) {
         finish(Result::Refused, Failure::ShortHeader);
@@ -94,7 +105,7 @@ void CFrameReceiver::readHeader(const uint8_t* data, std::size_t count)
 
 void CFrameReceiver::readRealign(const uint8_t* data, std::size_t count)
 {
-    std::memcpy(m_header + m_have, data, count);
+    take(m_header + m_have, data, count);
     m_have += count;
     m_missing -= count;
     if (m_missing > 0) {
@@ -107,7 +118,7 @@ void CFrameReceiver::readRealign(const uint8_t* data, std::size_t count)
 
 void CFrameReceiver::readKey(const uint8_t* data, std::size_t count)
 {
-    std::memcpy(m_key + m_have, data, count);
+    take(m_key + m_have, data, count);
     m_have += count;
     if (m_have < 2) {
         finish(m_mode == Mode::Checked ? Result::NoAnswer : Result::Refused, Failure::ShortKey);
@@ -120,7 +131,7 @@ void CFrameReceiver::readKey(const uint8_t* data, std::size_t count)
 
 void CFrameReceiver::readPayload(const uint8_t* data, std::size_t count)
 {
-    std::memcpy(m_buffer.data() + m_received, data, count);
+    take(m_buffer.data() + m_received, data, count);
     m_received += count;
     if (m_received < lengthByte() && m_stage == Stage::Payload && m_mode == Mode::Exchange) {
         // A slow controller gets one more chance for the rest.

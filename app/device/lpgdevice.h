@@ -15,6 +15,10 @@
 #include <app/data/settingsimage.h>
 #include <app/device/lpgdeviceerr.h>
 #include <app/device/mappage.h>
+// The connection, the readings queue and polling (block at the end of the class).
+#include <app/data/diagdata.h>
+#include <app/tuning/obddiagnostic.h>
+#include <string>
 
 #include <array>
 #include <atomic>
@@ -38,7 +42,9 @@ enum class LinkFailure {
     Checksum,
 };
 
-class CLPGDevice : public CLPGDeviceErr {
+class CThreadManager;
+
+class CLPGDevice : public CObdDiagnostic, public CLPGDeviceErr {
 public:
     static constexpr std::size_t kExchangeBufferSize = ::kExchangeBufferSize;
     static constexpr int kLinkAttempts = ::kLinkAttempts;
@@ -215,4 +221,102 @@ private:
     }
     bool readChartMap(uint8_t code, uint8_t recordType, std::array<uint8_t, kChartMapLength>& map);
     // ---- end of the command set ----
+
+    // ---- Connection, demo mode and polling (lpgdevice_connection.cpp, lpgdevice_polling.cpp) ----
+    // GUI thread unless said otherwise. Messages go through the user-interaction
+    // seam, translated, captioned "KORVANA".
+public:
+    // The firmware update in its automatic form, started by identify for a
+    // known controller found in its bootloader (forced = true). Returns whether
+    // the controller was reprogrammed. Unset, identify reports failure there.
+    using FirmwareUpdate = std::function<bool(bool forced)>;
+    void setFirmwareUpdate(FirmwareUpdate update) { m_firmwareUpdate = std::move(update); }
+
+    // Opens and configures COM n, then openConnection; on success stores n and
+    // its path as the last port of the profile. Error objects are caught and
+    // deleted (false). A port that failed is closed again.
+    bool connectOnPort(uint32_t n);
+    // True at once in demo mode. Otherwise identify, the identity block and
+    // every settings block in the fixed order (one retry after 131 ms and one
+    // message per failed block); false only when identification failed.
+    bool openConnection();
+    // Up to 4 attempts of command 0xCC. Sets m_readingsAllowed from the answer.
+    bool identify();
+    // Polling thread, after a port error: the last opened port closed, opened
+    // and configured again under the link lock. Error objects give false.
+    bool reopen();
+    // Demo mode: both flags set, the fixed demo identity.
+    void startDemoMode();
+    // Running without a controller: both flags cleared.
+    void runWithoutConnection();
+    // Factory restore: every block of the live image back to its defaults and
+    // written in order, stopping at the first failure with its message; a
+    // controller that was not on petrol is put back into automatic mode.
+    // Nothing happens when not connected. True when every block was written.
+    bool writeAll();
+    // "Brak połączenia" after a refused model is shown once per run; tests start over.
+    static void resetRefusalNotice();
+
+    CDiagData& diagData() { return m_diagData; }
+    const CDiagData& diagData() const { return m_diagData; }
+
+    // Stops when readings are not allowed. Otherwise (after stopping a polling
+    // thread that still runs) sets the polling flag, keeps path and starts a
+    // CDiagRSThread that records to path ("\" records nothing). True when a
+    // thread was started.
+    bool startPolling(const std::string& path);
+    // Clears the polling flag and waits until the thread has left its loop.
+    void stopPolling();
+    // A recording from the readings page: only a path ending in "osc" restarts
+    // polling with it; any other path changes nothing and gives false.
+    bool startRecording(const std::string& path);
+    // Whether a polling thread has its diagnostic file open.
+    bool isRecording() const { return m_recording; }
+    // Any thread: whether a polling thread of this device still runs.
+    bool pollingThreadRunning() const { return m_pollingThreads.load() > 0; }
+    // Waits (real time) until no polling thread runs; false after timeoutMs.
+    bool waitPollingEnded(unsigned timeoutMs) const;
+    // The manager that starts polling threads; null (the default) is the
+    // program's CLPGThreadManager. A tool that reports its exit status sets its own.
+    void setThreadManager(CThreadManager* manager) { m_threadManager = manager; }
+    // The frame timer follows the polling: started with it, stopped with it.
+    std::function<void()> onPollingStarted;
+    std::function<void()> onPollingStopped;
+
+    // Set by startPolling, cleared by stopPolling and by a polling thread that
+    // gives up; read by the thread once per cycle.
+    std::atomic<bool> m_polling { false };
+    // Whether the identification answer allowed live readings (third byte 85).
+    std::atomic<bool> m_readingsAllowed { true };
+    // The path given to the last startPolling.
+    std::string m_diagPath;
+
+protected:
+    CDiagData m_diagData;
+
+private:
+    friend class CDiagInputThread;
+    friend class CDiagRSThread;
+    bool readBlockTwice(bool (CLPGDevice::*read)());
+
+    FirmwareUpdate m_firmwareUpdate;
+    CThreadManager* m_threadManager = nullptr;
+    std::atomic<int> m_pollingThreads { 0 };
+    std::atomic<bool> m_recording { false };
+
+    // Declared last, so it is built after and destroyed before every other
+    // member: it publishes the device pointer, and on destruction ends polling
+    // and waits, so no polling thread outlives what it uses.
+    class CLifetime {
+    public:
+        explicit CLifetime(CLPGDevice* device);
+        ~CLifetime();
+        CLifetime(const CLifetime&) = delete;
+        CLifetime& operator=(const CLifetime&) = delete;
+
+    private:
+        CLPGDevice* m_device;
+    };
+    CLifetime m_lifetime { this };
+    // ---- end of the connection block ----
 };

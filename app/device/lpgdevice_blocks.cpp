@@ -14,8 +14,7 @@ namespace {
 constexpr uint8_t kCommandType = 2;
 constexpr uint8_t kAcknowledge = 4;
 
-template <std::size_t N>
-RecordView<N> view(const ExchangeBuffer& buffer)
+template <std::size_t N> RecordView<N> view(const ExchangeBuffer& buffer)
 {
     return RecordView<N>(buffer.data(), N);
 }
@@ -27,8 +26,8 @@ std::array<uint8_t, 6> CLPGDevice::commandMessage(uint8_t code, uint8_t byte2, u
     return { code, 0, byte2, byte3, 0, 0 };
 }
 
-bool CLPGDevice::readRecord(uint8_t code, uint8_t recordType, std::size_t minLength, ExchangeBuffer& buffer,
-                            int attempts)
+bool CLPGDevice::readRecord(
+    uint8_t code, uint8_t recordType, std::size_t minLength, ExchangeBuffer& buffer, int attempts)
 {
     const auto message = commandMessage(code);
     uint8_t length = 0;
@@ -36,9 +35,8 @@ bool CLPGDevice::readRecord(uint8_t code, uint8_t recordType, std::size_t minLen
     // A short answer would leave the block's tail to whatever the buffer held: another attempt.
     return exchangeWithAttempts(
         kCommandType, message.data(), message.size(), buffer, length, type,
-        [recordType, minLength](const ExchangeBuffer&, uint8_t len, uint8_t t) {
-            return t == recordType && len >= minLength;
-        },
+        [recordType, minLength](
+            const ExchangeBuffer&, uint8_t len, uint8_t t) { return t == recordType && len >= minLength; },
         attempts);
 }
 

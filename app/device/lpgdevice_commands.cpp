@@ -86,8 +86,8 @@ bool CLPGDevice::switchToPetrolAndWait()
     // Less than one step (or nonsense in the image) has no count of its own:
     // the wait is then bounded by time instead of running until petrol shows.
     // The upper clamp only keeps the conversion defined.
-    const long steps = !(c >= 1) ? static_cast<long>(kPetrolWaitBoundMs / kPetrolPollMs)
-                                 : static_cast<long>(std::min(c, 1e6)) - 1;
+    const long steps
+        = !(c >= 1) ? static_cast<long>(kPetrolWaitBoundMs / kPetrolPollMs) : static_cast<long>(std::min(c, 1e6)) - 1;
     uint8_t fuel = kLpg;
     for (long i = 0; i < steps; ++i) {
         CDiag scratch;
@@ -163,11 +163,9 @@ bool CLPGDevice::readChartMap(uint8_t code, uint8_t recordType, std::array<uint8
     ExchangeBuffer buffer {};
     uint8_t length = 0;
     uint8_t type = 0;
-    const bool ok = exchangeWithAttempts(
-        2, message.data(), message.size(), buffer, length, type,
-        [recordType](const ExchangeBuffer&, uint8_t len, uint8_t t) {
-            return t == recordType && len == kChartMapLength;
-        });
+    const bool ok = exchangeWithAttempts(2, message.data(), message.size(), buffer, length, type,
+        [recordType](
+            const ExchangeBuffer&, uint8_t len, uint8_t t) { return t == recordType && len == kChartMapLength; });
     if (!ok)
         return false;
     std::copy_n(buffer.begin(), kChartMapLength, map.begin());

@@ -5,6 +5,12 @@
 
 CLPGDeviceErr::CLPGDeviceErr()
 {
+    rebuildModules();
+}
+
+void CLPGDeviceErr::rebuildModules()
+{
+    m_modules.clear();
     // The order fixes the module indices the error bytes address.
     m_modules.push_back(std::make_unique<CEEPROMError>());
     m_modules.push_back(std::make_unique<CInjError>());

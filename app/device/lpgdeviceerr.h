@@ -20,6 +20,9 @@ public:
     CLPGDeviceErr(const CLPGDeviceErr&) = delete;
     CLPGDeviceErr& operator=(const CLPGDeviceErr&) = delete;
 
+    // Builds the modules again, with their messages in the language active now.
+    void rebuildModules();
+
     // Messages of byte 0, then 1, 2 and 3, each decoded by the module of its index.
     std::vector<std::wstring> decode(const std::array<uint8_t, 4>& errors) const;
     // Messages for the set bits of b in module index; a single unknown-module

@@ -2,8 +2,18 @@
 
 #include <app/platform/devicepointer.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+
+namespace {
+std::atomic<int> g_exitStatus { 0 };
+} // namespace
+
+void setExitStatus(int status)
+{
+    g_exitStatus = status;
+}
 
 CLPGThreadManager::CLPGThreadManager() = default;
 
@@ -13,7 +23,7 @@ CLPGThreadManager::~CLPGThreadManager()
     // _Exit skips the flushing that exit would do; without this, buffered
     // output to a pipe or file would be lost.
     std::fflush(nullptr);
-    std::_Exit(0);
+    std::_Exit(g_exitStatus);
 }
 
 CLPGThreadManager& lpgThreadManager()

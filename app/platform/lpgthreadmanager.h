@@ -2,11 +2,10 @@
 // deleted by its recycler once their work has ended.
 //
 // When the program exits, its destructor clears the device pointer, flushes the
-// C streams and ends the process at once with exit code 0: running threads are
-// not waited for and nothing is torn down under them. Any exit status the
-// program returned is replaced by 0 once the manager exists, so a tool that
-// must report failure through its status, or a test executable, must not touch
-// lpgThreadManager() in its own process.
+// C streams and ends the process at once with the status set by setExitStatus
+// (0 unless set): running threads are not waited for and nothing is torn down
+// under them. exit() hides its status from static destructors, so a program or
+// test main that returns a failure must also hand it to setExitStatus.
 #pragma once
 
 #include <syncmsg/multithread.h>
@@ -21,3 +20,6 @@ public:
 // before the destructors of every static object built earlier (the libraries'
 // and the start-up's) and none of those is destroyed while workers run.
 CLPGThreadManager& lpgThreadManager();
+
+// The status the process ends with once the manager exists.
+void setExitStatus(int status);

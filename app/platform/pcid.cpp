@@ -29,7 +29,7 @@ std::optional<PcId> fromMachineId(const std::string& path)
 
 std::optional<PcId> fromRootUuid(const std::string& byUuidDir, const std::string& rootPath)
 {
-    struct stat root {};
+    struct stat root { };
     if (::stat(rootPath.c_str(), &root) != 0)
         return std::nullopt;
     DIR* dir = ::opendir(byUuidDir.c_str());
@@ -40,7 +40,7 @@ std::optional<PcId> fromRootUuid(const std::string& byUuidDir, const std::string
         std::string name = e->d_name;
         if (name == "." || name == "..")
             continue;
-        struct stat dev {};
+        struct stat dev { };
         if (::stat((byUuidDir + "/" + name).c_str(), &dev) != 0 || !S_ISBLK(dev.st_mode))
             continue;
         if (dev.st_rdev == root.st_dev) {
@@ -74,8 +74,8 @@ std::optional<PcId> pcIdFromHex(std::string_view text)
     return id;
 }
 
-std::optional<PcId> readPcId(const std::string& machineIdFile, const std::string& byUuidDir,
-                             const std::string& rootPath)
+std::optional<PcId> readPcId(
+    const std::string& machineIdFile, const std::string& byUuidDir, const std::string& rootPath)
 {
     if (auto id = fromMachineId(machineIdFile))
         return id;

@@ -17,8 +17,8 @@ std::optional<PcId> pcIdFromHex(std::string_view text);
 
 // The identifier from a machine-id file, else from the UUID named in byUuidDir
 // (a folder of links to block devices) whose device holds rootPath.
-std::optional<PcId> readPcId(const std::string& machineIdFile, const std::string& byUuidDir,
-                             const std::string& rootPath);
+std::optional<PcId> readPcId(
+    const std::string& machineIdFile, const std::string& byUuidDir, const std::string& rootPath);
 
 // This PC's identifier from the system's own files; nothing when neither can be read.
 std::optional<PcId> pcIdentifier();

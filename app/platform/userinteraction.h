@@ -40,3 +40,19 @@ public:
     CWaitCursor(const CWaitCursor&) = delete;
     CWaitCursor& operator=(const CWaitCursor&) = delete;
 };
+
+// Installs an interaction for its lifetime and restores the one installed before.
+class CInteractionScope {
+public:
+    explicit CInteractionScope(IUserInteraction& ui)
+        : m_previous(&userInteraction())
+    {
+        setUserInteraction(&ui);
+    }
+    ~CInteractionScope() { setUserInteraction(m_previous); }
+    CInteractionScope(const CInteractionScope&) = delete;
+    CInteractionScope& operator=(const CInteractionScope&) = delete;
+
+private:
+    IUserInteraction* m_previous;
+};

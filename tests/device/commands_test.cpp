@@ -145,9 +145,14 @@ TEST_F(Commands, WritesAndActionsCarryTheirRecords)
         { "setup times 1", [&] { return device.writeSetupTimes1(); }, 7, { 0, 255, 110, 100 }, 40 },
         { "setup times 2", [&] { return device.writeSetupTimes2(); }, 9, { 99, 100 }, 40 },
         { "inverted threshold", [&] { return device.writeSensorsSetup(); }, 30, { 0xEF, 105, 60, 17, 1 }, 30 },
-        { "OBD speed as a period", [&] { return device.writeObdMapConfig(obd); }, 27, { 0, 0, 0, 0, 0, 0, 0x80, 0x0C }, 18 },
+        { "OBD speed as a period", [&] { return device.writeObdMapConfig(obd); }, 27, { 0, 0, 0, 0, 0, 0, 0x80, 0x0C },
+            18 },
         { "emulator setting", [&] { return device.command17(9); }, 2, cmd(0x17, 9), 6 },
-        { "map step record", [&] { return device.writeRecord13({ 1, 2, 3, 4, 5, 6 }); }, 13, { 1, 2, 3, 4, 5, 6 }, 6 },
+        { "map step record",
+            [&] {
+                return device.writeRecord13({ 1, 2, 3, 4, 5, 6 });
+            },
+            13, { 1, 2, 3, 4, 5, 6 }, 6 },
         { "erase block", [&] { return device.bootStartPage(0x2400); }, 0xF9, { 0x00, 0x24, 0x00, 0x00 }, 4 },
         { "flash row", [&] { return device.bootWriteRow(0x1800, row); }, 0xF7, { 0x00, 0x18, 0x00, 0x00, 0x11 }, 196 },
         { "restart", [&] { return device.command0A(); }, 2, cmd(0x0A), 6 },
@@ -368,12 +373,18 @@ TEST_F(Commands, ObdConfigurationCorrectionsChartMapsAndBootBytes)
     int bootAnswer = 200;
     serve([&](const Frame& f) {
         switch (f.payload[0]) {
-        case 0x23: return answer(27, config);
-        case 0x27: return answer(2, { 0x28, 0, 90, 110, 0, 0 });
-        case 0x25: return answer(28, Bytes(187, 0x41)); // one byte short
-        case 0x26: return answer(29, chart);
-        case 0xC5: return answer(2, { 4, static_cast<uint8_t>(bootAnswer), 0, 0, 0, 0 });
-        default: return kAck;
+        case 0x23:
+            return answer(27, config);
+        case 0x27:
+            return answer(2, { 0x28, 0, 90, 110, 0, 0 });
+        case 0x25:
+            return answer(28, Bytes(187, 0x41)); // one byte short
+        case 0x26:
+            return answer(29, chart);
+        case 0xC5:
+            return answer(2, { 4, static_cast<uint8_t>(bootAnswer), 0, 0, 0, 0 });
+        default:
+            return kAck;
         }
     });
     std::array<uint8_t, 18> rec {};
@@ -406,7 +417,8 @@ TEST_F(Commands, DemoModeAnswersFromFixedDataAndSendsNothing)
     std::array<uint8_t, 4> errors {};
     ASSERT_TRUE(device.readErrors(errors));
     EXPECT_EQ(errors, (std::array<uint8_t, 4> { 0x00, 0x00, 0x03, 0x00 }));
-    EXPECT_EQ(device.decode(errors), (std::vector<std::wstring> { L"Brak sygnału RPM", L"Błąd - za niskie ciśnienie" }));
+    EXPECT_EQ(
+        device.decode(errors), (std::vector<std::wstring> { L"Brak sygnału RPM", L"Błąd - za niskie ciśnienie" }));
     ASSERT_TRUE(device.readBase());
     EXPECT_EQ(device.image().m_base.m_pcId, (std::array<uint8_t, 4> { 0x90, 0x3C, 0x1D, 0x60 }));
     ASSERT_TRUE(device.readDevInfo() && device.readStatistics());

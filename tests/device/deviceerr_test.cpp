@@ -26,11 +26,11 @@ TEST(DeviceErrDecode, ByteSetsFromTheControllerGiveTheirMessages)
         { { 0x0A, 0x00, 0x00, 0x00 }, { L"Błąd odczytu z pamięci EEPROM", L"Błąd odczytu z pamięci EEPROM" } },
         // Byte order is module order: EEPROM, injectors, sensors, CAN.
         { { 0x81, 0x90, 0x30, 0x01 },
-          { L"Błąd zapisu do pamięci EEPROM", L"Błąd sumy kontrolnej w pamięci EEPROM", L"Błąd wtryskiwacza LPG 5",
-            L"Błąd wtryskiwacza LPG 8",
-            L"Błąd - za niskie napięcie zasilania sterownika. Możliwe, że przepalił się bezpiecznik zasilania "
-            L"głównego.",
-            L"Błąd czujnika temperatury wewnętrznej sterownika", L"Błąd magistrali CAN" } },
+            { L"Błąd zapisu do pamięci EEPROM", L"Błąd sumy kontrolnej w pamięci EEPROM", L"Błąd wtryskiwacza LPG 5",
+                L"Błąd wtryskiwacza LPG 8",
+                L"Błąd - za niskie napięcie zasilania sterownika. Możliwe, że przepalił się bezpiecznik zasilania "
+                L"głównego.",
+                L"Błąd czujnika temperatury wewnętrznej sterownika", L"Błąd magistrali CAN" } },
     };
     for (const auto& c : cases)
         EXPECT_EQ(dec.decode(c.bytes), c.expected);

@@ -1,6 +1,8 @@
 // main() of the GUI tests: one QApplication for the whole run, on the offscreen
 // platform unless QT_QPA_PLATFORM says otherwise, with a fixed font so that
 // screenshots look the same on every machine.
+#include <app/platform/lpgthreadmanager.h>
+
 #include <QApplication>
 #include <QFont>
 
@@ -13,5 +15,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // The program's thread manager, once used, ends the process with this status.
+    setExitStatus(result);
+    return result;
 }

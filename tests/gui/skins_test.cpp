@@ -60,8 +60,8 @@ TEST(Skins, GaugeScaleSpansTheNeedleTravel)
     EXPECT_LT(at(180.0, 0.72).lightness(), 90);
     EXPECT_GT(at(0.0, 0.72).lightness(), 180);
     // The warning band lies at the high end (lower right), not at the start.
-    const QColor high = at(280.0, 0.775);
-    const QColor low = at(80.0, 0.775);
+    const QColor high = at(280.0, 0.855);
+    const QColor low = at(80.0, 0.855);
     EXPECT_GT(high.red(), 150);
     EXPECT_LT(high.green(), 80);
     EXPECT_FALSE(low.red() > 150 && low.green() < 80);

@@ -1,7 +1,8 @@
 // Child program for the program-end test. "worker": starts a worker thread that
 // never ends through the program's thread manager, writes a line to stdout
 // without flushing it, and returns 3 from main. "idle": returns 3 without ever
-// touching the manager.
+// touching the manager. "failing": as "worker", with exit status 5 handed to
+// the manager.
 #include <app/platform/devicepointer.h>
 #include <app/platform/lpgthreadmanager.h>
 
@@ -31,7 +32,8 @@ public:
 
 int main(int argc, char** argv)
 {
-    if (argc > 1 && std::strcmp(argv[1], "worker") == 0) {
+    const bool failing = argc > 1 && std::strcmp(argv[1], "failing") == 0;
+    if (argc > 1 && (std::strcmp(argv[1], "worker") == 0 || failing)) {
         lpgThreadManager().insert(new CEndlessThread);
         while (!g_started)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -39,6 +41,8 @@ int main(int argc, char** argv)
         static int device;
         g_lpgDevice = reinterpret_cast<CLPGDevice*>(&device);
     }
+    if (failing)
+        setExitStatus(5);
     std::fputs("worker running", stdout);
     return 3;
 }

@@ -80,6 +80,15 @@ TEST(CLPGThreadManager, ProgramEndsAtOnceWithCodeZeroWhileAWorkerRuns)
     EXPECT_LT(ended.seconds, 5.0);
 }
 
+TEST(CLPGThreadManager, StatusHandedToTheManagerSurvivesTheQuickEnd)
+{
+    // A failing test or CLI command must not turn into success at exit.
+    const Ended ended = runHelper("failing");
+    EXPECT_TRUE(ended.exited);
+    EXPECT_EQ(ended.status, 5);
+    EXPECT_EQ(ended.out, "worker running");
+}
+
 TEST(CLPGThreadManager, ProgramThatNeverUsedTheManagerKeepsItsStatus)
 {
     const Ended ended = runHelper("idle");

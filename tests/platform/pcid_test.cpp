@@ -38,7 +38,7 @@ TEST_F(PcIdFiles, MachineIdComesFirst)
 {
     std::ofstream(m_dir / "machine-id") << "deadbeef0000000000000000000000ff\n";
     EXPECT_EQ(readPcId((m_dir / "machine-id").string(), (m_dir / "by-uuid").string(), "/"),
-              (PcId { 0xDE, 0xAD, 0xBE, 0xEF }));
+        (PcId { 0xDE, 0xAD, 0xBE, 0xEF }));
 }
 
 TEST_F(PcIdFiles, NoMachineIdAndNoMatchingUuidGivesNothing)
@@ -54,11 +54,11 @@ TEST_F(PcIdFiles, NoMachineIdAndNoMatchingUuidGivesNothing)
 TEST_F(PcIdFiles, FallsBackToTheUuidOfTheRootDevice)
 {
     // Only testable where the root file system sits on a block device listed by UUID.
-    struct stat root {};
+    struct stat root { };
     ASSERT_EQ(::stat("/", &root), 0);
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator("/dev/disk/by-uuid", ec)) {
-        struct stat dev {};
+        struct stat dev { };
         if (::stat(e.path().c_str(), &dev) == 0 && S_ISBLK(dev.st_mode) && dev.st_rdev == root.st_dev) {
             auto id = readPcId((m_dir / "missing").string(), "/dev/disk/by-uuid", "/");
             ASSERT_TRUE(id);

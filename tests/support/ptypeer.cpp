@@ -1,5 +1,6 @@
 #include "ptypeer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+constexpr std::chrono::milliseconds kFrameTime { 1000 };
 
 uint16_t rotate(uint16_t w, unsigned k, bool left)
 {
@@ -129,7 +131,7 @@ PtyPeer::Bytes PtyPeer::drain(std::chrono::milliseconds quiet)
 
 PtyPeer::Bytes PtyPeer::receiveFrame(std::chrono::milliseconds timeout)
 {
-    const auto deadline = Clock::now() + timeout;
+    auto deadline = Clock::now() + timeout;
     auto left = [&] { return std::chrono::milliseconds(msLeft(deadline)); };
     Bytes frame;
     while (frame.size() < 2) {
@@ -142,6 +144,9 @@ PtyPeer::Bytes PtyPeer::receiveFrame(std::chrono::milliseconds timeout)
         else if (frame.size() == 2 && frame[1] != 0x55)
             frame.assign(frame[1] == 0xAA ? 1 : 0, 0xAA);
     }
+    // The time-out is for the frame to begin; a begun frame gets time to end,
+    // as the port writes it in several pieces.
+    deadline = std::max(deadline, Clock::now() + kFrameTime);
     Bytes rest = receive(4, left());
     frame.insert(frame.end(), rest.begin(), rest.end());
     if (frame.size() < 6)

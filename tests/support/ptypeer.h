@@ -55,7 +55,8 @@ public:
     Bytes receive(std::size_t count, std::chrono::milliseconds timeout);
     // Everything that arrives until nothing has come for quiet.
     Bytes drain(std::chrono::milliseconds quiet);
-    // One frame (bytes before AA 55 are skipped); empty after the time-out.
+    // One frame (bytes before AA 55 are skipped); empty when none begins
+    // within the time-out or a begun one does not end within a second.
     Bytes receiveFrame(std::chrono::milliseconds timeout);
     // The line settings of the terminal as the port left them.
     termios settings() const;

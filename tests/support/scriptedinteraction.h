@@ -27,8 +27,8 @@ public:
     // question and answers No.
     bool question(const std::wstring& text, const std::wstring& caption, MsgIcon icon, bool defaultYes) override;
     // The next queued path, or "" (cancelled) when none is queued.
-    std::string chooseFile(bool save, const std::wstring& filter, const std::string& folder,
-                           const std::string& defaultName) override;
+    std::string chooseFile(
+        bool save, const std::wstring& filter, const std::string& folder, const std::string& defaultName) override;
     void beginWaitCursor() override;
     void endWaitCursor() override;
     void pump() override;
@@ -67,20 +67,4 @@ private:
     unsigned m_unexpectedQuestions = 0;
     unsigned m_waitBegun = 0;
     int m_waitDepth = 0;
-};
-
-// Installs an interaction for its lifetime and restores the one installed before.
-class CInteractionScope {
-public:
-    explicit CInteractionScope(IUserInteraction& ui)
-        : m_previous(&userInteraction())
-    {
-        setUserInteraction(&ui);
-    }
-    ~CInteractionScope() { setUserInteraction(m_previous); }
-    CInteractionScope(const CInteractionScope&) = delete;
-    CInteractionScope& operator=(const CInteractionScope&) = delete;
-
-private:
-    IUserInteraction* m_previous;
 };

@@ -121,12 +121,12 @@ public:
 
 TEST(CThread, StackSizeIsAppliedAndTinyOnesAreRaised)
 {
+    // Above every default, so an ignored size shows; a cached stack may be larger.
     CStackThread t;
-    t.set_stackSize(3 * 1024 * 1024);
+    t.set_stackSize(64 * 1024 * 1024);
     t.create();
     ASSERT_TRUE(waitUntil([&] { return !t.alive(); }));
-    EXPECT_GE(t.stack, 3u * 1024 * 1024);
-    EXPECT_LT(t.stack, 4u * 1024 * 1024);
+    EXPECT_GE(t.stack, 64u * 1024 * 1024);
 
     CStackThread tiny;
     tiny.set_stackSize(1);

@@ -30,6 +30,18 @@ const std::vector<CliCommand>& cliCommands();
 
 int cmdPorts(const CliContext& context);
 int cmdRaw(const CliContext& context);
+// Connection and live readings (cmd_info.cpp, cmd_live.cpp, cmd_errors.cpp, cmd_switch.cpp).
+int cmdInfo(const CliContext& context);
+int cmdLive(const CliContext& context);
+int cmdErrors(const CliContext& context);
+int cmdSwitch(const CliContext& context);
+int cmdBackup(const CliContext& context);
+int cmdRestore(const CliContext& context);
+int cmdFactoryReset(const CliContext& context);
+int cmdSettingsDump(const CliContext& context);
+// Firmware files and programming (cmd_firmware.cpp).
+int cmdAfmInfo(const CliContext& context);
+int cmdFlash(const CliContext& context);
 
 // Prints "korvana-cli: message" and the usage line of the command; returns 2.
 int usageError(const std::string& command, const std::string& message);

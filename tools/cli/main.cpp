@@ -2,6 +2,8 @@
 // Usage: korvana-cli [--port P] COMMAND [ARGS…]
 #include "cli.h"
 
+#include <app/platform/lpgthreadmanager.h>
+
 #include <cstring>
 #include <iostream>
 
@@ -10,6 +12,22 @@ const std::vector<CliCommand>& cliCommands()
     static const std::vector<CliCommand> commands = {
         { "ports", "", "list the present serial ports: number, path, description", cmdPorts },
         { "raw", "TYPE [HEX]", "one exchange: request type TYPE (decimal), payload HEX; prints the answer", cmdRaw },
+        { "info", "[--json] [--demo]", "connect, read every block and print the identity and counters", cmdInfo },
+        { "live", "[--count N] [--osc FILE] [--demo]", "poll live readings: one line per record, or record FILE.osc",
+          cmdLive },
+        { "errors", "[--clear] [--demo]", "the controller's stored errors, one per line; --clear clears them",
+          cmdErrors },
+        { "switch", "petrol|lpg|auto [--demo]", "switch the controller's fuel mode", cmdSwitch },
+        { "backup", "FILE.settings [--demo]", "connect, read every block and save them to a settings file",
+          cmdBackup },
+        { "restore", "FILE.settings --yes [--demo]", "write a settings file into the controller", cmdRestore },
+        { "factory-reset", "[--yes] [--demo]", "restore the factory settings (asks; --yes answers Yes)",
+          cmdFactoryReset },
+        { "settings-dump", "FILE.settings", "offline: read a settings file and print its values in key order",
+          cmdSettingsDump },
+        { "afm-info", "FILE.afm", "offline: check a firmware file and print its version, model and size", cmdAfmInfo },
+        { "flash", "FILE.afm [--yes]", "program the controller with a firmware file; --yes allows an older version",
+          cmdFlash },
     };
     return commands;
 }
@@ -55,8 +73,12 @@ int main(int argc, char** argv)
     if (command.empty())
         return usageError(command, "no command given");
     for (const auto& c : cliCommands()) {
-        if (command == c.name)
-            return c.run(context);
+        if (command == c.name) {
+            const int status = c.run(context);
+            // Polling threads end the process through the thread manager: it must end with this status.
+            setExitStatus(status);
+            return status;
+        }
     }
     return usageError("", "unknown command " + command);
 }

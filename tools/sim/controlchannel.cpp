@@ -230,7 +230,7 @@ std::string CControlChannel::execute(const std::string& line)
             return "error no link";
         std::string text;
         if (cmd == "path")
-            return "ok " + m_link->path();
+            return m_link->path().empty() ? "error vanished" : "ok " + m_link->path();
         if (cmd == "vanish")
             return m_link->vanish(text) ? "ok vanished" : "error " + text;
         return m_link->appear(text) ? "ok " + text : "error " + text;

@@ -4,6 +4,7 @@
 #include <tools/sim/simbytes.h>
 
 #include <algorithm>
+#include <cmath>
 
 SimMessage acknowledge(uint8_t code)
 {
@@ -150,7 +151,8 @@ std::optional<SimMessage> CController::applicationCommand(const std::vector<uint
     case 0x25: return SimMessage { 28, m_store.record(28) };
     case 0x26: return SimMessage { 29, m_store.record(29) };
     case 0x27: {
-        const auto corr = static_cast<uint8_t>(std::clamp(100 + static_cast<int>(m_engine.obdCorrectionPercent()), 0, 255));
+        // The same rounding as byte 15 of the live readings.
+        const auto corr = static_cast<uint8_t>(std::clamp(100L + std::lround(m_engine.obdCorrectionPercent()), 0L, 255L));
         return SimMessage { 2, { 0x28, 0, corr, corr, 0, 0 } };
     }
     case 0x2A: return SimMessage { 30, m_store.record(30) };

@@ -23,11 +23,13 @@ class CEngineModel {
 public:
     static constexpr double kStep = 0.05; // seconds
     static constexpr double kAmbient = 20.0; // °C
+    // The engine computer regulates the mixture (closed loop) from this reducer temperature.
+    static constexpr double kClosedLoopCelsius = 30.0;
     static constexpr std::size_t kLiveLength = 82;
 
     CEngineModel(CSimStore& store, uint32_t seed);
 
-    // Off, Cranking (starts by itself after 1.5 s), Idle, Sweep (800 → 6000 →
+    // Off, Cranking (starts by itself after 1.5 s), Idle, Sweep (800 → 6200 →
     // 800 rpm every 20 s, load varying on its own period), Hold (fixed rpm).
     void setEngine(EngineState state, double holdRpm = 0);
     EngineState engine() const { return m_engine; }
@@ -126,7 +128,9 @@ private:
     double m_ltft = 0;
     double m_mixture = 0;
     double m_obdCorr = 0;
-    double m_petrolHalf = 0;
-    double m_lpgHalf = 0;
-    double m_sampleTimer = 0;
+    static constexpr int kStepsPerHalfSecond = 10;
+    static constexpr int kStepsPerSample = 2;
+    int m_petrolSteps = 0;
+    int m_lpgSteps = 0;
+    int m_sampleSteps = 0;
 };

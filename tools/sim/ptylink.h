@@ -44,7 +44,8 @@ public:
 
     bool vanish(std::string& error) override;
     bool appear(std::string& pathOrError) override;
-    std::string path() const override { return m_slavePath; }
+    // Empty while vanished.
+    std::string path() const override { return m_master >= 0 ? m_slavePath : std::string(); }
 
 private:
     struct Timed {

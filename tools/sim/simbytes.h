@@ -1,6 +1,8 @@
 // Little-endian fields inside the controller's records.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -26,4 +28,15 @@ inline void putU32(std::vector<uint8_t>& b, std::size_t at, uint32_t v)
 {
     for (std::size_t i = 0; i < 4; ++i)
         b.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// Rounded half away from zero and kept within the field.
+inline uint8_t saturateU8(double v)
+{
+    return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
+}
+
+inline uint16_t saturateU16(double v)
+{
+    return static_cast<uint16_t>(std::clamp(std::lround(v), 0L, 65535L));
 }

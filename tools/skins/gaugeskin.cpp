@@ -37,7 +37,7 @@ QImage CGaugeSkin::draw()
     p.setBrush(bezel);
     p.drawEllipse(c, outer, outer);
 
-    const double face = outer * 0.9;
+    const double face = outer * 0.92;
     QRadialGradient faceFill(c - QPointF(0, face * 0.25), face * 1.2);
     faceFill.setColorAt(0.0, QColor(0xfd, 0xfe, 0xff));
     faceFill.setColorAt(0.7, QColor(0xee, 0xf1, 0xf4));
@@ -46,13 +46,13 @@ QImage CGaugeSkin::draw()
     p.setBrush(faceFill);
     p.drawEllipse(c, face, face);
 
-    // Warning band over the last eighth of the travel.
-    const double bandRadius = face * 0.86;
+    // Warning band over the last eighth of the travel, outside the ticks.
+    const double bandRadius = face * 0.94;
     const QRectF bandRect(c.x() - bandRadius, c.y() - bandRadius, 2 * bandRadius, 2 * bandRadius);
     const double span = kMaxAngle - kMinAngle;
     const double warnFrom = kMinAngle + span * 0.875;
     // Qt's arcs run counter-clockwise from 3 o'clock; the needle's angle a points at 270 - a there.
-    p.setPen(QPen(QColor(0xd0, 0x2b, 0x20), face * 0.05, Qt::SolidLine, Qt::FlatCap));
+    p.setPen(QPen(QColor(0xd0, 0x2b, 0x20), face * 0.045, Qt::SolidLine, Qt::FlatCap));
     p.setBrush(Qt::NoBrush);
     p.drawArc(bandRect, static_cast<int>((270.0 - kMaxAngle) * 16), static_cast<int>((kMaxAngle - warnFrom) * 16));
     // A thin arc joins the ticks into one scale.
@@ -69,8 +69,7 @@ QImage CGaugeSkin::draw()
         const double r1 = face * 0.9;
         const double r0 = major ? face * 0.74 : face * 0.83;
         const QPointF d = direction(a);
-        p.setPen(QPen(a >= warnFrom && !major ? QColor(0x9c, 0x1c, 0x14) : QColor(0x1b, 0x20, 0x26),
-                      major ? face * 0.03 : face * 0.011, Qt::SolidLine, Qt::FlatCap));
+        p.setPen(QPen(QColor(0x1b, 0x20, 0x26), major ? face * 0.03 : face * 0.011, Qt::SolidLine, Qt::FlatCap));
         p.drawLine(c + d * r0, c + d * r1);
     }
 
@@ -81,9 +80,14 @@ QImage CGaugeSkin::draw()
     windowFill.setColorAt(0.0, QColor(0xcf, 0xd6, 0xdd));
     windowFill.setColorAt(0.25, QColor(0xe7, 0xeb, 0xef));
     windowFill.setColorAt(1.0, QColor(0xf3, 0xf5, 0xf7));
+    // Its lower corners follow the dial's rim rather than cutting into the bezel.
+    QPainterPath windowShape;
+    windowShape.addRoundedRect(window, kSize * 0.03, kSize * 0.03);
+    QPainterPath rim;
+    rim.addEllipse(c, face * 0.95, face * 0.95);
     p.setPen(QPen(QColor(0x8e, 0x99, 0xa4), 3.0));
     p.setBrush(windowFill);
-    p.drawRoundedRect(window, kSize * 0.03, kSize * 0.03);
+    p.drawPath(windowShape.intersected(rim));
 
     // Hub: the needle turns about the centre and is drawn over it.
     QRadialGradient hub(c - QPointF(kSize * 0.01, kSize * 0.012), kSize * 0.06);

@@ -1,0 +1,48 @@
+// A diagnostic recording (.osc): 8-bit text, one line per live record, 32
+// TAB-separated fields, lines ending CR LF, no header. Numbers always use a
+// decimal point, whatever the locale. The writer belongs to one polling
+// thread; the reader is for playback.
+#pragma once
+
+#include <app/data/diag.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+class CDiagFile {
+public:
+    static constexpr int kFields = 32;
+    static constexpr int kObdValues = 8;
+    using Record = std::array<double, kFields>;
+    using ObdValues = std::array<double, kObdValues>;
+
+    CDiagFile() = default;
+    ~CDiagFile();
+    CDiagFile(const CDiagFile&) = delete;
+    CDiagFile& operator=(const CDiagFile&) = delete;
+
+    // Opens path for writing, truncating it. The usual polling start passes
+    // "\", which names no file: that, an empty path and a path that cannot be
+    // opened record nothing, and the path is then forgotten. True when open.
+    bool open(const std::string& path);
+    // Closes the file, if open, and forgets its path.
+    void close();
+    bool isOpen() const { return m_file != nullptr; }
+    const std::string& path() const { return m_path; }
+
+    // Appends the record's line; the write's result is not checked.
+    void write(const CDiag& record, const CDiagScale& scale, const ObdValues& obd);
+
+    // The record's line, CR LF included.
+    static std::string formatLine(const CDiag& record, const CDiagScale& scale, const ObdValues& obd);
+
+    // Playback: white-space separated numbers, 32 per record, until the first
+    // record that cannot be read whole. False when the file cannot be opened.
+    static bool readRecords(const std::string& path, std::vector<Record>& records);
+
+private:
+    std::FILE* m_file = nullptr;
+    std::string m_path;
+};

@@ -1,0 +1,43 @@
+#include <app/device/controllersearch.h>
+
+#include <app/device/lpgdevice.h>
+#include <app/platform/profilestore.h>
+
+#include <algorithm>
+
+std::vector<uint32_t> searchOrder(uint32_t last, const std::vector<uint32_t>& present)
+{
+    std::vector<uint32_t> order;
+    order.reserve(present.size() + 1);
+    if (last != 0 && std::find(present.begin(), present.end(), last) != present.end())
+        order.push_back(last);
+    order.insert(order.end(), present.begin(), present.end());
+    return order;
+}
+
+bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present, const CProfileStore& profile)
+{
+    device.m_connected = false;
+    device.m_demo = false;
+
+    std::vector<uint32_t> numbers;
+    for (const auto& entry : present)
+        numbers.push_back(entry.number);
+
+    // Numbers are handed out per run; the remembered path finds the same
+    // adapter again. A path the table does not know is not offered to open:
+    // it may be some other device by now.
+    const std::string lastPath = profile.lastPortPath();
+    const uint32_t last = lastPath.empty() ? profile.lastPortNumber() : portTable().numberOf(lastPath);
+
+    for (const uint32_t n : searchOrder(last, numbers)) {
+        if (device.connectOnPort(n))
+            return true;
+    }
+    return false;
+}
+
+bool searchController(CLPGDevice& device)
+{
+    return searchController(device, portTable().presentPorts(), profileStore());
+}

@@ -1,0 +1,25 @@
+// The controller search at start and after a lost link: the last used port
+// first, then every present port in ascending order (the last port again in
+// its turn); the first port where connectOnPort succeeds ends it. Asking the
+// user what to do when nothing answered is the caller's part.
+#pragma once
+
+#include <app/platform/porttable.h>
+
+#include <cstdint>
+#include <vector>
+
+class CLPGDevice;
+class CProfileStore;
+
+// The ports to try, in order: last first when it is among present (and not 0),
+// then all of present as given (ascending).
+std::vector<uint32_t> searchOrder(uint32_t last, const std::vector<uint32_t>& present);
+
+// Clears m_connected and m_demo, then tries the present ports (numbers of the
+// program-wide port table, ascending). The last port is the remembered path
+// when the table knows it, else "Last RS nr". True when a controller was
+// connected. GUI thread; polling must be stopped.
+bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present, const CProfileStore& profile);
+// The same over every present port and the program-wide profile.
+bool searchController(CLPGDevice& device);

@@ -1,0 +1,228 @@
+#include <app/device/docoperations.h>
+#include <app/device/lpgdevice.h>
+
+#include <app/data/settingsio.h>
+#include <app/data/translate.h>
+#include <app/platform/documentsdir.h>
+#include <app/platform/programdir.h>
+#include <app/platform/userinteraction.h>
+#include <errkit/ierror.h>
+
+#include <ctime>
+#include <fstream>
+
+namespace {
+
+const wchar_t* const kCaption = L"KORVANA";
+const wchar_t* const kSetFailed = L"Nie powiodło się ustawienie urządzenia!";
+
+void showFailure(const wchar_t* text)
+{
+    userInteraction().message(translate(text), kCaption, MsgIcon::Error);
+}
+
+// An error object thrown by a step: shown under the operation's name, then deleted.
+void showError(const wchar_t* operation, IError* error)
+{
+    userInteraction().message(std::wstring(operation) + L"\n" + error->format() + L"\n", kCaption, MsgIcon::Error);
+    delete error;
+}
+
+// Runs steps in order and stops at the first that fails, with the set-up failure message.
+bool writeSteps(std::initializer_list<std::function<bool()>> steps)
+{
+    for (const auto& step : steps) {
+        if (!step()) {
+            showFailure(kSetFailed);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::wstring localTimeStamp()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm tm {};
+    localtime_r(&now, &tm);
+    wchar_t buf[32] = {};
+    std::wcsftime(buf, 32, L"%d-%m-%Y-%H:%M:%S", &tm);
+    return buf;
+}
+
+} // namespace
+
+CDocOperations::CDocOperations(CLPGDevice& device)
+    : m_device(device)
+{
+}
+
+std::wstring CDocOperations::settingsFilter()
+{
+    return translate(L"Settings file (*.settings)|*.settings|");
+}
+
+std::string CDocOperations::presetPath()
+{
+    return (programDir() / "KORVANA PRESET" / "Initial settings.settings").string();
+}
+
+bool CDocOperations::saveToFile(std::string path)
+{
+    if (!m_device.m_connected)
+        return false;
+    m_device.image().m_timeStamp = localTimeStamp();
+    if (path.empty())
+        path = userInteraction().chooseFile(true, settingsFilter(), settingsDirectory(), {});
+    if (path.empty())
+        return false;
+    if (!writeSettings(path, m_device.image())) {
+        showFailure(L"Nie można wpisać ustawień do pliku z danymi samochodu");
+        return false;
+    }
+    return true;
+}
+
+void CDocOperations::copyLoadedSettings(const CSettingsImage& loaded, CSettingsImage& live)
+{
+    live.m_base = loaded.m_base;
+    live.m_adv = loaded.m_adv;
+    live.m_setupTimes1 = loaded.m_setupTimes1;
+    live.m_setupTimes2 = loaded.m_setupTimes2;
+    live.m_tableMask = loaded.m_tableMask;
+    live.m_mainCorr = loaded.m_mainCorr;
+    live.m_corrMap = loaded.m_corrMap;
+    live.m_sensorsSetup = loaded.m_sensorsSetup;
+    auto& to = live.m_advancedSetup;
+    const auto& from = loaded.m_advancedSetup;
+    to.m_minimalLPGRPM = from.m_minimalLPGRPM;
+    to.m_switchCorr = from.m_switchCorr;
+    to.m_switchCorrTime = from.m_switchCorrTime;
+    to.m_advancedFlags2 = from.m_advancedFlags2;
+    to.m_advancedFlags3 = from.m_advancedFlags3;
+    to.m_maxLoadTime = from.m_maxLoadTime;
+    to.m_minLpgTempr = from.m_minLpgTempr;
+    // The inspection reminder belongs to the controller, not to the file.
+    to.m_advancedFlags = static_cast<uint8_t>((from.m_advancedFlags & ~kAdvInspectionReminder)
+                                              | (to.m_advancedFlags & kAdvInspectionReminder));
+}
+
+bool CDocOperations::loadIntoController(std::string path)
+{
+    if (!m_device.m_connected)
+        return false;
+    try {
+        return loadIntoControllerSteps(std::move(path));
+    } catch (IError* error) {
+        showError(L"CkorvanaDoc::OnFileReadSettings()", error);
+        return false;
+    }
+}
+
+bool CDocOperations::loadIntoControllerSteps(std::string path)
+{
+    CSettingsImage loaded;
+    if (path.empty())
+        path = userInteraction().chooseFile(false, settingsFilter(), settingsDirectory(), {});
+    if (path.empty() || !readSettings(path, loaded)) {
+        showFailure(L"Nie można wczytać ustawień z pliku");
+        return false;
+    }
+    copyLoadedSettings(loaded, m_device.image());
+    CWaitCursor wait;
+    CLPGDevice& d = m_device;
+    return writeSteps({
+        [&] { return d.switchToPetrolAndWait(); },
+        [&] { return d.writeBase(); },
+        [&] { return d.writeAdv(); },
+        [&] { return d.writeMainCorr(); },
+        [&] { return d.writeSetupTimes1(); },
+        [&] { return d.writeSetupTimes2(); },
+        [&] { return d.writeInjMap(); },
+        [&] { return d.writeAdvancedSetup(); },
+        [&] { return d.writeSensorsSetup(); },
+        [&] { return d.command0AOnPetrol(); },
+    });
+}
+
+bool CDocOperations::restoreFactorySettings()
+{
+    try {
+        if (!userInteraction().question(translate(L"Czy chcesz przywrócić ustawienia fabryczne?"), kCaption,
+                                        MsgIcon::Question, false))
+            return false;
+        const bool written = m_device.writeAll();
+        writeInitialSetup();
+        refresh();
+        return written;
+    } catch (IError* error) {
+        showError(L"CkorvanaDoc::OnSettingsRestore()", error);
+        return false;
+    }
+}
+
+bool CDocOperations::isBlank(const CSettingsImage& image)
+{
+    const CSettingsImage fresh;
+    for (double c : image.m_mainCorr.m_mainCorr)
+        if (c != 1.0)
+            return false;
+    for (double t : image.m_setupTimes1)
+        if (t != 0)
+            return false;
+    for (const auto& row : image.m_corrMap.m_injMapTable)
+        for (double v : row)
+            if (v != 0)
+                return false;
+    const auto& s = image.m_sensorsSetup;
+    const auto& f = fresh.m_sensorsSetup;
+    return image.m_base.m_switchDelay == fresh.m_base.m_switchDelay && s.m_fuelFull == f.m_fuelFull
+        && s.m_fuelHgw == f.m_fuelHgw && s.m_fuelHalf == f.m_fuelHalf && s.m_fuelQuarter == f.m_fuelQuarter
+        && s.m_fuelRes == f.m_fuelRes && s.m_fuelType == f.m_fuelType;
+}
+
+bool CDocOperations::writeInitialSetup()
+{
+    try {
+        return writeInitialSetupSteps();
+    } catch (IError* error) {
+        showError(L"CkorvanaDoc::writeInitialSetup()", error);
+        return false;
+    }
+}
+
+bool CDocOperations::writeInitialSetupSteps()
+{
+    CSettingsImage& live = m_device.image();
+    if (!isBlank(live))
+        return false;
+    const std::string path = presetPath();
+    if (!std::ifstream(path))
+        return false;
+    CSettingsImage preset;
+    if (!readSettings(path, preset))
+        return false;
+    live.m_base = preset.m_base;
+    live.m_adv = preset.m_adv;
+    live.m_sensorsSetup = preset.m_sensorsSetup;
+    live.m_advancedSetup = preset.m_advancedSetup;
+    live.m_mainCorr = preset.m_mainCorr;
+    CWaitCursor wait;
+    CLPGDevice& d = m_device;
+    // A car that was not on petrol goes back to automatic mode afterwards, as
+    // after a factory restore; otherwise the preset would leave it on petrol.
+    CDiag newest;
+    const bool wasNotPetrol = d.diagData().latest(newest) && newest.fuelState() != 2;
+    d.switchToPetrolAndWait();
+    const bool ok = writeSteps({
+        [&] { return d.writeBase(); },
+        [&] { return d.writeAdv(); },
+        [&] { return d.writeAdvancedSetup(); },
+        [&] { return d.writeSensorsSetup(); },
+        [&] { return d.writeMainCorr(); },
+    });
+    if (ok && wasNotPetrol)
+        d.switchToAuto();
+    refresh();
+    return ok;
+}

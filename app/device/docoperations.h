@@ -1,0 +1,52 @@
+// The document's operations on whole settings: saving the image to a settings
+// file, loading a file into the controller, restoring factory settings and
+// writing the initial preset into a blank controller. The program's document
+// calls them from its menu commands; the CLI calls them directly. Messages,
+// questions and file choices go through the user-interaction seam; every
+// operation catches error objects and shows them under its own name.
+#pragma once
+
+#include <app/data/settingsimage.h>
+
+#include <functional>
+#include <string>
+
+class CLPGDevice;
+
+class CDocOperations {
+public:
+    explicit CDocOperations(CLPGDevice& device);
+
+    // Refreshes the active page after the image changed (the program's view).
+    std::function<void()> onRefresh;
+
+    // Time stamp, then a copy of the live image written to path (asked for
+    // through the seam when empty; cancelling ends quietly). Only when connected.
+    bool saveToFile(std::string path = {});
+    // The file into a separate image, the copy rules into the live image, then
+    // the blocks written to the controller. Only when connected.
+    bool loadIntoController(std::string path = {});
+    // Asks first; then writeAll, the initial preset and a refresh.
+    bool restoreFactorySettings();
+    // The preset beside the program, written only into a blank controller.
+    // True when it was written.
+    bool writeInitialSetup();
+
+    // The blank-controller test of the live image.
+    static bool isBlank(const CSettingsImage& image);
+    // The copy rules of loading a file: what the separate image gives the live one.
+    static void copyLoadedSettings(const CSettingsImage& loaded, CSettingsImage& live);
+    static std::string presetPath();
+    static std::wstring settingsFilter();
+
+private:
+    bool loadIntoControllerSteps(std::string path);
+    bool writeInitialSetupSteps();
+    void refresh()
+    {
+        if (onRefresh)
+            onRefresh();
+    }
+
+    CLPGDevice& m_device;
+};

@@ -1,0 +1,283 @@
+#include <app/device/firmwareupdate.h>
+
+#include <app/data/firmwarefile.h>
+#include <app/data/translate.h>
+#include <app/device/blockcodec.h>
+#include <app/device/controllersearch.h>
+#include <app/device/lpgdevice.h>
+#include <app/platform/programdir.h>
+#include <app/platform/userinteraction.h>
+#include <errkit/ierror.h>
+
+#include <algorithm>
+
+namespace {
+
+const wchar_t* const kCaption = L"KORVANA";
+const wchar_t* const kProgramFailed = L"Nie powiodło się zaprogramowanie urządzenia!";
+const wchar_t* const kWrongFile = L"Niewłaściwy plik firmware dla sterownika!";
+const wchar_t* const kDowngrade
+    = L"Wersja sterownika jest nowsza niż wersja pliku firmware.\nCzy chcesz zaprogramować sterownik starszą wersją?";
+const wchar_t* const kWriteFailed = L"Nie powiodło się wpisanie ustawień do urządzenia!";
+const wchar_t* const kSetFailed = L"Nie powiodło się ustawienie urządzenia!";
+
+// Firmware below this version cannot run on a controller that has had it.
+constexpr int32_t kFirstIncompatible = 0x0307;
+constexpr int32_t kLubricationVersion = 0x0304;
+constexpr int32_t kObdThresholdVersion = 0x0305;
+constexpr uint8_t kModelWithoutObdMigration = 16;
+constexpr uint16_t kObdThresholdRpm = 500;
+
+const CFlashLayout kLayouts[] = {
+    { 5, "33F MOLEX32", 0x2000, 0x9C00, 0x400, 0xC5 },
+    { 4, "33F TYCO55", 0x2000, 0x9C00, 0x400, 0xC5 },
+    { 6, "33EP MOLEX32", 0x1800, 0x8800, 0x800, 0xC4 },
+    { 16, "33EP K410 FCI", 0x1800, 0x8800, 0x800, 0xC4 },
+};
+
+// Polling stays off while the controller is away from its application and
+// is started again on every way out, so a failed update leaves a program
+// that notices the lost link and searches again.
+class CPollingPause {
+public:
+    CPollingPause(CFirmwareUpdate& update, bool active)
+        : m_update(update)
+        , m_active(active)
+    {
+        if (m_active && m_update.onStopPolling)
+            m_update.onStopPolling();
+    }
+    ~CPollingPause()
+    {
+        if (!m_active)
+            return;
+        if (m_update.onStartPolling)
+            m_update.onStartPolling();
+        if (m_update.onRefresh)
+            m_update.onRefresh();
+    }
+    CPollingPause(const CPollingPause&) = delete;
+    CPollingPause& operator=(const CPollingPause&) = delete;
+
+private:
+    CFirmwareUpdate& m_update;
+    bool m_active;
+};
+
+} // namespace
+
+const std::array<uint8_t, 8> CFirmwareUpdate::kAccessCode1 { 'Q', 'Q', '4', '0', '2', '9', '1', '7' };
+const std::array<uint8_t, 8> CFirmwareUpdate::kAccessCode2 { 'B', 'Q', '4', '0', '2', '9', '1', '7' };
+
+const CFlashLayout* findFlashLayout(uint8_t model)
+{
+    for (const auto& layout : kLayouts)
+        if (layout.model == model)
+            return &layout;
+    return nullptr;
+}
+
+CFirmwareUpdate::CFirmwareUpdate(CLPGDevice& device)
+    : m_device(device)
+{
+}
+
+void CFirmwareUpdate::attachToDevice()
+{
+    onStopPolling = [this] { m_device.stopPolling(); };
+    onStartPolling = [this] { m_device.startPolling("\\"); };
+    onReconnect = [this] { return searchController(m_device); };
+    m_device.setFirmwareUpdate([this](bool forced) { return update(forced); });
+}
+
+std::filesystem::path CFirmwareUpdate::firmwareFolder(const CFlashLayout& layout)
+{
+    return programDir() / "KORVANA Firmware" / layout.folder;
+}
+
+bool CFirmwareUpdate::fitsLayout(const CFirmwareFile& file, const CFlashLayout& layout)
+{
+    const auto image = file.image();
+    if (image.size() <= 2 * static_cast<std::size_t>(layout.first))
+        return false;
+    // The fourth byte of each instruction is padding and never sent.
+    for (std::size_t at = 2 * static_cast<std::size_t>(layout.end); at < image.size(); ++at)
+        if (at % 4 != 3 && image[at] != 0xFF)
+            return false;
+    return true;
+}
+
+std::size_t CFirmwareUpdate::rowsToWrite(const CFirmwareFile& file, const CFlashLayout& layout)
+{
+    const std::size_t start = 2 * static_cast<std::size_t>(layout.first);
+    if (file.imageLength() <= start || layout.end <= layout.first)
+        return 0;
+    const std::size_t inImage = (file.imageLength() - start + CFirmwareFile::kRowBytes - 1) / CFirmwareFile::kRowBytes;
+    const std::size_t inRange = (layout.end - layout.first + kRowUnits - 1) / kRowUnits;
+    return std::min({ inImage, inRange, file.rowCount() });
+}
+
+bool CFirmwareUpdate::programFlash(const CFirmwareFile& file, const CFlashLayout& layout)
+{
+    const std::size_t total = rowsToWrite(file, layout);
+    uint32_t address = layout.first;
+    std::size_t position = 2 * static_cast<std::size_t>(layout.first);
+    std::size_t rowsLeft = file.rowCount();
+    std::size_t done = 0;
+    // The image ends the loop as well: bytes beyond it are not the file's.
+    while (rowsLeft > 0 && address < layout.end && position < file.imageLength()) {
+        if (address % layout.eraseBlock == 0 && !m_device.bootStartPage(address))
+            return false;
+        uint8_t row[CFirmwareFile::kRowBytes];
+        file.copyRow(position, row);
+        std::array<uint8_t, kRowData> data {};
+        for (std::size_t i = 0; i < kRowData / 3; ++i)
+            std::copy_n(row + 4 * i, 3, data.begin() + static_cast<std::ptrdiff_t>(3 * i));
+        if (!m_device.bootWriteRow(address, data))
+            return false;
+        position += CFirmwareFile::kRowBytes;
+        --rowsLeft;
+        address += kRowUnits;
+        if (onRow)
+            onRow(++done, total);
+    }
+    return true;
+}
+
+bool CFirmwareUpdate::queryBootloader(const CFlashLayout& layout)
+{
+    uint16_t id = 0;
+    return m_device.readBootByte(layout.queryCode, id);
+}
+
+bool CFirmwareUpdate::attempt(bool forced, const CFirmwareFile& file, const CFlashLayout& layout)
+{
+    if (!forced) {
+        // Each model's application knows one of the two codes.
+        m_device.bootWriteF6(kAccessCode1);
+        if (!queryBootloader(layout)) {
+            m_device.bootWriteF6(kAccessCode2);
+            queryBootloader(layout);
+        }
+    }
+    if (!queryBootloader(layout))
+        return false;
+    userInteraction().sleep(kWaitMs);
+    return programFlash(file, layout) && m_device.bootCommand60() && m_device.command0A();
+}
+
+bool CFirmwareUpdate::migrateSettings(int32_t controllerVersion, uint16_t fileVersion)
+{
+    CSettingsImage& image = m_device.image();
+    if (controllerVersion < kLubricationVersion && fileVersion >= kLubricationVersion) {
+        image.m_advancedSetup.m_lubricationShare = 0;
+        image.m_advancedSetup.m_advancedFlags2 &= static_cast<uint8_t>(~0x04);
+        if (!m_device.writeAdvancedSetup()) {
+            fail(kWriteFailed);
+            return false;
+        }
+    }
+    if (controllerVersion < kObdThresholdVersion && fileVersion >= kObdThresholdVersion
+        && image.m_devInfo.m_deviceID != kModelWithoutObdMigration) {
+        // The rest of the record is the controller's own and goes back unchanged.
+        std::array<uint8_t, 18> record {};
+        if (!m_device.readObdMapConfig(record)) {
+            fail(kSetFailed);
+            return false;
+        }
+        putU16(&record[6], kObdThresholdRpm);
+        std::fill(record.begin() + 8, record.begin() + 16, 0);
+        record[17] = 0;
+        if (!m_device.writeObdMapConfig(record)) {
+            fail(kSetFailed);
+            return false;
+        }
+    }
+    return true;
+}
+
+void CFirmwareUpdate::fail(const wchar_t* text)
+{
+    userInteraction().message(translate(text), kCaption, MsgIcon::Error);
+}
+
+bool CFirmwareUpdate::update(bool forced)
+{
+    if (!forced && !m_device.m_connected)
+        return false;
+    const CFlashLayout* layout = findFlashLayout(m_device.image().m_devInfo.m_deviceID);
+    if (!layout || (!forced && m_device.m_demo)) {
+        fail(kProgramFailed);
+        return false;
+    }
+    IUserInteraction& ui = userInteraction();
+    const std::string path
+        = ui.chooseFile(false, translate(L"Firmware files (*.afm)|*.afm|"), firmwareFolder(*layout).string(), {});
+    if (path.empty())
+        return false;
+    if (!forced)
+        m_device.switchToPetrolAndWait();
+
+    const int32_t controllerVersion = m_device.image().m_devInfo.m_version;
+    CFirmwareFile file;
+    uint16_t fileVersion = 0;
+    uint16_t marker = 0;
+    std::wstring modelName;
+    if (!file.load(path, fileVersion, modelName, marker)) {
+        fail(kProgramFailed);
+        return false;
+    }
+    // Everything that can be told from the file is judged before the
+    // controller leaves its application; an image reaching beyond the model's
+    // flash would lose its tail, so it is the wrong file as well.
+    if (marker != CFirmwareFile::kMarker || modelName != m_device.image().m_devInfo.m_modelName
+        || !fitsLayout(file, *layout)) {
+        fail(kWrongFile);
+        return false;
+    }
+    if (fileVersion < controllerVersion
+        && !ui.question(translate(kDowngrade), kCaption, MsgIcon::Question, false))
+        return false;
+    if (fileVersion < kFirstIncompatible && controllerVersion >= kFirstIncompatible) {
+        fail(kWrongFile);
+        return false;
+    }
+
+    CWaitCursor wait;
+    CPollingPause pause(*this, !forced);
+    bool programmed = false;
+    try {
+        for (std::size_t i = 0; i < kAttempts && !programmed; ++i)
+            programmed = attempt(forced, file, *layout);
+    } catch (IError*) {
+        // The controller may sit in its bootloader now; the next search must find it there.
+        m_device.m_connected = false;
+        throw;
+    }
+    if (!programmed) {
+        m_device.m_connected = false;
+        fail(kProgramFailed);
+        return false;
+    }
+
+    ui.sleep(kWaitMs);
+    m_device.rebuildModules();
+    m_device.m_connected = false;
+    const bool reconnected = onReconnect && onReconnect();
+    if (!reconnected || !m_device.m_connected) {
+        fail(kProgramFailed);
+        return false;
+    }
+    return forced || migrateSettings(controllerVersion, fileVersion);
+}
+
+bool CFirmwareUpdate::onDeviceUpdate()
+{
+    try {
+        return update(false);
+    } catch (IError* error) {
+        userInteraction().message(L"CkorvanaDoc::OnDeviceUpdate()\n" + error->format(), kCaption, MsgIcon::Error);
+        delete error;
+        return false;
+    }
+}

@@ -1,0 +1,189 @@
+// The connection operations of the device object: trying a port,
+// identification, reading every block after connecting, re-opening the port
+// after a port error, and demo mode.
+#include <app/device/lpgdevice.h>
+
+#include <app/data/identity.h>
+#include <app/data/translate.h>
+#include <app/platform/devicepointer.h>
+#include <app/platform/mutexguard.h>
+#include <app/platform/porttable.h>
+#include <app/platform/profilestore.h>
+#include <app/platform/userinteraction.h>
+#include <errkit/ierror.h>
+
+
+namespace {
+
+constexpr const wchar_t* kCaption = L"KORVANA";
+constexpr int kIdentifyAttempts = 4;
+constexpr unsigned kBlockRetryMs = 131;
+constexpr uint8_t kApplication = 4;
+constexpr uint8_t kBootloader = 5;
+constexpr uint8_t kReadingsAllowedMark = 85;
+// The version a controller found in its bootloader is given until it is reprogrammed.
+constexpr int32_t kBootloaderVersion = 768;
+// No value received from the bootloader yet.
+constexpr uint16_t kNoBootValue = 0xFFFF;
+
+std::atomic<bool> g_refusalShown { false };
+
+void show(const wchar_t* text, MsgIcon icon)
+{
+    userInteraction().message(translate(text), kCaption, icon);
+}
+
+} // namespace
+
+CLPGDevice::CLifetime::CLifetime(CLPGDevice* device)
+    : m_device(device)
+{
+    g_lpgDevice = device;
+}
+
+CLPGDevice::CLifetime::~CLifetime()
+{
+    m_device->m_polling = false;
+    // Every wait inside a polling thread is bounded; this only outlasts them.
+    while (!m_device->waitPollingEnded(1000)) { }
+    if (g_lpgDevice == m_device)
+        g_lpgDevice = nullptr;
+}
+
+void CLPGDevice::resetRefusalNotice()
+{
+    g_refusalShown = false;
+}
+
+bool CLPGDevice::connectOnPort(uint32_t n)
+{
+    try {
+        configurePort(n);
+        if (!openConnection()) {
+            m_port.close();
+            return false;
+        }
+        profileStore().storeLastPort(n, portTable().pathOf(n));
+        return true;
+    } catch (IError* e) {
+        delete e;
+        // The port may be half configured; leave nothing open behind a failed try.
+        m_port.close();
+        return false;
+    }
+}
+
+bool CLPGDevice::readBlockTwice(bool (CLPGDevice::*read)())
+{
+    if ((this->*read)())
+        return true;
+    userInteraction().sleep(kBlockRetryMs);
+    return (this->*read)();
+}
+
+bool CLPGDevice::openConnection()
+{
+    if (m_demo)
+        return true;
+    m_connected = false;
+    if (!identify())
+        return false;
+    if (!readDevInfo() && !readDevInfo())
+        show(L"Nie powiodło się odczytanie wersji urządzenia!", MsgIcon::Error);
+    m_connected = true;
+
+    // The sensor block first: the temperature conversions of later blocks use its sensor types.
+    static constexpr bool (CLPGDevice::*kBlocks[])() = {
+        &CLPGDevice::readSensorsSetup,
+        &CLPGDevice::readBase,
+        &CLPGDevice::readAdv,
+        &CLPGDevice::readMainCorr,
+        &CLPGDevice::readSetupTimes1,
+        &CLPGDevice::readSetupTimes2,
+        &CLPGDevice::readInjMap,
+        &CLPGDevice::readAdvancedSetup,
+        &CLPGDevice::readPressCorr,
+        &CLPGDevice::readAutomapSchedule,
+        &CLPGDevice::readMapAxes,
+    };
+    for (const auto read : kBlocks) {
+        if (!readBlockTwice(read))
+            show(L"Nie powiodło się wczytanie ustawień urządzenia!", MsgIcon::Error);
+    }
+    return true;
+}
+
+bool CLPGDevice::identify()
+{
+    static constexpr uint8_t kRequest[] = { 0xCC, 0x00, 0x00, 0x04, 0x00, 0x00 };
+    ExchangeBuffer buffer {};
+    uint8_t length = 0;
+    uint8_t type = 0;
+    const bool answered = exchangeWithAttempts(
+        2, kRequest, sizeof kRequest, buffer, length, type,
+        [](const ExchangeBuffer& b, uint8_t len, uint8_t t) {
+            return t == 2 && len >= 2 && (b[0] == kApplication || b[0] == kBootloader);
+        },
+        kIdentifyAttempts);
+    if (!answered)
+        return false;
+    m_readingsAllowed = length >= 3 && buffer[2] == kReadingsAllowedMark;
+
+    if (buffer[0] == kApplication) {
+        if (setModel(m_image.m_devInfo, buffer[1]))
+            return true;
+        if (!g_refusalShown.exchange(true))
+            show(L"Brak połączenia", MsgIcon::Error);
+        return false;
+    }
+
+    // The bootloader: the model is told by the byte it reports at 0xC5 or 0xC4.
+    uint16_t value = kNoBootValue;
+    uint8_t model = 0;
+    bool known = false;
+    if (readBootByte(0xC5, value)) {
+        model = value == 251 ? 5 : value == 252 ? 4 : 0;
+        known = true;
+    } else if (readBootByte(0xC4, value)) {
+        model = value == 248 ? 6 : value == 246 ? 16 : 0;
+        known = true;
+    }
+    if (!known && value == kNoBootValue)
+        return false;
+    if (model == 0) {
+        // A bootloader we cannot name is told to start its application.
+        if (bootCommand60())
+            command0A();
+        return false;
+    }
+    setModel(m_image.m_devInfo, model);
+    m_image.m_devInfo.m_version = kBootloaderVersion;
+    show(L"Sterownik nie jest poprawnie zaprogramowany i wymaga przeprogramowania.", MsgIcon::Information);
+    return m_firmwareUpdate ? m_firmwareUpdate(true) : false;
+}
+
+bool CLPGDevice::reopen()
+{
+    m_linkLock.lock();
+    CMutexGuard guard(&m_linkLock);
+    try {
+        configurePort(m_port.portNr());
+        return true;
+    } catch (IError* e) {
+        delete e;
+        return false;
+    }
+}
+
+void CLPGDevice::startDemoMode()
+{
+    m_demo = true;
+    m_connected = true;
+    readDevInfo();
+}
+
+void CLPGDevice::runWithoutConnection()
+{
+    m_demo = false;
+    m_connected = false;
+}

@@ -1,0 +1,82 @@
+// Starting and stopping the polling thread of the live readings.
+#include <app/device/lpgdevice.h>
+
+#include <app/data/diagrsthread.h>
+#include <app/platform/lpgthreadmanager.h>
+#include <errkit/ierror.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// Longer than any single step of a polling cycle: an exchange that times out,
+// or the wait and re-opening after a port error.
+constexpr unsigned kStopWaitMs = 5000;
+
+bool endsWithOsc(const std::string& path)
+{
+    return path.size() >= 3 && path.compare(path.size() - 3, 3, "osc") == 0;
+}
+
+} // namespace
+
+bool CLPGDevice::waitPollingEnded(unsigned timeoutMs) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (m_pollingThreads.load() > 0) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+bool CLPGDevice::startPolling(const std::string& path)
+{
+    if (!m_readingsAllowed) {
+        stopPolling();
+        return false;
+    }
+    // Two threads would poll side by side and both feed the queue.
+    if (pollingThreadRunning())
+        stopPolling();
+
+    m_polling = true;
+    m_diagPath = path;
+    auto* thread = new CDiagRSThread(*this, m_diagData, path, &m_polling);
+    m_recording = thread->recording();
+    m_pollingThreads.fetch_add(1);
+    try {
+        CThreadManager& manager = m_threadManager ? *m_threadManager : lpgThreadManager();
+        manager.insert(thread);
+    } catch (IError* e) {
+        // The manager refused the thread and left it to us.
+        m_pollingThreads.fetch_sub(1);
+        m_recording = false;
+        m_polling = false;
+        delete thread;
+        delete e;
+        return false;
+    }
+    if (onPollingStarted)
+        onPollingStarted();
+    return true;
+}
+
+void CLPGDevice::stopPolling()
+{
+    m_polling = false;
+    if (onPollingStopped)
+        onPollingStopped();
+    // Until the thread has left its loop, so what follows has the link and the queue to itself.
+    waitPollingEnded(kStopWaitMs);
+}
+
+bool CLPGDevice::startRecording(const std::string& path)
+{
+    if (!endsWithOsc(path))
+        return false;
+    stopPolling();
+    return startPolling(path);
+}

@@ -1,0 +1,148 @@
+#include <app/platform/profilestore.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string trim(const std::string& s)
+{
+    const auto first = s.find_first_not_of(" \t\r");
+    if (first == std::string::npos)
+        return {};
+    const auto last = s.find_last_not_of(" \t\r");
+    return s.substr(first, last - first + 1);
+}
+
+bool hasLineBreak(const std::string& s)
+{
+    return s.find_first_of("\r\n") != std::string::npos;
+}
+
+} // namespace
+
+std::string CProfileStore::filePath()
+{
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
+        base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::string(home) + "/.config";
+    else
+        return {};
+    return base + "/KORVANA/profile.ini";
+}
+
+CProfileStore::Sections CProfileStore::load(const std::string& file)
+{
+    Sections sections;
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    std::string section;
+    while (std::getline(in, line)) {
+        line = trim(line);
+        if (line.empty() || line[0] == ';' || line[0] == '#')
+            continue;
+        if (line.front() == '[' && line.back() == ']') {
+            section = line.substr(1, line.size() - 2);
+            continue;
+        }
+        const auto eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        // A value before any section has no key to belong to.
+        if (!section.empty())
+            sections[section][trim(line.substr(0, eq))] = trim(line.substr(eq + 1));
+    }
+    return sections;
+}
+
+bool CProfileStore::save(const std::string& file, const Sections& sections)
+{
+    std::error_code ec;
+    fs::create_directories(fs::path(file).parent_path(), ec);
+    const std::string temp = file + ".tmp" + std::to_string(::getpid());
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        for (const auto& [section, values] : sections) {
+            out << '[' << section << "]\n";
+            for (const auto& [name, text] : values)
+                out << name << '=' << text << '\n';
+            out << '\n';
+        }
+        out.flush();
+        if (!out) {
+            out.close();
+            fs::remove(temp, ec);
+            return false;
+        }
+    }
+    if (std::rename(temp.c_str(), file.c_str()) != 0) {
+        fs::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::string> CProfileStore::readString(const std::string& key, const std::string& value) const
+{
+    std::lock_guard lock(m_mutex);
+    const std::string file = filePath();
+    if (file.empty())
+        return std::nullopt;
+    const Sections sections = load(file);
+    const auto s = sections.find(key);
+    if (s == sections.end())
+        return std::nullopt;
+    const auto v = s->second.find(value);
+    if (v == s->second.end())
+        return std::nullopt;
+    return v->second;
+}
+
+bool CProfileStore::writeString(const std::string& key, const std::string& value, const std::string& text)
+{
+    if (hasLineBreak(key) || hasLineBreak(value) || hasLineBreak(text) || key.find(']') != std::string::npos
+        || value.find('=') != std::string::npos || trim(text) != text)
+        return false;
+    std::lock_guard lock(m_mutex);
+    const std::string file = filePath();
+    if (file.empty())
+        return false;
+    Sections sections = load(file);
+    sections[key][value] = text;
+    return save(file, sections);
+}
+
+uint32_t CProfileStore::lastPortNumber() const
+{
+    const auto text = readString(kConnectionKey, kLastPortValue);
+    if (!text || text->empty() || text->size() > 3 || text->find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    const unsigned long n = std::strtoul(text->c_str(), nullptr, 10);
+    return n >= 1 && n <= 256 ? static_cast<uint32_t>(n) : 0;
+}
+
+std::string CProfileStore::lastPortPath() const
+{
+    return readString(kConnectionKey, kLastPathValue).value_or(std::string {});
+}
+
+void CProfileStore::storeLastPort(uint32_t number, const std::string& path)
+{
+    writeString(kConnectionKey, kLastPortValue, std::to_string(number));
+    if (!path.empty())
+        writeString(kConnectionKey, kLastPathValue, path);
+}
+
+CProfileStore& profileStore()
+{
+    // Never destroyed: a worker thread may still use it while the process ends.
+    static CProfileStore* const store = new CProfileStore;
+    return *store;
+}

@@ -1,0 +1,25 @@
+// The program's command line.
+//   --demo            skip the controller search and start in demo mode
+//   --port PATH       add a serial port (repeatable), e.g. the simulator's pseudo-terminal
+//   --lang N          start in language N (0 Polish, 1 English …, 0 … 19)
+//   --screenshot FILE save the main window as PNG, then exit
+//   --quit-after MS   exit after MS milliseconds (with --screenshot: save it then)
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct SAppOptions {
+    bool demo = false;
+    std::vector<std::string> ports;
+    std::optional<int> language;
+    std::string screenshot;
+    std::optional<int> quitAfterMs;
+    bool help = false;
+};
+
+// args without the program name. nullopt with error set for bad usage.
+std::optional<SAppOptions> parseAppOptions(const std::vector<std::string>& args, std::string& error);
+
+extern const char* const kAppUsage;

@@ -1,0 +1,59 @@
+#include <app/shell/consolebtn.h>
+
+#include <gradctrls/dialogs/gdippalette.h>
+
+#include <QPainter>
+
+#include <algorithm>
+
+void CConsoleBtn::onDblClick()
+{
+    // The console setup dialog comes with the info page and its dialogs;
+    // until it exists a double click has nothing to open.
+}
+
+void CConsoleBtn::appendImage(const CImageObject& image)
+{
+    m_images.push_back(image);
+}
+
+void CConsoleBtn::selectImage(int index)
+{
+    if (index < 0 || index >= imageCount() || index == m_selected)
+        return;
+    m_selected = index;
+    update();
+}
+
+void CConsoleBtn::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    const qreal gap = std::clamp(height() / 48.0, 1.0, 3.0);
+    const QRectF face = QRectF(rect()).adjusted(gap, gap, -gap, -gap);
+    const qreal radius = std::clamp(face.height() / 14.0, 2.0, 8.0);
+    QColor top = gradientFrom();
+    QColor bottom = gradientTo();
+    if (isDown())
+        std::swap(top, bottom);
+    drawGradientRect(p, face, top, bottom, true, radius, GradPalette::buttonBorder());
+
+    const QFontMetrics fm(font());
+    const QRectF titleRect(face.left(), face.top(), face.width(), fm.height() * 1.4);
+    p.setFont(font());
+    p.setPen(GradPalette::buttonText());
+    p.drawText(titleRect, Qt::AlignCenter,
+               fm.elidedText(text(), Qt::ElideRight, static_cast<int>(face.width() - 2 * fm.averageCharWidth())));
+
+    if (m_selected < 0)
+        return;
+    const CImageObject& image = m_images[static_cast<std::size_t>(m_selected)];
+    const QRectF area = QRectF(face.left(), titleRect.bottom(), face.width(), face.bottom() - titleRect.bottom())
+                            .adjusted(gap * 2, 0, -gap * 2, -gap * 2);
+    if (area.width() < 2 || area.height() < 2 || !image.IsLoaded())
+        return;
+    const QSizeF fitted = QSizeF(image.GetWidth(), image.GetHeight()).scaled(area.size(), Qt::KeepAspectRatio);
+    const QRectF target(area.center() - QPointF(fitted.width() / 2, fitted.height() / 2), fitted);
+    p.drawImage(target, image.image());
+}

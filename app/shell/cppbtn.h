@@ -1,0 +1,10 @@
+// The level-indication button "Wskazanie": a click opens the level-sensor dialog.
+#pragma once
+
+#include <app/shell/multipageindependentbtn.h>
+
+class CCPPBtn : public CMultiPageIndependentBtn {
+    Q_OBJECT
+public:
+    void onClick() override;
+};

@@ -1,0 +1,100 @@
+#include <app/shell/korvanaapp.h>
+
+#include <app/data/languages.h>
+#include <app/platform/porttable.h>
+#include <app/shell/korvanadoc.h>
+#include <app/shell/korvanaview.h>
+#include <app/shell/mainframe.h>
+#include <app/shell/qtinteraction.h>
+#include <gradctrls/dialogs/igdiphelper.h>
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+CkorvanaApp::CkorvanaApp(SAppOptions options)
+    : m_options(std::move(options))
+{
+}
+
+CkorvanaApp::~CkorvanaApp()
+{
+    ExitInstance();
+}
+
+bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
+{
+    // 1. Painting.
+    m_painting = IGDIpHelper::startupGDIp();
+    if (!m_painting)
+        return false;
+    // 3. The framework's own start: names that window systems group the windows by.
+    QCoreApplication::setOrganizationName(QString::fromLatin1(kProfileKey));
+    QCoreApplication::setApplicationName(QStringLiteral("korvana"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("KORVANA"));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
+    // 6. The framework's profile (no list of recent files).
+    m_profile = std::make_unique<QSettings>(QString::fromLatin1(kProfileKey), QStringLiteral("korvana"));
+
+    initLanguages();
+    if (m_options.language)
+        setCurrentLanguage(*m_options.language);
+    for (const std::string& path : m_options.ports)
+        portTable().addPath(path, "--port");
+
+    // 7-8. Document, frame and view, in the order the window creation runs them.
+    m_doc = std::make_unique<CkorvanaDoc>();
+    m_doc->setStartInDemo(m_options.demo);
+    if (prepare)
+        prepare(*m_doc);
+    m_frame = std::make_unique<CMainFrame>(m_doc.get());
+    m_doc->OnNewDocument(m_frame.get());
+    if (auto* qt = dynamic_cast<CQtInteraction*>(&userInteraction()))
+        qt->setMainWindow(m_frame.get());
+    m_frame->placeOnWorkArea();
+    if (!m_frame->OnCreate())
+        return false;
+    m_view = new CkorvanaView(m_doc.get(), m_frame.get());
+    m_frame->setCentralWidget(m_view);
+    m_view->OnCreate();
+    m_view->OnInitialUpdate();
+
+    // 9. Shown as it is: the frame already covers the work area.
+    m_frame->show();
+    scheduleQuit();
+    return true;
+}
+
+void CkorvanaApp::scheduleQuit()
+{
+    if (m_options.screenshot.empty() && !m_options.quitAfterMs)
+        return;
+    const int after = m_options.quitAfterMs.value_or(1000);
+    QTimer::singleShot(after, qApp, [this] {
+        if (!m_options.screenshot.empty() && m_frame) {
+            const QString file = QString::fromStdString(m_options.screenshot);
+            if (!m_frame->grab().save(file, "PNG"))
+                std::fprintf(stderr, "korvana: cannot write %s\n", m_options.screenshot.c_str());
+        }
+        if (m_frame)
+            m_frame->close();
+        QCoreApplication::quit();
+    });
+}
+
+int CkorvanaApp::ExitInstance()
+{
+    // Polling stops before the frame is destroyed.
+    if (m_doc)
+        m_doc->stopPolling();
+    m_view = nullptr;
+    m_frame.reset();
+    m_doc.reset();
+    m_profile.reset();
+    if (m_painting) {
+        IGDIpHelper::shoutdownGDIp();
+        m_painting = false;
+    }
+    return 0;
+}

@@ -1,0 +1,49 @@
+// The application object: starts the program in its fixed order (painting,
+// profile, languages, document, frame, view with the controller search, the
+// initial update, then the window) and ends it (polling stopped before the
+// frame goes, then painting). The QApplication and the user-interaction seam
+// are made by main() before it.
+#pragma once
+
+#include <app/shell/appoptions.h>
+
+#include <QSettings>
+
+#include <functional>
+#include <memory>
+
+class CkorvanaDoc;
+class CkorvanaView;
+class CMainFrame;
+
+class CkorvanaApp {
+public:
+    static constexpr const char* kAppId = "Korvana2013.Tarnwolde.v100";
+    static constexpr const char* kProfileKey = "Tarnwolde";
+
+    explicit CkorvanaApp(SAppOptions options = {});
+    ~CkorvanaApp();
+    CkorvanaApp(const CkorvanaApp&) = delete;
+    CkorvanaApp& operator=(const CkorvanaApp&) = delete;
+
+    // False ends the process without a window. prepare, when given, sees the
+    // document before the window creation runs the controller search.
+    bool InitInstance(const std::function<void(CkorvanaDoc&)>& prepare = {});
+    int ExitInstance();
+
+    CkorvanaDoc* document() const { return m_doc.get(); }
+    CMainFrame* mainFrame() const { return m_frame.get(); }
+    CkorvanaView* view() const { return m_view; }
+    QSettings* profile() const { return m_profile.get(); }
+    const SAppOptions& options() const { return m_options; }
+
+private:
+    void scheduleQuit();
+
+    SAppOptions m_options;
+    std::unique_ptr<QSettings> m_profile;
+    std::unique_ptr<CkorvanaDoc> m_doc;
+    std::unique_ptr<CMainFrame> m_frame;
+    CkorvanaView* m_view = nullptr; // owned by the frame
+    bool m_painting = false;
+};

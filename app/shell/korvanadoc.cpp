@@ -1,0 +1,191 @@
+#include <app/shell/korvanadoc.h>
+
+#include <app/data/languages.h>
+#include <app/device/controllersearch.h>
+#include <app/platform/programdir.h>
+#include <app/shell/korvanaview.h>
+#include <app/shell/mainframe.h>
+#include <app/shell/noconnectiondlg.h>
+#include <errkit/ierror.h>
+
+#include <QDesktopServices>
+#include <QUrl>
+
+CkorvanaDoc* g_korvanaDoc = nullptr;
+
+namespace {
+
+// Longer than one polling cycle with a timed-out exchange.
+constexpr unsigned kPollingEndMs = 5000;
+
+bool askWithDialog(QWidget* parent)
+{
+    CNoConnectionDlg dialog(parent);
+    return dialog.DoModal() == QDialog::Accepted;
+}
+
+// Clears a flag when the scope ends, however it ends.
+class CFlagScope {
+public:
+    explicit CFlagScope(bool& flag)
+        : m_flag(flag)
+    {
+        m_flag = true;
+    }
+    ~CFlagScope() { m_flag = false; }
+    CFlagScope(const CFlagScope&) = delete;
+    CFlagScope& operator=(const CFlagScope&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+} // namespace
+
+CkorvanaDoc::CkorvanaDoc()
+    : askNoConnection(askWithDialog)
+    , m_operations(m_device)
+    , m_firmware(m_device)
+{
+    m_operations.onRefresh = [this] { refreshActivePage(); };
+    // The frame timer runs exactly while the document polls.
+    m_device.onPollingStarted = [this] {
+        if (m_frame)
+            m_frame->startTimer();
+    };
+    m_device.onPollingStopped = [this] {
+        if (m_frame)
+            m_frame->stopTimer();
+    };
+    m_firmware.attachToDevice();
+    m_firmware.onRefresh = [this] { refreshActivePage(); };
+}
+
+CkorvanaDoc::~CkorvanaDoc()
+{
+    stopPolling();
+    m_device.onPollingStarted = nullptr;
+    m_device.onPollingStopped = nullptr;
+    if (g_korvanaDoc == this)
+        g_korvanaDoc = nullptr;
+}
+
+void CkorvanaDoc::OnNewDocument(CMainFrame* frame)
+{
+    m_frame = frame;
+    g_korvanaDoc = this;
+}
+
+CkorvanaView* CkorvanaDoc::view() const
+{
+    return m_frame ? m_frame->view() : nullptr;
+}
+
+void CkorvanaDoc::prepareDevice()
+{
+    m_device.rebuildModules();
+}
+
+void CkorvanaDoc::enterDemoMode()
+{
+    m_device.startDemoMode();
+}
+
+bool CkorvanaDoc::searchController()
+{
+    if (m_searching)
+        return false;
+    CFlagScope searching(m_searching);
+    if (m_startInDemo) {
+        // Only the first search is skipped.
+        m_startInDemo = false;
+        enterDemoMode();
+        return true;
+    }
+    // Ports are opened and closed here; no polling thread may use the link meanwhile.
+    // Only the thread is waited for: the frame timer keeps running for the retries.
+    if (m_device.pollingThreadRunning()) {
+        m_device.m_polling = false;
+        m_device.waitPollingEnded(kPollingEndMs);
+    }
+    if (::searchController(m_device))
+        return true;
+    if (askNoConnection && askNoConnection(m_frame))
+        enterDemoMode();
+    else
+        m_device.runWithoutConnection();
+    return m_device.m_connected;
+}
+
+std::size_t CkorvanaDoc::queuedRecords()
+{
+    return static_cast<std::size_t>(m_device.diagData().count());
+}
+
+bool CkorvanaDoc::latestRecord(CDiag& record)
+{
+    return m_device.diagData().latest(record);
+}
+
+void CkorvanaDoc::OnFileSaveSettings()
+{
+    m_operations.saveToFile();
+}
+
+void CkorvanaDoc::OnFileReadSettings()
+{
+    m_operations.loadIntoController();
+}
+
+void CkorvanaDoc::OnSettingsRestore()
+{
+    m_operations.restoreFactorySettings();
+}
+
+bool CkorvanaDoc::writeInitialSetup()
+{
+    return m_operations.writeInitialSetup();
+}
+
+void CkorvanaDoc::OnDeviceUpdate()
+{
+    m_firmware.onDeviceUpdate();
+}
+
+void CkorvanaDoc::OnDocumentation()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString((programDir() / "Doc").string())));
+}
+
+void CkorvanaDoc::OnLanguage(int languageIndex)
+{
+    if (languageIndex == currentLanguage())
+        return;
+    setCurrentLanguage(languageIndex);
+    m_device.rebuildModules();
+    updateTexts();
+}
+
+void CkorvanaDoc::updateTexts()
+{
+    if (m_frame)
+        m_frame->updateTexts();
+    if (CkorvanaView* v = view())
+        v->updateTexts();
+}
+
+void CkorvanaDoc::refreshActivePage()
+{
+    if (CkorvanaView* v = view())
+        v->refreshActivePage();
+}
+
+void CkorvanaDoc::startPolling(const std::string& path)
+{
+    m_device.startPolling(path);
+}
+
+void CkorvanaDoc::stopPolling()
+{
+    m_device.stopPolling();
+}

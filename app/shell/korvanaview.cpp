@@ -1,0 +1,233 @@
+#include <app/shell/korvanaview.h>
+
+#include <app/data/diag.h>
+#include <app/data/translate.h>
+#include <app/platform/programdir.h>
+#include <app/platform/userinteraction.h>
+#include <app/shell/consolebtn.h>
+#include <app/shell/cppbtn.h>
+#include <app/shell/emptydlg.h>
+#include <app/shell/framegeometry.h>
+#include <app/shell/kormultipagectrl.h>
+#include <app/shell/korvanadoc.h>
+#include <app/shell/mainframe.h>
+#include <app/shell/switchbuttons.h>
+#include <errkit/ierror.h>
+
+#include <QResizeEvent>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+struct SButtonRow {
+    const wchar_t* title;
+    double lead;
+    double extent;
+};
+
+// The column, top to bottom: the five action buttons in the upper panel, the
+// seven page buttons in the lower one.
+constexpr std::array<SButtonRow, CkorvanaView::kButtonCount> kButtons {{
+    {L"AUTO", 0.1, 0.05},
+    {L"GAZ", 0.0, 0.05},
+    {L"BENZYNA", 0.0, 0.05},
+    {L"Konsolka", 0.0, 0.15},
+    {L"Wskazanie", 0.0, 0.05},
+    {L"Odczyty", 0.51, 0.05},
+    {L"Ustawienia", 0.0, 0.05},
+    {L"Zaawansowane", 0.0, 0.05},
+    {L"Kalibracja", 0.0, 0.05},
+    {L"Mapa", 0.0, 0.05},
+    {L"OBD", 0.0, 0.05},
+    {L"Info", 0.0, 0.05},
+}};
+
+constexpr int kConsoleIndex = 3;
+constexpr int kFirstPageDialog = 313; // dialogs 313 … 319 of the seven pages
+
+QString translated(const wchar_t* text)
+{
+    return QString::fromStdWString(translate(text));
+}
+
+} // namespace
+
+CkorvanaView::CkorvanaView(CkorvanaDoc* doc, QWidget* parent)
+    : QWidget(parent)
+    , m_doc(doc)
+{
+    m_viewFont.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")});
+    m_viewFont.setWeight(QFont::Normal);
+    m_viewFont.setStyleHint(QFont::SansSerif);
+    m_viewFont.setPixelSize(12);
+    setObjectName(QStringLiteral("korvanaView"));
+}
+
+CkorvanaView::~CkorvanaView() = default;
+
+bool CkorvanaView::OnCreate()
+{
+    try {
+        std::srand(static_cast<unsigned>(std::time(nullptr)));
+        if (m_doc)
+            m_doc->prepareDevice();
+        if (m_doc)
+            m_doc->searchController();
+        createControls();
+    } catch (IError* error) {
+        // The view exists even when building it failed part-way.
+        delete error;
+    }
+    return true;
+}
+
+void CkorvanaView::createControls()
+{
+    m_mpc = new CKorMultiPageCtrl;
+    m_mpc->setButtonFont(&m_viewFont);
+    m_mpc->Create(rect(), this, kMultiPageId);
+
+    for (int i = 0; i < kButtonCount; ++i) {
+        CMultiPageIndependentBtn* action = nullptr;
+        switch (i) {
+        case 0:
+            action = m_autoBtn = new CSwitchToAutoBtn;
+            break;
+        case 1:
+            action = m_gasBtn = new CSwitchToGasBtn;
+            break;
+        case 2:
+            action = m_petrolBtn = new CSwitchToPetrolBtn;
+            break;
+        case kConsoleIndex:
+            action = m_consoleBtn = new CConsoleBtn;
+            break;
+        case 4:
+            action = new CCPPBtn;
+            break;
+        default:
+            break;
+        }
+        CGDIpMultiPageGradientButton* button = action ? action : new CGDIpMultiPageGradientButton;
+        const SButtonRow& row = kButtons[static_cast<std::size_t>(i)];
+        button->m_lead = row.lead;
+        button->m_extent = row.extent;
+        // The console title is shown untranslated until the first language update.
+        const QString title = i == kConsoleIndex ? QString::fromWCharArray(row.title) : translated(row.title);
+        m_mpc->insertPage(title, button, createPage(i));
+    }
+    loadConsoleImages();
+    m_mpc->activatePage(kFirstPage);
+}
+
+CGDIpMultiPageDialog* CkorvanaView::createPage(int index)
+{
+    // The pages themselves are not built yet: every button shows an empty page for now.
+    auto* page = new CEmptyDlg(index < kFirstPage ? CEmptyDlg::kResourceId : kFirstPageDialog + index - kFirstPage);
+    page->setContainerFont(&m_viewFont);
+    page->setTranslator([](const std::wstring& text) { return translate(text); });
+    page->Create(m_mpc);
+    return page;
+}
+
+void CkorvanaView::loadConsoleImages()
+{
+    const std::filesystem::path skins = programDir() / "Skins";
+    for (std::size_t i = 0; i < kConsoleFiles.size(); ++i) {
+        // The first picture that fails ends the loading; the button keeps what came before.
+        if (!m_consoleImages[i].Load((skins / kConsoleFiles[i]).wstring()))
+            break;
+        m_consoleBtn->appendImage(m_consoleImages[i]);
+        if (i == 0)
+            m_consoleBtn->selectImage(0);
+    }
+}
+
+void CkorvanaView::OnInitialUpdate()
+{
+    if (m_doc && m_doc->mainFrame())
+        m_doc->mainFrame()->setView(this);
+    try {
+        if (m_doc && m_doc->device().m_connected) {
+            if (!m_doc->device().m_demo)
+                m_doc->writeInitialSetup();
+            m_doc->startPolling();
+        } else {
+            userInteraction().message(translate(L"BRAK POŁĄCZENIA"), L"KORVANA", MsgIcon::None);
+        }
+    } catch (IError* error) {
+        delete error;
+    }
+    if (m_doc && m_doc->mainFrame())
+        m_doc->mainFrame()->updateTexts();
+}
+
+void CkorvanaView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // The font follows the window; a zero height would not be a font.
+    const int height = FrameGeometry::viewFontHeight(event->size().height());
+    m_viewFont.setPixelSize(height < 0 ? -height : 1);
+    if (m_mpc)
+        m_mpc->setGeometry(rect());
+}
+
+void CkorvanaView::onTimer()
+{
+    if (!m_mpc)
+        return;
+    if (auto* page = dynamic_cast<ITimerBasedGUI*>(m_mpc->getActivePage()))
+        page->onTimer();
+    if (!m_doc || !m_doc->device().m_connected)
+        return;
+    CDiag record;
+    if (!m_doc->latestRecord(record))
+        return;
+    showReadings(record);
+}
+
+void CkorvanaView::showReadings(const CDiag& record)
+{
+    const uint8_t fuelState = record.fuelState();
+    const uint8_t switchMode = record.bytes()[1];
+    const uint8_t rawLevel = record.bytes()[14];
+    const int level = levelIndex(rawLevel, m_doc->device().image().m_sensorsSetup);
+    if (const auto image = m_display.consoleRefresh(fuelState, switchMode, level)) {
+        if (m_consoleBtn)
+            m_consoleBtn->selectImage(*image);
+        update();
+    }
+    if (const auto lit = m_display.fuelButtonRefresh(fuelState, switchMode)) {
+        if (m_autoBtn && m_gasBtn && m_petrolBtn) {
+            m_autoBtn->selected(*lit == EFuelButton::Auto);
+            m_gasBtn->selected(*lit == EFuelButton::Gas);
+            m_petrolBtn->selected(*lit == EFuelButton::Petrol);
+            m_autoBtn->invalidate(true);
+            m_gasBtn->invalidate(true);
+            m_petrolBtn->invalidate(true);
+        }
+    }
+}
+
+void CkorvanaView::updateTexts()
+{
+    if (!m_mpc)
+        return;
+    for (int i = 0; i < kButtonCount; ++i)
+        m_mpc->changeTitle(i, translated(kButtons[static_cast<std::size_t>(i)].title));
+    for (int i = 0; i < m_mpc->getPageCount(); ++i)
+        if (auto* page = dynamic_cast<IMultilangGUI*>(m_mpc->getPage(i)))
+            page->updateTexts();
+}
+
+void CkorvanaView::refreshActivePage()
+{
+    if (!m_mpc)
+        return;
+    if (CGDIpMultiPageDialog* page = m_mpc->getActivePage()) {
+        page->activate();
+        page->v_invalidate(true);
+    }
+}

@@ -1,0 +1,81 @@
+// The program's only view: one multi-page control over the whole client area.
+// Its column holds five action buttons (AUTO, GAZ, BENZYNA, the console
+// picture, the level indication) and seven page buttons. The view refreshes
+// the active page, lights the fuel button of the controller's state and
+// animates the console picture on the frame timer.
+#pragma once
+
+#include <app/data/imultilanggui.h>
+#include <app/shell/itimerbasedgui.h>
+#include <app/shell/viewdisplaystate.h>
+
+#include <imagekit/imageobject.h>
+
+#include <QFont>
+#include <QWidget>
+
+#include <array>
+
+class CkorvanaDoc;
+class CKorMultiPageCtrl;
+class CConsoleBtn;
+class CSwitchToAutoBtn;
+class CSwitchToGasBtn;
+class CSwitchToPetrolBtn;
+class CGDIpMultiPageDialog;
+class CDiag;
+
+class CkorvanaView : public QWidget, public ITimerBasedGUI, public IMultilangGUI {
+    Q_OBJECT
+public:
+    static constexpr int kButtonCount = 12;
+    static constexpr int kFirstPage = 5; // "Odczyty", where the program starts
+    static constexpr int kMultiPageId = 1001;
+    // The console pictures, in image-list order.
+    static constexpr std::array<const wchar_t*, 7> kConsoleFiles {
+        L"KR CON PETROL.tif", L"KR CON AUTO.tif", L"KR CON R.tif", L"KR CON 14.tif",
+        L"KR CON 12.tif",     L"KR CON 34.tif",   L"KR CON FULL.tif",
+    };
+
+    explicit CkorvanaView(CkorvanaDoc* doc, QWidget* parent = nullptr);
+    ~CkorvanaView() override;
+
+    // Searches for the controller (unless the document was told to start in
+    // demo mode), then builds the control, the buttons and the pages.
+    bool OnCreate();
+    // Registers with the frame; starts polling when connected, otherwise says "BRAK POŁĄCZENIA".
+    void OnInitialUpdate();
+
+    void onTimer() override;
+    void updateTexts() override;
+    // Makes the active page read the settings image again.
+    void refreshActivePage();
+
+    CKorMultiPageCtrl* multiPage() const { return m_mpc; }
+    CConsoleBtn* consoleButton() const { return m_consoleBtn; }
+    CSwitchToAutoBtn* autoButton() const { return m_autoBtn; }
+    CSwitchToGasBtn* gasButton() const { return m_gasBtn; }
+    CSwitchToPetrolBtn* petrolButton() const { return m_petrolBtn; }
+    QFont& viewFont() { return m_viewFont; }
+    const CViewDisplayState& displayState() const { return m_display; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void createControls();
+    void loadConsoleImages();
+    // The page of button index (the empty page for the action buttons).
+    CGDIpMultiPageDialog* createPage(int index);
+    void showReadings(const CDiag& record);
+
+    CkorvanaDoc* m_doc;
+    CKorMultiPageCtrl* m_mpc = nullptr;
+    QFont m_viewFont;
+    std::array<CImageObject, 7> m_consoleImages;
+    CConsoleBtn* m_consoleBtn = nullptr;
+    CSwitchToAutoBtn* m_autoBtn = nullptr;
+    CSwitchToGasBtn* m_gasBtn = nullptr;
+    CSwitchToPetrolBtn* m_petrolBtn = nullptr;
+    CViewDisplayState m_display;
+};

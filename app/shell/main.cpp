@@ -1,0 +1,40 @@
+// korvana: the configuration and diagnostic program for the LPG injection controller.
+#include <app/shell/appoptions.h>
+#include <app/shell/korvanaapp.h>
+#include <app/shell/mainframe.h>
+#include <app/shell/qtinteraction.h>
+
+#include <QApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    // Qt has taken its own options out of argv by now.
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    const auto options = parseAppOptions(args, error);
+    if (!options) {
+        std::fprintf(stderr, "korvana: %s\n%s", error.c_str(), kAppUsage);
+        return 2;
+    }
+    if (options->help) {
+        std::fputs(kAppUsage, stdout);
+        return 0;
+    }
+
+    CQtInteraction interaction;
+    setUserInteraction(&interaction);
+    int status = 1;
+    {
+        CkorvanaApp app(*options);
+        if (app.InitInstance()) {
+            interaction.setMainWindow(app.mainFrame());
+            status = QApplication::exec();
+        }
+        app.ExitInstance();
+    }
+    setUserInteraction(nullptr);
+    return status;
+}

@@ -1,0 +1,385 @@
+#include <app/shell/mainframe.h>
+
+#include <app/data/languages.h>
+#include <app/data/translate.h>
+#include <app/shell/aboutdlg.h>
+#include <app/shell/framegeometry.h>
+#include <app/shell/gdipcaptionbar.h>
+#include <app/shell/korvanadoc.h>
+#include <app/shell/korvanaview.h>
+#include <app/shell/menucommands.h>
+#include <gradctrls/dialogs/gdippalette.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontInfo>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kBorder = 4; // the resize border around the client area
+
+QString qs(const std::wstring& text)
+{
+    return QString::fromStdWString(text);
+}
+
+// The product name line of the caption bar.
+const wchar_t* const kProductLine = L"KORVANA  –  diagnostyka i konfiguracja sterowników LPG";
+
+} // namespace
+
+CMainFrame::CMainFrame(CkorvanaDoc* doc)
+    : m_doc(doc)
+{
+    // Sizing border, minimise and maximise boxes, but no caption of the system's own.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinMaxButtonsHint | Qt::WindowSystemMenuHint);
+    setWindowTitle(QStringLiteral("korvana"));
+    setMouseTracking(true);
+    setContentsMargins(kBorder, kBorder, kBorder, kBorder);
+    m_timer.setObjectName(QStringLiteral("timer_%1").arg(kTimerId));
+    m_timer.setInterval(kTimerPeriodMs);
+    connect(&m_timer, &QTimer::timeout, this, &CMainFrame::OnTimer);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::placeOnWorkArea()
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    setGeometry(screen->availableGeometry());
+}
+
+bool CMainFrame::OnCreate()
+{
+    auto* top = new QWidget(this);
+    auto* column = new QVBoxLayout(top);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    m_captionBar = new CGDIpCaptionBar(top);
+    m_captionBar->setObjectName(QStringLiteral("captionBar"));
+    m_captionBar->setCaptionText(qs(translate(kProductLine)));
+    const QPixmap icon = CGDIpCaptionBar::programIcon(48);
+    m_captionBar->setIcon(QIcon(icon));
+    setWindowIcon(QIcon(icon));
+    column->addWidget(m_captionBar);
+
+    m_menuBar = new QMenuBar(top);
+    m_menuBar->setNativeMenuBar(false);
+    m_menuBar->setStyleSheet(
+        QStringLiteral("QMenuBar { background: %1; color: %2; border-bottom: 1px solid %3; }"
+                       "QMenuBar::item { background: transparent; padding: 3px 10px; }"
+                       "QMenuBar::item:selected { background: %4; }")
+            .arg(GradPalette::backdropTop().name(), GradPalette::buttonText().name(),
+                 GradPalette::panelBorder().name(), GradPalette::selectedBottom().name()));
+    column->addWidget(m_menuBar);
+    setMenuWidget(top);
+    buildMenu();
+
+    // The caption font starts as the application's regular font.
+    m_captionFont = QApplication::font();
+    m_haveCaptionFont = true;
+    OnSize();
+    return true;
+}
+
+QAction* CMainFrame::addCommand(QMenu* menu, const wchar_t* text, int commandId)
+{
+    QAction* action = menu->addAction(qs(translate(text)));
+    action->setData(commandId);
+    action->setObjectName(QStringLiteral("cmd_%1").arg(commandId));
+    connect(action, &QAction::triggered, this, [this, commandId] { onCommand(commandId); });
+    m_titled.push_back({action, text});
+    return action;
+}
+
+void CMainFrame::buildMenu()
+{
+    auto popup = [this](const wchar_t* title) {
+        QMenu* menu = m_menuBar->addMenu(qs(translate(title)));
+        m_titled.push_back({menu->menuAction(), title});
+        return menu;
+    };
+    QMenu* file = popup(L"Plik");
+    addCommand(file, L"Wczytaj ustawienia z pliku...", MenuCmd::kReadSettings);
+    addCommand(file, L"Zapisz ustawienia do pliku...", MenuCmd::kSaveSettings);
+    file->addSeparator();
+    addCommand(file, L"Wyjście", MenuCmd::kAppExit);
+    connect(file, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
+
+    QMenu* settings = popup(L"Ustawienia");
+    addCommand(settings, L"Przywróć ustawienia fabryczne", MenuCmd::kRestoreFactory);
+
+    QMenu* language = popup(L"Język");
+    for (std::size_t i = 0; i < MenuCmd::kLanguageItems.size(); ++i) {
+        QAction* action = addCommand(language, MenuCmd::kLanguageItems[i].title,
+                                     MenuCmd::kFirstLanguage + static_cast<int>(i));
+        action->setCheckable(true);
+        m_languageActions.push_back(action);
+    }
+    connect(language, &QMenu::aboutToShow, this, &CMainFrame::updateLanguageChecks);
+
+    QMenu* info = popup(L"Info");
+    addCommand(info, L"Dokumentacja", MenuCmd::kDocumentation);
+    addCommand(info, L"Aktualizacja sterownika...", MenuCmd::kDeviceUpdate);
+    addCommand(info, L"Informacje", MenuCmd::kAppAbout);
+    updateLanguageChecks();
+}
+
+QAction* CMainFrame::commandAction(int commandId) const
+{
+    for (const STitled& t : m_titled)
+        if (t.action->data().toInt() == commandId && t.action->data().isValid())
+            return t.action;
+    return nullptr;
+}
+
+void CMainFrame::updateLanguageChecks()
+{
+    const int current = currentLanguage();
+    for (std::size_t i = 0; i < m_languageActions.size(); ++i)
+        m_languageActions[i]->setChecked(MenuCmd::kLanguageItems[i].languageIndex == current);
+}
+
+void CMainFrame::updateCommandStates()
+{
+    if (QAction* save = commandAction(MenuCmd::kSaveSettings))
+        save->setEnabled(m_doc && m_doc->device().m_connected);
+}
+
+void CMainFrame::updateTexts()
+{
+    for (const STitled& t : m_titled)
+        t.action->setText(qs(translate(t.text)));
+    if (m_captionBar)
+        m_captionBar->setCaptionText(qs(translate(kProductLine)));
+    updateLanguageChecks();
+    if (m_menuBar)
+        m_menuBar->update();
+}
+
+void CMainFrame::onCommand(int commandId)
+{
+    if (commandId >= MenuCmd::kFirstLanguage && commandId <= MenuCmd::kLastLanguage) {
+        if (m_doc)
+            m_doc->OnLanguage(MenuCmd::kLanguageItems[static_cast<std::size_t>(commandId - MenuCmd::kFirstLanguage)]
+                                  .languageIndex);
+        updateLanguageChecks();
+        return;
+    }
+    switch (commandId) {
+    case MenuCmd::kAppExit:
+        close();
+        return;
+    case MenuCmd::kAppAbout:
+        OnAppAbout();
+        return;
+    default:
+        break;
+    }
+    if (!m_doc)
+        return;
+    switch (commandId) {
+    case MenuCmd::kSaveSettings:
+        m_doc->OnFileSaveSettings();
+        break;
+    case MenuCmd::kReadSettings:
+        m_doc->OnFileReadSettings();
+        break;
+    case MenuCmd::kRestoreFactory:
+        m_doc->OnSettingsRestore();
+        break;
+    case MenuCmd::kDeviceUpdate:
+        m_doc->OnDeviceUpdate();
+        break;
+    case MenuCmd::kDocumentation:
+        m_doc->OnDocumentation();
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainFrame::OnAppAbout()
+{
+    CAboutDlg about(this);
+    about.DoModal();
+}
+
+void CMainFrame::startTimer()
+{
+    m_timer.start(kTimerPeriodMs);
+}
+
+void CMainFrame::stopTimer()
+{
+    m_timer.stop();
+}
+
+void CMainFrame::OnTimer()
+{
+    if (!m_doc)
+        return;
+    // A search started by an earlier tick may still run (its dialog pumps the
+    // timer); this tick then does nothing.
+    if (m_doc->isSearching())
+        return;
+    CLPGDevice& device = m_doc->device();
+    switch (m_watchdog.tick(device.m_connected)) {
+    case CConnectionWatchdog::EAction::Lost:
+        return;
+    case CConnectionWatchdog::EAction::Search: {
+        const bool connected = m_doc->searchController();
+        m_watchdog.searchDone(connected);
+        if (connected)
+            m_doc->startPolling();
+        break;
+    }
+    case CConnectionWatchdog::EAction::None:
+        break;
+    }
+    if (m_view && m_doc->queuedRecords() > 0) {
+        m_view->onTimer();
+        // The next tick comes a full period after the view's work.
+        if (m_timer.isActive())
+            m_timer.start(kTimerPeriodMs);
+    }
+}
+
+QSize CMainFrame::clientSize() const
+{
+    return contentsRect().size();
+}
+
+void CMainFrame::OnSize()
+{
+    if (m_captionBar)
+        m_captionBar->setMaximized(isMaximized());
+    if (!m_haveCaptionFont || !m_captionBar)
+        return;
+    const QSize client = clientSize();
+    const int height = FrameGeometry::captionFontHeight(client.width(), client.height());
+    if (height >= 0)
+        return;
+    m_captionFont.setPixelSize(-height);
+    m_captionFont.setWeight(QFont::Bold);
+    m_captionBar->setCaptionFont(m_captionFont);
+    m_captionBar->setCaptionHeight(FrameGeometry::captionHeight(height));
+    // The menu grows with the window like the view's buttons, never below the desktop's own size.
+    if (m_menuBar) {
+        QFont menuFont = QApplication::font();
+        const int desktopPixels = QFontInfo(menuFont).pixelSize();
+        menuFont.setPixelSize(std::max(desktopPixels, -FrameGeometry::viewFontHeight(client.height())));
+        m_menuBar->setFont(menuFont);
+        for (QAction* popup : m_menuBar->actions())
+            if (popup->menu())
+                popup->menu()->setFont(menuFont);
+    }
+}
+
+bool CMainFrame::RecalcLayout()
+{
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))
+        return false;
+    const SFrameSize now{width(), height()};
+    const SFrameSize wanted = FrameGeometry::enforceMinimum(now);
+    if (wanted == now)
+        return false;
+    resize(wanted.width, wanted.height);
+    return true;
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (RecalcLayout())
+        return; // the enforced size arrives as another resize
+    OnSize();
+}
+
+void CMainFrame::updateBorder()
+{
+    const int border = (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) ? 0 : kBorder;
+    setContentsMargins(border, border, border, border);
+}
+
+void CMainFrame::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && m_captionBar)
+        m_captionBar->setActive(isActiveWindow());
+    if (event->type() == QEvent::WindowStateChange) {
+        updateBorder();
+        OnSize();
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    // Polling stops before the frame goes.
+    if (m_doc)
+        m_doc->stopPolling();
+    QMainWindow::closeEvent(event);
+}
+
+Qt::Edges CMainFrame::edgesAt(const QPoint& pos) const
+{
+    Qt::Edges edges;
+    if (contentsMargins().left() == 0)
+        return edges;
+    const int grip = kBorder * 3; // corners are easier to catch than the thin border
+    if (pos.x() < kBorder || (pos.x() < grip && (pos.y() < kBorder || pos.y() >= height() - kBorder)))
+        edges |= Qt::LeftEdge;
+    if (pos.x() >= width() - kBorder || (pos.x() >= width() - grip && (pos.y() < kBorder || pos.y() >= height() - kBorder)))
+        edges |= Qt::RightEdge;
+    if (pos.y() < kBorder || (pos.y() < grip && (pos.x() < kBorder || pos.x() >= width() - kBorder)))
+        edges |= Qt::TopEdge;
+    if (pos.y() >= height() - kBorder || (pos.y() >= height() - grip && (pos.x() < kBorder || pos.x() >= width() - kBorder)))
+        edges |= Qt::BottomEdge;
+    return edges;
+}
+
+void CMainFrame::mousePressEvent(QMouseEvent* event)
+{
+    const Qt::Edges edges = edgesAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && edges && windowHandle() && windowHandle()->startSystemResize(edges))
+        return;
+    QMainWindow::mousePressEvent(event);
+}
+
+void CMainFrame::mouseMoveEvent(QMouseEvent* event)
+{
+    const Qt::Edges edges = edgesAt(event->position().toPoint());
+    Qt::CursorShape shape = Qt::ArrowCursor;
+    if (edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge))
+        shape = Qt::SizeFDiagCursor;
+    else if (edges == (Qt::RightEdge | Qt::TopEdge) || edges == (Qt::LeftEdge | Qt::BottomEdge))
+        shape = Qt::SizeBDiagCursor;
+    else if (edges & (Qt::LeftEdge | Qt::RightEdge))
+        shape = Qt::SizeHorCursor;
+    else if (edges & (Qt::TopEdge | Qt::BottomEdge))
+        shape = Qt::SizeVerCursor;
+    setCursor(shape);
+    QMainWindow::mouseMoveEvent(event);
+}
+
+void CMainFrame::paintEvent(QPaintEvent* event)
+{
+    QPainter p(this);
+    p.fillRect(rect(), GradPalette::backdropBottom());
+    if (contentsMargins().left() > 0) {
+        p.setPen(GradPalette::panelBorder());
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+    QMainWindow::paintEvent(event);
+}

@@ -1,0 +1,95 @@
+// The main window: no title bar of the system's own but a caption bar of its
+// own (name line, icon, minimise / maximise / close, dragging), the menu, a
+// thin border to resize by, and timer 5001 that keeps the link alive and
+// drives the view's refresh while the document polls.
+#pragma once
+
+#include <app/data/imultilanggui.h>
+#include <app/shell/connectionwatchdog.h>
+
+#include <QFont>
+#include <QMainWindow>
+#include <QTimer>
+
+#include <vector>
+
+class CGDIpCaptionBar;
+class CkorvanaDoc;
+class CkorvanaView;
+class QAction;
+class QMenu;
+class QMenuBar;
+
+class CMainFrame : public QMainWindow, public IMultilangGUI {
+    Q_OBJECT
+public:
+    static constexpr int kTimerId = 5001;
+    static constexpr int kTimerPeriodMs = 100;
+
+    explicit CMainFrame(CkorvanaDoc* doc);
+    ~CMainFrame() override;
+
+    // The desktop's work area (the screen less its panels), taken now.
+    void placeOnWorkArea();
+    // Builds the caption bar and the menu; false when that fails.
+    bool OnCreate();
+
+    void setView(CkorvanaView* view) { m_view = view; }
+    CkorvanaView* view() const { return m_view; }
+    CGDIpCaptionBar* captionBar() const { return m_captionBar; }
+    QMenuBar* mainMenu() const { return m_menuBar; }
+    // The action of a command id, or null.
+    QAction* commandAction(int commandId) const;
+    QFont captionFont() const { return m_captionFont; }
+    bool haveCaptionFont() const { return m_haveCaptionFont; }
+    // The client area the caption font follows: the window inside its resize border.
+    QSize clientSize() const;
+
+    // Timer 5001, every 100 ms; the document starts and stops it with the polling.
+    void startTimer();
+    void stopTimer();
+    bool isTimerRunning() const { return m_timer.isActive(); }
+    // One tick of timer 5001: the watchdog, then the view's refresh when records are queued.
+    void OnTimer();
+    const CConnectionWatchdog& watchdog() const { return m_watchdog; }
+
+    // Re-titles the menu in the current language and moves the language check mark.
+    void updateTexts() override;
+    // Runs a menu command by its id.
+    void onCommand(int commandId);
+    void OnAppAbout();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    struct STitled {
+        QAction* action;
+        const wchar_t* text;
+    };
+
+    void buildMenu();
+    QAction* addCommand(QMenu* menu, const wchar_t* text, int commandId);
+    void updateLanguageChecks();
+    void updateCommandStates();
+    void OnSize();
+    bool RecalcLayout();
+    Qt::Edges edgesAt(const QPoint& pos) const;
+    void updateBorder();
+
+    CkorvanaDoc* m_doc;
+    CkorvanaView* m_view = nullptr;
+    CGDIpCaptionBar* m_captionBar = nullptr;
+    QMenuBar* m_menuBar = nullptr;
+    QFont m_captionFont;
+    bool m_haveCaptionFont = false;
+    QTimer m_timer;
+    CConnectionWatchdog m_watchdog;
+    std::vector<STitled> m_titled; // pop-ups and items with their Polish texts
+    std::vector<QAction*> m_languageActions;
+};

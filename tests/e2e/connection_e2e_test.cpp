@@ -1,0 +1,367 @@
+// Connecting to korvana-sim through the real port code: every block read into
+// the image, an unreadable sensor block reported once while the other ten
+// blocks are read, a refused model code with its once-per-run message, the
+// bootloader path handing over to the firmware update, the last port stored
+// as decimal text, the search order with the last port among others, a
+// restarted simulator found again, demo mode, and the connect-and-read-all
+// time at the wire's pace.
+#include "connectiontest.h"
+
+#include <app/device/controllersearch.h>
+#include <app/platform/profilestore.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// The image after reading each block by itself, for comparison.
+CSettingsImage readBlockByBlock(uint32_t port, bool withSensors)
+{
+    CLPGDevice device;
+    device.configurePort(port);
+    EXPECT_TRUE(device.identify());
+    EXPECT_TRUE(device.readDevInfo());
+    if (withSensors) {
+        EXPECT_TRUE(device.readSensorsSetup());
+    }
+    for (auto read : { &CLPGDevice::readBase, &CLPGDevice::readAdv, &CLPGDevice::readMainCorr,
+                       &CLPGDevice::readSetupTimes1, &CLPGDevice::readSetupTimes2, &CLPGDevice::readInjMap,
+                       &CLPGDevice::readAdvancedSetup, &CLPGDevice::readPressCorr,
+                       &CLPGDevice::readAutomapSchedule, &CLPGDevice::readMapAxes })
+        EXPECT_TRUE((device.*read)());
+    return device.image();
+}
+
+void expectSameBlocks(const CSettingsImage& got, const CSettingsImage& want)
+{
+    EXPECT_EQ(got.m_devInfo, want.m_devInfo);
+    EXPECT_EQ(got.m_sensorsSetup, want.m_sensorsSetup);
+    EXPECT_EQ(got.m_base, want.m_base);
+    EXPECT_EQ(got.m_adv, want.m_adv);
+    EXPECT_EQ(got.m_mainCorr, want.m_mainCorr);
+    EXPECT_EQ(got.m_setupTimes1, want.m_setupTimes1);
+    EXPECT_EQ(got.m_setupTimes2, want.m_setupTimes2);
+    EXPECT_EQ(got.m_tableMask, want.m_tableMask);
+    EXPECT_EQ(got.m_corrMap, want.m_corrMap);
+    EXPECT_EQ(got.m_advancedSetup, want.m_advancedSetup);
+    EXPECT_EQ(got.m_automapMode, want.m_automapMode);
+    EXPECT_EQ(got.m_automapKm, want.m_automapKm);
+}
+
+// An answer that is no answer to anything: an acknowledge-shaped frame of type 7.
+const Bytes kForeign = PtyPeer::frame(7, 0x0102, { 4, 0, 0, 0, 0, 0 });
+
+TEST(SearchOrder, LastPortFirstThenAllInTurn)
+{
+    EXPECT_EQ(searchOrder(5, { 2, 5, 9 }), (std::vector<uint32_t> { 5, 2, 5, 9 }));
+    EXPECT_EQ(searchOrder(7, { 2, 5, 9 }), (std::vector<uint32_t> { 2, 5, 9 })); // not present
+    EXPECT_EQ(searchOrder(0, { 2, 5 }), (std::vector<uint32_t> { 2, 5 }));
+    EXPECT_EQ(searchOrder(3, {}), (std::vector<uint32_t> {}));
+}
+
+TEST_F(ConnectionTest, ConnectReadsEveryBlock)
+{
+    auto sim = startSim({ "--model", "6", "--injectors", "6" });
+    const uint32_t port = addPort(sim->ptyPath());
+    CLPGDevice device;
+    ASSERT_TRUE(device.connectOnPort(port));
+    EXPECT_TRUE(device.m_connected);
+    EXPECT_FALSE(device.m_demo);
+    EXPECT_TRUE(device.m_readingsAllowed);
+    EXPECT_TRUE(ui.shown().empty());
+    EXPECT_EQ(device.image().m_devInfo.m_deviceID, 6);
+    EXPECT_EQ(device.image().m_devInfo.m_modelName, L"OREM 33EP MOLEX");
+    EXPECT_EQ(device.image().m_devInfo.m_injCount, 6);
+    EXPECT_EQ(device.image().m_devInfo.m_serial, L"SIM0412345");
+    EXPECT_TRUE(device.port().isOpen()); // stays open for the session
+    device.port().close(); // the port is exclusive
+
+    // The same image as reading every block by itself; and not the defaults.
+    const CSettingsImage byBlock = readBlockByBlock(port, true);
+    expectSameBlocks(device.image(), byBlock);
+    EXPECT_NE(device.image().m_base, CSettingsImage {}.m_base);
+    EXPECT_NE(device.image().m_corrMap, CSettingsImage {}.m_corrMap);
+}
+
+TEST_F(ConnectionTest, UnreadableSensorBlockIsReportedOnceAndTheRestIsRead)
+{
+    auto sim = startSim();
+    auto proxy = std::make_unique<CSimProxy>(sim->ptyPath(), [](const PtyPeer::Frame& f) -> std::optional<Bytes> {
+        if (isCommand(f, 0x2A))
+            return kForeign;
+        return std::nullopt;
+    });
+    const uint32_t port = addPort(proxy->path());
+    CLPGDevice device;
+    ASSERT_TRUE(device.connectOnPort(port));
+    EXPECT_TRUE(device.m_connected);
+
+    ASSERT_EQ(ui.shown().size(), 1u);
+    EXPECT_EQ(ui.shown()[0].text, L"Nie powiodło się wczytanie ustawień urządzenia!");
+    EXPECT_EQ(ui.shown()[0].caption, L"KORVANA");
+    EXPECT_EQ(ui.shown()[0].icon, MsgIcon::Error);
+    // One retry after 131 ms; 15 attempts each time.
+    EXPECT_EQ(ui.clockMs(), 131u);
+    int sensorRequests = 0;
+    for (const auto& r : proxy->requests())
+        sensorRequests += PtyPeer::parse(r) && isCommand(*PtyPeer::parse(r), 0x2A);
+    EXPECT_EQ(sensorRequests, 30);
+    proxy.reset();
+
+    // The sensor block keeps its defaults (the pressure table beside it is its
+    // own block); the other ten came from the controller.
+    CSensorsSetup sensors = CSettingsImage {}.m_sensorsSetup;
+    sensors.m_pressCorr = device.image().m_sensorsSetup.m_pressCorr;
+    EXPECT_EQ(device.image().m_sensorsSetup, sensors);
+    const CSettingsImage byBlock = readBlockByBlock(addPort(sim->ptyPath()), false);
+    expectSameBlocks(device.image(), byBlock);
+}
+
+TEST_F(ConnectionTest, UnknownModelIsRefusedWithOneMessagePerRun)
+{
+    PtyPeer peer;
+    peer.serve([](const Bytes& request) {
+        const auto f = PtyPeer::parse(request);
+        if (f && isCommand(*f, 0xCC))
+            return std::vector<PtyPeer::Reply> { { PtyPeer::frame(2, 0x0042, { 4, 7, 85, 0, 0, 0 }) } };
+        return std::vector<PtyPeer::Reply> {};
+    });
+    const uint32_t port = addPort(peer.path());
+    CLPGDevice device;
+    EXPECT_FALSE(device.connectOnPort(port));
+    EXPECT_FALSE(device.m_connected);
+    ASSERT_EQ(ui.shown().size(), 1u);
+    EXPECT_EQ(ui.shown()[0].text, L"Brak połączenia");
+    EXPECT_EQ(ui.shown()[0].icon, MsgIcon::Error);
+    EXPECT_EQ(device.image().m_devInfo.m_deviceID, 0); // untouched
+
+    EXPECT_FALSE(device.connectOnPort(port));
+    EXPECT_EQ(ui.shown().size(), 1u); // silent the second time
+    peer.stop();
+    // Nothing but identification was asked, one attempt per connection.
+    const auto requests = peer.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    for (const auto& r : requests) {
+        const auto f = PtyPeer::parse(r);
+        ASSERT_TRUE(f);
+        EXPECT_EQ(f->payload, (Bytes { 0xCC, 0, 0, 4, 0, 0 }));
+    }
+    EXPECT_FALSE(CProfileStore().lastPortNumber());
+}
+
+TEST_F(ConnectionTest, IdentifyMakesFourAttemptsAndReadsTheReadingsMark)
+{
+    // Three foreign answers, then a controller that does not allow live readings.
+    std::atomic<int> asked { 0 };
+    PtyPeer peer;
+    peer.serve([&asked](const Bytes&) {
+        if (++asked < 4)
+            return std::vector<PtyPeer::Reply> { { kForeign } };
+        return std::vector<PtyPeer::Reply> { { PtyPeer::frame(2, 0x0042, { 4, 16, 84, 0, 0, 0 }) } };
+    });
+    CLPGDevice device;
+    device.configurePort(addPort(peer.path()));
+    EXPECT_TRUE(device.identify());
+    EXPECT_EQ(asked.load(), 4);
+    EXPECT_EQ(device.image().m_devInfo.m_modelName, L"OREM K410 33EP FCI");
+    EXPECT_FALSE(device.m_readingsAllowed);
+    // Without readings polling does not start.
+    EXPECT_FALSE(device.startPolling("\\"));
+    EXPECT_FALSE(device.m_polling);
+
+    asked = -100; // only foreign answers now
+    EXPECT_FALSE(device.identify());
+    EXPECT_EQ(asked.load(), -96);
+}
+
+TEST_F(ConnectionTest, BootloaderNamesTheModelAndStartsTheUpdate)
+{
+    struct Case {
+        const char* model;
+        const wchar_t* name;
+    };
+    for (const Case& c : { Case { "5", L"OREM 33F MOLEX" }, Case { "6", L"OREM 33EP MOLEX" } }) {
+        auto sim = startSim({ "--bootloader", "--model", c.model });
+        ui.clearShown();
+        CLPGDevice device;
+        std::vector<bool> updates;
+        device.setFirmwareUpdate([&updates](bool forced) {
+            updates.push_back(forced);
+            return false;
+        });
+        EXPECT_FALSE(device.connectOnPort(addPort(sim->ptyPath())));
+        EXPECT_EQ(updates, std::vector<bool> { true });
+        EXPECT_EQ(device.image().m_devInfo.m_modelName, c.name);
+        EXPECT_EQ(device.image().m_devInfo.m_version, 768);
+        ASSERT_EQ(ui.shown().size(), 1u);
+        EXPECT_EQ(ui.shown()[0].text, L"Sterownik nie jest poprawnie zaprogramowany i wymaga przeprogramowania.");
+        EXPECT_EQ(ui.shown()[0].icon, MsgIcon::Information);
+        EXPECT_EQ(ui.shown()[0].caption, L"KORVANA");
+    }
+    // Without an update behind it the bootloader path fails.
+    auto sim = startSim({ "--bootloader" });
+    CLPGDevice device;
+    EXPECT_FALSE(device.connectOnPort(addPort(sim->ptyPath())));
+    EXPECT_FALSE(device.m_connected);
+}
+
+TEST_F(ConnectionTest, ConnectionOnCom12StoresTheText12)
+{
+    const std::string link = m_dir + "/com12";
+    auto sim = startSim({ "--link", link });
+    // Fill the numbers below 12 with paths that are never present.
+    int filler = 0;
+    while (portTable().pathOf(11).empty() && filler < 20)
+        addPort("/nonexistent/korvana-filler-" + std::to_string(filler++));
+    const uint32_t port = addPort(link);
+    SKIP_UNLESS_LINK_OWNS(port, link);
+    if (port != 12)
+        GTEST_SKIP() << "COM12 is taken on this machine (got " << port << ")";
+    CLPGDevice device;
+    ASSERT_TRUE(device.connectOnPort(12));
+    std::FILE* f = std::fopen((m_dir + "/cfg/KORVANA/profile.ini").c_str(), "rb");
+    ASSERT_TRUE(f);
+    char text[256] = {};
+    const std::size_t n = std::fread(text, 1, sizeof text - 1, f);
+    std::fclose(f);
+    EXPECT_EQ(std::string(text, n), "[Software\\KORVANA]\nLast RS nr=12\nLast RS path=" + link + "\n\n");
+}
+
+TEST_F(ConnectionTest, SearchTriesTheLastPortFirstThenAllInTurn)
+{
+    // Two ports that answer nothing useful, then the simulator; each silent
+    // port notes when it was asked.
+    std::mutex lock;
+    std::vector<char> asked;
+    auto foreignPeer = [&](char name) {
+        auto peer = std::make_unique<PtyPeer>();
+        peer->serve([&, name](const Bytes&) {
+            std::lock_guard guard(lock);
+            asked.push_back(name);
+            return std::vector<PtyPeer::Reply> { { kForeign } };
+        });
+        return peer;
+    };
+    auto a = foreignPeer('A');
+    auto b = foreignPeer('B');
+    auto sim = startSim();
+    const uint32_t na = addPort(a->path());
+    const uint32_t nb = addPort(b->path());
+    const uint32_t nc = addPort(sim->ptyPath());
+    ASSERT_LT(na, nb);
+    ASSERT_LT(nb, nc);
+    std::vector<PortEntry> present;
+    for (const auto& e : portTable().presentPorts()) {
+        if (e.number == na || e.number == nb || e.number == nc)
+            present.push_back(e);
+    }
+    ASSERT_EQ(present.size(), 3u);
+
+    CProfileStore profile;
+    profile.storeLastPort(nb, b->path());
+    CLPGDevice device;
+    device.m_demo = true;
+    ASSERT_TRUE(searchController(device, present, profile));
+    EXPECT_TRUE(device.m_connected);
+    EXPECT_FALSE(device.m_demo);
+    EXPECT_EQ(device.port().portNr(), nc);
+    {
+        std::lock_guard guard(lock);
+        // B first, then A and B again in their turn, four identification attempts each.
+        const std::string order(asked.begin(), asked.end());
+        EXPECT_EQ(order, "BBBBAAAABBBB");
+        asked.clear();
+    }
+    EXPECT_EQ(profile.lastPortNumber(), nc);
+    EXPECT_EQ(profile.lastPortPath(), sim->ptyPath());
+
+    // Now the simulator's port is the last one: nothing else is asked.
+    device.port().close();
+    CLPGDevice again;
+    ASSERT_TRUE(searchController(again, present, profile));
+    std::lock_guard guard(lock);
+    EXPECT_TRUE(asked.empty());
+}
+
+TEST_F(ConnectionTest, RestartedSimulatorOnTheSamePathIsFoundAgain)
+{
+    const std::string link = m_dir + "/controller";
+    auto sim = startSim({ "--link", link });
+    const uint32_t port = addPort(link);
+    SKIP_UNLESS_LINK_OWNS(port, link);
+    auto presentLink = [&] {
+        std::vector<PortEntry> present;
+        for (const auto& e : portTable().presentPorts()) {
+            if (e.number == port)
+                present.push_back(e);
+        }
+        return present;
+    };
+    CProfileStore profile;
+    CLPGDevice device;
+    ASSERT_TRUE(searchController(device, presentLink(), profile));
+    sim->stop();
+    sim.reset();
+    EXPECT_FALSE(searchController(device, presentLink(), profile));
+    EXPECT_FALSE(device.m_connected);
+
+    sim = startSim({ "--link", link });
+    ASSERT_EQ(presentLink().size(), 1u);
+    ASSERT_TRUE(searchController(device, presentLink(), profile));
+    EXPECT_TRUE(device.m_connected);
+    EXPECT_EQ(device.port().portNr(), port);
+}
+
+TEST_F(ConnectionTest, DemoModeAndRunningWithoutConnection)
+{
+    CLPGDevice device;
+    device.startDemoMode();
+    EXPECT_TRUE(device.m_demo);
+    EXPECT_TRUE(device.m_connected);
+    EXPECT_EQ(device.image().m_devInfo.m_serial, L"XZ0001");
+    EXPECT_TRUE(device.openConnection()); // nothing to do in demo mode
+    EXPECT_FALSE(device.port().isOpen());
+    device.runWithoutConnection();
+    EXPECT_FALSE(device.m_demo);
+    EXPECT_FALSE(device.m_connected);
+}
+
+TEST_F(ConnectionTest, ClosedPortIsNoConnectionAndIsClosedAgain)
+{
+    CLPGDevice device;
+    EXPECT_FALSE(device.connectOnPort(addPort("/nonexistent/ttyUSB42")));
+    PtyPeer foreign;
+    foreign.serve([](const Bytes&) { return std::vector<PtyPeer::Reply> { { kForeign } }; });
+    EXPECT_FALSE(device.connectOnPort(addPort(foreign.path())));
+    EXPECT_FALSE(device.port().isOpen());
+    EXPECT_TRUE(ui.shown().empty());
+}
+
+TEST_F(ConnectionTest, ConnectAndReadAllAtWirePace)
+{
+    // The bytes of a whole connection, counted through the proxy ...
+    auto counted = startSim();
+    std::size_t bytes = 0;
+    {
+        CSimProxy proxy(counted->ptyPath(), nullptr);
+        CLPGDevice device;
+        ASSERT_TRUE(device.connectOnPort(addPort(proxy.path())));
+        bytes = proxy.bytesSent() + proxy.bytesAnswered();
+    }
+    // ... and the time of one straight to a simulator that answers at 38400 baud.
+    auto paced = startSim({ "--pace" });
+    CLPGDevice device;
+    const uint32_t port = addPort(paced->ptyPath());
+    const auto start = Clock::now();
+    ASSERT_TRUE(device.connectOnPort(port));
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double wire = bytes * 10.0 / 38400;
+    std::printf("connect and read all: %zu bytes, %.3f s, wire time %.3f s, ratio %.2f\n", bytes, seconds, wire,
+                seconds / wire);
+    RecordProperty("bytes", static_cast<int>(bytes));
+    RecordProperty("ratio_x100", static_cast<int>(seconds / wire * 100));
+    EXPECT_LT(seconds / wire, 1.5);
+}
+
+} // namespace

@@ -1,0 +1,271 @@
+// The polling thread against korvana-sim: the rate of about ten records a
+// second, numbering from 1, a controller gone silent ending polling after its
+// 11th failed exchange (queue and m_connected cleared), answers of another
+// type never ending it, the pseudo-terminal vanishing (one re-opening after
+// about 700 ms, then "Brak połączenia") or coming back in time, recording to
+// a diagnostic file while the GUI thread keeps sending commands, the "osc"
+// rule of a recording, and demo mode.
+#include "connectiontest.h"
+
+#include <app/data/diagfile.h>
+#include <app/device/demostate.h>
+#include <syncmsg/multithread.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Connects, and ends the test when that was skipped or failed.
+#define CONNECT(...)                                                                                               \
+    connect(__VA_ARGS__);                                                                                          \
+    if (IsSkipped() || HasFatalFailure())                                                                          \
+    return
+
+class PollingTest : public ConnectionTest {
+protected:
+    // A simulator, connected; polling runs on this test's own manager. With
+    // viaLink the port is a symlink that follows the simulator's terminal.
+    void connect(std::vector<std::string> options = {}, bool viaLink = false)
+    {
+        if (viaLink) {
+            options.push_back("--link");
+            options.push_back(link());
+        }
+        sim = startSim(options);
+        ASSERT_TRUE(sim->running());
+        const uint32_t port = addPort(viaLink ? link() : sim->ptyPath());
+        if (viaLink) {
+            SKIP_UNLESS_LINK_OWNS(port, link());
+        }
+        device = std::make_unique<CLPGDevice>();
+        device->setThreadManager(&manager);
+        ASSERT_TRUE(device->connectOnPort(port));
+    }
+    void TearDown() override
+    {
+        if (device)
+            device->stopPolling();
+        device.reset();
+        ConnectionTest::TearDown();
+    }
+
+    std::string link() const { return m_dir + "/controller"; }
+    uint32_t newest()
+    {
+        CDiag r;
+        return device->diagData().latest(r) ? r.sequence() : 0;
+    }
+    // The value of key=… in the simulator's status line.
+    std::string status(const std::string& key)
+    {
+        const std::string line = sim->send("status");
+        const auto at = line.find(" " + key + "=");
+        if (at == std::string::npos)
+            return {};
+        const auto start = at + key.size() + 2;
+        return line.substr(start, line.find(' ', start) - start);
+    }
+
+    CMultiThread manager;
+    std::unique_ptr<CSimProcess> sim;
+    std::unique_ptr<CLPGDevice> device;
+};
+
+TEST_F(PollingTest, TenRecordsASecondNumberedFromOne)
+{
+    CONNECT();
+    ASSERT_TRUE(device->startPolling("\\"));
+    EXPECT_TRUE(device->m_polling);
+    EXPECT_FALSE(device->isRecording());
+    ASSERT_TRUE(waitFor([&] { return newest() >= 1; }, 2s));
+    std::vector<CDiag> first;
+    device->diagData().copyRange(first, 0, 1);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].sequence(), 1u);
+
+    const uint32_t from = newest();
+    const auto start = Clock::now();
+    std::this_thread::sleep_for(3s);
+    const uint32_t to = newest();
+    const double rate = (to - from) / std::chrono::duration<double>(Clock::now() - start).count();
+    std::printf("polling rate: %.2f records/s\n", rate);
+    RecordProperty("rate_x100", static_cast<int>(rate * 100));
+    EXPECT_GT(rate, 7.0);
+    EXPECT_LE(rate, 10.5);
+    EXPECT_EQ(device->diagData().count(), static_cast<int>(to)); // every record queued once
+
+    device->stopPolling();
+    EXPECT_FALSE(device->pollingThreadRunning());
+    EXPECT_FALSE(device->m_polling);
+    EXPECT_TRUE(device->m_connected);
+    EXPECT_TRUE(ui.shown().empty());
+}
+
+TEST_F(PollingTest, SilentControllerEndsPollingAfterTheEleventhFailure)
+{
+    CONNECT();
+    ASSERT_TRUE(device->startPolling("\\"));
+    ASSERT_TRUE(waitFor([&] { return newest() >= 3; }, 3s));
+    ASSERT_EQ(sim->send("fault silence 1"), "ok fault silence 1.000000");
+    const auto start = Clock::now();
+    // Each failure costs the poll and a one-second read time-out.
+    ASSERT_TRUE(waitFor([&] { return !device->pollingThreadRunning(); }, 20s));
+    const auto took = Clock::now() - start;
+    EXPECT_GT(took, 10s);
+    EXPECT_FALSE(device->m_polling);
+    EXPECT_FALSE(device->m_connected);
+    EXPECT_EQ(device->diagData().count(), 0);
+    EXPECT_TRUE(ui.shown().empty());
+    // The silenced answers: the eleven exchanges that failed, and no twelfth.
+    EXPECT_EQ(status("disturbed"), "11");
+}
+
+TEST_F(PollingTest, AnswersOfAnotherTypeNeverEndPolling)
+{
+    CONNECT();
+    ASSERT_TRUE(device->startPolling("\\"));
+    ASSERT_TRUE(waitFor([&] { return newest() >= 2; }, 3s));
+    ASSERT_EQ(sim->send("fault type 1"), "ok fault type 1.000000");
+    std::this_thread::sleep_for(300ms);
+    const uint32_t before = newest();
+    std::this_thread::sleep_for(2500ms); // about 25 polls, far beyond 11
+    EXPECT_TRUE(device->pollingThreadRunning());
+    EXPECT_TRUE(device->m_polling);
+    EXPECT_TRUE(device->m_connected);
+    EXPECT_EQ(newest(), before); // nothing of another type is queued
+    EXPECT_GE(std::stoi(status("disturbed")), 20);
+
+    ASSERT_EQ(sim->send("fault off").rfind("ok fault", 0), 0u);
+    EXPECT_TRUE(waitFor([&] { return newest() > before; }, 2s));
+}
+
+TEST_F(PollingTest, VanishedPortIsReopenedOnceThenNoConnection)
+{
+    CONNECT();
+    ASSERT_TRUE(device->startPolling("\\"));
+    ASSERT_TRUE(waitFor([&] { return newest() >= 2; }, 3s));
+    const auto start = Clock::now();
+    ASSERT_EQ(sim->send("vanish"), "ok vanished");
+    ASSERT_TRUE(waitFor([&] { return !device->pollingThreadRunning(); }, 5s));
+    const auto took = Clock::now() - start;
+    std::printf("vanished port: polling ended after %lld ms\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+    EXPECT_GE(took, 700ms);
+    EXPECT_LT(took, 2500ms);
+    ASSERT_EQ(ui.shown().size(), 1u);
+    EXPECT_EQ(ui.shown()[0].text, L"Brak połączenia");
+    EXPECT_EQ(ui.shown()[0].caption, L"KORVANA");
+    EXPECT_EQ(ui.shown()[0].icon, MsgIcon::None);
+    EXPECT_EQ(device->diagData().count(), 0);
+    EXPECT_FALSE(device->m_connected);
+    EXPECT_TRUE(device->m_polling); // the thread ended without touching the flag
+}
+
+TEST_F(PollingTest, PortBackWithinTheWaitIsReopened)
+{
+    CONNECT({}, true);
+    ASSERT_TRUE(device->startPolling("\\"));
+    ASSERT_TRUE(waitFor([&] { return newest() >= 2; }, 3s));
+    ASSERT_EQ(sim->send("vanish"), "ok vanished");
+    const std::string appeared = sim->send("appear");
+    ASSERT_EQ(appeared.rfind("ok /dev/", 0), 0u) << appeared;
+    const uint32_t before = newest();
+    EXPECT_TRUE(waitFor([&] { return newest() > before + 3; }, 4s));
+    EXPECT_TRUE(device->pollingThreadRunning());
+    EXPECT_TRUE(device->m_connected);
+    EXPECT_TRUE(ui.shown().empty());
+}
+
+TEST_F(PollingTest, RecordsWhileTheGuiThreadSendsCommands)
+{
+    CONNECT({ "--fuel", "petrol" });
+    const std::string path = m_dir + "/run.osc";
+    EXPECT_FALSE(device->startRecording(m_dir + "/run.txt")); // not "osc": nothing changes
+    EXPECT_FALSE(device->m_polling);
+    ASSERT_TRUE(device->startRecording(path));
+    EXPECT_TRUE(device->isRecording());
+    EXPECT_EQ(device->m_diagPath, path);
+
+    // GUI-thread commands interleave with the polling, one exchange at a time.
+    const auto until = Clock::now() + 2s;
+    int commands = 0;
+    while (Clock::now() < until) {
+        std::array<uint8_t, 4> errors {};
+        EXPECT_TRUE(device->readErrors(errors));
+        EXPECT_TRUE(device->readBase());
+        EXPECT_TRUE(device->readStatistics());
+        commands += 3;
+    }
+    EXPECT_GT(commands, 30);
+    EXPECT_FALSE(device->startRecording(m_dir + "/other.os"));
+    EXPECT_TRUE(device->m_polling);
+    device->stopPolling();
+    EXPECT_FALSE(device->isRecording());
+
+    std::vector<CDiag> queued;
+    device->diagData().copyRange(queued, 0, 1000);
+    ASSERT_GE(queued.size(), 10u);
+    EXPECT_EQ(queued.front().sequence(), 1u);
+    // One line per record, in order, each as the recording writes it.
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    std::string expected;
+    const CDiagScale scale(device->image());
+    for (const auto& r : queued)
+        expected += CDiagFile::formatLine(r, scale, {});
+    EXPECT_EQ(all.str(), expected);
+    std::vector<CDiagFile::Record> played;
+    ASSERT_TRUE(CDiagFile::readRecords(path, played));
+    ASSERT_EQ(played.size(), queued.size());
+    EXPECT_EQ(played.back()[0], 2); // petrol
+    EXPECT_NEAR(played.back()[1], queued.back().rpm(), 0.5);
+}
+
+TEST_F(PollingTest, NewPollingReplacesTheRunningThread)
+{
+    CONNECT();
+    int started = 0;
+    int stopped = 0;
+    device->onPollingStarted = [&] { ++started; };
+    device->onPollingStopped = [&] { ++stopped; };
+    ASSERT_TRUE(device->startPolling("\\"));
+    ASSERT_TRUE(waitFor([&] { return newest() >= 3; }, 3s));
+    ASSERT_TRUE(device->startPolling("\\"));
+    EXPECT_EQ(started, 2);
+    EXPECT_EQ(stopped, 1);
+    // The old thread has ended; the new one starts on an empty queue and numbers from 1 again.
+    const uint32_t oldLast = newest();
+    ASSERT_GE(oldLast, 3u);
+    ASSERT_TRUE(waitFor([&] { return newest() >= 1 && newest() < oldLast; }, 2s));
+    device->stopPolling();
+    std::vector<CDiag> all;
+    device->diagData().copyRange(all, 0, 1000);
+    ASSERT_FALSE(all.empty());
+    EXPECT_EQ(all.front().sequence(), 1u);
+    EXPECT_EQ(all.size(), all.back().sequence());
+}
+
+TEST_F(PollingTest, DemoModeSendsNothingAndQueuesSimulatedRecords)
+{
+    device = std::make_unique<CLPGDevice>();
+    device->setThreadManager(&manager);
+    device->startDemoMode();
+    setDemoFuelState(3);
+    ASSERT_TRUE(device->startPolling("\\"));
+    ASSERT_TRUE(waitFor([&] { return newest() >= 3; }, 2s));
+    CDiag r;
+    ASSERT_TRUE(device->diagData().latest(r));
+    EXPECT_EQ(r.fuelState(), 3);
+    EXPECT_EQ(r.lpgMask1(), 0xFF);
+    EXPECT_EQ(r.gasLevel(), 0x0C);
+    device->stopPolling();
+    setDemoFuelState(2);
+    EXPECT_FALSE(device->port().isOpen());
+}
+
+} // namespace

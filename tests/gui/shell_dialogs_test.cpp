@@ -1,0 +1,236 @@
+// The shell's small dialogs and its side of the user-interaction seam: the
+// no-connection dialog (texts, demo, offline, closing), the skin title static
+// and dragging, the about box, message boxes with their owner, caption, icon
+// and default button, the wait cursor, the sleep that keeps events running,
+// and the conversion of file-dialog filters.
+#include "guitest.h"
+#include "shelltest.h"
+
+#include <app/data/languages.h>
+#include <app/shell/aboutdlg.h>
+#include <app/shell/noconnectiondlg.h>
+#include <app/shell/qtinteraction.h>
+#include <gradctrls/dialogs/gdipstatic.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using shelltest::EnglishScope;
+using shelltest::onNextModal;
+
+QString textOf(QWidget* root, int id)
+{
+    if (auto* label = guitest::findById<QLabel>(root, id))
+        return label->text();
+    if (auto* button = guitest::findById<QAbstractButton>(root, id))
+        return button->text();
+    return {};
+}
+
+TEST(NoConnectionDlg, ShowsItsTextsInTheCurrentLanguage)
+{
+    {
+        CNoConnectionDlg dialog;
+        ASSERT_TRUE(dialog.Create());
+        EXPECT_EQ(textOf(&dialog, 1211), QStringLiteral("BRAK POŁĄCZENIA"));
+        EXPECT_EQ(textOf(&dialog, 1), QStringLiteral("Uruchom w trybie demo"));
+        EXPECT_EQ(textOf(&dialog, 2), QStringLiteral("Uruchom bez połączenia"));
+        EXPECT_EQ(dialog.skinTitle(), QStringLiteral("KORVANA"));
+        EXPECT_EQ(textOf(&dialog, 5000), QStringLiteral("KORVANA"));
+        // 299 x 109 dialog units.
+        EXPECT_EQ(dialog.size(), QSize(449, 177));
+    }
+    EnglishScope english({{QStringLiteral("BRAK POŁĄCZENIA"), QStringLiteral("NO CONNECTION")},
+                          {QStringLiteral("Uruchom w trybie demo"), QStringLiteral("Start in demo mode")},
+                          {QStringLiteral("Uruchom bez połączenia"), QStringLiteral("Start without connection")}});
+    CNoConnectionDlg dialog;
+    ASSERT_TRUE(dialog.Create());
+    EXPECT_EQ(textOf(&dialog, 1211), QStringLiteral("NO CONNECTION"));
+    EXPECT_EQ(textOf(&dialog, 1), QStringLiteral("Start in demo mode"));
+    EXPECT_EQ(textOf(&dialog, 2), QStringLiteral("Start without connection"));
+}
+
+TEST(NoConnectionDlg, DemoIsAcceptedOfflineAndClosingAreNot)
+{
+    struct Case {
+        const char* name;
+        std::function<void(QWidget*)> act;
+        int result;
+    };
+    const std::vector<Case> cases = {
+        {"demo button", [](QWidget* w) { guitest::click(guitest::findById(w, 1)); }, QDialog::Accepted},
+        {"offline button", [](QWidget* w) { guitest::click(guitest::findById(w, 2)); }, QDialog::Rejected},
+        {"Enter", [](QWidget* w) { guitest::pressKey(w, Qt::Key_Return); }, QDialog::Accepted},
+        {"Escape", [](QWidget* w) { guitest::pressKey(w, Qt::Key_Escape); }, QDialog::Rejected},
+        {"closed", [](QWidget* w) { w->close(); }, QDialog::Rejected},
+    };
+    for (const Case& c : cases) {
+        CNoConnectionDlg dialog;
+        bool seen = false;
+        onNextModal([&](QWidget* modal) {
+            seen = modal == &dialog;
+            c.act(modal);
+        });
+        EXPECT_EQ(dialog.DoModal(), c.result) << c.name;
+        EXPECT_TRUE(seen) << c.name;
+    }
+}
+
+TEST(SkinDlg, TitleStaticSpansTheTopAndDragsTheWindow)
+{
+    CNoConnectionDlg dialog;
+    ASSERT_TRUE(dialog.Create());
+    guitest::showAndSettle(&dialog);
+    auto* title = guitest::findById<CGDIpStatic>(&dialog, 5000);
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->geometry(), QRect(0, 0, dialog.width(), 32));
+    EXPECT_TRUE(title->font().bold());
+    EXPECT_TRUE(dialog.windowFlags() & Qt::FramelessWindowHint);
+
+    const QPoint before = dialog.pos();
+    const QPointF local(10, 10);
+    const QPointF global = title->mapToGlobal(local);
+    QMouseEvent press(QEvent::MouseButtonPress, local, local, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(title, &press);
+    const QPointF moved = global + QPointF(40, 25);
+    QMouseEvent move(QEvent::MouseMove, local + QPointF(40, 25), local + QPointF(40, 25), moved, Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(title, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, local, moved, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(title, &release);
+    guitest::settle();
+    EXPECT_EQ(dialog.pos(), before + QPoint(40, 25));
+}
+
+TEST(AboutDlg, ShowsTheLogoWhenItLoads)
+{
+    {
+        CAboutDlg about;
+        ASSERT_TRUE(about.Create());
+        EXPECT_EQ(about.skinTitle(), QStringLiteral("KORVANA"));
+        EXPECT_TRUE(textOf(&about, CAboutDlg::kNameId).contains(QStringLiteral("Version 8")));
+        EXPECT_NE(guitest::findById(&about, CAboutDlg::kLogoId), nullptr);
+        EXPECT_TRUE(about.hasLogo()) << "the build puts ABOUT LOGO.tif into Skins";
+        onNextModal([](QWidget* w) { guitest::click(guitest::findById(w, 1)); });
+        EXPECT_EQ(about.DoModal(), QDialog::Accepted);
+    }
+    QTemporaryDir empty;
+    qputenv("KORVANA_RUNTIME_DIR", empty.path().toLocal8Bit());
+    CAboutDlg about;
+    qputenv("KORVANA_RUNTIME_DIR", KORVANA_RUNTIME_DIR);
+    ASSERT_TRUE(about.Create());
+    EXPECT_FALSE(about.hasLogo());
+    EXPECT_NE(guitest::findById(&about, CAboutDlg::kLogoId), nullptr); // the button stays, without a picture
+}
+
+class QtInteraction : public ::testing::Test {
+protected:
+    void SetUp() override { setUserInteraction(&m_ui); }
+    void TearDown() override { setUserInteraction(nullptr); }
+    CQtInteraction m_ui;
+};
+
+TEST_F(QtInteraction, MessageIsOwnedByTheReportingWindow)
+{
+    QWidget window;
+    auto* button = new QPushButton(&window);
+    guitest::showAndSettle(&window);
+    QMessageBox* shown = nullptr;
+    QWidget* parent = nullptr;
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    onNextModal([&](QWidget* w) {
+        shown = qobject_cast<QMessageBox*>(w);
+        if (!shown)
+            return;
+        parent = shown->parentWidget();
+        title = shown->windowTitle();
+        text = shown->text();
+        icon = shown->icon();
+        shown->button(QMessageBox::Ok)->click();
+    });
+    {
+        COwnerScope owner(button);
+        m_ui.message(L"Nie powiodło się przełączenie na LPG!", L"KORVANA", MsgIcon::Error);
+    }
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(parent, button);
+    EXPECT_EQ(title, QStringLiteral("KORVANA"));
+    EXPECT_EQ(text, QStringLiteral("Nie powiodło się przełączenie na LPG!"));
+    EXPECT_EQ(icon, QMessageBox::Critical);
+    // Without a scope the main window owns the box.
+    m_ui.setMainWindow(&window);
+    window.hide();
+    std::unique_ptr<QMessageBox> box(m_ui.buildBox(L"x", L"KORVANA", MsgIcon::None, false, true));
+    EXPECT_EQ(box->parentWidget(), &window);
+    EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+}
+
+TEST_F(QtInteraction, QuestionDefaultButtonAndAnswer)
+{
+    for (bool defaultYes : {false, true}) {
+        std::unique_ptr<QMessageBox> box(m_ui.buildBox(L"Czy chcesz przywrócić ustawienia fabryczne?", L"KORVANA",
+                                                       MsgIcon::Question, true, defaultYes));
+        EXPECT_EQ(box->defaultButton(), box->button(defaultYes ? QMessageBox::Yes : QMessageBox::No));
+        EXPECT_EQ(box->icon(), QMessageBox::Question);
+        // Enter takes the default button.
+        onNextModal([](QWidget* w) { guitest::pressKey(w, Qt::Key_Return); });
+        EXPECT_EQ(m_ui.question(L"?", L"KORVANA", MsgIcon::Question, defaultYes), defaultYes);
+    }
+    onNextModal([](QWidget* w) { qobject_cast<QMessageBox*>(w)->button(QMessageBox::Yes)->click(); });
+    EXPECT_TRUE(m_ui.question(L"?", L"KORVANA", MsgIcon::Question, false));
+}
+
+TEST_F(QtInteraction, WaitCursorNestsAndSleepKeepsEventsRunning)
+{
+    m_ui.beginWaitCursor();
+    m_ui.beginWaitCursor();
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    m_ui.endWaitCursor();
+    EXPECT_NE(QGuiApplication::overrideCursor(), nullptr);
+    m_ui.endWaitCursor();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    m_ui.endWaitCursor(); // one too many does no harm
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    int fired = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++fired; });
+    timer.start(10);
+    QElapsedTimer clock;
+    clock.start();
+    m_ui.sleep(120);
+    EXPECT_GE(clock.elapsed(), 115);
+    EXPECT_GE(fired, 3) << "timers must fire while the caller sleeps";
+}
+
+TEST(QtFileFilter, ConvertsToQtForm)
+{
+    EXPECT_EQ(CQtInteraction::qtFilter(L"Settings file (*.settings)|*.settings|"),
+              QStringLiteral("Settings file (*.settings)"));
+    EXPECT_EQ(CQtInteraction::qtFilter(L"Diagnostic file (*.osc)|*.osc|"), QStringLiteral("Diagnostic file (*.osc)"));
+    EXPECT_EQ(CQtInteraction::qtFilter(L"Firmware|*.afm;*.AFM|All files|*.*||"),
+              QStringLiteral("Firmware (*.afm *.AFM);;All files (*.*)"));
+    EXPECT_EQ(CQtInteraction::qtFilter(L""), QString());
+    EXPECT_EQ(CQtInteraction::defaultSuffix(L"Settings file (*.settings)|*.settings|"), QStringLiteral("settings"));
+    EXPECT_EQ(CQtInteraction::defaultSuffix(L"All files|*.*|"), QString());
+    EXPECT_EQ(CQtInteraction::defaultSuffix(L"broken"), QString());
+}
+
+} // namespace

@@ -1,0 +1,193 @@
+// The program against korvana-sim on a pseudo-terminal: the controller found
+// and polled, the remembered port tried first, a pulled cable (the link falls,
+// the first search 11 ticks later, 11 between failing ones, polling back when
+// the controller answers again), and fuel switches the controller refuses.
+#include "guitest.h"
+#include "shelltest.h"
+
+#include <app/platform/porttable.h>
+#include <app/platform/profilestore.h>
+#include <app/shell/kormultipagectrl.h>
+#include <app/shell/korvanadoc.h>
+#include <app/shell/korvanaview.h>
+#include <app/shell/mainframe.h>
+#include <gradctrls/multipage/imultipagebutton.h>
+
+#include <simprocess.h>
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using shelltest::CShellRun;
+
+namespace {
+
+// Lets events run until cond holds; false after ms milliseconds.
+bool waitUntil(const std::function<bool()>& cond, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!cond()) {
+        if (clock.elapsed() > ms)
+            return false;
+        shelltest::waitMs(10);
+    }
+    return true;
+}
+
+class SimShell : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
+        CLPGDevice::resetRefusalNotice();
+    }
+    void TearDown() override
+    {
+        m_run.reset();
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    std::string link(const char* name = "controller") const { return m_dir.filePath(name).toStdString(); }
+
+    std::unique_ptr<CSimProcess> startSim(const std::string& linkPath)
+    {
+        auto sim = std::make_unique<CSimProcess>(std::vector<std::string>{"--link", linkPath});
+        EXPECT_TRUE(sim->start()) << sim->error();
+        return sim;
+    }
+
+    // The program with these ports; the no-connection dialog answers "without a connection".
+    CShellRun& startProgram(std::vector<std::string> ports)
+    {
+        SAppOptions options;
+        options.ports = std::move(ports);
+        m_run = std::make_unique<CShellRun>(options, false);
+        EXPECT_TRUE(m_run->start());
+        return *m_run;
+    }
+
+    int newestSequence()
+    {
+        CDiag record;
+        return m_run->app().document()->device().diagData().latest(record) ? static_cast<int>(record.sequence()) : 0;
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<CShellRun> m_run;
+};
+
+TEST_F(SimShell, ControllerFoundAndPolled)
+{
+    auto sim = startSim(link());
+    CShellRun& run = startProgram({link()});
+    CkorvanaDoc* doc = run.app().document();
+    EXPECT_EQ(run.noConnectionDialogs, 0);
+    EXPECT_TRUE(doc->device().m_connected);
+    EXPECT_FALSE(doc->device().m_demo);
+    EXPECT_TRUE(doc->isPolling());
+    EXPECT_TRUE(run.app().mainFrame()->isTimerRunning());
+    EXPECT_EQ(profileStore().lastPortPath(), link());
+
+    CKorMultiPageCtrl* mpc = run.app().view()->multiPage();
+    auto lit = [&] {
+        int n = 0;
+        for (int i = 0; i < 3; ++i)
+            n += mpc->getButton(i)->isSelected();
+        return n;
+    };
+    EXPECT_TRUE(waitUntil([&] { return newestSequence() >= 3 && lit() == 1; }, 4000));
+    ASSERT_EQ(sim->send("fuel lpg"), "ok fuel lpg");
+    EXPECT_TRUE(waitUntil([&] { return mpc->getButton(1)->isSelected(); }, 4000)) << "GAZ follows the controller";
+    EXPECT_EQ(lit(), 1);
+    EXPECT_TRUE(run.ui.shown().empty());
+}
+
+TEST_F(SimShell, RememberedPortIsTriedFirst)
+{
+    auto first = startSim(link("first"));
+    auto second = startSim(link("second"));
+    // Both present, "first" with the lower number; "second" answered last time.
+    const uint32_t a = portTable().addPath(link("first"), "test");
+    const uint32_t b = portTable().addPath(link("second"), "test");
+    ASSERT_LT(a, b);
+    profileStore().storeLastPort(b, link("second"));
+    CShellRun& run = startProgram({link("first"), link("second")});
+    EXPECT_TRUE(run.app().document()->device().m_connected);
+    EXPECT_EQ(profileStore().lastPortPath(), link("second"));
+}
+
+TEST_F(SimShell, PulledCableSearchesAgainAndPollsWhenTheControllerIsBack)
+{
+    auto sim = startSim(link());
+    CShellRun& run = startProgram({link()});
+    CkorvanaDoc* doc = run.app().document();
+    CMainFrame* frame = run.app().mainFrame();
+    ASSERT_TRUE(doc->device().m_connected);
+    ASSERT_TRUE(waitUntil([&] { return newestSequence() >= 2; }, 3000));
+    // The timer is ticked by hand from here on, so the ticks can be counted.
+    frame->stopTimer();
+    for (int i = 0; i < 3; ++i)
+        frame->OnTimer();
+
+    ASSERT_EQ(sim->send("vanish"), "ok vanished");
+    ASSERT_TRUE(waitUntil([&] { return !doc->device().m_connected; }, 5000)) << "the polling thread gives up";
+    auto ticksToSearch = [&] {
+        const int before = run.noConnectionDialogs;
+        for (int i = 1; i <= 40; ++i) {
+            frame->OnTimer();
+            if (run.noConnectionDialogs != before)
+                return i;
+        }
+        return -1;
+    };
+    EXPECT_EQ(ticksToSearch(), 12) << "the tick that sees the loss, then 11";
+    EXPECT_EQ(ticksToSearch(), 11);
+    EXPECT_FALSE(doc->device().m_connected);
+
+    ASSERT_EQ(sim->send("appear").rfind("ok ", 0), 0u);
+    const int dialogs = run.noConnectionDialogs;
+    int ticks = 0;
+    while (!doc->device().m_connected && ticks < 40) {
+        frame->OnTimer();
+        ++ticks;
+    }
+    EXPECT_EQ(ticks, 11);
+    EXPECT_EQ(run.noConnectionDialogs, dialogs);
+    EXPECT_TRUE(doc->isPolling());
+    EXPECT_TRUE(frame->isTimerRunning()) << "polling restarts the frame timer";
+    const int before = newestSequence();
+    EXPECT_TRUE(waitUntil([&] { return newestSequence() > before + 2; }, 4000));
+}
+
+TEST_F(SimShell, RefusedSwitchShowsItsMessage)
+{
+    auto sim = startSim(link());
+    CShellRun& run = startProgram({link()});
+    ASSERT_TRUE(run.app().document()->device().m_connected);
+    // Every answer comes with another type: no switch is acknowledged.
+    ASSERT_EQ(sim->send("fault type").rfind("ok fault type", 0), 0u);
+    CKorMultiPageCtrl* mpc = run.app().view()->multiPage();
+    const wchar_t* expected[3] = {L"Nie powiodło się przełączenie w tryb AUTO!", L"Nie powiodło się przełączenie na LPG!",
+                                  L"Nie powiodło się przełączenie na benzynę!"};
+    for (int i = 0; i < 3; ++i) {
+        run.ui.clearShown();
+        const unsigned cursors = run.ui.waitCursorsBegun();
+        guitest::click(mpc->getButton(i)->getWindow());
+        ASSERT_EQ(run.ui.shown().size(), 1u) << i;
+        EXPECT_EQ(run.ui.shown()[0].text, expected[i]);
+        EXPECT_EQ(run.ui.shown()[0].caption, L"KORVANA");
+        EXPECT_EQ(run.ui.shown()[0].icon, MsgIcon::Error);
+        EXPECT_GT(run.ui.waitCursorsBegun(), cursors);
+        EXPECT_EQ(run.ui.waitCursorDepth(), 0);
+    }
+    EXPECT_EQ(mpc->getActiveIndex(), 5);
+}
+
+} // namespace

@@ -1,0 +1,21 @@
+// Reaching the controller from a korvana-cli command the way the program
+// does: --demo starts demo mode, --port P tries that port only, and without
+// either the controller search runs (the last port first, then every present
+// port). Messages of the core appear on stderr, translated.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class CLPGDevice;
+struct CliContext;
+
+// Takes "--demo" out of args; true when it was there.
+bool takeDemoOption(std::vector<std::string>& args);
+
+// Connects device (reading every block). Returns kExitOk, or the exit code
+// of the failure after saying why on stderr.
+int connectDevice(const CliContext& context, bool demo, CLPGDevice& device);
+
+// The language of the user's locale for the core's messages (once per run).
+void initCliLanguage();

@@ -1,0 +1,104 @@
+// korvana-cli info [--json] [--demo]: connects (reading every block) and
+// prints the controller's identity and working-time counters, as
+// "key: value" lines or as one JSON object keyed by the identity's members.
+#include "cli.h"
+#include "cli_connect.h"
+
+#include <app/device/lpgdevice.h>
+#include <app/platform/textcodec.h>
+#include <errkit/ierror.h>
+
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+std::string jsonString(const std::wstring& text)
+{
+    std::string out = "\"";
+    for (const char c : toUtf8(text)) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string versionText(int32_t version)
+{
+    return std::to_string(version >> 8 & 0xFF) + "." + std::to_string(version & 0xFF);
+}
+
+void printPlain(const CDevInfo& d, bool withStatistic)
+{
+    std::cout << "m_modelName: " << toUtf8(d.m_modelName) << "\n"
+              << "m_version: " << versionText(d.m_version) << "\n"
+              << "m_injCount: " << d.m_injCount << "\n"
+              << "m_serial: " << toUtf8(d.m_serial) << "\n"
+              << "m_prodDate: " << toUtf8(d.m_prodDate) << "\n"
+              << "m_deviceID: " << unsigned { d.m_deviceID } << "\n"
+              << "m_flags1: " << d.m_flags1 << "\n"
+              << "m_flags2: " << d.m_flags2 << "\n";
+    if (withStatistic) {
+        std::cout << "m_statistic.gas: " << d.m_statistic.gas << "\n"
+                  << "m_statistic.lpg: " << d.m_statistic.lpg << "\n"
+                  << "m_statistic.modify: " << d.m_statistic.modify << "\n";
+    }
+}
+
+void printJson(const CDevInfo& d, bool withStatistic)
+{
+    std::ostringstream out;
+    out << "{\"m_modelName\":" << jsonString(d.m_modelName) << ",\"m_version\":" << d.m_version
+        << ",\"m_injCount\":" << d.m_injCount << ",\"m_serial\":" << jsonString(d.m_serial)
+        << ",\"m_prodDate\":" << jsonString(d.m_prodDate) << ",\"m_deviceID\":" << unsigned { d.m_deviceID }
+        << ",\"m_flags1\":" << d.m_flags1 << ",\"m_flags2\":" << d.m_flags2 << ",\"m_statistic\":";
+    if (withStatistic) {
+        out << "{\"gas\":" << d.m_statistic.gas << ",\"lpg\":" << d.m_statistic.lpg
+            << ",\"modify\":" << d.m_statistic.modify << "}";
+    } else {
+        out << "null";
+    }
+    out << "}\n";
+    std::cout << out.str();
+}
+
+} // namespace
+
+int cmdInfo(const CliContext& context)
+{
+    std::vector<std::string> args = context.args;
+    const bool demo = takeDemoOption(args);
+    bool json = false;
+    for (const auto& arg : args) {
+        if (arg == "--json")
+            json = true;
+        else
+            return usageError("info", "unexpected argument " + arg);
+    }
+    try {
+        CLPGDevice device;
+        if (const int code = connectDevice(context, demo, device))
+            return code;
+        const bool statistic = device.readStatistics();
+        const CDevInfo& info = device.image().m_devInfo;
+        if (json)
+            printJson(info, statistic);
+        else
+            printPlain(info, statistic);
+        if (!statistic)
+            return failed("the working-time counters could not be read");
+        return kExitOk;
+    } catch (IError* e) {
+        return failed(e);
+    }
+}

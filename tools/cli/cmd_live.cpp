@@ -1,0 +1,137 @@
+// korvana-cli live [--count N] [--osc FILE] [--demo]: runs the polling thread
+// as the program does and prints one line per live record, or records them to
+// a diagnostic file instead. Without --count it runs until interrupted.
+#include "cli.h"
+#include "cli_connect.h"
+
+#include <app/data/diag.h>
+#include <app/data/translate.h>
+#include <app/device/lpgdevice.h>
+#include <app/platform/textcodec.h>
+#include <errkit/ierror.h>
+#include <syncmsg/multithread.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void onSignal(int)
+{
+    g_interrupted = 1;
+}
+
+bool endsWithOsc(const std::string& path)
+{
+    return path.size() >= 3 && path.compare(path.size() - 3, 3, "osc") == 0;
+}
+
+void printRecord(const CDiag& r, const CDiagScale& scale, int injectors)
+{
+    std::string line = "seq=" + std::to_string(r.sequence()) + " fuel=" + std::to_string(r.fuelState());
+    char field[64];
+    std::snprintf(field, sizeof field, " rpm=%.0f", r.rpm());
+    line += field;
+    for (int k = 0; k < injectors; ++k) {
+        const int slot = r.injectorSlot(k);
+        std::snprintf(field, sizeof field, " inj%d=%.2f/%.2f", k + 1, r.petrolTime(slot), r.lpgTime(slot));
+        line += field;
+    }
+    std::snprintf(field, sizeof field, " p_lpg=%.0f p_map=%.0f", r.lpgPressure(), r.manifoldPressure(scale));
+    line += field;
+    std::snprintf(field, sizeof field, " t_lpg=%.0f t_red=%.0f", r.lpgTempr(scale), r.reducerTempr(scale));
+    line += field;
+    std::snprintf(field, sizeof field, " lambda1=%.2f lambda2=%.2f supply=%.1f\n", r.lambda1(), r.lambda2(),
+                  r.supplyVoltage());
+    line += field;
+    std::fputs(line.c_str(), stdout);
+    std::fflush(stdout);
+}
+
+bool parseCount(const std::string& text, long& count)
+{
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    count = std::stol(text);
+    return count > 0;
+}
+
+} // namespace
+
+int cmdLive(const CliContext& context)
+{
+    std::vector<std::string> args = context.args;
+    const bool demo = takeDemoOption(args);
+    long count = 0;
+    std::string osc;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--count" && i + 1 < args.size()) {
+            if (!parseCount(args[++i], count))
+                return usageError("live", "--count needs a whole number above 0");
+        } else if (args[i] == "--osc" && i + 1 < args.size()) {
+            osc = args[++i];
+            if (!endsWithOsc(osc))
+                return usageError("live", "a diagnostic file name ends in osc: " + osc);
+        } else {
+            return usageError("live", "unexpected argument " + args[i]);
+        }
+    }
+
+    // Not the program's manager: that one ends the process with status 0.
+    CMultiThread manager;
+    try {
+        CLPGDevice device;
+        if (const int code = connectDevice(context, demo, device))
+            return code;
+        device.setThreadManager(&manager);
+        if (!device.startPolling(osc.empty() ? std::string("\\") : osc))
+            return failed("this controller does not give live readings");
+        if (!osc.empty() && !device.isRecording()) {
+            device.stopPolling();
+            return failed("cannot write " + osc);
+        }
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+
+        const CDiagScale scale(device.image());
+        const int injectors = std::clamp(device.image().m_devInfo.m_injCount, 1, CDiag::kInjectors);
+        uint32_t shown = 0;
+        long seen = 0;
+        int result = kExitOk;
+        while (!g_interrupted && (count == 0 || seen < count)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::vector<CDiag> records;
+            const int n = device.diagData().count();
+            device.diagData().copyRange(records, n - 16, n);
+            for (const auto& r : records) {
+                if (r.sequence() <= shown || (count != 0 && seen >= count))
+                    continue;
+                shown = r.sequence();
+                ++seen;
+                if (osc.empty())
+                    printRecord(r, scale, injectors);
+            }
+            if (!device.pollingThreadRunning()) {
+                // A thread that gave up after link faults says nothing itself.
+                if (!device.m_polling)
+                    failed(toUtf8(translate(L"Brak połączenia")));
+                result = kExitFailed;
+                break;
+            }
+        }
+        device.stopPolling();
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        if (!osc.empty() && result == kExitOk)
+            std::fprintf(stderr, "korvana-cli: %ld records written to %s\n", seen, osc.c_str());
+        return result;
+    } catch (IError* e) {
+        return failed(e);
+    }
+}

@@ -1,0 +1,103 @@
+// Settings files from the command line: backup of the controller into a file,
+// restore of a file into the controller, factory reset, and the offline dump.
+#include "cli.h"
+#include "cli_connect.h"
+
+#include <app/data/settingsio.h>
+#include <app/device/docoperations.h>
+#include <app/device/lpgdevice.h>
+#include <app/platform/consoleinteraction.h>
+#include <app/platform/textcodec.h>
+#include <app/platform/userinteraction.h>
+#include <errkit/ierror.h>
+
+#include <algorithm>
+#include <iostream>
+
+namespace {
+
+// Takes "--yes" out of args; true when it was there.
+bool takeYesOption(std::vector<std::string>& args)
+{
+    const auto it = std::find(args.begin(), args.end(), "--yes");
+    if (it == args.end())
+        return false;
+    args.erase(it);
+    return true;
+}
+
+// Connects, then runs one document operation with questions answered as --yes says.
+int withDocument(const CliContext& context, std::vector<std::string>& args, bool demo, bool yes,
+                 bool (*operation)(CDocOperations&, const std::vector<std::string>&))
+{
+    CConsoleInteraction console(yes);
+    CInteractionScope scope(console);
+    int status = kExitFailed;
+    try {
+        CLPGDevice device;
+        status = connectDevice(context, demo, device);
+        if (status == kExitOk) {
+            CDocOperations ops(device);
+            status = operation(ops, args) ? kExitOk : kExitFailed;
+        }
+    } catch (IError* e) {
+        status = failed(e);
+    }
+    return status;
+}
+
+} // namespace
+
+int cmdBackup(const CliContext& context)
+{
+    std::vector<std::string> args = context.args;
+    const bool demo = takeDemoOption(args);
+    if (args.size() != 1)
+        return usageError("backup", "one settings file expected");
+    return withDocument(context, args, demo, false, [](CDocOperations& ops, const std::vector<std::string>& a) {
+        return ops.saveToFile(a[0]);
+    });
+}
+
+int cmdRestore(const CliContext& context)
+{
+    std::vector<std::string> args = context.args;
+    const bool demo = takeDemoOption(args);
+    const bool yes = takeYesOption(args);
+    if (args.size() != 1)
+        return usageError("restore", "one settings file expected");
+    if (!yes) {
+        std::cerr << "korvana-cli: writing " << args[0]
+                  << " into the controller replaces its settings; add --yes to go ahead\n";
+        return kExitFailed;
+    }
+    return withDocument(context, args, demo, true, [](CDocOperations& ops, const std::vector<std::string>& a) {
+        return ops.loadIntoController(a[0]);
+    });
+}
+
+int cmdFactoryReset(const CliContext& context)
+{
+    std::vector<std::string> args = context.args;
+    const bool demo = takeDemoOption(args);
+    const bool yes = takeYesOption(args);
+    if (!args.empty())
+        return usageError("factory-reset", "no arguments expected besides --yes and --demo");
+    // Without --yes the question is answered No, as a fitter would who did not confirm.
+    return withDocument(context, args, demo, yes,
+                        [](CDocOperations& ops, const std::vector<std::string>&) {
+                            return ops.restoreFactorySettings();
+                        });
+}
+
+int cmdSettingsDump(const CliContext& context)
+{
+    if (context.args.size() != 1)
+        return usageError("settings-dump", "one settings file expected");
+    CSettingsImage image;
+    if (!readSettings(context.args[0], image))
+        return failed("Nie można wczytać ustawień z pliku: " + context.args[0]);
+    for (const auto& [key, value] : settingsLines(image))
+        std::cout << toUtf8(key) << '\t' << toUtf8(value) << '\n';
+    return kExitOk;
+}

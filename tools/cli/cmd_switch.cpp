@@ -1,0 +1,46 @@
+// korvana-cli switch petrol|lpg|auto [--demo]: the fuel-mode buttons of the
+// main view, with their failure messages.
+#include "cli.h"
+#include "cli_connect.h"
+
+#include <app/data/translate.h>
+#include <app/device/lpgdevice.h>
+#include <app/platform/userinteraction.h>
+#include <errkit/ierror.h>
+
+int cmdSwitch(const CliContext& context)
+{
+    std::vector<std::string> args = context.args;
+    const bool demo = takeDemoOption(args);
+    if (args.size() != 1)
+        return usageError("switch", "give one of petrol, lpg, auto");
+    struct Mode {
+        const char* name;
+        bool (CLPGDevice::*run)();
+        const wchar_t* failure;
+    };
+    static const Mode kModes[] = {
+        { "petrol", &CLPGDevice::switchToPetrol, L"Nie powiodło się przełączenie na benzynę!" },
+        { "lpg", &CLPGDevice::switchToLpg, L"Nie powiodło się przełączenie na LPG!" },
+        { "auto", &CLPGDevice::switchToAuto, L"Nie powiodło się przełączenie w tryb AUTO!" },
+    };
+    const Mode* mode = nullptr;
+    for (const auto& m : kModes) {
+        if (args[0] == m.name)
+            mode = &m;
+    }
+    if (!mode)
+        return usageError("switch", "not a fuel mode: " + args[0]);
+    try {
+        CLPGDevice device;
+        if (const int code = connectDevice(context, demo, device))
+            return code;
+        if (!(device.*mode->run)()) {
+            userInteraction().message(translate(mode->failure), L"KORVANA", MsgIcon::Error);
+            return kExitFailed;
+        }
+        return kExitOk;
+    } catch (IError* e) {
+        return failed(e);
+    }
+}
