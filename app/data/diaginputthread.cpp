@@ -4,6 +4,7 @@
 #include <app/data/diagdata.h>
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/platform/mutexguard.h>
 #include <app/platform/userinteraction.h>
 #include <errkit/ierror.h>
 
@@ -58,6 +59,15 @@ void CDiagInputThread::doWork()
     run();
 }
 
+uint32_t CDiagInputThread::portErrorState()
+{
+    // Under the link lock: the GUI thread may be opening a port for a search.
+    CMSGMutex& lock = m_device.linkLock();
+    lock.lock();
+    CMutexGuard guard(&lock);
+    return m_device.port().clearCommError();
+}
+
 void CDiagInputThread::giveUp()
 {
     m_queue.clear();
@@ -95,7 +105,7 @@ void CDiagInputThread::run()
         m_queue.clear();
         if (*m_pollingFlag) {
             onStop();
-            if (m_device.port().clearCommError() != 0)
+            if (portErrorState() != 0)
                 m_device.m_connected = false;
             userInteraction().message(translate(L"Brak połączenia"), L"KORVANA", MsgIcon::None);
         }

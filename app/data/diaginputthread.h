@@ -55,4 +55,6 @@ protected:
 
 private:
     void giveUp();
+    // The port's error flags, or the errno of a port that cannot say.
+    uint32_t portErrorState();
 };

@@ -28,7 +28,13 @@ bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present,
     // adapter again. A path the table does not know is not offered to open:
     // it may be some other device by now.
     const std::string lastPath = profile.lastPortPath();
-    const uint32_t last = lastPath.empty() ? profile.lastPortNumber() : portTable().numberOf(lastPath);
+    uint32_t last = lastPath.empty() ? profile.lastPortNumber() : 0;
+    for (const auto& entry : present) {
+        if (!lastPath.empty() && entry.path == lastPath)
+            last = entry.number;
+    }
+    if (last == 0 && !lastPath.empty())
+        last = portTable().numberOf(lastPath);
 
     for (const uint32_t n : searchOrder(last, numbers)) {
         if (device.connectOnPort(n))

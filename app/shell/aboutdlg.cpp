@@ -12,8 +12,8 @@ namespace {
 
 // 184 x 102 dialog units; the title static takes the top 32 px.
 constexpr SCtrlLayout kLayout[] = {
-    {CAboutDlg::kNameId, ECtrlKind::Label, 78, 30, 100, 34, L"KORVANA\nVersion 8"},
-    {CAboutDlg::kOkId, ECtrlKind::PushButton, 118, 76, 56, 18, L"OK"},
+    { CAboutDlg::kNameId, ECtrlKind::Label, 78, 30, 100, 34, L"KORVANA\nVersion 8" },
+    { CAboutDlg::kOkId, ECtrlKind::PushButton, 118, 76, 56, 18, L"OK" },
 };
 
 // A flat button that shows one picture, scaled to fit with its proportions kept.

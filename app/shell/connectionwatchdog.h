@@ -10,8 +10,8 @@ public:
     static constexpr int32_t kRetryTicks = 10;
 
     enum class EAction {
-        None,   // nothing to do for the link; the tick goes on
-        Lost,   // the link just went down; the rest of this tick is skipped
+        None, // nothing to do for the link; the tick goes on
+        Lost, // the link just went down; the rest of this tick is skipped
         Search, // run the controller search now, then call searchDone
     };
 

@@ -44,7 +44,7 @@ void CConsoleBtn::paintEvent(QPaintEvent* /*event*/)
     p.setFont(font());
     p.setPen(GradPalette::buttonText());
     p.drawText(titleRect, Qt::AlignCenter,
-               fm.elidedText(text(), Qt::ElideRight, static_cast<int>(face.width() - 2 * fm.averageCharWidth())));
+        fm.elidedText(text(), Qt::ElideRight, static_cast<int>(face.width() - 2 * fm.averageCharWidth())));
 
     if (m_selected < 0)
         return;

@@ -58,9 +58,9 @@ protected:
         case EGlyph::Restore: {
             const qreal d = s * 0.25;
             p.drawRect(box.adjusted(0, d, -d, 0));
-            p.drawPolyline(QPolygonF({QPointF(box.left() + d, box.top() + d), QPointF(box.left() + d, box.top()),
-                                      QPointF(box.right(), box.top()), QPointF(box.right(), box.bottom() - d),
-                                      QPointF(box.right() - d, box.bottom() - d)}));
+            p.drawPolyline(QPolygonF({ QPointF(box.left() + d, box.top() + d), QPointF(box.left() + d, box.top()),
+                QPointF(box.right(), box.top()), QPointF(box.right(), box.bottom() - d),
+                QPointF(box.right() - d, box.bottom() - d) }));
             break;
         }
         case EGlyph::Close:
@@ -223,9 +223,8 @@ QPixmap CGDIpCaptionBar::programIcon(int size)
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing, true);
     const qreal s = size;
-    IGDIpGradientCtrl::drawGradientRect(p, QRectF(s * 0.04, s * 0.04, s * 0.92, s * 0.92),
-                                        GradPalette::selectedTop(), GradPalette::selectedBottom(), true, s * 0.18,
-                                        GradPalette::selectedBorder());
+    IGDIpGradientCtrl::drawGradientRect(p, QRectF(s * 0.04, s * 0.04, s * 0.92, s * 0.92), GradPalette::selectedTop(),
+        GradPalette::selectedBottom(), true, s * 0.18, GradPalette::selectedBorder());
     // A gas flame over a burner line.
     QPainterPath flame;
     flame.moveTo(s * 0.50, s * 0.16);

@@ -12,8 +12,8 @@ void CKorMultiPageCtrl::recalcBackground(const QRect& client)
     const int right = client.left() + w - w / 300;
     const int top = client.top();
     const qreal radius = qMax(2, h / 100);
-    m_background.push_back({QRectF(QPointF(left, top + h / 200), QPointF(right, top + h / 2 - h / 200)),
-                            GradPalette::panelTop(), GradPalette::panelBottom(), radius, GradPalette::panelBorder()});
-    m_background.push_back({QRectF(QPointF(left, top + h / 2 + h / 200), QPointF(right, top + h - h / 200)),
-                            GradPalette::panelTop(), GradPalette::panelBottom(), radius, GradPalette::panelBorder()});
+    m_background.push_back({ QRectF(QPointF(left, top + h / 200), QPointF(right, top + h / 2 - h / 200)),
+        GradPalette::panelTop(), GradPalette::panelBottom(), radius, GradPalette::panelBorder() });
+    m_background.push_back({ QRectF(QPointF(left, top + h / 2 + h / 200), QPointF(right, top + h - h / 200)),
+        GradPalette::panelTop(), GradPalette::panelBottom(), radius, GradPalette::panelBorder() });
 }

@@ -29,20 +29,20 @@ struct SButtonRow {
 
 // The column, top to bottom: the five action buttons in the upper panel, the
 // seven page buttons in the lower one.
-constexpr std::array<SButtonRow, CkorvanaView::kButtonCount> kButtons {{
-    {L"AUTO", 0.1, 0.05},
-    {L"GAZ", 0.0, 0.05},
-    {L"BENZYNA", 0.0, 0.05},
-    {L"Konsolka", 0.0, 0.15},
-    {L"Wskazanie", 0.0, 0.05},
-    {L"Odczyty", 0.51, 0.05},
-    {L"Ustawienia", 0.0, 0.05},
-    {L"Zaawansowane", 0.0, 0.05},
-    {L"Kalibracja", 0.0, 0.05},
-    {L"Mapa", 0.0, 0.05},
-    {L"OBD", 0.0, 0.05},
-    {L"Info", 0.0, 0.05},
-}};
+constexpr std::array<SButtonRow, CkorvanaView::kButtonCount> kButtons { {
+    { L"AUTO", 0.1, 0.05 },
+    { L"GAZ", 0.0, 0.05 },
+    { L"BENZYNA", 0.0, 0.05 },
+    { L"Konsolka", 0.0, 0.15 },
+    { L"Wskazanie", 0.0, 0.05 },
+    { L"Odczyty", 0.51, 0.05 },
+    { L"Ustawienia", 0.0, 0.05 },
+    { L"Zaawansowane", 0.0, 0.05 },
+    { L"Kalibracja", 0.0, 0.05 },
+    { L"Mapa", 0.0, 0.05 },
+    { L"OBD", 0.0, 0.05 },
+    { L"Info", 0.0, 0.05 },
+} };
 
 constexpr int kConsoleIndex = 3;
 constexpr int kFirstPageDialog = 313; // dialogs 313 … 319 of the seven pages
@@ -58,7 +58,7 @@ CkorvanaView::CkorvanaView(CkorvanaDoc* doc, QWidget* parent)
     : QWidget(parent)
     , m_doc(doc)
 {
-    m_viewFont.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")});
+    m_viewFont.setFamilies({ QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans") });
     m_viewFont.setWeight(QFont::Normal);
     m_viewFont.setStyleHint(QFont::SansSerif);
     m_viewFont.setPixelSize(12);

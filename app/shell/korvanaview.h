@@ -33,8 +33,13 @@ public:
     static constexpr int kMultiPageId = 1001;
     // The console pictures, in image-list order.
     static constexpr std::array<const wchar_t*, 7> kConsoleFiles {
-        L"KR CON PETROL.tif", L"KR CON AUTO.tif", L"KR CON R.tif", L"KR CON 14.tif",
-        L"KR CON 12.tif",     L"KR CON 34.tif",   L"KR CON FULL.tif",
+        L"KR CON PETROL.tif",
+        L"KR CON AUTO.tif",
+        L"KR CON R.tif",
+        L"KR CON 14.tif",
+        L"KR CON 12.tif",
+        L"KR CON 34.tif",
+        L"KR CON FULL.tif",
     };
 
     explicit CkorvanaView(CkorvanaDoc* doc, QWidget* parent = nullptr);

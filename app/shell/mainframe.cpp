@@ -76,12 +76,11 @@ bool CMainFrame::OnCreate()
 
     m_menuBar = new QMenuBar(top);
     m_menuBar->setNativeMenuBar(false);
-    m_menuBar->setStyleSheet(
-        QStringLiteral("QMenuBar { background: %1; color: %2; border-bottom: 1px solid %3; }"
-                       "QMenuBar::item { background: transparent; padding: 3px 10px; }"
-                       "QMenuBar::item:selected { background: %4; }")
-            .arg(GradPalette::backdropTop().name(), GradPalette::buttonText().name(),
-                 GradPalette::panelBorder().name(), GradPalette::selectedBottom().name()));
+    m_menuBar->setStyleSheet(QStringLiteral("QMenuBar { background: %1; color: %2; border-bottom: 1px solid %3; }"
+                                            "QMenuBar::item { background: transparent; padding: 3px 10px; }"
+                                            "QMenuBar::item:selected { background: %4; }")
+                                 .arg(GradPalette::backdropTop().name(), GradPalette::buttonText().name(),
+                                     GradPalette::panelBorder().name(), GradPalette::selectedBottom().name()));
     column->addWidget(m_menuBar);
     setMenuWidget(top);
     buildMenu();
@@ -99,7 +98,7 @@ QAction* CMainFrame::addCommand(QMenu* menu, const wchar_t* text, int commandId)
     action->setData(commandId);
     action->setObjectName(QStringLiteral("cmd_%1").arg(commandId));
     connect(action, &QAction::triggered, this, [this, commandId] { onCommand(commandId); });
-    m_titled.push_back({action, text});
+    m_titled.push_back({ action, text });
     return action;
 }
 
@@ -107,7 +106,7 @@ void CMainFrame::buildMenu()
 {
     auto popup = [this](const wchar_t* title) {
         QMenu* menu = m_menuBar->addMenu(qs(translate(title)));
-        m_titled.push_back({menu->menuAction(), title});
+        m_titled.push_back({ menu->menuAction(), title });
         return menu;
     };
     QMenu* file = popup(L"Plik");
@@ -122,8 +121,8 @@ void CMainFrame::buildMenu()
 
     QMenu* language = popup(L"Język");
     for (std::size_t i = 0; i < MenuCmd::kLanguageItems.size(); ++i) {
-        QAction* action = addCommand(language, MenuCmd::kLanguageItems[i].title,
-                                     MenuCmd::kFirstLanguage + static_cast<int>(i));
+        QAction* action
+            = addCommand(language, MenuCmd::kLanguageItems[i].title, MenuCmd::kFirstLanguage + static_cast<int>(i));
         action->setCheckable(true);
         m_languageActions.push_back(action);
     }
@@ -172,8 +171,8 @@ void CMainFrame::onCommand(int commandId)
 {
     if (commandId >= MenuCmd::kFirstLanguage && commandId <= MenuCmd::kLastLanguage) {
         if (m_doc)
-            m_doc->OnLanguage(MenuCmd::kLanguageItems[static_cast<std::size_t>(commandId - MenuCmd::kFirstLanguage)]
-                                  .languageIndex);
+            m_doc->OnLanguage(
+                MenuCmd::kLanguageItems[static_cast<std::size_t>(commandId - MenuCmd::kFirstLanguage)].languageIndex);
         updateLanguageChecks();
         return;
     }
@@ -291,7 +290,7 @@ bool CMainFrame::RecalcLayout()
 {
     if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))
         return false;
-    const SFrameSize now{width(), height()};
+    const SFrameSize now { width(), height() };
     const SFrameSize wanted = FrameGeometry::enforceMinimum(now);
     if (wanted == now)
         return false;
@@ -340,11 +339,13 @@ Qt::Edges CMainFrame::edgesAt(const QPoint& pos) const
     const int grip = kBorder * 3; // corners are easier to catch than the thin border
     if (pos.x() < kBorder || (pos.x() < grip && (pos.y() < kBorder || pos.y() >= height() - kBorder)))
         edges |= Qt::LeftEdge;
-    if (pos.x() >= width() - kBorder || (pos.x() >= width() - grip && (pos.y() < kBorder || pos.y() >= height() - kBorder)))
+    if (pos.x() >= width() - kBorder
+        || (pos.x() >= width() - grip && (pos.y() < kBorder || pos.y() >= height() - kBorder)))
         edges |= Qt::RightEdge;
     if (pos.y() < kBorder || (pos.y() < grip && (pos.x() < kBorder || pos.x() >= width() - kBorder)))
         edges |= Qt::TopEdge;
-    if (pos.y() >= height() - kBorder || (pos.y() >= height() - grip && (pos.x() < kBorder || pos.x() >= width() - kBorder)))
+    if (pos.y() >= height() - kBorder
+        || (pos.y() >= height() - grip && (pos.x() < kBorder || pos.x() >= width() - kBorder)))
         edges |= Qt::BottomEdge;
     return edges;
 }

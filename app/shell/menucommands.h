@@ -22,22 +22,22 @@ struct SLanguageItem {
     int languageIndex;
 };
 
-inline constexpr std::array<SLanguageItem, 15> kLanguageItems {{
-    {L"Polski", 0},
-    {L"Angielski", 1},
-    {L"Rosyjski", 2},
-    {L"Włoski", 3},
-    {L"Niemiecki", 4},
-    {L"Tajski", 5},
-    {L"Francuski", 8},
-    {L"Chorwacki", 14},
-    {L"Serbski", 13},
-    {L"Bośniacki", 15},
-    {L"Hiszpański", 7},
-    {L"Grecki", 11},
-    {L"Słoweński", 19},
-    {L"Bułgarski", 18},
-    {L"Turecki", 6},
-}};
+inline constexpr std::array<SLanguageItem, 15> kLanguageItems { {
+    { L"Polski", 0 },
+    { L"Angielski", 1 },
+    { L"Rosyjski", 2 },
+    { L"Włoski", 3 },
+    { L"Niemiecki", 4 },
+    { L"Tajski", 5 },
+    { L"Francuski", 8 },
+    { L"Chorwacki", 14 },
+    { L"Serbski", 13 },
+    { L"Bośniacki", 15 },
+    { L"Hiszpański", 7 },
+    { L"Grecki", 11 },
+    { L"Słoweński", 19 },
+    { L"Bułgarski", 18 },
+    { L"Turecki", 6 },
+} };
 
 } // namespace MenuCmd

@@ -10,8 +10,8 @@ class CMultiPageIndependentBtn : public CGDIpMultiPageGradientButton {
 public:
     CMultiPageIndependentBtn() = default;
 
-    virtual void onClick() {}
-    virtual void onDblClick() {}
+    virtual void onClick() { }
+    virtual void onDblClick() { }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -10,9 +10,9 @@ namespace {
 
 // 299 x 109 dialog units; the title static takes the top 32 px.
 constexpr SCtrlLayout kLayout[] = {
-    {CNoConnectionDlg::kTextId, ECtrlKind::LabelCenter, 10, 30, 279, 26, L"BRAK POŁĄCZENIA"},
-    {CNoConnectionDlg::kDemoId, ECtrlKind::PushButton, 14, 70, 130, 26, L"Uruchom w trybie demo"},
-    {CNoConnectionDlg::kOfflineId, ECtrlKind::PushButton, 155, 70, 130, 26, L"Uruchom bez połączenia"},
+    { CNoConnectionDlg::kTextId, ECtrlKind::LabelCenter, 10, 30, 279, 26, L"BRAK POŁĄCZENIA" },
+    { CNoConnectionDlg::kDemoId, ECtrlKind::PushButton, 14, 70, 130, 26, L"Uruchom w trybie demo" },
+    { CNoConnectionDlg::kOfflineId, ECtrlKind::PushButton, 155, 70, 130, 26, L"Uruchom bez połączenia" },
 };
 
 } // namespace
@@ -21,7 +21,7 @@ CNoConnectionDlg::CNoConnectionDlg(QWidget* parent)
     : CSkinDlg(kResourceId, parent)
 {
     setDesignSizeDu(299, 109);
-    m_font.setFamilies({QStringLiteral("Microsoft Sans Serif"), QStringLiteral("DejaVu Sans")});
+    m_font.setFamilies({ QStringLiteral("Microsoft Sans Serif"), QStringLiteral("DejaVu Sans") });
     m_font.setPointSize(10);
     setTranslator([](const std::wstring& text) { return translate(text); });
     setSkinTitle(QStringLiteral("KORVANA"));
@@ -47,4 +47,14 @@ bool CNoConnectionDlg::OnInitDialog()
     if (auto* offline = qobject_cast<QAbstractButton*>(findChildCtrl(this, kOfflineId)))
         connect(offline, &QAbstractButton::clicked, this, &QDialog::reject);
     return true;
+}
+
+void CNoConnectionDlg::recalcControls()
+{
+    CSkinDlg::recalcControls();
+    if (QWidget* text = findChildCtrl(this, kTextId)) {
+        QFont bold = text->font();
+        bold.setBold(true);
+        text->setFont(bold);
+    }
 }

@@ -9,12 +9,14 @@ class CNoConnectionDlg : public CSkinDlg {
 public:
     static constexpr int kResourceId = 311;
     static constexpr int kTextId = 1211;
-    static constexpr int kDemoId = 1;      // "Uruchom w trybie demo"
-    static constexpr int kOfflineId = 2;   // "Uruchom bez połączenia"
+    static constexpr int kDemoId = 1; // "Uruchom w trybie demo"
+    static constexpr int kOfflineId = 2; // "Uruchom bez połączenia"
 
     explicit CNoConnectionDlg(QWidget* parent = nullptr);
 
 protected:
     std::span<const SCtrlLayout> layoutTable() const override;
     bool OnInitDialog() override;
+    // The message stays bold whatever font the scaling hands over.
+    void recalcControls() override;
 };

@@ -31,8 +31,7 @@ QMessageBox::Icon boxIcon(MsgIcon icon)
 }
 
 // Runs f on the GUI thread and waits for it.
-template <class F>
-void onGui(F&& f)
+template <class F> void onGui(F&& f)
 {
     QMetaObject::invokeMethod(qApp, std::forward<F>(f), Qt::BlockingQueuedConnection);
 }
@@ -56,8 +55,8 @@ QWidget* CQtInteraction::owner() const
     return m_mainWindow;
 }
 
-QMessageBox* CQtInteraction::buildBox(const std::wstring& text, const std::wstring& caption, MsgIcon icon,
-                                      bool question, bool defaultYes) const
+QMessageBox* CQtInteraction::buildBox(
+    const std::wstring& text, const std::wstring& caption, MsgIcon icon, bool question, bool defaultYes) const
 {
     auto* box = new QMessageBox(owner());
     box->setWindowTitle(QString::fromStdWString(caption));
@@ -143,8 +142,8 @@ QString CQtInteraction::defaultSuffix(const std::wstring& filter)
     return suffix;
 }
 
-std::string CQtInteraction::chooseFile(bool save, const std::wstring& filter, const std::string& folder,
-                                       const std::string& defaultName)
+std::string CQtInteraction::chooseFile(
+    bool save, const std::wstring& filter, const std::string& folder, const std::string& defaultName)
 {
     if (!qApp)
         return {};
@@ -175,7 +174,8 @@ void CQtInteraction::beginWaitCursor()
     if (!qApp)
         return;
     if (!onGuiThread()) {
-        QMetaObject::invokeMethod(qApp, [this] { beginWaitCursor(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [this] { beginWaitCursor(); }, Qt::QueuedConnection);
         return;
     }
     ++m_waitDepth;
@@ -187,7 +187,8 @@ void CQtInteraction::endWaitCursor()
     if (!qApp)
         return;
     if (!onGuiThread()) {
-        QMetaObject::invokeMethod(qApp, [this] { endWaitCursor(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [this] { endWaitCursor(); }, Qt::QueuedConnection);
         return;
     }
     if (m_waitDepth == 0)

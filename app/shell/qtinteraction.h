@@ -22,8 +22,8 @@ public:
 
     void message(const std::wstring& text, const std::wstring& caption, MsgIcon icon) override;
     bool question(const std::wstring& text, const std::wstring& caption, MsgIcon icon, bool defaultYes) override;
-    std::string chooseFile(bool save, const std::wstring& filter, const std::string& folder,
-                           const std::string& defaultName) override;
+    std::string chooseFile(
+        bool save, const std::wstring& filter, const std::string& folder, const std::string& defaultName) override;
     void beginWaitCursor() override;
     void endWaitCursor() override;
     void pump() override;
@@ -41,8 +41,8 @@ public:
     static QString defaultSuffix(const std::wstring& filter);
 
     // The box message() or question() would show, not yet run (tests inspect it).
-    QMessageBox* buildBox(const std::wstring& text, const std::wstring& caption, MsgIcon icon, bool question,
-                          bool defaultYes) const;
+    QMessageBox* buildBox(
+        const std::wstring& text, const std::wstring& caption, MsgIcon icon, bool question, bool defaultYes) const;
 
 private:
     friend class COwnerScope;

@@ -56,8 +56,7 @@ void CSkinDlg::recalcControls()
 
 void CSkinDlg::keyPressEvent(QKeyEvent* event)
 {
-    if (event->modifiers() == Qt::NoModifier
-        && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    if (event->modifiers() == Qt::NoModifier && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         onDefaultButton();
         return;
     }

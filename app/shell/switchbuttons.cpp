@@ -35,18 +35,17 @@ void switchFuel(QWidget* owner, const wchar_t* handler, bool (CLPGDevice::*opera
 
 void CSwitchToAutoBtn::onClick()
 {
-    switchFuel(this, L"CSwitchToAutoBtn::onClick()", &CLPGDevice::switchToAuto,
-               L"Nie powiodło się przełączenie w tryb AUTO!");
+    switchFuel(
+        this, L"CSwitchToAutoBtn::onClick()", &CLPGDevice::switchToAuto, L"Nie powiodło się przełączenie w tryb AUTO!");
 }
 
 void CSwitchToGasBtn::onClick()
 {
-    switchFuel(this, L"CSwitchToGasBtn::onClick()", &CLPGDevice::switchToLpg,
-               L"Nie powiodło się przełączenie na LPG!");
+    switchFuel(this, L"CSwitchToGasBtn::onClick()", &CLPGDevice::switchToLpg, L"Nie powiodło się przełączenie na LPG!");
 }
 
 void CSwitchToPetrolBtn::onClick()
 {
     switchFuel(this, L"CSwitchToPetrolBtn::onClick()", &CLPGDevice::switchToPetrol,
-               L"Nie powiodło się przełączenie na benzynę!");
+        L"Nie powiodło się przełączenie na benzynę!");
 }

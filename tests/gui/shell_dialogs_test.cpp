@@ -52,10 +52,12 @@ TEST(NoConnectionDlg, ShowsItsTextsInTheCurrentLanguage)
         EXPECT_EQ(textOf(&dialog, 5000), QStringLiteral("KORVANA"));
         // 299 x 109 dialog units.
         EXPECT_EQ(dialog.size(), QSize(449, 177));
+        guitest::showAndSettle(&dialog);
+        EXPECT_FALSE(guitest::saveScreenshot(&dialog, QStringLiteral("korvana_no_connection")).isEmpty());
     }
-    EnglishScope english({{QStringLiteral("BRAK POŁĄCZENIA"), QStringLiteral("NO CONNECTION")},
-                          {QStringLiteral("Uruchom w trybie demo"), QStringLiteral("Start in demo mode")},
-                          {QStringLiteral("Uruchom bez połączenia"), QStringLiteral("Start without connection")}});
+    EnglishScope english({ { QStringLiteral("BRAK POŁĄCZENIA"), QStringLiteral("NO CONNECTION") },
+        { QStringLiteral("Uruchom w trybie demo"), QStringLiteral("Start in demo mode") },
+        { QStringLiteral("Uruchom bez połączenia"), QStringLiteral("Start without connection") } });
     CNoConnectionDlg dialog;
     ASSERT_TRUE(dialog.Create());
     EXPECT_EQ(textOf(&dialog, 1211), QStringLiteral("NO CONNECTION"));
@@ -71,11 +73,11 @@ TEST(NoConnectionDlg, DemoIsAcceptedOfflineAndClosingAreNot)
         int result;
     };
     const std::vector<Case> cases = {
-        {"demo button", [](QWidget* w) { guitest::click(guitest::findById(w, 1)); }, QDialog::Accepted},
-        {"offline button", [](QWidget* w) { guitest::click(guitest::findById(w, 2)); }, QDialog::Rejected},
-        {"Enter", [](QWidget* w) { guitest::pressKey(w, Qt::Key_Return); }, QDialog::Accepted},
-        {"Escape", [](QWidget* w) { guitest::pressKey(w, Qt::Key_Escape); }, QDialog::Rejected},
-        {"closed", [](QWidget* w) { w->close(); }, QDialog::Rejected},
+        { "demo button", [](QWidget* w) { guitest::click(guitest::findById(w, 1)); }, QDialog::Accepted },
+        { "offline button", [](QWidget* w) { guitest::click(guitest::findById(w, 2)); }, QDialog::Rejected },
+        { "Enter", [](QWidget* w) { guitest::pressKey(w, Qt::Key_Return); }, QDialog::Accepted },
+        { "Escape", [](QWidget* w) { guitest::pressKey(w, Qt::Key_Escape); }, QDialog::Rejected },
+        { "closed", [](QWidget* w) { w->close(); }, QDialog::Rejected },
     };
     for (const Case& c : cases) {
         CNoConnectionDlg dialog;
@@ -103,15 +105,13 @@ TEST(SkinDlg, TitleStaticSpansTheTopAndDragsTheWindow)
     const QPoint before = dialog.pos();
     const QPointF local(10, 10);
     const QPointF global = title->mapToGlobal(local);
-    QMouseEvent press(QEvent::MouseButtonPress, local, local, global, Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, local, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(title, &press);
     const QPointF moved = global + QPointF(40, 25);
     QMouseEvent move(QEvent::MouseMove, local + QPointF(40, 25), local + QPointF(40, 25), moved, Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
+        Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(title, &move);
-    QMouseEvent release(QEvent::MouseButtonRelease, local, local, moved, Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, local, moved, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(title, &release);
     guitest::settle();
     EXPECT_EQ(dialog.pos(), before + QPoint(40, 25));
@@ -126,6 +126,9 @@ TEST(AboutDlg, ShowsTheLogoWhenItLoads)
         EXPECT_TRUE(textOf(&about, CAboutDlg::kNameId).contains(QStringLiteral("Version 8")));
         EXPECT_NE(guitest::findById(&about, CAboutDlg::kLogoId), nullptr);
         EXPECT_TRUE(about.hasLogo()) << "the build puts ABOUT LOGO.tif into Skins";
+        guitest::showAndSettle(&about);
+        EXPECT_FALSE(guitest::saveScreenshot(&about, QStringLiteral("korvana_about")).isEmpty());
+        about.hide();
         onNextModal([](QWidget* w) { guitest::click(guitest::findById(w, 1)); });
         EXPECT_EQ(about.DoModal(), QDialog::Accepted);
     }
@@ -183,9 +186,9 @@ TEST_F(QtInteraction, MessageIsOwnedByTheReportingWindow)
 
 TEST_F(QtInteraction, QuestionDefaultButtonAndAnswer)
 {
-    for (bool defaultYes : {false, true}) {
-        std::unique_ptr<QMessageBox> box(m_ui.buildBox(L"Czy chcesz przywrócić ustawienia fabryczne?", L"KORVANA",
-                                                       MsgIcon::Question, true, defaultYes));
+    for (bool defaultYes : { false, true }) {
+        std::unique_ptr<QMessageBox> box(m_ui.buildBox(
+            L"Czy chcesz przywrócić ustawienia fabryczne?", L"KORVANA", MsgIcon::Question, true, defaultYes));
         EXPECT_EQ(box->defaultButton(), box->button(defaultYes ? QMessageBox::Yes : QMessageBox::No));
         EXPECT_EQ(box->icon(), QMessageBox::Question);
         // Enter takes the default button.
@@ -223,10 +226,10 @@ TEST_F(QtInteraction, WaitCursorNestsAndSleepKeepsEventsRunning)
 TEST(QtFileFilter, ConvertsToQtForm)
 {
     EXPECT_EQ(CQtInteraction::qtFilter(L"Settings file (*.settings)|*.settings|"),
-              QStringLiteral("Settings file (*.settings)"));
+        QStringLiteral("Settings file (*.settings)"));
     EXPECT_EQ(CQtInteraction::qtFilter(L"Diagnostic file (*.osc)|*.osc|"), QStringLiteral("Diagnostic file (*.osc)"));
     EXPECT_EQ(CQtInteraction::qtFilter(L"Firmware|*.afm;*.AFM|All files|*.*||"),
-              QStringLiteral("Firmware (*.afm *.AFM);;All files (*.*)"));
+        QStringLiteral("Firmware (*.afm *.AFM);;All files (*.*)"));
     EXPECT_EQ(CQtInteraction::qtFilter(L""), QString());
     EXPECT_EQ(CQtInteraction::defaultSuffix(L"Settings file (*.settings)|*.settings|"), QStringLiteral("settings"));
     EXPECT_EQ(CQtInteraction::defaultSuffix(L"All files|*.*|"), QString());

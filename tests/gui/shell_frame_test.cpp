@@ -42,7 +42,7 @@ protected:
         ASSERT_NE(m_frame, nullptr);
         guitest::settle();
     }
-    CShellRun m_run{demoOptions()};
+    CShellRun m_run { demoOptions() };
     CMainFrame* m_frame = nullptr;
 };
 
@@ -91,8 +91,8 @@ TEST_F(Frame, MenusHoldTheItemsWithTheirCommandIds)
 {
     const QList<QAction*> popups = m_frame->mainMenu()->actions();
     ASSERT_EQ(popups.size(), 4);
-    const QStringList titles = {QStringLiteral("Plik"), QStringLiteral("Ustawienia"), QStringLiteral("Język"),
-                                QStringLiteral("Info")};
+    const QStringList titles
+        = { QStringLiteral("Plik"), QStringLiteral("Ustawienia"), QStringLiteral("Język"), QStringLiteral("Info") };
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(popups[i]->text(), titles[i]);
 
@@ -100,20 +100,19 @@ TEST_F(Frame, MenusHoldTheItemsWithTheirCommandIds)
         QList<QPair<QString, int>> out;
         for (QAction* a : popups[popup]->menu()->actions())
             if (!a->isSeparator())
-                out.append({a->text(), a->data().toInt()});
+                out.append({ a->text(), a->data().toInt() });
         return out;
     };
     using Items = QList<QPair<QString, int>>;
-    EXPECT_EQ(items(0), (Items{{QStringLiteral("Wczytaj ustawienia z pliku..."), 32774},
-                               {QStringLiteral("Zapisz ustawienia do pliku..."), 32773},
-                               {QStringLiteral("Wyjście"), 57665}}));
-    EXPECT_EQ(items(1), (Items{{QStringLiteral("Przywróć ustawienia fabryczne"), 32775}}));
-    EXPECT_EQ(items(3), (Items{{QStringLiteral("Dokumentacja"), 32794},
-                               {QStringLiteral("Aktualizacja sterownika..."), 32793},
-                               {QStringLiteral("Informacje"), 57664}}));
-    const QStringList languages = {
-        "Polski", "Angielski", "Rosyjski", "Włoski", "Niemiecki", "Tajski", "Francuski", "Chorwacki",
-        "Serbski", "Bośniacki", "Hiszpański", "Grecki", "Słoweński", "Bułgarski", "Turecki"};
+    EXPECT_EQ(items(0),
+        (Items { { QStringLiteral("Wczytaj ustawienia z pliku..."), 32774 },
+            { QStringLiteral("Zapisz ustawienia do pliku..."), 32773 }, { QStringLiteral("Wyjście"), 57665 } }));
+    EXPECT_EQ(items(1), (Items { { QStringLiteral("Przywróć ustawienia fabryczne"), 32775 } }));
+    EXPECT_EQ(items(3),
+        (Items { { QStringLiteral("Dokumentacja"), 32794 }, { QStringLiteral("Aktualizacja sterownika..."), 32793 },
+            { QStringLiteral("Informacje"), 57664 } }));
+    const QStringList languages = { "Polski", "Angielski", "Rosyjski", "Włoski", "Niemiecki", "Tajski", "Francuski",
+        "Chorwacki", "Serbski", "Bośniacki", "Hiszpański", "Grecki", "Słoweński", "Bułgarski", "Turecki" };
     const Items language = items(2);
     ASSERT_EQ(language.size(), 15);
     for (int i = 0; i < 15; ++i) {
@@ -125,7 +124,7 @@ TEST_F(Frame, MenusHoldTheItemsWithTheirCommandIds)
 TEST_F(Frame, LanguageItemsSelectTheirIndexAndMoveTheCheckMark)
 {
     // Menu order → language index.
-    const int expected[15] = {0, 1, 2, 3, 4, 5, 8, 14, 13, 15, 7, 11, 19, 18, 6};
+    const int expected[15] = { 0, 1, 2, 3, 4, 5, 8, 14, 13, 15, 7, 11, 19, 18, 6 };
     for (int i = 0; i < 15; ++i) {
         m_frame->commandAction(32776 + i)->trigger();
         EXPECT_EQ(currentLanguage(), expected[i]) << i;
@@ -140,11 +139,10 @@ TEST_F(Frame, LanguageSwitchRetitlesMenuAndButtons)
 {
     setCurrentLanguage(0);
     m_frame->updateTexts();
-    shelltest::EnglishScope english({{QStringLiteral("Plik"), QStringLiteral("File")},
-                                     {QStringLiteral("Wyjście"), QStringLiteral("Exit")},
-                                     {QStringLiteral("Odczyty"), QStringLiteral("Readings")},
-                                     {QStringLiteral("Konsolka"), QStringLiteral("Console")},
-                                     {QStringLiteral("GAZ"), QStringLiteral("LPG")}});
+    shelltest::EnglishScope english({ { QStringLiteral("Plik"), QStringLiteral("File") },
+        { QStringLiteral("Wyjście"), QStringLiteral("Exit") },
+        { QStringLiteral("Odczyty"), QStringLiteral("Readings") },
+        { QStringLiteral("Konsolka"), QStringLiteral("Console") }, { QStringLiteral("GAZ"), QStringLiteral("LPG") } });
     setCurrentLanguage(0); // the scope made English current; the menu must do it
     m_frame->commandAction(32777)->trigger(); // "Angielski"
     EXPECT_EQ(currentLanguage(), 1);
@@ -178,6 +176,19 @@ TEST_F(Frame, TimerRunsWithThePollingOnly)
     m_frame->close();
     EXPECT_FALSE(m_frame->isTimerRunning()) << "closing the frame stops the polling";
     EXPECT_FALSE(doc->isPolling());
+}
+
+TEST(FrameLanguage, StartsInTheLanguageOfTheOption)
+{
+    SAppOptions options = demoOptions();
+    options.language = 4;
+    CShellRun run(options);
+    ASSERT_TRUE(run.start());
+    EXPECT_EQ(currentLanguage(), 4);
+    CMainFrame* frame = run.app().mainFrame();
+    EXPECT_TRUE(frame->commandAction(32780)->isChecked()); // "Niemiecki"
+    EXPECT_FALSE(frame->commandAction(32776)->isChecked());
+    setCurrentLanguage(0);
 }
 
 // Ticks the frame timer by hand until the next search; -1 when none comes.

@@ -78,11 +78,11 @@ TEST(FrameGeometry, MinimumSize)
         SFrameSize out;
     };
     const std::vector<Case> cases = {
-        {{759, 600}, {800, 600}}, // under 760 jumps to 800
-        {{760, 600}, {760, 600}}, // exactly 760 stays
-        {{1024, 529}, {1024, 530}},
-        {{1024, 530}, {1024, 530}},
-        {{100, 100}, {800, 530}},
+        { { 759, 600 }, { 800, 600 } }, // under 760 jumps to 800
+        { { 760, 600 }, { 760, 600 } }, // exactly 760 stays
+        { { 1024, 529 }, { 1024, 530 } },
+        { { 1024, 530 }, { 1024, 530 } },
+        { { 100, 100 }, { 800, 530 } },
     };
     for (const Case& c : cases)
         EXPECT_EQ(FrameGeometry::enforceMinimum(c.in), c.out) << c.in.width << "x" << c.in.height;
@@ -117,7 +117,16 @@ TEST(LevelIndex, RisingSensorThresholds)
 {
     // F = 200, T = 150, H = 100, Q = 50.
     const std::vector<LevelCase> cases = {
-        {255, 4}, {201, 4}, {200, 3}, {151, 3}, {150, 2}, {101, 2}, {100, 1}, {51, 1}, {50, 0}, {0, 0},
+        { 255, 4 },
+        { 201, 4 },
+        { 200, 3 },
+        { 151, 3 },
+        { 150, 2 },
+        { 101, 2 },
+        { 100, 1 },
+        { 51, 1 },
+        { 50, 0 },
+        { 0, 0 },
     };
     for (const LevelCase& c : cases)
         EXPECT_EQ(levelIndex(c.raw, 200, 150, 100, 50), c.level) << int(c.raw);
@@ -127,7 +136,16 @@ TEST(LevelIndex, FallingSensorIsComparedOnComplements)
 {
     // F = 50, T = 100, H = 150, Q = 200: the reading falls as the tank fills.
     const std::vector<LevelCase> cases = {
-        {40, 4}, {0, 4}, {49, 4}, {50, 3}, {99, 3}, {100, 2}, {150, 1}, {199, 1}, {200, 0}, {210, 0},
+        { 40, 4 },
+        { 0, 4 },
+        { 49, 4 },
+        { 50, 3 },
+        { 99, 3 },
+        { 100, 2 },
+        { 150, 1 },
+        { 199, 1 },
+        { 200, 0 },
+        { 210, 0 },
     };
     for (const LevelCase& c : cases)
         EXPECT_EQ(levelIndex(c.raw, 50, 100, 150, 200), c.level) << int(c.raw);
@@ -169,7 +187,7 @@ TEST(ConsolePicture, ChangesOnlyEveryFourthRefresh)
 
 TEST(ConsolePicture, LpgShowsTheLevel)
 {
-    const std::vector<std::pair<int, int>> levelToImage = {{0, 2}, {1, 3}, {2, 4}, {3, 5}, {4, 6}};
+    const std::vector<std::pair<int, int>> levelToImage = { { 0, 2 }, { 1, 3 }, { 2, 4 }, { 3, 5 }, { 4, 6 } };
     for (const auto& [level, expected] : levelToImage) {
         CViewDisplayState state;
         EXPECT_EQ(state.consoleImage(3, 0, level), expected) << level;
@@ -183,7 +201,7 @@ TEST(ConsolePicture, LpgShowsTheLevel)
 
 TEST(ConsolePicture, PendingSwitchAlternatesPetrolAndAuto)
 {
-    for (uint8_t mode : {uint8_t(1), uint8_t(4)}) {
+    for (uint8_t mode : { uint8_t(1), uint8_t(4) }) {
         CViewDisplayState state;
         std::vector<int> shown;
         int image = -1;
@@ -191,7 +209,7 @@ TEST(ConsolePicture, PendingSwitchAlternatesPetrolAndAuto)
             ASSERT_EQ(refreshesToUpdate(state, 2, mode, 0, image), 4);
             shown.push_back(image);
         }
-        EXPECT_EQ(shown, (std::vector<int>{0, 1, 0, 1})) << "mode " << int(mode);
+        EXPECT_EQ(shown, (std::vector<int> { 0, 1, 0, 1 })) << "mode " << int(mode);
     }
     CViewDisplayState state;
     EXPECT_EQ(state.consoleImage(2, 0, 4), 0); // petrol, nothing pending
@@ -215,8 +233,12 @@ TEST(FuelButtons, LitByTheReportedState)
         EFuelButton lit;
     };
     const std::vector<Case> cases = {
-        {2, 1, EFuelButton::Auto},   {2, 0, EFuelButton::Petrol}, {3, 0, EFuelButton::Gas},
-        {3, 1, EFuelButton::Gas},    {2, 4, EFuelButton::Petrol}, {0, 1, EFuelButton::Petrol},
+        { 2, 1, EFuelButton::Auto },
+        { 2, 0, EFuelButton::Petrol },
+        { 3, 0, EFuelButton::Gas },
+        { 3, 1, EFuelButton::Gas },
+        { 2, 4, EFuelButton::Petrol },
+        { 0, 1, EFuelButton::Petrol },
     };
     for (const Case& c : cases) {
         CViewDisplayState state;
@@ -240,12 +262,12 @@ TEST(FuelButtons, FirstRefreshLightsEvenTheInitialState)
 TEST(AppOptions, ReadsEveryOption)
 {
     std::string error;
-    const auto o = parseAppOptions({"--demo", "--port", "/dev/pts/7", "--port", "/tmp/sim", "--lang", "4",
-                                    "--screenshot", "out.png", "--quit-after", "1500"},
-                                   error);
+    const auto o = parseAppOptions({ "--demo", "--port", "/dev/pts/7", "--port", "/tmp/sim", "--lang", "4",
+                                       "--screenshot", "out.png", "--quit-after", "1500" },
+        error);
     ASSERT_TRUE(o.has_value()) << error;
     EXPECT_TRUE(o->demo);
-    EXPECT_EQ(o->ports, (std::vector<std::string>{"/dev/pts/7", "/tmp/sim"}));
+    EXPECT_EQ(o->ports, (std::vector<std::string> { "/dev/pts/7", "/tmp/sim" }));
     EXPECT_EQ(o->language, 4);
     EXPECT_EQ(o->screenshot, "out.png");
     EXPECT_EQ(o->quitAfterMs, 1500);
@@ -258,8 +280,14 @@ TEST(AppOptions, ReadsEveryOption)
 TEST(AppOptions, RefusesBadUsage)
 {
     const std::vector<std::vector<std::string>> bad = {
-        {"--lang"}, {"--lang", "20"}, {"--lang", "-1"}, {"--lang", "2x"}, {"--port"},
-        {"--quit-after", "soon"}, {"--screenshot"}, {"--frobnicate"},
+        { "--lang" },
+        { "--lang", "20" },
+        { "--lang", "-1" },
+        { "--lang", "2x" },
+        { "--port" },
+        { "--quit-after", "soon" },
+        { "--screenshot" },
+        { "--frobnicate" },
     };
     for (const auto& args : bad) {
         std::string error;

@@ -9,6 +9,7 @@
 
 #include <app/data/diag.h>
 #include <app/data/settingsimage.h>
+#include <app/device/demostate.h>
 #include <app/shell/consolebtn.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
@@ -58,7 +59,7 @@ protected:
         ASSERT_NE(m_mpc, nullptr);
         guitest::settle();
     }
-    CShellRun m_run{demoOptions()};
+    CShellRun m_run { demoOptions() };
     CMainFrame* m_frame = nullptr;
     CkorvanaView* m_view = nullptr;
     CKorMultiPageCtrl* m_mpc = nullptr;
@@ -66,8 +67,8 @@ protected:
 
 TEST_F(View, TwelveButtonsInOrderStartingOnTheReadingsPage)
 {
-    const QStringList titles = {"AUTO", "GAZ", "BENZYNA", "Konsolka", "Wskazanie", "Odczyty",
-                                "Ustawienia", "Zaawansowane", "Kalibracja", "Mapa", "OBD", "Info"};
+    const QStringList titles = { "AUTO", "GAZ", "BENZYNA", "Konsolka", "Wskazanie", "Odczyty", "Ustawienia",
+        "Zaawansowane", "Kalibracja", "Mapa", "OBD", "Info" };
     ASSERT_EQ(m_mpc->getPageCount(), 12);
     for (int i = 0; i < 12; ++i)
         EXPECT_EQ(titleOf(m_mpc->getButton(i)), titles[i]);
@@ -83,19 +84,21 @@ TEST_F(View, ButtonSpansFollowTheirShares)
 {
     guitest::resizeTo(m_frame, QSize(1280, 800));
     const int h = m_mpc->height();
-    struct Span {
-        double top;
-        double height;
-    };
-    // AUTO at 0.10, the column down to 0.45; "Odczyty" at 0.51, the rest down to 0.86.
-    const Span spans[12] = {{0.10, 0.05}, {0.15, 0.05}, {0.20, 0.05}, {0.25, 0.15}, {0.40, 0.05}, {0.51, 0.05},
-                            {0.56, 0.05}, {0.61, 0.05}, {0.66, 0.05}, {0.71, 0.05}, {0.76, 0.05}, {0.81, 0.05}};
+    // AUTO starts at 0.10 of the height and "Odczyty" at 0.51; every other
+    // button follows the one before it; "Konsolka" is 0.15 high, the rest 0.05.
+    const double leads[12] = { 0.10, 0, 0, 0, 0, 0.51, 0, 0, 0, 0, 0, 0 };
+    int expectedTop = 0;
     for (int i = 0; i < 12; ++i) {
         const QRect r = m_mpc->getButton(i)->getWindow()->geometry();
-        EXPECT_NEAR(r.top(), spans[i].top * h, 4) << i;
-        EXPECT_NEAR(r.height(), spans[i].height * h, 1) << i;
+        if (leads[i] != 0)
+            expectedTop = static_cast<int>(leads[i] * h);
+        EXPECT_EQ(r.top(), expectedTop) << i;
+        EXPECT_EQ(r.height(), static_cast<int>((i == 3 ? 0.15 : 0.05) * h)) << i;
+        expectedTop = r.top() + r.height();
     }
-    EXPECT_NEAR(m_mpc->getButton(11)->getWindow()->geometry().bottom(), 0.86 * h, 4);
+    // The upper group ends near 0.45, the lower near 0.86 (heights are whole pixels).
+    EXPECT_NEAR(m_mpc->getButton(4)->getWindow()->geometry().bottom(), 0.45 * h, 8);
+    EXPECT_NEAR(m_mpc->getButton(11)->getWindow()->geometry().bottom(), 0.86 * h, 8);
 }
 
 TEST_F(View, TwoGreyPanelsBehindTheColumn)
@@ -155,7 +158,7 @@ TEST_F(View, FuelButtonFollowsTheReportedState)
         uint8_t mode;
         int lit; // button index
     };
-    const Case cases[] = {{2, 1, 0}, {2, 0, 2}, {3, 0, 1}, {3, 1, 1}, {2, 1, 0}};
+    const Case cases[] = { { 2, 1, 0 }, { 2, 0, 2 }, { 3, 0, 1 }, { 3, 1, 1 }, { 2, 1, 0 } };
     for (const Case& c : cases) {
         refreshWith(m_view, doc, c.fuel, c.mode, 0);
         for (int i = 0; i < 3; ++i)
@@ -189,13 +192,13 @@ TEST_F(View, ConsolePictureFollowsTheTankEveryFourthRefresh)
     // demo polling may have advanced before: at most 3 refreshes show the old one.
     EXPECT_EQ(seen.back(), 6);
     EXPECT_LE(std::count(seen.begin(), seen.end(), 0), 3);
-    for (uint8_t level : {200, 51, 50}) {
+    for (uint8_t level : { 200, 51, 50 }) {
         for (int i = 0; i < 4; ++i)
             refreshWith(m_view, doc, 3, 0, level);
         EXPECT_EQ(console->selectedImage(), level == 200 ? 5 : level == 51 ? 3 : 2) << int(level);
     }
     // A pending automatic switch alternates petrol and AUTO, one change per four refreshes.
-    std::vector<int> blink{console->selectedImage()};
+    std::vector<int> blink { console->selectedImage() };
     for (int i = 0; i < 16; ++i) {
         refreshWith(m_view, doc, 2, 1, 0);
         blink.push_back(console->selectedImage());
@@ -210,11 +213,13 @@ TEST_F(View, ConsolePictureFollowsTheTankEveryFourthRefresh)
 
 TEST_F(View, ScreenshotsInDemoMode)
 {
-    // The demo readings light the petrol button within a few refreshes.
+    // Demo mode starts on petrol (the fuel state of demo mode is program-wide,
+    // and an earlier test may have switched it); its readings light BENZYNA.
+    setDemoFuelState(2);
     for (int i = 0; i < 100 && !m_mpc->getButton(2)->isSelected(); ++i)
         shelltest::waitMs(20);
     EXPECT_TRUE(m_mpc->getButton(2)->isSelected());
-    for (const QSize size : {QSize(1280, 800), QSize(1920, 1080)}) {
+    for (const QSize size : { QSize(1280, 800), QSize(1920, 1080) }) {
         guitest::resizeTo(m_frame, size);
         ASSERT_EQ(m_frame->size(), size);
         const QString name = QStringLiteral("korvana_demo_%1x%2").arg(size.width()).arg(size.height());
@@ -232,8 +237,8 @@ public:
     {
         QDir().mkpath(m_dir.filePath(QStringLiteral("Skins")));
         for (const QString& name : keep)
-            QFile::copy(QStringLiteral(KORVANA_RUNTIME_DIR "/Skins/") + name,
-                        m_dir.filePath(QStringLiteral("Skins/") + name));
+            QFile::copy(
+                QStringLiteral(KORVANA_RUNTIME_DIR "/Skins/") + name, m_dir.filePath(QStringLiteral("Skins/") + name));
         qputenv("KORVANA_RUNTIME_DIR", m_dir.path().toLocal8Bit());
     }
     ~PartialSkins() { qputenv("KORVANA_RUNTIME_DIR", KORVANA_RUNTIME_DIR); }
@@ -247,8 +252,8 @@ private:
 TEST(ViewConsole, AMissingPictureEndsTheLoading)
 {
     // Without "KR CON R.tif" the later pictures are not tried even though they exist.
-    PartialSkins skins({"KR CON PETROL.tif", "KR CON AUTO.tif", "KR CON 14.tif", "KR CON 12.tif",
-                        "KR CON 34.tif", "KR CON FULL.tif"});
+    PartialSkins skins({ "KR CON PETROL.tif", "KR CON AUTO.tif", "KR CON 14.tif", "KR CON 12.tif", "KR CON 34.tif",
+        "KR CON FULL.tif" });
     CShellRun run(demoOptions());
     ASSERT_TRUE(run.start());
     CConsoleBtn* console = run.app().view()->consoleButton();
@@ -301,9 +306,9 @@ TEST(ViewStart, TheDialogsChoicesSetBothFlagsOrNeither)
         bool demo;
     };
     const Case cases[] = {
-        {"demo", CNoConnectionDlg::kDemoId, true},
-        {"offline", CNoConnectionDlg::kOfflineId, false},
-        {"closed", 0, false},
+        { "demo", CNoConnectionDlg::kDemoId, true },
+        { "offline", CNoConnectionDlg::kOfflineId, false },
+        { "closed", 0, false },
     };
     for (const Case& c : cases) {
         CShellRun run;

@@ -30,8 +30,8 @@ EnglishScope::EnglishScope(const QList<QPair<QString, QString>>& pairs)
     QString text = QStringLiteral("\ufeff");
     for (const auto& [pl, en] : pairs)
         text += pl + QLatin1Char('\t') + en + QStringLiteral("\r\n");
-    langSlot(0)->openBytes(std::string_view(reinterpret_cast<const char*>(text.utf16()),
-                                            static_cast<std::size_t>(text.size()) * 2));
+    langSlot(0)->openBytes(
+        std::string_view(reinterpret_cast<const char*>(text.utf16()), static_cast<std::size_t>(text.size()) * 2));
     setCurrentLanguage(1);
 }
 
