@@ -1,5 +1,7 @@
 #include <syncmsg/thread.h>
 
+#include <errkit/utf8.h>
+
 #include <cxxabi.h>
 #include <unistd.h>
 
@@ -11,33 +13,6 @@
 namespace {
 
 std::atomic<long> g_lastHandle { 0 };
-
-std::string utf8(const std::wstring& text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (wchar_t wc : text) {
-        auto c = static_cast<char32_t>(wc);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            c = 0xFFFD;
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
 
 // One write per report, so reports of threads failing together do not interleave.
 void writeStderr(const std::string& text)
@@ -180,14 +155,14 @@ bool CThread::alive() const
 void CThread::reportFailure(const wchar_t* where) noexcept
 {
     try {
-        std::string report = utf8(where) + "\n";
+        std::string report = toUtf8(where) + "\n";
         try {
             throw;
         } catch (IError* error) {
             const std::unique_ptr<IError> owned(error);
             std::wstring text = error ? error->format() : std::wstring(L"(null error)");
             std::erase(text, L'\r');
-            report += utf8(text);
+            report += toUtf8(text);
         } catch (const std::exception& e) {
             report += e.what();
         } catch (...) {

@@ -6,6 +6,7 @@
 #include <errkit/runtime.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <sstream>
 #include <thread>
@@ -45,6 +46,21 @@ void checkRequest(std::size_t length)
     throw new CRunTime(0, text.str().c_str(), __LINE__, L"lpgdevice_exchange");
 }
 
+// The header and checksum of a request; the payload in buffer is scrambled in place.
+struct OutgoingFrame {
+    std::array<uint8_t, 6> header;
+    std::array<uint8_t, 2> check;
+};
+
+OutgoingFrame prepareFrame(ExchangeBuffer& buffer, uint8_t length, uint8_t type, uint16_t key)
+{
+    OutgoingFrame out { frameHeader(length, type, key), {} };
+    const uint16_t sum = frameChecksum(buffer.data(), length, key, type);
+    rotateWordsLeft(buffer.data(), length, key & 15u);
+    out.check = { static_cast<uint8_t>(sum >> 8), static_cast<uint8_t>(sum & 0xFF) };
+    return out;
+}
+
 void pause(std::chrono::milliseconds wait)
 {
     if (wait.count() > 0)
@@ -69,10 +85,9 @@ bool CLPGDevice::exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type
     m_linkLock.lock();
     CMutexGuard guard(&m_linkLock);
 
-    const auto header = frameHeader(length, type, key);
-    const uint16_t sum = frameChecksum(buffer.data(), length, key, type);
-    rotateWordsLeft(buffer.data(), length, key & 15u);
-    const uint8_t check[2] = { static_cast<uint8_t>(sum >> 8), static_cast<uint8_t>(sum & 0xFF) };
+    const OutgoingFrame out = prepareFrame(buffer, length, type, key);
+    const auto& header = out.header;
+    const uint8_t* check = out.check.data();
 
     if (!writeWhole(header.data(), 4) || !writeWhole(header.data() + 4, 2) || !writeWhole(buffer.data(), length)) {
         failure = LinkFailure::ShortWrite;
@@ -115,10 +130,9 @@ uint8_t CLPGDevice::exchangeChecked(ExchangeBuffer& buffer, uint8_t& length, uin
     m_linkLock.lock();
     CMutexGuard guard(&m_linkLock);
 
-    const auto header = frameHeader(length, type, key);
-    const uint16_t sum = frameChecksum(buffer.data(), length, key, type);
-    rotateWordsLeft(buffer.data(), length, key & 15u);
-    const uint8_t check[2] = { static_cast<uint8_t>(sum >> 8), static_cast<uint8_t>(sum & 0xFF) };
+    const OutgoingFrame out = prepareFrame(buffer, length, type, key);
+    const auto& header = out.header;
+    const uint8_t* check = out.check.data();
 
     auto lineError = [&] {
         if (m_port.clearCommError() == 0)

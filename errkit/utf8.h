@@ -1,0 +1,6 @@
+// Wide texts to UTF-8 for terminals, logs and paths; invalid code points become U+FFFD.
+#pragma once
+
+#include <string>
+
+std::string toUtf8(const std::wstring& text);
