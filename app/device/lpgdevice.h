@@ -7,6 +7,7 @@
 // way out. Protocol failures are results, never exceptions.
 #pragma once
 
+#include <app/device/deviceevents.h>
 #include <app/device/framecodec.h>
 #include <app/device/serialport.h>
 #include <syncmsg/msgmutex.h>
@@ -115,6 +116,8 @@ private:
 public:
     CSettingsImage& image() { return m_image; }
     const CSettingsImage& image() const { return m_image; }
+    // Listeners of what happens to this device (see deviceevents.h).
+    CDeviceEvents& events() { return m_events; }
 
     // Demo mode: commands answer from fixed data. Connected: a controller was
     // identified, or demo mode is on. Read by the polling thread without a lock.
@@ -204,6 +207,7 @@ public:
 
 protected:
     CSettingsImage m_image;
+    CDeviceEvents m_events;
 
 private:
     // A type-2 command message: byte 0 code, byte 2 and 3 the arguments.
