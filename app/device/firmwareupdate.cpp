@@ -203,6 +203,7 @@ void CFirmwareUpdate::fail(const wchar_t* text)
 
 bool CFirmwareUpdate::update(bool forced)
 {
+    m_flashWritten = false;
     if (!forced && !m_device.m_connected)
         return false;
     const CFlashLayout* layout = findFlashLayout(m_device.image().m_devInfo.m_deviceID);
@@ -260,6 +261,7 @@ bool CFirmwareUpdate::update(bool forced)
         return false;
     }
 
+    m_flashWritten = true;
     ui.sleep(kWaitMs);
     m_device.rebuildModules();
     m_device.m_connected = false;
