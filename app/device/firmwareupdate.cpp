@@ -1,6 +1,7 @@
 #include <app/device/firmwareupdate.h>
 
 #include <app/data/firmwarefile.h>
+#include <app/data/recordingpath.h>
 #include <app/data/translate.h>
 #include <app/device/blockcodec.h>
 #include <app/device/controllersearch.h>
@@ -85,7 +86,7 @@ CFirmwareUpdate::CFirmwareUpdate(CLPGDevice& device)
 void CFirmwareUpdate::attachToDevice()
 {
     onStopPolling = [this] { m_device.stopPolling(); };
-    onStartPolling = [this] { m_device.startPolling("\\"); };
+    onStartPolling = [this] { m_device.startPolling(kNoRecordingPath); };
     onReconnect = [this] { return searchController(m_device); };
     m_device.setFirmwareUpdate([this](bool forced) { return update(forced); });
 }
@@ -213,7 +214,8 @@ bool CFirmwareUpdate::update(bool forced)
     }
     IUserInteraction& ui = userInteraction();
     const std::string path
-        = ui.chooseFile(false, translate(L"Firmware files (*.afm)|*.afm|"), firmwareFolder(*layout).string(), {});
+        = ui.chooseFile(false, translate(L"OPEN"), translate(L"Firmware files (*.afm)|*.afm|"),
+                        firmwareFolder(*layout).string(), {});
     if (path.empty())
         return false;
     if (!forced)
@@ -278,7 +280,8 @@ bool CFirmwareUpdate::onDeviceUpdate()
     try {
         return update(false);
     } catch (IError* error) {
-        userInteraction().message(L"CkorvanaDoc::OnDeviceUpdate()\n" + error->format(), kCaption, MsgIcon::Error);
+        userInteraction().message(
+            L"CkorvanaDoc::OnDeviceUpdate()\n" + error->format() + L"\n", kCaption, MsgIcon::Error);
         delete error;
         return false;
     }

@@ -267,8 +267,8 @@ public:
 
     // Stops when readings are not allowed. Otherwise (after stopping a polling
     // thread that still runs) sets the polling flag, keeps path and starts a
-    // CDiagRSThread that records to path ("\" records nothing). True when a
-    // thread was started.
+    // CDiagRSThread that records to path (kNoRecordingPath records nothing).
+    // True when a thread was started.
     bool startPolling(const std::string& path);
     // Clears the polling flag and waits until the thread has left its loop.
     void stopPolling();
