@@ -44,8 +44,9 @@ std::string describeConnectFailure(ConnectFailure failure, const std::string& po
     case ConnectFailure::UnknownModel:
         return "the controller on " + port + " is of a model this program does not know";
     case ConnectFailure::Bootloader:
-        return "the controller on " + port + " is in its bootloader and was not programmed; program it with "
-                                             "korvana-cli flash FILE.afm";
+        return "the controller on " + port
+            + " is in its bootloader and was not programmed; program it with "
+              "korvana-cli flash FILE.afm";
     case ConnectFailure::LinkLost:
         return "the link to the controller on " + port + " was lost while connecting" + why;
     }

@@ -7,15 +7,15 @@
 
 enum class ConnectFailure {
     None,
-    PortMissing,      // no such path (or the number has none)
-    NotSerialPort,    // the path is no terminal device
+    PortMissing, // no such path (or the number has none)
+    NotSerialPort, // the path is no terminal device
     PermissionDenied, // the user may not open it
-    PortBusy,         // another program holds the port
-    PortError,        // opening or setting up the port failed otherwise
-    NoAnswer,         // the port works, nothing identified itself
-    UnknownModel,     // a controller of a model this program does not know
-    Bootloader,       // the controller waits in its bootloader and was not programmed
-    LinkLost,         // the link broke while connecting
+    PortBusy, // another program holds the port
+    PortError, // opening or setting up the port failed otherwise
+    NoAnswer, // the port works, nothing identified itself
+    UnknownModel, // a controller of a model this program does not know
+    Bootloader, // the controller waits in its bootloader and was not programmed
+    LinkLost, // the link broke while connecting
 };
 
 // The reason an open failed with this errno.

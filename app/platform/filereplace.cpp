@@ -70,8 +70,7 @@ bool deniedByFolder(int error)
 // is only taken when there is no other way.
 FileReplaceResult writeInPlace(int fd, std::string_view bytes)
 {
-    const bool ok = writeWhole(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0
-                    && ::fsync(fd) == 0;
+    const bool ok = writeWhole(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0;
     return (::close(fd) == 0 && ok) ? FileReplaceResult::Saved : FileReplaceResult::Failed;
 }
 
@@ -90,7 +89,7 @@ std::string resolveSaveTarget(const std::string& path)
 {
     std::string current = path;
     for (int i = 0; i < kMaxLinks; ++i) {
-        struct stat st {};
+        struct stat st { };
         if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
             return current;
         std::string link(PATH_MAX, '\0');
@@ -105,7 +104,7 @@ std::string resolveSaveTarget(const std::string& path)
 
 bool isRegularFileOrAbsent(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     if (::lstat(resolveSaveTarget(path).c_str(), &st) != 0)
         return errno == ENOENT;
     return S_ISREG(st.st_mode);
@@ -116,7 +115,7 @@ FileReplaceResult replaceFile(const std::string& path, std::string_view bytes)
     if (path.empty())
         return FileReplaceResult::Failed;
     const std::string target = resolveSaveTarget(path);
-    struct stat st {};
+    struct stat st { };
     const bool exists = ::lstat(target.c_str(), &st) == 0;
     if (!exists && errno != ENOENT)
         return FileReplaceResult::Failed;
@@ -131,8 +130,8 @@ FileReplaceResult replaceFile(const std::string& path, std::string_view bytes)
         inPlace = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
         if (inPlace < 0)
             return (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY)
-                       ? FileReplaceResult::NotWritable
-                       : FileReplaceResult::Failed;
+                ? FileReplaceResult::NotWritable
+                : FileReplaceResult::Failed;
     }
 
     std::string temp;

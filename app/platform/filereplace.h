@@ -17,8 +17,8 @@
 enum class FileReplaceResult {
     Saved,
     NotRegularFile, // the target exists and is not a regular file
-    NotWritable,    // the target is a file the process may not write
-    Failed,         // the folder is missing or full, a write or the rename failed
+    NotWritable, // the target is a file the process may not write
+    Failed, // the folder is missing or full, a write or the rename failed
 };
 
 // The file a save of path writes: symbolic links followed (also a dangling

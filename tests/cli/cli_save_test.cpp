@@ -38,7 +38,7 @@ std::string readAll(const std::string& path)
 
 mode_t modeOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
     return st.st_mode & 07777;
 }

@@ -131,8 +131,7 @@ TEST_F(CliPortMessages, ControllerStatesThatAreNoAnswer)
         peer.hangUp();
         const ProgramResult r = run.get();
         EXPECT_EQ(r.exitCode, 1);
-        EXPECT_NE(r.err.find("the link to the controller on " + peer.path() + " was lost"), std::string::npos)
-            << r.err;
+        EXPECT_NE(r.err.find("the link to the controller on " + peer.path() + " was lost"), std::string::npos) << r.err;
     }
 }
 
@@ -160,8 +159,8 @@ TEST_F(CliPortMessages, FlashProgrammedButSilentAfterwards)
     const ProgramResult r = cli({ "--port", proxy.path(), "flash", file });
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("row 248 of 248"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("the firmware was programmed, but the controller did not answer afterwards"),
-              std::string::npos)
+    EXPECT_NE(
+        r.err.find("the firmware was programmed, but the controller did not answer afterwards"), std::string::npos)
         << r.err;
     EXPECT_EQ(r.err.find("the firmware was not programmed"), std::string::npos) << r.err;
     EXPECT_NE(sim->send("status").find("version=0x0307"), std::string::npos);
