@@ -37,9 +37,20 @@ protected:
 };
 
 // Runs korvana-cli as a user without privileges (nobody when the tests run as
-// root, whom no file mode stops); returns its exit code and stderr.
+// root, whom no file mode stops); returns its exit code and stderr. The
+// program runs from a copy in a folder that user can reach: the build tree
+// may sit where it cannot.
 ProgramResult cliAsUnprivilegedUser(const std::vector<std::string>& args)
 {
+    static const std::string program = [] {
+        char templ[] = "/tmp/korvana-cli-copy-XXXXXX";
+        const std::string dir = ::mkdtemp(templ);
+        ::chmod(dir.c_str(), 0755);
+        const std::string copy = dir + "/korvana-cli";
+        std::filesystem::copy_file(KORVANA_CLI, copy);
+        ::chmod(copy.c_str(), 0755);
+        return copy;
+    }();
     int pipeFds[2];
     if (::pipe(pipeFds) != 0)
         return {};
@@ -49,12 +60,12 @@ ProgramResult cliAsUnprivilegedUser(const std::vector<std::string>& args)
         ::close(pipeFds[0]);
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             _exit(99);
-        std::vector<char*> argv { const_cast<char*>(KORVANA_CLI) };
+        std::vector<char*> argv { const_cast<char*>(program.c_str()) };
         for (const auto& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         ::setenv("XDG_CONFIG_HOME", "/nonexistent", 1);
-        ::execv(KORVANA_CLI, argv.data());
+        ::execv(program.c_str(), argv.data());
         _exit(98);
     }
     ::close(pipeFds[1]);
