@@ -1,6 +1,7 @@
 #include <app/device/firmwareupdate.h>
 
 #include <app/data/firmwarefile.h>
+#include <app/data/recordingpath.h>
 #include <app/data/translate.h>
 #include <app/device/blockcodec.h>
 #include <app/device/controllersearch.h>
@@ -85,7 +86,7 @@ CFirmwareUpdate::CFirmwareUpdate(CLPGDevice& device)
 void CFirmwareUpdate::attachToDevice()
 {
     onStopPolling = [this] { m_device.stopPolling(); };
-    onStartPolling = [this] { m_device.startPolling("\\"); };
+    onStartPolling = [this] { m_device.startPolling(kNoRecordingPath); };
     onReconnect = [this] { return searchController(m_device); };
     m_device.setFirmwareUpdate([this](bool forced) { return update(forced); });
 }
@@ -203,6 +204,7 @@ void CFirmwareUpdate::fail(const wchar_t* text)
 
 bool CFirmwareUpdate::update(bool forced)
 {
+    m_flashWritten = false;
     if (!forced && !m_device.m_connected)
         return false;
     const CFlashLayout* layout = findFlashLayout(m_device.image().m_devInfo.m_deviceID);
@@ -212,7 +214,8 @@ bool CFirmwareUpdate::update(bool forced)
     }
     IUserInteraction& ui = userInteraction();
     const std::string path
-        = ui.chooseFile(false, translate(L"Firmware files (*.afm)|*.afm|"), firmwareFolder(*layout).string(), {});
+        = ui.chooseFile(false, translate(L"OPEN"), translate(L"Firmware files (*.afm)|*.afm|"),
+                        firmwareFolder(*layout).string(), {});
     if (path.empty())
         return false;
     if (!forced)
@@ -260,6 +263,7 @@ bool CFirmwareUpdate::update(bool forced)
         return false;
     }
 
+    m_flashWritten = true;
     ui.sleep(kWaitMs);
     m_device.rebuildModules();
     m_device.m_connected = false;
@@ -276,7 +280,8 @@ bool CFirmwareUpdate::onDeviceUpdate()
     try {
         return update(false);
     } catch (IError* error) {
-        userInteraction().message(L"CkorvanaDoc::OnDeviceUpdate()\n" + error->format(), kCaption, MsgIcon::Error);
+        userInteraction().message(
+            L"CkorvanaDoc::OnDeviceUpdate()\n" + error->format() + L"\n", kCaption, MsgIcon::Error);
         delete error;
         return false;
     }

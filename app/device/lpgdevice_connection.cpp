@@ -9,8 +9,11 @@
 #include <app/platform/mutexguard.h>
 #include <app/platform/porttable.h>
 #include <app/platform/profilestore.h>
+#include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
 #include <errkit/ierror.h>
+
+#include <cstring>
 
 
 namespace {
@@ -27,6 +30,23 @@ constexpr int32_t kBootloaderVersion = 768;
 constexpr uint16_t kNoBootValue = 0xFFFF;
 
 std::atomic<bool> g_refusalShown { false };
+
+// strerror_r comes in a GNU and an XSI form; both are thread-safe.
+[[maybe_unused]] const char* pickMessage(int, const char* buffer)
+{
+    return buffer;
+}
+[[maybe_unused]] const char* pickMessage(const char* message, const char*)
+{
+    return message;
+}
+
+// "13 (Permission denied)"
+std::string osErrorText(int error)
+{
+    char buffer[256] = {};
+    return std::to_string(error) + " (" + pickMessage(strerror_r(error, buffer, sizeof buffer), buffer) + ")";
+}
 
 void show(const wchar_t* text, MsgIcon icon)
 {
@@ -57,15 +77,29 @@ void CLPGDevice::resetRefusalNotice()
 
 bool CLPGDevice::connectOnPort(uint32_t n)
 {
+    m_connectFailure = ConnectFailure::None;
+    m_connectDetail.clear();
+    bool configured = false;
     try {
         configurePort(n);
+        configured = true;
         if (!openConnection()) {
+            // Identification that succeeded and a sequence that still failed: the link went.
+            if (m_connectFailure == ConnectFailure::None)
+                m_connectFailure = ConnectFailure::LinkLost;
             m_port.close();
             return false;
         }
         profileStore().storeLastPort(n, portTable().pathOf(n));
         return true;
     } catch (IError* e) {
+        m_connectDetail = toUtf8(e->getText());
+        if (!configured && m_port.openError() != 0) {
+            m_connectFailure = connectFailureOfOpenError(m_port.openError());
+            m_connectDetail = osErrorText(m_port.openError());
+        } else {
+            m_connectFailure = configured ? ConnectFailure::LinkLost : ConnectFailure::PortError;
+        }
         delete e;
         // The port may be half configured; leave nothing open behind a failed try.
         m_port.close();
@@ -119,6 +153,7 @@ bool CLPGDevice::identify()
     ExchangeBuffer buffer {};
     uint8_t length = 0;
     uint8_t type = 0;
+    m_connectFailure = ConnectFailure::NoAnswer;
     const bool answered = exchangeWithAttempts(
         2, kRequest, sizeof kRequest, buffer, length, type,
         [](const ExchangeBuffer& b, uint8_t len, uint8_t t) {
@@ -130,14 +165,18 @@ bool CLPGDevice::identify()
     m_readingsAllowed = length >= 3 && buffer[2] == kReadingsAllowedMark;
 
     if (buffer[0] == kApplication) {
-        if (setModel(m_image.m_devInfo, buffer[1]))
+        if (setModel(m_image.m_devInfo, buffer[1])) {
+            m_connectFailure = ConnectFailure::None;
             return true;
+        }
+        m_connectFailure = ConnectFailure::UnknownModel;
         if (!g_refusalShown.exchange(true))
             show(L"Brak połączenia", MsgIcon::Error);
         return false;
     }
 
     // The bootloader: the model is told by the byte it reports at 0xC5 or 0xC4.
+    m_connectFailure = ConnectFailure::Bootloader;
     uint16_t value = kNoBootValue;
     uint8_t model = 0;
     bool known = false;
@@ -159,7 +198,10 @@ bool CLPGDevice::identify()
     setModel(m_image.m_devInfo, model);
     m_image.m_devInfo.m_version = kBootloaderVersion;
     show(L"Sterownik nie jest poprawnie zaprogramowany i wymaga przeprogramowania.", MsgIcon::Information);
-    return m_firmwareUpdate ? m_firmwareUpdate(true) : false;
+    const bool programmed = m_firmwareUpdate ? m_firmwareUpdate(true) : false;
+    if (programmed)
+        m_connectFailure = ConnectFailure::None;
+    return programmed;
 }
 
 bool CLPGDevice::reopen()

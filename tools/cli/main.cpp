@@ -50,6 +50,7 @@ int main(int argc, char** argv)
 {
     CliContext context;
     std::string command;
+    bool portGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -60,6 +61,7 @@ int main(int argc, char** argv)
             if (arg == "--port" && i + 1 >= argc)
                 return usageError(command, "--port needs a value");
             context.port = arg == "--port" ? argv[++i] : arg.substr(std::strlen("--port="));
+            portGiven = true;
             continue;
         }
         if (command.empty()) {
@@ -72,6 +74,9 @@ int main(int argc, char** argv)
     }
     if (command.empty())
         return usageError(command, "no command given");
+    std::string why;
+    if (portGiven && !isPortArgument(context.port, why))
+        return usageError(command, why);
     for (const auto& c : cliCommands()) {
         if (command == c.name) {
             const int status = c.run(context);
