@@ -93,7 +93,10 @@ std::vector<double> CAutoCalibration::keptDifferences(std::array<double, 3> diff
     const double ref = differences[1] / 3;
     std::vector<double> kept;
     for (double d : differences) {
-        if (ref == 0 || std::fabs((ref - d) / ref) < 10)
+        // With a middle value of 0 the ratio is unbounded for any other value:
+        // keeping everything would bring back the first pass's difference,
+        // measured before the correction it produced.
+        if (ref == 0 ? d == 0 : std::fabs((ref - d) / ref) < 10)
             kept.push_back(d);
     }
     return kept;
