@@ -38,8 +38,11 @@ bool CAutoCalibration::runPerCylinder()
 
     double petrolTime = 0;
     double pressure = 0;
-    if (!switchFuel(&CLPGDevice::switchToPetrol, kPetrolFailed) || !waitRecords(w)
-        || !measure(petrolTime, pressure))
+    // With the delay at 1 s the controller takes a cylinder a second back to
+    // petrol: the reference must not be measured half on LPG, so the same
+    // pause as after the later switches to petrol comes first.
+    if (!switchFuel(&CLPGDevice::switchToPetrol, kPetrolFailed) || !pause(1000u * static_cast<unsigned>(n + 1))
+        || !waitRecords(w) || !measure(petrolTime, pressure))
         return false;
 
     if (!switchFuel(&CLPGDevice::switchToAuto, kLpgFailed) || !pause(kAutoPauseMs)
