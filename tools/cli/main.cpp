@@ -28,6 +28,8 @@ const std::vector<CliCommand>& cliCommands()
         { "afm-info", "FILE.afm", "offline: check a firmware file and print its version, model and size", cmdAfmInfo },
         { "flash", "FILE.afm [--yes]", "program the controller with a firmware file; --yes allows an older version",
           cmdFlash },
+        { "calibrate", "[--per-cylinder] [--yes] [--demo]",
+          "idle autocalibration of the main correction; --yes starts it, Ctrl+C stops it", cmdCalibrate },
     };
     return commands;
 }

@@ -23,6 +23,8 @@ CController::CController(const SimConfig& config)
 {
     m_store.identity = config.identity;
     fillFittedCar(m_store);
+    if (config.mainCorr)
+        setAllMainCorrections(m_store, *config.mainCorr);
     m_boot.setState(config.bootloader, !config.bootloader);
     m_engine.setControllerHalted(config.bootloader);
     m_engine.setEngine(config.engine);

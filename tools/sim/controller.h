@@ -24,6 +24,8 @@ struct SimConfig {
     uint32_t seed = 1;
     EngineState engine = EngineState::Idle;
     FuelMode fuel = FuelMode::Auto;
+    // Every main correction at this value (ms) instead of the fitted car's.
+    std::optional<double> mainCorr;
 };
 
 class CController {
