@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-double roundHalfAway(double v)
+double roundToWhole(double v)
 {
     return std::round(v + std::copysign(1e-9, v));
 }
@@ -41,7 +41,7 @@ OperatingPoint operatingPointOf(const CDiag& record, int injCount)
     point.rpm = record.rpm();
     const int slots = std::clamp(2 * injCount, 0, 16);
     for (int i = 0; i < slots; ++i)
-        point.timeMs = std::max(point.timeMs, roundHalfAway(record.petrolTime(i) * 100) / 100);
+        point.timeMs = std::max(point.timeMs, roundToWhole(record.petrolTime(i) * 100) / 100);
     return point;
 }
 
@@ -90,14 +90,14 @@ double fitTimeBreakpoint(const TimeAxis& axis, int index, double v)
     // The controller keeps a breakpoint as a byte of 0.2 ms: nothing below one step survives the trip.
     v = std::clamp(v, kTimeAxisMin, kTimeAxisMax);
     v = between(axis, index, v, kTimeAxisStep);
-    return roundHalfAway(v * 5) / 5;
+    return roundToWhole(v * 5) / 5;
 }
 
 double fitRpmBreakpoint(const RpmAxis& axis, int index, double v)
 {
     v = std::clamp(v, kRpmAxisMin, kRpmAxisMax);
     v = between(axis, index, v, kRpmAxisStep);
-    return roundHalfAway(v / 100) * 100;
+    return roundToWhole(v / 100) * 100;
 }
 
 namespace {
@@ -131,10 +131,10 @@ std::string cellText(double v)
 uint32_t valueColour(double v)
 {
     if (v >= 0) {
-        const auto gb = static_cast<uint32_t>(std::clamp(roundHalfAway(255 - 5 * v), 0.0, 255.0));
+        const auto gb = static_cast<uint32_t>(std::clamp(roundToWhole(255 - 5 * v), 0.0, 255.0));
         return gb << 16 | gb << 8 | 0xFF;
     }
-    const auto b = static_cast<uint32_t>(std::clamp(roundHalfAway(255 + 5 * v), 0.0, 255.0));
+    const auto b = static_cast<uint32_t>(std::clamp(roundToWhole(255 + 5 * v), 0.0, 255.0));
     return b << 16 | 0xFF00 | 0xFF;
 }
 
@@ -149,6 +149,6 @@ uint32_t darkenColour(uint32_t colour, double step)
     } else {
         blue -= step;
     }
-    const auto byte = [](double v) { return static_cast<uint32_t>(std::clamp(roundHalfAway(v), 0.0, 255.0)); };
+    const auto byte = [](double v) { return static_cast<uint32_t>(std::clamp(roundToWhole(v), 0.0, 255.0)); };
     return byte(blue) << 16 | byte(green) << 8 | byte(red);
 }

@@ -36,7 +36,7 @@ struct MapCell {
 
 // Rounds half away from zero; a hair of tolerance keeps 2.5 computed as
 // 2.4999999 on the intended side.
-double roundHalfAway(double v);
+double roundToWhole(double v);
 double clampCell(double v);
 
 // The cell of an operating point: each breakpoint is the upper, exclusive

@@ -113,7 +113,7 @@ bool parseMapCsv(const std::string& text, MapFile& out, MapTextError& error)
                     return fail(row + 1, 1, "time " + shown(*v) + " is not a multiple of 0.2 ms");
                 if (r > 0 && *v <= map.time[r - 1] + 1e-9)
                     return fail(row + 1, 1, "time " + shown(*v) + " not above the one before");
-                map.time[r] = roundHalfAway(*v * 5) / 5;
+                map.time[r] = roundToWhole(*v * 5) / 5;
             } else {
                 if (*v < kMapCellMin || *v > kMapCellMax)
                     return fail(row + 1, column + 1, "correction " + shown(*v) + " outside -50 ... 50");
@@ -204,7 +204,7 @@ bool parseMapBlock(const std::string& text, std::vector<std::vector<int>>& block
             if (!v)
                 return fail(static_cast<int>(row + 1), static_cast<int>(column + (labelled ? 2 : 1)),
                             "not a number: \"" + fields[column] + "\"");
-            values.push_back(static_cast<int>(clampCell(roundHalfAway(*v))));
+            values.push_back(static_cast<int>(clampCell(roundToWhole(*v))));
         }
         result.push_back(std::move(values));
     }

@@ -80,7 +80,7 @@ void CMapModel::load(const std::array<std::array<double, kMapCols>, kMapRows>& t
 void CMapModel::setCellValue(int column, int row, double v)
 {
     // The grid shows "%.0f" and reads its text back: it holds whole percent.
-    m_value[column][row] = static_cast<int>(std::clamp(roundHalfAway(v), -1000.0, 1000.0));
+    m_value[column][row] = static_cast<int>(std::clamp(roundToWhole(v), -1000.0, 1000.0));
     if (m_colourMode == 1)
         m_background[column][row] = valueColour(m_value[column][row]);
 }

@@ -88,7 +88,7 @@ bool CMapModel::interpolateSelection()
                 continue;
             const double fy = r2 == r1 ? 0 : double(row - r1) / (r2 - r1);
             const double v = (1 - fx) * (1 - fy) * a + fx * (1 - fy) * b + (1 - fx) * fy * c + fx * fy * d;
-            wanted[col][row] = static_cast<int>(clampCell(roundHalfAway(v)));
+            wanted[col][row] = static_cast<int>(clampCell(roundToWhole(v)));
         }
     }
     return sendTable(wanted);
