@@ -28,6 +28,8 @@ const std::vector<CliCommand>& cliCommands()
         { "afm-info", "FILE.afm", "offline: check a firmware file and print its version, model and size", cmdAfmInfo },
         { "flash", "FILE.afm [--yes]", "program the controller with a firmware file; --yes allows an older version",
           cmdFlash },
+        { "map", "get [--csv] | set FILE.csv | step ROW COL ROWS COLS DELTA [--neighbours]  [--demo]",
+          "the injection map: print it, write it from a CSV file, or step a block as Ctrl+Up/Down does", cmdMap },
     };
     return commands;
 }
