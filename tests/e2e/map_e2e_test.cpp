@@ -106,9 +106,9 @@ TEST_F(MapE2E, RefusedStepLeavesGridAndImageAndSaysSo)
     const SimMap before = simMap(m_sim);
     m_model.selectRect({ 2, 2, 3, 3 });
     const int gridBefore = m_model.cellValue(2, 2);
-    ASSERT_EQ(m_sim.send("fault type 1"), "ok fault type 1.000000");
+    ASSERT_EQ(m_sim.send("refuse record 13"), "ok refuse record 13");
     const auto result = m_model.incrementSelected(+1);
-    ASSERT_EQ(m_sim.send("fault off"), "ok fault off 0.000000");
+    ASSERT_EQ(m_sim.send("refuse off"), "ok refuse off");
     EXPECT_TRUE(result.sent);
     EXPECT_FALSE(result.acknowledged);
     EXPECT_EQ(m_model.cellValue(2, 2), gridBefore);
@@ -118,6 +118,15 @@ TEST_F(MapE2E, RefusedStepLeavesGridAndImageAndSaysSo)
     EXPECT_EQ(m_ui.shown()[0].text, L"Nie powiodło się wpisanie mapy wtrysków do urządzenia!");
     EXPECT_EQ(m_ui.shown()[0].caption, L"KORVANA");
     EXPECT_EQ(m_ui.shown()[0].icon, MsgIcon::Error);
+    expectAllAgree();
+
+    // Answers that never come right fail the same way.
+    m_ui.clearShown();
+    ASSERT_EQ(m_sim.send("fault type 1"), "ok fault type 1.000000");
+    EXPECT_FALSE(m_model.incrementSelected(-1).acknowledged);
+    ASSERT_EQ(m_sim.send("fault off"), "ok fault off 0.000000");
+    EXPECT_EQ(m_model.cellValue(2, 2), gridBefore);
+    EXPECT_EQ(m_ui.texts(), std::vector<std::wstring> { L"Nie powiodło się wpisanie mapy wtrysków do urządzenia!" });
     expectAllAgree();
 }
 
