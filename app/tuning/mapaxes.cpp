@@ -1,7 +1,5 @@
 #include <app/tuning/mapaxes.h>
 
-#include <app/data/diag.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -33,16 +31,6 @@ MapCell operatingPointCell(const TimeAxis& time, const RpmAxis& rpm, double rpmV
         }
     }
     return cell;
-}
-
-OperatingPoint operatingPointOf(const CDiag& record, int injCount)
-{
-    OperatingPoint point;
-    point.rpm = record.rpm();
-    const int slots = std::clamp(2 * injCount, 0, 16);
-    for (int i = 0; i < slots; ++i)
-        point.timeMs = std::max(point.timeMs, roundToWhole(record.petrolTime(i) * 100) / 100);
-    return point;
 }
 
 std::optional<double> parseDecimal(std::string text)

@@ -9,8 +9,6 @@
 #include <optional>
 #include <string>
 
-class CDiag;
-
 using TimeAxis = std::array<double, kMapRows>;
 using RpmAxis = std::array<double, kMapCols>;
 
@@ -42,14 +40,6 @@ double clampCell(double v);
 // The cell of an operating point: each breakpoint is the upper, exclusive
 // bound of its cell; past the last breakpoint the last cell.
 MapCell operatingPointCell(const TimeAxis& time, const RpmAxis& rpm, double rpmValue, double timeMs);
-
-// The operating point of a live readings record: the engine speed and the
-// largest petrol time of the 2 × injCount slots, each rounded to 0.01 ms.
-struct OperatingPoint {
-    double rpm = 0;
-    double timeMs = 0;
-};
-OperatingPoint operatingPointOf(const CDiag& record, int injCount);
 
 // A typed number: commas read as points, surrounding blanks ignored. Nothing
 // for an empty or non-numeric text.

@@ -1,5 +1,6 @@
 #include <app/tuning/mapmodel.h>
 
+#include <app/data/diag.h>
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/log.h>
@@ -22,6 +23,16 @@ void showError(const std::wstring& text)
 }
 
 } // namespace
+
+OperatingPoint operatingPointOf(const CDiag& record, int injCount)
+{
+    OperatingPoint point;
+    point.rpm = record.rpm();
+    const int slots = std::clamp(2 * injCount, 0, 16);
+    for (int i = 0; i < slots; ++i)
+        point.timeMs = std::max(point.timeMs, roundToWhole(record.petrolTime(i) * 100) / 100);
+    return point;
+}
 
 MapRegionRecord mapEditRegion(MapCell first, int rowExtent, int columnExtent, int margin, int delta)
 {

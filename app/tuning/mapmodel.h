@@ -21,7 +21,16 @@
 #include <optional>
 #include <string>
 
+class CDiag;
 class CLPGDevice;
+
+// The operating point of a live readings record: the engine speed and the
+// largest petrol time of the 2 × injCount slots, each rounded to 0.01 ms.
+struct OperatingPoint {
+    double rpm = 0;
+    double timeMs = 0;
+};
+OperatingPoint operatingPointOf(const CDiag& record, int injCount);
 
 enum class MapKey { Left, Up, Right, Down };
 

@@ -1,6 +1,7 @@
 // The map grid's rules without a device: keyboard selection, the step edit
 // with its neighbour rings and clamping, the region record at the grid's
 // edges, the axis header rules, the operating point and the colours.
+#include <app/data/diag.h>
 #include <app/tuning/mapmodel.h>
 
 #include <gtest/gtest.h>
@@ -185,6 +186,19 @@ TEST(MapModel, OperatingPointCellTakesBreakpointsAsUpperBounds)
     CMapModel model = zeroGrid();
     model.markOperatingPoint(99999, 99);
     EXPECT_EQ(model.currentCell(), (MapCell { 14, 18 }));
+}
+
+TEST(MapModel, OperatingPointOfALiveRecordTakesTheLargestPetrolTime)
+{
+    CDiag record;
+    record.setU16(16, 1600); // 4 800 000 / 1600 = 3000 rpm
+    record.setU16(18 + 4 * 0, 200);  // 5.000 ms
+    record.setU16(18 + 4 * 5, 213);  // 5.325 ms, slot 5 of 4 injectors' 8
+    record.setU16(18 + 4 * 8, 400);  // slot 8: beyond 2 × 4, not counted
+    const OperatingPoint point = operatingPointOf(record, 4);
+    EXPECT_DOUBLE_EQ(point.rpm, 3000);
+    EXPECT_NEAR(point.timeMs, 5.33, 1e-9);
+    EXPECT_NEAR(operatingPointOf(record, 2).timeMs, 5.0, 1e-9);
 }
 
 TEST(MapModel, ColoursOfValuesAndOfTheGreyMode)
