@@ -130,6 +130,21 @@ TEST_F(MapE2E, RefusedStepLeavesGridAndImageAndSaysSo)
     expectAllAgree();
 }
 
+TEST_F(MapE2E, PortErrorDuringAStepIsShownWithItsPlace)
+{
+    m_model.selectRect({ 0, 0, 0, 0 });
+    const int before = m_model.cellValue(0, 0);
+    const auto image = m_device.image().m_corrMap.m_injMapTable;
+    m_sim.stop(); // the pseudo-terminal goes with it
+    const auto result = m_model.incrementSelected(+1);
+    EXPECT_FALSE(result.acknowledged);
+    EXPECT_EQ(m_model.cellValue(0, 0), before);
+    EXPECT_EQ(m_device.image().m_corrMap.m_injMapTable, image);
+    ASSERT_EQ(m_ui.shown().size(), 1u);
+    EXPECT_EQ(m_ui.shown()[0].text.rfind(L"CMapArray::incrementSelected()\n", 0), 0u);
+    EXPECT_GT(m_ui.shown()[0].text.size(), std::wstring(L"CMapArray::incrementSelected()\n").size());
+}
+
 TEST_F(MapE2E, AxisEditsReachTheController)
 {
     const SimMap before = simMap(m_sim);
