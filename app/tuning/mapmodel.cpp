@@ -293,6 +293,11 @@ CMapModel::StepResult CMapModel::incrementSelected(int delta)
     while (first->column + columnExtent < kMapCols && m_selected[first->column + columnExtent][first->row])
         ++columnExtent;
     result.region = mapEditRegion(*first, rowExtent, columnExtent, margin, delta);
+    const auto& g = result.region;
+    logDebug("map", "step: record 13 = " + std::to_string(g[0]) + " " + std::to_string(g[1]) + " "
+                        + std::to_string(g[2]) + " " + std::to_string(g[3]) + " " + std::to_string(g[4]) + " "
+                        + std::to_string(g[5]));
+    CWaitCursor wait;
     try {
         result.sent = true;
         result.acknowledged = m_device->writeRecord13(result.region) && m_device->command13();
@@ -332,6 +337,8 @@ std::string CMapModel::commitHeaderEdit(bool rowHeader, int index, const std::st
         return text;
     const double previous = stored;
     stored = fitted;
+    CWaitCursor wait;
+    logInfo("map", std::string(rowHeader ? "time" : "rpm") + " breakpoint " + std::to_string(index) + " := " + text);
     if (!m_device->writeMapAxes()) {
         stored = previous;
         showError(kAxesWriteFailed);

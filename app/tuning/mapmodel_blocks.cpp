@@ -105,6 +105,8 @@ bool CMapModel::sendTable(const std::array<std::array<int, kMapRows>, kMapCols>&
     for (int c = 0; c < kMapCols; ++c)
         for (int r = 0; r < kMapRows; ++r)
             image.m_injMapTable[r][c] = wanted[c][r];
+    CWaitCursor wait;
+    logInfo("map", "writing the whole map page");
     try {
         if (!m_device->writeInjMap()) {
             image.m_injMapTable = previous;

@@ -85,6 +85,8 @@ TEST_F(MapE2E, StepOfAThreeByTwoBlockChangesExactlyThoseCells)
     EXPECT_EQ(simMap(m_sim).cells[2][3], before.cells[2][3] - 1);
     expectAllAgree();
     EXPECT_TRUE(m_ui.shown().empty());
+    EXPECT_EQ(m_ui.waitCursorsBegun(), 3u);
+    EXPECT_EQ(m_ui.waitCursorDepth(), 0);
 }
 
 TEST_F(MapE2E, StepAtTheCornerIsCutToTheGrid)
