@@ -44,6 +44,8 @@ int cmdAfmInfo(const CliContext& context);
 int cmdFlash(const CliContext& context);
 // The idle autocalibration (cmd_calibrate.cpp).
 int cmdCalibrate(const CliContext& context);
+// The injection map (cmd_map.cpp).
+int cmdMap(const CliContext& context);
 
 // Prints "korvana-cli: message" and the usage line of the command; returns 2.
 int usageError(const std::string& command, const std::string& message);

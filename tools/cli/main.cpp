@@ -30,6 +30,8 @@ const std::vector<CliCommand>& cliCommands()
           cmdFlash },
         { "calibrate", "[--per-cylinder] [--yes] [--demo]",
           "idle autocalibration of the main correction; --yes starts it, Ctrl+C stops it", cmdCalibrate },
+        { "map", "get [--csv] | set FILE.csv | step ROW COL ROWS COLS DELTA [--neighbours]  [--demo]",
+          "the injection map: print it, write it from a CSV file, or step a block as Ctrl+Up/Down does", cmdMap },
     };
     return commands;
 }

@@ -60,6 +60,8 @@ std::optional<SimMessage> CController::application(uint8_t type, const std::vect
 {
     if (type == 2)
         return applicationCommand(payload);
+    if (m_refusedRecord != 0 && type == m_refusedRecord)
+        return refusal(type);
 
     if (CSimStore::settingsRecordLength(type) > 0) {
         if (!m_store.writeRecord(type, payload))
