@@ -151,8 +151,13 @@ bool CDocOperations::restoreFactorySettings()
         if (!userInteraction().question(translate(L"Czy chcesz przywrócić ustawienia fabryczne?"), kCaption,
                                         MsgIcon::Question, false))
             return false;
-        const bool written = m_device.writeAll();
-        writeInitialSetup();
+        // Taken once, before anything forces petrol; the readings during the
+        // restore say petrol whatever the car ran on before it.
+        const uint8_t fuelBefore = m_device.fuelStateBefore();
+        const bool written = m_device.writeAll(fuelBefore, false);
+        writeInitialSetup(fuelBefore, false);
+        if (written && CLPGDevice::returnsToAuto(fuelBefore))
+            m_device.switchToAuto();
         refresh();
         return written;
     } catch (IError* error) {
@@ -183,15 +188,20 @@ bool CDocOperations::isBlank(const CSettingsImage& image)
 
 bool CDocOperations::writeInitialSetup()
 {
+    return writeInitialSetup(CLPGDevice::kFuelUnknown, true);
+}
+
+bool CDocOperations::writeInitialSetup(uint8_t fuelBefore, bool returnToAuto)
+{
     try {
-        return writeInitialSetupSteps();
+        return writeInitialSetupSteps(fuelBefore, returnToAuto);
     } catch (IError* error) {
         showError(L"CkorvanaDoc::writeInitialSetup()", error);
         return false;
     }
 }
 
-bool CDocOperations::writeInitialSetupSteps()
+bool CDocOperations::writeInitialSetupSteps(uint8_t fuelBefore, bool returnToAuto)
 {
     CSettingsImage& live = m_device.image();
     if (!isBlank(live))
@@ -211,8 +221,8 @@ bool CDocOperations::writeInitialSetupSteps()
     CLPGDevice& d = m_device;
     // A car that was not on petrol goes back to automatic mode afterwards, as
     // after a factory restore; otherwise the preset would leave it on petrol.
-    CDiag newest;
-    const bool wasNotPetrol = d.diagData().latest(newest) && newest.fuelState() != 2;
+    if (fuelBefore == CLPGDevice::kFuelUnknown)
+        fuelBefore = d.fuelStateBefore();
     d.switchToPetrolAndWait();
     const bool ok = writeSteps({
         [&] { return d.writeBase(); },
@@ -221,7 +231,7 @@ bool CDocOperations::writeInitialSetupSteps()
         [&] { return d.writeSensorsSetup(); },
         [&] { return d.writeMainCorr(); },
     });
-    if (ok && wasNotPetrol)
+    if (ok && returnToAuto && CLPGDevice::returnsToAuto(fuelBefore))
         d.switchToAuto();
     refresh();
     return ok;

@@ -8,6 +8,7 @@
 
 #include <app/data/settingsimage.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -31,6 +32,10 @@ public:
     // The preset beside the program, written only into a blank controller.
     // True when it was written.
     bool writeInitialSetup();
+    // The same inside a longer operation that took the fuel state before it
+    // began (kFuelUnknown: take it now); returnToAuto false leaves the switch
+    // back to automatic mode to that operation.
+    bool writeInitialSetup(uint8_t fuelBefore, bool returnToAuto);
 
     // The blank-controller test of the live image.
     static bool isBlank(const CSettingsImage& image);
@@ -41,7 +46,7 @@ public:
 
 private:
     bool loadIntoControllerSteps(std::string path);
-    bool writeInitialSetupSteps();
+    bool writeInitialSetupSteps(uint8_t fuelBefore, bool returnToAuto);
     void refresh()
     {
         if (onRefresh)

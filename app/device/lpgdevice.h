@@ -254,6 +254,19 @@ public:
     // controller that was not on petrol is put back into automatic mode.
     // Nothing happens when not connected. True when every block was written.
     bool writeAll();
+    // The same with the fuel state the caller took before its whole operation
+    // (fuelStateBefore); returnToAuto false leaves the switch back to the caller,
+    // which has more to write first.
+    bool writeAll(uint8_t fuelBefore, bool returnToAuto);
+    // The fuel state before an operation that forces petrol: the newest record
+    // of the readings queue, else one readLiveData. kFuelUnknown when neither
+    // gives one. A restore has to take it before it switches to petrol: during
+    // the switch-over the readings say petrol whatever the car ran on.
+    static constexpr uint8_t kFuelPetrol = 2, kFuelUnknown = 0;
+    uint8_t fuelStateBefore();
+    // Whether an operation that forced petrol ends in automatic mode: the car
+    // was not known to be on petrol before it.
+    static bool returnsToAuto(uint8_t fuelBefore) { return fuelBefore != kFuelPetrol; }
     // "Brak połączenia" after a refused model is shown once per run; tests start over.
     static void resetRefusalNotice();
 
@@ -272,6 +285,11 @@ public:
     bool startRecording(const std::string& path);
     // Whether a polling thread has its diagnostic file open.
     bool isRecording() const { return m_recording; }
+    // Any thread. Lines the last recording wrote whole, and the errno that
+    // ended it or kept it from starting (0 while none): a failed write closes
+    // the file and ends the recording; polling goes on without it.
+    uint32_t recordedLines() const { return m_recordedLines; }
+    int recordingError() const { return m_recordingError; }
     // Any thread: whether a polling thread of this device still runs.
     bool pollingThreadRunning() const { return m_pollingThreads.load() > 0; }
     // Waits (real time) until no polling thread runs; false after timeoutMs.
@@ -303,6 +321,8 @@ private:
     CThreadManager* m_threadManager = nullptr;
     std::atomic<int> m_pollingThreads { 0 };
     std::atomic<bool> m_recording { false };
+    std::atomic<uint32_t> m_recordedLines { 0 };
+    std::atomic<int> m_recordingError { 0 };
 
     // Declared last, so it is built after and destroyed before every other
     // member: it publishes the device pointer, and on destruction ends polling
