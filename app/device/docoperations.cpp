@@ -71,6 +71,14 @@ bool CDocOperations::saveToFile(std::string path)
 {
     if (!m_device.m_connected)
         return false;
+    // A block that was never read would go into the file as defaults or as
+    // another car's values, and a later restore would write them into this car.
+    const std::wstring missing = m_device.readBlocks().missingNames(CReadBlocks::kSettingsFile);
+    if (!missing.empty()
+        && !userInteraction().question(translate(L"Nie wszystkie ustawienia zostały odczytane ze sterownika. Nie odczytano:")
+                                           + L"\n" + missing + L"\n\n" + translate(L"Czy mimo to zapisać plik?"),
+                                       kCaption, MsgIcon::Warning, false))
+        return false;
     m_device.image().m_timeStamp = localTimeStamp();
     if (path.empty())
         path = userInteraction().chooseFile(true, settingsFilter(), settingsDirectory(), {});

@@ -23,6 +23,9 @@ public:
 
     // Time stamp, then a copy of the live image written to path (asked for
     // through the seam when empty; cancelling ends quietly). Only when connected.
+    // When a block the file carries was not read from the controller, the
+    // blocks are named and the user asked whether to save anyway (default No;
+    // the CLI answers No): on No nothing is written and an existing file stays.
     bool saveToFile(std::string path = {});
     // The file into a separate image, the copy rules into the live image, then
     // the blocks written to the controller. Only when connected.

@@ -12,6 +12,7 @@
 #include <syncmsg/msgmutex.h>
 // The command set's types (declarations block at the end of the class).
 #include <app/data/diag.h>
+#include <app/data/readblocks.h>
 #include <app/data/settingsimage.h>
 #include <app/device/lpgdeviceerr.h>
 #include <app/device/mappage.h>
@@ -202,8 +203,19 @@ public:
     bool bootStartPage(uint32_t address);
     bool bootWriteRow(uint32_t address, const std::array<uint8_t, 192>& data);
 
+    // Which blocks of the image are whole from this controller (readblocks.h):
+    // cleared by openConnection and runWithoutConnection, all set in demo mode,
+    // a block marked by each successful read or acknowledged write of it.
+    const CReadBlocks& readBlocks() const { return m_readBlocks; }
+
+    // Per thread: whether every attempt of this thread's last attempt loop
+    // (exchangeWithAttempts) went without a single byte received. Silence,
+    // unlike a disturbed answer, means the controller is gone.
+    static bool lastAttemptsSilent();
+
 protected:
     CSettingsImage m_image;
+    CReadBlocks m_readBlocks;
 
 private:
     // A type-2 command message: byte 0 code, byte 2 and 3 the arguments.
@@ -238,7 +250,9 @@ public:
     bool connectOnPort(uint32_t n);
     // True at once in demo mode. Otherwise identify, the identity block and
     // every settings block in the fixed order (one retry after 131 ms and one
-    // message per failed block); false only when identification failed.
+    // message per failed block). False when identification failed, or when a
+    // read got no byte at all in any attempt: the controller went silent, the
+    // remaining blocks are not tried, and a message names the blocks not read.
     bool openConnection();
     // Up to 4 attempts of command 0xCC. Sets m_readingsAllowed from the answer.
     bool identify();
@@ -316,6 +330,8 @@ private:
     friend class CDiagInputThread;
     friend class CDiagRSThread;
     bool readBlockTwice(bool (CLPGDevice::*read)());
+    // openConnection after a silent read: not connected, the blocks not read named.
+    bool linkLost();
 
     FirmwareUpdate m_firmwareUpdate;
     CThreadManager* m_threadManager = nullptr;
