@@ -349,6 +349,39 @@ TEST_F(Commands, SwitchToPetrolAndWaitCountsItsReadings)
     }
 }
 
+// Outside demo mode the restart command waits for petrol; a car that never
+// gets there is not restarted, and the caller hears of it.
+TEST_F(Commands, Command0AOnPetrolNeedsPetrol)
+{
+    device.image().m_devInfo.m_injCount = 4;
+    device.image().m_base.m_emulatorDelay = 0.1;
+    serve([](const Frame& f) {
+        if (f.payload[0] != 0x24)
+            return kAck;
+        Bytes live(82, 0);
+        live[0] = 3; // LPG, reading after reading
+        return answer(1, live);
+    });
+    EXPECT_FALSE(device.command0AOnPetrol());
+    auto frames = sent();
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.front().payload, cmd(0x02));
+    for (const auto& f : frames)
+        EXPECT_NE(f.payload[0], 0x0A) << "restarted although petrol was never reached";
+
+    // Once the readings say petrol, 0x0A follows.
+    serve([](const Frame& f) {
+        if (f.payload[0] != 0x24)
+            return kAck;
+        Bytes live(82, 0);
+        live[0] = 2;
+        return answer(1, live);
+    });
+    EXPECT_TRUE(device.command0AOnPetrol());
+    frames = sent();
+    EXPECT_EQ(frames.back().payload, cmd(0x0A));
+}
+
 TEST_F(Commands, ObdRequestKeepsToTheBufferAndToTheBytesReceived)
 {
     Bytes reply { 5, 0 }; // five frames announced, one sent
