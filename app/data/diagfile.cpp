@@ -58,7 +58,7 @@ bool CDiagFile::open(const std::string& path)
         m_error = errno;
         return false;
     }
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         m_error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         ::close(fd);

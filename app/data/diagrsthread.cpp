@@ -14,8 +14,8 @@ constexpr uint8_t kLpg = 3;
 
 } // namespace
 
-CDiagRSThread::CDiagRSThread(CLPGDevice& device, CDiagData& queue, const std::string& path,
-                             std::atomic<bool>* pollingFlag)
+CDiagRSThread::CDiagRSThread(
+    CLPGDevice& device, CDiagData& queue, const std::string& path, std::atomic<bool>* pollingFlag)
     : CDiagInputThread(device, queue, pollingFlag)
 {
     m_file.open(path);
@@ -82,6 +82,7 @@ void CDiagRSThread::onRecord(CDiag& record)
             m_device.m_recordingError = m_file.error();
             m_file.close();
             m_device.m_recording = false;
+            m_device.m_recordingBroke = true;
         }
     }
     record.setSequence(m_sequence);

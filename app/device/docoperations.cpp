@@ -75,9 +75,10 @@ bool CDocOperations::saveToFile(std::string path)
     // another car's values, and a later restore would write them into this car.
     const std::wstring missing = m_device.readBlocks().missingNames(CReadBlocks::kSettingsFile);
     if (!missing.empty()
-        && !userInteraction().question(translate(L"Nie wszystkie ustawienia zostały odczytane ze sterownika. Nie odczytano:")
-                                           + L"\n" + missing + L"\n\n" + translate(L"Czy mimo to zapisać plik?"),
-                                       kCaption, MsgIcon::Warning, false))
+        && !userInteraction().question(
+            translate(L"Nie wszystkie ustawienia zostały odczytane ze sterownika. Nie odczytano:") + L"\n" + missing
+                + L"\n\n" + translate(L"Czy mimo to zapisać plik?"),
+            kCaption, MsgIcon::Warning, false))
         return false;
     m_device.image().m_timeStamp = localTimeStamp();
     if (path.empty())

@@ -239,7 +239,7 @@ bool CFirmwareUpdate::update(bool forced)
         char end[16];
         std::snprintf(end, sizeof end, "0x%04X", static_cast<unsigned>(layout->end));
         const std::string line = path + ": " + std::to_string(past) + " image bytes lie past the end of the "
-                               + "application (" + end + ") and are not written";
+            + "application (" + end + ") and are not written";
         if (onLog)
             onLog(line);
         else

@@ -304,6 +304,8 @@ public:
     // the file and ends the recording; polling goes on without it.
     uint32_t recordedLines() const { return m_recordedLines; }
     int recordingError() const { return m_recordingError; }
+    // Whether the recording of the last polling start ended at a failed write.
+    bool recordingBroke() const { return m_recordingBroke; }
     // Any thread: whether a polling thread of this device still runs.
     bool pollingThreadRunning() const { return m_pollingThreads.load() > 0; }
     // Waits (real time) until no polling thread runs; false after timeoutMs.
@@ -339,6 +341,7 @@ private:
     std::atomic<bool> m_recording { false };
     std::atomic<uint32_t> m_recordedLines { 0 };
     std::atomic<int> m_recordingError { 0 };
+    std::atomic<bool> m_recordingBroke { false };
 
     // Declared last, so it is built after and destroyed before every other
     // member: it publishes the device pointer, and on destruction ends polling

@@ -172,7 +172,8 @@ bool CLPGDevice::writeAdvancedSetup()
 {
     // The texts follow the fuel the fitter chose, whether or not the write gets through.
     mirrorFuelWordFlag(m_image.m_advancedSetup.m_advancedFlags);
-    return m_readBlocks.mark(CReadBlocks::AdvancedSetup, m_demo || writeRecord(kRecAdvancedSetup, encodeAdvancedSetup(m_image)));
+    return m_readBlocks.mark(
+        CReadBlocks::AdvancedSetup, m_demo || writeRecord(kRecAdvancedSetup, encodeAdvancedSetup(m_image)));
 }
 
 bool CLPGDevice::readSensorsSetup()
@@ -191,7 +192,8 @@ bool CLPGDevice::readSensorsSetup()
 
 bool CLPGDevice::writeSensorsSetup()
 {
-    return m_readBlocks.mark(CReadBlocks::SensorsSetup, m_demo || writeRecord(kRecSensorsSetup, encodeSensorsSetup(m_image)));
+    return m_readBlocks.mark(
+        CReadBlocks::SensorsSetup, m_demo || writeRecord(kRecSensorsSetup, encodeSensorsSetup(m_image)));
 }
 
 bool CLPGDevice::readMainCorr()
@@ -229,7 +231,8 @@ bool CLPGDevice::readSetupTimes1()
 
 bool CLPGDevice::writeSetupTimes1()
 {
-    return m_readBlocks.mark(CReadBlocks::SetupTimes1, m_demo || writeRecord(kRecSetupTimes1, encodeSetupTimes1(m_image)));
+    return m_readBlocks.mark(
+        CReadBlocks::SetupTimes1, m_demo || writeRecord(kRecSetupTimes1, encodeSetupTimes1(m_image)));
 }
 
 bool CLPGDevice::readSetupTimes2()
@@ -249,7 +252,8 @@ bool CLPGDevice::readSetupTimes2()
 
 bool CLPGDevice::writeSetupTimes2()
 {
-    return m_readBlocks.mark(CReadBlocks::SetupTimes2, m_demo || writeRecord(kRecSetupTimes2, encodeSetupTimes2(m_image)));
+    return m_readBlocks.mark(
+        CReadBlocks::SetupTimes2, m_demo || writeRecord(kRecSetupTimes2, encodeSetupTimes2(m_image)));
 }
 
 bool CLPGDevice::readPressCorr()
@@ -289,7 +293,8 @@ bool CLPGDevice::readAutomapSchedule()
 
 bool CLPGDevice::writeAutomapSchedule()
 {
-    return m_readBlocks.mark(CReadBlocks::AutomapSchedule, m_demo || writeRecord(kRecAutomapSchedule, encodeAutomapSchedule(m_image)));
+    return m_readBlocks.mark(
+        CReadBlocks::AutomapSchedule, m_demo || writeRecord(kRecAutomapSchedule, encodeAutomapSchedule(m_image)));
 }
 
 bool CLPGDevice::readMapAxes()

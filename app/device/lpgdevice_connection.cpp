@@ -127,9 +127,9 @@ bool CLPGDevice::openConnection()
 bool CLPGDevice::linkLost()
 {
     m_connected = false;
-    userInteraction().message(translate(L"Sterownik przestał odpowiadać. Nie wczytano:") + L"\n"
-                                  + m_readBlocks.missingNames(),
-                              kCaption, MsgIcon::Error);
+    userInteraction().message(
+        translate(L"Sterownik przestał odpowiadać. Nie wczytano:") + L"\n" + m_readBlocks.missingNames(), kCaption,
+        MsgIcon::Error);
     return false;
 }
 

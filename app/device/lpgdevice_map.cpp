@@ -74,5 +74,6 @@ bool CLPGDevice::writeInjMap()
     last.address = static_cast<uint16_t>(kInjMapAddress + (kInjMapBlocks - 1) * kMemoryBlockData);
     if (!readMemoryBlock(last))
         return false;
-    return m_readBlocks.mark(CReadBlocks::InjMap, last.data[30] == area[kInjMapAreaSize - 2] && last.data[31] == area[kInjMapAreaSize - 1]);
+    return m_readBlocks.mark(
+        CReadBlocks::InjMap, last.data[30] == area[kInjMapAreaSize - 2] && last.data[31] == area[kInjMapAreaSize - 1]);
 }

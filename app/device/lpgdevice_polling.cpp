@@ -48,6 +48,7 @@ bool CLPGDevice::startPolling(const std::string& path)
     m_recording = thread->recording();
     m_recordedLines = 0;
     m_recordingError = thread->openError();
+    m_recordingBroke = false;
     m_pollingThreads.fetch_add(1);
     try {
         CThreadManager& manager = m_threadManager ? *m_threadManager : lpgThreadManager();

@@ -351,7 +351,7 @@ TEST_F(FirmwareUpdateTest, WrongFilesAreRefusedBeforeTheBootloader)
         { "marker", 0x0306, [](AfmContent& c) { c.marker = 0x0102; }, {}, { kWrongFile } },
         { "checksum", 0x0306, [](AfmContent& c) { c.checksumDelta = 1; }, {}, { kProgramFailed } },
         { "3.7 to 3.6 after yes", 0x0307, [](AfmContent& c) { c.version = 0x0306; }, { true },
-          { kDowngrade, kWrongFile } },
+            { kDowngrade, kWrongFile } },
         { "downgrade declined", 0x0306, [](AfmContent& c) { c.version = 0x0305; }, { false }, { kDowngrade } },
         { "nothing in the range", 0x0306, [](AfmContent& c) { c.image.resize(2 * 0x2000); }, {}, { kWrongFile } },
     };

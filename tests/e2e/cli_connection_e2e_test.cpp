@@ -1,7 +1,7 @@
 // korvana-cli's connection commands run as a program against korvana-sim:
 // info as text and JSON (demo identity written out by hand), live lines and
-// recordings (a write that fails, targets that are no regular file), the stored errors, fuel switching as the simulator sees it, the
-// search through KORVANA_PORTS with the last port stored, and exit codes.
+// recordings (a write that fails, targets that are no regular file), the stored errors, fuel switching as the simulator
+// sees it, the search through KORVANA_PORTS with the last port stored, and exit codes.
 #include "childprocess.h"
 #include "simprocess.h"
 
@@ -140,10 +140,9 @@ TEST_F(CliConnection, RecordingThatCannotBeWrittenFailsWithTheCountWritten)
     CSimProcess sim;
     ASSERT_TRUE(sim.start()) << sim.error();
     const std::string osc = m_dir + "/limited.osc";
-    const ProgramResult r = runProgram(
-        "/bin/sh",
+    const ProgramResult r = runProgram("/bin/sh",
         { "-c", "trap '' XFSZ; ulimit -f 2 && exec \"$0\" \"$@\"", KORVANA_CLI, "--port", sim.ptyPath(), "live",
-          "--count", "40", "--osc", osc },
+            "--count", "40", "--osc", osc },
         milliseconds(20000), { "XDG_CONFIG_HOME=" + m_dir + "/cfg", "HOME=" + m_dir, "LC_ALL=C" });
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, 1) << r.err;

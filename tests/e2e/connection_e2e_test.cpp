@@ -154,22 +154,24 @@ TEST_F(ConnectionTest, ControllerFallingSilentEndsTheConnection)
 {
     auto sim = startSim();
     std::atomic<bool> silent { false };
-    auto proxy = std::make_unique<CSimProxy>(sim->ptyPath(), [&silent](const PtyPeer::Frame& f) -> std::optional<Bytes> {
-        if (isCommand(f, 0x07)) // the base block, second after the sensors
-            silent = true;
-        if (silent)
-            return Bytes {};
-        return std::nullopt;
-    });
+    auto proxy
+        = std::make_unique<CSimProxy>(sim->ptyPath(), [&silent](const PtyPeer::Frame& f) -> std::optional<Bytes> {
+              if (isCommand(f, 0x07)) // the base block, second after the sensors
+                  silent = true;
+              if (silent)
+                  return Bytes {};
+              return std::nullopt;
+          });
     CLPGDevice device;
     EXPECT_FALSE(device.connectOnPort(addPort(proxy->path())));
     EXPECT_FALSE(device.m_connected);
     EXPECT_FALSE(device.port().isOpen());
     ASSERT_EQ(ui.shown().size(), 2u);
     EXPECT_EQ(ui.shown()[0].text, L"Nie powiodło się wczytanie ustawień urządzenia!");
-    EXPECT_EQ(ui.shown()[1].text, L"Sterownik przestał odpowiadać. Nie wczytano:\nm_base, m_adv, m_mainCorr, "
-                                  L"m_setupTimes1, m_setupTimes2, m_injMapTable, m_advancedSetup, m_pressCorr, "
-                                  L"m_automapMode, m_injTimeAxis/m_rpmAxis");
+    EXPECT_EQ(ui.shown()[1].text,
+        L"Sterownik przestał odpowiadać. Nie wczytano:\nm_base, m_adv, m_mainCorr, "
+        L"m_setupTimes1, m_setupTimes2, m_injMapTable, m_advancedSetup, m_pressCorr, "
+        L"m_automapMode, m_injTimeAxis/m_rpmAxis");
     EXPECT_EQ(ui.clockMs(), 0u) << "no retry of a silent block";
     int baseRequests = 0;
     bool later = false;

@@ -277,7 +277,7 @@ TEST_F(DocOperationsE2E, SaveOfAnIncompleteReadAsksAndKeepsTheEarlierFile)
     EXPECT_TRUE(asked.question);
     EXPECT_FALSE(asked.defaultYes);
     for (const wchar_t* block : { L"m_sensorsSetup", L"m_base", L"m_adv", L"m_mainCorr", L"m_setupTimes1",
-                                  L"m_setupTimes2", L"m_injMapTable", L"m_advancedSetup" })
+             L"m_setupTimes2", L"m_injMapTable", L"m_advancedSetup" })
         EXPECT_NE(asked.text.find(block), std::wstring::npos) << block;
     EXPECT_EQ(asked.text.find(L"m_devInfo"), std::wstring::npos) << "the identity was read";
     EXPECT_EQ(slurp(path), "earlier backup\r\n");

@@ -44,8 +44,7 @@ protected:
 
     // A file of the model's synthetic image as change leaves it.
     std::string afmWith(uint8_t model, uint16_t version, uint32_t seed,
-                        const std::function<void(std::vector<uint8_t>&)>& change,
-                        std::vector<uint8_t>* image = nullptr)
+        const std::function<void(std::vector<uint8_t>&)>& change, std::vector<uint8_t>* image = nullptr)
     {
         AfmContent c;
         c.image = syntheticImage(*afmModel(model), version, seed);
@@ -212,15 +211,18 @@ TEST_F(FirmwareE2E, CliChecksAndFlashesFiles)
 
     // Data past the application's end: taken, and the bytes left out are told.
     std::vector<uint8_t> longer;
-    const std::string longFile = afmWith(5, 0x0308, 16, [](std::vector<uint8_t>& im) {
-        im.resize(im.size() + 1024, 0xFF);
-        im[2 * 0x9C00 + 8] = 0x5A;
-    }, &longer);
+    const std::string longFile = afmWith(
+        5, 0x0308, 16,
+        [](std::vector<uint8_t>& im) {
+            im.resize(im.size() + 1024, 0xFF);
+            im[2 * 0x9C00 + 8] = 0x5A;
+        },
+        &longer);
     info = runProgram(cli, { "afm-info", longFile }, std::chrono::seconds(10), env);
     EXPECT_EQ(info.exitCode, 0) << info.err;
     EXPECT_NE(info.out.find("rows to write: 248 (0x2000 to 0x9C00)\npast the end: 1024 image bytes from 0x9C00 on "
                             "are not written\n"),
-              std::string::npos)
+        std::string::npos)
         << info.out;
     // Nothing from the first address on: refused.
     const std::string empty = afmWith(5, 0x0308, 17, [](std::vector<uint8_t>& im) { im.resize(2 * 0x2000); });
@@ -232,7 +234,7 @@ TEST_F(FirmwareE2E, CliChecksAndFlashesFiles)
         auto r = runProgram(cli, { "--port", sim->ptyPath(), "flash", longFile }, std::chrono::seconds(60), env);
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_NE(r.err.find("1024 image bytes lie past the end of the application (0x9C00) and are not written"),
-                  std::string::npos)
+            std::string::npos)
             << r.err;
         const auto flash = dumpFlash(*sim);
         EXPECT_EQ(differences(flash, longer, 0x2000, 0x9C00), 0u);

@@ -5,8 +5,8 @@ void CScriptedInteraction::message(const std::wstring& text, const std::wstring&
     m_shown.push_back({ text, caption, icon, false });
 }
 
-bool CScriptedInteraction::question(const std::wstring& text, const std::wstring& caption, MsgIcon icon,
-                                    bool defaultYes)
+bool CScriptedInteraction::question(
+    const std::wstring& text, const std::wstring& caption, MsgIcon icon, bool defaultYes)
 {
     m_shown.push_back({ text, caption, icon, true, defaultYes });
     if (m_answers.empty()) {

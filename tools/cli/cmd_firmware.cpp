@@ -77,8 +77,8 @@ int cmdAfmInfo(const CliContext& context)
         return failed(path + ": refused: the type marker is " + hex16(marker) + ", not 0x0101");
     if (const CFlashLayout* layout = layoutOfName(name)) {
         if (!CFirmwareUpdate::fitsLayout(file, *layout))
-            return failed(path + ": refused: the image has nothing to program in the flash of " + toUtf8(name)
-                          + " (" + hexAddress(layout->first) + " to " + hexAddress(layout->end) + ")");
+            return failed(path + ": refused: the image has nothing to program in the flash of " + toUtf8(name) + " ("
+                + hexAddress(layout->first) + " to " + hexAddress(layout->end) + ")");
         std::cout << "rows to write: " << CFirmwareUpdate::rowsToWrite(file, *layout) << " ("
                   << hexAddress(layout->first) << " to " << hexAddress(layout->end) << ")\n";
         if (const std::size_t past = CFirmwareUpdate::bytesPastEnd(file, *layout))

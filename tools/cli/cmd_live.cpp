@@ -98,7 +98,7 @@ int cmdLive(const CliContext& context)
             device.stopPolling();
             const int why = device.recordingError();
             return failed("cannot write " + osc + ": "
-                          + (why == EINVAL ? std::string("not a regular file") : std::strerror(why)));
+                + (why == EINVAL ? std::string("not a regular file") : std::strerror(why)));
         }
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
@@ -137,8 +137,8 @@ int cmdLive(const CliContext& context)
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
         if (!osc.empty() && device.recordingError() != 0)
-            failed("writing " + osc + " failed (" + std::strerror(device.recordingError()) + "): "
-                   + std::to_string(device.recordedLines()) + " records written");
+            failed("writing " + osc + " failed (" + std::strerror(device.recordingError())
+                + "): " + std::to_string(device.recordedLines()) + " records written");
         else if (!osc.empty() && result == kExitOk)
             std::fprintf(stderr, "korvana-cli: %u records written to %s\n", device.recordedLines(), osc.c_str());
         return result;

@@ -10,10 +10,11 @@
 
 namespace {
 
-constexpr const char* kHelp = "ok commands: status | fault off|KIND [RATE] [after N] | engine off|crank|idle|sweep|rpm N | "
-                              "fuel petrol|lpg|auto | errors B0 B1 B2 B3 | dtc [CODE ...] | tank PERCENT | "
-                              "advance SECONDS | live | dump flash FILE | dump store | save | vanish | appear | "
-                              "path | quit";
+constexpr const char* kHelp
+    = "ok commands: status | fault off|KIND [RATE] [after N] | engine off|crank|idle|sweep|rpm N | "
+      "fuel petrol|lpg|auto | errors B0 B1 B2 B3 | dtc [CODE ...] | tank PERCENT | "
+      "advance SECONDS | live | dump flash FILE | dump store | save | vanish | appear | "
+      "path | quit";
 
 bool parseNumber(const std::string& text, double& out)
 {
