@@ -2,8 +2,10 @@
 // controller now connected (read from it, or written to it and acknowledged),
 // or, in demo mode, the demo's own data, which stands for a controller of its
 // own. A connection starts with none; a block read that fails leaves its
-// block as it was. A file loaded into the image counts once its blocks are
-// written to the controller. A settings file saved with a block missing would
+// block as it was. A file or the preset loaded into the image, and the
+// factory defaults, count once their blocks are written to the controller
+// (until then the image holds values the controller may not). A settings file
+// saved with a block missing would
 // hold defaults or another car's values as if they were this car's, so a save
 // asks first (see CDocOperations::saveToFile).
 //
@@ -37,6 +39,8 @@ public:
         = DevInfo | SensorsSetup | Base | Adv | MainCorr | SetupTimes1 | SetupTimes2 | InjMap | AdvancedSetup;
 
     void clear() { m_held = 0; }
+    // The image's blocks were replaced from elsewhere (a file): not the controller's until written.
+    void forget(uint32_t blocks) { m_held &= ~blocks; }
     void markAll() { m_held = kAll; }
     // Marks block when ok; returns ok, so a read or write can pass its result through.
     bool mark(Block block, bool ok)

@@ -138,6 +138,11 @@ bool CDocOperations::loadIntoControllerSteps(std::string path)
         return false;
     }
     copyLoadedSettings(loaded, m_device.image());
+    // What the file replaced is the controller's again only once written; the
+    // axes and the pressure table are not written at all.
+    m_device.readBlocks().forget(CReadBlocks::Base | CReadBlocks::Adv | CReadBlocks::MainCorr | CReadBlocks::SetupTimes1
+        | CReadBlocks::SetupTimes2 | CReadBlocks::InjMap | CReadBlocks::MapAxes | CReadBlocks::SensorsSetup
+        | CReadBlocks::PressCorr | CReadBlocks::AdvancedSetup);
     CWaitCursor wait;
     CLPGDevice& d = m_device;
     return writeSteps({
@@ -226,6 +231,8 @@ bool CDocOperations::writeInitialSetupSteps(uint8_t fuelBefore, bool returnToAut
     live.m_sensorsSetup = preset.m_sensorsSetup;
     live.m_advancedSetup = preset.m_advancedSetup;
     live.m_mainCorr = preset.m_mainCorr;
+    m_device.readBlocks().forget(CReadBlocks::Base | CReadBlocks::Adv | CReadBlocks::SensorsSetup
+        | CReadBlocks::PressCorr | CReadBlocks::AdvancedSetup | CReadBlocks::MainCorr);
     CWaitCursor wait;
     CLPGDevice& d = m_device;
     // A car that was not on petrol goes back to automatic mode afterwards, as

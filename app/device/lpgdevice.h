@@ -207,6 +207,7 @@ public:
     // cleared by openConnection and runWithoutConnection, all set in demo mode,
     // a block marked by each successful read or acknowledged write of it.
     const CReadBlocks& readBlocks() const { return m_readBlocks; }
+    CReadBlocks& readBlocks() { return m_readBlocks; }
 
     // Per thread: whether every attempt of this thread's last attempt loop
     // (exchangeWithAttempts) went without a single byte received. Silence,

@@ -37,6 +37,8 @@ bool CLPGDevice::writeAll(uint8_t fuelBefore, bool returnToAuto)
     live.m_corrMap = defaults.m_corrMap;
     live.m_sensorsSetup = defaults.m_sensorsSetup;
     live.m_advancedSetup = defaults.m_advancedSetup;
+    // Each block is the controller's again once its write is acknowledged.
+    m_readBlocks.forget(CReadBlocks::kAll & ~CReadBlocks::DevInfo);
 
     auto failed = [] {
         userInteraction().message(translate(L"Nie powiodło się ustawienie urządzenia!"), L"KORVANA", MsgIcon::Error);

@@ -117,6 +117,10 @@ TEST_F(DocOperationsE2E, LoadedFileReadsBackBlockByBlock)
     ASSERT_TRUE(ops.loadIntoController(path));
     EXPECT_TRUE(m_ui.shown().empty()) << (m_ui.shown().empty() ? "" : "message shown");
     const CSettingsImage written = m_device.image();
+    // Written and acknowledged: the controller's again. The axes were not written.
+    EXPECT_TRUE(m_device.readBlocks().has(CReadBlocks::Base));
+    EXPECT_TRUE(m_device.readBlocks().has(CReadBlocks::InjMap));
+    EXPECT_FALSE(m_device.readBlocks().has(CReadBlocks::MapAxes));
 
     // Read everything back into a fresh image: the controller holds what was sent.
     m_device.image() = CSettingsImage();
@@ -170,6 +174,8 @@ TEST_F(DocOperationsE2E, NoPetrolMeansNothingIsWritten)
     ASSERT_EQ(m_ui.texts().size(), 1u);
     EXPECT_EQ(m_ui.texts()[0], L"Nie powiodło się ustawienie urządzenia!");
     EXPECT_EQ(settingsOf(m_sim.send("dump store")), before) << "a block was written although petrol was never reached";
+    // The image holds the file's values now, which the controller does not.
+    EXPECT_FALSE(m_device.readBlocks().has(CReadBlocks::Base));
 }
 
 TEST_F(DocOperationsE2E, FactoryRestoreOnLpgEndsInAutoWithThePreset)
