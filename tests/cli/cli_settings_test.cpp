@@ -1,9 +1,9 @@
 // korvana-cli's settings commands as a fitter uses them against the simulated
 // controller: backup to a file, restore it after a change, the refusal to
 // restore without --yes, a factory reset that is only done when confirmed
-// and that puts a car found on LPG back into automatic mode,
-// and the offline dump of a file; a backup of a controller that fell silent
-// or whose blocks could not be read is refused and keeps the earlier file.
+// and that puts a car found on LPG back into automatic mode, a backup of a
+// controller that fell silent or whose blocks could not be read refused with
+// the earlier file kept, and the offline dump of a file.
 #include <childprocess.h>
 #include <simprocess.h>
 

@@ -1,7 +1,8 @@
 // korvana-cli's connection commands run as a program against korvana-sim:
 // info as text and JSON (demo identity written out by hand), live lines and
-// recordings (a write that fails, targets that are no regular file), the stored errors, fuel switching as the simulator
-// sees it, the search through KORVANA_PORTS with the last port stored, and exit codes.
+// recordings (a write that fails, targets that are no regular file), the
+// stored errors, fuel switching as the simulator sees it, the search through
+// KORVANA_PORTS with the last port stored, and exit codes.
 #include "childprocess.h"
 #include "simprocess.h"
 
