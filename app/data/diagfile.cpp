@@ -51,14 +51,18 @@ bool CDiagFile::open(const std::string& path)
     if (path.empty() || path == "\\")
         return false;
     m_error = 0;
-    // Not blocking, so a FIFO without a reader cannot hold the opening; not
+    struct stat st { };
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        m_error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    // Not blocking, so a FIFO put there meanwhile cannot hold the opening; not
     // truncating until the target is known to be a regular file.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) {
         m_error = errno;
         return false;
     }
-    struct stat st { };
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         m_error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         ::close(fd);

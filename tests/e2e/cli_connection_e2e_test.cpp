@@ -174,6 +174,9 @@ TEST_F(CliConnection, RecordingIntoSomethingButARegularFileIsRefused)
         EXPECT_FALSE(r.timedOut) << target;
         EXPECT_EQ(r.exitCode, 1) << target << ": " << r.err;
         EXPECT_NE(r.err.find("cannot write " + target), std::string::npos) << r.err;
+        if (target != folder) {
+            EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+        }
     }
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
     EXPECT_TRUE(std::filesystem::is_directory(folder));
