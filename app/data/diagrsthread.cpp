@@ -14,8 +14,8 @@ constexpr uint8_t kLpg = 3;
 
 } // namespace
 
-CDiagRSThread::CDiagRSThread(
-    CLPGDevice& device, CDiagData& queue, const std::string& path, std::atomic<bool>* pollingFlag)
+CDiagRSThread::CDiagRSThread(CLPGDevice& device, CDiagData& queue, const std::string& path,
+                             std::atomic<bool>* pollingFlag)
     : CDiagInputThread(device, queue, pollingFlag)
 {
     m_file.open(path);
