@@ -399,9 +399,11 @@ TEST_F(FirmwareUpdateTest, DataPastTheEndIsLeftOutAndLogged)
     EXPECT_TRUE(ui.texts().empty());
     const auto fs = frames();
     EXPECT_EQ(count(fs, 0xF7), 248u);
-    for (const auto& f : fs)
-        if (f.type == 0xF7)
+    for (const auto& f : fs) {
+        if (f.type == 0xF7) {
             EXPECT_LT(u32(f.payload), 0x9C00u);
+        }
+    }
     expectFlashHolds(fw.image, 0x2000, 0x9C00);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("512 image bytes"), std::string::npos) << log[0];
