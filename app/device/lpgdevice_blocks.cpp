@@ -71,6 +71,7 @@ bool CLPGDevice::readDevInfo()
     CDevInfo info = m_image.m_devInfo;
     decodeDevInfo(view<kDevInfoLength>(buffer), info);
     m_image.m_devInfo = info;
+    m_readBlocks.mark(CReadBlocks::DevInfo, true);
     return true;
 }
 
@@ -112,6 +113,7 @@ bool CLPGDevice::readBase()
     CSettingsImage scratch = m_image;
     decodeBase(view<kBaseLength>(buffer), scratch);
     m_image.m_base = scratch.m_base;
+    m_readBlocks.mark(CReadBlocks::Base, true);
     return true;
 }
 
@@ -128,6 +130,7 @@ bool CLPGDevice::writeBase()
     // The controller now holds this PC's identifier; so does the image.
     if (id)
         m_image.m_base.m_pcId = *id;
+    m_readBlocks.mark(CReadBlocks::Base, true);
     return true;
 }
 
@@ -141,12 +144,13 @@ bool CLPGDevice::readAdv()
     CSettingsImage scratch = m_image;
     decodeAdv(view<kAdvLength>(buffer), scratch);
     m_image.m_adv = scratch.m_adv;
+    m_readBlocks.mark(CReadBlocks::Adv, true);
     return true;
 }
 
 bool CLPGDevice::writeAdv()
 {
-    return m_demo || writeRecord(kRecAdv, encodeAdv(m_image));
+    return m_readBlocks.mark(CReadBlocks::Adv, m_demo || writeRecord(kRecAdv, encodeAdv(m_image)));
 }
 
 bool CLPGDevice::readAdvancedSetup()
@@ -160,6 +164,7 @@ bool CLPGDevice::readAdvancedSetup()
         m_image.m_advancedSetup = scratch.m_advancedSetup;
     }
     mirrorFuelWordFlag(m_image.m_advancedSetup.m_advancedFlags);
+    m_readBlocks.mark(CReadBlocks::AdvancedSetup, true);
     return true;
 }
 
@@ -167,7 +172,8 @@ bool CLPGDevice::writeAdvancedSetup()
 {
     // The texts follow the fuel the fitter chose, whether or not the write gets through.
     mirrorFuelWordFlag(m_image.m_advancedSetup.m_advancedFlags);
-    return m_demo || writeRecord(kRecAdvancedSetup, encodeAdvancedSetup(m_image));
+    return m_readBlocks.mark(
+        CReadBlocks::AdvancedSetup, m_demo || writeRecord(kRecAdvancedSetup, encodeAdvancedSetup(m_image)));
 }
 
 bool CLPGDevice::readSensorsSetup()
@@ -180,12 +186,14 @@ bool CLPGDevice::readSensorsSetup()
     CSettingsImage scratch = m_image;
     decodeSensorsSetup(view<kSensorsSetupLength>(buffer), scratch);
     m_image.m_sensorsSetup = scratch.m_sensorsSetup;
+    m_readBlocks.mark(CReadBlocks::SensorsSetup, true);
     return true;
 }
 
 bool CLPGDevice::writeSensorsSetup()
 {
-    return m_demo || writeRecord(kRecSensorsSetup, encodeSensorsSetup(m_image));
+    return m_readBlocks.mark(
+        CReadBlocks::SensorsSetup, m_demo || writeRecord(kRecSensorsSetup, encodeSensorsSetup(m_image)));
 }
 
 bool CLPGDevice::readMainCorr()
@@ -198,12 +206,13 @@ bool CLPGDevice::readMainCorr()
     CSettingsImage scratch = m_image;
     decodeMainCorr(view<kMainCorrLength>(buffer), scratch);
     m_image.m_mainCorr = scratch.m_mainCorr;
+    m_readBlocks.mark(CReadBlocks::MainCorr, true);
     return true;
 }
 
 bool CLPGDevice::writeMainCorr()
 {
-    return m_demo || writeRecord(kRecMainCorr, encodeMainCorr(m_image));
+    return m_readBlocks.mark(CReadBlocks::MainCorr, m_demo || writeRecord(kRecMainCorr, encodeMainCorr(m_image)));
 }
 
 bool CLPGDevice::readSetupTimes1()
@@ -216,12 +225,14 @@ bool CLPGDevice::readSetupTimes1()
     CSettingsImage scratch = m_image;
     decodeSetupTimes1(view<kSetupTimesLength>(buffer), scratch);
     m_image.m_setupTimes1 = scratch.m_setupTimes1;
+    m_readBlocks.mark(CReadBlocks::SetupTimes1, true);
     return true;
 }
 
 bool CLPGDevice::writeSetupTimes1()
 {
-    return m_demo || writeRecord(kRecSetupTimes1, encodeSetupTimes1(m_image));
+    return m_readBlocks.mark(
+        CReadBlocks::SetupTimes1, m_demo || writeRecord(kRecSetupTimes1, encodeSetupTimes1(m_image)));
 }
 
 bool CLPGDevice::readSetupTimes2()
@@ -235,12 +246,14 @@ bool CLPGDevice::readSetupTimes2()
     decodeSetupTimes2(view<kSetupTimesLength>(buffer), scratch);
     m_image.m_setupTimes2 = scratch.m_setupTimes2;
     m_image.m_tableMask = scratch.m_tableMask;
+    m_readBlocks.mark(CReadBlocks::SetupTimes2, true);
     return true;
 }
 
 bool CLPGDevice::writeSetupTimes2()
 {
-    return m_demo || writeRecord(kRecSetupTimes2, encodeSetupTimes2(m_image));
+    return m_readBlocks.mark(
+        CReadBlocks::SetupTimes2, m_demo || writeRecord(kRecSetupTimes2, encodeSetupTimes2(m_image)));
 }
 
 bool CLPGDevice::readPressCorr()
@@ -253,12 +266,13 @@ bool CLPGDevice::readPressCorr()
     CSettingsImage scratch = m_image;
     decodePressCorr(view<kPressCorrLength>(buffer), scratch);
     m_image.m_sensorsSetup.m_pressCorr = scratch.m_sensorsSetup.m_pressCorr;
+    m_readBlocks.mark(CReadBlocks::PressCorr, true);
     return true;
 }
 
 bool CLPGDevice::writePressCorr()
 {
-    return m_demo || writeRecord(kRecPressCorr, encodePressCorr(m_image));
+    return m_readBlocks.mark(CReadBlocks::PressCorr, m_demo || writeRecord(kRecPressCorr, encodePressCorr(m_image)));
 }
 
 bool CLPGDevice::readAutomapSchedule()
@@ -273,12 +287,14 @@ bool CLPGDevice::readAutomapSchedule()
     m_image.m_automapDue = scratch.m_automapDue;
     m_image.m_automapKm = scratch.m_automapKm;
     m_image.m_automapMode = scratch.m_automapMode;
+    m_readBlocks.mark(CReadBlocks::AutomapSchedule, true);
     return true;
 }
 
 bool CLPGDevice::writeAutomapSchedule()
 {
-    return m_demo || writeRecord(kRecAutomapSchedule, encodeAutomapSchedule(m_image));
+    return m_readBlocks.mark(
+        CReadBlocks::AutomapSchedule, m_demo || writeRecord(kRecAutomapSchedule, encodeAutomapSchedule(m_image)));
 }
 
 bool CLPGDevice::readMapAxes()
@@ -292,10 +308,11 @@ bool CLPGDevice::readMapAxes()
     decodeMapAxes(view<kMapAxesLength>(buffer), scratch);
     m_image.m_corrMap.m_injTimeAxis = scratch.m_corrMap.m_injTimeAxis;
     m_image.m_corrMap.m_rpmAxis = scratch.m_corrMap.m_rpmAxis;
+    m_readBlocks.mark(CReadBlocks::MapAxes, true);
     return true;
 }
 
 bool CLPGDevice::writeMapAxes()
 {
-    return m_demo || writeRecord(kRecMapAxes, encodeMapAxes(m_image));
+    return m_readBlocks.mark(CReadBlocks::MapAxes, m_demo || writeRecord(kRecMapAxes, encodeMapAxes(m_image)));
 }

@@ -111,6 +111,9 @@ bool CLPGDevice::readBlockTwice(bool (CLPGDevice::*read)())
 {
     if ((this->*read)())
         return true;
+    // A silent controller would only be waited for a second time.
+    if (lastAttemptsSilent())
+        return false;
     userInteraction().sleep(kBlockRetryMs);
     return (this->*read)();
 }
@@ -120,10 +123,14 @@ bool CLPGDevice::openConnection()
     if (m_demo)
         return true;
     m_connected = false;
+    m_readBlocks.clear();
     if (!identify())
         return false;
-    if (!readDevInfo() && !readDevInfo())
+    if (!readDevInfo() && (lastAttemptsSilent() || !readDevInfo())) {
         show(L"Nie powiodło się odczytanie wersji urządzenia!", MsgIcon::Error);
+        if (lastAttemptsSilent())
+            return linkLost();
+    }
     m_connected = true;
 
     // The sensor block first: the temperature conversions of later blocks use its sensor types.
@@ -141,10 +148,23 @@ bool CLPGDevice::openConnection()
         &CLPGDevice::readMapAxes,
     };
     for (const auto read : kBlocks) {
-        if (!readBlockTwice(read))
-            show(L"Nie powiodło się wczytanie ustawień urządzenia!", MsgIcon::Error);
+        if (readBlockTwice(read))
+            continue;
+        show(L"Nie powiodło się wczytanie ustawień urządzenia!", MsgIcon::Error);
+        // Silence, unlike a disturbed answer, will not pass: every further block would wait as long.
+        if (lastAttemptsSilent())
+            return linkLost();
     }
     return true;
+}
+
+bool CLPGDevice::linkLost()
+{
+    m_connected = false;
+    userInteraction().message(
+        translate(L"Sterownik przestał odpowiadać. Nie wczytano:") + L"\n" + m_readBlocks.missingNames(), kCaption,
+        MsgIcon::Error);
+    return false;
 }
 
 bool CLPGDevice::identify()
@@ -221,6 +241,8 @@ void CLPGDevice::startDemoMode()
 {
     m_demo = true;
     m_connected = true;
+    // The demo's data stands for a controller of its own, whole.
+    m_readBlocks.markAll();
     readDevInfo();
 }
 
@@ -228,4 +250,5 @@ void CLPGDevice::runWithoutConnection()
 {
     m_demo = false;
     m_connected = false;
+    m_readBlocks.clear();
 }

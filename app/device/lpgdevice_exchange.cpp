@@ -61,6 +61,10 @@ OutgoingFrame prepareFrame(ExchangeBuffer& buffer, uint8_t length, uint8_t type,
     return out;
 }
 
+// Whether this thread's last exchange ended with no byte received, and its last attempt loop had only such.
+thread_local bool t_exchangeSilent = false;
+thread_local bool t_attemptsSilent = false;
+
 void pause(std::chrono::milliseconds wait)
 {
     if (wait.count() > 0)
@@ -89,6 +93,7 @@ bool CLPGDevice::exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type
     const auto& header = out.header;
     const uint8_t* check = out.check.data();
 
+    t_exchangeSilent = true;
     if (!writeWhole(header.data(), 4) || !writeWhole(header.data() + 4, 2) || !writeWhole(buffer.data(), length)) {
         failure = LinkFailure::ShortWrite;
         return false;
@@ -106,6 +111,8 @@ bool CLPGDevice::exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type
     while (rx.result() == CFrameReceiver::Result::Pending) {
         const std::size_t want = rx.wanted();
         const uint32_t got = want ? m_port.read(chunk, static_cast<uint32_t>(want)) : 0;
+        if (got > 0)
+            t_exchangeSilent = false;
         rx.onRead(chunk, got);
         pause(rx.pause());
     }
@@ -190,15 +197,27 @@ bool CLPGDevice::exchangeWithAttempts(uint8_t requestType, const uint8_t* payloa
                                       const AnswerTest& accept, int attempts)
 {
     checkRequest(size);
+    bool silent = true;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         buffer.fill(0);
         std::copy(payload, payload + size, buffer.begin());
         length = static_cast<uint8_t>(size);
         type = requestType;
-        if (exchange(buffer, length, type) && (!accept || accept(buffer, length, type)))
+        t_exchangeSilent = true;
+        const bool answered = exchange(buffer, length, type);
+        silent = silent && t_exchangeSilent;
+        if (answered && (!accept || accept(buffer, length, type))) {
+            t_attemptsSilent = false;
             return true;
+        }
     }
+    t_attemptsSilent = silent && attempts > 0;
     return false;
+}
+
+bool CLPGDevice::lastAttemptsSilent()
+{
+    return t_attemptsSilent;
 }
 
 bool CLPGDevice::exchangeWithAttempts(uint8_t requestType, const uint8_t* payload, std::size_t size,

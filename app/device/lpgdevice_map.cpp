@@ -53,6 +53,7 @@ bool CLPGDevice::readInjMap()
         return false;
     m_image.m_corrMap.m_injMapTable = scratch.m_corrMap.m_injMapTable;
     m_image.m_corrMap.m_flags = scratch.m_corrMap.m_flags;
+    m_readBlocks.mark(CReadBlocks::InjMap, true);
     return true;
 }
 
@@ -73,5 +74,6 @@ bool CLPGDevice::writeInjMap()
     last.address = static_cast<uint16_t>(kInjMapAddress + (kInjMapBlocks - 1) * kMemoryBlockData);
     if (!readMemoryBlock(last))
         return false;
-    return last.data[30] == area[kInjMapAreaSize - 2] && last.data[31] == area[kInjMapAreaSize - 1];
+    return m_readBlocks.mark(
+        CReadBlocks::InjMap, last.data[30] == area[kInjMapAreaSize - 2] && last.data[31] == area[kInjMapAreaSize - 1]);
 }

@@ -42,6 +42,9 @@ bool CLPGDevice::startPolling(const std::string& path)
     m_diagPath = path;
     auto* thread = new CDiagRSThread(*this, m_diagData, path, &m_polling);
     m_recording = thread->recording();
+    m_recordedLines = 0;
+    m_recordingError = thread->openError();
+    m_recordingBroke = false;
     m_pollingThreads.fetch_add(1);
     try {
         CThreadManager& manager = m_threadManager ? *m_threadManager : lpgThreadManager();

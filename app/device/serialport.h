@@ -8,6 +8,7 @@
 #include <app/device/rserror.h>
 #include <errkit/ierrorhelper.h>
 
+#include <atomic>
 #include <cstdint>
 
 // The line settings applied by setState: the whole classic device control
@@ -90,6 +91,9 @@ public:
     // as the flags above; 0 where the device keeps no counts; the errno when the
     // query itself fails (a closed port). Never throws.
     uint32_t clearCommError();
+    // Tests: flags the next clearCommError reports on top of the driver's
+    // (a pseudo-terminal keeps no line counters).
+    void injectLineErrors(uint32_t flags) { m_injectedFlags |= flags; }
 
     bool isOpen() const { return m_fd >= 0; }
     uint32_t portNr() const { return m_portNr; }
@@ -112,4 +116,5 @@ private:
     int m_openError = 0;
     SerialTimeouts m_timeouts;
     Counts m_counts;
+    std::atomic<uint32_t> m_injectedFlags { 0 };
 };

@@ -49,6 +49,7 @@ public:
     void prepareDevice();
 
     // The live-readings queue: how many records wait, and a copy of the newest.
+    // The view asks every tick; a recording that broke off is reported then, once.
     std::size_t queuedRecords();
     bool latestRecord(CDiag& record);
 
@@ -79,6 +80,7 @@ public:
 
 private:
     void refreshActivePage();
+    void reportBrokenRecording();
 
     CLPGDevice m_device;
     CDocOperations m_operations;
@@ -86,6 +88,7 @@ private:
     CMainFrame* m_frame = nullptr;
     bool m_startInDemo = false;
     bool m_searching = false;
+    bool m_brokenRecordingShown = false;
 };
 
 // The document, once OnNewDocument has run; null before.
