@@ -149,6 +149,7 @@ void CGDIpGaugeDisplay::createOwnCtrls()
         setCtrlId(label, id);
         label->setText(text);
         label->setAlignment(Qt::AlignCenter);
+        label->setShrinkToFit(true);
         label->show();
         return label;
     };

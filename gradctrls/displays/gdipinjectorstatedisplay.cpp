@@ -88,6 +88,7 @@ void CGDIpInjectorStateDisplay::createSizableCtrls()
         setCtrlId(label, id);
         label->setText(text);
         label->setAlignment(Qt::AlignCenter);
+        label->setShrinkToFit(true);
         label->setGeometry(QRect(QPoint(left, h / 20), QPoint(right, h - h / 10)).adjusted(0, 0, -1, -1));
         label->show();
         return label;
