@@ -42,6 +42,8 @@ int cmdSettingsDump(const CliContext& context);
 // Firmware files and programming (cmd_firmware.cpp).
 int cmdAfmInfo(const CliContext& context);
 int cmdFlash(const CliContext& context);
+// Diagnostic recordings as CSV (cmd_osc2csv.cpp).
+int cmdOsc2Csv(const CliContext& context);
 
 // Prints "korvana-cli: message" and the usage line of the command; returns 2.
 int usageError(const std::string& command, const std::string& message);

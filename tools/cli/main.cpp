@@ -28,6 +28,8 @@ const std::vector<CliCommand>& cliCommands()
         { "afm-info", "FILE.afm", "offline: check a firmware file and print its version, model and size", cmdAfmInfo },
         { "flash", "FILE.afm [--yes]", "program the controller with a firmware file; --yes allows an older version",
           cmdFlash },
+        { "osc2csv", "IN.osc [OUT.csv]", "offline: a diagnostic recording as CSV (to stdout without OUT)",
+          cmdOsc2Csv },
     };
     return commands;
 }
