@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -378,9 +379,11 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
     }
 
     // Only the points inside the window (and one either side, so lines reach the
-    // edges); points that fall on one pixel column collapse to their first, lowest,
-    // highest and last value, so a dense line costs at most four points per column.
+    // edges). Points that fall on one pixel column become one vertex (the first)
+    // and a vertical bar over their range, so a dense line costs one vertex and at
+    // most one bar per column, whatever its number of points.
     std::vector<QPointF> poly;
+    std::vector<QLineF> bars;
     std::vector<QRect> labels;
     const double xEnd = d.m_xStart + d.m_xWidth;
     for (const auto& [number, line] : d.lines()) {
@@ -393,19 +396,13 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
         if (last != line.points.end())
             ++last;
         poly.clear();
+        bars.clear();
         long column = 0;
         bool open = false;
-        double firstY = 0, minY = 0, maxY = 0, lastY = 0, colX = 0;
-        int inColumn = 0;
+        double minY = 0, maxY = 0, colX = 0;
         auto flush = [&] {
-            if (!open)
-                return;
-            poly.emplace_back(colX, firstY);
-            if (inColumn > 1) {
-                poly.emplace_back(colX, minY);
-                poly.emplace_back(colX, maxY);
-                poly.emplace_back(colX, lastY);
-            }
+            if (open && maxY - minY >= 1.0)
+                bars.emplace_back(colX, minY, colX, maxY);
         };
         for (auto it = first; it != last; ++it) {
             const double px = d.toPixelX(it->first, w);
@@ -416,23 +413,42 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
                 open = true;
                 column = c;
                 colX = px;
-                firstY = minY = maxY = lastY = py;
-                inColumn = 1;
+                minY = maxY = py;
+                poly.emplace_back(px, py);
             } else {
                 minY = std::min(minY, py);
                 maxY = std::max(maxY, py);
-                lastY = py;
-                ++inColumn;
             }
         }
         flush();
         const QColor colour = GradPalette::fromColorRef(line.colour);
-        QPen pen(colour, std::max(1, line.width), penStyle(line.style), Qt::FlatCap, Qt::BevelJoin);
-        painter.setPen(pen);
-        if (poly.size() == 1)
-            painter.drawPoint(poly.front());
-        else if (!poly.empty())
-            painter.drawPolyline(poly.data(), static_cast<int>(poly.size()));
+        const int width = std::max(1, line.width);
+        const int count = static_cast<int>(poly.size());
+        if (line.style == 0 && width > 1 && count > 1) {
+            // A wide solid line as hair lines side by side: the raster engine draws
+            // hair lines on a fast path, while a wide pen is stroked as a path,
+            // which costs tens of milliseconds on a dense line.
+            painter.setPen(QPen(colour, 0));
+            const QTransform base = painter.transform();
+            painter.drawPolyline(poly.data(), count);
+            painter.drawLines(bars.data(), static_cast<int>(bars.size()));
+            for (int i = 1; i < width; ++i) {
+                painter.setTransform(QTransform(base).translate(i, 0));
+                painter.drawPolyline(poly.data(), count);
+                painter.drawLines(bars.data(), static_cast<int>(bars.size()));
+                painter.setTransform(QTransform(base).translate(0, i));
+                painter.drawPolyline(poly.data(), count);
+            }
+            painter.setTransform(base);
+        } else {
+            painter.setPen(QPen(colour, width, penStyle(line.style), Qt::FlatCap, Qt::BevelJoin));
+            if (count == 1)
+                painter.drawPoint(poly.front());
+            else if (count > 1)
+                painter.drawPolyline(poly.data(), count);
+            if (!bars.empty())
+                painter.drawLines(bars.data(), static_cast<int>(bars.size()));
+        }
         if (line.pointsShown) {
             painter.setPen(QPen(colour, 1));
             painter.setBrush(colour);
