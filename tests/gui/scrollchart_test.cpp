@@ -356,20 +356,37 @@ TEST(ScrollChart, ASpikeAmongFoldedPointsStillShows)
 
 TEST(ScrollChart, ScreenshotOfABusyChartInReadMode)
 {
+    // The readings page's 27 lines with their colours, fed as live records would be.
     CScrollChart chart;
     chart.resize(1200, 560);
     chart.SetMaxPoints(10000);
-    const uint32_t colours[] = {0x2D2D5A, 0x649664, 0x649196, 0x8046BE, 0x1E64DC, 0xFC64E6, 0x7D0269};
-    for (unsigned int i = 0; i < 7; ++i)
+    const uint32_t colours[11] = {0x2D2D5A, 0x649664, 0x649196, 0x8046BE, 0x1E64DC, 0xFC64E6,
+                                  0x7D0269, 0xFFFF00, 0xFF8080, 0x40FF00, 0x008000};
+    for (unsigned int i = 0; i < 27; ++i)
         chart.AddLine(i, [](double y) {
             char text[16];
             std::snprintf(text, sizeof text, "%.1f", y - 5);
             return std::string(text);
-        }, colours[i], 0, 2);
-    for (int k = 0; k < 2000; ++k)
-        for (unsigned int i = 0; i < 7; ++i)
-            chart.AddData(i, k * 5.0, 10 + i * 12 + 8 * std::sin(k / (12.0 + i * 3)) + (i == 5 ? (k % 40 < 20 ? 6 : -6) : 0),
-                          false);
+        }, i < 11 ? colours[i] : (i < 19 ? 0x000096 : 0x005000), 0, 2);
+    for (int k = 0; k < 3000; ++k) {
+        const double load = 0.5 + 0.4 * std::sin(k / 60.0);
+        for (unsigned int i = 0; i < 27; ++i) {
+            double y = 0;
+            if (i == 0)
+                y = (900 + 2500 * load) / 100 + 5;
+            else if (i < 3)
+                y = (i == 1 ? 112 : 30 + 60 * load) / 2.5 + 5;
+            else if (i < 5)
+                y = (i == 3 ? 31 : 72) + 5 + std::sin(k / 200.0);
+            else if (i < 7)
+                y = (k % 30 < 15 ? 0.8 : 0.1) * 20 + 5 + i;
+            else if (i < 11)
+                y = 55 + (i - 7) * 3 + 4 * std::sin(k / (40.0 + i));
+            else
+                y = (3 + 6 * load + (i >= 19 ? 0.4 : 0) + (i % 8) * 0.05) / 40 * 100 + 5;
+            chart.AddData(i, k * 5.0, y, false);
+        }
+    }
     chart.SetReadMode(true);
     guitest::showAndSettle(&chart);
     QMouseEvent move(QEvent::MouseMove, QPointF(600, 200), QPointF(600, 200), Qt::NoButton, Qt::NoButton,
