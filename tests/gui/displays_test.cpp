@@ -5,6 +5,7 @@
 // screenshots of a panel at normal and double scale.
 #include "guitest.h"
 
+#include <gradctrls/dialogs/gdipgradientdialog.h>
 #include <gradctrls/dialogs/gdipstatic.h>
 #include <gradctrls/displays/gdipgaugedisplay.h>
 #include <gradctrls/displays/gdipinjectorstatedisplay.h>
@@ -148,6 +149,44 @@ TEST(GaugeDisplay, CopyTakesLookTextsPictureAndLimitsButNotThePosition)
     EXPECT_EQ(b->getPos(), 0);
     EXPECT_DOUBLE_EQ(b->getAngle(), 68.0);
     EXPECT_NE(b->workingPicture().IsLoaded(), 0);
+}
+
+// A page made at 400 x 300 with one gauge placeholder, as the readings panel makes it.
+class GaugePage : public CGDIpGradientDialog {
+public:
+    GaugePage()
+        : CGDIpGradientDialog(900)
+    {
+        setDesignSize(QSize(400, 300));
+    }
+    CGDIpGaugeDisplay* gauge = nullptr;
+
+protected:
+    void createControls() override
+    {
+        auto* placeholder = new QWidget(this);
+        setCtrlId(placeholder, 1100);
+        placeholder->setGeometry(100, 50, 200, 200);
+        gauge = new CGDIpGaugeDisplay;
+        gauge->CreateFromStatic(1100, this);
+    }
+};
+
+TEST(GaugeDisplay, ScalesWithItsPageAndReducesItsPictureAfresh)
+{
+    CImageObject dial;
+    ASSERT_TRUE(dial.Load(skin("Gauge.tif")));
+    GaugePage page;
+    ASSERT_TRUE(page.Create());
+    page.gauge->setInternalImage(&dial);
+    guitest::showAndSettle(&page);
+    EXPECT_EQ(page.gauge->workingPicture().GetWidth(), 1024 / 6);
+    guitest::resizeTo(&page, QSize(800, 600));
+    EXPECT_EQ(page.gauge->geometry(), QRect(200, 100, 400, 400));
+    // Reduced from the source at the new size, not enlarged from the old picture.
+    EXPECT_EQ(page.gauge->workingPicture().GetWidth(), 1024 / 3);
+    EXPECT_EQ(page.gauge->valueText()->geometry().width(), page.gauge->layout().value.width());
+    EXPECT_GT(page.gauge->valueText()->geometry().width(), 140);
 }
 
 struct InjectorSkins {
