@@ -37,26 +37,27 @@ QString labelText(const CChartData::SLine& line, double y)
 }
 
 // A label box whose bottom edge sits at the point's row, beside the point, kept
-// inside the chart and moved up (then down) off the boxes placed before it.
+// inside the chart; when it would cover a box placed before it, it takes the
+// nearest free place above or below. With more labels than fit, the last ones overlap.
 QRect placeLabel(int column, int row, const QSize& size, const std::vector<QRect>& placed)
 {
     int left = column + 3;
     if (left + kLabelWidth > size.width())
         left = column - 3 - kLabelWidth;
     left = std::max(0, left);
-    const int top0 = std::clamp(row - kLabelHeight, 0, std::max(0, size.height() - kLabelHeight));
-    auto overlaps = [&](const QRect& r) {
-        return std::any_of(placed.begin(), placed.end(), [&](const QRect& p) { return p.intersects(r); });
+    const int lowest = std::max(0, size.height() - kLabelHeight);
+    const int top0 = std::clamp(row - kLabelHeight, 0, lowest);
+    auto freeAt = [&](int top) {
+        const QRect r(left, top, kLabelWidth, kLabelHeight);
+        return std::none_of(placed.begin(), placed.end(), [&](const QRect& p) { return p.intersects(r); });
     };
-    QRect box(left, top0, kLabelWidth, kLabelHeight);
-    for (int top = top0; top >= 0 && overlaps(box); top -= 2)
-        box.moveTop(top);
-    if (overlaps(box)) {
-        box.moveTop(top0);
-        for (int top = top0; top + kLabelHeight <= size.height() && overlaps(box); top += 2)
-            box.moveTop(top);
+    for (int delta = 0; delta <= lowest; delta += 2) {
+        if (top0 - delta >= 0 && freeAt(top0 - delta))
+            return QRect(left, top0 - delta, kLabelWidth, kLabelHeight);
+        if (top0 + delta <= lowest && freeAt(top0 + delta))
+            return QRect(left, top0 + delta, kLabelWidth, kLabelHeight);
     }
-    return box;
+    return QRect(left, top0, kLabelWidth, kLabelHeight);
 }
 
 } // namespace
