@@ -46,6 +46,8 @@ int cmdFlash(const CliContext& context);
 int cmdCalibrate(const CliContext& context);
 // The injection map (cmd_map.cpp).
 int cmdMap(const CliContext& context);
+// Diagnostic recordings as CSV (cmd_osc2csv.cpp).
+int cmdOsc2Csv(const CliContext& context);
 
 // Prints "korvana-cli: message" and the usage line of the command; returns 2.
 int usageError(const std::string& command, const std::string& message);

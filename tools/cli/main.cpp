@@ -33,6 +33,8 @@ const std::vector<CliCommand>& cliCommands()
           "idle autocalibration of the main correction; --yes starts it, Ctrl+C stops it", cmdCalibrate },
         { "map", "get [--csv] | set FILE.csv | step ROW COL ROWS COLS DELTA [--neighbours]  [--demo]",
           "the injection map: print it, write it from a CSV file, or step a block as Ctrl+Up/Down does", cmdMap },
+        { "osc2csv", "IN.osc [OUT.csv]", "offline: a diagnostic recording as CSV (to stdout without OUT)",
+          cmdOsc2Csv },
     };
     return commands;
 }
