@@ -26,6 +26,10 @@ const std::vector<CliCommand>& cliCommands()
         { "settings-dump", "FILE.settings", "offline: read a settings file and print its values in key order",
           cmdSettingsDump },
         { "afm-info", "FILE.afm", "offline: check a firmware file and print its version, model and size", cmdAfmInfo },
+        { "obd", "[--json] [--connect] [--demo]",
+          "the car's engine computer: protocol, standard, address and the eight OBD readings", cmdObd },
+        { "dtc", "[--clear --yes] [--demo]", "the car's stored OBD trouble codes, one per line; --clear clears them",
+          cmdDtc },
         { "flash", "FILE.afm [--yes]", "program the controller with a firmware file; --yes allows an older version",
           cmdFlash },
     };
