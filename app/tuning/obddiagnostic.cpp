@@ -265,6 +265,13 @@ bool CObdDiagnostic::setupStep()
     if (!obdLinkConnected() || !obdGatewayFitted())
         return false;
     if (obdDemo()) {
+        // Sends nothing: the demo records show OBD on at 500 kbit/s for the page.
+        std::array<uint8_t, 12> settings {};
+        std::array<uint8_t, 18> config {};
+        if (obdReadSettings(settings))
+            m_settings = CObdSettingsRecord::fromBytes(settings);
+        if (obdReadConfig(config))
+            m_config = CObdMapConfig::fromBytes(config);
         m_established = true;
         m_protocolText = L"CAN 11-bit 500kb/s";
         return true;
@@ -434,6 +441,14 @@ void CObdDiagnostic::backgroundPoll()
         return;
     m_pollCountdown = 2;
     pollStep();
+}
+
+bool CObdDiagnostic::storeMapConfig()
+{
+    if (obdWriteConfig(m_config.toBytes()))
+        return true;
+    showError(L"Nie powiodło się ustawienie urządzenia!");
+    return false;
 }
 
 bool CObdDiagnostic::currentCorrections(double& bank1, double& bank2)

@@ -97,6 +97,9 @@ public:
     CObdSettingsRecord& settingsRecord() { return m_settings; }
     CObdMapConfig& mapConfig() { return m_config; }
     const CObdMapConfig& mapConfig() const { return m_config; }
+    // Writes the configuration record as it stands (after a page's change);
+    // "Nie powiodło się ustawienie urządzenia!" when the controller refused it.
+    bool storeMapConfig();
     // The controller's current corrections of bank 1 and bank 2 in percent:
     // asked from the controller with separate banks, else byte 15 of the
     // newest live record − 100 for both. False when neither is at hand.
