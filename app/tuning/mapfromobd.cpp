@@ -53,6 +53,14 @@ int CMapFromOBD::cellOf(const CCorrMap& map, double rpm, double time)
     return row * kCols + column;
 }
 
+void CMapFromOBD::operatingPoint(const CDiag& record, int injCount, double& rpm, double& time)
+{
+    rpm = record.rpm();
+    time = 0;
+    for (int i = 0; i < 2 * injCount; ++i)
+        time = std::max(time, roundTo001(record.petrolTime(i)));
+}
+
 void CMapFromOBD::addSample(double rpm, double time, double stft1, double ltft1, double stft2, double ltft2)
 {
     if (rpm == 0 || time == 0)
@@ -146,7 +154,9 @@ bool CMapFromOBD::calculate(CLPGDevice& device)
     for (int r = 0; r < kRows; ++r)
         for (int c = 0; c < kCols; ++c) {
             double& cell = table[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
-            cell = std::clamp(cell + result[static_cast<std::size_t>(r * kCols + c)], kMapMin, kMapMax);
+            // Whole percent, as the map holds and the controller stores them
+            // (a fraction would be cut towards −∞ on the way to the controller).
+            cell = std::clamp(roundHalfAway(cell + result[static_cast<std::size_t>(r * kCols + c)]), kMapMin, kMapMax);
         }
     clearSamples();
     m_running = false;

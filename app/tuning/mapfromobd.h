@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+class CDiag;
 class CLPGDevice;
 class CObdDiagnostic;
 
@@ -30,6 +31,10 @@ public:
     // Row-major cell index (row × 15 + column) of an operating point: a
     // breakpoint is the upper, exclusive bound of its cell.
     static int cellOf(const CCorrMap& map, double rpm, double time);
+
+    // The operating point of a live record: its engine speed, and the largest
+    // petrol time of the 2 × injCount slots, each rounded to 0.01 ms.
+    static void operatingPoint(const CDiag& record, int injCount, double& rpm, double& time);
 
     // Ignored when rpm or time is 0 (engine stopped).
     void addSample(double rpm, double time, double stft1, double ltft1, double stft2, double ltft2);
@@ -54,8 +59,8 @@ public:
     bool tick(const CObdDiagnostic& readings, double rpm, double time);
     // Stop: the samples are kept; automatic OBD corrections back on when they were.
     void stop(CLPGDevice& device);
-    // "Oblicz korekty": adds the smoothed means to the image's map (clamped to
-    // −50 … +50), empties the samples and writes the map on petrol, then
+    // "Oblicz korekty": adds the smoothed means to the image's map (rounded to
+    // whole percent and clamped to −50 … +50), empties the samples and writes the map on petrol, then
     // back to automatic mode. False after a failed step (its message shown);
     // the image then keeps the new values.
     bool calculate(CLPGDevice& device);

@@ -7,7 +7,10 @@
 // many readings a second the poll takes.
 #include "connectiontest.h"
 
+#include <app/tuning/mapfromobd.h>
 #include <app/tuning/obdcodes.h>
+
+#include <cmath>
 
 #include <cstdio>
 #include <sstream>
@@ -175,4 +178,96 @@ TEST_F(ConnectionTest, ObdPollRateAtWirePace)
     std::printf("[ measure  ] OBD readings through the controller at 38400 baud: %.1f per second\n",
                 readings / seconds);
     EXPECT_GT(readings / seconds, 5.0);
+}
+
+// Mapping from the fuel trims against the simulated car on LPG: Start switches
+// the controller's automatic OBD corrections off and Stop back on; the trims
+// of the idling car are filed under its operating point, and "Oblicz korekty"
+// writes the corrected map into the controller, which ends in automatic mode.
+TEST_F(ConnectionTest, MapFromObdThroughTheController)
+{
+    auto sim = startSim({ "--fuel", "lpg" });
+    ASSERT_TRUE(sim->running());
+    ASSERT_EQ(sim->send("engine idle"), "ok engine idle");
+    ui.onSleep = [&sim](unsigned ms) { sim->send("advance " + std::to_string(ms / 1000.0)); };
+    CLPGDevice device;
+    device.configurePort(addPort(sim->ptyPath()));
+    device.m_connected = true;
+    ASSERT_TRUE(device.readDevInfo());
+    ASSERT_TRUE(device.readBase());
+    ASSERT_TRUE(device.readInjMap());
+    ASSERT_TRUE(device.readMapAxes());
+    ASSERT_TRUE(device.setupStep());
+
+    // Automatic OBD corrections on in the controller.
+    std::array<uint8_t, 18> config {};
+    ASSERT_TRUE(device.readObdMapConfig(config));
+    config[0] = 1;
+    ASSERT_TRUE(device.writeObdMapConfig(config));
+
+    // A map that doses far too little everywhere: the car runs lean.
+    auto& table = device.image().m_corrMap.m_injMapTable;
+    for (auto& row : table)
+        row.fill(-20);
+    ASSERT_TRUE(device.writeInjMap());
+    sim->send("advance 200");
+
+    auto live = [&device] {
+        CDiag record;
+        if (device.readLiveData(record) == CLPGDevice::kLiveOk)
+            device.diagData().push(record);
+        return record;
+    };
+    ASSERT_EQ(live().fuelState(), 3);
+    CMapFromOBD mapping(device.image().m_corrMap);
+    ASSERT_TRUE(mapping.start(device));
+    EXPECT_EQ(ui.texts(), std::vector<std::wstring> { L"Wymagane jest wyłączenie automatycznych korekt z OBD." });
+    EXPECT_EQ(ui.shown().at(0).icon, MsgIcon::Information);
+    std::array<uint8_t, 18> now {};
+    ASSERT_TRUE(device.readObdMapConfig(now));
+    EXPECT_EQ(now[0], 0) << "off while mapping";
+
+    int cell = -1;
+    for (int tick = 0; tick < 40; ++tick) {
+        device.pollStep();
+        const CDiag record = live();
+        double rpm = 0;
+        double time = 0;
+        CMapFromOBD::operatingPoint(record, device.image().m_devInfo.m_injCount, rpm, time);
+        mapping.tick(device, rpm, time);
+        cell = CMapFromOBD::cellOf(device.image().m_corrMap, rpm, time);
+        sim->send("advance 0.1");
+    }
+    ASSERT_GE(cell, 0);
+    EXPECT_GT(mapping.sampleCount(cell), 30u);
+    const double trim = mapping.cellMean()[static_cast<std::size_t>(cell)];
+    EXPECT_GT(trim, 10) << "lean: the engine computer adds fuel";
+
+    mapping.stop(device);
+    ASSERT_TRUE(device.readObdMapConfig(now));
+    EXPECT_EQ(now[0], 1) << "on again after Stop";
+    EXPECT_GT(mapping.sampleCount(cell), 30u) << "Stop keeps the samples";
+
+    ui.clearShown();
+    ASSERT_TRUE(mapping.calculate(device));
+    EXPECT_TRUE(ui.shown().empty());
+    const int row = cell / 15;
+    const int column = cell % 15;
+    EXPECT_GT(table[row][column], -20) << "the trims were added";
+    EXPECT_LE(table[row][column], 50);
+    // The controller holds the map as written.
+    const auto written = table;
+    ASSERT_TRUE(device.readInjMap());
+    for (int r = 0; r < 19; ++r)
+        for (int c = 0; c < 15; ++c)
+            EXPECT_EQ(table[r][c], written[r][c]) << r << "," << c;
+
+    // Back on LPG with the corrected map the engine computer adds less.
+    sim->send("advance 300");
+    ASSERT_EQ(live().fuelState(), 3);
+    for (int turn = 0; turn < 8; ++turn)
+        device.pollStep();
+    const double after = CMapFromOBD::trimSample(device.value(0), device.value(1), device.value(2), device.value(3));
+    std::printf("[ measure  ] trims at idle before mapping %.1f %%, after %.1f %%\n", trim, after);
+    EXPECT_LT(after, trim - 1);
 }

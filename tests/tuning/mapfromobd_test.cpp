@@ -115,6 +115,8 @@ TEST(MapFromObd, CalculateAddsTheResultWithinTheMapRange)
     EXPECT_EQ(table[18][14], -50) << "-65 clamped";
     EXPECT_EQ(table[9][6], 11);
     EXPECT_EQ(table[9][7], 1);
+    EXPECT_EQ(table[0][1], 7) << "40 / 6 rounded to whole percent";
+    EXPECT_EQ(table[17][14], -13) << "-80 / 6 rounded";
     EXPECT_EQ(table[5][5], 0);
     EXPECT_FALSE(obd.running());
     EXPECT_EQ(obd.sampleCount(0), 0u);
