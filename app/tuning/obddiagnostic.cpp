@@ -334,7 +334,8 @@ uint8_t CObdDiagnostic::detect(uint8_t choice)
         const CObdSettingsRecord present = m_settings;
         if (connect(present.requestAddress, present.speed, present.protocol)) {
             m_established = true;
-            return present.protocol;
+            // The demo car is on CAN whatever the demo record names.
+            return obdDemo() && present.protocol == 0 ? kCanProtocol : present.protocol;
         }
     }
     for (const CAttempt& attempt : kAttempts) {

@@ -439,7 +439,13 @@ TEST_F(ObdDiagnostic, DemoReadingsWander)
     ASSERT_TRUE(obd.pollStep());
     EXPECT_EQ(obd.readingText(0), L"8.13");
     EXPECT_EQ(obd.readingText(2), L"7.85");
+    obd.settings = {};
+    obd.settings[8] = 1;
+    ASSERT_TRUE(obd.setupStep());
+    EXPECT_EQ(obd.detect(4), 3);
+    EXPECT_EQ(obd.protocolText(), L"CAN 11-bit 500kb/s");
     EXPECT_TRUE(obd.requests.empty());
+    EXPECT_TRUE(obd.settingsWritten.empty());
 
     // S1 turns back above 15 and below −3.
     double highest = 0;
