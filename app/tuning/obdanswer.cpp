@@ -60,7 +60,7 @@ std::vector<uint16_t> CObdAnswer::canCodes(unsigned expected, uint32_t from) con
 {
     std::vector<uint16_t> codes;
     std::vector<uint8_t> message;
-    std::size_t total = 0;  // length of the segmented message being put together; 0 when none
+    std::size_t total = 0; // length of the segmented message being put together; 0 when none
     uint8_t sequence = 0;
     for (const CObdFrame& f : m_frames) {
         if (codes.size() >= expected)
@@ -71,8 +71,9 @@ std::vector<uint16_t> CObdAnswer::canCodes(unsigned expected, uint32_t from) con
         if (pci == 0) {
             const std::size_t length = f.data[0] & 0x0F;
             if (length >= 2 && length <= 7)
-                codesOfMessage(std::vector<uint8_t>(f.data.begin() + 1, f.data.begin() + 1 + static_cast<std::ptrdiff_t>(length)),
-                               expected, codes);
+                codesOfMessage(
+                    std::vector<uint8_t>(f.data.begin() + 1, f.data.begin() + 1 + static_cast<std::ptrdiff_t>(length)),
+                    expected, codes);
         } else if (pci == 1) {
             if (total != 0)
                 codesOfMessage(message, expected, codes);

@@ -45,8 +45,8 @@ public:
 class CObdPageTimer {
 public:
     struct Result {
-        bool polled = false;             // the poll step ran and took a reading
-        bool correctionsDue = false;     // "Aktualna korekta" should be refreshed now
+        bool polled = false; // the poll step ran and took a reading
+        bool correctionsDue = false; // "Aktualna korekta" should be refreshed now
     };
 
     // Page created: nothing seen yet.

@@ -67,8 +67,15 @@ const std::array<CObdDiagnostic::CAttempt, 6> CObdDiagnostic::kAttempts = { {
 
 CObdDiagnostic::CObdDiagnostic()
     : m_readings { {
-          { 0x06, 0 }, { 0x07, 0 }, { 0x08, 0 }, { 0x09, 0 }, { 0x14, 0 }, { 0x15, 5 }, { 0x18, 0 }, { 0x19, 5 },
-      } }
+        { 0x06, 0 },
+        { 0x07, 0 },
+        { 0x08, 0 },
+        { 0x09, 0 },
+        { 0x14, 0 },
+        { 0x15, 5 },
+        { 0x18, 0 },
+        { 0x19, 5 },
+    } }
 {
 }
 
@@ -135,8 +142,8 @@ CObdDiagnostic::Request CObdDiagnostic::makeRequest(
     uint32_t requestAddress, uint32_t engineAddress, std::span<const uint8_t> data)
 {
     Request r {};
-    const uint32_t words[3] = { requestAddress, answerAddress(requestAddress, engineAddress),
-                                answerMask(requestAddress, engineAddress) };
+    const uint32_t words[3]
+        = { requestAddress, answerAddress(requestAddress, engineAddress), answerMask(requestAddress, engineAddress) };
     for (std::size_t w = 0; w < 3; ++w)
         for (std::size_t b = 0; b < 4; ++b)
             r[4 * w + b] = static_cast<uint8_t>(words[w] >> (8 * b));
@@ -177,13 +184,20 @@ std::wstring CObdDiagnostic::readingValueText(int reading, uint8_t a, uint8_t ad
 std::wstring CObdDiagnostic::standardName(uint8_t value)
 {
     switch (value) {
-    case 1: return L"OBD II (California ARB)";
-    case 2: return L"OBD (Federal EPA)";
-    case 3: return L"OBD and OBD II";
-    case 4: return L"OBD I";
-    case 5: return L"No OBD";
-    case 6: return L"OBD Europe (EOBD)";
-    default: return {};
+    case 1:
+        return L"OBD II (California ARB)";
+    case 2:
+        return L"OBD (Federal EPA)";
+    case 3:
+        return L"OBD and OBD II";
+    case 4:
+        return L"OBD I";
+    case 5:
+        return L"No OBD";
+    case 6:
+        return L"OBD Europe (EOBD)";
+    default:
+        return {};
     }
 }
 
@@ -194,9 +208,12 @@ std::wstring CObdDiagnostic::protocolName(uint32_t requestAddress, uint8_t speed
         return std::wstring(requestAddress > 0x7FF ? L"CAN 29-bit " : L"CAN 11-bit ")
             + (speed == 2 ? L"500kb/s" : L"250kb/s");
     // On the K-line the line names the protocol as the "Włącz OBD" list does.
-    case 1: return L"ISO 9141-2 & ISO 14230-4 Slow Init";
-    case 2: return L"ISO 14230-4 Fast Init";
-    default: return {};
+    case 1:
+        return L"ISO 9141-2 & ISO 14230-4 Slow Init";
+    case 2:
+        return L"ISO 14230-4 Fast Init";
+    default:
+        return {};
     }
 }
 
@@ -223,8 +240,7 @@ bool CObdDiagnostic::identify()
     m_engineAddress = 0;
     CObdAnswer answer;
     const uint8_t stft[] = { 0x01, kPidStft1 };
-    if (!send(stft, answer) || answer.empty()
-        || !CObdAnswer::isPidAnswer(answer.frames()[0], kPidStft1))
+    if (!send(stft, answer) || answer.empty() || !CObdAnswer::isPidAnswer(answer.frames()[0], kPidStft1))
         return false;
     m_engineAddress = answer.frames()[0].from;
 

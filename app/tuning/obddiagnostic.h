@@ -46,8 +46,8 @@ public:
         Done,
         Declined, // the fitter answered No
         NoAnswer, // no control unit answered
-        Refused,  // the car answered but did not confirm
-        Failed,   // the controller did not relay the request (message shown)
+        Refused, // the car answered but did not confirm
+        Failed, // the controller did not relay the request (message shown)
     };
 
     CObdDiagnostic();

@@ -62,8 +62,8 @@ TEST_F(CliObd, ReadingsWithTheirUnits)
     ASSERT_EQ(json.exitCode, 0) << json.err;
     EXPECT_EQ(json.out.rfind("{\"protocol\":\"CAN 11-bit 500kb/s\",\"standard\":\"OBD Europe (EOBD)\","
                              "\"engineAddress\":2024,\"readings\":[{\"name\":\"STFT Bank 1\",\"value\":",
-                             0),
-              0u)
+                  0),
+        0u)
         << json.out;
     EXPECT_NE(json.out.find("{\"name\":\"STFT Bank 2\",\"value\":null,\"unit\":\"%\"}"), std::string::npos) << json.out;
     EXPECT_EQ(json.out.back(), '\n');
@@ -76,9 +76,10 @@ TEST_F(CliObd, TroubleCodesListedAndClearedWhenConfirmed)
     start();
     ProgramResult r = cli({ "dtc" });
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "P0171   System too Lean (Bank 1)\n"
-                     "P0300   Random/Multiple Cylinder Misfire Detected\n"
-                     "P0420   Catalyst System Efficiency Below Threshold (Bank 1)\n");
+    EXPECT_EQ(r.out,
+        "P0171   System too Lean (Bank 1)\n"
+        "P0300   Random/Multiple Cylinder Misfire Detected\n"
+        "P0420   Catalyst System Efficiency Below Threshold (Bank 1)\n");
 
     // A code outside the table, and one that may stand for its P01xx neighbour.
     ASSERT_EQ(m_sim->send("dtc P0999 P0074"), "ok dtc P0999 P0074");
@@ -108,8 +109,8 @@ TEST_F(CliObd, ConnectFindsACarOnAnotherBus)
 
     r = cli({ "obd", "--connect" });
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("protocol: CAN 29-bit 250kb/s\nstandard: OBD Europe (EOBD)\nengine computer: 0x18DAF110\n", 0),
-              0u)
+    EXPECT_EQ(
+        r.out.rfind("protocol: CAN 29-bit 250kb/s\nstandard: OBD Europe (EOBD)\nengine computer: 0x18DAF110\n", 0), 0u)
         << r.out;
     // The controller keeps the bus: the codes come without --connect now.
     r = cli({ "dtc" });

@@ -30,11 +30,13 @@ struct Bus {
 
 const Bus kBuses[] = {
     { "can11_500", { "--obd", "can11" }, 0x7DF, 2, 3, 0x7E8, L"CAN 11-bit 500kb/s", false },
-    { "can29_500", { "--obd", "can29", "--injectors", "6" }, 0x18DB33F1, 2, 3, 0x18DAF110, L"CAN 29-bit 500kb/s", true },
+    { "can29_500", { "--obd", "can29", "--injectors", "6" }, 0x18DB33F1, 2, 3, 0x18DAF110, L"CAN 29-bit 500kb/s",
+        true },
     { "can11_250", { "--obd", "can11", "--obd-speed", "250" }, 0x7DF, 1, 3, 0x7E8, L"CAN 11-bit 250kb/s", false },
-    { "can29_250", { "--obd", "can29", "--obd-speed", "250" }, 0x18DB33F1, 1, 3, 0x18DAF110, L"CAN 29-bit 250kb/s", false },
+    { "can29_250", { "--obd", "can29", "--obd-speed", "250" }, 0x18DB33F1, 1, 3, 0x18DAF110, L"CAN 29-bit 250kb/s",
+        false },
     { "iso9141", { "--obd", "iso9141", "--injectors", "6" }, 0x686A6F, 3, 1, 0x486B10,
-      L"ISO 9141-2 & ISO 14230-4 Slow Init", true },
+        L"ISO 9141-2 & ISO 14230-4 Slow Init", true },
     { "iso14230", { "--obd", "iso14230" }, 0xC133F1, 3, 2, 0x80F110, L"ISO 14230-4 Fast Init", false },
 };
 
@@ -93,9 +95,9 @@ TEST_P(ObdE2E, DetectionFindsTheBusAndReadingsFollowTheTrims)
     ASSERT_EQ(m_device.detect(4), bus.protocol);
     const auto realMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
     std::printf("[ measure  ] %s: automatic detection found the engine computer in %lld ms (%llu ms of them "
-                "initialisation waits)\n", bus.name,
-                static_cast<long long>(realMs + static_cast<long long>(ui.clockMs())),
-                static_cast<unsigned long long>(ui.clockMs()));
+                "initialisation waits)\n",
+        bus.name, static_cast<long long>(realMs + static_cast<long long>(ui.clockMs())),
+        static_cast<unsigned long long>(ui.clockMs()));
     EXPECT_TRUE(m_device.established());
     EXPECT_EQ(m_device.settingsRecord().requestAddress, bus.requestAddress);
     EXPECT_EQ(m_device.settingsRecord().speed, bus.speed);
@@ -147,7 +149,7 @@ TEST_P(ObdE2E, TroubleCodesAreListedAndCleared)
 
     // Eight codes: three segments on CAN, three frames on the K-line.
     ASSERT_EQ(m_sim->send("dtc P0101 P0102 P0103 P0104 P0105 P0106 P0107 P0108"),
-              "ok dtc P0101 P0102 P0103 P0104 P0105 P0106 P0107 P0108");
+        "ok dtc P0101 P0102 P0103 P0104 P0105 P0106 P0107 P0108");
     ASSERT_EQ(m_device.readTroubleCodes(codes), CObdDiagnostic::Outcome::Done);
     EXPECT_EQ(codes, (std::vector<uint16_t> { 0x0101, 0x0102, 0x0103, 0x0104, 0x0105, 0x0106, 0x0107, 0x0108 }));
 
@@ -160,7 +162,7 @@ TEST_P(ObdE2E, TroubleCodesAreListedAndCleared)
 }
 
 INSTANTIATE_TEST_SUITE_P(Buses, ObdE2E, ::testing::ValuesIn(kBuses),
-                         [](const ::testing::TestParamInfo<Bus>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Bus>& info) { return std::string(info.param.name); });
 
 // How many readings a second the poll takes through the controller at the
 // wire's pace (each reading one relayed request and answer).
@@ -179,8 +181,8 @@ TEST_F(ConnectionTest, ObdPollRateAtWirePace)
     while (Clock::now() < until)
         readings += device.pollStep() ? 1 : 0;
     const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    std::printf("[ measure  ] OBD readings through the controller at 38400 baud: %.1f per second\n",
-                readings / seconds);
+    std::printf(
+        "[ measure  ] OBD readings through the controller at 38400 baud: %.1f per second\n", readings / seconds);
     EXPECT_GT(readings / seconds, 5.0);
 }
 

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     // The first byte chooses how many codes are expected, the rest is the answer.
     const unsigned expected = data[0];
     const std::vector<uint8_t> payload(data + 1, data + size);
-    const CObdAnswer answer{ std::span<const uint8_t>(payload) };
+    const CObdAnswer answer { std::span<const uint8_t>(payload) };
     const std::size_t whole = payload.size() < 2 ? 0 : (payload.size() - 2) / 12;
     if (answer.size() > whole)
         std::abort();

@@ -26,7 +26,7 @@ TEST(MapFromObd, SamplesAndCells)
     CMapFromOBD obd(map);
     obd.addSample(800, 3.5, 4.5, -1.5, 0, 0);
     obd.addSample(800, 3.5, 4.5, 0, 0, 0);
-    obd.addSample(0, 3.5, 30, 30, 0, 0);   // engine stopped
+    obd.addSample(0, 3.5, 30, 30, 0, 0); // engine stopped
     obd.addSample(800, 0, 30, 30, 0, 0);
     const int cell = 2 * 15 + 1;
     EXPECT_EQ(obd.sampleCount(cell), 2u);
@@ -42,9 +42,9 @@ TEST(MapFromObd, SmoothingOverTheNeighbourhoodInsideTheGrid)
 {
     const CCorrMap map;
     CMapFromOBD obd(map);
-    obd.addSample(100, 1, 8, 0, 0, 0);           // corner (0, 0)
-    obd.addSample(3200, 10.5, 9, 0, 0, 0);       // inside (9, 6)
-    obd.addSample(7700, 12.5, 5.5, 0, 0, 0);     // right edge (11, 14), 5.5 → 6
+    obd.addSample(100, 1, 8, 0, 0, 0); // corner (0, 0)
+    obd.addSample(3200, 10.5, 9, 0, 0, 0); // inside (9, 6)
+    obd.addSample(7700, 12.5, 5.5, 0, 0, 0); // right edge (11, 14), 5.5 → 6
     const auto& result = obd.averageAndSmooth();
     EXPECT_DOUBLE_EQ(result[0], 2.0) << "8 / 4";
     EXPECT_DOUBLE_EQ(result[1], 8.0 / 6) << "on the edge";
@@ -107,7 +107,7 @@ TEST(MapFromObd, CalculateAddsTheResultWithinTheMapRange)
     record.setFuelState(3);
     device.diagData().push(record);
     ASSERT_TRUE(obd.start(device));
-    obd.addSample(100, 1, 20, 20, 0, 0);     // corner +40 → +10 on (0, 0)
+    obd.addSample(100, 1, 20, 20, 0, 0); // corner +40 → +10 on (0, 0)
     obd.addSample(9000, 30, -40, -40, 0, 0); // corner −80 → −20 on (18, 14)
     obd.addSample(3200, 10.5, 9, 0, 0, 0);
     ASSERT_TRUE(obd.calculate(device));

@@ -60,7 +60,7 @@ std::vector<Frame> canFrames(uint32_t from, const Codes& codes)
     for (std::size_t at = 6; at < m.size(); at += 7, ++sequence) {
         Bytes next = { static_cast<uint8_t>(0x20 | (sequence & 0x0F)) };
         next.insert(next.end(), m.begin() + static_cast<std::ptrdiff_t>(at),
-                    m.begin() + static_cast<std::ptrdiff_t>(std::min(at + 7, m.size())));
+            m.begin() + static_cast<std::ptrdiff_t>(std::min(at + 7, m.size())));
         out.push_back({ from, next });
     }
     return out;
@@ -111,7 +111,7 @@ TEST(ObdAnswer, CodesOnCanInSingleAndSegmentedMessages)
 {
     // The worked form of three codes: a first frame and one consecutive frame.
     const CObdAnswer three(payload({ { 0x7E8, { 0x10, 0x08, 0x43, 0x03, 0x01, 0x71, 0x03, 0x00 } },
-                                     { 0x7E8, { 0x21, 0x04, 0x20, 0, 0, 0, 0, 0 } } }));
+        { 0x7E8, { 0x21, 0x04, 0x20, 0, 0, 0, 0, 0 } } }));
     EXPECT_EQ(three.troubleCodes(3, 3), (Codes { 0x0171, 0x0300, 0x0420 }));
     EXPECT_EQ(three.troubleCodes(3, 2), (Codes { 0x0171, 0x0300 })) << "no more than expected";
 
@@ -132,12 +132,12 @@ TEST(ObdAnswer, CanCodesSurviveBadSegmentsAndKeepSendersApart)
 {
     // A count larger than the codes sent, and a single frame claiming more than it holds.
     EXPECT_EQ(CObdAnswer(payload({ { 0x7E8, { 0x06, 0x43, 0x09, 0x01, 0x71, 0x01, 0x72 } } })).troubleCodes(3, 9),
-              (Codes { 0x0171, 0x0172 }));
+        (Codes { 0x0171, 0x0172 }));
     EXPECT_EQ(CObdAnswer(payload({ { 0x7E8, { 0x07, 0x43, 0x03, 0x01, 0x71, 0x01, 0x72, 0x01 } } })).troubleCodes(3, 3),
-              (Codes { 0x0171, 0x0172 }));
+        (Codes { 0x0171, 0x0172 }));
     // A zero code ends the list; a negative answer gives nothing.
-    EXPECT_EQ(CObdAnswer(payload({ { 0x7E8, { 0x06, 0x43, 0x02, 0x00, 0x00, 0x01, 0x72 } } })).troubleCodes(3, 2),
-              Codes {});
+    EXPECT_EQ(
+        CObdAnswer(payload({ { 0x7E8, { 0x06, 0x43, 0x02, 0x00, 0x00, 0x01, 0x72 } } })).troubleCodes(3, 2), Codes {});
     EXPECT_EQ(CObdAnswer(payload({ { 0x7E8, { 0x03, 0x7F, 0x03, 0x11 } } })).troubleCodes(3, 2), Codes {});
 
     // A lost consecutive frame: what came before it is kept, nothing is made up.
@@ -166,7 +166,7 @@ TEST(ObdAnswer, CodesOnTheKLineThreeAFrame)
 {
     // The worked form: four codes in two frames.
     const CObdAnswer four(payload({ { 0x486B10, { 7, 0x43, 0x01, 0x71, 0x03, 0x00, 0x04, 0x20 } },
-                                    { 0x486B10, { 7, 0x43, 0x01, 0x72, 0, 0, 0, 0 } } }));
+        { 0x486B10, { 7, 0x43, 0x01, 0x72, 0, 0, 0, 0 } } }));
     EXPECT_EQ(four.troubleCodes(1, 4), (Codes { 0x0171, 0x0300, 0x0420, 0x0172 }));
     EXPECT_EQ(four.troubleCodes(2, 4), (Codes { 0x0171, 0x0300, 0x0420, 0x0172 }));
     for (std::size_t n : { 1u, 3u, 20u }) {

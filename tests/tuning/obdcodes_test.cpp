@@ -16,7 +16,8 @@ TEST(OBDCodes, DescribesKnownPossibleAndUnknownCodes)
     EXPECT_EQ(codes.description(0x00FF), L"00FF  Nieznany ");
     EXPECT_EQ(codes.description(0x0390), L"0390  Nieznany ");
     EXPECT_EQ(codes.description(0x4171), L"4171  Nieznany ");
-    EXPECT_EQ(codes.description(0x0000), L"0000  Nieznany . Możliwe : P0100   Mass or Volume Air Flow Circuit Malfunction");
+    EXPECT_EQ(
+        codes.description(0x0000), L"0000  Nieznany . Możliwe : P0100   Mass or Volume Air Flow Circuit Malfunction");
 }
 
 TEST(OBDCodes, HoldsTheGenericRangeOnceInTheirTextForm)

@@ -23,8 +23,8 @@ using Request = CObdDiagnostic::Request;
 
 uint32_t u32(const Request& r, std::size_t at)
 {
-    return static_cast<uint32_t>(r[at]) | static_cast<uint32_t>(r[at + 1]) << 8
-        | static_cast<uint32_t>(r[at + 2]) << 16 | static_cast<uint32_t>(r[at + 3]) << 24;
+    return static_cast<uint32_t>(r[at]) | static_cast<uint32_t>(r[at + 1]) << 8 | static_cast<uint32_t>(r[at + 2]) << 16
+        | static_cast<uint32_t>(r[at + 3]) << 24;
 }
 
 // A record-24 payload of single frames from one address.
@@ -120,8 +120,8 @@ protected:
 
 // An engine computer at from answering every service-0x01 PID with A = a(pid),
 // PID 0x00 with bitmap, when the request goes to one of the addresses it hears.
-std::function<std::optional<Bytes>(const Request&)> engine(uint32_t from, uint32_t bitmap,
-    std::function<uint8_t(uint8_t)> a = [](uint8_t) { return uint8_t { 0x80 }; },
+std::function<std::optional<Bytes>(const Request&)> engine(
+    uint32_t from, uint32_t bitmap, std::function<uint8_t(uint8_t)> a = [](uint8_t) { return uint8_t { 0x80 }; },
     std::vector<uint32_t> hears = { 0x7DF })
 {
     return [=](const Request& r) -> std::optional<Bytes> {
@@ -130,9 +130,9 @@ std::function<std::optional<Bytes>(const Request&)> engine(uint32_t from, uint32
         if (r[13] != 0x01)
             return Bytes { 0, 0 };
         if (r[14] == 0x00)
-            return answerOf(from, { { 6, 0x41, 0x00, static_cast<uint8_t>(bitmap >> 24),
-                                      static_cast<uint8_t>(bitmap >> 16), static_cast<uint8_t>(bitmap >> 8),
-                                      static_cast<uint8_t>(bitmap) } });
+            return answerOf(from,
+                { { 6, 0x41, 0x00, static_cast<uint8_t>(bitmap >> 24), static_cast<uint8_t>(bitmap >> 16),
+                    static_cast<uint8_t>(bitmap >> 8), static_cast<uint8_t>(bitmap) } });
         if (r[14] == 0x1C)
             return answerOf(from, { { 3, 0x41, 0x1C, 6 } });
         return answerOf(from, { { 3, 0x41, r[14], a(r[14]) } });
@@ -177,22 +177,24 @@ TEST(ObdRules, AnswerAddressAndMaskFollowTheRequestAndTheEngineAddress)
 
     const uint8_t pid06[] = { 0x01, 0x06 };
     EXPECT_EQ(CObdDiagnostic::makeRequest(0x7DF, 0, pid06),
-              (Request { 0xDF, 0x07, 0, 0, 0xE8, 0x07, 0, 0, 0xEF, 0x07, 0, 0, 2, 0x01, 0x06, 0, 0, 0, 0, 0 }));
+        (Request { 0xDF, 0x07, 0, 0, 0xE8, 0x07, 0, 0, 0xEF, 0x07, 0, 0, 2, 0x01, 0x06, 0, 0, 0, 0, 0 }));
     const uint8_t codes[] = { 0x03 };
     EXPECT_EQ(CObdDiagnostic::makeRequest(0x18DB33F1, 0x18DAF110, codes),
-              (Request { 0xF1, 0x33, 0xDB, 0x18, 0x10, 0xF1, 0xDA, 0x18, 0xFF, 0xF1, 0xDA, 0x18, 1, 0x03, 0, 0, 0, 0,
-                         0, 0 }));
+        (Request {
+            0xF1, 0x33, 0xDB, 0x18, 0x10, 0xF1, 0xDA, 0x18, 0xFF, 0xF1, 0xDA, 0x18, 1, 0x03, 0, 0, 0, 0, 0, 0 }));
 }
 
 TEST(ObdRules, SupportedPidBitmapEnablesReadings)
 {
     using Flags = std::array<bool, 8>;
     // BE 1F A8 13: of the eight reading PIDs only 0x06, 0x07 and 0x15.
-    EXPECT_EQ(CObdDiagnostic::supportedReadings(0xBE1FA813), (Flags { true, true, false, false, false, true, false, false }));
+    EXPECT_EQ(
+        CObdDiagnostic::supportedReadings(0xBE1FA813), (Flags { true, true, false, false, false, true, false, false }));
     EXPECT_EQ(CObdDiagnostic::supportedReadings(0), (Flags { true, true, false, false, false, false, false, false }));
     EXPECT_EQ(CObdDiagnostic::supportedReadings(bitmapOf({ 0x19 })),
-              (Flags { false, false, false, false, false, false, false, true }));
-    EXPECT_EQ(CObdDiagnostic::supportedReadings(bitmapOf({ 0x06, 0x07, 0x08, 0x09, 0x14, 0x15, 0x18, 0x19 })), (Flags { true, true, true, true, true, true, true, true }));
+        (Flags { false, false, false, false, false, false, false, true }));
+    EXPECT_EQ(CObdDiagnostic::supportedReadings(bitmapOf({ 0x06, 0x07, 0x08, 0x09, 0x14, 0x15, 0x18, 0x19 })),
+        (Flags { true, true, true, true, true, true, true, true }));
 }
 
 TEST(ObdRules, ValueTextsWithUnitsAndOptions)
@@ -204,11 +206,20 @@ TEST(ObdRules, ValueTextsWithUnitsAndOptions)
         const wchar_t* text;
     };
     const Case cases[] = {
-        { 0, 0x80, 0, L"0.00" },   { 0, 0x90, 0, L"12.50" },   { 0, 0x00, 0, L"-100.00" },
-        { 0, 0xFF, 0, L"99.22" },  { 0, 0x90, 0x01, L"-12.50" }, { 0, 0x90, 0x02, L"12.50" },
-        { 1, 0x90, 0x02, L"-12.50" }, { 1, 0x90, 0x01, L"12.50" }, { 3, 0x70, 0x02, L"12.50" },
-        { 2, 0x90, 0x04, L"2.50" }, { 2, 0x90, 0x05, L"-2.50" }, { 4, 0x5A, 0x07, L"0.45" },
-        { 7, 0xFE, 0, L"1.27" },   { 5, 0x00, 0, L"0.00" },
+        { 0, 0x80, 0, L"0.00" },
+        { 0, 0x90, 0, L"12.50" },
+        { 0, 0x00, 0, L"-100.00" },
+        { 0, 0xFF, 0, L"99.22" },
+        { 0, 0x90, 0x01, L"-12.50" },
+        { 0, 0x90, 0x02, L"12.50" },
+        { 1, 0x90, 0x02, L"-12.50" },
+        { 1, 0x90, 0x01, L"12.50" },
+        { 3, 0x70, 0x02, L"12.50" },
+        { 2, 0x90, 0x04, L"2.50" },
+        { 2, 0x90, 0x05, L"-2.50" },
+        { 4, 0x5A, 0x07, L"0.45" },
+        { 7, 0xFE, 0, L"1.27" },
+        { 5, 0x00, 0, L"0.00" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(CObdDiagnostic::readingValueText(c.reading, c.a, c.flags), c.text)
@@ -273,7 +284,8 @@ TEST_F(ObdDiagnostic, DetectTriesThePresentBusThenTheAttemptsTable)
     EXPECT_EQ(obd.readingText(0), L"");
     ASSERT_EQ(obd.settingsWritten.size(), 5u) << "the present bus, then attempts 0 … 3";
     EXPECT_EQ(obd.settingsWritten[0][0], 0xDF);
-    EXPECT_EQ(obd.settingsWritten[4], (std::array<uint8_t, 12> { 0xF1, 0x33, 0xDB, 0x18, 0x00, 0xF1, 0xDA, 0x18, 1, 1, 8, 3 }));
+    EXPECT_EQ(obd.settingsWritten[4],
+        (std::array<uint8_t, 12> { 0xF1, 0x33, 0xDB, 0x18, 0x00, 0xF1, 0xDA, 0x18, 1, 1, 8, 3 }));
     EXPECT_EQ(obd.protocolText(), L"CAN 29-bit 250kb/s");
     EXPECT_EQ(obd.engineAddress(), 0x18DAF110u);
 
@@ -356,8 +368,9 @@ TEST_F(ObdDiagnostic, PollTakesOneReadingPerTurnWithItsInterval)
     std::map<uint8_t, int> asked;
     for (uint8_t pid : obd.pids())
         ++asked[pid];
-    EXPECT_EQ(asked, (std::map<uint8_t, int> { { 0x06, 13 }, { 0x07, 13 }, { 0x08, 13 }, { 0x09, 13 }, { 0x14, 13 },
-                                               { 0x15, 2 }, { 0x18, 13 }, { 0x19, 2 } }));
+    EXPECT_EQ(asked,
+        (std::map<uint8_t, int> { { 0x06, 13 }, { 0x07, 13 }, { 0x08, 13 }, { 0x09, 13 }, { 0x14, 13 }, { 0x15, 2 },
+            { 0x18, 13 }, { 0x19, 2 } }));
     for (int turn = 0; turn < 8 * 13; ++turn) {
         const int reading = turn % 8;
         const int round = turn / 8;
@@ -480,7 +493,8 @@ TEST_F(ObdDiagnostic, TroubleCodesAreReadPerUnitAndClearedOnConfirmation)
     std::vector<uint16_t> codes = { 0x0999 };
     EXPECT_EQ(obd.readTroubleCodes(codes), CObdDiagnostic::Outcome::Done);
     EXPECT_EQ(codes, (std::vector<uint16_t> { 0x0171, 0x0300 }));
-    EXPECT_EQ(std::count_if(obd.requests.begin(), obd.requests.end(), [](const Request& r) { return r[13] == 0x03; }), 1)
+    EXPECT_EQ(
+        std::count_if(obd.requests.begin(), obd.requests.end(), [](const Request& r) { return r[13] == 0x03; }), 1)
         << "only the unit with codes is asked";
 
     // Cleared only when confirmed, and only when the car says so.
@@ -510,8 +524,9 @@ TEST_F(ObdDiagnostic, TroubleCodesAreReadPerUnitAndClearedOnConfirmation)
     EXPECT_EQ(obd.readTroubleCodes(codes), CObdDiagnostic::Outcome::Failed);
     ui.queueAnswer(true);
     EXPECT_EQ(obd.clearTroubleCodes(), CObdDiagnostic::Outcome::Failed);
-    EXPECT_EQ(ui.texts(), (std::vector<std::wstring> { L"Nie można wczytać błędów OBD!", L"Czy chcesz skasować błędy OBD?",
-                                                      L"Nie powiodło się skasowanie błędów OBD!" }));
+    EXPECT_EQ(ui.texts(),
+        (std::vector<std::wstring> { L"Nie można wczytać błędów OBD!", L"Czy chcesz skasować błędy OBD?",
+            L"Nie powiodło się skasowanie błędów OBD!" }));
 
     obd.demo = true;
     obd.requests.clear();

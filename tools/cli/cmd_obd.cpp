@@ -30,8 +30,14 @@ struct ReadingName {
     const char* unit;
 };
 constexpr ReadingName kReadings[CObdDiagnostic::kReadingCount] = {
-    { "STFT Bank 1", "%" }, { "LTFT Bank 1", "%" }, { "STFT Bank 2", "%" }, { "LTFT Bank 2", "%" },
-    { "OS Bank 1-1", "V" }, { "OS Bank 1-2", "V" }, { "OS Bank 2-1", "V" }, { "OS Bank 2-2", "V" },
+    { "STFT Bank 1", "%" },
+    { "LTFT Bank 1", "%" },
+    { "STFT Bank 2", "%" },
+    { "LTFT Bank 2", "%" },
+    { "OS Bank 1-1", "V" },
+    { "OS Bank 1-2", "V" },
+    { "OS Bank 2-1", "V" },
+    { "OS Bank 2-2", "V" },
 };
 
 bool takeOption(std::vector<std::string>& args, const char* option)
@@ -159,11 +165,16 @@ int cmdDtc(const CliContext& context)
             return code;
         if (clear) {
             switch (device.clearTroubleCodes()) {
-            case CObdDiagnostic::Outcome::Done: return kExitOk;
-            case CObdDiagnostic::Outcome::Declined: return failed("the codes were not cleared (confirm with --yes)");
-            case CObdDiagnostic::Outcome::NoAnswer: return failed("the engine computer does not answer");
-            case CObdDiagnostic::Outcome::Refused: return failed("the engine computer refused to clear its codes");
-            case CObdDiagnostic::Outcome::Failed: return kExitFailed;
+            case CObdDiagnostic::Outcome::Done:
+                return kExitOk;
+            case CObdDiagnostic::Outcome::Declined:
+                return failed("the codes were not cleared (confirm with --yes)");
+            case CObdDiagnostic::Outcome::NoAnswer:
+                return failed("the engine computer does not answer");
+            case CObdDiagnostic::Outcome::Refused:
+                return failed("the engine computer refused to clear its codes");
+            case CObdDiagnostic::Outcome::Failed:
+                return kExitFailed;
             }
             return kExitFailed;
         }
