@@ -40,6 +40,11 @@ const Bus kBuses[] = {
     { "iso14230", { "--obd", "iso14230" }, 0xC133F1, 3, 2, 0x80F110, L"ISO 14230-4 Fast Init", false },
 };
 
+void PrintTo(const Bus& bus, std::ostream* out)
+{
+    *out << bus.name;
+}
+
 // The simulator's own trims from its status line.
 bool simTrims(CSimProcess& sim, double& stft, double& ltft)
 {
