@@ -199,6 +199,21 @@ public:
     bool obdRequest(const std::array<uint8_t, 20>& request, std::span<uint8_t> answer,
                     std::size_t* received = nullptr);
 
+protected:
+    // The relays and state CObdDiagnostic works through (lpgdevice_obd.cpp).
+    bool obdLinkConnected() const override;
+    bool obdDemo() const override;
+    bool obdGatewayFitted() const override;
+    bool obdLatestReadings(CDiag& record) const override;
+    bool obdReadSettings(std::array<uint8_t, 12>& record) override;
+    bool obdWriteSettings(const std::array<uint8_t, 12>& record) override;
+    bool obdReadConfig(std::array<uint8_t, 18>& record) override;
+    bool obdWriteConfig(const std::array<uint8_t, 18>& record) override;
+    bool obdReadCorrections(double& first, double& second) override;
+    bool obdRelay(const Request& request, std::vector<uint8_t>& answer) override;
+
+public:
+
     // address 0xC4 or 0xC5; result is set whenever an answer came, and the
     // call fails (after bootCommand60) unless it is a known bootloader id.
     bool readBootByte(uint8_t address, uint16_t& result);

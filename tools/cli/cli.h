@@ -39,6 +39,9 @@ int cmdBackup(const CliContext& context);
 int cmdRestore(const CliContext& context);
 int cmdFactoryReset(const CliContext& context);
 int cmdSettingsDump(const CliContext& context);
+// The car's engine computer through the controller (cmd_obd.cpp).
+int cmdObd(const CliContext& context);
+int cmdDtc(const CliContext& context);
 // Firmware files and programming (cmd_firmware.cpp).
 int cmdAfmInfo(const CliContext& context);
 int cmdFlash(const CliContext& context);
