@@ -9,6 +9,7 @@
 
 #include <app/device/deviceevents.h>
 #include <app/device/framecodec.h>
+#include <app/device/operationlock.h>
 #include <app/device/serialport.h>
 #include <syncmsg/msgmutex.h>
 // The command set's types (declarations block at the end of the class).
@@ -118,6 +119,7 @@ public:
     const CSettingsImage& image() const { return m_image; }
     // Listeners of what happens to this device (see deviceevents.h).
     CDeviceEvents& events() { return m_events; }
+    COperationLock& operation() { return m_operation; }
 
     // Demo mode: commands answer from fixed data. Connected: a controller was
     // identified, or demo mode is on. Read by the polling thread without a lock.
@@ -208,6 +210,7 @@ public:
 protected:
     CSettingsImage m_image;
     CDeviceEvents m_events;
+    COperationLock m_operation { m_events };
 
 private:
     // A type-2 command message: byte 0 code, byte 2 and 3 the arguments.
@@ -283,9 +286,6 @@ public:
     // The manager that starts polling threads; null (the default) is the
     // program's CLPGThreadManager. A tool that reports its exit status sets its own.
     void setThreadManager(CThreadManager* manager) { m_threadManager = manager; }
-    // The frame timer follows the polling: started with it, stopped with it.
-    std::function<void()> onPollingStarted;
-    std::function<void()> onPollingStopped;
 
     // Set by startPolling, cleared by stopPolling and by a polling thread that
     // gives up; read by the thread once per cycle.
