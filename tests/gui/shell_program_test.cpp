@@ -1,12 +1,14 @@
 // The korvana program itself, run as a child process on the offscreen
-// platform: a demo start that saves its window as PNG and exits by itself,
-// and bad usage refused with exit status 2.
+// platform: a demo start that saves its window as PNG and exits by itself, a
+// start without any controller that saves the no-connection dialog and exits
+// 3, the start options, and bad usage refused with exit status 2.
 #include "guitest.h"
 
 #include <childprocess.h>
 
 #include <QFileInfo>
 #include <QImage>
+#include <QSize>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -18,7 +20,8 @@ using namespace std::chrono_literals;
 std::vector<std::string> programEnv(const QTemporaryDir& dir)
 {
     return { "QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + dir.filePath("cfg").toStdString(),
-        "XDG_RUNTIME_DIR=" + dir.path().toStdString() };
+        "XDG_RUNTIME_DIR=" + dir.path().toStdString(), "XDG_STATE_HOME=" + dir.filePath("state").toStdString(),
+        "KORVANA_PORTS=" };
 }
 
 TEST(Program, DemoStartSavesTheWindowAndQuits)
@@ -37,11 +40,52 @@ TEST(Program, DemoStartSavesTheWindowAndQuits)
     EXPECT_GE(shot.height(), 530);
 }
 
+TEST(Program, NoControllerSavesTheDialogAndExitsThree)
+{
+    QTemporaryDir dir;
+    const std::string png = guitest::artifactsDir().toStdString() + "/korvana_program_noconnection.png";
+    QFile::remove(QString::fromStdString(png));
+    const auto started = std::chrono::steady_clock::now();
+    const ProgramResult r = runProgram(
+        KORVANA_PROGRAM, { "--screenshot", png, "--quit-after", "2000", "--verbose" }, 20s, programEnv(dir));
+    const auto took = std::chrono::steady_clock::now() - started;
+    ASSERT_FALSE(r.timedOut) << "the no-connection dialog held the program";
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    EXPECT_LT(took, 5s);
+    const QImage shot(QString::fromStdString(png));
+    ASSERT_FALSE(shot.isNull()) << r.err;
+    // The dialog alone, not the (never shown) main window.
+    EXPECT_LT(shot.width(), 800);
+    EXPECT_LT(shot.height(), 400);
+    // --verbose: the log on stderr as well as in its file.
+    EXPECT_NE(r.err.find("gui: controller search"), std::string::npos) << r.err;
+    QFile log(dir.filePath("state/korvana/korvana.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("quit with the no-connection dialog open"));
+}
+
+TEST(Program, PageAndSizeOptions)
+{
+    QTemporaryDir dir;
+    const std::string png = guitest::artifactsDir().toStdString() + "/korvana_program_page4.png";
+    QFile::remove(QString::fromStdString(png));
+    const ProgramResult r = runProgram(KORVANA_PROGRAM,
+        { "--demo", "--page", "4", "--size", "1280x800", "--screenshot", png, "--quit-after", "600" }, 20s,
+        programEnv(dir));
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err.find("gui:"), std::string::npos) << "without --verbose the log goes to its file only";
+    const QImage shot(QString::fromStdString(png));
+    ASSERT_FALSE(shot.isNull()) << r.err;
+    EXPECT_EQ(shot.size(), QSize(1280, 800));
+}
+
 TEST(Program, BadUsageIsRefused)
 {
     QTemporaryDir dir;
-    for (const std::vector<std::string>& args :
-        { std::vector<std::string> { "--lang", "25" }, { "--port" }, { "--no-such-option" } }) {
+    for (const std::vector<std::string>& args : { std::vector<std::string> { "--lang", "25" }, { "--port" },
+             { "--no-such-option" }, { "--page", "7" }, { "--page", "-1" }, { "--size", "1280" },
+             { "--size", "0x800" }, { "--size", "1280x800x2" } }) {
         const ProgramResult r = runProgram(KORVANA_PROGRAM, args, 20s, programEnv(dir));
         EXPECT_EQ(r.exitCode, 2) << args[0];
         EXPECT_NE(r.err.find("usage: korvana"), std::string::npos) << r.err;
