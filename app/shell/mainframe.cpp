@@ -49,8 +49,8 @@ CMainFrame::CMainFrame(CkorvanaDoc* doc)
     m_timer.setInterval(kTimerPeriodMs);
     connect(&m_timer, &QTimer::timeout, this, &CMainFrame::OnTimer);
     if (m_doc) {
-        connect(&m_doc->relay(), &CDeviceEventRelay::pollingStarted, this, &CMainFrame::onPollingStarted);
-        connect(&m_doc->relay(), &CDeviceEventRelay::pollingStopped, this, &CMainFrame::onPollingStopped);
+        connect(&m_doc->relay(), &CDeviceEventRelay::pollingStarted, this, &CMainFrame::followPollingStart);
+        connect(&m_doc->relay(), &CDeviceEventRelay::pollingStopped, this, &CMainFrame::followPollingStop);
         connect(&m_doc->relay(), &CDeviceEventRelay::deviceEvent, this, [this](const DeviceEventData& event) {
             if (event.kind == DeviceEvent::LinkConnected || event.kind == DeviceEvent::LinkLost
                 || event.kind == DeviceEvent::OperationStarted || event.kind == DeviceEvent::OperationFinished)
@@ -270,13 +270,13 @@ void CMainFrame::stopTimer()
     m_timer.stop();
 }
 
-void CMainFrame::onPollingStarted()
+void CMainFrame::followPollingStart()
 {
     logInfo("gui", "polling started; frame timer on");
     startTimer();
 }
 
-void CMainFrame::onPollingStopped()
+void CMainFrame::followPollingStop()
 {
     // A polling that ended with the link leaves the timer to search for the controller.
     if (m_doc && !m_doc->device().m_connected && m_timer.isActive()) {

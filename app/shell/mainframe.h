@@ -83,8 +83,8 @@ private:
         const wchar_t* text;
     };
 
-    void onPollingStarted();
-    void onPollingStopped();
+    void followPollingStart();
+    void followPollingStop();
     void searchAfterLoss();
     void buildMenu();
     QAction* addCommand(QMenu* menu, const wchar_t* text, int commandId);

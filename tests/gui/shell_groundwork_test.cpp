@@ -6,6 +6,7 @@
 #include "guitest.h"
 #include "shelltest.h"
 
+#include <app/data/languages.h>
 #include <app/platform/log.h>
 #include <app/shell/deviceeventrelay.h>
 #include <app/shell/emptydlg.h>
@@ -264,6 +265,19 @@ TEST_F(Operation, FunctionKeysNeverSelectAnActionButton)
         guitest::pressKey(mpc->getActivePage(), key);
         EXPECT_EQ(mpc->getActiveIndex(), key - Qt::Key_F1);
     }
+}
+
+TEST_F(Operation, LanguageChangeIsAnEvent)
+{
+    int heard = 0;
+    QObject::connect(&m_doc->relay(), &CDeviceEventRelay::languageChanged, [&] { ++heard; });
+    m_doc->OnLanguage(4);
+    EXPECT_EQ(heard, 1);
+    m_doc->OnLanguage(4); // the same language: nothing changes
+    EXPECT_EQ(heard, 1);
+    m_doc->OnLanguage(0);
+    EXPECT_EQ(heard, 2);
+    EXPECT_EQ(currentLanguage(), 0);
 }
 
 TEST(StartPage, PageOptionSelectsItsButton)
