@@ -12,7 +12,8 @@ CDeviceEventRelay::CDeviceEventRelay(CDeviceEvents& events, QObject* parent)
             return;
         }
         // The context object drops the call when the relay is destroyed first.
-        QMetaObject::invokeMethod(this, [this, event] { deliver(event); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, event] { deliver(event); }, Qt::QueuedConnection);
     });
 }
 

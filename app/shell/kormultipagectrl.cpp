@@ -5,7 +5,6 @@
 
 #include <QKeyEvent>
 
-
 void CKorMultiPageCtrl::activatePage(IMultiPageButton* button)
 {
     const int before = m_active;

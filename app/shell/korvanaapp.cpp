@@ -1,10 +1,10 @@
 #include <app/shell/korvanaapp.h>
 
 #include <app/data/languages.h>
+#include <app/platform/log.h>
 #include <app/platform/porttable.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
-#include <app/platform/log.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/noconnectiondlg.h>
 #include <app/shell/qtinteraction.h>

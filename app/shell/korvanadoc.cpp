@@ -100,8 +100,7 @@ bool CkorvanaDoc::runOperation(const wchar_t* name, const std::function<void()>&
     if (!guard) {
         logMessage(LogLevel::Info, "gui", L"refused: " + translatedName + L" while running: " + guard.refusedBy());
         COwnerScope scope(owner);
-        userInteraction().message(
-            translate(L"Trwa inna operacja: ") + guard.refusedBy(), L"KORVANA", MsgIcon::Warning);
+        userInteraction().message(translate(L"Trwa inna operacja: ") + guard.refusedBy(), L"KORVANA", MsgIcon::Warning);
         return false;
     }
     logMessage(LogLevel::Info, "gui", L"operation started: " + translatedName);
@@ -123,8 +122,9 @@ bool CkorvanaDoc::searchController(bool ask)
     ++m_searchCount;
     logInfo("gui", ask ? "controller search" : "controller search (no dialog)");
     const bool connected = searchSteps(ask);
-    logInfo("gui", connected ? (m_device.m_demo ? "search result: demo mode" : "search result: controller connected")
-                             : "search result: no connection");
+    logInfo("gui",
+        connected ? (m_device.m_demo ? "search result: demo mode" : "search result: controller connected")
+                  : "search result: no connection");
     return connected;
 }
 
@@ -169,29 +169,34 @@ bool CkorvanaDoc::latestRecord(CDiag& record)
 
 void CkorvanaDoc::OnFileSaveSettings()
 {
-    runOperation(L"Zapis ustawień do pliku", [this] { m_operations.saveToFile(); }, m_frame);
+    runOperation(
+        L"Zapis ustawień do pliku", [this] { m_operations.saveToFile(); }, m_frame);
 }
 
 void CkorvanaDoc::OnFileReadSettings()
 {
-    runOperation(L"Wczytywanie ustawień z pliku", [this] { m_operations.loadIntoController(); }, m_frame);
+    runOperation(
+        L"Wczytywanie ustawień z pliku", [this] { m_operations.loadIntoController(); }, m_frame);
 }
 
 void CkorvanaDoc::OnSettingsRestore()
 {
-    runOperation(L"Przywracanie ustawień fabrycznych", [this] { m_operations.restoreFactorySettings(); }, m_frame);
+    runOperation(
+        L"Przywracanie ustawień fabrycznych", [this] { m_operations.restoreFactorySettings(); }, m_frame);
 }
 
 bool CkorvanaDoc::writeInitialSetup()
 {
     bool written = false;
-    runOperation(L"Zapis ustawień początkowych", [&] { written = m_operations.writeInitialSetup(); }, m_frame);
+    runOperation(
+        L"Zapis ustawień początkowych", [&] { written = m_operations.writeInitialSetup(); }, m_frame);
     return written;
 }
 
 void CkorvanaDoc::OnDeviceUpdate()
 {
-    runOperation(L"Aktualizacja sterownika", [this] { m_firmware.onDeviceUpdate(); }, m_frame);
+    runOperation(
+        L"Aktualizacja sterownika", [this] { m_firmware.onDeviceUpdate(); }, m_frame);
 }
 
 void CkorvanaDoc::OnDocumentation()

@@ -285,8 +285,8 @@ void CkorvanaView::updateDemoHints(bool force)
         return;
     m_demoHints = demo;
     const QString hint = demo ? translated(L"Sterownik symulowany (tryb demo)") : QString();
-    for (QWidget* button : { static_cast<QWidget*>(m_autoBtn), static_cast<QWidget*>(m_gasBtn),
-             static_cast<QWidget*>(m_petrolBtn) })
+    for (QWidget* button :
+        { static_cast<QWidget*>(m_autoBtn), static_cast<QWidget*>(m_gasBtn), static_cast<QWidget*>(m_petrolBtn) })
         if (button)
             button->setToolTip(hint);
 }

@@ -2,13 +2,13 @@
 
 #include <app/data/languages.h>
 #include <app/data/translate.h>
+#include <app/platform/log.h>
 #include <app/shell/aboutdlg.h>
 #include <app/shell/framegeometry.h>
 #include <app/shell/gdipcaptionbar.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
 #include <app/shell/menucommands.h>
-#include <app/platform/log.h>
 #include <gradctrls/dialogs/gdippalette.h>
 
 #include <QApplication>
@@ -299,7 +299,8 @@ void CMainFrame::searchAfterLoss()
     m_searchAfterLoss = false;
     m_watchdog.searchDone(connected);
     if (connected) {
-        logInfo("gui", m_doc->device().m_demo ? "link lost; demo mode chosen" : "controller answered again; reconnected");
+        logInfo(
+            "gui", m_doc->device().m_demo ? "link lost; demo mode chosen" : "controller answered again; reconnected");
         if (!m_doc->device().m_demo)
             m_reconnected.start();
         m_doc->startPolling();

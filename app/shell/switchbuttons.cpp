@@ -11,8 +11,8 @@ namespace {
 
 const wchar_t* const kCaption = L"KORVANA";
 
-void switchFuel(CMultiPageIndependentBtn* owner, const wchar_t* handler, bool (CLPGDevice::*operation)(),
-    const wchar_t* failure)
+void switchFuel(
+    CMultiPageIndependentBtn* owner, const wchar_t* handler, bool (CLPGDevice::*operation)(), const wchar_t* failure)
 {
     if (!owner->context())
         return;

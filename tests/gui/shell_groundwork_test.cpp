@@ -289,8 +289,8 @@ TEST(StartPage, PageOptionSelectsItsButton)
     CKorMultiPageCtrl* mpc = run.app().view()->multiPage();
     EXPECT_EQ(mpc->getActiveIndex(), CkorvanaView::kFirstPage + 4);
     EXPECT_TRUE(mpc->getButton(CkorvanaView::kFirstPage + 4)->isSelected());
-    EXPECT_EQ(mpc->getButton(CkorvanaView::kFirstPage + 4)->getWindow()->property("text").toString(),
-        QStringLiteral("Mapa"));
+    EXPECT_EQ(
+        mpc->getButton(CkorvanaView::kFirstPage + 4)->getWindow()->property("text").toString(), QStringLiteral("Mapa"));
     run.app().document()->stopPolling();
 }
 

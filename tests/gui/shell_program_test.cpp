@@ -83,9 +83,9 @@ TEST(Program, PageAndSizeOptions)
 TEST(Program, BadUsageIsRefused)
 {
     QTemporaryDir dir;
-    for (const std::vector<std::string>& args : { std::vector<std::string> { "--lang", "25" }, { "--port" },
-             { "--no-such-option" }, { "--page", "7" }, { "--page", "-1" }, { "--size", "1280" },
-             { "--size", "0x800" }, { "--size", "1280x800x2" } }) {
+    for (const std::vector<std::string>& args :
+        { std::vector<std::string> { "--lang", "25" }, { "--port" }, { "--no-such-option" }, { "--page", "7" },
+            { "--page", "-1" }, { "--size", "1280" }, { "--size", "0x800" }, { "--size", "1280x800x2" } }) {
         const ProgramResult r = runProgram(KORVANA_PROGRAM, args, 20s, programEnv(dir));
         EXPECT_EQ(r.exitCode, 2) << args[0];
         EXPECT_NE(r.err.find("usage: korvana"), std::string::npos) << r.err;

@@ -197,8 +197,8 @@ TEST_F(SimShell, PulledCableSearchesAgainAndPollsWhenTheControllerIsBack)
     EXPECT_TRUE(caption().endsWith(QStringLiteral("Połączono ze sterownikiem"))) << caption().toStdString();
     const int before = newestSequence();
     EXPECT_TRUE(waitUntil([&] { return newestSequence() > before + 2; }, 4000));
-    EXPECT_TRUE(waitUntil([&] { return !caption().contains(QStringLiteral("Połączono")); },
-        CMainFrame::kReconnectedNoticeMs + 2000))
+    EXPECT_TRUE(waitUntil(
+        [&] { return !caption().contains(QStringLiteral("Połączono")); }, CMainFrame::kReconnectedNoticeMs + 2000))
         << "the notice goes after a few seconds: " << caption().toStdString();
 }
 
