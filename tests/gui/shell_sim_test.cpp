@@ -183,6 +183,7 @@ TEST_F(SimShell, PulledCableSearchesAgainAndPollsWhenTheControllerIsBack)
     EXPECT_TRUE(captionsWhileSearching[0].endsWith(QStringLiteral("Szukanie sterownika…")))
         << captionsWhileSearching[0].toStdString();
     EXPECT_FALSE(doc->device().m_connected);
+    guitest::saveScreenshot(frame, QStringLiteral("shell_link_lost"));
 
     ASSERT_EQ(sim->send("appear").rfind("ok ", 0), 0u);
     int ticks = 0;
@@ -195,6 +196,7 @@ TEST_F(SimShell, PulledCableSearchesAgainAndPollsWhenTheControllerIsBack)
     EXPECT_TRUE(doc->isPolling());
     EXPECT_TRUE(frame->isTimerRunning()) << "polling restarts the frame timer";
     EXPECT_TRUE(caption().endsWith(QStringLiteral("Połączono ze sterownikiem"))) << caption().toStdString();
+    guitest::saveScreenshot(frame, QStringLiteral("shell_link_back"));
     const int before = newestSequence();
     EXPECT_TRUE(waitUntil([&] { return newestSequence() > before + 2; }, 4000));
     EXPECT_TRUE(waitUntil(
