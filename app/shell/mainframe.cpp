@@ -413,6 +413,11 @@ void CMainFrame::changeEvent(QEvent* event)
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // The running operation still uses the device and the windows; the program ends after it.
+    if (m_doc && m_doc->refuseWhileBusy(this)) {
+        event->ignore();
+        return;
+    }
     // Polling stops before the frame goes.
     if (m_doc)
         m_doc->stopPolling();

@@ -165,6 +165,12 @@ TEST_F(Operation, WhileOneRunsEverythingElseWaits)
             EXPECT_EQ(shown.icon, MsgIcon::Warning);
             EXPECT_FALSE(shown.question) << "the restore never asked";
         }
+        // Closing the window waits too.
+        m_run.ui.clearShown();
+        EXPECT_FALSE(m_frame->close());
+        EXPECT_TRUE(m_frame->isVisible());
+        ASSERT_EQ(m_run.ui.shown().size(), 1u);
+        EXPECT_EQ(m_run.ui.shown()[0].text, refusal);
         // Page switching stays possible.
         m_view->multiPage()->activatePage(CkorvanaView::kFirstPage + 3);
         EXPECT_EQ(m_view->multiPage()->getActiveIndex(), CkorvanaView::kFirstPage + 3);
