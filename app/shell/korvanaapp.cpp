@@ -103,7 +103,8 @@ void CkorvanaApp::takeScreenshotAndQuit()
         QCoreApplication::exit(kNoConnectionStatus);
         return;
     }
-    if (m_frame)
+    // Closing would be refused with a box while an operation runs; the quit ends it all the same.
+    if (m_frame && !(m_doc && m_doc->operationRunning()))
         m_frame->close();
     QCoreApplication::quit();
 }
