@@ -286,6 +286,9 @@ public:
     // The manager that starts polling threads; null (the default) is the
     // program's CLPGThreadManager. A tool that reports its exit status sets its own.
     void setThreadManager(CThreadManager* manager) { m_threadManager = manager; }
+    // The frame timer follows the polling: started with it, stopped with it.
+    std::function<void()> onPollingStarted;
+    std::function<void()> onPollingStopped;
 
     // Set by startPolling, cleared by stopPolling and by a polling thread that
     // gives up; read by the thread once per cycle.

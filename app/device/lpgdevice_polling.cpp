@@ -59,6 +59,8 @@ bool CLPGDevice::startPolling(const std::string& path)
         delete e;
         return false;
     }
+    if (onPollingStarted)
+        onPollingStarted();
     m_events.raise(DeviceEvent::PollingStarted);
     return true;
 }
@@ -66,6 +68,8 @@ bool CLPGDevice::startPolling(const std::string& path)
 void CLPGDevice::stopPolling()
 {
     m_polling = false;
+    if (onPollingStopped)
+        onPollingStopped();
     m_events.raise(DeviceEvent::PollingStopped);
     // Until the thread has left its loop, so what follows has the link and the queue to itself.
     waitPollingEnded(kStopWaitMs);
