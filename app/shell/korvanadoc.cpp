@@ -148,6 +148,7 @@ bool CkorvanaDoc::searchSteps(bool ask)
         m_device.runWithoutConnection();
         return false;
     }
+    logInfo("gui", "no controller answered; no-connection dialog");
     const bool demo = askNoConnection && askNoConnection(m_frame);
     logInfo("gui", demo ? "no-connection dialog: demo mode" : "no-connection dialog: without a connection");
     if (demo)
