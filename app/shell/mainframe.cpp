@@ -9,6 +9,7 @@
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
 #include <app/shell/menucommands.h>
+#include <errkit/errorguard.h>
 #include <gradctrls/dialogs/gdippalette.h>
 
 #include <QApplication>
@@ -295,7 +296,14 @@ void CMainFrame::searchAfterLoss()
     refreshCaption();
     if (m_captionBar)
         m_captionBar->repaint(); // the search holds the GUI thread
-    const bool connected = m_doc->searchController(ask);
+    bool connected = false;
+    // An error must not leave through the timer's event; the next search comes 11 ticks later.
+    try {
+        connected = m_doc->searchController(ask);
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        logSwallowed("gui", "CMainFrame::searchAfterLoss", *error);
+    }
     m_searchAfterLoss = false;
     m_watchdog.searchDone(connected);
     if (connected) {
