@@ -10,6 +10,7 @@
 #include <app/device/connectfailure.h>
 #include <app/device/deviceevents.h>
 #include <app/device/framecodec.h>
+#include <app/device/operationlock.h>
 #include <app/device/serialport.h>
 #include <syncmsg/msgmutex.h>
 // The command set's types (declarations block at the end of the class).
@@ -120,6 +121,7 @@ public:
     const CSettingsImage& image() const { return m_image; }
     // Listeners of what happens to this device (see deviceevents.h).
     CDeviceEvents& events() { return m_events; }
+    COperationLock& operation() { return m_operation; }
 
     // Demo mode: commands answer from fixed data. Connected: a controller was
     // identified, or demo mode is on. Read by the polling thread without a lock.
@@ -237,6 +239,7 @@ protected:
     CSettingsImage m_image;
     CDeviceEvents m_events;
     CReadBlocks m_readBlocks;
+    COperationLock m_operation { m_events };
 
 private:
     // A type-2 command message: byte 0 code, byte 2 and 3 the arguments.

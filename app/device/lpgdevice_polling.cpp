@@ -60,6 +60,7 @@ bool CLPGDevice::startPolling(const std::string& path)
     }
     if (onPollingStarted)
         onPollingStarted();
+    m_events.raise(DeviceEvent::PollingStarted);
     return true;
 }
 
@@ -68,6 +69,7 @@ void CLPGDevice::stopPolling()
     m_polling = false;
     if (onPollingStopped)
         onPollingStopped();
+    m_events.raise(DeviceEvent::PollingStopped);
     // Until the thread has left its loop, so what follows has the link and the queue to itself.
     waitPollingEnded(kStopWaitMs);
 }

@@ -2,13 +2,19 @@
 
 #include <charconv>
 
-const char* const kAppUsage = "usage: korvana [--demo] [--port PATH]... [--lang N] [--screenshot FILE] "
-                              "[--quit-after MS]\n"
-                              "  --demo            start in demo mode without searching for the controller\n"
-                              "  --port PATH       also try this serial port (e.g. the simulator's)\n"
-                              "  --lang N          language index 0 ... 19 (0 Polish, 1 English)\n"
-                              "  --screenshot FILE save the main window as PNG and exit\n"
-                              "  --quit-after MS   exit after MS milliseconds (the screenshot is taken then)\n";
+const char* const kAppUsage
+    = "usage: korvana [--demo] [--port PATH]... [--lang N] [--page N] [--size WxH] [--verbose]\n"
+      "               [--screenshot FILE] [--quit-after MS]\n"
+      "  --demo            start in demo mode without searching for the controller\n"
+      "  --port PATH       also try this serial port (e.g. the simulator's)\n"
+      "  --lang N          language index 0 ... 19 (0 Polish, 1 English)\n"
+      "  --page N          start on page N: 0 Odczyty, 1 Ustawienia, 2 Zaawansowane,\n"
+      "                    3 Kalibracja, 4 Mapa, 5 OBD, 6 Info\n"
+      "  --size WxH        window size in pixels, e.g. 1280x800\n"
+      "  --verbose         write the log to stderr as well as to its file\n"
+      "  --screenshot FILE save the main window as PNG and exit; when no controller\n"
+      "                    answers, the no-connection dialog is saved and the exit status is 3\n"
+      "  --quit-after MS   exit after MS milliseconds (the screenshot is taken then)\n";
 
 namespace {
 
@@ -38,6 +44,30 @@ std::optional<SAppOptions> parseAppOptions(const std::vector<std::string>& args,
         };
         if (arg == "--demo") {
             options.demo = true;
+        } else if (arg == "--verbose") {
+            options.verbose = true;
+        } else if (arg == "--page") {
+            const std::string* v = value();
+            if (!v)
+                return std::nullopt;
+            const auto n = toInt(*v);
+            if (!n || *n < 0 || *n > 6) {
+                error = "--page takes a page number 0 ... 6, not '" + *v + "'";
+                return std::nullopt;
+            }
+            options.page = *n;
+        } else if (arg == "--size") {
+            const std::string* v = value();
+            if (!v)
+                return std::nullopt;
+            const std::size_t x = v->find_first_of("xX");
+            const auto w = x == std::string::npos ? std::nullopt : toInt(v->substr(0, x));
+            const auto h = x == std::string::npos ? std::nullopt : toInt(v->substr(x + 1));
+            if (!w || !h || *w <= 0 || *h <= 0 || *w > 16384 || *h > 16384) {
+                error = "--size takes WIDTHxHEIGHT in pixels, not '" + *v + "'";
+                return std::nullopt;
+            }
+            options.size = std::make_pair(*w, *h);
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--port") {

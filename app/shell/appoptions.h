@@ -2,12 +2,16 @@
 //   --demo            skip the controller search and start in demo mode
 //   --port PATH       add a serial port (repeatable), e.g. the simulator's pseudo-terminal
 //   --lang N          start in language N (0 Polish, 1 English …, 0 … 19)
-//   --screenshot FILE save the main window as PNG, then exit
+//   --page N          start on page N (0 Odczyty … 6 Info)
+//   --size WxH        window size in pixels
+//   --verbose         the log also on stderr
+//   --screenshot FILE save the main window (or the no-connection dialog) as PNG, then exit
 //   --quit-after MS   exit after MS milliseconds (with --screenshot: save it then)
 #pragma once
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct SAppOptions {
@@ -16,6 +20,9 @@ struct SAppOptions {
     std::optional<int> language;
     std::string screenshot;
     std::optional<int> quitAfterMs;
+    std::optional<int> page;
+    std::optional<std::pair<int, int>> size;
+    bool verbose = false;
     bool help = false;
 };
 

@@ -19,6 +19,9 @@ public:
     EAction tick(bool connected);
     // After a search that tick() asked for: a failed one waits kRetryTicks + 1 ticks again.
     void searchDone(bool connected);
+    // A search that tick() asked for could not run now (another operation
+    // runs): the next tick asks again.
+    void postpone() { m_reconnectCountdown = 0; }
 
     bool wasConnected() const { return m_wasConnected; }
     int32_t reconnectCountdown() const { return m_reconnectCountdown; }

@@ -12,6 +12,7 @@
 class CConsoleBtn : public CMultiPageIndependentBtn {
     Q_OBJECT
 public:
+    using CMultiPageIndependentBtn::CMultiPageIndependentBtn;
     void onDblClick() override;
 
     void appendImage(const CImageObject& image);

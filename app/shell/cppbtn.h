@@ -6,5 +6,6 @@
 class CCPPBtn : public CMultiPageIndependentBtn {
     Q_OBJECT
 public:
+    using CMultiPageIndependentBtn::CMultiPageIndependentBtn;
     void onClick() override;
 };

@@ -1,6 +1,29 @@
 #include <app/shell/kormultipagectrl.h>
 
+#include <app/shell/multipageindependentbtn.h>
 #include <gradctrls/dialogs/gdippalette.h>
+
+#include <QKeyEvent>
+
+void CKorMultiPageCtrl::activatePage(IMultiPageButton* button)
+{
+    const int before = m_active;
+    CGDIpMultiPageCtrl::activatePage(button);
+    if (m_active != before)
+        emit pageActivated(m_active);
+}
+
+bool CKorMultiPageCtrl::checkMsg(QEvent* msg)
+{
+    if (msg && msg->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(msg)->key();
+        // An action button is not a page: its key is taken and does nothing.
+        if (key >= Qt::Key_F1 && key <= Qt::Key_F8
+            && dynamic_cast<CMultiPageIndependentBtn*>(getButton(key - Qt::Key_F1)))
+            return true;
+    }
+    return CGDIpMultiPageCtrl::checkMsg(msg);
+}
 
 void CKorMultiPageCtrl::recalcBackground(const QRect& client)
 {

@@ -1,10 +1,12 @@
 #include <app/shell/korvanaapp.h>
 
 #include <app/data/languages.h>
+#include <app/platform/log.h>
 #include <app/platform/porttable.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
 #include <app/shell/mainframe.h>
+#include <app/shell/noconnectiondlg.h>
 #include <app/shell/qtinteraction.h>
 #include <gradctrls/dialogs/igdiphelper.h>
 
@@ -53,16 +55,23 @@ bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
     if (auto* qt = dynamic_cast<CQtInteraction*>(&userInteraction()))
         qt->setMainWindow(m_frame.get());
     m_frame->placeOnWorkArea();
+    if (m_options.size)
+        m_frame->resize(m_options.size->first, m_options.size->second);
     if (!m_frame->OnCreate())
         return false;
+    // Counted from here, so that a no-connection dialog during the search is taken too.
+    scheduleQuit();
     m_view = new CkorvanaView(m_doc.get(), m_frame.get());
     m_frame->setCentralWidget(m_view);
     m_view->OnCreate();
+    if (m_exitStatus == kNoConnectionStatus)
+        return false;
+    if (m_options.page)
+        m_view->showPage(*m_options.page);
     m_view->OnInitialUpdate();
 
-    // 9. Shown as it is: the frame already covers the work area.
+    // 9. Shown as it is: the frame already covers the work area (or has the asked size).
     m_frame->show();
-    scheduleQuit();
     return true;
 }
 
@@ -71,16 +80,33 @@ void CkorvanaApp::scheduleQuit()
     if (m_options.screenshot.empty() && !m_options.quitAfterMs)
         return;
     const int after = m_options.quitAfterMs.value_or(1000);
-    QTimer::singleShot(after, qApp, [this] {
-        if (!m_options.screenshot.empty() && m_frame) {
-            const QString file = QString::fromStdString(m_options.screenshot);
-            if (!m_frame->grab().save(file, "PNG"))
-                std::fprintf(stderr, "korvana: cannot write %s\n", m_options.screenshot.c_str());
-        }
-        if (m_frame)
-            m_frame->close();
-        QCoreApplication::quit();
-    });
+    QTimer::singleShot(after, qApp, [this] { takeScreenshotAndQuit(); });
+}
+
+void CkorvanaApp::takeScreenshotAndQuit()
+{
+    CNoConnectionDlg* dialog = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* candidate = qobject_cast<CNoConnectionDlg*>(widget); candidate && candidate->isVisible())
+            dialog = candidate;
+    if (!m_options.screenshot.empty()) {
+        QWidget* shown = dialog ? static_cast<QWidget*>(dialog) : m_frame.get();
+        const QString file = QString::fromStdString(m_options.screenshot);
+        if (shown && !shown->grab().save(file, "PNG"))
+            std::fprintf(stderr, "korvana: cannot write %s\n", m_options.screenshot.c_str());
+    }
+    if (dialog) {
+        // No controller answered: the dialog is the picture, and the status says so.
+        logInfo("gui", "quit with the no-connection dialog open");
+        m_exitStatus = kNoConnectionStatus;
+        dialog->reject();
+        QCoreApplication::exit(kNoConnectionStatus);
+        return;
+    }
+    // Closing would be refused with a box while an operation runs; the quit ends it all the same.
+    if (m_frame && !(m_doc && m_doc->operationRunning()))
+        m_frame->close();
+    QCoreApplication::quit();
 }
 
 int CkorvanaApp::ExitInstance()

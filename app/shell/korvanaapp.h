@@ -26,9 +26,14 @@ public:
     CkorvanaApp(const CkorvanaApp&) = delete;
     CkorvanaApp& operator=(const CkorvanaApp&) = delete;
 
-    // False ends the process without a window. prepare, when given, sees the
-    // document before the window creation runs the controller search.
+    // False ends the process without a window (with exitStatus()). prepare,
+    // when given, sees the document before the window creation runs the
+    // controller search.
     bool InitInstance(const std::function<void(CkorvanaDoc&)>& prepare = {});
+    // The process's status when InitInstance gave false: 3 when --screenshot
+    // saved the no-connection dialog, else 1.
+    int exitStatus() const { return m_exitStatus; }
+    static constexpr int kNoConnectionStatus = 3;
     int ExitInstance();
 
     CkorvanaDoc* document() const { return m_doc.get(); }
@@ -39,6 +44,9 @@ public:
 
 private:
     void scheduleQuit();
+    // With --screenshot: the no-connection dialog when it is open (saved, then
+    // the program ends with status 3), else the main window.
+    void takeScreenshotAndQuit();
 
     SAppOptions m_options;
     std::unique_ptr<QSettings> m_profile;
@@ -46,4 +54,5 @@ private:
     std::unique_ptr<CMainFrame> m_frame;
     CkorvanaView* m_view = nullptr; // owned by the frame
     bool m_painting = false;
+    int m_exitStatus = 1;
 };

@@ -3,12 +3,14 @@
 #include <app/data/languages.h>
 #include <app/data/translate.h>
 #include <app/device/controllersearch.h>
+#include <app/platform/log.h>
 #include <app/platform/programdir.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
 #include <app/shell/korvanaview.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/noconnectiondlg.h>
+#include <app/shell/qtinteraction.h>
 #include <errkit/ierror.h>
 
 #include <cstring>
@@ -52,25 +54,12 @@ CkorvanaDoc::CkorvanaDoc()
     , m_operations(m_device)
     , m_firmware(m_device)
 {
-    m_operations.onRefresh = [this] { refreshActivePage(); };
-    // The frame timer runs exactly while the document polls.
-    m_device.onPollingStarted = [this] {
-        if (m_frame)
-            m_frame->startTimer();
-    };
-    m_device.onPollingStopped = [this] {
-        if (m_frame)
-            m_frame->stopTimer();
-    };
     m_firmware.attachToDevice();
-    m_firmware.onRefresh = [this] { refreshActivePage(); };
 }
 
 CkorvanaDoc::~CkorvanaDoc()
 {
     stopPolling();
-    m_device.onPollingStarted = nullptr;
-    m_device.onPollingStopped = nullptr;
     if (g_korvanaDoc == this)
         g_korvanaDoc = nullptr;
 }
@@ -96,11 +85,54 @@ void CkorvanaDoc::enterDemoMode()
     m_device.startDemoMode();
 }
 
-bool CkorvanaDoc::searchController()
+bool CkorvanaDoc::refuseWhileBusy(QWidget* owner)
 {
-    if (m_searching)
+    if (!operationRunning())
+        return false;
+    const std::wstring running = runningOperation();
+    logMessage(LogLevel::Info, "gui", L"refused while running: " + running);
+    COwnerScope scope(owner);
+    userInteraction().message(translate(L"Trwa inna operacja: ") + running, L"KORVANA", MsgIcon::Warning);
+    return true;
+}
+
+bool CkorvanaDoc::runOperation(const wchar_t* name, const std::function<void()>& body, QWidget* owner)
+{
+    const std::wstring translatedName = translate(name);
+    COperationGuard guard(operation(), translatedName);
+    if (!guard) {
+        logMessage(LogLevel::Info, "gui", L"refused: " + translatedName + L" while running: " + guard.refusedBy());
+        COwnerScope scope(owner);
+        userInteraction().message(translate(L"Trwa inna operacja: ") + guard.refusedBy(), L"KORVANA", MsgIcon::Warning);
+        return false;
+    }
+    logMessage(LogLevel::Info, "gui", L"operation started: " + translatedName);
+    struct SFinishLog {
+        const std::wstring& name;
+        ~SFinishLog() { logMessage(LogLevel::Info, "gui", L"operation finished: " + name); }
+    } finish { translatedName };
+    body();
+    return true;
+}
+
+bool CkorvanaDoc::searchController(bool ask)
+{
+    // Started from a timer tick or at start: refused quietly, the next tick tries again.
+    COperationGuard guard(operation(), translate(kSearchOperation));
+    if (!guard)
         return false;
     CFlagScope searching(m_searching);
+    ++m_searchCount;
+    logInfo("gui", ask ? "controller search" : "controller search (no dialog)");
+    const bool connected = searchSteps(ask);
+    logInfo("gui",
+        connected ? (m_device.m_demo ? "search result: demo mode" : "search result: controller connected")
+                  : "search result: no connection");
+    return connected;
+}
+
+bool CkorvanaDoc::searchSteps(bool ask)
+{
     if (m_startInDemo) {
         // Only the first search is skipped.
         m_startInDemo = false;
@@ -115,7 +147,14 @@ bool CkorvanaDoc::searchController()
     }
     if (::searchController(m_device))
         return true;
-    if (askNoConnection && askNoConnection(m_frame))
+    if (!ask) {
+        m_device.runWithoutConnection();
+        return false;
+    }
+    logInfo("gui", "no controller answered; no-connection dialog");
+    const bool demo = askNoConnection && askNoConnection(m_frame);
+    logInfo("gui", demo ? "no-connection dialog: demo mode" : "no-connection dialog: without a connection");
+    if (demo)
         enterDemoMode();
     else
         m_device.runWithoutConnection();
@@ -151,27 +190,34 @@ void CkorvanaDoc::reportBrokenRecording()
 
 void CkorvanaDoc::OnFileSaveSettings()
 {
-    m_operations.saveToFile();
+    runOperation(
+        L"Zapis ustawień do pliku", [this] { m_operations.saveToFile(); }, m_frame);
 }
 
 void CkorvanaDoc::OnFileReadSettings()
 {
-    m_operations.loadIntoController();
+    runOperation(
+        L"Wczytywanie ustawień z pliku", [this] { m_operations.loadIntoController(); }, m_frame);
 }
 
 void CkorvanaDoc::OnSettingsRestore()
 {
-    m_operations.restoreFactorySettings();
+    runOperation(
+        L"Przywracanie ustawień fabrycznych", [this] { m_operations.restoreFactorySettings(); }, m_frame);
 }
 
 bool CkorvanaDoc::writeInitialSetup()
 {
-    return m_operations.writeInitialSetup();
+    bool written = false;
+    runOperation(
+        L"Zapis ustawień początkowych", [&] { written = m_operations.writeInitialSetup(); }, m_frame);
+    return written;
 }
 
 void CkorvanaDoc::OnDeviceUpdate()
 {
-    m_firmware.onDeviceUpdate();
+    runOperation(
+        L"Aktualizacja sterownika", [this] { m_firmware.onDeviceUpdate(); }, m_frame);
 }
 
 void CkorvanaDoc::OnDocumentation()
@@ -185,7 +231,9 @@ void CkorvanaDoc::OnLanguage(int languageIndex)
         return;
     setCurrentLanguage(languageIndex);
     m_device.rebuildModules();
+    logInfo("gui", "language changed to " + std::to_string(languageIndex));
     updateTexts();
+    m_device.events().raise(DeviceEvent::LanguageChanged);
 }
 
 void CkorvanaDoc::updateTexts()
@@ -194,12 +242,6 @@ void CkorvanaDoc::updateTexts()
         m_frame->updateTexts();
     if (CkorvanaView* v = view())
         v->updateTexts();
-}
-
-void CkorvanaDoc::refreshActivePage()
-{
-    if (CkorvanaView* v = view())
-        v->refreshActivePage();
 }
 
 void CkorvanaDoc::startPolling(const std::string& path)

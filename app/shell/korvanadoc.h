@@ -2,7 +2,8 @@
 // carries the menu commands that move whole settings between the controller,
 // the settings image and files, the controller search with its no-connection
 // dialog, the language selection and the start and stop of the live-readings
-// polling (with the frame timer).
+// polling. It holds the running long operation: one at a time, every other
+// procedure refused while it runs.
 #pragma once
 
 #include <app/data/imultilanggui.h>
@@ -10,6 +11,8 @@
 #include <app/device/docoperations.h>
 #include <app/device/firmwareupdate.h>
 #include <app/device/lpgdevice.h>
+#include <app/shell/deviceeventrelay.h>
+#include <app/shell/pagecontext.h>
 
 #include <functional>
 #include <string>
@@ -29,6 +32,10 @@ public:
     void OnNewDocument(CMainFrame* frame);
 
     CLPGDevice& device() { return m_device; }
+    // The device's events, re-emitted on the GUI thread.
+    CDeviceEventRelay& relay() { return m_relay; }
+    // What the view hands to the pages and buttons it builds.
+    CPageContext pageContext() { return { *this, m_device, m_relay }; }
     CDocOperations& operations() { return m_operations; }
     CMainFrame* mainFrame() const { return m_frame; }
     CkorvanaView* view() const;
@@ -36,13 +43,28 @@ public:
     // --demo: the first search is skipped and demo mode starts at once.
     void setStartInDemo(bool demo) { m_startInDemo = demo; }
 
+    // The running long operation (its name, or none).
+    COperationLock& operation() { return m_device.operation(); }
+    bool operationRunning() { return operation().running(); }
+    std::wstring runningOperation() { return operation().current(); }
+    // Runs body as the named operation (the name is translated), holding the
+    // lock for its whole run and releasing it however body ends. While another
+    // operation runs, nothing is run: "Trwa inna operacja: " and the running
+    // one's name are shown (owned by owner) and the answer is false.
+    bool runOperation(const wchar_t* name, const std::function<void()>& body, QWidget* owner = nullptr);
+    // True (after the refusal message) when an operation runs.
+    bool refuseWhileBusy(QWidget* owner = nullptr);
+    static constexpr const wchar_t* kSearchOperation = L"Wyszukiwanie sterownika";
+
     // The controller search: both flags cleared, the ports tried (the last
     // used one first), and with no answer the no-connection dialog (demo mode
-    // or offline). True when the link is then connected (demo included).
-    // Never runs twice at once: while one (or its dialog) runs, further calls
-    // return false at once.
-    bool searchController();
+    // or offline) unless ask is false. True when the link is then connected
+    // (demo included). An operation of its own: never runs twice at once, nor
+    // inside another operation (false at once).
+    bool searchController(bool ask = true);
     bool isSearching() const { return m_searching; }
+    // How many searches have run (tests count the silent ones by it).
+    unsigned searchCount() const { return m_searchCount; }
     // Both flags set and the fixed demo identity loaded.
     void enterDemoMode();
     // Before the first search: the controller's error kinds in the current language.
@@ -65,8 +87,8 @@ public:
     bool writeInitialSetup();
 
     // Starts the polling thread (path: a diagnostic file to record to;
-    // kNoRecordingPath records nothing) and with it the frame timer.
-    // stopPolling ends both and waits until the thread has left its loop.
+    // kNoRecordingPath records nothing); the frame timer follows its events.
+    // stopPolling ends it and waits until the thread has left its loop.
     void startPolling(const std::string& path = kNoRecordingPath);
     void stopPolling();
     bool isPolling() const { return m_device.m_polling; }
@@ -79,16 +101,18 @@ public:
     std::function<bool(QWidget* parent)> askNoConnection;
 
 private:
-    void refreshActivePage();
     void reportBrokenRecording();
+    bool searchSteps(bool ask);
 
     CLPGDevice m_device;
+    CDeviceEventRelay m_relay { m_device.events() };
     CDocOperations m_operations;
     CFirmwareUpdate m_firmware;
     CMainFrame* m_frame = nullptr;
     bool m_startInDemo = false;
     bool m_searching = false;
     bool m_brokenRecordingShown = false;
+    unsigned m_searchCount = 0;
 };
 
 // The document, once OnNewDocument has run; null before.

@@ -2,6 +2,7 @@
 
 #include <app/data/diag.h>
 #include <app/data/translate.h>
+#include <app/platform/log.h>
 #include <app/platform/programdir.h>
 #include <app/platform/userinteraction.h>
 #include <app/shell/consolebtn.h>
@@ -12,7 +13,7 @@
 #include <app/shell/korvanadoc.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/switchbuttons.h>
-#include <errkit/ierror.h>
+#include <errkit/errorguard.h>
 
 #include <QResizeEvent>
 
@@ -76,9 +77,10 @@ bool CkorvanaView::OnCreate()
         if (m_doc)
             m_doc->searchController();
         createControls();
-    } catch (IError* error) {
+    } catch (IError* e) {
         // The view exists even when building it failed part-way.
-        delete error;
+        CErrorGuard error(e);
+        logSwallowed("gui", "CkorvanaView::OnCreate", *error);
     }
     return true;
 }
@@ -88,24 +90,27 @@ void CkorvanaView::createControls()
     m_mpc = new CKorMultiPageCtrl;
     m_mpc->setButtonFont(&m_viewFont);
     m_mpc->Create(rect(), this, kMultiPageId);
+    const CPageContext context = m_doc->pageContext();
+    connect(&context.relay, &CDeviceEventRelay::imageChanged, this, &CkorvanaView::onImageChanged);
+    connect(m_mpc, &CKorMultiPageCtrl::pageActivated, this, &CkorvanaView::onPageActivated);
 
     for (int i = 0; i < kButtonCount; ++i) {
         CMultiPageIndependentBtn* action = nullptr;
         switch (i) {
         case 0:
-            action = m_autoBtn = new CSwitchToAutoBtn;
+            action = m_autoBtn = new CSwitchToAutoBtn(context);
             break;
         case 1:
-            action = m_gasBtn = new CSwitchToGasBtn;
+            action = m_gasBtn = new CSwitchToGasBtn(context);
             break;
         case 2:
-            action = m_petrolBtn = new CSwitchToPetrolBtn;
+            action = m_petrolBtn = new CSwitchToPetrolBtn(context);
             break;
         case kConsoleIndex:
-            action = m_consoleBtn = new CConsoleBtn;
+            action = m_consoleBtn = new CConsoleBtn(context);
             break;
         case 4:
-            action = new CCPPBtn;
+            action = new CCPPBtn(context);
             break;
         default:
             break;
@@ -116,14 +121,19 @@ void CkorvanaView::createControls()
         button->m_extent = row.extent;
         // The console title is shown untranslated until the first language update.
         const QString title = i == kConsoleIndex ? QString::fromWCharArray(row.title) : translated(row.title);
-        m_mpc->insertPage(title, button, createPage(i));
+        m_mpc->insertPage(title, button, createPage(i, context));
     }
+    m_stale.assign(static_cast<std::size_t>(kButtonCount), false);
     loadConsoleImages();
     m_mpc->activatePage(kFirstPage);
+    updateDemoHints();
 }
 
-CGDIpMultiPageDialog* CkorvanaView::createPage(int index)
+CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& context)
 {
+    if (pageFactory)
+        if (CGDIpMultiPageDialog* page = pageFactory(index, context))
+            return page;
     // The pages themselves are not built yet: every button shows an empty page for now.
     auto* page = new CEmptyDlg(index < kFirstPage ? CEmptyDlg::kResourceId : kFirstPageDialog + index - kFirstPage);
     page->setContainerFont(&m_viewFont);
@@ -157,9 +167,11 @@ void CkorvanaView::OnInitialUpdate()
         } else {
             userInteraction().message(translate(L"BRAK POŁĄCZENIA"), L"KORVANA", MsgIcon::None);
         }
-    } catch (IError* error) {
-        delete error;
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        logSwallowed("gui", "CkorvanaView::OnInitialUpdate", *error);
     }
+    updateDemoHints();
     if (m_doc && m_doc->mainFrame())
         m_doc->mainFrame()->updateTexts();
 }
@@ -220,6 +232,7 @@ void CkorvanaView::updateTexts()
     for (int i = 0; i < m_mpc->getPageCount(); ++i)
         if (auto* page = dynamic_cast<IMultilangGUI*>(m_mpc->getPage(i)))
             page->updateTexts();
+    updateDemoHints(true); // in the new language
 }
 
 void CkorvanaView::refreshActivePage()
@@ -230,4 +243,50 @@ void CkorvanaView::refreshActivePage()
         page->activate();
         page->v_invalidate(true);
     }
+}
+
+void CkorvanaView::onImageChanged(ImageBlock)
+{
+    if (!m_mpc)
+        return;
+    const int active = m_mpc->getActiveIndex();
+    for (std::size_t i = 0; i < m_stale.size(); ++i)
+        m_stale[i] = static_cast<int>(i) != active;
+    refreshActivePage();
+}
+
+void CkorvanaView::onPageActivated(int index)
+{
+    // Showing a page makes it read the image (activate); a page that missed a change is drawn anew.
+    if (index < 0 || static_cast<std::size_t>(index) >= m_stale.size() || !m_stale[static_cast<std::size_t>(index)])
+        return;
+    m_stale[static_cast<std::size_t>(index)] = false;
+    if (CGDIpMultiPageDialog* page = m_mpc->getPage(index))
+        page->v_invalidate(true);
+}
+
+bool CkorvanaView::isPageStale(int index) const
+{
+    return index >= 0 && static_cast<std::size_t>(index) < m_stale.size() && m_stale[static_cast<std::size_t>(index)];
+}
+
+bool CkorvanaView::showPage(int n)
+{
+    if (!m_mpc || n < 0 || n >= kPageCount)
+        return false;
+    m_mpc->activatePage(kFirstPage + n);
+    return m_mpc->getActiveIndex() == kFirstPage + n;
+}
+
+void CkorvanaView::updateDemoHints(bool force)
+{
+    const bool demo = m_doc && m_doc->device().m_demo;
+    if (demo == m_demoHints && !force)
+        return;
+    m_demoHints = demo;
+    const QString hint = demo ? translated(L"Sterownik symulowany (tryb demo)") : QString();
+    for (QWidget* button :
+        { static_cast<QWidget*>(m_autoBtn), static_cast<QWidget*>(m_gasBtn), static_cast<QWidget*>(m_petrolBtn) })
+        if (button)
+            button->setToolTip(hint);
 }

@@ -2,11 +2,16 @@
 // Its column holds five action buttons (AUTO, GAZ, BENZYNA, the console
 // picture, the level indication) and seven page buttons. The view refreshes
 // the active page, lights the fuel button of the controller's state and
-// animates the console picture on the frame timer.
+// animates the console picture on the frame timer. Every page and action
+// button is built with the page context (document, device, events). When the
+// settings image changes the active page reads it again at once; a hidden
+// page is marked and reads it when it is next shown.
 #pragma once
 
 #include <app/data/imultilanggui.h>
+#include <app/device/deviceevents.h>
 #include <app/shell/itimerbasedgui.h>
+#include <app/shell/pagecontext.h>
 #include <app/shell/viewdisplaystate.h>
 
 #include <imagekit/imageobject.h>
@@ -15,6 +20,8 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
+#include <vector>
 
 class CkorvanaDoc;
 class CKorMultiPageCtrl;
@@ -31,6 +38,7 @@ public:
     static constexpr int kButtonCount = 12;
     static constexpr int kFirstPage = 5; // "Odczyty", where the program starts
     static constexpr int kMultiPageId = 1001;
+    static constexpr int kPageCount = kButtonCount - kFirstPage; // Odczyty … Info
     // The console pictures, in image-list order.
     static constexpr std::array<const wchar_t*, 7> kConsoleFiles {
         L"KR CON PETROL.tif",
@@ -55,6 +63,16 @@ public:
     void updateTexts() override;
     // Makes the active page read the settings image again.
     void refreshActivePage();
+    // The image changed: the active page reads it now, the hidden ones when next shown.
+    void onImageChanged(ImageBlock block);
+    bool isPageStale(int index) const;
+    // Shows page n of the seven (0 Odczyty … 6 Info); false for another n.
+    bool showPage(int n);
+    // The fuel buttons' tool tips say so while the controller is simulated.
+    void updateDemoHints(bool force = false);
+
+    // Builds the page of a button; unset, the view's own pages. Set before OnCreate.
+    std::function<CGDIpMultiPageDialog*(int index, const CPageContext& context)> pageFactory;
 
     CKorMultiPageCtrl* multiPage() const { return m_mpc; }
     CConsoleBtn* consoleButton() const { return m_consoleBtn; }
@@ -71,7 +89,8 @@ private:
     void createControls();
     void loadConsoleImages();
     // The page of button index (the empty page for the action buttons).
-    CGDIpMultiPageDialog* createPage(int index);
+    CGDIpMultiPageDialog* createPage(int index, const CPageContext& context);
+    void onPageActivated(int index);
     void showReadings(const CDiag& record);
 
     CkorvanaDoc* m_doc;
@@ -83,4 +102,6 @@ private:
     CSwitchToGasBtn* m_gasBtn = nullptr;
     CSwitchToPetrolBtn* m_petrolBtn = nullptr;
     CViewDisplayState m_display;
+    std::vector<bool> m_stale;
+    bool m_demoHints = false;
 };

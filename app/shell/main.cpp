@@ -1,4 +1,5 @@
 // korvana: the configuration and diagnostic program for the LPG injection controller.
+#include <app/platform/log.h>
 #include <app/shell/appoptions.h>
 #include <app/shell/korvanaapp.h>
 #include <app/shell/mainframe.h>
@@ -24,6 +25,12 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    LogOptions log;
+    log.file = defaultLogPath();
+    log.toStderr = options->verbose;
+    configureLog(log);
+    logInfo("gui", "korvana started");
+
     CQtInteraction interaction;
     setUserInteraction(&interaction);
     int status = 1;
@@ -32,9 +39,12 @@ int main(int argc, char** argv)
         if (app.InitInstance()) {
             interaction.setMainWindow(app.mainFrame());
             status = QApplication::exec();
+        } else {
+            status = app.exitStatus();
         }
         app.ExitInstance();
     }
     setUserInteraction(nullptr);
+    logInfo("gui", "korvana ended with status " + std::to_string(status));
     return status;
 }

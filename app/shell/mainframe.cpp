@@ -2,12 +2,14 @@
 
 #include <app/data/languages.h>
 #include <app/data/translate.h>
+#include <app/platform/log.h>
 #include <app/shell/aboutdlg.h>
 #include <app/shell/framegeometry.h>
 #include <app/shell/gdipcaptionbar.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
 #include <app/shell/menucommands.h>
+#include <errkit/errorguard.h>
 #include <gradctrls/dialogs/gdippalette.h>
 
 #include <QApplication>
@@ -47,6 +49,15 @@ CMainFrame::CMainFrame(CkorvanaDoc* doc)
     m_timer.setObjectName(QStringLiteral("timer_%1").arg(kTimerId));
     m_timer.setInterval(kTimerPeriodMs);
     connect(&m_timer, &QTimer::timeout, this, &CMainFrame::OnTimer);
+    if (m_doc) {
+        connect(&m_doc->relay(), &CDeviceEventRelay::pollingStarted, this, &CMainFrame::followPollingStart);
+        connect(&m_doc->relay(), &CDeviceEventRelay::pollingStopped, this, &CMainFrame::followPollingStop);
+        connect(&m_doc->relay(), &CDeviceEventRelay::deviceEvent, this, [this](const DeviceEventData& event) {
+            if (event.kind == DeviceEvent::LinkConnected || event.kind == DeviceEvent::LinkLost
+                || event.kind == DeviceEvent::OperationStarted || event.kind == DeviceEvent::OperationFinished)
+                refreshCaption();
+        });
+    }
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -68,7 +79,7 @@ bool CMainFrame::OnCreate()
 
     m_captionBar = new CGDIpCaptionBar(top);
     m_captionBar->setObjectName(QStringLiteral("captionBar"));
-    m_captionBar->setCaptionText(qs(translate(kProductLine)));
+    m_captionBar->setCaptionText(captionLine());
     const QPixmap icon = CGDIpCaptionBar::programIcon(48);
     m_captionBar->setIcon(QIcon(icon));
     setWindowIcon(QIcon(icon));
@@ -160,15 +171,50 @@ void CMainFrame::updateTexts()
 {
     for (const STitled& t : m_titled)
         t.action->setText(qs(translate(t.text)));
-    if (m_captionBar)
-        m_captionBar->setCaptionText(qs(translate(kProductLine)));
+    refreshCaption();
     updateLanguageChecks();
     if (m_menuBar)
         m_menuBar->update();
 }
 
+QString CMainFrame::captionLine() const
+{
+    QString line = qs(translate(kProductLine));
+    if (!m_doc || !m_view)
+        return line;
+    const CLPGDevice& device = m_doc->device();
+    QString state;
+    if (m_doc->isSearching() || m_searchAfterLoss)
+        state = qs(translate(L"Szukanie sterownika…"));
+    else if (!device.m_connected)
+        state = qs(translate(L"BRAK POŁĄCZENIA"));
+    else if (m_reconnected.isValid() && m_reconnected.elapsed() < kReconnectedNoticeMs)
+        state = qs(translate(L"Połączono ze sterownikiem"));
+    if (!state.isEmpty())
+        line += QStringLiteral("  –  ") + state;
+    if (device.m_demo)
+        line += qs(translate(L" — DEMO"));
+    return line;
+}
+
+void CMainFrame::refreshCaption()
+{
+    if (!m_captionBar)
+        return;
+    const QString line = captionLine();
+    if (line != m_captionBar->captionText())
+        m_captionBar->setCaptionText(line);
+    if (m_view)
+        m_view->updateDemoHints();
+}
+
 void CMainFrame::onCommand(int commandId)
 {
+    // About and the documentation only show something; every other command
+    // waits until the running operation has ended.
+    if (m_doc && commandId != MenuCmd::kAppAbout && commandId != MenuCmd::kDocumentation
+        && m_doc->refuseWhileBusy(this))
+        return;
     if (commandId >= MenuCmd::kFirstLanguage && commandId <= MenuCmd::kLastLanguage) {
         if (m_doc)
             m_doc->OnLanguage(
@@ -225,6 +271,51 @@ void CMainFrame::stopTimer()
     m_timer.stop();
 }
 
+void CMainFrame::followPollingStart()
+{
+    logInfo("gui", "polling started; frame timer on");
+    startTimer();
+}
+
+void CMainFrame::followPollingStop()
+{
+    // A polling that ended with the link leaves the timer to search for the controller.
+    if (m_doc && !m_doc->device().m_connected && m_timer.isActive()) {
+        logInfo("gui", "polling stopped with the link down; frame timer keeps searching");
+        return;
+    }
+    logInfo("gui", "polling stopped; frame timer off");
+    stopTimer();
+}
+
+void CMainFrame::searchAfterLoss()
+{
+    const bool ask = m_askOnNextSearch;
+    m_askOnNextSearch = false;
+    m_searchAfterLoss = true;
+    refreshCaption();
+    if (m_captionBar)
+        m_captionBar->repaint(); // the search holds the GUI thread
+    bool connected = false;
+    // An error must not leave through the timer's event; the next search comes 11 ticks later.
+    try {
+        connected = m_doc->searchController(ask);
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        logSwallowed("gui", "CMainFrame::searchAfterLoss", *error);
+    }
+    m_searchAfterLoss = false;
+    m_watchdog.searchDone(connected);
+    if (connected) {
+        logInfo(
+            "gui", m_doc->device().m_demo ? "link lost; demo mode chosen" : "controller answered again; reconnected");
+        if (!m_doc->device().m_demo)
+            m_reconnected.start();
+        m_doc->startPolling();
+    }
+    refreshCaption();
+}
+
 void CMainFrame::OnTimer()
 {
     if (!m_doc)
@@ -236,17 +327,22 @@ void CMainFrame::OnTimer()
     CLPGDevice& device = m_doc->device();
     switch (m_watchdog.tick(device.m_connected)) {
     case CConnectionWatchdog::EAction::Lost:
+        logWarning("gui", "link lost; the controller is searched for every 11 ticks");
+        m_askOnNextSearch = true;
+        m_reconnected.invalidate();
+        refreshCaption();
         return;
-    case CConnectionWatchdog::EAction::Search: {
-        const bool connected = m_doc->searchController();
-        m_watchdog.searchDone(connected);
-        if (connected)
-            m_doc->startPolling();
+    case CConnectionWatchdog::EAction::Search:
+        // A running operation has the link; the search waits for its end.
+        if (m_doc->operationRunning())
+            m_watchdog.postpone();
+        else
+            searchAfterLoss();
         break;
-    }
     case CConnectionWatchdog::EAction::None:
         break;
     }
+    refreshCaption();
     if (m_view && m_doc->queuedRecords() > 0) {
         m_view->onTimer();
         // The next tick comes a full period after the view's work.
@@ -325,9 +421,15 @@ void CMainFrame::changeEvent(QEvent* event)
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // The running operation still uses the device and the windows; the program ends after it.
+    if (m_doc && m_doc->refuseWhileBusy(this)) {
+        event->ignore();
+        return;
+    }
     // Polling stops before the frame goes.
     if (m_doc)
         m_doc->stopPolling();
+    logInfo("gui", "main window closed");
     QMainWindow::closeEvent(event);
 }
 

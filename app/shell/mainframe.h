@@ -1,12 +1,15 @@
 // The main window: no title bar of the system's own but a caption bar of its
 // own (name line, icon, minimise / maximise / close, dragging), the menu, a
 // thin border to resize by, and timer 5001 that keeps the link alive and
-// drives the view's refresh while the document polls.
+// drives the view's refresh while the document polls. After a lost link the
+// no-connection dialog comes once; the searches after it are silent, and the
+// caption line says whether the link is down, searched for or just back.
 #pragma once
 
 #include <app/data/imultilanggui.h>
 #include <app/shell/connectionwatchdog.h>
 
+#include <QElapsedTimer>
 #include <QFont>
 #include <QMainWindow>
 #include <QTimer>
@@ -25,6 +28,8 @@ class CMainFrame : public QMainWindow, public IMultilangGUI {
 public:
     static constexpr int kTimerId = 5001;
     static constexpr int kTimerPeriodMs = 100;
+    // How long the caption says that the controller answered again.
+    static constexpr int kReconnectedNoticeMs = 4000;
 
     explicit CMainFrame(CkorvanaDoc* doc);
     ~CMainFrame() override;
@@ -45,7 +50,8 @@ public:
     // The client area the caption font follows: the window inside its resize border.
     QSize clientSize() const;
 
-    // Timer 5001, every 100 ms; the document starts and stops it with the polling.
+    // Timer 5001, every 100 ms; it follows the polling's start and stop (a
+    // polling that ended with the link keeps it for the searches).
     void startTimer();
     void stopTimer();
     bool isTimerRunning() const { return m_timer.isActive(); }
@@ -55,6 +61,10 @@ public:
 
     // Re-titles the menu in the current language and moves the language check mark.
     void updateTexts() override;
+    // The caption line: the product, the link's state when it is not simply
+    // connected, and " — DEMO" while the controller is simulated.
+    QString captionLine() const;
+    void refreshCaption();
     // Runs a menu command by its id.
     void onCommand(int commandId);
     void OnAppAbout();
@@ -73,6 +83,9 @@ private:
         const wchar_t* text;
     };
 
+    void followPollingStart();
+    void followPollingStop();
+    void searchAfterLoss();
     void buildMenu();
     QAction* addCommand(QMenu* menu, const wchar_t* text, int commandId);
     void updateLanguageChecks();
@@ -90,6 +103,9 @@ private:
     bool m_haveCaptionFont = false;
     QTimer m_timer;
     CConnectionWatchdog m_watchdog;
+    bool m_askOnNextSearch = true; // the dialog comes once after each loss
+    bool m_searchAfterLoss = false; // from the caption's refresh before it until its end
+    QElapsedTimer m_reconnected; // valid while the caption says the controller is back
     std::vector<STitled> m_titled; // pop-ups and items with their Polish texts
     std::vector<QAction*> m_languageActions;
 };

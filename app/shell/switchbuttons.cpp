@@ -2,33 +2,43 @@
 
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
-#include <app/platform/devicepointer.h>
 #include <app/platform/userinteraction.h>
+#include <app/shell/korvanadoc.h>
 #include <app/shell/qtinteraction.h>
-#include <errkit/ierror.h>
+#include <errkit/errorguard.h>
 
 namespace {
 
 const wchar_t* const kCaption = L"KORVANA";
 
-void switchFuel(QWidget* owner, const wchar_t* handler, bool (CLPGDevice::*operation)(), const wchar_t* failure)
+void switchFuel(
+    CMultiPageIndependentBtn* owner, const wchar_t* handler, bool (CLPGDevice::*operation)(), const wchar_t* failure)
 {
-    CLPGDevice* device = g_lpgDevice;
-    if (!device || !device->m_connected)
+    if (!owner->context())
+        return;
+    CkorvanaDoc& doc = owner->context()->doc;
+    CLPGDevice& device = owner->context()->device;
+    if (!device.m_connected)
         return;
     COwnerScope scope(owner);
-    try {
-        bool done = false;
-        {
-            CWaitCursor wait;
-            done = (device->*operation)();
-        }
-        if (!done)
-            userInteraction().message(translate(failure), kCaption, MsgIcon::Error);
-    } catch (IError* error) {
-        userInteraction().message(std::wstring(handler) + L"\n" + error->format() + L"\n", kCaption, MsgIcon::Error);
-        delete error;
-    }
+    // Switching to petrol may wait for the car, pumping events meanwhile.
+    doc.runOperation(
+        L"Przełączanie paliwa",
+        [&] {
+            try {
+                bool done = false;
+                {
+                    CWaitCursor wait;
+                    done = (device.*operation)();
+                }
+                if (!done)
+                    userInteraction().message(translate(failure), kCaption, MsgIcon::Error);
+            } catch (IError* e) {
+                CErrorGuard error(e);
+                userInteraction().message(std::wstring(handler) + L"\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
+            }
+        },
+        owner);
 }
 
 } // namespace

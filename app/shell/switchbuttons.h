@@ -1,8 +1,9 @@
 // The three fuel-mode buttons of the main view. A click asks the controller
-// for that mode (nothing without a connection) under the wait cursor; a
-// refusal or an error is reported in a box owned by the button. The button's
-// light is not changed by the click: it follows the controller's reported
-// state at the next refresh.
+// for that mode (nothing without a connection) under the wait cursor, as an
+// operation of the document (refused while another runs); a refusal or an
+// error is reported in a box owned by the button. The button's light is not
+// changed by the click: it follows the controller's reported state at the
+// next refresh.
 #pragma once
 
 #include <app/shell/multipageindependentbtn.h>
@@ -10,17 +11,20 @@
 class CSwitchToAutoBtn : public CMultiPageIndependentBtn {
     Q_OBJECT
 public:
+    using CMultiPageIndependentBtn::CMultiPageIndependentBtn;
     void onClick() override;
 };
 
 class CSwitchToGasBtn : public CMultiPageIndependentBtn {
     Q_OBJECT
 public:
+    using CMultiPageIndependentBtn::CMultiPageIndependentBtn;
     void onClick() override;
 };
 
 class CSwitchToPetrolBtn : public CMultiPageIndependentBtn {
     Q_OBJECT
 public:
+    using CMultiPageIndependentBtn::CMultiPageIndependentBtn;
     void onClick() override;
 };

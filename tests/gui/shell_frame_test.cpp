@@ -2,7 +2,7 @@
 // the caption font and height that follow the client area, the menus with
 // their command ids and the language check mark, re-titling after a language
 // change, timer 5001 with the polling, and the watchdog's searches (11 ticks
-// after a loss, then every 11, never two at once).
+// after a loss, then every 11 without the dialog, never two at once).
 #include "guitest.h"
 #include "shelltest.h"
 
@@ -194,10 +194,10 @@ TEST(FrameLanguage, StartsInTheLanguageOfTheOption)
 // Ticks the frame timer by hand until the next search; -1 when none comes.
 int ticksToSearch(CMainFrame* frame, CShellRun& run, int limit = 40)
 {
-    const int before = run.noConnectionDialogs;
+    const unsigned before = run.app().document()->searchCount();
     for (int i = 1; i <= limit; ++i) {
         frame->OnTimer();
-        if (run.noConnectionDialogs != before)
+        if (run.app().document()->searchCount() != before)
             return i;
     }
     return -1;
@@ -218,8 +218,19 @@ TEST(FrameWatchdog, SearchesElevenTicksAfterALossAndEveryElevenAfter)
     EXPECT_EQ(run.noConnectionDialogs, 1);
     device.m_connected = false; // the link falls
     EXPECT_EQ(ticksToSearch(frame, run), 12) << "the loss tick, then 11 more";
+    EXPECT_EQ(run.noConnectionDialogs, 2) << "the first search after the loss asks";
     EXPECT_EQ(ticksToSearch(frame, run), 11);
     EXPECT_EQ(ticksToSearch(frame, run), 11);
+    EXPECT_EQ(run.noConnectionDialogs, 2) << "the searches after it are silent";
+    EXPECT_TRUE(frame->captionBar()->captionText().endsWith(QStringLiteral("BRAK POŁĄCZENIA")))
+        << frame->captionBar()->captionText().toStdString();
+
+    // A second loss asks once again.
+    device.m_connected = true;
+    frame->OnTimer();
+    device.m_connected = false;
+    EXPECT_EQ(ticksToSearch(frame, run), 12);
+    EXPECT_EQ(run.noConnectionDialogs, 3);
 }
 
 TEST(FrameWatchdog, NeverTwoSearchesAtOnce)

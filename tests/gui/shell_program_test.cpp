@@ -1,15 +1,19 @@
 // The korvana program itself, run as a child process on the offscreen
-// platform: a demo start that saves its window as PNG and exits by itself,
-// and bad usage refused with exit status 2.
+// platform: a demo start that saves its window as PNG and exits by itself, a
+// start without any controller that saves the no-connection dialog and exits
+// 3, the start options, and bad usage refused with exit status 2.
 #include "guitest.h"
 
 #include <childprocess.h>
 
 #include <QFileInfo>
 #include <QImage>
+#include <QSize>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -18,7 +22,20 @@ using namespace std::chrono_literals;
 std::vector<std::string> programEnv(const QTemporaryDir& dir)
 {
     return { "QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + dir.filePath("cfg").toStdString(),
-        "XDG_RUNTIME_DIR=" + dir.path().toStdString() };
+        "XDG_RUNTIME_DIR=" + dir.path().toStdString(), "XDG_STATE_HOME=" + dir.filePath("state").toStdString(),
+        "KORVANA_PORTS=" };
+}
+
+// Milliseconds since midnight of the first log line holding text ("HH:MM:SS.mmm" after the date).
+long logTime(const std::string& log, const char* text)
+{
+    const std::size_t at = log.find(text);
+    const std::size_t start = at == std::string::npos ? std::string::npos : log.rfind('\n', at);
+    const std::string line = log.substr(start == std::string::npos ? 0 : start + 1, 24);
+    int h = 0, m = 0, sec = 0, ms = 0;
+    if (at == std::string::npos || std::sscanf(line.c_str(), "%*d-%*d-%*d %d:%d:%d.%d", &h, &m, &sec, &ms) != 4)
+        return 0;
+    return ((h * 60L + m) * 60L + sec) * 1000L + ms;
 }
 
 TEST(Program, DemoStartSavesTheWindowAndQuits)
@@ -37,11 +54,56 @@ TEST(Program, DemoStartSavesTheWindowAndQuits)
     EXPECT_GE(shot.height(), 530);
 }
 
+TEST(Program, NoControllerSavesTheDialogAndExitsThree)
+{
+    QTemporaryDir dir;
+    const std::string png = guitest::artifactsDir().toStdString() + "/korvana_program_noconnection.png";
+    QFile::remove(QString::fromStdString(png));
+    const auto started = std::chrono::steady_clock::now();
+    const ProgramResult r = runProgram(
+        KORVANA_PROGRAM, { "--screenshot", png, "--quit-after", "2000", "--verbose" }, 20s, programEnv(dir));
+    const auto took = std::chrono::steady_clock::now() - started;
+    ASSERT_FALSE(r.timedOut) << "the no-connection dialog held the program";
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    // Within 5 s, plus what the machine's own serial ports cost the search
+    // (each one that does not answer takes its identification attempts).
+    const auto probing
+        = std::chrono::milliseconds(logTime(r.err, "no-connection dialog") - logTime(r.err, "gui: controller search"));
+    EXPECT_LT(took, 5s + probing) << r.err;
+    const QImage shot(QString::fromStdString(png));
+    ASSERT_FALSE(shot.isNull()) << r.err;
+    // The dialog alone, not the (never shown) main window.
+    EXPECT_LT(shot.width(), 800);
+    EXPECT_LT(shot.height(), 400);
+    // --verbose: the log on stderr as well as in its file.
+    EXPECT_NE(r.err.find("gui: controller search"), std::string::npos) << r.err;
+    QFile log(dir.filePath("state/korvana/korvana.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("quit with the no-connection dialog open"));
+}
+
+TEST(Program, PageAndSizeOptions)
+{
+    QTemporaryDir dir;
+    const std::string png = guitest::artifactsDir().toStdString() + "/korvana_program_page4.png";
+    QFile::remove(QString::fromStdString(png));
+    const ProgramResult r = runProgram(KORVANA_PROGRAM,
+        { "--demo", "--page", "4", "--size", "1280x800", "--screenshot", png, "--quit-after", "600" }, 20s,
+        programEnv(dir));
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err.find("gui:"), std::string::npos) << "without --verbose the log goes to its file only";
+    const QImage shot(QString::fromStdString(png));
+    ASSERT_FALSE(shot.isNull()) << r.err;
+    EXPECT_EQ(shot.size(), QSize(1280, 800));
+}
+
 TEST(Program, BadUsageIsRefused)
 {
     QTemporaryDir dir;
     for (const std::vector<std::string>& args :
-        { std::vector<std::string> { "--lang", "25" }, { "--port" }, { "--no-such-option" } }) {
+        { std::vector<std::string> { "--lang", "25" }, { "--port" }, { "--no-such-option" }, { "--page", "7" },
+            { "--page", "-1" }, { "--size", "1280" }, { "--size", "0x800" }, { "--size", "1280x800x2" } }) {
         const ProgramResult r = runProgram(KORVANA_PROGRAM, args, 20s, programEnv(dir));
         EXPECT_EQ(r.exitCode, 2) << args[0];
         EXPECT_NE(r.err.find("usage: korvana"), std::string::npos) << r.err;

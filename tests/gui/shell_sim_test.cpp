@@ -1,12 +1,15 @@
 // The program against korvana-sim on a pseudo-terminal: the controller found
 // and polled, the remembered port tried first, a pulled cable (the link falls,
-// the first search 11 ticks later, 11 between failing ones, polling back when
-// the controller answers again), and fuel switches the controller refuses.
+// the first search 11 ticks later with the dialog, silent ones every 11 ticks
+// after it, polling back and said in the caption when the controller answers
+// again), and fuel switches the controller refuses.
 #include "guitest.h"
 #include "shelltest.h"
 
+#include <app/platform/log.h>
 #include <app/platform/porttable.h>
 #include <app/platform/profilestore.h>
+#include <app/shell/gdipcaptionbar.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
@@ -153,31 +156,52 @@ TEST_F(SimShell, PulledCableSearchesAgainAndPollsWhenTheControllerIsBack)
     ASSERT_EQ(sim->send("vanish"), "ok vanished");
     ASSERT_TRUE(waitUntil([&] { return !doc->device().m_connected; }, 5000)) << "the polling thread gives up";
     auto ticksToSearch = [&] {
-        const int before = run.noConnectionDialogs;
+        const unsigned before = doc->searchCount();
         for (int i = 1; i <= 40; ++i) {
             frame->OnTimer();
-            if (run.noConnectionDialogs != before)
+            if (doc->searchCount() != before)
                 return i;
         }
         return -1;
     };
+    auto caption = [&] { return frame->captionBar()->captionText(); };
     EXPECT_EQ(ticksToSearch(), 12) << "the tick that sees the loss, then 11";
+    EXPECT_EQ(run.noConnectionDialogs, 1) << "the dialog comes once after the loss";
+    EXPECT_TRUE(caption().endsWith(QStringLiteral("BRAK POŁĄCZENIA"))) << caption().toStdString();
+
+    // The searches after it are silent, and the caption says while one runs.
+    QStringList captionsWhileSearching;
+    const int sink = addLogSink([&](LogLevel, const std::string& line) {
+        if (line.find("controller search") != std::string::npos)
+            captionsWhileSearching << caption();
+    });
     EXPECT_EQ(ticksToSearch(), 11);
+    EXPECT_EQ(ticksToSearch(), 11);
+    removeLogSink(sink);
+    EXPECT_EQ(run.noConnectionDialogs, 1) << "no dialog every 1.1 s";
+    ASSERT_EQ(captionsWhileSearching.size(), 2);
+    EXPECT_TRUE(captionsWhileSearching[0].endsWith(QStringLiteral("Szukanie sterownika…")))
+        << captionsWhileSearching[0].toStdString();
     EXPECT_FALSE(doc->device().m_connected);
+    guitest::saveScreenshot(frame, QStringLiteral("shell_link_lost"));
 
     ASSERT_EQ(sim->send("appear").rfind("ok ", 0), 0u);
-    const int dialogs = run.noConnectionDialogs;
     int ticks = 0;
     while (!doc->device().m_connected && ticks < 40) {
         frame->OnTimer();
         ++ticks;
     }
     EXPECT_EQ(ticks, 11);
-    EXPECT_EQ(run.noConnectionDialogs, dialogs);
+    EXPECT_EQ(run.noConnectionDialogs, 1);
     EXPECT_TRUE(doc->isPolling());
     EXPECT_TRUE(frame->isTimerRunning()) << "polling restarts the frame timer";
+    EXPECT_TRUE(caption().endsWith(QStringLiteral("Połączono ze sterownikiem"))) << caption().toStdString();
+    guitest::saveScreenshot(frame, QStringLiteral("shell_link_back"));
     const int before = newestSequence();
     EXPECT_TRUE(waitUntil([&] { return newestSequence() > before + 2; }, 4000));
+    EXPECT_TRUE(waitUntil(
+        [&] { return !caption().contains(QStringLiteral("Połączono")); }, CMainFrame::kReconnectedNoticeMs + 2000))
+        << "the notice goes after a few seconds: " << caption().toStdString();
 }
 
 TEST_F(SimShell, RefusedSwitchShowsItsMessage)
