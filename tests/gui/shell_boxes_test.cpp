@@ -10,6 +10,7 @@
 #include <app/device/docoperations.h>
 #include <app/device/firmwareupdate.h>
 #include <app/device/lpgdevice.h>
+#include <app/shell/korvanadoc.h>
 #include <app/shell/qtinteraction.h>
 #include <app/shell/switchbuttons.h>
 
@@ -85,9 +86,10 @@ TEST(ShellBoxes, PortErrorUnderAFuelButton)
 {
     CScriptedInteraction ui;
     CInteractionScope scope(ui);
-    CLPGDevice device;
+    CkorvanaDoc doc;
+    CLPGDevice& device = doc.device();
     connectWithoutPort(device);
-    CSwitchToAutoBtn button;
+    CSwitchToAutoBtn button(CPageContext { doc, device, doc.relay() });
     guitest::showAndSettle(&button);
     guitest::click(&button);
     expectHandlerBox(ui, L"CSwitchToAutoBtn::onClick()");
