@@ -6,6 +6,8 @@
 #include <app/platform/documentsdir.h>
 #include <app/platform/programdir.h>
 #include <app/platform/userinteraction.h>
+#include <app/platform/log.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
 #include <ctime>
@@ -21,11 +23,11 @@ void showFailure(const wchar_t* text)
     userInteraction().message(translate(text), kCaption, MsgIcon::Error);
 }
 
-// An error object thrown by a step: shown under the operation's name, then deleted.
-void showError(const wchar_t* operation, IError* error)
+// An error object thrown by a step: logged and shown under the operation's name.
+void showError(const wchar_t* operation, const CErrorGuard& error)
 {
-    userInteraction().message(std::wstring(operation) + L"\n" + error->format() + L"\n", kCaption, MsgIcon::Error);
-    delete error;
+    logMessage(LogLevel::Error, "doc", std::wstring(operation) + L": " + error.format());
+    userInteraction().message(std::wstring(operation) + L"\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
 }
 
 // Runs steps in order and stops at the first that fails, with the set-up failure message.
@@ -112,8 +114,13 @@ bool CDocOperations::loadIntoController(std::string path)
     if (!m_device.m_connected)
         return false;
     try {
-        return loadIntoControllerSteps(std::move(path));
-    } catch (IError* error) {
+        const bool loaded = loadIntoControllerSteps(std::move(path));
+        logInfo("doc", loaded ? "settings file written into the controller" : "loading a settings file failed");
+        return loaded;
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        // The live image may hold the file's values already.
+        m_device.events().imageChanged(ImageBlock::All);
         showError(L"CkorvanaDoc::OnFileReadSettings()", error);
         return false;
     }
@@ -128,10 +135,11 @@ bool CDocOperations::loadIntoControllerSteps(std::string path)
         showFailure(L"Nie można wczytać ustawień z pliku");
         return false;
     }
+    logInfo("doc", "loading " + path + " into the controller");
     copyLoadedSettings(loaded, m_device.image());
     CWaitCursor wait;
     CLPGDevice& d = m_device;
-    return writeSteps({
+    const bool written = writeSteps({
         [&] { return d.switchToPetrolAndWait(); },
         [&] { return d.writeBase(); },
         [&] { return d.writeAdv(); },
@@ -143,6 +151,8 @@ bool CDocOperations::loadIntoControllerSteps(std::string path)
         [&] { return d.writeSensorsSetup(); },
         [&] { return d.command0AOnPetrol(); },
     });
+    d.events().imageChanged(ImageBlock::All);
+    return written;
 }
 
 bool CDocOperations::restoreFactorySettings()
@@ -151,11 +161,15 @@ bool CDocOperations::restoreFactorySettings()
         if (!userInteraction().question(translate(L"Czy chcesz przywrócić ustawienia fabryczne?"), kCaption,
                                         MsgIcon::Question, false))
             return false;
+        logInfo("doc", "restoring the factory settings");
         const bool written = m_device.writeAll();
+        logInfo("doc", written ? "factory settings written" : "factory settings not written completely");
         writeInitialSetup();
-        refresh();
+        m_device.events().imageChanged(ImageBlock::All);
         return written;
-    } catch (IError* error) {
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        m_device.events().imageChanged(ImageBlock::All);
         showError(L"CkorvanaDoc::OnSettingsRestore()", error);
         return false;
     }
@@ -185,7 +199,8 @@ bool CDocOperations::writeInitialSetup()
 {
     try {
         return writeInitialSetupSteps();
-    } catch (IError* error) {
+    } catch (IError* e) {
+        CErrorGuard error(e);
         showError(L"CkorvanaDoc::writeInitialSetup()", error);
         return false;
     }
@@ -223,6 +238,7 @@ bool CDocOperations::writeInitialSetupSteps()
     });
     if (ok && wasNotPetrol)
         d.switchToAuto();
-    refresh();
+    logInfo("doc", ok ? "initial setup written into a blank controller" : "writing the initial setup failed");
+    d.events().imageChanged(ImageBlock::All);
     return ok;
 }

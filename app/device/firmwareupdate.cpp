@@ -7,6 +7,8 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/programdir.h>
 #include <app/platform/userinteraction.h>
+#include <app/platform/log.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
 #include <algorithm>
@@ -53,8 +55,8 @@ public:
             return;
         if (m_update.onStartPolling)
             m_update.onStartPolling();
-        if (m_update.onRefresh)
-            m_update.onRefresh();
+        // The pages show what the update left in the image (migrated settings, a new version).
+        m_update.device().events().imageChanged(ImageBlock::All);
     }
     CPollingPause(const CPollingPause&) = delete;
     CPollingPause& operator=(const CPollingPause&) = delete;
@@ -160,10 +162,19 @@ bool CFirmwareUpdate::attempt(bool forced, const CFirmwareFile& file, const CFla
             queryBootloader(layout);
         }
     }
-    if (!queryBootloader(layout))
+    if (!queryBootloader(layout)) {
+        logWarning("fw", "the bootloader did not answer");
         return false;
+    }
+    logInfo("fw", "bootloader answered; programming " + std::to_string(rowsToWrite(file, layout)) + " rows");
     userInteraction().sleep(kWaitMs);
-    return programFlash(file, layout) && m_device.bootCommand60() && m_device.command0A();
+    if (!programFlash(file, layout)) {
+        logWarning("fw", "programming the flash failed");
+        return false;
+    }
+    const bool restarted = m_device.bootCommand60() && m_device.command0A();
+    logInfo("fw", restarted ? "flash programmed, application started" : "the application did not start");
+    return restarted;
 }
 
 bool CFirmwareUpdate::migrateSettings(int32_t controllerVersion, uint16_t fileVersion)
@@ -198,6 +209,7 @@ bool CFirmwareUpdate::migrateSettings(int32_t controllerVersion, uint16_t fileVe
 
 void CFirmwareUpdate::fail(const wchar_t* text)
 {
+    logMessage(LogLevel::Warning, "fw", text);
     userInteraction().message(translate(text), kCaption, MsgIcon::Error);
 }
 
@@ -215,6 +227,7 @@ bool CFirmwareUpdate::update(bool forced)
         = ui.chooseFile(false, translate(L"Firmware files (*.afm)|*.afm|"), firmwareFolder(*layout).string(), {});
     if (path.empty())
         return false;
+    logInfo("fw", std::string(forced ? "forced" : "user-started") + " update with " + path);
     if (!forced)
         m_device.switchToPetrolAndWait();
 
@@ -251,6 +264,7 @@ bool CFirmwareUpdate::update(bool forced)
             programmed = attempt(forced, file, *layout);
     } catch (IError*) {
         // The controller may sit in its bootloader now; the next search must find it there.
+        logError("fw", "port error while programming");
         m_device.m_connected = false;
         throw;
     }
@@ -268,16 +282,22 @@ bool CFirmwareUpdate::update(bool forced)
         fail(kProgramFailed);
         return false;
     }
-    return forced || migrateSettings(controllerVersion, fileVersion);
+    logInfo("fw", "controller connected again after programming");
+    if (forced)
+        return true;
+    const bool migrated = migrateSettings(controllerVersion, fileVersion);
+    logInfo("fw", migrated ? "settings carried across" : "carrying the settings across failed");
+    return migrated;
 }
 
 bool CFirmwareUpdate::onDeviceUpdate()
 {
     try {
         return update(false);
-    } catch (IError* error) {
-        userInteraction().message(L"CkorvanaDoc::OnDeviceUpdate()\n" + error->format(), kCaption, MsgIcon::Error);
-        delete error;
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        logMessage(LogLevel::Error, "fw", L"CkorvanaDoc::OnDeviceUpdate(): " + error.format());
+        userInteraction().message(L"CkorvanaDoc::OnDeviceUpdate()\n" + error.format(), kCaption, MsgIcon::Error);
         return false;
     }
 }

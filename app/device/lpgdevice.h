@@ -43,6 +43,9 @@ enum class LinkFailure {
     Checksum,
 };
 
+// A short English name of the failure for the log ("ShortHeader" …).
+const char* linkFailureName(LinkFailure failure);
+
 class CThreadManager;
 
 class CLPGDevice : public CObdDiagnostic, public CLPGDeviceErr {
@@ -69,6 +72,10 @@ public:
     // setTimeout with the settings above. Throws CRSError.
     void configurePort(uint32_t n);
     CSerialPort& port() { return m_port; }
+    // The line every exchange, purge and re-open goes through: the port unless
+    // a test set another (not owned; nullptr gives the port back). Not while exchanges run.
+    ILink& link() { return *m_link; }
+    void setLink(ILink* link) { m_link = link ? link : &m_port; }
     CMSGMutex& linkLock() { return m_linkLock; }
 
     // Replaces the key generator (tests fix the key); an empty function
@@ -103,6 +110,7 @@ protected:
     bool writeWhole(const uint8_t* bytes, std::size_t size);
 
     CSerialPort m_port;
+    ILink* m_link = &m_port;
     CMSGMutex m_linkLock;
 
 private:
@@ -221,9 +229,13 @@ private:
     template <std::size_t N>
     bool writeRecord(uint8_t recordType, const std::array<uint8_t, N>& record, int attempts = kLinkAttempts)
     {
-        return sendAcknowledged(recordType, record.data(), N, attempts);
+        return noteWritten(recordType, N, sendAcknowledged(recordType, record.data(), N, attempts));
     }
     bool readChartMap(uint8_t code, uint8_t recordType, std::array<uint8_t, kChartMapLength>& map);
+    // Raises ImageChanged(block) when ok; returns ok.
+    bool imageChanged(ImageBlock block, bool ok = true);
+    // Logs a record written to the controller (type and length); returns ok.
+    static bool noteWritten(uint8_t recordType, std::size_t size, bool ok);
     // ---- end of the command set ----
 
     // ---- Connection, demo mode and polling (lpgdevice_connection.cpp, lpgdevice_polling.cpp) ----
@@ -283,9 +295,6 @@ public:
     // The manager that starts polling threads; null (the default) is the
     // program's CLPGThreadManager. A tool that reports its exit status sets its own.
     void setThreadManager(CThreadManager* manager) { m_threadManager = manager; }
-    // The frame timer follows the polling: started with it, stopped with it.
-    std::function<void()> onPollingStarted;
-    std::function<void()> onPollingStopped;
 
     // Set by startPolling, cleared by stopPolling and by a polling thread that
     // gives up; read by the thread once per cycle.

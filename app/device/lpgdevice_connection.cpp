@@ -10,7 +10,11 @@
 #include <app/platform/porttable.h>
 #include <app/platform/profilestore.h>
 #include <app/platform/userinteraction.h>
+#include <app/platform/log.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
+
+#include <iterator>
 
 
 namespace {
@@ -57,18 +61,23 @@ void CLPGDevice::resetRefusalNotice()
 
 bool CLPGDevice::connectOnPort(uint32_t n)
 {
+    const std::string port = "COM" + std::to_string(n) + " (" + portTable().pathOf(n) + ")";
+    logInfo("conn", "trying " + port);
     try {
         configurePort(n);
         if (!openConnection()) {
-            m_port.close();
+            logInfo("conn", port + ": no controller identified");
+            m_link->close();
             return false;
         }
         profileStore().storeLastPort(n, portTable().pathOf(n));
+        logInfo("conn", "connected on " + port);
         return true;
     } catch (IError* e) {
-        delete e;
+        CErrorGuard error(e);
+        logSwallowed("conn", "CLPGDevice::connectOnPort", *error);
         // The port may be half configured; leave nothing open behind a failed try.
-        m_port.close();
+        m_link->close();
         return false;
     }
 }
@@ -86,11 +95,17 @@ bool CLPGDevice::openConnection()
     if (m_demo)
         return true;
     m_connected = false;
-    if (!identify())
+    if (!identify()) {
+        logInfo("conn", "identification failed");
         return false;
-    if (!readDevInfo() && !readDevInfo())
+    }
+    if (!readDevInfo() && !readDevInfo()) {
+        logWarning("conn", "the identity block could not be read");
         show(L"Nie powiodło się odczytanie wersji urządzenia!", MsgIcon::Error);
+    }
     m_connected = true;
+    logInfo("conn", "controller model " + std::to_string(m_image.m_devInfo.m_deviceID) + ", version "
+                + std::to_string(m_image.m_devInfo.m_version));
 
     // The sensor block first: the temperature conversions of later blocks use its sensor types.
     static constexpr bool (CLPGDevice::*kBlocks[])() = {
@@ -106,10 +121,14 @@ bool CLPGDevice::openConnection()
         &CLPGDevice::readAutomapSchedule,
         &CLPGDevice::readMapAxes,
     };
-    for (const auto read : kBlocks) {
-        if (!readBlockTwice(read))
+    for (std::size_t i = 0; i < std::size(kBlocks); ++i) {
+        if (!readBlockTwice(kBlocks[i])) {
+            logWarning("conn", "settings block " + std::to_string(i + 1) + " of the connection sequence not read");
             show(L"Nie powiodło się wczytanie ustawień urządzenia!", MsgIcon::Error);
+        }
     }
+    m_events.raise(DeviceEvent::LinkConnected);
+    m_events.imageChanged(ImageBlock::All);
     return true;
 }
 
@@ -128,10 +147,13 @@ bool CLPGDevice::identify()
     if (!answered)
         return false;
     m_readingsAllowed = length >= 3 && buffer[2] == kReadingsAllowedMark;
+    logInfo("conn", std::string(buffer[0] == kApplication ? "application" : "bootloader") + " answered, model code "
+                + std::to_string(buffer[1]) + (m_readingsAllowed ? "" : ", no live readings"));
 
     if (buffer[0] == kApplication) {
         if (setModel(m_image.m_devInfo, buffer[1]))
             return true;
+        logWarning("conn", "model code " + std::to_string(buffer[1]) + " refused");
         if (!g_refusalShown.exchange(true))
             show(L"Brak połączenia", MsgIcon::Error);
         return false;
@@ -148,9 +170,12 @@ bool CLPGDevice::identify()
         model = value == 248 ? 6 : value == 246 ? 16 : 0;
         known = true;
     }
-    if (!known && value == kNoBootValue)
+    if (!known && value == kNoBootValue) {
+        logWarning("conn", "the bootloader did not tell its model");
         return false;
+    }
     if (model == 0) {
+        logWarning("conn", "unknown bootloader " + std::to_string(value) + ": told to start its application");
         // A bootloader we cannot name is told to start its application.
         if (bootCommand60())
             command0A();
@@ -158,6 +183,7 @@ bool CLPGDevice::identify()
     }
     setModel(m_image.m_devInfo, model);
     m_image.m_devInfo.m_version = kBootloaderVersion;
+    logWarning("conn", "controller model " + std::to_string(model) + " found in its bootloader");
     show(L"Sterownik nie jest poprawnie zaprogramowany i wymaga przeprogramowania.", MsgIcon::Information);
     return m_firmwareUpdate ? m_firmwareUpdate(true) : false;
 }
@@ -166,11 +192,14 @@ bool CLPGDevice::reopen()
 {
     m_linkLock.lock();
     CMutexGuard guard(&m_linkLock);
+    const uint32_t n = m_link->portNr();
     try {
-        configurePort(m_port.portNr());
+        configurePort(n);
+        logInfo("link", "COM" + std::to_string(n) + " re-opened");
         return true;
     } catch (IError* e) {
-        delete e;
+        CErrorGuard error(e);
+        logSwallowed("link", "CLPGDevice::reopen", *error);
         return false;
     }
 }
@@ -180,6 +209,9 @@ void CLPGDevice::startDemoMode()
     m_demo = true;
     m_connected = true;
     readDevInfo();
+    logInfo("conn", "demo mode");
+    m_events.raise(DeviceEvent::LinkConnected);
+    m_events.imageChanged(ImageBlock::All);
 }
 
 void CLPGDevice::runWithoutConnection()

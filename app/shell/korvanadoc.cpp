@@ -8,7 +8,9 @@
 #include <app/shell/noconnectiondlg.h>
 #include <errkit/ierror.h>
 
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QThread>
 #include <QUrl>
 
 CkorvanaDoc* g_korvanaDoc = nullptr;
@@ -47,25 +49,25 @@ CkorvanaDoc::CkorvanaDoc()
     , m_operations(m_device)
     , m_firmware(m_device)
 {
-    m_operations.onRefresh = [this] { refreshActivePage(); };
-    // The frame timer runs exactly while the document polls.
-    m_device.onPollingStarted = [this] {
-        if (m_frame)
+    // The frame timer runs exactly while the document polls; a new image refreshes the page.
+    // Only what the GUI thread raises is handled here.
+    m_deviceListener = m_device.events().add([this](const DeviceEventData& e) {
+        if (!qApp || QThread::currentThread() != qApp->thread())
+            return;
+        if (e.kind == DeviceEvent::PollingStarted && m_frame)
             m_frame->startTimer();
-    };
-    m_device.onPollingStopped = [this] {
-        if (m_frame)
+        else if (e.kind == DeviceEvent::PollingStopped && m_frame)
             m_frame->stopTimer();
-    };
+        else if (e.kind == DeviceEvent::ImageChanged && e.block == ImageBlock::All)
+            refreshActivePage();
+    });
     m_firmware.attachToDevice();
-    m_firmware.onRefresh = [this] { refreshActivePage(); };
 }
 
 CkorvanaDoc::~CkorvanaDoc()
 {
     stopPolling();
-    m_device.onPollingStarted = nullptr;
-    m_device.onPollingStopped = nullptr;
+    m_device.events().remove(m_deviceListener);
     if (g_korvanaDoc == this)
         g_korvanaDoc = nullptr;
 }

@@ -86,6 +86,7 @@ private:
     CMainFrame* m_frame = nullptr;
     bool m_startInDemo = false;
     bool m_searching = false;
+    int m_deviceListener = 0;
 };
 
 // The document, once OnNewDocument has run; null before.

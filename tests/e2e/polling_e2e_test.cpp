@@ -11,8 +11,10 @@
 #include <app/device/demostate.h>
 #include <syncmsg/multithread.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 namespace {
@@ -229,15 +231,18 @@ TEST_F(PollingTest, RecordsWhileTheGuiThreadSendsCommands)
 TEST_F(PollingTest, NewPollingReplacesTheRunningThread)
 {
     CONNECT();
-    int started = 0;
-    int stopped = 0;
-    device->onPollingStarted = [&] { ++started; };
-    device->onPollingStopped = [&] { ++stopped; };
+    // Shared with the listener, which outlives this scope.
+    auto started = std::make_shared<std::atomic<int>>(0);
+    auto stopped = std::make_shared<std::atomic<int>>(0);
+    device->events().add([started, stopped](const DeviceEventData& e) {
+        *started += e.kind == DeviceEvent::PollingStarted ? 1 : 0;
+        *stopped += e.kind == DeviceEvent::PollingStopped ? 1 : 0;
+    });
     ASSERT_TRUE(device->startPolling("\\"));
     ASSERT_TRUE(waitFor([&] { return newest() >= 3; }, 3s));
     ASSERT_TRUE(device->startPolling("\\"));
-    EXPECT_EQ(started, 2);
-    EXPECT_EQ(stopped, 1);
+    EXPECT_EQ(*started, 2);
+    EXPECT_EQ(*stopped, 1);
     // The old thread has ended; the new one starts on an empty queue and numbers from 1 again.
     const uint32_t oldLast = newest();
     ASSERT_GE(oldLast, 3u);
