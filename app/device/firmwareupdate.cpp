@@ -262,11 +262,12 @@ bool CFirmwareUpdate::update(bool forced)
     try {
         for (std::size_t i = 0; i < kAttempts && !programmed; ++i)
             programmed = attempt(forced, file, *layout);
-    } catch (IError*) {
+    } catch (IError* e) {
+        CErrorGuard error(e);
         // The controller may sit in its bootloader now; the next search must find it there.
         logError("fw", "port error while programming");
         m_device.m_connected = false;
-        throw;
+        throw error.release();
     }
     if (!programmed) {
         m_device.m_connected = false;

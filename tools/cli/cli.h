@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-class IError;
+class CErrorGuard;
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
@@ -47,8 +47,8 @@ int cmdFlash(const CliContext& context);
 int usageError(const std::string& command, const std::string& message);
 // Prints "korvana-cli: message" on stderr; returns 1.
 int failed(const std::string& message);
-// Prints an error object's meaning and text on stderr, deletes it; returns 1.
-int failed(IError* error);
+// Prints a caught error object's meaning and text on stderr and logs it; returns 1.
+int failed(const CErrorGuard& error);
 
 // The COM number for a --port value: "3", "COM3" (any case), or a device path
 // (anything with a '/'), which joins the port table. 0 when the value is none

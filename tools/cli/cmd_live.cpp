@@ -9,6 +9,7 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/log.h>
 #include <app/platform/textcodec.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 #include <syncmsg/multithread.h>
 
@@ -134,6 +135,7 @@ int cmdLive(const CliContext& context)
             std::fprintf(stderr, "korvana-cli: %ld records written to %s\n", seen, osc.c_str());
         return result;
     } catch (IError* e) {
-        return failed(e);
+        CErrorGuard error(e);
+        return failed(error);
     }
 }
