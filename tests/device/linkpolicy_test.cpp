@@ -241,6 +241,19 @@ TEST_F(LinkPolicy, PollingGivesUpAfterTheEleventhFaultSinceTheLastGoodRecord)
     EXPECT_EQ(raised.back().reason, CDiagInputThread::kFaultReason);
 }
 
+TEST_F(LinkPolicy, AnswersOfAnotherTypeNeverEndPolling)
+{
+    std::atomic<int> answered { 0 };
+    startPolling([&] {
+        ++answered;
+        return PtyPeer::frame(2, 0x0404, { 4, 0, 0, 0, 0, 0 });
+    });
+    ASSERT_TRUE(waitFor([&] { return answered >= 300; }, 2s));
+    EXPECT_TRUE(device.pollingThreadRunning());
+    EXPECT_TRUE(device.m_connected);
+    EXPECT_EQ(device.diagData().count(), 0);
+}
+
 TEST_F(LinkPolicy, ElevenFaultsInARowEndPollingAtTheEleventh)
 {
     startPolling([] { return brokenAnswer(); });
