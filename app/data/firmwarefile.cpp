@@ -55,6 +55,7 @@ const char* CFirmwareFile::describe(Problem problem)
     switch (problem) {
     case Problem::None: return "no problem";
     case Problem::Unreadable: return "the file cannot be opened";
+    case Problem::NotAFile: return "it is not a file";
     case Problem::ShortHeader: return "the file is shorter than its 40-byte header";
     case Problem::TooLarge: return "the header announces more than 524288 body bytes";
     case Problem::ShortBody: return "the file holds fewer body bytes than its header announces";
@@ -68,6 +69,11 @@ bool CFirmwareFile::load(const std::filesystem::path& path, uint16_t& version, s
                          uint16_t& marker)
 {
     clear();
+    // A folder opens as an empty stream and a FIFO would block the read.
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        return refuse(Problem::NotAFile);
     std::ifstream file(path, std::ios::binary);
     if (!file)
         return refuse(Problem::Unreadable);

@@ -37,7 +37,7 @@ public:
     bool load(std::span<const uint8_t> file, uint16_t& version, std::wstring& modelName, uint16_t& marker);
 
     // Why the last load failed.
-    enum class Problem { None, Unreadable, ShortHeader, TooLarge, ShortBody, TooShort, Checksum };
+    enum class Problem { None, Unreadable, NotAFile, ShortHeader, TooLarge, ShortBody, TooShort, Checksum };
     Problem problem() const { return m_problem; }
     static const char* describe(Problem problem);
 

@@ -1,12 +1,13 @@
 #include <app/data/settingsfile.h>
 
+#include <app/platform/filereplace.h>
+
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -45,37 +46,28 @@ CSettingsFile::~CSettingsFile()
 
 void CSettingsFile::discard()
 {
-    if (m_stream) {
-        std::fclose(m_stream);
-        m_stream = nullptr;
-        if (!m_tempPath.empty())
-            ::unlink(m_tempPath.c_str());
-    }
-    m_tempPath.clear();
+    m_written.clear();
+    m_written.shrink_to_fit();
 }
 
 bool CSettingsFile::open(const std::string& path, bool forWriting)
 {
     discard();
+    m_path.clear();
     m_loaded = false;
     m_content.clear();
     m_forWriting = forWriting;
     m_ok = false;
     if (forWriting) {
-        std::string temp = path + ".XXXXXX";
-        const int fd = ::mkstemp(temp.data());
-        if (fd < 0)
+        if (path.empty())
             return false;
-        m_stream = ::fdopen(fd, "wb");
-        if (!m_stream) {
-            ::close(fd);
-            ::unlink(temp.c_str());
+        // Refused at once: a save that cannot end well should not start.
+        struct stat folder {};
+        const std::string target = resolveSaveTarget(path);
+        const std::size_t slash = target.rfind('/');
+        const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+        if (!isRegularFileOrAbsent(path) || ::stat(dir.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode))
             return false;
-        }
-        // mkstemp creates 0600; keep the target's mode when it exists.
-        struct stat st {};
-        ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-        m_tempPath = temp;
         m_path = path;
         m_ok = true;
         return true;
@@ -189,7 +181,7 @@ std::string CSettingsFile::formatNumber(double value)
 
 bool CSettingsFile::writeLine(const std::wstring& key, const std::string& value)
 {
-    if (!m_stream || !m_forWriting) {
+    if (!m_forWriting || m_path.empty()) {
         m_ok = false;
         return false;
     }
@@ -197,10 +189,8 @@ bool CSettingsFile::writeLine(const std::wstring& key, const std::string& value)
     line.push_back('\t');
     line += value;
     line += "\r\n";
-    const bool whole = std::fwrite(line.data(), 1, line.size(), m_stream) == line.size();
-    if (!whole)
-        m_ok = false;
-    return whole;
+    m_written += line;
+    return true;
 }
 
 bool CSettingsFile::writeDouble(const std::wstring& key, double value)
@@ -215,16 +205,10 @@ bool CSettingsFile::writeString(const std::wstring& key, const std::wstring& tex
 
 bool CSettingsFile::commit()
 {
-    if (!m_stream || !m_forWriting)
+    if (!m_forWriting || m_path.empty())
         return false;
-    bool ok = m_ok && std::fflush(m_stream) == 0 && ::fsync(::fileno(m_stream)) == 0;
-    ok = (std::fclose(m_stream) == 0) && ok;
-    m_stream = nullptr;
-    if (ok)
-        ok = std::rename(m_tempPath.c_str(), m_path.c_str()) == 0;
-    if (!ok)
-        ::unlink(m_tempPath.c_str());
-    m_tempPath.clear();
+    const bool ok = m_ok && replaceFile(m_path, m_written) == FileReplaceResult::Saved;
+    discard();
     m_ok = false;
     return ok;
 }

@@ -2,12 +2,12 @@
 // "key TAB value" line each. On disk every character is one byte (code points
 // 0…255), lines end with CR LF.
 //
-// Writing goes to a temporary file beside the target; commit() replaces the
-// target only when every line was written whole, so a full disk never leaves
-// a truncated file in place of a good one.
+// Writing collects the lines; commit() saves them through replaceFile (a
+// temporary file renamed over the target), so a full disk never leaves a
+// truncated file in place of a good one, and only a regular file the user may
+// write is ever replaced.
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 class CSettingsFile {
@@ -15,11 +15,13 @@ public:
     CSettingsFile() = default;
     CSettingsFile(const CSettingsFile&) = delete;
     CSettingsFile& operator=(const CSettingsFile&) = delete;
-    // Closes the file; an uncommitted write leaves the target as it was.
+    // An uncommitted write leaves the target as it was.
     ~CSettingsFile();
 
+    // For writing: false when the target (links followed) exists and is no
+    // regular file, or its folder does not exist.
     bool open(const std::string& path, bool forWriting);
-    bool isOpen() const { return m_forWriting ? m_stream != nullptr : m_loaded; }
+    bool isOpen() const { return m_forWriting ? !m_path.empty() : m_loaded; }
     const std::string& path() const { return m_path; }
 
     bool readString(const std::wstring& key, std::wstring& text) const;
@@ -31,8 +33,8 @@ public:
 
     // True while every write since open succeeded.
     bool allWritten() const { return m_ok; }
-    // Flushes, syncs and closes the temporary file, then renames it over the
-    // target. False (target untouched) when any write, the flush or the close failed.
+    // Saves every line written since open. False (target untouched) when the
+    // save was refused or any write, the sync or the rename failed.
     bool commit();
 
     // The number as the settings files hold it: six significant digits, no
@@ -45,9 +47,8 @@ private:
     bool writeLine(const std::wstring& key, const std::string& value);
     void discard();
 
-    std::FILE* m_stream = nullptr;
     std::string m_path;
-    std::string m_tempPath;
+    std::string m_written; // the lines of a write, saved by commit
     std::string m_content; // the whole file when reading, CR LF already folded to LF
     bool m_forWriting = false;
     bool m_loaded = false;

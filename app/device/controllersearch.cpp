@@ -15,7 +15,8 @@ std::vector<uint32_t> searchOrder(uint32_t last, const std::vector<uint32_t>& pr
     return order;
 }
 
-bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present, const CProfileStore& profile)
+bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present, const CProfileStore& profile,
+                      std::vector<SearchAttempt>* attempts)
 {
     device.m_connected = false;
     device.m_demo = false;
@@ -39,11 +40,16 @@ bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present,
     for (const uint32_t n : searchOrder(last, numbers)) {
         if (device.connectOnPort(n))
             return true;
+        if (!attempts)
+            continue;
+        // The last port is tried twice; its later reason stands.
+        std::erase_if(*attempts, [n](const SearchAttempt& a) { return a.number == n; });
+        attempts->push_back({ n, portTable().pathOf(n), device.lastConnectFailure(), device.lastConnectDetail() });
     }
     return false;
 }
 
-bool searchController(CLPGDevice& device)
+bool searchController(CLPGDevice& device, std::vector<SearchAttempt>* attempts)
 {
-    return searchController(device, portTable().presentPorts(), profileStore());
+    return searchController(device, portTable().presentPorts(), profileStore(), attempts);
 }

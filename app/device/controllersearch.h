@@ -4,6 +4,7 @@
 // user what to do when nothing answered is the caller's part.
 #pragma once
 
+#include <app/device/connectfailure.h>
 #include <app/platform/porttable.h>
 
 #include <cstdint>
@@ -16,10 +17,20 @@ class CProfileStore;
 // then all of present as given (ascending).
 std::vector<uint32_t> searchOrder(uint32_t last, const std::vector<uint32_t>& present);
 
+// One port the search tried in vain, and why.
+struct SearchAttempt {
+    uint32_t number = 0;
+    std::string path;
+    ConnectFailure failure = ConnectFailure::None;
+    std::string detail;
+};
+
 // Clears m_connected and m_demo, then tries the present ports (numbers of the
 // program-wide port table, ascending). The last port is the remembered path
 // when the table knows it, else "Last RS nr". True when a controller was
-// connected. GUI thread; polling must be stopped.
-bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present, const CProfileStore& profile);
+// connected. GUI thread; polling must be stopped. attempts (when given) gets
+// every port that failed, in the order tried.
+bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present, const CProfileStore& profile,
+                      std::vector<SearchAttempt>* attempts = nullptr);
 // The same over every present port and the program-wide profile.
-bool searchController(CLPGDevice& device);
+bool searchController(CLPGDevice& device, std::vector<SearchAttempt>* attempts = nullptr);

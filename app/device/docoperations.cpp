@@ -75,7 +75,7 @@ bool CDocOperations::saveToFile(std::string path)
         return false;
     m_device.image().m_timeStamp = localTimeStamp();
     if (path.empty())
-        path = userInteraction().chooseFile(true, settingsFilter(), settingsDirectory(), {});
+        path = userInteraction().chooseFile(true, translate(L"SAVE"), settingsFilter(), settingsDirectory(), {});
     if (path.empty())
         return false;
     if (!writeSettings(path, m_device.image())) {
@@ -130,7 +130,7 @@ bool CDocOperations::loadIntoControllerSteps(std::string path)
 {
     CSettingsImage loaded;
     if (path.empty())
-        path = userInteraction().chooseFile(false, settingsFilter(), settingsDirectory(), {});
+        path = userInteraction().chooseFile(false, translate(L"OPEN"), settingsFilter(), settingsDirectory(), {});
     if (path.empty() || !readSettings(path, loaded)) {
         showFailure(L"Nie można wczytać ustawień z pliku");
         return false;

@@ -1,6 +1,7 @@
 #include <app/device/firmwareupdate.h>
 
 #include <app/data/firmwarefile.h>
+#include <app/data/recordingpath.h>
 #include <app/data/translate.h>
 #include <app/device/blockcodec.h>
 #include <app/device/controllersearch.h>
@@ -87,7 +88,7 @@ CFirmwareUpdate::CFirmwareUpdate(CLPGDevice& device)
 void CFirmwareUpdate::attachToDevice()
 {
     onStopPolling = [this] { m_device.stopPolling(); };
-    onStartPolling = [this] { m_device.startPolling("\\"); };
+    onStartPolling = [this] { m_device.startPolling(kNoRecordingPath); };
     onReconnect = [this] { return searchController(m_device); };
     m_device.setFirmwareUpdate([this](bool forced) { return update(forced); });
 }
@@ -215,6 +216,7 @@ void CFirmwareUpdate::fail(const wchar_t* text)
 
 bool CFirmwareUpdate::update(bool forced)
 {
+    m_flashWritten = false;
     if (!forced && !m_device.m_connected)
         return false;
     const CFlashLayout* layout = findFlashLayout(m_device.image().m_devInfo.m_deviceID);
@@ -224,7 +226,8 @@ bool CFirmwareUpdate::update(bool forced)
     }
     IUserInteraction& ui = userInteraction();
     const std::string path
-        = ui.chooseFile(false, translate(L"Firmware files (*.afm)|*.afm|"), firmwareFolder(*layout).string(), {});
+        = ui.chooseFile(false, translate(L"OPEN"), translate(L"Firmware files (*.afm)|*.afm|"),
+                        firmwareFolder(*layout).string(), {});
     if (path.empty())
         return false;
     logInfo("fw", std::string(forced ? "forced" : "user-started") + " update with " + path);
@@ -275,6 +278,7 @@ bool CFirmwareUpdate::update(bool forced)
         return false;
     }
 
+    m_flashWritten = true;
     ui.sleep(kWaitMs);
     m_device.rebuildModules();
     m_device.m_connected = false;
@@ -298,7 +302,8 @@ bool CFirmwareUpdate::onDeviceUpdate()
     } catch (IError* e) {
         CErrorGuard error(e);
         logMessage(LogLevel::Error, "fw", L"CkorvanaDoc::OnDeviceUpdate(): " + error.format());
-        userInteraction().message(L"CkorvanaDoc::OnDeviceUpdate()\n" + error.format(), kCaption, MsgIcon::Error);
+        userInteraction().message(
+            L"CkorvanaDoc::OnDeviceUpdate()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
         return false;
     }
 }

@@ -71,6 +71,10 @@ public:
     // The menu command: the user-started update, with an error object thrown
     // on the way shown under the document's command name and deleted.
     bool onDeviceUpdate();
+    // Whether the last update wrote every row and restarted the controller;
+    // when update() still failed, the controller did not answer afterwards
+    // (or the settings could not be carried across).
+    bool flashWritten() const { return m_flashWritten; }
 
     // The firmware folder of a model: program directory / "KORVANA Firmware" / folder.
     static std::filesystem::path firmwareFolder(const CFlashLayout& layout);
@@ -91,4 +95,5 @@ private:
     void fail(const wchar_t* text);
 
     CLPGDevice& m_device;
+    bool m_flashWritten = false;
 };

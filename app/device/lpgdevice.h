@@ -7,6 +7,7 @@
 // way out. Protocol failures are results, never exceptions.
 #pragma once
 
+#include <app/device/connectfailure.h>
 #include <app/device/deviceevents.h>
 #include <app/device/framecodec.h>
 #include <app/device/serialport.h>
@@ -116,7 +117,7 @@ protected:
 private:
     KeyGenerator m_keyGenerator;
     // ---- The command set (lpgdevice_blocks.cpp, lpgdevice_commands.cpp, lpgdevice_map.cpp,
-    // lpgdevice_obd.cpp, lpgdevice_boot.cpp, lpgdevice_demo.cpp) ----
+    // lpgdevice_obd.cpp, lpgdevice_boot.cpp; each answers demo mode itself) ----
     // Every operation returns true when done. A failed operation changes nothing
     // of the image; a successful read replaces every member of its block. In
     // demo mode no frame is sent (except command0A and bootCommand60). Port
@@ -250,8 +251,12 @@ public:
 
     // Opens and configures COM n, then openConnection; on success stores n and
     // its path as the last port of the profile. Error objects are caught and
-    // deleted (false). A port that failed is closed again.
+    // deleted (false). A port that failed is closed again. Why it failed is
+    // kept until the next try: lastConnectFailure, and the operating system's
+    // words (or the error text) in lastConnectDetail.
     bool connectOnPort(uint32_t n);
+    ConnectFailure lastConnectFailure() const { return m_connectFailure; }
+    const std::string& lastConnectDetail() const { return m_connectDetail; }
     // True at once in demo mode. Otherwise identify, the identity block and
     // every settings block in the fixed order (one retry after 131 ms and one
     // message per failed block); false only when identification failed.
@@ -278,8 +283,8 @@ public:
 
     // Stops when readings are not allowed. Otherwise (after stopping a polling
     // thread that still runs) sets the polling flag, keeps path and starts a
-    // CDiagRSThread that records to path ("\" records nothing). True when a
-    // thread was started.
+    // CDiagRSThread that records to path (kNoRecordingPath records nothing).
+    // True when a thread was started.
     bool startPolling(const std::string& path);
     // Clears the polling flag and waits until the thread has left its loop.
     void stopPolling();
@@ -313,6 +318,9 @@ private:
     bool readBlockTwice(bool (CLPGDevice::*read)());
 
     FirmwareUpdate m_firmwareUpdate;
+    // Set by identify, completed by connectOnPort.
+    ConnectFailure m_connectFailure = ConnectFailure::None;
+    std::string m_connectDetail;
     CThreadManager* m_threadManager = nullptr;
     std::atomic<int> m_pollingThreads { 0 };
     std::atomic<bool> m_recording { false };

@@ -9,11 +9,13 @@
 #include <app/platform/mutexguard.h>
 #include <app/platform/porttable.h>
 #include <app/platform/profilestore.h>
+#include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
 #include <app/platform/log.h>
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
+#include <cstring>
 #include <iterator>
 
 
@@ -31,6 +33,23 @@ constexpr int32_t kBootloaderVersion = 768;
 constexpr uint16_t kNoBootValue = 0xFFFF;
 
 std::atomic<bool> g_refusalShown { false };
+
+// strerror_r comes in a GNU and an XSI form; both are thread-safe.
+[[maybe_unused]] const char* pickMessage(int, const char* buffer)
+{
+    return buffer;
+}
+[[maybe_unused]] const char* pickMessage(const char* message, const char*)
+{
+    return message;
+}
+
+// "13 (Permission denied)"
+std::string osErrorText(int error)
+{
+    char buffer[256] = {};
+    return std::to_string(error) + " (" + pickMessage(strerror_r(error, buffer, sizeof buffer), buffer) + ")";
+}
 
 void show(const wchar_t* text, MsgIcon icon)
 {
@@ -61,12 +80,20 @@ void CLPGDevice::resetRefusalNotice()
 
 bool CLPGDevice::connectOnPort(uint32_t n)
 {
-    const std::string port = "COM" + std::to_string(n) + " (" + portTable().pathOf(n) + ")";
+    const std::string path = portTable().pathOf(n);
+    const std::string port = "COM" + std::to_string(n) + " (" + path + ")";
     logInfo("conn", "trying " + port);
+    m_connectFailure = ConnectFailure::None;
+    m_connectDetail.clear();
+    bool configured = false;
     try {
         configurePort(n);
+        configured = true;
         if (!openConnection()) {
-            logInfo("conn", port + ": no controller identified");
+            // Identification that succeeded and a sequence that still failed: the link went.
+            if (m_connectFailure == ConnectFailure::None)
+                m_connectFailure = ConnectFailure::LinkLost;
+            logInfo("conn", describeConnectFailure(m_connectFailure, path, m_connectDetail));
             m_link->close();
             return false;
         }
@@ -76,6 +103,14 @@ bool CLPGDevice::connectOnPort(uint32_t n)
     } catch (IError* e) {
         CErrorGuard error(e);
         logSwallowed("conn", "CLPGDevice::connectOnPort", *error);
+        m_connectDetail = toUtf8(error->getText());
+        if (!configured && m_link == &m_port && m_port.openError() != 0) {
+            m_connectFailure = connectFailureOfOpenError(m_port.openError());
+            m_connectDetail = osErrorText(m_port.openError());
+        } else {
+            m_connectFailure = configured ? ConnectFailure::LinkLost : ConnectFailure::PortError;
+        }
+        logInfo("conn", describeConnectFailure(m_connectFailure, path, m_connectDetail));
         // The port may be half configured; leave nothing open behind a failed try.
         m_link->close();
         return false;
@@ -138,6 +173,7 @@ bool CLPGDevice::identify()
     ExchangeBuffer buffer {};
     uint8_t length = 0;
     uint8_t type = 0;
+    m_connectFailure = ConnectFailure::NoAnswer;
     const bool answered = exchangeWithAttempts(
         2, kRequest, sizeof kRequest, buffer, length, type,
         [](const ExchangeBuffer& b, uint8_t len, uint8_t t) {
@@ -151,15 +187,19 @@ bool CLPGDevice::identify()
                 + std::to_string(buffer[1]) + (m_readingsAllowed ? "" : ", no live readings"));
 
     if (buffer[0] == kApplication) {
-        if (setModel(m_image.m_devInfo, buffer[1]))
+        if (setModel(m_image.m_devInfo, buffer[1])) {
+            m_connectFailure = ConnectFailure::None;
             return true;
+        }
         logWarning("conn", "model code " + std::to_string(buffer[1]) + " refused");
+        m_connectFailure = ConnectFailure::UnknownModel;
         if (!g_refusalShown.exchange(true))
             show(L"Brak połączenia", MsgIcon::Error);
         return false;
     }
 
     // The bootloader: the model is told by the byte it reports at 0xC5 or 0xC4.
+    m_connectFailure = ConnectFailure::Bootloader;
     uint16_t value = kNoBootValue;
     uint8_t model = 0;
     bool known = false;
@@ -185,7 +225,10 @@ bool CLPGDevice::identify()
     m_image.m_devInfo.m_version = kBootloaderVersion;
     logWarning("conn", "controller model " + std::to_string(model) + " found in its bootloader");
     show(L"Sterownik nie jest poprawnie zaprogramowany i wymaga przeprogramowania.", MsgIcon::Information);
-    return m_firmwareUpdate ? m_firmwareUpdate(true) : false;
+    const bool programmed = m_firmwareUpdate ? m_firmwareUpdate(true) : false;
+    if (programmed)
+        m_connectFailure = ConnectFailure::None;
+    return programmed;
 }
 
 bool CLPGDevice::reopen()

@@ -2,6 +2,7 @@
 #include <app/device/lpgdevice.h>
 
 #include <app/data/diagrsthread.h>
+#include <app/data/recordingpath.h>
 #include <app/platform/lpgthreadmanager.h>
 #include <app/platform/log.h>
 #include <errkit/errorguard.h>
@@ -15,11 +16,6 @@ namespace {
 // Longer than any single step of a polling cycle: an exchange that times out,
 // or the wait and re-opening after a port error.
 constexpr unsigned kStopWaitMs = 5000;
-
-bool endsWithOsc(const std::string& path)
-{
-    return path.size() >= 3 && path.compare(path.size() - 3, 3, "osc") == 0;
-}
 
 } // namespace
 

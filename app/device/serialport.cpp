@@ -122,12 +122,14 @@ void CSerialPort::open(uint32_t n)
         } else {
             m_fd = fd;
             m_portNr = n;
+            m_openError = 0;
             int ignored = 0;
             m_counts = {};
             readCounts(m_counts, ignored);
             return;
         }
     }
+    m_openError = error;
     std::wostringstream text;
     text << L"CSerialPort::open(" << n << L") - GetLastError()=" << osError(error);
     _throw(5, text.str().c_str(), 67, L"serialport");

@@ -94,6 +94,10 @@ public:
 
     bool isOpen() const override { return m_fd >= 0; }
     uint32_t portNr() const override { return m_portNr; }
+    // The errno of the last open that failed (EBUSY when another program holds
+    // the port, ENOTTY for no terminal, ENOENT for no such path); 0 after one
+    // that succeeded.
+    int openError() const { return m_openError; }
 
 private:
     struct Counts {
@@ -106,6 +110,7 @@ private:
 
     int m_fd = -1;
     uint32_t m_portNr = 0;
+    int m_openError = 0;
     SerialTimeouts m_timeouts;
     Counts m_counts;
 };

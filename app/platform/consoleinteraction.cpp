@@ -16,7 +16,8 @@ bool CConsoleInteraction::question(const std::wstring& text, const std::wstring&
     return m_answerYes;
 }
 
-std::string CConsoleInteraction::chooseFile(bool, const std::wstring&, const std::string&, const std::string&)
+std::string CConsoleInteraction::chooseFile(
+    bool, const std::wstring&, const std::wstring&, const std::string&, const std::string&)
 {
     return m_file;
 }

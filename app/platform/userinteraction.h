@@ -16,10 +16,11 @@ public:
     virtual void message(const std::wstring& text, const std::wstring& caption, MsgIcon icon) = 0;
     // A Yes/No question; true is Yes. defaultYes says which button has the focus.
     virtual bool question(const std::wstring& text, const std::wstring& caption, MsgIcon icon, bool defaultYes) = 0;
-    // A file to open (save = false) or to save to; the filter is a translated
-    // "Text (*.ext)" list. Returns the chosen path, or an empty string when cancelled.
-    virtual std::string chooseFile(bool save, const std::wstring& filter, const std::string& folder,
-                                   const std::string& defaultName) = 0;
+    // A file to open (save = false) or to save to, in a dialog with the
+    // (translated) title; the filter is a translated "Text (*.ext)" list.
+    // Returns the chosen path, or an empty string when cancelled.
+    virtual std::string chooseFile(bool save, const std::wstring& title, const std::wstring& filter,
+                                   const std::string& folder, const std::string& defaultName) = 0;
     virtual void beginWaitCursor() = 0;
     virtual void endWaitCursor() = 0;
     // Lets the window system handle pending events during a long operation.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <app/data/imultilanggui.h>
+#include <app/data/recordingpath.h>
 #include <app/device/docoperations.h>
 #include <app/device/firmwareupdate.h>
 #include <app/device/lpgdevice.h>
@@ -62,13 +63,12 @@ public:
     void OnLanguage(int languageIndex);
     bool writeInitialSetup();
 
-    // Starts the polling thread (path: a diagnostic file to record to; "\\"
-    // records nothing) and with it the frame timer. stopPolling ends both and
-    // waits until the thread has left its loop.
-    void startPolling(const std::string& path = kNoRecording);
+    // Starts the polling thread (path: a diagnostic file to record to;
+    // kNoRecordingPath records nothing) and with it the frame timer.
+    // stopPolling ends both and waits until the thread has left its loop.
+    void startPolling(const std::string& path = kNoRecordingPath);
     void stopPolling();
     bool isPolling() const { return m_device.m_polling; }
-    static constexpr const char* kNoRecording = "\\";
 
     // Re-titles the frame, the view and the pages.
     void updateTexts() override;

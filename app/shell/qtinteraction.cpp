@@ -142,17 +142,17 @@ QString CQtInteraction::defaultSuffix(const std::wstring& filter)
     return suffix;
 }
 
-std::string CQtInteraction::chooseFile(
-    bool save, const std::wstring& filter, const std::string& folder, const std::string& defaultName)
+std::string CQtInteraction::chooseFile(bool save, const std::wstring& title, const std::wstring& filter,
+    const std::string& folder, const std::string& defaultName)
 {
     if (!qApp)
         return {};
     if (!onGuiThread()) {
         std::string chosen;
-        onGui([&] { chosen = chooseFile(save, filter, folder, defaultName); });
+        onGui([&] { chosen = chooseFile(save, title, filter, folder, defaultName); });
         return chosen;
     }
-    QFileDialog dialog(owner(), QString(), QString::fromStdString(folder), qtFilter(filter));
+    QFileDialog dialog(owner(), QString::fromStdWString(title), QString::fromStdString(folder), qtFilter(filter));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(defaultSuffix(filter));

@@ -22,8 +22,8 @@ public:
 
     void message(const std::wstring& text, const std::wstring& caption, MsgIcon icon) override;
     bool question(const std::wstring& text, const std::wstring& caption, MsgIcon icon, bool defaultYes) override;
-    std::string chooseFile(
-        bool save, const std::wstring& filter, const std::string& folder, const std::string& defaultName) override;
+    std::string chooseFile(bool save, const std::wstring& title, const std::wstring& filter, const std::string& folder,
+        const std::string& defaultName) override;
     void beginWaitCursor() override;
     void endWaitCursor() override;
     void pump() override;

@@ -26,7 +26,7 @@ void switchFuel(QWidget* owner, const wchar_t* handler, bool (CLPGDevice::*opera
         if (!done)
             userInteraction().message(translate(failure), kCaption, MsgIcon::Error);
     } catch (IError* error) {
-        userInteraction().message(std::wstring(handler) + L"\n" + error->format(), kCaption, MsgIcon::None);
+        userInteraction().message(std::wstring(handler) + L"\n" + error->format() + L"\n", kCaption, MsgIcon::Error);
         delete error;
     }
 }

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -133,6 +134,12 @@ TEST(Cli, BadUsageExitsTwo)
         { "--port", "ttyUSB0", "raw", "2", "00" },
         { "raw", "2", "00" }, // no port
         { "ports", "extra" },
+        // A port argument that is none is bad usage for every command, not a failed connection.
+        { "--port", "abc", "info" },
+        { "--port=", "info" },
+        { "--port", "COM0", "errors" },
+        { "--port", "abc", "backup", "car.settings" },
+        { "--port", "257", "flash", "fw.afm" },
     };
     for (const auto& args : cases) {
         const auto r = cli(args);
@@ -142,6 +149,16 @@ TEST(Cli, BadUsageExitsTwo)
         EXPECT_EQ(r.exitCode, 2) << joined << "\n" << r.err;
         EXPECT_FALSE(r.err.empty()) << joined;
     }
+}
+
+TEST(Cli, AfmInfoOnAFolderSaysItIsNoFile)
+{
+    char templ[] = "/tmp/korvana-cli-afm-XXXXXX";
+    const std::string folder = ::mkdtemp(templ);
+    const auto r = cli({ "afm-info", folder });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(folder + ": refused: it is not a file"), std::string::npos) << r.err;
+    ::rmdir(folder.c_str());
 }
 
 } // namespace

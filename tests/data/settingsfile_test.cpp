@@ -1,16 +1,19 @@
 // The settings file's line format: number formatting and parsing as the files
 // hold them, the key search (first occurrence, 511-character reads, the dropped
-// last character), 8-bit text, and a save that cannot complete leaving the old
-// file in place.
+// last character), 8-bit text, a save that cannot complete leaving the old
+// file in place, and what a save may replace: never a file the user may not
+// write, and in place only when the folder takes no temporary file.
 #include <app/data/settingsfile.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -216,6 +219,80 @@ TEST(SettingsFileSave, UncommittedWriteLeavesTargetAlone)
     CSettingsFile bad;
     EXPECT_FALSE(bad.open(tempDir() + "/no/such/dir/x.settings", true));
     EXPECT_FALSE(bad.open(tempDir() + "/missing.settings", false));
+}
+
+// Runs body in a child process as a user without privileges (nobody when the
+// tests run as root, who may write anything); returns its exit code.
+int asUnprivilegedUser(const std::function<int()>& body)
+{
+    fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            _exit(99);
+        _exit(body());
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+// A folder every user can reach and write.
+std::string sharedFolder(const std::string& name)
+{
+    static const std::string root = [] {
+        char templ[] = "/tmp/korvana-settingsfile-shared-XXXXXX";
+        const std::string dir = ::mkdtemp(templ);
+        ::chmod(dir.c_str(), 0755);
+        return dir;
+    }();
+    const std::string dir = root + "/" + name;
+    fs::create_directory(dir);
+    ::chmod(dir.c_str(), 0777);
+    return dir;
+}
+
+int saveOneLine(const std::string& path)
+{
+    CSettingsFile f;
+    if (!f.open(path, true))
+        return 3;
+    f.writeDouble(L"m_base.m_switchRPM", 1600);
+    return f.commit() ? 0 : 1;
+}
+
+TEST(SettingsFileSave, ReadOnlyFileIsNotReplaced)
+{
+    const std::string dir = sharedFolder("readonly-file");
+    const std::string path = dir + "/locked.settings";
+    writeRaw(path, "old\tcontent\r\n");
+    ::chmod(path.c_str(), 0444);
+    // The folder would let a rename through; the file's own mode must decide.
+    EXPECT_EQ(asUnprivilegedUser([&] { return saveOneLine(path); }), 1) << "a read-only file was replaced";
+    EXPECT_EQ(readRaw(path), "old\tcontent\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_EQ(entry.path().filename(), "locked.settings") << "left behind: " << entry.path();
+}
+
+TEST(SettingsFileSave, WritableFileInAReadOnlyFolderIsWrittenInPlace)
+{
+    const std::string dir = sharedFolder("readonly-folder");
+    const std::string path = dir + "/open.settings";
+    // Longer than what replaces it: the rest must go.
+    writeRaw(path, "old\tcontent that is longer than the new line\r\n");
+    ::chmod(path.c_str(), 0666);
+    ::chmod(dir.c_str(), 0555);
+    EXPECT_EQ(asUnprivilegedUser([&] { return saveOneLine(path); }), 0);
+    EXPECT_EQ(readRaw(path), "m_base.m_switchRPM\t1600\r\n");
+
+    // A new file cannot be made there at all.
+    EXPECT_EQ(asUnprivilegedUser([&] { return saveOneLine(dir + "/new.settings"); }), 1);
+    EXPECT_FALSE(fs::exists(dir + "/new.settings"));
+    ::chmod(dir.c_str(), 0755);
 }
 
 } // namespace

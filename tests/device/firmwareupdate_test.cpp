@@ -39,12 +39,12 @@ const std::wstring kDowngrade
 // Records what the file dialog and the questions were given.
 class RecordingInteraction : public CScriptedInteraction {
 public:
-    std::string chooseFile(bool save, const std::wstring& filter, const std::string& folder,
+    std::string chooseFile(bool save, const std::wstring& title, const std::wstring& filter, const std::string& folder,
                            const std::string& name) override
     {
         filters.push_back(filter);
         folders.push_back(folder);
-        return CScriptedInteraction::chooseFile(save, filter, folder, name);
+        return CScriptedInteraction::chooseFile(save, title, filter, folder, name);
     }
     bool question(const std::wstring& text, const std::wstring& caption, MsgIcon icon, bool defaultYes) override
     {

@@ -17,9 +17,11 @@ bool CScriptedInteraction::question(const std::wstring& text, const std::wstring
     return yes;
 }
 
-std::string CScriptedInteraction::chooseFile(bool save, const std::wstring&, const std::string&, const std::string&)
+std::string CScriptedInteraction::chooseFile(
+    bool save, const std::wstring& title, const std::wstring&, const std::string&, const std::string&)
 {
     m_fileRequests.push_back(save);
+    m_fileTitles.push_back(title);
     if (m_files.empty())
         return {};
     std::string path = m_files.front();

@@ -27,8 +27,8 @@ public:
     // question and answers No.
     bool question(const std::wstring& text, const std::wstring& caption, MsgIcon icon, bool defaultYes) override;
     // The next queued path, or "" (cancelled) when none is queued.
-    std::string chooseFile(
-        bool save, const std::wstring& filter, const std::string& folder, const std::string& defaultName) override;
+    std::string chooseFile(bool save, const std::wstring& title, const std::wstring& filter, const std::string& folder,
+                           const std::string& defaultName) override;
     void beginWaitCursor() override;
     void endWaitCursor() override;
     void pump() override;
@@ -51,6 +51,8 @@ public:
     unsigned waitCursorsBegun() const { return m_waitBegun; }
     // Save flags of the chooseFile calls, in order.
     const std::vector<bool>& fileRequests() const { return m_fileRequests; }
+    // Titles of the chooseFile calls, in order.
+    const std::vector<std::wstring>& fileTitles() const { return m_fileTitles; }
 
     // Called after each sleep with the fake clock already advanced, and on each pump.
     std::function<void(unsigned)> onSleep;
@@ -61,6 +63,7 @@ private:
     std::deque<bool> m_answers;
     std::deque<std::string> m_files;
     std::vector<bool> m_fileRequests;
+    std::vector<std::wstring> m_fileTitles;
     uint64_t m_clockMs = 0;
     unsigned m_sleeps = 0;
     unsigned m_pumps = 0;

@@ -50,6 +50,9 @@ int failed(const std::string& message);
 // Prints a caught error object's meaning and text on stderr and logs it; returns 1.
 int failed(const CErrorGuard& error);
 
+// Whether a --port value has the form of a port (see resolvePort); message
+// says why not. Checked before any command runs: a bad one is bad usage.
+bool isPortArgument(const std::string& value, std::string& message);
 // The COM number for a --port value: "3", "COM3" (any case), or a device path
 // (anything with a '/'), which joins the port table. 0 when the value is none
 // of these or the table is full; message then says why.

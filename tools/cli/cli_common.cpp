@@ -40,14 +40,10 @@ int failed(const CErrorGuard& error)
     return kExitFailed;
 }
 
-uint32_t resolvePort(const std::string& value, std::string& message)
+bool isPortArgument(const std::string& value, std::string& message)
 {
-    if (value.find('/') != std::string::npos) {
-        const uint32_t n = portTable().addPath(value, "--port");
-        if (n == 0)
-            message = "no free port number left for " + value;
-        return n;
-    }
+    if (value.find('/') != std::string::npos)
+        return true;
     std::string digits = value;
     if (digits.size() > 3 && std::toupper(static_cast<unsigned char>(digits[0])) == 'C'
         && std::toupper(static_cast<unsigned char>(digits[1])) == 'O'
@@ -60,8 +56,24 @@ uint32_t resolvePort(const std::string& value, std::string& message)
         n = n * 10 + static_cast<unsigned long>(c - '0');
     }
     if (!ok || n < 1 || n > CPortTable::kMaxPort) {
-        message = "not a port: " + value + " (give 1…256, COM1…COM256 or a device path)";
-        return 0;
+        message = "not a port: \"" + value + "\" (give 1…256, COM1…COM256 or a device path)";
+        return false;
     }
-    return static_cast<uint32_t>(n);
+    return true;
+}
+
+uint32_t resolvePort(const std::string& value, std::string& message)
+{
+    if (!isPortArgument(value, message))
+        return 0;
+    if (value.find('/') != std::string::npos) {
+        const uint32_t n = portTable().addPath(value, "--port");
+        if (n == 0)
+            message = "no free port number left for " + value;
+        return n;
+    }
+    std::string digits = value;
+    if (!std::isdigit(static_cast<unsigned char>(digits[0])))
+        digits = digits.substr(3);
+    return static_cast<uint32_t>(std::stoul(digits));
 }

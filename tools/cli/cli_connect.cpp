@@ -39,15 +39,17 @@ int connectDevice(const CliContext& context, bool demo, CLPGDevice& device)
         if (n == 0)
             return failed(message);
         if (!device.connectOnPort(n))
-            return failed("no controller answered on " + context.port);
+            return failed(describeConnectFailure(device.lastConnectFailure(), context.port, device.lastConnectDetail()));
         return kExitOk;
     }
-    if (!searchController(device)) {
-        std::string tried;
-        for (const auto& port : portTable().presentPorts())
-            tried += (tried.empty() ? "" : ", ") + port.path;
-        return failed("no controller answered on any port (" + (tried.empty() ? std::string("none present") : tried)
-                      + "); give one with --port or KORVANA_PORTS");
+    std::vector<SearchAttempt> attempts;
+    if (!searchController(device, &attempts)) {
+        if (attempts.empty())
+            return failed("no serial port present; give one with --port or KORVANA_PORTS");
+        std::string why = "no controller found; give the port with --port or KORVANA_PORTS:";
+        for (const auto& a : attempts)
+            why += "\n  " + describeConnectFailure(a.failure, a.path, a.detail);
+        return failed(why);
     }
     return kExitOk;
 }

@@ -8,6 +8,7 @@
 
 #include <app/data/firmwarefile.h>
 #include <app/data/identity.h>
+#include <app/device/connectfailure.h>
 #include <app/device/controllersearch.h>
 #include <app/device/firmwareupdate.h>
 #include <app/device/lpgdevice.h>
@@ -138,15 +139,26 @@ int cmdFlash(const CliContext& context)
             return forcedResult;
         });
 
+        // Every row was written: the controller holds the new firmware whatever failed after.
+        const auto programmedButSilent = [&] {
+            if (device.m_connected)
+                return failed("the firmware was programmed, but the settings could not be carried across to it");
+            const std::string where = context.port.empty() ? std::string("any port") : context.port;
+            return failed("the firmware was programmed, but the controller did not answer afterwards ("
+                          + describeConnectFailure(device.lastConnectFailure(), where, device.lastConnectDetail())
+                          + ")");
+        };
         const int code = connectDevice(context, false, device);
         if (forcedRan) {
+            if (!forcedResult && update.flashWritten())
+                return programmedButSilent();
             if (!forcedResult)
                 return failed("the controller in its bootloader could not be programmed");
         } else {
             if (code != kExitOk)
                 return code;
             if (!update.onDeviceUpdate())
-                return failed("the firmware was not programmed");
+                return update.flashWritten() ? programmedButSilent() : failed("the firmware was not programmed");
         }
         const int32_t v = device.image().m_devInfo.m_version;
         std::cout << "programmed " << path << ": " << toUtf8(device.image().m_devInfo.m_modelName) << " now runs "

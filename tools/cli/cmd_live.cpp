@@ -5,6 +5,7 @@
 #include "cli_connect.h"
 
 #include <app/data/diag.h>
+#include <app/data/recordingpath.h>
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/log.h>
@@ -27,11 +28,6 @@ volatile std::sig_atomic_t g_interrupted = 0;
 void onSignal(int)
 {
     g_interrupted = 1;
-}
-
-bool endsWithOsc(const std::string& path)
-{
-    return path.size() >= 3 && path.compare(path.size() - 3, 3, "osc") == 0;
 }
 
 void printRecord(const CDiag& r, const CDiagScale& scale, int injectors)
@@ -92,7 +88,7 @@ int cmdLive(const CliContext& context)
         if (const int code = connectDevice(context, demo, device))
             return code;
         device.setThreadManager(&manager);
-        if (!device.startPolling(osc.empty() ? std::string("\\") : osc))
+        if (!device.startPolling(osc.empty() ? std::string(kNoRecordingPath) : osc))
             return failed("this controller does not give live readings");
         if (!osc.empty() && !device.isRecording()) {
             device.stopPolling();

@@ -53,6 +53,7 @@ int main(int argc, char** argv)
     CliContext context;
     std::string command;
     bool verbose = false;
+    bool portGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -67,6 +68,7 @@ int main(int argc, char** argv)
             if (arg == "--port" && i + 1 >= argc)
                 return usageError(command, "--port needs a value");
             context.port = arg == "--port" ? argv[++i] : arg.substr(std::strlen("--port="));
+            portGiven = true;
             continue;
         }
         if (command.empty()) {
@@ -87,6 +89,9 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         line += std::string(" ") + argv[i];
     logInfo("cli", line);
+    std::string why;
+    if (portGiven && !isPortArgument(context.port, why))
+        return usageError(command, why);
     for (const auto& c : cliCommands()) {
         if (command == c.name) {
             const int status = c.run(context);
