@@ -226,9 +226,10 @@ bool CLPGDevice::exchangeWithAttempts(uint8_t requestType, const uint8_t* payloa
         if (exchange(buffer, length, type) && (!accept || accept(buffer, length, type)))
             return true;
     }
-    logWarning("link", "request type " + std::to_string(requestType) + " (first byte "
-                   + std::to_string(size ? payload[0] : 0) + "): no fitting answer in " + std::to_string(attempts)
-                   + " attempts");
+    // A single try (the OBD poll) fails often and on purpose; a command out of attempts is a fault.
+    logMessage(attempts > 1 ? LogLevel::Warning : LogLevel::Debug, "link",
+               "request type " + std::to_string(requestType) + " (first byte " + std::to_string(size ? payload[0] : 0)
+                   + "): no fitting answer in " + std::to_string(attempts) + " attempts");
     return false;
 }
 

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -159,6 +160,37 @@ TEST_F(LinkPolicy, CommandAgainstASilentPeerGivesUpAfterFifteenAttempts)
     ASSERT_EQ(raised.size(), 1u);
     EXPECT_EQ(raised[0].kind, DeviceEvent::ImageChanged);
     EXPECT_EQ(raised[0].block, ImageBlock::Base);
+}
+
+TEST_F(LinkPolicy, PortThatCannotOpenIsLoggedWithItsError)
+{
+    std::vector<std::string> lines;
+    const int sink = addLogSink([&](LogLevel, const std::string& line) { lines.push_back(line); });
+    EventLog events(device);
+    link.setVanished(true);
+    EXPECT_FALSE(device.connectOnPort(3));
+    removeLogSink(sink);
+    EXPECT_FALSE(link.isOpen());
+    EXPECT_TRUE(events.all().empty());
+    auto logged = [&](const std::string& text) {
+        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != l.npos; });
+    };
+    EXPECT_TRUE(logged("conn: trying COM3"));
+    // The swallowed error, with its formatted report.
+    EXPECT_TRUE(logged("CLPGDevice::connectOnPort: ")) << ::testing::PrintToString(lines);
+    EXPECT_TRUE(logged("CMemoryLink::open - no such device")) << ::testing::PrintToString(lines);
+}
+
+TEST_F(LinkPolicy, DemoModeIsAConnectionWithAWholeImage)
+{
+    EventLog events(device);
+    device.startDemoMode();
+    const auto raised = events.all();
+    ASSERT_GE(raised.size(), 2u);
+    EXPECT_EQ(raised[raised.size() - 2].kind, DeviceEvent::LinkConnected);
+    EXPECT_EQ(raised.back().kind, DeviceEvent::ImageChanged);
+    EXPECT_EQ(raised.back().block, ImageBlock::All);
+    EXPECT_EQ(link.requestCount(), 0u);
 }
 
 TEST_F(LinkPolicy, BlockWriteRaisesItsBlockAndIsLogged)
