@@ -251,7 +251,8 @@ public:
 
     // Opens and configures COM n, then openConnection; on success stores n and
     // its path as the last port of the profile. Error objects are caught and
-    // deleted (false). A port that failed is closed again. Why it failed is
+    // logged (false). A port that failed is closed again. Raises LinkConnected
+    // and ImageChanged(All) through openConnection. Why it failed is
     // kept until the next try: lastConnectFailure, and the operating system's
     // words (or the error text) in lastConnectDetail.
     bool connectOnPort(uint32_t n);
@@ -264,7 +265,7 @@ public:
     // Up to 4 attempts of command 0xCC. Sets m_readingsAllowed from the answer.
     bool identify();
     // Polling thread, after a port error: the last opened port closed, opened
-    // and configured again under the link lock. Error objects give false.
+    // and configured again under the link lock. Error objects are logged and give false.
     bool reopen();
     // Demo mode: both flags set, the fixed demo identity.
     void startDemoMode();
@@ -286,7 +287,8 @@ public:
     // CDiagRSThread that records to path (kNoRecordingPath records nothing).
     // True when a thread was started.
     bool startPolling(const std::string& path);
-    // Clears the polling flag and waits until the thread has left its loop.
+    // Clears the polling flag, raises PollingStopped and waits until the thread
+    // has left its loop. startPolling raises PollingStarted before the thread runs.
     void stopPolling();
     // A recording from the readings page: only a path ending in "osc" restarts
     // polling with it; any other path changes nothing and gives false.
