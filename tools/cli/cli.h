@@ -42,6 +42,10 @@ int cmdSettingsDump(const CliContext& context);
 // Firmware files and programming (cmd_firmware.cpp).
 int cmdAfmInfo(const CliContext& context);
 int cmdFlash(const CliContext& context);
+// The idle autocalibration (cmd_calibrate.cpp).
+int cmdCalibrate(const CliContext& context);
+// The injection map (cmd_map.cpp).
+int cmdMap(const CliContext& context);
 
 // Prints "korvana-cli: message" and the usage line of the command; returns 2.
 int usageError(const std::string& command, const std::string& message);

@@ -29,6 +29,10 @@ const std::vector<CliCommand>& cliCommands()
         { "afm-info", "FILE.afm", "offline: check a firmware file and print its version, model and size", cmdAfmInfo },
         { "flash", "FILE.afm [--yes]", "program the controller with a firmware file; --yes allows an older version",
           cmdFlash },
+        { "calibrate", "[--per-cylinder] [--yes] [--demo]",
+          "idle autocalibration of the main correction; --yes starts it, Ctrl+C stops it", cmdCalibrate },
+        { "map", "get [--csv] | set FILE.csv | step ROW COL ROWS COLS DELTA [--neighbours]  [--demo]",
+          "the injection map: print it, write it from a CSV file, or step a block as Ctrl+Up/Down does", cmdMap },
     };
     return commands;
 }

@@ -12,7 +12,8 @@ namespace {
 
 constexpr const char* kHelp = "ok commands: status | fault off|KIND [RATE] | engine off|crank|idle|sweep|rpm N | "
                               "fuel petrol|lpg|auto | errors B0 B1 B2 B3 | dtc [CODE ...] | tank PERCENT | "
-                              "advance SECONDS | live | dump flash FILE | dump store | save | vanish | appear | "
+                              "advance SECONDS | live | dump flash FILE | dump store | refuse record N|off | save | "
+                              "vanish | appear | "
                               "path | quit";
 
 bool parseNumber(const std::string& text, double& out)
@@ -219,6 +220,17 @@ std::string CControlChannel::execute(const std::string& line)
     }
     if (cmd == "dump")
         return dump(w);
+    if (cmd == "refuse") {
+        double type = 0;
+        if (w.size() == 2 && w[1] == "off") {
+            m_controller.setRefusedRecord(0);
+            return "ok refuse off";
+        }
+        if (w.size() != 3 || w[1] != "record" || !parseNumber(w[2], type) || type < 3 || type > 255)
+            return "error usage: refuse record N (3..255) | refuse off";
+        m_controller.setRefusedRecord(static_cast<uint8_t>(type));
+        return "ok refuse record " + std::to_string(static_cast<int>(type));
+    }
     if (cmd == "save") {
         if (m_statePath.empty())
             return "error no --state file";

@@ -23,6 +23,8 @@ CController::CController(const SimConfig& config)
 {
     m_store.identity = config.identity;
     fillFittedCar(m_store);
+    if (config.mainCorr)
+        setAllMainCorrections(m_store, *config.mainCorr);
     m_boot.setState(config.bootloader, !config.bootloader);
     m_engine.setControllerHalted(config.bootloader);
     m_engine.setEngine(config.engine);
@@ -58,6 +60,8 @@ std::optional<SimMessage> CController::application(uint8_t type, const std::vect
 {
     if (type == 2)
         return applicationCommand(payload);
+    if (m_refusedRecord != 0 && type == m_refusedRecord)
+        return refusal(type);
 
     if (CSimStore::settingsRecordLength(type) > 0) {
         if (!m_store.writeRecord(type, payload))

@@ -24,6 +24,8 @@ struct SimConfig {
     uint32_t seed = 1;
     EngineState engine = EngineState::Idle;
     FuelMode fuel = FuelMode::Auto;
+    // Every main correction at this value (ms) instead of the fitted car's.
+    std::optional<double> mainCorr;
 };
 
 class CController {
@@ -50,6 +52,11 @@ public:
     // Puts the bootloader state loaded from a file (model taken from the store's identity).
     void restoreBootloader(bool active, bool appValid);
 
+    // Records of this type are refused before they take effect (0: none), as a
+    // controller that will not take a record does.
+    void setRefusedRecord(uint8_t type) { m_refusedRecord = type; }
+    uint8_t refusedRecord() const { return m_refusedRecord; }
+
     // Whether something worth keeping changed since the last call: 0 nothing,
     // 1 settings (save soon), 2 bootloader state (save at once).
     int takeSaveRequest();
@@ -68,6 +75,7 @@ private:
     std::optional<std::array<uint8_t, 6>> m_mapEdit; // record 13, applied by 0x13
     bool m_mapClear = false; // 0x14, applied by 0x13
     int m_saveRequest = 0;
+    uint8_t m_refusedRecord = 0;
 };
 
 SimMessage acknowledge(uint8_t code);

@@ -305,9 +305,7 @@ void CEngineModel::stepInjection(double dt)
         const double seen = previous[k] > 0 ? previous[k] : m_base[k] * (1 + m_stft + m_ltft);
         const double gain = (1 + m_view.mapPercent(seen, m_rpm) / 100) * (1 + m_view.curvePercent(seen) / 100)
             * (1 + m_obdCorr / 100);
-        const double need = m_base[k] * (1 + trueMapPercent(m_base[k], m_rpm) / 100)
-                * (1 + trueCurvePercent(m_base[k]) / 100)
-            + physicalOffsetMs(k);
+        const double need = lpgNeed(k);
         const double seenNeeded = (need - m_view.mainCorrection(k)) / gain;
         required += seenNeeded / m_base[k] - 1;
     }
@@ -331,10 +329,7 @@ void CEngineModel::stepInjection(double dt)
                                     * (1 + m_obdCorr / 100)
                                 + m_view.mainCorrection(k));
         const bool onLpg = lpgCylinder(k);
-        const double need = onLpg ? m_base[k] * (1 + trueMapPercent(m_base[k], m_rpm) / 100)
-                    * (1 + trueCurvePercent(m_base[k]) / 100)
-                + physicalOffsetMs(k)
-                                  : m_base[k] * (1 + kPetrolTrimBias);
+        const double need = onLpg ? lpgNeed(k) : m_base[k] * (1 + kPetrolTrimBias);
         deliveredSum += onLpg ? m_lpg[k] : seen;
         needSum += need;
     }
@@ -348,6 +343,16 @@ void CEngineModel::stepInjection(double dt)
     } else if (!m_view.obdCorrectionsOn()) {
         m_obdCorr = 0;
     }
+}
+
+double CEngineModel::lpgNeed(int k) const
+{
+    // The engine wants the same fuel on either: what the petrol injector would
+    // give in the petrol time it needs, carried by the LPG injector with its
+    // own characteristic (the true map and curve) and opening offset.
+    const double petrolNeed = m_base[k] * (1 + kPetrolTrimBias);
+    return petrolNeed * (1 + trueMapPercent(petrolNeed, m_rpm) / 100) * (1 + trueCurvePercent(petrolNeed) / 100)
+        + physicalOffsetMs(k);
 }
 
 void CEngineModel::stepCounters(double dt)

@@ -87,6 +87,8 @@ private:
     void stepInjection(double dt);
     void stepCounters(double dt);
     double noise(double amplitude);
+    // LPG time injector k needs, ms, for the mixture the engine wants at this step.
+    double lpgNeed(int k) const;
     bool lpgCylinder(int k) const;
     uint8_t levelByte() const;
 

@@ -116,3 +116,14 @@ void fillFittedCar(CSimStore& store)
     store.errors = { 0, 0, 0, 0 };
     store.dtcs = { 0x0171, 0x0300, 0x0420 };
 }
+
+void setAllMainCorrections(CSimStore& store, double ms)
+{
+    const auto word = static_cast<uint16_t>(static_cast<int16_t>(std::lround(ms / 0.004)));
+    std::vector<uint8_t> record(16, 0);
+    for (std::size_t i = 0; i < 8; ++i) {
+        record[2 * i] = static_cast<uint8_t>(word & 0xFF);
+        record[2 * i + 1] = static_cast<uint8_t>(word >> 8);
+    }
+    store.writeRecord(15, record);
+}

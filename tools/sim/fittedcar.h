@@ -18,3 +18,5 @@ int fittedCurvePoint(int i);
 // The LPG time each injector really needs on top of the petrol time, ms;
 // the fitted main corrections sit within 0.02 ms of these.
 double physicalOffsetMs(int injector);
+// Record 15 with all eight main corrections at ms (rounded to the 0.004 ms step).
+void setAllMainCorrections(CSimStore& store, double ms);

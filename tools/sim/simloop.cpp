@@ -1,6 +1,7 @@
 #include <tools/sim/simloop.h>
 
 #include <tools/sim/controlchannel.h>
+#include <tools/sim/fittedcar.h>
 #include <tools/sim/ptylink.h>
 #include <tools/sim/simulator.h>
 #include <tools/sim/statefile.h>
@@ -86,6 +87,8 @@ int runSimulator(const SimOptions& options)
                 std::fprintf(stderr, "korvana-sim: %s\n", error.c_str());
                 return 2;
             }
+            if (options.config.mainCorr)
+                setAllMainCorrections(controller.store(), *options.config.mainCorr);
             for (const auto& given : options.identityGiven)
                 std::fprintf(stderr, "korvana-sim: %s ignored: the controller comes from %s\n", given.c_str(),
                              options.state.c_str());

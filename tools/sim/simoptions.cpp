@@ -26,6 +26,7 @@ stdout is the pseudo-terminal's path; after it, stdin takes control commands
   --fault KIND[:RATE]  stray, drop, checksum, type, silence or mixed; rate 0..1 (default 1)
   --seed N             seed of every random choice (default 1)
   --time-scale F       simulated seconds per real second (default 1)
+  --main-corr MS       start with every main correction at MS milliseconds
   --help
 )";
 
@@ -33,7 +34,7 @@ namespace {
 
 const std::string kWithValue[] = { "--link", "--state", "--model", "--version", "--injectors", "--serial",
                                    "--serial-hex", "--prod-days", "--engine", "--fuel", "--obd", "--obd-speed",
-                                   "--fault", "--seed", "--time-scale" };
+                                   "--fault", "--seed", "--time-scale", "--main-corr" };
 
 bool toUnsigned(const std::string& text, unsigned long max, unsigned long& out)
 {
@@ -200,6 +201,11 @@ std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args, 
             if (!toUnsigned(v, 0xFFFFFFFF, n))
                 return fail("a whole number");
             o.config.seed = static_cast<uint32_t>(n);
+        } else if (a == "--main-corr") {
+            double ms = 0;
+            if (!toDouble(v, ms) || ms < -100 || ms > 100)
+                return fail("milliseconds, -100 to 100");
+            o.config.mainCorr = ms;
         } else if (a == "--time-scale") {
             double f = 0;
             if (!toDouble(v, f) || f <= 0 || f > 1000)

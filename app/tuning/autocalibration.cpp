@@ -1,0 +1,528 @@
+#include <app/tuning/autocalibration.h>
+
+#include <app/data/conversions.h>
+#include <app/data/diagdata.h>
+#include <app/data/translate.h>
+#include <app/device/lpgdevice.h>
+#include <app/platform/log.h>
+#include <app/platform/textcodec.h>
+#include <app/platform/userinteraction.h>
+#include <errkit/errorguard.h>
+
+#include <algorithm>
+#include <cmath>
+#include <locale>
+#include <sstream>
+
+namespace {
+
+constexpr const char* kLog = "calib";
+constexpr unsigned kWaitStepMs = 50;
+constexpr unsigned kPauseStepMs = 100;
+
+constexpr const wchar_t* kReadFailed = L"Błąd - Nie powiodło się wczytanie ustawień z urządzenia!";
+constexpr const wchar_t* kWriteFailed = L"Błąd - Nie powiodło się wpisanie ustawień do urządzenia!";
+constexpr const wchar_t* kPetrolFailed = L"Błąd - Nie można przełączyć na benzynę!";
+constexpr const wchar_t* kLpgFailed = L"Błąd - Nie można przełączyć na LPG!";
+constexpr const wchar_t* kNoPetrolTime = L"Błąd - Nie można pobrać czasu wtr. benzynowego!";
+constexpr const wchar_t* kNoReadings = L"Błąd - Brak odczytów ze sterownika!";
+constexpr const wchar_t* kRangeLine = L"Korekta powinna być w zakresie od 0.5ms do 1.5ms.";
+
+bool isLpgState(uint8_t state)
+{
+    // 4 and 5: the controller is still moving cylinders over, as the poller counts it.
+    return state == 3 || state == 4 || state == 5;
+}
+
+} // namespace
+
+std::wstring calibrationNumber(double value)
+{
+    std::wostringstream text;
+    text.imbue(std::locale::classic());
+    text << value;
+    return text.str();
+}
+
+CAutoCalibration::CAutoCalibration(CLPGDevice& device, ICalibrationObserver& observer)
+    : m_device(device)
+    , m_observer(observer)
+{
+}
+
+// ---- Rules ----
+
+int CAutoCalibration::waitingLength(double emulatorDelay, int injectors, bool demo)
+{
+    if (demo)
+        return kDemoWaitRecords;
+    const int scaled = static_cast<int>(std::trunc(emulatorDelay * 2.5 * injectors * 0.25));
+    return std::max(scaled, 50) / 3;
+}
+
+int CAutoCalibration::progressTotal(bool perCylinder, int waitLength, int injectors)
+{
+    if (perCylinder)
+        return (injectors + 2) * waitLength + (injectors + 2) * kRecordsPerMeasurement + 15;
+    return 8 * waitLength + 7 * kRecordsPerMeasurement + 15;
+}
+
+int CAutoCalibration::progressPosition(double counted, int total)
+{
+    if (total <= 0)
+        return 0;
+    return 10 * static_cast<int>(roundHalfAway(100.0 * counted / total));
+}
+
+std::vector<uint8_t> CAutoCalibration::cylinderOrder(const std::vector<int>& active)
+{
+    std::vector<uint8_t> order;
+    std::size_t front = 0;
+    std::size_t back = active.size();
+    while (front < back) {
+        order.push_back(static_cast<uint8_t>(1u << active[front++]));
+        if (front < back)
+            order.push_back(static_cast<uint8_t>(1u << active[--back]));
+    }
+    return order;
+}
+
+std::vector<double> CAutoCalibration::keptDifferences(std::array<double, 3> differences)
+{
+    std::sort(differences.begin(), differences.end());
+    const double ref = differences[1] / 3;
+    std::vector<double> kept;
+    for (double d : differences) {
+        // With a middle value of 0 the ratio is unbounded for any other value:
+        // keeping everything would bring back the first pass's difference,
+        // measured before the correction it produced.
+        if (ref == 0 ? d == 0 : std::fabs((ref - d) / ref) < 10)
+            kept.push_back(d);
+    }
+    return kept;
+}
+
+// ---- Start and stop ----
+
+CalibrationOutcome CAutoCalibration::start(bool perCylinder)
+{
+    if (m_running)
+        return CalibrationOutcome::Busy;
+    m_observer.clearLog();
+    CDiag newest;
+    if (!m_device.diagData().latest(newest)) {
+        // A record of zeros would read as a hot reducer.
+        log(kNoReadings);
+        return CalibrationOutcome::Refused;
+    }
+    if (!warmEnough(newest.reducerTempr(m_device.image()))) {
+        log(L"Temperatura reduktora za niska!");
+        return CalibrationOutcome::Refused;
+    }
+    m_running = true;
+    m_observer.runningChanged(true);
+    const bool oneByOne = perCylinder && !m_device.m_demo;
+    logInfo(kLog, oneByOne ? "per-cylinder autocalibration started" : "autocalibration started");
+    const CalibrationOutcome outcome = oneByOne ? autocalibrationPerOneCylinder() : autocalibrationNormal();
+    m_running = false;
+    m_observer.runningChanged(false);
+    logInfo(kLog, "autocalibration ended: " + std::to_string(static_cast<int>(outcome)));
+    return outcome;
+}
+
+void CAutoCalibration::stop()
+{
+    if (!m_running)
+        return;
+    log(L"Autokalibracja przerwana");
+    m_running = false;
+    setProgress(0);
+}
+
+CalibrationOutcome CAutoCalibration::autocalibrationNormal()
+{
+    m_outcome = CalibrationOutcome::Success;
+    m_delayChanged = false;
+    m_controllerTouched = false;
+    try {
+        if (runNormal())
+            return CalibrationOutcome::Success;
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        m_outcome = CalibrationOutcome::Error;
+        showError(L"Błąd wykonania procedury autoustawiania", L"-CKalibracjaDlg::autocalibrationNormal()",
+                  error.format());
+    }
+    restoreAfterAbort();
+    return m_outcome == CalibrationOutcome::Success ? CalibrationOutcome::Failed : m_outcome;
+}
+
+CalibrationOutcome CAutoCalibration::autocalibrationPerOneCylinder()
+{
+    m_outcome = CalibrationOutcome::Success;
+    m_delayChanged = false;
+    m_controllerTouched = false;
+    try {
+        if (runPerCylinder())
+            return CalibrationOutcome::Success;
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        m_outcome = CalibrationOutcome::Error;
+        showError(L"Błąd wykonania autokalibracji", L"-CKalibracjaDlg::autocalibrationPerOneCylinder()",
+                  error.format());
+    }
+    restoreAfterAbort();
+    return m_outcome == CalibrationOutcome::Success ? CalibrationOutcome::Failed : m_outcome;
+}
+
+void CAutoCalibration::showError(const wchar_t* title, const wchar_t* method, const std::wstring& report)
+{
+    logError(kLog, toUtf8(std::wstring(method) + L" " + report));
+    userInteraction().message(translate(title) + L"\n" + method + L"\n" + report, L"KORVANA", MsgIcon::Error);
+}
+
+void CAutoCalibration::restoreAfterAbort()
+{
+    if (!m_delayChanged && !m_controllerTouched)
+        return;
+    try {
+        if (m_delayChanged)
+            m_device.image().m_base.m_emulatorDelay = m_keptDelay;
+        m_delayChanged = false;
+        if (!m_controllerTouched)
+            return;
+        m_controllerTouched = false;
+        if (!m_device.writeBase()) {
+            log(kWriteFailed);
+            return;
+        }
+        m_device.events().imageChanged(ImageBlock::Base);
+        if (!m_device.switchToAuto()) {
+            log(kLpgFailed);
+            return;
+        }
+        log(L"Przywrócono ustawienia sprzed autokalibracji.");
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        logSwallowed(kLog, "CAutoCalibration::restoreAfterAbort", *error);
+        log(kWriteFailed);
+    }
+}
+
+// ---- Shared steps ----
+
+int CAutoCalibration::injectors() const
+{
+    return std::clamp(m_device.image().m_devInfo.m_injCount, 1, CDiag::kInjectors);
+}
+
+void CAutoCalibration::log(const std::wstring& fixedText, uint32_t colour)
+{
+    logRaw(fixedText.empty() ? fixedText : translate(fixedText), colour);
+}
+
+void CAutoCalibration::logRaw(const std::wstring& text, uint32_t colour)
+{
+    logInfo(kLog, toUtf8(text));
+    m_observer.logLine(text, colour);
+}
+
+bool CAutoCalibration::fail(const wchar_t* line)
+{
+    log(line);
+    m_outcome = CalibrationOutcome::Failed;
+    return false;
+}
+
+void CAutoCalibration::setProgress(int position)
+{
+    m_observer.progress(std::clamp(position, 0, kProgressEnd));
+}
+
+void CAutoCalibration::beginProgress(int waitLength, bool perCylinder)
+{
+    m_progressBase = 0;
+    m_progressTotal = progressTotal(perCylinder, waitLength, injectors());
+    setProgress(0);
+}
+
+bool CAutoCalibration::engineRunning(const CDiag& record) const
+{
+    const int n = injectors();
+    for (int i = 0; i < n; ++i) {
+        if (roundTo001(record.petrolTime(2 * i)) > kEngineRunningMs
+            || roundTo001(record.petrolTime(2 * i + 1)) > kEngineRunningMs)
+            return true;
+    }
+    return false;
+}
+
+void CAutoCalibration::recordsSince(const CDiagData& queue, uint32_t sequence, std::vector<CDiag>& out)
+{
+    std::vector<CDiag> all;
+    queue.copyRange(all, 0, queue.count());
+    // A restarted poller numbers from 1 again: everything it queued is new.
+    if (!all.empty() && all.back().sequence() < sequence)
+        sequence = 0;
+    for (const auto& record : all) {
+        if (record.sequence() > sequence)
+            out.push_back(record);
+    }
+}
+
+uint32_t CAutoCalibration::newestSequence() const
+{
+    CDiag newest;
+    return m_device.diagData().latest(newest) ? newest.sequence() : 0;
+}
+
+bool CAutoCalibration::waitRecords(int k, std::vector<CDiag>* gathered)
+{
+    const uint32_t from = newestSequence();
+    std::vector<CDiag> records;
+    std::size_t lastCount = 0;
+    unsigned quietMs = 0;
+    for (;;) {
+        records.clear();
+        recordsSince(m_device.diagData(), from, records);
+        if (static_cast<int>(records.size()) >= k)
+            break;
+        userInteraction().pump();
+        if (!m_running) {
+            m_outcome = CalibrationOutcome::Stopped;
+            return false;
+        }
+        if (!records.empty() && !engineRunning(records.back())) {
+            m_outcome = CalibrationOutcome::EngineStopped;
+            logInfo(kLog, "engine not running");
+            return false;
+        }
+        userInteraction().sleep(kWaitStepMs);
+        setProgress(progressPosition(m_progressBase + static_cast<double>(records.size()), m_progressTotal));
+        if (records.size() != lastCount) {
+            lastCount = records.size();
+            quietMs = 0;
+        } else if ((quietMs += kWaitStepMs) >= kNoReadingsMs) {
+            // The poller has stopped: without this the run would wait for ever.
+            return fail(kNoReadings);
+        }
+    }
+    m_progressBase += static_cast<double>(records.size());
+    if (gathered)
+        *gathered = std::move(records);
+    return true;
+}
+
+bool CAutoCalibration::measureIdle(double& time, double& pressure)
+{
+    std::vector<CDiag> records;
+    if (!waitRecords(kRecordsPerMeasurement, &records))
+        return false;
+    const int n = injectors();
+    double timeSum = 0;
+    int timeCount = 0;
+    double pressureSum = 0;
+    for (const auto& record : records) {
+        for (int i = 0; i < n; ++i) {
+            const double larger
+                = std::max(roundTo001(record.petrolTime(2 * i)), roundTo001(record.petrolTime(2 * i + 1)));
+            if (larger > kEngineRunningMs) {
+                timeSum += larger;
+                ++timeCount;
+            }
+        }
+        pressureSum += record.lpgPressure();
+    }
+    if (timeCount == 0 || records.empty())
+        return false;
+    time = roundTo001(timeSum / timeCount);
+    pressure = roundHalfAway(pressureSum / static_cast<double>(records.size()));
+    logDebug(kLog, "idle: petrol time " + toUtf8(calibrationNumber(time)) + " ms, pressure "
+                 + toUtf8(calibrationNumber(pressure)) + " kPa");
+    return true;
+}
+
+bool CAutoCalibration::measure(double& time, double& pressure)
+{
+    if (measureIdle(time, pressure))
+        return true;
+    if (m_running && m_outcome != CalibrationOutcome::Failed)
+        return fail(kNoPetrolTime);
+    return false;
+}
+
+bool CAutoCalibration::pause(unsigned milliseconds)
+{
+    for (unsigned waited = 0; waited < milliseconds; waited += kPauseStepMs) {
+        userInteraction().pump();
+        if (!m_running)
+            break;
+        userInteraction().sleep(std::min(kPauseStepMs, milliseconds - waited));
+    }
+    userInteraction().pump();
+    if (m_running)
+        return true;
+    m_outcome = CalibrationOutcome::Stopped;
+    return false;
+}
+
+void CAutoCalibration::pressureStep(double pressure)
+{
+    CSettingsImage& image = m_device.image();
+    image.m_base.m_pressureRef = roundHalfAway(pressure);
+    image.m_base.m_switchPressure = roundHalfAway(pressure * 0.5);
+    image.m_base.m_pressureGain = 1.0;
+    image.m_carInfo.m_reductorPress = roundHalfAway(pressure);
+    m_device.events().imageChanged(ImageBlock::CarInfo);
+}
+
+bool CAutoCalibration::setAllCorrections(double value)
+{
+    m_device.image().m_mainCorr.m_mainCorr.fill(value);
+    if (!m_device.writeMainCorr())
+        return fail(kWriteFailed);
+    m_device.events().imageChanged(ImageBlock::MainCorr);
+    m_observer.mainCorrectionsChanged();
+    return true;
+}
+
+bool CAutoCalibration::setRunDelay(double delay)
+{
+    m_keptDelay = m_device.image().m_base.m_emulatorDelay;
+    m_delayChanged = true;
+    m_device.image().m_base.m_emulatorDelay = delay;
+    m_controllerTouched = true;
+    if (!m_device.writeBase())
+        return fail(kWriteFailed);
+    m_device.events().imageChanged(ImageBlock::Base);
+    return true;
+}
+
+bool CAutoCalibration::switchFuel(bool (CLPGDevice::*command)(), const wchar_t* failureLine)
+{
+    m_controllerTouched = true;
+    return check((m_device.*command)(), failureLine);
+}
+
+bool CAutoCalibration::confirmLpg()
+{
+    CDiag record;
+    if (m_device.readLiveData(record) == CLPGDevice::kLiveOk && !isLpgState(record.fuelState()))
+        return fail(kLpgFailed);
+    return true;
+}
+
+void CAutoCalibration::logSuccess()
+{
+    logRaw(L"", kCalibrationSuccessColour);
+    log(L"Autokalibracja zakończona pomyślnie.", kCalibrationSuccessColour);
+    log(L"Zbierz mapę benzynową i gazową podczas jazdy.", kCalibrationSuccessColour);
+}
+
+void CAutoCalibration::logAdviceLines(bool smallerInjectors)
+{
+    log(smallerInjectors ? L"Zalecana jest zmiana wtryskiwaczy na mniejsze."
+                         : L"Zalecana jest zmiana wtryskiwaczy na większe.");
+}
+
+void CAutoCalibration::logTooSmall(const wchar_t* firstLine, const wchar_t* rangeLine)
+{
+    log(firstLine);
+    log(rangeLine);
+    log(L"Aby poprawnie ustawić sterownik spróbuj wykonać nastepujące czynności:");
+    log(L"-zmienić wtryskiwacze na mniejsze lub ");
+    log(L"-obniżyć ciśnienie reduktora");
+    m_outcome = CalibrationOutcome::Failed;
+}
+
+// ---- The normal procedure ----
+
+bool CAutoCalibration::runNormal()
+{
+    CSettingsImage& image = m_device.image();
+    const int w = waitingLength(image.m_base.m_emulatorDelay, injectors(), m_device.m_demo);
+    beginProgress(w, false);
+    log(L"Ustal wolne obroty");
+
+    if (!check(m_device.readBase() && m_device.readAdv() && m_device.readMainCorr(), kReadFailed))
+        return false;
+    m_device.events().imageChanged(ImageBlock::Base);
+    m_device.events().imageChanged(ImageBlock::Adv);
+    const double c0 = image.m_mainCorr.m_mainCorr[0];
+    if (!setAllCorrections(c0) || !setRunDelay(0))
+        return false;
+
+    if (!switchFuel(&CLPGDevice::switchToPetrol, kPetrolFailed) || !waitRecords(w))
+        return false;
+    if (!switchFuel(&CLPGDevice::switchToAuto, kLpgFailed) || !pause(kAutoPauseMs)
+        || !switchFuel(&CLPGDevice::switchToLpg, kLpgFailed) || !waitRecords(w))
+        return false;
+    if (!confirmLpg())
+        return false;
+
+    double time = 0;
+    double pressure = 0;
+    if (!measure(time, pressure))
+        return false;
+    pressureStep(pressure);
+    if (!switchFuel(&CLPGDevice::switchToPetrol, kPetrolFailed) || !check(m_device.writeBase(), kWriteFailed))
+        return false;
+    m_device.events().imageChanged(ImageBlock::Base);
+
+    std::array<double, 3> differences {};
+    for (int pass = 0; pass < 3; ++pass) {
+        double petrol = 0;
+        double lpg = 0;
+        if (!switchFuel(&CLPGDevice::switchToPetrol, kPetrolFailed) || !waitRecords(w) || !measure(petrol, pressure))
+            return false;
+        if (!switchFuel(&CLPGDevice::switchToLpg, kLpgFailed) || !waitRecords(w) || !measure(lpg, pressure))
+            return false;
+        differences[static_cast<std::size_t>(pass)] = lpg - petrol;
+        logDebug(kLog, "pass " + std::to_string(pass) + ": difference " + toUtf8(calibrationNumber(lpg - petrol)));
+        if (pass != 0)
+            continue;
+
+        double candidate = c0 + differences[0];
+        if (candidate < kMinCorrection) {
+            logTooSmall(L"Wyliczono zbyt małą korektę.", kRangeLine);
+            return false;
+        }
+        if (candidate > kMaxCorrection) {
+            candidate = kMaxCorrection;
+            logRaw(translate(L"Wyliczona korekta: ") + calibrationNumber(kMaxCorrection)
+                   + translate(L" ms jest za duża."));
+            log(kRangeLine);
+            log(L"Należy zmienić wtryskiwacze na większe.");
+        } else if (!(image.m_advancedSetup.m_advancedFlags & kNoAdviceFlag)
+                   && (candidate < kRecommendedLow || candidate > kRecommendedHigh)) {
+            logRaw(translate(L"Wyliczona korekta: ") + calibrationNumber(candidate) + translate(L" ms "));
+            log(L"nie mieści się w zalecanym zakresie od 0.5ms do 1.5ms.");
+            logAdviceLines(candidate < kRecommendedLow);
+        }
+        if (!setAllCorrections(candidate))
+            return false;
+    }
+
+    const std::vector<double> kept = keptDifferences(differences);
+    if (kept.empty())
+        return fail(L"Błąd autokalibracji. Wszystkie wartości średnie zostały odrzucone");
+    double sum = 0;
+    for (double d : kept)
+        sum += d;
+    const double final
+        = std::clamp(image.m_mainCorr.m_mainCorr[0] + sum / static_cast<double>(kept.size()), kMinCorrection,
+                     kMaxCorrection);
+    setProgress(kProgressBeforeLastWrite);
+    if (!setAllCorrections(final))
+        return false;
+    image.m_base.m_emulatorDelay = m_keptDelay;
+    m_delayChanged = false;
+    if (!check(m_device.writeBase(), kWriteFailed))
+        return false;
+    m_device.events().imageChanged(ImageBlock::Base);
+    m_controllerTouched = false;
+    m_device.switchToAuto(); // as the page does: the result is not judged
+    setProgress(kProgressEnd);
+    logSuccess();
+    return true;
+}

@@ -1,0 +1,165 @@
+// What the injection-map grid shows and does, without a window: the cell
+// values and their selection, the keyboard selection rules, the step edit of
+// the selection (record 13, then command 0x13), the axis header edits, copy,
+// paste and interpolation of blocks, the colours and the operating-point
+// marker with its trail. The grid control mirrors this state; every user
+// action is one call here, and messages go through the user-interaction seam.
+//
+// Cells are addressed (column, row): column on the RPM axis (0 … 14), row on
+// the injection-time axis (0 … 18). "Storage order" is column by column, as
+// the grid keeps its cells.
+//
+// The grid's values are only copied into the settings image once the
+// controller has acknowledged them; without a connection only the grid changes.
+#pragma once
+
+#include <app/tuning/mapaxes.h>
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+
+class CDiag;
+class CLPGDevice;
+
+// The operating point of a live readings record: the engine speed and the
+// largest petrol time of the 2 × injCount slots, each rounded to 0.01 ms.
+struct OperatingPoint {
+    double rpm = 0;
+    double timeMs = 0;
+};
+OperatingPoint operatingPointOf(const CDiag& record, int injCount);
+
+enum class MapKey { Left, Up, Right, Down };
+
+// A rectangle of cells, both ends included.
+struct MapRect {
+    int c1 = 0, r1 = 0, c2 = 0, r2 = 0;
+    int columns() const { return c2 - c1 + 1; }
+    int rows() const { return r2 - r1 + 1; }
+    bool operator==(const MapRect&) const = default;
+};
+
+// The six bytes of record 13: first row, first column, row count, column
+// count, operation (2 up, 3 down), amount.
+using MapRegionRecord = std::array<uint8_t, 6>;
+
+// The region a step edit sends: from first minus margin, extent plus twice
+// the margin, cut to the grid.
+MapRegionRecord mapEditRegion(MapCell first, int rowExtent, int columnExtent, int margin, int delta);
+
+class CMapModel {
+public:
+    static constexpr std::size_t kTrailLength = 10;
+
+    // device may be null: the grid then behaves as not connected.
+    explicit CMapModel(CLPGDevice* device = nullptr);
+
+    // Cells and axes from the settings image (page refresh); the selection stays.
+    void refresh();
+    // Without a device: the map and axes to show.
+    void load(const std::array<std::array<double, kMapCols>, kMapRows>& table, const TimeAxis& time,
+              const RpmAxis& rpm);
+
+    int cellValue(int column, int row) const { return m_value[column][row]; }
+    // Text "%.0f" of v (the grid keeps whole percent); in colour mode 1 the background follows.
+    void setCellValue(int column, int row, double v);
+    uint32_t background(int column, int row) const { return m_background[column][row]; }
+    const TimeAxis& timeAxis() const { return m_time; }
+    const RpmAxis& rpmAxis() const { return m_rpm; }
+
+    // ---- Selection ----
+    bool isSelected(int column, int row) const { return m_selected[column][row]; }
+    void setSelected(int column, int row, bool selected);
+    // Selects exactly rect (clamped to the grid); the anchor becomes its first cell.
+    void selectRect(const MapRect& rect);
+    // clear-selection: repeatCount := 0 and nothing selected.
+    void clearSelection();
+    MapCell anchor() const { return m_anchor; }
+    // The anchor as the grid's mouse handling leaves it; (−1, −1) for none.
+    void setAnchor(MapCell anchor) { m_anchor = anchor; }
+    // The first and last selected cells in storage order span this; nothing when none is selected.
+    std::optional<MapRect> selectionRect() const;
+    void selectMove(MapKey key);
+    void selectExtend(MapKey key);
+
+    // ---- Step edit ----
+    struct StepResult {
+        bool changed = false; // something was selected
+        bool sent = false;    // record 13 went out
+        bool acknowledged = false;
+        MapRegionRecord region {};
+    };
+    // incrementSelected(delta): the selected cells (and, with changeNeighbours,
+    // the rings around them) step by delta, clamped to −50 … +50; when
+    // connected the region goes out as record 13 and command 0x13 follows.
+    // On failure the grid returns to what it was and the message is shown.
+    StepResult incrementSelected(int delta);
+    bool changeNeighbours() const { return m_changeNeighbours; }
+    void setChangeNeighbours(bool on);
+    int repeatCount() const { return m_repeatCount; }
+    bool lastStepUp() const { return m_lastStepUp; }
+
+    // ---- Axis headers ----
+    // CMapEdit::getText() of a header: the text the header keeps. Sends both
+    // axes when connected and the breakpoint changed; a refused write keeps
+    // the old breakpoint (and its text) and shows the message.
+    std::string commitHeaderEdit(bool rowHeader, int index, const std::string& typed);
+    // A body cell: the typed value as "%.0f"; nothing else.
+    static std::string bodyCellText(const std::string& typed);
+
+    // ---- Blocks ----
+    // The selection as tab-separated text: "ms" and the RPM breakpoints, then
+    // one line per row, the time breakpoint first. Empty when nothing is selected.
+    std::string copySelection() const;
+    // Pastes text (with or without the axes of copySelection) at the first
+    // selected cell, values clamped; sent as the whole map page and read back.
+    // False, with the message shown, when refused or not taken by the controller.
+    bool paste(const std::string& text);
+    // Each selected cell becomes the bilinear interpolation of the selection's
+    // four corners (by cell position), rounded half away from zero; sent like paste.
+    bool interpolateSelection();
+
+    // ---- Colours and the operating point ----
+    int colourMode() const { return m_colourMode; }
+    void setColourMode(int mode);
+    double darkenStep() const { return m_darkenStep; }
+    void setDarkenStep(double step);
+    // mark-operating-point: moves the marker to the point's cell.
+    void markOperatingPoint(double rpm, double timeMs);
+    std::optional<MapCell> currentCell() const { return m_current; }
+    // The cells the marker has stood on, newest first, at most kTrailLength,
+    // the current cell included.
+    const std::deque<MapCell>& trail() const { return m_trail; }
+
+private:
+    bool connected() const;
+    void showMapWriteFailure() const;
+    void snapshotTo(std::array<std::array<int, kMapRows>, kMapCols>& values) const;
+    void restoreValues(const std::array<std::array<int, kMapRows>, kMapCols>& values);
+    void copyGridToImage();
+    bool sendTable(const std::array<std::array<int, kMapRows>, kMapCols>& wanted);
+    std::optional<MapCell> firstSelected() const;
+    std::optional<MapCell> lastSelected() const;
+    void setBand(bool column, int index, int from, int to, bool selected);
+
+    CLPGDevice* m_device;
+    std::array<std::array<int, kMapRows>, kMapCols> m_value {};
+    std::array<std::array<bool, kMapRows>, kMapCols> m_selected {};
+    std::array<std::array<uint32_t, kMapRows>, kMapCols> m_background {};
+    TimeAxis m_time {};
+    RpmAxis m_rpm {};
+    MapCell m_anchor { -1, -1 };
+
+    bool m_changeNeighbours = false;
+    bool m_lastStepUp = true;
+    int m_repeatCount = 0;
+    int m_colourMode = 1;
+    double m_darkenStep = 5.0;
+
+    std::optional<MapCell> m_current;
+    uint32_t m_savedColour = kMapGrey;
+    std::deque<MapCell> m_trail;
+};

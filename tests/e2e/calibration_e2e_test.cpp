@@ -1,0 +1,147 @@
+// The autocalibration in a closed loop with the simulated car: korvana-sim runs
+// twenty times faster than real time and the scripted clock keeps pace with it
+// (each of its sleeps sleeps a twentieth for real), while a poller on that clock
+// queues one live record per 100 ms as the polling thread does. Both procedures
+// must end at the correction the car needs, with the controller left in
+// automatic mode and its own cylinder switching time; an aborted run must put
+// both back.
+#include "connectiontest.h"
+
+#include <app/data/diagdata.h>
+#include <app/tuning/autocalibration.h>
+#include <tools/sim/fittedcar.h>
+
+#include <sstream>
+
+namespace {
+
+constexpr double kScale = 20;
+
+class CollectingObserver : public ICalibrationObserver {
+public:
+    void clearLog() override { lines.clear(); }
+    void logLine(const std::wstring& text, uint32_t colour) override { lines.push_back({ text, colour }); }
+    void progress(int position) override { last = position; }
+    std::vector<std::pair<std::wstring, uint32_t>> lines;
+    int last = -1;
+};
+
+// The mean of what the simulated cylinders need on top of the petrol time.
+double carNeed(int injectors)
+{
+    double sum = 0;
+    for (int k = 0; k < injectors; ++k)
+        sum += physicalOffsetMs(k);
+    return sum / injectors;
+}
+
+class CalibrationLoop : public ConnectionTest {
+protected:
+    void SetUp() override
+    {
+        ConnectionTest::SetUp();
+        sim = startSim({ "--time-scale", std::to_string(kScale), "--main-corr", "0.50" });
+        // The reducer warmed and the car idling on LPG before anything starts.
+        ASSERT_EQ(sim->send("advance 300").rfind("ok", 0), 0u);
+        ASSERT_TRUE(device.connectOnPort(addPort(sim->ptyPath())));
+        ASSERT_NEAR(device.image().m_mainCorr.m_mainCorr[0], 0.5, 1e-9);
+        ASSERT_DOUBLE_EQ(device.image().m_base.m_emulatorDelay, 0.3);
+        ui.onSleep = [this](unsigned ms) {
+            std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(ms * 1000 / kScale)));
+            poll();
+        };
+        poll();
+    }
+
+    void poll()
+    {
+        while (m_nextPoll <= ui.clockMs()) {
+            m_nextPoll += 100;
+            CDiag record;
+            if (device.readLiveData(record) != CLPGDevice::kLiveOk)
+                continue;
+            if (record.fuelState() == 4 || record.fuelState() == 5)
+                record.setFuelState(3);
+            record.setSequence(++m_sequence);
+            device.diagData().push(record);
+        }
+    }
+
+    std::string simValue(const std::string& key)
+    {
+        std::istringstream words(sim->send("status"));
+        std::string word;
+        while (words >> word) {
+            if (word.rfind(key + "=", 0) == 0)
+                return word.substr(key.size() + 1);
+        }
+        return {};
+    }
+
+    // What the controller holds now, read back over the link.
+    void expectPutBack()
+    {
+        ASSERT_TRUE(device.readBase());
+        EXPECT_DOUBLE_EQ(device.image().m_base.m_emulatorDelay, 0.3);
+        EXPECT_EQ(simValue("fuelmode"), "auto");
+    }
+
+    bool logged(const std::wstring& text, uint32_t colour) const
+    {
+        for (const auto& [t, c] : observer.lines) {
+            if (t == text && c == colour)
+                return true;
+        }
+        return false;
+    }
+
+    std::unique_ptr<CSimProcess> sim;
+    CLPGDevice device;
+    CollectingObserver observer;
+    CAutoCalibration calibration { device, observer };
+
+private:
+    uint64_t m_nextPoll = 0;
+    uint32_t m_sequence = 0;
+};
+
+} // namespace
+
+TEST_F(CalibrationLoop, NormalProcedureFindsTheCarsNeed)
+{
+    EXPECT_EQ(calibration.start(false), CalibrationOutcome::Success);
+    EXPECT_TRUE(logged(L"Autokalibracja zakończona pomyślnie.", kCalibrationSuccessColour));
+    EXPECT_TRUE(logged(L"Zbierz mapę benzynową i gazową podczas jazdy.", kCalibrationSuccessColour));
+    EXPECT_EQ(observer.last, 1000);
+    ASSERT_TRUE(device.readMainCorr());
+    EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[0], carNeed(4), 0.05);
+    EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[7], carNeed(4), 0.05);
+    expectPutBack();
+}
+
+TEST_F(CalibrationLoop, PerCylinderProcedureFindsTheCarsNeed)
+{
+    EXPECT_EQ(calibration.start(true), CalibrationOutcome::Success);
+    EXPECT_TRUE(logged(L"Autokalibracja zakończona pomyślnie.", kCalibrationSuccessColour));
+    EXPECT_EQ(observer.last, 1000);
+    ASSERT_TRUE(device.readMainCorr());
+    EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[0], carNeed(4), 0.05);
+    expectPutBack();
+}
+
+TEST_F(CalibrationLoop, AbortedRunPutsBackTheDelayAndAutomaticMode)
+{
+    // Stop in the middle of the passes, with the controller forced onto a fuel.
+    bool stopped = false;
+    ui.onPump = [&] {
+        if (!stopped && ui.clockMs() > 20000) {
+            stopped = true;
+            EXPECT_NE(simValue("fuelmode"), "auto");
+            calibration.stop();
+        }
+    };
+    EXPECT_EQ(calibration.start(false), CalibrationOutcome::Stopped);
+    EXPECT_TRUE(logged(L"Autokalibracja przerwana", kCalibrationInfoColour));
+    EXPECT_TRUE(logged(L"Przywrócono ustawienia sprzed autokalibracji.", kCalibrationInfoColour));
+    expectPutBack();
+}

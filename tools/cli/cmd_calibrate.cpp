@@ -1,0 +1,152 @@
+// korvana-cli calibrate [--per-cylinder] [--yes] [--demo]: the idle
+// autocalibration of the "Kalibracja" page, the same procedure, with the
+// polling thread feeding it as in the program. Each log line goes to stdout as
+// it comes, the progress to stderr; Ctrl+C is the Stop button (the run ends at
+// its next wait and puts back the cylinder switching time and automatic mode).
+#include "cli.h"
+#include "cli_connect.h"
+
+#include <app/data/diag.h>
+#include <app/device/lpgdevice.h>
+#include <app/platform/consoleinteraction.h>
+#include <app/platform/textcodec.h>
+#include <app/tuning/autocalibration.h>
+#include <errkit/ierror.h>
+#include <syncmsg/multithread.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void onSignal(int)
+{
+    g_interrupted = 1;
+}
+
+// How long a connected controller may take to deliver its first live record.
+constexpr auto kFirstRecordWait = std::chrono::seconds(3);
+
+class CCliCalibrationObserver : public ICalibrationObserver {
+public:
+    void clearLog() override { }
+    void logLine(const std::wstring& text, uint32_t) override
+    {
+        std::fprintf(stdout, "%s\n", toUtf8(text).c_str());
+        std::fflush(stdout);
+    }
+    void progress(int position) override
+    {
+        const int percent = position / 10;
+        if (percent == m_percent)
+            return;
+        m_percent = percent;
+        std::fprintf(stderr, "korvana-cli: %d%%\n", percent);
+    }
+
+private:
+    int m_percent = -1;
+};
+
+// The terminal seam; at each pump an interrupt becomes the Stop button.
+class CCalibrationInteraction : public CConsoleInteraction {
+public:
+    explicit CCalibrationInteraction(bool answerYes)
+        : CConsoleInteraction(answerYes)
+    {
+    }
+    void pump() override
+    {
+        if (g_interrupted && m_calibration) {
+            g_interrupted = 0;
+            m_calibration->stop();
+        }
+    }
+    CAutoCalibration* m_calibration = nullptr;
+};
+
+bool waitFirstRecord(CLPGDevice& device)
+{
+    const auto deadline = std::chrono::steady_clock::now() + kFirstRecordWait;
+    while (device.diagData().count() == 0) {
+        if (g_interrupted || std::chrono::steady_clock::now() >= deadline || !device.pollingThreadRunning())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+int report(CalibrationOutcome outcome)
+{
+    switch (outcome) {
+    case CalibrationOutcome::Success: return kExitOk;
+    case CalibrationOutcome::Stopped: return failed("calibration stopped");
+    case CalibrationOutcome::EngineStopped: return failed("the engine stopped during the calibration");
+    case CalibrationOutcome::Busy: return failed("a calibration is already running");
+    case CalibrationOutcome::Refused:
+    case CalibrationOutcome::Failed:
+    case CalibrationOutcome::Error: return kExitFailed; // its line or box has said why
+    }
+    return kExitFailed;
+}
+
+} // namespace
+
+int cmdCalibrate(const CliContext& context)
+{
+    std::vector<std::string> args = context.args;
+    const bool demo = takeDemoOption(args);
+    bool perCylinder = false;
+    bool yes = false;
+    for (const auto& a : args) {
+        if (a == "--per-cylinder")
+            perCylinder = true;
+        else if (a == "--yes")
+            yes = true;
+        else
+            return usageError("calibrate", "unexpected argument " + a);
+    }
+
+    CCalibrationInteraction ui(yes);
+    CInteractionScope scope(ui);
+    // Not the program's manager: that one ends the process with status 0.
+    CMultiThread manager;
+    try {
+        CLPGDevice device;
+        if (const int code = connectDevice(context, demo, device))
+            return code;
+        if (!ui.question(L"The calibration switches the controller between petrol and LPG with the engine idling. "
+                         L"Start it?",
+                         L"KORVANA", MsgIcon::Question, false))
+            return failed("not started: give --yes to start the calibration");
+        device.setThreadManager(&manager);
+        if (!device.startPolling("\\"))
+            return failed("this controller does not give live readings");
+        g_interrupted = 0;
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+
+        int result = kExitFailed;
+        if (!waitFirstRecord(device)) {
+            failed("no live readings from the controller");
+        } else {
+            CCliCalibrationObserver observer;
+            CAutoCalibration calibration(device, observer);
+            ui.m_calibration = &calibration;
+            result = report(calibration.start(perCylinder));
+            ui.m_calibration = nullptr;
+        }
+        device.stopPolling();
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        return result;
+    } catch (IError* e) {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        return failed(e);
+    }
+}
