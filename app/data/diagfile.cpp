@@ -1,9 +1,13 @@
 #include <app/data/diagfile.h>
 
+#include <cerrno>
 #include <fstream>
 #include <locale>
 
+#include <fcntl.h>
 #include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -46,11 +50,38 @@ bool CDiagFile::open(const std::string& path)
     close();
     if (path.empty() || path == "\\")
         return false;
+    m_error = 0;
+    struct stat st { };
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        m_error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    // Not blocking, so a FIFO put there meanwhile cannot hold the opening; not
+    // truncating until the target is known to be a regular file.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        m_error = errno;
+        return false;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        m_error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        return false;
+    }
+    if (::ftruncate(fd, 0) != 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        m_error = errno;
+        ::close(fd);
+        return false;
+    }
     // Binary: the line ends are written as they are meant to be.
-    m_file = std::fopen(path.c_str(), "wb");
-    if (m_file)
-        m_path = path;
-    return m_file != nullptr;
+    m_file = ::fdopen(fd, "wb");
+    if (!m_file) {
+        m_error = errno;
+        ::close(fd);
+        return false;
+    }
+    m_path = path;
+    return true;
 }
 
 void CDiagFile::close()
@@ -61,14 +92,22 @@ void CDiagFile::close()
     m_path.clear();
 }
 
-void CDiagFile::write(const CDiag& record, const CDiagScale& scale, const ObdValues& obd)
+bool CDiagFile::write(const CDiag& record, const CDiagScale& scale, const ObdValues& obd)
 {
     if (!m_file)
-        return;
+        return false;
     const std::string line = formatLine(record, scale, obd);
-    std::fwrite(line.data(), 1, line.size(), m_file);
-    // A recording is read while it grows and must survive a crash of the program.
-    std::fflush(m_file);
+    errno = 0;
+    const bool whole = std::fwrite(line.data(), 1, line.size(), m_file) == line.size();
+    // A recording is read while it grows and must survive a crash of the program;
+    // the flush is also where a full disk shows.
+    const bool flushed = std::fflush(m_file) == 0;
+    if (whole && flushed) {
+        m_error = 0;
+        return true;
+    }
+    m_error = errno ? errno : EIO;
+    return false;
 }
 
 std::string CDiagFile::formatLine(const CDiag& r, const CDiagScale& scale, const ObdValues& obd)

@@ -25,15 +25,20 @@ public:
 
     // Opens path for writing, truncating it. The usual polling start passes
     // "\", which names no file: that, an empty path and a path that cannot be
-    // opened record nothing, and the path is then forgotten. True when open.
+    // opened record nothing, and the path is then forgotten. Only a regular
+    // file (new or existing) is taken: a FIFO would block the polling thread,
+    // a device node swallows or refuses the lines. True when open.
     bool open(const std::string& path);
     // Closes the file, if open, and forgets its path.
     void close();
     bool isOpen() const { return m_file != nullptr; }
     const std::string& path() const { return m_path; }
 
-    // Appends the record's line; the write's result is not checked.
-    void write(const CDiag& record, const CDiagScale& scale, const ObdValues& obd);
+    // Appends the record's line and flushes it. False when the line could not
+    // be written whole (disk full, device gone); error() then holds the errno.
+    bool write(const CDiag& record, const CDiagScale& scale, const ObdValues& obd);
+    // errno of the last failed open or write; 0 after a success.
+    int error() const { return m_error; }
 
     // The record's line, CR LF included.
     static std::string formatLine(const CDiag& record, const CDiagScale& scale, const ObdValues& obd);
@@ -45,4 +50,5 @@ public:
 private:
     std::FILE* m_file = nullptr;
     std::string m_path;
+    int m_error = 0;
 };

@@ -6,6 +6,8 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/mutexguard.h>
 
+#include <atomic>
+
 namespace {
 
 constexpr uint8_t kLpg = 3;
@@ -15,12 +17,24 @@ constexpr uint8_t kLpg = 3;
 CDiagRSThread::CDiagRSThread(CLPGDevice& device, CDiagData& queue, const std::string& path,
                              std::atomic<bool>* pollingFlag)
     : CDiagInputThread(device, queue, pollingFlag)
-    , m_scale(device.image())
 {
     m_file.open(path);
 }
 
 CDiagRSThread::~CDiagRSThread() = default;
+
+CDiagScale CDiagRSThread::liveScale() const
+{
+    // Single bytes and an aligned word, each read whole; a line converted
+    // while the fitter changes one of them takes either the old or the new value.
+    CSettingsImage& image = m_device.image();
+    CDiagScale scale;
+    scale.engineSensor = std::atomic_ref(image.m_sensorsSetup.m_temprEngineSensor).load(std::memory_order_relaxed);
+    scale.lpgSensor = std::atomic_ref(image.m_sensorsSetup.m_temprLPGSensor).load(std::memory_order_relaxed);
+    scale.version = std::atomic_ref(image.m_devInfo.m_version).load(std::memory_order_relaxed);
+    scale.advancedFlags = std::atomic_ref(image.m_advancedSetup.m_advancedFlags).load(std::memory_order_relaxed);
+    return scale;
+}
 
 void CDiagRSThread::onStart()
 {
@@ -43,7 +57,7 @@ void CDiagRSThread::onStop()
 uint8_t CDiagRSThread::readOne(CDiag& record)
 {
     if (m_device.m_demo) {
-        buildDemoRecord(record, m_queue, demoFuelState(), m_scale);
+        buildDemoRecord(record, m_queue, demoFuelState(), liveScale());
         return kRead;
     }
     const uint8_t status = m_device.readLiveData(record);
@@ -61,7 +75,15 @@ void CDiagRSThread::onRecord(CDiag& record)
         CDiagFile::ObdValues obd {};
         for (int i = 0; i < CDiagFile::kObdValues; ++i)
             obd[static_cast<std::size_t>(i)] = m_device.value(i);
-        m_file.write(record, m_scale, obd);
+        if (m_file.write(record, liveScale(), obd)) {
+            ++m_device.m_recordedLines;
+        } else {
+            // Stop at the first loss: later lines after a gap would read as one recording.
+            m_device.m_recordingError = m_file.error();
+            m_file.close();
+            m_device.m_recording = false;
+            m_device.m_recordingBroke = true;
+        }
     }
     record.setSequence(m_sequence);
     DeviceEventData event { DeviceEvent::ReadingsAppended };

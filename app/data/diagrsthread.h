@@ -12,12 +12,17 @@
 
 class CDiagRSThread : public CDiagInputThread {
 public:
-    // Opens the diagnostic file at path now ("\" records nothing) and takes
-    // the image's decoding values for the whole run. GUI thread.
+    // Opens the diagnostic file at path now ("\" records nothing). GUI thread.
+    // Each line is converted with the sensor types, version and flags the live
+    // image holds when it is written, so a change during a recording counts
+    // from the next line on. The first line that cannot be written ends the
+    // recording (the device's recordingError says why); polling goes on.
     CDiagRSThread(CLPGDevice& device, CDiagData& queue, const std::string& path, std::atomic<bool>* pollingFlag);
     ~CDiagRSThread() override;
 
     bool recording() const { return m_file.isOpen(); }
+    // errno of a path that names a file but could not be opened as one; 0 otherwise.
+    int openError() const { return m_file.isOpen() ? 0 : m_file.error(); }
     uint32_t sequence() const { return m_sequence; }
 
 protected:
@@ -27,7 +32,9 @@ protected:
     void onRecord(CDiag& record) override;
 
 private:
+    // The decoding values of the live image now; the GUI thread may change them meanwhile.
+    CDiagScale liveScale() const;
+
     CDiagFile m_file;
-    CDiagScale m_scale;
     uint32_t m_sequence = 0;
 };

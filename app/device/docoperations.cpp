@@ -73,6 +73,15 @@ bool CDocOperations::saveToFile(std::string path)
 {
     if (!m_device.m_connected)
         return false;
+    // A block that was never read would go into the file as defaults or as
+    // another car's values, and a later restore would write them into this car.
+    const std::wstring missing = m_device.readBlocks().missingNames(CReadBlocks::kSettingsFile);
+    if (!missing.empty()
+        && !userInteraction().question(
+            translate(L"Nie wszystkie ustawienia zostały odczytane ze sterownika. Nie odczytano:") + L"\n" + missing
+                + L"\n\n" + translate(L"Czy mimo to zapisać plik?"),
+            kCaption, MsgIcon::Warning, false))
+        return false;
     m_device.image().m_timeStamp = localTimeStamp();
     if (path.empty())
         path = userInteraction().chooseFile(true, translate(L"SAVE"), settingsFilter(), settingsDirectory(), {});
@@ -137,6 +146,11 @@ bool CDocOperations::loadIntoControllerSteps(std::string path)
     }
     logInfo("doc", "loading " + path + " into the controller");
     copyLoadedSettings(loaded, m_device.image());
+    // What the file replaced is the controller's again only once written; the
+    // axes and the pressure table are not written at all.
+    m_device.readBlocks().forget(CReadBlocks::Base | CReadBlocks::Adv | CReadBlocks::MainCorr | CReadBlocks::SetupTimes1
+        | CReadBlocks::SetupTimes2 | CReadBlocks::InjMap | CReadBlocks::MapAxes | CReadBlocks::SensorsSetup
+        | CReadBlocks::PressCorr | CReadBlocks::AdvancedSetup);
     CWaitCursor wait;
     CLPGDevice& d = m_device;
     const bool written = writeSteps({
@@ -162,9 +176,14 @@ bool CDocOperations::restoreFactorySettings()
                                         MsgIcon::Question, false))
             return false;
         logInfo("doc", "restoring the factory settings");
-        const bool written = m_device.writeAll();
+        // Taken once, before anything forces petrol; the readings during the
+        // restore say petrol whatever the car ran on before it.
+        const uint8_t fuelBefore = m_device.fuelStateBefore();
+        const bool written = m_device.writeAll(fuelBefore, false);
         logInfo("doc", written ? "factory settings written" : "factory settings not written completely");
-        writeInitialSetup();
+        writeInitialSetup(fuelBefore, false);
+        if (written && CLPGDevice::returnsToAuto(fuelBefore))
+            m_device.switchToAuto();
         m_device.events().imageChanged(ImageBlock::All);
         return written;
     } catch (IError* e) {
@@ -197,8 +216,13 @@ bool CDocOperations::isBlank(const CSettingsImage& image)
 
 bool CDocOperations::writeInitialSetup()
 {
+    return writeInitialSetup(CLPGDevice::kFuelUnknown, true);
+}
+
+bool CDocOperations::writeInitialSetup(uint8_t fuelBefore, bool returnToAuto)
+{
     try {
-        return writeInitialSetupSteps();
+        return writeInitialSetupSteps(fuelBefore, returnToAuto);
     } catch (IError* e) {
         CErrorGuard error(e);
         showError(L"CkorvanaDoc::writeInitialSetup()", error);
@@ -206,7 +230,7 @@ bool CDocOperations::writeInitialSetup()
     }
 }
 
-bool CDocOperations::writeInitialSetupSteps()
+bool CDocOperations::writeInitialSetupSteps(uint8_t fuelBefore, bool returnToAuto)
 {
     CSettingsImage& live = m_device.image();
     if (!isBlank(live))
@@ -222,12 +246,14 @@ bool CDocOperations::writeInitialSetupSteps()
     live.m_sensorsSetup = preset.m_sensorsSetup;
     live.m_advancedSetup = preset.m_advancedSetup;
     live.m_mainCorr = preset.m_mainCorr;
+    m_device.readBlocks().forget(CReadBlocks::Base | CReadBlocks::Adv | CReadBlocks::SensorsSetup
+        | CReadBlocks::PressCorr | CReadBlocks::AdvancedSetup | CReadBlocks::MainCorr);
     CWaitCursor wait;
     CLPGDevice& d = m_device;
     // A car that was not on petrol goes back to automatic mode afterwards, as
     // after a factory restore; otherwise the preset would leave it on petrol.
-    CDiag newest;
-    const bool wasNotPetrol = d.diagData().latest(newest) && newest.fuelState() != 2;
+    if (fuelBefore == CLPGDevice::kFuelUnknown)
+        fuelBefore = d.fuelStateBefore();
     d.switchToPetrolAndWait();
     const bool ok = writeSteps({
         [&] { return d.writeBase(); },
@@ -236,7 +262,7 @@ bool CDocOperations::writeInitialSetupSteps()
         [&] { return d.writeSensorsSetup(); },
         [&] { return d.writeMainCorr(); },
     });
-    if (ok && wasNotPetrol)
+    if (ok && returnToAuto && CLPGDevice::returnsToAuto(fuelBefore))
         d.switchToAuto();
     logInfo("doc", ok ? "initial setup written into a blank controller" : "writing the initial setup failed");
     d.events().imageChanged(ImageBlock::All);

@@ -9,6 +9,7 @@
 
 #include <app/data/settingsimage.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -20,6 +21,9 @@ public:
 
     // Time stamp, then a copy of the live image written to path (asked for
     // through the seam when empty; cancelling ends quietly). Only when connected.
+    // When a block the file carries was not read from the controller, the
+    // blocks are named and the user asked whether to save anyway (default No;
+    // the CLI answers No): on No nothing is written and an existing file stays.
     bool saveToFile(std::string path = {});
     // The file into a separate image, the copy rules into the live image, then
     // the blocks written to the controller. Only when connected.
@@ -29,6 +33,10 @@ public:
     // The preset beside the program, written only into a blank controller.
     // True when it was written.
     bool writeInitialSetup();
+    // The same inside a longer operation that took the fuel state before it
+    // began (kFuelUnknown: take it now); returnToAuto false leaves the switch
+    // back to automatic mode to that operation.
+    bool writeInitialSetup(uint8_t fuelBefore, bool returnToAuto);
 
     // The blank-controller test of the live image.
     static bool isBlank(const CSettingsImage& image);
@@ -39,7 +47,7 @@ public:
 
 private:
     bool loadIntoControllerSteps(std::string path);
-    bool writeInitialSetupSteps();
+    bool writeInitialSetupSteps(uint8_t fuelBefore, bool returnToAuto);
 
     CLPGDevice& m_device;
 };

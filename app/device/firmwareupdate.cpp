@@ -13,6 +13,7 @@
 #include <errkit/ierror.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -100,14 +101,13 @@ std::filesystem::path CFirmwareUpdate::firmwareFolder(const CFlashLayout& layout
 
 bool CFirmwareUpdate::fitsLayout(const CFirmwareFile& file, const CFlashLayout& layout)
 {
-    const auto image = file.image();
-    if (image.size() <= 2 * static_cast<std::size_t>(layout.first))
-        return false;
-    // The fourth byte of each instruction is padding and never sent.
-    for (std::size_t at = 2 * static_cast<std::size_t>(layout.end); at < image.size(); ++at)
-        if (at % 4 != 3 && image[at] != 0xFF)
-            return false;
-    return true;
+    return layout.end > layout.first && file.imageLength() > 2 * static_cast<std::size_t>(layout.first);
+}
+
+std::size_t CFirmwareUpdate::bytesPastEnd(const CFirmwareFile& file, const CFlashLayout& layout)
+{
+    const std::size_t end = 2 * static_cast<std::size_t>(layout.end);
+    return file.imageLength() > end ? file.imageLength() - end : 0;
 }
 
 std::size_t CFirmwareUpdate::rowsToWrite(const CFirmwareFile& file, const CFlashLayout& layout)
@@ -244,12 +244,22 @@ bool CFirmwareUpdate::update(bool forced)
         return false;
     }
     // Everything that can be told from the file is judged before the
-    // controller leaves its application; an image reaching beyond the model's
-    // flash would lose its tail, so it is the wrong file as well.
+    // controller leaves its application; an image with nothing from the
+    // first address on would program nothing, so it is the wrong file as well.
     if (marker != CFirmwareFile::kMarker || modelName != m_device.image().m_devInfo.m_modelName
         || !fitsLayout(file, *layout)) {
         fail(kWrongFile);
         return false;
+    }
+    if (const std::size_t past = bytesPastEnd(file, *layout)) {
+        char end[16];
+        std::snprintf(end, sizeof end, "0x%04X", static_cast<unsigned>(layout->end));
+        const std::string line = path + ": " + std::to_string(past) + " image bytes lie past the end of the "
+            + "application (" + end + ") and are not written";
+        if (onLog)
+            onLog(line);
+        else
+            std::fprintf(stderr, "%s\n", line.c_str());
     }
     if (fileVersion < controllerVersion
         && !ui.question(translate(kDowngrade), kCaption, MsgIcon::Question, false))

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <string>
 
 class CLPGDevice;
 class CFirmwareFile;
@@ -57,6 +58,8 @@ public:
     std::function<bool()> onReconnect;
     // After each row written: rows done, rows to write.
     std::function<void(std::size_t, std::size_t)> onRow;
+    // A line for the log (what the update leaves out of the file); unset, it goes to stderr.
+    std::function<void(const std::string&)> onLog;
 
     // Wires the hooks to the device itself (its polling, restarted with the
     // path "\"; the controller search over every present port) and makes
@@ -78,9 +81,12 @@ public:
 
     // The firmware folder of a model: program directory / "KORVANA Firmware" / folder.
     static std::filesystem::path firmwareFolder(const CFlashLayout& layout);
-    // Whether the image has something to program in the layout's range and
-    // nothing but erased bytes (0xFF) in the instructions beyond its end.
+    // Whether the image has something at or above the layout's first address.
+    // What lies past its end is not written (bytesPastEnd): files may carry
+    // data there that this controller's bootloader has no room for.
     static bool fitsLayout(const CFirmwareFile& file, const CFlashLayout& layout);
+    // Image bytes at or past the layout's end address, which are never sent.
+    static std::size_t bytesPastEnd(const CFirmwareFile& file, const CFlashLayout& layout);
     // The number of rows programFlash writes.
     static std::size_t rowsToWrite(const CFirmwareFile& file, const CFlashLayout& layout);
     // Erase at every erase-block boundary, then the row: 3 of every 4 image

@@ -14,6 +14,7 @@
 #include <syncmsg/msgmutex.h>
 // The command set's types (declarations block at the end of the class).
 #include <app/data/diag.h>
+#include <app/data/readblocks.h>
 #include <app/data/settingsimage.h>
 #include <app/device/lpgdeviceerr.h>
 #include <app/device/mappage.h>
@@ -206,6 +207,21 @@ public:
     bool obdRequest(const std::array<uint8_t, 20>& request, std::span<uint8_t> answer,
                     std::size_t* received = nullptr);
 
+protected:
+    // The relays and state CObdDiagnostic works through (lpgdevice_obd.cpp).
+    bool obdLinkConnected() const override;
+    bool obdDemo() const override;
+    bool obdGatewayFitted() const override;
+    bool obdLatestReadings(CDiag& record) const override;
+    bool obdReadSettings(std::array<uint8_t, 12>& record) override;
+    bool obdWriteSettings(const std::array<uint8_t, 12>& record) override;
+    bool obdReadConfig(std::array<uint8_t, 18>& record) override;
+    bool obdWriteConfig(const std::array<uint8_t, 18>& record) override;
+    bool obdReadCorrections(double& first, double& second) override;
+    bool obdRelay(const Request& request, std::vector<uint8_t>& answer) override;
+
+public:
+
     // address 0xC4 or 0xC5; result is set whenever an answer came, and the
     // call fails (after bootCommand60) unless it is a known bootloader id.
     bool readBootByte(uint8_t address, uint16_t& result);
@@ -214,9 +230,21 @@ public:
     bool bootStartPage(uint32_t address);
     bool bootWriteRow(uint32_t address, const std::array<uint8_t, 192>& data);
 
+    // Which blocks of the image are whole from this controller (readblocks.h):
+    // cleared by openConnection and runWithoutConnection, all set in demo mode,
+    // a block marked by each successful read or acknowledged write of it.
+    const CReadBlocks& readBlocks() const { return m_readBlocks; }
+    CReadBlocks& readBlocks() { return m_readBlocks; }
+
+    // Per thread: whether every attempt of this thread's last attempt loop
+    // (exchangeWithAttempts) went without a single byte received. Silence,
+    // unlike a disturbed answer, means the controller is gone.
+    static bool lastAttemptsSilent();
+
 protected:
     CSettingsImage m_image;
     CDeviceEvents m_events;
+    CReadBlocks m_readBlocks;
 
 private:
     // A type-2 command message: byte 0 code, byte 2 and 3 the arguments.
@@ -260,7 +288,9 @@ public:
     const std::string& lastConnectDetail() const { return m_connectDetail; }
     // True at once in demo mode. Otherwise identify, the identity block and
     // every settings block in the fixed order (one retry after 131 ms and one
-    // message per failed block); false only when identification failed.
+    // message per failed block). False when identification failed, or when a
+    // read got no byte at all in any attempt: the controller went silent, the
+    // remaining blocks are not tried, and a message names the blocks not read.
     bool openConnection();
     // Up to 4 attempts of command 0xCC. Sets m_readingsAllowed from the answer.
     bool identify();
@@ -276,6 +306,19 @@ public:
     // controller that was not on petrol is put back into automatic mode.
     // Nothing happens when not connected. True when every block was written.
     bool writeAll();
+    // The same with the fuel state the caller took before its whole operation
+    // (fuelStateBefore); returnToAuto false leaves the switch back to the caller,
+    // which has more to write first.
+    bool writeAll(uint8_t fuelBefore, bool returnToAuto);
+    // The fuel state before an operation that forces petrol: the newest record
+    // of the readings queue, else one readLiveData. kFuelUnknown when neither
+    // gives one. A restore has to take it before it switches to petrol: during
+    // the switch-over the readings say petrol whatever the car ran on.
+    static constexpr uint8_t kFuelPetrol = 2, kFuelUnknown = 0;
+    uint8_t fuelStateBefore();
+    // Whether an operation that forced petrol ends in automatic mode: the car
+    // was not known to be on petrol before it.
+    static bool returnsToAuto(uint8_t fuelBefore) { return fuelBefore != kFuelPetrol; }
     // "Brak połączenia" after a refused model is shown once per run; tests start over.
     static void resetRefusalNotice();
 
@@ -295,6 +338,13 @@ public:
     bool startRecording(const std::string& path);
     // Whether a polling thread has its diagnostic file open.
     bool isRecording() const { return m_recording; }
+    // Any thread. Lines the last recording wrote whole, and the errno that
+    // ended it or kept it from starting (0 while none): a failed write closes
+    // the file and ends the recording; polling goes on without it.
+    uint32_t recordedLines() const { return m_recordedLines; }
+    int recordingError() const { return m_recordingError; }
+    // Whether the recording of the last polling start ended at a failed write.
+    bool recordingBroke() const { return m_recordingBroke; }
     // Any thread: whether a polling thread of this device still runs.
     bool pollingThreadRunning() const { return m_pollingThreads.load() > 0; }
     // Waits (real time) until no polling thread runs; false after timeoutMs.
@@ -318,6 +368,8 @@ private:
     friend class CDiagInputThread;
     friend class CDiagRSThread;
     bool readBlockTwice(bool (CLPGDevice::*read)());
+    // openConnection after a silent read: not connected, the blocks not read named.
+    bool linkLost();
 
     FirmwareUpdate m_firmwareUpdate;
     // Set by identify, completed by connectOnPort.
@@ -326,6 +378,9 @@ private:
     CThreadManager* m_threadManager = nullptr;
     std::atomic<int> m_pollingThreads { 0 };
     std::atomic<bool> m_recording { false };
+    std::atomic<uint32_t> m_recordedLines { 0 };
+    std::atomic<int> m_recordingError { 0 };
+    std::atomic<bool> m_recordingBroke { false };
 
     // Declared last, so it is built after and destroyed before every other
     // member: it publishes the device pointer, and on destruction ends polling

@@ -121,6 +121,9 @@ bool CLPGDevice::readBlockTwice(bool (CLPGDevice::*read)())
 {
     if ((this->*read)())
         return true;
+    // A silent controller would only be waited for a second time.
+    if (lastAttemptsSilent())
+        return false;
     userInteraction().sleep(kBlockRetryMs);
     return (this->*read)();
 }
@@ -130,13 +133,16 @@ bool CLPGDevice::openConnection()
     if (m_demo)
         return true;
     m_connected = false;
+    m_readBlocks.clear();
     if (!identify()) {
         logInfo("conn", "identification failed");
         return false;
     }
-    if (!readDevInfo() && !readDevInfo()) {
+    if (!readDevInfo() && (lastAttemptsSilent() || !readDevInfo())) {
         logWarning("conn", "the identity block could not be read");
         show(L"Nie powiodło się odczytanie wersji urządzenia!", MsgIcon::Error);
+        if (lastAttemptsSilent())
+            return linkLost();
     }
     m_connected = true;
     logInfo("conn", "controller model " + std::to_string(m_image.m_devInfo.m_deviceID) + ", version "
@@ -157,14 +163,29 @@ bool CLPGDevice::openConnection()
         &CLPGDevice::readMapAxes,
     };
     for (std::size_t i = 0; i < std::size(kBlocks); ++i) {
-        if (!readBlockTwice(kBlocks[i])) {
-            logWarning("conn", "settings block " + std::to_string(i + 1) + " of the connection sequence not read");
-            show(L"Nie powiodło się wczytanie ustawień urządzenia!", MsgIcon::Error);
-        }
+        if (readBlockTwice(kBlocks[i]))
+            continue;
+        logWarning("conn", "settings block " + std::to_string(i + 1) + " of the connection sequence not read");
+        show(L"Nie powiodło się wczytanie ustawień urządzenia!", MsgIcon::Error);
+        // Silence, unlike a disturbed answer, will not pass: every further block would wait as long.
+        if (lastAttemptsSilent())
+            return linkLost();
     }
     m_events.raise(DeviceEvent::LinkConnected);
     m_events.imageChanged(ImageBlock::All);
     return true;
+}
+
+bool CLPGDevice::linkLost()
+{
+    m_connected = false;
+    const std::string reason = "the controller stopped answering while its settings were read";
+    logWarning("conn", reason + "; not read: " + toUtf8(m_readBlocks.missingNames()));
+    m_events.linkLost(reason);
+    userInteraction().message(
+        translate(L"Sterownik przestał odpowiadać. Nie wczytano:") + L"\n" + m_readBlocks.missingNames(), kCaption,
+        MsgIcon::Error);
+    return false;
 }
 
 bool CLPGDevice::identify()
@@ -251,6 +272,8 @@ void CLPGDevice::startDemoMode()
 {
     m_demo = true;
     m_connected = true;
+    // The demo's data stands for a controller of its own, whole.
+    m_readBlocks.markAll();
     readDevInfo();
     logInfo("conn", "demo mode");
     m_events.raise(DeviceEvent::LinkConnected);
@@ -261,4 +284,5 @@ void CLPGDevice::runWithoutConnection()
 {
     m_demo = false;
     m_connected = false;
+    m_readBlocks.clear();
 }

@@ -38,7 +38,8 @@ LinkFailure toLinkFailure(CFrameReceiver::Failure f)
 LinkFailure noteFailure(LinkFailure failure, uint8_t type)
 {
     if (failure != LinkFailure::None)
-        logDebug("link", std::string("exchange of type ") + std::to_string(type) + " failed: " + linkFailureName(failure));
+        logDebug(
+            "link", std::string("exchange of type ") + std::to_string(type) + " failed: " + linkFailureName(failure));
     return failure;
 }
 
@@ -67,6 +68,9 @@ OutgoingFrame prepareFrame(ExchangeBuffer& buffer, uint8_t length, uint8_t type,
     return out;
 }
 
+// Whether this thread's last exchange ended with no byte received, and its last attempt loop had only such.
+thread_local bool t_exchangeSilent = false;
+thread_local bool t_attemptsSilent = false;
 
 } // namespace
 
@@ -117,6 +121,7 @@ bool CLPGDevice::exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type
     const auto& header = out.header;
     const uint8_t* check = out.check.data();
 
+    t_exchangeSilent = true;
     if (!writeWhole(header.data(), 4) || !writeWhole(header.data() + 4, 2) || !writeWhole(buffer.data(), length)) {
         failure = noteFailure(LinkFailure::ShortWrite, type);
         return false;
@@ -134,6 +139,8 @@ bool CLPGDevice::exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type
     while (rx.result() == CFrameReceiver::Result::Pending) {
         const std::size_t want = rx.wanted();
         const uint32_t got = want ? m_link->read(chunk, static_cast<uint32_t>(want)) : 0;
+        if (got > 0)
+            t_exchangeSilent = false;
         rx.onRead(chunk, got);
         m_link->wait(static_cast<unsigned>(rx.pause().count()));
     }
@@ -218,19 +225,31 @@ bool CLPGDevice::exchangeWithAttempts(uint8_t requestType, const uint8_t* payloa
                                       const AnswerTest& accept, int attempts)
 {
     checkRequest(size);
+    bool silent = true;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         buffer.fill(0);
         std::copy(payload, payload + size, buffer.begin());
         length = static_cast<uint8_t>(size);
         type = requestType;
-        if (exchange(buffer, length, type) && (!accept || accept(buffer, length, type)))
+        t_exchangeSilent = true;
+        const bool answered = exchange(buffer, length, type);
+        silent = silent && t_exchangeSilent;
+        if (answered && (!accept || accept(buffer, length, type))) {
+            t_attemptsSilent = false;
             return true;
+        }
     }
+    t_attemptsSilent = silent && attempts > 0;
     // A single try (the OBD poll) fails often and on purpose; a command out of attempts is a fault.
     logMessage(attempts > 1 ? LogLevel::Warning : LogLevel::Debug, "link",
-               "request type " + std::to_string(requestType) + " (first byte " + std::to_string(size ? payload[0] : 0)
-                   + "): no fitting answer in " + std::to_string(attempts) + " attempts");
+        "request type " + std::to_string(requestType) + " (first byte " + std::to_string(size ? payload[0] : 0)
+            + "): no fitting answer in " + std::to_string(attempts) + " attempts" + (silent ? ", all silent" : ""));
     return false;
+}
+
+bool CLPGDevice::lastAttemptsSilent()
+{
+    return t_attemptsSilent;
 }
 
 bool CLPGDevice::exchangeWithAttempts(uint8_t requestType, const uint8_t* payload, std::size_t size,

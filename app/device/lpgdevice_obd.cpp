@@ -92,7 +92,8 @@ bool CLPGDevice::obdRequest(const std::array<uint8_t, 20>& request, std::span<ui
         kRecObdRequest, request.data(), request.size(), buffer, length, type,
         [](const ExchangeBuffer&, uint8_t len, uint8_t t) { return t == kRecObdAnswer && len >= kObdCountSize; }, 1);
     if (!ok || answer.size() < kObdCountSize) {
-        logDebug("obd", std::string("request ") + std::to_string(request[0]) + (ok ? ": no room for the answer" : ": no answer"));
+        logDebug("obd",
+            std::string("request ") + std::to_string(request[0]) + (ok ? ": no room for the answer" : ": no answer"));
         return false;
     }
     const std::size_t copied = std::min<std::size_t>(length, answer.size());
@@ -105,5 +106,60 @@ bool CLPGDevice::obdRequest(const std::array<uint8_t, 20>& request, std::span<ui
         *received = copied;
     logDebug("obd", "request " + std::to_string(request[0]) + ": " + std::to_string(copied) + " bytes, "
                  + std::to_string(getU16(answer.data())) + " frames");
+    return true;
+}
+
+bool CLPGDevice::obdLinkConnected() const
+{
+    return m_connected;
+}
+
+bool CLPGDevice::obdDemo() const
+{
+    return m_demo;
+}
+
+bool CLPGDevice::obdGatewayFitted() const
+{
+    return (m_image.m_devInfo.m_flags1 & 1) != 0;
+}
+
+bool CLPGDevice::obdLatestReadings(CDiag& record) const
+{
+    return m_diagData.latest(record);
+}
+
+bool CLPGDevice::obdReadSettings(std::array<uint8_t, 12>& record)
+{
+    return readObdSettings(record);
+}
+
+bool CLPGDevice::obdWriteSettings(const std::array<uint8_t, 12>& record)
+{
+    return writeObdSettings(record);
+}
+
+bool CLPGDevice::obdReadConfig(std::array<uint8_t, 18>& record)
+{
+    return readObdMapConfig(record);
+}
+
+bool CLPGDevice::obdWriteConfig(const std::array<uint8_t, 18>& record)
+{
+    return writeObdMapConfig(record);
+}
+
+bool CLPGDevice::obdReadCorrections(double& first, double& second)
+{
+    return readObdCorrections(first, second);
+}
+
+bool CLPGDevice::obdRelay(const Request& request, std::vector<uint8_t>& answer)
+{
+    answer.assign(kExchangeBufferSize, 0);
+    std::size_t received = 0;
+    if (!obdRequest(request, answer, &received))
+        return false;
+    answer.resize(received);
     return true;
 }

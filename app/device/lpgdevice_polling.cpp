@@ -45,6 +45,9 @@ bool CLPGDevice::startPolling(const std::string& path)
     m_diagPath = path;
     auto* thread = new CDiagRSThread(*this, m_diagData, path, &m_polling);
     m_recording = thread->recording();
+    m_recordedLines = 0;
+    m_recordingError = thread->openError();
+    m_recordingBroke = false;
     m_pollingThreads.fetch_add(1);
     logInfo("poll", std::string("polling started") + (m_recording ? ", recording to " + path : std::string()));
     // Before the thread runs: what it raises (LinkLost, PollingStopped) must come after this.

@@ -4,7 +4,25 @@
 #include <app/data/translate.h>
 #include <app/platform/userinteraction.h>
 
+uint8_t CLPGDevice::fuelStateBefore()
+{
+    CDiag newest;
+    if (m_diagData.latest(newest))
+        return newest.fuelState();
+    // Nothing polled yet (the CLI, or right after connecting): ask once.
+    if (readLiveData(newest) == kLiveOk)
+        return newest.fuelState();
+    return kFuelUnknown;
+}
+
 bool CLPGDevice::writeAll()
+{
+    if (!m_connected)
+        return false;
+    return writeAll(fuelStateBefore(), true);
+}
+
+bool CLPGDevice::writeAll(uint8_t fuelBefore, bool returnToAuto)
 {
     if (!m_connected)
         return false;
@@ -19,9 +37,8 @@ bool CLPGDevice::writeAll()
     live.m_corrMap = defaults.m_corrMap;
     live.m_sensorsSetup = defaults.m_sensorsSetup;
     live.m_advancedSetup = defaults.m_advancedSetup;
-
-    CDiag newest;
-    const bool wasNotPetrol = m_diagData.latest(newest) && newest.fuelState() != 2;
+    // Each block is the controller's again once its write is acknowledged.
+    m_readBlocks.forget(CReadBlocks::kAll & ~CReadBlocks::DevInfo);
 
     auto failed = [] {
         userInteraction().message(translate(L"Nie powiodło się ustawienie urządzenia!"), L"KORVANA", MsgIcon::Error);
@@ -42,7 +59,7 @@ bool CLPGDevice::writeAll()
                 return failed();
     }
     userInteraction().sleep(1000);
-    if (wasNotPetrol)
+    if (returnToAuto && returnsToAuto(fuelBefore))
         switchToAuto();
     return true;
 }

@@ -315,11 +315,12 @@ bool CSerialPort::readCounts(Counts& counts, int& error) const
 
 uint32_t CSerialPort::clearCommError()
 {
+    const uint32_t injected = m_injectedFlags.exchange(0);
     Counts now;
     int error = 0;
     if (!readCounts(now, error))
-        return m_fd >= 0 && unsupported(error) ? 0 : static_cast<uint32_t>(error);
-    uint32_t flags = 0;
+        return m_fd >= 0 && unsupported(error) ? injected : static_cast<uint32_t>(error);
+    uint32_t flags = injected;
     if (now.bufOverrun != m_counts.bufOverrun)
         flags |= kRxOver;
     if (now.overrun != m_counts.overrun)

@@ -9,6 +9,7 @@
 #include <app/device/rserror.h>
 #include <errkit/ierrorhelper.h>
 
+#include <atomic>
 #include <cstdint>
 
 // The line settings applied by setState: the whole classic device control
@@ -91,6 +92,9 @@ public:
     // as the flags above; 0 where the device keeps no counts; the errno when the
     // query itself fails (a closed port). Never throws.
     uint32_t clearCommError() override;
+    // Tests: flags the next clearCommError reports on top of the driver's
+    // (a pseudo-terminal keeps no line counters).
+    void injectLineErrors(uint32_t flags) { m_injectedFlags |= flags; }
 
     bool isOpen() const override { return m_fd >= 0; }
     uint32_t portNr() const override { return m_portNr; }
@@ -113,4 +117,5 @@ private:
     int m_openError = 0;
     SerialTimeouts m_timeouts;
     Counts m_counts;
+    std::atomic<uint32_t> m_injectedFlags { 0 };
 };

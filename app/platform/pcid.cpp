@@ -82,7 +82,28 @@ std::optional<PcId> readPcId(
     return fromRootUuid(byUuidDir, rootPath);
 }
 
+namespace {
+
+// Where pcIdentifier looks; only tests change it, before any device runs.
+std::string g_sources[3] = { "/etc/machine-id", "/dev/disk/by-uuid", "/" };
+
+} // namespace
+
 std::optional<PcId> pcIdentifier()
 {
-    return readPcId("/etc/machine-id", "/dev/disk/by-uuid", "/");
+    return readPcId(g_sources[0], g_sources[1], g_sources[2]);
+}
+
+CPcIdSourceScope::CPcIdSourceScope(std::string machineIdFile, std::string byUuidDir, std::string rootPath)
+    : m_previous { g_sources[0], g_sources[1], g_sources[2] }
+{
+    g_sources[0] = std::move(machineIdFile);
+    g_sources[1] = std::move(byUuidDir);
+    g_sources[2] = std::move(rootPath);
+}
+
+CPcIdSourceScope::~CPcIdSourceScope()
+{
+    for (int i = 0; i < 3; ++i)
+        g_sources[i] = m_previous[i];
 }

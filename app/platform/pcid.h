@@ -22,3 +22,16 @@ std::optional<PcId> readPcId(
 
 // This PC's identifier from the system's own files; nothing when neither can be read.
 std::optional<PcId> pcIdentifier();
+
+// Tests: pcIdentifier reads these instead of the system's files while the
+// scope lives (a machine without an identifier is a path that does not exist).
+class CPcIdSourceScope {
+public:
+    CPcIdSourceScope(std::string machineIdFile, std::string byUuidDir, std::string rootPath = "/");
+    ~CPcIdSourceScope();
+    CPcIdSourceScope(const CPcIdSourceScope&) = delete;
+    CPcIdSourceScope& operator=(const CPcIdSourceScope&) = delete;
+
+private:
+    std::string m_previous[3];
+};

@@ -1,12 +1,17 @@
 #include <app/shell/korvanadoc.h>
 
 #include <app/data/languages.h>
+#include <app/data/translate.h>
 #include <app/device/controllersearch.h>
 #include <app/platform/programdir.h>
+#include <app/platform/textcodec.h>
+#include <app/platform/userinteraction.h>
 #include <app/shell/korvanaview.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/noconnectiondlg.h>
 #include <errkit/ierror.h>
+
+#include <cstring>
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -126,7 +131,24 @@ std::size_t CkorvanaDoc::queuedRecords()
 
 bool CkorvanaDoc::latestRecord(CDiag& record)
 {
+    reportBrokenRecording();
     return m_device.diagData().latest(record);
+}
+
+void CkorvanaDoc::reportBrokenRecording()
+{
+    if (!m_device.recordingBroke()) {
+        m_brokenRecordingShown = false;
+        return;
+    }
+    if (m_brokenRecordingShown)
+        return;
+    // Set first: the message box lets further ticks run.
+    m_brokenRecordingShown = true;
+    userInteraction().message(translate(L"Zapis pliku diagnostycznego został przerwany:") + L"\n"
+            + fromUtf8(m_device.m_diagPath) + L"\n" + fromUtf8(std::strerror(m_device.recordingError())) + L"\n"
+            + std::to_wstring(m_device.recordedLines()) + L" " + translate(L"zapisanych rekordów") + L"\n",
+        L"KORVANA", MsgIcon::Error);
 }
 
 void CkorvanaDoc::OnFileSaveSettings()

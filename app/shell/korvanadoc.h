@@ -49,6 +49,7 @@ public:
     void prepareDevice();
 
     // The live-readings queue: how many records wait, and a copy of the newest.
+    // The view asks every tick; a recording that broke off is reported then, once.
     std::size_t queuedRecords();
     bool latestRecord(CDiag& record);
 
@@ -79,6 +80,7 @@ public:
 
 private:
     void refreshActivePage();
+    void reportBrokenRecording();
 
     CLPGDevice m_device;
     CDocOperations m_operations;
@@ -87,6 +89,7 @@ private:
     bool m_startInDemo = false;
     bool m_searching = false;
     int m_deviceListener = 0;
+    bool m_brokenRecordingShown = false;
 };
 
 // The document, once OnNewDocument has run; null before.

@@ -4,6 +4,8 @@
 
 #include <QPainter>
 
+#include <cmath>
+
 CGDIpStatic::CGDIpStatic(QWidget* parent)
     : QLabel(parent)
 {
@@ -37,7 +39,20 @@ void CGDIpStatic::paintEvent(QPaintEvent* event)
     }
     const int m = margin();
     const QRect area = contentsRect().adjusted(m, m, -m, -m);
-    const QFontMetrics fm(font());
+    QFont shown = font();
+    if (m_shrinkToFit && !wordWrap()) {
+        const bool pixels = shown.pixelSize() > 0;
+        double size = pixels ? shown.pixelSize() : shown.pointSizeF();
+        while (size > 6 && QFontMetrics(shown).horizontalAdvance(text()) > area.width()) {
+            size = std::floor(size * 0.92);
+            if (pixels)
+                shown.setPixelSize(static_cast<int>(size));
+            else
+                shown.setPointSizeF(size);
+        }
+        painter.setFont(shown);
+    }
+    const QFontMetrics fm(shown);
     const Qt::Alignment align = alignment();
     painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
     // Wrapped when all lines fit, otherwise one line ending in an ellipsis:

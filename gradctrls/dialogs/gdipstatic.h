@@ -15,7 +15,13 @@ public:
 
     void setTransparent(bool transparent) override;
     void setTextColor(const QColor& color);
+    // A single line that does not fit is drawn in a smaller font rather than cut
+    // short (the readings displays, whose values change length).
+    void setShrinkToFit(bool shrink) { m_shrinkToFit = shrink; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool m_shrinkToFit = false;
 };

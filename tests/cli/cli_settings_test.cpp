@@ -1,7 +1,9 @@
 // korvana-cli's settings commands as a fitter uses them against the simulated
 // controller: backup to a file, restore it after a change, the refusal to
-// restore without --yes, a factory reset that is only done when confirmed,
-// and the offline dump of a file.
+// restore without --yes, a factory reset that is only done when confirmed
+// and that puts a car found on LPG back into automatic mode, a backup of a
+// controller that fell silent or whose blocks could not be read refused with
+// the earlier file kept, and the offline dump of a file.
 #include <childprocess.h>
 #include <simprocess.h>
 
@@ -98,6 +100,71 @@ TEST_F(CliSettings, FactoryResetOnlyWhenConfirmed)
     // The factory defaults, then the shipped preset for the now blank controller.
     EXPECT_EQ(valueOf(dump.out, "m_base.m_switchDelay"), "20");
     EXPECT_EQ(valueOf(dump.out, "m_injMapTable[2][1000]"), "0");
+}
+
+// The car runs on LPG and nothing has been polled: the restore asks the
+// controller once before it forces petrol and ends in automatic mode.
+TEST_F(CliSettings, FactoryResetOnLpgEndsInAutomaticMode)
+{
+    ASSERT_EQ(m_sim.send("fuel lpg"), "ok fuel lpg");
+    const auto fuelState = [this] {
+        const std::string line = m_sim.send("status");
+        const auto at = line.find(" fuel=");
+        return at == std::string::npos ? std::string() : line.substr(at + 6, line.find(' ', at + 6) - at - 6);
+    };
+    for (int i = 0; i < 100 && fuelState() != "3"; ++i)
+        m_sim.send("advance 0.5");
+    ASSERT_EQ(fuelState(), "3") << m_sim.send("status");
+
+    const ProgramResult reset = cli({ "factory-reset", "--yes" });
+    ASSERT_EQ(reset.exitCode, 0) << reset.err;
+    const std::string status = m_sim.send("status");
+    EXPECT_NE(status.find(" fuelmode=auto "), std::string::npos) << status;
+}
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The controller answers its identification and identity, then falls silent:
+// the backup gives up at the first silent block instead of trying every
+// block for half a minute, names what was not read, exits 1 and leaves the
+// earlier good backup as it was.
+TEST_F(CliSettings, BackupOfAControllerThatFellSilentFailsFast)
+{
+    const std::string file = scratch("silent.settings");
+    ASSERT_EQ(cli({ "backup", file }).exitCode, 0);
+    const std::string good = slurp(file);
+    ASSERT_EQ(m_sim.send("fault silence 1 after 2"), "ok fault silence 1.000000 after 2");
+
+    const auto start = std::chrono::steady_clock::now();
+    const ProgramResult r = cli({ "backup", file });
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    // One block's attempts of about a second each; not the other blocks as well.
+    EXPECT_LT(took, 25s);
+    for (const char* block : { "m_sensorsSetup", "m_base", "m_injMapTable", "m_advancedSetup" })
+        EXPECT_NE(r.err.find(block), std::string::npos) << block << " not named in: " << r.err;
+    EXPECT_EQ(slurp(file), good);
+}
+
+// Every settings block disturbed (not silent): the connection stands, but the
+// backup is refused with the blocks named and the earlier file kept.
+TEST_F(CliSettings, BackupWithBlocksNotReadIsRefused)
+{
+    const std::string file = scratch("disturbed.settings");
+    ASSERT_EQ(cli({ "backup", file }).exitCode, 0);
+    const std::string good = slurp(file);
+    ASSERT_EQ(m_sim.send("fault type 1 after 2"), "ok fault type 1.000000 after 2");
+    const ProgramResult r = cli({ "backup", file });
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("m_injMapTable"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("m_devInfo"), std::string::npos) << r.err;
+    EXPECT_EQ(slurp(file), good);
 }
 
 TEST(CliSettingsOffline, DumpOfABadFileFails)

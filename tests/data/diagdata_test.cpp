@@ -32,7 +32,8 @@ struct Reader {
         const CDiagData::Since since = q.copySince(last, out);
         ASSERT_EQ(since.copied, out.size());
         ASSERT_GE(since.newest, last);
-        ASSERT_EQ(since.newest - last, since.dropped + since.copied) << "every newer number is either copied or dropped";
+        ASSERT_EQ(since.newest - last, since.dropped + since.copied)
+            << "every newer number is either copied or dropped";
         uint64_t expected = last + since.dropped + 1;
         for (const CDiag& r : out) {
             ASSERT_EQ(r.sequence(), expected);

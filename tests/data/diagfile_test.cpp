@@ -1,6 +1,7 @@
 // Diagnostic recordings: lines compared with lines written by hand for known
 // records (field widths, the injector's slot choice with equal slots, OBD
-// values, CR LF), the path "\" and unwritable paths recording nothing, the
+// values, CR LF), the path "\" and unwritable paths recording nothing, only
+// regular files taken, a write that does not fit reported as failed, the
 // decimal point under a decimal-comma locale, and playback of a recorded file
 // up to the first incomplete record.
 #include <app/data/diag.h>
@@ -8,11 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -109,9 +115,60 @@ TEST_F(DiagFileTest, UnopenablePathsRecordNothing)
     EXPECT_FALSE(file.open(m_dir + "/missing/folder/x.osc"));
     EXPECT_FALSE(file.isOpen());
     EXPECT_TRUE(file.path().empty());
-    file.write(knownRecord(), oldController(), kObd); // harmless
+    EXPECT_FALSE(file.write(knownRecord(), oldController(), kObd)); // harmless
     fs::current_path(cwd);
     EXPECT_TRUE(fs::is_empty(m_dir));
+}
+
+// Only a regular file takes a recording; the others are left as they are,
+// and a FIFO nobody reads does not hold the opening.
+TEST_F(DiagFileTest, SomethingButARegularFileIsRefused)
+{
+    const std::string fifo = m_dir + "/pipe.osc";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directory(m_dir + "/folder.osc");
+    CDiagFile file;
+    EXPECT_FALSE(file.open(fifo));
+    EXPECT_EQ(file.error(), EINVAL);
+    EXPECT_FALSE(file.open(m_dir + "/folder.osc"));
+    EXPECT_EQ(file.error(), EISDIR);
+    EXPECT_FALSE(file.open("/dev/null"));
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_directory(m_dir + "/folder.osc"));
+}
+
+// A line that does not fit (files limited to 1 KiB, SIGXFSZ ignored) is a
+// failed write, reported with its errno; the lines before it are whole.
+TEST_F(DiagFileTest, WriteThatDoesNotFitFails)
+{
+    const std::string path = m_dir + "/limited.osc";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit lim { 1024, 1024 };
+        ::setrlimit(RLIMIT_FSIZE, &lim);
+        CDiagFile file;
+        if (!file.open(path))
+            ::_exit(100);
+        for (int i = 0; i < 50; ++i)
+            if (!file.write(knownRecord(), oldController(), kObd))
+                ::_exit(file.error() == EFBIG ? i : 101);
+        ::_exit(102);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    const int written = WEXITSTATUS(status);
+    ASSERT_LT(written, 50) << "exit " << written;
+    EXPECT_EQ(written, static_cast<int>(1024 / kKnownLine.size()));
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string whole;
+    for (int i = 0; i < written; ++i)
+        whole += kKnownLine;
+    EXPECT_EQ(text.str().substr(0, whole.size()), whole);
 }
 
 TEST_F(DiagFileTest, DecimalPointUnderADecimalCommaLocale)

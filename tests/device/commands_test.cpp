@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 
 namespace {
@@ -106,9 +107,11 @@ TEST_F(Commands, ShortAnswerIsAFailedAttemptAndLeavesTheImageAlone)
 
 TEST_F(Commands, WriteBaseStampsThisPcOnlyOnceAcknowledged)
 {
+    const std::string machineId = ::testing::TempDir() + "/korvana-machine-id";
+    std::ofstream(machineId) << "0a1b2c3d4e5f60718293a4b5c6d7e8f9\n";
+    CPcIdSourceScope source(machineId, "/nonexistent-by-uuid");
     const auto id = pcIdentifier();
-    if (!id)
-        GTEST_SKIP() << "no PC identifier on this machine";
+    ASSERT_EQ(id, (PcId { 0x0A, 0x1B, 0x2C, 0x3D }));
     serve([](const Frame&) { return kRefusal; });
     EXPECT_FALSE(device.writeBase());
     EXPECT_EQ(device.image().m_base.m_pcId, (std::array<uint8_t, 4> {}));
@@ -122,6 +125,21 @@ TEST_F(Commands, WriteBaseStampsThisPcOnlyOnceAcknowledged)
     EXPECT_TRUE(device.writeBase());
     EXPECT_EQ(sent().size(), 3u);
     EXPECT_EQ(device.image().m_base.m_pcId, *id);
+}
+
+// A machine with no identifier: the base block goes out with the identifier
+// the controller already holds, and the image keeps it.
+TEST_F(Commands, WriteBaseWithoutAPcIdentifierKeepsTheHeldOne)
+{
+    CPcIdSourceScope source("/nonexistent-machine-id", "/nonexistent-by-uuid");
+    ASSERT_FALSE(pcIdentifier());
+    device.image().m_base.m_pcId = { 0x11, 0x22, 0x33, 0x44 };
+    serve([](const Frame&) { return kAck; });
+    EXPECT_TRUE(device.writeBase());
+    const auto frames = sent();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(Bytes(frames[0].payload.begin() + 24, frames[0].payload.end()), (Bytes { 0x11, 0x22, 0x33, 0x44 }));
+    EXPECT_EQ(device.image().m_base.m_pcId, (PcId { 0x11, 0x22, 0x33, 0x44 }));
 }
 
 TEST_F(Commands, WritesAndActionsCarryTheirRecords)
@@ -329,6 +347,39 @@ TEST_F(Commands, SwitchToPetrolAndWaitCountsItsReadings)
         EXPECT_EQ(clock.clockMs(), 56u * c.readings);
         EXPECT_EQ(clock.pumps(), static_cast<unsigned>(c.readings));
     }
+}
+
+// Outside demo mode the restart command waits for petrol; a car that never
+// gets there is not restarted, and the caller hears of it.
+TEST_F(Commands, Command0AOnPetrolNeedsPetrol)
+{
+    device.image().m_devInfo.m_injCount = 4;
+    device.image().m_base.m_emulatorDelay = 0.1;
+    serve([](const Frame& f) {
+        if (f.payload[0] != 0x24)
+            return kAck;
+        Bytes live(82, 0);
+        live[0] = 3; // LPG, reading after reading
+        return answer(1, live);
+    });
+    EXPECT_FALSE(device.command0AOnPetrol());
+    auto frames = sent();
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.front().payload, cmd(0x02));
+    for (const auto& f : frames)
+        EXPECT_NE(f.payload[0], 0x0A) << "restarted although petrol was never reached";
+
+    // Once the readings say petrol, 0x0A follows.
+    serve([](const Frame& f) {
+        if (f.payload[0] != 0x24)
+            return kAck;
+        Bytes live(82, 0);
+        live[0] = 2;
+        return answer(1, live);
+    });
+    EXPECT_TRUE(device.command0AOnPetrol());
+    frames = sent();
+    EXPECT_EQ(frames.back().payload, cmd(0x0A));
 }
 
 TEST_F(Commands, ObdRequestKeepsToTheBufferAndToTheBytesReceived)

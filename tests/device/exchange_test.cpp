@@ -224,6 +224,36 @@ TEST_F(Exchange, CheckedForm)
     }
 }
 
+// A line error reported by the port ends the checked form at once with 2:
+// the frame goes no further than the header, and the error is not carried
+// into the next exchange.
+TEST_F(Exchange, CheckedFormStopsAtALineError)
+{
+    buffer.fill(0);
+    buffer[0] = 0x24;
+    uint8_t length = 6;
+    uint8_t type = 2;
+    LinkFailure why = LinkFailure::None;
+    device.port().injectLineErrors(CSerialPort::kFrame);
+    EXPECT_EQ(device.exchangeChecked(buffer, length, type, &why), 2);
+    EXPECT_EQ(why, LinkFailure::LineError);
+    EXPECT_EQ(peer.drain(milliseconds(100)), (Bytes { 0xAA, 0x55, 0x08, 0x02, 0x12, 0x34 }));
+
+    answerWith(kAck);
+    buffer.fill(0);
+    buffer[0] = 0x24;
+    length = 6;
+    type = 2;
+    EXPECT_EQ(device.exchangeChecked(buffer, length, type, &why), 0);
+    EXPECT_EQ(why, LinkFailure::None);
+    EXPECT_EQ(type, 2);
+
+    // The live readings report it as a link fault.
+    device.port().injectLineErrors(CSerialPort::kOverrun);
+    CDiag record;
+    EXPECT_EQ(device.readLiveData(record), CLPGDevice::kLiveLinkFault);
+}
+
 TEST_F(Exchange, AttemptsRebuildTheRequestUntilTheExpectedType)
 {
     int calls = 0;
@@ -265,6 +295,28 @@ TEST_F(Exchange, OverlongRequestIsRefusedBeforeAnythingIsSent)
         EXPECT_EQ(owned->getCode(), 0u);
     }
     EXPECT_TRUE(peer.receive(1, milliseconds(50)).empty());
+}
+
+// The attempt loop refuses a request its length byte cannot describe before
+// the first attempt, as the single exchange does.
+TEST_F(Exchange, AttemptLoopRefusesAnOverlongRequestBeforeSending)
+{
+    answerWith(kAck);
+    const std::vector<uint8_t> request(254, 0x0D);
+    uint8_t length = 0;
+    try {
+        device.exchangeWithAttempts(2, request.data(), request.size(), buffer, length, uint8_t { 2 });
+        FAIL() << "no error";
+    } catch (IError* e) {
+        std::unique_ptr<IError> owned(e);
+        EXPECT_EQ(owned->name(), L"CRunTime");
+        EXPECT_EQ(owned->getCode(), 0u);
+    }
+    peer.stop();
+    EXPECT_TRUE(peer.requests().empty());
+    // 253 bytes still go.
+    answerWith(kAck);
+    EXPECT_TRUE(device.exchangeWithAttempts(2, request.data(), 253, buffer, length, uint8_t { 2 }));
 }
 
 TEST_F(Exchange, PortErrorPassesThroughAndReleasesTheLock)

@@ -1,7 +1,8 @@
 // The firmware update against the simulator's controller model, run
 // in-process behind a pseudo-terminal: the file chosen from the model's
 // folder, the checks that refuse a file before the controller leaves its
-// application (model name, marker, downgrade rules, image beyond the flash),
+// application (model name, marker, downgrade rules, nothing to program), data
+// past the application's end left out and logged,
 // the access codes and bootloader queries of the 10 attempts, erase at block
 // boundaries only, the rows landing at their addresses, leave and restart,
 // the reconnection, the settings carried across versions, polling stopped and
@@ -353,14 +354,8 @@ TEST_F(FirmwareUpdateTest, WrongFilesAreRefusedBeforeTheBootloader)
         { "marker", 0x0306, [](AfmContent& c) { c.marker = 0x0102; }, {}, { kWrongFile } },
         { "checksum", 0x0306, [](AfmContent& c) { c.checksumDelta = 1; }, {}, { kProgramFailed } },
         { "3.7 to 3.6 after yes", 0x0307, [](AfmContent& c) { c.version = 0x0306; }, { true },
-          { kDowngrade, kWrongFile } },
+            { kDowngrade, kWrongFile } },
         { "downgrade declined", 0x0306, [](AfmContent& c) { c.version = 0x0305; }, { false }, { kDowngrade } },
-        { "data beyond the flash", 0x0306,
-          [](AfmContent& c) {
-              c.image.resize(c.image.size() + 512, 0xFF);
-              c.image[2 * 0x9C00 + 300] = 0x12;
-          },
-          {}, { kWrongFile } },
         { "nothing in the range", 0x0306, [](AfmContent& c) { c.image.resize(2 * 0x2000); }, {}, { kWrongFile } },
     };
     for (const auto& c : cases) {
@@ -389,6 +384,33 @@ TEST_F(FirmwareUpdateTest, WrongFilesAreRefusedBeforeTheBootloader)
         EXPECT_FALSE(simInBootloader());
         EXPECT_TRUE(device.m_connected);
     }
+}
+
+// A file that carries data past the application's end: programmed up to the
+// end, nothing sent from there on, and the bytes left out are logged.
+TEST_F(FirmwareUpdateTest, DataPastTheEndIsLeftOutAndLogged)
+{
+    start(5, 0x0306);
+    auto fw = firmware(5, 0x0307);
+    ASSERT_EQ(fw.image.size(), 2u * 0x9C00);
+    fw.image.resize(fw.image.size() + 512, 0xFF);
+    fw.image[2 * 0x9C00 + 300] = 0x12;
+    std::vector<std::string> log;
+    update.onLog = [&](const std::string& line) { log.push_back(line); };
+    ui.queueFile(afmFile(fw));
+    EXPECT_TRUE(update.update(false)) << ::testing::PrintToString(ui.texts());
+    EXPECT_TRUE(ui.texts().empty());
+    const auto fs = frames();
+    EXPECT_EQ(count(fs, 0xF7), 248u);
+    for (const auto& f : fs) {
+        if (f.type == 0xF7) {
+            EXPECT_LT(u32(f.payload), 0x9C00u);
+        }
+    }
+    expectFlashHolds(fw.image, 0x2000, 0x9C00);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("512 image bytes"), std::string::npos) << log[0];
+    EXPECT_NE(log[0].find("0x9C00"), std::string::npos) << log[0];
 }
 
 TEST_F(FirmwareUpdateTest, AcceptedOlderFileBlankTailAndShortImage)

@@ -100,11 +100,21 @@ TEST(LinkFaults, ThousandCommandsSurviveTenPercentMixedFaults)
         ASSERT_TRUE((device.*kBlocks[k].read)()) << kBlocks[k].name << " failed at command " << i;
         const CSettingsImage& got = device.image();
         switch (k) {
-        case 0: ASSERT_TRUE(got.m_base == reference.m_base) << i; break;
-        case 1: ASSERT_TRUE(got.m_adv == reference.m_adv) << i; break;
-        case 2: ASSERT_TRUE(got.m_mainCorr == reference.m_mainCorr) << i; break;
-        case 3: ASSERT_EQ(got.m_setupTimes1, reference.m_setupTimes1) << i; break;
-        default: ASSERT_TRUE(got.m_advancedSetup == reference.m_advancedSetup) << i; break;
+        case 0:
+            ASSERT_TRUE(got.m_base == reference.m_base) << i;
+            break;
+        case 1:
+            ASSERT_TRUE(got.m_adv == reference.m_adv) << i;
+            break;
+        case 2:
+            ASSERT_TRUE(got.m_mainCorr == reference.m_mainCorr) << i;
+            break;
+        case 3:
+            ASSERT_EQ(got.m_setupTimes1, reference.m_setupTimes1) << i;
+            break;
+        default:
+            ASSERT_TRUE(got.m_advancedSetup == reference.m_advancedSetup) << i;
+            break;
         }
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));

@@ -120,9 +120,8 @@ protected:
     bool logged(const std::string& text, LogLevel level = LogLevel::Debug) const
     {
         std::lock_guard lock(m_linesMutex);
-        return std::any_of(m_lines.begin(), m_lines.end(), [&](const auto& l) {
-            return l.first <= level && l.second.find(text) != std::string::npos;
-        });
+        return std::any_of(m_lines.begin(), m_lines.end(),
+            [&](const auto& l) { return l.first <= level && l.second.find(text) != std::string::npos; });
     }
     std::string loggedLines() const
     {
@@ -136,9 +135,8 @@ protected:
     // Polls as the program does; the peer decides each live answer.
     void startPolling(std::function<Bytes()> answer)
     {
-        link.setPeer([answer = std::move(answer)](const Bytes& request) {
-            return isLiveRequest(request) ? answer() : Bytes {};
-        });
+        link.setPeer([answer = std::move(answer)](
+                         const Bytes& request) { return isLiveRequest(request) ? answer() : Bytes {}; });
         device.m_connected = true;
         ASSERT_TRUE(device.startPolling("\\"));
     }
@@ -227,8 +225,8 @@ TEST_F(LinkPolicy, BlockWriteRaisesItsBlockAndIsLogged)
     ASSERT_EQ(raised.size(), 1u);
     EXPECT_EQ(raised[0].kind, DeviceEvent::ImageChanged);
     EXPECT_EQ(raised[0].block, ImageBlock::MainCorr);
-    EXPECT_TRUE(logged("record type " + std::to_string(kRecMainCorr) + ", " + std::to_string(kMainCorrLength)
-                       + " bytes written"));
+    EXPECT_TRUE(logged(
+        "record type " + std::to_string(kRecMainCorr) + ", " + std::to_string(kMainCorrLength) + " bytes written"));
     EXPECT_TRUE(logged("no fitting answer in 15 attempts"));
 }
 

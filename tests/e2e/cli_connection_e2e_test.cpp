@@ -1,7 +1,8 @@
 // korvana-cli's connection commands run as a program against korvana-sim:
 // info as text and JSON (demo identity written out by hand), live lines and
-// recordings, the stored errors, fuel switching as the simulator sees it, the
-// search through KORVANA_PORTS with the last port stored, and exit codes.
+// recordings (a write that fails, targets that are no regular file), the
+// stored errors, fuel switching as the simulator sees it, the search through
+// KORVANA_PORTS with the last port stored, and exit codes.
 #include "childprocess.h"
 #include "simprocess.h"
 
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -128,6 +130,56 @@ TEST_F(CliConnection, LiveLinesAndRecordings)
     EXPECT_EQ(r.exitCode, 2);
     r = cli({ "--port", sim.ptyPath(), "live", "--count", "0" });
     EXPECT_EQ(r.exitCode, 2);
+}
+
+// A recording that runs out of room: files limited to a few hundred bytes
+// (SIGXFSZ ignored, so the write fails instead of killing the tool). The
+// recording stops at the first line that cannot be written, the tool exits 1
+// and reports the records the file really holds.
+TEST_F(CliConnection, RecordingThatCannotBeWrittenFailsWithTheCountWritten)
+{
+    CSimProcess sim;
+    ASSERT_TRUE(sim.start()) << sim.error();
+    const std::string osc = m_dir + "/limited.osc";
+    const ProgramResult r = runProgram("/bin/sh",
+        { "-c", "trap '' XFSZ; ulimit -f 2 && exec \"$0\" \"$@\"", KORVANA_CLI, "--port", sim.ptyPath(), "live",
+            "--count", "40", "--osc", osc },
+        milliseconds(20000), { "XDG_CONFIG_HOME=" + m_dir + "/cfg", "HOME=" + m_dir, "LC_ALL=C" });
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const std::string text = slurp(osc);
+    std::size_t whole = 0;
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2))
+        ++whole;
+    EXPECT_GT(whole, 0u);
+    EXPECT_LT(whole, 40u);
+    EXPECT_NE(r.err.find(": " + std::to_string(whole) + " records written"), std::string::npos)
+        << r.err << " (the file holds " << whole << " whole lines)";
+}
+
+// Only a regular file takes a recording: a FIFO would hold the tool (nobody
+// reads it), a device node swallows or refuses the lines, a folder is no file.
+TEST_F(CliConnection, RecordingIntoSomethingButARegularFileIsRefused)
+{
+    CSimProcess sim;
+    ASSERT_TRUE(sim.start()) << sim.error();
+    const std::string fifo = m_dir + "/pipe.osc";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string device = m_dir + "/full.osc";
+    std::filesystem::create_symlink("/dev/full", device);
+    const std::string folder = m_dir + "/folder.osc";
+    std::filesystem::create_directory(folder);
+    for (const std::string& target : { fifo, device, folder }) {
+        const auto r = cli({ "--port", sim.ptyPath(), "live", "--count", "3", "--osc", target });
+        EXPECT_FALSE(r.timedOut) << target;
+        EXPECT_EQ(r.exitCode, 1) << target << ": " << r.err;
+        EXPECT_NE(r.err.find("cannot write " + target), std::string::npos) << r.err;
+        if (target != folder) {
+            EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
 }
 
 TEST_F(CliConnection, ErrorsAreListedOnePerLine)

@@ -1,7 +1,10 @@
 // Connecting to korvana-sim through the real port code: every block read into
 // the image, an unreadable sensor block reported once while the other ten
-// blocks are read, a refused model code with its once-per-run message, the
-// bootloader path handing over to the firmware update, the last port stored
+// blocks are read, an unreadable identity reported the same way, a controller
+// falling silent ending the connection at its first silent block, a refused
+// model code with its once-per-run message, the bootloader path handing over
+// to the firmware update, an unknown bootloader sent back to its application,
+// the last port stored
 // as decimal text, the search order with the last port among others, a
 // restarted simulator found again, demo mode, and the connect-and-read-all
 // time at the wire's pace.
@@ -127,6 +130,99 @@ TEST_F(ConnectionTest, UnreadableSensorBlockIsReportedOnceAndTheRestIsRead)
     EXPECT_EQ(device.image().m_sensorsSetup, sensors);
     const CSettingsImage byBlock = readBlockByBlock(addPort(sim->ptyPath()), false);
     expectSameBlocks(device.image(), byBlock);
+}
+
+// The identity answered with something else: one message, the rest is read
+// and the connection stands (the answers came, so the link is not lost).
+TEST_F(ConnectionTest, UnreadableIdentityIsReportedOnceAndTheRestIsRead)
+{
+    auto sim = startSim();
+    auto proxy = std::make_unique<CSimProxy>(sim->ptyPath(), [](const PtyPeer::Frame& f) -> std::optional<Bytes> {
+        if (isCommand(f, 0x0D))
+            return kForeign;
+        return std::nullopt;
+    });
+    CLPGDevice device;
+    ASSERT_TRUE(device.connectOnPort(addPort(proxy->path())));
+    EXPECT_TRUE(device.m_connected);
+    ASSERT_EQ(ui.shown().size(), 1u);
+    EXPECT_EQ(ui.shown()[0].text, L"Nie powiodło się odczytanie wersji urządzenia!");
+    EXPECT_EQ(ui.shown()[0].caption, L"KORVANA");
+    EXPECT_EQ(ui.shown()[0].icon, MsgIcon::Error);
+    int identityRequests = 0;
+    for (const auto& r : proxy->requests())
+        identityRequests += PtyPeer::parse(r) && isCommand(*PtyPeer::parse(r), 0x0D);
+    EXPECT_EQ(identityRequests, 30); // twice 15 attempts, no wait between
+    EXPECT_FALSE(device.readBlocks().has(CReadBlocks::DevInfo));
+    EXPECT_TRUE(device.readBlocks().has(CReadBlocks::MapAxes));
+    EXPECT_EQ(device.image().m_devInfo.m_serial, L"");
+    EXPECT_NE(device.image().m_base, CSettingsImage {}.m_base);
+}
+
+// The controller falls silent after its identity: the first block that gets
+// no byte in any attempt ends the connection; nothing after it is asked for.
+TEST_F(ConnectionTest, ControllerFallingSilentEndsTheConnection)
+{
+    auto sim = startSim();
+    std::atomic<bool> silent { false };
+    auto proxy
+        = std::make_unique<CSimProxy>(sim->ptyPath(), [&silent](const PtyPeer::Frame& f) -> std::optional<Bytes> {
+              if (isCommand(f, 0x07)) // the base block, second after the sensors
+                  silent = true;
+              if (silent)
+                  return Bytes {};
+              return std::nullopt;
+          });
+    CLPGDevice device;
+    EXPECT_FALSE(device.connectOnPort(addPort(proxy->path())));
+    EXPECT_FALSE(device.m_connected);
+    EXPECT_FALSE(device.port().isOpen());
+    ASSERT_EQ(ui.shown().size(), 2u);
+    EXPECT_EQ(ui.shown()[0].text, L"Nie powiodło się wczytanie ustawień urządzenia!");
+    EXPECT_EQ(ui.shown()[1].text,
+        L"Sterownik przestał odpowiadać. Nie wczytano:\nm_base, m_adv, m_mainCorr, "
+        L"m_setupTimes1, m_setupTimes2, m_injMapTable, m_advancedSetup, m_pressCorr, "
+        L"m_automapMode, m_injTimeAxis/m_rpmAxis");
+    EXPECT_EQ(ui.clockMs(), 0u) << "no retry of a silent block";
+    int baseRequests = 0;
+    bool later = false;
+    for (const auto& r : proxy->requests()) {
+        const auto f = PtyPeer::parse(r);
+        baseRequests += f && isCommand(*f, 0x07);
+        later = later || (f && isCommand(*f, 0x08));
+    }
+    EXPECT_EQ(baseRequests, 15);
+    EXPECT_FALSE(later) << "a block after the silent one was asked for";
+}
+
+// A bootloader whose id we do not know is told to start its application: a
+// leave (0x60) after each unknown answer, then 0x60 and the restart 0x0A.
+TEST_F(ConnectionTest, UnknownBootloaderIsSentBackToItsApplication)
+{
+    PtyPeer peer;
+    peer.serve([](const Bytes& request) {
+        const auto f = PtyPeer::parse(request);
+        if (!f)
+            return std::vector<PtyPeer::Reply> {};
+        if (isCommand(*f, 0xCC))
+            return std::vector<PtyPeer::Reply> { { PtyPeer::frame(2, 0x0042, { 5, 0, 0, 0, 0, 0 }) } };
+        if (isCommand(*f, 0xC5) || isCommand(*f, 0xC4))
+            return std::vector<PtyPeer::Reply> { { PtyPeer::frame(2, 0x0042, { 4, 200, 0, 0, 0, 0 }) } };
+        return std::vector<PtyPeer::Reply> { { PtyPeer::frame(2, 0x0042, { 4, f->payload[0], 0, 0, 0, 0 }) } };
+    });
+    CLPGDevice device;
+    bool updated = false;
+    device.setFirmwareUpdate([&updated](bool) { return updated = true; });
+    EXPECT_FALSE(device.connectOnPort(addPort(peer.path())));
+    EXPECT_FALSE(device.m_connected);
+    EXPECT_FALSE(updated);
+    EXPECT_TRUE(ui.shown().empty());
+    peer.stop();
+    std::vector<int> codes;
+    for (const auto& r : peer.requests())
+        if (const auto f = PtyPeer::parse(r))
+            codes.push_back(f->payload.at(0));
+    EXPECT_EQ(codes, (std::vector<int> { 0xCC, 0xC5, 0x60, 0xC4, 0x60, 0x60, 0x0A }));
 }
 
 TEST_F(ConnectionTest, UnknownModelIsRefusedWithOneMessagePerRun)

@@ -1,12 +1,15 @@
 // Whole-settings operations against the simulated controller on its
 // pseudo-terminal: a settings file loaded into the controller and read back
 // block by block, the controller's inspection bit kept, a controller that
-// never acknowledges the switch to petrol left untouched, factory restore
-// ending in automatic mode, and the initial preset written only when blank.
+// never acknowledges the switch to petrol left untouched, factory restore on
+// LPG ending in automatic mode (with nothing polled, and with the polling
+// thread running) and on petrol staying there, and the initial preset written
+// only when blank, and a save after an incomplete read asked for first.
 #include <app/data/settingsio.h>
 #include <app/device/docoperations.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/porttable.h>
+#include <syncmsg/multithread.h>
 
 #include <scriptedinteraction.h>
 #include <simprocess.h>
@@ -15,8 +18,11 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
+#include <thread>
 
 namespace {
 
@@ -68,6 +74,24 @@ protected:
         ASSERT_TRUE(readAll(m_device));
     }
 
+    // Forced LPG, then automatic mode once the car is on it, as a fitter leaves it.
+    void driveOnLpg()
+    {
+        ASSERT_EQ(m_sim.send("fuel lpg"), "ok fuel lpg");
+        CDiag reading;
+        for (int i = 0; i < 50 && reading.fuelState() != 3; ++i) {
+            ASSERT_EQ(m_device.readLiveData(reading), CLPGDevice::kLiveOk);
+            m_sim.send("advance 1");
+        }
+        ASSERT_EQ(reading.fuelState(), 3);
+    }
+    std::string fuelMode()
+    {
+        const std::string line = m_sim.send("status");
+        const auto at = line.find(" fuelmode=");
+        return at == std::string::npos ? line : line.substr(at + 10, line.find(' ', at + 10) - at - 10);
+    }
+
     CSimProcess m_sim;
     CScriptedInteraction m_ui;
     CInteractionScope m_scope { m_ui };
@@ -94,6 +118,10 @@ TEST_F(DocOperationsE2E, LoadedFileReadsBackBlockByBlock)
     ASSERT_TRUE(ops.loadIntoController(path));
     EXPECT_TRUE(m_ui.shown().empty()) << (m_ui.shown().empty() ? "" : "message shown");
     const CSettingsImage written = m_device.image();
+    // Written and acknowledged: the controller's again. The axes were not written.
+    EXPECT_TRUE(m_device.readBlocks().has(CReadBlocks::Base));
+    EXPECT_TRUE(m_device.readBlocks().has(CReadBlocks::InjMap));
+    EXPECT_FALSE(m_device.readBlocks().has(CReadBlocks::MapAxes));
 
     // Read everything back into a fresh image: the controller holds what was sent.
     m_device.image() = CSettingsImage();
@@ -147,6 +175,8 @@ TEST_F(DocOperationsE2E, NoPetrolMeansNothingIsWritten)
     ASSERT_EQ(m_ui.texts().size(), 1u);
     EXPECT_EQ(m_ui.texts()[0], L"Nie powiodło się ustawienie urządzenia!");
     EXPECT_EQ(settingsOf(m_sim.send("dump store")), before) << "a block was written although petrol was never reached";
+    // The image holds the file's values now, which the controller does not.
+    EXPECT_FALSE(m_device.readBlocks().has(CReadBlocks::Base));
 }
 
 TEST_F(DocOperationsE2E, FactoryRestoreOnLpgEndsInAutoWithThePreset)
@@ -154,15 +184,10 @@ TEST_F(DocOperationsE2E, FactoryRestoreOnLpgEndsInAutoWithThePreset)
     CDocOperations ops(m_device);
     EXPECT_FALSE(ops.writeInitialSetup()) << "the fitted car is not blank";
 
-    // The car runs on LPG, as the newest reading says.
-    ASSERT_EQ(m_sim.send("fuel lpg"), "ok fuel lpg");
-    CDiag reading;
-    for (int i = 0; i < 50 && reading.fuelState() != 3; ++i) {
-        ASSERT_EQ(m_device.readLiveData(reading), CLPGDevice::kLiveOk);
-        m_sim.send("advance 1");
-    }
-    ASSERT_EQ(reading.fuelState(), 3);
-    m_device.diagData().push(reading);
+    // The car runs on LPG; nothing is polled, so the readings queue is empty
+    // (as in the CLI, or right after connecting).
+    driveOnLpg();
+    ASSERT_EQ(m_device.diagData().count(), 0);
 
     m_ui.queueAnswer(true);
     auto refreshed = std::make_shared<int>(0); // shared with the listener, which outlives this scope
@@ -175,7 +200,7 @@ TEST_F(DocOperationsE2E, FactoryRestoreOnLpgEndsInAutoWithThePreset)
     EXPECT_TRUE(m_ui.shown()[0].question);
     EXPECT_EQ(m_ui.shown().size(), 1u) << "no failure expected";
     EXPECT_GE(*refreshed, 1);
-    EXPECT_NE(m_sim.send("status").find("fuelmode=auto"), std::string::npos) << m_sim.send("status");
+    EXPECT_EQ(fuelMode(), "auto") << m_sim.send("status");
 
     // The controller went blank, so the shipped preset followed: its 20 s delay.
     m_device.image() = CSettingsImage();
@@ -183,6 +208,103 @@ TEST_F(DocOperationsE2E, FactoryRestoreOnLpgEndsInAutoWithThePreset)
     EXPECT_EQ(m_device.image().m_base.m_switchDelay, 20);
     EXPECT_EQ(m_device.image().m_mainCorr.m_mainCorr[0], 1.3);
     EXPECT_EQ(m_device.image().m_setupTimes1, CSettingsImage().m_setupTimes1);
+}
+
+// The program's way: the polling thread runs throughout, and its newest
+// readings say petrol from the first switch on, while the restore still has
+// the preset to write.
+TEST_F(DocOperationsE2E, FactoryRestoreWithPollingRunningEndsInAuto)
+{
+    driveOnLpg();
+    CMultiThread manager;
+    m_device.setThreadManager(&manager);
+    ASSERT_TRUE(m_device.startPolling("\\"));
+    const auto newestFuel = [this] {
+        CDiag r;
+        return m_device.diagData().latest(r) ? int { r.fuelState() } : -1;
+    };
+    for (int i = 0; i < 300 && newestFuel() != 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(newestFuel(), 3);
+
+    // Each wait of the restore also lets the polling thread see the car's new state.
+    m_ui.onSleep = [this](unsigned ms) {
+        m_sim.send("advance " + std::to_string(ms / 1000.0));
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 300u)));
+    };
+    m_ui.queueAnswer(true);
+    CDocOperations ops(m_device);
+    EXPECT_TRUE(ops.restoreFactorySettings());
+    EXPECT_EQ(m_ui.shown().size(), 1u) << "no failure expected";
+    m_device.stopPolling();
+    EXPECT_EQ(fuelMode(), "auto") << m_sim.send("status");
+    // The preset was written too (the controller had gone blank).
+    m_device.image() = CSettingsImage();
+    ASSERT_TRUE(readAll(m_device));
+    EXPECT_EQ(m_device.image().m_base.m_switchDelay, 20);
+}
+
+// A car on petrol stays on petrol: the restore forces petrol and nothing sends it back to LPG.
+TEST_F(DocOperationsE2E, FactoryRestoreOnPetrolStaysOnPetrol)
+{
+    ASSERT_EQ(m_sim.send("fuel petrol"), "ok fuel petrol");
+    m_sim.send("advance 10");
+    m_ui.queueAnswer(true);
+    CDocOperations ops(m_device);
+    EXPECT_TRUE(ops.restoreFactorySettings());
+    EXPECT_EQ(fuelMode(), "petrol") << m_sim.send("status");
+}
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The controller answers its identification and identity, then every settings
+// block comes back disturbed: connected all the same (the link is not lost),
+// but the document's save names the blocks and asks, No by default, and a No
+// leaves the earlier file as it was.
+TEST_F(DocOperationsE2E, SaveOfAnIncompleteReadAsksAndKeepsTheEarlierFile)
+{
+    const std::string path = scratch("incomplete.settings");
+    std::ofstream(path, std::ios::binary) << "earlier backup\r\n";
+    ASSERT_EQ(m_sim.send("fault type 1 after 2"), "ok fault type 1.000000 after 2");
+    EXPECT_TRUE(m_device.openConnection());
+    ASSERT_EQ(m_sim.send("fault off"), "ok fault off 0.000000");
+    EXPECT_TRUE(m_device.readBlocks().has(CReadBlocks::DevInfo));
+    EXPECT_FALSE(m_device.readBlocks().has(CReadBlocks::Base));
+
+    CDocOperations ops(m_device);
+    m_ui.clearShown();
+    m_ui.queueAnswer(false);
+    EXPECT_FALSE(ops.saveToFile(path));
+    ASSERT_EQ(m_ui.shown().size(), 1u);
+    const auto& asked = m_ui.shown()[0];
+    EXPECT_TRUE(asked.question);
+    EXPECT_FALSE(asked.defaultYes);
+    for (const wchar_t* block : { L"m_sensorsSetup", L"m_base", L"m_adv", L"m_mainCorr", L"m_setupTimes1",
+             L"m_setupTimes2", L"m_injMapTable", L"m_advancedSetup" })
+        EXPECT_NE(asked.text.find(block), std::wstring::npos) << block;
+    EXPECT_EQ(asked.text.find(L"m_devInfo"), std::wstring::npos) << "the identity was read";
+    EXPECT_EQ(slurp(path), "earlier backup\r\n");
+
+    // Yes saves what there is.
+    m_ui.queueAnswer(true);
+    EXPECT_TRUE(ops.saveToFile(path));
+    EXPECT_NE(slurp(path), "earlier backup\r\n");
+
+    // Read whole again: saved without a question.
+    const std::string whole = scratch("whole.settings");
+    ASSERT_TRUE(m_device.openConnection());
+    m_ui.clearShown();
+    EXPECT_TRUE(ops.saveToFile(whole));
+    EXPECT_TRUE(m_ui.shown().empty());
+    CSettingsImage saved;
+    ASSERT_TRUE(readSettings(whole, saved));
+    EXPECT_EQ(saved.m_corrMap.m_injMapTable, m_device.image().m_corrMap.m_injMapTable);
 }
 
 TEST_F(DocOperationsE2E, DeclinedFactoryRestoreWritesNothing)

@@ -4,7 +4,8 @@
 // and the settings read again; the 3.03 → 3.04 settings migration as the
 // controller stores it; a link that vanishes at a random row ends in a
 // reported failure, and the next connection finds the bootloader and
-// finishes the job with the forced update; korvana-cli's afm-info and flash;
+// finishes the job with the forced update; korvana-cli's afm-info and flash
+// (data past the application's end left out and told);
 // and the programming time at the wire's pace against its bytes.
 #include "connectiontest.h"
 
@@ -36,6 +37,24 @@ protected:
             *image = c.image;
         const auto bytes = buildAfm(c);
         const std::string path = m_dir + "/fw" + std::to_string(seed) + ".afm";
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    // A file of the model's synthetic image as change leaves it.
+    std::string afmWith(uint8_t model, uint16_t version, uint32_t seed,
+        const std::function<void(std::vector<uint8_t>&)>& change, std::vector<uint8_t>* image = nullptr)
+    {
+        AfmContent c;
+        c.image = syntheticImage(*afmModel(model), version, seed);
+        change(c.image);
+        c.version = version;
+        c.modelName = afmModel(model)->name;
+        if (image)
+            *image = c.image;
+        const auto bytes = buildAfm(c);
+        const std::string path = m_dir + "/fwx" + std::to_string(seed) + ".afm";
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;
@@ -189,6 +208,42 @@ TEST_F(FirmwareE2E, CliChecksAndFlashesFiles)
     info = runProgram(cli, { "afm-info", m_dir + "/bad.afm" }, std::chrono::seconds(10), env);
     EXPECT_EQ(info.exitCode, 1);
     EXPECT_NE(info.err.find("checksum"), std::string::npos) << info.err;
+
+    // Data past the application's end: taken, and the bytes left out are told.
+    std::vector<uint8_t> longer;
+    const std::string longFile = afmWith(
+        5, 0x0308, 16,
+        [](std::vector<uint8_t>& im) {
+            im.resize(im.size() + 1024, 0xFF);
+            im[2 * 0x9C00 + 8] = 0x5A;
+        },
+        &longer);
+    info = runProgram(cli, { "afm-info", longFile }, std::chrono::seconds(10), env);
+    EXPECT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_NE(info.out.find("rows to write: 248 (0x2000 to 0x9C00)\npast the end: 1024 image bytes from 0x9C00 on "
+                            "are not written\n"),
+        std::string::npos)
+        << info.out;
+    // Nothing from the first address on: refused.
+    const std::string empty = afmWith(5, 0x0308, 17, [](std::vector<uint8_t>& im) { im.resize(2 * 0x2000); });
+    info = runProgram(cli, { "afm-info", empty }, std::chrono::seconds(10), env);
+    EXPECT_EQ(info.exitCode, 1);
+    EXPECT_NE(info.err.find("nothing to program"), std::string::npos) << info.err;
+    {
+        auto sim = startSim({ "--model", "5", "--version", "3.6" });
+        auto r = runProgram(cli, { "--port", sim->ptyPath(), "flash", longFile }, std::chrono::seconds(60), env);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(r.err.find("1024 image bytes lie past the end of the application (0x9C00) and are not written"),
+            std::string::npos)
+            << r.err;
+        const auto flash = dumpFlash(*sim);
+        EXPECT_EQ(differences(flash, longer, 0x2000, 0x9C00), 0u);
+        EXPECT_TRUE(flash.size() <= 2 * std::size_t { 0x9C00 } || flash[2 * 0x9C00 + 8] != 0x5A)
+            << "a byte past the end reached the flash";
+        r = runProgram(cli, { "--port", sim->ptyPath(), "flash", empty }, std::chrono::seconds(60), env);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_NE(status(*sim).find("mode=application"), std::string::npos) << "left its application for nothing";
+    }
 
     // A newer controller: without --yes the older file is declined.
     {

@@ -3,7 +3,8 @@
 // 11th failed exchange (queue and m_connected cleared), answers of another
 // type never ending it, the pseudo-terminal vanishing (one re-opening after
 // about 700 ms, then "Brak połączenia") or coming back in time, recording to
-// a diagnostic file while the GUI thread keeps sending commands, the "osc"
+// a diagnostic file while the GUI thread keeps sending commands, lines
+// converted with the sensor settings of their moment, the "osc"
 // rule of a recording, and demo mode.
 #include "connectiontest.h"
 
@@ -226,6 +227,50 @@ TEST_F(PollingTest, RecordsWhileTheGuiThreadSendsCommands)
     ASSERT_EQ(played.size(), queued.size());
     EXPECT_EQ(played.back()[0], 2); // petrol
     EXPECT_NEAR(played.back()[1], queued.back().rpm(), 0.5);
+}
+
+// The fitter changes the sensor types and the 4-bar flag during a recording:
+// the lines written afterwards are converted with the new values.
+TEST_F(PollingTest, RecordingConvertsWithTheSettingsOfEachLine)
+{
+    CONNECT();
+    const std::string path = m_dir + "/change.osc";
+    CSettingsImage& image = device->image();
+    image.m_devInfo.m_version = 0x0306;
+    image.m_sensorsSetup.m_temprEngineSensor = 0;
+    image.m_sensorsSetup.m_temprLPGSensor = 0;
+    image.m_advancedSetup.m_advancedFlags &= static_cast<uint8_t>(~0x10);
+    const CDiagScale before(image);
+    ASSERT_TRUE(device->startRecording(path));
+    ASSERT_TRUE(waitFor([&] { return newest() >= 5; }, 3s));
+
+    image.m_sensorsSetup.m_temprEngineSensor = 2;
+    image.m_sensorsSetup.m_temprLPGSensor = 3;
+    image.m_advancedSetup.m_advancedFlags |= 0x10; // ABS 4 bar: the second characteristic
+    const CDiagScale after(image);
+    const uint32_t changedAt = newest();
+    ASSERT_TRUE(waitFor([&] { return newest() >= changedAt + 5; }, 3s));
+    device->stopPolling();
+
+    std::vector<CDiag> queued;
+    device->diagData().copyRange(queued, 0, 1000);
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line, '\n');)
+        lines.push_back(line + "\n");
+    ASSERT_EQ(lines.size(), queued.size());
+    ASSERT_NE(CDiagFile::formatLine(queued.back(), before, {}), CDiagFile::formatLine(queued.back(), after, {}))
+        << "the change must show in the converted values";
+    // The line being written at the change may take either; all before it the
+    // old values, all from the next record on the new ones.
+    for (std::size_t i = 0; i < queued.size(); ++i) {
+        const uint32_t seq = queued[i].sequence();
+        if (seq < changedAt) {
+            EXPECT_EQ(lines[i], CDiagFile::formatLine(queued[i], before, {})) << "line " << seq;
+        } else if (seq > changedAt + 1) {
+            EXPECT_EQ(lines[i], CDiagFile::formatLine(queued[i], after, {})) << "line " << seq;
+        }
+    }
 }
 
 TEST_F(PollingTest, NewPollingReplacesTheRunningThread)

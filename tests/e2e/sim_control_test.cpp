@@ -49,6 +49,15 @@ TEST(SimControl, CommandsChangeTheControllerAndAnswerOneLine)
     EXPECT_EQ(control.execute("fault silence"), "ok fault silence 1.000000");
     EXPECT_EQ(control.execute("fault off"), "ok fault off 0.000000");
     EXPECT_EQ(control.execute("fault loud").rfind("error", 0), 0u);
+    // "after N": that many answers still pass, then the fault acts.
+    EXPECT_EQ(control.execute("fault silence 1 after 2"), "ok fault silence 1.000000 after 2");
+    EXPECT_FALSE(sim.faults().apply({ 0xAA, 0x55 }).empty());
+    EXPECT_FALSE(sim.faults().apply({ 0xAA, 0x55 }).empty());
+    EXPECT_TRUE(sim.faults().apply({ 0xAA, 0x55 }).empty());
+    EXPECT_EQ(control.execute("fault type after 1"), "ok fault type 1.000000 after 1");
+    EXPECT_EQ(control.execute("fault type after x").rfind("error", 0), 0u);
+    EXPECT_EQ(control.execute("fault type 0.5 after").rfind("error", 0), 0u);
+    EXPECT_EQ(control.execute("fault off"), "ok fault off 0.000000");
 
     const std::string status = control.execute("status");
     EXPECT_NE(status.find("mode=application"), std::string::npos) << status;

@@ -5,9 +5,10 @@ void CScriptedInteraction::message(const std::wstring& text, const std::wstring&
     m_shown.push_back({ text, caption, icon, false });
 }
 
-bool CScriptedInteraction::question(const std::wstring& text, const std::wstring& caption, MsgIcon icon, bool)
+bool CScriptedInteraction::question(
+    const std::wstring& text, const std::wstring& caption, MsgIcon icon, bool defaultYes)
 {
-    m_shown.push_back({ text, caption, icon, true });
+    m_shown.push_back({ text, caption, icon, true, defaultYes });
     if (m_answers.empty()) {
         ++m_unexpectedQuestions;
         return false;

@@ -20,6 +20,7 @@ public:
         std::wstring caption;
         MsgIcon icon = MsgIcon::None;
         bool question = false;
+        bool defaultYes = false; // of a question: which button had the focus
     };
 
     void message(const std::wstring& text, const std::wstring& caption, MsgIcon icon) override;

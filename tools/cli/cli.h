@@ -39,6 +39,9 @@ int cmdBackup(const CliContext& context);
 int cmdRestore(const CliContext& context);
 int cmdFactoryReset(const CliContext& context);
 int cmdSettingsDump(const CliContext& context);
+// The car's engine computer through the controller (cmd_obd.cpp).
+int cmdObd(const CliContext& context);
+int cmdDtc(const CliContext& context);
 // Firmware files and programming (cmd_firmware.cpp).
 int cmdAfmInfo(const CliContext& context);
 int cmdFlash(const CliContext& context);
@@ -46,6 +49,8 @@ int cmdFlash(const CliContext& context);
 int cmdCalibrate(const CliContext& context);
 // The injection map (cmd_map.cpp).
 int cmdMap(const CliContext& context);
+// Diagnostic recordings as CSV (cmd_osc2csv.cpp).
+int cmdOsc2Csv(const CliContext& context);
 
 // Prints "korvana-cli: message" and the usage line of the command; returns 2.
 int usageError(const std::string& command, const std::string& message);

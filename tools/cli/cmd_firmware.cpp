@@ -79,10 +79,13 @@ int cmdAfmInfo(const CliContext& context)
         return failed(path + ": refused: the type marker is " + hex16(marker) + ", not 0x0101");
     if (const CFlashLayout* layout = layoutOfName(name)) {
         if (!CFirmwareUpdate::fitsLayout(file, *layout))
-            return failed(path + ": refused: the image does not fit the flash of " + toUtf8(name) + " ("
-                          + hexAddress(layout->first) + " to " + hexAddress(layout->end) + ")");
+            return failed(path + ": refused: the image has nothing to program in the flash of " + toUtf8(name) + " ("
+                + hexAddress(layout->first) + " to " + hexAddress(layout->end) + ")");
         std::cout << "rows to write: " << CFirmwareUpdate::rowsToWrite(file, *layout) << " ("
                   << hexAddress(layout->first) << " to " << hexAddress(layout->end) << ")\n";
+        if (const std::size_t past = CFirmwareUpdate::bytesPastEnd(file, *layout))
+            std::cout << "past the end: " << past << " image bytes from " << hexAddress(layout->end)
+                      << " on are not written\n";
     } else {
         std::cout << "no controller model of this name\n";
     }
@@ -131,6 +134,7 @@ int cmdFlash(const CliContext& context)
                 std::cerr << "korvana-cli: row " << done << " of " << total << "\n";
             shown = done;
         };
+        update.onLog = [](const std::string& line) { std::cerr << "korvana-cli: " << line << "\n"; };
         bool forcedRan = false;
         bool forcedResult = false;
         device.setFirmwareUpdate([&](bool forced) {

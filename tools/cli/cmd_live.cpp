@@ -15,9 +15,11 @@
 #include <syncmsg/multithread.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -92,7 +94,9 @@ int cmdLive(const CliContext& context)
             return failed("this controller does not give live readings");
         if (!osc.empty() && !device.isRecording()) {
             device.stopPolling();
-            return failed("cannot write " + osc);
+            const int why = device.recordingError();
+            return failed("cannot write " + osc + ": "
+                + (why == EINVAL ? std::string("not a regular file") : std::strerror(why)));
         }
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
@@ -116,6 +120,10 @@ int cmdLive(const CliContext& context)
                 if (osc.empty())
                     printRecord(r, scale, injectors);
             }
+            if (!osc.empty() && device.recordingError() != 0) {
+                result = kExitFailed;
+                break;
+            }
             if (!device.pollingThreadRunning()) {
                 // A thread that gave up after link faults says nothing itself.
                 if (!device.m_polling)
@@ -127,8 +135,11 @@ int cmdLive(const CliContext& context)
         device.stopPolling();
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
-        if (!osc.empty() && result == kExitOk)
-            std::fprintf(stderr, "korvana-cli: %ld records written to %s\n", seen, osc.c_str());
+        if (!osc.empty() && device.recordingError() != 0)
+            failed("writing " + osc + " failed (" + std::strerror(device.recordingError())
+                + "): " + std::to_string(device.recordedLines()) + " records written");
+        else if (!osc.empty() && result == kExitOk)
+            std::fprintf(stderr, "korvana-cli: %u records written to %s\n", device.recordedLines(), osc.c_str());
         return result;
     } catch (IError* e) {
         CErrorGuard error(e);

@@ -19,7 +19,8 @@ const std::vector<CliCommand>& cliCommands()
         { "errors", "[--clear] [--demo]", "the controller's stored errors, one per line; --clear clears them",
           cmdErrors },
         { "switch", "petrol|lpg|auto [--demo]", "switch the controller's fuel mode", cmdSwitch },
-        { "backup", "FILE.settings [--demo]", "connect, read every block and save them to a settings file",
+        { "backup", "FILE.settings [--demo]",
+          "connect, read every block and save them to a settings file (not when a block could not be read)",
           cmdBackup },
         { "restore", "FILE.settings --yes [--demo]", "write a settings file into the controller", cmdRestore },
         { "factory-reset", "[--yes] [--demo]", "restore the factory settings (asks; --yes answers Yes)",
@@ -27,12 +28,18 @@ const std::vector<CliCommand>& cliCommands()
         { "settings-dump", "FILE.settings", "offline: read a settings file and print its values in key order",
           cmdSettingsDump },
         { "afm-info", "FILE.afm", "offline: check a firmware file and print its version, model and size", cmdAfmInfo },
+        { "obd", "[--json] [--connect] [--demo]",
+          "the car's engine computer: protocol, standard, address and the eight OBD readings", cmdObd },
+        { "dtc", "[--clear --yes] [--demo]", "the car's stored OBD trouble codes, one per line; --clear clears them",
+          cmdDtc },
         { "flash", "FILE.afm [--yes]", "program the controller with a firmware file; --yes allows an older version",
           cmdFlash },
         { "calibrate", "[--per-cylinder] [--yes] [--demo]",
           "idle autocalibration of the main correction; --yes starts it, Ctrl+C stops it", cmdCalibrate },
         { "map", "get [--csv] | set FILE.csv | step ROW COL ROWS COLS DELTA [--neighbours]  [--demo]",
           "the injection map: print it, write it from a CSV file, or step a block as Ctrl+Up/Down does", cmdMap },
+        { "osc2csv", "IN.osc [OUT.csv]", "offline: a diagnostic recording as CSV (to stdout without OUT)",
+          cmdOsc2Csv },
     };
     return commands;
 }

@@ -10,11 +10,11 @@
 
 namespace {
 
-constexpr const char* kHelp = "ok commands: status | fault off|KIND [RATE] | engine off|crank|idle|sweep|rpm N | "
-                              "fuel petrol|lpg|auto | errors B0 B1 B2 B3 | dtc [CODE ...] | tank PERCENT | "
-                              "advance SECONDS | live | dump flash FILE | dump store | refuse record N|off | save | "
-                              "vanish | appear | "
-                              "path | quit";
+constexpr const char* kHelp
+    = "ok commands: status | fault off|KIND [RATE] [after N] | engine off|crank|idle|sweep|rpm N | "
+      "fuel petrol|lpg|auto | errors B0 B1 B2 B3 | dtc [CODE ...] | tank PERCENT | "
+      "advance SECONDS | live | dump flash FILE | dump store | refuse record N|off | save | vanish | appear | "
+      "path | quit";
 
 bool parseNumber(const std::string& text, double& out)
 {
@@ -131,11 +131,25 @@ std::string CControlChannel::execute(const std::string& line)
             return std::string("ok fault ") + CFaultInjector::name(m_faults.kind()) + " " + std::to_string(m_faults.rate());
         const auto kind = CFaultInjector::parseKind(w[1]);
         double rate = 1.0;
-        if (!kind || w.size() > 3 || (w.size() == 3 && (!parseNumber(w[2], rate) || rate < 0 || rate > 1)))
-            return "error usage: fault off|stray|drop|checksum|type|silence|mixed [RATE 0..1]";
-        m_faults.set(*kind, *kind == FaultKind::None ? 0 : rate);
+        double after = 0;
+        // "after N" at the end: that many answers still pass untouched.
+        std::size_t words = w.size();
+        const bool delayed = words >= 4 && w[words - 2] == "after";
+        if (delayed) {
+            if (!parseNumber(w[words - 1], after) || after < 0 || after > 1e6 || after != static_cast<long>(after))
+                words = 0;
+            else
+                words -= 2;
+        }
+        if (!kind || words < 2 || words > 3 || (words == 3 && (!parseNumber(w[2], rate) || rate < 0 || rate > 1)))
+            return "error usage: fault off|stray|drop|checksum|type|silence|mixed [RATE 0..1] [after N]";
+        m_faults.set(*kind, *kind == FaultKind::None ? 0 : rate, static_cast<std::size_t>(after));
         m_faults.resetCounts();
-        return std::string("ok fault ") + CFaultInjector::name(m_faults.kind()) + " " + std::to_string(m_faults.rate());
+        std::string reply
+            = std::string("ok fault ") + CFaultInjector::name(m_faults.kind()) + " " + std::to_string(m_faults.rate());
+        if (delayed)
+            reply += " after " + std::to_string(m_faults.spared());
+        return reply;
     }
     if (cmd == "engine") {
         static const std::pair<const char*, EngineState> states[] = {

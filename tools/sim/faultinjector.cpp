@@ -7,10 +7,11 @@ CFaultInjector::CFaultInjector(uint32_t seed)
 {
 }
 
-void CFaultInjector::set(FaultKind kind, double rate)
+void CFaultInjector::set(FaultKind kind, double rate, std::size_t after)
 {
     m_kind = kind;
     m_rate = std::clamp(rate, 0.0, 1.0);
+    m_spare = after;
 }
 
 void CFaultInjector::resetCounts()
@@ -50,6 +51,10 @@ const char* CFaultInjector::name(FaultKind kind)
 std::vector<uint8_t> CFaultInjector::apply(std::vector<uint8_t> frame)
 {
     ++m_answers;
+    if (m_spare > 0) {
+        --m_spare;
+        return frame;
+    }
     if (m_kind == FaultKind::None || std::uniform_real_distribution<double>(0, 1)(m_rng) >= m_rate)
         return frame;
     FaultKind kind = m_kind;

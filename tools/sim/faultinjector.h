@@ -21,7 +21,10 @@ class CFaultInjector {
 public:
     explicit CFaultInjector(uint32_t seed = 1);
 
-    void set(FaultKind kind, double rate);
+    // The next answers answers pass untouched before the fault starts
+    // (a controller that answers the identification, then falls silent).
+    void set(FaultKind kind, double rate, std::size_t after = 0);
+    std::size_t spared() const { return m_spare; }
     FaultKind kind() const { return m_kind; }
     double rate() const { return m_rate; }
 
@@ -42,6 +45,7 @@ private:
     std::mt19937 m_rng;
     FaultKind m_kind = FaultKind::None;
     double m_rate = 0;
+    std::size_t m_spare = 0;
     std::size_t m_answers = 0;
     std::size_t m_disturbed = 0;
     std::array<std::size_t, 7> m_byKind {};

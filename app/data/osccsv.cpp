@@ -1,0 +1,133 @@
+#include <app/data/osccsv.h>
+
+#include <charconv>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Field positions of a recorded line.
+constexpr std::size_t kFuel = 0;
+constexpr std::size_t kRpm = 1;
+constexpr std::size_t kFirstInjector = 2; // petrol 1, LPG 1, petrol 2, …
+constexpr std::size_t kLpgPressure = 18;
+constexpr std::size_t kMapPressure = 19;
+constexpr std::size_t kLpgTempr = 20;
+constexpr std::size_t kReducerTempr = 21;
+constexpr std::size_t kLambda1 = 22;
+constexpr std::size_t kLambda2 = 23;
+constexpr std::size_t kObd = 24;
+
+const char* const kObdColumns[CDiagFile::kObdValues] = {
+    "stft1_pct", "ltft1_pct", "stft2_pct", "ltft2_pct", "o2_b1s1_v", "o2_b1s2_v", "o2_b2s1_v", "o2_b2s2_v",
+};
+
+void append(std::string& out, double value)
+{
+    char text[32];
+    // Shortest text that reads back as the same number; never a locale's comma.
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+    if (ec == std::errc())
+        out.append(text, end);
+    else
+        out += '0';
+}
+
+} // namespace
+
+std::string COscCsv::header()
+{
+    std::string h = "t_s,fuel_state,rpm";
+    for (int k = 1; k <= CDiag::kInjectors; ++k)
+        h += ",petrol_ms_" + std::to_string(k);
+    for (int k = 1; k <= CDiag::kInjectors; ++k)
+        h += ",lpg_ms_" + std::to_string(k);
+    h += ",p_lpg_bar,p_map_bar,t_lpg_c,t_reducer_c,lambda1_v,lambda2_v";
+    for (const char* name : kObdColumns)
+        h += std::string(",") + name;
+    return h + "\n";
+}
+
+std::string COscCsv::row(std::size_t index, const CDiagFile::Record& r)
+{
+    std::string out;
+    out.reserve(256);
+    char time[32];
+    std::snprintf(time, sizeof time, "%llu.%llu", static_cast<unsigned long long>(index / 10),
+                  static_cast<unsigned long long>(index % 10));
+    out += time;
+    auto field = [&out](double value) {
+        out += ',';
+        append(out, value);
+    };
+    field(r[kFuel]);
+    field(r[kRpm]);
+    for (std::size_t k = 0; k < static_cast<std::size_t>(CDiag::kInjectors); ++k)
+        field(r[kFirstInjector + 2 * k]);
+    for (std::size_t k = 0; k < static_cast<std::size_t>(CDiag::kInjectors); ++k)
+        field(r[kFirstInjector + 2 * k + 1]);
+    field(r[kLpgPressure] / 100.0);
+    field(r[kMapPressure] / 100.0);
+    field(r[kLpgTempr]);
+    field(r[kReducerTempr]);
+    field(r[kLambda1]);
+    field(r[kLambda2]);
+    for (std::size_t k = 0; k < static_cast<std::size_t>(CDiagFile::kObdValues); ++k)
+        field(r[kObd + k]);
+    out += '\n';
+    return out;
+}
+
+std::string COscCsv::convert(const std::vector<CDiagFile::Record>& records)
+{
+    std::string out = header();
+    out.reserve(out.size() + records.size() * 200);
+    for (std::size_t i = 0; i < records.size(); ++i)
+        out += row(i, records[i]);
+    return out;
+}
+
+bool COscCsv::writeFileAtomically(const std::string& path, const std::string& text, std::string& error)
+{
+    const std::filesystem::path target(path);
+    std::filesystem::path dir = target.parent_path();
+    if (dir.empty())
+        dir = ".";
+    std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        error = "cannot create a file in " + dir.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error = "cannot write " + temp + ": " + std::strerror(errno);
+            ::close(fd);
+            ::unlink(temp.c_str());
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    // mkstemp makes the file private; a spreadsheet export is an ordinary file.
+    ::fchmod(fd, 0644);
+    if (::close(fd) != 0) {
+        error = "cannot write " + temp + ": " + std::strerror(errno);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        error = "cannot rename to " + path + ": " + std::strerror(errno);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,197 @@
+#include <gradctrls/charts/chartdata.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+bool CChartData::addLine(unsigned int number, const SLine& record)
+{
+    return m_lines.emplace(number, record).second;
+}
+
+CChartData::SLine* CChartData::line(unsigned int number)
+{
+    auto it = m_lines.find(number);
+    return it == m_lines.end() ? nullptr : &it->second;
+}
+
+const CChartData::SLine* CChartData::line(unsigned int number) const
+{
+    auto it = m_lines.find(number);
+    return it == m_lines.end() ? nullptr : &it->second;
+}
+
+std::size_t CChartData::pointCount() const
+{
+    std::size_t n = 0;
+    for (const auto& [number, l] : m_lines)
+        n += l.points.size();
+    return n;
+}
+
+CChartData::SAddResult CChartData::addData(unsigned int number, double x, double y)
+{
+    SLine* l = line(number);
+    if (!l)
+        return {};
+    // NaN would break the ordering of the point map and every limit below.
+    if (std::isnan(x) || std::isnan(y))
+        return {};
+    bool moved = false;
+    if (pointCount() != 0) {
+        const bool lastInside = !l->points.empty() && l->points.rbegin()->first >= m_xStart
+                                && l->points.rbegin()->first <= m_xStart + m_xWidth;
+        if (lastInside && x > m_xStart + 0.9 * m_xWidth) {
+            m_xStart = x - 0.9 * m_xWidth;
+            moved = true;
+        } else if (x > m_xMax && x > m_xWidth) {
+            m_xMax = x + 0.1 * m_xWidth;
+            moved = true;
+        } else if (x < m_xMin) {
+            m_xMin = x;
+            moved = true;
+        }
+    }
+    y = std::clamp(y, m_yMin, m_yMax);
+    l->points[x] = y;
+    if (trim() || moved) {
+        normalise();
+        moved = true;
+    }
+    return {1, moved};
+}
+
+CChartData::SAddResult CChartData::addData(unsigned int number, double y)
+{
+    const SLine* l = line(number);
+    if (!l || !l->visible)
+        return {};
+    const double x = l->points.empty() ? 0.0 : l->points.rbegin()->first + l->autoinc;
+    return addData(number, x, y);
+}
+
+bool CChartData::trim()
+{
+    if (m_maxPoints == 0)
+        return false;
+    bool dropped = false;
+    for (auto& [number, l] : m_lines) {
+        while (l.points.size() > m_maxPoints) {
+            l.points.erase(l.points.begin());
+            dropped = true;
+        }
+    }
+    if (dropped) {
+        double smallest = std::numeric_limits<double>::max();
+        for (const auto& [number, l] : m_lines)
+            if (!l.points.empty())
+                smallest = std::min(smallest, l.points.begin()->first);
+        if (smallest != std::numeric_limits<double>::max())
+            m_xMin = smallest;
+    }
+    return dropped;
+}
+
+void CChartData::normalise()
+{
+    m_xStart = std::max(m_xStart, m_xMin);
+    m_xMax = std::max(m_xMax, m_xStart + m_xWidth);
+}
+
+unsigned int CChartData::setMaxPoints(unsigned int n)
+{
+    const unsigned int previous = m_maxPoints;
+    m_maxPoints = n;
+    if (n != previous && trim())
+        normalise();
+    return previous;
+}
+
+double CChartData::setHorzRange(double width)
+{
+    const double previous = m_xWidth;
+    // A window without width would divide every mapping by zero.
+    if (!(width > 0.0))
+        return previous;
+    m_xWidth = width;
+    if (width > m_xMax)
+        m_xMax = 1.1 * width;
+    return previous;
+}
+
+void CChartData::clear()
+{
+    for (auto& [number, l] : m_lines)
+        l.points.clear();
+    m_xStart = 0.0;
+    m_xMin = 0.0;
+}
+
+void CChartData::scroll(EScroll action, int thumbPos)
+{
+    switch (action) {
+    case EScroll::LineLeft:
+        if (m_xStart >= 1.0)
+            m_xStart -= 0.01 * m_xWidth;
+        break;
+    case EScroll::LineRight:
+        m_xStart += 0.01 * m_xWidth;
+        break;
+    case EScroll::PageLeft:
+        m_xStart = std::max(0.0, m_xStart - m_xWidth / 2.0);
+        break;
+    case EScroll::PageRight:
+        m_xStart += m_xWidth / 2.0;
+        break;
+    case EScroll::ThumbTrack:
+        m_xStart = m_xMin + (m_xMax - m_xMin) * thumbPos / 1000.0;
+        break;
+    }
+    clampStart();
+}
+
+void CChartData::clampStart()
+{
+    m_xStart = std::min(m_xStart, m_xMax - m_xWidth);
+    m_xStart = std::max(m_xStart, m_xMin);
+}
+
+CChartData::SScrollInfo CChartData::scrollInfo() const
+{
+    const double extent = m_xMax - m_xMin;
+    // No extent: the window shows everything there is.
+    if (!(extent > 0.0))
+        return {1000, 0};
+    SScrollInfo info;
+    info.page = static_cast<int>(std::clamp(m_xWidth / extent * 1000.0, 0.0, 1000.0));
+    info.pos = static_cast<int>(std::clamp((m_xStart - m_xMin) / extent * 1000.0, 0.0, 1000.0));
+    return info;
+}
+
+int CChartData::toPixelY(double y, int h) const
+{
+    if (!(m_yMax != 0.0))
+        return h;
+    return h - static_cast<int>(h * y * 0.999 / m_yMax);
+}
+
+bool CChartData::nearestPoint(unsigned int number, double x, double maxDistance, double& px, double& py) const
+{
+    const SLine* l = line(number);
+    if (!l || l->points.empty())
+        return false;
+    auto after = l->points.lower_bound(x);
+    auto best = l->points.end();
+    if (after != l->points.end())
+        best = after;
+    if (after != l->points.begin()) {
+        auto before = std::prev(after);
+        if (best == l->points.end() || x - before->first < best->first - x)
+            best = before;
+    }
+    if (std::abs(best->first - x) > maxDistance)
+        return false;
+    px = best->first;
+    py = best->second;
+    return true;
+}

@@ -1,0 +1,509 @@
+#include <gradctrls/charts/scrollchart.h>
+
+#include <basectrls/ctrlid.h>
+#include <gradctrls/dialogs/gdippalette.h>
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTransform>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr int kLabelWidth = 33;
+constexpr int kLabelHeight = 25;
+
+Qt::PenStyle penStyle(int style)
+{
+    switch (style) {
+    case 1: return Qt::DashLine;
+    case 2: return Qt::DotLine;
+    case 3: return Qt::DashDotLine;
+    case 4: return Qt::DashDotDotLine;
+    case 5: return Qt::NoPen;
+    default: return Qt::SolidLine;
+    }
+}
+
+QString labelText(const CChartData::SLine& line, double y)
+{
+    if (line.label)
+        return QString::fromStdString(line.label(y));
+    return QString::number(y, 'f', 1);
+}
+
+// A label box whose bottom edge sits at the point's row, beside the point, kept
+// inside the chart; when it would cover a box placed before it, it takes the
+// nearest free place above or below. With more labels than fit, the last ones overlap.
+QRect placeLabel(int column, int row, const QSize& size, const std::vector<QRect>& placed)
+{
+    int left = column + 3;
+    if (left + kLabelWidth > size.width())
+        left = column - 3 - kLabelWidth;
+    left = std::max(0, left);
+    const int lowest = std::max(0, size.height() - kLabelHeight);
+    const int top0 = std::clamp(row - kLabelHeight, 0, lowest);
+    auto freeAt = [&](int top) {
+        const QRect r(left, top, kLabelWidth, kLabelHeight);
+        return std::none_of(placed.begin(), placed.end(), [&](const QRect& p) { return p.intersects(r); });
+    };
+    for (int delta = 0; delta <= lowest; delta += 2) {
+        if (top0 - delta >= 0 && freeAt(top0 - delta))
+            return QRect(left, top0 - delta, kLabelWidth, kLabelHeight);
+        if (top0 + delta <= lowest && freeAt(top0 + delta))
+            return QRect(left, top0 + delta, kLabelWidth, kLabelHeight);
+    }
+    return QRect(left, top0, kLabelWidth, kLabelHeight);
+}
+
+} // namespace
+
+CScrollChart::CScrollChart()
+    : QWidget(nullptr)
+    , m_gridColour(0xc4, 0xcc, 0xd5)
+{
+    setGradientColors(GradPalette::pageTop(), GradPalette::pageBottom());
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_scrollBar = new QScrollBar(Qt::Horizontal, this);
+    m_scrollBar->hide();
+    connect(m_scrollBar, &QScrollBar::actionTriggered, this, &CScrollChart::onScrollAction);
+}
+
+CScrollChart::~CScrollChart() = default;
+
+bool CScrollChart::Create(unsigned int style, const QRect& rect, QWidget* parent, int id)
+{
+    if (!parent)
+        return false;
+    setParent(parent);
+    setCtrlId(this, id);
+    setGeometry(rect);
+    m_notify = (style & kNotify) != 0;
+    if (style & kHScroll) {
+        m_scrollBar->show();
+        layoutScrollBar();
+        UpdateScrollInfo();
+    }
+    show();
+    return true;
+}
+
+bool CScrollChart::CreateFromStatic(unsigned int style, QWidget* parent, int id)
+{
+    QWidget* placeholder = findChildCtrl(parent, id);
+    if (!placeholder || placeholder == this)
+        return false;
+    const QRect rect = placeholder->geometry();
+    setParent(parent);
+    stackUnder(placeholder);
+    delete placeholder;
+    return Create(style, rect, parent, id);
+}
+
+int CScrollChart::AddLine(unsigned int line, LabelFunction label, uint32_t colour, int style, int width,
+                          bool visible, bool pointsShown)
+{
+    CChartData::SLine record;
+    record.label = std::move(label);
+    record.colour = colour;
+    record.style = style;
+    record.width = width;
+    record.visible = visible;
+    record.pointsShown = pointsShown;
+    return m_data.addLine(line, record) ? 1 : 0;
+}
+
+int CScrollChart::AddData(unsigned int line, double x, double y, bool redraw)
+{
+    const CChartData::SAddResult r = m_data.addData(line, x, y);
+    if (r.status == 0)
+        return 0;
+    redrawIf(redraw);
+    if (r.limitsMoved && !m_scrollBar->isHidden())
+        UpdateScrollInfo();
+    return 1;
+}
+
+int CScrollChart::AddData(unsigned int line, double y, bool redraw)
+{
+    const CChartData::SLine* l = m_data.line(line);
+    if (!l || !l->visible)
+        return 0;
+    const double x = l->points.empty() ? 0.0 : l->points.rbegin()->first + l->autoinc;
+    return AddData(line, x, y, redraw);
+}
+
+unsigned int CScrollChart::SetMaxPoints(unsigned int n)
+{
+    const unsigned int previous = m_data.setMaxPoints(n);
+    if (previous != n)
+        update();
+    return previous;
+}
+
+int CScrollChart::SetGrid(int on)
+{
+    const int previous = m_grid;
+    m_grid = on;
+    update();
+    return previous;
+}
+
+unsigned int CScrollChart::SetHorzDiv(unsigned int n, bool redraw)
+{
+    const unsigned int previous = m_horzDiv;
+    m_horzDiv = n;
+    redrawIf(redraw);
+    return previous;
+}
+
+unsigned int CScrollChart::SetVertDiv(unsigned int n, bool redraw)
+{
+    const unsigned int previous = m_vertDiv;
+    m_vertDiv = n;
+    redrawIf(redraw);
+    return previous;
+}
+
+double CScrollChart::SetHorzRange(double width)
+{
+    const double previous = m_data.setHorzRange(width);
+    update();
+    return previous;
+}
+
+uint32_t CScrollChart::SetLineColor(unsigned int line, uint32_t colour)
+{
+    CChartData::SLine* l = m_data.line(line);
+    if (!l)
+        return 0;
+    const uint32_t previous = l->colour;
+    l->colour = colour;
+    update();
+    return previous;
+}
+
+uint32_t CScrollChart::GetLineColor(unsigned int line) const
+{
+    const CChartData::SLine* l = m_data.line(line);
+    return l ? l->colour : 0;
+}
+
+int CScrollChart::SetLineStyle(unsigned int line, int style, bool redraw)
+{
+    CChartData::SLine* l = m_data.line(line);
+    if (!l)
+        return 0;
+    const int previous = l->style;
+    l->style = style;
+    redrawIf(redraw);
+    return previous;
+}
+
+int CScrollChart::GetLineStyle(unsigned int line) const
+{
+    const CChartData::SLine* l = m_data.line(line);
+    return l ? l->style : 0;
+}
+
+int CScrollChart::SetLineWidth(unsigned int line, int width, bool redraw)
+{
+    CChartData::SLine* l = m_data.line(line);
+    if (!l)
+        return 0;
+    const int previous = l->width;
+    l->width = width;
+    redrawIf(redraw);
+    return previous;
+}
+
+int CScrollChart::GetLineWidth(unsigned int line) const
+{
+    const CChartData::SLine* l = m_data.line(line);
+    return l ? l->width : 0;
+}
+
+double CScrollChart::SetAutoinc(unsigned int line, double step)
+{
+    CChartData::SLine* l = m_data.line(line);
+    if (!l)
+        return 0.0;
+    const double previous = l->autoinc;
+    l->autoinc = step;
+    return previous;
+}
+
+void CScrollChart::ShowLine(unsigned int line, bool visible, bool redraw)
+{
+    if (CChartData::SLine* l = m_data.line(line)) {
+        l->visible = visible;
+        redrawIf(redraw);
+    }
+}
+
+void CScrollChart::ShowPoints(unsigned int line, bool visible, bool redraw)
+{
+    if (CChartData::SLine* l = m_data.line(line)) {
+        l->pointsShown = visible;
+        redrawIf(redraw);
+    }
+}
+
+void CScrollChart::Clear()
+{
+    m_data.clear();
+    update();
+    UpdateScrollInfo();
+}
+
+void CScrollChart::SetReadMode(bool on)
+{
+    m_readMode = on;
+    update();
+}
+
+void CScrollChart::UpdateScrollInfo()
+{
+    const CChartData::SScrollInfo info = m_data.scrollInfo();
+    m_updatingScroll = true;
+    m_scrollBar->setRange(0, std::max(0, 1000 - info.page));
+    m_scrollBar->setPageStep(info.page);
+    m_scrollBar->setSingleStep(10);
+    m_scrollBar->setValue(info.pos);
+    m_updatingScroll = false;
+    if (m_notify) {
+        emit xRangeChanged(m_data.m_xStart, m_data.m_xStart + m_data.m_xWidth);
+        emit yRangeChanged(m_data.m_yMin, m_data.m_yMax);
+    }
+}
+
+void CScrollChart::ShowScrollBar(bool show)
+{
+    m_scrollBar->setVisible(show);
+    layoutScrollBar();
+    update();
+}
+
+void CScrollChart::onScrollAction(int action)
+{
+    if (m_updatingScroll)
+        return;
+    using A = QAbstractSlider::SliderAction;
+    switch (static_cast<A>(action)) {
+    case A::SliderSingleStepSub: m_data.scroll(CChartData::EScroll::LineLeft); break;
+    case A::SliderSingleStepAdd: m_data.scroll(CChartData::EScroll::LineRight); break;
+    case A::SliderPageStepSub: m_data.scroll(CChartData::EScroll::PageLeft); break;
+    case A::SliderPageStepAdd: m_data.scroll(CChartData::EScroll::PageRight); break;
+    case A::SliderMove: m_data.scroll(CChartData::EScroll::ThumbTrack, m_scrollBar->sliderPosition()); break;
+    case A::SliderToMinimum: m_data.scroll(CChartData::EScroll::ThumbTrack, 0); break;
+    case A::SliderToMaximum: m_data.scroll(CChartData::EScroll::ThumbTrack, 1000); break;
+    default: return;
+    }
+    update();
+    UpdateScrollInfo();
+    // The slider applies its own position after this signal; make it ours.
+    m_scrollBar->setSliderPosition(m_data.scrollInfo().pos);
+}
+
+QRect CScrollChart::clientRect() const
+{
+    QRect r = rect();
+    if (!m_scrollBar->isHidden())
+        r.setBottom(r.bottom() - m_scrollBar->sizeHint().height());
+    return r;
+}
+
+void CScrollChart::layoutScrollBar()
+{
+    const int h = m_scrollBar->sizeHint().height();
+    m_scrollBar->setGeometry(0, height() - h, width(), h);
+}
+
+void CScrollChart::redrawIf(bool redraw)
+{
+    if (redraw)
+        update();
+}
+
+void CScrollChart::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    layoutScrollBar();
+}
+
+void CScrollChart::mouseMoveEvent(QMouseEvent* event)
+{
+    m_mouse = event->position().toPoint();
+    if (m_readMode)
+        update();
+    QWidget::mouseMoveEvent(event);
+}
+
+void CScrollChart::paintEvent(QPaintEvent* /*event*/)
+{
+    QPainter painter(this);
+    const QRect client = clientRect();
+    painter.setClipRect(client);
+    paintChart(painter, client.size());
+}
+
+void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
+{
+    const int w = size.width();
+    const int h = size.height();
+    if (w <= 0 || h <= 0)
+        return;
+    drawGradient(painter, QRectF(0, 0, w, h));
+    const CChartData& d = m_data;
+
+    if (m_grid) {
+        painter.setPen(QPen(m_gridColour, 1, Qt::SolidLine));
+        if (m_vertDiv > 0) {
+            const double step = static_cast<double>(h) / m_vertDiv;
+            for (unsigned int i = 1; i < m_vertDiv; ++i) {
+                const int row = static_cast<int>(i * step);
+                painter.drawLine(5, row, w - 5, row);
+            }
+        }
+        if (m_horzDiv > 0) {
+            const double step = d.m_xWidth / m_horzDiv;
+            for (double x = std::ceil(d.m_xStart / step) * step; x <= d.m_xStart + d.m_xWidth; x += step) {
+                const int column = static_cast<int>(d.toPixelX(x, w));
+                painter.drawLine(column, 0, column, h);
+            }
+        }
+    }
+
+    // Only the points inside the window (and one either side, so lines reach the
+    // edges). Points that fall on one pixel column become one vertex (the first)
+    // and a vertical bar over their range, so a dense line costs one vertex and at
+    // most one bar per column, whatever its number of points.
+    std::vector<QPointF> poly;
+    std::vector<QLineF> bars;
+    std::vector<QRect> labels;
+    const double xEnd = d.m_xStart + d.m_xWidth;
+    for (const auto& [number, line] : d.lines()) {
+        if (!line.visible || line.points.empty())
+            continue;
+        auto first = line.points.lower_bound(d.m_xStart);
+        if (first != line.points.begin())
+            --first;
+        auto last = line.points.upper_bound(xEnd);
+        if (last != line.points.end())
+            ++last;
+        poly.clear();
+        bars.clear();
+        long column = 0;
+        bool open = false;
+        double minY = 0, maxY = 0, colX = 0;
+        auto flush = [&] {
+            if (open && maxY - minY >= 1.0)
+                bars.emplace_back(colX, minY, colX, maxY);
+        };
+        for (auto it = first; it != last; ++it) {
+            const double px = d.toPixelX(it->first, w);
+            const double py = d.toPixelY(it->second, h);
+            const long c = static_cast<long>(std::floor(px));
+            if (!open || c != column) {
+                flush();
+                open = true;
+                column = c;
+                colX = px;
+                minY = maxY = py;
+                poly.emplace_back(px, py);
+            } else {
+                minY = std::min(minY, py);
+                maxY = std::max(maxY, py);
+            }
+        }
+        flush();
+        const QColor colour = GradPalette::fromColorRef(line.colour);
+        const int width = std::max(1, line.width);
+        const int count = static_cast<int>(poly.size());
+        if (line.style == 0 && width > 1 && count > 1) {
+            // A wide solid line as hair lines side by side: the raster engine draws
+            // hair lines on a fast path, while a wide pen is stroked as a path,
+            // which costs tens of milliseconds on a dense line.
+            painter.setPen(QPen(colour, 0));
+            const QTransform base = painter.transform();
+            painter.drawPolyline(poly.data(), count);
+            painter.drawLines(bars.data(), static_cast<int>(bars.size()));
+            for (int i = 1; i < width; ++i) {
+                painter.setTransform(QTransform(base).translate(i, 0));
+                painter.drawPolyline(poly.data(), count);
+                painter.drawLines(bars.data(), static_cast<int>(bars.size()));
+                painter.setTransform(QTransform(base).translate(0, i));
+                painter.drawPolyline(poly.data(), count);
+            }
+            painter.setTransform(base);
+        } else {
+            painter.setPen(QPen(colour, width, penStyle(line.style), Qt::FlatCap, Qt::BevelJoin));
+            if (count == 1)
+                painter.drawPoint(poly.front());
+            else if (count > 1)
+                painter.drawPolyline(poly.data(), count);
+            if (!bars.empty())
+                painter.drawLines(bars.data(), static_cast<int>(bars.size()));
+        }
+        if (line.pointsShown) {
+            painter.setPen(QPen(colour, 1));
+            painter.setBrush(colour);
+            for (auto it = first; it != last; ++it)
+                painter.drawRect(QRectF(d.toPixelX(it->first, w) - 1.5, d.toPixelY(it->second, h) - 1.5, 3, 3));
+            painter.setBrush(Qt::NoBrush);
+        }
+    }
+
+    // Value labels at the newest point of every visible line.
+    painter.setBrush(Qt::NoBrush);
+    for (const auto& [number, line] : d.lines()) {
+        if (!line.visible || line.points.empty())
+            continue;
+        const auto& [x, y] = *line.points.rbegin();
+        if (x < d.m_xStart || x > xEnd)
+            continue;
+        const QRect box = placeLabel(static_cast<int>(d.toPixelX(x, w)), d.toPixelY(y, h), size, labels);
+        labels.push_back(box);
+        painter.setPen(GradPalette::fromColorRef(line.colour));
+        painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, labelText(line, y));
+    }
+
+    // Read mode: the point nearest to the mouse, with a cursor through it.
+    if (m_readMode && m_mouse.x() >= 0 && m_mouse.x() < w) {
+        const double mx = d.fromPixelX(m_mouse.x(), w);
+        const CChartData::SLine* best = nullptr;
+        double bestX = 0, bestY = 0, bestDistance = 0;
+        for (const auto& [number, line] : d.lines()) {
+            double px = 0, py = 0;
+            if (!line.visible || !d.nearestPoint(number, mx, d.m_xWidth / 5.0, px, py))
+                continue;
+            const double dx = d.toPixelX(px, w) - m_mouse.x();
+            const double dy = d.toPixelY(py, h) - m_mouse.y();
+            const double distance = dx * dx + dy * dy;
+            if (!best || distance < bestDistance) {
+                best = &line;
+                bestX = px;
+                bestY = py;
+                bestDistance = distance;
+            }
+        }
+        if (best) {
+            const int column = static_cast<int>(d.toPixelX(bestX, w));
+            const int row = d.toPixelY(bestY, h);
+            painter.setPen(QPen(GradPalette::pageText(), 1, Qt::DashLine));
+            painter.drawLine(column, 0, column, h);
+            const QColor colour = GradPalette::fromColorRef(best->colour);
+            painter.setPen(QPen(colour, 2));
+            painter.drawEllipse(QPoint(column, row), 4, 4);
+            const QRect box = placeLabel(column, row, size, {});
+            painter.fillRect(box, QColor(255, 255, 255, 210));
+            painter.drawRect(box.adjusted(0, 0, -1, -1));
+            painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, labelText(*best, bestY));
+        }
+    }
+}

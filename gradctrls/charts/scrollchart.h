@@ -1,0 +1,105 @@
+// The live line chart: numbered lines of (x, y) points drawn over a grid
+// through a horizontal window that follows the newest data and can be scrolled
+// back with a horizontal scroll bar. The window arithmetic is CChartData's;
+// this class paints, owns the scroll bar and reports its limits.
+#pragma once
+
+#include <gradctrls/charts/chartdata.h>
+#include <gradctrls/dialogs/igdipgradientctrl.h>
+
+#include <QColor>
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class QScrollBar;
+
+class CScrollChart : public QWidget, public IGDIpGradientCtrl {
+    Q_OBJECT
+public:
+    // Style bits: the chart reports its limits (xRangeChanged, yRangeChanged)
+    // on every scroll-bar update; the chart has a horizontal scroll bar.
+    static constexpr unsigned int kNotify = 0x1;
+    static constexpr unsigned int kHScroll = 0x00100000;
+    using LabelFunction = CChartData::LabelFunction;
+
+    CScrollChart();
+    ~CScrollChart() override;
+
+    bool Create(unsigned int style, const QRect& rect, QWidget* parent, int id);
+    // Takes the place of the parent's child with the id (same rectangle and id).
+    bool CreateFromStatic(unsigned int style, QWidget* parent, int id);
+
+    // 0 when the number is taken. style: 0 solid … 5 none; colour 0x00BBGGRR.
+    int AddLine(unsigned int line, LabelFunction label, uint32_t colour, int style = 0, int width = 1,
+                bool visible = true, bool pointsShown = false);
+    // 1 when added, 0 for an unknown line.
+    int AddData(unsigned int line, double x, double y, bool redraw = true);
+    // At the line's last x + its step; 0 for an unknown or hidden line.
+    int AddData(unsigned int line, double y, bool redraw = true);
+
+    unsigned int SetMaxPoints(unsigned int n);
+    unsigned int GetMaxPoints() const { return m_data.maxPoints(); }
+    int SetGrid(int on);
+    unsigned int SetHorzDiv(unsigned int n, bool redraw = true);
+    unsigned int SetVertDiv(unsigned int n, bool redraw = true);
+    unsigned int GetHorzDiv() const { return m_horzDiv; }
+    unsigned int GetVertDiv() const { return m_vertDiv; }
+    double SetHorzRange(double width);
+    uint32_t SetLineColor(unsigned int line, uint32_t colour);
+    uint32_t GetLineColor(unsigned int line) const;
+    int SetLineStyle(unsigned int line, int style, bool redraw = true);
+    int GetLineStyle(unsigned int line) const;
+    int SetLineWidth(unsigned int line, int width, bool redraw = true);
+    int GetLineWidth(unsigned int line) const;
+    double SetAutoinc(unsigned int line, double step);
+    void ShowLine(unsigned int line, bool visible, bool redraw = true);
+    void ShowPoints(unsigned int line, bool visible, bool redraw = true);
+    void Clear();
+
+    void SetReadMode(bool on);
+    bool GetReadMode() const { return m_readMode; }
+    // Brings the scroll bar in line with the window and reports the limits.
+    void UpdateScrollInfo();
+    void ShowScrollBar(bool show);
+    QScrollBar* scrollBar() const { return m_scrollBar; }
+    void setGridColor(const QColor& colour) { m_gridColour = colour; }
+
+    // The window and extent (the readings page steps the window itself).
+    CChartData& data() { return m_data; }
+    const CChartData& data() const { return m_data; }
+    // The drawing area: the widget less the scroll bar when shown.
+    QRect clientRect() const;
+
+    // Paints the whole chart into painter over a client area of size.
+    void paintChart(QPainter& painter, const QSize& size) const;
+
+signals:
+    // The window's x range, on every scroll-bar update when notifying.
+    void xRangeChanged(double start, double end);
+    // The y range, likewise.
+    void yRangeChanged(double min, double max);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void onScrollAction(int action);
+    void layoutScrollBar();
+    void redrawIf(bool redraw);
+
+    CChartData m_data;
+    QScrollBar* m_scrollBar = nullptr;
+    bool m_notify = false;
+    bool m_updatingScroll = false;
+    int m_grid = 1;
+    QColor m_gridColour;
+    unsigned int m_horzDiv = 20;
+    unsigned int m_vertDiv = 10;
+    bool m_readMode = false;
+    QPoint m_mouse {-1, -1};
+};

@@ -1,0 +1,150 @@
+// korvana-cli osc2csv on recordings made by the recorder itself: demo readings
+// written line by line as the polling thread writes them, converted and read
+// back against the decoded records; to stdout without an output name; and a
+// truncated recording, which fails naming its line and leaves no file.
+#include <childprocess.h>
+
+#include <app/data/demodiag.h>
+#include <app/data/diag.h>
+#include <app/data/diagdata.h>
+#include <app/data/diagfile.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::string> splitCsv(const std::string& line)
+{
+    std::vector<std::string> cells;
+    std::stringstream in(line);
+    std::string cell;
+    while (std::getline(in, cell, ','))
+        cells.push_back(cell);
+    return cells;
+}
+
+std::string readAll(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class Osc2Csv : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char templ[] = "/tmp/korvana-osc2csv-XXXXXX";
+        m_dir = ::mkdtemp(templ);
+        // Twenty demo records on LPG, recorded as the polling thread does.
+        resetDemoRecords();
+        CDiagData queue;
+        CDiagFile file;
+        ASSERT_TRUE(file.open((m_dir / "drive.osc").string()));
+        const CDiagFile::ObdValues obd {4.5, -1.56, 0, 0, 0.43, 0.48, 0, 0};
+        for (int i = 0; i < 20; ++i) {
+            CDiag record;
+            buildDemoRecord(record, queue, 3, m_scale);
+            file.write(record, m_scale, obd);
+            m_records.push_back(record);
+        }
+        file.close();
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    fs::path m_dir;
+    CDiagScale m_scale;
+    std::vector<CDiag> m_records;
+};
+
+TEST_F(Osc2Csv, RecordedDriveConvertsWithHeaderAndValues)
+{
+    const fs::path out = m_dir / "drive.csv";
+    const ProgramResult r = runProgram(KORVANA_CLI, {"osc2csv", (m_dir / "drive.osc").string(), out.string()}, 20s);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::stringstream csv(readAll(out));
+    std::string line;
+    ASSERT_TRUE(std::getline(csv, line));
+    const std::vector<std::string> header = splitCsv(line);
+    ASSERT_EQ(header.size(), 33u);
+    EXPECT_EQ(header[0], "t_s");
+    EXPECT_EQ(header[2], "rpm");
+    EXPECT_EQ(header[3], "petrol_ms_1");
+    EXPECT_EQ(header[11], "lpg_ms_1");
+    EXPECT_EQ(header[19], "p_lpg_bar");
+    EXPECT_EQ(header[25], "stft1_pct");
+    auto column = [&](const char* name) {
+        return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) - header.begin());
+    };
+    int rows = 0;
+    while (std::getline(csv, line)) {
+        const std::vector<std::string> cells = splitCsv(line);
+        ASSERT_EQ(cells.size(), 33u) << line;
+        const CDiag& d = m_records[static_cast<std::size_t>(rows)];
+        // Each value as the recorder rounded it, in the header's unit.
+        EXPECT_NEAR(std::stod(cells[0]), rows * 0.1, 1e-9);
+        EXPECT_EQ(std::stoi(cells[column("fuel_state")]), 3);
+        EXPECT_NEAR(std::stod(cells[column("rpm")]), d.rpm(), 0.5);
+        const int slot = d.injectorSlot(2);
+        EXPECT_NEAR(std::stod(cells[column("petrol_ms_3")]), d.petrolTime(slot), 0.0051);
+        EXPECT_NEAR(std::stod(cells[column("lpg_ms_3")]), d.lpgTime(slot), 0.0051);
+        EXPECT_NEAR(std::stod(cells[column("p_lpg_bar")]), d.lpgPressure() / 100.0, 0.0051);
+        EXPECT_NEAR(std::stod(cells[column("p_map_bar")]), d.manifoldPressure(m_scale) / 100.0, 0.0051);
+        EXPECT_NEAR(std::stod(cells[column("t_reducer_c")]), d.reducerTempr(m_scale), 0.5);
+        EXPECT_NEAR(std::stod(cells[column("lambda1_v")]), d.lambda1(), 0.05);
+        EXPECT_DOUBLE_EQ(std::stod(cells[column("ltft1_pct")]), -1.6);
+        ++rows;
+    }
+    EXPECT_EQ(rows, 20);
+}
+
+TEST_F(Osc2Csv, WithoutOutputNameWritesToStdout)
+{
+    const ProgramResult r = runProgram(KORVANA_CLI, {"osc2csv", (m_dir / "drive.osc").string()}, 20s);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("t_s,fuel_state,rpm,", 0), 0u);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 21);
+}
+
+TEST_F(Osc2Csv, TruncatedRecordingFailsWithItsLineAndLeavesNothing)
+{
+    std::string text = readAll(m_dir / "drive.osc");
+    // Cut inside the 13th line, as a program killed while writing would leave it.
+    std::size_t cut = 0;
+    for (int i = 0; i < 12; ++i)
+        cut = text.find('\n', cut) + 1;
+    std::ofstream(m_dir / "cut.osc", std::ios::binary) << text.substr(0, cut + 30);
+    const fs::path out = m_dir / "cut.csv";
+    const ProgramResult r = runProgram(KORVANA_CLI, {"osc2csv", (m_dir / "cut.osc").string(), out.string()}, 20s);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cut.osc:13:"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("truncated"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(out));
+    // Nothing else appeared beside the recordings either.
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2);
+}
+
+TEST_F(Osc2Csv, OtherFilesAreRefused)
+{
+    std::ofstream(m_dir / "notes.txt") << "hello\n";
+    EXPECT_EQ(runProgram(KORVANA_CLI, {"osc2csv", (m_dir / "notes.txt").string()}, 20s).exitCode, 1);
+    std::ofstream(m_dir / "fake.osc") << "[settings]\n";
+    const ProgramResult r = runProgram(KORVANA_CLI, {"osc2csv", (m_dir / "fake.osc").string()}, 20s);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("fake.osc:1: not a number"), std::string::npos) << r.err;
+    EXPECT_EQ(runProgram(KORVANA_CLI, {"osc2csv"}, 20s).exitCode, 2);
+}
+
+} // namespace

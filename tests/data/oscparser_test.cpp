@@ -1,0 +1,124 @@
+// The strict reader of recordings and the CSV rows made from them: whole
+// lines with TABs or blanks and CR LF or LF ends, blank lines, and the first
+// bad line reported by number (a cut-off last line, too few or too many
+// numbers, a word, an infinity); the header's columns and a row's values in
+// the header's order, with pressures in bar and the time from the index.
+#include <app/data/osccsv.h>
+#include <app/data/oscparser.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A recorded line: field i holds i + 0.5, the fuel state 3.
+std::string line(const char* end = "\r\n", int fields = 32, const char* sep = "\t")
+{
+    std::string text = "3";
+    for (int i = 1; i < fields; ++i)
+        text += sep + std::to_string(i) + ".5";
+    return text + end;
+}
+
+TEST(OscParser, ReadsWholeLinesWhateverTheirBlanksAndEnds)
+{
+    const std::string text = line() + line("\n", 32, "  ") + "\r\n" + line();
+    std::vector<CDiagFile::Record> records;
+    COscParser::SError error;
+    ASSERT_TRUE(COscParser::parse(text, records, error)) << error.line << " " << error.message;
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[1][0], 3.0);
+    EXPECT_EQ(records[1][31], 31.5);
+    records.clear();
+    EXPECT_TRUE(COscParser::parse("", records, error));
+    EXPECT_TRUE(records.empty());
+}
+
+TEST(OscParser, StopsAtTheFirstBadLineWithItsNumber)
+{
+    struct Case {
+        const char* name;
+        std::string text;
+        int line;
+        const char* says;
+    } const cases[] = {
+        {"cut off at the end", line() + line() + line().substr(0, 40), 3, "truncated"},
+        {"last line without its end", line() + line(""), 2, "truncated"},
+        {"too few numbers", line() + line("\r\n", 31), 2, "31 numbers, 32 expected"},
+        {"too many numbers", line("\r\n", 33), 1, "more than 32"},
+        {"a word", line() + "3\tabc" + line().substr(1), 2, "not a number"},
+        {"a decimal comma", "3,5" + line().substr(1), 1, "not a number"},
+        {"an infinity", line() + line() + "inf" + line().substr(1), 3, "not a number"},
+        {"not a recording at all", "[settings]\nkey=1\n", 1, "not a number"},
+    };
+    for (const Case& c : cases) {
+        std::vector<CDiagFile::Record> records;
+        COscParser::SError error;
+        EXPECT_FALSE(COscParser::parse(c.text, records, error)) << c.name;
+        EXPECT_EQ(error.line, c.line) << c.name;
+        EXPECT_NE(error.message.find(c.says), std::string::npos) << c.name << ": " << error.message;
+        EXPECT_EQ(records.size(), static_cast<std::size_t>(c.line - 1)) << c.name;
+    }
+}
+
+TEST(OscCsv, HeaderNamesEveryColumnWithItsUnit)
+{
+    const std::string h = COscCsv::header();
+    EXPECT_EQ(h.rfind("t_s,fuel_state,rpm,petrol_ms_1,petrol_ms_2,", 0), 0u);
+    EXPECT_NE(h.find(",petrol_ms_8,lpg_ms_1,"), std::string::npos);
+    EXPECT_NE(h.find(",lpg_ms_8,p_lpg_bar,p_map_bar,t_lpg_c,t_reducer_c,lambda1_v,lambda2_v,stft1_pct,"),
+              std::string::npos);
+    EXPECT_EQ(h.substr(h.size() - 20), "o2_b2s1_v,o2_b2s2_v\n");
+    EXPECT_EQ(std::count(h.begin(), h.end(), ','), 32);
+}
+
+TEST(OscCsv, RowInHeaderOrderWithBarsAndTime)
+{
+    // 2450 rpm; injector k petrol 3.k, LPG 4.k; 112 and 45 kPa; 31 and 72 °C.
+    CDiagFile::Record r {};
+    r[0] = 3;
+    r[1] = 2450;
+    for (int k = 0; k < 8; ++k) {
+        r[2 + 2 * k] = 3 + k / 10.0;
+        r[3 + 2 * k] = 4 + k / 10.0;
+    }
+    r[18] = 112;
+    r[19] = 45;
+    r[20] = 31;
+    r[21] = 72;
+    r[22] = 0.4;
+    r[23] = 0.6;
+    r[24] = -2.3;
+    r[31] = 0.7;
+    EXPECT_EQ(COscCsv::row(0, r), "0.0,3,2450,3,3.1,3.2,3.3,3.4,3.5,3.6,3.7,4,4.1,4.2,4.3,4.4,4.5,4.6,4.7,"
+                                  "1.12,0.45,31,72,0.4,0.6,-2.3,0,0,0,0,0,0,0.7\n");
+    EXPECT_EQ(COscCsv::row(1234, r).substr(0, 6), "123.4,");
+}
+
+TEST(OscCsv, AtomicWriteReplacesOrLeavesNothing)
+{
+    char templ[] = "/tmp/korvana-osccsv-XXXXXX";
+    const std::filesystem::path dir = ::mkdtemp(templ);
+    const std::string path = (dir / "out.csv").string();
+    std::string error;
+    ASSERT_TRUE(COscCsv::writeFileAtomically(path, "a,b\n", error)) << error;
+    ASSERT_TRUE(COscCsv::writeFileAtomically(path, "c,d\n", error)) << error;
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "c,d\n");
+    EXPECT_FALSE(COscCsv::writeFileAtomically((dir / "missing" / "out.csv").string(), "x", error));
+    EXPECT_FALSE(error.empty());
+    // Only the finished file is left: no temporary beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace

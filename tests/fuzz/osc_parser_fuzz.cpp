@@ -1,0 +1,24 @@
+// Recordings from arbitrary bytes: the strict reader must never crash, must
+// name a line inside the text when it refuses it, and every record it accepts
+// must turn into a CSV row.
+#include <app/data/osccsv.h>
+#include <app/data/oscparser.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
+{
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    std::vector<CDiagFile::Record> records;
+    COscParser::SError error;
+    if (!COscParser::parse(text, records, error)) {
+        if (error.line < 1 || static_cast<std::size_t>(error.line) > size + 1)
+            std::abort();
+    }
+    for (std::size_t i = 0; i < records.size(); ++i)
+        (void)COscCsv::row(i, records[i]);
+    return 0;
+}

@@ -1,0 +1,198 @@
+// korvana-cli obd [--json] [--connect] [--demo]: the link to the car's engine
+// computer through the controller: runs the setup step (with --connect, when
+// that finds no engine computer, the automatic detection over the attempts
+// table), then takes each supported reading once and prints the protocol,
+// the OBD standard, the engine computer's address and the eight readings.
+//
+// korvana-cli dtc [--clear --yes] [--demo]: the car's stored trouble codes,
+// one description a line (nothing when none are stored); --clear clears them
+// (--yes answers the question). Exit 1 when the engine computer does not answer.
+#include "cli.h"
+#include "cli_connect.h"
+
+#include <app/device/lpgdevice.h>
+#include <app/platform/consoleinteraction.h>
+#include <app/platform/textcodec.h>
+#include <app/tuning/obdcodes.h>
+#include <errkit/errorguard.h>
+#include <errkit/ierror.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+constexpr uint8_t kAutomatic = 4;
+
+struct ReadingName {
+    const char* name;
+    const char* unit;
+};
+constexpr ReadingName kReadings[CObdDiagnostic::kReadingCount] = {
+    { "STFT Bank 1", "%" },
+    { "LTFT Bank 1", "%" },
+    { "STFT Bank 2", "%" },
+    { "LTFT Bank 2", "%" },
+    { "OS Bank 1-1", "V" },
+    { "OS Bank 1-2", "V" },
+    { "OS Bank 2-1", "V" },
+    { "OS Bank 2-2", "V" },
+};
+
+bool takeOption(std::vector<std::string>& args, const char* option)
+{
+    const auto it = std::find(args.begin(), args.end(), option);
+    if (it == args.end())
+        return false;
+    args.erase(it);
+    return true;
+}
+
+std::string jsonString(const std::string& text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string hexAddress(uint32_t address)
+{
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%X", address);
+    return buffer;
+}
+
+// Setup, and the detection with --connect. kExitOk once the engine computer answered.
+int reachEngine(CLPGDevice& device, bool detect)
+{
+    if (device.setupStep())
+        return kExitOk;
+    if (detect && device.detect(kAutomatic) != 0)
+        return kExitOk;
+    if (!device.established() && !detect)
+        return failed("OBD is off in the controller (--connect looks for the engine computer)");
+    return failed("the engine computer does not answer");
+}
+
+// Turns of the poll until every supported reading has its value (the readings
+// asked on every sixth turn included).
+void takeEveryReading(CLPGDevice& device)
+{
+    constexpr int kTurns = CObdDiagnostic::kReadingCount * 7;
+    for (int turn = 0; turn < kTurns; ++turn) {
+        bool missing = false;
+        for (int i = 0; i < CObdDiagnostic::kReadingCount; ++i)
+            missing = missing || (device.reading(i).enabled && device.readingText(i).empty());
+        if (!missing)
+            return;
+        device.pollStep();
+    }
+}
+
+void printReadings(CLPGDevice& device, bool json)
+{
+    std::ostringstream out;
+    if (json) {
+        out << "{\"protocol\":" << jsonString(toUtf8(device.protocolText()))
+            << ",\"standard\":" << jsonString(toUtf8(device.standardText()))
+            << ",\"engineAddress\":" << device.engineAddress() << ",\"readings\":[";
+        for (int i = 0; i < CObdDiagnostic::kReadingCount; ++i) {
+            const std::string text = toUtf8(device.readingText(i));
+            out << (i ? "," : "") << "{\"name\":" << jsonString(kReadings[i].name)
+                << ",\"value\":" << (text.empty() ? "null" : text) << ",\"unit\":" << jsonString(kReadings[i].unit)
+                << "}";
+        }
+        out << "]}\n";
+    } else {
+        out << "protocol: " << toUtf8(device.protocolText()) << "\n"
+            << "standard: " << toUtf8(device.standardText()) << "\n"
+            << "engine computer: " << hexAddress(device.engineAddress()) << "\n";
+        for (int i = 0; i < CObdDiagnostic::kReadingCount; ++i) {
+            const std::string text = toUtf8(device.readingText(i));
+            out << kReadings[i].name << ": " << (text.empty() ? "-" : text + " " + kReadings[i].unit) << "\n";
+        }
+    }
+    std::cout << out.str();
+    std::cout.flush();
+}
+
+} // namespace
+
+int cmdObd(const CliContext& context)
+{
+    std::vector<std::string> args = context.args;
+    const bool demo = takeDemoOption(args);
+    const bool json = takeOption(args, "--json");
+    const bool detect = takeOption(args, "--connect");
+    if (!args.empty())
+        return usageError("obd", "unexpected argument " + args.front());
+    try {
+        CLPGDevice device;
+        if (const int code = connectDevice(context, demo, device))
+            return code;
+        if (const int code = reachEngine(device, detect))
+            return code;
+        takeEveryReading(device);
+        printReadings(device, json);
+        return kExitOk;
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        return failed(error);
+    }
+}
+
+int cmdDtc(const CliContext& context)
+{
+    std::vector<std::string> args = context.args;
+    const bool demo = takeDemoOption(args);
+    const bool clear = takeOption(args, "--clear");
+    const bool yes = takeOption(args, "--yes");
+    if (!args.empty())
+        return usageError("dtc", "unexpected argument " + args.front());
+    if (yes && !clear)
+        return usageError("dtc", "--yes goes with --clear");
+    CConsoleInteraction console(yes);
+    CInteractionScope scope(console);
+    try {
+        CLPGDevice device;
+        if (const int code = connectDevice(context, demo, device))
+            return code;
+        if (const int code = reachEngine(device, false))
+            return code;
+        if (clear) {
+            switch (device.clearTroubleCodes()) {
+            case CObdDiagnostic::Outcome::Done:
+                return kExitOk;
+            case CObdDiagnostic::Outcome::Declined:
+                return failed("the codes were not cleared (confirm with --yes)");
+            case CObdDiagnostic::Outcome::NoAnswer:
+                return failed("the engine computer does not answer");
+            case CObdDiagnostic::Outcome::Refused:
+                return failed("the engine computer refused to clear its codes");
+            case CObdDiagnostic::Outcome::Failed:
+                return kExitFailed;
+            }
+            return kExitFailed;
+        }
+        std::vector<uint16_t> codes;
+        const auto outcome = device.readTroubleCodes(codes);
+        if (outcome == CObdDiagnostic::Outcome::NoAnswer)
+            return failed("the engine computer does not answer");
+        if (outcome != CObdDiagnostic::Outcome::Done)
+            return kExitFailed;
+        const COBDCodes table;
+        for (uint16_t code : codes)
+            std::cout << toUtf8(table.description(code)) << "\n";
+        std::cout.flush();
+        return kExitOk;
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        return failed(error);
+    }
+}
