@@ -201,6 +201,26 @@ TEST_F(LinkPolicy, PortThatCannotOpenIsLoggedWithItsError)
     EXPECT_TRUE(logged("CMemoryLink::open - no such device")) << loggedLines();
 }
 
+TEST_F(LinkPolicy, ControllerSilentAfterIdentifyingIsALostLink)
+{
+    EventLog events(device);
+    link.setPeer([](const Bytes& request) {
+        const PtyPeer::Frame f = parsed(request);
+        // Only the identification is answered: an application of model 6 that gives readings.
+        return f.payload.at(0) == 0xCC ? PtyPeer::frame(2, 0x0505, { 4, 6, 85, 0, 0, 0 }) : Bytes {};
+    });
+    const auto start = Clock::now();
+    EXPECT_FALSE(device.openConnection());
+    EXPECT_LT(Clock::now() - start, 1s);
+    EXPECT_FALSE(device.m_connected);
+    ASSERT_EQ(ui.shown().size(), 2u); // the identity block, then what was not read
+    const auto raised = events.all();
+    ASSERT_EQ(raised.size(), 1u) << "no block changed, no connection";
+    EXPECT_EQ(raised[0].kind, DeviceEvent::LinkLost);
+    EXPECT_FALSE(raised[0].reason.empty());
+    EXPECT_TRUE(logged("conn: " + raised[0].reason, LogLevel::Warning)) << loggedLines();
+}
+
 TEST_F(LinkPolicy, DemoModeIsAConnectionWithAWholeImage)
 {
     EventLog events(device);
