@@ -1,5 +1,6 @@
 #include <syncmsg/thread.h>
 
+#include <errkit/errorguard.h>
 #include <errkit/utf8.h>
 
 #include <cxxabi.h>
@@ -158,9 +159,9 @@ void CThread::reportFailure(const wchar_t* where) noexcept
         std::string report = toUtf8(where) + "\n";
         try {
             throw;
-        } catch (IError* error) {
-            const std::unique_ptr<IError> owned(error);
-            std::wstring text = error ? error->format() : std::wstring(L"(null error)");
+        } catch (IError* e) {
+            const CErrorGuard error(e);
+            std::wstring text = error ? error.format() : std::wstring(L"(null error)");
             std::erase(text, L'\r');
             report += toUtf8(text);
         } catch (const std::exception& e) {

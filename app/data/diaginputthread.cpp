@@ -6,10 +6,13 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/mutexguard.h>
 #include <app/platform/userinteraction.h>
+#include <app/platform/log.h>
+#include <app/platform/textcodec.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
-#include <chrono>
-#include <thread>
+#include <exception>
+
 
 namespace {
 
@@ -49,7 +52,7 @@ int CDiagInputThread::faultCount()
 
 void CDiagInputThread::pause(unsigned milliseconds)
 {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    m_device.link().wait(milliseconds);
 }
 
 void CDiagInputThread::doWork()
@@ -65,21 +68,41 @@ uint32_t CDiagInputThread::portErrorState()
     CMSGMutex& lock = m_device.linkLock();
     lock.lock();
     CMutexGuard guard(&lock);
-    return m_device.port().clearCommError();
+    return m_device.link().clearCommError();
 }
 
 void CDiagInputThread::giveUp()
 {
+    logWarning("poll", std::string("polling given up: ") + kFaultReason);
     m_queue.clear();
     onStop();
     m_device.m_connected = false;
     *m_pollingFlag = false;
+    m_device.events().raise(DeviceEvent::PollingStopped);
+    m_device.events().linkLost(kFaultReason);
+}
+
+void CDiagInputThread::portFailed()
+{
+    m_queue.clear();
+    // Closes the diagnostic file and clears the recording flag on either way.
+    onStop();
+    if (!*m_pollingFlag)
+        return; // stopped on purpose while the port went away: nobody waits for a message
+    const uint32_t state = portErrorState();
+    if (state != 0)
+        m_device.m_connected = false;
+    logError("poll", std::string("polling ended: ") + kPortReason + " (port state " + std::to_string(state) + ")");
+    // The polling flag stays set: the program's next steps tell this end from a stop by it.
+    m_device.events().linkLost(kPortReason);
+    userInteraction().message(translate(L"Brak połączenia"), L"KORVANA", MsgIcon::None);
 }
 
 void CDiagInputThread::run()
 {
     // A count left over from a thread that gave up would end this one at its first fault.
     g_faults = 0;
+    logDebug("poll", m_name + " running");
     try {
         onStart();
         while (*m_pollingFlag) {
@@ -90,25 +113,30 @@ void CDiagInputThread::run()
                 if (status == kRead) {
                     onRecord(record);
                     g_faults = 0;
-                } else if (status == kLinkFault && ++g_faults > kFaultLimit) {
-                    giveUp();
+                } else if (status == kLinkFault) {
+                    const int faults = ++g_faults;
+                    logDebug("poll", "link fault " + std::to_string(faults) + " since the last good record");
+                    if (faults > kFaultLimit)
+                        giveUp();
                 }
             } catch (IError* e) {
+                CErrorGuard error(e);
+                logWarning("poll", "port error, re-opening: " + toUtf8(error.format()));
                 pause(kReopenWaitMs);
                 if (!m_device.reopen())
-                    throw;
-                delete e;
+                    throw error.release();
+                logInfo("poll", "port re-opened");
             }
         }
         onStop();
+        logDebug("poll", m_name + " left its loop");
     } catch (IError* e) {
-        m_queue.clear();
-        if (*m_pollingFlag) {
-            onStop();
-            if (portErrorState() != 0)
-                m_device.m_connected = false;
-            userInteraction().message(translate(L"Brak połączenia"), L"KORVANA", MsgIcon::None);
-        }
-        delete e;
+        CErrorGuard error(e);
+        logSwallowed("poll", "CDiagInputThread::run", *error);
+        portFailed();
+    } catch (const std::exception& e) {
+        // Whatever broke inside a cycle, the thread must not take the program with it.
+        logError("poll", std::string("CDiagInputThread::run: ") + e.what());
+        portFailed();
     }
 }

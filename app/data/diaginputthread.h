@@ -27,6 +27,9 @@ public:
     static constexpr int kFaultLimit = 10;
     static constexpr unsigned kPollMs = 100;
     static constexpr unsigned kReopenWaitMs = 700;
+    // The reasons of LinkLost when a polling thread ends on its own.
+    static constexpr const char* kFaultReason = "more than 10 link faults since the last good record";
+    static constexpr const char* kPortReason = "the port failed and could not be opened again";
 
     CDiagInputThread(CLPGDevice& device, CDiagData& queue, std::atomic<bool>* pollingFlag);
     ~CDiagInputThread() override;
@@ -45,7 +48,7 @@ protected:
     virtual void onStop() = 0;
     virtual uint8_t readOne(CDiag& record) = 0;
     virtual void onRecord(CDiag& record) = 0;
-    // Real time: the thread waits on the wire, not on the user.
+    // The line's time (the device's link), not the user's.
     virtual void pause(unsigned milliseconds);
 
     CLPGDevice& m_device;
@@ -55,6 +58,8 @@ protected:
 
 private:
     void giveUp();
+    // A port error that the re-opening did not cure, or any other exception.
+    void portFailed();
     // The port's error flags, or the errno of a port that cannot say.
     uint32_t portErrorState();
 };

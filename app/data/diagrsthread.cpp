@@ -43,7 +43,7 @@ void CDiagRSThread::onStart()
         CMSGMutex& lock = m_device.linkLock();
         lock.lock();
         CMutexGuard guard(&lock);
-        m_device.port().purgeIn();
+        m_device.link().purgeIn();
     }
     m_queue.clear();
 }
@@ -86,5 +86,7 @@ void CDiagRSThread::onRecord(CDiag& record)
         }
     }
     record.setSequence(m_sequence);
-    m_queue.push(record);
+    DeviceEventData event { DeviceEvent::ReadingsAppended };
+    event.sequence = m_queue.push(record);
+    m_device.events().raise(event);
 }

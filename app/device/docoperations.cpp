@@ -6,6 +6,8 @@
 #include <app/platform/documentsdir.h>
 #include <app/platform/programdir.h>
 #include <app/platform/userinteraction.h>
+#include <app/platform/log.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
 #include <ctime>
@@ -21,11 +23,11 @@ void showFailure(const wchar_t* text)
     userInteraction().message(translate(text), kCaption, MsgIcon::Error);
 }
 
-// An error object thrown by a step: shown under the operation's name, then deleted.
-void showError(const wchar_t* operation, IError* error)
+// An error object thrown by a step: logged and shown under the operation's name.
+void showError(const wchar_t* operation, const CErrorGuard& error)
 {
-    userInteraction().message(std::wstring(operation) + L"\n" + error->format() + L"\n", kCaption, MsgIcon::Error);
-    delete error;
+    logMessage(LogLevel::Error, "doc", std::wstring(operation) + L": " + error.format());
+    userInteraction().message(std::wstring(operation) + L"\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
 }
 
 // Runs steps in order and stops at the first that fails, with the set-up failure message.
@@ -121,8 +123,13 @@ bool CDocOperations::loadIntoController(std::string path)
     if (!m_device.m_connected)
         return false;
     try {
-        return loadIntoControllerSteps(std::move(path));
-    } catch (IError* error) {
+        const bool loaded = loadIntoControllerSteps(std::move(path));
+        logInfo("doc", loaded ? "settings file written into the controller" : "loading a settings file failed");
+        return loaded;
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        // The live image may hold the file's values already.
+        m_device.events().imageChanged(ImageBlock::All);
         showError(L"CkorvanaDoc::OnFileReadSettings()", error);
         return false;
     }
@@ -137,6 +144,7 @@ bool CDocOperations::loadIntoControllerSteps(std::string path)
         showFailure(L"Nie można wczytać ustawień z pliku");
         return false;
     }
+    logInfo("doc", "loading " + path + " into the controller");
     copyLoadedSettings(loaded, m_device.image());
     // What the file replaced is the controller's again only once written; the
     // axes and the pressure table are not written at all.
@@ -145,7 +153,7 @@ bool CDocOperations::loadIntoControllerSteps(std::string path)
         | CReadBlocks::PressCorr | CReadBlocks::AdvancedSetup);
     CWaitCursor wait;
     CLPGDevice& d = m_device;
-    return writeSteps({
+    const bool written = writeSteps({
         [&] { return d.switchToPetrolAndWait(); },
         [&] { return d.writeBase(); },
         [&] { return d.writeAdv(); },
@@ -157,6 +165,8 @@ bool CDocOperations::loadIntoControllerSteps(std::string path)
         [&] { return d.writeSensorsSetup(); },
         [&] { return d.command0AOnPetrol(); },
     });
+    d.events().imageChanged(ImageBlock::All);
+    return written;
 }
 
 bool CDocOperations::restoreFactorySettings()
@@ -165,16 +175,20 @@ bool CDocOperations::restoreFactorySettings()
         if (!userInteraction().question(translate(L"Czy chcesz przywrócić ustawienia fabryczne?"), kCaption,
                                         MsgIcon::Question, false))
             return false;
+        logInfo("doc", "restoring the factory settings");
         // Taken once, before anything forces petrol; the readings during the
         // restore say petrol whatever the car ran on before it.
         const uint8_t fuelBefore = m_device.fuelStateBefore();
         const bool written = m_device.writeAll(fuelBefore, false);
+        logInfo("doc", written ? "factory settings written" : "factory settings not written completely");
         writeInitialSetup(fuelBefore, false);
         if (written && CLPGDevice::returnsToAuto(fuelBefore))
             m_device.switchToAuto();
-        refresh();
+        m_device.events().imageChanged(ImageBlock::All);
         return written;
-    } catch (IError* error) {
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        m_device.events().imageChanged(ImageBlock::All);
         showError(L"CkorvanaDoc::OnSettingsRestore()", error);
         return false;
     }
@@ -209,7 +223,8 @@ bool CDocOperations::writeInitialSetup(uint8_t fuelBefore, bool returnToAuto)
 {
     try {
         return writeInitialSetupSteps(fuelBefore, returnToAuto);
-    } catch (IError* error) {
+    } catch (IError* e) {
+        CErrorGuard error(e);
         showError(L"CkorvanaDoc::writeInitialSetup()", error);
         return false;
     }
@@ -249,6 +264,7 @@ bool CDocOperations::writeInitialSetupSteps(uint8_t fuelBefore, bool returnToAut
     });
     if (ok && returnToAuto && CLPGDevice::returnsToAuto(fuelBefore))
         d.switchToAuto();
-    refresh();
+    logInfo("doc", ok ? "initial setup written into a blank controller" : "writing the initial setup failed");
+    d.events().imageChanged(ImageBlock::All);
     return ok;
 }

@@ -3,7 +3,8 @@
 // writing the initial preset into a blank controller. The program's document
 // calls them from its menu commands; the CLI calls them directly. Messages,
 // questions and file choices go through the user-interaction seam; every
-// operation catches error objects and shows them under its own name.
+// operation catches error objects and shows them under its own name. The
+// device raises ImageChanged(All) after a load, a restore and the initial setup.
 #pragma once
 
 #include <app/data/settingsimage.h>
@@ -17,9 +18,6 @@ class CLPGDevice;
 class CDocOperations {
 public:
     explicit CDocOperations(CLPGDevice& device);
-
-    // Refreshes the active page after the image changed (the program's view).
-    std::function<void()> onRefresh;
 
     // Time stamp, then a copy of the live image written to path (asked for
     // through the seam when empty; cancelling ends quietly). Only when connected.
@@ -50,11 +48,6 @@ public:
 private:
     bool loadIntoControllerSteps(std::string path);
     bool writeInitialSetupSteps(uint8_t fuelBefore, bool returnToAuto);
-    void refresh()
-    {
-        if (onRefresh)
-            onRefresh();
-    }
 
     CLPGDevice& m_device;
 };

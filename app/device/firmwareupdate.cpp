@@ -8,6 +8,8 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/programdir.h>
 #include <app/platform/userinteraction.h>
+#include <app/platform/log.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
 #include <algorithm>
@@ -55,8 +57,8 @@ public:
             return;
         if (m_update.onStartPolling)
             m_update.onStartPolling();
-        if (m_update.onRefresh)
-            m_update.onRefresh();
+        // The pages show what the update left in the image (migrated settings, a new version).
+        m_update.device().events().imageChanged(ImageBlock::All);
     }
     CPollingPause(const CPollingPause&) = delete;
     CPollingPause& operator=(const CPollingPause&) = delete;
@@ -161,10 +163,19 @@ bool CFirmwareUpdate::attempt(bool forced, const CFirmwareFile& file, const CFla
             queryBootloader(layout);
         }
     }
-    if (!queryBootloader(layout))
+    if (!queryBootloader(layout)) {
+        logWarning("fw", "the bootloader did not answer");
         return false;
+    }
+    logInfo("fw", "bootloader answered; programming " + std::to_string(rowsToWrite(file, layout)) + " rows");
     userInteraction().sleep(kWaitMs);
-    return programFlash(file, layout) && m_device.bootCommand60() && m_device.command0A();
+    if (!programFlash(file, layout)) {
+        logWarning("fw", "programming the flash failed");
+        return false;
+    }
+    const bool restarted = m_device.bootCommand60() && m_device.command0A();
+    logInfo("fw", restarted ? "flash programmed, application started" : "the application did not start");
+    return restarted;
 }
 
 bool CFirmwareUpdate::migrateSettings(int32_t controllerVersion, uint16_t fileVersion)
@@ -199,6 +210,7 @@ bool CFirmwareUpdate::migrateSettings(int32_t controllerVersion, uint16_t fileVe
 
 void CFirmwareUpdate::fail(const wchar_t* text)
 {
+    logMessage(LogLevel::Warning, "fw", text);
     userInteraction().message(translate(text), kCaption, MsgIcon::Error);
 }
 
@@ -218,6 +230,7 @@ bool CFirmwareUpdate::update(bool forced)
                         firmwareFolder(*layout).string(), {});
     if (path.empty())
         return false;
+    logInfo("fw", std::string(forced ? "forced" : "user-started") + " update with " + path);
     if (!forced)
         m_device.switchToPetrolAndWait();
 
@@ -262,10 +275,12 @@ bool CFirmwareUpdate::update(bool forced)
     try {
         for (std::size_t i = 0; i < kAttempts && !programmed; ++i)
             programmed = attempt(forced, file, *layout);
-    } catch (IError*) {
+    } catch (IError* e) {
+        CErrorGuard error(e);
         // The controller may sit in its bootloader now; the next search must find it there.
+        logError("fw", "port error while programming");
         m_device.m_connected = false;
-        throw;
+        throw error.release();
     }
     if (!programmed) {
         m_device.m_connected = false;
@@ -282,17 +297,23 @@ bool CFirmwareUpdate::update(bool forced)
         fail(kProgramFailed);
         return false;
     }
-    return forced || migrateSettings(controllerVersion, fileVersion);
+    logInfo("fw", "controller connected again after programming");
+    if (forced)
+        return true;
+    const bool migrated = migrateSettings(controllerVersion, fileVersion);
+    logInfo("fw", migrated ? "settings carried across" : "carrying the settings across failed");
+    return migrated;
 }
 
 bool CFirmwareUpdate::onDeviceUpdate()
 {
     try {
         return update(false);
-    } catch (IError* error) {
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        logMessage(LogLevel::Error, "fw", L"CkorvanaDoc::OnDeviceUpdate(): " + error.format());
         userInteraction().message(
-            L"CkorvanaDoc::OnDeviceUpdate()\n" + error->format() + L"\n", kCaption, MsgIcon::Error);
-        delete error;
+            L"CkorvanaDoc::OnDeviceUpdate()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
         return false;
     }
 }

@@ -11,7 +11,8 @@
 //
 // Messages, questions, the file choice and the 1 s waits go through the
 // user-interaction seam. Port errors (CRSError) are not caught by update(): the
-// caller owns and deletes them; polling is restarted on the way out all the same.
+// caller owns and deletes them; polling is restarted on the way out all the same,
+// and the device raises ImageChanged(All) for the pages.
 #pragma once
 
 #include <array>
@@ -47,13 +48,12 @@ public:
     static const std::array<uint8_t, 8> kAccessCode2;
 
     explicit CFirmwareUpdate(CLPGDevice& device);
+    CLPGDevice& device() { return m_device; }
 
     // What the program around the device does for the update. Unset hooks do
     // nothing, except onReconnect: without it the update cannot reconnect and fails.
     std::function<void()> onStopPolling;
     std::function<void()> onStartPolling;
-    // Refreshes the active page of the main view.
-    std::function<void()> onRefresh;
     // Searches for the controller and connects it again (reading all settings).
     std::function<bool()> onReconnect;
     // After each row written: rows done, rows to write.

@@ -33,10 +33,10 @@ void CLPGDevice::configurePort(uint32_t n)
 {
     m_linkLock.lock();
     CMutexGuard guard(&m_linkLock);
-    m_port.close();
-    m_port.open(n);
-    m_port.setState(kLineSettings);
-    m_port.setTimeout(kLinkTimeouts);
+    m_link->close();
+    m_link->open(n);
+    m_link->setState(kLineSettings);
+    m_link->setTimeout(kLinkTimeouts);
 }
 
 void CLPGDevice::setKeyGenerator(KeyGenerator generator)

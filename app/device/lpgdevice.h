@@ -46,6 +46,9 @@ enum class LinkFailure {
     Checksum,
 };
 
+// A short English name of the failure for the log ("ShortHeader" …).
+const char* linkFailureName(LinkFailure failure);
+
 class CThreadManager;
 
 class CLPGDevice : public CObdDiagnostic, public CLPGDeviceErr {
@@ -72,6 +75,10 @@ public:
     // setTimeout with the settings above. Throws CRSError.
     void configurePort(uint32_t n);
     CSerialPort& port() { return m_port; }
+    // The line every exchange, purge and re-open goes through: the port unless
+    // a test set another (not owned; nullptr gives the port back). Not while exchanges run.
+    ILink& link() { return *m_link; }
+    void setLink(ILink* link) { m_link = link ? link : &m_port; }
     CMSGMutex& linkLock() { return m_linkLock; }
 
     // Replaces the key generator (tests fix the key); an empty function
@@ -106,6 +113,7 @@ protected:
     bool writeWhole(const uint8_t* bytes, std::size_t size);
 
     CSerialPort m_port;
+    ILink* m_link = &m_port;
     CMSGMutex m_linkLock;
 
 private:
@@ -253,9 +261,13 @@ private:
     template <std::size_t N>
     bool writeRecord(uint8_t recordType, const std::array<uint8_t, N>& record, int attempts = kLinkAttempts)
     {
-        return sendAcknowledged(recordType, record.data(), N, attempts);
+        return noteWritten(recordType, N, sendAcknowledged(recordType, record.data(), N, attempts));
     }
     bool readChartMap(uint8_t code, uint8_t recordType, std::array<uint8_t, kChartMapLength>& map);
+    // Raises ImageChanged(block) when ok; returns ok.
+    bool imageChanged(ImageBlock block, bool ok = true);
+    // Logs a record written to the controller (type and length); returns ok.
+    static bool noteWritten(uint8_t recordType, std::size_t size, bool ok);
     // ---- end of the command set ----
 
     // ---- Connection, demo mode and polling (lpgdevice_connection.cpp, lpgdevice_polling.cpp) ----
@@ -270,7 +282,8 @@ public:
 
     // Opens and configures COM n, then openConnection; on success stores n and
     // its path as the last port of the profile. Error objects are caught and
-    // deleted (false). A port that failed is closed again. Why it failed is
+    // logged (false). A port that failed is closed again. Raises LinkConnected
+    // and ImageChanged(All) through openConnection. Why it failed is
     // kept until the next try: lastConnectFailure, and the operating system's
     // words (or the error text) in lastConnectDetail.
     bool connectOnPort(uint32_t n);
@@ -285,7 +298,7 @@ public:
     // Up to 4 attempts of command 0xCC. Sets m_readingsAllowed from the answer.
     bool identify();
     // Polling thread, after a port error: the last opened port closed, opened
-    // and configured again under the link lock. Error objects give false.
+    // and configured again under the link lock. Error objects are logged and give false.
     bool reopen();
     // Demo mode: both flags set, the fixed demo identity.
     void startDemoMode();
@@ -320,7 +333,8 @@ public:
     // CDiagRSThread that records to path (kNoRecordingPath records nothing).
     // True when a thread was started.
     bool startPolling(const std::string& path);
-    // Clears the polling flag and waits until the thread has left its loop.
+    // Clears the polling flag, raises PollingStopped and waits until the thread
+    // has left its loop. startPolling raises PollingStarted before the thread runs.
     void stopPolling();
     // A recording from the readings page: only a path ending in "osc" restarts
     // polling with it; any other path changes nothing and gives false.
@@ -341,9 +355,6 @@ public:
     // The manager that starts polling threads; null (the default) is the
     // program's CLPGThreadManager. A tool that reports its exit status sets its own.
     void setThreadManager(CThreadManager* manager) { m_threadManager = manager; }
-    // The frame timer follows the polling: started with it, stopped with it.
-    std::function<void()> onPollingStarted;
-    std::function<void()> onPollingStopped;
 
     // Set by startPolling, cleared by stopPolling and by a polling thread that
     // gives up; read by the thread once per cycle.

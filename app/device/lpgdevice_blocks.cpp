@@ -5,6 +5,7 @@
 #include <app/data/identity.h>
 #include <app/data/languages.h>
 #include <app/device/blockcodec.h>
+#include <app/platform/log.h>
 #include <app/platform/pcid.h>
 
 #include <algorithm>
@@ -20,6 +21,23 @@ template <std::size_t N> RecordView<N> view(const ExchangeBuffer& buffer)
 }
 
 } // namespace
+
+bool CLPGDevice::imageChanged(ImageBlock block, bool ok)
+{
+    if (ok)
+        m_events.imageChanged(block);
+    return ok;
+}
+
+bool CLPGDevice::noteWritten(uint8_t recordType, std::size_t size, bool ok)
+{
+    const std::string what = "record type " + std::to_string(recordType) + ", " + std::to_string(size) + " bytes";
+    if (ok)
+        logInfo("link", what + " written");
+    else
+        logWarning("link", what + " not acknowledged");
+    return ok;
+}
 
 std::array<uint8_t, 6> CLPGDevice::commandMessage(uint8_t code, uint8_t byte2, uint8_t byte3)
 {
@@ -63,7 +81,7 @@ bool CLPGDevice::readDevInfo()
 {
     if (m_demo) {
         setDemoIdentity(m_image.m_devInfo);
-        return true;
+        return imageChanged(ImageBlock::DevInfo);
     }
     ExchangeBuffer buffer {};
     if (!readRecord(0x0D, kRecDevInfo, kDevInfoLength, buffer))
@@ -72,20 +90,20 @@ bool CLPGDevice::readDevInfo()
     decodeDevInfo(view<kDevInfoLength>(buffer), info);
     m_image.m_devInfo = info;
     m_readBlocks.mark(CReadBlocks::DevInfo, true);
-    return true;
+    return imageChanged(ImageBlock::DevInfo);
 }
 
 bool CLPGDevice::readStatistics()
 {
     if (m_demo) {
         setDemoStatistics(m_image.m_devInfo);
-        return true;
+        return imageChanged(ImageBlock::Statistics);
     }
     ExchangeBuffer buffer {};
     if (!readRecord(0x11, kRecStatistics, kStatisticsLength, buffer))
         return false;
     decodeStatistics(view<kStatisticsLength>(buffer), m_image.m_devInfo.m_statistic);
-    return true;
+    return imageChanged(ImageBlock::Statistics);
 }
 
 bool CLPGDevice::readErrors(std::array<uint8_t, 4>& errors)
@@ -105,7 +123,7 @@ bool CLPGDevice::readBase()
 {
     if (m_demo) {
         m_image.m_base.m_pcId = { 0x90, 0x3C, 0x1D, 0x60 };
-        return true;
+        return imageChanged(ImageBlock::Base);
     }
     ExchangeBuffer buffer {};
     if (!readRecord(0x07, kRecBase, kBaseLength, buffer))
@@ -114,13 +132,13 @@ bool CLPGDevice::readBase()
     decodeBase(view<kBaseLength>(buffer), scratch);
     m_image.m_base = scratch.m_base;
     m_readBlocks.mark(CReadBlocks::Base, true);
-    return true;
+    return imageChanged(ImageBlock::Base);
 }
 
 bool CLPGDevice::writeBase()
 {
     if (m_demo)
-        return true;
+        return imageChanged(ImageBlock::Base);
     auto record = encodeBase(m_image);
     const auto id = pcIdentifier();
     if (id)
@@ -131,13 +149,13 @@ bool CLPGDevice::writeBase()
     if (id)
         m_image.m_base.m_pcId = *id;
     m_readBlocks.mark(CReadBlocks::Base, true);
-    return true;
+    return imageChanged(ImageBlock::Base);
 }
 
 bool CLPGDevice::readAdv()
 {
     if (m_demo)
-        return true;
+        return imageChanged(ImageBlock::Adv);
     ExchangeBuffer buffer {};
     if (!readRecord(0x08, kRecAdv, kAdvLength, buffer))
         return false;
@@ -145,12 +163,13 @@ bool CLPGDevice::readAdv()
     decodeAdv(view<kAdvLength>(buffer), scratch);
     m_image.m_adv = scratch.m_adv;
     m_readBlocks.mark(CReadBlocks::Adv, true);
-    return true;
+    return imageChanged(ImageBlock::Adv);
 }
 
 bool CLPGDevice::writeAdv()
 {
-    return m_readBlocks.mark(CReadBlocks::Adv, m_demo || writeRecord(kRecAdv, encodeAdv(m_image)));
+    return imageChanged(
+        ImageBlock::Adv, m_readBlocks.mark(CReadBlocks::Adv, m_demo || writeRecord(kRecAdv, encodeAdv(m_image))));
 }
 
 bool CLPGDevice::readAdvancedSetup()
@@ -165,21 +184,22 @@ bool CLPGDevice::readAdvancedSetup()
     }
     mirrorFuelWordFlag(m_image.m_advancedSetup.m_advancedFlags);
     m_readBlocks.mark(CReadBlocks::AdvancedSetup, true);
-    return true;
+    return imageChanged(ImageBlock::AdvancedSetup);
 }
 
 bool CLPGDevice::writeAdvancedSetup()
 {
     // The texts follow the fuel the fitter chose, whether or not the write gets through.
     mirrorFuelWordFlag(m_image.m_advancedSetup.m_advancedFlags);
-    return m_readBlocks.mark(
-        CReadBlocks::AdvancedSetup, m_demo || writeRecord(kRecAdvancedSetup, encodeAdvancedSetup(m_image)));
+    return imageChanged(ImageBlock::AdvancedSetup,
+        m_readBlocks.mark(
+            CReadBlocks::AdvancedSetup, m_demo || writeRecord(kRecAdvancedSetup, encodeAdvancedSetup(m_image))));
 }
 
 bool CLPGDevice::readSensorsSetup()
 {
     if (m_demo)
-        return true;
+        return imageChanged(ImageBlock::SensorsSetup);
     ExchangeBuffer buffer {};
     if (!readRecord(0x2A, kRecSensorsSetup, kSensorsSetupLength, buffer))
         return false;
@@ -187,19 +207,20 @@ bool CLPGDevice::readSensorsSetup()
     decodeSensorsSetup(view<kSensorsSetupLength>(buffer), scratch);
     m_image.m_sensorsSetup = scratch.m_sensorsSetup;
     m_readBlocks.mark(CReadBlocks::SensorsSetup, true);
-    return true;
+    return imageChanged(ImageBlock::SensorsSetup);
 }
 
 bool CLPGDevice::writeSensorsSetup()
 {
-    return m_readBlocks.mark(
-        CReadBlocks::SensorsSetup, m_demo || writeRecord(kRecSensorsSetup, encodeSensorsSetup(m_image)));
+    return imageChanged(ImageBlock::SensorsSetup,
+        m_readBlocks.mark(
+            CReadBlocks::SensorsSetup, m_demo || writeRecord(kRecSensorsSetup, encodeSensorsSetup(m_image))));
 }
 
 bool CLPGDevice::readMainCorr()
 {
     if (m_demo)
-        return true;
+        return imageChanged(ImageBlock::MainCorr);
     ExchangeBuffer buffer {};
     if (!readRecord(0x16, kRecMainCorr, kMainCorrLength, buffer))
         return false;
@@ -207,18 +228,19 @@ bool CLPGDevice::readMainCorr()
     decodeMainCorr(view<kMainCorrLength>(buffer), scratch);
     m_image.m_mainCorr = scratch.m_mainCorr;
     m_readBlocks.mark(CReadBlocks::MainCorr, true);
-    return true;
+    return imageChanged(ImageBlock::MainCorr);
 }
 
 bool CLPGDevice::writeMainCorr()
 {
-    return m_readBlocks.mark(CReadBlocks::MainCorr, m_demo || writeRecord(kRecMainCorr, encodeMainCorr(m_image)));
+    return imageChanged(ImageBlock::MainCorr,
+        m_readBlocks.mark(CReadBlocks::MainCorr, m_demo || writeRecord(kRecMainCorr, encodeMainCorr(m_image))));
 }
 
 bool CLPGDevice::readSetupTimes1()
 {
     if (m_demo)
-        return true;
+        return imageChanged(ImageBlock::SetupTimes1);
     ExchangeBuffer buffer {};
     if (!readRecord(0x0C, kRecSetupTimes1, kSetupTimesLength, buffer))
         return false;
@@ -226,19 +248,20 @@ bool CLPGDevice::readSetupTimes1()
     decodeSetupTimes1(view<kSetupTimesLength>(buffer), scratch);
     m_image.m_setupTimes1 = scratch.m_setupTimes1;
     m_readBlocks.mark(CReadBlocks::SetupTimes1, true);
-    return true;
+    return imageChanged(ImageBlock::SetupTimes1);
 }
 
 bool CLPGDevice::writeSetupTimes1()
 {
-    return m_readBlocks.mark(
-        CReadBlocks::SetupTimes1, m_demo || writeRecord(kRecSetupTimes1, encodeSetupTimes1(m_image)));
+    return imageChanged(ImageBlock::SetupTimes1,
+        m_readBlocks.mark(
+            CReadBlocks::SetupTimes1, m_demo || writeRecord(kRecSetupTimes1, encodeSetupTimes1(m_image))));
 }
 
 bool CLPGDevice::readSetupTimes2()
 {
     if (m_demo)
-        return true;
+        return imageChanged(ImageBlock::SetupTimes2);
     ExchangeBuffer buffer {};
     if (!readRecord(0x0E, kRecSetupTimes2, kSetupTimesLength, buffer))
         return false;
@@ -247,19 +270,20 @@ bool CLPGDevice::readSetupTimes2()
     m_image.m_setupTimes2 = scratch.m_setupTimes2;
     m_image.m_tableMask = scratch.m_tableMask;
     m_readBlocks.mark(CReadBlocks::SetupTimes2, true);
-    return true;
+    return imageChanged(ImageBlock::SetupTimes2);
 }
 
 bool CLPGDevice::writeSetupTimes2()
 {
-    return m_readBlocks.mark(
-        CReadBlocks::SetupTimes2, m_demo || writeRecord(kRecSetupTimes2, encodeSetupTimes2(m_image)));
+    return imageChanged(ImageBlock::SetupTimes2,
+        m_readBlocks.mark(
+            CReadBlocks::SetupTimes2, m_demo || writeRecord(kRecSetupTimes2, encodeSetupTimes2(m_image))));
 }
 
 bool CLPGDevice::readPressCorr()
 {
     if (m_demo)
-        return true;
+        return imageChanged(ImageBlock::PressCorr);
     ExchangeBuffer buffer {};
     if (!readRecord(0x2B, kRecPressCorr, kPressCorrLength, buffer))
         return false;
@@ -267,18 +291,19 @@ bool CLPGDevice::readPressCorr()
     decodePressCorr(view<kPressCorrLength>(buffer), scratch);
     m_image.m_sensorsSetup.m_pressCorr = scratch.m_sensorsSetup.m_pressCorr;
     m_readBlocks.mark(CReadBlocks::PressCorr, true);
-    return true;
+    return imageChanged(ImageBlock::PressCorr);
 }
 
 bool CLPGDevice::writePressCorr()
 {
-    return m_readBlocks.mark(CReadBlocks::PressCorr, m_demo || writeRecord(kRecPressCorr, encodePressCorr(m_image)));
+    return imageChanged(ImageBlock::PressCorr,
+        m_readBlocks.mark(CReadBlocks::PressCorr, m_demo || writeRecord(kRecPressCorr, encodePressCorr(m_image))));
 }
 
 bool CLPGDevice::readAutomapSchedule()
 {
     if (m_demo)
-        return true;
+        return imageChanged(ImageBlock::AutomapSchedule);
     ExchangeBuffer buffer {};
     if (!readRecord(0x2C, kRecAutomapSchedule, kAutomapScheduleLength, buffer))
         return false;
@@ -288,19 +313,20 @@ bool CLPGDevice::readAutomapSchedule()
     m_image.m_automapKm = scratch.m_automapKm;
     m_image.m_automapMode = scratch.m_automapMode;
     m_readBlocks.mark(CReadBlocks::AutomapSchedule, true);
-    return true;
+    return imageChanged(ImageBlock::AutomapSchedule);
 }
 
 bool CLPGDevice::writeAutomapSchedule()
 {
-    return m_readBlocks.mark(
-        CReadBlocks::AutomapSchedule, m_demo || writeRecord(kRecAutomapSchedule, encodeAutomapSchedule(m_image)));
+    return imageChanged(ImageBlock::AutomapSchedule,
+        m_readBlocks.mark(
+            CReadBlocks::AutomapSchedule, m_demo || writeRecord(kRecAutomapSchedule, encodeAutomapSchedule(m_image))));
 }
 
 bool CLPGDevice::readMapAxes()
 {
     if (m_demo)
-        return true;
+        return imageChanged(ImageBlock::MapAxes);
     ExchangeBuffer buffer {};
     if (!readRecord(0x2D, kRecMapAxes, kMapAxesLength, buffer))
         return false;
@@ -309,10 +335,11 @@ bool CLPGDevice::readMapAxes()
     m_image.m_corrMap.m_injTimeAxis = scratch.m_corrMap.m_injTimeAxis;
     m_image.m_corrMap.m_rpmAxis = scratch.m_corrMap.m_rpmAxis;
     m_readBlocks.mark(CReadBlocks::MapAxes, true);
-    return true;
+    return imageChanged(ImageBlock::MapAxes);
 }
 
 bool CLPGDevice::writeMapAxes()
 {
-    return m_readBlocks.mark(CReadBlocks::MapAxes, m_demo || writeRecord(kRecMapAxes, encodeMapAxes(m_image)));
+    return imageChanged(ImageBlock::MapAxes,
+        m_readBlocks.mark(CReadBlocks::MapAxes, m_demo || writeRecord(kRecMapAxes, encodeMapAxes(m_image))));
 }

@@ -11,9 +11,12 @@
 #include <app/platform/profilestore.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
+#include <app/platform/log.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
 #include <cstring>
+#include <iterator>
 
 
 namespace {
@@ -77,6 +80,9 @@ void CLPGDevice::resetRefusalNotice()
 
 bool CLPGDevice::connectOnPort(uint32_t n)
 {
+    const std::string path = portTable().pathOf(n);
+    const std::string port = "COM" + std::to_string(n) + " (" + path + ")";
+    logInfo("conn", "trying " + port);
     m_connectFailure = ConnectFailure::None;
     m_connectDetail.clear();
     bool configured = false;
@@ -87,22 +93,26 @@ bool CLPGDevice::connectOnPort(uint32_t n)
             // Identification that succeeded and a sequence that still failed: the link went.
             if (m_connectFailure == ConnectFailure::None)
                 m_connectFailure = ConnectFailure::LinkLost;
-            m_port.close();
+            logInfo("conn", describeConnectFailure(m_connectFailure, path, m_connectDetail));
+            m_link->close();
             return false;
         }
         profileStore().storeLastPort(n, portTable().pathOf(n));
+        logInfo("conn", "connected on " + port);
         return true;
     } catch (IError* e) {
-        m_connectDetail = toUtf8(e->getText());
-        if (!configured && m_port.openError() != 0) {
+        CErrorGuard error(e);
+        logSwallowed("conn", "CLPGDevice::connectOnPort", *error);
+        m_connectDetail = toUtf8(error->getText());
+        if (!configured && m_link == &m_port && m_port.openError() != 0) {
             m_connectFailure = connectFailureOfOpenError(m_port.openError());
             m_connectDetail = osErrorText(m_port.openError());
         } else {
             m_connectFailure = configured ? ConnectFailure::LinkLost : ConnectFailure::PortError;
         }
-        delete e;
+        logInfo("conn", describeConnectFailure(m_connectFailure, path, m_connectDetail));
         // The port may be half configured; leave nothing open behind a failed try.
-        m_port.close();
+        m_link->close();
         return false;
     }
 }
@@ -124,14 +134,19 @@ bool CLPGDevice::openConnection()
         return true;
     m_connected = false;
     m_readBlocks.clear();
-    if (!identify())
+    if (!identify()) {
+        logInfo("conn", "identification failed");
         return false;
+    }
     if (!readDevInfo() && (lastAttemptsSilent() || !readDevInfo())) {
+        logWarning("conn", "the identity block could not be read");
         show(L"Nie powiodło się odczytanie wersji urządzenia!", MsgIcon::Error);
         if (lastAttemptsSilent())
             return linkLost();
     }
     m_connected = true;
+    logInfo("conn", "controller model " + std::to_string(m_image.m_devInfo.m_deviceID) + ", version "
+                + std::to_string(m_image.m_devInfo.m_version));
 
     // The sensor block first: the temperature conversions of later blocks use its sensor types.
     static constexpr bool (CLPGDevice::*kBlocks[])() = {
@@ -147,20 +162,26 @@ bool CLPGDevice::openConnection()
         &CLPGDevice::readAutomapSchedule,
         &CLPGDevice::readMapAxes,
     };
-    for (const auto read : kBlocks) {
-        if (readBlockTwice(read))
+    for (std::size_t i = 0; i < std::size(kBlocks); ++i) {
+        if (readBlockTwice(kBlocks[i]))
             continue;
+        logWarning("conn", "settings block " + std::to_string(i + 1) + " of the connection sequence not read");
         show(L"Nie powiodło się wczytanie ustawień urządzenia!", MsgIcon::Error);
         // Silence, unlike a disturbed answer, will not pass: every further block would wait as long.
         if (lastAttemptsSilent())
             return linkLost();
     }
+    m_events.raise(DeviceEvent::LinkConnected);
+    m_events.imageChanged(ImageBlock::All);
     return true;
 }
 
 bool CLPGDevice::linkLost()
 {
     m_connected = false;
+    const std::string reason = "the controller stopped answering while its settings were read";
+    logWarning("conn", reason + "; not read: " + toUtf8(m_readBlocks.missingNames()));
+    m_events.linkLost(reason);
     userInteraction().message(
         translate(L"Sterownik przestał odpowiadać. Nie wczytano:") + L"\n" + m_readBlocks.missingNames(), kCaption,
         MsgIcon::Error);
@@ -183,12 +204,15 @@ bool CLPGDevice::identify()
     if (!answered)
         return false;
     m_readingsAllowed = length >= 3 && buffer[2] == kReadingsAllowedMark;
+    logInfo("conn", std::string(buffer[0] == kApplication ? "application" : "bootloader") + " answered, model code "
+                + std::to_string(buffer[1]) + (m_readingsAllowed ? "" : ", no live readings"));
 
     if (buffer[0] == kApplication) {
         if (setModel(m_image.m_devInfo, buffer[1])) {
             m_connectFailure = ConnectFailure::None;
             return true;
         }
+        logWarning("conn", "model code " + std::to_string(buffer[1]) + " refused");
         m_connectFailure = ConnectFailure::UnknownModel;
         if (!g_refusalShown.exchange(true))
             show(L"Brak połączenia", MsgIcon::Error);
@@ -207,9 +231,12 @@ bool CLPGDevice::identify()
         model = value == 248 ? 6 : value == 246 ? 16 : 0;
         known = true;
     }
-    if (!known && value == kNoBootValue)
+    if (!known && value == kNoBootValue) {
+        logWarning("conn", "the bootloader did not tell its model");
         return false;
+    }
     if (model == 0) {
+        logWarning("conn", "unknown bootloader " + std::to_string(value) + ": told to start its application");
         // A bootloader we cannot name is told to start its application.
         if (bootCommand60())
             command0A();
@@ -217,6 +244,7 @@ bool CLPGDevice::identify()
     }
     setModel(m_image.m_devInfo, model);
     m_image.m_devInfo.m_version = kBootloaderVersion;
+    logWarning("conn", "controller model " + std::to_string(model) + " found in its bootloader");
     show(L"Sterownik nie jest poprawnie zaprogramowany i wymaga przeprogramowania.", MsgIcon::Information);
     const bool programmed = m_firmwareUpdate ? m_firmwareUpdate(true) : false;
     if (programmed)
@@ -228,11 +256,14 @@ bool CLPGDevice::reopen()
 {
     m_linkLock.lock();
     CMutexGuard guard(&m_linkLock);
+    const uint32_t n = m_link->portNr();
     try {
-        configurePort(m_port.portNr());
+        configurePort(n);
+        logInfo("link", "COM" + std::to_string(n) + " re-opened");
         return true;
     } catch (IError* e) {
-        delete e;
+        CErrorGuard error(e);
+        logSwallowed("link", "CLPGDevice::reopen", *error);
         return false;
     }
 }
@@ -244,6 +275,9 @@ void CLPGDevice::startDemoMode()
     // The demo's data stands for a controller of its own, whole.
     m_readBlocks.markAll();
     readDevInfo();
+    logInfo("conn", "demo mode");
+    m_events.raise(DeviceEvent::LinkConnected);
+    m_events.imageChanged(ImageBlock::All);
 }
 
 void CLPGDevice::runWithoutConnection()

@@ -2,14 +2,13 @@
 #include <app/device/framereceiver.h>
 #include <app/device/lpgdevice.h>
 
+#include <app/platform/log.h>
 #include <app/platform/mutexguard.h>
 #include <errkit/runtime.h>
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <sstream>
-#include <thread>
 
 namespace {
 
@@ -34,6 +33,14 @@ LinkFailure toLinkFailure(CFrameReceiver::Failure f)
         return LinkFailure::Checksum;
     }
     return LinkFailure::None;
+}
+
+LinkFailure noteFailure(LinkFailure failure, uint8_t type)
+{
+    if (failure != LinkFailure::None)
+        logDebug(
+            "link", std::string("exchange of type ") + std::to_string(type) + " failed: " + linkFailureName(failure));
+    return failure;
 }
 
 // A payload the length byte cannot describe is a caller's mistake, not a link fault.
@@ -65,17 +72,38 @@ OutgoingFrame prepareFrame(ExchangeBuffer& buffer, uint8_t length, uint8_t type,
 thread_local bool t_exchangeSilent = false;
 thread_local bool t_attemptsSilent = false;
 
-void pause(std::chrono::milliseconds wait)
-{
-    if (wait.count() > 0)
-        std::this_thread::sleep_for(wait);
-}
-
 } // namespace
+
+const char* linkFailureName(LinkFailure failure)
+{
+    switch (failure) {
+    case LinkFailure::None:
+        return "None";
+    case LinkFailure::ShortWrite:
+        return "ShortWrite";
+    case LinkFailure::LineError:
+        return "LineError";
+    case LinkFailure::ShortHeader:
+        return "ShortHeader";
+    case LinkFailure::NoSync:
+        return "NoSync";
+    case LinkFailure::ShortRealign:
+        return "ShortRealign";
+    case LinkFailure::ShortKey:
+        return "ShortKey";
+    case LinkFailure::ShortPayload:
+        return "ShortPayload";
+    case LinkFailure::TooShort:
+        return "TooShort";
+    case LinkFailure::Checksum:
+        return "Checksum";
+    }
+    return "?";
+}
 
 bool CLPGDevice::writeWhole(const uint8_t* bytes, std::size_t size)
 {
-    return m_port.write(bytes, static_cast<uint32_t>(size)) == size;
+    return m_link->write(bytes, static_cast<uint32_t>(size)) == size;
 }
 
 bool CLPGDevice::exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type, LinkFailure* why)
@@ -95,14 +123,14 @@ bool CLPGDevice::exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type
 
     t_exchangeSilent = true;
     if (!writeWhole(header.data(), 4) || !writeWhole(header.data() + 4, 2) || !writeWhole(buffer.data(), length)) {
-        failure = LinkFailure::ShortWrite;
+        failure = noteFailure(LinkFailure::ShortWrite, type);
         return false;
     }
     // The controller answers only after the checksum, so anything received
     // until now is stale and must not be taken for the answer.
-    m_port.purgeIn();
+    m_link->purgeIn();
     if (!writeWhole(check, 2)) {
-        failure = LinkFailure::ShortWrite;
+        failure = noteFailure(LinkFailure::ShortWrite, type);
         return false;
     }
 
@@ -110,14 +138,14 @@ bool CLPGDevice::exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type
     uint8_t chunk[256];
     while (rx.result() == CFrameReceiver::Result::Pending) {
         const std::size_t want = rx.wanted();
-        const uint32_t got = want ? m_port.read(chunk, static_cast<uint32_t>(want)) : 0;
+        const uint32_t got = want ? m_link->read(chunk, static_cast<uint32_t>(want)) : 0;
         if (got > 0)
             t_exchangeSilent = false;
         rx.onRead(chunk, got);
-        pause(rx.pause());
+        m_link->wait(static_cast<unsigned>(rx.pause().count()));
     }
     if (rx.result() != CFrameReceiver::Result::Accepted) {
-        failure = toLinkFailure(rx.failure());
+        failure = noteFailure(toLinkFailure(rx.failure()), type);
         return false;
     }
     type = rx.type();
@@ -142,7 +170,7 @@ uint8_t CLPGDevice::exchangeChecked(ExchangeBuffer& buffer, uint8_t& length, uin
     const uint8_t* check = out.check.data();
 
     auto lineError = [&] {
-        if (m_port.clearCommError() == 0)
+        if (m_link->clearCommError() == 0)
             return false;
         failure = LinkFailure::LineError;
         return true;
@@ -154,12 +182,12 @@ uint8_t CLPGDevice::exchangeChecked(ExchangeBuffer& buffer, uint8_t& length, uin
         return true;
     };
 
-    m_port.purgeIn();
+    m_link->purgeIn();
     if (shortWrite(header.data(), 4) || shortWrite(header.data() + 4, 2) || lineError())
         return kLinkFault;
     if (shortWrite(buffer.data(), length) || lineError())
         return kLinkFault;
-    m_port.purgeIn();
+    m_link->purgeIn();
     if (shortWrite(check, 2) || lineError())
         return kLinkFault;
 
@@ -173,9 +201,9 @@ uint8_t CLPGDevice::exchangeChecked(ExchangeBuffer& buffer, uint8_t& length, uin
                 return kLinkFault;
         }
         const std::size_t want = rx.wanted();
-        const uint32_t got = want ? m_port.read(chunk, static_cast<uint32_t>(want)) : 0;
+        const uint32_t got = want ? m_link->read(chunk, static_cast<uint32_t>(want)) : 0;
         rx.onRead(chunk, got);
-        pause(rx.pause());
+        m_link->wait(static_cast<unsigned>(rx.pause().count()));
     }
     switch (rx.result()) {
     case CFrameReceiver::Result::Accepted:
@@ -187,7 +215,7 @@ uint8_t CLPGDevice::exchangeChecked(ExchangeBuffer& buffer, uint8_t& length, uin
         failure = toLinkFailure(rx.failure());
         return 0;
     default:
-        failure = toLinkFailure(rx.failure());
+        failure = noteFailure(toLinkFailure(rx.failure()), type);
         return kLinkFault;
     }
 }
@@ -212,6 +240,10 @@ bool CLPGDevice::exchangeWithAttempts(uint8_t requestType, const uint8_t* payloa
         }
     }
     t_attemptsSilent = silent && attempts > 0;
+    // A single try (the OBD poll) fails often and on purpose; a command out of attempts is a fault.
+    logMessage(attempts > 1 ? LogLevel::Warning : LogLevel::Debug, "link",
+        "request type " + std::to_string(requestType) + " (first byte " + std::to_string(size ? payload[0] : 0)
+            + "): no fitting answer in " + std::to_string(attempts) + " attempts" + (silent ? ", all silent" : ""));
     return false;
 }
 

@@ -39,7 +39,7 @@ bool CLPGDevice::writeMemoryBlock(const CMemoryBlock& block)
 bool CLPGDevice::readInjMap()
 {
     if (m_demo)
-        return true;
+        return imageChanged(ImageBlock::InjMap);
     InjMapArea area {};
     for (std::size_t i = 0; i < kInjMapBlocks; ++i) {
         CMemoryBlock block;
@@ -54,13 +54,13 @@ bool CLPGDevice::readInjMap()
     m_image.m_corrMap.m_injMapTable = scratch.m_corrMap.m_injMapTable;
     m_image.m_corrMap.m_flags = scratch.m_corrMap.m_flags;
     m_readBlocks.mark(CReadBlocks::InjMap, true);
-    return true;
+    return imageChanged(ImageBlock::InjMap);
 }
 
 bool CLPGDevice::writeInjMap()
 {
     if (m_demo)
-        return true;
+        return imageChanged(ImageBlock::InjMap);
     const InjMapArea area = encodeInjMapArea(m_image);
     CMemoryBlock block;
     for (std::size_t i = 0; i < kInjMapBlocks; ++i) {
@@ -74,6 +74,7 @@ bool CLPGDevice::writeInjMap()
     last.address = static_cast<uint16_t>(kInjMapAddress + (kInjMapBlocks - 1) * kMemoryBlockData);
     if (!readMemoryBlock(last))
         return false;
-    return m_readBlocks.mark(
-        CReadBlocks::InjMap, last.data[30] == area[kInjMapAreaSize - 2] && last.data[31] == area[kInjMapAreaSize - 1]);
+    return imageChanged(ImageBlock::InjMap,
+        m_readBlocks.mark(CReadBlocks::InjMap,
+            last.data[30] == area[kInjMapAreaSize - 2] && last.data[31] == area[kInjMapAreaSize - 1]));
 }

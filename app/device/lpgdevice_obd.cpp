@@ -2,6 +2,8 @@
 // the controller's corrections and single OBD requests.
 #include <app/device/lpgdevice.h>
 
+#include <app/platform/log.h>
+
 #include <app/data/conversions.h>
 #include <app/device/blockcodec.h>
 
@@ -89,8 +91,11 @@ bool CLPGDevice::obdRequest(const std::array<uint8_t, 20>& request, std::span<ui
     const bool ok = exchangeWithAttempts(
         kRecObdRequest, request.data(), request.size(), buffer, length, type,
         [](const ExchangeBuffer&, uint8_t len, uint8_t t) { return t == kRecObdAnswer && len >= kObdCountSize; }, 1);
-    if (!ok || answer.size() < kObdCountSize)
+    if (!ok || answer.size() < kObdCountSize) {
+        logDebug("obd",
+            std::string("request ") + std::to_string(request[0]) + (ok ? ": no room for the answer" : ": no answer"));
         return false;
+    }
     const std::size_t copied = std::min<std::size_t>(length, answer.size());
     std::copy_n(buffer.begin(), copied, answer.begin());
     // A count of frames beyond the bytes at hand would send the reader past them.
@@ -99,6 +104,8 @@ bool CLPGDevice::obdRequest(const std::array<uint8_t, 20>& request, std::span<ui
         putU16(answer.data(), static_cast<uint16_t>(whole));
     if (received)
         *received = copied;
+    logDebug("obd", "request " + std::to_string(request[0]) + ": " + std::to_string(copied) + " bytes, "
+                 + std::to_string(getU16(answer.data())) + " frames");
     return true;
 }
 

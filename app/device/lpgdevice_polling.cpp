@@ -4,6 +4,8 @@
 #include <app/data/diagrsthread.h>
 #include <app/data/recordingpath.h>
 #include <app/platform/lpgthreadmanager.h>
+#include <app/platform/log.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
 #include <chrono>
@@ -31,6 +33,7 @@ bool CLPGDevice::waitPollingEnded(unsigned timeoutMs) const
 bool CLPGDevice::startPolling(const std::string& path)
 {
     if (!m_readingsAllowed) {
+        logInfo("poll", "this controller gives no live readings");
         stopPolling();
         return false;
     }
@@ -46,32 +49,35 @@ bool CLPGDevice::startPolling(const std::string& path)
     m_recordingError = thread->openError();
     m_recordingBroke = false;
     m_pollingThreads.fetch_add(1);
+    logInfo("poll", std::string("polling started") + (m_recording ? ", recording to " + path : std::string()));
+    // Before the thread runs: what it raises (LinkLost, PollingStopped) must come after this.
+    m_events.raise(DeviceEvent::PollingStarted);
     try {
         CThreadManager& manager = m_threadManager ? *m_threadManager : lpgThreadManager();
         manager.insert(thread);
     } catch (IError* e) {
+        CErrorGuard error(e);
+        logSwallowed("poll", "CLPGDevice::startPolling", *error);
         // The manager refused the thread and left it to us.
         m_pollingThreads.fetch_sub(1);
         m_recording = false;
         m_polling = false;
         delete thread;
-        delete e;
+        m_events.raise(DeviceEvent::PollingStopped);
         return false;
     }
-    if (onPollingStarted)
-        onPollingStarted();
-    m_events.raise(DeviceEvent::PollingStarted);
     return true;
 }
 
 void CLPGDevice::stopPolling()
 {
-    m_polling = false;
-    if (onPollingStopped)
-        onPollingStopped();
+    const bool wasPolling = m_polling.exchange(false);
+    if (wasPolling)
+        logInfo("poll", "polling stopped");
     m_events.raise(DeviceEvent::PollingStopped);
     // Until the thread has left its loop, so what follows has the link and the queue to itself.
-    waitPollingEnded(kStopWaitMs);
+    if (!waitPollingEnded(kStopWaitMs))
+        logWarning("poll", "the polling thread did not end within " + std::to_string(kStopWaitMs) + " ms");
 }
 
 bool CLPGDevice::startRecording(const std::string& path)

@@ -5,6 +5,7 @@
 // No lock of its own: CLPGDevice serialises every use under its link lock.
 #pragma once
 
+#include <app/device/ilink.h>
 #include <app/device/rserror.h>
 #include <errkit/ierrorhelper.h>
 
@@ -59,7 +60,7 @@ struct SerialTimeouts {
     uint32_t writeTotalConstant = 0;
 };
 
-class CSerialPort : public IErrorHelper<CRSError> {
+class CSerialPort : public ILink, public IErrorHelper<CRSError> {
 public:
     // Flags of clearCommError, with the values the classic COM port API gives them.
     static constexpr uint32_t kRxOver = 0x01;
@@ -77,26 +78,26 @@ public:
     // Opens COM n exclusively (TIOCEXCL and an flock, so no second program
     // shares the adapter), raw. A number with no path fails like a missing
     // device. Any port open before is closed first. Throws code 5.
-    void open(uint32_t n);
+    void open(uint32_t n) override;
     // Harmless when already closed.
-    void close();
+    void close() override;
     // Throw code 6.
-    void setState(const SerialLineSettings& settings);
-    void setTimeout(const SerialTimeouts& timeouts);
-    uint32_t read(void* buffer, uint32_t count);
-    uint32_t write(const void* buffer, uint32_t count);
+    void setState(const SerialLineSettings& settings) override;
+    void setTimeout(const SerialTimeouts& timeouts) override;
+    uint32_t read(void* buffer, uint32_t count) override;
+    uint32_t write(const void* buffer, uint32_t count) override;
     // Discards what has been received and not read; the transmit side is untouched.
-    void purgeIn();
+    void purgeIn() override;
     // Line errors (frame, overrun, parity, break) counted since the last call,
     // as the flags above; 0 where the device keeps no counts; the errno when the
     // query itself fails (a closed port). Never throws.
-    uint32_t clearCommError();
+    uint32_t clearCommError() override;
     // Tests: flags the next clearCommError reports on top of the driver's
     // (a pseudo-terminal keeps no line counters).
     void injectLineErrors(uint32_t flags) { m_injectedFlags |= flags; }
 
-    bool isOpen() const { return m_fd >= 0; }
-    uint32_t portNr() const { return m_portNr; }
+    bool isOpen() const override { return m_fd >= 0; }
+    uint32_t portNr() const override { return m_portNr; }
     // The errno of the last open that failed (EBUSY when another program holds
     // the port, ENOTTY for no terminal, ENOENT for no such path); 0 after one
     // that succeeded.

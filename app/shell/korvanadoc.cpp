@@ -15,7 +15,9 @@
 
 #include <cstring>
 
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QThread>
 #include <QUrl>
 
 CkorvanaDoc* g_korvanaDoc = nullptr;

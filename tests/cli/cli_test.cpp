@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 #include <unistd.h>
 
@@ -80,6 +84,37 @@ TEST(Cli, FailedExchangeOrPortExitsOne)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Nie można otworzyć portu RS."), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("(No such file or directory)"), std::string::npos) << r.err;
+}
+
+TEST(Cli, LogGoesToTheStateFolderAndWithVerboseToStderr)
+{
+    std::string dir = (std::filesystem::temp_directory_path() / "korvana-cli-log-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(dir.data()), nullptr);
+    const std::vector<std::string> env { "XDG_STATE_HOME=" + dir };
+    const std::string file = dir + "/korvana/korvana.log";
+    auto readLog = [&file] {
+        std::ifstream in(file);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+
+    auto r = cli({ "--port", "/nonexistent/ttyUSB9", "raw", "2", "00" }, env);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.find("cli: korvana-cli"), std::string::npos) << "no log on stderr without --verbose\n" << r.err;
+    std::string log = readLog();
+    EXPECT_NE(log.find("cli: korvana-cli --port /nonexistent/ttyUSB9 raw 2 00"), std::string::npos) << log;
+    // The error shown on stderr is in the file as well.
+    EXPECT_NE(log.find("(No such file or directory)"), std::string::npos) << log;
+
+    // Before or after the command.
+    r = cli({ "--port", "/nonexistent/ttyUSB9", "raw", "2", "00", "--verbose" }, env);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cli: korvana-cli --port"), std::string::npos) << r.err;
+    r = cli({ "--verbose", "ports" }, env);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("cli: ports ended with status 0"), std::string::npos) << r.err;
+    EXPECT_NE(readLog().find("cli: ports ended with status 0"), std::string::npos);
+
+    std::filesystem::remove_all(dir);
 }
 
 TEST(Cli, BadUsageExitsTwo)

@@ -115,7 +115,10 @@ protected:
             requestsAtStop = peer.requests().size() - m_firstRequest;
         };
         update.onStartPolling = [this] { events.push_back("start"); };
-        update.onRefresh = [this] { events.push_back("refresh"); };
+        device.events().add([this](const DeviceEventData& e) {
+            if (e.kind == DeviceEvent::ImageChanged && e.block == ImageBlock::All)
+                events.push_back("refresh");
+        });
         update.onReconnect = [this] {
             events.push_back("reconnect");
             const bool ok = device.readDevInfo() && device.readAdvancedSetup();

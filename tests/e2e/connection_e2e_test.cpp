@@ -68,7 +68,18 @@ TEST_F(ConnectionTest, ConnectReadsEveryBlock)
     auto sim = startSim({ "--model", "6", "--injectors", "6" });
     const uint32_t port = addPort(sim->ptyPath());
     CLPGDevice device;
+    std::vector<DeviceEventData> events;
+    device.events().add([&events](const DeviceEventData& e) { events.push_back(e); });
     ASSERT_TRUE(device.connectOnPort(port));
+    // Each block read said which block changed; the end of the sequence says the link is up and all is new.
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(events[0].kind, DeviceEvent::ImageChanged);
+    EXPECT_EQ(events[0].block, ImageBlock::DevInfo);
+    EXPECT_EQ(events[events.size() - 2].kind, DeviceEvent::LinkConnected);
+    EXPECT_EQ(events.back().kind, DeviceEvent::ImageChanged);
+    EXPECT_EQ(events.back().block, ImageBlock::All);
+    EXPECT_TRUE(std::any_of(events.begin(), events.end(),
+                            [](const DeviceEventData& e) { return e.block == ImageBlock::InjMap; }));
     EXPECT_TRUE(device.m_connected);
     EXPECT_FALSE(device.m_demo);
     EXPECT_TRUE(device.m_readingsAllowed);

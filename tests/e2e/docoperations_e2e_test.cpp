@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -189,14 +190,16 @@ TEST_F(DocOperationsE2E, FactoryRestoreOnLpgEndsInAutoWithThePreset)
     ASSERT_EQ(m_device.diagData().count(), 0);
 
     m_ui.queueAnswer(true);
-    int refreshed = 0;
-    ops.onRefresh = [&] { ++refreshed; };
+    auto refreshed = std::make_shared<int>(0); // shared with the listener, which outlives this scope
+    m_device.events().add([refreshed](const DeviceEventData& e) {
+        *refreshed += e.kind == DeviceEvent::ImageChanged && e.block == ImageBlock::All ? 1 : 0;
+    });
     EXPECT_TRUE(ops.restoreFactorySettings());
     ASSERT_FALSE(m_ui.shown().empty());
     EXPECT_EQ(m_ui.shown()[0].text, L"Czy chcesz przywrócić ustawienia fabryczne?");
     EXPECT_TRUE(m_ui.shown()[0].question);
     EXPECT_EQ(m_ui.shown().size(), 1u) << "no failure expected";
-    EXPECT_GE(refreshed, 1);
+    EXPECT_GE(*refreshed, 1);
     EXPECT_EQ(fuelMode(), "auto") << m_sim.send("status");
 
     // The controller went blank, so the shipped preset followed: its 20 s delay.

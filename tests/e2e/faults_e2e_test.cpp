@@ -2,7 +2,9 @@
 // controller's answers disturbed (stray, dropped, bad checksum, wrong type,
 // silence) every command still succeeds within its attempts and no wrong
 // value reaches the image; with every answer silenced a command fails after
-// its attempts in bounded time and leaves the image alone.
+// its attempts in bounded time and leaves the image alone. A thousand
+// commands run against the in-memory line (tests/device); here a few hundred
+// prove the same through the simulator and a real pseudo-terminal.
 #include <app/device/lpgdevice.h>
 #include <app/platform/porttable.h>
 
@@ -28,7 +30,7 @@ const Block kBlocks[] = {
     { "advanced setup", &CLPGDevice::readAdvancedSetup },
 };
 
-TEST(FaultsE2E, ThousandCommandsSurviveTenPercentMixedFaults)
+TEST(FaultsE2E, CommandsSurviveTenPercentMixedFaults)
 {
     CSimProcess sim({ "--seed", "7" });
     ASSERT_TRUE(sim.start()) << sim.error();
@@ -40,7 +42,7 @@ TEST(FaultsE2E, ThousandCommandsSurviveTenPercentMixedFaults)
     const CSettingsImage reference = device.image();
 
     ASSERT_EQ(sim.send("fault mixed 0.1"), "ok fault mixed 0.100000");
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 200; ++i) {
         const Block& b = kBlocks[i % std::size(kBlocks)];
         device.image() = CSettingsImage();
         device.image().m_sensorsSetup = reference.m_sensorsSetup;

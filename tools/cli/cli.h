@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-class IError;
+class CErrorGuard;
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
@@ -56,8 +56,8 @@ int cmdOsc2Csv(const CliContext& context);
 int usageError(const std::string& command, const std::string& message);
 // Prints "korvana-cli: message" on stderr; returns 1.
 int failed(const std::string& message);
-// Prints an error object's meaning and text on stderr, deletes it; returns 1.
-int failed(IError* error);
+// Prints a caught error object's meaning and text on stderr and logs it; returns 1.
+int failed(const CErrorGuard& error);
 
 // Whether a --port value has the form of a port (see resolvePort); message
 // says why not. Checked before any command runs: a bad one is bad usage.

@@ -3,11 +3,12 @@
 
 #include <app/platform/porttable.h>
 #include <app/platform/textcodec.h>
+#include <app/platform/log.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
 #include <cctype>
 #include <iostream>
-#include <memory>
 
 int usageError(const std::string& command, const std::string& message)
 {
@@ -27,13 +28,15 @@ int failed(const std::string& message)
     return kExitFailed;
 }
 
-int failed(IError* error)
+int failed(const CErrorGuard& error)
 {
-    std::unique_ptr<IError> owned(error);
-    std::string text = toUtf8(owned->getText());
+    if (!error)
+        return failed("unknown error");
+    logMessage(LogLevel::Error, "cli", error.format());
+    std::string text = toUtf8(error->getText());
     for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
         text.insert(at + 1, "  ");
-    std::cerr << "korvana-cli: " << toUtf8(owned->getMsg()) << "\n  " << text << "\n";
+    std::cerr << "korvana-cli: " << toUtf8(error->getMsg()) << "\n  " << text << "\n";
     return kExitFailed;
 }
 

@@ -11,6 +11,7 @@
 #include <app/platform/consoleinteraction.h>
 #include <app/platform/textcodec.h>
 #include <app/tuning/autocalibration.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 #include <syncmsg/multithread.h>
 
@@ -145,8 +146,9 @@ int cmdCalibrate(const CliContext& context)
         std::signal(SIGTERM, SIG_DFL);
         return result;
     } catch (IError* e) {
+        CErrorGuard error(e);
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
-        return failed(e);
+        return failed(error);
     }
 }

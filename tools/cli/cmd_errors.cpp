@@ -10,6 +10,7 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
 #include <iostream>
@@ -74,6 +75,7 @@ int cmdErrors(const CliContext& context)
             device.switchToAuto();
         return kExitOk;
     } catch (IError* e) {
-        return failed(e);
+        CErrorGuard error(e);
+        return failed(error);
     }
 }

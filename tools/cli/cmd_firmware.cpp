@@ -14,6 +14,7 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/consoleinteraction.h>
 #include <app/platform/textcodec.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
 #include <algorithm>
@@ -168,6 +169,7 @@ int cmdFlash(const CliContext& context)
                   << (v >> 8) << "." << (v & 0xFF) << "\n";
         return kExitOk;
     } catch (IError* e) {
-        return failed(e);
+        CErrorGuard error(e);
+        return failed(error);
     }
 }

@@ -6,6 +6,7 @@
 
 #include <app/device/lpgdevice.h>
 #include <app/platform/textcodec.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
 #include <cstdio>
@@ -99,6 +100,7 @@ int cmdInfo(const CliContext& context)
             return failed("the working-time counters could not be read");
         return kExitOk;
     } catch (IError* e) {
-        return failed(e);
+        CErrorGuard error(e);
+        return failed(error);
     }
 }

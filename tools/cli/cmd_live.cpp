@@ -8,7 +8,9 @@
 #include <app/data/recordingpath.h>
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/platform/log.h>
 #include <app/platform/textcodec.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 #include <syncmsg/multithread.h>
 
@@ -101,18 +103,19 @@ int cmdLive(const CliContext& context)
 
         const CDiagScale scale(device.image());
         const int injectors = std::clamp(device.image().m_devInfo.m_injCount, 1, CDiag::kInjectors);
-        uint32_t shown = 0;
+        uint64_t shown = 0;
         long seen = 0;
         int result = kExitOk;
         while (!g_interrupted && (count == 0 || seen < count)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             std::vector<CDiag> records;
-            const int n = device.diagData().count();
-            device.diagData().copyRange(records, n - 16, n);
+            const CDiagData::Since since = device.diagData().copySince(shown, records);
+            shown = since.newest;
+            if (since.dropped != 0)
+                logWarning("cli", std::to_string(since.dropped) + " live records dropped before they were shown");
             for (const auto& r : records) {
-                if (r.sequence() <= shown || (count != 0 && seen >= count))
-                    continue;
-                shown = r.sequence();
+                if (count != 0 && seen >= count)
+                    break;
                 ++seen;
                 if (osc.empty())
                     printRecord(r, scale, injectors);
@@ -139,6 +142,7 @@ int cmdLive(const CliContext& context)
             std::fprintf(stderr, "korvana-cli: %u records written to %s\n", device.recordedLines(), osc.c_str());
         return result;
     } catch (IError* e) {
-        return failed(e);
+        CErrorGuard error(e);
+        return failed(error);
     }
 }

@@ -15,6 +15,7 @@
 #include <app/platform/userinteraction.h>
 #include <app/tuning/mapcsv.h>
 #include <app/tuning/mapmodel.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
 #include <algorithm>
@@ -170,7 +171,8 @@ int cmdMap(const CliContext& context)
         if (sub == "step")
             return mapStep(context, args, demo);
     } catch (IError* e) {
-        return failed(e);
+        CErrorGuard error(e);
+        return failed(error);
     }
     return usageError("map", "not a map command: " + sub);
 }

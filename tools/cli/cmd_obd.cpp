@@ -14,6 +14,7 @@
 #include <app/platform/consoleinteraction.h>
 #include <app/platform/textcodec.h>
 #include <app/tuning/obdcodes.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
 #include <algorithm>
@@ -141,7 +142,8 @@ int cmdObd(const CliContext& context)
         printReadings(device, json);
         return kExitOk;
     } catch (IError* e) {
-        return failed(e);
+        CErrorGuard error(e);
+        return failed(error);
     }
 }
 
@@ -190,6 +192,7 @@ int cmdDtc(const CliContext& context)
         std::cout.flush();
         return kExitOk;
     } catch (IError* e) {
-        return failed(e);
+        CErrorGuard error(e);
+        return failed(error);
     }
 }

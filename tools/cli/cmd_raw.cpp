@@ -3,6 +3,7 @@
 #include "cli.h"
 
 #include <app/device/lpgdevice.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
 #include <cctype>
@@ -109,7 +110,8 @@ int cmdRaw(const CliContext& context)
         device.configurePort(n);
         if (!device.exchange(buffer, length, type, &why))
             return failed(describe(why));
-    } catch (IError* error) {
+    } catch (IError* e) {
+        CErrorGuard error(e);
         return failed(error);
     }
     std::string line = std::to_string(type) + ":";

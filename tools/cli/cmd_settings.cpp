@@ -9,6 +9,7 @@
 #include <app/platform/consoleinteraction.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
 #include <algorithm>
@@ -41,7 +42,8 @@ int withDocument(const CliContext& context, std::vector<std::string>& args, bool
             status = operation(ops, args) ? kExitOk : kExitFailed;
         }
     } catch (IError* e) {
-        status = failed(e);
+        CErrorGuard error(e);
+        status = failed(error);
     }
     return status;
 }

@@ -6,6 +6,7 @@
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/userinteraction.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
 int cmdSwitch(const CliContext& context)
@@ -41,6 +42,7 @@ int cmdSwitch(const CliContext& context)
         }
         return kExitOk;
     } catch (IError* e) {
-        return failed(e);
+        CErrorGuard error(e);
+        return failed(error);
     }
 }

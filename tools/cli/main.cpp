@@ -1,7 +1,8 @@
 // korvana-cli: the service tool for scripts and headless checks.
-// Usage: korvana-cli [--port P] COMMAND [ARGS…]
+// Usage: korvana-cli [--port P] [--verbose] COMMAND [ARGS…]
 #include "cli.h"
 
+#include <app/platform/log.h>
 #include <app/platform/lpgthreadmanager.h>
 
 #include <cstring>
@@ -47,8 +48,9 @@ namespace {
 
 void printHelp()
 {
-    std::cout << "usage: korvana-cli [--port P] COMMAND [ARGS...]\n"
+    std::cout << "usage: korvana-cli [--port P] [--verbose] COMMAND [ARGS...]\n"
                  "  --port P   the port: a number (3 or COM3) or a device path (/dev/ttyUSB0)\n"
+                 "  --verbose  the log on stderr as well (it always goes to " << defaultLogPath() << ")\n"
                  "commands:\n";
     for (const auto& c : cliCommands())
         std::cout << "  " << c.name << (*c.usage ? " " : "") << c.usage << "\n      " << c.summary << "\n";
@@ -61,12 +63,17 @@ int main(int argc, char** argv)
 {
     CliContext context;
     std::string command;
+    bool verbose = false;
     bool portGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             printHelp();
             return kExitOk;
+        }
+        if (arg == "--verbose" || arg == "-v") {
+            verbose = true;
+            continue;
         }
         if (arg == "--port" || arg.rfind("--port=", 0) == 0) {
             if (arg == "--port" && i + 1 >= argc)
@@ -85,12 +92,21 @@ int main(int argc, char** argv)
     }
     if (command.empty())
         return usageError(command, "no command given");
+    LogOptions log;
+    log.file = defaultLogPath();
+    log.toStderr = verbose;
+    configureLog(log);
+    std::string line = "korvana-cli";
+    for (int i = 1; i < argc; ++i)
+        line += std::string(" ") + argv[i];
+    logInfo("cli", line);
     std::string why;
     if (portGiven && !isPortArgument(context.port, why))
         return usageError(command, why);
     for (const auto& c : cliCommands()) {
         if (command == c.name) {
             const int status = c.run(context);
+            logInfo("cli", command + " ended with status " + std::to_string(status));
             // Polling threads end the process through the thread manager: it must end with this status.
             setExitStatus(status);
             return status;
