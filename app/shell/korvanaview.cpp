@@ -134,7 +134,19 @@ CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& co
     if (pageFactory)
         if (CGDIpMultiPageDialog* page = pageFactory(index, context))
             return page;
-    // The pages themselves are not built yet: every button shows an empty page for now.
+    CGDIpMultiPageDialog* built = nullptr;
+    // One line per page: index − kFirstPage is 0 Odczyty, 1 Ustawienia, 2 Zaawansowane,
+    // 3 Kalibracja, 4 Mapa, 5 OBD, 6 Info.
+    switch (index - kFirstPage) {
+    default:
+        break;
+    }
+    if (built) {
+        built->setContainerFont(&m_viewFont);
+        built->Create(m_mpc);
+        return built;
+    }
+    // A page not built yet shows an empty page.
     auto* page = new CEmptyDlg(index < kFirstPage ? CEmptyDlg::kResourceId : kFirstPageDialog + index - kFirstPage);
     page->setContainerFont(&m_viewFont);
     page->setTranslator([](const std::wstring& text) { return translate(text); });
