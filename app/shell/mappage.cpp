@@ -61,20 +61,27 @@ bool CMapPage::readMaps()
     // A running procedure owns the link; the maps wait for the next read.
     if (!device.m_connected || device.operation().running())
         return false;
+    std::array<uint8_t, kChartMapLength> petrol {}, lpg {};
     try {
-        if (!m_maps.read(device))
+        if (!device.readPetrolMap(petrol) || !device.readLpgMap(lpg))
             return false;
     } catch (IError* e) {
         CErrorGuard error(e);
         logSwallowed("mappage", "CMapPage::readMaps", *error);
         return false;
     }
+    showMaps(CChartMapRecord::decode(petrol), CChartMapRecord::decode(lpg));
+    return true;
+}
+
+void CMapPage::showMaps(const CChartMapRecord& petrol, const CChartMapRecord& lpg)
+{
+    m_maps.build(petrol, lpg, m_context.device.image());
     if (m_progressPetrol)
         m_progressPetrol->setValue(std::min(1000, CChartMaps::progressPosition(m_maps.petrol().total)));
     if (m_progressLpg)
         m_progressLpg->setValue(std::min(1000, CChartMaps::progressPosition(m_maps.lpg().total)));
     mapsRead();
-    return true;
 }
 
 void CMapPage::onTimer()

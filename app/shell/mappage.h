@@ -33,6 +33,8 @@ public:
     // Reads both maps (only when connected); false, nothing changed, when
     // either read fails.
     bool readMaps();
+    // The bins, bars and chart from two map records as read.
+    void showMaps(const CChartMapRecord& petrol, const CChartMapRecord& lpg);
     void onTimer() override;
 
     void OnBtnClrMap();
