@@ -76,6 +76,7 @@ void CChart2DDlg::createControls()
     m_chart->CreateFromStatic(kChart, this);
     m_chart->setCaptions(translatedText(L"Korekty [%]"), translatedText(L"Czas [ms]"));
     m_chart->setPressureCaption(translatedText(L"Ciśnienie kolektora [kPa]"));
+    setLegend();
     m_chart->setRefreshValues([this] {
         m_chart->setValues(vectorOf(m_context.device.image().m_setupTimes1));
     });
@@ -127,7 +128,7 @@ void CChart2DDlg::refresh()
         m_combo->setCurrentIndex(std::max(0, m_combo->findData(CAutomapping::comboValue(image))));
     }
     if (m_kmLeft)
-        m_kmLeft->setText(QString::fromStdWString(CAutomapping::kmLeftText(image)));
+        m_kmLeft->setText(QString::fromStdWString(CAutomapping::kmLeftShown(image)));
     updateUndo();
 }
 
@@ -154,7 +155,14 @@ void CChart2DDlg::updateTexts()
     if (m_chart) {
         m_chart->setCaptions(translatedText(L"Korekty [%]"), translatedText(L"Czas [ms]"));
         m_chart->setPressureCaption(translatedText(L"Ciśnienie kolektora [kPa]"));
+        setLegend();
     }
+}
+
+void CChart2DDlg::setLegend()
+{
+    m_chart->setLegend(translatedText(L"Mapa benzynowa"), translatedText(L"Mapa gazowa"),
+                       translatedText(L"Proponowane korekty"));
 }
 
 void CChart2DDlg::mapsRead()
@@ -170,7 +178,7 @@ void CChart2DDlg::mapsRead()
 void CChart2DDlg::slowTick()
 {
     if (m_kmLeft)
-        m_kmLeft->setText(QString::fromStdWString(CAutomapping::kmLeftText(m_context.device.image())));
+        m_kmLeft->setText(QString::fromStdWString(CAutomapping::kmLeftShown(m_context.device.image())));
 }
 
 void CChart2DDlg::onTimer()

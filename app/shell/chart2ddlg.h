@@ -57,6 +57,7 @@ protected:
 private:
     void showError(const wchar_t* handler, const std::wstring& text);
     void fillCombo();
+    void setLegend();
     void updateUndo();
 
     CTimeCorrChart* m_chart = nullptr;

@@ -309,3 +309,8 @@ std::wstring CAutomapping::kmLeftText(const CSettingsImage& image)
     std::swprintf(text, 32, L"%.0f", km);
     return text;
 }
+
+std::wstring CAutomapping::kmLeftShown(const CSettingsImage& image)
+{
+    return image.m_automapMode == 2 ? kmLeftText(image) : std::wstring();
+}

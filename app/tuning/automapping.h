@@ -85,6 +85,9 @@ public:
     // Kilometres to the next automapping: "%.0f", or "< 1" below one.
     static double kmLeft(const CSettingsImage& image);
     static std::wstring kmLeftText(const CSettingsImage& image);
+    // What the page's field shows: the distance while automapping repeats,
+    // nothing while it is off or runs once (no due distance then).
+    static std::wstring kmLeftShown(const CSettingsImage& image);
 
 private:
     std::optional<CorrCurve> m_previous;

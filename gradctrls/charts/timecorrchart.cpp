@@ -57,6 +57,14 @@ void CTimeCorrChart::setLivePoint(std::optional<std::pair<double, double>> point
     update();
 }
 
+void CTimeCorrChart::setLegend(const QString& petrol, const QString& lpg, const QString& proposal)
+{
+    m_legend[0] = petrol;
+    m_legend[1] = lpg;
+    m_legend[2] = proposal;
+    update();
+}
+
 int CTimeCorrChart::pressureY(double kPa) const
 {
     const QRect plot = plotRect();
@@ -100,6 +108,27 @@ void CTimeCorrChart::paintBehindCurve(QPainter& painter) const
         painter.drawRect(x - 1, y - 1, 3, 3);
     }
     painter.setRenderHint(QPainter::Antialiasing, true);
+
+    // Legend: the proposal's line only while there is one.
+    const QRect plotArea = plotRect();
+    int ly = plotArea.top() + 6;
+    for (int i = 0; i < 3; ++i) {
+        if (m_legend[i].isEmpty() || (i == 2 && m_proposal.empty()))
+            continue;
+        const int lx = plotArea.left() + 8;
+        const int mid = ly + fm.height() / 2;
+        if (i < 2) {
+            painter.setPen(QPen(bgr(i == 0 ? kPetrolPoint : kLpgPoint), 3));
+            painter.drawRect(lx + 8, mid - 1, 3, 3);
+        } else {
+            painter.setPen(QPen(bgr(kProposal), 3, Qt::DashLine));
+            painter.drawLine(lx, mid, lx + 20, mid);
+        }
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(lx + 28, ly, plotArea.width() / 2, fm.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         m_legend[i]);
+        ly += fm.height() + 2;
+    }
 
     if (!m_proposal.empty()) {
         QPolygon line;

@@ -27,6 +27,9 @@ public:
     void setProposal(std::vector<double> values);
     const std::vector<double>& proposal() const { return m_proposal; }
     void setPressureCaption(const QString& caption);
+    // Names of the petrol points, the LPG points and the proposed curve, shown
+    // as a legend in the plot's upper left corner.
+    void setLegend(const QString& petrol, const QString& lpg, const QString& proposal);
     // The live operating point: petrol time (ms) and manifold pressure (kPa).
     void setLivePoint(std::optional<std::pair<double, double>> point);
     int pressureY(double kPa) const;
@@ -40,5 +43,6 @@ private:
     std::vector<CMapSample> m_points;
     std::vector<double> m_proposal;
     QString m_pressureCaption;
+    QString m_legend[3];
     std::optional<std::pair<double, double>> m_livePoint;
 };

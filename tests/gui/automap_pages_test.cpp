@@ -177,6 +177,7 @@ TEST_F(Pages, MapPageShowsMapsRefusesWhileAutomappingAndComputes)
     EXPECT_EQ(page->kmLeftEdit()->text(), QStringLiteral("5000"));
     combo->setCurrentIndex(0);
     page->OnSelendokCmbAutomap();
+    EXPECT_EQ(page->kmLeftEdit()->text(), QString()) << "no distance while automapping is off";
 
     // The proposal beside the current curve, as shown while the question waits
     // (the refused command above read the demo controller's maps again).

@@ -237,4 +237,7 @@ TEST(Automapping, KilometresLeft)
     EXPECT_EQ(CAutomapping::kmLeftText(image), L"1");
     image.m_automapDue = 0; // overdue
     EXPECT_EQ(CAutomapping::kmLeftText(image), L"< 1");
+    EXPECT_EQ(CAutomapping::kmLeftShown(image), L"") << "automapping off";
+    image.m_automapMode = 2;
+    EXPECT_EQ(CAutomapping::kmLeftShown(image), L"< 1");
 }
