@@ -77,9 +77,7 @@ void CChart2DDlg::createControls()
     m_chart->setCaptions(translatedText(L"Korekty [%]"), translatedText(L"Czas [ms]"));
     m_chart->setPressureCaption(translatedText(L"Ciśnienie kolektora [kPa]"));
     setLegend();
-    m_chart->setRefreshValues([this] {
-        m_chart->setValues(vectorOf(m_context.device.image().m_setupTimes1));
-    });
+    m_chart->setRefreshValues([this] { m_chart->setValues(vectorOf(m_context.device.image().m_setupTimes1)); });
     connect(m_chart, &CCorrChart::corrChanged, this, [this] { onCorrChanged(); });
     connect(m_chart, &CCorrChart::incrementAll, this, [this](int step) { onIncrementAll(step); });
 
@@ -161,8 +159,8 @@ void CChart2DDlg::updateTexts()
 
 void CChart2DDlg::setLegend()
 {
-    m_chart->setLegend(translatedText(L"Mapa benzynowa"), translatedText(L"Mapa gazowa"),
-                       translatedText(L"Proponowane korekty"));
+    m_chart->setLegend(
+        translatedText(L"Mapa benzynowa"), translatedText(L"Mapa gazowa"), translatedText(L"Proponowane korekty"));
 }
 
 void CChart2DDlg::mapsRead()
@@ -201,8 +199,8 @@ void CChart2DDlg::onTimer()
 
 void CChart2DDlg::showError(const wchar_t* handler, const std::wstring& text)
 {
-    userInteraction().message(std::wstring(L"CChart2DDlg::") + handler + L"\n" + text + L"\n", L"KORVANA",
-                              MsgIcon::Error);
+    userInteraction().message(
+        std::wstring(L"CChart2DDlg::") + handler + L"\n" + text + L"\n", L"KORVANA", MsgIcon::Error);
 }
 
 void CChart2DDlg::OnBtnCreate()

@@ -101,8 +101,8 @@ void CCorrCurveDlg::onTimer()
 
 void CCorrCurveDlg::showError(const wchar_t* handler, const std::wstring& text)
 {
-    userInteraction().message(std::wstring(className()) + L"::" + handler + L"\n" + text + L"\n", L"KORVANA",
-                              MsgIcon::Error);
+    userInteraction().message(
+        std::wstring(className()) + L"::" + handler + L"\n" + text + L"\n", L"KORVANA", MsgIcon::Error);
 }
 
 void CCorrCurveDlg::onCorrChanged()

@@ -102,8 +102,8 @@ void CMapPage::clearMap(bool lpg, const wchar_t* handler)
             readMaps();
     } catch (IError* e) {
         CErrorGuard error(e);
-        userInteraction().message(std::wstring(L"CMapPage::") + handler + L"\n" + error.format() + L"\n", L"KORVANA",
-                                  MsgIcon::Error);
+        userInteraction().message(
+            std::wstring(L"CMapPage::") + handler + L"\n" + error.format() + L"\n", L"KORVANA", MsgIcon::Error);
     }
 }
 

@@ -43,9 +43,9 @@ public:
 protected:
     void createControls() override;
     // The bins changed.
-    virtual void mapsRead() {}
+    virtual void mapsRead() { }
     // Every kReadEvery-th tick, after the maps were read.
-    virtual void slowTick() {}
+    virtual void slowTick() { }
     void clearMap(bool lpg, const wchar_t* handler);
 
     CPageContext m_context;

@@ -17,8 +17,7 @@ constexpr const wchar_t* kCaption = L"KORVANA";
 constexpr int kLast = static_cast<int>(kSetupTimesCount) - 1;
 
 constexpr const wchar_t* kCollectMaps = L"Zbierz mapę benzynową i gazową podczas jazdy.";
-constexpr const wchar_t* kAutomapOn
-    = L"Nie można ręcznie liczyć korekt podczas automapowania. Wyłącz automapowanie.";
+constexpr const wchar_t* kAutomapOn = L"Nie można ręcznie liczyć korekt podczas automapowania. Wyłącz automapowanie.";
 constexpr const wchar_t* kWriteFailed = L"Nie powiodło się wpisanie ustawień do urządzenia!";
 constexpr const wchar_t* kSetFailed = L"Nie powiodło się ustawienie urządzenia!";
 constexpr const wchar_t* kApplyProposal = L"Zapisać proponowane korekty do urządzenia?";
@@ -137,8 +136,8 @@ std::wstring CAutomapping::refusal(const CChartMaps& maps, const CSettingsImage&
     return {};
 }
 
-bool CAutomapping::create(CLPGDevice& device, const CChartMaps& maps,
-                          const std::function<void(const CAutomapProposal&)>& showProposal)
+bool CAutomapping::create(
+    CLPGDevice& device, const CChartMaps& maps, const std::function<void(const CAutomapProposal&)>& showProposal)
 {
     if (!device.m_connected)
         return false;

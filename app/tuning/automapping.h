@@ -52,8 +52,8 @@ public:
     // apply it, the write, and the question about clearing the LPG map (Yes
     // clears it). True when the curve was written. Does nothing, false, when
     // not connected.
-    bool create(CLPGDevice& device, const CChartMaps& maps,
-                const std::function<void(const CAutomapProposal&)>& show = {});
+    bool create(
+        CLPGDevice& device, const CChartMaps& maps, const std::function<void(const CAutomapProposal&)>& show = {});
     // Writes curve as m_setupTimes1 with m_tableMask 0, remembering the curve
     // it replaces for undo. A failed write shows the write message.
     bool apply(CLPGDevice& device, const CorrCurve& curve);

@@ -17,8 +17,8 @@ constexpr double kBand = 0.15;
 
 uint32_t u32At(const std::array<uint8_t, kChartMapLength>& b, std::size_t at)
 {
-    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8
-        | static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 | static_cast<uint32_t>(b[at + 2]) << 16
+        | static_cast<uint32_t>(b[at + 3]) << 24;
 }
 
 uint16_t u16At(const std::array<uint8_t, kChartMapLength>& b, std::size_t at)

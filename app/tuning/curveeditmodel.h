@@ -45,16 +45,14 @@ public:
     // Mouse at pixel (px, py); toScreen maps a point to a pixel pair
     // (first x, second y). Left picks the first node within ±40 pixels, right
     // the first point and makes it a fixed node. True when something changed.
-    template <class Map>
-    bool leftClick(int px, int py, Map toScreen)
+    template <class Map> bool leftClick(int px, int py, Map toScreen)
     {
         for (std::size_t i = 0; i < m_points.size(); ++i)
             if (m_points[i].node && near(toScreen(m_points[i]), px, py))
                 return select(i, false);
         return false;
     }
-    template <class Map>
-    bool rightClick(int px, int py, Map toScreen)
+    template <class Map> bool rightClick(int px, int py, Map toScreen)
     {
         for (std::size_t i = 0; i < m_points.size(); ++i)
             if (near(toScreen(m_points[i]), px, py))
@@ -66,8 +64,7 @@ public:
     double valueAt(double x) const;
 
 private:
-    template <class P>
-    static bool near(P p, int px, int py)
+    template <class P> static bool near(P p, int px, int py)
     {
         return p.first >= px - kPickRadius && p.first <= px + kPickRadius && p.second >= py - kPickRadius
             && p.second <= py + kPickRadius;

@@ -22,14 +22,21 @@ std::optional<CurveKey> curveKey(int key)
 {
     switch (key) {
     case Qt::Key_Return:
-    case Qt::Key_Enter: return CurveKey::Enter;
+    case Qt::Key_Enter:
+        return CurveKey::Enter;
     case Qt::Key_Delete:
-    case Qt::Key_Backspace: return CurveKey::Delete;
-    case Qt::Key_Left: return CurveKey::Left;
-    case Qt::Key_Right: return CurveKey::Right;
-    case Qt::Key_Up: return CurveKey::Up;
-    case Qt::Key_Down: return CurveKey::Down;
-    default: return std::nullopt;
+    case Qt::Key_Backspace:
+        return CurveKey::Delete;
+    case Qt::Key_Left:
+        return CurveKey::Left;
+    case Qt::Key_Right:
+        return CurveKey::Right;
+    case Qt::Key_Up:
+        return CurveKey::Up;
+    case Qt::Key_Down:
+        return CurveKey::Down;
+    default:
+        return std::nullopt;
     }
 }
 
@@ -84,7 +91,7 @@ void CCorrChart::recalcPlot()
 {
     const int right = rightMargin();
     m_plot = QRect(m_marginLeft, m_margin, std::max(1, width() - m_marginLeft - right),
-                   std::max(1, height() - m_margin - m_marginLeft));
+        std::max(1, height() - m_margin - m_marginLeft));
 }
 
 int CCorrChart::screenX(double x) const
@@ -94,8 +101,8 @@ int CCorrChart::screenX(double x) const
 
 int CCorrChart::screenY(double y) const
 {
-    return static_cast<int>(m_plot.top() + m_plot.height()
-                            - (y - m_axes.yMin) / (m_axes.yMax - m_axes.yMin) * m_plot.height());
+    return static_cast<int>(
+        m_plot.top() + m_plot.height() - (y - m_axes.yMin) / (m_axes.yMax - m_axes.yMin) * m_plot.height());
 }
 
 void CCorrChart::resizeEvent(QResizeEvent* event)
@@ -148,19 +155,19 @@ void CCorrChart::render(QPainter& painter) const
         painter.setPen(QPen(std::fabs(y) < 1e-9 ? bgr(kFrame) : bgr(kGrid), 1));
         painter.drawLine(m_plot.left(), sy, m_plot.right(), sy);
         painter.setPen(Qt::black);
-        painter.drawText(QRect(0, sy - fm.height() / 2, m_plot.left() - 6, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
-                         QString::number(y, 'f', 0));
+        painter.drawText(QRect(0, sy - fm.height() / 2, m_plot.left() - 6, fm.height()),
+            Qt::AlignRight | Qt::AlignVCenter, QString::number(y, 'f', 0));
     }
     painter.setPen(QPen(bgr(kFrame), 1));
     painter.drawRect(m_plot);
     painter.setPen(Qt::black);
     painter.drawText(QRect(m_plot.left(), m_plot.bottom() + 4 + fm.height(), m_plot.width(), fm.height() + 4),
-                     Qt::AlignCenter, m_xCaption);
+        Qt::AlignCenter, m_xCaption);
     painter.save();
     painter.translate(fm.height() / 2 + 2, m_plot.center().y());
     painter.rotate(-90);
-    painter.drawText(QRect(-m_plot.height() / 2, -fm.height() / 2, m_plot.height(), fm.height() + 2), Qt::AlignCenter,
-                     m_yCaption);
+    painter.drawText(
+        QRect(-m_plot.height() / 2, -fm.height() / 2, m_plot.height(), fm.height() + 2), Qt::AlignCenter, m_yCaption);
     painter.restore();
 
     painter.setClipRect(m_plot.adjusted(-8, -8, 8, 8));
@@ -244,13 +251,18 @@ void CCorrChart::keyPressEvent(QKeyEvent* event)
     int step = 0;
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     switch (m_model.key(*key, ctrl, &step)) {
-    case CCurveEditModel::Effect::None: break;
-    case CCurveEditModel::Effect::Redraw: update(); break;
+    case CCurveEditModel::Effect::None:
+        break;
+    case CCurveEditModel::Effect::Redraw:
+        update();
+        break;
     case CCurveEditModel::Effect::CorrChanged:
         update();
         emit corrChanged();
         break;
-    case CCurveEditModel::Effect::IncrementAll: emit incrementAll(step); break;
+    case CCurveEditModel::Effect::IncrementAll:
+        emit incrementAll(step);
+        break;
     }
     event->accept();
 }
@@ -263,7 +275,8 @@ CTemprCorrChart::CTemprCorrChart()
 
 const std::vector<double>& CTemprCorrChart::breakpoints()
 {
-    static const std::vector<double> xs { -20, -15, -10, -5, 0, 5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 60, 70, 80, 90, 100 };
+    static const std::vector<double> xs { -20, -15, -10, -5, 0, 5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 60, 70, 80, 90,
+        100 };
     return xs;
 }
 

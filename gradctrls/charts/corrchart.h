@@ -67,7 +67,7 @@ protected:
     // Margins around the plot; the 2D chart adds a right-hand axis.
     virtual int rightMargin() const { return m_margin; }
     // Drawn after the grid, before the curve.
-    virtual void paintBehindCurve(QPainter&) const {}
+    virtual void paintBehindCurve(QPainter&) const { }
     // The live marker; the base draws it on the curve at x = liveValue.
     virtual void paintLive(QPainter& painter) const;
     void paintCrosshair(QPainter& painter, int x, int y) const;

@@ -84,12 +84,12 @@ void CTimeCorrChart::paintBehindCurve(QPainter& painter) const
         const int y = pressureY(p);
         painter.drawLine(plot.right(), y, plot.right() + 4, y);
         painter.drawText(QRect(plot.right() + 6, y - fm.height() / 2, rightMargin() - 8, fm.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter, QString::number(p, 'f', 0));
+            Qt::AlignLeft | Qt::AlignVCenter, QString::number(p, 'f', 0));
     }
     painter.translate(width() - fm.height() / 2 - 2, plot.center().y());
     painter.rotate(90);
     painter.drawText(QRect(-plot.height() / 2, -fm.height() / 2, plot.height(), fm.height() + 2), Qt::AlignCenter,
-                     m_pressureCaption);
+        m_pressureCaption);
     painter.restore();
 
     // Map samples: 3 × 3 squares, the height cut to a multiple of 10 pixels,
@@ -125,8 +125,8 @@ void CTimeCorrChart::paintBehindCurve(QPainter& painter) const
             painter.drawLine(lx, mid, lx + 20, mid);
         }
         painter.setPen(Qt::black);
-        painter.drawText(QRect(lx + 28, ly, plotArea.width() / 2, fm.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                         m_legend[i]);
+        painter.drawText(
+            QRect(lx + 28, ly, plotArea.width() / 2, fm.height()), Qt::AlignLeft | Qt::AlignVCenter, m_legend[i]);
         ly += fm.height() + 2;
     }
 

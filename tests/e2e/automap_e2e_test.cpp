@@ -83,7 +83,7 @@ TEST_F(AutomapE2E, SweepsThenWritesTheComputedCurveAndRefusesWhileAutomapping)
         const double petrolSeconds = sweepUntilCovered(device, false);
         const double lpgSeconds = sweepUntilCovered(device, true);
         std::printf("[ measure  ] driving to pass the coverage check: petrol %.0f s, LPG %.0f s (simulated)\n",
-                    petrolSeconds, lpgSeconds);
+            petrolSeconds, lpgSeconds);
         EXPECT_LE(petrolSeconds, 300);
         EXPECT_LE(lpgSeconds, 300);
         ASSERT_EQ(sim->send("engine off").rfind("ok", 0), 0u); // the maps stay as they are
@@ -110,11 +110,11 @@ TEST_F(AutomapE2E, SweepsThenWritesTheComputedCurveAndRefusesWhileAutomapping)
     const double after = meanAbsFromCar(device->image().m_setupTimes1);
 
     std::printf("[ measure  ] mean |car - curve| over 39 slots: %.2f %% before, %.2f %% after one automapping\n",
-                meanAbsFromCar(before), after);
+        meanAbsFromCar(before), after);
     const double drivenBefore = meanAbsFromCar(before, driven);
     const double drivenAfter = meanAbsFromCar(device->image().m_setupTimes1, driven);
     std::printf("[ measure  ] over the %d slots the sweep reaches: %.2f %% before, %.2f %% after\n",
-                static_cast<int>(std::count(driven.begin(), driven.end(), true)), drivenBefore, drivenAfter);
+        static_cast<int>(std::count(driven.begin(), driven.end(), true)), drivenBefore, drivenAfter);
     EXPECT_LT(drivenAfter, drivenBefore) << "the curve moves towards the car where it was driven";
 
     ASSERT_TRUE(CAutomapping::setSchedule(*device, 1));

@@ -7,8 +7,8 @@
 #include <app/data/diag.h>
 #include <app/device/lpgdevice.h>
 #include <app/shell/chart2ddlg.h>
-#include <app/shell/cortempdlg.h>
 #include <app/shell/corpressdlg.h>
+#include <app/shell/cortempdlg.h>
 #include <app/shell/korvanadoc.h>
 #include <gradctrls/charts/timecorrchart.h>
 
@@ -57,8 +57,7 @@ protected:
         doc.device().image().m_advancedSetup.m_advancedFlags = 0;
         host.resize(900, 700);
     }
-    template <class Page>
-    Page* make()
+    template <class Page> Page* make()
     {
         auto* page = new Page(context);
         page->Create(&host);

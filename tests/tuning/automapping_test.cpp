@@ -136,8 +136,7 @@ TEST(Automapping, CreateShowsTheProposalThenWritesAndUndoes)
     ui.clearShown();
     EXPECT_FALSE(automap.create(device, maps));
     ASSERT_EQ(ui.shown().size(), 1u);
-    EXPECT_EQ(ui.shown()[0].text,
-              L"Nie można ręcznie liczyć korekt podczas automapowania. Wyłącz automapowanie.");
+    EXPECT_EQ(ui.shown()[0].text, L"Nie można ręcznie liczyć korekt podczas automapowania. Wyłącz automapowanie.");
     EXPECT_EQ(ui.shown()[0].icon, MsgIcon::Error);
     EXPECT_EQ(device.image().m_setupTimes1[5], 3);
     device.image().m_automapMode = 0;
@@ -171,8 +170,9 @@ TEST(Automapping, CreateShowsTheProposalThenWritesAndUndoes)
     EXPECT_EQ(device.image().m_setupTimes1, shown.newCurve);
     EXPECT_EQ(device.image().m_tableMask, 0);
     ASSERT_EQ(ui.shown().size(), 2u);
-    EXPECT_EQ(ui.shown()[1].text, L"Po każdej modyfikacji poprawki zalecane jest skasowanie mapy gazowej.\n"
-                                  L"Czy chcesz skasować mapę gazową?");
+    EXPECT_EQ(ui.shown()[1].text,
+        L"Po każdej modyfikacji poprawki zalecane jest skasowanie mapy gazowej.\n"
+        L"Czy chcesz skasować mapę gazową?");
     EXPECT_TRUE(ui.shown()[1].question);
     EXPECT_EQ(ui.unexpectedQuestions(), 0u);
 

@@ -37,11 +37,11 @@ bool takeFlag(std::vector<std::string>& args, const char* flag)
 void printCoverage(const char* fuel, const CChartMapRecord& map)
 {
     const auto groups = map.groupCounts();
-    std::printf("%s map: %u samples, %s\n", fuel, static_cast<unsigned>(map.total),
-                map.covered() ? "enough" : "too few");
+    std::printf(
+        "%s map: %u samples, %s\n", fuel, static_cast<unsigned>(map.total), map.covered() ? "enough" : "too few");
     for (std::size_t g = 0; g < groups.size(); ++g)
         std::printf("  %-12s %6u of %u %s\n", kGroupNames[g], groups[g], CChartMapRecord::kGroupMinimum[g],
-                    groups[g] >= CChartMapRecord::kGroupMinimum[g] ? "ok" : "short");
+            groups[g] >= CChartMapRecord::kGroupMinimum[g] ? "ok" : "short");
 }
 
 int runAutomap(const CliContext& context, bool write, bool demo)
@@ -59,11 +59,13 @@ int runAutomap(const CliContext& context, bool write, bool demo)
     std::printf("slot  time[ms]  old[%%]  change[%%]  new[%%]\n");
     for (std::size_t i = 0; i < p.newCurve.size(); ++i)
         std::printf("%4zu  %8.1f  %6.0f  %9.2f  %6.0f\n", i, 1.0 + 0.5 * static_cast<double>(i), p.oldCurve[i],
-                    p.change[i], p.newCurve[i]);
+            p.change[i], p.newCurve[i]);
     const CSettingsImage& image = device.image();
     std::printf("automapping: %s, km left: %s\n",
-                image.m_automapMode == 0 ? "off" : image.m_automapMode == 1 ? "once" : "repeating",
-                toUtf8(CAutomapping::kmLeftText(image)).c_str());
+        image.m_automapMode == 0       ? "off"
+            : image.m_automapMode == 1 ? "once"
+                                       : "repeating",
+        toUtf8(CAutomapping::kmLeftText(image)).c_str());
     std::fflush(stdout);
     if (!write)
         return kExitOk;
@@ -120,7 +122,7 @@ int cmdMaps(const CliContext& context)
             if (bin.count(0) == 0 && bin.count(1) == 0)
                 continue;
             std::printf(csv ? "%d,%.2f,%zu,%.2f,%zu\n" : "%13d  %10.2f  %5zu  %7.2f  %5zu\n", 2 * k, bin.mean[0],
-                        bin.count(0), bin.mean[1], bin.count(1));
+                bin.count(0), bin.mean[1], bin.count(1));
         }
         return kExitOk;
     } catch (IError* e) {
