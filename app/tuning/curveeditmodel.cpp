@@ -88,7 +88,8 @@ void CCurveEditModel::straighten(std::size_t from, std::size_t to)
 
 void CCurveEditModel::step(int delta)
 {
-    m_points[m_current].y += delta;
+    // A point left between whole values by a straight stretch stays within the range.
+    m_points[m_current].y = std::clamp(m_points[m_current].y + delta, kMin, kMax);
     straighten(previousNode(m_current), m_current);
     straighten(m_current, nextNode(m_current));
 }

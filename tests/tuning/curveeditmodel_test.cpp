@@ -41,6 +41,19 @@ TEST(CurveEditModel, UpAndDownStopAtTheLimits)
     EXPECT_EQ(m.point(6).y, -50);
     EXPECT_EQ(m.key(CurveKey::Down, false), CCurveEditModel::Effect::None);
 
+    // A point between whole values (on a straight stretch) never passes the limit.
+    std::vector<double> half(20, 0);
+    half[19] = 49;
+    m = temperatureCurve();
+    m.setValues(half);
+    moveTo(m, 19);
+    m.key(CurveKey::Enter, false);
+    m.key(CurveKey::Up, false); // 19 at 50: point 18 lies on the line from 0
+    m.key(CurveKey::Left, false);
+    for (int i = 0; i < 60; ++i)
+        m.key(CurveKey::Up, false);
+    EXPECT_EQ(m.point(18).y, 50);
+
     int step = 0;
     EXPECT_EQ(m.key(CurveKey::Up, true, &step), CCurveEditModel::Effect::IncrementAll);
     EXPECT_EQ(step, 1);
