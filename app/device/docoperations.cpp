@@ -7,6 +7,7 @@
 #include <app/platform/programdir.h>
 #include <app/platform/userinteraction.h>
 #include <app/platform/log.h>
+#include <app/tuning/settingscheck.h>
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
@@ -118,12 +119,12 @@ void CDocOperations::copyLoadedSettings(const CSettingsImage& loaded, CSettingsI
                                               | (to.m_advancedFlags & kAdvInspectionReminder));
 }
 
-bool CDocOperations::loadIntoController(std::string path)
+bool CDocOperations::loadIntoController(std::string path, OutOfRange outOfRange)
 {
     if (!m_device.m_connected)
         return false;
     try {
-        const bool loaded = loadIntoControllerSteps(std::move(path));
+        const bool loaded = loadIntoControllerSteps(std::move(path), outOfRange);
         logInfo("doc", loaded ? "settings file written into the controller" : "loading a settings file failed");
         return loaded;
     } catch (IError* e) {
@@ -135,7 +136,7 @@ bool CDocOperations::loadIntoController(std::string path)
     }
 }
 
-bool CDocOperations::loadIntoControllerSteps(std::string path)
+bool CDocOperations::loadIntoControllerSteps(std::string path, OutOfRange outOfRange)
 {
     CSettingsImage loaded;
     if (path.empty())
@@ -143,6 +144,23 @@ bool CDocOperations::loadIntoControllerSteps(std::string path)
     if (path.empty() || !readSettings(path, loaded)) {
         showFailure(L"Nie można wczytać ustawień z pliku");
         return false;
+    }
+    const auto problems = checkLoadedSettings(loaded);
+    if (!problems.empty()) {
+        const std::wstring list = translate(L"Plik zawiera wartości spoza dozwolonego zakresu:") + L"\n"
+            + describeProblems(problems);
+        logMessage(LogLevel::Warning, "doc", std::wstring(path.begin(), path.end()) + L": " + list);
+        bool clamp = outOfRange == OutOfRange::Clamp;
+        if (outOfRange == OutOfRange::Ask)
+            clamp = userInteraction().question(
+                list + L"\n" + translate(L"Czy wczytać ustawienia z tymi wartościami przyciętymi do zakresu?"),
+                kCaption, MsgIcon::Warning, false);
+        else if (outOfRange == OutOfRange::Refuse)
+            userInteraction().message(list + L"\n" + translate(L"Nic nie zostało wpisane do urządzenia."), kCaption,
+                                      MsgIcon::Error);
+        if (!clamp)
+            return false;
+        clampLoadedSettings(loaded);
     }
     logInfo("doc", "loading " + path + " into the controller");
     copyLoadedSettings(loaded, m_device.image());
