@@ -6,6 +6,7 @@
 #include "cli_connect.h"
 
 #include <app/data/settingfields.h>
+#include <app/data/settingsfile.h>
 #include <app/data/settingsio.h>
 #include <app/device/lpgdevice.h>
 #include <app/device/settingwriter.h>
@@ -45,6 +46,28 @@ std::vector<std::pair<std::string, std::string>> shownLines(const CSettingsImage
         lines.emplace_back(k, f ? shown(*f, image) : toUtf8(value));
     }
     return lines;
+}
+
+// A settings file as it stands, for comparing: the reader leaves four keys of
+// the advanced setup to the live image, but a file that carries them says what they were.
+bool readForComparison(const std::string& path, CSettingsImage& image)
+{
+    if (!readSettings(path, image))
+        return false;
+    CSettingsFile file;
+    if (!file.open(path, false))
+        return false;
+    auto& a = image.m_advancedSetup;
+    double v = 0;
+    if (file.readDouble(L"m_advancedSetup.m_maxLoadTime", v))
+        a.m_maxLoadTime = v;
+    if (file.readDouble(L"m_advancedSetup.m_minLpgTempr", v))
+        a.m_minLpgTempr = v;
+    if (file.readDouble(L"m_advancedSetup.m_advancedFlags2", v))
+        a.m_advancedFlags2 = static_cast<uint8_t>(static_cast<int64_t>(v));
+    if (file.readDouble(L"m_advancedSetup.m_advancedFlags3", v))
+        a.m_advancedFlags3 = static_cast<uint16_t>(static_cast<int64_t>(v));
+    return true;
 }
 
 } // namespace
@@ -148,7 +171,7 @@ int cmdDiff(const CliContext& context)
     if (args.empty() || args.size() > 2)
         return usageError("diff", "one or two settings files expected");
     CSettingsImage a;
-    if (!readSettings(args[0], a))
+    if (!readForComparison(args[0], a))
         return failed("Nie można wczytać ustawień z pliku: " + args[0]);
     CSettingsImage b;
     const bool withController = args.size() == 1;
@@ -158,7 +181,7 @@ int cmdDiff(const CliContext& context)
             if (const int code = connectDevice(context, demo, device))
                 return code;
             b = device.image();
-        } else if (!readSettings(args[1], b)) {
+        } else if (!readForComparison(args[1], b)) {
             return failed("Nie można wczytać ustawień z pliku: " + args[1]);
         }
     } catch (IError* e) {
