@@ -491,6 +491,12 @@ bool CSettingsTable::parse(const CSettingField& f, const std::wstring& text, dou
     const double v = std::wcstod(text.c_str(), &end);
     if (end == text.c_str() || *end != L'\0')
         return false;
-    value = v;
+    // A typed value is taken as the edit would show it.
+    value = f.kind == SettingKind::Spin && std::isfinite(v) ? roundDecimals(v, decimalsOf(f.format)) : v;
     return true;
+}
+
+bool CSettingsTable::dividerLocked(const CSettingsImage& image)
+{
+    return (image.m_advancedSetup.m_advancedFlags2 & 0x40) || image.m_base.m_sparkDivider == 62;
 }

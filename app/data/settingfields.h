@@ -103,7 +103,11 @@ public:
     static std::wstring formatValue(const CSettingField& field, double value);
     // "500 … 4000 rpm, step 20" in this image; lists name their values.
     static std::wstring rangeText(const CSettingField& field, const CSettingsImage& image);
-    // Parses a value typed for field: a number, or an item's text for lists. False when neither.
+    // Whether the divider edit is locked: the engine-speed signal comes from
+    // the injectors or the crankshaft, and the source list sets the divider.
+    static bool dividerLocked(const CSettingsImage& image);
+    // Parses a value typed for field: a number (rounded to the shown decimals
+    // for spins), or an item's text for lists. False when neither.
     static bool parse(const CSettingField& field, const std::wstring& text, double& value);
 
     // The gas-level sensor types of the list: code, then full, three quarters,

@@ -154,6 +154,19 @@ TEST_F(CliSetting, RefusedValuesAndKeysWriteNothing)
     EXPECT_EQ(cli({ "get", "m_base.m_maxRPMHigh" }).out, "5100 rpm\n");
 }
 
+// The signal source sets and locks the divider, as the page's list does.
+TEST_F(CliSetting, SignalSourceSetsAndLocksTheDivider)
+{
+    ASSERT_EQ(cli({ "set", "m_base.m_sparkDivider:source", "Z wału korbowego" }).exitCode, 0);
+    EXPECT_EQ(cli({ "get", "m_base.m_sparkDivider" }).out, "62\n");
+    const ProgramResult locked = cli({ "set", "m_base.m_sparkDivider", "4" });
+    EXPECT_EQ(locked.exitCode, 1);
+    EXPECT_NE(locked.err.find("m_base.m_sparkDivider:source"), std::string::npos) << locked.err;
+    ASSERT_EQ(cli({ "set", "m_base.m_sparkDivider:source", "4" }).exitCode, 0);
+    EXPECT_EQ(cli({ "set", "m_base.m_sparkDivider", "3" }).exitCode, 0);
+    EXPECT_EQ(cli({ "get", "m_base.m_sparkDivider:source" }).out, "1 cewka na 3 cylindry\n");
+}
+
 TEST_F(CliSetting, RestartSettingOnLpgReturnsToAutomaticMode)
 {
     runOnLpg();

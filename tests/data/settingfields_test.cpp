@@ -241,6 +241,10 @@ TEST(SettingsTable, ValueListsStoreTheirValues)
     double v = 0;
     ASSERT_TRUE(CSettingsTable::parse(injector, L"Keihin", v));
     EXPECT_EQ(v, 5);
+    EXPECT_FALSE(CSettingsTable::parse(injector, L"Keihin 2", v));
+    ASSERT_TRUE(CSettingsTable::parse(field("m_base.m_pressureRef"), L"1.234", v));
+    EXPECT_DOUBLE_EQ(v, 1.23);
+    EXPECT_FALSE(CSettingsTable::parse(field("m_base.m_pressureRef"), L"1.2 bar", v));
 
     const CSettingField& source = *CSettingsTable::byControl(SettingsPage::Settings, 1092);
     EXPECT_EQ(source.blocks, kBlockAdvancedSetup | kBlockBase);
@@ -250,8 +254,10 @@ TEST(SettingsTable, ValueListsStoreTheirValues)
     CSettingsTable::setValue(source, image, 9);
     EXPECT_EQ(image.m_base.m_sparkDivider, 1);
     EXPECT_EQ(image.m_advancedSetup.m_advancedFlags2 & 0x40, 0x40);
+    EXPECT_TRUE(CSettingsTable::dividerLocked(image));
     CSettingsTable::setValue(source, image, 4);
     EXPECT_EQ(image.m_base.m_sparkDivider, 4);
+    EXPECT_FALSE(CSettingsTable::dividerLocked(image));
     EXPECT_EQ(CSettingsTable::value(source, image), 4);
 
     const CSettingField& level = *CSettingsTable::byControl(SettingsPage::Settings, 1115);

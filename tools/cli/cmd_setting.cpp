@@ -139,6 +139,12 @@ int cmdSet(const CliContext& context)
                 return failed(f->cliKey() + ": " + toUtf8(CSettingsTable::formatValue(*f, value)) + " is outside "
                               + toUtf8(CSettingsTable::rangeText(*f, next)) + "; nothing written");
         }
+        for (const auto& [f, value] : changes) {
+            if (std::string(f->key) == "m_base.m_sparkDivider" && f->special == SettingSpecial::None
+                && CSettingsTable::dividerLocked(next))
+                return failed(f->cliKey() + " is set by the engine-speed signal source (m_base.m_sparkDivider:source) "
+                              "while the signal comes from the injectors or the crankshaft; nothing written");
+        }
         uint8_t blocks = 0;
         bool restart = false;
         for (const auto& [f, value] : changes) {
