@@ -139,9 +139,16 @@ int cmdSet(const CliContext& context)
                 return failed(f->cliKey() + ": " + toUtf8(CSettingsTable::formatValue(*f, value)) + " is outside "
                               + toUtf8(CSettingsTable::rangeText(*f, next)) + "; nothing written");
         }
+        // The divider edit is locked while the source (as it will be) is the injectors or the crankshaft.
+        const auto isDivider = [](const CSettingField* f) {
+            return std::string(f->key) == "m_base.m_sparkDivider" && f->special == SettingSpecial::None;
+        };
+        CSettingsImage source = device.image();
+        for (const auto& [f, value] : changes)
+            if (!isDivider(f))
+                CSettingsTable::setValue(*f, source, value);
         for (const auto& [f, value] : changes) {
-            if (std::string(f->key) == "m_base.m_sparkDivider" && f->special == SettingSpecial::None
-                && CSettingsTable::dividerLocked(next))
+            if (isDivider(f) && CSettingsTable::dividerLocked(source))
                 return failed(f->cliKey() + " is set by the engine-speed signal source (m_base.m_sparkDivider:source) "
                               "while the signal comes from the injectors or the crankshaft; nothing written");
         }
