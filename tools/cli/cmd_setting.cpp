@@ -136,7 +136,8 @@ int cmdSet(const CliContext& context)
             CSettingsTable::setValue(*f, next, value);
         for (const auto& [f, value] : changes) {
             if (!CSettingsTable::allows(*f, next, value))
-                return failed(f->cliKey() + ": " + toUtf8(CSettingsTable::formatValue(*f, value)) + " is outside "
+                return failed(f->cliKey() + ": " + toUtf8(CSettingsTable::formatValue(*f, value))
+                              + (f->kind == SettingKind::Spin ? " is outside " : " is not one of ")
                               + toUtf8(CSettingsTable::rangeText(*f, next)) + "; nothing written");
         }
         // The divider edit is locked while the source (as it will be) is the injectors or the crankshaft.
