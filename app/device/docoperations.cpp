@@ -18,6 +18,8 @@ namespace {
 
 const wchar_t* const kCaption = L"KORVANA";
 const wchar_t* const kSetFailed = L"Nie powiodło się ustawienie urządzenia!";
+// Values outside their ranges listed in a question box before "… +N".
+constexpr std::size_t kListedInBox = 20;
 
 void showFailure(const wchar_t* text)
 {
@@ -147,9 +149,12 @@ bool CDocOperations::loadIntoControllerSteps(std::string path, OutOfRange outOfR
     }
     const auto problems = checkLoadedSettings(loaded);
     if (!problems.empty()) {
-        const std::wstring list = translate(L"Plik zawiera wartości spoza dozwolonego zakresu:") + L"\n"
-            + describeProblems(problems);
-        logMessage(LogLevel::Warning, "doc", std::wstring(path.begin(), path.end()) + L": " + list);
+        const std::wstring heading = translate(L"Plik zawiera wartości spoza dozwolonego zakresu:") + L"\n";
+        logMessage(LogLevel::Warning, "doc", std::wstring(path.begin(), path.end()) + L": " + heading
+                       + describeProblems(problems));
+        // A box shows the first lines; the terminal and the log get them all.
+        const std::wstring list
+            = heading + describeProblems(problems, outOfRange == OutOfRange::Ask ? kListedInBox : SIZE_MAX);
         bool clamp = outOfRange == OutOfRange::Clamp;
         if (outOfRange == OutOfRange::Ask)
             clamp = userInteraction().question(

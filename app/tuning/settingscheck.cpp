@@ -95,10 +95,15 @@ void clampLoadedSettings(CSettingsImage& image)
             v = std::isnan(v) ? 0.0 : std::clamp(v, kMapCellMin, kMapCellMax);
 }
 
-std::wstring describeProblems(const std::vector<CSettingProblem>& problems)
+std::wstring describeProblems(const std::vector<CSettingProblem>& problems, std::size_t maxLines)
 {
     std::wstring out;
-    for (const auto& p : problems) {
+    for (std::size_t i = 0; i < problems.size(); ++i) {
+        if (i == maxLines && problems.size() > maxLines + 1) {
+            out += L"… +" + std::to_wstring(problems.size() - i) + L"\n";
+            break;
+        }
+        const CSettingProblem& p = problems[i];
         out += std::wstring(p.key.begin(), p.key.end()) + L" = " + p.value + L" (" + p.allowed + L")\n";
     }
     return out;

@@ -7,6 +7,7 @@
 
 #include <app/data/settingsimage.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,5 +21,6 @@ struct CSettingProblem {
 std::vector<CSettingProblem> checkLoadedSettings(const CSettingsImage& image);
 // Moves every value outside its range to the nearest allowed one.
 void clampLoadedSettings(CSettingsImage& image);
-// "key = value (allowed: range)" lines, one per problem.
-std::wstring describeProblems(const std::vector<CSettingProblem>& problems);
+// "key = value (range)" lines, one per problem; past maxLines one "… +N" line
+// stands for the rest (a message box cannot show a whole damaged map).
+std::wstring describeProblems(const std::vector<CSettingProblem>& problems, std::size_t maxLines = SIZE_MAX);

@@ -291,6 +291,9 @@ TEST(SettingsFileCheck, NamesEveryValueOutsideItsRangeAndClampsOnRequest)
     EXPECT_NE(text.find(L"m_base.m_switchRPM = 99999 rpm (500 … 4000 rpm, step 20)"), std::wstring::npos);
     EXPECT_NE(text.find(L"m_injMapTable[2][1000] = 155 % (-50 … 50 %)"), std::wstring::npos);
 
+    EXPECT_EQ(describeProblems(problems, 2).substr(describeProblems(problems, 2).rfind(L"…")), L"… +3\n");
+    EXPECT_EQ(describeProblems(problems, 4), text) << "a last line is shown rather than counted";
+
     clampLoadedSettings(image);
     EXPECT_TRUE(checkLoadedSettings(image).empty()) << describeProblems(checkLoadedSettings(image)).c_str();
     EXPECT_EQ(image.m_base.m_switchRPM, 4000);
