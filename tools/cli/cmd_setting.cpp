@@ -10,6 +10,7 @@
 #include <app/data/settingsio.h>
 #include <app/device/lpgdevice.h>
 #include <app/device/settingwriter.h>
+#include <app/tuning/settingsdiff.h>
 #include <app/platform/consoleinteraction.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
@@ -35,41 +36,6 @@ std::string shown(const CSettingField& f, const CSettingsImage& image)
     return toUtf8(text);
 }
 
-// Every key of the settings file with its value as the pages show it where
-// the table knows the key, else as the file writes it.
-std::vector<std::pair<std::string, std::string>> shownLines(const CSettingsImage& image)
-{
-    std::vector<std::pair<std::string, std::string>> lines;
-    for (const auto& [key, value] : settingsLines(image)) {
-        const std::string k = toUtf8(key);
-        const CSettingField* f = CSettingsTable::find(k);
-        lines.emplace_back(k, f ? shown(*f, image) : toUtf8(value));
-    }
-    return lines;
-}
-
-// A settings file as it stands, for comparing: the reader leaves four keys of
-// the advanced setup to the live image, but a file that carries them says what they were.
-bool readForComparison(const std::string& path, CSettingsImage& image)
-{
-    if (!readSettings(path, image))
-        return false;
-    CSettingsFile file;
-    if (!file.open(path, false))
-        return false;
-    auto& a = image.m_advancedSetup;
-    double v = 0;
-    if (file.readDouble(L"m_advancedSetup.m_maxLoadTime", v))
-        a.m_maxLoadTime = v;
-    if (file.readDouble(L"m_advancedSetup.m_minLpgTempr", v))
-        a.m_minLpgTempr = v;
-    if (file.readDouble(L"m_advancedSetup.m_advancedFlags2", v))
-        a.m_advancedFlags2 = static_cast<uint8_t>(static_cast<int64_t>(v));
-    if (file.readDouble(L"m_advancedSetup.m_advancedFlags3", v))
-        a.m_advancedFlags3 = static_cast<uint16_t>(static_cast<int64_t>(v));
-    return true;
-}
-
 } // namespace
 
 int cmdGet(const CliContext& context)
@@ -93,7 +59,7 @@ int cmdGet(const CliContext& context)
             std::cout << shown(*f, device.image()) << "\n";
             return kExitOk;
         }
-        for (const auto& [k, v] : shownLines(device.image())) {
+        for (const auto& [k, v] : shownSettings(device.image())) {
             if (k == key) {
                 std::cout << v << "\n";
                 return kExitOk;
@@ -185,7 +151,7 @@ int cmdDiff(const CliContext& context)
     if (args.empty() || args.size() > 2)
         return usageError("diff", "one or two settings files expected");
     CSettingsImage a;
-    if (!readForComparison(args[0], a))
+    if (!readSettingsForComparison(args[0], a))
         return failed("Nie można wczytać ustawień z pliku: " + args[0]);
     CSettingsImage b;
     const bool withController = args.size() == 1;
@@ -195,30 +161,15 @@ int cmdDiff(const CliContext& context)
             if (const int code = connectDevice(context, demo, device))
                 return code;
             b = device.image();
-        } else if (!readForComparison(args[1], b)) {
+        } else if (!readSettingsForComparison(args[1], b)) {
             return failed("Nie można wczytać ustawień z pliku: " + args[1]);
         }
     } catch (IError* e) {
         CErrorGuard error(e);
         return failed(error);
     }
-    const auto linesA = settingsLines(a);
-    const auto linesB = settingsLines(b);
-    const auto shownA = shownLines(a);
-    const auto shownB = shownLines(b);
-    int differences = 0;
-    for (std::size_t i = 0; i < linesA.size() && i < linesB.size(); ++i) {
-        const std::string key = shownA[i].first;
-        // The save time never compares; the identity, its counters and the car
-        // description are no settings the controller holds.
-        if (key == "m_timeStamp")
-            continue;
-        if (withController && (key.rfind("m_devInfo.", 0) == 0 || key.rfind("m_carInfo.", 0) == 0))
-            continue;
-        if (linesA[i].second == linesB[i].second)
-            continue;
-        std::cout << key << "\t" << shownA[i].second << "\t" << shownB[i].second << "\n";
-        ++differences;
-    }
-    return differences == 0 ? kExitOk : kExitFailed;
+    const auto differences = compareSettings(a, b, withController);
+    for (const auto& d : differences)
+        std::cout << d.key << "\t" << d.a << "\t" << d.b << "\n";
+    return differences.empty() ? kExitOk : kExitFailed;
 }
