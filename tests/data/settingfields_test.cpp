@@ -7,6 +7,7 @@
 #include <app/data/settingfields.h>
 #include <app/data/workingtime.h>
 #include <app/tuning/settingscheck.h>
+#include <app/tuning/settingsdiff.h>
 
 #include <gtest/gtest.h>
 
@@ -299,6 +300,30 @@ TEST(SettingsFileCheck, NamesEveryValueOutsideItsRangeAndClampsOnRequest)
     EXPECT_EQ(image.m_base.m_switchRPM, 4000);
     EXPECT_EQ(image.m_mainCorr.m_mainCorr[3], 6.0);
     EXPECT_EQ(image.m_corrMap.m_injMapTable[0][0], 50);
+}
+
+TEST(SettingsComparison, KeyByKeyInThePagesUnits)
+{
+    CSettingsImage a;
+    CSettingsImage b;
+    b.m_timeStamp = L"07-12-2026-14:05:09";
+    b.m_devInfo.m_serial = L"XZ0001";
+    b.m_base.m_switchRPM = 1400;
+    b.m_base.m_pressureRef = 120;
+    b.m_base.m_flags |= kBaseMaxRpmActive;
+    const auto withController = compareSettings(a, b, true);
+    ASSERT_EQ(withController.size(), 3u);
+    EXPECT_EQ(withController[0].key, "m_base.m_switchRPM");
+    EXPECT_EQ(withController[0].a, "1200 rpm");
+    EXPECT_EQ(withController[0].b, "1400 rpm");
+    EXPECT_EQ(withController[1].key, "m_base.m_flags");
+    EXPECT_EQ(withController[1].b, "130");
+    EXPECT_EQ(withController[2].key, "m_base.m_pressureRef");
+    EXPECT_EQ(withController[2].b, "1.20 bar");
+    const auto files = compareSettings(a, b, false);
+    ASSERT_EQ(files.size(), 4u);
+    EXPECT_EQ(files[0].key, "m_devInfo.m_serial");
+    EXPECT_TRUE(compareSettings(b, b, false).empty());
 }
 
 TEST(InfoTexts, WorkingTimeAndInspection)
