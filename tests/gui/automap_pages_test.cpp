@@ -135,6 +135,12 @@ TEST_F(Pages, PressureCurveShiftsAndClamps)
     EXPECT_EQ(table[3], 11);
     EXPECT_EQ(page->chart()->model().point(3).y, 11);
     EXPECT_EQ(page->chart()->model().size(), 26u);
+
+    // The chart grows with the page.
+    const int before = page->chart()->plotRect().width();
+    page->resize(1350, 1050);
+    settle();
+    EXPECT_GT(page->chart()->plotRect().width(), before * 4 / 3);
 }
 
 TEST_F(Pages, MapPageShowsMapsRefusesWhileAutomappingAndComputes)
