@@ -289,9 +289,10 @@ void CMapArray::paintTrail(QPainter& painter) const
             continue;
         QColor colour = CCell::toQColor(kMapMarkerColour);
         colour.setAlpha(220 * (n - i) / n);
-        const int size = std::max(4, cell->markerSize() - i / 2);
+        // Smaller than the marker and tucked into the corner, so the value stays readable in narrow cells.
+        const int size = std::max(3, cell->markerSize() / 2 - i / 3);
         painter.setBrush(colour);
-        painter.drawRect(QRect(cell->left() + 5, cell->top() + 5, size, size));
+        painter.drawRect(QRect(cell->left() + 2, cell->top() + 2, size, size));
     }
     painter.restore();
 }

@@ -164,13 +164,13 @@ TEST_F(MapGrid, OperatingPointMarksItsCellAndLeavesAFadingTrail)
     const auto markAt = [&](std::size_t i) {
         const MapCell cell = m_grid.model().trail()[i];
         const QRect r = m_grid.cellAt(cell.row, cell.column)->rect();
-        return image.pixelColor(r.left() + 7, r.top() + 7);
+        return image.pixelColor(r.left() + 3, r.top() + 3);
     };
     EXPECT_LT(markAt(1).green(), 200) << "a trail cell carries a mark";
     EXPECT_LT(markAt(1).green(), markAt(8).green()) << "the older, the fainter";
     // A cell never visited keeps its plain background there.
     const QRect plain = m_grid.cellAt(18, 0)->rect();
-    EXPECT_EQ(image.pixelColor(plain.left() + 7, plain.top() + 7), CCell::toQColor(valueColour(0)));
+    EXPECT_EQ(image.pixelColor(plain.left() + 3, plain.top() + 3), CCell::toQColor(valueColour(0)));
 }
 
 TEST_F(MapGrid, PageFontReachesTheCells)
