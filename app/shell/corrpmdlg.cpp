@@ -13,6 +13,7 @@
 #include <errkit/ierror.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
 
@@ -101,7 +102,9 @@ void CCorRpmDlg::refresh()
 void CCorRpmDlg::activate()
 {
     refresh();
-    if (m_grid)
+    // Keys reach the grid; a refresh while the fitter types somewhere on the page leaves the focus there.
+    const QWidget* focused = QApplication::focusWidget();
+    if (m_grid && !(focused && isAncestorOf(focused)))
         m_grid->setFocus();
 }
 
