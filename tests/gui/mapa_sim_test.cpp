@@ -173,6 +173,41 @@ TEST_F(MapaPage, HasFourTitledPagesAndTheMapGrid)
     EXPECT_TRUE(images->loaded());
 }
 
+// The page with the readings panel's part of the tick watched.
+class CWatchedMapaDlg : public CMapaDlg {
+public:
+    using CMapaDlg::CMapaDlg;
+    std::vector<bool> markerPlacedAtPanel;
+
+protected:
+    void refreshObdPanel() override
+    {
+        auto* page = dynamic_cast<CCorRpmDlg*>(subPage(1));
+        markerPlacedAtPanel.push_back(page && page->grid()->model().currentCell().has_value());
+    }
+};
+
+TEST_F(MapaPage, TimerRefreshesThePanelFirstThenTheCurrentPage)
+{
+    SAppOptions options;
+    options.demo = true;
+    startProgram(options);
+    CkorvanaDoc* doc = m_run->app().document();
+    ASSERT_TRUE(waitUntil([&] { return doc->device().diagData().newestSequence() > 0; }, 3000));
+    CWatchedMapaDlg page(doc->pageContext());
+    ASSERT_TRUE(page.Create(m_page->parentWidget()));
+    page.activate();
+    auto* grid = dynamic_cast<CCorRpmDlg*>(page.subPage(1))->grid();
+    ASSERT_FALSE(grid->model().currentCell().has_value());
+    page.onTimer();
+    EXPECT_EQ(page.markerPlacedAtPanel, std::vector<bool> { false });
+    EXPECT_TRUE(grid->model().currentCell().has_value()) << "then the page's own tick";
+    // Another tuning page shown: its tick, not the grid's, follows the panel.
+    page.multiPage()->activatePage(2);
+    page.onTimer();
+    EXPECT_EQ(page.markerPlacedAtPanel.size(), 2u);
+}
+
 TEST_F(MapaPage, CtrlUpOnABlockChangesExactlyThoseCellsInTheController)
 {
     startWithSim();
