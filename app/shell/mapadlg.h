@@ -20,7 +20,7 @@ public:
     static constexpr int kMultiPage = 1400;
     static constexpr int kPageCount = 4;
     // The tuning pages take the left part of the page; the readings panel lies right of this (dialog units).
-    static constexpr int kTuningWidthDu = 536;
+    static constexpr int kTuningWidthDu = 520;
 
     explicit CMapaDlg(const CPageContext& context, QWidget* parent = nullptr);
     ~CMapaDlg() override;
