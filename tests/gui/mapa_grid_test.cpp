@@ -173,6 +173,23 @@ TEST_F(MapGrid, OperatingPointMarksItsCellAndLeavesAFadingTrail)
     EXPECT_EQ(image.pixelColor(plain.left() + 3, plain.top() + 3), CCell::toQColor(valueColour(0)));
 }
 
+TEST_F(MapGrid, GreyModeDarkensVisitedCellsAndValueModeComesBack)
+{
+    m_grid.setCellValue(3, 3, 20);
+    m_grid.setColourMode(0);
+    for (const auto& row : m_grid.getTable())
+        for (const CCell* cell : row)
+            ASSERT_EQ(cell->getBkColor(), kMapGrey);
+    // Leaving a cell leaves it one step darker.
+    m_grid.markOperatingPoint(600, 2.5); // column 1, row 1
+    m_grid.markOperatingPoint(4100, 10.5);
+    EXPECT_EQ(m_grid.cellAt(1, 1)->getBkColor(), darkenColour(kMapGrey, 5.0));
+    EXPECT_EQ(m_grid.cellAt(3, 3)->getBkColor(), kMapGrey);
+    m_grid.setColourMode(1);
+    EXPECT_EQ(m_grid.cellAt(3, 3)->getBkColor(), valueColour(20));
+    EXPECT_EQ(m_grid.cellAt(1, 1)->getBkColor(), valueColour(0));
+}
+
 TEST_F(MapGrid, PageFontReachesTheCells)
 {
     QFont font;

@@ -301,6 +301,21 @@ TEST_F(MapaPage, AxisEditThroughTheHeaderEditorReachesTheController)
     EXPECT_EQ(after.timeBytes, before.timeBytes);
     EXPECT_DOUBLE_EQ(device().image().m_corrMap.m_rpmAxis[5], wanted);
     EXPECT_TRUE(m_run->ui.shown().empty());
+
+    // A refused axes write keeps the old breakpoint on screen and in the image, and says so.
+    ASSERT_EQ(m_sim->send("refuse record 34"), "ok refuse record 34");
+    QApplication::sendEvent(m_grid, &press);
+    QApplication::sendEvent(m_grid, &dbl);
+    ASSERT_TRUE(edit->isVisible());
+    edit->setText(QString::number(wanted - 100));
+    guitest::pressKey(edit, Qt::Key_Return);
+    guitest::settle();
+    ASSERT_EQ(m_sim->send("refuse off"), "ok refuse off");
+    EXPECT_EQ(header->getTxt(), QString::number(wanted));
+    EXPECT_DOUBLE_EQ(device().image().m_corrMap.m_rpmAxis[5], wanted);
+    EXPECT_EQ(simMap(*m_sim).rpmBytes, after.rpmBytes);
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_EQ(m_run->ui.shown()[0].text, L"Nie powiodło się wpisanie ustawień do urządzenia!");
 }
 
 TEST_F(MapaPage, PasteOfAFourByThreeBlockReachesTheController)
