@@ -38,8 +38,7 @@ QString translatedText(const wchar_t* text)
 } // namespace
 
 CMapaDlg::CMapaDlg(const CPageContext& context, QWidget* parent)
-    : CGDIpMultiPageDialog(kResourceId, parent)
-    , m_context(context)
+    : CWspolneOdczytyExMultiPageDlg(context, kResourceId, parent)
 {
     setObjectName(QStringLiteral("mapaDlg"));
     setTranslator([](const std::wstring& text) { return translate(text); });
@@ -66,7 +65,8 @@ void CMapaDlg::createControls()
 {
     // The page's own font, whatever the view handed over.
     setContainerFont(&m_font);
-    CGDIpMultiPageDialog::createControls();
+    // The page's table first, then the readings panel.
+    CWspolneOdczytyExMultiPageDlg::createControls();
     m_mpc = new CTuningPagesCtrl;
     m_mpc->setButtonFont(&m_font);
     // A wider button column than the view's: the correction titles are long.
@@ -108,21 +108,28 @@ CGDIpMultiPageDialog* CMapaDlg::subPage(int index) const
 void CMapaDlg::resizeEvent(QResizeEvent* event)
 {
     m_font.setPixelSize(fontPixelHeight(event->size().width(), event->size().height()));
-    CGDIpMultiPageDialog::resizeEvent(event);
+    CWspolneOdczytyExMultiPageDlg::resizeEvent(event);
     if (m_mpc)
         m_mpc->recalcLayout();
 }
 
 void CMapaDlg::activate()
 {
+    CWspolneOdczytyExMultiPageDlg::activate();
     if (CGDIpMultiPageDialog* page = m_mpc ? m_mpc->getActivePage() : nullptr)
         page->activate();
 }
 
 void CMapaDlg::deactivate()
 {
+    CWspolneOdczytyExMultiPageDlg::deactivate();
     if (CGDIpMultiPageDialog* page = m_mpc ? m_mpc->getActivePage() : nullptr)
         page->deactivate();
+}
+
+void CMapaDlg::refreshObdPanel()
+{
+    CWspolneOdczytyExMultiPageDlg::onTimer();
 }
 
 void CMapaDlg::onTimer()
@@ -134,6 +141,7 @@ void CMapaDlg::onTimer()
 
 void CMapaDlg::updateTexts()
 {
+    CWspolneOdczytyExMultiPageDlg::updateTexts();
     if (!m_mpc)
         return;
     for (int i = 0; i < kPageCount && i < m_mpc->getPageCount(); ++i) {

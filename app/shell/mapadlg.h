@@ -4,23 +4,20 @@
 // timer refreshes the panel first and then the current tuning page.
 #pragma once
 
-#include <app/data/imultilanggui.h>
-#include <app/shell/itimerbasedgui.h>
-#include <app/shell/pagecontext.h>
-#include <gradctrls/multipage/gdipmultipagedialog.h>
+#include <app/shell/wspolneodczytyexmultipagedlg.h>
 
 #include <QFont>
 
 class CGDIpMultiPageCtrl;
 
-class CMapaDlg : public CGDIpMultiPageDialog, public ITimerBasedGUI, public IMultilangGUI {
+class CMapaDlg : public CWspolneOdczytyExMultiPageDlg {
     Q_OBJECT
 public:
     static constexpr int kResourceId = 317;
     static constexpr int kMultiPage = 1400;
     static constexpr int kPageCount = 4;
-    // The tuning pages take the left part of the page; the readings panel lies right of this (dialog units).
-    static constexpr int kTuningWidthDu = 520;
+    // The tuning pages take the left part of the page, up to the readings panel (dialog units).
+    static constexpr int kTuningWidthDu = kPanelLeftDu;
 
     explicit CMapaDlg(const CPageContext& context, QWidget* parent = nullptr);
     ~CMapaDlg() override;
@@ -41,8 +38,8 @@ protected:
     std::span<const SCtrlLayout> layoutTable() const override;
     void createControls() override;
     void resizeEvent(QResizeEvent* event) override;
-    // The readings panel's part of the timer tick (none until the panel is on this page).
-    virtual void refreshObdPanel() {}
+    // The readings panel's part of the timer tick: the gauges, injectors and OBD tiles.
+    virtual void refreshObdPanel();
 
     // ---- The tuning pages ----
     // Builds tuning page i (0 … 3) of the multi-page control. Page 1 is the
@@ -51,7 +48,6 @@ protected:
     CGDIpMultiPageDialog* createSubPage(int i, const CPageContext& context);
 
 private:
-    CPageContext m_context;
     CGDIpMultiPageCtrl* m_mpc = nullptr;
     QFont m_font;
 };

@@ -196,7 +196,6 @@ TEST_F(MapaPage, TimerRefreshesThePanelFirstThenTheCurrentPage)
     ASSERT_TRUE(waitUntil([&] { return doc->device().diagData().newestSequence() > 0; }, 3000));
     CWatchedMapaDlg page(doc->pageContext());
     ASSERT_TRUE(page.Create(m_page->parentWidget()));
-    page.activate();
     auto* grid = dynamic_cast<CCorRpmDlg*>(page.subPage(1))->grid();
     ASSERT_FALSE(grid->model().currentCell().has_value());
     page.onTimer();
