@@ -13,6 +13,7 @@
 #include <app/shell/korvanadoc.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/switchbuttons.h>
+#include <app/tuning/kalibracjadlg.h>
 #include <errkit/errorguard.h>
 
 #include <QResizeEvent>
@@ -138,6 +139,7 @@ CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& co
     // One line per page: index − kFirstPage is 0 Odczyty, 1 Ustawienia, 2 Zaawansowane,
     // 3 Kalibracja, 4 Mapa, 5 OBD, 6 Info.
     switch (index - kFirstPage) {
+    case 3: built = new CKalibracjaDlg(context); break;
     default:
         break;
     }
