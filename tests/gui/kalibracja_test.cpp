@@ -320,3 +320,65 @@ TEST_F(KalibracjaPage, SpinsFollowTheRuleAndWriteTheController)
     EXPECT_EQ(m_run->ui.shown()[0].text, L"Nie powiodło się ustawienie urządzenia!");
     EXPECT_EQ(m_run->ui.shown()[0].icon, MsgIcon::Error);
 }
+
+TEST_F(KalibracjaPage, PerCylinderBoxRunsTheCylinderByCylinderProcedure)
+{
+    const bool started = start(true);
+    SKIP_WHEN_TERMINAL_REUSED();
+    ASSERT_TRUE(started);
+    ctrl<QAbstractButton>(CKalibracjaDlg::kPerCylinderId)->click();
+    double delayDuringRun = -1;
+    bool boxLocked = false;
+    duringRun = [&] {
+        if (delayDuringRun >= 0 || m_run->ui.clockMs() < 2000)
+            return;
+        // The per-cylinder run idles with a switching delay of 1.0 (the normal one with 0).
+        delayDuringRun = doc().device().image().m_base.m_emulatorDelay;
+        boxLocked = !ctrl(CKalibracjaDlg::kPerCylinderId)->isEnabled();
+        m_page->OnBnClickedStop();
+    };
+    clickStart();
+    EXPECT_DOUBLE_EQ(delayDuringRun, 1.0);
+    EXPECT_TRUE(boxLocked);
+    EXPECT_TRUE(ctrl(CKalibracjaDlg::kPerCylinderId)->isEnabled());
+    EXPECT_TRUE(logged(L"Autokalibracja przerwana", kYellow));
+    ASSERT_TRUE(doc().device().readBase());
+    EXPECT_DOUBLE_EQ(doc().device().image().m_base.m_emulatorDelay, 0.3);
+}
+
+TEST_F(KalibracjaPage, TextsAndTheProceduresLinesGoThroughTheLanguage)
+{
+    const bool started = start(true);
+    SKIP_WHEN_TERMINAL_REUSED();
+    ASSERT_TRUE(started);
+    shelltest::EnglishScope english({
+        { QStringLiteral("Autokalibracja"), QStringLiteral("Autocalibration") },
+        { QStringLiteral("Zatrzymaj"), QStringLiteral("Stop") },
+        { QStringLiteral("Jedna poprawka"), QStringLiteral("One correction") },
+        { QStringLiteral("Autokalibracja przerwana"), QStringLiteral("Autocalibration aborted") },
+        { QStringLiteral("Przywrócono ustawienia sprzed autokalibracji."),
+            QStringLiteral("Settings from before the autocalibration restored.") },
+        { QStringLiteral("Błąd - Brak odczytów ze sterownika!"),
+            QStringLiteral("Error - No readings from the controller!") },
+    });
+    m_page->updateTexts();
+    EXPECT_EQ(ctrl<QAbstractButton>(CKalibracjaDlg::kStartId)->text(), QStringLiteral("Autocalibration"));
+    EXPECT_EQ(ctrl<QAbstractButton>(CKalibracjaDlg::kStopId)->text(), QStringLiteral("Stop"));
+    EXPECT_EQ(ctrl<QAbstractButton>(CKalibracjaDlg::kOneCorrectionId)->text(), QStringLiteral("One correction"));
+
+    duringRun = [&] {
+        if (m_run->ui.clockMs() >= 3000)
+            m_page->OnBnClickedStop();
+    };
+    clickStart();
+    EXPECT_TRUE(logged(L"Autocalibration aborted", kYellow));
+    EXPECT_TRUE(logged(L"Settings from before the autocalibration restored.", kYellow));
+
+    // No record to judge the reducer by.
+    duringRun = nullptr;
+    doc().device().diagData().clear();
+    clickStart();
+    const auto lines = m_page->logLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, L"Error - No readings from the controller!");
+}
