@@ -195,6 +195,9 @@ void CKalibracjaDlg::onDeltaSpinMainCorr(int index, int positionChange)
 {
     if (index < 0 || index >= CMainCorrEdits::kEdits || !m_context.device.m_connected || m_calibration.running())
         return;
+    // A write in the middle of a search or a firmware update would cut into its exchanges.
+    if (m_context.doc.refuseWhileBusy(this))
+        return;
     COwnerScope owner(this);
     CMainCorrEdits::onDeltaSpin(m_context.device, m_texts, index, positionChange, oneCorrection());
     // The texts as the rule left them, written or not.

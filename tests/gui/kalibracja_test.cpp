@@ -12,6 +12,7 @@
 
 #include <app/data/diagdata.h>
 #include <app/data/translate.h>
+#include <app/device/operationlock.h>
 #include <app/platform/porttable.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
@@ -312,6 +313,17 @@ TEST_F(KalibracjaPage, SpinsFollowTheRuleAndWriteTheController)
     EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[0], 0.51, 0.005);
     EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[1], 0.50, 0.005);
     EXPECT_TRUE(m_run->ui.shown().empty());
+
+    // Inside another operation a spin writes nothing.
+    {
+        COperationGuard other(doc().operation(), L"Wyszukiwanie sterownika");
+        ASSERT_TRUE(other);
+        guitest::click(spin1->upButton());
+    }
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_EQ(m_run->ui.shown()[0].text, L"Trwa inna operacja: Wyszukiwanie sterownika");
+    EXPECT_EQ(m_page->correctionText(1), QStringLiteral("0.50"));
+    m_run->ui.clearShown();
 
     // A controller that acknowledges nothing: the failure box.
     ASSERT_EQ(m_sim->send("fault type").rfind("ok fault type", 0), 0u);
