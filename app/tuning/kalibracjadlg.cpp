@@ -47,10 +47,10 @@ std::vector<SCtrlLayout> buildLayout()
     for (int i = 0; i < CMainCorrEdits::kEdits; ++i) {
         const int x = kColumnX[i / 4];
         const int y = kFirstRowY + (i % 4) * kRowStep;
-        rows.push_back({ CKalibracjaDlg::kFirstLabelId + i, ECtrlKind::LabelRight, x, y, 20, kRowHeight,
-            kCylinderTexts[i] });
-        rows.push_back({ CKalibracjaDlg::kFirstEditId + i, ECtrlKind::ReadOnlyEdit, x + 28, y, 110, kRowHeight,
-            nullptr });
+        rows.push_back(
+            { CKalibracjaDlg::kFirstLabelId + i, ECtrlKind::LabelRight, x, y, 20, kRowHeight, kCylinderTexts[i] });
+        rows.push_back(
+            { CKalibracjaDlg::kFirstEditId + i, ECtrlKind::ReadOnlyEdit, x + 28, y, 110, kRowHeight, nullptr });
     }
     return rows;
 }
@@ -183,7 +183,8 @@ void CKalibracjaDlg::OnBnClickedStart()
     if (m_calibration.running())
         return;
     const bool oneByOne = perCylinder();
-    m_context.doc.runOperation(kOperation, [this, oneByOne] { m_calibration.start(oneByOne); }, this);
+    m_context.doc.runOperation(
+        kOperation, [this, oneByOne] { m_calibration.start(oneByOne); }, this);
 }
 
 void CKalibracjaDlg::OnBnClickedStop()
@@ -225,7 +226,8 @@ int CKalibracjaDlg::progressPosition() const
 
 QString CKalibracjaDlg::correctionText(int index) const
 {
-    const CExtEdit* edit = index >= 0 && index < CMainCorrEdits::kEdits ? m_edits[static_cast<std::size_t>(index)] : nullptr;
+    const CExtEdit* edit
+        = index >= 0 && index < CMainCorrEdits::kEdits ? m_edits[static_cast<std::size_t>(index)] : nullptr;
     return edit ? edit->text() : QString();
 }
 

@@ -65,8 +65,8 @@ protected:
     bool start(bool warm)
     {
         const std::string link = m_dir.filePath(QStringLiteral("controller")).toStdString();
-        m_sim = std::make_unique<CSimProcess>(std::vector<std::string> {
-            "--link", link, "--time-scale", std::to_string(kScale), "--main-corr", "0.50" });
+        m_sim = std::make_unique<CSimProcess>(
+            std::vector<std::string> { "--link", link, "--time-scale", std::to_string(kScale), "--main-corr", "0.50" });
         if (!m_sim->start()) {
             ADD_FAILURE() << m_sim->error();
             return false;
@@ -141,11 +141,7 @@ protected:
         return false;
     }
 
-    template <class T = QWidget>
-    T* ctrl(int id) const
-    {
-        return guitest::findById<T>(m_page, id);
-    }
+    template <class T = QWidget> T* ctrl(int id) const { return guitest::findById<T>(m_page, id); }
 
     void clickStart() { guitest::click(ctrl(CKalibracjaDlg::kStartId)); }
 
@@ -228,6 +224,8 @@ TEST_F(KalibracjaPage, StartRunsToTheCarsCorrectionAndRefusesAFuelButtonMeanwhil
     ASSERT_TRUE(device.readBase());
     EXPECT_DOUBLE_EQ(device.image().m_base.m_emulatorDelay, 0.3);
     EXPECT_EQ(simValue("fuelmode"), "auto");
+    // The length of the run on the car's own clock (the scripted one).
+    RecordProperty("run_ms", std::to_string(m_run->ui.clockMs()));
     screenshots(QStringLiteral("kalibracja_success"));
 }
 
