@@ -21,15 +21,15 @@ namespace {
 constexpr const wchar_t* kOperation = L"Autokalibracja";
 constexpr const wchar_t* kCylinderTexts[CMainCorrEdits::kEdits] = { L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8" };
 
-// The page's left part; the readings panel takes the right-hand side.
+// Left of the readings panel (CWspolneOdczytyMultiPageDlg::kPanelLeftDu).
 constexpr int kLeft = 10;
-constexpr int kWidth = 410;
+constexpr int kWidth = 495;
 constexpr int kLogTop = 96;
 constexpr int kLogHeight = 290;
 constexpr int kProgressTop = 72;
 constexpr int kProgressHeight = 16;
 // The corrections: two columns of four rows.
-constexpr int kColumnX[2] = { 24, 224 };
+constexpr int kColumnX[2] = { 30, 270 };
 constexpr int kFirstRowY = 436;
 constexpr int kRowStep = 36;
 constexpr int kRowHeight = 22;
@@ -50,7 +50,7 @@ std::vector<SCtrlLayout> buildLayout()
         rows.push_back(
             { CKalibracjaDlg::kFirstLabelId + i, ECtrlKind::LabelRight, x, y, 20, kRowHeight, kCylinderTexts[i] });
         rows.push_back(
-            { CKalibracjaDlg::kFirstEditId + i, ECtrlKind::ReadOnlyEdit, x + 28, y, 110, kRowHeight, nullptr });
+            { CKalibracjaDlg::kFirstEditId + i, ECtrlKind::ReadOnlyEdit, x + 28, y, 140, kRowHeight, nullptr });
     }
     return rows;
 }
@@ -75,8 +75,7 @@ uint32_t colourRef(const QColor& colour)
 } // namespace
 
 CKalibracjaDlg::CKalibracjaDlg(const CPageContext& context, QWidget* parent)
-    : CGDIpMultiPageDialog(kResourceId, parent)
-    , m_context(context)
+    : CWspolneOdczytyExMultiPageDlg(context, kResourceId, parent)
     , m_calibration(context.device, *this)
 {
     setTranslator([](const std::wstring& text) { return translate(text); });
@@ -95,7 +94,7 @@ std::span<const SCtrlLayout> CKalibracjaDlg::layoutTable() const
 
 void CKalibracjaDlg::createControls()
 {
-    CGDIpMultiPageDialog::createControls();
+    CWspolneOdczytyExMultiPageDlg::createControls();
 
     m_progress = new QProgressBar(this);
     setCtrlId(m_progress, kProgressId);
@@ -123,7 +122,7 @@ void CKalibracjaDlg::createControls()
         auto* spin = new CCorrectionSpin(this);
         setCtrlId(spin, kFirstSpinId + i);
         spin->setGeometry(
-            CPageLayout::duToPixels(kColumnX[i / 4] + 140, kFirstRowY + (i % 4) * kRowStep, 20, kRowHeight));
+            CPageLayout::duToPixels(kColumnX[i / 4] + 172, kFirstRowY + (i % 4) * kRowStep, 22, kRowHeight));
         connect(spin, &CCorrectionSpin::deltaPos, this, [this, i](int change) { onDeltaSpinMainCorr(i, change); });
         m_spins[static_cast<std::size_t>(i)] = spin;
     }
@@ -131,7 +130,7 @@ void CKalibracjaDlg::createControls()
 
 bool CKalibracjaDlg::OnInitDialog()
 {
-    if (!CGDIpMultiPageDialog::OnInitDialog())
+    if (!CWspolneOdczytyExMultiPageDlg::OnInitDialog())
         return false;
     if (auto* start = qobject_cast<QAbstractButton*>(findChildCtrl(this, kStartId)))
         connect(start, &QAbstractButton::clicked, this, &CKalibracjaDlg::OnBnClickedStart);
@@ -150,11 +149,13 @@ bool CKalibracjaDlg::OnInitDialog()
 
 void CKalibracjaDlg::activate()
 {
+    CWspolneOdczytyExMultiPageDlg::activate();
     showCorrections();
 }
 
 void CKalibracjaDlg::updateTexts()
 {
+    CWspolneOdczytyExMultiPageDlg::updateTexts();
     for (const SCtrlLayout& row : pageLayout()) {
         if (!row.text)
             continue;

@@ -1,6 +1,6 @@
 // The "Kalibracja" page: the idle autocalibration with its coloured log and
 // progress bar, and the eight main corrections with their spins. The page only
-// shows; the procedure is CAutoCalibration and the spin rule CMainCorrEdits.
+// shows; the live readings panel sits on its right. The procedure is CAutoCalibration and the spin rule CMainCorrEdits.
 //
 // A run holds the document's operation for its whole length, so no search,
 // fuel button or second procedure starts inside it; "Zatrzymaj" is no
@@ -8,12 +8,10 @@
 // the spins stay disabled: the procedure owns the corrections then.
 #pragma once
 
-#include <app/data/imultilanggui.h>
-#include <app/shell/pagecontext.h>
+#include <app/shell/wspolneodczytyexmultipagedlg.h>
 #include <app/tuning/autocalibration.h>
 #include <app/tuning/calibrationobserver.h>
 #include <app/tuning/maincorredits.h>
-#include <gradctrls/multipage/gdipmultipagedialog.h>
 
 #include <array>
 
@@ -24,7 +22,7 @@ class QListWidget;
 class QProgressBar;
 class QWidget;
 
-class CKalibracjaDlg : public CGDIpMultiPageDialog, public IMultilangGUI, private ICalibrationObserver {
+class CKalibracjaDlg : public CWspolneOdczytyExMultiPageDlg, private ICalibrationObserver {
     Q_OBJECT
 public:
     static constexpr int kResourceId = 316;
@@ -43,7 +41,7 @@ public:
     explicit CKalibracjaDlg(const CPageContext& context, QWidget* parent = nullptr);
     ~CKalibracjaDlg() override;
 
-    // Reads the corrections from the settings image.
+    // The panel, and the corrections from the settings image.
     void activate() override;
     void updateTexts() override;
 
@@ -81,7 +79,6 @@ private:
     void updateSpins();
     void updateStartButton();
 
-    CPageContext m_context;
     CAutoCalibration m_calibration;
     CMainCorrEdits::Texts m_texts;
     QListWidget* m_log = nullptr;
