@@ -14,6 +14,7 @@
 #include <app/shell/mainframe.h>
 #include <app/shell/mapadlg.h>
 #include <app/shell/switchbuttons.h>
+#include <app/tuning/kalibracjadlg.h>
 #include <errkit/errorguard.h>
 
 #include <QResizeEvent>
@@ -139,6 +140,7 @@ CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& co
     // One line per page: index − kFirstPage is 0 Odczyty, 1 Ustawienia, 2 Zaawansowane,
     // 3 Kalibracja, 4 Mapa, 5 OBD, 6 Info.
     switch (index - kFirstPage) {
+    case 3: built = new CKalibracjaDlg(context); break;
     case 4: built = new CMapaDlg(context); break;
     default:
         break;
