@@ -14,6 +14,8 @@
 #include <app/shell/mainframe.h>
 #include <app/shell/mapadlg.h>
 #include <app/shell/switchbuttons.h>
+#include <app/shell/ustawieniadlg.h>
+#include <app/shell/ustawieniadodatkowedlg.h>
 #include <app/tuning/kalibracjadlg.h>
 #include <errkit/errorguard.h>
 
@@ -140,6 +142,8 @@ CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& co
     // One line per page: index − kFirstPage is 0 Odczyty, 1 Ustawienia, 2 Zaawansowane,
     // 3 Kalibracja, 4 Mapa, 5 OBD, 6 Info.
     switch (index - kFirstPage) {
+    case 1: built = new CUstawieniaDlg(context); break;
+    case 2: built = new CUstawieniaDodatkoweDlg(context); break;
     case 3: built = new CKalibracjaDlg(context); break;
     case 4: built = new CMapaDlg(context); break;
     default:

@@ -1,0 +1,341 @@
+#include <app/shell/settingcontrols.h>
+
+#include <app/data/translate.h>
+#include <app/device/lpgdevice.h>
+#include <app/device/settingwriter.h>
+#include <app/platform/log.h>
+#include <app/platform/userinteraction.h>
+#include <app/shell/checkboximages.h>
+#include <app/shell/korvanadoc.h>
+#include <app/shell/strvaluecmbbox.h>
+#include <app/tuning/correctionspin.h>
+#include <basectrls/ctrlid.h>
+#include <basectrls/extedit.h>
+#include <errkit/errorguard.h>
+#include <errkit/ierror.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QSignalBlocker>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+constexpr int kLeft = 8;
+constexpr int kTop = 8;
+constexpr int kLabelWidth = 300;
+constexpr int kEditX = kLeft + kLabelWidth + 6;
+constexpr int kEditWidth = 120;
+constexpr int kListWidth = 196;
+constexpr int kSpinWidth = 22;
+constexpr int kUsableHeight = 584;
+constexpr int kMaxPitch = 26;
+constexpr int kFuelTypeId = 1148;
+
+// The field's warning colour: the controller may hold another value.
+const QColor kWarning(0xff, 0xc8, 0x3d);
+
+int pitchOf(std::size_t rows)
+{
+    return rows == 0 ? kMaxPitch : std::min(kMaxPitch, kUsableHeight / static_cast<int>(rows));
+}
+
+QString translatedText(const wchar_t* text)
+{
+    return QString::fromStdWString(translate(text));
+}
+
+} // namespace
+
+std::vector<const CSettingField*> CSettingControls::fieldsOf(SettingsPage which)
+{
+    std::vector<const CSettingField*> out;
+    for (const CSettingField& f : CSettingsTable::fields())
+        if (f.page == which && f.controlId != 0)
+            out.push_back(&f);
+    return out;
+}
+
+std::vector<SCtrlLayout> CSettingControls::layout(SettingsPage which)
+{
+    const auto fields = fieldsOf(which);
+    const int pitch = pitchOf(fields.size());
+    const int height = pitch - 4;
+    std::vector<SCtrlLayout> rows;
+    int y = kTop;
+    for (const CSettingField* f : fields) {
+        switch (f->kind) {
+        case SettingKind::Spin:
+            rows.push_back({ f->controlId + kLabelIdOffset, ECtrlKind::Label, kLeft, y, kLabelWidth, height, f->label });
+            rows.push_back({ f->controlId, ECtrlKind::Edit, kEditX, y, kEditWidth, height, nullptr });
+            if (*f->unit)
+                rows.push_back({ f->controlId + kUnitIdOffset, ECtrlKind::Label, kEditX + kEditWidth + kSpinWidth + 8, y,
+                                 48, height, f->unit });
+            break;
+        case SettingKind::Check:
+            rows.push_back({ f->controlId, ECtrlKind::CheckBox, kLeft, y, kLabelWidth + kEditWidth + kSpinWidth + 10,
+                             height, f->label });
+            break;
+        case SettingKind::List:
+            rows.push_back({ f->controlId + kLabelIdOffset, ECtrlKind::Label, kLeft, y, kLabelWidth, height, f->label });
+            rows.push_back({ f->controlId, ECtrlKind::Placeholder, kEditX, y, kListWidth, height, nullptr });
+            break;
+        }
+        y += pitch;
+    }
+    return rows;
+}
+
+CSettingControls::CSettingControls(QWidget* page, SettingsPage which, const CPageContext& context,
+                                   std::function<std::wstring(int)> handlerName)
+    : QObject(page)
+    , m_page(page)
+    , m_which(which)
+    , m_context(context)
+    , m_handlerName(std::move(handlerName))
+    , m_fields(fieldsOf(which))
+{
+}
+
+void CSettingControls::create()
+{
+    m_boxImages = new CCheckBoxImages(L"CheckBox_Selected.tif", L"CheckBox_Unselected.tif", this);
+    for (const CSettingField* f : m_fields) {
+        QWidget* ctrl = findChildCtrl(m_page, f->controlId);
+        if (!ctrl)
+            continue;
+        switch (f->kind) {
+        case SettingKind::Spin: {
+            auto* edit = qobject_cast<CExtEdit*>(ctrl);
+            if (!edit)
+                break;
+            m_edits[f->controlId] = edit;
+            auto* spin = new CCorrectionSpin(m_page);
+            setCtrlId(spin, f->spinId);
+            const QRect r = edit->geometry();
+            spin->setGeometry(r.right() + 3, r.top(), CPageLayout::duToPixelsX(kSpinWidth), r.height());
+            spin->show();
+            m_spins[f->controlId] = spin;
+            connect(spin, &CCorrectionSpin::deltaPos, this, [this, f](int delta) { onSpin(*f, delta); });
+            connect(edit, &QLineEdit::editingFinished, this, [this, f] { onTyped(*f); });
+            break;
+        }
+        case SettingKind::Check:
+            if (auto* box = qobject_cast<QCheckBox*>(ctrl)) {
+                m_boxes[f->controlId] = box;
+                m_boxImages->apply(box);
+                connect(box, &QCheckBox::clicked, this, [this, f](bool on) { onCheck(*f, on); });
+            }
+            break;
+        case SettingKind::List: {
+            auto* list = new CStrValueCmbBox(m_page);
+            setCtrlId(list, f->controlId);
+            list->setGeometry(ctrl->geometry());
+            list->setClosedHeight(ctrl->geometry().height());
+            ctrl->hide();
+            ctrl->setParent(nullptr);
+            ctrl->deleteLater();
+            list->show();
+            m_lists[f->controlId] = list;
+            connect(list, &QComboBox::activated, this, [this, f, list] { onList(*f, list->value()); });
+            break;
+        }
+        }
+    }
+    updateTexts();
+    refresh();
+}
+
+void CSettingControls::updateTexts()
+{
+    for (const CSettingField* f : m_fields) {
+        if (auto* label = qobject_cast<QLabel*>(findChildCtrl(m_page, f->controlId + kLabelIdOffset)))
+            label->setText(translatedText(f->label));
+        if (auto it = m_boxes.find(f->controlId); it != m_boxes.end())
+            it->second->setText(translatedText(f->label));
+        if (auto it = m_lists.find(f->controlId); it != m_lists.end()) {
+            std::vector<CStrValueCmbBox::Item> items;
+            for (const CSettingItem& item : f->items)
+                items.push_back({ translate(item.text), item.value });
+            it->second->setItems(items);
+            it->second->selectValue(static_cast<int>(CSettingsTable::value(*f, m_context.device.image())));
+        }
+    }
+    refresh();
+}
+
+void CSettingControls::show(const CSettingField& f)
+{
+    const CSettingsImage& image = m_context.device.image();
+    const double value = CSettingsTable::value(f, image);
+    if (auto it = m_edits.find(f.controlId); it != m_edits.end()) {
+        const QSignalBlocker quiet(it->second);
+        it->second->setText(QString::fromStdWString(CSettingsTable::formatValue(f, value)));
+        const QString range = QString::fromStdWString(CSettingsTable::rangeText(f, image));
+        it->second->setToolTip(range);
+        m_spins[f.controlId]->setToolTip(range);
+    }
+    if (auto it = m_boxes.find(f.controlId); it != m_boxes.end()) {
+        const QSignalBlocker quiet(it->second);
+        it->second->setChecked(value != 0);
+    }
+    if (auto it = m_lists.find(f.controlId); it != m_lists.end())
+        it->second->selectValue(static_cast<int>(value));
+    showWarning(f);
+}
+
+void CSettingControls::showWarning(const CSettingField& f)
+{
+    auto it = m_edits.find(f.controlId);
+    if (it == m_edits.end())
+        return;
+    it->second->setBackgroundColor(warned(f.controlId) ? kWarning : QColor(Qt::white));
+}
+
+void CSettingControls::refresh()
+{
+    for (const CSettingField* f : m_fields)
+        show(*f);
+    showDividerLock();
+}
+
+void CSettingControls::showDividerLock()
+{
+    const bool locked = CSettingsTable::dividerLocked(m_context.device.image());
+    for (const CSettingField* f : m_fields) {
+        if (std::string(f->key) != "m_base.m_sparkDivider" || f->kind != SettingKind::Spin)
+            continue;
+        if (auto it = m_edits.find(f->controlId); it != m_edits.end())
+            it->second->setEnabled(!locked);
+        if (auto it = m_spins.find(f->controlId); it != m_spins.end())
+            it->second->setEnabled(!locked);
+    }
+}
+
+bool CSettingControls::write(const CSettingField& field, uint8_t blocks, bool restart)
+{
+    CLPGDevice& device = m_context.device;
+    if (!device.m_connected || blocks == 0)
+        return true;
+    bool ok = false;
+    const bool ran = m_context.doc.runOperation(
+        L"Zapis ustawień",
+        [&] {
+            try {
+                std::unique_ptr<CWaitCursor> wait;
+                if (restart)
+                    wait = std::make_unique<CWaitCursor>();
+                const CSettingWriter::Outcome outcome = CSettingWriter::write(device, blocks, restart, false);
+                ok = outcome.ok();
+                if (outcome.result == CSettingWriter::Result::RestartFailed) {
+                    userInteraction().message(translate(kRestartFailed), L"KORVANA", MsgIcon::Error);
+                } else if (!ok) {
+                    logInfo("settings", CSettingWriter::describe(outcome));
+                    userInteraction().message(translate(kWriteFailed), L"KORVANA", MsgIcon::Error);
+                }
+            } catch (IError* e) {
+                CErrorGuard error(e);
+                userInteraction().message(m_handlerName(field.controlId) + L"\n" + error.format() + L"\n", L"KORVANA",
+                                          MsgIcon::Error);
+            }
+        },
+        m_page);
+    if (!ran)
+        ok = false;
+    // A field is in the warning colour while the controller may hold another value.
+    if (ok) {
+        for (const CSettingField* f : m_fields)
+            if ((f->blocks & blocks) && m_warned.erase(f->controlId))
+                showWarning(*f);
+    } else {
+        m_warned.insert(field.controlId);
+    }
+    show(field);
+    return ok;
+}
+
+void CSettingControls::onSpin(const CSettingField& field, int delta)
+{
+    CSettingsImage& image = m_context.device.image();
+    const std::optional<double> next = CSettingsTable::spin(field, image, delta);
+    if (!next)
+        return;
+    if (m_context.device.m_connected && m_context.doc.refuseWhileBusy(m_page))
+        return;
+    CSettingsTable::setValue(field, image, *next);
+    show(field);
+    write(field, field.blocks, field.restart);
+}
+
+void CSettingControls::onTyped(const CSettingField& field)
+{
+    auto it = m_edits.find(field.controlId);
+    if (it == m_edits.end())
+        return;
+    CSettingsImage& image = m_context.device.image();
+    double typed = 0;
+    const std::wstring text = it->second->text().trimmed().replace(QLatin1Char(','), QLatin1Char('.')).toStdWString();
+    const bool parsed = CSettingsTable::parse(field, text, typed);
+    if (parsed && typed == CSettingsTable::value(field, image)) {
+        show(field);
+        return;
+    }
+    if (!parsed || !CSettingsTable::allows(field, image, typed)) {
+        show(field);
+        userInteraction().message(translate(kOutOfRange) + L" " + CSettingsTable::rangeText(field, image), L"KORVANA",
+                                  MsgIcon::Warning);
+        return;
+    }
+    if (m_context.device.m_connected && m_context.doc.refuseWhileBusy(m_page)) {
+        show(field);
+        return;
+    }
+    CSettingsTable::setValue(field, image, typed);
+    show(field);
+    write(field, field.blocks, field.restart);
+}
+
+void CSettingControls::onCheck(const CSettingField& field, bool checked)
+{
+    if (m_context.device.m_connected && m_context.doc.refuseWhileBusy(m_page)) {
+        show(field);
+        return;
+    }
+    CSettingsTable::setValue(field, m_context.device.image(), checked ? 1 : 0);
+    show(field);
+    write(field, field.blocks, field.restart);
+}
+
+void CSettingControls::onList(const CSettingField& field, int value)
+{
+    CLPGDevice& device = m_context.device;
+    CSettingsImage& image = device.image();
+    const bool levelSensor = field.special == SettingSpecial::LevelSensor;
+    // Offline a list changes nothing, except the gas-level sensor's presets.
+    if (!device.m_connected && !levelSensor) {
+        show(field);
+        return;
+    }
+    if (!CSettingsTable::allows(field, image, value)) {
+        show(field);
+        return;
+    }
+    const bool same = CSettingsTable::value(field, image) == value;
+    if (same && field.special == SettingSpecial::None) {
+        show(field);
+        return;
+    }
+    if (device.m_connected && m_context.doc.refuseWhileBusy(m_page)) {
+        show(field);
+        return;
+    }
+    CSettingsTable::setValue(field, image, value);
+    refresh();
+    const bool written = write(field, field.blocks, field.restart);
+    // The fuel type is in the frame's and pages' titles.
+    if (written && field.page == SettingsPage::Settings && field.controlId == kFuelTypeId)
+        m_context.doc.updateTexts();
+    refresh();
+}
