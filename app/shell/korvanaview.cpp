@@ -9,6 +9,7 @@
 #include <app/shell/cppbtn.h>
 #include <app/shell/emptydlg.h>
 #include <app/shell/framegeometry.h>
+#include <app/shell/infodlg.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/mainframe.h>
@@ -146,6 +147,7 @@ CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& co
     case 2: built = new CUstawieniaDodatkoweDlg(context); break;
     case 3: built = new CKalibracjaDlg(context); break;
     case 4: built = new CMapaDlg(context); break;
+    case 6: built = new CInfoDlg(context); break;
     default:
         break;
     }

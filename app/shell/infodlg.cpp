@@ -1,0 +1,326 @@
+#include <app/shell/infodlg.h>
+
+#include <app/data/diagdata.h>
+#include <app/data/translate.h>
+#include <app/data/workingtime.h>
+#include <app/device/lpgdevice.h>
+#include <app/platform/log.h>
+#include <app/platform/pcid.h>
+#include <app/platform/userinteraction.h>
+#include <app/shell/korvanadoc.h>
+#include <app/shell/strvaluecmbbox.h>
+#include <basectrls/ctrlid.h>
+#include <basectrls/extedit.h>
+#include <errkit/errorguard.h>
+#include <errkit/ierror.h>
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QListWidget>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int kLabelOffset = 5000;
+constexpr int kLeft = 8;
+constexpr int kLabelWidth = 230;
+constexpr int kEditX = kLeft + kLabelWidth + 8;
+constexpr int kEditWidth = 262;
+constexpr int kRowHeight = 22;
+constexpr int kPitch = 30;
+constexpr int kDataTitleId = 5001;
+constexpr int kErrorsTitleId = 5002;
+
+constexpr const wchar_t* kSetFailed = L"Nie powiodło się ustawienie urządzenia!";
+constexpr const wchar_t* kReadFailed = L"Nie można wczytać błędów urządzenia";
+constexpr const wchar_t* kClearFailed = L"Nie można skasować błędów urządzenia";
+
+struct SField {
+    int id;
+    const wchar_t* label;
+};
+// The identity rows, top to bottom.
+constexpr SField kRows[] = {
+    { CInfoDlg::kVersionId, L"Wersja sterownika" },
+    { CInfoDlg::kSerialId, L"Nr seryjny" },
+    { CInfoDlg::kProdDateId, L"Data produkcji" },
+    { CInfoDlg::kLastConnectionId, L"Ostatnio modyfikował:" },
+    { CInfoDlg::kOwnIdId, L"Identyfikator własny:" },
+    { CInfoDlg::kPetrolTimeId, L"Czas pracy na benzynie [h:m:s]:" },
+    { CInfoDlg::kLpgTimeId, L"Czas pracy na gazie [h:m:s]:" },
+    { CInfoDlg::kInspectionId, L"Inspekcja" },
+    { CInfoDlg::kKmId, L"km do inspekcji" },
+};
+constexpr int kFirstRowY = 36;
+constexpr int kErrorsTop = kFirstRowY + 9 * kPitch + 16;
+
+std::vector<SCtrlLayout> buildLayout()
+{
+    std::vector<SCtrlLayout> rows;
+    rows.push_back({ kDataTitleId, ECtrlKind::Label, kLeft, 8, 500, kRowHeight, L"Dane sterownika" });
+    int y = kFirstRowY;
+    for (const SField& row : kRows) {
+        rows.push_back({ row.id + kLabelOffset, ECtrlKind::Label, kLeft, y, kLabelWidth, kRowHeight, row.label });
+        rows.push_back({ row.id, row.id == CInfoDlg::kInspectionId ? ECtrlKind::Placeholder : ECtrlKind::ReadOnlyEdit,
+                         kEditX, y, kEditWidth, kRowHeight, nullptr });
+        y += kPitch;
+    }
+    rows.push_back({ kErrorsTitleId, ECtrlKind::Label, kLeft, kErrorsTop, 500, kRowHeight, L"Kody błędów" });
+    rows.push_back({ CInfoDlg::kErrorsId, ECtrlKind::Placeholder, kLeft, kErrorsTop + 28, 500, 200, nullptr });
+    rows.push_back({ CInfoDlg::kReadErrorsId, ECtrlKind::PushButton, kLeft, kErrorsTop + 238, 240, 30,
+                     L"Wczytaj błędy" });
+    rows.push_back({ CInfoDlg::kClearErrorsId, ECtrlKind::PushButton, kLeft + 260, kErrorsTop + 238, 240, 30,
+                     L"Kasuj błędy" });
+    return rows;
+}
+
+const std::vector<SCtrlLayout>& pageLayout()
+{
+    static const std::vector<SCtrlLayout> rows = buildLayout();
+    return rows;
+}
+
+// The inspection list: text = kilometres, with "on" (only shows one is set) and "off".
+std::vector<CStrValueCmbBox::Item> inspectionItems()
+{
+    std::vector<CStrValueCmbBox::Item> items { { translate(L"Włączone"), -1 }, { translate(L"Wyłączone"), 0 } };
+    for (int km : { 500, 1000, 2000, 5000, 10000, 20000, 50000 })
+        items.push_back({ std::to_wstring(km), km });
+    return items;
+}
+
+void fail(const wchar_t* text)
+{
+    userInteraction().message(translate(text), L"KORVANA", MsgIcon::Error);
+}
+
+} // namespace
+
+CInfoDlg::CInfoDlg(const CPageContext& context, QWidget* parent)
+    : CWspolneOdczytyExMultiPageDlg(context, kResourceId, parent)
+{
+    setObjectName(QStringLiteral("infoDlg"));
+    setTranslator([](const std::wstring& text) { return translate(text); });
+}
+
+std::wstring CInfoDlg::versionText(const CDevInfo& info)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, "%s  v %d.%01d.%u", QString::fromStdWString(info.m_modelName).toUtf8().constData(),
+                  info.m_version >> 8 & 0xFF, info.m_version & 0xFF, static_cast<unsigned>(info.m_flags1));
+    return QString::fromUtf8(text).toStdWString();
+}
+
+std::wstring CInfoDlg::idText(uint8_t a, uint8_t b, uint8_t c, uint8_t d)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%02X%02X-%02X%02X", a, b, c, d);
+    return QString::fromLatin1(text).toStdWString();
+}
+
+std::span<const SCtrlLayout> CInfoDlg::layoutTable() const
+{
+    return pageLayout();
+}
+
+void CInfoDlg::createControls()
+{
+    CWspolneOdczytyExMultiPageDlg::createControls();
+    if (QWidget* placeholder = findChildCtrl(this, kInspectionId)) {
+        m_inspection = new CStrValueCmbBox(this);
+        setCtrlId(m_inspection, kInspectionId);
+        m_inspection->setGeometry(placeholder->geometry());
+        m_inspection->setClosedHeight(placeholder->geometry().height());
+        placeholder->hide();
+        placeholder->setParent(nullptr);
+        placeholder->deleteLater();
+        m_inspection->setItems(inspectionItems());
+        m_inspection->show();
+        connect(m_inspection, &QComboBox::activated, this, [this] { OnCbnSelendokComboinspection(); });
+    }
+    if (QWidget* placeholder = findChildCtrl(this, kErrorsId)) {
+        m_errors = new QListWidget(this);
+        setCtrlId(m_errors, kErrorsId);
+        m_errors->setGeometry(placeholder->geometry());
+        m_errors->setSelectionMode(QAbstractItemView::NoSelection);
+        placeholder->hide();
+        placeholder->setParent(nullptr);
+        placeholder->deleteLater();
+        m_errors->show();
+    }
+    if (auto* read = qobject_cast<QAbstractButton*>(findChildCtrl(this, kReadErrorsId)))
+        connect(read, &QAbstractButton::clicked, this, [this] { OnBnClickedButtonread(); });
+    if (auto* clear = qobject_cast<QAbstractButton*>(findChildCtrl(this, kClearErrorsId)))
+        connect(clear, &QAbstractButton::clicked, this, [this] { OnBnClickedButtonclear(); });
+}
+
+void CInfoDlg::activate()
+{
+    CWspolneOdczytyExMultiPageDlg::activate();
+    fillIdentity();
+}
+
+void CInfoDlg::updateTexts()
+{
+    CWspolneOdczytyExMultiPageDlg::updateTexts();
+    for (const SCtrlLayout& row : pageLayout()) {
+        if (!row.text)
+            continue;
+        QWidget* ctrl = findChildCtrl(this, row.id);
+        if (auto* label = qobject_cast<QLabel*>(ctrl))
+            label->setText(QString::fromStdWString(translate(row.text)));
+        else if (auto* button = qobject_cast<QAbstractButton*>(ctrl))
+            button->setText(QString::fromStdWString(translate(row.text)));
+    }
+    if (m_inspection)
+        m_inspection->setItems(inspectionItems());
+}
+
+void CInfoDlg::setEdit(int id, const std::wstring& text)
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(this, id)))
+        edit->setText(QString::fromStdWString(text));
+}
+
+void CInfoDlg::showKm()
+{
+    const auto km = kmToInspection(m_context.device.image());
+    setEdit(kKmId, km ? std::to_wstring(*km) : std::wstring());
+    if (m_inspection)
+        m_inspection->selectValue(km ? -1 : 0);
+}
+
+void CInfoDlg::fillIdentity()
+{
+    if (m_filling)
+        return;
+    m_filling = true;
+    struct SReset {
+        bool& flag;
+        ~SReset() { flag = false; }
+    } reset { m_filling };
+    CLPGDevice& device = m_context.device;
+    const CSettingsImage& image = device.image();
+    const CDevInfo& info = image.m_devInfo;
+    setEdit(kProdDateId, info.m_prodDate);
+    setEdit(kVersionId, versionText(info));
+    setEdit(kSerialId, info.m_serial);
+    const auto& stored = image.m_base.m_pcId;
+    setEdit(kLastConnectionId, idText(stored[0], stored[1], stored[2], stored[3]));
+    // This PC's identifier, lowest byte first.
+    if (const auto own = pcIdentifier())
+        setEdit(kOwnIdId, idText((*own)[3], (*own)[2], (*own)[1], (*own)[0]));
+    if (!device.m_connected || m_context.doc.operationRunning())
+        return;
+    bool read = false;
+    try {
+        read = device.readStatistics();
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        logSwallowed("info", "CInfoDlg::fillIdentity()", *error);
+    }
+    if (!read)
+        return; // the old texts stay
+    setEdit(kPetrolTimeId, workingTimeText(device.image().m_devInfo.m_statistic.gas));
+    setEdit(kLpgTimeId, workingTimeText(device.image().m_devInfo.m_statistic.lpg));
+    showKm();
+}
+
+void CInfoDlg::OnCbnSelendokComboinspection()
+{
+    if (!m_inspection)
+        return;
+    const int km = m_inspection->value(-1);
+    if (km == -1)
+        return;
+    CLPGDevice& device = m_context.device;
+    if (device.m_connected && m_context.doc.refuseWhileBusy(this)) {
+        showKm();
+        return;
+    }
+    CSettingsImage& image = device.image();
+    if (km == 0)
+        image.m_advancedSetup.m_advancedFlags &= ~kAdvInspectionReminder;
+    else
+        image.m_advancedSetup.m_advancedFlags |= kAdvInspectionReminder;
+    image.m_advancedSetup.m_inspectionCounter = inspectionDeadline(image.m_devInfo.m_statistic.lpg, km);
+    setEdit(kKmId, km > 0 ? std::to_wstring(km) : std::wstring());
+    bool ok = false;
+    m_context.doc.runOperation(
+        L"Zapis ustawień",
+        [&] {
+            try {
+                ok = device.writeAdvancedSetup();
+            } catch (IError* e) {
+                CErrorGuard error(e);
+                logSwallowed("info", "CInfoDlg::OnCbnSelendokComboinspection()", *error);
+            }
+        },
+        this);
+    if (!ok)
+        fail(kSetFailed);
+}
+
+void CInfoDlg::OnBnClickedButtonread()
+{
+    CLPGDevice& device = m_context.device;
+    m_context.doc.runOperation(
+        L"Wczytywanie błędów",
+        [&] {
+            CWaitCursor wait;
+            std::array<uint8_t, 4> bytes {};
+            bool ok = false;
+            try {
+                ok = device.readErrors(bytes);
+            } catch (IError* e) {
+                CErrorGuard error(e);
+                logSwallowed("info", "CInfoDlg::OnBnClickedButtonread()", *error);
+            }
+            if (!ok) {
+                fail(kReadFailed);
+                return;
+            }
+            logInfo("info", "error memory read");
+            if (!m_errors)
+                return;
+            m_errors->clear();
+            for (const std::wstring& text : device.decode(bytes))
+                m_errors->addItem(QString::fromStdWString(text));
+            m_errors->repaint();
+        },
+        this);
+}
+
+void CInfoDlg::OnBnClickedButtonclear()
+{
+    CLPGDevice& device = m_context.device;
+    m_context.doc.runOperation(
+        L"Kasowanie błędów",
+        [&] {
+            CWaitCursor wait;
+            try {
+                const bool backToAuto = CLPGDevice::returnsToAuto(device.fuelStateBefore());
+                logInfo("info", "clearing the error memory: restart on petrol");
+                if (!device.command0AOnPetrol()) {
+                    fail(kClearFailed);
+                    return;
+                }
+                if (m_errors) {
+                    m_errors->clear();
+                    m_errors->repaint();
+                }
+                userInteraction().sleep(1000);
+                if (backToAuto) {
+                    logInfo("info", "clearing the error memory: back to automatic mode");
+                    device.switchToAuto();
+                }
+            } catch (IError* e) {
+                CErrorGuard error(e);
+                userInteraction().message(L"CDevDataDlg::OnBnClickedButtonclear()\n" + error.format() + L"\n",
+                                          L"KORVANA", MsgIcon::Error);
+            }
+        },
+        this);
+}
