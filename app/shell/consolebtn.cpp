@@ -1,5 +1,6 @@
 #include <app/shell/consolebtn.h>
 
+#include <app/shell/consolesetupdlg.h>
 #include <gradctrls/dialogs/gdippalette.h>
 
 #include <QPainter>
@@ -8,8 +9,10 @@
 
 void CConsoleBtn::onDblClick()
 {
-    // The console setup dialog comes with the info page and its dialogs;
-    // until it exists a double click has nothing to open.
+    if (!context())
+        return;
+    CConsoleSetupDlg dialog(*context(), window());
+    dialog.exec();
 }
 
 void CConsoleBtn::appendImage(const CImageObject& image)

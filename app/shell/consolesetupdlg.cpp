@@ -1,0 +1,145 @@
+#include <app/shell/consolesetupdlg.h>
+
+#include <app/data/translate.h>
+#include <app/device/lpgdevice.h>
+#include <app/platform/log.h>
+#include <app/platform/userinteraction.h>
+#include <app/shell/checkboximages.h>
+#include <app/shell/korvanadoc.h>
+#include <basectrls/ctrlid.h>
+#include <errkit/errorguard.h>
+#include <errkit/ierror.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QSignalBlocker>
+
+namespace {
+
+constexpr const wchar_t* kSetFailed = L"Nie powiodło się ustawienie urządzenia!";
+
+// 240 x 150 dialog units; the title static takes the top 32 px.
+constexpr SCtrlLayout kLayout[] = {
+    { CConsoleSetupDlg::kSignallingId, ECtrlKind::CheckBox, 12, 30, 216, 16, L"Sygnalizacja przełączenia" },
+    { CConsoleSetupDlg::kBuzzerId, ECtrlKind::CheckBox, 12, 50, 216, 16, L"Sygnał buzzera ciągły" },
+    { CConsoleSetupDlg::kHidePetrolId, ECtrlKind::CheckBox, 12, 70, 216, 16, L"Ukrywanie przełączenia na benzynę" },
+    { CConsoleSetupDlg::kSevenLedId, ECtrlKind::CheckBox, 12, 90, 216, 16, L"Konsolka 7 LED" },
+    { CConsoleSetupDlg::kBtnWithTemprId, ECtrlKind::CheckBox, 12, 110, 216, 16,
+        L"Przycisk multipleksowany z czujnikiem temperatury (do 2012 r)" },
+    { CConsoleSetupDlg::kOkId, ECtrlKind::PushButton, 172, 124, 56, 18, L"OK" },
+};
+
+} // namespace
+
+const CConsoleSetupDlg::SBox* CConsoleSetupDlg::box(int id)
+{
+    static const SBox boxes[] = {
+        { kSignallingId, L"Sygnalizacja przełączenia", true, 0x08, L"CConsoleSetupDlg::OnClickedChkBuzzerSignalling()" },
+        { kBuzzerId, L"Sygnał buzzera ciągły", true, 0x04, L"CConsoleSetupDlg::OnClickedChkBuzzerContinous()" },
+        { kHidePetrolId, L"Ukrywanie przełączenia na benzynę", false, 0x0020,
+            L"CConsoleSetupDlg::OnClickedChkHidePetrol()" },
+        { kSevenLedId, L"Konsolka 7 LED", false, 0x0001, L"CConsoleSetupDlg::OnClickedChkCon7led()" },
+        { kBtnWithTemprId, L"Przycisk multipleksowany z czujnikiem temperatury (do 2012 r)", false, 0x0002,
+            L"CConsoleSetupDlg::OnClickedChkBtnWithRedTempr()" },
+    };
+    for (const SBox& b : boxes)
+        if (b.id == id)
+            return &b;
+    return nullptr;
+}
+
+CConsoleSetupDlg::CConsoleSetupDlg(const CPageContext& context, QWidget* parent)
+    : CSkinDlg(kResourceId, parent)
+    , m_context(context)
+{
+    setObjectName(QStringLiteral("consoleSetupDlg"));
+    setDesignSizeDu(240, 150);
+    setTranslator([](const std::wstring& text) { return translate(text); });
+}
+
+std::span<const SCtrlLayout> CConsoleSetupDlg::layoutTable() const
+{
+    return kLayout;
+}
+
+bool CConsoleSetupDlg::OnInitDialog()
+{
+    if (!CSkinDlg::OnInitDialog())
+        return false;
+    setSkinTitle(QString::fromStdWString(translate(L"Ustawienia konsolki")));
+    m_images = new CCheckBoxImages(L"CheckBox_Selected.tif", L"CheckBox_Unselected.tif", this);
+    for (const SCtrlLayout& row : kLayout) {
+        auto* check = qobject_cast<QCheckBox*>(findChildCtrl(this, row.id));
+        if (!check)
+            continue;
+        m_images->apply(check);
+        const int id = row.id;
+        connect(check, &QCheckBox::clicked, this, [this, id] { onBox(id); });
+    }
+    // The button shared with the temperature sensor is of old consoles only.
+    if (QWidget* old = findChildCtrl(this, kBtnWithTemprId))
+        old->hide();
+    if (auto* ok = qobject_cast<QAbstractButton*>(findChildCtrl(this, kOkId))) {
+        connect(ok, &QAbstractButton::clicked, this, &QDialog::accept);
+        ok->setFocus();
+    }
+    showBoxes();
+    return true;
+}
+
+void CConsoleSetupDlg::showBoxes()
+{
+    const CSettingsImage& image = m_context.device.image();
+    for (const SCtrlLayout& row : kLayout) {
+        const SBox* b = box(row.id);
+        auto* check = qobject_cast<QCheckBox*>(findChildCtrl(this, row.id));
+        if (!b || !check)
+            continue;
+        const bool on = b->base ? (image.m_base.m_flags & b->bit) != 0 : (image.m_advancedSetup.m_advancedFlags3 & b->bit) != 0;
+        const QSignalBlocker quiet(check);
+        check->setChecked(on);
+    }
+}
+
+void CConsoleSetupDlg::onBox(int id)
+{
+    const SBox* b = box(id);
+    auto* check = qobject_cast<QCheckBox*>(findChildCtrl(this, id));
+    if (!b || !check)
+        return;
+    CLPGDevice& device = m_context.device;
+    // Offline a base-block box stores nothing.
+    if (b->base && !device.m_connected) {
+        showBoxes();
+        return;
+    }
+    if (device.m_connected && m_context.doc.refuseWhileBusy(this)) {
+        showBoxes();
+        return;
+    }
+    CSettingsImage& image = device.image();
+    const bool on = check->isChecked();
+    if (b->base)
+        image.m_base.m_flags = static_cast<uint8_t>(on ? image.m_base.m_flags | b->bit : image.m_base.m_flags & ~b->bit);
+    else
+        image.m_advancedSetup.m_advancedFlags3
+            = static_cast<uint16_t>(on ? image.m_advancedSetup.m_advancedFlags3 | b->bit
+                                       : image.m_advancedSetup.m_advancedFlags3 & ~b->bit);
+    bool ok = false;
+    m_context.doc.runOperation(
+        L"Zapis ustawień",
+        [&] {
+            try {
+                ok = b->base ? device.writeBase() : device.writeAdvancedSetup();
+                logInfo("console", std::string("console option written: ") + (ok ? "acknowledged" : "failed"));
+            } catch (IError* e) {
+                CErrorGuard error(e);
+                userInteraction().message(std::wstring(b->handler) + L"\n" + error.format() + L"\n", L"KORVANA",
+                                          MsgIcon::Error);
+                ok = true; // shown already
+            }
+        },
+        this);
+    if (!ok)
+        userInteraction().message(translate(kSetFailed), L"KORVANA", MsgIcon::Error);
+}
