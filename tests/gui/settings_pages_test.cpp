@@ -1,0 +1,344 @@
+// "Ustawienia", "Zaawansowane", "Info" and the console setup in the program
+// against korvana-sim: a spin's upper arrow adds one step and reaches the
+// controller, one step beyond the range changes nothing anywhere, a value
+// list offline changes nothing, a restart setting on a car on LPG ends back in
+// automatic mode, the identity fields in their formats, the error memory read
+// and cleared, and the console setup opened by a double click.
+#include "guitest.h"
+#include "shelltest.h"
+
+#include <app/data/settingfields.h>
+#include <app/data/workingtime.h>
+#include <app/device/blockcodec.h>
+#include <app/device/settingwriter.h>
+#include <app/platform/porttable.h>
+#include <app/shell/consolebtn.h>
+#include <app/shell/consolesetupdlg.h>
+#include <app/shell/infodlg.h>
+#include <app/shell/kormultipagectrl.h>
+#include <app/shell/korvanadoc.h>
+#include <app/shell/korvanaview.h>
+#include <app/shell/settingcontrols.h>
+#include <app/shell/strvaluecmbbox.h>
+#include <app/shell/ustawieniadlg.h>
+#include <app/shell/ustawieniadodatkowedlg.h>
+#include <app/tuning/correctionspin.h>
+#include <basectrls/extedit.h>
+#include <gradctrls/multipage/imultipagebutton.h>
+
+#include <simprocess.h>
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using shelltest::CShellRun;
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& cond, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!cond()) {
+        if (clock.elapsed() > ms)
+            return false;
+        shelltest::waitMs(10);
+    }
+    return true;
+}
+
+class SettingsPages : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
+        CLPGDevice::resetRefusalNotice();
+    }
+    void TearDown() override
+    {
+        m_run.reset();
+        m_sim.reset();
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    // The program against a fresh simulator, or with no port at all (offline).
+    void start(bool withSim = true)
+    {
+        SAppOptions options;
+        if (withSim) {
+            const std::string link = m_dir.filePath(QStringLiteral("controller")).toStdString();
+            m_sim = std::make_unique<CSimProcess>(std::vector<std::string> { "--link", link });
+            ASSERT_TRUE(m_sim->start()) << m_sim->error();
+            if (portTable().pathOf(portTable().addPath(link, "test")) != link)
+                m_skip = true;
+            options.ports = { link };
+        } else {
+            options.ports = { m_dir.filePath(QStringLiteral("none")).toStdString() };
+        }
+        m_run = std::make_unique<CShellRun>(options, false);
+        ASSERT_TRUE(m_run->start());
+    }
+    CkorvanaDoc& doc() { return *m_run->app().document(); }
+    CLPGDevice& device() { return doc().device(); }
+    template <class T>
+    T* page(int index)
+    {
+        CKorMultiPageCtrl* mpc = m_run->app().view()->multiPage();
+        mpc->activatePage(CkorvanaView::kFirstPage + index);
+        return dynamic_cast<T*>(mpc->getPage(CkorvanaView::kFirstPage + index));
+    }
+    // The controller's value of the field, read back from it.
+    double controllerValue(const CSettingField& f)
+    {
+        const CSettingsImage kept = device().image();
+        bool read = true;
+        if (f.blocks & kBlockBase)
+            read = read && device().readBase();
+        if (f.blocks & kBlockAdv)
+            read = read && device().readAdv();
+        if (f.blocks & kBlockAdvancedSetup)
+            read = read && device().readAdvancedSetup();
+        EXPECT_TRUE(read) << f.key;
+        const double value = CSettingsTable::value(f, device().image());
+        device().image() = kept;
+        return value;
+    }
+    // The field as the controller can hold it: the image sent and decoded again
+    // (engine speeds travel as periods, so near 4000 rpm neighbours share one).
+    double asHeld(const CSettingField& f)
+    {
+        CSettingsImage image = device().image();
+        if (f.blocks & kBlockBase)
+            decodeBase(encodeBase(image), image);
+        if (f.blocks & kBlockAdv)
+            decodeAdv(encodeAdv(image), image);
+        if (f.blocks & kBlockAdvancedSetup)
+            decodeAdvancedSetup(encodeAdvancedSetup(image), image);
+        return CSettingsTable::value(f, image);
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<CSimProcess> m_sim;
+    std::unique_ptr<CShellRun> m_run;
+    bool m_skip = false;
+};
+
+#define SKIP_WHEN_TERMINAL_REUSED()                                                                                    \
+    if (m_skip)                                                                                                        \
+    GTEST_SKIP() << "a pseudo-terminal of an earlier test in this process was reused"
+
+struct SSpinCase {
+    SettingsPage page;
+    int editId;
+};
+
+TEST_F(SettingsPages, SpinsStepReachTheControllerAndStopAtTheirRange)
+{
+    start();
+    SKIP_WHEN_TERMINAL_REUSED();
+    ASSERT_TRUE(device().m_connected);
+    const SSpinCase cases[] = {
+        { SettingsPage::Settings, 1149 }, // switch-over rpm, base
+        { SettingsPage::Settings, 1014 }, // working pressure in bar, base
+        { SettingsPage::Settings, 1056 }, // return rpm, paired with the upper limit
+        { SettingsPage::Settings, 1061 }, // minimum rpm on LPG, advanced setup
+        { SettingsPage::Advanced, 1010 }, // current limit, advanced
+        { SettingsPage::Advanced, 1005 }, // injection start delay, base
+        { SettingsPage::Advanced, 1060 }, // enrichment at switch-over, advanced setup, negative range
+        { SettingsPage::Advanced, 1004 }, // upper correction temperature, lower bound follows another field
+    };
+    for (const SSpinCase& c : cases) {
+        const CSettingField* f = CSettingsTable::byControl(c.page, c.editId);
+        ASSERT_NE(f, nullptr) << c.editId;
+        SCOPED_TRACE(f->key);
+        QWidget* dlg = c.page == SettingsPage::Settings ? static_cast<QWidget*>(page<CUstawieniaDlg>(1))
+                                                        : static_cast<QWidget*>(page<CUstawieniaDodatkoweDlg>(2));
+        ASSERT_NE(dlg, nullptr);
+        auto* edit = guitest::findById<CExtEdit>(dlg, f->controlId);
+        auto* spin = guitest::findById<CCorrectionSpin>(dlg, f->spinId);
+        ASSERT_TRUE(edit && spin);
+        EXPECT_FALSE(edit->toolTip().isEmpty());
+
+        // One step up from a value inside the range.
+        CSettingsImage& image = device().image();
+        const double start = CSettingsTable::rangeMax(*f, image) - 3 * f->step;
+        CSettingsTable::setValue(*f, image, start);
+        ASSERT_TRUE(CSettingWriter::write(device(), f->blocks, false, false).ok());
+        guitest::click(spin->upButton());
+        const double up = CSettingsTable::value(*f, device().image());
+        EXPECT_NEAR(up, start + f->step, 1e-9);
+        EXPECT_EQ(edit->text().toStdWString(), CSettingsTable::formatValue(*f, up));
+        EXPECT_NEAR(controllerValue(*f), asHeld(*f), 1e-9) << "the block reached the controller";
+
+        // At the upper end the upper arrow is refused: field, text and controller stay.
+        const double top = CSettingsTable::rangeMax(*f, device().image());
+        CSettingsTable::setValue(*f, device().image(), top);
+        ASSERT_TRUE(CSettingWriter::write(device(), f->blocks, false, false).ok());
+        guitest::click(spin->downButton());
+        guitest::click(spin->upButton());
+        const QString shown = edit->text();
+        guitest::click(spin->upButton());
+        EXPECT_NEAR(CSettingsTable::value(*f, device().image()), top, 1e-9);
+        EXPECT_EQ(edit->text(), shown);
+        EXPECT_NEAR(controllerValue(*f), asHeld(*f), 1e-9);
+    }
+    EXPECT_TRUE(m_run->ui.shown().empty());
+}
+
+TEST_F(SettingsPages, TypedValueOutsideTheRangeIsRefusedWithTheRange)
+{
+    start();
+    SKIP_WHEN_TERMINAL_REUSED();
+    auto* dlg = page<CUstawieniaDlg>(1);
+    const CSettingField* f = CSettingsTable::byControl(SettingsPage::Settings, 1149);
+    auto* edit = guitest::findById<CExtEdit>(dlg, 1149);
+    ASSERT_TRUE(f && edit);
+    const double before = CSettingsTable::value(*f, device().image());
+    edit->setText(QStringLiteral("4020"));
+    dlg->settings()->onTyped(*f);
+    EXPECT_EQ(CSettingsTable::value(*f, device().image()), before);
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_NE(m_run->ui.shown()[0].text.find(L"500 … 4000"), std::wstring::npos);
+    EXPECT_EQ(edit->text().toStdWString(), CSettingsTable::formatValue(*f, before));
+
+    edit->setText(QStringLiteral("2000"));
+    dlg->settings()->onTyped(*f);
+    EXPECT_EQ(CSettingsTable::value(*f, device().image()), 2000);
+    EXPECT_EQ(controllerValue(*f), 2000);
+}
+
+TEST_F(SettingsPages, ValueListOfflineChangesNothing)
+{
+    start(false);
+    ASSERT_FALSE(device().m_connected);
+    const std::size_t shownAtStart = m_run->ui.shown().size(); // the no-connection notice
+    auto* dlg = page<CUstawieniaDlg>(1);
+    ASSERT_NE(dlg, nullptr);
+    for (int id : { 1107, 1148, 1092, 1114 }) {
+        const CSettingField* f = CSettingsTable::byControl(SettingsPage::Settings, id);
+        auto* list = guitest::findById<CStrValueCmbBox>(dlg, id);
+        ASSERT_TRUE(f && list) << id;
+        const CSettingsImage before = device().image();
+        const int other = f->items.back().value == list->value() ? f->items.front().value : f->items.back().value;
+        dlg->settings()->onList(*f, other);
+        EXPECT_TRUE(device().image() == before) << id;
+        EXPECT_EQ(list->value(), static_cast<int>(CSettingsTable::value(*f, before))) << id;
+    }
+    // The gas-level sensor list stores its preset offline too.
+    const CSettingField* level = CSettingsTable::byControl(SettingsPage::Settings, 1115);
+    ASSERT_NE(level, nullptr);
+    dlg->settings()->onList(*level, 11);
+    EXPECT_EQ(CSettingsTable::value(*level, device().image()), 11);
+    EXPECT_EQ(m_run->ui.shown().size(), shownAtStart);
+}
+
+TEST_F(SettingsPages, SignalSourceLocksTheDivider)
+{
+    start();
+    SKIP_WHEN_TERMINAL_REUSED();
+    auto* dlg = page<CUstawieniaDlg>(1);
+    const CSettingField* source = CSettingsTable::byControl(SettingsPage::Settings, 1092);
+    const CSettingField* divider = CSettingsTable::byControl(SettingsPage::Settings, 1153);
+    auto* edit = guitest::findById<CExtEdit>(dlg, 1153);
+    ASSERT_TRUE(source && divider && edit);
+    dlg->settings()->onList(*source, 10);
+    EXPECT_EQ(edit->text(), QStringLiteral("62"));
+    EXPECT_FALSE(edit->isEnabled());
+    EXPECT_EQ(controllerValue(*divider), 62);
+    dlg->settings()->onList(*source, 4);
+    EXPECT_EQ(edit->text(), QStringLiteral("4"));
+    EXPECT_TRUE(edit->isEnabled());
+    EXPECT_EQ(controllerValue(*divider), 4);
+}
+
+TEST_F(SettingsPages, RestartSettingOnLpgEndsInAutomaticMode)
+{
+    start();
+    SKIP_WHEN_TERMINAL_REUSED();
+    CKorMultiPageCtrl* mpc = m_run->app().view()->multiPage();
+    ASSERT_EQ(m_sim->send("fuel lpg"), "ok fuel lpg");
+    ASSERT_TRUE(waitUntil([&] { return mpc->getButton(1)->isSelected(); }, 5000)) << "the car runs on LPG";
+    auto* dlg = page<CUstawieniaDlg>(1);
+    const CSettingField* sensor = CSettingsTable::byControl(SettingsPage::Settings, 1114);
+    ASSERT_TRUE(sensor && sensor->restart);
+    const int other = CSettingsTable::value(*sensor, device().image()) == 1 ? 0 : 1;
+    dlg->settings()->onList(*sensor, other);
+    EXPECT_TRUE(m_run->ui.shown().empty());
+    EXPECT_EQ(controllerValue(*sensor), other);
+    EXPECT_TRUE(waitUntil([&] { return mpc->getButton(0)->isSelected(); }, 5000)) << "AUTO after the restart";
+}
+
+TEST_F(SettingsPages, InfoFieldsInTheirFormatsAndTheErrorMemory)
+{
+    start();
+    SKIP_WHEN_TERMINAL_REUSED();
+    auto* info = page<CInfoDlg>(6);
+    ASSERT_NE(info, nullptr);
+    auto text = [&](int id) { return guitest::findById<QLineEdit>(info, id)->text(); };
+    const CSettingsImage& image = device().image();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^.+  v \\d+\\.\\d+\\.\\d+$")).match(text(CInfoDlg::kVersionId)).hasMatch())
+        << text(CInfoDlg::kVersionId).toStdString();
+    EXPECT_EQ(text(CInfoDlg::kSerialId).toStdWString(), image.m_devInfo.m_serial);
+    EXPECT_EQ(text(CInfoDlg::kProdDateId).toStdWString(), image.m_devInfo.m_prodDate);
+    const auto& id = image.m_base.m_pcId;
+    EXPECT_EQ(text(CInfoDlg::kLastConnectionId).toStdWString(), CInfoDlg::idText(id[0], id[1], id[2], id[3]));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{4}-[0-9A-F]{4}$")).match(text(CInfoDlg::kOwnIdId)).hasMatch());
+    const QRegularExpression time(QStringLiteral("^ *\\d+ h: \\d\\d min$"));
+    EXPECT_TRUE(time.match(text(CInfoDlg::kPetrolTimeId)).hasMatch()) << text(CInfoDlg::kPetrolTimeId).toStdString();
+    EXPECT_EQ(text(CInfoDlg::kLpgTimeId).toStdWString(), workingTimeText(image.m_devInfo.m_statistic.lpg));
+    EXPECT_EQ(CInfoDlg::idText(0x0A, 0xB1, 0x02, 0xFF), L"0AB1-02FF");
+
+    ASSERT_EQ(m_sim->send("errors 05 00 80 00"), "ok errors 05 00 80 00");
+    auto* list = guitest::findById<QListWidget>(info, CInfoDlg::kErrorsId);
+    ASSERT_NE(list, nullptr);
+    guitest::click(guitest::findById(info, CInfoDlg::kReadErrorsId));
+    const auto expected = device().decode({ 0x05, 0x00, 0x80, 0x00 });
+    ASSERT_EQ(list->count(), static_cast<int>(expected.size()));
+    ASSERT_GE(list->count(), 3);
+    for (int i = 0; i < list->count(); ++i)
+        EXPECT_EQ(list->item(i)->text().toStdWString(), expected[static_cast<std::size_t>(i)]);
+
+    guitest::click(guitest::findById(info, CInfoDlg::kClearErrorsId));
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_EQ(m_sim->send("errors"), "ok errors 00 00 00 00");
+    EXPECT_TRUE(m_run->ui.shown().empty());
+}
+
+TEST_F(SettingsPages, ConsoleSetupOpensOnDoubleClick)
+{
+    start();
+    SKIP_WHEN_TERMINAL_REUSED();
+    CConsoleBtn* console = m_run->app().view()->consoleButton();
+    ASSERT_NE(console, nullptr);
+    bool opened = false;
+    bool sevenLed = false;
+    shelltest::onNextModal([&](QWidget* modal) {
+        auto* dlg = qobject_cast<CConsoleSetupDlg*>(modal);
+        opened = dlg != nullptr;
+        if (!dlg)
+            return;
+        guitest::saveScreenshot(dlg, QStringLiteral("console_setup"));
+        // The 7-LED box writes the advanced setup.
+        auto* box = guitest::findById(dlg, CConsoleSetupDlg::kSevenLedId);
+        const uint16_t before = device().image().m_advancedSetup.m_advancedFlags3;
+        guitest::click(box);
+        sevenLed = device().image().m_advancedSetup.m_advancedFlags3 == (before ^ 0x0001);
+        dlg->accept();
+    });
+    console->onDblClick();
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(sevenLed);
+    EXPECT_TRUE(m_run->ui.shown().empty());
+}
+
+} // namespace
