@@ -12,7 +12,7 @@ void CConsoleBtn::onDblClick()
     if (!context())
         return;
     CConsoleSetupDlg dialog(*context(), window());
-    dialog.exec();
+    dialog.DoModal();
 }
 
 void CConsoleBtn::appendImage(const CImageObject& image)

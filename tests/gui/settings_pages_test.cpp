@@ -28,6 +28,7 @@
 
 #include <simprocess.h>
 
+#include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
@@ -38,7 +39,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 using shelltest::CShellRun;
 
@@ -72,12 +75,15 @@ protected:
     }
 
     // The program against a fresh simulator, or with no port at all (offline).
-    void start(bool withSim = true)
+    void start(bool withSim = true, double timeScale = 1)
     {
         SAppOptions options;
         if (withSim) {
             const std::string link = m_dir.filePath(QStringLiteral("controller")).toStdString();
-            m_sim = std::make_unique<CSimProcess>(std::vector<std::string> { "--link", link });
+            std::vector<std::string> args { "--link", link };
+            if (timeScale != 1)
+                args.insert(args.end(), { "--time-scale", std::to_string(timeScale) });
+            m_sim = std::make_unique<CSimProcess>(args);
             ASSERT_TRUE(m_sim->start()) << m_sim->error();
             if (portTable().pathOf(portTable().addPath(link, "test")) != link)
                 m_skip = true;
@@ -86,6 +92,10 @@ protected:
             options.ports = { m_dir.filePath(QStringLiteral("none")).toStdString() };
         }
         m_run = std::make_unique<CShellRun>(options, false);
+        // The program's waits run at the simulator's pace.
+        m_run->ui.onSleep = [timeScale](unsigned ms) {
+            std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(ms * 1000 / timeScale)));
+        };
         ASSERT_TRUE(m_run->start());
     }
     CkorvanaDoc& doc() { return *m_run->app().document(); }
@@ -263,7 +273,7 @@ TEST_F(SettingsPages, SignalSourceLocksTheDivider)
 
 TEST_F(SettingsPages, RestartSettingOnLpgEndsInAutomaticMode)
 {
-    start();
+    start(true, 20);
     SKIP_WHEN_TERMINAL_REUSED();
     CKorMultiPageCtrl* mpc = m_run->app().view()->multiPage();
     ASSERT_EQ(m_sim->send("fuel lpg"), "ok fuel lpg");
@@ -273,7 +283,8 @@ TEST_F(SettingsPages, RestartSettingOnLpgEndsInAutomaticMode)
     ASSERT_TRUE(sensor && sensor->restart);
     const int other = CSettingsTable::value(*sensor, device().image()) == 1 ? 0 : 1;
     dlg->settings()->onList(*sensor, other);
-    EXPECT_TRUE(m_run->ui.shown().empty());
+    for (const auto& shown : m_run->ui.shown())
+        ADD_FAILURE() << QString::fromStdWString(shown.text).toStdString();
     EXPECT_EQ(controllerValue(*sensor), other);
     EXPECT_TRUE(waitUntil([&] { return mpc->getButton(0)->isSelected(); }, 5000)) << "AUTO after the restart";
 }
@@ -329,9 +340,14 @@ TEST_F(SettingsPages, ConsoleSetupOpensOnDoubleClick)
             return;
         guitest::saveScreenshot(dlg, QStringLiteral("console_setup"));
         // The 7-LED box writes the advanced setup.
-        auto* box = guitest::findById(dlg, CConsoleSetupDlg::kSevenLedId);
+        auto* box = guitest::findById<QAbstractButton>(dlg, CConsoleSetupDlg::kSevenLedId);
+        if (!box) {
+            for (QWidget* w : dlg->findChildren<QWidget*>())
+                ADD_FAILURE() << w->metaObject()->className() << " " << w->objectName().toStdString();
+        }
+        ASSERT_NE(box, nullptr);
         const uint16_t before = device().image().m_advancedSetup.m_advancedFlags3;
-        guitest::click(box);
+        box->click();
         sevenLed = device().image().m_advancedSetup.m_advancedFlags3 == (before ^ 0x0001);
         dlg->accept();
     });

@@ -122,7 +122,9 @@ std::optional<SimMessage> CController::applicationCommand(const std::vector<uint
     case 0x05: return SimMessage { 6, m_store.errorRecord() };
     case 0x07: return SimMessage { 31, m_store.record(31) };
     case 0x08: return SimMessage { 4, m_store.record(4) };
-    case 0x0A: return acknowledge(code); // settings take effect as written; nothing to reload
+    case 0x0A: // settings take effect as written; the restart empties the error memory
+        m_store.errors = {};
+        return acknowledge(code);
     case 0x0B: {
         const auto address = static_cast<uint16_t>(arg(2) | arg(3) << 8);
         std::vector<uint8_t> block(34, 0);
