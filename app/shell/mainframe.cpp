@@ -3,12 +3,18 @@
 #include <app/data/languages.h>
 #include <app/data/translate.h>
 #include <app/platform/log.h>
+#include <app/device/docoperations.h>
+#include <app/device/lpgdevice.h>
+#include <app/platform/documentsdir.h>
+#include <app/platform/userinteraction.h>
 #include <app/shell/aboutdlg.h>
 #include <app/shell/framegeometry.h>
 #include <app/shell/gdipcaptionbar.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
 #include <app/shell/menucommands.h>
+#include <app/shell/settingsdiffdlg.h>
+#include <app/tuning/settingsdiff.h>
 #include <errkit/errorguard.h>
 #include <gradctrls/dialogs/gdippalette.h>
 
@@ -23,6 +29,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 
@@ -123,6 +130,7 @@ void CMainFrame::buildMenu()
     QMenu* file = popup(L"Plik");
     addCommand(file, L"Wczytaj ustawienia z pliku...", MenuCmd::kReadSettings);
     addCommand(file, L"Zapisz ustawienia do pliku...", MenuCmd::kSaveSettings);
+    addCommand(file, L"Porównaj z plikiem…", MenuCmd::kCompareSettings);
     file->addSeparator();
     addCommand(file, L"Wyjście", MenuCmd::kAppExit);
     connect(file, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
@@ -241,6 +249,9 @@ void CMainFrame::onCommand(int commandId)
     case MenuCmd::kReadSettings:
         m_doc->OnFileReadSettings();
         break;
+    case MenuCmd::kCompareSettings:
+        OnFileCompareSettings();
+        break;
     case MenuCmd::kRestoreFactory:
         m_doc->OnSettingsRestore();
         break;
@@ -253,6 +264,27 @@ void CMainFrame::onCommand(int commandId)
     default:
         break;
     }
+}
+
+void CMainFrame::OnFileCompareSettings(const std::string& chosen)
+{
+    std::string path = chosen;
+    if (path.empty())
+        path = userInteraction().chooseFile(false, translate(L"OPEN"), CDocOperations::settingsFilter(),
+                                            settingsDirectory(), {});
+    if (path.empty())
+        return;
+    CSettingsImage file;
+    if (!readSettingsForComparison(path, file)) {
+        userInteraction().message(translate(L"Nie można wczytać ustawień z pliku"), L"KORVANA", MsgIcon::Error);
+        return;
+    }
+    const bool withController = m_doc->device().m_connected;
+    auto differences = compareSettings(file, m_doc->device().image(), withController);
+    logInfo("settings", "compared with " + path + ": " + std::to_string(differences.size()) + " differences");
+    CSettingsDiffDlg dialog(std::move(differences), QString::fromStdString(std::filesystem::path(path).filename().string()),
+                            this);
+    dialog.DoModal();
 }
 
 void CMainFrame::OnAppAbout()

@@ -9,6 +9,7 @@
 #include <app/data/imultilanggui.h>
 #include <app/shell/connectionwatchdog.h>
 
+#include <string>
 #include <QElapsedTimer>
 #include <QFont>
 #include <QMainWindow>
@@ -68,6 +69,9 @@ public:
     // Runs a menu command by its id.
     void onCommand(int commandId);
     void OnAppAbout();
+    // "Porównaj z plikiem…": a settings file against the settings in memory (the
+    // controller's while connected); path empty asks for the file.
+    void OnFileCompareSettings(const std::string& path = {});
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

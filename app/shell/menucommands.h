@@ -13,6 +13,7 @@ constexpr int kFirstLanguage = 32776; // … 32790, in the order of kLanguageIte
 constexpr int kLastLanguage = 32790;
 constexpr int kDeviceUpdate = 32793;
 constexpr int kDocumentation = 32794;
+constexpr int kCompareSettings = 32795;
 // The framework's standard commands.
 constexpr int kAppExit = 57665;
 constexpr int kAppAbout = 57664;

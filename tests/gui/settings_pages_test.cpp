@@ -8,6 +8,7 @@
 #include "shelltest.h"
 
 #include <app/data/settingfields.h>
+#include <app/data/settingsio.h>
 #include <app/data/workingtime.h>
 #include <app/device/blockcodec.h>
 #include <app/device/settingwriter.h>
@@ -15,6 +16,8 @@
 #include <app/shell/consolebtn.h>
 #include <app/shell/consolesetupdlg.h>
 #include <app/shell/infodlg.h>
+#include <app/shell/mainframe.h>
+#include <app/shell/settingsdiffdlg.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
@@ -33,6 +36,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -355,6 +359,32 @@ TEST_F(SettingsPages, ConsoleSetupOpensOnDoubleClick)
     EXPECT_TRUE(opened);
     EXPECT_TRUE(sevenLed);
     EXPECT_TRUE(m_run->ui.shown().empty());
+}
+
+TEST_F(SettingsPages, CompareWithFileListsTheChangedKey)
+{
+    start();
+    SKIP_WHEN_TERMINAL_REUSED();
+    const std::string path = m_dir.filePath(QStringLiteral("saved.kvs")).toStdString();
+    ASSERT_TRUE(writeSettings(path, device().image()));
+    auto* dlg = page<CUstawieniaDlg>(1);
+    const CSettingField* f = CSettingsTable::byControl(SettingsPage::Settings, 1152);
+    ASSERT_NE(f, nullptr);
+    const double before = CSettingsTable::value(*f, device().image());
+    guitest::click(guitest::findById<CCorrectionSpin>(dlg, f->spinId)->downButton());
+    ASSERT_NE(CSettingsTable::value(*f, device().image()), before);
+
+    std::vector<std::string> keys;
+    shelltest::onNextModal([&](QWidget* modal) {
+        if (auto* diff = qobject_cast<CSettingsDiffDlg*>(modal)) {
+            for (int row = 0; row < diff->table()->rowCount(); ++row)
+                keys.push_back(diff->table()->item(row, 0)->text().toStdString());
+            guitest::saveScreenshot(diff, QStringLiteral("settings_diff"));
+        }
+        modal->close();
+    });
+    m_run->app().mainFrame()->OnFileCompareSettings(path);
+    EXPECT_EQ(keys, std::vector<std::string> { f->key });
 }
 
 } // namespace
