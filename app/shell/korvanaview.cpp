@@ -8,6 +8,7 @@
 #include <app/shell/consolebtn.h>
 #include <app/shell/cppbtn.h>
 #include <app/shell/emptydlg.h>
+#include <app/shell/odczytydlg.h>
 #include <app/shell/framegeometry.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
@@ -138,6 +139,7 @@ CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& co
     // One line per page: index − kFirstPage is 0 Odczyty, 1 Ustawienia, 2 Zaawansowane,
     // 3 Kalibracja, 4 Mapa, 5 OBD, 6 Info.
     switch (index - kFirstPage) {
+    case 0: built = new COdczytyDlg(context); break;
     default:
         break;
     }
