@@ -83,7 +83,6 @@ void CImageButton::paintEvent(QPaintEvent*)
         painter.setBrush(face);
         painter.drawEllipse(disc.adjusted(side * 0.1, side * 0.1, -side * 0.1, -side * 0.1));
         painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-        painter.setFont(font());
         QFont bold = font();
         bold.setBold(true);
         painter.setFont(bold);
