@@ -33,6 +33,15 @@ bool CImageButton::loadSkin(const std::wstring& fileName)
     return !m_source.isNull();
 }
 
+void CImageButton::setPicture(const QImage& picture)
+{
+    if (picture.cacheKey() == m_source.cacheKey())
+        return;
+    m_source = picture;
+    m_scaled = QImage();
+    update();
+}
+
 void CImageButton::resizeEvent(QResizeEvent* event)
 {
     QAbstractButton::resizeEvent(event);

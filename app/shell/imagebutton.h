@@ -17,6 +17,8 @@ public:
     // Loads the picture of the skins folder; false (and no picture) when it fails.
     bool loadSkin(const std::wstring& fileName);
     bool hasPicture() const { return !m_source.isNull(); }
+    // Shows this picture instead (a null one brings the text back).
+    void setPicture(const QImage& picture);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -346,8 +346,9 @@ bool COdczytyDlg::recordTo(const std::string& path)
             logInfo("pages", "recording to " + path);
             m_context.device.stopPolling();
             resetChart(false);
-            started = m_context.device.startPolling(path);
+            // The chart starts with the first record the file gets.
             m_chartSequence = m_context.device.diagData().newestSequence();
+            started = m_context.device.startPolling(path);
             m_paused = false;
         },
         this);

@@ -152,3 +152,38 @@ TEST(ReadingsChart, PlayedBackRecordDrawsWhatTheLiveRecordDrew)
 }
 
 } // namespace
+
+#include <app/data/levelsensor.h>
+
+namespace {
+
+TEST(LevelSensor, PresetsSetTheThresholdsAndTheSensorDirection)
+{
+    CSensorsSetup setup;
+    ASSERT_TRUE(levelsensor::applyPreset(1, setup)); // "AEB 1050"
+    EXPECT_EQ(setup.m_fuelFull, 45);
+    EXPECT_EQ(setup.m_fuelHgw, 140);
+    EXPECT_EQ(setup.m_fuelHalf, 180);
+    EXPECT_EQ(setup.m_fuelQuarter, 230);
+    EXPECT_EQ(setup.m_fuelRes, 1);
+    EXPECT_EQ(setup.m_fuelType, 1);
+    EXPECT_TRUE(levelsensor::matches(1, setup));
+    EXPECT_FALSE(levelsensor::matches(4, setup));
+    ASSERT_TRUE(levelsensor::applyPreset(10, setup)); // "Napięciowy - CNG"
+    EXPECT_EQ(setup.m_fuelRes, 2);
+    EXPECT_EQ(setup.m_fuelType, 0);
+    const CSensorsSetup before = setup;
+    EXPECT_FALSE(levelsensor::applyPreset(13, setup));
+    EXPECT_FALSE(levelsensor::applyPreset(-1, setup));
+    EXPECT_EQ(setup, before);
+}
+
+TEST(LevelSensor, ArrowsStayWithinAByte)
+{
+    EXPECT_EQ(levelsensor::step(0, 1), std::nullopt); // the lower arrow at 0
+    EXPECT_EQ(levelsensor::step(255, -1), std::nullopt); // the upper arrow at 255
+    EXPECT_EQ(levelsensor::step(100, -1), 101);
+    EXPECT_EQ(levelsensor::step(100, 1), 99);
+}
+
+} // namespace
