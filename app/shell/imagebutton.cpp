@@ -3,6 +3,7 @@
 #include <app/platform/programdir.h>
 
 #include <QEnterEvent>
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -94,6 +95,13 @@ void CImageButton::paintEvent(QPaintEvent*)
         painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
         QFont bold = font();
         bold.setBold(true);
+        const qreal room = side * 0.72;
+        for (int step = 0; step < 6 && QFontMetricsF(bold).horizontalAdvance(text()) > room; ++step) {
+            if (bold.pointSizeF() > 0)
+                bold.setPointSizeF(bold.pointSizeF() * 0.88);
+            else
+                bold.setPixelSize(std::max(6, bold.pixelSize() * 88 / 100));
+        }
         painter.setFont(bold);
         painter.drawText(disc, Qt::AlignCenter, text());
         return;

@@ -2,7 +2,10 @@
 
 #include <app/platform/programdir.h>
 
+#include <QFontMetrics>
 #include <QPainter>
+
+#include <algorithm>
 
 namespace {
 
@@ -64,7 +67,18 @@ void CImageCheckBox::paintEvent(QPaintEvent*)
     }
     if (!text().isEmpty()) {
         painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
-        painter.setFont(font());
-        painter.drawText(QRect(x, 0, width() - x, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
+        // A narrow box shrinks its text a little before it would clip it.
+        QFont shown = font();
+        const int room = width() - x;
+        for (int step = 0; step < 4 && QFontMetrics(shown).horizontalAdvance(text()) > room; ++step)
+            shown.setPointSizeF(shown.pointSizeF() > 0 ? shown.pointSizeF() * 0.9 : 0);
+        if (shown.pointSizeF() <= 0) {
+            shown = font();
+            for (int step = 0; step < 4 && QFontMetrics(shown).horizontalAdvance(text()) > room; ++step)
+                shown.setPixelSize(std::max(7, shown.pixelSize() * 9 / 10));
+        }
+        painter.setFont(shown);
+        const QString fitted = QFontMetrics(shown).elidedText(text(), Qt::ElideRight, room);
+        painter.drawText(QRect(x, 0, room, height()), Qt::AlignVCenter | Qt::AlignLeft, fitted);
     }
 }

@@ -11,6 +11,7 @@
 #include <app/platform/filereplace.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
+#include <app/shell/deviceeventrelay.h>
 #include <app/shell/imagebutton.h>
 #include <app/shell/imagecheckbox.h>
 #include <app/shell/korvanadoc.h>
@@ -201,6 +202,8 @@ bool COdczytyDlg::OnInitDialog()
     if (!CWspolneOdczytyMultiPageDlg::OnInitDialog())
         return false;
     setUpChart();
+    showCylinders();
+    connect(&m_context.relay, &CDeviceEventRelay::imageChanged, this, [this] { showCylinders(); });
     const std::pair<int, void (COdczytyDlg::*)()> handlers[] = {
         { kStartId, &COdczytyDlg::onStart },
         { kStopId, &COdczytyDlg::onStop },
@@ -216,6 +219,27 @@ bool COdczytyDlg::OnInitDialog()
         if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, id)))
             connect(button, &QAbstractButton::clicked, this, handler);
     return true;
+}
+
+void COdczytyDlg::showCylinders()
+{
+    const int n = std::clamp(m_context.device.image().m_devInfo.m_injCount, 0, 8);
+    if (n == m_shownCylinders)
+        return;
+    m_shownCylinders = n;
+    for (int k = 0; k < 8; ++k) {
+        const bool shown = k < n;
+        for (int id : { kFirstBarId + 3 * k, kFirstBarId + 3 * k + 1, kFirstBarId + 3 * k + 2,
+                 kPetrolBoxIds[static_cast<std::size_t>(k)], kLpgBoxIds[static_cast<std::size_t>(k)] })
+            if (QWidget* ctrl = findChildCtrl(this, id))
+                ctrl->setVisible(shown);
+    }
+}
+
+void COdczytyDlg::activate()
+{
+    showCylinders();
+    CWspolneOdczytyMultiPageDlg::activate();
 }
 
 void COdczytyDlg::setUpChart()

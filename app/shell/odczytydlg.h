@@ -46,6 +46,7 @@ public:
     // The panel, then every record that arrived since the last refresh onto the chart.
     void onTimer() override;
     void updateTexts() override;
+    void activate() override;
 
     CScrollChart* chart() const { return m_chart; }
     int32_t sampleCounter() const { return m_counter; }
@@ -80,6 +81,8 @@ private:
     void stepWindow(int direction);
     void onLineBox(int line, bool shown);
     void updateBars(const CDiag& record);
+    // Bars and line boxes of cylinders beyond the controller's injector count are hidden.
+    void showCylinders();
 
     CScrollChart* m_chart = nullptr;
     std::array<std::array<CLevelBar*, 2>, 8> m_bars {};
@@ -91,4 +94,5 @@ private:
     // The newest record already on the chart.
     uint64_t m_chartSequence = 0;
     std::string m_lastFile;
+    int m_shownCylinders = -1;
 };

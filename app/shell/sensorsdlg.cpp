@@ -275,6 +275,7 @@ void CSensorsDlg::onDeltaPos(int i, int delta)
         return;
     value = *next;
     showThresholds();
+    selectMatchingType();
     writeSensors(kSpinHandlers[i], kWriteFailed);
 }
 

@@ -268,6 +268,8 @@ TEST_F(SimReadings, RecordingPlaysBackOntoTheSameLinesAndPauseHoldsTheWindow)
             ASSERT_NEAR(ys[i], live.at(line)[i], 2.1) << "line " << line << " point " << i;
     }
     EXPECT_EQ(page->sampleCounter(), 6 * lines);
+    m_run->app().mainFrame()->resize(1280, 800);
+    shelltest::waitMs(300);
     guitest::saveScreenshot(m_run->app().mainFrame(), QStringLiteral("readings_playback"));
 
     // "||": the window stays while records arrive; a second press shows the newest.
@@ -361,6 +363,7 @@ TEST(DemoReadings, LevelSensorDialog)
         EXPECT_EQ(type->count(), 7);
         const int aeb = type->findText(QStringLiteral("AEB 1050"));
         ASSERT_GE(aeb, 0);
+        type->setCurrentIndex(aeb);
         emit type->activated(aeb);
         EXPECT_EQ(setup.m_fuelFull, 45);
         EXPECT_EQ(setup.m_fuelQuarter, 230);
@@ -371,7 +374,9 @@ TEST(DemoReadings, LevelSensorDialog)
         qobject_cast<CUpDownCtrl*>(findChildCtrl(&dialog, 1191))->upArrow()->click();
         EXPECT_EQ(setup.m_fuelFull, 46);
         EXPECT_EQ(full->text(), QStringLiteral("46"));
+        EXPECT_EQ(dialog.selectedCode(), -1) << "no preset has these thresholds";
         qobject_cast<CUpDownCtrl*>(findChildCtrl(&dialog, 1191))->downArrow()->click();
+        EXPECT_EQ(dialog.selectedCode(), 1);
         setup.m_fuelQuarter = 0;
         dialog.onDeltaPos(3, 1);
         EXPECT_EQ(setup.m_fuelQuarter, 0);
