@@ -8,6 +8,7 @@
 #include "shelltest.h"
 
 #include <app/data/diagfile.h>
+#include <app/data/osccsv.h>
 #include <app/data/readingschart.h>
 #include <app/data/settingsimage.h>
 #include <app/device/lpgdevice.h>
@@ -397,6 +398,59 @@ TEST(DemoReadings, LevelSensorDialog)
     ASSERT_TRUE(again.Create());
     EXPECT_EQ(again.selectedCode(), 1) << "the stored thresholds are AEB 1050's again";
     EXPECT_TRUE(run.ui.shown().empty());
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+} // namespace
+
+namespace {
+
+TEST(DemoReadings, CsvExportOfARecordingAndNothingLeftOfABadOne)
+{
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
+    SAppOptions options;
+    options.demo = true;
+    CShellRun run(options);
+    ASSERT_TRUE(run.start());
+    COdczytyDlg* page = readingsPage(run);
+    ASSERT_NE(page, nullptr);
+    CDiag record;
+    record.setFuelState(3);
+    record.setU16(CDiag::kRpmPeriodAt, 2400);
+    std::string lines;
+    for (int i = 0; i < 3; ++i)
+        lines += CDiagFile::formatLine(record, CDiagScale(), CDiagFile::ObdValues {});
+    const std::string osc = dir.filePath(QStringLiteral("drive.osc")).toStdString();
+    const std::string csv = dir.filePath(QStringLiteral("drive.csv")).toStdString();
+    std::ofstream(osc, std::ios::binary) << lines;
+    // Through the button: the recording, then where the CSV goes.
+    run.ui.queueFile(osc);
+    run.ui.queueFile(csv);
+    qobject_cast<QAbstractButton*>(findChildCtrl(page, COdczytyDlg::kExportCsvId))->click();
+    std::ifstream in(csv);
+    std::string header, row, lastRow;
+    std::getline(in, header);
+    EXPECT_EQ(header, COscCsv::header().substr(0, COscCsv::header().find('\n')));
+    int rows = 0;
+    while (std::getline(in, row))
+        if (!row.empty()) {
+            ++rows;
+            lastRow = row;
+        }
+    EXPECT_EQ(rows, 3);
+    std::vector<CDiagFile::Record> records;
+    ASSERT_TRUE(CDiagFile::readRecords(osc, records));
+    EXPECT_EQ(lastRow + "\n", COscCsv::row(2, records[2]));
+    EXPECT_TRUE(run.ui.shown().empty());
+
+    const std::string bad = dir.filePath(QStringLiteral("bad.osc")).toStdString();
+    const std::string badCsv = dir.filePath(QStringLiteral("bad.csv")).toStdString();
+    std::ofstream(bad, std::ios::binary) << lines << "3\t2000\t1.5\n";
+    EXPECT_FALSE(page->exportCsv(bad, badCsv));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(badCsv)));
+    ASSERT_EQ(run.ui.shown().size(), 1u);
+    EXPECT_NE(run.ui.shown()[0].text.find(L"wiersz 4"), std::wstring::npos);
     qunsetenv("XDG_CONFIG_HOME");
 }
 
