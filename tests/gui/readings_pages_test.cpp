@@ -33,6 +33,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -451,6 +452,42 @@ TEST(DemoReadings, CsvExportOfARecordingAndNothingLeftOfABadOne)
     EXPECT_FALSE(QFile::exists(QString::fromStdString(badCsv)));
     ASSERT_EQ(run.ui.shown().size(), 1u);
     EXPECT_NE(run.ui.shown()[0].text.find(L"wiersz 4"), std::wstring::npos);
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+} // namespace
+
+#include <app/shell/wspolneodczytyexmultipagedlg.h>
+
+namespace {
+
+TEST(DemoReadings, ExtendedPanelTilesShowTheObdReadings)
+{
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
+    SAppOptions options;
+    options.demo = true;
+    CShellRun run(options);
+    ASSERT_TRUE(run.start());
+    CkorvanaDoc* doc = run.app().document();
+    CWspolneOdczytyExMultiPageDlg page(doc->pageContext(), 316);
+    ASSERT_TRUE(page.Create());
+    auto tile = [&](int id) { return qobject_cast<QLabel*>(findChildCtrl(&page, id))->text(); };
+    EXPECT_EQ(tile(1154), QStringLiteral("\nSTFT Bank 1\n- %"));
+    doc->device().setReadingText(0, L"3.1");
+    doc->device().setReadingText(6, L"0.45");
+    ASSERT_TRUE(waitUntil([&] { return doc->device().diagData().newestSequence() > 0; }, 3000));
+    page.onTimer();
+    EXPECT_EQ(tile(1154), QStringLiteral("\nSTFT Bank 1\n3.1 %"));
+    EXPECT_EQ(tile(1153), QStringLiteral("\nOS Bank 2-1\n0.45 V"));
+    EXPECT_EQ(tile(1160), QStringLiteral("\nOS Bank 1-2\n- V"));
+    // The panel's own controls are there too, at their ids.
+    EXPECT_NE(findChildCtrl(&page, CWspolneOdczytyMultiPageDlg::kRpmId), nullptr);
+    EXPECT_NE(findChildCtrl(&page, 1040), nullptr);
+    EXPECT_EQ(CWspolneOdczytyExMultiPageDlg::readingOfTile(1158), 3);
+    page.resize(1060, 660);
+    page.show();
+    guitest::saveScreenshot(&page, QStringLiteral("readings_extended_panel"));
     qunsetenv("XDG_CONFIG_HOME");
 }
 
