@@ -13,6 +13,7 @@
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/mainframe.h>
+#include <app/shell/mapadlg.h>
 #include <app/shell/switchbuttons.h>
 #include <errkit/errorguard.h>
 
@@ -140,6 +141,7 @@ CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& co
     // 3 Kalibracja, 4 Mapa, 5 OBD, 6 Info.
     switch (index - kFirstPage) {
     case 0: built = new COdczytyDlg(context); break;
+    case 4: built = new CMapaDlg(context); break;
     default:
         break;
     }

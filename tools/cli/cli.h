@@ -39,6 +39,10 @@ int cmdBackup(const CliContext& context);
 int cmdRestore(const CliContext& context);
 int cmdFactoryReset(const CliContext& context);
 int cmdSettingsDump(const CliContext& context);
+// Single settings by key and comparisons (cmd_setting.cpp).
+int cmdGet(const CliContext& context);
+int cmdSet(const CliContext& context);
+int cmdDiff(const CliContext& context);
 // The car's engine computer through the controller (cmd_obd.cpp).
 int cmdObd(const CliContext& context);
 int cmdDtc(const CliContext& context);
@@ -49,6 +53,9 @@ int cmdFlash(const CliContext& context);
 int cmdCalibrate(const CliContext& context);
 // The injection map (cmd_map.cpp).
 int cmdMap(const CliContext& context);
+// The 2D chart's maps and the correction computed from them (cmd_automap.cpp).
+int cmdAutomap(const CliContext& context);
+int cmdMaps(const CliContext& context);
 // Diagnostic recordings as CSV (cmd_osc2csv.cpp).
 int cmdOsc2Csv(const CliContext& context);
 
