@@ -250,6 +250,8 @@ void COdczytyDlg::setUpChart()
         m_chart->AddLine(static_cast<unsigned>(line),
             [line](double y) { return readingschart::label(line, y); }, readingschart::lineInfo(line).colour, 0, 2);
     m_chart->SetMaxPoints(readingschart::kMaxPoints);
+    // The chart paints its whole area; the page need not paint beneath it on every tick.
+    m_chart->setAttribute(Qt::WA_OpaquePaintEvent);
     m_chart->SetGrid(1);
     m_chart->SetHorzDiv(0, false);
     m_chart->ShowScrollBar(false);
