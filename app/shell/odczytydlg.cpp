@@ -385,10 +385,8 @@ bool COdczytyDlg::recordTo(const std::string& path)
 
 void COdczytyDlg::onPlay()
 {
-    if (m_chart && !m_paused) {
-        m_paused = true;
-        m_heldStart = m_chart->data().m_xStart;
-    }
+    // The chart is held only once a recording is shown (playBack); a cancelled
+    // choice leaves the live chart running.
     const std::string path = userInteraction().chooseFile(
         false, translate(L"OPEN"), translate(kOscFilter), diagDirectory(), m_lastFile);
     if (!endsWithOsc(path))
