@@ -70,12 +70,11 @@ void CImageCheckBox::paintEvent(QPaintEvent*)
         // A narrow box shrinks its text a little before it would clip it.
         QFont shown = font();
         const int room = width() - x;
-        for (int step = 0; step < 4 && QFontMetrics(shown).horizontalAdvance(text()) > room; ++step)
-            shown.setPointSizeF(shown.pointSizeF() > 0 ? shown.pointSizeF() * 0.9 : 0);
-        if (shown.pointSizeF() <= 0) {
-            shown = font();
-            for (int step = 0; step < 4 && QFontMetrics(shown).horizontalAdvance(text()) > room; ++step)
+        for (int step = 0; step < 4 && QFontMetrics(shown).horizontalAdvance(text()) > room; ++step) {
+            if (shown.pixelSize() > 0)
                 shown.setPixelSize(std::max(7, shown.pixelSize() * 9 / 10));
+            else if (shown.pointSizeF() > 0)
+                shown.setPointSizeF(std::max(5.0, shown.pointSizeF() * 0.9));
         }
         painter.setFont(shown);
         const QString fitted = QFontMetrics(shown).elidedText(text(), Qt::ElideRight, room);
