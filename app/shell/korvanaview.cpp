@@ -12,6 +12,8 @@
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/mainframe.h>
+#include <app/shell/obddlg.h>
+#include <app/shell/obdshellsteps.h>
 #include <app/shell/switchbuttons.h>
 #include <errkit/errorguard.h>
 
@@ -93,6 +95,7 @@ void CkorvanaView::createControls()
     const CPageContext context = m_doc->pageContext();
     connect(&context.relay, &CDeviceEventRelay::imageChanged, this, &CkorvanaView::onImageChanged);
     connect(m_mpc, &CKorMultiPageCtrl::pageActivated, this, &CkorvanaView::onPageActivated);
+    m_obdSteps = new CObdShellSteps(context, this);
 
     for (int i = 0; i < kButtonCount; ++i) {
         CMultiPageIndependentBtn* action = nullptr;
@@ -138,6 +141,7 @@ CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& co
     // One line per page: index − kFirstPage is 0 Odczyty, 1 Ustawienia, 2 Zaawansowane,
     // 3 Kalibracja, 4 Mapa, 5 OBD, 6 Info.
     switch (index - kFirstPage) {
+    case 5: built = new CObdDlg(context); break;
     default:
         break;
     }
@@ -176,6 +180,8 @@ void CkorvanaView::OnInitialUpdate()
             if (!m_doc->device().m_demo)
                 m_doc->writeInitialSetup();
             m_doc->startPolling();
+            if (m_obdSteps)
+                m_obdSteps->onViewCreated();
         } else {
             userInteraction().message(translate(L"BRAK POŁĄCZENIA"), L"KORVANA", MsgIcon::None);
         }
@@ -204,6 +210,8 @@ void CkorvanaView::onTimer()
         return;
     if (auto* page = dynamic_cast<ITimerBasedGUI*>(m_mpc->getActivePage()))
         page->onTimer();
+    if (m_obdSteps)
+        m_obdSteps->onTimer(dynamic_cast<CObdDlg*>(m_mpc->getActivePage()) != nullptr);
     if (!m_doc || !m_doc->device().m_connected)
         return;
     CDiag record;
