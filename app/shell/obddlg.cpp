@@ -287,10 +287,10 @@ void CObdDlg::OnCbnSelendokComboEnable()
                 QElapsedTimer clock;
                 clock.start();
                 const uint8_t found = device.detect(value);
-                m_lastDetectionMs = clock.elapsed();
+                m_lastDetectionUs = clock.nsecsElapsed() / 1000;
                 logMessage(LogLevel::Info, "obd",
                     L"detection " + std::to_wstring(value) + L": protocol " + std::to_wstring(found) + L" after "
-                        + std::to_wstring(m_lastDetectionMs) + L" ms");
+                        + std::to_wstring(m_lastDetectionUs) + L" us");
                 setEnableCombo(found);
                 showLinkTexts();
             } catch (IError* e) {

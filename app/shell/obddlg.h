@@ -56,8 +56,8 @@ public:
     QStringList listedCodes() const;
     COBD2Page& corrections() { return m_page2; }
     const CObdPageTimer& pageTimer() const { return m_timer; }
-    // Time the last "Włącz OBD" detection took, in milliseconds (−1 before any).
-    qint64 lastDetectionMs() const { return m_lastDetectionMs; }
+    // Time the last "Włącz OBD" detection took, in microseconds (−1 before any).
+    qint64 lastDetectionUs() const { return m_lastDetectionUs; }
 
 protected:
     std::span<const SCtrlLayout> layoutTable() const override;
@@ -79,5 +79,5 @@ private:
     std::vector<SCtrlLayout> m_layout;
     bool m_initialised = false;
     bool m_updating = false;
-    qint64 m_lastDetectionMs = -1;
+    qint64 m_lastDetectionUs = -1;
 };
