@@ -344,15 +344,17 @@ TEST_F(ObdPage, AdvancedOptionsExcludeEachOtherAndAreWritten)
     ASSERT_TRUE(dialog.Create());
     guitest::showAndSettle(&dialog);
     auto box = [&](int id) { return qobject_cast<QCheckBox*>(findChildCtrl(&dialog, id)); };
+    // On the mark: the wide boxes take clicks only on their mark and text.
+    auto tick = [&](int id) { guitest::click(box(id), QPoint(6, box(id)->height() / 2)); };
     auto readBack = [&] {
         std::array<uint8_t, 18> bytes {};
         EXPECT_TRUE(device().readObdMapConfig(bytes));
         return CObdMapConfig::fromBytes(bytes);
     };
     ASSERT_TRUE(box(COBDAdvancedDlg::kChkClearErrSet) && box(COBDAdvancedDlg::kChkClearAllErr));
-    guitest::click(box(COBDAdvancedDlg::kChkClearAllErr));
+    tick(COBDAdvancedDlg::kChkClearAllErr);
     EXPECT_TRUE(readBack().advancedFlags & CObdMapConfig::kClearAll);
-    guitest::click(box(COBDAdvancedDlg::kChkClearErrSet));
+    tick(COBDAdvancedDlg::kChkClearErrSet);
     EXPECT_TRUE(box(COBDAdvancedDlg::kChkClearErrSet)->isChecked());
     EXPECT_FALSE(box(COBDAdvancedDlg::kChkClearAllErr)->isChecked());
     EXPECT_EQ(readBack().advancedFlags & (CObdMapConfig::kClearAll | CObdMapConfig::kClearSelected),
