@@ -7,6 +7,7 @@
 #include <app/platform/programdir.h>
 #include <app/platform/userinteraction.h>
 #include <app/platform/log.h>
+#include <app/tuning/settingscheck.h>
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
@@ -17,6 +18,8 @@ namespace {
 
 const wchar_t* const kCaption = L"KORVANA";
 const wchar_t* const kSetFailed = L"Nie powiodło się ustawienie urządzenia!";
+// Values outside their ranges listed in a question box before "… +N".
+constexpr std::size_t kListedInBox = 20;
 
 void showFailure(const wchar_t* text)
 {
@@ -118,12 +121,12 @@ void CDocOperations::copyLoadedSettings(const CSettingsImage& loaded, CSettingsI
                                               | (to.m_advancedFlags & kAdvInspectionReminder));
 }
 
-bool CDocOperations::loadIntoController(std::string path)
+bool CDocOperations::loadIntoController(std::string path, OutOfRange outOfRange)
 {
     if (!m_device.m_connected)
         return false;
     try {
-        const bool loaded = loadIntoControllerSteps(std::move(path));
+        const bool loaded = loadIntoControllerSteps(std::move(path), outOfRange);
         logInfo("doc", loaded ? "settings file written into the controller" : "loading a settings file failed");
         return loaded;
     } catch (IError* e) {
@@ -135,7 +138,7 @@ bool CDocOperations::loadIntoController(std::string path)
     }
 }
 
-bool CDocOperations::loadIntoControllerSteps(std::string path)
+bool CDocOperations::loadIntoControllerSteps(std::string path, OutOfRange outOfRange)
 {
     CSettingsImage loaded;
     if (path.empty())
@@ -143,6 +146,26 @@ bool CDocOperations::loadIntoControllerSteps(std::string path)
     if (path.empty() || !readSettings(path, loaded)) {
         showFailure(L"Nie można wczytać ustawień z pliku");
         return false;
+    }
+    const auto problems = checkLoadedSettings(loaded);
+    if (!problems.empty()) {
+        const std::wstring heading = translate(L"Plik zawiera wartości spoza dozwolonego zakresu:") + L"\n";
+        logMessage(LogLevel::Warning, "doc", std::wstring(path.begin(), path.end()) + L": " + heading
+                       + describeProblems(problems));
+        // A box shows the first lines; the terminal and the log get them all.
+        const std::wstring list
+            = heading + describeProblems(problems, outOfRange == OutOfRange::Ask ? kListedInBox : SIZE_MAX);
+        bool clamp = outOfRange == OutOfRange::Clamp;
+        if (outOfRange == OutOfRange::Ask)
+            clamp = userInteraction().question(
+                list + L"\n" + translate(L"Czy wczytać ustawienia z tymi wartościami przyciętymi do zakresu?"),
+                kCaption, MsgIcon::Warning, false);
+        else if (outOfRange == OutOfRange::Refuse)
+            userInteraction().message(list + L"\n" + translate(L"Nic nie zostało wpisane do urządzenia."), kCaption,
+                                      MsgIcon::Error);
+        if (!clamp)
+            return false;
+        clampLoadedSettings(loaded);
     }
     logInfo("doc", "loading " + path + " into the controller");
     copyLoadedSettings(loaded, m_device.image());

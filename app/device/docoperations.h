@@ -25,9 +25,14 @@ public:
     // blocks are named and the user asked whether to save anyway (default No;
     // the CLI answers No): on No nothing is written and an existing file stays.
     bool saveToFile(std::string path = {});
-    // The file into a separate image, the copy rules into the live image, then
-    // the blocks written to the controller. Only when connected.
-    bool loadIntoController(std::string path = {});
+    // What loading does with values of the file the pages would not allow:
+    // ask whether to load them clamped (default No), refuse, or clamp them.
+    enum class OutOfRange { Ask, Refuse, Clamp };
+    // The file into a separate image, checked against the pages' ranges (values
+    // outside are listed by key and, unless clamped, nothing is written), the
+    // copy rules into the live image, then the blocks written to the
+    // controller. Only when connected.
+    bool loadIntoController(std::string path = {}, OutOfRange outOfRange = OutOfRange::Ask);
     // Asks first; then writeAll, the initial preset and a refresh.
     bool restoreFactorySettings();
     // The preset beside the program, written only into a blank controller.
@@ -46,7 +51,7 @@ public:
     static std::wstring settingsFilter();
 
 private:
-    bool loadIntoControllerSteps(std::string path);
+    bool loadIntoControllerSteps(std::string path, OutOfRange outOfRange);
     bool writeInitialSetupSteps(uint8_t fuelBefore, bool returnToAuto);
 
     CLPGDevice& m_device;

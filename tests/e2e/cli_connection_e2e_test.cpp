@@ -55,12 +55,14 @@ TEST_F(CliConnection, InfoInDemoMode)
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "m_modelName: OREM 33F MOLEX\nm_version: 3.6\nm_injCount: 8\nm_serial: XZ0001\n"
                      "m_prodDate: 21/06/2012\nm_deviceID: 0\nm_flags1: 5\nm_flags2: 0\nm_statistic.gas: 30\n"
-                     "m_statistic.lpg: 45\nm_statistic.modify: 1\n");
+                     "m_statistic.lpg: 45\nm_statistic.modify: 1\nNa benzynie:    0 h: 00 min\n"
+                     "Na gazie:    0 h: 00 min\nkm do inspekcji: \n");
     r = cli({ "info", "--json", "--demo" });
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "{\"m_modelName\":\"OREM 33F MOLEX\",\"m_version\":774,\"m_injCount\":8,\"m_serial\":\"XZ0001\","
                      "\"m_prodDate\":\"21/06/2012\",\"m_deviceID\":0,\"m_flags1\":5,\"m_flags2\":0,"
-                     "\"m_statistic\":{\"gas\":30,\"lpg\":45,\"modify\":1}}\n");
+                     "\"m_statistic\":{\"gas\":30,\"lpg\":45,\"modify\":1},\"petrolTime\":\"   0 h: 00 min\","
+                     "\"lpgTime\":\"   0 h: 00 min\",\"kmToInspection\":null}\n");
 }
 
 TEST_F(CliConnection, InfoFromTheSimulator)

@@ -143,6 +143,36 @@ TEST_F(DocOperationsE2E, LoadedFileReadsBackBlockByBlock)
     EXPECT_EQ(back.m_advancedSetup.m_switchCorr, -7);
 }
 
+// A damaged file through the menu: the values outside the pages' ranges are
+// listed and the fitter asked (default No) whether to load them clamped.
+TEST_F(DocOperationsE2E, OutOfRangeFileIsLoadedOnlyClampedAndOnlyWhenConfirmed)
+{
+    CSettingsImage file = m_device.image();
+    file.m_base.m_switchRPM = 99999;
+    file.m_corrMap.m_injMapTable[0][0] = 155;
+    const std::string path = scratch("damaged.settings");
+    ASSERT_TRUE(writeSettings(path, file));
+    const std::string before = settingsOf(m_sim.send("dump store"));
+
+    CDocOperations ops(m_device);
+    m_ui.queueAnswer(false);
+    EXPECT_FALSE(ops.loadIntoController(path));
+    ASSERT_EQ(m_ui.shown().size(), 1u);
+    const auto& asked = m_ui.shown().front();
+    EXPECT_TRUE(asked.question);
+    EXPECT_FALSE(asked.defaultYes);
+    EXPECT_NE(asked.text.find(L"m_base.m_switchRPM = 99999 rpm (500 … 4000 rpm, step 20)"), std::wstring::npos);
+    EXPECT_NE(asked.text.find(L"m_injMapTable[2][1000] = 155 %"), std::wstring::npos);
+    EXPECT_EQ(settingsOf(m_sim.send("dump store")), before);
+
+    m_ui.queueAnswer(true);
+    EXPECT_TRUE(ops.loadIntoController(path));
+    m_device.image() = CSettingsImage();
+    ASSERT_TRUE(readAll(m_device));
+    EXPECT_EQ(m_device.image().m_base.m_switchRPM, 4000);
+    EXPECT_EQ(m_device.image().m_corrMap.m_injMapTable[0][0], 50);
+}
+
 TEST_F(DocOperationsE2E, InspectionBitOfTheControllerIsKept)
 {
     m_device.image().m_advancedSetup.m_advancedFlags |= 0x01;

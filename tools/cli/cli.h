@@ -39,6 +39,10 @@ int cmdBackup(const CliContext& context);
 int cmdRestore(const CliContext& context);
 int cmdFactoryReset(const CliContext& context);
 int cmdSettingsDump(const CliContext& context);
+// Single settings by key and comparisons (cmd_setting.cpp).
+int cmdGet(const CliContext& context);
+int cmdSet(const CliContext& context);
+int cmdDiff(const CliContext& context);
 // The car's engine computer through the controller (cmd_obd.cpp).
 int cmdObd(const CliContext& context);
 int cmdDtc(const CliContext& context);

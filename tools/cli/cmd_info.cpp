@@ -4,6 +4,7 @@
 #include "cli.h"
 #include "cli_connect.h"
 
+#include <app/data/workingtime.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/textcodec.h>
 #include <errkit/errorguard.h>
@@ -39,8 +40,16 @@ std::string versionText(int32_t version)
     return std::to_string(version >> 8 & 0xFF) + "." + std::to_string(version & 0xFF);
 }
 
-void printPlain(const CDevInfo& d, bool withStatistic)
+// "Info"'s working times and the km to the inspection (empty while the reminder is off).
+std::string kmText(const CSettingsImage& image)
 {
+    const auto km = kmToInspection(image);
+    return km ? std::to_string(*km) : std::string();
+}
+
+void printPlain(const CSettingsImage& image, bool withStatistic)
+{
+    const CDevInfo& d = image.m_devInfo;
     std::cout << "m_modelName: " << toUtf8(d.m_modelName) << "\n"
               << "m_version: " << versionText(d.m_version) << "\n"
               << "m_injCount: " << d.m_injCount << "\n"
@@ -52,12 +61,16 @@ void printPlain(const CDevInfo& d, bool withStatistic)
     if (withStatistic) {
         std::cout << "m_statistic.gas: " << d.m_statistic.gas << "\n"
                   << "m_statistic.lpg: " << d.m_statistic.lpg << "\n"
-                  << "m_statistic.modify: " << d.m_statistic.modify << "\n";
+                  << "m_statistic.modify: " << d.m_statistic.modify << "\n"
+                  << "Na benzynie: " << toUtf8(workingTimeText(d.m_statistic.gas)) << "\n"
+                  << "Na gazie: " << toUtf8(workingTimeText(d.m_statistic.lpg)) << "\n"
+                  << "km do inspekcji: " << kmText(image) << "\n";
     }
 }
 
-void printJson(const CDevInfo& d, bool withStatistic)
+void printJson(const CSettingsImage& image, bool withStatistic)
 {
+    const CDevInfo& d = image.m_devInfo;
     std::ostringstream out;
     out << "{\"m_modelName\":" << jsonString(d.m_modelName) << ",\"m_version\":" << d.m_version
         << ",\"m_injCount\":" << d.m_injCount << ",\"m_serial\":" << jsonString(d.m_serial)
@@ -65,7 +78,11 @@ void printJson(const CDevInfo& d, bool withStatistic)
         << ",\"m_flags1\":" << d.m_flags1 << ",\"m_flags2\":" << d.m_flags2 << ",\"m_statistic\":";
     if (withStatistic) {
         out << "{\"gas\":" << d.m_statistic.gas << ",\"lpg\":" << d.m_statistic.lpg
-            << ",\"modify\":" << d.m_statistic.modify << "}";
+            << ",\"modify\":" << d.m_statistic.modify << "},\"petrolTime\":"
+            << jsonString(workingTimeText(d.m_statistic.gas)) << ",\"lpgTime\":"
+            << jsonString(workingTimeText(d.m_statistic.lpg)) << ",\"kmToInspection\":";
+        const auto km = kmToInspection(image);
+        out << (km ? std::to_string(*km) : "null");
     } else {
         out << "null";
     }
@@ -91,11 +108,10 @@ int cmdInfo(const CliContext& context)
         if (const int code = connectDevice(context, demo, device))
             return code;
         const bool statistic = device.readStatistics();
-        const CDevInfo& info = device.image().m_devInfo;
         if (json)
-            printJson(info, statistic);
+            printJson(device.image(), statistic);
         else
-            printPlain(info, statistic);
+            printPlain(device.image(), statistic);
         if (!statistic)
             return failed("the working-time counters could not be read");
         return kExitOk;

@@ -17,10 +17,10 @@
 
 namespace {
 
-// Takes "--yes" out of args; true when it was there.
-bool takeYesOption(std::vector<std::string>& args)
+// Takes option out of args; true when it was there.
+bool takeOption(std::vector<std::string>& args, const char* option)
 {
-    const auto it = std::find(args.begin(), args.end(), "--yes");
+    const auto it = std::find(args.begin(), args.end(), option);
     if (it == args.end())
         return false;
     args.erase(it);
@@ -65,7 +65,8 @@ int cmdRestore(const CliContext& context)
 {
     std::vector<std::string> args = context.args;
     const bool demo = takeDemoOption(args);
-    const bool yes = takeYesOption(args);
+    const bool yes = takeOption(args, "--yes");
+    const bool clamp = takeOption(args, "--clamp");
     if (args.size() != 1)
         return usageError("restore", "one settings file expected");
     if (!yes) {
@@ -73,8 +74,13 @@ int cmdRestore(const CliContext& context)
                   << " into the controller replaces its settings; add --yes to go ahead\n";
         return kExitFailed;
     }
+    // Values outside the pages' ranges: refused, or with --clamp moved into them.
+    if (clamp)
+        return withDocument(context, args, demo, true, [](CDocOperations& ops, const std::vector<std::string>& a) {
+            return ops.loadIntoController(a[0], CDocOperations::OutOfRange::Clamp);
+        });
     return withDocument(context, args, demo, true, [](CDocOperations& ops, const std::vector<std::string>& a) {
-        return ops.loadIntoController(a[0]);
+        return ops.loadIntoController(a[0], CDocOperations::OutOfRange::Refuse);
     });
 }
 
@@ -82,7 +88,7 @@ int cmdFactoryReset(const CliContext& context)
 {
     std::vector<std::string> args = context.args;
     const bool demo = takeDemoOption(args);
-    const bool yes = takeYesOption(args);
+    const bool yes = takeOption(args, "--yes");
     if (!args.empty())
         return usageError("factory-reset", "no arguments expected besides --yes and --demo");
     // Without --yes the question is answered No, as a fitter would who did not confirm.

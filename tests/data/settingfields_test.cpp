@@ -1,0 +1,346 @@
+// The settings pages' table: every spin of both pages with its step and range
+// restated here (a change to the table must show up as a failing row), the
+// spin rule at the range ends, the paired engine-speed limits in both orders,
+// the bar conversion of the pressures, check-box bits, value lists, the four
+// restart settings, the tool-tip text, the check of a loaded settings file
+// and the "Info" working-time texts.
+#include <app/data/settingfields.h>
+#include <app/data/workingtime.h>
+#include <app/tuning/settingscheck.h>
+#include <app/tuning/settingsdiff.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+namespace {
+
+struct SpinRow {
+    const char* key;
+    int edit;
+    int spin;
+    double step;
+    double min; // the range in a fresh image (the paired limits follow the defaults)
+    double max;
+    uint8_t blocks;
+};
+
+// Both pages, in the order of their tables.
+const SpinRow kSpins[] = {
+    { "m_base.m_switchRPM", 1149, 1116, 20, 500, 4000, kBlockBase },
+    { "m_base.m_switchTempr", 1150, 1117, 1, 0, 70, kBlockBase },
+    { "m_base.m_emulatorDelay", 1151, 1118, 0.1, 0, 5, kBlockBase },
+    { "m_base.m_switchDelay", 1152, 1126, 1, 0, 120, kBlockBase },
+    { "m_base.m_sparkDivider", 1153, 1138, 1, 1, 200, kBlockBase },
+    { "m_base.m_pressureRef", 1014, 1127, 0.01, 0, 2, kBlockBase },
+    { "m_base.m_switchPressure", 1020, 1128, 0.01, 0, 1, kBlockBase },
+    { "m_base.m_maxRPMHigh", 1030, 1131, 50, 7100, 8000, kBlockBase }, // low 7000 + 100
+    { "m_base.m_maxRPMLow", 1056, 1132, 50, 3000, 7900, kBlockBase }, // high 8000 − 100
+    { "m_advancedSetup.m_maxLoadTime", 1059, 1133, 0.5, 5, 40, kBlockAdvancedSetup },
+    { "m_advancedSetup.m_minimalLPGRPM", 1061, 1135, 20, 500, 2000, kBlockAdvancedSetup },
+    { "m_advancedSetup.m_minLpgTempr", 1062, 1136, 1, 0, 20, kBlockAdvancedSetup },
+    { "m_advancedSetup.m_lubricationShare", 1063, 1139, 1, 0, 100, kBlockAdvancedSetup },
+    { "m_adv.m_pwm", 1010, 1096, 1, 15, 50, kBlockAdv },
+    { "m_adv.m_pwmOffset", 1011, 1097, 0.1, 1, 6, kBlockAdv },
+    { "m_adv.m_warmingTime", 1012, 1098, 1, 0, 120, kBlockAdv },
+    { "m_adv.m_warmingUpperTempr", 1029, 1107, 1, 20, 70, kBlockAdv },
+    { "m_adv.m_minLPGTime", 1013, 1099, 0.1, 0, 6, kBlockAdv },
+    { "m_base.m_baseExtraTime", 1005, 1095, 0.1, 0.5, 4, kBlockBase },
+    { "m_adv.m_cutOffPressSwitch", 1014, 1100, 0.01, 1, 2, kBlockAdv },
+    { "m_adv.m_cutOffExitDelay", 1020, 1101, 1, 0, 20, kBlockAdv },
+    { "m_adv.m_cutOffExitEmulatorDelay", 1030, 1102, 0.1, 0, 5, kBlockAdv },
+    { "m_adv.m_ignoreLPGTime", 1000, 1090, 0.1, 0, 6, kBlockAdv },
+    { "m_base.m_temprRef", 1001, 1091, 1, 0, 40, kBlockBase },
+    { "m_base.m_temprGain", 1002, 1092, 0.1, 0, 1, kBlockBase },
+    { "m_base.m_temprBottom", 1003, 1093, 1, 0, 40, kBlockBase },
+    { "m_base.m_temprUpper", 1004, 1094, 1, 0, 80, kBlockBase }, // bottom 0
+    { "m_base.m_switchMinGasTime", 1059, 1103, 0.1, 0, 10, kBlockBase },
+    { "m_advancedSetup.m_switchCorr", 1060, 1104, 1, -50, 50, kBlockAdvancedSetup },
+    { "m_advancedSetup.m_switchCorrTime", 1061, 1106, 1, 20, 120, kBlockAdvancedSetup },
+    { "m_base.m_minVCC", 1062, 1108, 0.1, 8, 12, kBlockBase },
+};
+
+const CSettingField& field(const std::string& key)
+{
+    const CSettingField* f = CSettingsTable::find(key);
+    if (!f)
+        throw std::runtime_error("no field " + key);
+    return *f;
+}
+
+class EverySpin : public ::testing::TestWithParam<SpinRow> {};
+
+TEST_P(EverySpin, StepsAndRangeEnds)
+{
+    const SpinRow& row = GetParam();
+    const CSettingField& f = field(row.key);
+    EXPECT_EQ(f.kind, SettingKind::Spin);
+    EXPECT_EQ(f.controlId, row.edit);
+    EXPECT_EQ(f.spinId, row.spin);
+    EXPECT_EQ(f.blocks, row.blocks);
+    EXPECT_DOUBLE_EQ(f.step, row.step);
+    EXPECT_EQ(CSettingsTable::byControl(f.page, row.spin), &f);
+
+    CSettingsImage image;
+    EXPECT_DOUBLE_EQ(CSettingsTable::rangeMin(f, image), row.min);
+    EXPECT_DOUBLE_EQ(CSettingsTable::rangeMax(f, image), row.max);
+    EXPECT_TRUE(CSettingsTable::allows(f, image, row.min));
+    EXPECT_TRUE(CSettingsTable::allows(f, image, row.max));
+    EXPECT_FALSE(CSettingsTable::allows(f, image, row.min - row.step));
+    EXPECT_FALSE(CSettingsTable::allows(f, image, row.max + row.step));
+
+    // At the lower end: the lower arrow is refused, the upper arrow adds one step.
+    CSettingsTable::setValue(f, image, row.min);
+    const CSettingsImage atMin = image;
+    EXPECT_FALSE(CSettingsTable::spin(f, image, +1).has_value());
+    const auto up = CSettingsTable::spin(f, image, -1);
+    ASSERT_TRUE(up.has_value());
+    EXPECT_NEAR(*up, row.min + row.step, 1e-9);
+    EXPECT_EQ(image, atMin) << "the rule itself never changes the image";
+
+    // At the upper end: the upper arrow is refused, the lower arrow takes one step off.
+    CSettingsTable::setValue(f, image, row.max);
+    EXPECT_FALSE(CSettingsTable::spin(f, image, -1).has_value());
+    const auto down = CSettingsTable::spin(f, image, +1);
+    ASSERT_TRUE(down.has_value());
+    EXPECT_NEAR(*down, row.max - row.step, 1e-9);
+    EXPECT_NEAR(CSettingsTable::value(f, image), row.max, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPages, EverySpin, ::testing::ValuesIn(kSpins),
+                         [](const auto& info) {
+                             std::string name = info.param.key;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+TEST(SettingsTable, EverySpinOfThePagesIsInTheRows)
+{
+    std::size_t spins = 0;
+    for (const auto& f : CSettingsTable::fields())
+        spins += f.kind == SettingKind::Spin;
+    EXPECT_EQ(spins, std::size(kSpins));
+}
+
+TEST(SettingsTable, SwitchOverSpeedWalksInStepsOfTwenty)
+{
+    const CSettingField& f = field("m_base.m_switchRPM");
+    CSettingsImage image;
+    CSettingsTable::setValue(f, image, 500);
+    std::set<double> reached;
+    while (const auto next = CSettingsTable::spin(f, image, -1)) {
+        CSettingsTable::setValue(f, image, *next);
+        reached.insert(*next);
+    }
+    EXPECT_EQ(CSettingsTable::value(f, image), 4000);
+    EXPECT_EQ(reached.count(3990), 0u);
+    EXPECT_EQ(reached.count(3980), 1u);
+    EXPECT_EQ(reached.size(), 175u);
+    EXPECT_EQ(CSettingsTable::rangeText(f, image), L"500 … 4000 rpm, step 20");
+}
+
+TEST(SettingsTable, PairedSpeedLimitsInBothOrders)
+{
+    const CSettingField& high = field("m_base.m_maxRPMHigh");
+    const CSettingField& low = field("m_base.m_maxRPMLow");
+    CSettingsImage image;
+    image.m_base.m_maxRPMLow = 5000;
+    image.m_base.m_maxRPMHigh = 5100;
+    EXPECT_FALSE(CSettingsTable::spin(high, image, +1).has_value()) << "high down to 5050";
+    EXPECT_FALSE(CSettingsTable::spin(low, image, -1).has_value()) << "low up to 5050";
+    EXPECT_EQ(CSettingsTable::spin(high, image, -1), 5150);
+    EXPECT_EQ(CSettingsTable::spin(low, image, +1), 4950);
+    // Moving one limit opens the other.
+    image.m_base.m_maxRPMHigh = 5150;
+    EXPECT_EQ(CSettingsTable::spin(low, image, -1), 5050);
+    EXPECT_EQ(CSettingsTable::rangeText(low, image), L"3000 … 5050 rpm, step 50");
+}
+
+TEST(SettingsTable, PressuresAreShownInBar)
+{
+    const CSettingField& f = field("m_base.m_pressureRef");
+    CSettingsImage image;
+    image.m_base.m_pressureRef = 120;
+    EXPECT_EQ(CSettingsTable::text(f, image), L"1.20");
+    const auto up = CSettingsTable::spin(f, image, -1);
+    ASSERT_TRUE(up.has_value());
+    CSettingsTable::setValue(f, image, *up);
+    EXPECT_DOUBLE_EQ(image.m_base.m_pressureRef, 121);
+    EXPECT_EQ(CSettingsTable::rangeText(f, image), L"0.00 … 2.00 bar, step 0.01");
+}
+
+TEST(SettingsTable, MaximumLoadIsOffAtZeroButTheSpinKeepsToItsRange)
+{
+    const CSettingField& f = field("m_advancedSetup.m_maxLoadTime");
+    CSettingsImage image;
+    EXPECT_TRUE(CSettingsTable::allows(f, image, 0));
+    EXPECT_FALSE(CSettingsTable::allows(f, image, 4.5));
+    EXPECT_FALSE(CSettingsTable::spin(f, image, -1).has_value()) << "0.5 is neither off nor in 5 … 40";
+    const CSettingField& box = *CSettingsTable::byControl(SettingsPage::Settings, 1058);
+    CSettingsTable::setValue(box, image, 1);
+    EXPECT_DOUBLE_EQ(image.m_advancedSetup.m_maxLoadTime, 20);
+    CSettingsTable::setValue(box, image, 0);
+    EXPECT_DOUBLE_EQ(image.m_advancedSetup.m_maxLoadTime, 0);
+}
+
+TEST(SettingsTable, CheckBoxesToggleTheirBitOnly)
+{
+    struct Box {
+        SettingsPage page;
+        int id;
+        uint32_t bit;
+        uint8_t blocks;
+        bool restart;
+    };
+    const Box boxes[] = {
+        { SettingsPage::Settings, 1057, 0x02, kBlockBase, false },
+        { SettingsPage::Advanced, 1070, 0x01, kBlockAdv, false },
+        { SettingsPage::Advanced, 1056, 0x04, kBlockAdv, false },
+        { SettingsPage::Advanced, 1007, 0x08, kBlockAdv, false },
+        { SettingsPage::Advanced, 1006, 0x01, kBlockAdv, true },
+        { SettingsPage::Advanced, 1008, 0x02, kBlockAdv, true },
+        { SettingsPage::Advanced, 1068, 0x20, kBlockBase, false },
+        { SettingsPage::Advanced, 1057, 0x40, kBlockBase, false },
+        { SettingsPage::Advanced, 1058, 0x80, kBlockBase, false },
+        { SettingsPage::Advanced, 1069, 0x04, kBlockAdvancedSetup, false },
+    };
+    for (const auto& b : boxes) {
+        const CSettingField* f = CSettingsTable::byControl(b.page, b.id);
+        ASSERT_NE(f, nullptr) << b.id;
+        EXPECT_EQ(f->bit, b.bit) << b.id;
+        EXPECT_EQ(f->blocks, b.blocks) << b.id;
+        EXPECT_EQ(f->restart, b.restart) << b.id;
+        CSettingsImage image;
+        const double before = f->get(image);
+        const bool was = CSettingsTable::value(*f, image) != 0;
+        CSettingsTable::setValue(*f, image, was ? 0 : 1);
+        EXPECT_EQ(static_cast<uint32_t>(f->get(image)) ^ static_cast<uint32_t>(before), b.bit) << b.id;
+    }
+    EXPECT_EQ(CSettingsTable::find("m_base.m_flags:0x02"), CSettingsTable::byControl(SettingsPage::Settings, 1057));
+}
+
+TEST(SettingsTable, ValueListsStoreTheirValues)
+{
+    CSettingsImage image;
+    const CSettingField& fuel = *CSettingsTable::byControl(SettingsPage::Settings, 1148);
+    EXPECT_TRUE(fuel.restart);
+    CSettingsTable::setValue(fuel, image, 1);
+    EXPECT_EQ(image.m_advancedSetup.m_advancedFlags, 0x18);
+    EXPECT_EQ(CSettingsTable::text(fuel, image), L"CNG");
+
+    const CSettingField& pressure = *CSettingsTable::byControl(SettingsPage::Settings, 1114);
+    EXPECT_TRUE(pressure.restart);
+    EXPECT_EQ(CSettingsTable::text(pressure, image), L"ABS 4 bar");
+
+    const CSettingField& injector = field("m_adv.m_injectorType");
+    ASSERT_EQ(injector.items.size(), 24u);
+    EXPECT_EQ(injector.items.front().value, 29);
+    EXPECT_EQ(injector.items.back().value, 12);
+    double v = 0;
+    ASSERT_TRUE(CSettingsTable::parse(injector, L"Keihin", v));
+    EXPECT_EQ(v, 5);
+    EXPECT_FALSE(CSettingsTable::parse(injector, L"Keihin 2", v));
+    ASSERT_TRUE(CSettingsTable::parse(field("m_base.m_pressureRef"), L"1.234", v));
+    EXPECT_DOUBLE_EQ(v, 1.23);
+    EXPECT_FALSE(CSettingsTable::parse(field("m_base.m_pressureRef"), L"1.2 bar", v));
+
+    const CSettingField& source = *CSettingsTable::byControl(SettingsPage::Settings, 1092);
+    EXPECT_EQ(source.blocks, kBlockAdvancedSetup | kBlockBase);
+    CSettingsTable::setValue(source, image, 10);
+    EXPECT_EQ(image.m_base.m_sparkDivider, 62);
+    EXPECT_EQ(image.m_advancedSetup.m_advancedFlags2 & 0x40, 0);
+    CSettingsTable::setValue(source, image, 9);
+    EXPECT_EQ(image.m_base.m_sparkDivider, 1);
+    EXPECT_EQ(image.m_advancedSetup.m_advancedFlags2 & 0x40, 0x40);
+    EXPECT_TRUE(CSettingsTable::dividerLocked(image));
+    CSettingsTable::setValue(source, image, 4);
+    EXPECT_EQ(image.m_base.m_sparkDivider, 4);
+    EXPECT_FALSE(CSettingsTable::dividerLocked(image));
+    EXPECT_EQ(CSettingsTable::value(source, image), 4);
+
+    const CSettingField& level = *CSettingsTable::byControl(SettingsPage::Settings, 1115);
+    CSettingsTable::setValue(level, image, 1);
+    EXPECT_EQ(image.m_sensorsSetup.m_fuelFull, 45);
+    EXPECT_EQ(image.m_sensorsSetup.m_fuelQuarter, 230);
+    EXPECT_EQ(image.m_sensorsSetup.m_fuelType, 1);
+    EXPECT_EQ(CSettingsTable::value(level, image), 1);
+
+    std::size_t restarts = 0;
+    for (const auto& f : CSettingsTable::fields())
+        restarts += f.restart;
+    EXPECT_EQ(restarts, 4u);
+}
+
+TEST(SettingsFileCheck, NamesEveryValueOutsideItsRangeAndClampsOnRequest)
+{
+    CSettingsImage image;
+    EXPECT_TRUE(checkLoadedSettings(image).empty());
+    image.m_base.m_switchRPM = 99999;
+    image.m_mainCorr.m_mainCorr[3] = 1e308;
+    image.m_corrMap.m_injMapTable[0][0] = 155;
+    image.m_base.m_maxRPMLow = 7950; // closer than 100 to the switch to petrol at 8000
+    const auto problems = checkLoadedSettings(image);
+    std::set<std::string> keys;
+    for (const auto& p : problems)
+        keys.insert(p.key);
+    EXPECT_EQ(keys, (std::set<std::string> { "m_base.m_switchRPM", "m_base.m_maxRPMHigh", "m_base.m_maxRPMLow",
+                                             "m_mainCorr.m_mainCorr[3]", "m_injMapTable[2][1000]" }));
+    const std::wstring text = describeProblems(problems);
+    EXPECT_NE(text.find(L"m_base.m_switchRPM = 99999 rpm (500 … 4000 rpm, step 20)"), std::wstring::npos);
+    EXPECT_NE(text.find(L"m_injMapTable[2][1000] = 155 % (-50 … 50 %)"), std::wstring::npos);
+
+    EXPECT_EQ(describeProblems(problems, 2).substr(describeProblems(problems, 2).rfind(L"…")), L"… +3\n");
+    EXPECT_EQ(describeProblems(problems, 4), text) << "a last line is shown rather than counted";
+
+    clampLoadedSettings(image);
+    EXPECT_TRUE(checkLoadedSettings(image).empty()) << describeProblems(checkLoadedSettings(image)).c_str();
+    EXPECT_EQ(image.m_base.m_switchRPM, 4000);
+    EXPECT_EQ(image.m_mainCorr.m_mainCorr[3], 6.0);
+    EXPECT_EQ(image.m_corrMap.m_injMapTable[0][0], 50);
+}
+
+TEST(SettingsComparison, KeyByKeyInThePagesUnits)
+{
+    CSettingsImage a;
+    CSettingsImage b;
+    b.m_timeStamp = L"07-12-2026-14:05:09";
+    b.m_devInfo.m_serial = L"XZ0001";
+    b.m_base.m_switchRPM = 1400;
+    b.m_base.m_pressureRef = 120;
+    b.m_base.m_flags |= kBaseMaxRpmActive;
+    const auto withController = compareSettings(a, b, true);
+    ASSERT_EQ(withController.size(), 3u);
+    EXPECT_EQ(withController[0].key, "m_base.m_switchRPM");
+    EXPECT_EQ(withController[0].a, "1200 rpm");
+    EXPECT_EQ(withController[0].b, "1400 rpm");
+    EXPECT_EQ(withController[1].key, "m_base.m_flags");
+    EXPECT_EQ(withController[1].b, "130");
+    EXPECT_EQ(withController[2].key, "m_base.m_pressureRef");
+    EXPECT_EQ(withController[2].b, "1.20 bar");
+    const auto files = compareSettings(a, b, false);
+    ASSERT_EQ(files.size(), 4u);
+    EXPECT_EQ(files[0].key, "m_devInfo.m_serial");
+    EXPECT_TRUE(compareSettings(b, b, false).empty());
+}
+
+TEST(InfoTexts, WorkingTimeAndInspection)
+{
+    EXPECT_EQ(workingTimeText(7200000), L"1000 h: 00 min");
+    EXPECT_EQ(workingTimeText(7200 * 2 + 61 * 2 * 60), L"   3 h: 01 min");
+    CSettingsImage image;
+    image.m_devInfo.m_statistic.lpg = 7200000;
+    EXPECT_FALSE(kmToInspection(image).has_value());
+    image.m_advancedSetup.m_advancedFlags |= kAdvInspectionReminder;
+    image.m_advancedSetup.m_inspectionCounter = inspectionDeadline(7200000, 5000);
+    EXPECT_EQ(image.m_advancedSetup.m_inspectionCounter, 7920000u);
+    EXPECT_EQ(kmToInspection(image), 5000);
+    image.m_devInfo.m_statistic.lpg = static_cast<uint32_t>(1099.9 * 7200);
+    EXPECT_EQ(kmToInspection(image), 50);
+    image.m_devInfo.m_statistic.lpg = 7920000 + 7200;
+    EXPECT_EQ(kmToInspection(image), 0);
+}
+
+} // namespace

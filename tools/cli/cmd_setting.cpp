@@ -1,0 +1,175 @@
+// Single settings from the command line, with the settings pages' rules:
+// get KEY, set KEY VALUE …, and diff of a settings file with the controller
+// or with another file. A value is checked against the pages' range (with the
+// paired limits taken from the image as it will be) before anything is sent.
+#include "cli.h"
+#include "cli_connect.h"
+
+#include <app/data/settingfields.h>
+#include <app/data/settingsfile.h>
+#include <app/data/settingsio.h>
+#include <app/device/lpgdevice.h>
+#include <app/device/settingwriter.h>
+#include <app/tuning/settingsdiff.h>
+#include <app/platform/consoleinteraction.h>
+#include <app/platform/textcodec.h>
+#include <app/platform/userinteraction.h>
+#include <errkit/errorguard.h>
+#include <errkit/ierror.h>
+
+#include <iostream>
+#include <map>
+
+namespace {
+
+std::wstring widen(const std::string& s)
+{
+    return fromUtf8(s);
+}
+
+// The pages' text with the unit, for a field of the table.
+std::string shown(const CSettingField& f, const CSettingsImage& image)
+{
+    std::wstring text = CSettingsTable::text(f, image);
+    if (f.kind == SettingKind::Spin && *f.unit)
+        text += L" " + std::wstring(f.unit);
+    return toUtf8(text);
+}
+
+} // namespace
+
+int cmdGet(const CliContext& context)
+{
+    std::vector<std::string> args = context.args;
+    const bool demo = takeDemoOption(args);
+    if (args.size() != 1)
+        return usageError("get", "one key expected");
+    const std::string& key = args[0];
+    CSettingsImage defaults;
+    bool known = CSettingsTable::find(key) != nullptr;
+    for (const auto& [k, v] : settingsLines(defaults))
+        known = known || toUtf8(k) == key;
+    if (!known)
+        return failed("unknown key " + key);
+    try {
+        CLPGDevice device;
+        if (const int code = connectDevice(context, demo, device))
+            return code;
+        if (const CSettingField* f = CSettingsTable::find(key)) {
+            std::cout << shown(*f, device.image()) << "\n";
+            return kExitOk;
+        }
+        for (const auto& [k, v] : shownSettings(device.image())) {
+            if (k == key) {
+                std::cout << v << "\n";
+                return kExitOk;
+            }
+        }
+        return failed("unknown key " + key);
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        return failed(error);
+    }
+}
+
+int cmdSet(const CliContext& context)
+{
+    std::vector<std::string> args = context.args;
+    const bool demo = takeDemoOption(args);
+    if (args.empty() || args.size() % 2 != 0)
+        return usageError("set", "KEY VALUE pairs expected");
+    // Keys and the form of the values first: nothing is connected for a typing error.
+    std::vector<std::pair<const CSettingField*, double>> changes;
+    for (std::size_t i = 0; i < args.size(); i += 2) {
+        const CSettingField* f = CSettingsTable::find(args[i]);
+        if (!f)
+            return failed("unknown key " + args[i] + " (not a setting of the settings pages); nothing written");
+        double value = 0;
+        if (!CSettingsTable::parse(*f, widen(args[i + 1]), value))
+            return failed(args[i] + ": \"" + args[i + 1] + "\" is not a value; allowed: "
+                          + toUtf8(CSettingsTable::rangeText(*f, CSettingsImage())) + "; nothing written");
+        changes.emplace_back(f, value);
+    }
+    CConsoleInteraction console(false);
+    CInteractionScope scope(console);
+    try {
+        CLPGDevice device;
+        if (const int code = connectDevice(context, demo, device))
+            return code;
+        // Every value is checked in the image as it will be, so paired limits may move together.
+        CSettingsImage next = device.image();
+        for (const auto& [f, value] : changes)
+            CSettingsTable::setValue(*f, next, value);
+        for (const auto& [f, value] : changes) {
+            if (!CSettingsTable::allows(*f, next, value))
+                return failed(f->cliKey() + ": " + toUtf8(CSettingsTable::formatValue(*f, value))
+                              + (f->kind == SettingKind::Spin ? " is outside " : " is not one of ")
+                              + toUtf8(CSettingsTable::rangeText(*f, next)) + "; nothing written");
+        }
+        // The divider edit is locked while the source (as it will be) is the injectors or the crankshaft.
+        const auto isDivider = [](const CSettingField* f) {
+            return std::string(f->key) == "m_base.m_sparkDivider" && f->special == SettingSpecial::None;
+        };
+        CSettingsImage source = device.image();
+        for (const auto& [f, value] : changes)
+            if (!isDivider(f))
+                CSettingsTable::setValue(*f, source, value);
+        for (const auto& [f, value] : changes) {
+            if (isDivider(f) && CSettingsTable::dividerLocked(source))
+                return failed(f->cliKey() + " is set by the engine-speed signal source (m_base.m_sparkDivider:source) "
+                              "while the signal comes from the injectors or the crankshaft; nothing written");
+        }
+        uint8_t blocks = 0;
+        bool restart = false;
+        for (const auto& [f, value] : changes) {
+            if (CSettingsTable::value(*f, next) == CSettingsTable::value(*f, device.image()))
+                continue;
+            blocks |= f->blocks;
+            restart = restart || f->restart;
+        }
+        if (blocks == 0) {
+            std::cout << "nothing to change\n";
+            return kExitOk;
+        }
+        device.image() = next;
+        const CSettingWriter::Outcome outcome = CSettingWriter::write(device, blocks, restart, true);
+        if (!outcome.ok())
+            return failed(CSettingWriter::describe(outcome));
+        for (const auto& [f, value] : changes)
+            std::cout << f->cliKey() << "\t" << shown(*f, device.image()) << "\n";
+        return kExitOk;
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        return failed(error);
+    }
+}
+
+int cmdDiff(const CliContext& context)
+{
+    std::vector<std::string> args = context.args;
+    const bool demo = takeDemoOption(args);
+    if (args.empty() || args.size() > 2)
+        return usageError("diff", "one or two settings files expected");
+    CSettingsImage a;
+    if (!readSettingsForComparison(args[0], a))
+        return failed("Nie można wczytać ustawień z pliku: " + args[0]);
+    CSettingsImage b;
+    const bool withController = args.size() == 1;
+    try {
+        if (withController) {
+            CLPGDevice device;
+            if (const int code = connectDevice(context, demo, device))
+                return code;
+            b = device.image();
+        } else if (!readSettingsForComparison(args[1], b)) {
+            return failed("Nie można wczytać ustawień z pliku: " + args[1]);
+        }
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        return failed(error);
+    }
+    const auto differences = compareSettings(a, b, withController);
+    for (const auto& d : differences)
+        std::cout << d.key << "\t" << d.a << "\t" << d.b << "\n";
+    return differences.empty() ? kExitOk : kExitFailed;
+}
