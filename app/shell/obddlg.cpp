@@ -26,7 +26,7 @@ namespace {
 constexpr const wchar_t* kCaption = L"KORVANA";
 constexpr int kVersionAdvanced = 0x305;
 
-// Left half of the 800 x 600 design; the right half stays for the readings panel.
+// Left of the readings panel (kPanelLeftDu).
 constexpr SCtrlLayout kLayout[] = {
     { 1200, ECtrlKind::GroupBox, 8, 4, 462, 78, L"OBD" },
     { 1230, ECtrlKind::Label, 18, 20, 126, 14, L"Włącz OBD" },
@@ -80,8 +80,7 @@ int CObdDlg::enableItem(uint8_t value)
 }
 
 CObdDlg::CObdDlg(const CPageContext& context, QWidget* parent)
-    : CGDIpMultiPageDialog(kResourceId, parent)
-    , m_context(context)
+    : CWspolneOdczytyExMultiPageDlg(context, kResourceId, parent)
     , m_page2(*this, context.device, m_timer)
 {
     setObjectName(QStringLiteral("obdPage"));
@@ -102,7 +101,7 @@ std::span<const SCtrlLayout> CObdDlg::layoutTable() const
 
 void CObdDlg::createControls()
 {
-    CGDIpMultiPageDialog::createControls();
+    CWspolneOdczytyExMultiPageDlg::createControls();
     // The code list and the spins stand where their placeholders were.
     auto replace = [this](int id, QWidget* with) {
         QWidget* placeholder = findChildCtrl(this, id);
@@ -125,7 +124,7 @@ void CObdDlg::createControls()
 
 bool CObdDlg::OnInitDialog()
 {
-    if (!CGDIpMultiPageDialog::OnInitDialog())
+    if (!CWspolneOdczytyExMultiPageDlg::OnInitDialog())
         return false;
     if (auto* combo = qobject_cast<QComboBox*>(findChildCtrl(this, kComboEnable)))
         connect(combo, &QComboBox::activated, this, [this] { OnCbnSelendokComboEnable(); });
@@ -180,6 +179,7 @@ void CObdDlg::init()
 
 void CObdDlg::activate()
 {
+    CWspolneOdczytyExMultiPageDlg::activate();
     const bool advanced = m_context.device.image().m_devInfo.m_version >= kVersionAdvanced;
     if (QWidget* button = findChildCtrl(this, COBD2Page::kButtonAdvanced))
         button->setVisible(advanced);
@@ -247,6 +247,7 @@ void CObdDlg::showLinkTexts()
 
 void CObdDlg::onTimer()
 {
+    CWspolneOdczytyExMultiPageDlg::onTimer();
     try {
         const CObdPageTimer::Result result = m_context.device.operation().running()
             ? CObdPageTimer::Result {}

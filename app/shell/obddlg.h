@@ -3,15 +3,14 @@
 // readings, the car's trouble codes (read and clear) and the automatic
 // corrections from the fuel trims (COBD2Page), with "Zaawansowane" from
 // controller version 0x305. The left side holds the page's own controls; the
-// right side is kept for the shared readings panel.
+// right side shows the readings panel with its OBD tiles.
 #pragma once
 
-#include <app/shell/itimerbasedgui.h>
 #include <app/shell/obd2page.h>
 #include <app/shell/pagecontext.h>
+#include <app/shell/wspolneodczytyexmultipagedlg.h>
 #include <app/tuning/obdcodes.h>
 #include <app/tuning/obdconfigedit.h>
-#include <gradctrls/multipage/gdipmultipagedialog.h>
 
 #include <cstdint>
 #include <memory>
@@ -19,7 +18,7 @@
 
 class QListWidget;
 
-class CObdDlg : public CGDIpMultiPageDialog, public ITimerBasedGUI, public COBDCodes {
+class CObdDlg : public CWspolneOdczytyExMultiPageDlg, public COBDCodes {
     Q_OBJECT
 public:
     static constexpr int kResourceId = 318;
@@ -73,7 +72,6 @@ private:
     bool connected() const;
     QListWidget* codeList() const;
 
-    CPageContext m_context;
     CObdPageTimer m_timer;
     COBD2Page m_page2;
     std::vector<SCtrlLayout> m_layout;

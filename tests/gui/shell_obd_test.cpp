@@ -23,6 +23,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -137,10 +138,11 @@ struct BusCase {
 class ObdPageBus : public ObdPage, public ::testing::WithParamInterface<BusCase> {};
 
 const BusCase kBuses[] = {
-    { "can11_500", { "--obd", "can11" }, 3, "CAN 11-bit 500kb/s" },
-    { "can29_250", { "--obd", "can29", "--obd-speed", "250" }, 3, "CAN 29-bit 250kb/s" },
-    { "iso9141", { "--obd", "iso9141" }, 1, "ISO 9141-2 & ISO 14230-4 Slow Init" },
-    { "iso14230", { "--obd", "iso14230" }, 2, "ISO 14230-4 Fast Init" },
+    // At the wire's pace, so that the measured detection times mean something.
+    { "can11_500", { "--obd", "can11", "--pace" }, 3, "CAN 11-bit 500kb/s" },
+    { "can29_250", { "--obd", "can29", "--obd-speed", "250", "--pace" }, 3, "CAN 29-bit 250kb/s" },
+    { "iso9141", { "--obd", "iso9141", "--pace" }, 1, "ISO 9141-2 & ISO 14230-4 Slow Init" },
+    { "iso14230", { "--obd", "iso14230", "--pace" }, 2, "ISO 14230-4 Fast Init" },
 };
 
 } // namespace
@@ -157,6 +159,11 @@ TEST_P(ObdPageBus, EnableFindsTheBusAndTheReadingsFollowTheTrims)
     EXPECT_FALSE(device().established());
     EXPECT_EQ(text(page, CObdDlg::kEditProtocol), QString());
 
+    // As the car was fitted (CAN 11-bit at 500 kbit/s), so that the search walks the attempts table.
+    CObdSettingsRecord& record = device().settingsRecord();
+    record.requestAddress = 0x7DF;
+    record.speed = 2;
+    record.protocol = 3;
     const uint64_t waitsBefore = m_run->ui.clockMs();
     chooseEnable(page, 4);
     ASSERT_TRUE(device().established()) << bus.name;
@@ -182,6 +189,21 @@ TEST_P(ObdPageBus, EnableFindsTheBusAndTheReadingsFollowTheTrims)
         << "page " << text(page, CObdDlg::kEditReadingFirst).toStdString() << " / "
         << text(page, CObdDlg::kEditReadingFirst + 1).toStdString() << ", car " << stft << " / " << ltft;
     EXPECT_TRUE(page->pageTimer().ltft1Seen());
+    // The panel's OBD tiles show the same readings.
+    for (int reading : { 0, 1 }) {
+        QLabel* tile = nullptr;
+        for (int id : CWspolneOdczytyExMultiPageDlg::kTileIds)
+            if (CWspolneOdczytyExMultiPageDlg::readingOfTile(id) == reading)
+                tile = qobject_cast<QLabel*>(findChildCtrl(page, id));
+        ASSERT_TRUE(tile) << reading;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                const QString value = text(page, CObdDlg::kEditReadingFirst + reading);
+                return !value.isEmpty() && tile->text().contains(value);
+            },
+            3000))
+            << tile->text().toStdString();
+    }
     EXPECT_TRUE(m_run->ui.shown().empty()) << "no message on a good link";
 }
 
