@@ -12,9 +12,11 @@
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/mainframe.h>
+#include <app/shell/mapadlg.h>
 #include <app/shell/obddlg.h>
 #include <app/shell/obdshellsteps.h>
 #include <app/shell/switchbuttons.h>
+#include <app/tuning/kalibracjadlg.h>
 #include <errkit/errorguard.h>
 
 #include <QResizeEvent>
@@ -141,6 +143,8 @@ CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& co
     // One line per page: index − kFirstPage is 0 Odczyty, 1 Ustawienia, 2 Zaawansowane,
     // 3 Kalibracja, 4 Mapa, 5 OBD, 6 Info.
     switch (index - kFirstPage) {
+    case 3: built = new CKalibracjaDlg(context); break;
+    case 4: built = new CMapaDlg(context); break;
     case 5: built = new CObdDlg(context); break;
     default:
         break;

@@ -53,6 +53,9 @@ int cmdFlash(const CliContext& context);
 int cmdCalibrate(const CliContext& context);
 // The injection map (cmd_map.cpp).
 int cmdMap(const CliContext& context);
+// The 2D chart's maps and the correction computed from them (cmd_automap.cpp).
+int cmdAutomap(const CliContext& context);
+int cmdMaps(const CliContext& context);
 // Diagnostic recordings as CSV (cmd_osc2csv.cpp).
 int cmdOsc2Csv(const CliContext& context);
 

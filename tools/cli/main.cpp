@@ -46,6 +46,10 @@ const std::vector<CliCommand>& cliCommands()
           "idle autocalibration of the main correction; --yes starts it, Ctrl+C stops it", cmdCalibrate },
         { "map", "get [--csv] | set FILE.csv | step ROW COL ROWS COLS DELTA [--neighbours]  [--demo]",
           "the injection map: print it, write it from a CSV file, or step a block as Ctrl+Up/Down does", cmdMap },
+        { "automap", "[--write] [--demo]",
+          "the correction curve from the petrol and LPG maps: coverage, old, change, new; --write writes it",
+          cmdAutomap },
+        { "maps", "[--csv] [--demo]", "the petrol and LPG maps of the 2D chart as pressure bins", cmdMaps },
         { "osc2csv", "IN.osc [OUT.csv]", "offline: a diagnostic recording as CSV (to stdout without OUT)",
           cmdOsc2Csv },
     };

@@ -1,0 +1,299 @@
+#include <app/shell/chart2ddlg.h>
+
+#include <app/data/conversions.h>
+#include <app/data/diag.h>
+#include <app/data/translate.h>
+#include <app/device/lpgdevice.h>
+#include <app/platform/log.h>
+#include <app/platform/userinteraction.h>
+#include <app/shell/korvanadoc.h>
+#include <basectrls/ctrlid.h>
+#include <errkit/errorguard.h>
+#include <errkit/ierror.h>
+#include <gradctrls/charts/timecorrchart.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace {
+
+constexpr const wchar_t* kUndo = L"Cofnij korekty";
+
+// The page in dialog units of the 800 x 600 design.
+const std::array<SCtrlLayout, 15> kLayout { {
+    { CChart2DDlg::kChart, ECtrlKind::Placeholder, 8, 8, 784, 456, L"Wykres 2D" },
+    { CMapPage::kBtnClrMap, ECtrlKind::PushButton, 8, 474, 150, 32, L"Kasuj benzynową" },
+    { CMapPage::kBtnClrMapLpg, ECtrlKind::PushButton, 166, 474, 150, 32, L"Kasuj gazową" },
+    { CChart2DDlg::kBtnClearCorr, ECtrlKind::PushButton, 324, 474, 150, 32, L"Kasuj korekty" },
+    { CChart2DDlg::kBtnCreate, ECtrlKind::PushButton, 482, 474, 150, 32, L"Oblicz korekty" },
+    { CChart2DDlg::kBtnUndo, ECtrlKind::PushButton, 640, 474, 152, 32, kUndo },
+    { CMapPage::kLblProgressPetrol, ECtrlKind::Label, 8, 520, 180, 24, L"Ilość punktów benzyna" },
+    { CMapPage::kProgressPetrol, ECtrlKind::Placeholder, 192, 522, 282, 20, nullptr },
+    { CMapPage::kLblProgressLpg, ECtrlKind::Label, 8, 556, 180, 24, L"Ilość punktów LPG" },
+    { CMapPage::kProgressLpg, ECtrlKind::Placeholder, 192, 558, 282, 20, nullptr },
+    { CChart2DDlg::kLblAutomap, ECtrlKind::Label, 490, 520, 130, 24, L"Automapowanie" },
+    { CChart2DDlg::kCmbAutomap, ECtrlKind::ComboBox, 622, 518, 170, 28, nullptr },
+    { CChart2DDlg::kLblKmLeft, ECtrlKind::Label, 490, 556, 130, 24, L"pozostało [km]" },
+    { CChart2DDlg::kEdtKmLeft, ECtrlKind::ReadOnlyEdit, 622, 554, 170, 28, nullptr },
+    { CChart2DDlg::kChkBlockPetrol, ECtrlKind::CheckBox, 490, 586, 200, 12, L"Blokuj benzynę" },
+} };
+
+QString translatedText(const wchar_t* text)
+{
+    return QString::fromStdWString(translate(text));
+}
+
+std::vector<double> vectorOf(const CorrCurve& curve)
+{
+    return std::vector<double>(curve.begin(), curve.end());
+}
+
+} // namespace
+
+CChart2DDlg::CChart2DDlg(const CPageContext& context, QWidget* parent)
+    : CMapPage(kResourceId, context, parent)
+{
+    setObjectName(QStringLiteral("chart2DDlg"));
+}
+
+CChart2DDlg::~CChart2DDlg() = default;
+
+std::span<const SCtrlLayout> CChart2DDlg::layoutTable() const
+{
+    return kLayout;
+}
+
+void CChart2DDlg::createControls()
+{
+    CMapPage::createControls();
+    m_chart = new CTimeCorrChart;
+    m_chart->CreateFromStatic(kChart, this);
+    m_chart->setCaptions(translatedText(L"Korekty [%]"), translatedText(L"Czas [ms]"));
+    m_chart->setPressureCaption(translatedText(L"Ciśnienie kolektora [kPa]"));
+    setLegend();
+    m_chart->setRefreshValues([this] { m_chart->setValues(vectorOf(m_context.device.image().m_setupTimes1)); });
+    connect(m_chart, &CCorrChart::corrChanged, this, [this] { onCorrChanged(); });
+    connect(m_chart, &CCorrChart::incrementAll, this, [this](int step) { onIncrementAll(step); });
+
+    auto button = [this](int id, void (CChart2DDlg::*handler)()) {
+        if (auto* b = qobject_cast<QAbstractButton*>(findChildCtrl(this, id)))
+            connect(b, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
+    };
+    button(kBtnClearCorr, &CChart2DDlg::OnBnClickedBtnClearCorr);
+    button(kBtnCreate, &CChart2DDlg::OnBtnCreate);
+    button(kBtnUndo, &CChart2DDlg::OnBtnUndo);
+    if (QWidget* block = findChildCtrl(this, kChkBlockPetrol))
+        block->hide();
+    m_combo = qobject_cast<QComboBox*>(findChildCtrl(this, kCmbAutomap));
+    m_kmLeft = qobject_cast<QLineEdit*>(findChildCtrl(this, kEdtKmLeft));
+    fillCombo();
+    if (m_combo)
+        connect(m_combo, &QComboBox::activated, this, [this](int) { OnSelendokCmbAutomap(); });
+    refresh();
+}
+
+void CChart2DDlg::fillCombo()
+{
+    if (!m_combo)
+        return;
+    const QSignalBlocker block(m_combo);
+    const int current = m_combo->currentIndex();
+    m_combo->clear();
+    for (const auto& item : CAutomapping::comboItems())
+        m_combo->addItem(translatedText(item.text), item.value);
+    m_combo->setCurrentIndex(current);
+}
+
+void CChart2DDlg::updateUndo()
+{
+    if (QWidget* undo = findChildCtrl(this, kBtnUndo))
+        undo->setEnabled(m_automap.canUndo());
+}
+
+void CChart2DDlg::refresh()
+{
+    const CSettingsImage& image = m_context.device.image();
+    if (m_chart)
+        m_chart->setValues(vectorOf(image.m_setupTimes1));
+    if (m_combo) {
+        const QSignalBlocker block(m_combo);
+        m_combo->setCurrentIndex(std::max(0, m_combo->findData(CAutomapping::comboValue(image))));
+    }
+    if (m_kmLeft)
+        m_kmLeft->setText(QString::fromStdWString(CAutomapping::kmLeftShown(image)));
+    updateUndo();
+}
+
+void CChart2DDlg::activate()
+{
+    refresh();
+    readMaps();
+    if (m_chart)
+        m_chart->setFocus();
+}
+
+void CChart2DDlg::updateTexts()
+{
+    for (const SCtrlLayout& row : kLayout) {
+        if (!row.text || row.kind == ECtrlKind::Placeholder)
+            continue;
+        QWidget* w = findChildCtrl(this, row.id);
+        if (auto* b = qobject_cast<QAbstractButton*>(w))
+            b->setText(translatedText(row.text));
+        else if (auto* l = qobject_cast<QLabel*>(w))
+            l->setText(translatedText(row.text));
+    }
+    fillCombo();
+    if (m_chart) {
+        m_chart->setCaptions(translatedText(L"Korekty [%]"), translatedText(L"Czas [ms]"));
+        m_chart->setPressureCaption(translatedText(L"Ciśnienie kolektora [kPa]"));
+        setLegend();
+    }
+}
+
+void CChart2DDlg::setLegend()
+{
+    m_chart->setLegend(
+        translatedText(L"Mapa benzynowa"), translatedText(L"Mapa gazowa"), translatedText(L"Proponowane korekty"));
+}
+
+void CChart2DDlg::mapsRead()
+{
+    if (!m_chart)
+        return;
+    std::vector<CMapSample> samples;
+    for (const CChartPoint& p : m_maps.chartPoints())
+        samples.push_back({ p.timeMs, p.pressureKPa, p.lpg });
+    m_chart->setMapPoints(std::move(samples));
+}
+
+void CChart2DDlg::slowTick()
+{
+    if (m_kmLeft)
+        m_kmLeft->setText(QString::fromStdWString(CAutomapping::kmLeftShown(m_context.device.image())));
+}
+
+void CChart2DDlg::onTimer()
+{
+    CLPGDevice& device = m_context.device;
+    if (m_chart && device.m_connected) {
+        const uint64_t newest = device.diagData().newestSequence();
+        CDiag record;
+        if (newest != 0 && newest != m_lastSequence && device.diagData().latest(record)) {
+            m_lastSequence = newest;
+            double time = 0;
+            for (int i = 0; i < 2 * device.image().m_devInfo.m_injCount; ++i)
+                time = std::max(time, record.petrolTime(i));
+            const double pressure = record.manifoldPressure(CDiagScale(device.image()));
+            m_chart->setLivePoint(std::make_pair(roundTo001(time), std::max(0.0, pressure)));
+        }
+    }
+    CMapPage::onTimer();
+}
+
+void CChart2DDlg::showError(const wchar_t* handler, const std::wstring& text)
+{
+    userInteraction().message(
+        std::wstring(L"CChart2DDlg::") + handler + L"\n" + text + L"\n", L"KORVANA", MsgIcon::Error);
+}
+
+void CChart2DDlg::OnBtnCreate()
+{
+    CLPGDevice& device = m_context.device;
+    if (!device.m_connected)
+        return;
+    m_context.doc.runOperation(
+        L"Obliczanie korekt",
+        [&] {
+            try {
+                logInfo("automap", "computing the correction from the maps");
+                m_automap.create(device, m_maps, [this](const CAutomapProposal& proposal) {
+                    if (!m_chart)
+                        return;
+                    m_chart->setProposal(vectorOf(proposal.newCurve));
+                    m_chart->repaint();
+                });
+            } catch (IError* e) {
+                CErrorGuard error(e);
+                showError(L"OnBtnCreate()", error.format());
+            }
+        },
+        this);
+    if (m_chart)
+        m_chart->setProposal({});
+    refresh();
+    readMaps();
+}
+
+void CChart2DDlg::OnBtnUndo()
+{
+    try {
+        if (m_automap.undo(m_context.device))
+            logInfo("automap", "the previous curve is back");
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        showError(L"OnBtnUndo()", error.format());
+    }
+    refresh();
+}
+
+void CChart2DDlg::OnBnClickedBtnClearCorr()
+{
+    try {
+        if (CAutomapping::clearCurve(m_context.device) && m_chart)
+            m_chart->clearCurve();
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        showError(L"OnBnClickedBtnClearCorr()", error.format());
+    }
+    refresh();
+}
+
+void CChart2DDlg::OnSelendokCmbAutomap()
+{
+    if (!m_combo)
+        return;
+    try {
+        CAutomapping::setSchedule(m_context.device, m_combo->currentData().toInt());
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        showError(L"OnSelendokCmbAutomap()", error.format());
+    }
+    refresh();
+}
+
+void CChart2DDlg::onCorrChanged()
+{
+    if (!m_chart)
+        return;
+    if (!m_context.device.m_connected) {
+        refresh(); // nothing is changed without a controller
+        return;
+    }
+    try {
+        CorrCurve values {};
+        const std::vector<double> shown = m_chart->values();
+        std::copy_n(shown.begin(), std::min(shown.size(), values.size()), values.begin());
+        CAutomapping::writeCurve(m_context.device, values);
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        showError(L"onCorrChanged()", error.format());
+    }
+}
+
+void CChart2DDlg::onIncrementAll(int step)
+{
+    try {
+        CAutomapping::incrementAll(m_context.device, step);
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        showError(L"onIncrementAll()", error.format());
+    }
+    refresh();
+}

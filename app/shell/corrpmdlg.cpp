@@ -1,0 +1,227 @@
+#include <app/shell/corrpmdlg.h>
+
+#include <app/data/diag.h>
+#include <app/data/translate.h>
+#include <app/device/lpgdevice.h>
+#include <app/platform/log.h>
+#include <app/platform/userinteraction.h>
+#include <app/shell/checkboximages.h>
+#include <app/shell/korvanadoc.h>
+#include <app/shell/maparray.h>
+#include <basectrls/ctrlid.h>
+#include <errkit/errorguard.h>
+#include <errkit/ierror.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+
+#include <array>
+#include <vector>
+
+namespace {
+
+const wchar_t* const kMapWriteFailed = L"Nie powiodło się wpisanie mapy wtrysków do urządzenia!";
+
+// The page in dialog units of the 800 x 600 design.
+const std::array<SCtrlLayout, 7> kLayout { {
+    { CCorRpmDlg::kTable, ECtrlKind::Placeholder, 8, 8, 784, 498, L"Tabela" },
+    { CCorRpmDlg::kBtnClearMap, ECtrlKind::PushButton, 8, 520, 150, 30, L"Kasuj korekty" },
+    { CCorRpmDlg::kChkNeighbours, ECtrlKind::CheckBox, 178, 520, 250, 30, L"Zmiana sąsiadujących" },
+    { CCorRpmDlg::kChkObdMap, ECtrlKind::CheckBox, 448, 520, 240, 30, L"Mapowanie z OBD" },
+    { CCorRpmDlg::kBtnObdMapStart, ECtrlKind::PushButton, 448, 560, 100, 30, L"Start" },
+    { CCorRpmDlg::kBtnObdMapStop, ECtrlKind::PushButton, 556, 560, 100, 30, L"Stop" },
+    { CCorRpmDlg::kBtnObdMapCalculate, ECtrlKind::PushButton, 664, 560, 128, 30, L"Oblicz korekty" },
+} };
+
+QString translatedText(const wchar_t* text)
+{
+    return QString::fromStdWString(translate(text));
+}
+
+} // namespace
+
+CCorRpmDlg::CCorRpmDlg(const CPageContext& context, QWidget* parent)
+    : CGDIpMultiPageDialog(kResourceId, parent)
+    , m_context(context)
+{
+    setObjectName(QStringLiteral("corRpmDlg"));
+    setTranslator([](const std::wstring& text) { return translate(text); });
+}
+
+CCorRpmDlg::~CCorRpmDlg() = default;
+
+std::span<const SCtrlLayout> CCorRpmDlg::layoutTable() const
+{
+    return kLayout;
+}
+
+void CCorRpmDlg::createControls()
+{
+    CGDIpMultiPageDialog::createControls();
+    // The grid takes the placeholder's place and keeps its rectangle (init sizes it to the cells).
+    const QWidget* placeholder = findChildCtrl(this, kTable);
+    const QRect area = placeholder ? placeholder->geometry() : QRect();
+    m_grid = new CMapArray(&m_context.device);
+    m_grid->CreateFromStatic(kTable, this);
+    m_grid->setOperationRunner([this](const wchar_t* name, const std::function<void()>& body) {
+        return m_context.doc.runOperation(name, body, this);
+    });
+    m_grid->initGrid(getContainerFont() ? *getContainerFont() : font());
+    m_grid->setGeometry(area);
+
+    m_neighbours = qobject_cast<QCheckBox*>(findChildCtrl(this, kChkNeighbours));
+    m_obdMap = qobject_cast<QCheckBox*>(findChildCtrl(this, kChkObdMap));
+    m_boxImages = new CCheckBoxImages(L"CheckBox_Selected.tif", L"CheckBox_Unselected.tif", this);
+    m_boxImages->apply(m_neighbours);
+    m_boxImages->apply(m_obdMap);
+
+    if (auto* clear = qobject_cast<QAbstractButton*>(findChildCtrl(this, kBtnClearMap)))
+        connect(clear, &QAbstractButton::clicked, this, [this] { OnBnClickedBtnClearMap(); });
+    if (m_neighbours)
+        connect(m_neighbours, &QAbstractButton::clicked, this, [this] { OnBnClickedChkNeighbours(); });
+    if (m_obdMap)
+        connect(m_obdMap, &QAbstractButton::clicked, this, [this] { OnBnClickedChkObdMap(); });
+    if (auto* start = qobject_cast<QAbstractButton*>(findChildCtrl(this, kBtnObdMapStart)))
+        connect(start, &QAbstractButton::clicked, this, [this] { OnBnClickedBtnObdMapStart(); });
+    if (auto* stop = qobject_cast<QAbstractButton*>(findChildCtrl(this, kBtnObdMapStop)))
+        connect(stop, &QAbstractButton::clicked, this, [this] { OnBnClickedBtnObdMapStop(); });
+    if (auto* calculate = qobject_cast<QAbstractButton*>(findChildCtrl(this, kBtnObdMapCalculate)))
+        connect(calculate, &QAbstractButton::clicked, this, [this] { OnClickedBtnObdMapCalculate(); });
+    enableObdMapping(false);
+    refresh();
+}
+
+void CCorRpmDlg::refresh()
+{
+    if (m_grid)
+        m_grid->refresh();
+}
+
+void CCorRpmDlg::activate()
+{
+    refresh();
+    // Keys reach the grid; a refresh while the fitter types somewhere on the page leaves the focus there.
+    const QWidget* focused = QApplication::focusWidget();
+    if (m_grid && !(focused && isAncestorOf(focused)))
+        m_grid->setFocus();
+}
+
+void CCorRpmDlg::updateTexts()
+{
+    for (const SCtrlLayout& row : kLayout) {
+        if (row.id == kTable)
+            continue;
+        if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, row.id)))
+            button->setText(translatedText(row.text));
+    }
+}
+
+void CCorRpmDlg::onTimer()
+{
+    CLPGDevice& device = m_context.device;
+    if (!m_grid || !device.m_connected)
+        return;
+    // Only the newest record places the marker; a first tick need not copy the whole queue.
+    const uint64_t newest = device.diagData().newestSequence();
+    if (newest == 0 || newest == m_lastSequence)
+        return;
+    if (m_lastSequence == 0 || m_lastSequence > newest)
+        m_lastSequence = newest - 1;
+    std::vector<CDiag> records;
+    const auto since = device.diagData().copySince(m_lastSequence, records);
+    m_lastSequence = since.newest;
+    if (records.empty())
+        return;
+    const OperatingPoint point = operatingPointOf(records.back(), device.image().m_devInfo.m_injCount);
+    m_grid->markOperatingPoint(point.rpm, point.timeMs);
+    if (m_obdMappingRunning)
+        obdMappingTick();
+}
+
+bool CCorRpmDlg::preTranslateMessage(QEvent* msg)
+{
+    if (CGDIpMultiPageDialog::preTranslateMessage(msg))
+        return true;
+    if (msg->type() != QEvent::KeyPress || !m_grid)
+        return false;
+    return m_grid->handleKey(static_cast<QKeyEvent*>(msg));
+}
+
+void CCorRpmDlg::OnBnClickedBtnClearMap()
+{
+    CLPGDevice& device = m_context.device;
+    if (!device.m_connected)
+        return;
+    m_context.doc.runOperation(
+        L"Kasowanie korekt",
+        [&] {
+            CWaitCursor wait;
+            try {
+                logInfo("map", "clearing the map: command 0x14");
+                if (!device.command14()) {
+                    userInteraction().message(translate(kMapWriteFailed), L"KORVANA", MsgIcon::Error);
+                    return;
+                }
+                logInfo("map", "clearing the map: command 0x13");
+                if (!device.command13()) {
+                    userInteraction().message(translate(kMapWriteFailed), L"KORVANA", MsgIcon::Error);
+                    return;
+                }
+                for (auto& row : device.image().m_corrMap.m_injMapTable)
+                    row.fill(0.0);
+            } catch (IError* e) {
+                CErrorGuard error(e);
+                userInteraction().message(
+                    L"CCorRpmDlg::OnBnClickedBtnClearMap()\n" + error.format() + L"\n", L"KORVANA", MsgIcon::Error);
+            }
+        },
+        this);
+    refresh();
+}
+
+void CCorRpmDlg::OnBnClickedChkNeighbours()
+{
+    if (m_grid && m_neighbours)
+        m_grid->setChangeNeighbours(m_neighbours->isChecked());
+}
+
+void CCorRpmDlg::enableObdMapping(bool enabled)
+{
+    m_obdMappingEnabled = enabled;
+    if (m_obdMap) {
+        m_obdMap->setEnabled(enabled);
+        if (!enabled)
+            m_obdMap->setChecked(false);
+    }
+    OnBnClickedChkObdMap();
+}
+
+void CCorRpmDlg::OnBnClickedChkObdMap()
+{
+    // The mapping buttons are shown with the box and usable only once the collector is wired in.
+    const bool shown = m_obdMap && m_obdMap->isChecked();
+    for (int id : { kBtnObdMapStart, kBtnObdMapStop, kBtnObdMapCalculate })
+        if (QWidget* button = findChildCtrl(this, id)) {
+            button->setVisible(shown);
+            button->setEnabled(shown && m_obdMappingEnabled);
+        }
+    if (m_grid)
+        m_grid->setColourMode(m_obdMappingRunning ? 0 : 1);
+}
+
+void CCorRpmDlg::OnBnClickedBtnObdMapStart()
+{
+    logInfo("map", "OBD mapping start: not available on this page yet");
+}
+
+void CCorRpmDlg::OnBnClickedBtnObdMapStop()
+{
+    m_obdMappingRunning = false;
+}
+
+void CCorRpmDlg::OnClickedBtnObdMapCalculate()
+{
+    logInfo("map", "OBD mapping calculation: not available on this page yet");
+}

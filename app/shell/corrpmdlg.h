@@ -1,0 +1,74 @@
+// "Mapa 2D": the injection-map grid with "Kasuj korekty", "Zmiana
+// sąsiadujących" and the OBD-mapping controls. The page keeps no map of its
+// own: every refresh reads the settings image. On the page timer the newest
+// live record moves the operating-point marker.
+#pragma once
+
+#include <app/data/imultilanggui.h>
+#include <app/shell/itimerbasedgui.h>
+#include <app/shell/pagecontext.h>
+#include <gradctrls/multipage/gdipmultipagedialog.h>
+
+#include <cstdint>
+
+class CCheckBoxImages;
+class CMapArray;
+class QCheckBox;
+
+class CCorRpmDlg : public CGDIpMultiPageDialog, public ITimerBasedGUI, public IMultilangGUI {
+    Q_OBJECT
+public:
+    static constexpr int kResourceId = 327;
+    // Control ids.
+    static constexpr int kTable = 1300;
+    static constexpr int kBtnClearMap = 1301;
+    static constexpr int kChkNeighbours = 1302;
+    static constexpr int kChkObdMap = 1303;
+    static constexpr int kBtnObdMapStart = 1304;
+    static constexpr int kBtnObdMapStop = 1305;
+    static constexpr int kBtnObdMapCalculate = 1306;
+
+    explicit CCorRpmDlg(const CPageContext& context, QWidget* parent = nullptr);
+    ~CCorRpmDlg() override;
+
+    CMapArray* grid() const { return m_grid; }
+
+    void activate() override;
+    void onTimer() override;
+    void updateTexts() override;
+    // Headers and cells from the settings image.
+    void refresh();
+
+    // "Kasuj korekty".
+    void OnBnClickedBtnClearMap();
+    // "Zmiana sąsiadujących".
+    void OnBnClickedChkNeighbours();
+
+    // ---- OBD mapping ----
+    // The controls exist but stay disabled until the collector is wired in:
+    // enableObdMapping(true) turns them on, and the handlers below are where
+    // that work goes (collection is fed from onTimer through obdMappingTick).
+    void enableObdMapping(bool enabled);
+    virtual void OnBnClickedChkObdMap();
+    virtual void OnBnClickedBtnObdMapStart();
+    virtual void OnBnClickedBtnObdMapStop();
+    virtual void OnClickedBtnObdMapCalculate();
+
+protected:
+    std::span<const SCtrlLayout> layoutTable() const override;
+    void createControls() override;
+    bool preTranslateMessage(QEvent* msg) override;
+    // Called on each timer tick after the marker moved, while OBD mapping runs.
+    virtual void obdMappingTick() {}
+    bool obdMappingRunning() const { return m_obdMappingRunning; }
+
+private:
+    CPageContext m_context;
+    CMapArray* m_grid = nullptr;
+    QCheckBox* m_neighbours = nullptr;
+    QCheckBox* m_obdMap = nullptr;
+    CCheckBoxImages* m_boxImages = nullptr;
+    uint64_t m_lastSequence = 0;
+    bool m_obdMappingEnabled = false;
+    bool m_obdMappingRunning = false;
+};

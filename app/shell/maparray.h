@@ -1,0 +1,90 @@
+// The injection-map grid: the owner-drawn cell grid over CMapModel. The model
+// holds the values, the selection, the step-edit counting, the axis rules and
+// the operating point; this control only mirrors it into its cells, turns keys
+// and mouse selection into model calls and paints the operating point's trail.
+//
+// Writes to the controller run through the operation runner (the document's
+// one-operation-at-a-time guard); without one they run directly.
+#pragma once
+
+#include <app/tuning/mapmodel.h>
+#include <gradctrls/cellarray/cellarray.h>
+
+#include <functional>
+
+class CLPGDevice;
+class CMapEdit;
+class QKeyEvent;
+
+class CMapArray : public CCellArray {
+    Q_OBJECT
+public:
+    // Runs body as the named operation; false (body not run) when refused.
+    using OperationRunner = std::function<bool(const wchar_t* name, const std::function<void()>& body)>;
+
+    static constexpr uint32_t kHeaderBack = 0xC6C6C6;
+    static constexpr uint32_t kSelectedBack = 0xA0FFA0;
+    static constexpr uint32_t kGridColour = 0xD2D2D2;
+
+    // device may be null (the grid then never sends anything).
+    explicit CMapArray(CLPGDevice* device);
+    ~CMapArray() override;
+
+    // The grid of 15 × 19 cells with the page font; texts and colours from the model.
+    void initGrid(const QFont& font);
+    void setOperationRunner(OperationRunner runner) { m_runner = std::move(runner); }
+
+    CMapModel& model() { return m_model; }
+    const CMapModel& model() const { return m_model; }
+
+    // Cells and axes from the settings image; the selection stays.
+    void refresh();
+    // Copies the model's texts, colours, selection and marker into the cells.
+    void syncFromModel();
+
+    void incrementSelected(int delta);
+    void selectMove(MapKey key);
+    void selectExtend(MapKey key);
+    void clearSelection(bool redraw);
+    void setChangeNeighbours(bool on);
+    void setColourMode(int mode);
+    void setDarkenStep(double step);
+    void markOperatingPoint(double rpm, double timeMs);
+    int cellValue(int column, int row) const { return m_model.cellValue(column, row); }
+    void setCellValue(int column, int row, double v);
+
+    // Ctrl+C: the selection as tab-separated text on the clipboard.
+    void copySelection();
+    // Ctrl+V: the clipboard's block at the first selected cell.
+    void pasteClipboard();
+    // Ctrl+I: the selection interpolated from its corners.
+    void interpolateSelection();
+
+    // The page's key pre-translation (key-down): true when the key was used.
+    bool handleKey(QKeyEvent* event);
+
+    // CMapEdit::getText() of the header being edited: the text it keeps.
+    QString commitEditedText(const QString& typed);
+
+signals:
+    // The grid changed what the controller holds (or tried to).
+    void mapWritten(bool acknowledged);
+
+protected:
+    void v_draw(QPainter& painter) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    bool runWrite(const std::function<void()>& body);
+    void takeMouseSelection();
+    void paintTrail(QPainter& painter) const;
+
+    CMapModel m_model;
+    CMapEdit* m_edit = nullptr; // owned by the base grid
+    OperationRunner m_runner;
+    // The header the in-place editor is on (the base clears its own record before asking for the text).
+    bool m_editingRow = false;
+    int m_editIndex = -1;
+};

@@ -1,0 +1,446 @@
+// The "Mapa" page of the running program against korvana-sim: steps, a
+// refused step, clearing, an axis edit and a pasted block reach the controller
+// through the real page (keys through the page's pre-translation), and the
+// operating point follows the engine. The demo screenshots and the figures
+// (step round trip against the paced simulator, repaint of the whole grid).
+#include "guitest.h"
+#include "shelltest.h"
+
+#include <tests/e2e/simmap.h>
+
+#include <app/device/lpgdevice.h>
+#include <app/shell/checkboximages.h>
+#include <app/platform/porttable.h>
+#include <app/shell/chart2ddlg.h>
+#include <app/shell/corpressdlg.h>
+#include <app/shell/corrpmdlg.h>
+#include <app/shell/cortempdlg.h>
+#include <app/shell/kormultipagectrl.h>
+#include <app/shell/korvanadoc.h>
+#include <app/shell/korvanaview.h>
+#include <app/shell/mainframe.h>
+#include <app/shell/mapadlg.h>
+#include <app/shell/maparray.h>
+#include <gradctrls/cellarray/cellarrayedit.h>
+#include <gradctrls/multipage/gdipmultipagectrl.h>
+#include <gradctrls/multipage/imultipagebutton.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+using shelltest::CShellRun;
+
+namespace {
+
+constexpr int kMapaPage = 4;
+
+bool waitUntil(const std::function<bool()>& cond, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!cond()) {
+        if (clock.elapsed() > ms)
+            return false;
+        shelltest::waitMs(10);
+    }
+    return true;
+}
+
+class MapaPage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
+        CLPGDevice::resetRefusalNotice();
+    }
+    void TearDown() override
+    {
+        m_run.reset();
+        m_sim.reset();
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    // The program on the simulator's link with the "Mapa" page shown.
+    void startWithSim(std::vector<std::string> simOptions = {})
+    {
+        const std::string link = m_dir.filePath(QStringLiteral("controller")).toStdString();
+        simOptions.insert(simOptions.begin(), { "--link", link });
+        m_sim = std::make_unique<CSimProcess>(simOptions);
+        ASSERT_TRUE(m_sim->start()) << m_sim->error();
+        if (portTable().pathOf(portTable().addPath(link, "test")) != link)
+            GTEST_SKIP() << "a pseudo-terminal of an earlier test in this process was reused";
+        SAppOptions options;
+        options.ports = { link };
+        options.page = kMapaPage;
+        startProgram(options);
+        ASSERT_TRUE(m_run->app().document()->device().m_connected);
+    }
+
+    void startProgram(const SAppOptions& options)
+    {
+        m_run = std::make_unique<CShellRun>(options, false);
+        ASSERT_TRUE(m_run->start());
+        CkorvanaView* view = m_run->app().view();
+        ASSERT_TRUE(view->showPage(kMapaPage));
+        m_page = dynamic_cast<CMapaDlg*>(view->multiPage()->getActivePage());
+        ASSERT_NE(m_page, nullptr);
+        m_corRpm = dynamic_cast<CCorRpmDlg*>(m_page->multiPage()->getActivePage());
+        ASSERT_NE(m_corRpm, nullptr) << "\"Mapa 2D\" is the page shown first";
+        m_grid = m_corRpm->grid();
+        ASSERT_NE(m_grid, nullptr);
+        guitest::settle();
+    }
+
+    CLPGDevice& device() { return m_run->app().document()->device(); }
+    const auto& image() { return device().image().m_corrMap.m_injMapTable; }
+
+    // Selects columns c1 … c2 × rows r1 … r2 with a click and Shift+arrows, through the page.
+    void selectBlock(int c1, int r1, int c2, int r2)
+    {
+        guitest::click(m_grid, m_grid->cellAt(r1, c1)->rect().center());
+        for (int c = c1; c < c2; ++c)
+            guitest::pressKey(m_grid, Qt::Key_Right, Qt::ShiftModifier);
+        for (int r = r1; r < r2; ++r)
+            guitest::pressKey(m_grid, Qt::Key_Down, Qt::ShiftModifier);
+        ASSERT_EQ(m_grid->model().selectionRect(), (MapRect { c1, r1, c2, r2 }));
+    }
+
+    // Grid texts, the image and the controller hold the same cells.
+    void expectAllAgree()
+    {
+        const SimMap sim = simMap(*m_sim);
+        ASSERT_TRUE(sim.ok);
+        for (int r = 0; r < kMapRows; ++r)
+            for (int c = 0; c < kMapCols; ++c) {
+                ASSERT_EQ(m_grid->cellAt(r, c)->getTxt().toInt(), sim.cells[r][c]) << "grid " << c << "," << r;
+                ASSERT_EQ(image()[r][c], sim.cells[r][c]) << "image " << c << "," << r;
+            }
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<CSimProcess> m_sim;
+    std::unique_ptr<CShellRun> m_run;
+    CMapaDlg* m_page = nullptr;
+    CCorRpmDlg* m_corRpm = nullptr;
+    CMapArray* m_grid = nullptr;
+};
+
+TEST_F(MapaPage, HasFourTitledPagesAndTheMapGrid)
+{
+    SAppOptions options;
+    options.demo = true;
+    startProgram(options);
+    CGDIpMultiPageCtrl* pages = m_page->multiPage();
+    ASSERT_EQ(pages->getPageCount(), 4);
+    const auto title = [&](int i) {
+        auto* button = qobject_cast<QAbstractButton*>(pages->getButton(i)->getWindow());
+        return button ? button->text() : QString();
+    };
+    EXPECT_EQ(title(0), QStringLiteral("Mapa"));
+    EXPECT_EQ(title(1), QStringLiteral("Mapa 2D"));
+    EXPECT_EQ(title(2), QStringLiteral("Korekty temperatury"));
+    EXPECT_EQ(title(3), QStringLiteral("Korekty ciśnienia"));
+    EXPECT_NE(dynamic_cast<CChart2DDlg*>(pages->getPage(0)), nullptr);
+    EXPECT_NE(dynamic_cast<CCorRpmDlg*>(pages->getPage(1)), nullptr);
+    EXPECT_NE(dynamic_cast<CCorTempDlg*>(pages->getPage(2)), nullptr);
+    EXPECT_NE(dynamic_cast<CCorPressDlg*>(pages->getPage(3)), nullptr);
+    EXPECT_EQ(m_grid->getTable().size(), 19u);
+    EXPECT_EQ(m_grid->getColHdrs().size(), 15u);
+    EXPECT_EQ(m_grid->getFirstCell().getTxt(), QStringLiteral("ms"));
+    // The page font follows the page's size, and the cells paint with it.
+    EXPECT_EQ(m_page->pageFont().pixelSize(), CMapaDlg::fontPixelHeight(m_page->width(), m_page->height()));
+    EXPECT_EQ(m_grid->cellFont().pixelSize(), m_page->pageFont().pixelSize());
+    // The readings panel's side of the page stays free.
+    EXPECT_LE(pages->geometry().right(), m_page->width() * CMapaDlg::kTuningWidthDu / 800);
+    // OBD mapping is there but not usable yet.
+    auto* obd = guitest::findById<QAbstractButton>(m_corRpm, CCorRpmDlg::kChkObdMap);
+    ASSERT_NE(obd, nullptr);
+    EXPECT_FALSE(obd->isEnabled());
+    EXPECT_FALSE(guitest::findById(m_corRpm, CCorRpmDlg::kBtnObdMapStart)->isVisible());
+    // The check boxes carry the skin's pictures.
+    const auto* images = m_corRpm->findChild<CCheckBoxImages*>();
+    ASSERT_NE(images, nullptr);
+    EXPECT_TRUE(images->loaded());
+}
+
+// The page with the readings panel's part of the tick watched.
+class CWatchedMapaDlg : public CMapaDlg {
+public:
+    using CMapaDlg::CMapaDlg;
+    std::vector<bool> markerPlacedAtPanel;
+
+protected:
+    void refreshObdPanel() override
+    {
+        auto* page = dynamic_cast<CCorRpmDlg*>(subPage(1));
+        markerPlacedAtPanel.push_back(page && page->grid()->model().currentCell().has_value());
+    }
+};
+
+TEST_F(MapaPage, TimerRefreshesThePanelFirstThenTheCurrentPage)
+{
+    SAppOptions options;
+    options.demo = true;
+    startProgram(options);
+    CkorvanaDoc* doc = m_run->app().document();
+    ASSERT_TRUE(waitUntil([&] { return doc->device().diagData().newestSequence() > 0; }, 3000));
+    CWatchedMapaDlg page(doc->pageContext());
+    ASSERT_TRUE(page.Create(m_page->parentWidget()));
+    auto* grid = dynamic_cast<CCorRpmDlg*>(page.subPage(1))->grid();
+    ASSERT_FALSE(grid->model().currentCell().has_value());
+    page.onTimer();
+    EXPECT_EQ(page.markerPlacedAtPanel, std::vector<bool> { false });
+    EXPECT_TRUE(grid->model().currentCell().has_value()) << "then the page's own tick";
+    // Another tuning page shown: its tick, not the grid's, follows the panel.
+    page.multiPage()->activatePage(2);
+    page.onTimer();
+    EXPECT_EQ(page.markerPlacedAtPanel.size(), 2u);
+}
+
+TEST_F(MapaPage, CtrlUpOnABlockChangesExactlyThoseCellsInTheController)
+{
+    startWithSim();
+    if (IsSkipped())
+        return;
+    expectAllAgree();
+    const SimMap before = simMap(*m_sim);
+    selectBlock(4, 3, 6, 4); // three columns, two rows
+    guitest::pressKey(m_grid, Qt::Key_Up, Qt::ControlModifier);
+    guitest::pressKey(m_grid, Qt::Key_Up, Qt::ControlModifier);
+    const SimMap after = simMap(*m_sim);
+    for (int r = 0; r < kMapRows; ++r)
+        for (int c = 0; c < kMapCols; ++c) {
+            const bool inside = c >= 4 && c <= 6 && r >= 3 && r <= 4;
+            ASSERT_EQ(after.cells[r][c], std::min(50, before.cells[r][c] + (inside ? 2 : 0))) << c << "," << r;
+        }
+    expectAllAgree();
+    EXPECT_TRUE(m_run->ui.shown().empty());
+}
+
+TEST_F(MapaPage, RefusedStepLeavesTheGridAndSaysSo)
+{
+    startWithSim();
+    if (IsSkipped())
+        return;
+    selectBlock(2, 2, 3, 3);
+    const SimMap before = simMap(*m_sim);
+    const auto imageBefore = image();
+    ASSERT_EQ(m_sim->send("refuse record 13"), "ok refuse record 13");
+    guitest::pressKey(m_grid, Qt::Key_Up, Qt::ControlModifier);
+    ASSERT_EQ(m_sim->send("refuse off"), "ok refuse off");
+    EXPECT_EQ(simMap(*m_sim).cells, before.cells);
+    EXPECT_EQ(image(), imageBefore);
+    expectAllAgree();
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_EQ(m_run->ui.shown()[0].text, L"Nie powiodło się wpisanie mapy wtrysków do urządzenia!");
+    EXPECT_EQ(m_run->ui.shown()[0].caption, L"KORVANA");
+    EXPECT_EQ(m_run->ui.shown()[0].icon, MsgIcon::Error);
+}
+
+TEST_F(MapaPage, ClearingEmptiesGridImageAndController)
+{
+    startWithSim();
+    if (IsSkipped())
+        return;
+    const SimMap before = simMap(*m_sim);
+    selectBlock(0, 0, 2, 1);
+    for (int i = 0; i < 3; ++i)
+        guitest::pressKey(m_grid, Qt::Key_Down, Qt::ControlModifier);
+    ASSERT_NE(simMap(*m_sim).cells, before.cells) << "something to clear";
+    auto* clear = guitest::findById<QAbstractButton>(m_corRpm, CCorRpmDlg::kBtnClearMap);
+    ASSERT_NE(clear, nullptr);
+    guitest::click(clear);
+    guitest::settle();
+    const SimMap after = simMap(*m_sim);
+    ASSERT_TRUE(after.ok);
+    for (int r = 0; r < kMapRows; ++r)
+        for (int c = 0; c < kMapCols; ++c)
+            ASSERT_EQ(after.cells[r][c], 0) << c << "," << r;
+    expectAllAgree();
+    EXPECT_TRUE(m_run->ui.shown().empty());
+}
+
+TEST_F(MapaPage, AxisEditThroughTheHeaderEditorReachesTheController)
+{
+    startWithSim();
+    if (IsSkipped())
+        return;
+    const SimMap before = simMap(*m_sim);
+    const auto& rpm = device().image().m_corrMap.m_rpmAxis;
+    // Halfway to the next breakpoint, typed off the 100 rpm grid.
+    const double wanted = std::round((rpm[5] + rpm[6]) / 2 / 100) * 100;
+    ASSERT_LT(wanted, rpm[6]);
+    ASSERT_GT(wanted, rpm[5]);
+    CCell* header = m_grid->getColHdrs()[5];
+    const QPoint p = header->rect().center();
+    QMouseEvent press(QEvent::MouseButtonPress, p, m_grid->mapToGlobal(p), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(m_grid, &press);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, p, m_grid->mapToGlobal(p), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+    QApplication::sendEvent(m_grid, &dbl);
+    QLineEdit* edit = m_grid->editor()->edit();
+    ASSERT_TRUE(edit->isVisible());
+    edit->setText(QString::number(wanted + 30));
+    guitest::pressKey(edit, Qt::Key_Return);
+    guitest::settle();
+    EXPECT_EQ(header->getTxt(), QString::number(wanted));
+    const SimMap after = simMap(*m_sim);
+    EXPECT_EQ(after.rpmBytes[5], static_cast<int>(wanted / 100));
+    EXPECT_EQ(after.timeBytes, before.timeBytes);
+    EXPECT_DOUBLE_EQ(device().image().m_corrMap.m_rpmAxis[5], wanted);
+    EXPECT_TRUE(m_run->ui.shown().empty());
+
+    // A refused axes write keeps the old breakpoint on screen and in the image, and says so.
+    ASSERT_EQ(m_sim->send("refuse record 34"), "ok refuse record 34");
+    QApplication::sendEvent(m_grid, &press);
+    QApplication::sendEvent(m_grid, &dbl);
+    ASSERT_TRUE(edit->isVisible());
+    edit->setText(QString::number(wanted - 100));
+    guitest::pressKey(edit, Qt::Key_Return);
+    guitest::settle();
+    ASSERT_EQ(m_sim->send("refuse off"), "ok refuse off");
+    EXPECT_EQ(header->getTxt(), QString::number(wanted));
+    EXPECT_DOUBLE_EQ(device().image().m_corrMap.m_rpmAxis[5], wanted);
+    EXPECT_EQ(simMap(*m_sim).rpmBytes, after.rpmBytes);
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_EQ(m_run->ui.shown()[0].text, L"Nie powiodło się wpisanie ustawień do urządzenia!");
+}
+
+TEST_F(MapaPage, PasteOfAFourByThreeBlockReachesTheController)
+{
+    startWithSim();
+    if (IsSkipped())
+        return;
+    const SimMap before = simMap(*m_sim);
+    // A spreadsheet block: four columns, three rows.
+    QApplication::clipboard()->setText(QStringLiteral("1\t-2\t3\t4\r\n5\t6\t7\t8\r\n9\t10\t11\t12\r\n"));
+    guitest::click(m_grid, m_grid->cellAt(7, 9)->rect().center());
+    guitest::pressKey(m_grid, Qt::Key_V, Qt::ControlModifier);
+    const SimMap after = simMap(*m_sim);
+    for (int r = 0; r < kMapRows; ++r)
+        for (int c = 0; c < kMapCols; ++c) {
+            const bool inside = c >= 9 && c <= 12 && r >= 7 && r <= 9;
+            const int expected = inside ? (r - 7) * 4 + (c - 9) + 1 : before.cells[r][c];
+            ASSERT_EQ(after.cells[r][c], expected == 2 && inside ? -2 : expected) << c << "," << r;
+        }
+    expectAllAgree();
+    EXPECT_EQ(m_grid->model().selectionRect(), (MapRect { 9, 7, 12, 9 }));
+
+    // Text that is no block is refused and nothing is sent.
+    m_run->ui.clearShown();
+    QApplication::clipboard()->setText(QStringLiteral("1\tx\n"));
+    guitest::pressKey(m_grid, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(simMap(*m_sim).cells, after.cells);
+    EXPECT_EQ(m_run->ui.shown().size(), 1u);
+}
+
+TEST_F(MapaPage, OperatingPointFollowsTheEngine)
+{
+    startWithSim();
+    if (IsSkipped())
+        return;
+    const auto& rpm = device().image().m_corrMap.m_rpmAxis;
+    const auto columnOf = [&](double speed) {
+        for (int c = 0; c < kMapCols; ++c)
+            if (speed < rpm[c])
+                return c;
+        return kMapCols - 1;
+    };
+    for (double speed : { 2600.0, 5200.0 }) {
+        ASSERT_EQ(m_sim->send("engine rpm " + std::to_string(static_cast<int>(speed))).rfind("ok", 0), 0u);
+        const int column = columnOf(speed);
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                const auto cell = m_grid->model().currentCell();
+                return cell && cell->column == column && m_grid->cellAt(cell->row, cell->column)->isCurrent();
+            },
+            5000))
+            << "marker in the column of " << speed << " rpm";
+    }
+    EXPECT_GE(m_grid->model().trail().size(), 2u);
+}
+
+TEST_F(MapaPage, StepRoundTripAgainstThePacedController)
+{
+    startWithSim({ "--pace" });
+    if (IsSkipped())
+        return;
+    selectBlock(7, 7, 7, 7);
+    std::vector<double> ms;
+    for (int i = 0; i < 6; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        guitest::pressKey(m_grid, Qt::Key_Up, Qt::ControlModifier);
+        ms.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    const double median = (ms[2] + ms[3]) / 2;
+    std::printf("[figure] Ctrl+Up to command 0x13 acknowledged, paced: median %.1f ms, min %.1f, max %.1f\n", median,
+                ms.front(), ms.back());
+    RecordProperty("step_round_trip_ms", static_cast<int>(std::lround(median)));
+    expectAllAgree();
+    EXPECT_LT(median, 1000.0);
+}
+
+TEST_F(MapaPage, DemoScreenshotsAndRepaintTime)
+{
+    for (const QSize size : { QSize(1280, 800), QSize(1920, 1080) }) {
+        SAppOptions options;
+        options.demo = true;
+        options.size = std::make_pair(size.width(), size.height());
+        startProgram(options);
+        CMainFrame* frame = m_run->app().mainFrame();
+        guitest::resizeTo(frame, size);
+        // A worked block: five steps with the neighbours on, then the selection the fitter is on.
+        auto* neighbours = guitest::findById<QAbstractButton>(m_corRpm, CCorRpmDlg::kChkNeighbours);
+        ASSERT_NE(neighbours, nullptr);
+        guitest::click(neighbours);
+        ASSERT_TRUE(m_grid->model().changeNeighbours());
+        m_grid->model().selectRect({ 5, 6, 7, 8 });
+        m_grid->syncFromModel();
+        for (int i = 0; i < 5; ++i)
+            guitest::pressKey(m_grid, Qt::Key_Up, Qt::ControlModifier);
+        m_grid->model().selectRect({ 3, 10, 4, 11 });
+        m_grid->syncFromModel();
+        for (int i = 0; i < 4; ++i)
+            guitest::pressKey(m_grid, Qt::Key_Down, Qt::ControlModifier);
+        m_grid->model().selectRect({ 6, 7, 8, 9 });
+        m_grid->syncFromModel();
+        // The demo engine's records place the marker.
+        EXPECT_TRUE(waitUntil([&] { return m_grid->model().currentCell().has_value(); }, 3000))
+            << "the operating point is shown";
+        shelltest::waitMs(300);
+        const QString name = QStringLiteral("mapa2d_demo_%1x%2").arg(size.width()).arg(size.height());
+        EXPECT_FALSE(guitest::saveScreenshot(frame, name).isEmpty());
+
+        if (size.width() == 1920) {
+            QElapsedTimer clock;
+            clock.start();
+            const int n = 20;
+            for (int i = 0; i < n; ++i)
+                m_grid->repaint();
+            const double each = clock.nsecsElapsed() / 1e6 / n;
+            std::printf("[figure] whole grid repaint at 1920x1080 (%dx%d px): %.2f ms\n", m_grid->width(),
+                        m_grid->height(), each);
+            RecordProperty("grid_repaint_us", static_cast<int>(each * 1000));
+        }
+        m_run.reset();
+    }
+}
+
+} // namespace
