@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -243,6 +244,27 @@ void CObdDlg::showLinkTexts()
         edit->setText(up ? QString::fromStdWString(device.protocolText()) : QString());
     if (auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(this, kEditStandard)))
         edit->setText(up ? QString::fromStdWString(device.standardText()) : QString());
+}
+
+void CObdDlg::updateTexts()
+{
+    CWspolneOdczytyExMultiPageDlg::updateTexts();
+    for (const SCtrlLayout& row : m_layout) {
+        if (!row.text)
+            continue;
+        QWidget* ctrl = findChildCtrl(this, row.id);
+        if (auto* combo = qobject_cast<QComboBox*>(ctrl)) {
+            const QStringList items = QString::fromWCharArray(row.text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            for (int i = 0; i < items.size() && i < combo->count(); ++i)
+                combo->setItemText(i, QString::fromStdWString(translate(items[i].toStdWString())));
+        } else if (auto* label = qobject_cast<QLabel*>(ctrl)) {
+            label->setText(QString::fromStdWString(translate(row.text)));
+        } else if (auto* button = qobject_cast<QAbstractButton*>(ctrl)) {
+            button->setText(QString::fromStdWString(translate(row.text)));
+        } else if (auto* group = qobject_cast<QGroupBox*>(ctrl)) {
+            group->setTitle(QString::fromStdWString(translate(row.text)));
+        }
+    }
 }
 
 void CObdDlg::onTimer()

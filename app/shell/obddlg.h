@@ -40,6 +40,8 @@ public:
     void init() override;
     void activate() override;
     void onTimer() override;
+    // The page's own texts in the current language (the panel's through the base).
+    void updateTexts() override;
 
     void OnBnClickedButtonread();
     void OnBnClickedButtonclear();
