@@ -187,7 +187,8 @@ void CObdDlg::activate()
     // The page reads the controller's records when it is first shown on a
     // connected controller (and again after a reconnection), not at start-up:
     // its detection may take seconds on the K-line.
-    if (!m_initialised && connected()) {
+    // Switching pages while another operation runs is no reason for a refusal box: read them later.
+    if (!m_initialised && connected() && !m_context.device.operation().running()) {
         m_initialised = true;
         initFromRecords();
     }

@@ -395,3 +395,21 @@ TEST_F(ObdPage, AdvancedOptionsExcludeEachOtherAndAreWritten)
     EXPECT_NEAR(readBack().rpmThreshold, std::clamp(rpm + 20, 500, 2000), 3) << "a period on the wire";
     EXPECT_TRUE(m_run->ui.shown().empty());
 }
+
+TEST_F(ObdPage, PageShownDuringAnOperationReadsTheRecordsLater)
+{
+    ASSERT_TRUE(start({ "--obd", "can29" }));
+    SKIP_WHEN_TERMINAL_REUSED();
+    // The fitted record names CAN 11-bit; the car answers on 29-bit only.
+    ASSERT_TRUE(device().operation().tryBegin(L"Test"));
+    CObdDlg* page = showObdPage();
+    ASSERT_TRUE(page);
+    EXPECT_TRUE(m_run->ui.shown().empty()) << "no refusal box for merely showing the page";
+    EXPECT_EQ(page->lastDetectionUs(), -1);
+    device().operation().end();
+    view().showPage(0);
+    showObdPage();
+    EXPECT_GE(page->lastDetectionUs(), 0) << "the page's detection ran on the next showing";
+    EXPECT_TRUE(device().established());
+    EXPECT_EQ(text(page, CObdDlg::kEditProtocol), QStringLiteral("CAN 29-bit 500kb/s"));
+}
