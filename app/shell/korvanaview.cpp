@@ -14,7 +14,10 @@
 #include <app/shell/korvanadoc.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/mapadlg.h>
+#include <app/shell/obddlg.h>
+#include <app/shell/obdshellsteps.h>
 #include <app/shell/switchbuttons.h>
+#include <app/tuning/kalibracjadlg.h>
 #include <errkit/errorguard.h>
 
 #include <QResizeEvent>
@@ -95,6 +98,7 @@ void CkorvanaView::createControls()
     const CPageContext context = m_doc->pageContext();
     connect(&context.relay, &CDeviceEventRelay::imageChanged, this, &CkorvanaView::onImageChanged);
     connect(m_mpc, &CKorMultiPageCtrl::pageActivated, this, &CkorvanaView::onPageActivated);
+    m_obdSteps = new CObdShellSteps(context, this);
 
     for (int i = 0; i < kButtonCount; ++i) {
         CMultiPageIndependentBtn* action = nullptr;
@@ -141,7 +145,9 @@ CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& co
     // 3 Kalibracja, 4 Mapa, 5 OBD, 6 Info.
     switch (index - kFirstPage) {
     case 0: built = new COdczytyDlg(context); break;
+    case 3: built = new CKalibracjaDlg(context); break;
     case 4: built = new CMapaDlg(context); break;
+    case 5: built = new CObdDlg(context); break;
     default:
         break;
     }
@@ -180,6 +186,8 @@ void CkorvanaView::OnInitialUpdate()
             if (!m_doc->device().m_demo)
                 m_doc->writeInitialSetup();
             m_doc->startPolling();
+            if (m_obdSteps)
+                m_obdSteps->onViewCreated();
         } else {
             userInteraction().message(translate(L"BRAK POŁĄCZENIA"), L"KORVANA", MsgIcon::None);
         }
@@ -208,6 +216,8 @@ void CkorvanaView::onTimer()
         return;
     if (auto* page = dynamic_cast<ITimerBasedGUI*>(m_mpc->getActivePage()))
         page->onTimer();
+    if (m_obdSteps)
+        m_obdSteps->onTimer(dynamic_cast<CObdDlg*>(m_mpc->getActivePage()) != nullptr);
     if (!m_doc || !m_doc->device().m_connected)
         return;
     CDiag record;

@@ -257,34 +257,16 @@ bool CAutoCalibration::engineRunning(const CDiag& record) const
     return false;
 }
 
-void CAutoCalibration::recordsSince(const CDiagData& queue, uint32_t sequence, std::vector<CDiag>& out)
-{
-    std::vector<CDiag> all;
-    queue.copyRange(all, 0, queue.count());
-    // A restarted poller numbers from 1 again: everything it queued is new.
-    if (!all.empty() && all.back().sequence() < sequence)
-        sequence = 0;
-    for (const auto& record : all) {
-        if (record.sequence() > sequence)
-            out.push_back(record);
-    }
-}
-
-uint32_t CAutoCalibration::newestSequence() const
-{
-    CDiag newest;
-    return m_device.diagData().latest(newest) ? newest.sequence() : 0;
-}
-
 bool CAutoCalibration::waitRecords(int k, std::vector<CDiag>* gathered)
 {
-    const uint32_t from = newestSequence();
+    // Only records pushed after the wait began count; read on by the queue's
+    // numbers, so a trim or another reader never makes one count twice.
+    uint64_t seen = m_device.diagData().newestSequence();
     std::vector<CDiag> records;
     std::size_t lastCount = 0;
     unsigned quietMs = 0;
     for (;;) {
-        records.clear();
-        recordsSince(m_device.diagData(), from, records);
+        seen = m_device.diagData().copySince(seen, records).newest;
         if (static_cast<int>(records.size()) >= k)
             break;
         userInteraction().pump();

@@ -123,10 +123,6 @@ private:
     void restoreAfterAbort();
     void showError(const wchar_t* title, const wchar_t* method, const std::wstring& report);
 
-    // Records of the queue newer than sequence (the queue is never cleared here,
-    // other readers share it).
-    static void recordsSince(const CDiagData& queue, uint32_t sequence, std::vector<CDiag>& out);
-    uint32_t newestSequence() const;
 
     // ---- The procedures' bodies (autocalibration.cpp, autocalibration_percylinder.cpp) ----
     bool runNormal();
