@@ -135,9 +135,10 @@ TEST(ReadingsChart, PlayedBackRecordDrawsWhatTheLiveRecordDrew)
         r.setU8(8, 90);
         r.setU8(10, 60);
         const readingschart::Points live = readingschart::livePoints(r, scale, trims);
-        if (fuel == 2)
+        if (fuel == 2) {
             for (int k = 0; k < 8; ++k)
                 EXPECT_EQ(live[static_cast<std::size_t>(readingschart::kLpgLine + k)], 5.0) << k;
+        }
         const CDiagFile::ObdValues obd = { -3.5, 2.0, 1.5, -0.5, 0, 0, 0, 0 };
         std::vector<CDiagFile::Record> records;
         COscParser::SError error;
