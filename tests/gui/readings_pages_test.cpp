@@ -51,17 +51,8 @@ using shelltest::CShellRun;
 
 namespace {
 
-bool waitUntil(const std::function<bool()>& cond, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!cond()) {
-        if (clock.elapsed() > ms)
-            return false;
-        shelltest::waitMs(10);
-    }
-    return true;
-}
+using shelltest::waitUntil;
+
 
 COdczytyDlg* readingsPage(CShellRun& run)
 {

@@ -41,17 +41,8 @@ using shelltest::CShellRun;
 
 namespace {
 
-bool waitUntil(const std::function<bool()>& cond, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!cond()) {
-        if (clock.elapsed() > ms)
-            return false;
-        shelltest::waitMs(10);
-    }
-    return true;
-}
+using shelltest::waitUntil;
+
 
 class ObdPage : public ::testing::Test {
 protected:
