@@ -1,5 +1,7 @@
 #include <app/data/diagfile.h>
 
+#include <app/data/recordingpath.h>
+
 #include <cerrno>
 #include <fstream>
 #include <locale>
@@ -48,7 +50,7 @@ CDiagFile::~CDiagFile()
 bool CDiagFile::open(const std::string& path)
 {
     close();
-    if (path.empty() || path == "\\")
+    if (path.empty() || path == kNoRecordingPath)
         return false;
     m_error = 0;
     struct stat st { };

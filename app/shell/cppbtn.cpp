@@ -1,7 +1,15 @@
 #include <app/shell/cppbtn.h>
 
+#include <app/shell/korvanadoc.h>
+#include <app/shell/sensorsdlg.h>
+
 void CCPPBtn::onClick()
 {
-    // The level-sensor dialog comes with the readings pages; until it exists
-    // a click has nothing to open.
+    if (!m_context)
+        return;
+    // The dialog writes to the controller; not while another operation holds it.
+    if (m_context->doc.refuseWhileBusy(this))
+        return;
+    CSensorsDlg dialog(*m_context, window());
+    dialog.DoModal();
 }

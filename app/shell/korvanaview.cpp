@@ -8,12 +8,15 @@
 #include <app/shell/consolebtn.h>
 #include <app/shell/cppbtn.h>
 #include <app/shell/emptydlg.h>
+#include <app/shell/odczytydlg.h>
 #include <app/shell/framegeometry.h>
 #include <app/shell/infodlg.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/mapadlg.h>
+#include <app/shell/obddlg.h>
+#include <app/shell/obdshellsteps.h>
 #include <app/shell/switchbuttons.h>
 #include <app/shell/ustawieniadlg.h>
 #include <app/shell/ustawieniadodatkowedlg.h>
@@ -98,6 +101,7 @@ void CkorvanaView::createControls()
     const CPageContext context = m_doc->pageContext();
     connect(&context.relay, &CDeviceEventRelay::imageChanged, this, &CkorvanaView::onImageChanged);
     connect(m_mpc, &CKorMultiPageCtrl::pageActivated, this, &CkorvanaView::onPageActivated);
+    m_obdSteps = new CObdShellSteps(context, this);
 
     for (int i = 0; i < kButtonCount; ++i) {
         CMultiPageIndependentBtn* action = nullptr;
@@ -143,10 +147,12 @@ CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& co
     // One line per page: index − kFirstPage is 0 Odczyty, 1 Ustawienia, 2 Zaawansowane,
     // 3 Kalibracja, 4 Mapa, 5 OBD, 6 Info.
     switch (index - kFirstPage) {
+    case 0: built = new COdczytyDlg(context); break;
     case 1: built = new CUstawieniaDlg(context); break;
     case 2: built = new CUstawieniaDodatkoweDlg(context); break;
     case 3: built = new CKalibracjaDlg(context); break;
     case 4: built = new CMapaDlg(context); break;
+    case 5: built = new CObdDlg(context); break;
     case 6: built = new CInfoDlg(context); break;
     default:
         break;
@@ -186,6 +192,8 @@ void CkorvanaView::OnInitialUpdate()
             if (!m_doc->device().m_demo)
                 m_doc->writeInitialSetup();
             m_doc->startPolling();
+            if (m_obdSteps)
+                m_obdSteps->onViewCreated();
         } else {
             userInteraction().message(translate(L"BRAK POŁĄCZENIA"), L"KORVANA", MsgIcon::None);
         }
@@ -214,6 +222,8 @@ void CkorvanaView::onTimer()
         return;
     if (auto* page = dynamic_cast<ITimerBasedGUI*>(m_mpc->getActivePage()))
         page->onTimer();
+    if (m_obdSteps)
+        m_obdSteps->onTimer(dynamic_cast<CObdDlg*>(m_mpc->getActivePage()) != nullptr);
     if (!m_doc || !m_doc->device().m_connected)
         return;
     CDiag record;

@@ -31,6 +31,7 @@ class CSwitchToGasBtn;
 class CSwitchToPetrolBtn;
 class CGDIpMultiPageDialog;
 class CDiag;
+class CObdShellSteps;
 
 class CkorvanaView : public QWidget, public ITimerBasedGUI, public IMultilangGUI {
     Q_OBJECT
@@ -75,6 +76,7 @@ public:
     std::function<CGDIpMultiPageDialog*(int index, const CPageContext& context)> pageFactory;
 
     CKorMultiPageCtrl* multiPage() const { return m_mpc; }
+    CObdShellSteps* obdSteps() const { return m_obdSteps; }
     CConsoleBtn* consoleButton() const { return m_consoleBtn; }
     CSwitchToAutoBtn* autoButton() const { return m_autoBtn; }
     CSwitchToGasBtn* gasButton() const { return m_gasBtn; }
@@ -95,6 +97,7 @@ private:
 
     CkorvanaDoc* m_doc;
     CKorMultiPageCtrl* m_mpc = nullptr;
+    CObdShellSteps* m_obdSteps = nullptr; // the OBD setup and background poll
     QFont m_viewFont;
     std::array<CImageObject, 7> m_consoleImages;
     CConsoleBtn* m_consoleBtn = nullptr;

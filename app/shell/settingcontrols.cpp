@@ -8,7 +8,7 @@
 #include <app/shell/checkboximages.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/strvaluecmbbox.h>
-#include <app/tuning/correctionspin.h>
+#include <app/shell/spinbutton.h>
 #include <basectrls/ctrlid.h>
 #include <basectrls/extedit.h>
 #include <errkit/errorguard.h>
@@ -112,13 +112,13 @@ void CSettingControls::create()
             if (!edit)
                 break;
             m_edits[f->controlId] = edit;
-            auto* spin = new CCorrectionSpin(m_page);
+            auto* spin = new CSpinButton(m_page);
             setCtrlId(spin, f->spinId);
             const QRect r = edit->geometry();
             spin->setGeometry(r.right() + 3, r.top(), CPageLayout::duToPixelsX(kSpinWidth), r.height());
             spin->show();
             m_spins[f->controlId] = spin;
-            connect(spin, &CCorrectionSpin::deltaPos, this, [this, f](int delta) { onSpin(*f, delta); });
+            connect(spin, &CSpinButton::deltaPos, this, [this, f](int delta) { onSpin(*f, delta); });
             connect(edit, &QLineEdit::editingFinished, this, [this, f] { onTyped(*f); });
             break;
         }

@@ -1,6 +1,7 @@
 #include <app/shell/wspolneodczytyexmultipagedlg.h>
 
 #include <app/device/lpgdevice.h>
+#include <app/shell/obdtile.h>
 #include <basectrls/ctrlid.h>
 #include <gradctrls/dialogs/gdipstatic.h>
 
@@ -16,7 +17,7 @@ const wchar_t* const kTileName[8] = { L"STFT Bank 1", L"LTFT Bank 1", L"STFT Ban
     L"OS Bank 1-2", L"OS Bank 2-1", L"OS Bank 2-2" };
 
 constexpr int kTileW = 66;
-constexpr int kTileH = 56;
+constexpr int kTileH = 44;
 constexpr int kTileLeft = 527;
 
 } // namespace
@@ -46,19 +47,14 @@ int CWspolneOdczytyExMultiPageDlg::readingOfTile(int id)
 void CWspolneOdczytyExMultiPageDlg::createControls()
 {
     CWspolneOdczytyMultiPageDlg::createControls();
-    SCtrlLayout rows[8];
     for (std::size_t k = 0; k < 8; ++k) {
         const int column = static_cast<int>(k % 4);
         const int row = static_cast<int>(k / 4);
-        rows[k] = { kTileIds[k], ECtrlKind::LabelCenter, kTileLeft + column * (kTileW + 1),
-            kTilesTopDu + row * (kTileH + 4), kTileW, kTileH, nullptr };
+        auto* tile = new CObdTile(this);
+        tile->setGeometry(CPageLayout::duToPixels(
+            kTileLeft + column * (kTileW + 1), kTilesTopDu + row * (kTileH + 4), kTileW, kTileH));
+        setCtrlId(tile, kTileIds[k]);
     }
-    CPageLayout::build(this, rows);
-    for (int id : kTileIds)
-        if (auto* tile = qobject_cast<QLabel*>(findChildCtrl(this, id))) {
-            tile->setAlignment(Qt::AlignCenter);
-            tile->setFrameShape(QFrame::Box);
-        }
 }
 
 bool CWspolneOdczytyExMultiPageDlg::OnInitDialog()

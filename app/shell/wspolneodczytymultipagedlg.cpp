@@ -6,6 +6,7 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
+#include <app/shell/deviceeventrelay.h>
 #include <app/shell/korvanadoc.h>
 #include <basectrls/ctrlid.h>
 #include <errkit/errorguard.h>

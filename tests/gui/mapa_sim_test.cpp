@@ -45,19 +45,10 @@ using shelltest::CShellRun;
 
 namespace {
 
+using shelltest::waitUntil;
+
 constexpr int kMapaPage = 4;
 
-bool waitUntil(const std::function<bool()>& cond, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!cond()) {
-        if (clock.elapsed() > ms)
-            return false;
-        shelltest::waitMs(10);
-    }
-    return true;
-}
 
 class MapaPage : public ::testing::Test {
 protected:

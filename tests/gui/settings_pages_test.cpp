@@ -18,6 +18,7 @@
 #include <app/shell/infodlg.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/settingsdiffdlg.h>
+#include <app/shell/spinbutton.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
@@ -25,7 +26,6 @@
 #include <app/shell/strvaluecmbbox.h>
 #include <app/shell/ustawieniadlg.h>
 #include <app/shell/ustawieniadodatkowedlg.h>
-#include <app/tuning/correctionspin.h>
 #include <basectrls/extedit.h>
 #include <gradctrls/multipage/imultipagebutton.h>
 
@@ -179,7 +179,7 @@ TEST_F(SettingsPages, SpinsStepReachTheControllerAndStopAtTheirRange)
                                                         : static_cast<QWidget*>(page<CUstawieniaDodatkoweDlg>(2));
         ASSERT_NE(dlg, nullptr);
         auto* edit = guitest::findById<CExtEdit>(dlg, f->controlId);
-        auto* spin = guitest::findById<CCorrectionSpin>(dlg, f->spinId);
+        auto* spin = guitest::findById<CSpinButton>(dlg, f->spinId);
         ASSERT_TRUE(edit && spin);
         EXPECT_FALSE(edit->toolTip().isEmpty());
 
@@ -371,7 +371,7 @@ TEST_F(SettingsPages, CompareWithFileListsTheChangedKey)
     const CSettingField* f = CSettingsTable::byControl(SettingsPage::Settings, 1152);
     ASSERT_NE(f, nullptr);
     const double before = CSettingsTable::value(*f, device().image());
-    guitest::click(guitest::findById<CCorrectionSpin>(dlg, f->spinId)->downButton());
+    guitest::click(guitest::findById<CSpinButton>(dlg, f->spinId)->downButton());
     ASSERT_NE(CSettingsTable::value(*f, device().image()), before);
 
     std::vector<std::string> keys;

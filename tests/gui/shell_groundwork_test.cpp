@@ -33,17 +33,7 @@ using shelltest::CShellRun;
 
 namespace {
 
-bool waitUntil(const std::function<bool()>& cond, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!cond()) {
-        if (clock.elapsed() > ms)
-            return false;
-        shelltest::waitMs(5);
-    }
-    return true;
-}
+using shelltest::waitUntil;
 
 SAppOptions demoOptions()
 {

@@ -30,18 +30,8 @@ using shelltest::CShellRun;
 
 namespace {
 
-// Lets events run until cond holds; false after ms milliseconds.
-bool waitUntil(const std::function<bool()>& cond, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!cond()) {
-        if (clock.elapsed() > ms)
-            return false;
-        shelltest::waitMs(10);
-    }
-    return true;
-}
+using shelltest::waitUntil;
+
 
 class SimShell : public ::testing::Test {
 protected:

@@ -16,6 +16,7 @@
 #include <app/shell/korvanaview.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/noconnectiondlg.h>
+#include <app/shell/sensorsdlg.h>
 #include <gradctrls/multipage/gdipmultipagedialog.h>
 #include <gradctrls/multipage/imultipagebutton.h>
 
@@ -124,7 +125,15 @@ TEST_F(View, FontIsASixtiethOfTheViewHeight)
 TEST_F(View, ActionButtonsKeepThePageAndPageButtonsSwitchIt)
 {
     guitest::click(m_mpc->getButton(2)->getWindow()); // BENZYNA
+    // Wskazanie opens the level-sensor dialog over the page.
+    bool sensors = false;
+    shelltest::onNextModal([&](QWidget* modal) {
+        sensors = qobject_cast<CSensorsDlg*>(modal) != nullptr;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+    });
     guitest::click(m_mpc->getButton(4)->getWindow()); // Wskazanie
+    EXPECT_TRUE(sensors);
     EXPECT_EQ(m_mpc->getActiveIndex(), 5);
     guitest::click(m_mpc->getButton(9)->getWindow()); // Mapa
     EXPECT_EQ(m_mpc->getActiveIndex(), 9);

@@ -5,6 +5,7 @@
 #include <app/shell/mainframe.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <QWidget>
@@ -18,6 +19,18 @@ void waitMs(int ms)
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+bool waitUntil(const std::function<bool()>& cond, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!cond()) {
+        if (clock.elapsed() > ms)
+            return false;
+        waitMs(10);
+    }
+    return true;
 }
 
 void onNextModal(std::function<void(QWidget*)> action)

@@ -1,0 +1,466 @@
+#include <app/shell/obddlg.h>
+
+#include <app/data/translate.h>
+#include <app/device/lpgdevice.h>
+#include <app/platform/log.h>
+#include <app/platform/userinteraction.h>
+#include <app/shell/deviceeventrelay.h>
+#include <app/shell/korvanadoc.h>
+#include <app/shell/obdadvanceddlg.h>
+#include <app/shell/spinbutton.h>
+#include <basectrls/ctrlid.h>
+#include <errkit/errorguard.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+
+#include <cmath>
+
+namespace {
+
+constexpr const wchar_t* kCaption = L"KORVANA";
+constexpr int kVersionAdvanced = 0x305;
+
+// Left of the readings panel (kPanelLeftDu).
+constexpr SCtrlLayout kLayout[] = {
+    { 1200, ECtrlKind::GroupBox, 8, 4, 462, 78, L"OBD" },
+    { 1230, ECtrlKind::Label, 18, 20, 126, 14, L"Włącz OBD" },
+    { CObdDlg::kComboEnable, ECtrlKind::ComboBox, 150, 18, 310, 14,
+        L"Wyłączone\nWłączone\nOBD CAN Bus\nISO 9141-2 & ISO 14230-4 Slow Init\nISO 14230-4 Fast Init" },
+    { 1231, ECtrlKind::Label, 18, 40, 126, 14, L"Protokół:" },
+    { CObdDlg::kEditProtocol, ECtrlKind::ReadOnlyEdit, 150, 38, 310, 14, nullptr },
+    { 1232, ECtrlKind::Label, 18, 60, 126, 14, L"Wersja:" },
+    { CObdDlg::kEditStandard, ECtrlKind::ReadOnlyEdit, 150, 58, 310, 14, nullptr },
+
+    { 1233, ECtrlKind::GroupBox, 8, 86, 462, 100, L"Odczyty OBD" },
+    { 1240, ECtrlKind::Label, 18, 104, 90, 14, L"STFT Bank 1" },
+    { CObdDlg::kEditReadingFirst + 0, ECtrlKind::ReadOnlyEdit, 110, 102, 80, 14, nullptr },
+    { 1250, ECtrlKind::Label, 194, 104, 24, 14, L"%" },
+    { 1241, ECtrlKind::Label, 18, 124, 90, 14, L"LTFT Bank 1" },
+    { CObdDlg::kEditReadingFirst + 1, ECtrlKind::ReadOnlyEdit, 110, 122, 80, 14, nullptr },
+    { 1251, ECtrlKind::Label, 194, 124, 24, 14, L"%" },
+    { 1242, ECtrlKind::Label, 18, 144, 90, 14, L"STFT Bank 2" },
+    { CObdDlg::kEditReadingFirst + 2, ECtrlKind::ReadOnlyEdit, 110, 142, 80, 14, nullptr },
+    { 1252, ECtrlKind::Label, 194, 144, 24, 14, L"%" },
+    { 1243, ECtrlKind::Label, 18, 164, 90, 14, L"LTFT Bank 2" },
+    { CObdDlg::kEditReadingFirst + 3, ECtrlKind::ReadOnlyEdit, 110, 162, 80, 14, nullptr },
+    { 1253, ECtrlKind::Label, 194, 164, 24, 14, L"%" },
+    { 1244, ECtrlKind::Label, 248, 104, 90, 14, L"OS Bank 1-1" },
+    { CObdDlg::kEditReadingFirst + 4, ECtrlKind::ReadOnlyEdit, 340, 102, 80, 14, nullptr },
+    { 1254, ECtrlKind::Label, 424, 104, 24, 14, L"V" },
+    { 1245, ECtrlKind::Label, 248, 124, 90, 14, L"OS Bank 1-2" },
+    { CObdDlg::kEditReadingFirst + 5, ECtrlKind::ReadOnlyEdit, 340, 122, 80, 14, nullptr },
+    { 1255, ECtrlKind::Label, 424, 124, 24, 14, L"V" },
+    { 1246, ECtrlKind::Label, 248, 144, 90, 14, L"OS Bank 2-1" },
+    { CObdDlg::kEditReadingFirst + 6, ECtrlKind::ReadOnlyEdit, 340, 142, 80, 14, nullptr },
+    { 1256, ECtrlKind::Label, 424, 144, 24, 14, L"V" },
+    { 1247, ECtrlKind::Label, 248, 164, 90, 14, L"OS Bank 2-2" },
+    { CObdDlg::kEditReadingFirst + 7, ECtrlKind::ReadOnlyEdit, 340, 162, 80, 14, nullptr },
+    { 1257, ECtrlKind::Label, 424, 164, 24, 14, L"V" },
+
+    { 1234, ECtrlKind::GroupBox, 8, 190, 462, 150, L"Błędy OBD" },
+    { CObdDlg::kListCodes, ECtrlKind::Placeholder, 18, 206, 300, 126, nullptr },
+    { CObdDlg::kButtonRead, ECtrlKind::PushButton, 326, 206, 136, 24, L"Wczytaj błędy OBD" },
+    { CObdDlg::kButtonClear, ECtrlKind::PushButton, 326, 236, 136, 24, L"Kasuj błędy OBD" },
+};
+
+} // namespace
+
+int CObdDlg::enableItem(uint8_t value)
+{
+    for (int i = 0; i < 5; ++i)
+        if (kEnableValues[i] == value)
+            return i;
+    return 0;
+}
+
+CObdDlg::CObdDlg(const CPageContext& context, QWidget* parent)
+    : CWspolneOdczytyExMultiPageDlg(context, kResourceId, parent)
+    , m_page2(*this, context.device, m_timer)
+{
+    setObjectName(QStringLiteral("obdPage"));
+    setTranslator([](const std::wstring& text) { return translate(text); });
+    m_layout.assign(std::begin(kLayout), std::end(kLayout));
+    const auto corrections = COBD2Page::layout();
+    m_layout.insert(m_layout.end(), corrections.begin(), corrections.end());
+    // A reconnection makes the page read the controller's records again.
+    connect(&m_context.relay, &CDeviceEventRelay::linkConnected, this, [this] { m_initialised = false; });
+}
+
+CObdDlg::~CObdDlg() = default;
+
+std::span<const SCtrlLayout> CObdDlg::layoutTable() const
+{
+    return m_layout;
+}
+
+void CObdDlg::createControls()
+{
+    CWspolneOdczytyExMultiPageDlg::createControls();
+    // The code list and the spins stand where their placeholders were.
+    auto replace = [this](int id, QWidget* with) {
+        QWidget* placeholder = findChildCtrl(this, id);
+        if (!placeholder) {
+            delete with;
+            return;
+        }
+        with->setGeometry(placeholder->geometry());
+        delete placeholder;
+        setCtrlId(with, id);
+        with->show();
+    };
+    auto* list = new QListWidget(this);
+    list->setSelectionMode(QAbstractItemView::NoSelection);
+    replace(kListCodes, list);
+    for (int id : { COBD2Page::kSpinAverageCorr, COBD2Page::kSpinMaxCorr, COBD2Page::kSpinNeutral1,
+             COBD2Page::kSpinNeutral2 })
+        replace(id, new CSpinButton(this));
+}
+
+bool CObdDlg::OnInitDialog()
+{
+    if (!CWspolneOdczytyExMultiPageDlg::OnInitDialog())
+        return false;
+    if (auto* combo = qobject_cast<QComboBox*>(findChildCtrl(this, kComboEnable)))
+        connect(combo, &QComboBox::activated, this, [this] { OnCbnSelendokComboEnable(); });
+    if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, kButtonRead)))
+        connect(button, &QAbstractButton::clicked, this, [this] { OnBnClickedButtonread(); });
+    if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, kButtonClear)))
+        connect(button, &QAbstractButton::clicked, this, [this] { OnBnClickedButtonclear(); });
+    auto spin = [this](int id, void (CObdDlg::*handler)(int)) {
+        if (auto* s = qobject_cast<CSpinButton*>(findChildCtrl(this, id)))
+            connect(s, &CSpinButton::deltaPos, this, [this, handler](int step) { (this->*handler)(step); });
+    };
+    spin(COBD2Page::kSpinAverageCorr, &CObdDlg::OnDeltaposSpinAverageCorr);
+    spin(COBD2Page::kSpinMaxCorr, &CObdDlg::OnDeltaposSpinMaxCorr);
+    spin(COBD2Page::kSpinNeutral1, &CObdDlg::OnDeltaposSpinNeutral1);
+    spin(COBD2Page::kSpinNeutral2, &CObdDlg::OnDeltaposSpinNeutral2);
+    for (int i = 0; i < COBD2Page::kInjectors; ++i)
+        for (bool bank2 : { false, true })
+            if (auto* box = qobject_cast<QCheckBox*>(
+                    findChildCtrl(this, (bank2 ? COBD2Page::kChkBank2First : COBD2Page::kChkBank1First) + i)))
+                connect(box, &QCheckBox::clicked, this,
+                    [this, i, bank2](bool ticked) { onInjActive(i, bank2, ticked); });
+    if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, COBD2Page::kButtonAdvanced)))
+        connect(button, &QAbstractButton::clicked, this, [this] { OnBnClickedButtonAdvanced(); });
+    m_page2.connectControls();
+    return true;
+}
+
+bool CObdDlg::connected() const
+{
+    return m_context.device.m_connected;
+}
+
+QListWidget* CObdDlg::codeList() const
+{
+    return qobject_cast<QListWidget*>(findChildCtrl(this, kListCodes));
+}
+
+QStringList CObdDlg::listedCodes() const
+{
+    QStringList out;
+    if (QListWidget* list = codeList())
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+    return out;
+}
+
+void CObdDlg::init()
+{
+    m_timer.reset();
+    m_initialised = false;
+}
+
+void CObdDlg::activate()
+{
+    CWspolneOdczytyExMultiPageDlg::activate();
+    const bool advanced = m_context.device.image().m_devInfo.m_version >= kVersionAdvanced;
+    if (QWidget* button = findChildCtrl(this, COBD2Page::kButtonAdvanced))
+        button->setVisible(advanced);
+    // The page reads the controller's records when it is first shown on a
+    // connected controller (and again after a reconnection), not at start-up:
+    // its detection may take seconds on the K-line.
+    // Switching pages while another operation runs is no reason for a refusal box: read them later.
+    if (!m_initialised && connected() && !m_context.device.operation().running()) {
+        m_initialised = true;
+        initFromRecords();
+    }
+    m_page2.showConfig();
+    showLinkTexts();
+    showReadings();
+}
+
+void CObdDlg::initFromRecords()
+{
+    CLPGDevice& device = m_context.device;
+    emptyReadings();
+    const CObdSettingsRecord& settings = device.settingsRecord();
+    // The demo controller has a car on CAN whatever its records say.
+    const bool enabled = settings.enabled != 0 || device.m_demo;
+    setEnableCombo(enabled ? settings.protocol : 0);
+    device.setEstablished(enabled);
+    m_page2.showConfig();
+    if (!enabled)
+        return;
+    // The automatic detection, as "Włączone" would run it.
+    if (auto* combo = qobject_cast<QComboBox*>(findChildCtrl(this, kComboEnable)))
+        combo->setCurrentIndex(enableItem(4));
+    OnCbnSelendokComboEnable();
+}
+
+void CObdDlg::setEnableCombo(uint8_t value)
+{
+    if (auto* combo = qobject_cast<QComboBox*>(findChildCtrl(this, kComboEnable)))
+        combo->setCurrentIndex(enableItem(value));
+}
+
+void CObdDlg::emptyReadings()
+{
+    m_context.device.clearReadingTexts();
+    showReadings();
+}
+
+void CObdDlg::showReadings()
+{
+    for (int i = 0; i < CObdDiagnostic::kReadingCount; ++i)
+        if (auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(this, kEditReadingFirst + i))) {
+            const QString text = QString::fromStdWString(m_context.device.readingText(i));
+            if (edit->text() != text)
+                edit->setText(text);
+        }
+}
+
+void CObdDlg::showLinkTexts()
+{
+    CLPGDevice& device = m_context.device;
+    const bool up = device.established();
+    if (auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(this, kEditProtocol)))
+        edit->setText(up ? QString::fromStdWString(device.protocolText()) : QString());
+    if (auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(this, kEditStandard)))
+        edit->setText(up ? QString::fromStdWString(device.standardText()) : QString());
+}
+
+void CObdDlg::updateTexts()
+{
+    CWspolneOdczytyExMultiPageDlg::updateTexts();
+    for (const SCtrlLayout& row : m_layout) {
+        if (!row.text)
+            continue;
+        QWidget* ctrl = findChildCtrl(this, row.id);
+        if (auto* combo = qobject_cast<QComboBox*>(ctrl)) {
+            const QStringList items = QString::fromWCharArray(row.text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            for (int i = 0; i < items.size() && i < combo->count(); ++i)
+                combo->setItemText(i, QString::fromStdWString(translate(items[i].toStdWString())));
+        } else if (auto* label = qobject_cast<QLabel*>(ctrl)) {
+            label->setText(QString::fromStdWString(translate(row.text)));
+        } else if (auto* button = qobject_cast<QAbstractButton*>(ctrl)) {
+            button->setText(QString::fromStdWString(translate(row.text)));
+        } else if (auto* group = qobject_cast<QGroupBox*>(ctrl)) {
+            group->setTitle(QString::fromStdWString(translate(row.text)));
+        }
+    }
+}
+
+void CObdDlg::onTimer()
+{
+    CWspolneOdczytyExMultiPageDlg::onTimer();
+    try {
+        const CObdPageTimer::Result result = m_context.device.operation().running()
+            ? CObdPageTimer::Result {}
+            : m_timer.onTimer(m_context.device, connected());
+        if (result.polled)
+            showReadings();
+        if (result.correctionsDue)
+            m_page2.refreshActualCorrections();
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        logSwallowed("obd", "CObdDlg::onTimer", *error);
+    }
+}
+
+void CObdDlg::OnCbnSelendokComboEnable()
+{
+    auto* combo = qobject_cast<QComboBox*>(findChildCtrl(this, kComboEnable));
+    if (!combo || !connected())
+        return;
+    const int item = combo->currentIndex();
+    const uint8_t value = item >= 0 && item < 5 ? kEnableValues[item] : 0;
+    CLPGDevice& device = m_context.device;
+    m_context.doc.runOperation(
+        L"Wykrywanie OBD",
+        [&] {
+            CWaitCursor wait;
+            try {
+                if (value == 0) {
+                    if (device.switchOff()) {
+                        m_page2.showConfig();
+                        emptyReadings();
+                        m_page2.showActualCorrections({}, {});
+                    }
+                    showLinkTexts();
+                    return;
+                }
+                emptyReadings();
+                QElapsedTimer clock;
+                clock.start();
+                const uint8_t found = device.detect(value);
+                m_lastDetectionUs = clock.nsecsElapsed() / 1000;
+                logMessage(LogLevel::Info, "obd",
+                    L"detection " + std::to_wstring(value) + L": protocol " + std::to_wstring(found) + L" after "
+                        + std::to_wstring(m_lastDetectionUs) + L" us");
+                setEnableCombo(found);
+                showLinkTexts();
+            } catch (IError* e) {
+                CErrorGuard error(e);
+                userInteraction().message(
+                    L"CObdDlg::OnCbnSelendokComboEnable()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
+            }
+        },
+        this);
+}
+
+void CObdDlg::OnBnClickedButtonread()
+{
+    CLPGDevice& device = m_context.device;
+    m_context.doc.runOperation(
+        L"Odczyt błędów OBD",
+        [&] {
+            CWaitCursor wait;
+            if (QListWidget* list = codeList())
+                list->clear();
+            try {
+                std::vector<uint16_t> codes;
+                device.readTroubleCodes(codes);
+                QListWidget* list = codeList();
+                for (uint16_t code : codes)
+                    if (list)
+                        list->addItem(QString::fromStdWString(description(code)));
+                logMessage(LogLevel::Info, "obd", L"trouble codes read: " + std::to_wstring(codes.size()));
+            } catch (IError* e) {
+                CErrorGuard error(e);
+                userInteraction().message(
+                    L"CObdDlg::OnBnClickedButtonread()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
+            }
+        },
+        this);
+}
+
+void CObdDlg::OnBnClickedButtonclear()
+{
+    CLPGDevice& device = m_context.device;
+    m_context.doc.runOperation(
+        L"Kasowanie błędów OBD",
+        [&] {
+            try {
+                if (device.clearTroubleCodes() == CObdDiagnostic::Outcome::Done) {
+                    if (QListWidget* list = codeList())
+                        list->clear();
+                    logMessage(LogLevel::Info, "obd", L"trouble codes cleared");
+                }
+            } catch (IError* e) {
+                CErrorGuard error(e);
+                userInteraction().message(
+                    L"CObdDlg::OnBnClickedButtonclear()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
+            }
+        },
+        this);
+}
+
+namespace {
+
+double editValue(const QWidget* page, int id)
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(page, id)))
+        return edit->text().trimmed().replace(QLatin1Char(','), QLatin1Char('.')).toDouble();
+    return 0;
+}
+
+} // namespace
+
+void CObdDlg::OnDeltaposSpinAverageCorr(int step)
+{
+    if (!connected())
+        return;
+    try {
+        if (CObdConfigEdit::setAveragingTime(m_context.device.mapConfig(), editValue(this, COBD2Page::kEditAverageCorr) - step))
+            m_page2.store();
+        m_page2.showConfig();
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        userInteraction().message(L"CObdDlg::OnDeltaposSpinAverageCorr()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
+    }
+}
+
+void CObdDlg::OnDeltaposSpinMaxCorr(int step)
+{
+    if (!connected())
+        return;
+    try {
+        if (CObdConfigEdit::setMaxCorrection(m_context.device.mapConfig(), editValue(this, COBD2Page::kEditMaxCorr) - step))
+            m_page2.store();
+        m_page2.showConfig();
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        userInteraction().message(L"CObdDlg::OnDeltaposSpinMaxCorr()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
+    }
+}
+
+void CObdDlg::OnDeltaposSpinNeutral1(int step)
+{
+    if (!connected())
+        return;
+    try {
+        if (CObdConfigEdit::stepNeutral(m_context.device.mapConfig(), 1, step))
+            m_page2.store();
+        m_page2.showConfig();
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        userInteraction().message(L"CObdDlg::OnDeltaposSpinNeutral1()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
+    }
+}
+
+void CObdDlg::OnDeltaposSpinNeutral2(int step)
+{
+    if (!connected())
+        return;
+    try {
+        if (CObdConfigEdit::stepNeutral(m_context.device.mapConfig(), 2, step))
+            m_page2.store();
+        m_page2.showConfig();
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        userInteraction().message(L"CObdDlg::OnDeltaposSpinNeutral2()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
+    }
+}
+
+void CObdDlg::onInjActive(int injector, bool bank2, bool ticked)
+{
+    if (!connected()) {
+        m_page2.showConfig();
+        return;
+    }
+    try {
+        // Ticking a box puts the injector on that bank; clearing one puts it on the other.
+        const bool onBank2 = bank2 == ticked;
+        if (CObdConfigEdit::setInjectorBank(m_context.device.mapConfig(), injector, onBank2))
+            m_page2.store();
+        m_page2.showConfig();
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        userInteraction().message(L"CObdDlg::onInjActive()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
+    }
+}
+
+void CObdDlg::OnBnClickedButtonAdvanced()
+{
+    COBDAdvancedDlg dialog(m_context, this);
+    dialog.DoModal();
+    showReadings();
+}

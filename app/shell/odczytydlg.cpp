@@ -1,0 +1,528 @@
+#include <app/shell/odczytydlg.h>
+
+#include <app/data/diagfile.h>
+#include <app/data/osccsv.h>
+#include <app/data/oscparser.h>
+#include <app/data/readingschart.h>
+#include <app/data/recordingpath.h>
+#include <app/data/translate.h>
+#include <app/device/lpgdevice.h>
+#include <app/platform/documentsdir.h>
+#include <app/platform/filereplace.h>
+#include <app/platform/log.h>
+#include <app/platform/userinteraction.h>
+#include <app/shell/deviceeventrelay.h>
+#include <app/shell/imagebutton.h>
+#include <app/shell/imagecheckbox.h>
+#include <app/shell/korvanadoc.h>
+#include <app/shell/levelbar.h>
+#include <basectrls/ctrlid.h>
+#include <gradctrls/charts/scrollchart.h>
+
+#include <QLabel>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+const wchar_t* const kCaption = L"KORVANA";
+const wchar_t* const kOscFilter = L"Diagnostic file (*.osc)|*.osc|";
+const wchar_t* const kCsvFilter = L"CSV (*.csv)|*.csv|";
+
+using Dlg = COdczytyDlg;
+
+// The chart's left part of the 800 x 600 design, in dialog units.
+constexpr int kLeft = 6;
+constexpr int kChartW = 508;
+constexpr int kChartH = 396;
+constexpr int kBoxRow1 = 406;
+constexpr int kBoxRow2 = 422;
+constexpr int kBarsTop = 444;
+constexpr int kBarsH = 92;
+constexpr int kColumn = 38;
+constexpr int kRecLeft = 318;
+// Left edges of the five columns of line boxes (the fourth holds the longest text).
+constexpr int kBoxColumn[6] = { 0, 96, 198, 292, 414, 508 };
+
+const wchar_t* const kLineTexts[10] = { L"Ciśnienie", L"Podciśnienie", L"Temp. gazu", L"Temp. reduktora",
+    L"Lambda 1", L"Lambda 2", L"STFT Bank 1", L"STFT Bank 2", L"LTFT Bank 1", L"LTFT Bank 2" };
+
+std::vector<SCtrlLayout> buildTable()
+{
+    std::vector<SCtrlLayout> rows;
+    rows.push_back({ Dlg::kChartId, ECtrlKind::Placeholder, kLeft, 6, kChartW, kChartH, nullptr });
+    for (int k = 0; k < 8; ++k) {
+        const int x = kLeft + 4 + k * kColumn;
+        rows.push_back({ Dlg::kFirstBarId + 3 * k, ECtrlKind::Placeholder, x, kBarsTop, 14, kBarsH, nullptr });
+        rows.push_back({ Dlg::kFirstBarId + 3 * k + 1, ECtrlKind::Placeholder, x + 16, kBarsTop, 14, kBarsH, nullptr });
+        rows.push_back({ Dlg::kFirstBarId + 3 * k + 2, ECtrlKind::LabelCenter, x, kBarsTop + kBarsH + 2, 30, 12,
+            nullptr });
+    }
+    return rows;
+}
+
+const std::vector<SCtrlLayout>& table()
+{
+    static const std::vector<SCtrlLayout> rows = buildTable();
+    return rows;
+}
+
+struct SRecorderButton {
+    int id;
+    const wchar_t* text;
+    const wchar_t* skin; // null: a text button
+    int x, y, cx, cy;
+};
+
+constexpr int kBtn = 44;
+constexpr int kBtnH = 40;
+const SRecorderButton kRecorder[] = {
+    { Dlg::kStartId, L"Start", nullptr, kRecLeft, kBarsTop, kBtn, kBtnH },
+    { Dlg::kStopId, L"Stop", L"Btn_stop.tif", kRecLeft + (kBtn + 4), kBarsTop, kBtn, kBtnH },
+    { Dlg::kRecordId, L"Nagraj", L"Btn_record.tif", kRecLeft + 2 * (kBtn + 4), kBarsTop, kBtn, kBtnH },
+    { Dlg::kPlayId, L"Odtwórz", L"Btn_play.tif", kRecLeft + 3 * (kBtn + 4), kBarsTop, kBtn, kBtnH },
+    { Dlg::kPrevId, L"<<", L"Btn_prev.tif", kRecLeft, kBarsTop + kBtnH + 6, kBtn, kBtnH },
+    { Dlg::kPauseId, L"||", L"Btn_pause.tif", kRecLeft + (kBtn + 4), kBarsTop + kBtnH + 6, kBtn, kBtnH },
+    { Dlg::kNextId, L">>", L"Btn_next.tif", kRecLeft + 2 * (kBtn + 4), kBarsTop + kBtnH + 6, kBtn, kBtnH },
+    { Dlg::kOpenId, L"Otwórz", L"Btn_open.tif", kRecLeft + 3 * (kBtn + 4), kBarsTop + kBtnH + 6, kBtn, kBtnH },
+};
+
+QColor lineColour(int line)
+{
+    const uint32_t c = readingschart::lineInfo(line).colour;
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+QString qs(const std::wstring& text)
+{
+    return QString::fromStdWString(text);
+}
+
+bool readWholeFile(const std::string& path, std::string& text)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    text = buffer.str();
+    return !in.bad();
+}
+
+} // namespace
+
+COdczytyDlg::COdczytyDlg(const CPageContext& context, QWidget* parent)
+    : CWspolneOdczytyMultiPageDlg(context, kResourceId, parent)
+{
+}
+
+COdczytyDlg::~COdczytyDlg() = default;
+
+std::span<const SCtrlLayout> COdczytyDlg::layoutTable() const
+{
+    return table();
+}
+
+void COdczytyDlg::createControls()
+{
+    CWspolneOdczytyMultiPageDlg::createControls();
+    m_chart = new CScrollChart;
+    if (!m_chart->CreateFromStatic(CScrollChart::kHScroll, this, kChartId)) {
+        delete m_chart;
+        m_chart = nullptr;
+    }
+    // Bars replace their placeholders in place, keeping the id.
+    for (int k = 0; k < 8; ++k)
+        for (int fuel = 0; fuel < 2; ++fuel) {
+            const int id = kFirstBarId + 3 * k + fuel;
+            QWidget* placeholder = findChildCtrl(this, id);
+            auto* bar = new CLevelBar(this);
+            bar->setColour(lineColour(fuel == 0 ? readingschart::kPetrolLine : readingschart::kLpgLine));
+            if (placeholder) {
+                bar->setGeometry(placeholder->geometry());
+                bar->stackUnder(placeholder);
+                delete placeholder;
+            }
+            setCtrlId(bar, id);
+            m_bars[static_cast<std::size_t>(k)][static_cast<std::size_t>(fuel)] = bar;
+        }
+    for (int k = 0; k < 8; ++k)
+        if (auto* label = qobject_cast<QLabel*>(findChildCtrl(this, kFirstBarId + 3 * k + 2)))
+            label->setText(QString::number(k + 1));
+    // Line boxes: two rows of five under the chart.
+    for (int i = 0; i < 10; ++i) {
+        auto* box = new CImageCheckBox(this);
+        box->loadSkins(L"CheckBox_Selected_2.tif", L"CheckBox_Unselected_2.tif");
+        box->setSwatch(lineColour(i + 1));
+        box->setChecked(true);
+        box->setText(qs(translate(kLineTexts[i])));
+        box->setGeometry(CPageLayout::duToPixels(
+            kLeft + kBoxColumn[i % 5], i < 5 ? kBoxRow1 : kBoxRow2, kBoxColumn[i % 5 + 1] - kBoxColumn[i % 5] - 2, 14));
+        setCtrlId(box, kLineBoxIds[static_cast<std::size_t>(i)]);
+        connect(box, &QAbstractButton::toggled, this, [this, i](bool on) { onLineBox(i + 1, on); });
+    }
+    // Injection-time line boxes under each cylinder's bars.
+    for (int k = 0; k < 8; ++k) {
+        const int x = kLeft + 4 + k * kColumn;
+        const int y = kBarsTop + kBarsH + 15;
+        for (int fuel = 0; fuel < 2; ++fuel) {
+            auto* box = new CImageCheckBox(this);
+            box->loadSkins(L"CheckBox_Selected_2.tif", L"CheckBox_Unselected_2.tif");
+            box->setChecked(true);
+            box->setToolTip(qs(translate(fuel == 0 ? L"BENZYNA" : L"GAZ")) + QStringLiteral(" %1").arg(k + 1));
+            box->setGeometry(CPageLayout::duToPixels(x + fuel * 16, y, 14, 12));
+            const int line = (fuel == 0 ? readingschart::kPetrolLine : readingschart::kLpgLine) + k;
+            setCtrlId(box, fuel == 0 ? kPetrolBoxIds[static_cast<std::size_t>(k)] : kLpgBoxIds[static_cast<std::size_t>(k)]);
+            connect(box, &QAbstractButton::toggled, this, [this, line](bool on) { onLineBox(line, on); });
+        }
+    }
+    for (const SRecorderButton& spec : kRecorder) {
+        auto* button = new CImageButton(this);
+        const QString text = qs(translate(spec.text));
+        button->setText(text);
+        button->setToolTip(text);
+        if (spec.skin)
+            button->loadSkin(spec.skin);
+        button->setGeometry(CPageLayout::duToPixels(spec.x, spec.y, spec.cx, spec.cy));
+        setCtrlId(button, spec.id);
+    }
+    auto* csv = CPageLayout::createCtrl(this,
+        { kExportCsvId, ECtrlKind::PushButton, kRecLeft, kBarsTop + 2 * kBtnH + 12, 4 * kBtn + 12, 18, nullptr },
+        qs(translate(L"Eksport CSV")));
+    if (csv) {
+        csv->setGeometry(CPageLayout::duToPixels(kRecLeft, kBarsTop + 2 * kBtnH + 12, 4 * kBtn + 12, 18));
+        setCtrlId(csv, kExportCsvId);
+    }
+}
+
+bool COdczytyDlg::OnInitDialog()
+{
+    if (!CWspolneOdczytyMultiPageDlg::OnInitDialog())
+        return false;
+    setUpChart();
+    showCylinders();
+    connect(&m_context.relay, &CDeviceEventRelay::imageChanged, this, [this] { showCylinders(); });
+    const std::pair<int, void (COdczytyDlg::*)()> handlers[] = {
+        { kStartId, &COdczytyDlg::onStart },
+        { kStopId, &COdczytyDlg::onStop },
+        { kRecordId, &COdczytyDlg::onRecord },
+        { kPlayId, &COdczytyDlg::onPlay },
+        { kPauseId, &COdczytyDlg::onPause },
+        { kPrevId, &COdczytyDlg::onPrev },
+        { kNextId, &COdczytyDlg::onNext },
+        { kOpenId, &COdczytyDlg::onPlay },
+        { kExportCsvId, &COdczytyDlg::onExportCsv },
+    };
+    for (const auto& [id, handler] : handlers)
+        if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, id)))
+            connect(button, &QAbstractButton::clicked, this, handler);
+    return true;
+}
+
+void COdczytyDlg::showCylinders()
+{
+    const int n = std::clamp(m_context.device.image().m_devInfo.m_injCount, 0, 8);
+    if (n == m_shownCylinders)
+        return;
+    m_shownCylinders = n;
+    for (int k = 0; k < 8; ++k) {
+        const bool shown = k < n;
+        for (int id : { kFirstBarId + 3 * k, kFirstBarId + 3 * k + 1, kFirstBarId + 3 * k + 2,
+                 kPetrolBoxIds[static_cast<std::size_t>(k)], kLpgBoxIds[static_cast<std::size_t>(k)] })
+            if (QWidget* ctrl = findChildCtrl(this, id))
+                ctrl->setVisible(shown);
+    }
+}
+
+void COdczytyDlg::activate()
+{
+    showCylinders();
+    CWspolneOdczytyMultiPageDlg::activate();
+}
+
+void COdczytyDlg::setUpChart()
+{
+    if (!m_chart)
+        return;
+    for (int line = 0; line < readingschart::kLineCount; ++line)
+        m_chart->AddLine(static_cast<unsigned>(line),
+            [line](double y) { return readingschart::label(line, y); }, readingschart::lineInfo(line).colour, 0, 2);
+    m_chart->SetMaxPoints(readingschart::kMaxPoints);
+    // The chart paints its whole area; the page need not paint beneath it on every tick.
+    m_chart->setAttribute(Qt::WA_OpaquePaintEvent);
+    m_chart->SetGrid(1);
+    m_chart->SetHorzDiv(0, false);
+    m_chart->ShowScrollBar(false);
+}
+
+void COdczytyDlg::onLineBox(int line, bool shown)
+{
+    if (m_chart)
+        m_chart->ShowLine(static_cast<unsigned>(line), shown, true);
+}
+
+void COdczytyDlg::addPoints(const std::array<double, 27>& points)
+{
+    for (int line = 0; line < readingschart::kLineCount; ++line)
+        m_chart->AddData(static_cast<unsigned>(line), m_counter, points[static_cast<std::size_t>(line)], false);
+}
+
+void COdczytyDlg::updateBars(const CDiag& record)
+{
+    const bool lpg = record.fuelState() == 3;
+    for (int k = 0; k < 8; ++k) {
+        const int slot = record.injectorSlot(k);
+        m_bars[static_cast<std::size_t>(k)][0]->setLevel(record.petrolTime(slot) / kBarFullMs);
+        m_bars[static_cast<std::size_t>(k)][1]->setLevel(lpg ? record.lpgTime(slot) / kBarFullMs : 0.0);
+    }
+}
+
+void COdczytyDlg::onTimer()
+{
+    CWspolneOdczytyMultiPageDlg::onTimer();
+    if (!m_chart)
+        return;
+    CLPGDevice& device = m_context.device;
+    std::vector<CDiag> records;
+    const CDiagData::Since since = device.diagData().copySince(m_chartSequence, records);
+    m_chartSequence = since.newest;
+    if (records.empty())
+        return;
+    const CDiagScale scale(device.image());
+    const readingschart::Trims trims = { device.value(0), device.value(1), device.value(2), device.value(3) };
+    for (const CDiag& record : records) {
+        addPoints(readingschart::livePoints(record, scale, trims));
+        m_counter += readingschart::kLiveStep;
+    }
+    updateBars(records.back());
+    // Held: the window stays where the fitter left it; the new points wait beyond it.
+    if (m_paused) {
+        m_chart->data().m_xStart = m_heldStart;
+        m_chart->data().clampStart();
+        m_heldStart = m_chart->data().m_xStart;
+        m_chart->UpdateScrollInfo();
+        return;
+    }
+    m_chart->UpdateScrollInfo();
+    m_chart->update();
+}
+
+void COdczytyDlg::resetChart(bool readMode)
+{
+    m_chart->Clear();
+    m_counter = 0;
+    m_chart->ShowScrollBar(false);
+    m_chart->SetReadMode(readMode);
+    m_chart->update();
+}
+
+void COdczytyDlg::onStart()
+{
+    if (!m_chart)
+        return;
+    resetChart(false);
+    m_paused = false;
+}
+
+void COdczytyDlg::onStop()
+{
+    // Stop holds the chart and ends a recording that runs; polling goes on.
+    if (m_chart && !m_paused) {
+        m_paused = true;
+        m_heldStart = m_chart->data().m_xStart;
+    }
+    CLPGDevice& device = m_context.device;
+    if (!device.isRecording())
+        return;
+    m_context.doc.runOperation(
+        L"Nagrywanie",
+        [&] {
+            logInfo("pages", "recording ended: " + device.m_diagPath);
+            device.stopPolling();
+            device.startPolling(kNoRecordingPath);
+        },
+        this);
+}
+
+void COdczytyDlg::onRecord()
+{
+    const std::string path = userInteraction().chooseFile(
+        true, translate(L"SAVE"), translate(kOscFilter), diagDirectory(), m_lastFile);
+    if (!endsWithOsc(path))
+        return;
+    recordTo(path);
+}
+
+bool COdczytyDlg::recordTo(const std::string& path)
+{
+    if (!endsWithOsc(path) || !m_chart)
+        return false;
+    if (!isRegularFileOrAbsent(path)) {
+        userInteraction().message(
+            translate(L"Nie można zapisać pliku diagnostycznego:") + L"\n" + std::filesystem::path(path).wstring(),
+            kCaption, MsgIcon::Error);
+        return false;
+    }
+    bool started = false;
+    m_context.doc.runOperation(
+        L"Nagrywanie",
+        [&] {
+            logInfo("pages", "recording to " + path);
+            m_context.device.stopPolling();
+            resetChart(false);
+            // The chart starts with the first record the file gets.
+            m_chartSequence = m_context.device.diagData().newestSequence();
+            started = m_context.device.startPolling(path);
+            m_paused = false;
+        },
+        this);
+    if (started)
+        m_lastFile = path;
+    return started;
+}
+
+void COdczytyDlg::onPlay()
+{
+    // The chart is held only once a recording is shown (playBack); a cancelled
+    // choice leaves the live chart running.
+    const std::string path = userInteraction().chooseFile(
+        false, translate(L"OPEN"), translate(kOscFilter), diagDirectory(), m_lastFile);
+    if (!endsWithOsc(path))
+        return;
+    playBack(path);
+}
+
+bool COdczytyDlg::playBack(const std::string& path)
+{
+    if (!endsWithOsc(path) || !m_chart)
+        return false;
+    std::vector<CDiagFile::Record> records;
+    if (!CDiagFile::readRecords(path, records)) {
+        userInteraction().message(
+            translate(L"Nie można otworzyć pliku diagnostycznego:") + L"\n" + std::filesystem::path(path).wstring(),
+            kCaption, MsgIcon::Error);
+        return false;
+    }
+    logInfo("pages", "playing back " + path + " (" + std::to_string(records.size()) + " records)");
+    resetChart(true);
+    for (const CDiagFile::Record& record : records) {
+        addPoints(readingschart::playbackPoints(record));
+        m_counter += readingschart::kPlaybackStep;
+    }
+    m_chart->UpdateScrollInfo();
+    m_chart->ShowScrollBar(false);
+    m_chart->update();
+    // The playback stays in view while live records are appended after it.
+    m_paused = true;
+    m_heldStart = m_chart->data().m_xStart;
+    m_lastFile = path;
+    return true;
+}
+
+void COdczytyDlg::onPause()
+{
+    if (!m_chart)
+        return;
+    if (!m_paused) {
+        m_paused = true;
+        m_heldStart = m_chart->data().m_xStart;
+        return;
+    }
+    // Resume at the newest data.
+    m_paused = false;
+    CChartData& data = m_chart->data();
+    data.m_xStart = data.m_xMax - data.m_xWidth;
+    data.clampStart();
+    m_chart->UpdateScrollInfo();
+    m_chart->update();
+}
+
+void COdczytyDlg::stepWindow(int direction)
+{
+    if (!m_chart)
+        return;
+    CChartData& data = m_chart->data();
+    data.m_xStart += direction * data.m_xWidth / 10.0;
+    if (direction < 0 && data.m_xStart < 0)
+        data.m_xStart = 0;
+    if (data.m_xStart > data.m_xMax - data.m_xWidth)
+        data.m_xStart = data.m_xMax - data.m_xWidth;
+    if (data.m_xStart < data.m_xMin)
+        data.m_xStart = data.m_xMin;
+    if (m_paused)
+        m_heldStart = data.m_xStart;
+    m_chart->UpdateScrollInfo();
+    m_chart->ShowScrollBar(false);
+    m_chart->update();
+}
+
+void COdczytyDlg::onPrev()
+{
+    stepWindow(-1);
+}
+
+void COdczytyDlg::onNext()
+{
+    stepWindow(1);
+}
+
+void COdczytyDlg::onExportCsv()
+{
+    const std::string osc = userInteraction().chooseFile(
+        false, translate(L"OPEN"), translate(kOscFilter), diagDirectory(), m_lastFile);
+    if (osc.empty())
+        return;
+    std::filesystem::path suggested = std::filesystem::path(osc).filename();
+    suggested.replace_extension(".csv");
+    const std::string csv = userInteraction().chooseFile(true, translate(L"SAVE"), translate(kCsvFilter),
+        std::filesystem::path(osc).parent_path().string(), suggested.string());
+    if (csv.empty())
+        return;
+    exportCsv(osc, csv);
+}
+
+bool COdczytyDlg::exportCsv(const std::string& oscPath, const std::string& csvPath)
+{
+    std::string text;
+    if (!readWholeFile(oscPath, text)) {
+        userInteraction().message(
+            translate(L"Nie można otworzyć pliku diagnostycznego:") + L"\n" + std::filesystem::path(oscPath).wstring(),
+            kCaption, MsgIcon::Error);
+        return false;
+    }
+    std::vector<CDiagFile::Record> records;
+    COscParser::SError error;
+    if (!COscParser::parse(text, records, error)) {
+        userInteraction().message(translate(L"Błąd w pliku diagnostycznym, wiersz") + L" "
+                + std::to_wstring(error.line) + L":\n" + std::filesystem::path(error.message).wstring(),
+            kCaption, MsgIcon::Error);
+        return false;
+    }
+    std::string reason;
+    if (!isRegularFileOrAbsent(csvPath) || !COscCsv::writeFileAtomically(csvPath, COscCsv::convert(records), reason)) {
+        userInteraction().message(translate(L"Nie można zapisać pliku:") + L"\n"
+                + std::filesystem::path(csvPath).wstring() + (reason.empty() ? L"" : L"\n")
+                + std::filesystem::path(reason).wstring(),
+            kCaption, MsgIcon::Error);
+        return false;
+    }
+    logInfo("pages", "exported " + oscPath + " to " + csvPath);
+    return true;
+}
+
+void COdczytyDlg::updateTexts()
+{
+    CWspolneOdczytyMultiPageDlg::updateTexts();
+    for (int i = 0; i < 10; ++i)
+        if (auto* box = qobject_cast<QAbstractButton*>(findChildCtrl(this, kLineBoxIds[static_cast<std::size_t>(i)])))
+            box->setText(qs(translate(kLineTexts[i])));
+    for (const SRecorderButton& spec : kRecorder)
+        if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, spec.id))) {
+            button->setText(qs(translate(spec.text)));
+            button->setToolTip(button->text());
+        }
+    if (auto* csv = qobject_cast<QAbstractButton*>(findChildCtrl(this, kExportCsvId)))
+        csv->setText(qs(translate(L"Eksport CSV")));
+}

@@ -1,0 +1,98 @@
+// "Odczyty": the live panel plus the chart of every reading over time, the
+// check boxes that show or hide its lines, one pair of injection-time bars per
+// cylinder, and the recorder: record the readings to a .osc file, play one
+// back, hold the chart, step through it, and export a recording as CSV.
+#pragma once
+
+#include <app/shell/wspolneodczytymultipagedlg.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CScrollChart;
+class CLevelBar;
+class CImageCheckBox;
+
+class COdczytyDlg : public CWspolneOdczytyMultiPageDlg {
+    Q_OBJECT
+public:
+    static constexpr int kResourceId = 313;
+    static constexpr int kChartId = 1014;
+    // Line check boxes and the chart line each shows (1 … 10).
+    static constexpr std::array<int, 10> kLineBoxIds = { 1008, 1009, 1011, 1010, 1012, 1013, 1030, 1056, 1057, 1058 };
+    // Injection-time line boxes of cylinders 1 … 8 (petrol lines 11 … 18, LPG lines 19 … 26).
+    static constexpr std::array<int, 8> kPetrolBoxIds = { 1048, 1049, 1050, 1051, 1052, 1053, 1054, 1055 };
+    static constexpr std::array<int, 8> kLpgBoxIds = { 1029, 1041, 1042, 1043, 1044, 1045, 1046, 1047 };
+    // Bars: cylinder k has petrol bar 1059 + 3k, LPG bar 1060 + 3k and label 1061 + 3k.
+    static constexpr int kFirstBarId = 1059;
+    // Recorder.
+    static constexpr int kStartId = 1083;
+    static constexpr int kStopId = 1002;
+    static constexpr int kRecordId = 1003;
+    static constexpr int kPlayId = 1001;
+    static constexpr int kPauseId = 1020;
+    static constexpr int kPrevId = 1004;
+    static constexpr int kNextId = 1005;
+    static constexpr int kOpenId = 1006;
+    static constexpr int kExportCsvId = 1007;
+    // Injection time that fills a bar, ms.
+    static constexpr double kBarFullMs = 20.0;
+
+    explicit COdczytyDlg(const CPageContext& context, QWidget* parent = nullptr);
+    ~COdczytyDlg() override;
+
+    // The panel, then every record that arrived since the last refresh onto the chart.
+    void onTimer() override;
+    void updateTexts() override;
+    void activate() override;
+
+    CScrollChart* chart() const { return m_chart; }
+    int32_t sampleCounter() const { return m_counter; }
+    bool isPaused() const { return m_paused; }
+    CLevelBar* petrolBar(int cylinder) const { return m_bars[static_cast<std::size_t>(cylinder)][0]; }
+    CLevelBar* lpgBar(int cylinder) const { return m_bars[static_cast<std::size_t>(cylinder)][1]; }
+
+    // The recorder buttons.
+    void onStart();
+    void onStop();
+    void onRecord();
+    void onPlay();
+    void onPause();
+    void onPrev();
+    void onNext();
+    void onExportCsv();
+    // What "Nagraj" and "Odtwórz" do once a file is chosen; true when done.
+    bool recordTo(const std::string& path);
+    bool playBack(const std::string& path);
+    // What "Eksport CSV" does once both files are chosen; true when written.
+    bool exportCsv(const std::string& oscPath, const std::string& csvPath);
+
+protected:
+    std::span<const SCtrlLayout> layoutTable() const override;
+    void createControls() override;
+    bool OnInitDialog() override;
+
+private:
+    void setUpChart();
+    void resetChart(bool readMode);
+    void addPoints(const std::array<double, 27>& points);
+    void stepWindow(int direction);
+    void onLineBox(int line, bool shown);
+    void updateBars(const CDiag& record);
+    // Bars and line boxes of cylinders beyond the controller's injector count are hidden.
+    void showCylinders();
+
+    CScrollChart* m_chart = nullptr;
+    std::array<std::array<CLevelBar*, 2>, 8> m_bars {};
+    // The chart's x of the next record.
+    int32_t m_counter = 0;
+    // Holds the chart's window while records go on arriving.
+    bool m_paused = false;
+    double m_heldStart = 0.0;
+    // The newest record already on the chart.
+    uint64_t m_chartSequence = 0;
+    std::string m_lastFile;
+    int m_shownCylinders = -1;
+};

@@ -1,0 +1,501 @@
+// The readings pages in the running program: the panel against the simulator
+// (gauges and injector times follow it; an injector click sends its mask; no
+// click acts on petrol), the chart's line boxes, the recorder (a recording
+// holds exactly what the polling thread's writer makes of the records, plays
+// back onto the same lines, "||" holds the window while records arrive), the
+// level-sensor dialog, and the screenshots of both.
+#include "guitest.h"
+#include "shelltest.h"
+
+#include <app/data/diagfile.h>
+#include <app/data/osccsv.h>
+#include <app/data/readingschart.h>
+#include <app/data/settingsimage.h>
+#include <app/device/lpgdevice.h>
+#include <app/platform/log.h>
+#include <app/platform/porttable.h>
+#include <app/shell/imagecheckbox.h>
+#include <app/shell/kormultipagectrl.h>
+#include <app/shell/korvanadoc.h>
+#include <app/shell/korvanaview.h>
+#include <app/shell/mainframe.h>
+#include <app/shell/odczytydlg.h>
+#include <app/shell/sensorsdlg.h>
+#include <app/shell/updownctrl.h>
+#include <basectrls/ctrlid.h>
+#include <gradctrls/charts/scrollchart.h>
+#include <gradctrls/dialogs/gdipstatic.h>
+#include <gradctrls/displays/gdipgaugedisplay.h>
+#include <gradctrls/displays/gdipinjectorstatedisplay.h>
+
+#include <simprocess.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+using shelltest::CShellRun;
+
+namespace {
+
+using shelltest::waitUntil;
+
+
+COdczytyDlg* readingsPage(CShellRun& run)
+{
+    return dynamic_cast<COdczytyDlg*>(run.app().view()->multiPage()->getPage(CkorvanaView::kFirstPage));
+}
+
+void leftPress(QWidget* widget)
+{
+    const QPointF at(widget->width() / 2.0, widget->height() / 2.0);
+    QMouseEvent press(QEvent::MouseButtonPress, at, widget->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+        Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+}
+
+// The value after "key=" in the simulator's status line.
+double statusValue(const std::string& status, const std::string& key)
+{
+    const auto at = status.find(" " + key + "=");
+    return at == std::string::npos ? -1e9 : std::stod(status.substr(at + key.size() + 2));
+}
+
+// Every line's y values in x order.
+std::map<unsigned, std::vector<double>> chartLines(const CScrollChart& chart)
+{
+    std::map<unsigned, std::vector<double>> lines;
+    for (const auto& [number, line] : chart.data().lines())
+        for (const auto& [x, y] : line.points)
+            lines[number].push_back(y);
+    return lines;
+}
+
+int pixelsOf(const QImage& image, const QColor& colour)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += image.pixelColor(x, y) == colour;
+    return n;
+}
+
+class SimReadings : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
+        CLPGDevice::resetRefusalNotice();
+        const std::string link = m_dir.filePath(QStringLiteral("controller")).toStdString();
+        m_sim = std::make_unique<CSimProcess>(std::vector<std::string> { "--link", link });
+        ASSERT_TRUE(m_sim->start()) << m_sim->error();
+        if (portTable().pathOf(portTable().addPath(link, "test")) != link)
+            GTEST_SKIP() << "a pseudo-terminal of an earlier test in this process was reused";
+        SAppOptions options;
+        options.ports = { link };
+        m_run = std::make_unique<CShellRun>(options, false);
+        ASSERT_TRUE(m_run->start());
+        ASSERT_TRUE(device().m_connected);
+        m_run->app().mainFrame()->stopTimer(); // the test refreshes the page itself
+        page = readingsPage(*m_run);
+        ASSERT_NE(page, nullptr);
+    }
+    void TearDown() override
+    {
+        m_run.reset();
+        m_sim.reset();
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+    CLPGDevice& device() { return m_run->app().document()->device(); }
+    CDiag newest()
+    {
+        CDiag r;
+        device().diagData().latest(r);
+        return r;
+    }
+    // Waits for a record pushed after now that satisfies cond.
+    bool waitRecord(const std::function<bool(const CDiag&)>& cond, int ms = 5000)
+    {
+        const uint64_t after = device().diagData().newestSequence();
+        return waitUntil(
+            [&] { return device().diagData().newestSequence() > after && cond(newest()); }, ms);
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<CSimProcess> m_sim;
+    std::unique_ptr<CShellRun> m_run;
+    COdczytyDlg* page = nullptr;
+};
+
+TEST_F(SimReadings, GaugesAndInjectorTimesFollowTheSimulator)
+{
+    ASSERT_EQ(m_sim->send("engine rpm 3000"), "ok engine rpm 3000");
+    ASSERT_EQ(m_sim->send("fuel lpg"), "ok fuel lpg");
+    const int n = device().image().m_devInfo.m_injCount;
+    ASSERT_GE(n, 2);
+    const auto all = static_cast<uint8_t>((1u << n) - 1u);
+    ASSERT_TRUE(waitRecord(
+        [&](const CDiag& r) { return r.fuelState() == 3 && r.lpgMask2() == all && r.rpm() > 2900; }, 10000));
+    page->onTimer();
+    const std::string status = m_sim->send("status");
+    const CDiag record = newest();
+    auto value = [&](int g) { return page->gauge(g)->valueText()->text().toDouble(); };
+    EXPECT_NEAR(value(0), statusValue(status, "rpm"), 40);
+    EXPECT_NEAR(value(1) * 100, statusValue(status, "pressure"), 3);
+    EXPECT_NEAR(value(3), statusValue(status, "reducer"), 2);
+    EXPECT_NEAR(value(4), statusValue(status, "lpgtemp"), 2);
+    EXPECT_NEAR(page->gauge(0)->getPos(), value(0) / 8, 6);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(page->petrolDisplay(i)->isVisible(), i < n) << i;
+        if (i >= n)
+            continue;
+        EXPECT_EQ(page->petrolDisplay(i)->valueText()->text(), QString::asprintf("%.2f ms", record.petrolTime(2 * i)));
+        EXPECT_EQ(page->lpgDisplay(i)->valueText()->text(), QString::asprintf("%.2f ms", record.lpgTime(2 * i)));
+        EXPECT_EQ(page->lpgDisplay(i)->m_state, 1) << "on LPG";
+        EXPECT_EQ(page->petrolDisplay(i)->m_state, 2);
+    }
+    EXPECT_NE(page->petrolDisplay(0)->valueText()->text(), QStringLiteral("0.00 ms"));
+}
+
+TEST_F(SimReadings, InjectorClicksSendTheirMasksAndDoNothingOnPetrol)
+{
+    const int n = device().image().m_devInfo.m_injCount;
+    const auto all = static_cast<uint8_t>((1u << n) - 1u);
+    ASSERT_EQ(m_sim->send("fuel petrol"), "ok fuel petrol");
+    ASSERT_TRUE(waitRecord([](const CDiag& r) { return r.fuelState() == 2; }, 8000));
+    std::vector<std::string> sent;
+    const int sink = addLogSink([&](LogLevel, const std::string& line) {
+        if (line.find(" mask ") != std::string::npos)
+            sent.push_back(line);
+    });
+    leftPress(page->petrolDisplay(1));
+    EXPECT_TRUE(sent.empty()) << "on petrol a click sends nothing";
+
+    ASSERT_EQ(m_sim->send("fuel lpg"), "ok fuel lpg");
+    ASSERT_TRUE(waitRecord(
+        [&](const CDiag& r) { return r.fuelState() == 3 && r.lpgMask1() == all && r.lpgMask2() == all; }, 10000));
+    page->onTimer();
+    ASSERT_EQ(page->petrolDisplay(1)->m_state, 2);
+    leftPress(page->petrolDisplay(1));
+    EXPECT_EQ(page->petrolDisplay(1)->m_state, 0);
+    const auto petrolMask = static_cast<uint8_t>(all & ~0x02);
+    EXPECT_TRUE(waitRecord([&](const CDiag& r) { return r.lpgMask1() == petrolMask; })) << "cylinder 2 back on petrol";
+    page->onTimer();
+    EXPECT_EQ(page->petrolDisplay(1)->m_state, 0);
+    EXPECT_EQ(page->lpgDisplay(1)->m_state, 2);
+    // Its LPG cell does nothing while its petrol display is off.
+    const std::size_t before = sent.size();
+    leftPress(page->lpgDisplay(1));
+    EXPECT_EQ(sent.size(), before);
+    // The LPG cell of cylinder 1 takes its LPG injector off.
+    ASSERT_EQ(page->lpgDisplay(0)->m_state, 1);
+    leftPress(page->lpgDisplay(0));
+    const auto lpgMask = static_cast<uint8_t>(all & ~0x03);
+    EXPECT_TRUE(waitRecord([&](const CDiag& r) { return r.lpgMask2() == lpgMask; }));
+    removeLogSink(sink);
+    EXPECT_EQ(sent.size(), 2u);
+    EXPECT_TRUE(m_run->ui.shown().empty());
+}
+
+TEST_F(SimReadings, RecordingPlaysBackOntoTheSameLinesAndPauseHoldsTheWindow)
+{
+    const std::string path = m_dir.filePath(QStringLiteral("drive.osc")).toStdString();
+    m_run->ui.queueFile(path);
+    page->onRecord();
+    ASSERT_TRUE(device().isRecording() || waitUntil([&] { return device().isRecording(); }, 2000));
+    const uint64_t first = device().diagData().newestSequence();
+    ASSERT_TRUE(waitUntil([&] { return device().diagData().newestSequence() >= first + 8; }, 8000));
+    page->onTimer();
+    page->onStop();
+    EXPECT_FALSE(device().isRecording());
+    EXPECT_TRUE(device().m_polling) << "polling goes on without the file";
+    page->onTimer();
+    // The recording holds the chart's records, each as the polling thread's writer formats it
+    // (the OBD fields at the end are the car's readings of the moment, compared as numbers only).
+    std::vector<CDiag> records;
+    device().diagData().copySince(first > 0 ? first - 1 : 0, records);
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream stream;
+    stream << in.rdbuf();
+    const std::string text = stream.str();
+    const CDiagScale scale(device().image());
+    auto recordPart = [](const std::string& line) {
+        std::size_t at = 0;
+        for (int tabs = 0; tabs < 24 && at != std::string::npos; ++tabs)
+            at = line.find('\t', at + (tabs > 0 ? 1 : 0));
+        return line.substr(0, at);
+    };
+    std::vector<std::string> written;
+    for (std::size_t begin = 0; begin < text.size();) {
+        const std::size_t end = text.find('\n', begin);
+        ASSERT_NE(end, std::string::npos) << "every line ends";
+        const std::string line = text.substr(begin, end + 1 - begin);
+        ASSERT_GE(line.size(), 2u);
+        EXPECT_EQ(line.substr(line.size() - 2), "\r\n");
+        EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 31);
+        written.push_back(recordPart(line));
+        begin = end + 1;
+    }
+    const int lines = static_cast<int>(written.size());
+    ASSERT_GE(lines, 8);
+    std::size_t at = 0;
+    while (at < records.size()
+        && recordPart(CDiagFile::formatLine(records[at], scale, CDiagFile::ObdValues {})) != written[0])
+        ++at;
+    ASSERT_LT(at, records.size());
+    for (int i = 0; i < lines; ++i) {
+        ASSERT_LT(at + static_cast<std::size_t>(i), records.size());
+        EXPECT_EQ(written[static_cast<std::size_t>(i)],
+            recordPart(CDiagFile::formatLine(records[at + static_cast<std::size_t>(i)], scale, CDiagFile::ObdValues {})))
+            << "line " << i + 1;
+    }
+
+    const auto live = chartLines(*page->chart());
+    ASSERT_EQ(live.at(0).size(), static_cast<std::size_t>(page->sampleCounter() / 5));
+    page->playBack(path);
+    EXPECT_TRUE(page->chart()->GetReadMode());
+    EXPECT_TRUE(page->isPaused());
+    const auto played = chartLines(*page->chart());
+    ASSERT_EQ(played.size(), 27u);
+    for (const auto& [line, ys] : played) {
+        ASSERT_EQ(ys.size(), static_cast<std::size_t>(lines)) << line;
+        for (std::size_t i = 0; i < ys.size() && i < live.at(line).size(); ++i)
+            ASSERT_NEAR(ys[i], live.at(line)[i], 2.1) << "line " << line << " point " << i;
+    }
+    EXPECT_EQ(page->sampleCounter(), 6 * lines);
+    m_run->app().mainFrame()->resize(1280, 800);
+    shelltest::waitMs(300);
+    guitest::saveScreenshot(m_run->app().mainFrame(), QStringLiteral("readings_playback"));
+
+    // "||": the window stays while records arrive; a second press shows the newest.
+    page->onStart();
+    page->chart()->SetHorzRange(20);
+    ASSERT_TRUE(waitUntil([&] { return device().diagData().newestSequence() >= first + lines + 14; }, 8000));
+    page->onTimer();
+    page->onPause();
+    ASSERT_TRUE(page->isPaused());
+    const double held = page->chart()->data().m_xStart;
+    const std::size_t points = page->chart()->data().line(0)->points.size();
+    const uint64_t mark = device().diagData().newestSequence();
+    ASSERT_TRUE(waitUntil([&] { return device().diagData().newestSequence() >= mark + 5; }, 5000));
+    page->onTimer();
+    EXPECT_EQ(page->chart()->data().m_xStart, held);
+    EXPECT_GT(page->chart()->data().line(0)->points.size(), points) << "records keep arriving";
+    page->onPause();
+    EXPECT_FALSE(page->isPaused());
+    const CChartData& data = page->chart()->data();
+    EXPECT_EQ(data.m_xStart, data.m_xMax - data.m_xWidth);
+    EXPECT_GT(data.m_xStart, held);
+}
+
+TEST(DemoReadings, LineBoxesHideAndShowTheirLines)
+{
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
+    SAppOptions options;
+    options.demo = true;
+    CShellRun run(options);
+    ASSERT_TRUE(run.start());
+    COdczytyDlg* page = readingsPage(run);
+    ASSERT_NE(page, nullptr);
+    CLPGDevice& device = run.app().document()->device();
+    ASSERT_TRUE(waitUntil([&] { return device.diagData().newestSequence() >= 6; }, 5000));
+    page->onTimer();
+    CScrollChart* chart = page->chart();
+    auto render = [&] {
+        QImage image(chart->size(), QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        chart->paintChart(painter, chart->size());
+        return image;
+    };
+    const QColor pressure(100, 150, 100); // line 1, 0x649664
+    ASSERT_GT(pixelsOf(render(), pressure), 0);
+    auto* box = qobject_cast<QAbstractButton*>(findChildCtrl(page, 1008));
+    ASSERT_NE(box, nullptr);
+    box->click();
+    EXPECT_FALSE(chart->data().line(1)->visible);
+    EXPECT_EQ(pixelsOf(render(), pressure), 0);
+    box->click();
+    EXPECT_TRUE(chart->data().line(1)->visible);
+    EXPECT_GT(pixelsOf(render(), pressure), 0);
+    // The petrol box of cylinder 3 and the LPG box of cylinder 1.
+    qobject_cast<QAbstractButton*>(findChildCtrl(page, 1050))->click();
+    qobject_cast<QAbstractButton*>(findChildCtrl(page, 1029))->click();
+    EXPECT_FALSE(chart->data().line(13)->visible);
+    EXPECT_FALSE(chart->data().line(19)->visible);
+    EXPECT_TRUE(chart->data().line(12)->visible);
+
+    CMainFrame* frame = run.app().mainFrame();
+    for (const QSize size : { QSize(1280, 800), QSize(1920, 1080) }) {
+        frame->resize(size);
+        shelltest::waitMs(1200);
+        guitest::saveScreenshot(frame, QStringLiteral("readings_demo_%1x%2").arg(size.width()).arg(size.height()));
+    }
+    EXPECT_TRUE(run.ui.shown().empty());
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(DemoReadings, LevelSensorDialog)
+{
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
+    SAppOptions options;
+    options.demo = true;
+    CShellRun run(options);
+    ASSERT_TRUE(run.start());
+    CkorvanaDoc* doc = run.app().document();
+    CSensorsSetup& setup = doc->device().image().m_sensorsSetup;
+    {
+        CSensorsDlg dialog(doc->pageContext(), run.app().mainFrame());
+        ASSERT_TRUE(dialog.Create());
+        EXPECT_EQ(dialog.skinTitle(), QStringLiteral("Czujnik poziomu gazu"));
+        ASSERT_NE(dialog.refreshTimer(), nullptr);
+        EXPECT_EQ(dialog.refreshTimer()->interval(), 300);
+        EXPECT_TRUE(dialog.refreshTimer()->isActive());
+        auto* type = qobject_cast<QComboBox*>(findChildCtrl(&dialog, CSensorsDlg::kTypeId));
+        ASSERT_NE(type, nullptr);
+        EXPECT_EQ(type->count(), 7);
+        const int aeb = type->findText(QStringLiteral("AEB 1050"));
+        ASSERT_GE(aeb, 0);
+        type->setCurrentIndex(aeb);
+        emit type->activated(aeb);
+        EXPECT_EQ(setup.m_fuelFull, 45);
+        EXPECT_EQ(setup.m_fuelQuarter, 230);
+        EXPECT_EQ(setup.m_fuelType, 1);
+        auto* full = qobject_cast<QLineEdit*>(findChildCtrl(&dialog, 1186));
+        EXPECT_EQ(full->text(), QStringLiteral("45"));
+        // The upper arrow adds one; the lower one at 0 is refused.
+        qobject_cast<CUpDownCtrl*>(findChildCtrl(&dialog, 1191))->upArrow()->click();
+        EXPECT_EQ(setup.m_fuelFull, 46);
+        EXPECT_EQ(full->text(), QStringLiteral("46"));
+        EXPECT_EQ(dialog.selectedCode(), -1) << "no preset has these thresholds";
+        qobject_cast<CUpDownCtrl*>(findChildCtrl(&dialog, 1191))->downArrow()->click();
+        EXPECT_EQ(dialog.selectedCode(), 1);
+        setup.m_fuelQuarter = 0;
+        dialog.onDeltaPos(3, 1);
+        EXPECT_EQ(setup.m_fuelQuarter, 0);
+        setup.m_fuelQuarter = 230;
+        // The valve-supply option is bit 0x20 of the second flags.
+        const uint8_t flags = doc->device().image().m_advancedSetup.m_advancedFlags2;
+        qobject_cast<QAbstractButton*>(findChildCtrl(&dialog, CSensorsDlg::kValveSupplyId))->click();
+        EXPECT_EQ(doc->device().image().m_advancedSetup.m_advancedFlags2, flags ^ 0x20);
+        ASSERT_TRUE(waitUntil([&] {
+            auto* level = qobject_cast<QLineEdit*>(findChildCtrl(&dialog, CSensorsDlg::kLevelId));
+            return level && !level->text().isEmpty();
+        }, 3000)) << "the raw level shows while connected";
+        dialog.show();
+        guitest::saveScreenshot(&dialog, QStringLiteral("readings_level_sensor"));
+        dialog.hide();
+    }
+    CSensorsDlg again(doc->pageContext(), run.app().mainFrame());
+    ASSERT_TRUE(again.Create());
+    EXPECT_EQ(again.selectedCode(), 1) << "the stored thresholds are AEB 1050's again";
+    EXPECT_TRUE(run.ui.shown().empty());
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+} // namespace
+
+namespace {
+
+TEST(DemoReadings, CsvExportOfARecordingAndNothingLeftOfABadOne)
+{
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
+    SAppOptions options;
+    options.demo = true;
+    CShellRun run(options);
+    ASSERT_TRUE(run.start());
+    COdczytyDlg* page = readingsPage(run);
+    ASSERT_NE(page, nullptr);
+    CDiag record;
+    record.setFuelState(3);
+    record.setU16(CDiag::kRpmPeriodAt, 2400);
+    std::string lines;
+    for (int i = 0; i < 3; ++i)
+        lines += CDiagFile::formatLine(record, CDiagScale(), CDiagFile::ObdValues {});
+    const std::string osc = dir.filePath(QStringLiteral("drive.osc")).toStdString();
+    const std::string csv = dir.filePath(QStringLiteral("drive.csv")).toStdString();
+    std::ofstream(osc, std::ios::binary) << lines;
+    // Through the button: the recording, then where the CSV goes.
+    run.ui.queueFile(osc);
+    run.ui.queueFile(csv);
+    qobject_cast<QAbstractButton*>(findChildCtrl(page, COdczytyDlg::kExportCsvId))->click();
+    std::ifstream in(csv);
+    std::string header, row, lastRow;
+    std::getline(in, header);
+    EXPECT_EQ(header, COscCsv::header().substr(0, COscCsv::header().find('\n')));
+    int rows = 0;
+    while (std::getline(in, row))
+        if (!row.empty()) {
+            ++rows;
+            lastRow = row;
+        }
+    EXPECT_EQ(rows, 3);
+    std::vector<CDiagFile::Record> records;
+    ASSERT_TRUE(CDiagFile::readRecords(osc, records));
+    EXPECT_EQ(lastRow + "\n", COscCsv::row(2, records[2]));
+    EXPECT_TRUE(run.ui.shown().empty());
+
+    const std::string bad = dir.filePath(QStringLiteral("bad.osc")).toStdString();
+    const std::string badCsv = dir.filePath(QStringLiteral("bad.csv")).toStdString();
+    std::ofstream(bad, std::ios::binary) << lines << "3\t2000\t1.5\n";
+    EXPECT_FALSE(page->exportCsv(bad, badCsv));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(badCsv)));
+    ASSERT_EQ(run.ui.shown().size(), 1u);
+    EXPECT_NE(run.ui.shown()[0].text.find(L"wiersz 4"), std::wstring::npos);
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+} // namespace
+
+#include <app/shell/wspolneodczytyexmultipagedlg.h>
+
+namespace {
+
+TEST(DemoReadings, ExtendedPanelTilesShowTheObdReadings)
+{
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
+    SAppOptions options;
+    options.demo = true;
+    CShellRun run(options);
+    ASSERT_TRUE(run.start());
+    CkorvanaDoc* doc = run.app().document();
+    CWspolneOdczytyExMultiPageDlg page(doc->pageContext(), 316);
+    ASSERT_TRUE(page.Create());
+    auto tile = [&](int id) { return qobject_cast<QLabel*>(findChildCtrl(&page, id))->text(); };
+    EXPECT_EQ(tile(1154), QStringLiteral("\nSTFT Bank 1\n- %"));
+    doc->device().setReadingText(0, L"3.1");
+    doc->device().setReadingText(6, L"0.45");
+    ASSERT_TRUE(waitUntil([&] { return doc->device().diagData().newestSequence() > 0; }, 3000));
+    page.onTimer();
+    EXPECT_EQ(tile(1154), QStringLiteral("\nSTFT Bank 1\n3.1 %"));
+    EXPECT_EQ(tile(1153), QStringLiteral("\nOS Bank 2-1\n0.45 V"));
+    EXPECT_EQ(tile(1160), QStringLiteral("\nOS Bank 1-2\n- V"));
+    // The panel's own controls are there too, at their ids.
+    EXPECT_NE(findChildCtrl(&page, CWspolneOdczytyMultiPageDlg::kRpmId), nullptr);
+    EXPECT_NE(findChildCtrl(&page, 1040), nullptr);
+    EXPECT_EQ(CWspolneOdczytyExMultiPageDlg::readingOfTile(1158), 3);
+    page.resize(1060, 660);
+    page.show();
+    guitest::saveScreenshot(&page, QStringLiteral("readings_extended_panel"));
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+} // namespace
