@@ -231,6 +231,30 @@ TEST_F(SettingsPages, TypedValueOutsideTheRangeIsRefusedWithTheRange)
     EXPECT_EQ(controllerValue(*f), 2000);
 }
 
+TEST_F(SettingsPages, FailedWriteIsShownInTheWarningColourUntilWritten)
+{
+    start();
+    SKIP_WHEN_TERMINAL_REUSED();
+    auto* dlg = page<CUstawieniaDlg>(1);
+    const CSettingField* f = CSettingsTable::byControl(SettingsPage::Settings, 1152);
+    auto* edit = guitest::findById<CExtEdit>(dlg, 1152);
+    auto* spin = guitest::findById<CSpinButton>(dlg, f->spinId);
+    ASSERT_TRUE(f && edit && spin);
+    const QColor normal = edit->backgroundColor();
+    ASSERT_EQ(m_sim->send("refuse record 31"), "ok refuse record 31");
+    guitest::click(spin->upButton());
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_EQ(m_run->ui.shown()[0].text, L"Nie powiodło się wpisanie ustawień do urządzenia!");
+    EXPECT_TRUE(dlg->settings()->warned(1152));
+    EXPECT_NE(edit->backgroundColor(), normal);
+
+    ASSERT_EQ(m_sim->send("refuse off"), "ok refuse off");
+    guitest::click(spin->upButton());
+    EXPECT_FALSE(dlg->settings()->warned(1152));
+    EXPECT_EQ(edit->backgroundColor(), normal);
+    EXPECT_EQ(controllerValue(*f), CSettingsTable::value(*f, device().image()));
+}
+
 TEST_F(SettingsPages, ValueListOfflineChangesNothing)
 {
     start(false);
