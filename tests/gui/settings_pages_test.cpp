@@ -32,6 +32,7 @@
 #include <simprocess.h>
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
@@ -278,6 +279,30 @@ TEST_F(SettingsPages, ValueListOfflineChangesNothing)
     dlg->settings()->onList(*level, 11);
     EXPECT_EQ(CSettingsTable::value(*level, device().image()), 11);
     EXPECT_EQ(m_run->ui.shown().size(), shownAtStart);
+}
+
+TEST_F(SettingsPages, LanguageChangeRebuildsListsKeepingTheStoredValues)
+{
+    start(false);
+    auto* dlg = page<CUstawieniaDlg>(1);
+    auto* source = guitest::findById<CStrValueCmbBox>(dlg, 1092);
+    auto* injector = guitest::findById<CStrValueCmbBox>(dlg, 1107);
+    ASSERT_TRUE(source && injector);
+    const int sourceValue = source->value();
+    const int injectorValue = injector->value();
+    {
+        shelltest::EnglishScope english({ { QStringLiteral("Wtryskiwacze"), QStringLiteral("Injectors") },
+            { QStringLiteral("Obroty automatycznego przełączenia"), QStringLiteral("Switch-over speed") } });
+        dlg->updateTexts();
+        EXPECT_EQ(source->itemText(source->findData(9)), QStringLiteral("Injectors"));
+        EXPECT_EQ(guitest::findById<QLabel>(dlg, 1149 + CSettingControls::kLabelIdOffset)->text(),
+                  QStringLiteral("Switch-over speed"));
+        EXPECT_EQ(source->value(), sourceValue);
+        EXPECT_EQ(injector->value(), injectorValue);
+        EXPECT_EQ(injector->count(), 24);
+    }
+    dlg->updateTexts();
+    EXPECT_EQ(source->itemText(source->findData(9)), QStringLiteral("Wtryskiwacze"));
 }
 
 TEST_F(SettingsPages, SignalSourceLocksTheDivider)
