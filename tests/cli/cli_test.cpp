@@ -155,8 +155,8 @@ TEST(Cli, BadUsageExitsTwo)
 
 TEST(Cli, AfmInfoOnAFolderSaysItIsNoFile)
 {
-    char templ[] = "/tmp/korvana-cli-afm-XXXXXX";
-    const std::string folder = ::mkdtemp(templ);
+    std::string templ = (std::filesystem::temp_directory_path() / "korvana-cli-afm-XXXXXX").string();
+    const std::string folder = ::mkdtemp(templ.data());
     const auto r = cli({ "afm-info", folder });
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find(folder + ": refused: it is not a file"), std::string::npos) << r.err;

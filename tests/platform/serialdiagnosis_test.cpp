@@ -165,8 +165,8 @@ TEST(SerialDiagnosis, HolderProcessIsNamedWithHowToStopIt)
         ASSERT_EQ(::read(ready[0], &c, 1), 1);
         ::close(ready[0]);
 
-        char templ[] = "/tmp/korvana-serialdiag-XXXXXX";
-        ASSERT_NE(::mkdtemp(templ), nullptr);
+        std::string templ = (std::filesystem::temp_directory_path() / "korvana-serialdiag-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
         const fs::path sys = templ;
         const fs::path usbDevice = sys / fs::path(pty.path()).filename().string() / "device";
         fs::create_directories(usbDevice);
