@@ -15,16 +15,17 @@ std::vector<uint32_t> searchOrder(uint32_t last, const std::vector<uint32_t>& pr
     return order;
 }
 
-bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present, const CProfileStore& profile,
-                      std::vector<SearchAttempt>* attempts)
+uint32_t lastSearchPort(const CProfileStore& profile, CPortTable& table, const std::vector<PortEntry>& present)
 {
-    device.m_connected = false;
-    device.m_demo = false;
-
-    std::vector<uint32_t> numbers;
-    for (const auto& entry : present)
-        numbers.push_back(entry.number);
-
+    const auto isPresent = [&present](uint32_t n) {
+        return std::any_of(present.begin(), present.end(), [n](const PortEntry& e) { return e.number == n; });
+    };
+    // The adapter's serial number outlives its tty name across replugging.
+    const std::string lastId = profile.lastPortId();
+    if (!lastId.empty()) {
+        if (const uint32_t n = table.numberOfById(lastId); n && isPresent(n))
+            return n;
+    }
     // Numbers are handed out per run; the remembered path finds the same
     // adapter again. A path the table does not know is not offered to open:
     // it may be some other device by now.
@@ -35,9 +36,21 @@ bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present,
             last = entry.number;
     }
     if (last == 0 && !lastPath.empty())
-        last = portTable().numberOf(lastPath);
+        last = table.numberOf(lastPath);
+    return last;
+}
 
-    for (const uint32_t n : searchOrder(last, numbers)) {
+bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present, const CProfileStore& profile,
+                      std::vector<SearchAttempt>* attempts)
+{
+    device.m_connected = false;
+    device.m_demo = false;
+
+    std::vector<uint32_t> numbers;
+    for (const auto& entry : present)
+        numbers.push_back(entry.number);
+
+    for (const uint32_t n : searchOrder(lastSearchPort(profile, portTable(), present), numbers)) {
         if (device.connectOnPort(n))
             return true;
         if (!attempts)

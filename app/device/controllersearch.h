@@ -25,6 +25,11 @@ struct SearchAttempt {
     std::string detail;
 };
 
+// The port to try first: the adapter by its remembered by-id name when it is
+// present (under whatever tty it came back), else the remembered path, else
+// "Last RS nr"; 0 when none of them is present.
+uint32_t lastSearchPort(const CProfileStore& profile, CPortTable& table, const std::vector<PortEntry>& present);
+
 // Clears m_connected and m_demo, then tries the present ports (numbers of the
 // program-wide port table, ascending). The last port is the remembered path
 // when the table knows it, else "Last RS nr". True when a controller was

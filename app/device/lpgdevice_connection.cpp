@@ -97,7 +97,7 @@ bool CLPGDevice::connectOnPort(uint32_t n)
             m_link->close();
             return false;
         }
-        profileStore().storeLastPort(n, portTable().pathOf(n));
+        profileStore().storeLastPort(n, portTable().pathOf(n), portTable().byIdOf(n));
         logInfo("conn", "connected on " + port);
         return true;
     } catch (IError* e) {

@@ -231,6 +231,35 @@ uint32_t CPortTable::numberOf(const std::string& path) const
     return findLocked(identity(path));
 }
 
+std::string CPortTable::byIdOf(uint32_t number)
+{
+    std::string key;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_slots.count(number))
+            rescanLocked();
+        const auto it = m_slots.find(number);
+        if (it == m_slots.end())
+            return {};
+        key = it->second.key;
+    }
+    const auto names = scanById();
+    const auto named = names.find(key);
+    return named == names.end() ? std::string {} : named->second;
+}
+
+uint32_t CPortTable::numberOfById(const std::string& name)
+{
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+        return 0;
+    char buf[PATH_MAX];
+    if (!::realpath((m_roots.byId + "/" + name).c_str(), buf))
+        return 0;
+    std::lock_guard lock(m_mutex);
+    rescanLocked();
+    return findLocked(buf);
+}
+
 CPortTable& portTable()
 {
     // Never destroyed: worker threads may still open ports while the process ends.

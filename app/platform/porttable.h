@@ -47,6 +47,13 @@ public:
     std::string pathOf(uint32_t number);
     // The number of a known path (compared after resolving links); 0 when unknown.
     uint32_t numberOf(const std::string& path) const;
+    // The /dev/serial/by-id name that points at COM n now; empty when none.
+    // Rescans once when n is not known yet, like pathOf.
+    std::string byIdOf(uint32_t number);
+    // The number of the port a by-id name points at now, rescanning first, so an
+    // adapter that came back as another tty is found under its identity; 0 when
+    // the name is gone.
+    uint32_t numberOfById(const std::string& name);
 
 private:
     struct Slot {

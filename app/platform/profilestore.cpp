@@ -133,11 +133,20 @@ std::string CProfileStore::lastPortPath() const
     return readString(kConnectionKey, kLastPathValue).value_or(std::string {});
 }
 
-void CProfileStore::storeLastPort(uint32_t number, const std::string& path)
+std::string CProfileStore::lastPortId() const
+{
+    return readString(kConnectionKey, kLastIdValue).value_or(std::string {});
+}
+
+void CProfileStore::storeLastPort(uint32_t number, const std::string& path, const std::string& byId)
 {
     writeString(kConnectionKey, kLastPortValue, std::to_string(number));
     if (!path.empty())
         writeString(kConnectionKey, kLastPathValue, path);
+    // A controller now on a port without an identity must not leave the
+    // adapter of an earlier one to be tried first.
+    if (!byId.empty() || readString(kConnectionKey, kLastIdValue))
+        writeString(kConnectionKey, kLastIdValue, byId);
 }
 
 CProfileStore& profileStore()

@@ -18,6 +18,7 @@ public:
     static constexpr const char* kConnectionKey = "Software\\KORVANA";
     static constexpr const char* kLastPortValue = "Last RS nr"; // decimal text
     static constexpr const char* kLastPathValue = "Last RS path"; // the device path of that port
+    static constexpr const char* kLastIdValue = "Last RS id"; // its /dev/serial/by-id name; empty when it had none
 
     // The profile file now in use.
     static std::string filePath();
@@ -32,8 +33,11 @@ public:
     uint32_t lastPortNumber() const;
     // The remembered device path; empty when none.
     std::string lastPortPath() const;
-    // Writes both; failures are ignored, as the port works without them.
-    void storeLastPort(uint32_t number, const std::string& path);
+    // The remembered by-id name of the adapter; empty when none.
+    std::string lastPortId() const;
+    // Writes all three (an empty id clears the one before); failures are
+    // ignored, as the port works without them.
+    void storeLastPort(uint32_t number, const std::string& path, const std::string& byId = {});
 
 private:
     using Sections = std::map<std::string, std::map<std::string, std::string>>;

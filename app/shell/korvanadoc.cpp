@@ -27,9 +27,9 @@ namespace {
 // Longer than one polling cycle with a timed-out exchange.
 constexpr unsigned kPollingEndMs = 5000;
 
-bool askWithDialog(QWidget* parent)
+bool askWithDialog(QWidget* parent, const std::wstring& diagnosis)
 {
-    CNoConnectionDlg dialog(parent);
+    CNoConnectionDlg dialog(parent, diagnosis);
     return dialog.DoModal() == QDialog::Accepted;
 }
 
@@ -52,7 +52,7 @@ private:
 } // namespace
 
 CkorvanaDoc::CkorvanaDoc()
-    : askNoConnection(askWithDialog)
+    : askNoConnection([this](QWidget* parent) { return askWithDialog(parent, m_searchDiagnosis); })
     , m_operations(m_device)
     , m_firmware(m_device)
 {
@@ -147,12 +147,15 @@ bool CkorvanaDoc::searchSteps(bool ask)
         m_device.m_polling = false;
         m_device.waitPollingEnded(kPollingEndMs);
     }
-    if (::searchController(m_device))
+    std::vector<SearchAttempt> attempts;
+    m_searchDiagnosis.clear();
+    if (::searchController(m_device, &attempts))
         return true;
     if (!ask) {
         m_device.runWithoutConnection();
         return false;
     }
+    m_searchDiagnosis = CNoConnectionDlg::diagnosisText(attempts, portTable().presentPorts());
     logInfo("gui", "no controller answered; no-connection dialog");
     const bool demo = askNoConnection && askNoConnection(m_frame);
     logInfo("gui", demo ? "no-connection dialog: demo mode" : "no-connection dialog: without a connection");

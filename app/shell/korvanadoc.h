@@ -99,12 +99,15 @@ public:
     // How the no-connection dialog is asked; true chooses demo mode.
     // Replaceable for tests that need no dialog.
     std::function<bool(QWidget* parent)> askNoConnection;
+    // What the last search that found nothing saw on the ports, for that dialog.
+    const std::wstring& searchDiagnosis() const { return m_searchDiagnosis; }
 
 private:
     void reportBrokenRecording();
     bool searchSteps(bool ask);
 
     CLPGDevice m_device;
+    std::wstring m_searchDiagnosis;
     CDeviceEventRelay m_relay { m_device.events() };
     CDocOperations m_operations;
     CFirmwareUpdate m_firmware;

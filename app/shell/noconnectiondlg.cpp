@@ -1,6 +1,7 @@
 #include <app/shell/noconnectiondlg.h>
 
 #include <app/data/translate.h>
+#include <app/platform/serialdiagnosis.h>
 #include <basectrls/ctrlid.h>
 
 #include <QAbstractButton>
@@ -15,12 +16,92 @@ constexpr SCtrlLayout kLayout[] = {
     { CNoConnectionDlg::kOfflineId, ECtrlKind::PushButton, 155, 70, 130, 26, L"Uruchom bez połączenia" },
 };
 
+// The same with the diagnosis under the buttons; the dialog grows by its height.
+constexpr int kDiagnosisHeightDu = 84;
+constexpr SCtrlLayout kLayoutWithDiagnosis[] = {
+    kLayout[0],
+    kLayout[1],
+    kLayout[2],
+    { CNoConnectionDlg::kDiagnosisId, ECtrlKind::Label, 10, 104, 279, kDiagnosisHeightDu - 4, nullptr },
+};
+
+std::wstring wide(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
+std::wstring holderNames(const std::vector<PortHolder>& holders)
+{
+    std::wstring names;
+    for (const auto& h : holders)
+        names += (names.empty() ? L"" : L", ") + wide(h.command) + L" (PID " + std::to_wstring(h.pid) + L")";
+    return names;
+}
+
+bool heldBy(const std::vector<PortHolder>& holders, const char* command)
+{
+    for (const auto& h : holders) {
+        if (h.command == command)
+            return true;
+    }
+    return false;
+}
+
+std::wstring portLine(const PortDiagnosis& d)
+{
+    const std::wstring port = wide(d.path) + L": ";
+    switch (d.access) {
+    case PortAccess::PermissionDenied: {
+        const std::wstring group = wide(d.group.empty() ? std::string("dialout") : d.group);
+        return port + translate(L"brak uprawnień; dodaj użytkownika do grupy") + L" " + group + L": sudo usermod -aG "
+            + group + L" $USER, " + translate(L"potem wyloguj się i zaloguj ponownie");
+    }
+    case PortAccess::Busy:
+    case PortAccess::Free: {
+        if (d.access == PortAccess::Free && d.holders.empty())
+            return {};
+        std::wstring line = port
+            + (d.holders.empty() ? translate(L"port zajęty przez inny program")
+                                 : translate(L"port zajęty przez") + L" " + holderNames(d.holders));
+        if (heldBy(d.holders, "ModemManager"))
+            line += L"; " + translate(L"zatrzymaj go") + L": sudo systemctl stop ModemManager";
+        else if (heldBy(d.holders, "brltty"))
+            line += L"; " + translate(L"zatrzymaj go") + L": sudo systemctl mask --now brltty-udev.service";
+        return line;
+    }
+    case PortAccess::Missing:
+    case PortAccess::Error:
+        return {};
+    }
+    return {};
+}
+
 } // namespace
 
-CNoConnectionDlg::CNoConnectionDlg(QWidget* parent)
-    : CSkinDlg(kResourceId, parent)
+std::wstring CNoConnectionDlg::diagnosisText(const std::vector<SearchAttempt>& attempts,
+                                             const std::vector<PortEntry>& present)
 {
-    setDesignSizeDu(299, 109);
+    std::wstring text;
+    const CSerialDiagnosis diagnosis;
+    for (const auto& a : attempts) {
+        // Ports that opened and stayed silent need no word; the dialog's title says it.
+        if (a.failure != ConnectFailure::PermissionDenied && a.failure != ConnectFailure::PortBusy
+            && a.failure != ConnectFailure::NoAnswer)
+            continue;
+        const std::wstring line = portLine(diagnosis.probe(a.path));
+        if (!line.empty())
+            text += (text.empty() ? L"" : L"\n") + line;
+    }
+    if (!CSerialDiagnosis::hasUsbSerialAdapter(present))
+        text += (text.empty() ? L"" : L"\n") + translate(L"Nie wykryto adaptera USB-serial; podłącz przewód sterownika.");
+    return text;
+}
+
+CNoConnectionDlg::CNoConnectionDlg(QWidget* parent, std::wstring diagnosis)
+    : CSkinDlg(kResourceId, parent)
+    , m_diagnosis(std::move(diagnosis))
+{
+    setDesignSizeDu(299, m_diagnosis.empty() ? 109 : 109 + kDiagnosisHeightDu);
     m_font.setFamilies({ QStringLiteral("Microsoft Sans Serif"), QStringLiteral("DejaVu Sans") });
     m_font.setPointSize(10);
     setTranslator([](const std::wstring& text) { return translate(text); });
@@ -29,7 +110,9 @@ CNoConnectionDlg::CNoConnectionDlg(QWidget* parent)
 
 std::span<const SCtrlLayout> CNoConnectionDlg::layoutTable() const
 {
-    return kLayout;
+    if (m_diagnosis.empty())
+        return kLayout;
+    return kLayoutWithDiagnosis;
 }
 
 bool CNoConnectionDlg::OnInitDialog()
@@ -39,6 +122,13 @@ bool CNoConnectionDlg::OnInitDialog()
     if (auto* text = qobject_cast<QLabel*>(findChildCtrl(this, kTextId))) {
         text->setAlignment(Qt::AlignCenter);
         text->setWordWrap(true);
+    }
+    if (auto* diagnosis = qobject_cast<QLabel*>(findChildCtrl(this, kDiagnosisId))) {
+        diagnosis->setText(QString::fromStdWString(m_diagnosis));
+        diagnosis->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        diagnosis->setWordWrap(true);
+        // Commands to copy into a terminal.
+        diagnosis->setTextInteractionFlags(Qt::TextSelectableByMouse);
     }
     if (auto* demo = qobject_cast<QAbstractButton*>(findChildCtrl(this, kDemoId))) {
         connect(demo, &QAbstractButton::clicked, this, &QDialog::accept);

@@ -18,8 +18,8 @@ using namespace std::chrono_literals;
 std::string scratch(const std::string& name)
 {
     static const std::string dir = [] {
-        char templ[] = "/tmp/korvana-cli-calibrate-XXXXXX";
-        return std::string(::mkdtemp(templ));
+        std::string templ = (std::filesystem::temp_directory_path() / "korvana-cli-calibrate-XXXXXX").string();
+        return std::string(::mkdtemp(templ.data()));
     }();
     return dir + "/" + name;
 }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -19,8 +20,8 @@ using namespace std::chrono_literals;
 std::string scratch(const std::string& name)
 {
     static const std::string dir = [] {
-        char templ[] = "/tmp/korvana-cli-map-XXXXXX";
-        return std::string(::mkdtemp(templ));
+        std::string templ = (std::filesystem::temp_directory_path() / "korvana-cli-map-XXXXXX").string();
+        return std::string(::mkdtemp(templ.data()));
     }();
     return dir + "/" + name;
 }

@@ -21,8 +21,8 @@ protected:
         m_sim = std::make_unique<CSimProcess>(std::move(options));
         ASSERT_TRUE(m_sim->start()) << m_sim->error();
         ASSERT_EQ(m_sim->send("engine idle"), "ok engine idle");
-        char templ[] = "/tmp/korvana-cli-obd-XXXXXX";
-        m_dir = ::mkdtemp(templ);
+        std::string templ = (std::filesystem::temp_directory_path() / "korvana-cli-obd-XXXXXX").string();
+        m_dir = ::mkdtemp(templ.data());
         m_env = { "XDG_CONFIG_HOME=" + m_dir + "/config", "HOME=" + m_dir, "LANG=C", "LC_ALL=C" };
     }
     void TearDown() override

@@ -46,8 +46,8 @@ class Osc2Csv : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char templ[] = "/tmp/korvana-osc2csv-XXXXXX";
-        m_dir = ::mkdtemp(templ);
+        std::string templ = (std::filesystem::temp_directory_path() / "korvana-osc2csv-XXXXXX").string();
+        m_dir = ::mkdtemp(templ.data());
         // Twenty demo records on LPG, recorded as the polling thread does.
         resetDemoRecords();
         CDiagData queue;

@@ -22,8 +22,8 @@ const char* const kSaveFailed = "Nie można wpisać ustawień do pliku z danymi 
 std::string scratch(const std::string& name)
 {
     static const std::string dir = [] {
-        char templ[] = "/tmp/korvana-cli-save-XXXXXX";
-        return std::string(::mkdtemp(templ));
+        std::string templ = (std::filesystem::temp_directory_path() / "korvana-cli-save-XXXXXX").string();
+        return std::string(::mkdtemp(templ.data()));
     }();
     return dir + "/" + name;
 }

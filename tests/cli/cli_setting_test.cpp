@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -21,8 +22,8 @@ using namespace std::chrono_literals;
 std::string scratch(const std::string& name)
 {
     static const std::string dir = [] {
-        char templ[] = "/tmp/korvana-cli-setting-XXXXXX";
-        return std::string(::mkdtemp(templ));
+        std::string templ = (std::filesystem::temp_directory_path() / "korvana-cli-setting-XXXXXX").string();
+        return std::string(::mkdtemp(templ.data()));
     }();
     return dir + "/" + name;
 }

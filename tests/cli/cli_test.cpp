@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -153,8 +155,8 @@ TEST(Cli, BadUsageExitsTwo)
 
 TEST(Cli, AfmInfoOnAFolderSaysItIsNoFile)
 {
-    char templ[] = "/tmp/korvana-cli-afm-XXXXXX";
-    const std::string folder = ::mkdtemp(templ);
+    std::string templ = (std::filesystem::temp_directory_path() / "korvana-cli-afm-XXXXXX").string();
+    const std::string folder = ::mkdtemp(templ.data());
     const auto r = cli({ "afm-info", folder });
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find(folder + ": refused: it is not a file"), std::string::npos) << r.err;
@@ -162,3 +164,25 @@ TEST(Cli, AfmInfoOnAFolderSaysItIsNoFile)
 }
 
 } // namespace
+
+// A port another program holds: ports lists it and says on stderr who holds
+// it; info on it fails with that holder named.
+TEST(Cli, BusyPortNamesItsHolder)
+{
+    PtyPeer peer;
+    const int fd = ::open(peer.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    const std::string holder = "(pid " + std::to_string(::getpid()) + ")";
+
+    auto r = cli({ "ports" }, { "KORVANA_PORTS=" + peer.path() });
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find(peer.path()), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(peer.path() + " is busy: held by"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(holder), std::string::npos) << r.err;
+
+    r = cli({ "--port", peer.path(), "info" });
+    ::close(fd);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find(holder), std::string::npos) << r.err;
+}

@@ -24,8 +24,8 @@ namespace {
 std::string tempDir()
 {
     static const fs::path dir = [] {
-        char templ[] = "/tmp/korvana-settingsfile-XXXXXX";
-        return fs::path(::mkdtemp(templ));
+        std::string templ = (std::filesystem::temp_directory_path() / "korvana-settingsfile-XXXXXX").string();
+        return fs::path(::mkdtemp(templ.data()));
     }();
     return dir.string();
 }
@@ -242,8 +242,8 @@ int asUnprivilegedUser(const std::function<int()>& body)
 std::string sharedFolder(const std::string& name)
 {
     static const std::string root = [] {
-        char templ[] = "/tmp/korvana-settingsfile-shared-XXXXXX";
-        const std::string dir = ::mkdtemp(templ);
+        std::string templ = (std::filesystem::temp_directory_path() / "korvana-settingsfile-shared-XXXXXX").string();
+        const std::string dir = ::mkdtemp(templ.data());
         ::chmod(dir.c_str(), 0755);
         return dir;
     }();

@@ -29,8 +29,8 @@ void writeRaw(const std::string& path, const std::string& bytes)
 std::string scratch(const std::string& name)
 {
     static const std::string dir = [] {
-        char templ[] = "/tmp/korvana-settingsio-XXXXXX";
-        return std::string(::mkdtemp(templ));
+        std::string templ = (std::filesystem::temp_directory_path() / "korvana-settingsio-XXXXXX").string();
+        return std::string(::mkdtemp(templ.data()));
     }();
     return dir + "/" + name;
 }

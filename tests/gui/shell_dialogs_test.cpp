@@ -24,7 +24,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <functional>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -63,6 +66,47 @@ TEST(NoConnectionDlg, ShowsItsTextsInTheCurrentLanguage)
     EXPECT_EQ(textOf(&dialog, 1211), QStringLiteral("NO CONNECTION"));
     EXPECT_EQ(textOf(&dialog, 1), QStringLiteral("Start in demo mode"));
     EXPECT_EQ(textOf(&dialog, 2), QStringLiteral("Start without connection"));
+}
+
+// What the search saw goes under the buttons, which stay where they were; a
+// port locked by this process names it, no USB adapter is said in one line.
+TEST(NoConnectionDlg, ShowsWhatTheSearchSawUnderTheButtons)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string path = ::ptsname(master);
+    const int held = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    const std::vector<SearchAttempt> attempts { { 2, path, ConnectFailure::PortBusy, {} },
+                                                { 1, "/dev/ttyS0", ConnectFailure::NoAnswer, {} } };
+    const std::wstring text = CNoConnectionDlg::diagnosisText(attempts, { { 1, "/dev/ttyS0", "serial" } });
+    ::close(held);
+    ::close(master);
+    const QString shown = QString::fromStdWString(text);
+    EXPECT_TRUE(shown.contains(QString::fromStdString(path) + QStringLiteral(": port zajęty przez"))) << text.size();
+    EXPECT_TRUE(shown.contains(QStringLiteral("(PID %1)").arg(::getpid()))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("Nie wykryto adaptera USB-serial"))) << shown.toStdString();
+    // A silent port with nobody else on it adds nothing; an adapter present drops the last line.
+    EXPECT_TRUE(CNoConnectionDlg::diagnosisText({ { 1, "/dev/ttyS0", ConnectFailure::NoAnswer, {} } },
+                                                { { 1, "/dev/ttyUSB0", "usb-FTDI_FT232R-if00-port0" } })
+                    .empty());
+
+    CNoConnectionDlg plain;
+    ASSERT_TRUE(plain.Create());
+    EXPECT_EQ(guitest::findById<QLabel>(&plain, CNoConnectionDlg::kDiagnosisId), nullptr);
+
+    CNoConnectionDlg dialog(nullptr, text);
+    ASSERT_TRUE(dialog.Create());
+    EXPECT_EQ(textOf(&dialog, CNoConnectionDlg::kDiagnosisId), shown);
+    EXPECT_EQ(dialog.width(), plain.width());
+    EXPECT_GT(dialog.height(), plain.height());
+    for (const int id : { CNoConnectionDlg::kTextId, CNoConnectionDlg::kDemoId, CNoConnectionDlg::kOfflineId })
+        EXPECT_EQ(guitest::findById(&dialog, id)->geometry(), guitest::findById(&plain, id)->geometry()) << id;
+    guitest::showAndSettle(&dialog);
+    EXPECT_FALSE(guitest::saveScreenshot(&dialog, QStringLiteral("korvana_no_connection_diagnosis")).isEmpty());
 }
 
 TEST(NoConnectionDlg, DemoIsAcceptedOfflineAndClosingAreNot)

@@ -2,10 +2,13 @@
 // ttys count as ports (a device behind them, no phantom UART), their order and
 // names, numbers that stay with their path, and the extra paths of --port and
 // KORVANA_PORTS.
+#include <app/device/controllersearch.h>
 #include <app/platform/porttable.h>
+#include <app/platform/profilestore.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -100,6 +103,54 @@ TEST_F(PortTable, NumbersStayWithTheirPathForTheRun)
     EXPECT_EQ(ports[1].path, dev("ttyS2"));
     EXPECT_EQ(t.pathOf(7), "");
     EXPECT_EQ(t.pathOf(0), "");
+}
+
+// The adapter came back as ttyUSB1 (ttyUSB0 is now another one): its by-id
+// link finds it, and the search tries it first rather than the stale path or
+// number.
+TEST_F(PortTable, LastAdapterFoundByIdentityUnderAnotherTty)
+{
+    CPortTable t({ (root / "sys").string(), (root / "dev").string(), (root / "byid").string() });
+    const std::string id = "usb-FTDI_FT232R_A1B2-if00-port0";
+    EXPECT_EQ(t.byIdOf(4), id);
+    EXPECT_EQ(t.byIdOf(1), "");
+    EXPECT_EQ(t.numberOfById(id), 4u);
+
+    const char* oldConfig = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = oldConfig ? oldConfig : "";
+    ::setenv("XDG_CONFIG_HOME", (root / "cfg").c_str(), 1);
+    CProfileStore profile;
+    profile.storeLastPort(4, dev("ttyUSB0"), t.byIdOf(4));
+    EXPECT_EQ(profile.lastPortId(), id);
+
+    node("ttyUSB1", "ftdi_sio");
+    fs::remove(root / "byid" / id);
+    fs::create_directory_symlink("../dev/ttyUSB1", root / "byid" / id);
+    fs::create_directory_symlink("../dev/ttyUSB0", root / "byid/usb-Other_Adapter_ZZ-if00-port0");
+    const auto present = t.presentPorts();
+    ASSERT_EQ(present.size(), 6u);
+    EXPECT_EQ(present.back().path, dev("ttyUSB1"));
+    const uint32_t moved = present.back().number;
+    EXPECT_EQ(t.numberOfById(id), moved);
+    EXPECT_EQ(lastSearchPort(profile, t, present), moved);
+    EXPECT_EQ(searchOrder(lastSearchPort(profile, t, present), { 1, 2, 3, 4, 5, moved }).front(), moved);
+
+    // Unplugged: the remembered path stands in (it names another adapter, but
+    // that is what the fitter had before identities were kept).
+    fs::remove(root / "byid" / id);
+    EXPECT_EQ(t.numberOfById(id), 0u);
+    EXPECT_EQ(lastSearchPort(profile, t, present), 4u);
+    EXPECT_EQ(t.numberOfById("../dev/ttyUSB0"), 0u);
+
+    // A later controller on a port without identity clears the old one.
+    profile.storeLastPort(1, dev("ttyS0"), t.byIdOf(1));
+    EXPECT_EQ(profile.lastPortId(), "");
+    EXPECT_EQ(lastSearchPort(profile, t, present), 1u);
+
+    if (oldConfig)
+        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(PortTable, ExtraPaths)

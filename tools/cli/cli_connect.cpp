@@ -6,6 +6,7 @@
 #include <app/device/controllersearch.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/porttable.h>
+#include <app/platform/serialdiagnosis.h>
 
 #include <algorithm>
 
@@ -38,17 +39,28 @@ int connectDevice(const CliContext& context, bool demo, CLPGDevice& device)
         const uint32_t n = resolvePort(context.port, message);
         if (n == 0)
             return failed(message);
-        if (!device.connectOnPort(n))
-            return failed(describeConnectFailure(device.lastConnectFailure(), context.port, device.lastConnectDetail()));
+        if (!device.connectOnPort(n)) {
+            std::string why = describeConnectFailure(device.lastConnectFailure(), context.port, device.lastConnectDetail());
+            for (const auto& line : CSerialDiagnosis::advice(CSerialDiagnosis().probe(portTable().pathOf(n))))
+                why += "\n  " + line;
+            return failed(why);
+        }
         return kExitOk;
     }
     std::vector<SearchAttempt> attempts;
     if (!searchController(device, &attempts)) {
         if (attempts.empty())
-            return failed("no serial port present; give one with --port or KORVANA_PORTS");
+            return failed("no serial port present; give one with --port or KORVANA_PORTS\n  "
+                          + CSerialDiagnosis::noAdapterAdvice());
         std::string why = "no controller found; give the port with --port or KORVANA_PORTS:";
-        for (const auto& a : attempts)
+        for (const auto& a : attempts) {
             why += "\n  " + describeConnectFailure(a.failure, a.path, a.detail);
+            // The port is closed again by now, so a fresh look shows who else has it.
+            for (const auto& line : CSerialDiagnosis::advice(CSerialDiagnosis().probe(a.path)))
+                why += "\n    " + line;
+        }
+        if (!CSerialDiagnosis::hasUsbSerialAdapter(portTable().presentPorts()))
+            why += "\n  " + CSerialDiagnosis::noAdapterAdvice();
         return failed(why);
     }
     return kExitOk;

@@ -1,7 +1,10 @@
 // korvana-cli ports: one line per present port, "COMn<TAB>path<TAB>description".
+// What stands in the way of a port (permission, another program holding it,
+// no adapter at all) goes to stderr, so the listing stays easy to parse.
 #include "cli.h"
 
 #include <app/platform/porttable.h>
+#include <app/platform/serialdiagnosis.h>
 
 #include <iostream>
 
@@ -14,7 +17,16 @@ int cmdPorts(const CliContext& context)
         if (!resolvePort(context.port, message))
             return usageError("ports", message);
     }
-    for (const auto& p : portTable().presentPorts())
+    const auto present = portTable().presentPorts();
+    for (const auto& p : present)
         std::cout << "COM" << p.number << '\t' << p.path << '\t' << p.description << '\n';
+    std::cout.flush();
+    const CSerialDiagnosis diagnosis;
+    for (const auto& p : present) {
+        for (const auto& line : CSerialDiagnosis::advice(diagnosis.probe(p.path)))
+            std::cerr << "COM" << p.number << ": " << line << '\n';
+    }
+    if (!CSerialDiagnosis::hasUsbSerialAdapter(present))
+        std::cerr << CSerialDiagnosis::noAdapterAdvice() << '\n';
     return kExitOk;
 }
