@@ -178,15 +178,15 @@ void COdczytyDlg::createControls()
             connect(box, &QAbstractButton::toggled, this, [this, line](bool on) { onLineBox(line, on); });
         }
     }
-    for (const SRecorderButton& spec : kRecorder) {
+    for (const SRecorderButton& entry : kRecorder) {
         auto* button = new CImageButton(this);
-        const QString text = qs(translate(spec.text));
+        const QString text = qs(translate(entry.text));
         button->setText(text);
         button->setToolTip(text);
-        if (spec.skin)
-            button->loadSkin(spec.skin);
-        button->setGeometry(CPageLayout::duToPixels(spec.x, spec.y, spec.cx, spec.cy));
-        setCtrlId(button, spec.id);
+        if (entry.skin)
+            button->loadSkin(entry.skin);
+        button->setGeometry(CPageLayout::duToPixels(entry.x, entry.y, entry.cx, entry.cy));
+        setCtrlId(button, entry.id);
     }
     auto* csv = CPageLayout::createCtrl(this,
         { kExportCsvId, ECtrlKind::PushButton, kRecLeft, kBarsTop + 2 * kBtnH + 12, 4 * kBtn + 12, 18, nullptr },
@@ -518,9 +518,9 @@ void COdczytyDlg::updateTexts()
     for (int i = 0; i < 10; ++i)
         if (auto* box = qobject_cast<QAbstractButton*>(findChildCtrl(this, kLineBoxIds[static_cast<std::size_t>(i)])))
             box->setText(qs(translate(kLineTexts[i])));
-    for (const SRecorderButton& spec : kRecorder)
-        if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, spec.id))) {
-            button->setText(qs(translate(spec.text)));
+    for (const SRecorderButton& entry : kRecorder)
+        if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, entry.id))) {
+            button->setText(qs(translate(entry.text)));
             button->setToolTip(button->text());
         }
     if (auto* csv = qobject_cast<QAbstractButton*>(findChildCtrl(this, kExportCsvId)))
