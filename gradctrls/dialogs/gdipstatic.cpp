@@ -66,3 +66,13 @@ void CGDIpStatic::paintEvent(QPaintEvent* event)
     }
     painter.drawText(area, static_cast<int>(align), fm.elidedText(text(), Qt::ElideRight, area.width()));
 }
+
+void CGDIpStatic::copyLook(const CGDIpStatic& other)
+{
+    setText(other.text());
+    setFont(other.font());
+    setPalette(other.palette());
+    setAlignment(other.alignment());
+    setTransparent(other.isTransparent());
+    setGradientColors(other.gradientFrom(), other.gradientTo());
+}

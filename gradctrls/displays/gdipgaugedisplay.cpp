@@ -31,14 +31,8 @@ QPointF direction(double degrees)
 
 void copyText(CGDIpStatic* to, const CGDIpStatic* from)
 {
-    if (!to || !from)
-        return;
-    to->setText(from->text());
-    to->setFont(from->font());
-    to->setPalette(from->palette());
-    to->setAlignment(from->alignment());
-    to->setTransparent(from->isTransparent());
-    to->setGradientColors(from->gradientFrom(), from->gradientTo());
+    if (to && from)
+        to->copyLook(*from);
 }
 
 } // namespace
