@@ -8,6 +8,7 @@
 #include <app/shell/checkboximages.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/maparray.h>
+#include <app/tuning/mapfromobd.h>
 #include <basectrls/ctrlid.h>
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
@@ -45,6 +46,7 @@ QString translatedText(const wchar_t* text)
 CCorRpmDlg::CCorRpmDlg(const CPageContext& context, QWidget* parent)
     : CGDIpMultiPageDialog(kResourceId, parent)
     , m_context(context)
+    , m_mapFromObd(std::make_unique<CMapFromOBD>(context.device.image().m_corrMap))
 {
     setObjectName(QStringLiteral("corRpmDlg"));
     setTranslator([](const std::wstring& text) { return translate(text); });
@@ -101,6 +103,7 @@ void CCorRpmDlg::refresh()
 
 void CCorRpmDlg::activate()
 {
+    enableObdMapping(m_context.device.established());
     refresh();
     // Keys reach the grid; a refresh while the fitter types somewhere on the page leaves the focus there.
     const QWidget* focused = QApplication::focusWidget();
@@ -121,6 +124,9 @@ void CCorRpmDlg::updateTexts()
 void CCorRpmDlg::onTimer()
 {
     CLPGDevice& device = m_context.device;
+    // The link to the engine computer may come or go while the page is shown.
+    if (device.established() != m_obdMappingEnabled)
+        enableObdMapping(device.established());
     if (!m_grid || !device.m_connected)
         return;
     // Only the newest record places the marker; a first tick need not copy the whole queue.
@@ -137,7 +143,7 @@ void CCorRpmDlg::onTimer()
     const OperatingPoint point = operatingPointOf(records.back(), device.image().m_devInfo.m_injCount);
     m_grid->markOperatingPoint(point.rpm, point.timeMs);
     if (m_obdMappingRunning)
-        obdMappingTick();
+        obdMappingTick(point.rpm, point.timeMs);
 }
 
 bool CCorRpmDlg::preTranslateMessage(QEvent* msg)
@@ -190,38 +196,137 @@ void CCorRpmDlg::OnBnClickedChkNeighbours()
 void CCorRpmDlg::enableObdMapping(bool enabled)
 {
     m_obdMappingEnabled = enabled;
+    if (!enabled && m_obdMappingRunning) {
+        // The engine computer is gone: collecting ends here, whatever the controller answers.
+        m_obdMappingRunning = false;
+        if (!m_context.doc.runOperation(L"Mapowanie z OBD", [&] {
+                try {
+                    m_mapFromObd->stop(m_context.device);
+                } catch (IError* e) {
+                    CErrorGuard error(e);
+                    logSwallowed("map", "CCorRpmDlg::enableObdMapping()", *error);
+                }
+            }, this))
+            logWarning("map", "OBD mapping ended without restoring the automatic corrections");
+    }
     if (m_obdMap) {
+        m_obdMap->setVisible(enabled);
         m_obdMap->setEnabled(enabled);
         if (!enabled)
             m_obdMap->setChecked(false);
     }
-    OnBnClickedChkObdMap();
+    updateObdButtons();
+}
+
+void CCorRpmDlg::updateObdButtons()
+{
+    const bool shown = m_obdMap && m_obdMap->isChecked() && m_obdMappingEnabled;
+    const auto set = [this](int id, bool visible, bool enabled) {
+        if (QWidget* control = findChildCtrl(this, id)) {
+            control->setVisible(visible);
+            control->setEnabled(enabled);
+        }
+    };
+    set(kBtnObdMapStart, shown, shown && !m_obdMappingRunning);
+    set(kBtnObdMapStop, shown, shown);
+    set(kBtnObdMapCalculate, shown, shown && !m_obdMappingRunning && m_calculateAllowed);
+    // Clearing the map under a collection would mix the means with a map that is gone.
+    set(kBtnClearMap, true, !shown);
 }
 
 void CCorRpmDlg::OnBnClickedChkObdMap()
 {
-    // The mapping buttons are shown with the box and usable only once the collector is wired in.
-    const bool shown = m_obdMap && m_obdMap->isChecked();
-    for (int id : { kBtnObdMapStart, kBtnObdMapStop, kBtnObdMapCalculate })
-        if (QWidget* button = findChildCtrl(this, id)) {
-            button->setVisible(shown);
-            button->setEnabled(shown && m_obdMappingEnabled);
-        }
-    if (m_grid)
-        m_grid->setColourMode(m_obdMappingRunning ? 0 : 1);
+    m_calculateAllowed = false;
+    updateObdButtons();
 }
 
 void CCorRpmDlg::OnBnClickedBtnObdMapStart()
 {
-    logInfo("map", "OBD mapping start: not available on this page yet");
+    CLPGDevice& device = m_context.device;
+    if (m_obdMappingRunning || !device.m_connected)
+        return;
+    bool started = false;
+    m_context.doc.runOperation(
+        L"Mapowanie z OBD",
+        [&] {
+            try {
+                started = m_mapFromObd->start(device);
+            } catch (IError* e) {
+                CErrorGuard error(e);
+                userInteraction().message(
+                    L"CCorRpmDlg::OnBnClickedBtnObdMapStart()\n" + error.format() + L"\n", L"KORVANA", MsgIcon::Error);
+            }
+        },
+        this);
+    if (!started)
+        return;
+    m_obdMappingRunning = true;
+    if (m_grid) {
+        // Grey cells that darken with every record the engine spends in them.
+        m_grid->setDarkenStep(1.0);
+        m_grid->setColourMode(0);
+    }
+    updateObdButtons();
 }
 
 void CCorRpmDlg::OnBnClickedBtnObdMapStop()
 {
+    if (!m_obdMappingRunning)
+        return;
+    CLPGDevice& device = m_context.device;
+    const auto body = [&] {
+        try {
+            m_mapFromObd->stop(device);
+        } catch (IError* e) {
+            CErrorGuard error(e);
+            userInteraction().message(
+                L"CCorRpmDlg::OnBnClickedBtnObdMapStop()\n" + error.format() + L"\n", L"KORVANA", MsgIcon::Error);
+        }
+    };
+    // Automatic OBD corrections go back on; a refused Stop keeps collecting so it can be pressed again.
+    if (!m_context.doc.runOperation(L"Mapowanie z OBD", body, this))
+        return;
     m_obdMappingRunning = false;
+    m_calculateAllowed = true;
+    updateObdButtons();
+}
+
+void CCorRpmDlg::obdMappingTick(double rpm, double timeMs)
+{
+    if (!m_mapFromObd->tick(m_context.device, rpm, timeMs) || !m_grid)
+        return;
+    // Texts only: the backgrounds stay grey while collecting.
+    const auto& mean = m_mapFromObd->cellMean();
+    for (int r = 0; r < CMapFromOBD::kRows; ++r)
+        for (int c = 0; c < CMapFromOBD::kCols; ++c)
+            m_grid->model().setCellValue(c, r, mean[static_cast<std::size_t>(r * CMapFromOBD::kCols + c)]);
+    m_grid->syncFromModel();
 }
 
 void CCorRpmDlg::OnClickedBtnObdMapCalculate()
 {
-    logInfo("map", "OBD mapping calculation: not available on this page yet");
+    CLPGDevice& device = m_context.device;
+    if (m_obdMappingRunning || !device.m_connected)
+        return;
+    const bool ran = m_context.doc.runOperation(
+        L"Oblicz korekty",
+        [&] {
+            try {
+                if (m_mapFromObd->calculate(device))
+                    logInfo("map", "OBD mapping: corrections written");
+            } catch (IError* e) {
+                CErrorGuard error(e);
+                userInteraction().message(
+                    L"CCorRpmDlg::OnClickedBtnObdMapCalculate()\n" + error.format() + L"\n", L"KORVANA",
+                    MsgIcon::Error);
+            }
+        },
+        this);
+    if (!ran)
+        return;
+    if (m_grid)
+        m_grid->setColourMode(1);
+    // The image holds the new map even when the controller refused it.
+    refresh();
+    updateObdButtons();
 }

@@ -10,8 +10,10 @@
 #include <gradctrls/multipage/gdipmultipagedialog.h>
 
 #include <cstdint>
+#include <memory>
 
 class CCheckBoxImages;
+class CMapFromOBD;
 class CMapArray;
 class QCheckBox;
 
@@ -45,10 +47,10 @@ public:
     void OnBnClickedChkNeighbours();
 
     // ---- OBD mapping ----
-    // The controls exist but stay disabled until the collector is wired in:
-    // enableObdMapping(true) turns them on, and the handlers below are where
-    // that work goes (collection is fed from onTimer through obdMappingTick).
+    // "Mapowanie z OBD" is offered only while the link to the engine computer
+    // is up; the collection itself is CMapFromOBD, fed from onTimer.
     void enableObdMapping(bool enabled);
+    const CMapFromOBD& mapFromObd() const { return *m_mapFromObd; }
     virtual void OnBnClickedChkObdMap();
     virtual void OnBnClickedBtnObdMapStart();
     virtual void OnBnClickedBtnObdMapStop();
@@ -59,7 +61,7 @@ protected:
     void createControls() override;
     bool preTranslateMessage(QEvent* msg) override;
     // Called on each timer tick after the marker moved, while OBD mapping runs.
-    virtual void obdMappingTick() {}
+    virtual void obdMappingTick(double rpm, double timeMs);
     bool obdMappingRunning() const { return m_obdMappingRunning; }
 
 private:
@@ -68,7 +70,12 @@ private:
     QCheckBox* m_neighbours = nullptr;
     QCheckBox* m_obdMap = nullptr;
     CCheckBoxImages* m_boxImages = nullptr;
+    std::unique_ptr<CMapFromOBD> m_mapFromObd;
     uint64_t m_lastSequence = 0;
     bool m_obdMappingEnabled = false;
     bool m_obdMappingRunning = false;
+    // "Oblicz korekty" waits for a Stop after the box was toggled.
+    bool m_calculateAllowed = false;
+
+    void updateObdButtons();
 };

@@ -21,6 +21,7 @@
 #include <app/shell/mainframe.h>
 #include <app/shell/mapadlg.h>
 #include <app/shell/maparray.h>
+#include <app/tuning/mapfromobd.h>
 #include <gradctrls/cellarray/cellarrayedit.h>
 #include <gradctrls/multipage/gdipmultipagectrl.h>
 #include <gradctrls/multipage/imultipagebutton.h>
@@ -157,10 +158,10 @@ TEST_F(MapaPage, HasFourTitledPagesAndTheMapGrid)
     EXPECT_EQ(m_grid->cellFont().pixelSize(), m_page->pageFont().pixelSize());
     // The readings panel's side of the page stays free.
     EXPECT_LE(pages->geometry().right(), m_page->width() * CMapaDlg::kTuningWidthDu / 800);
-    // OBD mapping is there but not usable yet.
+    // OBD mapping is offered (the demo car's link is up); its buttons wait for the box.
     auto* obd = guitest::findById<QAbstractButton>(m_corRpm, CCorRpmDlg::kChkObdMap);
     ASSERT_NE(obd, nullptr);
-    EXPECT_FALSE(obd->isEnabled());
+    EXPECT_TRUE(obd->isEnabled());
     EXPECT_FALSE(guitest::findById(m_corRpm, CCorRpmDlg::kBtnObdMapStart)->isVisible());
     // The check boxes carry the skin's pictures.
     const auto* images = m_corRpm->findChild<CCheckBoxImages*>();
@@ -432,6 +433,144 @@ TEST_F(MapaPage, DemoScreenshotsAndRepaintTime)
         }
         m_run.reset();
     }
+}
+
+
+// ---- "Mapowanie z OBD" ----
+
+class MapaObd : public MapaPage {
+protected:
+    QAbstractButton* control(int id) { return guitest::findById<QAbstractButton>(m_corRpm, id); }
+
+    // The page on the simulator with the link to the engine computer up.
+    void startWithObd(const char* fuel)
+    {
+        startWithSim({ "--fuel", fuel, "--obd", "can11" });
+        if (IsSkipped())
+            return;
+        m_sim->send("engine idle");
+        m_run->ui.onSleep = [this](unsigned ms) { m_sim->send("advance " + std::to_string(ms / 1000.0)); };
+        device().setEstablished(true);
+        ASSERT_TRUE(waitUntil([&] { return control(CCorRpmDlg::kChkObdMap)->isEnabled(); }, 3000))
+            << "the box follows the link";
+        guitest::click(control(CCorRpmDlg::kChkObdMap));
+        ASSERT_TRUE(control(CCorRpmDlg::kBtnObdMapStart)->isEnabled());
+        ASSERT_TRUE(waitUntil([&] { return device().diagData().newestSequence() > 0; }, 3000));
+    }
+
+    std::size_t samples() const
+    {
+        std::size_t n = 0;
+        for (int i = 0; i < CMapFromOBD::kCells; ++i)
+            n += m_corRpm->mapFromObd().sampleCount(i);
+        return n;
+    }
+
+    uint8_t automaticCorrections()
+    {
+        std::array<uint8_t, 18> bytes {};
+        EXPECT_TRUE(device().readObdMapConfig(bytes));
+        return bytes[0];
+    }
+};
+
+TEST_F(MapaObd, DemoOffersTheControlsAndTheyFollowTheBox)
+{
+    SAppOptions options;
+    options.demo = true;
+    startProgram(options);
+    auto* box = control(CCorRpmDlg::kChkObdMap);
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_TRUE(box->isEnabled());
+    EXPECT_FALSE(control(CCorRpmDlg::kBtnObdMapStart)->isVisible());
+    guitest::click(box);
+    EXPECT_TRUE(control(CCorRpmDlg::kBtnObdMapStart)->isVisible());
+    EXPECT_TRUE(control(CCorRpmDlg::kBtnObdMapStart)->isEnabled());
+    EXPECT_TRUE(control(CCorRpmDlg::kBtnObdMapStop)->isEnabled());
+    EXPECT_FALSE(control(CCorRpmDlg::kBtnObdMapCalculate)->isEnabled()) << "only after a Stop";
+    EXPECT_FALSE(control(CCorRpmDlg::kBtnClearMap)->isEnabled()) << "no clearing under a collection";
+    guitest::click(box);
+    EXPECT_FALSE(control(CCorRpmDlg::kBtnObdMapStart)->isVisible());
+    EXPECT_TRUE(control(CCorRpmDlg::kBtnClearMap)->isEnabled());
+}
+
+TEST_F(MapaObd, StartOnPetrolIsRefused)
+{
+    startWithObd("petrol");
+    if (IsSkipped())
+        return;
+    m_run->ui.clearShown();
+    guitest::click(control(CCorRpmDlg::kBtnObdMapStart));
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_EQ(m_run->ui.shown()[0].text, L"Mapowanie z OBD tylko przy pracy na gazie!");
+    EXPECT_EQ(m_run->ui.shown()[0].icon, MsgIcon::Information);
+    EXPECT_EQ(m_grid->model().colourMode(), 1);
+    EXPECT_TRUE(control(CCorRpmDlg::kBtnObdMapStart)->isEnabled());
+    shelltest::waitMs(400);
+    EXPECT_EQ(samples(), 0u) << "nothing collected";
+}
+
+TEST_F(MapaObd, RunOnLpgCollectsGreyStopRestoresCalculateWrites)
+{
+    startWithObd("lpg");
+    if (IsSkipped())
+        return;
+    // Automatic corrections on, as a fitted car has them.
+    std::array<uint8_t, 18> config {};
+    ASSERT_TRUE(device().readObdMapConfig(config));
+    config[0] = 1;
+    ASSERT_TRUE(device().writeObdMapConfig(config));
+
+    m_run->ui.clearShown();
+    guitest::click(control(CCorRpmDlg::kBtnObdMapStart));
+    ASSERT_TRUE(m_corRpm->mapFromObd().running());
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_EQ(m_run->ui.shown()[0].text, L"Wymagane jest wyłączenie automatycznych korekt z OBD.");
+    EXPECT_EQ(automaticCorrections(), 0) << "switched off for the run";
+    EXPECT_EQ(m_grid->model().colourMode(), 0);
+    EXPECT_EQ(m_grid->model().darkenStep(), 1.0);
+    EXPECT_FALSE(control(CCorRpmDlg::kBtnObdMapStart)->isEnabled());
+    EXPECT_FALSE(control(CCorRpmDlg::kBtnObdMapCalculate)->isEnabled());
+    // Twelve ticks put the cell means into the grid texts.
+    EXPECT_TRUE(waitUntil([&] { return samples() >= 13; }, 5000)) << "the page timer files samples";
+    const auto cell = m_grid->model().currentCell();
+    ASSERT_TRUE(cell.has_value());
+    EXPECT_GT(m_corRpm->mapFromObd().sampleCount(cell->row * CMapFromOBD::kCols + cell->column), 0u)
+        << "under the marker's cell";
+    EXPECT_NE(m_grid->model().background(cell->column, cell->row), kMapGrey) << "the cell the engine is in darkens";
+    // The texts are the means as of the last redraw: wait for one that still agrees.
+    const auto meansShown = [&] {
+        const auto& mean = m_corRpm->mapFromObd().cellMean();
+        for (int r = 0; r < kMapRows; ++r)
+            for (int c = 0; c < kMapCols; ++c)
+                if (m_grid->cellAt(r, c)->getTxt().toInt() != static_cast<int>(mean[r * kMapCols + c]))
+                    return false;
+        return true;
+    };
+    EXPECT_TRUE(waitUntil(meansShown, 5000)) << "the grid shows the cell means";
+    guitest::resizeTo(m_run->app().mainFrame(), QSize(1280, 800));
+    shelltest::waitMs(200);
+    EXPECT_FALSE(guitest::saveScreenshot(m_run->app().mainFrame(), QStringLiteral("mapa2d_obd_mapping")).isEmpty());
+
+    guitest::click(control(CCorRpmDlg::kBtnObdMapStop));
+    EXPECT_FALSE(m_corRpm->mapFromObd().running());
+    EXPECT_EQ(automaticCorrections(), 1) << "restored at Stop";
+    EXPECT_TRUE(control(CCorRpmDlg::kBtnObdMapStart)->isEnabled());
+    ASSERT_TRUE(control(CCorRpmDlg::kBtnObdMapCalculate)->isEnabled());
+    const std::size_t kept = samples();
+    shelltest::waitMs(300);
+    EXPECT_EQ(samples(), kept) << "nothing collected after Stop";
+
+    // A cell beyond the map's range in the image shows the write and the clamp in the controller.
+    device().image().m_corrMap.m_injMapTable[0][0] = 70;
+    m_run->ui.clearShown();
+    guitest::click(control(CCorRpmDlg::kBtnObdMapCalculate));
+    EXPECT_TRUE(m_run->ui.shown().empty()) << (m_run->ui.shown().empty() ? "" : "shown");
+    EXPECT_EQ(samples(), 0u);
+    EXPECT_EQ(m_grid->model().colourMode(), 1);
+    EXPECT_EQ(image()[0][0], 50);
+    expectAllAgree();
 }
 
 } // namespace
