@@ -31,9 +31,9 @@ const std::array<SCtrlLayout, 7> kLayout { {
     { CCorRpmDlg::kBtnClearMap, ECtrlKind::PushButton, 8, 520, 150, 30, L"Kasuj korekty" },
     { CCorRpmDlg::kChkNeighbours, ECtrlKind::CheckBox, 178, 520, 250, 30, L"Zmiana sąsiadujących" },
     { CCorRpmDlg::kChkObdMap, ECtrlKind::CheckBox, 448, 520, 240, 30, L"Mapowanie z OBD" },
-    { CCorRpmDlg::kBtnObdMapStart, ECtrlKind::PushButton, 448, 560, 100, 30, L"Start" },
-    { CCorRpmDlg::kBtnObdMapStop, ECtrlKind::PushButton, 556, 560, 100, 30, L"Stop" },
-    { CCorRpmDlg::kBtnObdMapCalculate, ECtrlKind::PushButton, 664, 560, 128, 30, L"Oblicz korekty" },
+    { CCorRpmDlg::kBtnObdMapStart, ECtrlKind::PushButton, 448, 560, 80, 30, L"Start" },
+    { CCorRpmDlg::kBtnObdMapStop, ECtrlKind::PushButton, 536, 560, 80, 30, L"Stop" },
+    { CCorRpmDlg::kBtnObdMapCalculate, ECtrlKind::PushButton, 624, 560, 168, 30, L"Oblicz korekty" },
 } };
 
 QString translatedText(const wchar_t* text)
