@@ -1,5 +1,7 @@
 #include <app/platform/porttable.h>
 
+#include <app/platform/dirlist.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -20,21 +22,6 @@ bool isCharDevice(const std::string& path)
 {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
-}
-
-std::vector<std::string> listDir(const std::string& dir)
-{
-    std::vector<std::string> names;
-    DIR* d = ::opendir(dir.c_str());
-    if (!d)
-        return names;
-    while (const dirent* e = ::readdir(d)) {
-        std::string name = e->d_name;
-        if (name != "." && name != "..")
-            names.push_back(std::move(name));
-    }
-    ::closedir(d);
-    return names;
 }
 
 std::string linkTargetName(const std::string& link)
@@ -108,8 +95,8 @@ uint32_t CPortTable::findLocked(const std::string& key) const
     return 0;
 }
 
-uint32_t CPortTable::assignLocked(const std::string& path, const std::string& key, const std::string& description,
-                                  bool extra)
+uint32_t CPortTable::assignLocked(
+    const std::string& path, const std::string& key, const std::string& description, bool extra)
 {
     for (uint32_t n = 1; n <= kMaxPort; ++n) {
         if (!m_slots.count(n)) {
@@ -171,8 +158,8 @@ std::vector<CPortTable::Found> CPortTable::scanSysfs() const
             continue;
         found.push_back({ name, driverName(node + "/device") });
     }
-    std::sort(found.begin(), found.end(),
-              [](const Found& a, const Found& b) { return sortKey(a.name) < sortKey(b.name); });
+    std::sort(
+        found.begin(), found.end(), [](const Found& a, const Found& b) { return sortKey(a.name) < sortKey(b.name); });
     return found;
 }
 
@@ -211,7 +198,7 @@ std::vector<PortEntry> CPortTable::presentPorts()
             continue;
         const auto named = m_byId.find(identity(slot.path));
         ports.push_back({ number, slot.path,
-                          named != m_byId.end() ? named->second + " (" + slot.description + ")" : slot.description });
+            named != m_byId.end() ? named->second + " (" + slot.description + ")" : slot.description });
     }
     return ports;
 }

@@ -1,5 +1,7 @@
 #include <app/platform/serialdiagnosis.h>
 
+#include <app/platform/dirlist.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -12,21 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::vector<std::string> listDir(const std::string& dir)
-{
-    std::vector<std::string> names;
-    DIR* d = ::opendir(dir.c_str());
-    if (!d)
-        return names;
-    while (const dirent* e = ::readdir(d)) {
-        std::string name = e->d_name;
-        if (name != "." && name != "..")
-            names.push_back(std::move(name));
-    }
-    ::closedir(d);
-    return names;
-}
 
 std::string firstLine(const std::string& file)
 {
@@ -183,8 +170,10 @@ std::vector<std::string> CSerialDiagnosis::advice(const PortDiagnosis& d)
         return lines;
     case PortAccess::Busy:
         if (d.holders.empty())
-            lines.push_back(d.path + " is busy: another program holds it (not visible to this user; "
-                                     "sudo fuser -v " + d.path + " shows which)");
+            lines.push_back(d.path
+                + " is busy: another program holds it (not visible to this user; "
+                  "sudo fuser -v "
+                + d.path + " shows which)");
         else
             lines.push_back(d.path + " is busy: held by " + holderList(d.holders));
         break;
@@ -195,12 +184,14 @@ std::vector<std::string> CSerialDiagnosis::advice(const PortDiagnosis& d)
         break;
     }
     if (heldBy(d.holders, "ModemManager")) {
-        lines.push_back("ModemManager probes serial adapters as modems; stop it with: sudo systemctl stop ModemManager");
+        lines.push_back(
+            "ModemManager probes serial adapters as modems; stop it with: sudo systemctl stop ModemManager");
         if (!d.usbId.empty()) {
             const auto colon = d.usbId.find(':');
             lines.push_back("to keep it off this adapter for good, put in /etc/udev/rules.d/99-korvana.rules: "
-                            "ATTRS{idVendor}==\"" + d.usbId.substr(0, colon) + "\", ATTRS{idProduct}==\""
-                            + d.usbId.substr(colon + 1) + "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"");
+                            "ATTRS{idVendor}==\""
+                + d.usbId.substr(0, colon) + "\", ATTRS{idProduct}==\"" + d.usbId.substr(colon + 1)
+                + "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"");
         }
     }
     if (heldBy(d.holders, "brltty"))

@@ -18,7 +18,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+
 #include <QListWidget>
+#include <functional>
 
 #include <cmath>
 
@@ -118,8 +120,8 @@ void CObdDlg::createControls()
     auto* list = new QListWidget(this);
     list->setSelectionMode(QAbstractItemView::NoSelection);
     replace(kListCodes, list);
-    for (int id : { COBD2Page::kSpinAverageCorr, COBD2Page::kSpinMaxCorr, COBD2Page::kSpinNeutral1,
-             COBD2Page::kSpinNeutral2 })
+    for (int id :
+        { COBD2Page::kSpinAverageCorr, COBD2Page::kSpinMaxCorr, COBD2Page::kSpinNeutral1, COBD2Page::kSpinNeutral2 })
         replace(id, new CSpinButton(this));
 }
 
@@ -145,8 +147,8 @@ bool CObdDlg::OnInitDialog()
         for (bool bank2 : { false, true })
             if (auto* box = qobject_cast<QCheckBox*>(
                     findChildCtrl(this, (bank2 ? COBD2Page::kChkBank2First : COBD2Page::kChkBank1First) + i)))
-                connect(box, &QCheckBox::clicked, this,
-                    [this, i, bank2](bool ticked) { onInjActive(i, bank2, ticked); });
+                connect(
+                    box, &QCheckBox::clicked, this, [this, i, bank2](bool ticked) { onInjActive(i, bank2, ticked); });
     if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, COBD2Page::kButtonAdvanced)))
         connect(button, &QAbstractButton::clicked, this, [this] { OnBnClickedButtonAdvanced(); });
     m_page2.connectControls();
@@ -384,60 +386,46 @@ double editValue(const QWidget* page, int id)
 
 } // namespace
 
-void CObdDlg::OnDeltaposSpinAverageCorr(int step)
+// A spin of the corrections part: the change, stored when it took, then the
+// fields shown again (also when it was refused).
+void CObdDlg::changeConfig(const wchar_t* handler, const std::function<bool(CObdMapConfig&)>& change)
 {
     if (!connected())
         return;
     try {
-        if (CObdConfigEdit::setAveragingTime(m_context.device.mapConfig(), editValue(this, COBD2Page::kEditAverageCorr) - step))
+        if (change(m_context.device.mapConfig()))
             m_page2.store();
         m_page2.showConfig();
     } catch (IError* e) {
         CErrorGuard error(e);
-        userInteraction().message(L"CObdDlg::OnDeltaposSpinAverageCorr()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
+        userInteraction().message(std::wstring(handler) + L"\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
     }
+}
+
+void CObdDlg::OnDeltaposSpinAverageCorr(int step)
+{
+    changeConfig(L"CObdDlg::OnDeltaposSpinAverageCorr()", [&](CObdMapConfig& config) {
+        return CObdConfigEdit::setAveragingTime(config, editValue(this, COBD2Page::kEditAverageCorr) - step);
+    });
 }
 
 void CObdDlg::OnDeltaposSpinMaxCorr(int step)
 {
-    if (!connected())
-        return;
-    try {
-        if (CObdConfigEdit::setMaxCorrection(m_context.device.mapConfig(), editValue(this, COBD2Page::kEditMaxCorr) - step))
-            m_page2.store();
-        m_page2.showConfig();
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        userInteraction().message(L"CObdDlg::OnDeltaposSpinMaxCorr()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
-    }
+    changeConfig(L"CObdDlg::OnDeltaposSpinMaxCorr()", [&](CObdMapConfig& config) {
+        return CObdConfigEdit::setMaxCorrection(config, editValue(this, COBD2Page::kEditMaxCorr) - step);
+    });
 }
 
 void CObdDlg::OnDeltaposSpinNeutral1(int step)
 {
-    if (!connected())
-        return;
-    try {
-        if (CObdConfigEdit::stepNeutral(m_context.device.mapConfig(), 1, step))
-            m_page2.store();
-        m_page2.showConfig();
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        userInteraction().message(L"CObdDlg::OnDeltaposSpinNeutral1()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
-    }
+    changeConfig(L"CObdDlg::OnDeltaposSpinNeutral1()",
+        [&](CObdMapConfig& config) { return CObdConfigEdit::stepNeutral(config, 1, step); });
 }
 
 void CObdDlg::OnDeltaposSpinNeutral2(int step)
 {
-    if (!connected())
-        return;
-    try {
-        if (CObdConfigEdit::stepNeutral(m_context.device.mapConfig(), 2, step))
-            m_page2.store();
-        m_page2.showConfig();
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        userInteraction().message(L"CObdDlg::OnDeltaposSpinNeutral2()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
-    }
+    changeConfig(L"CObdDlg::OnDeltaposSpinNeutral2()",
+        [&](CObdMapConfig& config) { return CObdConfigEdit::stepNeutral(config, 2, step); });
 }
 
 void CObdDlg::onInjActive(int injector, bool bank2, bool ticked)

@@ -6,6 +6,7 @@
 // right side shows the readings panel with its OBD tiles.
 #pragma once
 
+
 #include <app/shell/obd2page.h>
 #include <app/shell/pagecontext.h>
 #include <app/shell/wspolneodczytyexmultipagedlg.h>
@@ -13,6 +14,7 @@
 #include <app/tuning/obdconfigedit.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -72,6 +74,7 @@ private:
     void setEnableCombo(uint8_t value);
     void emptyReadings();
     bool connected() const;
+    void changeConfig(const wchar_t* handler, const std::function<bool(CObdMapConfig&)>& change);
     QListWidget* codeList() const;
 
     CObdPageTimer m_timer;
