@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -95,5 +96,10 @@ int main(int argc, char** argv)
     chart.SetHorzRange(50000);
     chart.data().m_xStart = chart.data().m_xMin;
     measure("whole history (10 000 points/line visible)", repaint);
+    std::vector<CChartData::SColumn> columns;
+    measure("  of which folding the points onto columns", [&] {
+        for (const auto& [number, line] : chart.data().lines())
+            chart.data().foldColumns(line, size.width(), size.height(), 1.0, columns);
+    });
     return 0;
 }

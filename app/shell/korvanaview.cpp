@@ -239,9 +239,10 @@ void CkorvanaView::showReadings(const CDiag& record)
     const uint8_t rawLevel = record.bytes()[14];
     const int level = levelIndex(rawLevel, m_doc->device().image().m_sensorsSetup);
     if (const auto image = m_display.consoleRefresh(fuelState, switchMode, level)) {
+        // The button repaints itself when its picture changes; repainting the
+        // whole view here would repaint every page control beneath it as well.
         if (m_consoleBtn)
             m_consoleBtn->selectImage(*image);
-        update();
     }
     if (const auto lit = m_display.fuelButtonRefresh(fuelState, switchMode)) {
         if (m_autoBtn && m_gasBtn && m_petrolBtn) {

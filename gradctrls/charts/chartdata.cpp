@@ -77,7 +77,7 @@ bool CChartData::trim()
     bool dropped = false;
     for (auto& [number, l] : m_lines) {
         while (l.points.size() > m_maxPoints) {
-            l.points.erase(l.points.begin());
+            l.points.popFront();
             dropped = true;
         }
     }
@@ -173,6 +173,41 @@ int CChartData::toPixelY(double y, int h) const
     if (!(m_yMax != 0.0))
         return h;
     return h - static_cast<int>(h * y * 0.999 / m_yMax);
+}
+
+std::size_t CChartData::foldColumns(const SLine& l, int w, int h, double ratio, std::vector<SColumn>& out) const
+{
+    out.clear();
+    if (l.points.empty() || w <= 0 || h <= 0 || !(m_xWidth > 0.0))
+        return 0;
+    auto first = l.points.lower_bound(m_xStart);
+    if (first != l.points.begin())
+        --first;
+    auto last = l.points.upper_bound(m_xStart + m_xWidth);
+    if (last != l.points.end())
+        ++last;
+    // The mapping of toPixelX, with its factors taken out of the loop.
+    const double scale = w / m_xWidth;
+    const double deviceScale = scale * ratio;
+    std::size_t count = 0;
+    SColumn* open = nullptr;
+    for (auto it = first; it != last; ++it, ++count) {
+        // Points far outside the window still fold onto one column each side.
+        const double dx = std::clamp((it->first - m_xStart) * deviceScale, -1.0e6, 1.0e6);
+        int column = static_cast<int>(dx);
+        if (dx < column)
+            --column; // floor, without a library call per point
+        // toPixelY's arithmetic, kept inline for the walk over every point.
+        const int row = m_yMax != 0.0 ? h - static_cast<int>(h * it->second * 0.999 / m_yMax) : h;
+        if (open && open->column == column) {
+            open->lastRow = row;
+            open->top = std::min(open->top, row);
+            open->bottom = std::max(open->bottom, row);
+            continue;
+        }
+        open = &out.emplace_back(SColumn {column, (it->first - m_xStart) * scale, row, row, row, row});
+    }
+    return count;
 }
 
 bool CChartData::nearestPoint(unsigned int number, double x, double maxDistance, double& px, double& py) const

@@ -4,10 +4,13 @@
 // most-points limit, the scroll-bar actions and the pixel mapping.
 #pragma once
 
+#include <gradctrls/charts/chartpoints.h>
+
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 class CChartData {
 public:
@@ -15,7 +18,7 @@ public:
     using LabelFunction = std::function<std::string(double)>;
 
     struct SLine {
-        std::map<double, double> points; // x -> y, ordered by x
+        CChartPoints points;   // x -> y, ordered by x
         LabelFunction label;
         uint32_t colour = 0;   // 0x00BBGGRR
         int style = 0;         // 0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot, 5 none
@@ -26,6 +29,17 @@ public:
     };
 
     enum class EScroll { LineLeft, LineRight, PageLeft, PageRight, ThumbTrack };
+
+    // A line's points inside the window folded onto one pixel column: rows of
+    // the first and last point and the highest (top) and lowest (bottom) row.
+    struct SColumn {
+        int column = 0;       // device pixel column
+        double firstX = 0.0;  // the first point's x in (logical) pixels
+        int firstRow = 0;
+        int lastRow = 0;
+        int top = 0;
+        int bottom = 0;
+    };
 
     // Scroll-bar state on a 0 … 1000 scale.
     struct SScrollInfo {
@@ -68,6 +82,12 @@ public:
     int toPixelY(double y, int h) const;
     double fromPixelX(double column, int w) const { return column * m_xWidth / w + m_xStart; }
     double fromPixelY(double row, int h) const { return (h - row) * m_yMax / h; }
+
+    // Folds the line's points inside the window (and one either side, so a line
+    // reaches the edges) onto the device pixel columns of a client area of w × h
+    // logical pixels at ratio device pixels each; returns the number of points.
+    // However many points share a column, it costs one entry and keeps its peaks.
+    std::size_t foldColumns(const SLine& line, int w, int h, double ratio, std::vector<SColumn>& out) const;
 
     // The line's point nearest to x within maxDistance, if any.
     bool nearestPoint(unsigned int line, double x, double maxDistance, double& px, double& py) const;

@@ -4,11 +4,14 @@
 #include <gradctrls/dialogs/gdippalette.h>
 
 #include <QMouseEvent>
+#include <QHashFunctions>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTransform>
 
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 #include <vector>
 
@@ -16,18 +19,6 @@ namespace {
 
 constexpr int kLabelWidth = 33;
 constexpr int kLabelHeight = 25;
-
-Qt::PenStyle penStyle(int style)
-{
-    switch (style) {
-    case 1: return Qt::DashLine;
-    case 2: return Qt::DotLine;
-    case 3: return Qt::DashDotLine;
-    case 4: return Qt::DashDotDotLine;
-    case 5: return Qt::NoPen;
-    default: return Qt::SolidLine;
-    }
-}
 
 QString labelText(const CChartData::SLine& line, double y)
 {
@@ -352,113 +343,70 @@ void CScrollChart::paintEvent(QPaintEvent* /*event*/)
     paintChart(painter, client.size());
 }
 
+void CScrollChart::drawVerticalGrid(QPainter& painter, const QSize& size) const
+{
+    if (!m_grid || m_horzDiv == 0)
+        return;
+    const CChartData& d = m_data;
+    painter.setPen(QPen(m_gridColour, 1, Qt::SolidLine));
+    const double step = d.m_xWidth / m_horzDiv;
+    for (double x = std::ceil(d.m_xStart / step) * step; x <= d.m_xStart + d.m_xWidth; x += step) {
+        const int column = static_cast<int>(d.toPixelX(x, size.width()));
+        painter.drawLine(column, 0, column, size.height());
+    }
+}
+
 void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
 {
     const int w = size.width();
     const int h = size.height();
     if (w <= 0 || h <= 0)
         return;
-    drawGradient(painter, QRectF(0, 0, w, h));
     const CChartData& d = m_data;
+    const qreal ratio = painter.device() ? std::max<qreal>(1.0, painter.device()->devicePixelRatioF()) : 1.0;
 
-    if (m_grid) {
-        painter.setPen(QPen(m_gridColour, 1, Qt::SolidLine));
-        if (m_vertDiv > 0) {
+    // The gradient and the horizontal grid lines move only with the size: drawn once, then copied.
+    const std::size_t key = qHashMulti(0, m_from.rgba64(), m_to.rgba64(), m_vertical, m_grid, m_gridColour.rgba64(),
+                                       m_vertDiv);
+    const bool opaque = m_from.alpha() == 255 && m_to.alpha() == 255;
+    const QImage& background = m_background.picture(ratio, size, key, [&](QPainter& p) {
+        drawGradient(p, QRectF(0, 0, w, h));
+        if (m_grid && m_vertDiv > 0) {
+            p.setPen(QPen(m_gridColour, 1, Qt::SolidLine));
             const double step = static_cast<double>(h) / m_vertDiv;
             for (unsigned int i = 1; i < m_vertDiv; ++i) {
                 const int row = static_cast<int>(i * step);
-                painter.drawLine(5, row, w - 5, row);
+                p.drawLine(5, row, w - 5, row);
             }
         }
-        if (m_horzDiv > 0) {
-            const double step = d.m_xWidth / m_horzDiv;
-            for (double x = std::ceil(d.m_xStart / step) * step; x <= d.m_xStart + d.m_xWidth; x += step) {
-                const int column = static_cast<int>(d.toPixelX(x, w));
-                painter.drawLine(column, 0, column, h);
-            }
+    }, opaque);
+    const QRectF area(0, 0, w, h);
+    if (m_lines.fold(d, size, ratio) > 0) {
+        // Dense lines are written into a copy of the background (or, over a
+        // see-through one, into a clear layer), which then goes out in one copy.
+        if (m_frame.size() != background.size() || m_frame.format() != background.format())
+            m_frame = QImage(background.size(), background.format());
+        m_frame.setDevicePixelRatio(ratio);
+        if (opaque)
+            std::memcpy(m_frame.bits(), background.constBits(), static_cast<std::size_t>(background.sizeInBytes()));
+        else
+            m_frame.fill(Qt::transparent);
+        if (m_grid && m_horzDiv > 0) {
+            QPainter p(&m_frame);
+            drawVerticalGrid(p, size);
         }
+        m_lines.writeDense(m_frame);
+        if (!opaque)
+            painter.drawImage(area, background);
+        painter.drawImage(area, m_frame);
+    } else {
+        painter.drawImage(area, background);
+        drawVerticalGrid(painter, size);
     }
+    m_lines.draw(painter, d);
 
-    // Only the points inside the window (and one either side, so lines reach the
-    // edges). Points that fall on one pixel column become one vertex (the first)
-    // and a vertical bar over their range, so a dense line costs one vertex and at
-    // most one bar per column, whatever its number of points.
-    std::vector<QPointF> poly;
-    std::vector<QLineF> bars;
     std::vector<QRect> labels;
     const double xEnd = d.m_xStart + d.m_xWidth;
-    for (const auto& [number, line] : d.lines()) {
-        if (!line.visible || line.points.empty())
-            continue;
-        auto first = line.points.lower_bound(d.m_xStart);
-        if (first != line.points.begin())
-            --first;
-        auto last = line.points.upper_bound(xEnd);
-        if (last != line.points.end())
-            ++last;
-        poly.clear();
-        bars.clear();
-        long column = 0;
-        bool open = false;
-        double minY = 0, maxY = 0, colX = 0;
-        auto flush = [&] {
-            if (open && maxY - minY >= 1.0)
-                bars.emplace_back(colX, minY, colX, maxY);
-        };
-        for (auto it = first; it != last; ++it) {
-            const double px = d.toPixelX(it->first, w);
-            const double py = d.toPixelY(it->second, h);
-            const long c = static_cast<long>(std::floor(px));
-            if (!open || c != column) {
-                flush();
-                open = true;
-                column = c;
-                colX = px;
-                minY = maxY = py;
-                poly.emplace_back(px, py);
-            } else {
-                minY = std::min(minY, py);
-                maxY = std::max(maxY, py);
-            }
-        }
-        flush();
-        const QColor colour = GradPalette::fromColorRef(line.colour);
-        const int width = std::max(1, line.width);
-        const int count = static_cast<int>(poly.size());
-        if (line.style == 0 && width > 1 && count > 1) {
-            // A wide solid line as hair lines side by side: the raster engine draws
-            // hair lines on a fast path, while a wide pen is stroked as a path,
-            // which costs tens of milliseconds on a dense line.
-            painter.setPen(QPen(colour, 0));
-            const QTransform base = painter.transform();
-            painter.drawPolyline(poly.data(), count);
-            painter.drawLines(bars.data(), static_cast<int>(bars.size()));
-            for (int i = 1; i < width; ++i) {
-                painter.setTransform(QTransform(base).translate(i, 0));
-                painter.drawPolyline(poly.data(), count);
-                painter.drawLines(bars.data(), static_cast<int>(bars.size()));
-                painter.setTransform(QTransform(base).translate(0, i));
-                painter.drawPolyline(poly.data(), count);
-            }
-            painter.setTransform(base);
-        } else {
-            painter.setPen(QPen(colour, width, penStyle(line.style), Qt::FlatCap, Qt::BevelJoin));
-            if (count == 1)
-                painter.drawPoint(poly.front());
-            else if (count > 1)
-                painter.drawPolyline(poly.data(), count);
-            if (!bars.empty())
-                painter.drawLines(bars.data(), static_cast<int>(bars.size()));
-        }
-        if (line.pointsShown) {
-            painter.setPen(QPen(colour, 1));
-            painter.setBrush(colour);
-            for (auto it = first; it != last; ++it)
-                painter.drawRect(QRectF(d.toPixelX(it->first, w) - 1.5, d.toPixelY(it->second, h) - 1.5, 3, 3));
-            painter.setBrush(Qt::NoBrush);
-        }
-    }
-
     // Value labels at the newest point of every visible line.
     painter.setBrush(Qt::NoBrush);
     for (const auto& [number, line] : d.lines()) {

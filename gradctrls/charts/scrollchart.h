@@ -5,14 +5,18 @@
 #pragma once
 
 #include <gradctrls/charts/chartdata.h>
+#include <gradctrls/charts/chartlines.h>
+#include <gradctrls/dialogs/backgroundcache.h>
 #include <gradctrls/dialogs/igdipgradientctrl.h>
 
 #include <QColor>
+#include <QImage>
 #include <QPoint>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
 class QScrollBar;
 
@@ -91,6 +95,7 @@ private:
     void onScrollAction(int action);
     void layoutScrollBar();
     void redrawIf(bool redraw);
+    void drawVerticalGrid(QPainter& painter, const QSize& size) const;
 
     CChartData m_data;
     QScrollBar* m_scrollBar = nullptr;
@@ -102,4 +107,9 @@ private:
     unsigned int m_vertDiv = 10;
     bool m_readMode = false;
     QPoint m_mouse {-1, -1};
+    // Painting state kept between paints, so a tick allocates nothing: the
+    // background picture, the folded lines and the frame dense lines go into.
+    mutable CBackgroundCache m_background;
+    mutable CChartLines m_lines;
+    mutable QImage m_frame;  // background and dense lines, in device pixels
 };

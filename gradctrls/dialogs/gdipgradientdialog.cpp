@@ -2,6 +2,8 @@
 
 #include <gradctrls/dialogs/gdippalette.h>
 
+#include <QHashFunctions>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 
@@ -68,10 +70,14 @@ void CGDIpGradientDialog::resizeEvent(QResizeEvent* event)
     update();
 }
 
-void CGDIpGradientDialog::paintEvent(QPaintEvent* /*event*/)
+void CGDIpGradientDialog::paintEvent(QPaintEvent* event)
 {
     if (m_transparent)
         return;
+    const QRectF r = m_backgroundRect;
+    const std::size_t key = qHashMulti(0, r.x(), r.y(), r.width(), r.height(), m_from.rgba64(), m_to.rgba64(),
+                                       m_vertical, GradPalette::pageBorder().rgba64());
     QPainter painter(this);
-    drawGradient(painter, m_backgroundRect, 0.0, GradPalette::pageBorder());
+    m_backgroundCache.draw(painter, size(), key, event->rect(),
+                           [this](QPainter& p) { drawGradient(p, m_backgroundRect, 0.0, GradPalette::pageBorder()); });
 }

@@ -8,6 +8,7 @@
 // scales the children and repaints the whole dialog.
 #pragma once
 
+#include <gradctrls/dialogs/backgroundcache.h>
 #include <gradctrls/dialogs/igdipgradientctrl.h>
 #include <gradctrls/dialogs/isizablectrlscontainer.h>
 #include <gradctrls/dialogs/itransparentctrl.h>
@@ -61,6 +62,7 @@ private:
     int m_resourceId;
     QSize m_designSize;
     QRectF m_backgroundRect;
+    CBackgroundCache m_backgroundCache;
     CPageLayout::Translator m_translate;
     bool m_created = false;
 };

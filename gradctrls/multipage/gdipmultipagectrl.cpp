@@ -6,6 +6,8 @@
 
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QHashFunctions>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -188,13 +190,28 @@ void CGDIpMultiPageCtrl::resizeEvent(QResizeEvent* event)
     recalcLayout();
 }
 
-void CGDIpMultiPageCtrl::paintEvent(QPaintEvent* /*event*/)
+void CGDIpMultiPageCtrl::paintEvent(QPaintEvent* event)
 {
-    if (m_transparent)
+    if (m_transparent) {
+        setAttribute(Qt::WA_OpaquePaintEvent, false);
         return;
-    QPainter painter(this);
+    }
+    // The panels lie beneath every live control; each tick repaints parts of
+    // them, so they are drawn once and copied.
+    std::size_t key = 0;
     for (const SBackgroundRect& r : m_background)
-        drawGradientRect(painter, r.rect, r.from, r.to, true, r.radius, r.border);
+        key = qHashMulti(key, r.rect.x(), r.rect.y(), r.rect.width(), r.rect.height(), r.from.rgba64(),
+                         r.to.rgba64(), r.radius, r.border.isValid() ? r.border.rgba64() : quint64(0));
+    const bool opaque = !m_background.empty() && m_background.front().rect.contains(QRectF(rect()))
+                        && m_background.front().from.alpha() == 255 && m_background.front().to.alpha() == 255;
+    // Panels that cover the client opaquely: from the next paint on, nothing
+    // beneath them is painted first.
+    setAttribute(Qt::WA_OpaquePaintEvent, opaque);
+    QPainter painter(this);
+    m_backgroundCache.draw(painter, size(), key, event->rect(), [this](QPainter& p) {
+        for (const SBackgroundRect& r : m_background)
+            drawGradientRect(p, r.rect, r.from, r.to, true, r.radius, r.border);
+    }, opaque);
 }
 
 void CGDIpMultiPageCtrl::keyPressEvent(QKeyEvent* event)

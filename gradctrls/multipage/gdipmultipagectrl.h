@@ -12,6 +12,7 @@
 #pragma once
 
 #include <basectrls/compctrl.h>
+#include <gradctrls/dialogs/backgroundcache.h>
 #include <gradctrls/dialogs/igdipgradientctrl.h>
 #include <gradctrls/dialogs/itransparentctrl.h>
 #include <gradctrls/multipage/imultipagectrl.h>
@@ -79,6 +80,7 @@ protected:
     std::vector<IMultiPageButton*> m_buttons;
     std::vector<CGDIpMultiPageDialog*> m_pages;
     std::vector<SBackgroundRect> m_background;
+    CBackgroundCache m_backgroundCache;
     int m_active = -1;
     QFont* m_buttonFont = nullptr;
     std::vector<double> m_proportions;
