@@ -350,6 +350,55 @@ TEST(DemoReadings, LineBoxesHideAndShowTheirLines)
     qunsetenv("XDG_CONFIG_HOME");
 }
 
+TEST(DemoReadings, ATickRepaintsWhatChangedAndNothingElse)
+{
+    // The page runs all day: a tick repaints the chart and the live values, while
+    // controls whose look did not change (a line box, a page button) stay as they are.
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
+    SAppOptions options;
+    options.demo = true;
+    CShellRun run(options);
+    ASSERT_TRUE(run.start());
+    COdczytyDlg* page = readingsPage(run);
+    ASSERT_NE(page, nullptr);
+    CLPGDevice& device = run.app().document()->device();
+    ASSERT_TRUE(waitUntil([&] { return device.diagData().newestSequence() >= 3; }, 5000));
+    shelltest::waitMs(500);
+
+    struct CPaintCounter : QObject {
+        std::map<QObject*, int> paints;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint)
+                ++paints[watched];
+            return false;
+        }
+    } counter;
+    QWidget* lineBox = findChildCtrl(page, 1008);
+    ASSERT_NE(lineBox, nullptr);
+    QWidget* pageButton = nullptr;
+    for (QWidget* w : run.app().view()->multiPage()->findChildren<QWidget*>())
+        if (auto* button = qobject_cast<QAbstractButton*>(w); button && button->text() == QStringLiteral("Mapa"))
+            pageButton = w;
+    ASSERT_NE(pageButton, nullptr);
+    for (QObject* o : { static_cast<QObject*>(lineBox), static_cast<QObject*>(pageButton),
+                        static_cast<QObject*>(page->chart()) })
+        o->installEventFilter(&counter);
+    const uint64_t first = device.diagData().newestSequence();
+    const std::size_t points = page->chart()->data().line(0)->points.size();
+    // Some 15 ticks: the console picture is refreshed on every fourth.
+    shelltest::waitMs(1600);
+    const uint64_t records = device.diagData().newestSequence() - first;
+    ASSERT_GE(records, 8u);
+    EXPECT_GE(page->chart()->data().line(0)->points.size(), std::min<std::size_t>(points + records, 10000))
+        << "every record reaches the chart";
+    EXPECT_GE(counter.paints[page->chart()], 5);
+    EXPECT_EQ(counter.paints[lineBox], 0);
+    EXPECT_EQ(counter.paints[pageButton], 0);
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
 TEST(DemoReadings, LevelSensorDialog)
 {
     QTemporaryDir dir;

@@ -6,6 +6,7 @@
 
 #include <childprocess.h>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QSize>
@@ -96,6 +97,50 @@ TEST(Program, PageAndSizeOptions)
     const QImage shot(QString::fromStdString(png));
     ASSERT_FALSE(shot.isNull()) << r.err;
     EXPECT_EQ(shot.size(), QSize(1280, 800));
+}
+
+TEST(Program, ReadingsPageAtTwoHundredPercentIsDrawnForItsPixels)
+{
+    // The same page at 100 % and at 200 % (1920 x 1080 logical). Drawn for the
+    // device's pixels, every edge stays one or two pixels wide, so the sum of
+    // squared neighbour differences over a region about doubles (twice the
+    // rows, edges as steep); a picture drawn at 100 % and enlarged smears each
+    // edge over two pixels and falls well below that.
+    QTemporaryDir dir;
+    const QString folder = guitest::artifactsDir();
+    QDir().mkpath(folder);
+    auto shoot = [&](const char* name, const char* scale) {
+        const std::string png = (folder + QStringLiteral("/") + QLatin1String(name)).toStdString();
+        QFile::remove(QString::fromStdString(png));
+        std::vector<std::string> env = programEnv(dir);
+        env.push_back(std::string("QT_SCALE_FACTOR=") + scale);
+        const ProgramResult r = runProgram(KORVANA_PROGRAM,
+            { "--demo", "--page", "0", "--size", "1920x1080", "--screenshot", png, "--quit-after", "1500" }, 30s,
+            env);
+        EXPECT_FALSE(r.timedOut);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return QImage(QString::fromStdString(png));
+    };
+    const QImage one = shoot("korvana_readings_100.png", "1");
+    const QImage two = shoot("korvana_readings_200.png", "2");
+    ASSERT_EQ(one.size(), QSize(1920, 1080));
+    ASSERT_EQ(two.size(), QSize(3840, 2160));
+    auto energy = [](const QImage& image, const QRect& r) {
+        double sum = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x < r.right(); ++x) {
+                const int d = qGray(image.pixel(x, y)) - qGray(image.pixel(x + 1, y));
+                sum += static_cast<double>(d) * d;
+            }
+        return sum;
+    };
+    // The gauges with their needles and texts; the chart with its lines and labels.
+    for (const QRect& r : { QRect(1380, 90, 500, 290), QRect(340, 90, 660, 560) }) {
+        const double e1 = energy(one, r);
+        const double e2 = energy(two, QRect(r.topLeft() * 2, r.size() * 2));
+        ASSERT_GT(e1, 0.0);
+        EXPECT_GT(e2 / e1, 1.5) << "region " << r.x() << "," << r.y() << " looks enlarged, not drawn at 200 %";
+    }
 }
 
 TEST(Program, BadUsageIsRefused)
