@@ -8,11 +8,13 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStaticText>
 #include <QTransform>
 
 #include <algorithm>
 #include <cstring>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -42,12 +44,30 @@ QRect placeLabel(int column, int row, const QSize& size, const std::vector<QRect
         const QRect r(left, top, kLabelWidth, kLabelHeight);
         return std::none_of(placed.begin(), placed.end(), [&](const QRect& p) { return p.intersects(r); });
     };
-    for (int delta = 0; delta <= lowest; delta += 2) {
-        if (top0 - delta >= 0 && freeAt(top0 - delta))
-            return QRect(left, top0 - delta, kLabelWidth, kLabelHeight);
-        if (top0 + delta <= lowest && freeAt(top0 + delta))
-            return QRect(left, top0 + delta, kLabelWidth, kLabelHeight);
+    if (freeAt(top0))
+        return QRect(left, top0, kLabelWidth, kLabelHeight);
+    // The nearest free place touches a placed box from above or below (or lies
+    // at an edge of the chart): only those places need trying, nearest first,
+    // above before below.
+    int best = -1;
+    auto consider = [&](int top) {
+        if (top < 0 || top > lowest)
+            return;
+        const int distance = std::abs(top - top0);
+        const int bestDistance = std::abs(best - top0);
+        if (best >= 0 && (distance > bestDistance || (distance == bestDistance && top > best)))
+            return;
+        if (freeAt(top))
+            best = top;
+    };
+    consider(0);
+    consider(lowest);
+    for (const QRect& p : placed) {
+        consider(p.top() - kLabelHeight);
+        consider(p.bottom() + 1);
     }
+    if (best >= 0)
+        return QRect(left, best, kLabelWidth, kLabelHeight);
     return QRect(left, top0, kLabelWidth, kLabelHeight);
 }
 
@@ -405,9 +425,11 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
     }
     m_lines.draw(painter, d);
 
-    std::vector<QRect> labels;
+    std::vector<QRect>& labels = m_labelBoxes;
+    labels.clear();
     const double xEnd = d.m_xStart + d.m_xWidth;
-    // Value labels at the newest point of every visible line.
+    // Value labels at the newest point of every visible line. Each line keeps
+    // its laid-out text, so a value that did not change is not laid out again.
     painter.setBrush(Qt::NoBrush);
     for (const auto& [number, line] : d.lines()) {
         if (!line.visible || line.points.empty())
@@ -417,9 +439,20 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
             continue;
         const QRect box = placeLabel(static_cast<int>(d.toPixelX(x, w)), d.toPixelY(y, h), size, labels);
         labels.push_back(box);
+        QStaticText& text = m_labelTexts[number];
+        const QString shown = labelText(line, y);
+        if (text.text() != shown || m_labelFont != painter.font()) {
+            text.setText(shown);
+            text.setTextFormat(Qt::PlainText);
+            text.prepare(QTransform(), painter.font());
+        }
+        const QSizeF extent = text.size();
         painter.setPen(GradPalette::fromColorRef(line.colour));
-        painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, labelText(line, y));
+        painter.drawStaticText(QPointF(box.x() + (box.width() - extent.width()) / 2.0,
+                                       box.y() + (box.height() - extent.height()) / 2.0),
+                               text);
     }
+    m_labelFont = painter.font();
 
     // Read mode: the point nearest to the mouse, with a cursor through it.
     if (m_readMode && m_mouse.x() >= 0 && m_mouse.x() < w) {

@@ -10,12 +10,15 @@
 #include <gradctrls/dialogs/igdipgradientctrl.h>
 
 #include <QColor>
+#include <QFont>
+#include <QStaticText>
 #include <QImage>
 #include <QPoint>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
+#include <map>
 #include <vector>
 
 class QScrollBar;
@@ -112,4 +115,7 @@ private:
     mutable CBackgroundCache m_background;
     mutable CChartLines m_lines;
     mutable QImage m_frame;  // background and dense lines, in device pixels
+    mutable std::vector<QRect> m_labelBoxes;
+    mutable std::map<unsigned int, QStaticText> m_labelTexts;
+    mutable QFont m_labelFont;
 };

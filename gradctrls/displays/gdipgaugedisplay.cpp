@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QHashFunctions>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
@@ -158,6 +160,7 @@ void CGDIpGaugeDisplay::v_recalcData(const QRect& client)
     m_layout = computeLayout(client.size(), picture ? QSize(m_source->GetWidth(), m_source->GetHeight()) : QSize(),
                              ratio);
     m_layout.origin += client.topLeft();
+    m_dial.invalidate();
     if (picture && m_layout.k > 0) {
         m_working = *m_source;
         m_working.downSampling(m_layout.picture.width(), m_layout.picture.height());
@@ -186,12 +189,20 @@ void CGDIpGaugeDisplay::paintEvent(QPaintEvent* event)
     if (m_working.IsLoaded() == 0)
         return;
     QPainter painter(this);
-    const double ratio = devicePixelRatioF();
-    const int w = static_cast<int>(m_working.GetWidth() / std::max(1.0, ratio));
-    const int h = static_cast<int>(m_working.GetHeight() / std::max(1.0, ratio));
-    m_working.alphaBlend(&painter, m_layout.origin.x(), m_layout.origin.y(), w, h);
+    // The dial and its ticks change only with the size, the picture or the
+    // travel: drawn once into a picture of device pixels, copied on each move
+    // of the needle, which alone is drawn afresh.
+    const std::size_t key = qHashMulti(0, m_layout.origin.x(), m_layout.origin.y(), m_working.GetWidth(),
+                                       m_working.GetHeight(), m_minAngle, m_maxAngle);
+    m_dial.draw(painter, size(), key, event->rect(), [this](QPainter& p) {
+        const double ratio = devicePixelRatioF();
+        const int w = static_cast<int>(m_working.GetWidth() / std::max(1.0, ratio));
+        const int h = static_cast<int>(m_working.GetHeight() / std::max(1.0, ratio));
+        m_working.alphaBlend(&p, m_layout.origin.x(), m_layout.origin.y(), w, h);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        drawScale(p);
+    });
     painter.setRenderHint(QPainter::Antialiasing, true);
-    drawScale(painter);
     drawNeedle(painter);
 }
 

@@ -5,6 +5,7 @@
 // clockwise on the screen with 0° straight down, 90° left, 180° up.
 #pragma once
 
+#include <gradctrls/dialogs/backgroundcache.h>
 #include <gradctrls/dialogs/gdiptransparentcompctrl.h>
 #include <imagekit/extimage.h>
 
@@ -80,6 +81,7 @@ private:
     CImageObject* m_source = nullptr;
     bool m_hasPicture = false;
     CExtImage m_working;
+    CBackgroundCache m_dial;
     SLayout m_layout;
     CGDIpStatic* m_value = nullptr;
     CGDIpStatic* m_title = nullptr;
