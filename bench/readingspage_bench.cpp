@@ -1,8 +1,10 @@
 // korvana-bench-readings: CPU time of one refresh of the busiest "Odczyty"
 // page in a 1920 x 1080 window: the chart holding 27 lines of 10 000 points
 // (the most it keeps), then per refresh one new demo record taken by the page
-// (panel, bars, chart feed) and the whole page painted. Not a test: it prints
-// the figures and always succeeds.
+// (panel, bars, chart feed) and the whole page painted; the chart with its
+// window over the whole history at 100 % and 200 %; then the page left running
+// for a while (argument 2, seconds) and its share of one core. Not a test: it
+// prints the figures and always succeeds.
 #include <app/data/demodiag.h>
 #include <app/data/diag.h>
 #include <app/data/diagdata.h>
@@ -17,8 +19,10 @@
 #include <gradctrls/charts/scrollchart.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
+#include <QTimer>
 
 #include <cmath>
 #include <cstdio>
@@ -102,5 +106,42 @@ int main(int argc, char** argv)
         device.diagData().push(record);
         page->onTimer();
     });
+
+    // The window over the whole history: every point of every line on screen.
+    CScrollChart* chart = page->chart();
+    const double start = chart->data().m_xStart;
+    const double width = chart->data().m_xWidth;
+    chart->SetHorzRange(chart->data().m_xMax - chart->data().m_xMin);
+    chart->data().m_xStart = chart->data().m_xMin;
+    for (const double ratio : { 1.0, 2.0 }) {
+        QImage chartImage(chart->size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        chartImage.setDevicePixelRatio(ratio);
+        char name[96];
+        std::snprintf(name, sizeof name, "whole-history window, chart repainted at %.0f %%", ratio * 100);
+        measure(name, [&] {
+            QPainter painter(&chartImage);
+            chart->paintChart(painter, chart->size());
+        });
+    }
+    measure("whole-history window, whole page painted", paintPage);
+    chart->SetHorzRange(width);
+    chart->data().m_xStart = start;
+    chart->data().clampStart();
+
+    // The page left running on its own with its chart full, as in a workshop
+    // all day: demo records from the polling thread, the frame timer's ticks,
+    // the repaints they ask for. CPU time over wall time is the share of one core.
+    const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
+    app.document()->startPolling();
+    app.mainFrame()->startTimer();
+    QApplication::processEvents();
+    const double cpuStart = cpuMs();
+    QElapsedTimer wall;
+    wall.start();
+    QTimer::singleShot(seconds * 1000, &qapp, &QCoreApplication::quit);
+    QApplication::exec();
+    std::printf("%-52s %8.2f %% of one core over %d s\n", "running page, chart full, 10 records a second",
+                (cpuMs() - cpuStart) / static_cast<double>(wall.elapsed()) * 100.0, seconds);
+    std::fflush(stdout);
     return app.ExitInstance() >= 0 ? 0 : 0;
 }

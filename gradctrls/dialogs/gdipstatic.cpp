@@ -41,15 +41,24 @@ void CGDIpStatic::paintEvent(QPaintEvent* event)
     const QRect area = contentsRect().adjusted(m, m, -m, -m);
     QFont shown = font();
     if (m_shrinkToFit && !wordWrap()) {
-        const bool pixels = shown.pixelSize() > 0;
-        double size = pixels ? shown.pixelSize() : shown.pointSizeF();
-        while (size > 6 && QFontMetrics(shown).horizontalAdvance(text()) > area.width()) {
-            size = std::floor(size * 0.92);
-            if (pixels)
-                shown.setPixelSize(static_cast<int>(size));
-            else
-                shown.setPointSizeF(size);
+        // The live values repaint on every tick: the fitted font is worked out
+        // again only when the text, the room or the font changed.
+        if (m_fitText != text() || m_fitWidth != area.width() || m_fitFrom != shown) {
+            m_fitText = text();
+            m_fitWidth = area.width();
+            m_fitFrom = shown;
+            const bool pixels = shown.pixelSize() > 0;
+            double size = pixels ? shown.pixelSize() : shown.pointSizeF();
+            while (size > 6 && QFontMetrics(shown).horizontalAdvance(text()) > area.width()) {
+                size = std::floor(size * 0.92);
+                if (pixels)
+                    shown.setPixelSize(static_cast<int>(size));
+                else
+                    shown.setPointSizeF(size);
+            }
+            m_fitFont = shown;
         }
+        shown = m_fitFont;
         painter.setFont(shown);
     }
     const QFontMetrics fm(shown);

@@ -27,4 +27,8 @@ protected:
 
 private:
     bool m_shrinkToFit = false;
+    QString m_fitText;
+    int m_fitWidth = -1;
+    QFont m_fitFrom;
+    QFont m_fitFont;
 };
