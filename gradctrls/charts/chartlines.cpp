@@ -23,6 +23,14 @@ Qt::PenStyle penStyle(int style)
     }
 }
 
+template <int N>
+void fillRows(quint32* p, qsizetype step, int rows, quint32 pixel)
+{
+    for (int y = 0; y < rows; ++y, p += step)
+        for (int x = 0; x < N; ++x)
+            p[x] = pixel;
+}
+
 } // namespace
 
 int CChartLines::fold(const CChartData& data, const QSize& size, double ratio)
@@ -81,33 +89,62 @@ void CChartLines::writeDense(QImage& image) const
     }
     // Band by band, so that the rows being written stay in the cache while every
     // line passes over them; line by line over the whole picture, each line
-    // would fetch the picture from memory again.
-    uchar* const bits = image.bits();
+    // would fetch the picture from memory again. Each band lists the runs that
+    // reach into it (a counting sort), so a band costs only its own runs.
+    const int height = image.height();
     const qsizetype stride = image.bytesPerLine();
-    const qsizetype step = stride / static_cast<qsizetype>(sizeof(quint32));
     const int band = std::max(8, static_cast<int>(256 * 1024 / std::max<qsizetype>(1, stride)));
-    for (int bandTop = 0; bandTop < image.height(); bandTop += band) {
-        const int bandBottom = std::min(bandTop + band, image.height());
-        for (const SRun& r : runs) {
+    const int bands = (height + band - 1) / band;
+    if (bands <= 0)
+        return;
+    auto bandsOf = [&](const SRun& r, int& first, int& last) {
+        first = std::clamp(r.y0, 0, height - 1) / band;
+        last = std::clamp(r.y1 - 1, 0, height - 1) / band;
+        return r.y0 < r.y1 && r.y1 > 0 && r.y0 < height;
+    };
+    std::vector<int>& start = m_bandStart;
+    start.assign(static_cast<std::size_t>(bands) + 1, 0);
+    for (const SRun& r : runs) {
+        int first = 0;
+        int last = 0;
+        if (bandsOf(r, first, last))
+            for (int b = first; b <= last; ++b)
+                ++start[static_cast<std::size_t>(b) + 1];
+    }
+    for (int b = 0; b < bands; ++b)
+        start[static_cast<std::size_t>(b) + 1] += start[static_cast<std::size_t>(b)];
+    std::vector<int>& order = m_bandRuns;
+    order.resize(static_cast<std::size_t>(start.back()));
+    std::vector<int>& next = m_bandFill;
+    next.assign(start.begin(), start.end() - 1);
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        int first = 0;
+        int last = 0;
+        if (bandsOf(runs[i], first, last))
+            for (int b = first; b <= last; ++b)
+                order[static_cast<std::size_t>(next[static_cast<std::size_t>(b)]++)] = static_cast<int>(i);
+    }
+    uchar* const bits = image.bits();
+    const qsizetype step = stride / static_cast<qsizetype>(sizeof(quint32));
+    for (int b = 0; b < bands; ++b) {
+        const int bandTop = b * band;
+        const int bandBottom = std::min(bandTop + band, height);
+        for (int k = start[static_cast<std::size_t>(b)]; k < start[static_cast<std::size_t>(b) + 1]; ++k) {
+            const SRun& r = runs[static_cast<std::size_t>(order[static_cast<std::size_t>(k)])];
             const int y0 = std::max(r.y0, bandTop);
             const int y1 = std::min(r.y1, bandBottom);
-            if (y0 >= y1)
-                continue;
             auto* p = reinterpret_cast<quint32*>(bits + y0 * stride) + r.x0;
-            const quint32 pixel = r.pixel;
             const int n = r.x1 - r.x0;
-            // Lines are one to a few pixels wide: the common widths without an inner loop.
-            if (n == 2) {
-                for (int y = y0; y < y1; ++y, p += step) {
-                    p[0] = pixel;
-                    p[1] = pixel;
-                }
-            } else if (n == 1) {
+            // Lines are one to a few device pixels wide: those widths without an inner loop.
+            switch (n) {
+            case 1: fillRows<1>(p, step, y1 - y0, r.pixel); break;
+            case 2: fillRows<2>(p, step, y1 - y0, r.pixel); break;
+            case 3: fillRows<3>(p, step, y1 - y0, r.pixel); break;
+            case 4: fillRows<4>(p, step, y1 - y0, r.pixel); break;
+            default:
                 for (int y = y0; y < y1; ++y, p += step)
-                    p[0] = pixel;
-            } else {
-                for (int y = y0; y < y1; ++y, p += step)
-                    std::fill_n(p, n, pixel);
+                    std::fill_n(p, n, r.pixel);
+                break;
             }
         }
     }
