@@ -7,7 +7,7 @@ macro(doc_fail text)
     string(APPEND _errors "  ${text}\n")
 endmacro()
 
-cmake_path(NORMAL_PATH DOC_DIR OUTPUT_VARIABLE _doc)
+cmake_path(ABSOLUTE_PATH DOC_DIR NORMALIZE OUTPUT_VARIABLE _doc)
 string(REGEX REPLACE "/$" "" _doc "${_doc}")
 if(NOT IS_DIRECTORY "${_doc}")
     message(FATAL_ERROR "no manual at ${_doc}")
