@@ -2,15 +2,27 @@
 // desktop's opener for Polish, English and other languages, the fall-backs
 // when a language's manual or the index is missing, and the message when the
 // Doc folder is not there at all. The opener is replaced, so no browser starts.
+// Also the start options the manual's screenshots need: --subpage shows a
+// tuning page of "Mapa", --dialog opens the level-sensor or console dialog,
+// and a screenshot then holds that dialog alone.
 #include "guitest.h"
 #include "shelltest.h"
 
 #include <app/data/languages.h>
+#include <app/shell/appoptions.h>
+#include <app/shell/consolesetupdlg.h>
 #include <app/shell/documentationpath.h>
+#include <app/shell/korvanaview.h>
+#include <app/shell/mapadlg.h>
+#include <app/shell/sensorsdlg.h>
+#include <childprocess.h>
+#include <gradctrls/multipage/gdipmultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/menucommands.h>
 
+#include <QImage>
+#include <QTemporaryDir>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -170,6 +182,81 @@ TEST(Documentation, AnOpenerThatFailsIsReported)
     run.app().mainFrame()->onCommand(MenuCmd::kDocumentation);
     ASSERT_EQ(run.ui.shown().size(), 1u);
     EXPECT_EQ(run.ui.shown()[0].text, L"Nie można otworzyć dokumentacji:\n" + (runtime.doc() / "index.html").wstring());
+}
+
+TEST(ScreenshotOptions, SubpageAndDialogAreReadAndChecked)
+{
+    std::string error;
+    const auto o = parseAppOptions({ "--page", "4", "--subpage", "3", "--dialog", "console" }, error);
+    ASSERT_TRUE(o.has_value()) << error;
+    EXPECT_EQ(o->subPage, 3);
+    EXPECT_EQ(o->dialog, "console");
+    EXPECT_TRUE(parseAppOptions({ "--dialog", "level" }, error).has_value());
+    for (const std::vector<std::string>& bad : { std::vector<std::string> { "--subpage", "4" }, { "--subpage", "-1" },
+                                                 { "--subpage" }, { "--dialog", "about" }, { "--dialog" } }) {
+        error.clear();
+        EXPECT_FALSE(parseAppOptions(bad, error).has_value()) << bad[0];
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(ScreenshotOptions, SubpageShowsThatTuningPageOfMapa)
+{
+    for (int sub : { 0, 2, 3 }) {
+        SAppOptions o = demo();
+        o.page = 4;
+        o.subPage = sub;
+        shelltest::CShellRun run(o);
+        ASSERT_TRUE(run.start());
+        auto* mapa = run.app().view()->findChild<CMapaDlg*>();
+        ASSERT_NE(mapa, nullptr);
+        EXPECT_EQ(mapa->multiPage()->getActivePage(), mapa->subPage(sub)) << sub;
+    }
+}
+
+TEST(ScreenshotOptions, DialogOptionOpensTheDialogBehindItsButton)
+{
+    struct Case {
+        const char* name;
+        bool (*is)(QWidget*);
+    };
+    for (const Case c : { Case { "level", [](QWidget* w) { return qobject_cast<CSensorsDlg*>(w) != nullptr; } },
+                          Case { "console", [](QWidget* w) { return qobject_cast<CConsoleSetupDlg*>(w) != nullptr; } } }) {
+        SAppOptions o = demo();
+        o.dialog = c.name;
+        shelltest::CShellRun run(o);
+        ASSERT_TRUE(run.start());
+        // The dialog lives on its button's stack: judged here, before reject() ends it.
+        bool seen = false;
+        bool right = false;
+        shelltest::onNextModal([&](QWidget* modal) {
+            seen = true;
+            right = modal && c.is(modal);
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+        });
+        EXPECT_TRUE(shelltest::waitUntil([&] { return seen; }, 3000)) << c.name;
+        EXPECT_TRUE(right) << c.name;
+    }
+}
+
+TEST(ScreenshotOptions, ScreenshotOfADialogHoldsTheDialogAlone)
+{
+    using namespace std::chrono_literals;
+    QTemporaryDir dir;
+    const std::string png = guitest::artifactsDir().toStdString() + "/korvana_program_level_dialog.png";
+    QFile::remove(QString::fromStdString(png));
+    const ProgramResult r = runProgram(KORVANA_PROGRAM,
+        { "--demo", "--dialog", "level", "--size", "1280x800", "--screenshot", png, "--quit-after", "800" }, 20s,
+        { "QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + dir.filePath("cfg").toStdString(),
+          "XDG_RUNTIME_DIR=" + dir.path().toStdString(), "XDG_STATE_HOME=" + dir.filePath("state").toStdString(),
+          "KORVANA_PORTS=" });
+    ASSERT_FALSE(r.timedOut) << "the dialog held the program";
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const QImage shot(QString::fromStdString(png));
+    ASSERT_FALSE(shot.isNull()) << r.err;
+    EXPECT_LT(shot.width(), 800);
+    EXPECT_LT(shot.height(), 600);
 }
 
 } // namespace
