@@ -11,8 +11,7 @@ CInstallTree::CInstallTree()
         m_error = "no scratch folder in " KORVANA_BUILD_DIR;
         return;
     }
-    const ProgramResult r
-        = runProgram(KORVANA_CMAKE, { "--install", KORVANA_BUILD_DIR, "--prefix", prefix() }, 60s);
+    const ProgramResult r = runProgram(KORVANA_CMAKE, { "--install", KORVANA_BUILD_DIR, "--prefix", prefix() }, 60s);
     m_ok = r.exitCode == 0;
     if (!m_ok)
         m_error = r.out + r.err;

@@ -115,7 +115,8 @@ TEST(InstallTree, InstalledToolsRunWithTheirPrivateLibraries)
 double gaugeCornerDarkShare(const QImage& shot)
 {
     // Inside the page, clear of the window's dark border.
-    const QRect corner(shot.width() * 71 / 100, shot.height() * 9 / 100, shot.width() * 25 / 100, shot.height() * 25 / 100);
+    const QRect corner(
+        shot.width() * 71 / 100, shot.height() * 9 / 100, shot.width() * 25 / 100, shot.height() * 25 / 100);
     int dark = 0;
     for (int y = corner.top(); y <= corner.bottom(); ++y) {
         for (int x = corner.left(); x <= corner.right(); ++x)
@@ -200,8 +201,8 @@ TEST(DesktopIntegration, DesktopFileStartsTheProgramAndValidates)
     ASSERT_TRUE(tree.ok()) << tree.error();
     const std::string file = tree.path("share/applications/" + desktopFileName());
     const std::string text = readText(file);
-    for (const char* line : { "\nType=Application\n", "\nExec=korvana\n", "\nIcon=korvana\n",
-             "\nCategories=Utility;Development;\n" })
+    for (const char* line :
+        { "\nType=Application\n", "\nExec=korvana\n", "\nIcon=korvana\n", "\nCategories=Utility;Development;\n" })
         EXPECT_NE(text.find(line), std::string::npos) << line;
     const std::string validator = findTool("desktop-file-validate");
     if (validator.empty())

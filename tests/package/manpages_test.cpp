@@ -137,8 +137,8 @@ TEST_P(ManPage, RendersWithoutWarnings)
     EXPECT_EQ(r.err, "") << c.program;
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, ManPage, ::testing::ValuesIn(kCases),
-    [](const ::testing::TestParamInfo<SManCase>& info) {
+INSTANTIATE_TEST_SUITE_P(
+    Programs, ManPage, ::testing::ValuesIn(kCases), [](const ::testing::TestParamInfo<SManCase>& info) {
         std::string name = info.param.program;
         for (char& ch : name) {
             if (ch == '-')
