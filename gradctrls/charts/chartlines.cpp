@@ -14,17 +14,22 @@ namespace {
 Qt::PenStyle penStyle(int style)
 {
     switch (style) {
-    case 1: return Qt::DashLine;
-    case 2: return Qt::DotLine;
-    case 3: return Qt::DashDotLine;
-    case 4: return Qt::DashDotDotLine;
-    case 5: return Qt::NoPen;
-    default: return Qt::SolidLine;
+    case 1:
+        return Qt::DashLine;
+    case 2:
+        return Qt::DotLine;
+    case 3:
+        return Qt::DashDotLine;
+    case 4:
+        return Qt::DashDotDotLine;
+    case 5:
+        return Qt::NoPen;
+    default:
+        return Qt::SolidLine;
     }
 }
 
-template <int N>
-void fillRows(quint32* p, qsizetype step, int rows, quint32 pixel)
+template <int N> void fillRows(quint32* p, qsizetype step, int rows, quint32 pixel)
 {
     for (int y = 0; y < rows; ++y, p += step)
         for (int x = 0; x < N; ++x)
@@ -83,8 +88,8 @@ void CChartLines::writeDense(QImage& image) const
             const int x0 = std::max(c.column, 0);
             const int x1 = std::min(c.column + n, image.width());
             if (x0 < x1)
-                runs.push_back({x0, x1, static_cast<int>(std::lround(top * m_ratio)),
-                                static_cast<int>(std::lround(bottom * m_ratio)) + n, pixel});
+                runs.push_back({ x0, x1, static_cast<int>(std::lround(top * m_ratio)),
+                    static_cast<int>(std::lround(bottom * m_ratio)) + n, pixel });
         }
     }
     // Band by band, so that the rows being written stay in the cache while every
@@ -137,10 +142,18 @@ void CChartLines::writeDense(QImage& image) const
             const int n = r.x1 - r.x0;
             // Lines are one to a few device pixels wide: those widths without an inner loop.
             switch (n) {
-            case 1: fillRows<1>(p, step, y1 - y0, r.pixel); break;
-            case 2: fillRows<2>(p, step, y1 - y0, r.pixel); break;
-            case 3: fillRows<3>(p, step, y1 - y0, r.pixel); break;
-            case 4: fillRows<4>(p, step, y1 - y0, r.pixel); break;
+            case 1:
+                fillRows<1>(p, step, y1 - y0, r.pixel);
+                break;
+            case 2:
+                fillRows<2>(p, step, y1 - y0, r.pixel);
+                break;
+            case 3:
+                fillRows<3>(p, step, y1 - y0, r.pixel);
+                break;
+            case 4:
+                fillRows<4>(p, step, y1 - y0, r.pixel);
+                break;
             default:
                 for (int y = y0; y < y1; ++y, p += step)
                     std::fill_n(p, n, r.pixel);
@@ -171,7 +184,7 @@ void CChartLines::draw(QPainter& painter, const CChartData& data) const
         painter.setBrush(colour);
         for (auto it = first; it != last; ++it)
             painter.drawRect(QRectF(data.toPixelX(it->first, m_size.width()) - 1.5,
-                                    data.toPixelY(it->second, m_size.height()) - 1.5, 3, 3));
+                data.toPixelY(it->second, m_size.height()) - 1.5, 3, 3));
         painter.setBrush(Qt::NoBrush);
     }
 }

@@ -54,7 +54,7 @@ private:
     mutable std::vector<QPointF> m_poly;
     mutable std::vector<QLineF> m_segments;
     mutable std::vector<SRun> m_runs;
-    mutable std::vector<int> m_bandStart;  // first entry of each band in m_bandRuns
-    mutable std::vector<int> m_bandRuns;   // run indices, band by band
+    mutable std::vector<int> m_bandStart; // first entry of each band in m_bandRuns
+    mutable std::vector<int> m_bandRuns; // run indices, band by band
     mutable std::vector<int> m_bandFill;
 };

@@ -29,13 +29,13 @@ public:
     // The first point at or after x, and the first after x.
     const_iterator lower_bound(double x) const
     {
-        return std::lower_bound(m_points.begin(), m_points.end(), x,
-                                [](const value_type& p, double v) { return p.first < v; });
+        return std::lower_bound(
+            m_points.begin(), m_points.end(), x, [](const value_type& p, double v) { return p.first < v; });
     }
     const_iterator upper_bound(double x) const
     {
-        return std::upper_bound(m_points.begin(), m_points.end(), x,
-                                [](double v, const value_type& p) { return v < p.first; });
+        return std::upper_bound(
+            m_points.begin(), m_points.end(), x, [](double v, const value_type& p) { return v < p.first; });
     }
 
     // The y at x; a missing x is inserted in order with y 0.

@@ -5,11 +5,11 @@
 
 #include <cmath>
 
-const QImage& CBackgroundCache::picture(qreal ratio, const QSize& size, std::size_t key, const PaintFunction& paint,
-                                        bool opaque)
+const QImage& CBackgroundCache::picture(
+    qreal ratio, const QSize& size, std::size_t key, const PaintFunction& paint, bool opaque)
 {
-    const QSize pixels(static_cast<int>(std::ceil(size.width() * ratio)),
-                       static_cast<int>(std::ceil(size.height() * ratio)));
+    const QSize pixels(
+        static_cast<int>(std::ceil(size.width() * ratio)), static_cast<int>(std::ceil(size.height() * ratio)));
     const QImage::Format format = opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
     if (m_image.isNull() || m_image.size() != pixels || m_image.devicePixelRatio() != ratio || m_key != key
         || m_image.format() != format) {
@@ -25,7 +25,7 @@ const QImage& CBackgroundCache::picture(qreal ratio, const QSize& size, std::siz
 }
 
 void CBackgroundCache::draw(QPainter& painter, const QSize& size, std::size_t key, const QRect& exposed,
-                            const PaintFunction& paint, bool opaque)
+    const PaintFunction& paint, bool opaque)
 {
     if (size.isEmpty())
         return;

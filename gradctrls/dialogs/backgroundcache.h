@@ -22,11 +22,11 @@ public:
     // when size, ratio or key changed. An opaque picture is kept without alpha,
     // which makes the copy a plain move.
     void draw(QPainter& painter, const QSize& size, std::size_t key, const QRect& exposed, const PaintFunction& paint,
-              bool opaque = false);
+        bool opaque = false);
     // The picture itself, drawn afresh first when needed (device pixels, with the
     // pixel ratio set).
-    const QImage& picture(qreal ratio, const QSize& size, std::size_t key, const PaintFunction& paint,
-                          bool opaque = false);
+    const QImage& picture(
+        qreal ratio, const QSize& size, std::size_t key, const PaintFunction& paint, bool opaque = false);
     void invalidate() { m_image = QImage(); }
     // How often the picture was drawn afresh (to prove that ticks only copy it).
     int redraws() const { return m_redraws; }

@@ -30,7 +30,7 @@ TEST(ChartPoints, KeepXOrderReplaceAnExistingXAndDropTheOldest)
     std::vector<double> xs;
     for (const auto& [x, y] : points)
         xs.push_back(x);
-    EXPECT_EQ(xs, (std::vector<double> {10, 20, 30}));
+    EXPECT_EQ(xs, (std::vector<double> { 10, 20, 30 }));
     EXPECT_EQ(points.at(30), 4.0);
     EXPECT_THROW(points.at(25), std::out_of_range);
     EXPECT_EQ(points.lower_bound(15)->first, 20.0);
@@ -62,9 +62,9 @@ TEST(ChartData, FoldKeepsEachColumnsExtremesAndEnds)
     const CChartData::SColumn& c = columns[3]; // x 30 … 39, the spike at 34
     EXPECT_EQ(c.column, 3);
     EXPECT_DOUBLE_EQ(c.firstX, 3.0);
-    EXPECT_EQ(c.firstRow, 100 - 9);  // y 10
-    EXPECT_EQ(c.lastRow, 100 - 18);  // y 19
-    EXPECT_EQ(c.top, 100 - 89);      // y 90, the spike
+    EXPECT_EQ(c.firstRow, 100 - 9); // y 10
+    EXPECT_EQ(c.lastRow, 100 - 18); // y 19
+    EXPECT_EQ(c.top, 100 - 89); // y 90, the spike
     EXPECT_EQ(c.bottom, 100 - 9);
     // At 200 % the same points fall on twice the columns, five to each.
     EXPECT_EQ(d.foldColumns(*d.line(0), 10, 100, 2.0, columns), 100u);
@@ -82,7 +82,8 @@ void whiteChart(CScrollChart& chart, const QSize& size, int width)
     chart.resize(size);
     chart.SetGrid(0);
     chart.setGradientColors(Qt::white, Qt::white);
-    chart.AddLine(0, [](double) { return std::string(); }, 0x0000FF, 0, width);
+    chart.AddLine(
+        0, [](double) { return std::string(); }, 0x0000FF, 0, width);
 }
 
 QImage paint(const CScrollChart& chart, const QSize& size, double ratio = 1.0)
