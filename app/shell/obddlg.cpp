@@ -67,9 +67,9 @@ constexpr SCtrlLayout kLayout[] = {
     { 1257, ECtrlKind::Label, 424, 164, 24, 14, L"V" },
 
     { 1234, ECtrlKind::GroupBox, 8, 190, 462, 150, L"Błędy OBD" },
-    { CObdDlg::kListCodes, ECtrlKind::Placeholder, 18, 206, 300, 126, nullptr },
-    { CObdDlg::kButtonRead, ECtrlKind::PushButton, 326, 206, 136, 24, L"Wczytaj błędy OBD" },
-    { CObdDlg::kButtonClear, ECtrlKind::PushButton, 326, 236, 136, 24, L"Kasuj błędy OBD" },
+    { CObdDlg::kListCodes, ECtrlKind::Placeholder, 18, 206, 280, 126, nullptr },
+    { CObdDlg::kButtonRead, ECtrlKind::PushButton, 306, 206, 156, 24, L"Wczytaj błędy OBD" },
+    { CObdDlg::kButtonClear, ECtrlKind::PushButton, 306, 236, 156, 24, L"Kasuj błędy OBD" },
 };
 
 } // namespace

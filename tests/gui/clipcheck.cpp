@@ -75,17 +75,22 @@ bool measureGradientButton(const CGDIpGradientButton* button, STextFit& fit)
     fit.text = shownButtonText(button->text());
     if (fit.text.isEmpty())
         return false;
-    // As the button paints: a gap around the face, one average character inside it;
-    // a page button is bold while its page shows.
-    const qreal gap = std::clamp(button->height() / 24.0, 1.0, 3.0);
-    const QRect face = QRectF(button->rect()).adjusted(gap, gap, -gap, -gap).toAlignedRect();
-    QFont font = button->font();
-    if (button->getSelected() || qobject_cast<const CGDIpMultiPageGradientButton*>(button))
-        font.setBold(true);
-    const QFontMetrics fm(font);
-    fit.area = face.adjusted(fm.averageCharWidth(), 0, -fm.averageCharWidth(), 0);
-    fit.needed = lineBlock(fm, fit.text);
-    fit.ink = face;
+    // A page button is bold while its page shows: measured so, shown or not.
+    CGDIpGradientButton::STextLayout layout = button->textLayout();
+    if (qobject_cast<const CGDIpMultiPageGradientButton*>(button) && !layout.font.bold()) {
+        QFont bold = layout.font;
+        bold.setBold(true);
+        const QFontMetrics fm(bold);
+        layout.area = layout.area.adjusted(QFontMetrics(layout.font).averageCharWidth() - fm.averageCharWidth(), 0,
+            fm.averageCharWidth() - QFontMetrics(layout.font).averageCharWidth(), 0);
+        layout.font = bold;
+    }
+    const QFontMetrics fm(layout.font);
+    fit.area = layout.area.toRect();
+    const QRect wrapped = fm.boundingRect(fit.area, Qt::AlignCenter | Qt::TextWordWrap, fit.text);
+    fit.needed = wrapped.width() <= fit.area.width() && wrapped.height() <= fit.area.height() ? wrapped.size()
+                                                                                              : lineBlock(fm, fit.text);
+    fit.ink = button->rect();
     return true;
 }
 
