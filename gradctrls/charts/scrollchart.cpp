@@ -39,25 +39,26 @@ QString labelText(const CChartData::SLine& line, double y)
 // A label box whose bottom edge sits at the point's row, beside the point, kept
 // inside the chart; when it would cover a box placed before it, it takes the
 // nearest free place above or below. With more labels than fit, the last ones overlap.
-QRect placeLabel(int column, int row, const QSize& size, const std::vector<QRect>& placed)
+// A box is one text line high (at most kLabelHeight), so that many lines' labels fit.
+QRect placeLabel(int column, int row, const QSize& size, const std::vector<QRect>& placed, int height)
 {
     int left = column + 3;
     if (left + kLabelWidth > size.width())
         left = column - 3 - kLabelWidth;
     left = std::max(0, left);
-    const int lowest = std::max(0, size.height() - kLabelHeight);
-    const int top0 = std::clamp(row - kLabelHeight, 0, lowest);
+    const int lowest = std::max(0, size.height() - height);
+    const int top0 = std::clamp(row - height, 0, lowest);
     auto freeAt = [&](int top) {
-        const QRect r(left, top, kLabelWidth, kLabelHeight);
+        const QRect r(left, top, kLabelWidth, height);
         return std::none_of(placed.begin(), placed.end(), [&](const QRect& p) { return p.intersects(r); });
     };
     for (int delta = 0; delta <= lowest; delta += 2) {
         if (top0 - delta >= 0 && freeAt(top0 - delta))
-            return QRect(left, top0 - delta, kLabelWidth, kLabelHeight);
+            return QRect(left, top0 - delta, kLabelWidth, height);
         if (top0 + delta <= lowest && freeAt(top0 + delta))
-            return QRect(left, top0 + delta, kLabelWidth, kLabelHeight);
+            return QRect(left, top0 + delta, kLabelWidth, height);
     }
-    return QRect(left, top0, kLabelWidth, kLabelHeight);
+    return QRect(left, top0, kLabelWidth, height);
 }
 
 } // namespace
@@ -386,6 +387,7 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
     std::vector<QPointF> poly;
     std::vector<QLineF> bars;
     std::vector<QRect> labels;
+    const int labelHeight = std::min(kLabelHeight, painter.fontMetrics().height() + 2);
     const double xEnd = d.m_xStart + d.m_xWidth;
     for (const auto& [number, line] : d.lines()) {
         if (!line.visible || line.points.empty())
@@ -467,7 +469,7 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
         const auto& [x, y] = *line.points.rbegin();
         if (x < d.m_xStart || x > xEnd)
             continue;
-        const QRect box = placeLabel(static_cast<int>(d.toPixelX(x, w)), d.toPixelY(y, h), size, labels);
+        const QRect box = placeLabel(static_cast<int>(d.toPixelX(x, w)), d.toPixelY(y, h), size, labels, labelHeight);
         labels.push_back(box);
         painter.setPen(GradPalette::fromColorRef(line.colour));
         painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, labelText(line, y));
@@ -500,7 +502,7 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
             const QColor colour = GradPalette::fromColorRef(best->colour);
             painter.setPen(QPen(colour, 2));
             painter.drawEllipse(QPoint(column, row), 4, 4);
-            const QRect box = placeLabel(column, row, size, {});
+            const QRect box = placeLabel(column, row, size, {}, kLabelHeight);
             painter.fillRect(box, QColor(255, 255, 255, 210));
             painter.drawRect(box.adjusted(0, 0, -1, -1));
             painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, labelText(*best, bestY));

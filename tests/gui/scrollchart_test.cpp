@@ -2,7 +2,8 @@
 // trimming to the most-points limit and the data's left edge, clamping of y,
 // the scroll-bar actions and their limits, the pixel mapping both ways, the
 // limits reported on scroll-bar updates, and painting a busy chart (27 lines
-// of 10 000 points) checked at chosen pixels against hand-worked positions.
+// of 10 000 points) checked at chosen pixels against hand-worked positions,
+// and the value labels of many lines ending on one value kept apart.
 #include "guitest.h"
 
 #include <gradctrls/charts/scrollchart.h>
@@ -352,6 +353,43 @@ TEST(ScrollChart, ASpikeAmongFoldedPointsStillShows)
     for (int c = column - 1; c <= column + 1; ++c)
         red = red || image.pixel(c, 40) == qRgb(255, 0, 0);
     EXPECT_TRUE(red);
+}
+
+TEST(ScrollChart, ValueLabelsOfManyLinesAtOneValueDoNotCoverEachOther)
+{
+    // Fifteen lines end on the same value, as the cylinders' injection times
+    // do; a 300-pixel chart has room for all their labels one above another.
+    CScrollChart chart;
+    chart.resize(600, 300);
+    chart.SetGrid(0);
+    chart.setGradientColors(Qt::white, Qt::white);
+    constexpr int kLines = 15;
+    std::vector<QRgb> colours;
+    for (unsigned int i = 0; i < kLines; ++i) {
+        const uint32_t colour = (i * 17) | ((200 - i * 13) << 8) | ((i % 3) * 90 << 16);
+        colours.push_back(qRgb(colour & 0xFF, (colour >> 8) & 0xFF, colour >> 16));
+        chart.AddLine(i, [](double) { return std::string("8888"); }, colour, 5, 1); // no line, only the label
+        chart.AddData(i, 100.0, 50.0, false);
+    }
+    QImage image(600, 300, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    chart.paintChart(painter, image.size());
+    painter.end();
+    const int column = static_cast<int>(chart.data().toPixelX(100.0, 600));
+    std::vector<QRect> inked(kLines);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = column + 3; x < image.width(); ++x)
+            for (int i = 0; i < kLines; ++i)
+                if (image.pixel(x, y) == colours[static_cast<std::size_t>(i)])
+                    inked[static_cast<std::size_t>(i)] |= QRect(x, y, 1, 1);
+    for (int i = 0; i < kLines; ++i) {
+        ASSERT_FALSE(inked[static_cast<std::size_t>(i)].isEmpty()) << "label " << i << " not drawn";
+        for (int j = 0; j < i; ++j)
+            EXPECT_FALSE(inked[static_cast<std::size_t>(i)].intersects(inked[static_cast<std::size_t>(j)]))
+                << "labels " << j << " and " << i << " overlap";
+    }
 }
 
 TEST(ScrollChart, ScreenshotOfABusyChartInReadMode)
