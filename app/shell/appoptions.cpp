@@ -3,13 +3,16 @@
 #include <charconv>
 
 const char* const kAppUsage
-    = "usage: korvana [--demo] [--port PATH]... [--lang N] [--page N] [--size WxH] [--verbose]\n"
-      "               [--screenshot FILE] [--quit-after MS]\n"
+    = "usage: korvana [--demo] [--port PATH]... [--lang N] [--page N [--subpage N]] [--dialog NAME]\n"
+      "               [--size WxH] [--verbose] [--screenshot FILE] [--quit-after MS]\n"
       "  --demo            start in demo mode without searching for the controller\n"
       "  --port PATH       also try this serial port (e.g. the simulator's)\n"
       "  --lang N          language index 0 ... 19 (0 Polish, 1 English)\n"
       "  --page N          start on page N: 0 Odczyty, 1 Ustawienia, 2 Zaawansowane,\n"
       "                    3 Kalibracja, 4 Mapa, 5 OBD, 6 Info\n"
+      "  --subpage N       with --page 4: tuning page N of Mapa: 0 Mapa, 1 Mapa 2D,\n"
+      "                    2 Korekty temperatury, 3 Korekty ciśnienia\n"
+      "  --dialog NAME     open a dialog at start: level (Wskazanie), console (Konsolka)\n"
       "  --size WxH        window size in pixels, e.g. 1280x800\n"
       "  --verbose         write the log to stderr as well as to its file\n"
       "  --screenshot FILE save the main window as PNG and exit; when no controller\n"
@@ -56,6 +59,25 @@ std::optional<SAppOptions> parseAppOptions(const std::vector<std::string>& args,
                 return std::nullopt;
             }
             options.page = *n;
+        } else if (arg == "--subpage") {
+            const std::string* v = value();
+            if (!v)
+                return std::nullopt;
+            const auto n = toInt(*v);
+            if (!n || *n < 0 || *n > 3) {
+                error = "--subpage takes a tuning page number 0 ... 3, not '" + *v + "'";
+                return std::nullopt;
+            }
+            options.subPage = *n;
+        } else if (arg == "--dialog") {
+            const std::string* v = value();
+            if (!v)
+                return std::nullopt;
+            if (*v != "level" && *v != "console") {
+                error = "--dialog takes level or console, not '" + *v + "'";
+                return std::nullopt;
+            }
+            options.dialog = *v;
         } else if (arg == "--size") {
             const std::string* v = value();
             if (!v)

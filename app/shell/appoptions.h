@@ -3,6 +3,8 @@
 //   --port PATH       add a serial port (repeatable), e.g. the simulator's pseudo-terminal
 //   --lang N          start in language N (0 Polish, 1 English …, 0 … 19)
 //   --page N          start on page N (0 Odczyty … 6 Info)
+//   --subpage N       with --page 4: show tuning page N of "Mapa" (0 … 3)
+//   --dialog NAME     open the dialog behind "Wskazanie" (level) or "Konsolka" (console) at start
 //   --size WxH        window size in pixels
 //   --verbose         the log also on stderr
 //   --screenshot FILE save the main window (or the no-connection dialog) as PNG, then exit
@@ -21,6 +23,8 @@ struct SAppOptions {
     std::string screenshot;
     std::optional<int> quitAfterMs;
     std::optional<int> page;
+    std::optional<int> subPage;
+    std::string dialog; // "", "level" or "console"
     std::optional<std::pair<int, int>> size;
     bool verbose = false;
     bool help = false;

@@ -3,14 +3,19 @@
 #include <app/data/languages.h>
 #include <app/platform/log.h>
 #include <app/platform/porttable.h>
+#include <app/shell/consolebtn.h>
+#include <app/shell/cppbtn.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
 #include <app/shell/mainframe.h>
+#include <app/shell/mapadlg.h>
 #include <app/shell/noconnectiondlg.h>
 #include <app/shell/qtinteraction.h>
+#include <gradctrls/multipage/gdipmultipagectrl.h>
 #include <gradctrls/dialogs/igdiphelper.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QTimer>
 
 #include <cstdio>
@@ -68,6 +73,12 @@ bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
         return false;
     if (m_options.page)
         m_view->showPage(*m_options.page);
+    if (m_options.subPage) {
+        if (auto* mapa = m_view->findChild<CMapaDlg*>(); mapa && mapa->multiPage())
+            mapa->multiPage()->activatePage(*m_options.subPage);
+    }
+    if (!m_options.dialog.empty())
+        QTimer::singleShot(0, m_view, [this] { openStartDialog(); });
     m_view->OnInitialUpdate();
 
     // 9. Shown as it is: the frame already covers the work area (or has the asked size).
@@ -83,14 +94,30 @@ void CkorvanaApp::scheduleQuit()
     QTimer::singleShot(after, qApp, [this] { takeScreenshotAndQuit(); });
 }
 
+void CkorvanaApp::openStartDialog()
+{
+    // The same clicks a fitter makes; the dialogs are modal, so this returns when they close.
+    if (m_options.dialog == "level") {
+        if (auto* level = m_view->findChild<CCPPBtn*>())
+            level->onClick();
+    } else if (m_options.dialog == "console") {
+        if (CConsoleBtn* console = m_view->consoleButton())
+            console->onDblClick();
+    }
+}
+
 void CkorvanaApp::takeScreenshotAndQuit()
 {
     CNoConnectionDlg* dialog = nullptr;
     for (QWidget* widget : QApplication::topLevelWidgets())
         if (auto* candidate = qobject_cast<CNoConnectionDlg*>(widget); candidate && candidate->isVisible())
             dialog = candidate;
+    // A dialog opened by --dialog is the picture, and is closed before the quit.
+    auto* startDialog = dialog || m_options.dialog.empty() ? nullptr : qobject_cast<QDialog*>(QApplication::activeModalWidget());
     if (!m_options.screenshot.empty()) {
         QWidget* shown = dialog ? static_cast<QWidget*>(dialog) : m_frame.get();
+        if (startDialog)
+            shown = startDialog;
         const QString file = QString::fromStdString(m_options.screenshot);
         if (shown && !shown->grab().save(file, "PNG"))
             std::fprintf(stderr, "korvana: cannot write %s\n", m_options.screenshot.c_str());
@@ -103,6 +130,8 @@ void CkorvanaApp::takeScreenshotAndQuit()
         QCoreApplication::exit(kNoConnectionStatus);
         return;
     }
+    if (startDialog)
+        startDialog->reject();
     // Closing would be refused with a box while an operation runs; the quit ends it all the same.
     if (m_frame && !(m_doc && m_doc->operationRunning()))
         m_frame->close();

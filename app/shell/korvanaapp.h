@@ -47,6 +47,8 @@ private:
     // With --screenshot: the no-connection dialog when it is open (saved, then
     // the program ends with status 3), else the main window.
     void takeScreenshotAndQuit();
+    // --dialog: opens the level-sensor or console dialog as its button would.
+    void openStartDialog();
 
     SAppOptions m_options;
     std::unique_ptr<QSettings> m_profile;

@@ -7,6 +7,7 @@
 #include <app/platform/programdir.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
+#include <app/shell/documentationpath.h>
 #include <app/shell/korvanaview.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/noconnectiondlg.h>
@@ -53,6 +54,7 @@ private:
 
 CkorvanaDoc::CkorvanaDoc()
     : askNoConnection([this](QWidget* parent) { return askWithDialog(parent, m_searchDiagnosis); })
+    , openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
     , m_operations(m_device)
     , m_firmware(m_device)
 {
@@ -227,7 +229,19 @@ void CkorvanaDoc::OnDeviceUpdate()
 
 void CkorvanaDoc::OnDocumentation()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString((programDir() / "Doc").string())));
+    const auto docDir = programDir() / "Doc";
+    const auto target = documentationPath(docDir, currentLanguage());
+    if (target.empty()) {
+        logError("gui", "no documentation folder at " + docDir.string());
+        userInteraction().message(translate(L"Nie znaleziono dokumentacji. Brak folderu:") + L"\n"
+                                      + fromUtf8(docDir.string()),
+                                  L"KORVANA", MsgIcon::Error);
+        return;
+    }
+    logInfo("gui", "opening documentation " + target.string());
+    if (!openUrl(QUrl::fromLocalFile(QString::fromStdString(target.string()))))
+        userInteraction().message(translate(L"Nie można otworzyć dokumentacji:") + L"\n" + fromUtf8(target.string()),
+                                  L"KORVANA", MsgIcon::Error);
 }
 
 void CkorvanaDoc::OnLanguage(int languageIndex)

@@ -19,6 +19,7 @@
 
 class CMainFrame;
 class CkorvanaView;
+class QUrl;
 class QWidget;
 
 class CkorvanaDoc : public IMultilangGUI {
@@ -99,6 +100,9 @@ public:
     // How the no-connection dialog is asked; true chooses demo mode.
     // Replaceable for tests that need no dialog.
     std::function<bool(QWidget* parent)> askNoConnection;
+    // How the manual is opened (the desktop's opener); replaceable so tests
+    // see the URL without starting a browser.
+    std::function<bool(const QUrl& url)> openUrl;
     // What the last search that found nothing saw on the ports, for that dialog.
     const std::wstring& searchDiagnosis() const { return m_searchDiagnosis; }
 
