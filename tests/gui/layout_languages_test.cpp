@@ -21,7 +21,13 @@
 #include <app/shell/obdadvanceddlg.h>
 #include <app/shell/sensorsdlg.h>
 #include <app/shell/settingsdiffdlg.h>
+#include <basectrls/ctrlid.h>
+#include <gradctrls/dialogs/gdipstatic.h>
+#include <gradctrls/multipage/gdipgradientbutton.h>
 #include <gradctrls/multipage/gdipmultipagectrl.h>
+
+#include <QCheckBox>
+#include <QComboBox>
 
 #include <QDir>
 #include <QFile>
@@ -30,10 +36,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <set>
+#include <memory>
+#include <string>
 
 namespace {
 
@@ -78,23 +86,47 @@ private:
     int m_textCount = 0;
 };
 
-// Polish, the made-up language and every language file the program would open.
-std::vector<SLanguage> languagesToCheck(const CPseudoRuntime& pseudo)
+// Polish, the made-up language and every language file beside the program,
+// by name; read when the tests are listed, so that each language is a test.
+std::vector<std::string> languageNames()
 {
-    std::vector<SLanguage> out { { QStringLiteral("POLISH"), 0, QStringLiteral(KORVANA_RUNTIME_DIR) },
-        { QStringLiteral("PSEUDO"), 1, pseudo.path() } };
+    std::vector<std::string> names { "POLISH", "PSEUDO" };
+    std::error_code error;
+    const std::filesystem::path dir = std::filesystem::path(KORVANA_RUNTIME_DIR) / "KOR_LANG";
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, error))
+        if (entry.path().extension() == ".txt")
+            files.push_back(entry.path().stem().string());
+    std::sort(files.begin(), files.end());
+    names.insert(names.end(), files.begin(), files.end());
+    return names;
+}
+
+// The language as the program starts in it; false for a file the program does not open.
+bool resolveLanguage(const std::string& name, const CPseudoRuntime* pseudo, SLanguage& out)
+{
+    out.name = QString::fromStdString(name);
+    out.runtimeDir = QStringLiteral(KORVANA_RUNTIME_DIR);
+    if (name == "POLISH") {
+        out.index = 0;
+        return true;
+    }
+    if (name == "PSEUDO") {
+        out.index = 1;
+        out.runtimeDir = pseudo->path();
+        return true;
+    }
     openLanguageFiles(std::filesystem::path(KORVANA_RUNTIME_DIR) / "KOR_LANG");
-    std::set<int> slotsSeen;
-    for (int index = 1; index < kLanguageCount; ++index) {
+    out.index = -1;
+    for (int index = 1; index < kLanguageCount && out.index < 0; ++index) {
         const int slot = langSlotOfIndex(index);
-        if (slot < 0 || !langSlot(slot)->isOpen() || !slotsSeen.insert(slot).second)
-            continue;
-        const QString name = QFileInfo(QString::fromStdString(langSlot(slot)->path())).completeBaseName();
-        out.push_back({ name, index, QStringLiteral(KORVANA_RUNTIME_DIR) });
+        if (slot >= 0 && langSlot(slot)->isOpen()
+            && std::filesystem::path(langSlot(slot)->path()).stem().string() == name)
+            out.index = index;
     }
     for (int slot = 0; slot < kLangSlotCount; ++slot)
         langSlot(slot)->close();
-    return out;
+    return out.index > 0;
 }
 
 class CLanguageRun {
@@ -123,12 +155,12 @@ public:
         CkorvanaView* view = run.app().view();
         for (int page = 0; page < CkorvanaView::kPageCount; ++page) {
             ASSERT_TRUE(view->showPage(page));
-            shelltest::waitMs(250);
+            shelltest::waitMs(80);
             const QString name = QString::fromLatin1(kPageNames[page]);
             if (auto* mapa = dynamic_cast<CMapaDlg*>(view->multiPage()->getActivePage())) {
                 for (int sub = 0; sub < CMapaDlg::kPageCount; ++sub) {
                     mapa->multiPage()->activatePage(sub);
-                    shelltest::waitMs(150);
+                    shelltest::waitMs(40);
                     look(frame, QStringLiteral("%1.%2").arg(name).arg(sub));
                 }
             } else {
@@ -234,27 +266,103 @@ TEST(LayoutLanguages, SourceTextsAreCollectedFromWideLiterals)
     EXPECT_EQ(texts, QStringList({ QStringLiteral("Linia\n\"druga\""), QStringLiteral("Zapisz") }));
 }
 
-TEST(LayoutLanguages, NoTextIsCutOrCoveredInAnyLanguage)
+// The check itself, on controls placed by hand: what fits passes, what is cut
+// by its own rectangle, by the check mark or by its window, and texts on top
+// of each other are reported.
+TEST(ClipCheck, FindsCutAndCoveredTextsAndPassesWhatFits)
+{
+    QWidget window;
+    window.resize(400, 200);
+    QFont font;
+    font.setPixelSize(12);
+    window.setFont(font);
+    const QFontMetrics fm(font);
+    const QString word = QStringLiteral("Temperatura");
+    const int wordWidth = fm.horizontalAdvance(word);
+
+    auto* fits = new CGDIpStatic(&window);
+    fits->setText(word);
+    fits->setGeometry(0, 0, wordWidth + 4, fm.height() + 2);
+    setCtrlId(fits, 1);
+    auto* cut = new CGDIpStatic(&window);
+    cut->setText(word);
+    cut->setGeometry(0, 30, wordWidth - 10, fm.height() + 2);
+    setCtrlId(cut, 2);
+    // As wide as its text, but the mark takes the first pixels.
+    auto* box = new QCheckBox(word, &window);
+    box->setGeometry(0, 60, wordWidth + 2, 24);
+    setCtrlId(box, 3);
+    // Two lines fit on a button high enough; the same text on a low one is cut.
+    const QString twoWords = QStringLiteral("Kasuj korekty");
+    auto* tall = new CGDIpGradientButton(&window);
+    tall->setText(twoWords);
+    tall->setGeometry(200, 0, fm.horizontalAdvance(QStringLiteral("korekty")) + 4 * fm.averageCharWidth(),
+        3 * fm.height());
+    setCtrlId(tall, 4);
+    auto* low = new CGDIpGradientButton(&window);
+    low->setText(twoWords);
+    low->setGeometry(200, 60, tall->width(), fm.height() + 4);
+    setCtrlId(low, 5);
+    // A label running past the window's right edge.
+    auto* outside = new CGDIpStatic(&window);
+    outside->setText(word);
+    outside->setGeometry(400 - wordWidth / 2, 120, wordWidth + 4, fm.height() + 2);
+    setCtrlId(outside, 6);
+    // Two labels whose texts lie on each other.
+    auto* under = new CGDIpStatic(&window);
+    under->setText(word);
+    under->setGeometry(0, 150, wordWidth + 4, fm.height() + 2);
+    setCtrlId(under, 7);
+    auto* over = new CGDIpStatic(&window);
+    over->setText(word);
+    over->setGeometry(wordWidth / 2, 152, wordWidth + 4, fm.height() + 2);
+    setCtrlId(over, 8);
+    // A list whose longest item does not fit its closed field.
+    auto* combo = new QComboBox(&window);
+    combo->addItems({ QStringLiteral("LPG"), QStringLiteral("Rail IG3 Horizon E3 2.8 Ohm") });
+    combo->setGeometry(200, 150, 90, 24);
+    setCtrlId(combo, 9);
+    guitest::showAndSettle(&window);
+
+    std::map<QString, QString> problems;
+    for (const clipcheck::SFinding& finding : clipcheck::check(&window))
+        problems[finding.control] += finding.problem + QLatin1Char(';');
+    EXPECT_FALSE(problems.contains(QStringLiteral("1")));
+    EXPECT_EQ(problems[QStringLiteral("2")], QStringLiteral("clipped;"));
+    EXPECT_EQ(problems[QStringLiteral("3")], QStringLiteral("clipped;"));
+    EXPECT_FALSE(problems.contains(QStringLiteral("4"))) << problems[QStringLiteral("4")].toStdString();
+    EXPECT_EQ(problems[QStringLiteral("5")], QStringLiteral("clipped;"));
+    EXPECT_EQ(problems[QStringLiteral("6")], QStringLiteral("cut off by its container;"));
+    EXPECT_TRUE(problems[QStringLiteral("7")].startsWith(QStringLiteral("overlaps 8")));
+    EXPECT_EQ(problems[QStringLiteral("9")], QStringLiteral("clipped;"));
+    EXPECT_EQ(problems.size(), 6u);
+}
+
+class LayoutInLanguage : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(LayoutInLanguage, NoTextIsCutOrCovered)
 {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.filePath(QStringLiteral("cfg")).toLocal8Bit());
-    const CPseudoRuntime pseudo;
-    ASSERT_GT(pseudo.textCount(), 300) << "the sources' texts were not found";
-    std::map<QString, std::size_t> counts;
-    for (const SLanguage& language : languagesToCheck(pseudo)) {
-        CLanguageRun run(language);
-        run.checkAll();
-        counts[language.name] = run.findings.size();
-        for (const auto& [finding, place] : run.findings)
-            ADD_FAILURE() << language.name.toStdString() << " / " << place.toStdString() << ": "
-                          << finding.toStdString();
+    std::unique_ptr<CPseudoRuntime> pseudo;
+    if (GetParam() == "PSEUDO") {
+        pseudo = std::make_unique<CPseudoRuntime>();
+        ASSERT_GT(pseudo->textCount(), 300) << "the sources' texts were not found";
     }
-    for (const auto& [name, count] : counts)
-        std::printf("layout findings %-10s %zu\n", name.toUtf8().constData(), count);
+    SLanguage language;
+    ASSERT_TRUE(resolveLanguage(GetParam(), pseudo.get(), language)) << "the program opens no " << GetParam();
+    CLanguageRun run(language);
+    run.checkAll();
+    for (const auto& [finding, place] : run.findings)
+        ADD_FAILURE() << GetParam() << " / " << place.toStdString() << ": " << finding.toStdString();
+    std::printf("layout findings %s: %zu\n", GetParam().c_str(), run.findings.size());
     setCurrentLanguage(0);
     for (int slot = 0; slot < kLangSlotCount; ++slot)
         langSlot(slot)->close();
     qunsetenv("XDG_CONFIG_HOME");
 }
+
+INSTANTIATE_TEST_SUITE_P(Languages, LayoutInLanguage, ::testing::ValuesIn(languageNames()),
+    [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 } // namespace
