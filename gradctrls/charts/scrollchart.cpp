@@ -9,6 +9,7 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <utility>
 #include <cmath>
 #include <vector>
 
@@ -59,6 +60,41 @@ QRect placeLabel(int column, int row, const QSize& size, const std::vector<QRect
             return QRect(left, top0 + delta, kLabelWidth, height);
     }
     return QRect(left, top0, kLabelWidth, height);
+}
+
+// Moves the boxes of labels side by side apart vertically, each as little as
+// it takes, so that none covers another while all fit into height: the
+// injection times of eight cylinders end on nearly one value.
+void stackLabels(std::vector<QRect>& boxes, int height)
+{
+    std::vector<std::size_t> order(boxes.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return boxes[a].left() != boxes[b].left() ? boxes[a].left() < boxes[b].left() : boxes[a].top() < boxes[b].top();
+    });
+    // Groups of boxes whose columns overlap, each stacked on its own.
+    for (std::size_t first = 0; first < order.size();) {
+        std::size_t end = first + 1;
+        int right = boxes[order[first]].right();
+        while (end < order.size() && boxes[order[end]].left() <= right) {
+            right = std::max(right, boxes[order[end]].right());
+            ++end;
+        }
+        std::vector<std::size_t> group(order.begin() + static_cast<std::ptrdiff_t>(first),
+            order.begin() + static_cast<std::ptrdiff_t>(end));
+        std::sort(group.begin(), group.end(), [&](std::size_t a, std::size_t b) { return boxes[a].top() < boxes[b].top(); });
+        for (std::size_t k = 1; k < group.size(); ++k) {
+            QRect& box = boxes[group[k]];
+            box.moveTop(std::max(box.top(), boxes[group[k - 1]].bottom() + 1));
+        }
+        for (std::size_t k = group.size(); k-- > 0;) {
+            QRect& box = boxes[group[k]];
+            const int limit = k + 1 < group.size() ? boxes[group[k + 1]].top() : height;
+            box.moveTop(std::max(0, std::min(box.top(), limit - box.height())));
+        }
+        first = end;
+    }
 }
 
 } // namespace
@@ -463,16 +499,20 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
 
     // Value labels at the newest point of every visible line.
     painter.setBrush(Qt::NoBrush);
+    std::vector<std::pair<const CChartData::SLine*, double>> labelled;
     for (const auto& [number, line] : d.lines()) {
         if (!line.visible || line.points.empty())
             continue;
         const auto& [x, y] = *line.points.rbegin();
         if (x < d.m_xStart || x > xEnd)
             continue;
-        const QRect box = placeLabel(static_cast<int>(d.toPixelX(x, w)), d.toPixelY(y, h), size, labels, labelHeight);
-        labels.push_back(box);
-        painter.setPen(GradPalette::fromColorRef(line.colour));
-        painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, labelText(line, y));
+        labels.push_back(placeLabel(static_cast<int>(d.toPixelX(x, w)), d.toPixelY(y, h), size, {}, labelHeight));
+        labelled.emplace_back(&line, y);
+    }
+    stackLabels(labels, size.height());
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        painter.setPen(GradPalette::fromColorRef(labelled[i].first->colour));
+        painter.drawText(labels[i], Qt::AlignCenter | Qt::TextSingleLine, labelText(*labelled[i].first, labelled[i].second));
     }
 
     // Read mode: the point nearest to the mouse, with a cursor through it.
