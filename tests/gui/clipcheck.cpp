@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -236,6 +237,27 @@ void checkMenuBar(const QMenuBar* bar, std::vector<SFinding>& findings)
     }
 }
 
+// A table's column titles against their columns' widths.
+void checkHeader(const QHeaderView* header, std::vector<SFinding>& findings)
+{
+    if (!header->model() || header->orientation() != Qt::Horizontal)
+        return;
+    const QFontMetrics fm(header->font());
+    const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    for (int section = 0; section < header->count(); ++section) {
+        if (header->isSectionHidden(section))
+            continue;
+        const QString title = header->model()->headerData(section, Qt::Horizontal).toString();
+        if (title.isEmpty())
+            continue;
+        const QSize needed(fm.horizontalAdvance(title) + 2 * margin, fm.height());
+        const QSize available(header->sectionSize(section), header->height());
+        if (needed.width() > available.width() + 1 || needed.height() > available.height() + 1)
+            findings.push_back({ QStringLiteral("%1.column%2").arg(controlName(header->parentWidget())).arg(section),
+                QStringLiteral("QHeaderView"), title, QStringLiteral("clipped"), needed, available });
+    }
+}
+
 } // namespace
 
 QString SFinding::describe() const
@@ -291,6 +313,10 @@ std::vector<SFinding> check(QWidget* root)
             continue; // popups and dialogs of their own
         if (auto* bar = qobject_cast<QMenuBar*>(widget)) {
             checkMenuBar(bar, findings);
+            continue;
+        }
+        if (auto* header = qobject_cast<QHeaderView*>(widget)) {
+            checkHeader(header, findings);
             continue;
         }
         STextFit fit;

@@ -28,6 +28,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
+#include <QTableWidget>
 
 #include <QDir>
 #include <QFile>
@@ -322,6 +324,12 @@ TEST(ClipCheck, FindsCutAndCoveredTextsAndPassesWhatFits)
     combo->addItems({ QStringLiteral("LPG"), QStringLiteral("Rail IG3 Horizon E3 2.8 Ohm") });
     combo->setGeometry(200, 150, 90, 24);
     setCtrlId(combo, 9);
+    // A table column narrower than its title.
+    auto* table = new QTableWidget(1, 2, &window);
+    table->setHorizontalHeaderLabels({ QStringLiteral("Nr"), QStringLiteral("Temperatura reduktora") });
+    table->setGeometry(300, 0, 100, 100);
+    table->horizontalHeader()->resizeSection(1, 40);
+    setCtrlId(table, 10);
     guitest::showAndSettle(&window);
 
     std::map<QString, QString> problems;
@@ -335,7 +343,8 @@ TEST(ClipCheck, FindsCutAndCoveredTextsAndPassesWhatFits)
     EXPECT_EQ(problems[QStringLiteral("6")], QStringLiteral("cut off by its container;"));
     EXPECT_TRUE(problems[QStringLiteral("7")].startsWith(QStringLiteral("overlaps 8")));
     EXPECT_EQ(problems[QStringLiteral("9")], QStringLiteral("clipped;"));
-    EXPECT_EQ(problems.size(), 6u);
+    EXPECT_EQ(problems[QStringLiteral("10.column1")], QStringLiteral("clipped;"));
+    EXPECT_EQ(problems.size(), 7u);
 }
 
 class LayoutInLanguage : public ::testing::TestWithParam<std::string> {};
