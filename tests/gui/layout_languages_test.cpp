@@ -56,6 +56,7 @@ struct SLanguage {
 };
 
 const char* const kPageNames[] = { "Odczyty", "Ustawienia", "Zaawansowane", "Kalibracja", "Mapa", "OBD", "Info" };
+const char* const kMapaPageNames[] = { "Mapa", "Mapa 2D", "Korekty temperatury", "Korekty ciśnienia" };
 
 // A program folder whose only language file is the made-up one, as English.
 class CPseudoRuntime {
@@ -163,7 +164,7 @@ public:
                 for (int sub = 0; sub < CMapaDlg::kPageCount; ++sub) {
                     mapa->multiPage()->activatePage(sub);
                     shelltest::waitMs(40);
-                    look(frame, QStringLiteral("%1.%2").arg(name).arg(sub));
+                    look(frame, name + QLatin1Char('/') + QString::fromUtf8(kMapaPageNames[sub]));
                 }
             } else {
                 look(frame, name);
@@ -215,7 +216,8 @@ private:
         }
         if (m_pictures) {
             QString file = QStringLiteral("layout_%1_%2").arg(m_language.name.toLower(), place);
-            file.replace(QLatin1Char('.'), QLatin1Char('_'));
+            for (const QChar c : { QLatin1Char('.'), QLatin1Char('/'), QLatin1Char(' ') })
+                file.replace(c, QLatin1Char('_'));
             guitest::saveScreenshot(window, file);
         }
     }
