@@ -29,8 +29,8 @@ const wchar_t* const kMapWriteFailed = L"Nie powiodło się wpisanie mapy wtrysk
 // three buttons share the lower row; the widths leave room for translations.
 const std::array<SCtrlLayout, 7> kLayout { {
     { CCorRpmDlg::kTable, ECtrlKind::Placeholder, 8, 8, 784, 498, L"Tabela" },
-    { CCorRpmDlg::kBtnClearMap, ECtrlKind::PushButton, 8, 520, 200, 30, L"Kasuj korekty" },
-    { CCorRpmDlg::kChkNeighbours, ECtrlKind::CheckBox, 220, 520, 360, 30, L"Zmiana sąsiadujących" },
+    { CCorRpmDlg::kBtnClearMap, ECtrlKind::PushButton, 8, 520, 240, 30, L"Kasuj korekty" },
+    { CCorRpmDlg::kChkNeighbours, ECtrlKind::CheckBox, 260, 520, 360, 30, L"Zmiana sąsiadujących" },
     { CCorRpmDlg::kChkObdMap, ECtrlKind::CheckBox, 8, 560, 304, 30, L"Mapowanie z OBD" },
     { CCorRpmDlg::kBtnObdMapStart, ECtrlKind::PushButton, 320, 560, 112, 30, L"Start" },
     { CCorRpmDlg::kBtnObdMapStop, ECtrlKind::PushButton, 440, 560, 112, 30, L"Stop" },
