@@ -28,12 +28,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QHeaderView>
-#include <QTableWidget>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
