@@ -61,7 +61,8 @@ bool measureLabel(const QLabel* label, STextFit& fit)
     fit.area = label->contentsRect().adjusted(m, m, -m, -m);
     const QFontMetrics fm(label->font());
     if (label->wordWrap()) {
-        const QRect needed = fm.boundingRect(fit.area, static_cast<int>(Qt::TextWordWrap | label->alignment()), fit.text);
+        const QRect needed
+            = fm.boundingRect(fit.area, static_cast<int>(Qt::TextWordWrap | label->alignment()), fit.text);
         fit.needed = needed.size();
         fit.ink = needed & fit.area;
     } else {
@@ -326,7 +327,8 @@ std::vector<SFinding> check(QWidget* root)
         const QRect room = unclipped(widget, root, fit.area);
         // One pixel of slack: metrics round, painting does not cut that finely.
         if (fit.needed.width() > room.width() + 1 || fit.needed.height() > room.height() + 1) {
-            const bool cutByParent = fit.needed.width() <= fit.area.width() + 1 && fit.needed.height() <= fit.area.height() + 1;
+            const bool cutByParent
+                = fit.needed.width() <= fit.area.width() + 1 && fit.needed.height() <= fit.area.height() + 1;
             findings.push_back({ controlName(widget), kind, fit.text,
                 cutByParent ? QStringLiteral("cut off by its container") : QStringLiteral("clipped"), fit.needed,
                 room.size() });
@@ -341,9 +343,10 @@ std::vector<SFinding> check(QWidget* root)
             const QRect both = inks[i].ink & inks[j].ink;
             if (both.width() <= 2 || both.height() <= 2)
                 continue;
-            findings.push_back({ controlName(inks[i].widget), QString::fromLatin1(inks[i].widget->metaObject()->className()),
-                inks[i].text, QStringLiteral("overlaps %1 \"%2\"").arg(controlName(inks[j].widget), inks[j].text),
-                inks[i].ink.size(), both.size() });
+            findings.push_back(
+                { controlName(inks[i].widget), QString::fromLatin1(inks[i].widget->metaObject()->className()),
+                    inks[i].text, QStringLiteral("overlaps %1 \"%2\"").arg(controlName(inks[j].widget), inks[j].text),
+                    inks[i].ink.size(), both.size() });
         }
     }
     return findings;

@@ -18,7 +18,7 @@ namespace clipcheck {
 
 struct SFinding {
     QString control; // control id, else object name, else class
-    QString kind;    // the control's class
+    QString kind; // the control's class
     QString text;
     QString problem; // "clipped", "outside its window", "overlaps <control>"
     QSize needed;
@@ -34,9 +34,9 @@ std::vector<SFinding> check(QWidget* root);
 // the control's coordinates; false for a control without text of its own.
 struct STextFit {
     QString text;
-    QRect area;   // where the text may go
+    QRect area; // where the text may go
     QSize needed; // what it takes
-    QRect ink;    // where it is drawn (for the overlap check)
+    QRect ink; // where it is drawn (for the overlap check)
 };
 bool measure(const QWidget* widget, STextFit& fit);
 

@@ -12,9 +12,9 @@
 #include <app/data/languages.h>
 #include <app/shell/aboutdlg.h>
 #include <app/shell/consolesetupdlg.h>
+#include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
-#include <app/shell/kormultipagectrl.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/mapadlg.h>
 #include <app/shell/noconnectiondlg.h>
@@ -69,9 +69,10 @@ public:
         }
         QDir(m_dir.path()).mkdir(QStringLiteral("KOR_LANG"));
         const QString source = QStringLiteral(KORVANA_SOURCE_DIR);
-        const QStringList texts = pseudolang::polishTexts(
-            { source + QStringLiteral("/app"), source + QStringLiteral("/gradctrls"), source + QStringLiteral("/basectrls") },
-            source + QStringLiteral("/data/lang/catalogue.txt"));
+        const QStringList texts
+            = pseudolang::polishTexts({ source + QStringLiteral("/app"), source + QStringLiteral("/gradctrls"),
+                                          source + QStringLiteral("/basectrls") },
+                source + QStringLiteral("/data/lang/catalogue.txt"));
         QList<QPair<QString, QString>> pairs;
         for (const QString& text : texts)
             pairs.append({ text, pseudolang::expand(text) });
@@ -249,8 +250,8 @@ TEST(LayoutLanguages, MadeUpLanguageFileReadsBackThroughTheProgramsReader)
 {
     const QString polish = QStringLiteral("Korekty temperatury");
     const QString tabbed = QStringLiteral("Nr\tCzas\r\nWartość");
-    const QByteArray bytes = pseudolang::languageFile(
-        { { polish, pseudolang::expand(polish) }, { tabbed, pseudolang::expand(tabbed) } });
+    const QByteArray bytes
+        = pseudolang::languageFile({ { polish, pseudolang::expand(polish) }, { tabbed, pseudolang::expand(tabbed) } });
     ASSERT_TRUE(bytes.startsWith(QByteArray("\xff\xfe", 2)));
     CLangFile file;
     file.openBytes(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
@@ -263,7 +264,8 @@ TEST(LayoutLanguages, SourceTextsAreCollectedFromWideLiterals)
     QTemporaryDir dir;
     QFile source(dir.filePath(QStringLiteral("page.cpp")));
     ASSERT_TRUE(source.open(QIODevice::WriteOnly));
-    source.write("const wchar_t* a = L\"Zapisz\";\nauto b = QStringLiteral(\"no\"); f(L\"Linia\\n\\\"druga\\\"\", L\"\");\n");
+    source.write(
+        "const wchar_t* a = L\"Zapisz\";\nauto b = QStringLiteral(\"no\"); f(L\"Linia\\n\\\"druga\\\"\", L\"\");\n");
     source.close();
     const QStringList texts = pseudolang::polishTexts({ dir.path() }, dir.filePath(QStringLiteral("none.txt")));
     EXPECT_EQ(texts, QStringList({ QStringLiteral("Linia\n\"druga\""), QStringLiteral("Zapisz") }));
@@ -299,8 +301,8 @@ TEST(ClipCheck, FindsCutAndCoveredTextsAndPassesWhatFits)
     const QString twoWords = QStringLiteral("Kasuj korekty");
     auto* tall = new CGDIpGradientButton(&window);
     tall->setText(twoWords);
-    tall->setGeometry(200, 0, fm.horizontalAdvance(QStringLiteral("korekty")) + 4 * fm.averageCharWidth(),
-        3 * fm.height());
+    tall->setGeometry(
+        200, 0, fm.horizontalAdvance(QStringLiteral("korekty")) + 4 * fm.averageCharWidth(), 3 * fm.height());
     setCtrlId(tall, 4);
     auto* low = new CGDIpGradientButton(&window);
     low->setText(twoWords);
@@ -348,7 +350,7 @@ TEST(ClipCheck, FindsCutAndCoveredTextsAndPassesWhatFits)
     EXPECT_EQ(problems.size(), 7u);
 }
 
-class LayoutInLanguage : public ::testing::TestWithParam<std::string> {};
+class LayoutInLanguage : public ::testing::TestWithParam<std::string> { };
 
 TEST_P(LayoutInLanguage, NoTextIsCutOrCovered)
 {

@@ -76,7 +76,9 @@ QString unescape(const QString& text)
         if (text[i] == QLatin1Char('\\') && i + 1 < text.size()) {
             const QChar next = text[i + 1];
             if (next == QLatin1Char('t') || next == QLatin1Char('r') || next == QLatin1Char('n')) {
-                out += next == QLatin1Char('t') ? QLatin1Char('\t') : next == QLatin1Char('r') ? QLatin1Char('\r') : QLatin1Char('\n');
+                out += next == QLatin1Char('t') ? QLatin1Char('\t')
+                    : next == QLatin1Char('r')  ? QLatin1Char('\r')
+                                                : QLatin1Char('\n');
                 ++i;
                 continue;
             }
@@ -97,7 +99,8 @@ QString escape(QString text)
 // The wide literals of one C++ source, with their C escapes resolved.
 void collectLiterals(const QString& source, std::set<QString>& out)
 {
-    for (qsizetype at = source.indexOf(QLatin1String("L\"")); at >= 0; at = source.indexOf(QLatin1String("L\""), at + 1)) {
+    for (qsizetype at = source.indexOf(QLatin1String("L\"")); at >= 0;
+         at = source.indexOf(QLatin1String("L\""), at + 1)) {
         if (at > 0 && (source[at - 1].isLetterOrNumber() || source[at - 1] == QLatin1Char('_')))
             continue;
         QString text;
@@ -115,9 +118,15 @@ void collectLiterals(const QString& source, std::set<QString>& out)
             }
             const QChar e = source[++i];
             switch (e.unicode()) {
-            case 'n': text += QLatin1Char('\n'); break;
-            case 't': text += QLatin1Char('\t'); break;
-            case 'r': text += QLatin1Char('\r'); break;
+            case 'n':
+                text += QLatin1Char('\n');
+                break;
+            case 't':
+                text += QLatin1Char('\t');
+                break;
+            case 'r':
+                text += QLatin1Char('\r');
+                break;
             case 'x': {
                 qsizetype j = i + 1;
                 while (j < source.size() && j < i + 5 && isxdigit(source[j].toLatin1()))
@@ -130,7 +139,9 @@ void collectLiterals(const QString& source, std::set<QString>& out)
                 text += QChar(source.mid(i + 1, 4).toUShort(nullptr, 16));
                 i += 4;
                 break;
-            default: text += e; break;
+            default:
+                text += e;
+                break;
             }
         }
         if (closed && !text.isEmpty())
@@ -155,7 +166,8 @@ QStringList polishTexts(const QStringList& sourceFolders, const QString& catalog
 {
     std::set<QString> texts;
     for (const QString& folder : sourceFolders) {
-        QDirIterator it(folder, { QStringLiteral("*.cpp"), QStringLiteral("*.h") }, QDir::Files, QDirIterator::Subdirectories);
+        QDirIterator it(
+            folder, { QStringLiteral("*.cpp"), QStringLiteral("*.h") }, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             QFile file(it.next());
             if (file.open(QIODevice::ReadOnly))
