@@ -211,6 +211,37 @@ TEST_F(SimReadings, InjectorClicksSendTheirMasksAndDoNothingOnPetrol)
     EXPECT_TRUE(m_run->ui.shown().empty());
 }
 
+// The fitted car carries a sensor type's preset: "Wskazanie" names the type,
+// shows the controller's thresholds and the live raw level.
+TEST_F(SimReadings, LevelSensorDialogNamesTheFittedSensor)
+{
+    CSensorsDlg dialog(m_run->app().document()->pageContext(), m_run->app().mainFrame());
+    ASSERT_TRUE(dialog.Create());
+    auto* type = qobject_cast<QComboBox*>(findChildCtrl(&dialog, CSensorsDlg::kTypeId));
+    ASSERT_NE(type, nullptr);
+    EXPECT_EQ(dialog.selectedCode(), 1);
+    EXPECT_EQ(type->currentText(), QStringLiteral("AEB 1050"));
+    const CSensorsSetup& setup = device().image().m_sensorsSetup;
+    EXPECT_EQ(setup.m_fuelType, 1);
+    EXPECT_EQ(setup.m_fuelRes, 1);
+    const int want[4] = { 45, 140, 180, 230 };
+    for (std::size_t i = 0; i < 4; ++i) {
+        auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(&dialog, CSensorsDlg::kThresholdIds[i]));
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->text(), QString::number(want[i])) << i;
+    }
+    // The simulator's level byte lies between the thresholds of its tank filling (62 %: between ¾ and ½).
+    auto* level = qobject_cast<QLineEdit*>(findChildCtrl(&dialog, CSensorsDlg::kLevelId));
+    ASSERT_NE(level, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return !level->text().isEmpty(); }, 3000));
+    EXPECT_GT(level->text().toInt(), 140);
+    EXPECT_LT(level->text().toInt(), 180);
+    dialog.show();
+    guitest::saveScreenshot(&dialog, QStringLiteral("readings_level_sensor_sim"));
+    dialog.hide();
+    EXPECT_TRUE(m_run->ui.shown().empty());
+}
+
 TEST_F(SimReadings, RecordingPlaysBackOntoTheSameLinesAndPauseHoldsTheWindow)
 {
     const std::string path = m_dir.filePath(QStringLiteral("drive.osc")).toStdString();
