@@ -426,13 +426,13 @@ TEST_F(ObdPage, PageShownBeforeTheSetupFillsItselfWhenTheSetupRan)
             && text(page, COBD2Page::kEditAverageCorr) == QStringLiteral("10")
             && text(page, COBD2Page::kEditMaxCorr) == QStringLiteral("10");
     };
-    const bool shownFilled = waitUntil(filled, 3000);
-    guitest::saveScreenshot(&view(), QStringLiteral("obd_page_started_on"));
-    ASSERT_TRUE(shownFilled) << "combo " << enable->currentText().toStdString() << ", protocol "
-                             << text(page, CObdDlg::kEditProtocol).toStdString() << ", averaging "
-                             << text(page, COBD2Page::kEditAverageCorr).toStdString();
+    m_run->app().mainFrame()->resize(1280, 800);
+    ASSERT_TRUE(waitUntil(filled, 3000)) << "combo " << enable->currentText().toStdString() << ", protocol "
+                                         << text(page, CObdDlg::kEditProtocol).toStdString() << ", averaging "
+                                         << text(page, COBD2Page::kEditAverageCorr).toStdString();
     EXPECT_TRUE(device().established());
     EXPECT_TRUE(waitUntil([&] { return !text(page, CObdDlg::kEditReadingFirst + 1).isEmpty(); }, 5000));
+    guitest::saveScreenshot(m_run->app().mainFrame(), QStringLiteral("obd_page_started_on"));
 
     // Switched off meanwhile in the controller (another tool): the setup of the
     // next connection reads that, and the shown page follows without being shown again.
