@@ -238,7 +238,31 @@ TEST_F(SimReadings, LevelSensorDialogNamesTheFittedSensor)
     EXPECT_LT(level->text().toInt(), 180);
     dialog.show();
     guitest::saveScreenshot(&dialog, QStringLiteral("readings_level_sensor_sim"));
+
+    // A threshold moved by hand is no type's preset any more: neither the
+    // dialog nor "Typ czujnika poziomu gazu" on Ustawienia names a type.
+    auto* fullSpin = qobject_cast<CUpDownCtrl*>(findChildCtrl(&dialog, CSensorsDlg::kSpinIds[0]));
+    ASSERT_NE(fullSpin, nullptr);
+    fullSpin->upArrow()->click();
+    EXPECT_EQ(dialog.selectedCode(), -1);
     dialog.hide();
+    ASSERT_TRUE(device().readSensorsSetup());
+    EXPECT_EQ(device().image().m_sensorsSetup.m_fuelFull, 46) << "written to the controller";
+    CkorvanaView* view = m_run->app().view();
+    ASSERT_TRUE(view->showPage(1));
+    auto* list = qobject_cast<QComboBox*>(findChildCtrl(view->multiPage()->getActivePage(), CSensorsDlg::kTypeId));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->currentIndex(), -1) << list->currentText().toStdString();
+    m_run->app().mainFrame()->resize(1280, 800);
+    guitest::saveScreenshot(m_run->app().mainFrame(), QStringLiteral("settings_level_sensor_by_hand"));
+    // Choosing a type there loads its preset again.
+    const int aeb = list->findText(QStringLiteral("AEB 1050"));
+    ASSERT_GE(aeb, 0);
+    list->setCurrentIndex(aeb);
+    emit list->activated(aeb);
+    ASSERT_TRUE(device().readSensorsSetup());
+    EXPECT_EQ(device().image().m_sensorsSetup.m_fuelFull, 45);
+    EXPECT_EQ(list->currentIndex(), aeb);
     EXPECT_TRUE(m_run->ui.shown().empty());
 }
 
