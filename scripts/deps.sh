@@ -4,10 +4,20 @@
 KORVANA_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev qt6-image-formats-plugins
                   libgl-dev fonts-dejavu-core ccache)
 
+# Asked for by `korvana_ensure_deps test` (scripts/test) and `… package` (scripts/package) only:
+# validators of the desktop and metainfo files, and what cpack's DEB generator runs.
+KORVANA_TEST_PACKAGES=(desktop-file-utils appstream dpkg-dev file)
+KORVANA_PACKAGE_PACKAGES=(dpkg-dev file)
+
 korvana_ensure_deps() {
     local missing=()
     local p
-    for p in "${KORVANA_PACKAGES[@]}"; do
+    local wanted=("${KORVANA_PACKAGES[@]}")
+    case "${1:-}" in
+        test) wanted+=("${KORVANA_TEST_PACKAGES[@]}") ;;
+        package) wanted+=("${KORVANA_PACKAGE_PACKAGES[@]}") ;;
+    esac
+    for p in "${wanted[@]}"; do
         if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$p")
         fi

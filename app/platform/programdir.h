@@ -1,8 +1,18 @@
-// The directory that holds the program and the data folders beside it
-// (KOR_LANG/, Skins/ …): the directory of /proc/self/exe, or the value of
-// KORVANA_RUNTIME_DIR when that is set (tests run from the build tree).
+// Where the program finds its data folders (Skins/, KOR_LANG/, KORVANA PRESET/,
+// KORVANA Firmware/, Doc/).
 #pragma once
 
 #include <filesystem>
 
+// The directory that holds the data folders: KORVANA_RUNTIME_DIR when that is
+// set (tests point it at the build tree), otherwise dataDirFor(executableDir()).
 std::filesystem::path programDir();
+
+// The directory of the running program (/proc/self/exe, symlinks resolved).
+std::filesystem::path executableDir();
+
+// The data folders of a program in exeDir: exeDir itself when they lie beside
+// it (the build tree, an unpacked portable copy), else <exeDir>/../share/korvana
+// (an installed program), else exeDir again, so that what is missing is
+// looked for and reported beside the program.
+std::filesystem::path dataDirFor(const std::filesystem::path& exeDir);

@@ -3,6 +3,7 @@
 #include <app/data/languages.h>
 #include <app/platform/log.h>
 #include <app/platform/porttable.h>
+#include <app/platform/programdir.h>
 #include <app/shell/consolebtn.h>
 #include <app/shell/cppbtn.h>
 #include <app/shell/korvanadoc.h>
@@ -13,6 +14,7 @@
 #include <app/shell/qtinteraction.h>
 #include <gradctrls/multipage/gdipmultipagectrl.h>
 #include <gradctrls/dialogs/igdiphelper.h>
+#include <gradctrls/displays/gdipgaugedisplay.h>
 
 #include <QApplication>
 #include <QDialog>
@@ -36,6 +38,8 @@ bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
     m_painting = IGDIpHelper::startupGDIp();
     if (!m_painting)
         return false;
+    // The controls take their pictures from where the program found its data.
+    CGDIpGaugeDisplay::setPath((programDir() / "Skins").wstring() + L"/");
     // 3. The framework's own start: names that window systems group the windows by.
     QCoreApplication::setOrganizationName(QString::fromLatin1(kProfileKey));
     QCoreApplication::setApplicationName(QStringLiteral("korvana"));

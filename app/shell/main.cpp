@@ -1,5 +1,6 @@
 // korvana: the configuration and diagnostic program for the LPG injection controller.
 #include <app/platform/log.h>
+#include <app/platform/programdir.h>
 #include <app/shell/appoptions.h>
 #include <app/shell/korvanaapp.h>
 #include <app/shell/mainframe.h>
@@ -30,6 +31,7 @@ int main(int argc, char** argv)
     log.toStderr = options->verbose;
     configureLog(log);
     logInfo("gui", "korvana started");
+    logInfo("gui", "data folders in " + programDir().string());
 
     CQtInteraction interaction;
     setUserInteraction(&interaction);

@@ -10,6 +10,7 @@
 #include <app/shell/korvanadoc.h>
 #include <basectrls/ctrlid.h>
 #include <errkit/errorguard.h>
+#include <errkit/utf8.h>
 #include <gradctrls/dialogs/gdipstatic.h>
 #include <gradctrls/displays/gdipgaugedisplay.h>
 #include <gradctrls/displays/gdipinjectorstatedisplay.h>
@@ -135,6 +136,7 @@ void CWspolneOdczytyMultiPageDlg::setUpInjectors()
         m_lpg[i]->valueText()->setText(QString());
     }
     if (!loaded) {
+        logInfo("gui", "injector picture missing in " + toUtf8(skins));
         // Without all three pictures the displays stay bare.
         for (std::size_t i = 0; i < 8; ++i) {
             m_petrol[i]->titleText()->setText(QString());
@@ -168,8 +170,10 @@ void CWspolneOdczytyMultiPageDlg::setUpInjectors()
 void CWspolneOdczytyMultiPageDlg::setUpGauges()
 {
     CImageObject& dial = sharedGauge();
-    if (!dial.IsLoaded() && !dial.Load(CGDIpGaugeDisplay::getPath() + L"Gauge.tif"))
+    if (!dial.IsLoaded() && !dial.Load(CGDIpGaugeDisplay::getPath() + L"Gauge.tif")) {
+        logInfo("gui", "gauge picture missing: " + toUtf8(CGDIpGaugeDisplay::getPath() + L"Gauge.tif"));
         return;
+    }
     CGDIpGaugeDisplay* rpm = m_gauges[0];
     if (!rpm)
         return;

@@ -96,8 +96,20 @@ CGDIpGaugeDisplay::SLayout CGDIpGaugeDisplay::computeLayout(const QSize& client,
     return l;
 }
 
+namespace {
+
+std::wstring& namedSkinsPath()
+{
+    static std::wstring path;
+    return path;
+}
+
+} // namespace
+
 std::wstring CGDIpGaugeDisplay::getPath()
 {
+    if (!namedSkinsPath().empty())
+        return namedSkinsPath();
     static const std::wstring path = [] {
         QString dir = qEnvironmentVariable("KORVANA_RUNTIME_DIR");
         if (dir.isEmpty())
@@ -105,6 +117,11 @@ std::wstring CGDIpGaugeDisplay::getPath()
         return QDir(dir).filePath(QStringLiteral("Skins/")).toStdWString();
     }();
     return path;
+}
+
+void CGDIpGaugeDisplay::setPath(const std::wstring& folder)
+{
+    namedSkinsPath() = folder;
 }
 
 void CGDIpGaugeDisplay::setInternalImage(CImageObject* image)

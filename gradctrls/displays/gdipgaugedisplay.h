@@ -42,8 +42,12 @@ public:
     // The layout for a client area; the picture is reduced by an integer factor so that
     // it fits deviceRatio × the smaller client side.
     static SLayout computeLayout(const QSize& client, const QSize& source, double deviceRatio = 1.0);
-    // The skins folder: the program's folder followed by "Skins/".
+    // The skins folder: the program's folder followed by "Skins/" (or the
+    // KORVANA_RUNTIME_DIR folder's), unless the program named another.
     static std::wstring getPath();
+    // The program names the folder it found its data in (an installed program
+    // keeps it apart from its own folder); folder ends with a separator.
+    static void setPath(const std::wstring& folder);
 
     // image is not owned and may be shared by several gauges.
     void setInternalImage(CImageObject* image);
