@@ -16,42 +16,43 @@ const std::vector<CliCommand>& cliCommands()
         { "raw", "TYPE [HEX]", "one exchange: request type TYPE (decimal), payload HEX; prints the answer", cmdRaw },
         { "info", "[--json] [--demo]", "connect, read every block and print the identity and counters", cmdInfo },
         { "live", "[--count N] [--osc FILE] [--demo]", "poll live readings: one line per record, or record FILE.osc",
-            cmdLive },
+          cmdLive },
         { "errors", "[--clear] [--demo]", "the controller's stored errors, one per line; --clear clears them",
-            cmdErrors },
+          cmdErrors },
         { "switch", "petrol|lpg|auto [--demo]", "switch the controller's fuel mode", cmdSwitch },
         { "backup", "FILE.settings [--demo]",
-            "connect, read every block and save them to a settings file (not when a block could not be read)",
-            cmdBackup },
+          "connect, read every block and save them to a settings file (not when a block could not be read)",
+          cmdBackup },
         { "restore", "FILE.settings --yes [--clamp] [--demo]",
-            "write a settings file into the controller; values outside the pages' ranges refuse it, or --clamp "
-            "moves them into range",
-            cmdRestore },
+          "write a settings file into the controller; values outside the pages' ranges refuse it, or --clamp "
+          "moves them into range",
+          cmdRestore },
         { "get", "KEY [--demo]", "one setting by its settings-file key, as the settings pages show it", cmdGet },
         { "set", "KEY VALUE [KEY VALUE ...] [--demo]",
-            "change settings by key with the pages' ranges; each changed block written once and read back", cmdSet },
+          "change settings by key with the pages' ranges; each changed block written once and read back", cmdSet },
         { "diff", "A.settings [B.settings] [--demo]",
-            "settings that differ between a file and the controller (or two files): key TAB A TAB B", cmdDiff },
+          "settings that differ between a file and the controller (or two files): key TAB A TAB B", cmdDiff },
         { "factory-reset", "[--yes] [--demo]", "restore the factory settings (asks; --yes answers Yes)",
-            cmdFactoryReset },
+          cmdFactoryReset },
         { "settings-dump", "FILE.settings", "offline: read a settings file and print its values in key order",
-            cmdSettingsDump },
+          cmdSettingsDump },
         { "afm-info", "FILE.afm", "offline: check a firmware file and print its version, model and size", cmdAfmInfo },
         { "obd", "[--json] [--connect] [--demo]",
-            "the car's engine computer: protocol, standard, address and the eight OBD readings", cmdObd },
+          "the car's engine computer: protocol, standard, address and the eight OBD readings", cmdObd },
         { "dtc", "[--clear --yes] [--demo]", "the car's stored OBD trouble codes, one per line; --clear clears them",
-            cmdDtc },
+          cmdDtc },
         { "flash", "FILE.afm [--yes]", "program the controller with a firmware file; --yes allows an older version",
-            cmdFlash },
+          cmdFlash },
         { "calibrate", "[--per-cylinder] [--yes] [--demo]",
-            "idle autocalibration of the main correction; --yes starts it, Ctrl+C stops it", cmdCalibrate },
+          "idle autocalibration of the main correction; --yes starts it, Ctrl+C stops it", cmdCalibrate },
         { "map", "get [--csv] | set FILE.csv | step ROW COL ROWS COLS DELTA [--neighbours]  [--demo]",
-            "the injection map: print it, write it from a CSV file, or step a block as Ctrl+Up/Down does", cmdMap },
+          "the injection map: print it, write it from a CSV file, or step a block as Ctrl+Up/Down does", cmdMap },
         { "automap", "[--write] [--demo]",
-            "the correction curve from the petrol and LPG maps: coverage, old, change, new; --write writes it",
-            cmdAutomap },
+          "the correction curve from the petrol and LPG maps: coverage, old, change, new; --write writes it",
+          cmdAutomap },
         { "maps", "[--csv] [--demo]", "the petrol and LPG maps of the 2D chart as pressure bins", cmdMaps },
-        { "osc2csv", "IN.osc [OUT.csv]", "offline: a diagnostic recording as CSV (to stdout without OUT)", cmdOsc2Csv },
+        { "osc2csv", "IN.osc [OUT.csv]", "offline: a diagnostic recording as CSV (to stdout without OUT)",
+          cmdOsc2Csv },
     };
     return commands;
 }
@@ -63,9 +64,7 @@ void printHelp()
     std::cout << "usage: korvana-cli [--port P] [--lang N] [--verbose] COMMAND [ARGS...]\n"
                  "  --port P   the port: a number (3 or COM3) or a device path (/dev/ttyUSB0)\n"
                  "  --lang N   language of the messages, 0 ... 19 (0 Polish, 1 English); default: the locale's\n"
-                 "  --verbose  the log on stderr as well (it always goes to "
-              << defaultLogPath()
-              << ")\n"
+                 "  --verbose  the log on stderr as well (it always goes to " << defaultLogPath() << ")\n"
                  "commands:\n";
     for (const auto& c : cliCommands())
         std::cout << "  " << c.name << (*c.usage ? " " : "") << c.usage << "\n      " << c.summary << "\n";
