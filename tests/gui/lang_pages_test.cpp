@@ -48,6 +48,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iostream>
 #include <map>
 #include <mutex>
 #include <set>
@@ -241,6 +242,11 @@ TEST_F(LanguagePages, EveryTextAskedForIsInTheCatalogue)
         asked = g_asked;
     }
     EXPECT_GT(asked.size(), 200u) << "the walk asked for too few texts to prove anything";
+    std::size_t catalogued = 0;
+    for (const std::wstring& text : asked)
+        catalogued += known.contains(text);
+    std::cout << "asked for " << asked.size() << " texts, " << catalogued << " of the catalogue's " << known.size()
+              << "\n";
     std::string missing;
     for (const std::wstring& text : asked)
         if (hasLetter(text) && !known.contains(text))

@@ -1,7 +1,9 @@
 // korvana-langtool: the catalogue of translatable texts and the language files.
 //
-//   korvana-langtool catalogue [--root DIR] [--where]   print the catalogue the sources give
-//   korvana-langtool update [--root DIR]                rewrite data/lang/catalogue.txt
+//   korvana-langtool catalogue [--root DIR] [--where]   write data/lang/catalogue.txt and list the
+//                                                       run-time joined texts; --where: print each
+//                                                       text with where it was found instead
+//   korvana-langtool update [--root DIR]                rewrite data/lang/catalogue.txt quietly
 //   korvana-langtool verify [--root DIR]                fail when catalogue.txt is out of date
 //   korvana-langtool check [--root DIR] [--missing OUT] [TABLE.tsv …]
 //                                                       compare the tables with the catalogue
@@ -57,6 +59,8 @@ bool writeFile(const std::filesystem::path& path, const std::string& bytes)
     return true;
 }
 
+int cmdUpdate(const std::filesystem::path& root);
+
 SCatalogue catalogueOf(const std::filesystem::path& root)
 {
     SCatalogue catalogue = buildCatalogue(root);
@@ -82,8 +86,10 @@ int cmdCatalogue(const std::filesystem::path& root, bool where)
         return 0;
     }
     const SCatalogue catalogue = catalogueOf(root);
-    std::cout << catalogueText(catalogue.texts);
-    return catalogue.problems.empty() ? 0 : 1;
+    for (const std::string& c : catalogue.composites)
+        std::cerr << "joined at run time (list what it makes in " << catalogueRulesPath(root).string() << "): " << c
+                  << "\n";
+    return cmdUpdate(root);
 }
 
 int cmdUpdate(const std::filesystem::path& root)
