@@ -3,7 +3,10 @@
 // rows of translated members, drop-down items, macros that hide commas, member
 // names other classes share) and what it leaves out (logs, handler names, texts
 // joined at run time, texts without a letter); the source-table reader's
-// verdicts; and the language file it writes, read back by the program's reader.
+// verdicts; the language file it writes, read back by the program's reader; and
+// the tool on a small tree: include/exclude rules, tests not scanned, verify
+// naming what changed, check failing on a missing text but only warning on a
+// stale one, and a broken table that leaves the last good file in place.
 #include <catalogue.h>
 #include <langtable.h>
 #include <textscanner.h>
@@ -12,7 +15,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -240,6 +249,101 @@ TEST(CatalogueRules, IncludeAndExcludeNeedAReason)
     EXPECT_TRUE(rules.include.contains(L"Błąd wtryskiwacza LPG 1"));
     EXPECT_TRUE(rules.exclude.contains(L"KORVANA"));
     EXPECT_EQ(rules.problems.size(), 2u);
+}
+
+} // namespace
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ScratchTree {
+public:
+    ScratchTree()
+    {
+        std::string pattern = (fs::temp_directory_path() / "langtool-XXXXXX").string();
+        m_root = ::mkdtemp(pattern.data());
+    }
+    ~ScratchTree() { fs::remove_all(m_root); }
+    void write(const std::string& relative, const std::string& content)
+    {
+        fs::create_directories((m_root / relative).parent_path());
+        std::ofstream(m_root / relative, std::ios::binary) << content;
+    }
+    const fs::path& root() const { return m_root; }
+
+private:
+    fs::path m_root;
+};
+
+// Runs the tool; returns its exit status and what it printed.
+std::pair<int, std::string> langtool(const std::string& args)
+{
+    const std::string command = std::string(KORVANA_LANGTOOL) + " " + args + " 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe))
+        out += buffer;
+    const int status = pipe ? ::pclose(pipe) : -1;
+    return { WIFEXITED(status) ? WEXITSTATUS(status) : -1, out };
+}
+
+TEST(CatalogueTree, RulesAddAndRemoveTextsAndVerifyNamesTheDifference)
+{
+    ScratchTree tree;
+    tree.write("app/data/translate.h", kTranslateHeader);
+    tree.write("app/page.cpp",
+        "#include <app/data/translate.h>\nvoid f() { translate(L\"Odczyty\"); "
+        "translate(L\"KORVANA\"); }\n");
+    tree.write("tests/ignored.cpp", "void t() { translate(L\"Tylko w teście\"); }\n");
+    tree.write("data/lang/catalogue-rules.txt",
+        "include\tBłąd wtryskiwacza LPG 1\tbuilt in a loop\n"
+        "exclude\tKORVANA\tthe product's name\n");
+    const SCatalogue catalogue = buildCatalogue(tree.root());
+    EXPECT_EQ(catalogue.texts, (std::vector<std::wstring> { L"Błąd wtryskiwacza LPG 1", L"Odczyty" }));
+    EXPECT_TRUE(catalogue.unusedRules.empty());
+
+    tree.write("data/lang/catalogue.txt", "Odczyty\nStary tekst\n");
+    auto [status, out] = langtool("verify --root " + tree.root().string());
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("added:   Błąd wtryskiwacza LPG 1"), std::string::npos) << out;
+    EXPECT_NE(out.find("removed: Stary tekst"), std::string::npos) << out;
+    EXPECT_NE(out.find("korvana-langtool update --root"), std::string::npos) << out;
+
+    std::tie(status, out) = langtool("update --root " + tree.root().string());
+    EXPECT_EQ(status, 0) << out;
+    std::tie(status, out) = langtool("verify --root " + tree.root().string());
+    EXPECT_EQ(status, 0) << out;
+
+    // A table lacking a catalogue text fails the check; a key the catalogue lost only warns.
+    tree.write("data/lang/ENGLISH.tsv", "Odczyty\tReadings\nStary tekst\tOld text\n");
+    std::tie(status, out)
+        = langtool("check --root " + tree.root().string() + " " + (tree.root() / "data/lang/ENGLISH.tsv").string());
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("ENGLISH.tsv: missing: Błąd wtryskiwacza LPG 1"), std::string::npos) << out;
+    EXPECT_NE(out.find("ENGLISH.tsv:2: warning: not in the catalogue: Stary tekst"), std::string::npos) << out;
+    tree.write("data/lang/ENGLISH.tsv",
+        "Odczyty\tReadings\nBłąd wtryskiwacza LPG 1\tLPG injector 1 error\n"
+        "Stary tekst\tOld text\n");
+    std::tie(status, out)
+        = langtool("check --root " + tree.root().string() + " " + (tree.root() / "data/lang/ENGLISH.tsv").string());
+    EXPECT_EQ(status, 0) << out;
+}
+
+TEST(CatalogueTree, BuildRefusesABrokenTableAndKeepsTheOldFile)
+{
+    ScratchTree tree;
+    tree.write("ok.tsv", "Odczyty\tReadings\n");
+    tree.write("bad.tsv", "Odczyty\tReadings\nbez tabulatora\n");
+    const std::string out = (tree.root() / "KOR_LANG" / "ENGLISH.txt").string();
+    auto [status, text] = langtool("build " + (tree.root() / "ok.tsv").string() + " " + out);
+    ASSERT_EQ(status, 0) << text;
+    const auto size = fs::file_size(out);
+    std::tie(status, text) = langtool("build " + (tree.root() / "bad.tsv").string() + " " + out);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(text.find("bad.tsv:2: error: no TAB"), std::string::npos) << text;
+    EXPECT_EQ(fs::file_size(out), size);
 }
 
 } // namespace

@@ -178,6 +178,7 @@ int cmdCheck(const std::filesystem::path& root, const std::vector<std::string>& 
             if (!have.contains(text)) {
                 ++missing;
                 missingAll.insert(text);
+                std::cerr << path << ": missing: " << escaped(text) << "\n";
             }
         std::cout << path << ": " << table.entries.size() << " entries, " << missing << " catalogue texts missing\n";
         for (const STableProblem& p : table.problems)
