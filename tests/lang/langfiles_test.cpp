@@ -2,7 +2,8 @@
 // through the program's reader and start-up order (SPAIN.txt twice), every
 // entry of its table comes back as written, a few English texts checked by
 // hand, and the fuel word: with the controller set to CNG a text that says
-// "LPG" says "CNG" in every language (so each translation must keep "LPG").
+// "LPG" says "CNG" in every language (so each translation must keep "LPG"),
+// and translations keep the edge spaces of texts the program joins.
 #include <langtable.h>
 
 #include <app/data/langfile.h>
@@ -99,6 +100,16 @@ TEST_P(LanguageFiles, CngShowsWhereLpgWasTranslated)
         EXPECT_EQ(translate(e.key), e.value);
     }
     EXPECT_GT(withLpg, 0) << "no text with LPG in " << GetParam().file << ".tsv";
+}
+
+// Texts the program joins to numbers and names (" ms jest za duża.", "Trwa inna
+// operacja: ") lose a word gap when their translation drops an edge space.
+TEST_P(LanguageFiles, TranslationsKeepTheEdgeSpacesOfJoinedTexts)
+{
+    for (const STableEntry& e : m_table.entries) {
+        EXPECT_EQ(e.key.front() == L' ', e.value.front() == L' ') << GetParam().file << ".tsv:" << e.line;
+        EXPECT_EQ(e.key.back() == L' ', e.value.back() == L' ') << GetParam().file << ".tsv:" << e.line;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, LanguageFiles, ::testing::ValuesIn(kLanguages),
