@@ -187,8 +187,15 @@ void CSettingControls::show(const CSettingField& f)
         const QSignalBlocker quiet(it->second);
         it->second->setChecked(value != 0);
     }
-    if (auto it = m_lists.find(f.controlId); it != m_lists.end())
-        it->second->selectValue(static_cast<int>(value));
+    if (auto it = m_lists.find(f.controlId); it != m_lists.end()) {
+        if (f.special == SettingSpecial::LevelSensor && value < 0) {
+            // Thresholds set by hand are no type's preset: name none, as "Wskazanie" does.
+            const QSignalBlocker quiet(it->second);
+            it->second->setCurrentIndex(-1);
+        } else {
+            it->second->selectValue(static_cast<int>(value));
+        }
+    }
     showWarning(f);
 }
 
