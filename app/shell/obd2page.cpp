@@ -16,14 +16,14 @@ namespace {
 
 constexpr SCtrlLayout kLayout[] = {
     { 1360, ECtrlKind::GroupBox, 8, 344, 462, 250, L"Korekty OBD" },
-    { 1361, ECtrlKind::Label, 18, 362, 126, 14, L"Włącz korekty" },
-    { COBD2Page::kComboCorrOn, ECtrlKind::ComboBox, 150, 360, 310, 14,
+    { 1361, ECtrlKind::Label, 18, 362, 116, 14, L"Włącz korekty" },
+    { COBD2Page::kComboCorrOn, ECtrlKind::ComboBox, 138, 359, 328, 16,
         L"Wyłączone\nWłączone - średnia z Bank1 i Bank2\nWłączone - oddzielnie dla Bank1 i Bank2" },
     { 1362, ECtrlKind::Label, 18, 378, 126, 25, L"Czas zmiany korekt" },
     { COBD2Page::kEditAverageCorr, ECtrlKind::ReadOnlyEdit, 150, 382, 46, 14, nullptr },
     { COBD2Page::kSpinAverageCorr, ECtrlKind::Placeholder, 197, 382, 12, 14, nullptr },
     { 1363, ECtrlKind::Label, 212, 384, 20, 14, L"[s]" },
-    { 1364, ECtrlKind::Label, 244, 384, 136, 14, L"Zakres korekt OBD" },
+    { 1364, ECtrlKind::Label, 236, 378, 142, 25, L"Zakres korekt OBD" },
     { COBD2Page::kEditMaxCorr, ECtrlKind::ReadOnlyEdit, 380, 382, 46, 14, nullptr },
     { COBD2Page::kSpinMaxCorr, ECtrlKind::Placeholder, 427, 382, 12, 14, nullptr },
     { 1365, ECtrlKind::Label, 442, 384, 26, 14, L"[%]" },

@@ -32,7 +32,7 @@ constexpr int kVersionAdvanced = 0x305;
 constexpr SCtrlLayout kLayout[] = {
     { 1200, ECtrlKind::GroupBox, 8, 4, 462, 78, L"OBD" },
     { 1230, ECtrlKind::Label, 18, 20, 126, 14, L"Włącz OBD" },
-    { CObdDlg::kComboEnable, ECtrlKind::ComboBox, 150, 18, 310, 14,
+    { CObdDlg::kComboEnable, ECtrlKind::ComboBox, 150, 17, 310, 16,
         L"Wyłączone\nWłączone\nOBD CAN Bus\nISO 9141-2 & ISO 14230-4 Slow Init\nISO 14230-4 Fast Init" },
     { 1231, ECtrlKind::Label, 18, 40, 126, 14, L"Protokół:" },
     { CObdDlg::kEditProtocol, ECtrlKind::ReadOnlyEdit, 150, 38, 310, 14, nullptr },

@@ -36,13 +36,22 @@ QString shownButtonText(QString text)
     return text;
 }
 
+// The height a line takes: the font's own line height, or the letters' ink
+// where a fallback font draws taller ones. A fallback's line spacing is no
+// measure: Thai fonts add much room above and below that nothing is drawn in.
+int lineHeight(const QFontMetrics& fm, const QString& line)
+{
+    return std::max(fm.height(), fm.tightBoundingRect(line).height());
+}
+
 QSize lineBlock(const QFontMetrics& fm, const QString& text)
 {
-    int width = 0;
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (const QString& line : lines)
-        width = std::max(width, fm.horizontalAdvance(line));
-    return QSize(width, static_cast<int>(lines.size()) * fm.height());
+    QSize block(0, 0);
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        block.setWidth(std::max(block.width(), fm.horizontalAdvance(line)));
+        block.setHeight(block.height() + lineHeight(fm, line));
+    }
+    return block;
 }
 
 QRect placed(const QRect& area, const QSize& size, Qt::Alignment align)
@@ -61,14 +70,17 @@ bool measureLabel(const QLabel* label, STextFit& fit)
     fit.area = label->contentsRect().adjusted(m, m, -m, -m);
     const QFontMetrics fm(label->font());
     if (label->wordWrap()) {
-        const QRect needed
+        // As the label paints: wrapped when all lines fit, otherwise on one line.
+        const QRect wrapped
             = fm.boundingRect(fit.area, static_cast<int>(Qt::TextWordWrap | label->alignment()), fit.text);
-        fit.needed = needed.size();
-        fit.ink = needed & fit.area;
-    } else {
-        fit.needed = lineBlock(fm, fit.text);
-        fit.ink = placed(fit.area, fit.needed, label->alignment());
+        if (wrapped.height() <= fit.area.height()) {
+            fit.needed = wrapped.size();
+            fit.ink = wrapped & fit.area;
+            return true;
+        }
     }
+    fit.needed = lineBlock(fm, fit.text);
+    fit.ink = placed(fit.area, fit.needed, label->alignment());
     return true;
 }
 
@@ -155,8 +167,9 @@ bool measureGroupBox(const QGroupBox* box, STextFit& fit)
     const QFontMetrics fm(box->font());
     // The title may run from where the style starts it to the frame's far side.
     fit.area = QRect(label.left(), label.top(), std::max(0, box->width() - label.left() - 2), label.height());
-    fit.needed = QSize(fm.horizontalAdvance(fit.text), fm.height());
-    fit.ink = QRect(label.topLeft(), QSize(std::min(fit.needed.width(), fit.area.width()), label.height()));
+    fit.needed = lineBlock(fm, fit.text);
+    fit.ink = placed(fit.area, QSize(std::min(fit.needed.width(), fit.area.width()), fit.needed.height()),
+        Qt::AlignLeft | Qt::AlignVCenter);
     return true;
 }
 
