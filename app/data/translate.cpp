@@ -2,8 +2,23 @@
 
 #include <app/data/languages.h>
 
+#include <atomic>
+
+namespace {
+
+std::atomic<TranslateObserver> g_observer { nullptr };
+
+} // namespace
+
+void setTranslateObserver(TranslateObserver observer)
+{
+    g_observer.store(observer, std::memory_order_release);
+}
+
 std::wstring translate(const std::wstring& text)
 {
+    if (const TranslateObserver observer = g_observer.load(std::memory_order_acquire))
+        observer(text);
     const int slot = langSlotOfIndex(currentLanguage());
     std::wstring result = slot < 0 ? text : langSlot(slot)->translate(text);
     if (fuelWordFlag()) {

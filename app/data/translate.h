@@ -7,3 +7,9 @@
 #include <string>
 
 std::wstring translate(const std::wstring& text);
+
+// Test seam: while set, every text asked for is handed to the observer first,
+// on the asking thread (so the observer must be thread-safe). Unset (null),
+// translate() pays one atomic load for it.
+using TranslateObserver = void (*)(const std::wstring& text);
+void setTranslateObserver(TranslateObserver observer);

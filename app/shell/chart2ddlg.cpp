@@ -26,22 +26,24 @@ namespace {
 constexpr const wchar_t* kUndo = L"Cofnij korekty";
 
 // The page in dialog units of the 800 x 600 design.
+// The buttons sit in two rows of three so that a translation twice as long
+// as the Polish still reads in full; the labels may take two lines.
 const std::array<SCtrlLayout, 15> kLayout { {
-    { CChart2DDlg::kChart, ECtrlKind::Placeholder, 8, 8, 784, 456, L"Wykres 2D" },
-    { CMapPage::kBtnClrMap, ECtrlKind::PushButton, 8, 474, 150, 32, L"Kasuj benzynową" },
-    { CMapPage::kBtnClrMapLpg, ECtrlKind::PushButton, 166, 474, 150, 32, L"Kasuj gazową" },
-    { CChart2DDlg::kBtnClearCorr, ECtrlKind::PushButton, 324, 474, 150, 32, L"Kasuj korekty" },
-    { CChart2DDlg::kBtnCreate, ECtrlKind::PushButton, 482, 474, 150, 32, L"Oblicz korekty" },
-    { CChart2DDlg::kBtnUndo, ECtrlKind::PushButton, 640, 474, 152, 32, kUndo },
-    { CMapPage::kLblProgressPetrol, ECtrlKind::Label, 8, 520, 180, 24, L"Ilość punktów benzyna" },
-    { CMapPage::kProgressPetrol, ECtrlKind::Placeholder, 192, 522, 282, 20, nullptr },
-    { CMapPage::kLblProgressLpg, ECtrlKind::Label, 8, 556, 180, 24, L"Ilość punktów LPG" },
-    { CMapPage::kProgressLpg, ECtrlKind::Placeholder, 192, 558, 282, 20, nullptr },
-    { CChart2DDlg::kLblAutomap, ECtrlKind::Label, 490, 520, 130, 24, L"Automapowanie" },
-    { CChart2DDlg::kCmbAutomap, ECtrlKind::ComboBox, 622, 518, 170, 28, nullptr },
-    { CChart2DDlg::kLblKmLeft, ECtrlKind::Label, 490, 556, 130, 24, L"pozostało [km]" },
-    { CChart2DDlg::kEdtKmLeft, ECtrlKind::ReadOnlyEdit, 622, 554, 170, 28, nullptr },
-    { CChart2DDlg::kChkBlockPetrol, ECtrlKind::CheckBox, 490, 586, 200, 12, L"Blokuj benzynę" },
+    { CChart2DDlg::kChart, ECtrlKind::Placeholder, 8, 8, 784, 412, L"Wykres 2D" },
+    { CMapPage::kBtnClrMap, ECtrlKind::PushButton, 8, 428, 256, 30, L"Kasuj benzynową" },
+    { CMapPage::kBtnClrMapLpg, ECtrlKind::PushButton, 272, 428, 256, 30, L"Kasuj gazową" },
+    { CChart2DDlg::kBtnClearCorr, ECtrlKind::PushButton, 536, 428, 256, 30, L"Kasuj korekty" },
+    { CChart2DDlg::kBtnCreate, ECtrlKind::PushButton, 8, 462, 256, 30, L"Oblicz korekty" },
+    { CChart2DDlg::kBtnUndo, ECtrlKind::PushButton, 272, 462, 256, 30, kUndo },
+    { CMapPage::kLblProgressPetrol, ECtrlKind::Label, 8, 500, 196, 32, L"Ilość punktów benzyna" },
+    { CMapPage::kProgressPetrol, ECtrlKind::Placeholder, 208, 505, 216, 22, nullptr },
+    { CMapPage::kLblProgressLpg, ECtrlKind::Label, 8, 540, 196, 32, L"Ilość punktów LPG" },
+    { CMapPage::kProgressLpg, ECtrlKind::Placeholder, 208, 545, 216, 22, nullptr },
+    { CChart2DDlg::kLblAutomap, ECtrlKind::Label, 432, 500, 360, 20, L"Automapowanie" },
+    { CChart2DDlg::kCmbAutomap, ECtrlKind::ComboBox, 432, 520, 360, 26, nullptr },
+    { CChart2DDlg::kLblKmLeft, ECtrlKind::Label, 432, 550, 180, 30, L"pozostało [km]" },
+    { CChart2DDlg::kEdtKmLeft, ECtrlKind::ReadOnlyEdit, 616, 552, 176, 26, nullptr },
+    { CChart2DDlg::kChkBlockPetrol, ECtrlKind::CheckBox, 8, 578, 416, 18, L"Blokuj benzynę" },
 } };
 
 QString translatedText(const wchar_t* text)

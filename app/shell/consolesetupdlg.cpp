@@ -18,15 +18,15 @@ namespace {
 
 constexpr const wchar_t* kSetFailed = L"Nie powiodło się ustawienie urządzenia!";
 
-// 240 x 150 dialog units; the title static takes the top 32 px.
+// 280 x 150 dialog units; the title static takes the top 32 px.
 constexpr SCtrlLayout kLayout[] = {
-    { CConsoleSetupDlg::kSignallingId, ECtrlKind::CheckBox, 12, 30, 216, 16, L"Sygnalizacja przełączenia" },
-    { CConsoleSetupDlg::kBuzzerId, ECtrlKind::CheckBox, 12, 50, 216, 16, L"Sygnał buzzera ciągły" },
-    { CConsoleSetupDlg::kHidePetrolId, ECtrlKind::CheckBox, 12, 70, 216, 16, L"Ukrywanie przełączenia na benzynę" },
-    { CConsoleSetupDlg::kSevenLedId, ECtrlKind::CheckBox, 12, 90, 216, 16, L"Konsolka 7 LED" },
-    { CConsoleSetupDlg::kBtnWithTemprId, ECtrlKind::CheckBox, 12, 110, 216, 16,
+    { CConsoleSetupDlg::kSignallingId, ECtrlKind::CheckBox, 12, 30, 256, 16, L"Sygnalizacja przełączenia" },
+    { CConsoleSetupDlg::kBuzzerId, ECtrlKind::CheckBox, 12, 50, 256, 16, L"Sygnał buzzera ciągły" },
+    { CConsoleSetupDlg::kHidePetrolId, ECtrlKind::CheckBox, 12, 70, 256, 16, L"Ukrywanie przełączenia na benzynę" },
+    { CConsoleSetupDlg::kSevenLedId, ECtrlKind::CheckBox, 12, 90, 256, 16, L"Konsolka 7 LED" },
+    { CConsoleSetupDlg::kBtnWithTemprId, ECtrlKind::CheckBox, 12, 110, 256, 16,
         L"Przycisk multipleksowany z czujnikiem temperatury (do 2012 r)" },
-    { CConsoleSetupDlg::kOkId, ECtrlKind::PushButton, 172, 124, 56, 18, L"OK" },
+    { CConsoleSetupDlg::kOkId, ECtrlKind::PushButton, 212, 129, 56, 18, L"OK" },
 };
 
 } // namespace
@@ -53,7 +53,7 @@ CConsoleSetupDlg::CConsoleSetupDlg(const CPageContext& context, QWidget* parent)
     , m_context(context)
 {
     setObjectName(QStringLiteral("consoleSetupDlg"));
-    setDesignSizeDu(240, 150);
+    setDesignSizeDu(280, 150);
     setTranslator([](const std::wstring& text) { return translate(text); });
 }
 

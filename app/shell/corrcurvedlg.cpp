@@ -41,7 +41,7 @@ std::span<const SCtrlLayout> CCorrCurveDlg::layoutTable() const
     if (m_layout.empty()) {
         m_layout = {
             { kChart, ECtrlKind::Placeholder, 8, 8, 784, 536, chartText() },
-            { kBtnClearCorr, ECtrlKind::PushButton, 8, 556, 170, 34, kClear },
+            { kBtnClearCorr, ECtrlKind::PushButton, 8, 556, 240, 34, kClear },
         };
     }
     return m_layout;

@@ -25,15 +25,16 @@ namespace {
 
 const wchar_t* const kMapWriteFailed = L"Nie powiodło się wpisanie mapy wtrysków do urządzenia!";
 
-// The page in dialog units of the 800 x 600 design.
+// The page in dialog units of the 800 x 600 design. Mapping from OBD and its
+// three buttons share the lower row; the widths leave room for translations.
 const std::array<SCtrlLayout, 7> kLayout { {
     { CCorRpmDlg::kTable, ECtrlKind::Placeholder, 8, 8, 784, 498, L"Tabela" },
-    { CCorRpmDlg::kBtnClearMap, ECtrlKind::PushButton, 8, 520, 150, 30, L"Kasuj korekty" },
-    { CCorRpmDlg::kChkNeighbours, ECtrlKind::CheckBox, 178, 520, 250, 30, L"Zmiana sąsiadujących" },
-    { CCorRpmDlg::kChkObdMap, ECtrlKind::CheckBox, 448, 520, 240, 30, L"Mapowanie z OBD" },
-    { CCorRpmDlg::kBtnObdMapStart, ECtrlKind::PushButton, 448, 560, 80, 30, L"Start" },
-    { CCorRpmDlg::kBtnObdMapStop, ECtrlKind::PushButton, 536, 560, 80, 30, L"Stop" },
-    { CCorRpmDlg::kBtnObdMapCalculate, ECtrlKind::PushButton, 624, 560, 168, 30, L"Oblicz korekty" },
+    { CCorRpmDlg::kBtnClearMap, ECtrlKind::PushButton, 8, 520, 240, 30, L"Kasuj korekty" },
+    { CCorRpmDlg::kChkNeighbours, ECtrlKind::CheckBox, 260, 520, 360, 30, L"Zmiana sąsiadujących" },
+    { CCorRpmDlg::kChkObdMap, ECtrlKind::CheckBox, 8, 560, 304, 30, L"Mapowanie z OBD" },
+    { CCorRpmDlg::kBtnObdMapStart, ECtrlKind::PushButton, 320, 560, 112, 30, L"Start" },
+    { CCorRpmDlg::kBtnObdMapStop, ECtrlKind::PushButton, 440, 560, 112, 30, L"Stop" },
+    { CCorRpmDlg::kBtnObdMapCalculate, ECtrlKind::PushButton, 560, 560, 232, 30, L"Oblicz korekty" },
 } };
 
 QString translatedText(const wchar_t* text)

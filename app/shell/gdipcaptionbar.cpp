@@ -152,6 +152,16 @@ void CGDIpCaptionBar::resizeEvent(QResizeEvent* event)
     placeButtons();
 }
 
+QRect CGDIpCaptionBar::captionTextRect() const
+{
+    const int pad = std::max(2, height() / 8);
+    const int iconSize = height() - 2 * pad;
+    int x = pad * 2;
+    if (!m_icon.isNull() && iconSize > 0)
+        x += iconSize + pad * 2;
+    return QRect(x, 0, std::max(0, m_minimise->x() - x - pad), height());
+}
+
 void CGDIpCaptionBar::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
@@ -164,17 +174,14 @@ void CGDIpCaptionBar::paintEvent(QPaintEvent*)
 
     const int pad = std::max(2, height() / 8);
     const int iconSize = height() - 2 * pad;
-    int x = pad * 2;
-    if (!m_icon.isNull() && iconSize > 0) {
-        m_icon.paint(&p, QRect(x, pad, iconSize, iconSize));
-        x += iconSize + pad * 2;
-    }
+    if (!m_icon.isNull() && iconSize > 0)
+        m_icon.paint(&p, QRect(pad * 2, pad, iconSize, iconSize));
     QColor text = GradPalette::buttonText();
     if (!m_active)
         text = GradPalette::disabledText();
     p.setPen(text);
     p.setFont(font());
-    const QRect textRect(x, 0, std::max(0, m_minimise->x() - x - pad), height());
+    const QRect textRect = captionTextRect();
     const QString shown = QFontMetrics(font()).elidedText(m_text, Qt::ElideRight, textRect.width());
     p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, shown);
 }

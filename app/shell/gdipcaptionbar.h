@@ -22,6 +22,8 @@ public:
 
     void setCaptionText(const QString& text);
     QString captionText() const { return m_text; }
+    // Where the caption text goes: after the icon, up to the buttons.
+    QRect captionTextRect() const;
     void setIcon(const QIcon& icon);
     void setCaptionFont(const QFont& font);
     void setCaptionHeight(int pixels);

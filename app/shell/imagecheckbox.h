@@ -18,6 +18,7 @@ public:
     bool loadSkins(const std::wstring& selected, const std::wstring& unselected);
     // A stroke of this colour after the box; invalid (the default) draws none.
     void setSwatch(const QColor& colour);
+    QColor swatch() const { return m_swatch; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -28,7 +28,7 @@ constexpr int kLeft = 8;
 constexpr int kLabelWidth = 230;
 constexpr int kEditX = kLeft + kLabelWidth + 8;
 constexpr int kEditWidth = 262;
-constexpr int kRowHeight = 22;
+constexpr int kRowHeight = 25; // two lines of a long translated label
 constexpr int kPitch = 30;
 constexpr int kDataTitleId = 5001;
 constexpr int kErrorsTitleId = 5002;
@@ -64,7 +64,7 @@ std::vector<SCtrlLayout> buildLayout()
     for (const SField& row : kRows) {
         rows.push_back({ row.id + kLabelOffset, ECtrlKind::Label, kLeft, y, kLabelWidth, kRowHeight, row.label });
         rows.push_back({ row.id, row.id == CInfoDlg::kInspectionId ? ECtrlKind::Placeholder : ECtrlKind::ReadOnlyEdit,
-                         kEditX, y, kEditWidth, kRowHeight, nullptr });
+                         kEditX, y + 1, kEditWidth, kRowHeight - 3, nullptr });
         y += kPitch;
     }
     rows.push_back({ kErrorsTitleId, ECtrlKind::Label, kLeft, kErrorsTop, 500, kRowHeight, L"Kody błędów" });

@@ -72,8 +72,9 @@ void CMapaDlg::createControls()
     CWspolneOdczytyExMultiPageDlg::createControls();
     m_mpc = new CTuningPagesCtrl;
     m_mpc->setButtonFont(&m_font);
-    // A wider button column than the view's: the correction titles are long.
-    m_mpc->setLayoutProportions({ 2.5, 1.0, 0.19 });
+    // A wider button column than the view's, buttons high enough for two
+    // lines: the correction titles are long, longer still once translated.
+    m_mpc->setLayoutProportions({ 3.2, 1.0, 0.245 });
     m_mpc->CreateFromStatic(kMultiPage, this);
     m_mpc->setObjectName(QStringLiteral("mapaPages"));
     for (int i = 0; i < kPageCount; ++i)

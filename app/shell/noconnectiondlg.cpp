@@ -12,8 +12,8 @@ namespace {
 // 299 x 109 dialog units; the title static takes the top 32 px.
 constexpr SCtrlLayout kLayout[] = {
     { CNoConnectionDlg::kTextId, ECtrlKind::LabelCenter, 10, 30, 279, 26, L"BRAK POŁĄCZENIA" },
-    { CNoConnectionDlg::kDemoId, ECtrlKind::PushButton, 14, 70, 130, 26, L"Uruchom w trybie demo" },
-    { CNoConnectionDlg::kOfflineId, ECtrlKind::PushButton, 155, 70, 130, 26, L"Uruchom bez połączenia" },
+    { CNoConnectionDlg::kDemoId, ECtrlKind::PushButton, 14, 64, 130, 34, L"Uruchom w trybie demo" },
+    { CNoConnectionDlg::kOfflineId, ECtrlKind::PushButton, 155, 64, 130, 34, L"Uruchom bez połączenia" },
 };
 
 // The same with the diagnosis under the buttons; the dialog grows by its height.

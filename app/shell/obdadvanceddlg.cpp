@@ -18,25 +18,25 @@ namespace {
 
 constexpr const wchar_t* kCaption = L"KORVANA";
 
-// 320 x 236 dialog units.
+// 350 x 236 dialog units.
 constexpr SCtrlLayout kLayout[] = {
-    { 1420, ECtrlKind::Label, 10, 12, 176, 14, L"Korekty OBD dla obrotów powyżej" },
+    { 1420, ECtrlKind::Label, 10, 4, 176, 28, L"Korekty OBD dla obrotów powyżej" },
     { COBDAdvancedDlg::kEditRpmForCorr, ECtrlKind::ReadOnlyEdit, 190, 10, 56, 14, nullptr },
     { COBDAdvancedDlg::kSpinRpmForCorr, ECtrlKind::Placeholder, 247, 10, 12, 14, nullptr },
-    { 1421, ECtrlKind::Label, 264, 12, 40, 14, L"[obr/min]" },
-    { COBDAdvancedDlg::kChkStftInverted, ECtrlKind::CheckBox, 10, 36, 300, 14, L"Korekty STFT odwrócone" },
-    { COBDAdvancedDlg::kChkLtftInverted, ECtrlKind::CheckBox, 10, 54, 300, 14, L"Korekty LTFT odwrócone" },
-    { COBDAdvancedDlg::kChkCorrDivider, ECtrlKind::CheckBox, 10, 72, 300, 14, L"Dzielnik dla korekt" },
-    { 1422, ECtrlKind::GroupBox, 6, 94, 308, 108, L"Kasowanie błędów" },
-    { COBDAdvancedDlg::kChkClearErrSet, ECtrlKind::CheckBox, 14, 110, 290, 14, L"Kasowanie wybranych błędów" },
+    { 1421, ECtrlKind::Label, 262, 12, 80, 14, L"[obr/min]" },
+    { COBDAdvancedDlg::kChkStftInverted, ECtrlKind::CheckBox, 10, 36, 330, 14, L"Korekty STFT odwrócone" },
+    { COBDAdvancedDlg::kChkLtftInverted, ECtrlKind::CheckBox, 10, 54, 330, 14, L"Korekty LTFT odwrócone" },
+    { COBDAdvancedDlg::kChkCorrDivider, ECtrlKind::CheckBox, 10, 72, 330, 14, L"Dzielnik dla korekt" },
+    { 1422, ECtrlKind::GroupBox, 6, 94, 338, 108, L"Kasowanie błędów" },
+    { COBDAdvancedDlg::kChkClearErrSet, ECtrlKind::CheckBox, 14, 110, 322, 14, L"Kasowanie wybranych błędów" },
     { COBDAdvancedDlg::kCmbClearErrFirst + 0, ECtrlKind::ComboBox, 26, 128, 130, 14, nullptr },
     { COBDAdvancedDlg::kCmbClearErrFirst + 1, ECtrlKind::ComboBox, 170, 128, 130, 14, nullptr },
     { COBDAdvancedDlg::kCmbClearErrFirst + 2, ECtrlKind::ComboBox, 26, 146, 130, 14, nullptr },
     { COBDAdvancedDlg::kCmbClearErrFirst + 3, ECtrlKind::ComboBox, 170, 146, 130, 14, nullptr },
-    { COBDAdvancedDlg::kChkClearErrEmision, ECtrlKind::CheckBox, 14, 166, 290, 14,
+    { COBDAdvancedDlg::kChkClearErrEmision, ECtrlKind::CheckBox, 14, 166, 322, 14,
         L"Kasowanie błędów emisyjnych P0170 - P0175" },
-    { COBDAdvancedDlg::kChkClearAllErr, ECtrlKind::CheckBox, 14, 184, 290, 14, L"Kasowanie wszystkich błędów" },
-    { COBDAdvancedDlg::kButtonOk, ECtrlKind::PushButton, 120, 208, 80, 22, L"OK" },
+    { COBDAdvancedDlg::kChkClearAllErr, ECtrlKind::CheckBox, 14, 184, 322, 14, L"Kasowanie wszystkich błędów" },
+    { COBDAdvancedDlg::kButtonOk, ECtrlKind::PushButton, 135, 208, 80, 22, L"OK" },
 };
 
 } // namespace
@@ -46,7 +46,7 @@ COBDAdvancedDlg::COBDAdvancedDlg(const CPageContext& context, QWidget* parent)
     , m_context(context)
 {
     setObjectName(QStringLiteral("obdAdvancedDlg"));
-    setDesignSizeDu(320, 236);
+    setDesignSizeDu(350, 236);
     setTranslator([](const std::wstring& text) { return translate(text); });
     setWindowTitle(QString::fromStdWString(translate(L"Zaawansowane")));
 }

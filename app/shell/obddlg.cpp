@@ -4,7 +4,6 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
-#include <app/shell/deviceeventrelay.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/obdadvanceddlg.h>
 #include <app/shell/spinbutton.h>
@@ -33,7 +32,7 @@ constexpr int kVersionAdvanced = 0x305;
 constexpr SCtrlLayout kLayout[] = {
     { 1200, ECtrlKind::GroupBox, 8, 4, 462, 78, L"OBD" },
     { 1230, ECtrlKind::Label, 18, 20, 126, 14, L"Włącz OBD" },
-    { CObdDlg::kComboEnable, ECtrlKind::ComboBox, 150, 18, 310, 14,
+    { CObdDlg::kComboEnable, ECtrlKind::ComboBox, 150, 17, 310, 16,
         L"Wyłączone\nWłączone\nOBD CAN Bus\nISO 9141-2 & ISO 14230-4 Slow Init\nISO 14230-4 Fast Init" },
     { 1231, ECtrlKind::Label, 18, 40, 126, 14, L"Protokół:" },
     { CObdDlg::kEditProtocol, ECtrlKind::ReadOnlyEdit, 150, 38, 310, 14, nullptr },
@@ -67,9 +66,9 @@ constexpr SCtrlLayout kLayout[] = {
     { 1257, ECtrlKind::Label, 424, 164, 24, 14, L"V" },
 
     { 1234, ECtrlKind::GroupBox, 8, 190, 462, 150, L"Błędy OBD" },
-    { CObdDlg::kListCodes, ECtrlKind::Placeholder, 18, 206, 300, 126, nullptr },
-    { CObdDlg::kButtonRead, ECtrlKind::PushButton, 326, 206, 136, 24, L"Wczytaj błędy OBD" },
-    { CObdDlg::kButtonClear, ECtrlKind::PushButton, 326, 236, 136, 24, L"Kasuj błędy OBD" },
+    { CObdDlg::kListCodes, ECtrlKind::Placeholder, 18, 206, 280, 126, nullptr },
+    { CObdDlg::kButtonRead, ECtrlKind::PushButton, 306, 206, 156, 24, L"Wczytaj błędy OBD" },
+    { CObdDlg::kButtonClear, ECtrlKind::PushButton, 306, 236, 156, 24, L"Kasuj błędy OBD" },
 };
 
 } // namespace
@@ -91,8 +90,6 @@ CObdDlg::CObdDlg(const CPageContext& context, QWidget* parent)
     m_layout.assign(std::begin(kLayout), std::end(kLayout));
     const auto corrections = COBD2Page::layout();
     m_layout.insert(m_layout.end(), corrections.begin(), corrections.end());
-    // A reconnection makes the page read the controller's records again.
-    connect(&m_context.relay, &CDeviceEventRelay::linkConnected, this, [this] { m_initialised = false; });
 }
 
 CObdDlg::~CObdDlg() = default;
@@ -177,7 +174,7 @@ QStringList CObdDlg::listedCodes() const
 void CObdDlg::init()
 {
     m_timer.reset();
-    m_initialised = false;
+    m_shownSetup = 0;
 }
 
 void CObdDlg::activate()
@@ -186,17 +183,25 @@ void CObdDlg::activate()
     const bool advanced = m_context.device.image().m_devInfo.m_version >= kVersionAdvanced;
     if (QWidget* button = findChildCtrl(this, COBD2Page::kButtonAdvanced))
         button->setVisible(advanced);
-    // The page reads the controller's records when it is first shown on a
-    // connected controller (and again after a reconnection), not at start-up:
-    // its detection may take seconds on the K-line.
-    // Switching pages while another operation runs is no reason for a refusal box: read them later.
-    if (!m_initialised && connected() && !m_context.device.operation().running()) {
-        m_initialised = true;
-        initFromRecords();
-    }
+    initWhenSetupRan();
     m_page2.showConfig();
     showLinkTexts();
     showReadings();
+}
+
+// The page fills itself from the records the view's setup step read, once per
+// run of that step: a page shown before the step (at start-up, or between a
+// reconnection and its setup) would show the empty records as "Wyłączone".
+// It waits until it is shown, not at start-up: its detection may take seconds
+// on the K-line. Switching pages while another operation runs is no reason for
+// a refusal box: it fills itself on a later refresh.
+void CObdDlg::initWhenSetupRan()
+{
+    const unsigned setup = m_context.device.setupCount();
+    if (setup == m_shownSetup || !connected() || m_context.device.operation().running())
+        return;
+    m_shownSetup = setup;
+    initFromRecords();
 }
 
 void CObdDlg::initFromRecords()
@@ -273,6 +278,11 @@ void CObdDlg::updateTexts()
 void CObdDlg::onTimer()
 {
     CWspolneOdczytyExMultiPageDlg::onTimer();
+    // The setup step runs on the view's refresh after a reconnection, while this page may be shown.
+    if (m_context.device.setupCount() != m_shownSetup) {
+        initWhenSetupRan();
+        showLinkTexts();
+    }
     try {
         const CObdPageTimer::Result result = m_context.device.operation().running()
             ? CObdPageTimer::Result {}

@@ -68,6 +68,7 @@ protected:
     bool OnInitDialog() override;
 
 private:
+    void initWhenSetupRan();
     void initFromRecords();
     void showReadings();
     void showLinkTexts();
@@ -80,7 +81,8 @@ private:
     CObdPageTimer m_timer;
     COBD2Page m_page2;
     std::vector<SCtrlLayout> m_layout;
-    bool m_initialised = false;
+    // The device's setup count the page last filled itself from (0: not yet).
+    unsigned m_shownSetup = 0;
     bool m_updating = false;
     qint64 m_lastDetectionUs = -1;
 };

@@ -36,15 +36,21 @@ using Dlg = COdczytyDlg;
 // The chart's left part of the 800 x 600 design, in dialog units.
 constexpr int kLeft = 6;
 constexpr int kChartW = 508;
-constexpr int kChartH = 396;
-constexpr int kBoxRow1 = 406;
-constexpr int kBoxRow2 = 422;
+constexpr int kChartH = 378;
 constexpr int kBarsTop = 444;
 constexpr int kBarsH = 92;
 constexpr int kColumn = 38;
 constexpr int kRecLeft = 318;
-// Left edges of the five columns of line boxes (the fourth holds the longest text).
-constexpr int kBoxColumn[6] = { 0, 96, 198, 292, 414, 508 };
+// The line boxes in three rows of four columns, STFT over LTFT; the columns
+// are as wide as their longest text runs once translated.
+constexpr int kBoxRows[3] = { 388, 403, 418 };
+constexpr int kBoxColumn[5] = { 0, 104, 227, 350, 508 };
+struct SBoxPlace {
+    int row;
+    int column;
+};
+constexpr SBoxPlace kBoxPlaces[10] = { { 0, 0 }, { 0, 1 }, { 0, 2 }, { 0, 3 }, { 1, 0 }, { 1, 1 }, { 1, 2 }, { 1, 3 },
+    { 2, 2 }, { 2, 3 } };
 
 const wchar_t* const kLineTexts[10] = { L"Ciśnienie", L"Podciśnienie", L"Temp. gazu", L"Temp. reduktora",
     L"Lambda 1", L"Lambda 2", L"STFT Bank 1", L"STFT Bank 2", L"LTFT Bank 1", L"LTFT Bank 2" };
@@ -151,15 +157,16 @@ void COdczytyDlg::createControls()
     for (int k = 0; k < 8; ++k)
         if (auto* label = qobject_cast<QLabel*>(findChildCtrl(this, kFirstBarId + 3 * k + 2)))
             label->setText(QString::number(k + 1));
-    // Line boxes: two rows of five under the chart.
+    // Line boxes under the chart.
     for (int i = 0; i < 10; ++i) {
         auto* box = new CImageCheckBox(this);
         box->loadSkins(L"CheckBox_Selected_2.tif", L"CheckBox_Unselected_2.tif");
         box->setSwatch(lineColour(i + 1));
         box->setChecked(true);
         box->setText(qs(translate(kLineTexts[i])));
-        box->setGeometry(CPageLayout::duToPixels(
-            kLeft + kBoxColumn[i % 5], i < 5 ? kBoxRow1 : kBoxRow2, kBoxColumn[i % 5 + 1] - kBoxColumn[i % 5] - 2, 14));
+        const SBoxPlace place = kBoxPlaces[i];
+        box->setGeometry(CPageLayout::duToPixels(kLeft + kBoxColumn[place.column], kBoxRows[place.row],
+            kBoxColumn[place.column + 1] - kBoxColumn[place.column] - 2, 14));
         setCtrlId(box, kLineBoxIds[static_cast<std::size_t>(i)]);
         connect(box, &QAbstractButton::toggled, this, [this, i](bool on) { onLineBox(i + 1, on); });
     }

@@ -34,12 +34,13 @@ constexpr int kTypeLabelId = 1301;
 constexpr int kLevelLabelId = 1302;
 constexpr int kThresholdLabelIds[4] = { 1303, 1304, 1305, 1306 };
 
-// 300 x 200 dialog units; the title static takes the top 32 px.
+// 360 x 200 dialog units (wide enough for the options' translations); the
+// title static takes the top 32 px.
 constexpr int kRow[4] = { 48, 66, 84, 102 };
 constexpr SCtrlLayout kLayout[] = {
     { kTypeLabelId, ECtrlKind::LabelRight, 136, 28, 26, 14, L"Typ:" },
-    { Dlg::kTypeId, ECtrlKind::ComboBox, 164, 26, 128, 16, nullptr },
-    { kLevelLabelId, ECtrlKind::Label, 10, 104, 70, 14, L"Poziom gazu" },
+    { Dlg::kTypeId, ECtrlKind::ComboBox, 164, 26, 188, 16, nullptr },
+    { kLevelLabelId, ECtrlKind::Label, 10, 98, 70, 26, L"Poziom gazu" },
     { Dlg::kLevelId, ECtrlKind::ReadOnlyEdit, 82, 102, 46, 16, nullptr },
     { kThresholdLabelIds[0], ECtrlKind::LabelRight, 136, kRow[0] + 2, 26, 14, L"F" },
     { Dlg::kThresholdIds[0], ECtrlKind::ReadOnlyEdit, 164, kRow[0], 40, 16, nullptr },
@@ -49,7 +50,7 @@ constexpr SCtrlLayout kLayout[] = {
     { Dlg::kThresholdIds[2], ECtrlKind::ReadOnlyEdit, 164, kRow[2], 40, 16, nullptr },
     { kThresholdLabelIds[3], ECtrlKind::LabelRight, 136, kRow[3] + 2, 26, 14, L"1/4" },
     { Dlg::kThresholdIds[3], ECtrlKind::ReadOnlyEdit, 164, kRow[3], 40, 16, nullptr },
-    { Dlg::kOkId, ECtrlKind::PushButton, 236, 176, 56, 18, L"OK" },
+    { Dlg::kOkId, ECtrlKind::PushButton, 296, 176, 56, 18, L"OK" },
 };
 
 struct STypeItem {
@@ -110,7 +111,7 @@ CSensorsDlg::CSensorsDlg(const CPageContext& context, QWidget* parent)
     : CSkinDlg(kResourceId, parent)
     , m_context(context)
 {
-    setDesignSizeDu(300, 200);
+    setDesignSizeDu(360, 200);
     m_font.setFamilies({ QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans") });
     m_font.setPixelSize(12);
     setTranslator([](const std::wstring& text) { return translate(text); });
@@ -134,7 +135,7 @@ void CSensorsDlg::createControls()
         auto* box = new CImageCheckBox(this);
         box->loadSkins(L"CheckBox_Selected.tif", L"CheckBox_Unselected.tif");
         box->setText(qs(translate(flag.text)));
-        box->setGeometry(CPageLayout::duToPixels(10, flag.y, 282, 14));
+        box->setGeometry(CPageLayout::duToPixels(10, flag.y, 342, 14));
         setCtrlId(box, flag.id);
     }
     for (std::size_t i = 0; i < 4; ++i) {

@@ -8,6 +8,7 @@
 #include <app/shell/checkboximages.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/strvaluecmbbox.h>
+#include <app/shell/wspolneodczytymultipagedlg.h>
 #include <app/shell/spinbutton.h>
 #include <basectrls/ctrlid.h>
 #include <basectrls/extedit.h>
@@ -25,10 +26,15 @@ namespace {
 
 constexpr int kLeft = 8;
 constexpr int kTop = 8;
-constexpr int kLabelWidth = 300;
+// Translated labels run long, and so do the value lists' items; numbers are
+// short. A spin row gives its label the room, a list row its list: the lists
+// reach the readings panel.
+constexpr int kLabelWidth = 330;
 constexpr int kEditX = kLeft + kLabelWidth + 6;
-constexpr int kEditWidth = 120;
-constexpr int kListWidth = 196;
+constexpr int kEditWidth = 96;
+constexpr int kListLabelWidth = 280;
+constexpr int kListX = kLeft + kListLabelWidth + 6;
+constexpr int kListWidth = CWspolneOdczytyMultiPageDlg::kPanelLeftDu - kListX;
 constexpr int kSpinWidth = 22;
 constexpr int kUsableHeight = 584;
 constexpr int kMaxPitch = 26;
@@ -79,8 +85,8 @@ std::vector<SCtrlLayout> CSettingControls::layout(SettingsPage which)
                              height, f->label });
             break;
         case SettingKind::List:
-            rows.push_back({ f->controlId + kLabelIdOffset, ECtrlKind::Label, kLeft, y, kLabelWidth, height, f->label });
-            rows.push_back({ f->controlId, ECtrlKind::Placeholder, kEditX, y, kListWidth, height, nullptr });
+            rows.push_back({ f->controlId + kLabelIdOffset, ECtrlKind::Label, kLeft, y, kListLabelWidth, height, f->label });
+            rows.push_back({ f->controlId, ECtrlKind::Placeholder, kListX, y, kListWidth, height, nullptr });
             break;
         }
         y += pitch;
@@ -181,8 +187,15 @@ void CSettingControls::show(const CSettingField& f)
         const QSignalBlocker quiet(it->second);
         it->second->setChecked(value != 0);
     }
-    if (auto it = m_lists.find(f.controlId); it != m_lists.end())
-        it->second->selectValue(static_cast<int>(value));
+    if (auto it = m_lists.find(f.controlId); it != m_lists.end()) {
+        if (f.special == SettingSpecial::LevelSensor && value < 0) {
+            // Thresholds set by hand are no type's preset: name none, as "Wskazanie" does.
+            const QSignalBlocker quiet(it->second);
+            it->second->setCurrentIndex(-1);
+        } else {
+            it->second->selectValue(static_cast<int>(value));
+        }
+    }
     showWarning(f);
 }
 

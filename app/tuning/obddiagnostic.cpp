@@ -277,6 +277,7 @@ void CObdDiagnostic::readStandard()
 
 bool CObdDiagnostic::setupStep()
 {
+    ++m_setupCount;
     m_readingIndex = 0;
     if (!obdLinkConnected() || !obdGatewayFitted())
         return false;

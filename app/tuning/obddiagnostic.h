@@ -71,6 +71,9 @@ public:
     // on, identifies the engine computer and its readings. True when the link
     // is established and both identifying requests were answered.
     bool setupStep();
+    // How many times the setup step has run; a page that shows the records
+    // fills itself again when this moves on (new records, a new connection).
+    unsigned setupCount() const { return m_setupCount; }
     // One connection attempt: writes the connection record for this bus and
     // identifies the engine computer. Does not set established.
     bool connect(uint32_t requestAddress, uint8_t speed, uint8_t protocol);
@@ -157,6 +160,7 @@ private:
     bool m_established = false;
     int m_readingIndex = 0;
     int m_pollCountdown = 2;
+    unsigned m_setupCount = 0;
     uint32_t m_engineAddress = 0;
     std::wstring m_protocolText;
     std::wstring m_standardText;

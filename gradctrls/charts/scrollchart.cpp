@@ -13,8 +13,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <cmath>
-#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -32,43 +32,61 @@ QString labelText(const CChartData::SLine& line, double y)
 // A label box whose bottom edge sits at the point's row, beside the point, kept
 // inside the chart; when it would cover a box placed before it, it takes the
 // nearest free place above or below. With more labels than fit, the last ones overlap.
-QRect placeLabel(int column, int row, const QSize& size, const std::vector<QRect>& placed)
+// A box is one text line high (at most kLabelHeight), so that many lines' labels fit.
+QRect placeLabel(int column, int row, const QSize& size, const std::vector<QRect>& placed, int height)
 {
     int left = column + 3;
     if (left + kLabelWidth > size.width())
         left = column - 3 - kLabelWidth;
     left = std::max(0, left);
-    const int lowest = std::max(0, size.height() - kLabelHeight);
-    const int top0 = std::clamp(row - kLabelHeight, 0, lowest);
+    const int lowest = std::max(0, size.height() - height);
+    const int top0 = std::clamp(row - height, 0, lowest);
     auto freeAt = [&](int top) {
-        const QRect r(left, top, kLabelWidth, kLabelHeight);
+        const QRect r(left, top, kLabelWidth, height);
         return std::none_of(placed.begin(), placed.end(), [&](const QRect& p) { return p.intersects(r); });
     };
-    if (freeAt(top0))
-        return QRect(left, top0, kLabelWidth, kLabelHeight);
-    // The nearest free place touches a placed box from above or below (or lies
-    // at an edge of the chart): only those places need trying, nearest first,
-    // above before below.
-    int best = -1;
-    auto consider = [&](int top) {
-        if (top < 0 || top > lowest)
-            return;
-        const int distance = std::abs(top - top0);
-        const int bestDistance = std::abs(best - top0);
-        if (best >= 0 && (distance > bestDistance || (distance == bestDistance && top > best)))
-            return;
-        if (freeAt(top))
-            best = top;
-    };
-    consider(0);
-    consider(lowest);
-    for (const QRect& p : placed) {
-        consider(p.top() - kLabelHeight);
-        consider(p.bottom() + 1);
+    for (int delta = 0; delta <= lowest; delta += 2) {
+        if (top0 - delta >= 0 && freeAt(top0 - delta))
+            return QRect(left, top0 - delta, kLabelWidth, height);
+        if (top0 + delta <= lowest && freeAt(top0 + delta))
+            return QRect(left, top0 + delta, kLabelWidth, height);
     }
-    if (best >= 0)
-        return QRect(left, best, kLabelWidth, kLabelHeight);
-    return QRect(left, top0, kLabelWidth, kLabelHeight);
+    return QRect(left, top0, kLabelWidth, height);
+}
+
+// Moves the boxes of labels side by side apart vertically, each as little as
+// it takes, so that none covers another while all fit into height: the
+// injection times of eight cylinders end on nearly one value.
+void stackLabels(std::vector<QRect>& boxes, int height)
+{
+    std::vector<std::size_t> order(boxes.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return boxes[a].left() != boxes[b].left() ? boxes[a].left() < boxes[b].left() : boxes[a].top() < boxes[b].top();
+    });
+    // Groups of boxes whose columns overlap, each stacked on its own.
+    for (std::size_t first = 0; first < order.size();) {
+        std::size_t end = first + 1;
+        int right = boxes[order[first]].right();
+        while (end < order.size() && boxes[order[end]].left() <= right) {
+            right = std::max(right, boxes[order[end]].right());
+            ++end;
+        }
+        std::vector<std::size_t> group(order.begin() + static_cast<std::ptrdiff_t>(first),
+            order.begin() + static_cast<std::ptrdiff_t>(end));
+        std::sort(group.begin(), group.end(), [&](std::size_t a, std::size_t b) { return boxes[a].top() < boxes[b].top(); });
+        for (std::size_t k = 1; k < group.size(); ++k) {
+            QRect& box = boxes[group[k]];
+            box.moveTop(std::max(box.top(), boxes[group[k - 1]].bottom() + 1));
+        }
+        for (std::size_t k = group.size(); k-- > 0;) {
+            QRect& box = boxes[group[k]];
+            const int limit = k + 1 < group.size() ? boxes[group[k + 1]].top() : height;
+            box.moveTop(std::max(0, std::min(box.top(), limit - box.height())));
+        }
+        first = end;
+    }
 }
 
 } // namespace
@@ -427,27 +445,39 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
 
     std::vector<QRect>& labels = m_labelBoxes;
     labels.clear();
+    const int labelHeight = std::min(kLabelHeight, painter.fontMetrics().height() + 2);
     const double xEnd = d.m_xStart + d.m_xWidth;
     // Value labels at the newest point of every visible line. Each line keeps
     // its laid-out text, so a value that did not change is not laid out again.
     painter.setBrush(Qt::NoBrush);
+    struct SLabelled {
+        unsigned int number;
+        const CChartData::SLine* line;
+        double y;
+    };
+    std::vector<SLabelled> labelled;
     for (const auto& [number, line] : d.lines()) {
         if (!line.visible || line.points.empty())
             continue;
         const auto& [x, y] = *line.points.rbegin();
         if (x < d.m_xStart || x > xEnd)
             continue;
-        const QRect box = placeLabel(static_cast<int>(d.toPixelX(x, w)), d.toPixelY(y, h), size, labels);
-        labels.push_back(box);
+        labels.push_back(placeLabel(static_cast<int>(d.toPixelX(x, w)), d.toPixelY(y, h), size, {}, labelHeight));
+        labelled.push_back({ number, &line, y });
+    }
+    stackLabels(labels, size.height());
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        const auto& [number, line, y] = labelled[i];
+        const QRect& box = labels[i];
         QStaticText& text = m_labelTexts[number];
-        const QString shown = labelText(line, y);
+        const QString shown = labelText(*line, y);
         if (text.text() != shown || m_labelFont != painter.font()) {
             text.setText(shown);
             text.setTextFormat(Qt::PlainText);
             text.prepare(QTransform(), painter.font());
         }
         const QSizeF extent = text.size();
-        painter.setPen(GradPalette::fromColorRef(line.colour));
+        painter.setPen(GradPalette::fromColorRef(line->colour));
         painter.drawStaticText(QPointF(box.x() + (box.width() - extent.width()) / 2.0,
                                        box.y() + (box.height() - extent.height()) / 2.0),
                                text);
@@ -481,7 +511,7 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
             const QColor colour = GradPalette::fromColorRef(best->colour);
             painter.setPen(QPen(colour, 2));
             painter.drawEllipse(QPoint(column, row), 4, 4);
-            const QRect box = placeLabel(column, row, size, {});
+            const QRect box = placeLabel(column, row, size, {}, kLabelHeight);
             painter.fillRect(box, QColor(255, 255, 255, 210));
             painter.drawRect(box.adjusted(0, 0, -1, -1));
             painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, labelText(*best, bestY));

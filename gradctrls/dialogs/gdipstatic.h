@@ -18,6 +18,7 @@ public:
     // A single line that does not fit is drawn in a smaller font rather than cut
     // short (the readings displays, whose values change length).
     void setShrinkToFit(bool shrink) { m_shrinkToFit = shrink; }
+    bool shrinkToFit() const { return m_shrinkToFit; }
     // Takes text, font, colours, alignment, transparency and gradient of other
     // (what a copied display keeps of its texts).
     void copyLook(const CGDIpStatic& other);

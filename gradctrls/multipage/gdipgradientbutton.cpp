@@ -81,13 +81,31 @@ void CGDIpGradientButton::paintEvent(QPaintEvent* /*event*/)
         painter.drawRoundedRect(face.adjusted(3, 3, -3, -3), radius / 2, radius / 2);
     }
 
-    QFont f = font();
-    if (m_selected)
-        f.setBold(true);
-    painter.setFont(f);
+    const STextLayout layout = textLayout();
+    painter.setFont(layout.font);
     painter.setPen(isEnabled() ? GradPalette::buttonText() : GradPalette::disabledText());
-    const QFontMetrics fm(f);
-    const QRectF textRect = face.adjusted(fm.averageCharWidth(), 0, -fm.averageCharWidth(), 0);
-    const QString shown = fm.elidedText(text(), Qt::ElideRight, static_cast<int>(textRect.width()));
-    painter.drawText(textRect, Qt::AlignCenter, shown);
+    painter.drawText(layout.area, layout.flags, layout.shown);
+}
+
+CGDIpGradientButton::STextLayout CGDIpGradientButton::textLayout() const
+{
+    const qreal gap = std::clamp(height() / 24.0, 1.0, 3.0);
+    const QRectF face = QRectF(rect()).adjusted(gap, gap, -gap, -gap);
+    STextLayout layout { font(), {}, Qt::AlignCenter, text() };
+    if (m_selected)
+        layout.font.setBold(true);
+    const QFontMetrics fm(layout.font);
+    layout.area = face.adjusted(fm.averageCharWidth(), 0, -fm.averageCharWidth(), 0);
+    const QRect area = layout.area.toRect();
+    if (fm.horizontalAdvance(layout.shown) <= area.width())
+        return layout;
+    // Translations run longer than the Polish texts the buttons were sized for.
+    const int wrap = Qt::AlignCenter | Qt::TextWordWrap;
+    const QRect wrapped = fm.boundingRect(area, wrap, layout.shown);
+    if (wrapped.width() <= area.width() && wrapped.height() <= area.height()) {
+        layout.flags = wrap;
+        return layout;
+    }
+    layout.shown = fm.elidedText(layout.shown, Qt::ElideRight, area.width());
+    return layout;
 }

@@ -1,12 +1,15 @@
 // A push button drawn with a vertical gradient: grey at rest, lighter under
-// the mouse, blue with a yellow mark when selected. Its text is elided rather
-// than clipped when the button gets too small for it.
+// the mouse, blue with a yellow mark when selected. A text too long for one
+// line takes two or more where the face is high enough for them; otherwise
+// it is elided rather than clipped.
 #pragma once
 
 #include <gradctrls/dialogs/igdipgradientctrl.h>
 #include <gradctrls/dialogs/iownfontctrl.h>
 
 #include <QAbstractButton>
+#include <QFont>
+#include <QRectF>
 
 class CGDIpGradientButton : public QAbstractButton, public IOwnFontCtrl, public IGDIpGradientCtrl {
     Q_OBJECT
@@ -17,6 +20,17 @@ public:
     bool getSelected() const { return m_selected; }
 
     QSize sizeHint() const override;
+
+    // How the text is drawn at the current size: its font, the rectangle it
+    // goes into, the drawText flags and the text as shown (elided when even
+    // wrapped it does not fit).
+    struct STextLayout {
+        QFont font;
+        QRectF area;
+        int flags;
+        QString shown;
+    };
+    STextLayout textLayout() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 
 ProgramResult cli(const std::vector<std::string>& args)
 {
-    return runProgram(KORVANA_CLI, args, 20000ms, { "LANG=C", "LC_ALL=C", "XDG_CONFIG_HOME=" + (std::filesystem::temp_directory_path() / "korvana-cli-automap").string() });
+    return runProgram(KORVANA_CLI, args, 20000ms, { "LANG=C", "LC_MESSAGES=pl_PL.UTF-8", "XDG_CONFIG_HOME=" + (std::filesystem::temp_directory_path() / "korvana-cli-automap").string() });
 }
 
 int countLines(const std::string& text, const std::string& prefix)

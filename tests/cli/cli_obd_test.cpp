@@ -23,7 +23,7 @@ protected:
         ASSERT_EQ(m_sim->send("engine idle"), "ok engine idle");
         std::string templ = (std::filesystem::temp_directory_path() / "korvana-cli-obd-XXXXXX").string();
         m_dir = ::mkdtemp(templ.data());
-        m_env = { "XDG_CONFIG_HOME=" + m_dir + "/config", "HOME=" + m_dir, "LANG=C", "LC_ALL=C" };
+        m_env = { "XDG_CONFIG_HOME=" + m_dir + "/config", "HOME=" + m_dir, "LANG=C", "LC_MESSAGES=pl_PL.UTF-8" };
     }
     void TearDown() override
     {

@@ -38,7 +38,7 @@ class AutomapE2E : public ConnectionTest {
 protected:
     ProgramResult cli(const std::vector<std::string>& args)
     {
-        std::vector<std::string> env { "XDG_CONFIG_HOME=" + m_dir + "/cfg", "HOME=" + m_dir, "LANG=C", "LC_ALL=C" };
+        std::vector<std::string> env { "XDG_CONFIG_HOME=" + m_dir + "/cfg", "HOME=" + m_dir, "LANG=C", "LC_MESSAGES=pl_PL.UTF-8" };
         return runProgram(KORVANA_CLI, args, milliseconds(20000), env);
     }
 

@@ -34,7 +34,7 @@ protected:
         env.push_back("XDG_CONFIG_HOME=" + m_dir + "/cfg");
         env.push_back("HOME=" + m_dir);
         env.push_back("LANG=C");
-        env.push_back("LC_ALL=C");
+        env.push_back("LC_MESSAGES=pl_PL.UTF-8");
         return runProgram(KORVANA_CLI, args, milliseconds(20000), env);
     }
 
@@ -146,7 +146,7 @@ TEST_F(CliConnection, RecordingThatCannotBeWrittenFailsWithTheCountWritten)
     const ProgramResult r = runProgram("/bin/sh",
         { "-c", "trap '' XFSZ; ulimit -f 2 && exec \"$0\" \"$@\"", KORVANA_CLI, "--port", sim.ptyPath(), "live",
             "--count", "40", "--osc", osc },
-        milliseconds(20000), { "XDG_CONFIG_HOME=" + m_dir + "/cfg", "HOME=" + m_dir, "LC_ALL=C" });
+        milliseconds(20000), { "XDG_CONFIG_HOME=" + m_dir + "/cfg", "HOME=" + m_dir, "LANG=C", "LC_MESSAGES=pl_PL.UTF-8" });
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, 1) << r.err;
     const std::string text = slurp(osc);

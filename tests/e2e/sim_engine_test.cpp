@@ -231,11 +231,11 @@ TEST(SimEngine, CountersAndLevelAdvance)
     stats = payloadOf(sim, 2, command(0x11), 12);
     EXPECT_EQ(u16(stats, 4) | u16(stats, 6) << 16, 2952000u + 61);
 
-    // The level byte meets the fitter's thresholds: full 80, half 190.
+    // The level byte meets the fitter's thresholds: full 45, half 180.
     sim.controller().engine().setTankLevel(100);
-    EXPECT_NEAR(live(sim).r[14], 80, 1);
+    EXPECT_NEAR(live(sim).r[14], 45, 1);
     sim.controller().engine().setTankLevel(50);
-    EXPECT_NEAR(live(sim).r[14], 190, 1);
+    EXPECT_NEAR(live(sim).r[14], 180, 1);
 }
 
 TEST(SimEngine, ChartMapsFillPerFuelAndClear)

@@ -8,8 +8,25 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+namespace {
+
+// The tests read the program's own (Polish) texts. With language files beside
+// the programs the locale would choose another language, so it is pinned here
+// for this process and the programs it starts; tests of other languages choose
+// theirs explicitly.
+void pinPolishTexts()
+{
+    ::unsetenv("LC_ALL");
+    ::setenv("LC_MESSAGES", "pl_PL.UTF-8", 1);
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    pinPolishTexts();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

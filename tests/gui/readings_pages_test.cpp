@@ -211,6 +211,61 @@ TEST_F(SimReadings, InjectorClicksSendTheirMasksAndDoNothingOnPetrol)
     EXPECT_TRUE(m_run->ui.shown().empty());
 }
 
+// The fitted car carries a sensor type's preset: "Wskazanie" names the type,
+// shows the controller's thresholds and the live raw level.
+TEST_F(SimReadings, LevelSensorDialogNamesTheFittedSensor)
+{
+    CSensorsDlg dialog(m_run->app().document()->pageContext(), m_run->app().mainFrame());
+    ASSERT_TRUE(dialog.Create());
+    auto* type = qobject_cast<QComboBox*>(findChildCtrl(&dialog, CSensorsDlg::kTypeId));
+    ASSERT_NE(type, nullptr);
+    EXPECT_EQ(dialog.selectedCode(), 1);
+    EXPECT_EQ(type->currentText(), QStringLiteral("AEB 1050"));
+    const CSensorsSetup& setup = device().image().m_sensorsSetup;
+    EXPECT_EQ(setup.m_fuelType, 1);
+    EXPECT_EQ(setup.m_fuelRes, 1);
+    const int want[4] = { 45, 140, 180, 230 };
+    for (std::size_t i = 0; i < 4; ++i) {
+        auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(&dialog, CSensorsDlg::kThresholdIds[i]));
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->text(), QString::number(want[i])) << i;
+    }
+    // The simulator's level byte lies between the thresholds of its tank filling (62 %: between ¾ and ½).
+    auto* level = qobject_cast<QLineEdit*>(findChildCtrl(&dialog, CSensorsDlg::kLevelId));
+    ASSERT_NE(level, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return !level->text().isEmpty(); }, 3000));
+    EXPECT_GT(level->text().toInt(), 140);
+    EXPECT_LT(level->text().toInt(), 180);
+    dialog.show();
+    guitest::saveScreenshot(&dialog, QStringLiteral("readings_level_sensor_sim"));
+
+    // A threshold moved by hand is no type's preset any more: neither the
+    // dialog nor "Typ czujnika poziomu gazu" on Ustawienia names a type.
+    auto* fullSpin = qobject_cast<CUpDownCtrl*>(findChildCtrl(&dialog, CSensorsDlg::kSpinIds[0]));
+    ASSERT_NE(fullSpin, nullptr);
+    fullSpin->upArrow()->click();
+    EXPECT_EQ(dialog.selectedCode(), -1);
+    dialog.hide();
+    ASSERT_TRUE(device().readSensorsSetup());
+    EXPECT_EQ(device().image().m_sensorsSetup.m_fuelFull, 46) << "written to the controller";
+    CkorvanaView* view = m_run->app().view();
+    ASSERT_TRUE(view->showPage(1));
+    auto* list = qobject_cast<QComboBox*>(findChildCtrl(view->multiPage()->getActivePage(), CSensorsDlg::kTypeId));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->currentIndex(), -1) << list->currentText().toStdString();
+    m_run->app().mainFrame()->resize(1280, 800);
+    guitest::saveScreenshot(m_run->app().mainFrame(), QStringLiteral("settings_level_sensor_by_hand"));
+    // Choosing a type there loads its preset again.
+    const int aeb = list->findText(QStringLiteral("AEB 1050"));
+    ASSERT_GE(aeb, 0);
+    list->setCurrentIndex(aeb);
+    emit list->activated(aeb);
+    ASSERT_TRUE(device().readSensorsSetup());
+    EXPECT_EQ(device().image().m_sensorsSetup.m_fuelFull, 45);
+    EXPECT_EQ(list->currentIndex(), aeb);
+    EXPECT_TRUE(m_run->ui.shown().empty());
+}
+
 TEST_F(SimReadings, RecordingPlaysBackOntoTheSameLinesAndPauseHoldsTheWindow)
 {
     const std::string path = m_dir.filePath(QStringLiteral("drive.osc")).toStdString();

@@ -2,7 +2,8 @@
 // trimming to the most-points limit and the data's left edge, clamping of y,
 // the scroll-bar actions and their limits, the pixel mapping both ways, the
 // limits reported on scroll-bar updates, and painting a busy chart (27 lines
-// of 10 000 points) checked at chosen pixels against hand-worked positions.
+// of 10 000 points) checked at chosen pixels against hand-worked positions,
+// and the value labels of many lines ending on one value kept apart.
 #include "guitest.h"
 
 #include <gradctrls/charts/scrollchart.h>
@@ -352,6 +353,61 @@ TEST(ScrollChart, ASpikeAmongFoldedPointsStillShows)
     for (int c = column - 1; c <= column + 1; ++c)
         red = red || image.pixel(c, 40) == qRgb(255, 0, 0);
     EXPECT_TRUE(red);
+}
+
+// Where each line's value label is inked, right of the column of the newest
+// points; the lines draw nothing but their labels, each in its own colour.
+std::vector<QRect> labelInk(const std::vector<double>& values, int height)
+{
+    CScrollChart chart;
+    chart.resize(600, height);
+    chart.SetGrid(0);
+    chart.setGradientColors(Qt::white, Qt::white);
+    std::vector<QRgb> colours;
+    for (unsigned int i = 0; i < values.size(); ++i) {
+        const uint32_t colour = (i * 13) | ((220 - i * 11) << 8) | ((i % 3) * 90 << 16);
+        colours.push_back(qRgb(colour & 0xFF, (colour >> 8) & 0xFF, colour >> 16));
+        chart.AddLine(i, [](double) { return std::string("8888"); }, colour, 5, 1); // no line, only the label
+        chart.AddData(i, 100.0, values[i], false);
+    }
+    QImage image(600, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    chart.paintChart(painter, image.size());
+    painter.end();
+    const int column = static_cast<int>(chart.data().toPixelX(100.0, 600));
+    std::vector<QRect> inked(values.size());
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = column + 3; x < image.width(); ++x)
+            for (std::size_t i = 0; i < values.size(); ++i)
+                if (image.pixel(x, y) == colours[i])
+                    inked[i] |= QRect(x, y, 1, 1);
+    return inked;
+}
+
+TEST(ScrollChart, ValueLabelsOfManyLinesDoNotCoverEachOther)
+{
+    // Lines ending on one value, as the cylinders' injection times do, and the
+    // readings page's mix; the charts are high enough for every label one
+    // above another.
+    const std::vector<double> oneValue(15, 50.0);
+    // Ten readings spread over the chart, placed first, then two bunches of
+    // eight (the injection times, the idle lines at the bottom).
+    std::vector<double> bunches;
+    for (int i = 0; i < 10; ++i)
+        bunches.push_back(5.0 + i * 10);
+    bunches.insert(bunches.end(), 8, 45.0);
+    bunches.insert(bunches.end(), 8, 0.5);
+    for (const auto& [values, height] : { std::pair { oneValue, 300 }, std::pair { bunches, 480 } }) {
+        const std::vector<QRect> inked = labelInk(values, height);
+        for (std::size_t i = 0; i < inked.size(); ++i) {
+            ASSERT_FALSE(inked[i].isEmpty()) << values.size() << " lines: label " << i << " not drawn or wholly covered";
+            for (std::size_t j = 0; j < i; ++j)
+                EXPECT_FALSE(inked[i].intersects(inked[j]))
+                    << values.size() << " lines: labels " << j << " and " << i << " overlap";
+        }
+    }
 }
 
 TEST(ScrollChart, ScreenshotOfABusyChartInReadMode)

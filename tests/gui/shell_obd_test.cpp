@@ -36,6 +36,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 
 using shelltest::CShellRun;
 
@@ -59,7 +60,7 @@ protected:
     }
 
     // The simulator with these options and the program connected to it.
-    bool start(std::vector<std::string> simOptions)
+    bool start(std::vector<std::string> simOptions, std::optional<int> page = std::nullopt)
     {
         const std::string link = m_dir.filePath(QStringLiteral("controller")).toStdString();
         simOptions.insert(simOptions.begin(), { "--link", link });
@@ -71,6 +72,7 @@ protected:
             m_skip = true;
         SAppOptions options;
         options.ports = { link };
+        options.page = page;
         m_run = std::make_unique<CShellRun>(options, false);
         // The core's waits (the K-line initialisation) move the car's clock instead of sleeping.
         m_run->ui.onSleep = [this](unsigned ms) { m_sim->send("advance " + std::to_string(ms / 1000.0)); };
@@ -403,4 +405,44 @@ TEST_F(ObdPage, PageShownDuringAnOperationReadsTheRecordsLater)
     EXPECT_GE(page->lastDetectionUs(), 0) << "the page's detection ran on the next showing";
     EXPECT_TRUE(device().established());
     EXPECT_EQ(text(page, CObdDlg::kEditProtocol), QStringLiteral("CAN 29-bit 500kb/s"));
+}
+
+// The program started on the OBD page shows the page before the view's setup
+// step has read the records: the page fills itself once the step ran, as it
+// does when shown later, and again after the setup of a reconnection.
+TEST_F(ObdPage, PageShownBeforeTheSetupFillsItselfWhenTheSetupRan)
+{
+    ASSERT_TRUE(start({ "--obd", "can11" }, 5));
+    SKIP_WHEN_TERMINAL_REUSED();
+    auto* page = dynamic_cast<CObdDlg*>(view().multiPage()->getActivePage());
+    ASSERT_TRUE(page);
+    auto* enable = qobject_cast<QComboBox*>(findChildCtrl(page, CObdDlg::kComboEnable));
+    ASSERT_TRUE(enable);
+    // The fitted car: OBD on over CAN 11-bit at 500 kbit/s, 10 s averaging, 10 % range.
+    const auto filled = [&] {
+        return enable->currentIndex() == CObdDlg::enableItem(3)
+            && text(page, CObdDlg::kEditProtocol) == QStringLiteral("CAN 11-bit 500kb/s")
+            && text(page, CObdDlg::kEditStandard) == QStringLiteral("OBD Europe (EOBD)")
+            && text(page, COBD2Page::kEditAverageCorr) == QStringLiteral("10")
+            && text(page, COBD2Page::kEditMaxCorr) == QStringLiteral("10");
+    };
+    m_run->app().mainFrame()->resize(1280, 800);
+    ASSERT_TRUE(waitUntil(filled, 3000)) << "combo " << enable->currentText().toStdString() << ", protocol "
+                                         << text(page, CObdDlg::kEditProtocol).toStdString() << ", averaging "
+                                         << text(page, COBD2Page::kEditAverageCorr).toStdString();
+    EXPECT_TRUE(device().established());
+    EXPECT_TRUE(waitUntil([&] { return !text(page, CObdDlg::kEditReadingFirst + 1).isEmpty(); }, 5000));
+    guitest::saveScreenshot(m_run->app().mainFrame(), QStringLiteral("obd_page_started_on"));
+
+    // Switched off meanwhile in the controller (another tool): the setup of the
+    // next connection reads that, and the shown page follows without being shown again.
+    CObdSettingsRecord off = device().settingsRecord();
+    off.enabled = 0;
+    ASSERT_TRUE(device().writeObdSettings(off.toBytes()));
+    emit m_run->app().document()->pageContext().relay.linkConnected();
+    EXPECT_TRUE(waitUntil([&] { return enable->currentIndex() == CObdDlg::enableItem(0); }, 3000))
+        << enable->currentText().toStdString();
+    EXPECT_FALSE(device().established());
+    EXPECT_EQ(text(page, CObdDlg::kEditProtocol), QString());
+    EXPECT_TRUE(m_run->ui.shown().empty());
 }

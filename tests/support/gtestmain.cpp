@@ -52,10 +52,21 @@ private:
     pid_t m_owner = 0;
 };
 
+// The tests read the program's own (Polish) texts. With language files beside
+// the programs the locale would choose another language, so it is pinned here
+// for this process and the programs it starts; tests of other languages choose
+// theirs explicitly.
+void pinPolishTexts()
+{
+    ::unsetenv("LC_ALL");
+    ::setenv("LC_MESSAGES", "pl_PL.UTF-8", 1);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    pinPolishTexts();
     ::testing::InitGoogleTest(&argc, argv);
     int result = 0;
     {

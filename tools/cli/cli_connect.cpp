@@ -19,11 +19,25 @@ bool takeDemoOption(std::vector<std::string>& args)
     return true;
 }
 
+namespace {
+
+int g_cliLanguage = -1; // from --lang; −1: the locale's
+
+} // namespace
+
+void setCliLanguage(int languageIndex)
+{
+    g_cliLanguage = languageIndex;
+}
+
 void initCliLanguage()
 {
     static bool done = false;
-    if (!done)
+    if (!done) {
         initLanguages();
+        if (g_cliLanguage >= 0)
+            setCurrentLanguage(g_cliLanguage);
+    }
     done = true;
 }
 
@@ -40,7 +54,8 @@ int connectDevice(const CliContext& context, bool demo, CLPGDevice& device)
         if (n == 0)
             return failed(message);
         if (!device.connectOnPort(n)) {
-            std::string why = describeConnectFailure(device.lastConnectFailure(), context.port, device.lastConnectDetail());
+            std::string why
+                = describeConnectFailure(device.lastConnectFailure(), context.port, device.lastConnectDetail());
             for (const auto& line : CSerialDiagnosis::advice(CSerialDiagnosis().probe(portTable().pathOf(n))))
                 why += "\n  " + line;
             return failed(why);
@@ -51,7 +66,7 @@ int connectDevice(const CliContext& context, bool demo, CLPGDevice& device)
     if (!searchController(device, &attempts)) {
         if (attempts.empty())
             return failed("no serial port present; give one with --port or KORVANA_PORTS\n  "
-                          + CSerialDiagnosis::noAdapterAdvice());
+                + CSerialDiagnosis::noAdapterAdvice());
         std::string why = "no controller found; give the port with --port or KORVANA_PORTS:";
         for (const auto& a : attempts) {
             why += "\n  " + describeConnectFailure(a.failure, a.path, a.detail);

@@ -19,3 +19,6 @@ int connectDevice(const CliContext& context, bool demo, CLPGDevice& device);
 
 // The language of the user's locale for the core's messages (once per run).
 void initCliLanguage();
+// --lang N: the language index (0 Polish, 1 English …) that replaces the one
+// the locale gives; call before initCliLanguage.
+void setCliLanguage(int languageIndex);

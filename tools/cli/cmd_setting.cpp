@@ -5,6 +5,7 @@
 #include "cli.h"
 #include "cli_connect.h"
 
+#include <app/data/translate.h>
 #include <app/data/settingfields.h>
 #include <app/data/settingsfile.h>
 #include <app/data/settingsio.h>
@@ -152,7 +153,7 @@ int cmdDiff(const CliContext& context)
         return usageError("diff", "one or two settings files expected");
     CSettingsImage a;
     if (!readSettingsForComparison(args[0], a))
-        return failed("Nie można wczytać ustawień z pliku: " + args[0]);
+        return failed(toUtf8(translate(L"Nie można wczytać ustawień z pliku")) + ": " + args[0]);
     CSettingsImage b;
     const bool withController = args.size() == 1;
     try {
@@ -162,7 +163,7 @@ int cmdDiff(const CliContext& context)
                 return code;
             b = device.image();
         } else if (!readSettingsForComparison(args[1], b)) {
-            return failed("Nie można wczytać ustawień z pliku: " + args[1]);
+            return failed(toUtf8(translate(L"Nie można wczytać ustawień z pliku")) + ": " + args[1]);
         }
     } catch (IError* e) {
         CErrorGuard error(e);

@@ -3,6 +3,7 @@
 #include "cli.h"
 #include "cli_connect.h"
 
+#include <app/data/translate.h>
 #include <app/data/settingsio.h>
 #include <app/device/docoperations.h>
 #include <app/device/lpgdevice.h>
@@ -104,7 +105,7 @@ int cmdSettingsDump(const CliContext& context)
         return usageError("settings-dump", "one settings file expected");
     CSettingsImage image;
     if (!readSettings(context.args[0], image))
-        return failed("Nie można wczytać ustawień z pliku: " + context.args[0]);
+        return failed(toUtf8(translate(L"Nie można wczytać ustawień z pliku")) + ": " + context.args[0]);
     for (const auto& [key, value] : settingsLines(image))
         std::cout << toUtf8(key) << '\t' << toUtf8(value) << '\n';
     return kExitOk;

@@ -1,6 +1,7 @@
 // korvana-cli: the service tool for scripts and headless checks.
-// Usage: korvana-cli [--port P] [--verbose] COMMAND [ARGS…]
+// Usage: korvana-cli [--port P] [--lang N] [--verbose] COMMAND [ARGS…]
 #include "cli.h"
+#include "cli_connect.h"
 
 #include <app/platform/log.h>
 #include <app/platform/lpgthreadmanager.h>
@@ -60,8 +61,9 @@ namespace {
 
 void printHelp()
 {
-    std::cout << "usage: korvana-cli [--port P] [--verbose] COMMAND [ARGS...]\n"
+    std::cout << "usage: korvana-cli [--port P] [--lang N] [--verbose] COMMAND [ARGS...]\n"
                  "  --port P   the port: a number (3 or COM3) or a device path (/dev/ttyUSB0)\n"
+                 "  --lang N   language of the messages, 0 ... 19 (0 Polish, 1 English); default: the locale's\n"
                  "  --verbose  the log on stderr as well (it always goes to " << defaultLogPath() << ")\n"
                  "commands:\n";
     for (const auto& c : cliCommands())
@@ -94,6 +96,15 @@ int main(int argc, char** argv)
             portGiven = true;
             continue;
         }
+        if (command.empty() && arg == "--lang") {
+            int index = -1;
+            const std::string value = i + 1 < argc ? argv[++i] : "";
+            if (value.empty() || value.size() > 2 || value.find_first_not_of("0123456789") != std::string::npos
+                || (index = std::stoi(value)) > 19)
+                return usageError(command, "--lang takes a language index 0 ... 19, not '" + value + "'");
+            setCliLanguage(index);
+            continue;
+        }
         if (command.empty()) {
             if (arg.rfind("--", 0) == 0)
                 return usageError(command, "unknown option " + arg);
@@ -112,6 +123,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         line += std::string(" ") + argv[i];
     logInfo("cli", line);
+    // Messages that come from the program's texts follow its language.
+    initCliLanguage();
     std::string why;
     if (portGiven && !isPortArgument(context.port, why))
         return usageError(command, why);

@@ -29,10 +29,11 @@ const std::vector<uint8_t> kAdv = { 3, 140, 50, 80, 60, 97, 0, 0, 0x01, 0x02, 0x
 const std::vector<uint8_t> kAdvancedSetup = { 0xC0, 0x00, 0x4E, 0x00, 0x01, 0x00, 0, 0, 0x40, 0x1F, 0, 40, 0x11, 0x00, 0, 0,
                                               0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 229, 0 };
 
-// Record 30: level thresholds full 80, ¾ 140, ½ 190, ¼ 230, held inverted
-// (type 1); option 1; lambda type 1, no second probe; 10 kΩ sensors; the
-// temperature correction table from +6 % at −20 °C to −8 % at 100 °C.
-const std::vector<uint8_t> kSensors = { 175, 115, 65, 25, 1, 1, 1, 0, 0, 0, 106, 105, 104, 103, 102,
+// Record 30: the "AEB 1050" level sensor as its type sets it: thresholds full
+// 45, ¾ 140, ½ 180, ¼ 230, held inverted (type 1), option 1; lambda type 1, no
+// second probe; 10 kΩ sensors; the temperature correction table from +6 % at
+// −20 °C to −8 % at 100 °C.
+const std::vector<uint8_t> kSensors = { 210, 115, 75, 25, 1, 1, 1, 0, 0, 0, 106, 105, 104, 103, 102,
                                         101, 100, 100, 100, 99, 99, 98, 98, 97, 97, 96, 95, 94, 93, 92 };
 
 // Record 15: main corrections 1.14 1.10 1.16 1.12 1.04 1.08 1.10 1.12 ms (× 250).
