@@ -3,11 +3,15 @@
 
 KORVANA_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev qt6-image-formats-plugins
                   libgl-dev fonts-dejavu-core ccache)
+# What only scripts/test needs on top: the fuzz targets (clang with libFuzzer),
+# clang-tidy, and python3 for scripts/tidy.
+KORVANA_CI_PACKAGES=(clang libclang-rt-dev clang-tidy python3)
 
+# korvana_ensure_deps [EXTRA_PACKAGE...]
 korvana_ensure_deps() {
     local missing=()
     local p
-    for p in "${KORVANA_PACKAGES[@]}"; do
+    for p in "${KORVANA_PACKAGES[@]}" "$@"; do
         if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$p")
         fi
