@@ -6,9 +6,11 @@ KORVANA_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev qt6
 
 # Asked for by `korvana_ensure_deps test` (scripts/test) and `… package` (scripts/package) only:
 # validators of the desktop and metainfo files, and what cpack's DEB generator runs.
-KORVANA_TEST_PACKAGES=(desktop-file-utils appstream dpkg-dev file)
+# scripts/test also needs the fuzz targets' clang with libFuzzer, clang-tidy and python3 (scripts/tidy).
+KORVANA_TEST_PACKAGES=(desktop-file-utils appstream dpkg-dev file clang libclang-rt-dev clang-tidy python3)
 KORVANA_PACKAGE_PACKAGES=(dpkg-dev file)
 
+# korvana_ensure_deps [test|package] [EXTRA_PACKAGE...]
 korvana_ensure_deps() {
     local missing=()
     local p
@@ -17,7 +19,7 @@ korvana_ensure_deps() {
         test) wanted+=("${KORVANA_TEST_PACKAGES[@]}") ;;
         package) wanted+=("${KORVANA_PACKAGE_PACKAGES[@]}") ;;
     esac
-    for p in "${wanted[@]}"; do
+    for p in "${wanted[@]}" "${@:2}"; do
         if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$p")
         fi

@@ -263,7 +263,7 @@ std::vector<std::pair<std::wstring, std::wstring>> settingsLines(const CSettings
     return lines;
 }
 
-bool writeSettings(const std::string& path, CSettingsImage image)
+bool writeSettings(const std::string& path, const CSettingsImage& image)
 {
     CSettingsFile file;
     if (!file.open(path, true))

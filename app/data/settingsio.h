@@ -13,7 +13,7 @@ std::vector<std::pair<std::wstring, std::wstring>> settingsLines(const CSettings
 
 // Writes every line into a temporary file and replaces path only when all of
 // them were written whole; false when the file cannot be written.
-bool writeSettings(const std::string& path, CSettingsImage image);
+bool writeSettings(const std::string& path, const CSettingsImage& image);
 
 // Reads path into image. False when the file cannot be opened or a required
 // key is missing; the members read before the missing key keep their new values,

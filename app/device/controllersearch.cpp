@@ -47,6 +47,7 @@ bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present,
     device.m_demo = false;
 
     std::vector<uint32_t> numbers;
+    numbers.reserve(present.size());
     for (const auto& entry : present)
         numbers.push_back(entry.number);
 

@@ -69,7 +69,7 @@ public:
     CLPGDevice();
     CLPGDevice(const CLPGDevice&) = delete;
     CLPGDevice& operator=(const CLPGDevice&) = delete;
-    virtual ~CLPGDevice();
+    ~CLPGDevice() override;
 
     // The configuring sequence under the link lock: close, open(n), setState,
     // setTimeout with the settings above. Throws CRSError.

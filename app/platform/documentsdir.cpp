@@ -56,10 +56,10 @@ std::string programFolder(const char* leaf)
 
 std::string documentsDirectory()
 {
-    const std::string home = env("HOME");
+    std::string home = env("HOME");
     if (home.empty())
         return ".";
-    const std::string xdg = xdgDocuments(home);
+    std::string xdg = xdgDocuments(home);
     if (!xdg.empty())
         return xdg;
     std::error_code ec;

@@ -40,7 +40,7 @@ std::string linkTargetName(const std::string& link)
 std::string driverName(std::string device)
 {
     for (int level = 0; level < 3; ++level, device += "/..") {
-        const std::string name = linkTargetName(device + "/driver");
+        std::string name = linkTargetName(device + "/driver");
         if (!name.empty() && name != "port" && name != "ctrl")
             return name;
     }

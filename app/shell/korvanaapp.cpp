@@ -87,6 +87,9 @@ bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
 
     // 9. Shown as it is: the frame already covers the work area (or has the asked size).
     m_frame->show();
+    // A mark for start-up timing: posted events, the window's first paint
+    // among them, are handled before a zero timer fires.
+    QTimer::singleShot(0, m_frame.get(), [] { logInfo("gui", "first window shown"); });
     return true;
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-CCurveEditModel::CCurveEditModel(std::vector<double> xs)
+CCurveEditModel::CCurveEditModel(const std::vector<double>& xs)
 {
     m_points.reserve(xs.size());
     for (double x : xs)

@@ -24,7 +24,7 @@ public:
     static constexpr double kMin = -50, kMax = 50;
     static constexpr int kPickRadius = 40; // pixels
 
-    explicit CCurveEditModel(std::vector<double> xs = {});
+    explicit CCurveEditModel(const std::vector<double>& xs = {});
 
     std::size_t size() const { return m_points.size(); }
     const Point& point(std::size_t i) const { return m_points.at(i); }

@@ -321,14 +321,14 @@ CMapModel::StepResult CMapModel::incrementSelected(int delta)
 
 std::string CMapModel::commitHeaderEdit(bool rowHeader, int index, const std::string& typed)
 {
-    const std::string oldText = rowHeader ? timeText(m_time[index]) : rpmText(m_rpm[index]);
+    std::string oldText = rowHeader ? timeText(m_time[index]) : rpmText(m_rpm[index]);
     if (typed.find_first_not_of(" \t") == std::string::npos)
         return {};
     const auto v = parseDecimal(typed);
     if (!v)
         return oldText; // not a number: the breakpoint stays
     const double fitted = rowHeader ? fitTimeBreakpoint(m_time, index, *v) : fitRpmBreakpoint(m_rpm, index, *v);
-    const std::string text = rowHeader ? timeText(fitted) : rpmText(fitted);
+    std::string text = rowHeader ? timeText(fitted) : rpmText(fitted);
     if (!connected())
         return text;
     auto& map = m_device->image().m_corrMap;

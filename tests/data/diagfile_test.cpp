@@ -66,8 +66,8 @@ class DiagFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char templ[] = "/tmp/korvana-osc-XXXXXX";
-        m_dir = ::mkdtemp(templ);
+        std::string templ = (std::filesystem::temp_directory_path() / "korvana-osc-XXXXXX").string();
+        m_dir = ::mkdtemp(templ.data());
     }
     void TearDown() override { fs::remove_all(m_dir); }
 

@@ -104,8 +104,8 @@ TEST(OscCsv, RowInHeaderOrderWithBarsAndTime)
 
 TEST(OscCsv, AtomicWriteReplacesOrLeavesNothing)
 {
-    char templ[] = "/tmp/korvana-osccsv-XXXXXX";
-    const std::filesystem::path dir = ::mkdtemp(templ);
+    std::string templ = (std::filesystem::temp_directory_path() / "korvana-osccsv-XXXXXX").string();
+    const std::filesystem::path dir = ::mkdtemp(templ.data());
     const std::string path = (dir / "out.csv").string();
     std::string error;
     ASSERT_TRUE(COscCsv::writeFileAtomically(path, "a,b\n", error)) << error;

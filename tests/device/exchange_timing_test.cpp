@@ -23,9 +23,10 @@ double threadCpuMs()
 
 TEST(ExchangeTiming, CommandRoundTripOnPseudoTerminal)
 {
-    PtyPeer peer;
-    // Type 2, payload 04 00 00 00 00 00: 14 bytes, as the request.
+    // Type 2, payload 04 00 00 00 00 00: 14 bytes, as the request. Made before
+    // the peer so it outlives the peer's thread, which answers with it.
     const PtyPeer::Bytes ack = PtyPeer::frame(2, 0x0003, { 4, 0, 0, 0, 0, 0 });
+    PtyPeer peer;
     peer.serve([&ack](const PtyPeer::Bytes&) { return std::vector<PtyPeer::Reply> { { ack } }; });
     CLPGDevice device;
     device.configurePort(portTable().addPath(peer.path(), "test"));

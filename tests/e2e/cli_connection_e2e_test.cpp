@@ -24,8 +24,8 @@ class CliConnection : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char templ[] = "/tmp/korvana-cli-XXXXXX";
-        m_dir = ::mkdtemp(templ);
+        std::string templ = (std::filesystem::temp_directory_path() / "korvana-cli-XXXXXX").string();
+        m_dir = ::mkdtemp(templ.data());
     }
     void TearDown() override { std::filesystem::remove_all(m_dir); }
 

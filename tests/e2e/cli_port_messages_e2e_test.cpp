@@ -11,6 +11,7 @@
 
 #include <afmbuilder.h>
 
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <sys/file.h>
@@ -43,10 +44,10 @@ protected:
 ProgramResult cliAsUnprivilegedUser(const std::vector<std::string>& args)
 {
     static const std::string program = [] {
-        char templ[] = "/tmp/korvana-cli-copy-XXXXXX";
-        const std::string dir = ::mkdtemp(templ);
+        std::string templ = (std::filesystem::temp_directory_path() / "korvana-cli-copy-XXXXXX").string();
+        const std::string dir = ::mkdtemp(templ.data());
         ::chmod(dir.c_str(), 0755);
-        const std::string copy = dir + "/korvana-cli";
+        std::string copy = dir + "/korvana-cli";
         std::filesystem::copy_file(KORVANA_CLI, copy);
         ::chmod(copy.c_str(), 0755);
         return copy;

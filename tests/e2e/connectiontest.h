@@ -69,8 +69,8 @@ class ConnectionTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char templ[] = "/tmp/korvana-conn-XXXXXX";
-        m_dir = ::mkdtemp(templ);
+        std::string templ = (std::filesystem::temp_directory_path() / "korvana-conn-XXXXXX").string();
+        m_dir = ::mkdtemp(templ.data());
         setenv("XDG_CONFIG_HOME", (m_dir + "/cfg").c_str(), 1);
         CLPGDevice::resetRefusalNotice();
     }

@@ -168,7 +168,10 @@ TEST(SimProcess, LinkFollowsVanishAndAppear)
 
     CPtyClient client;
     ASSERT_TRUE(client.open(link));
+    EXPECT_EQ(sim.send("bytes"), "ok in=0 out=0");
     ASSERT_TRUE(client.exchange(2, kIdentify));
+    // 14 bytes each way: AA 55, length, type, key word, 6 payload bytes, checksum.
+    EXPECT_EQ(sim.send("bytes"), "ok in=14 out=14");
     EXPECT_EQ(sim.send("vanish"), "ok vanished");
     EXPECT_TRUE(client.hungUp());
     EXPECT_FALSE(std::filesystem::is_symlink(link));
@@ -184,6 +187,7 @@ TEST(SimProcess, LinkFollowsVanishAndAppear)
     const auto answer = client.exchange(2, kIdentify);
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->payload[0], 4);
+    EXPECT_EQ(sim.send("bytes"), "ok in=28 out=28") << "counted across links";
     client.close();
     EXPECT_EQ(sim.stop(), 0);
     EXPECT_FALSE(std::filesystem::is_symlink(link)) << "removed at exit";

@@ -17,8 +17,8 @@ class DocumentsDir : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char templ[] = "/tmp/korvana-docs-XXXXXX";
-        m_home = ::mkdtemp(templ);
+        std::string templ = (std::filesystem::temp_directory_path() / "korvana-docs-XXXXXX").string();
+        m_home = ::mkdtemp(templ.data());
         setenv("HOME", m_home.c_str(), 1);
         unsetenv("XDG_CONFIG_HOME");
     }

@@ -21,8 +21,8 @@ struct TempDir {
     fs::path path;
     TempDir()
     {
-        char pattern[] = "/tmp/korvana-log-XXXXXX";
-        path = ::mkdtemp(pattern);
+        std::string pattern = (std::filesystem::temp_directory_path() / "korvana-log-XXXXXX").string();
+        path = ::mkdtemp(pattern.data());
     }
     ~TempDir()
     {

@@ -19,8 +19,8 @@ class ProfileStore : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char templ[] = "/tmp/korvana-profile-XXXXXX";
-        m_dir = ::mkdtemp(templ);
+        std::string templ = (std::filesystem::temp_directory_path() / "korvana-profile-XXXXXX").string();
+        m_dir = ::mkdtemp(templ.data());
         setenv("XDG_CONFIG_HOME", (m_dir + "/cfg").c_str(), 1);
         setenv("HOME", (m_dir + "/home").c_str(), 1);
     }

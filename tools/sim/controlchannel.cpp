@@ -14,7 +14,7 @@ constexpr const char* kHelp
     = "ok commands: status | fault off|KIND [RATE] [after N] | engine off|crank|idle|sweep|rpm N | "
       "fuel petrol|lpg|auto | errors B0 B1 B2 B3 | dtc [CODE ...] | tank PERCENT | "
       "advance SECONDS | live | dump flash FILE | dump store | refuse record N|off | save | vanish | appear | "
-      "path | quit";
+      "path | bytes | quit";
 
 bool parseNumber(const std::string& text, double& out)
 {
@@ -250,6 +250,11 @@ std::string CControlChannel::execute(const std::string& line)
             return "error no --state file";
         std::string error;
         return saveState(m_statePath, m_controller, error) ? "ok saved " + m_statePath : "error " + error;
+    }
+    if (cmd == "bytes") {
+        if (!m_link)
+            return "error no link";
+        return "ok in=" + std::to_string(m_link->bytesIn()) + " out=" + std::to_string(m_link->bytesOut());
     }
     if (cmd == "vanish" || cmd == "appear" || cmd == "path") {
         if (!m_link)

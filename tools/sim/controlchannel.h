@@ -6,6 +6,7 @@
 #include <tools/sim/controller.h>
 #include <tools/sim/faultinjector.h>
 
+#include <cstdint>
 #include <string>
 
 // What the channel may do to the link (the pseudo-terminal).
@@ -17,6 +18,9 @@ public:
     // Open a new link (and point the symlink at it); the new path in pathOrError.
     virtual bool appear(std::string& pathOrError) = 0;
     virtual std::string path() const = 0;
+    // Bytes read from the PC and written to it since the start, across links.
+    virtual uint64_t bytesIn() const = 0;
+    virtual uint64_t bytesOut() const = 0;
 };
 
 class CControlChannel {

@@ -98,8 +98,10 @@ bool CPtyLink::clientAttached() const
 long CPtyLink::read(uint8_t* buffer, std::size_t size)
 {
     const ssize_t n = ::read(m_master, buffer, size);
-    if (n >= 0)
+    if (n >= 0) {
+        m_bytesIn += static_cast<uint64_t>(n);
         return n;
+    }
     return errno == EAGAIN || errno == EINTR ? 0 : -1;
 }
 
@@ -126,6 +128,7 @@ double CPtyLink::flush(double now)
                 m_queue.clear(); // nobody to hear it
             break;
         }
+        m_bytesOut += static_cast<uint64_t>(written);
         m_queue.erase(m_queue.begin(), m_queue.begin() + written);
     }
     return m_queue.empty() ? -1.0 : m_queue.front().at;

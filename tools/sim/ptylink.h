@@ -46,6 +46,8 @@ public:
     bool appear(std::string& pathOrError) override;
     // Empty while vanished.
     std::string path() const override { return m_master >= 0 ? m_slavePath : std::string(); }
+    uint64_t bytesIn() const override { return m_bytesIn; }
+    uint64_t bytesOut() const override { return m_bytesOut; }
 
 private:
     struct Timed {
@@ -57,4 +59,6 @@ private:
     std::string m_slavePath;
     int m_master = -1;
     std::deque<Timed> m_queue;
+    uint64_t m_bytesIn = 0;
+    uint64_t m_bytesOut = 0;
 };

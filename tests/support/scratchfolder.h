@@ -1,0 +1,50 @@
+// One scratch folder for a whole test run, removed at the end: TMPDIR points
+// at it, so the tests' temporary folders (made under temp_directory_path) and
+// those of the programs they start go with it, also when a test's own clean-up
+// is skipped (the process ends through the thread manager, not through static
+// destructors). The programs the tests start (korvana-cli) write their log
+// under $XDG_STATE_HOME and Qt keeps its runtime files under
+// $XDG_RUNTIME_DIR, both folders in there, so no run leaves a log in the real
+// home or a runtime folder in /tmp either.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+class CScratchFolder {
+public:
+    CScratchFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "korvana-test-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            return;
+        m_path = pattern;
+        m_owner = ::getpid();
+        // Tests that run a probe as nobody reach their shared folders in here.
+        ::chmod(m_path.c_str(), 0711);
+        std::error_code ignored;
+        const std::string state = m_path + "/state";
+        std::filesystem::create_directory(state, ignored);
+        const std::string runtime = m_path + "/runtime";
+        ::mkdir(runtime.c_str(), 0700);
+        ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        ::setenv("TMPDIR", m_path.c_str(), 1);
+    }
+    ~CScratchFolder()
+    {
+        std::error_code ignored;
+        // A forked child that returns through main leaves the folder to its parent.
+        if (!m_path.empty() && ::getpid() == m_owner)
+            std::filesystem::remove_all(m_path, ignored);
+    }
+    CScratchFolder(const CScratchFolder&) = delete;
+    CScratchFolder& operator=(const CScratchFolder&) = delete;
+
+private:
+    std::string m_path;
+    pid_t m_owner = 0;
+};
