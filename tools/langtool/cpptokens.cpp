@@ -1,61 +1,17 @@
 #include "cpptokens.h"
 
+#include <app/platform/textcodec.h>
+
 #include <cctype>
 
 std::wstring utf8ToWide(const std::string& text)
 {
-    std::wstring out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-        if (extra < 0 || i + static_cast<std::size_t>(extra) >= text.size()) {
-            out.push_back(L'\uFFFD');
-            ++i;
-            continue;
-        }
-        char32_t cp = extra == 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
-        bool ok = true;
-        for (int k = 1; k <= extra; ++k) {
-            const auto n = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
-            if ((n & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            cp = (cp << 6) | (n & 0x3F);
-        }
-        if (!ok) {
-            out.push_back(L'\uFFFD');
-            ++i;
-            continue;
-        }
-        out.push_back(static_cast<wchar_t>(cp));
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return out;
+    return fromUtf8(text);
 }
 
 std::string wideToUtf8(const std::wstring& text)
 {
-    std::string out;
-    for (const wchar_t wc : text) {
-        const auto c = static_cast<char32_t>(wc);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
+    return toUtf8(text);
 }
 
 namespace {
