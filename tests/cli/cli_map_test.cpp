@@ -116,7 +116,7 @@ TEST_F(CliMap, BadFilesAreRefusedWithRowAndColumnAndNothingIsWritten)
     const ProgramResult get = cli({ "map", "get", "--csv" });
     ASSERT_EQ(get.exitCode, 0) << get.err;
     const auto good = splitCsv(get.out);
-    const std::string store = m_sim.send("dump store");
+    const std::string store = settingsOf(m_sim.send("dump store"));
     struct Bad {
         const char* what;
         int row, column;
@@ -155,7 +155,7 @@ TEST_F(CliMap, BadFilesAreRefusedWithRowAndColumnAndNothingIsWritten)
     const ProgramResult narrowSet = cli({ "map", "set", scratch("narrow.csv") });
     EXPECT_EQ(narrowSet.exitCode, 1);
     EXPECT_NE(narrowSet.err.find("row 8, column 16"), std::string::npos) << narrowSet.err;
-    EXPECT_EQ(m_sim.send("dump store"), store) << "a refused file changed the controller";
+    EXPECT_EQ(settingsOf(m_sim.send("dump store")), store) << "a refused file changed the controller";
 }
 
 TEST_F(CliMap, StepChangesTheBlockAndARefusalFails)

@@ -28,11 +28,11 @@ std::string scratch(const std::string& name)
     return dir + "/" + name;
 }
 
-// "dump store" as name → hex.
+// "dump store" as name → hex, without the running counters.
 std::map<std::string, std::string> store(CSimProcess& sim)
 {
     std::map<std::string, std::string> parts;
-    std::istringstream in(sim.send("dump store"));
+    std::istringstream in(settingsOf(sim.send("dump store")));
     std::string word;
     while (in >> word) {
         const auto eq = word.find('=');

@@ -52,15 +52,6 @@ std::string scratch(const std::string& name)
     return dir + "/" + name;
 }
 
-// The simulator's store without its running counters.
-std::string settingsOf(const std::string& dump)
-{
-    const std::size_t at = dump.find(" statistics=");
-    if (at == std::string::npos)
-        return dump;
-    return dump.substr(0, at) + dump.substr(dump.find(' ', at + 1));
-}
-
 class DocOperationsE2E : public ::testing::Test {
 protected:
     void SetUp() override

@@ -197,3 +197,12 @@ int CSimProcess::stop(std::chrono::milliseconds grace)
     m_pid = -1;
     return result;
 }
+
+std::string settingsOf(const std::string& dump)
+{
+    const std::size_t at = dump.find(" statistics=");
+    if (at == std::string::npos)
+        return dump;
+    const std::size_t end = dump.find(' ', at + 1);
+    return dump.substr(0, at) + (end == std::string::npos ? std::string() : dump.substr(end));
+}

@@ -56,3 +56,8 @@ private:
     std::string m_error;
     std::string m_buffered;
 };
+
+// A "dump store" reply without the working-hour counters: they tick every half
+// second while the simulated engine runs, so a comparison of two dumps over
+// that time would see a write that never happened.
+std::string settingsOf(const std::string& dump);
