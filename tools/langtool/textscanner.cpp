@@ -34,6 +34,8 @@ private:
     bool sees(std::size_t f, std::size_t definedIn) const;
     std::vector<std::size_t> sinkArgs(const Tokens& t, std::size_t at, std::size_t f) const;
     std::vector<SRange> callArgs(const Tokens& t, std::size_t open) const;
+    // Each argument of each call in file f that is passed on to translate.
+    void forEachSinkArgument(std::size_t f, const std::function<void(SRange)>& use) const;
     bool deriveSinks();
     bool collectFieldUses();
     void markField(std::size_t f, const std::string& member);
@@ -372,23 +374,13 @@ bool CScan::collectFieldUses()
     const std::size_t before = m_fields.size();
     for (std::size_t f = 0; f < m_files.size(); ++f) {
         const Tokens& t = tok(f);
-        for (std::size_t i = 0; i + 1 < t.size(); ++i) {
-            if (!isIdent(t[i]) || !isPunct(t[i + 1], "("))
-                continue;
-            const auto args = sinkArgs(t, i, f);
-            if (args.empty())
-                continue;
-            const auto pieces = callArgs(t, i + 1);
-            for (const std::size_t a : args) {
-                if (a >= pieces.size())
-                    continue;
-                // Every member read in the argument: cond ? a.x : b.y.
-                for (std::size_t q = pieces[a].begin; q + 1 < pieces[a].end; ++q)
-                    if (const auto m = lastMember(t, { q, pieces[a].end });
-                        m && (isPunct(t[q], ".") || isPunct(t[q], "->")) && t[q + 1].text == *m)
-                        markField(f, *m);
-            }
-        }
+        forEachSinkArgument(f, [&](SRange arg) {
+            // Every member read in the argument: cond ? a.x : b.y.
+            for (std::size_t q = arg.begin; q + 1 < arg.end; ++q)
+                if (const auto m = lastMember(t, { q, arg.end });
+                    m && (isPunct(t[q], ".") || isPunct(t[q], "->")) && t[q + 1].text == *m)
+                    markField(f, *m);
+        });
     }
     // A translated member's place in a row holding another member: that one too.
     const auto fields = m_fields;
@@ -595,22 +587,26 @@ void CScan::collectItem(std::size_t f, SRange r, bool splitLines)
     collectExpr(f, r, splitLines);
 }
 
+void CScan::forEachSinkArgument(std::size_t f, const std::function<void(SRange)>& use) const
+{
+    const Tokens& t = tok(f);
+    for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+        if (!isIdent(t[i]) || !isPunct(t[i + 1], "("))
+            continue;
+        const auto args = sinkArgs(t, i, f);
+        if (args.empty())
+            continue;
+        const auto pieces = callArgs(t, i + 1);
+        for (const std::size_t a : args)
+            if (a < pieces.size())
+                use(pieces[a]);
+    }
+}
+
 void CScan::collectCalls()
 {
-    for (std::size_t f = 0; f < m_files.size(); ++f) {
-        const Tokens& t = tok(f);
-        for (std::size_t i = 0; i + 1 < t.size(); ++i) {
-            if (!isIdent(t[i]) || !isPunct(t[i + 1], "("))
-                continue;
-            const auto args = sinkArgs(t, i, f);
-            if (args.empty())
-                continue;
-            const auto pieces = callArgs(t, i + 1);
-            for (const std::size_t a : args)
-                if (a < pieces.size())
-                    collectExpr(f, pieces[a], false);
-        }
-    }
+    for (std::size_t f = 0; f < m_files.size(); ++f)
+        forEachSinkArgument(f, [&](SRange arg) { collectExpr(f, arg, false); });
 }
 
 void CScan::collectRows()
