@@ -35,7 +35,7 @@ std::filesystem::path dataDirFor(const std::filesystem::path& exeDir)
         if (isDirectory(exeDir / folder))
             return exeDir;
     }
-    const std::filesystem::path installed = exeDir.parent_path() / "share" / "korvana";
+    std::filesystem::path installed = exeDir.parent_path() / "share" / "korvana";
     if (isDirectory(installed))
         return installed;
     return exeDir;

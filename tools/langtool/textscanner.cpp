@@ -46,7 +46,7 @@ private:
     void collectItem(std::size_t f, SRange r, bool splitLines);
     std::vector<std::wstring> constantTexts(std::size_t f, const std::string& name) const;
     std::vector<std::wstring> returnedTexts(const std::string& name) const;
-    void add(std::wstring text, std::size_t f, std::size_t i, bool splitLines);
+    void add(const std::wstring& text, std::size_t f, std::size_t i, bool splitLines);
 
     const std::vector<SSourceFile>& m_files;
     std::vector<SStruct> m_structs;
@@ -494,7 +494,7 @@ std::vector<std::wstring> CScan::returnedTexts(const std::string& name) const
     return out;
 }
 
-void CScan::add(std::wstring text, std::size_t f, std::size_t i, bool splitLines)
+void CScan::add(const std::wstring& text, std::size_t f, std::size_t i, bool splitLines)
 {
     if (splitLines && text.find(L'\n') != std::wstring::npos) {
         std::size_t start = 0;
