@@ -1,5 +1,6 @@
 #include <app/device/docoperations.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 
 #include <app/data/settingsio.h>
 #include <app/data/translate.h>
@@ -33,16 +34,16 @@ void showError(const wchar_t* operation, const CErrorGuard& error)
     userInteraction().message(std::wstring(operation) + L"\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
 }
 
-// Runs steps in order and stops at the first that fails, with the set-up failure message.
-bool writeSteps(std::initializer_list<std::function<bool()>> steps)
+// The blocks a file restore writes, and the sensor block whose correction tables it keeps.
+constexpr uint32_t kRestoreBlocks = CReadBlocks::Base | CReadBlocks::Adv | CReadBlocks::MainCorr
+    | CReadBlocks::SetupTimes1 | CReadBlocks::SetupTimes2 | CReadBlocks::InjMap | CReadBlocks::AdvancedSetup
+    | CReadBlocks::SensorsSetup;
+
+// A restore that did not end well: what the controller holds now.
+void showReport(const CWriteReport& report, CWriteReport& last)
 {
-    for (const auto& step : steps) {
-        if (!step()) {
-            showFailure(kSetFailed);
-            return false;
-        }
-    }
-    return true;
+    last = report;
+    report.show(kSetFailed);
 }
 
 std::wstring localTimeStamp()
@@ -105,8 +106,15 @@ void CDocOperations::copyLoadedSettings(const CSettingsImage& loaded, CSettingsI
     live.m_setupTimes2 = loaded.m_setupTimes2;
     live.m_tableMask = loaded.m_tableMask;
     live.m_mainCorr = loaded.m_mainCorr;
-    live.m_corrMap = loaded.m_corrMap;
+    // The file carries the map but not its axes, and the sensor set-up but
+    // not its correction tables: those stay as the controller holds them.
+    live.m_corrMap.m_injMapTable = loaded.m_corrMap.m_injMapTable;
+    live.m_corrMap.m_flags = loaded.m_corrMap.m_flags;
+    const auto tempr = live.m_sensorsSetup.m_temprCorr;
+    const auto press = live.m_sensorsSetup.m_pressCorr;
     live.m_sensorsSetup = loaded.m_sensorsSetup;
+    live.m_sensorsSetup.m_temprCorr = tempr;
+    live.m_sensorsSetup.m_pressCorr = press;
     auto& to = live.m_advancedSetup;
     const auto& from = loaded.m_advancedSetup;
     to.m_minimalLPGRPM = from.m_minimalLPGRPM;
@@ -123,6 +131,7 @@ void CDocOperations::copyLoadedSettings(const CSettingsImage& loaded, CSettingsI
 
 bool CDocOperations::loadIntoController(std::string path, OutOfRange outOfRange)
 {
+    m_lastReport = {};
     if (!m_device.m_connected)
         return false;
     try {
@@ -168,28 +177,22 @@ bool CDocOperations::loadIntoControllerSteps(std::string path, OutOfRange outOfR
         clampLoadedSettings(loaded);
     }
     logInfo("doc", "loading " + path + " into the controller");
+    CWriteSession session(m_device, L"CkorvanaDoc::OnFileReadSettings()",
+                          CWriteSession::kPetrolWrap | CWriteSession::kRestart | CWriteSession::kSkipUnchanged);
+    // The blocks written, and the sensor block whose correction tables are kept.
+    if (!session.require(kRestoreBlocks)) {
+        showReport(session.finish(), m_lastReport);
+        return false;
+    }
     copyLoadedSettings(loaded, m_device.image());
-    // What the file replaced is the controller's again only once written; the
-    // axes and the pressure table are not written at all.
-    m_device.readBlocks().forget(CReadBlocks::Base | CReadBlocks::Adv | CReadBlocks::MainCorr | CReadBlocks::SetupTimes1
-        | CReadBlocks::SetupTimes2 | CReadBlocks::InjMap | CReadBlocks::MapAxes | CReadBlocks::SensorsSetup
-        | CReadBlocks::PressCorr | CReadBlocks::AdvancedSetup);
     CWaitCursor wait;
-    CLPGDevice& d = m_device;
-    const bool written = writeSteps({
-        [&] { return d.switchToPetrolAndWait(); },
-        [&] { return d.writeBase(); },
-        [&] { return d.writeAdv(); },
-        [&] { return d.writeMainCorr(); },
-        [&] { return d.writeSetupTimes1(); },
-        [&] { return d.writeSetupTimes2(); },
-        [&] { return d.writeInjMap(); },
-        [&] { return d.writeAdvancedSetup(); },
-        [&] { return d.writeSensorsSetup(); },
-        [&] { return d.command0AOnPetrol(); },
-    });
-    d.events().imageChanged(ImageBlock::All);
-    return written;
+    session.write({ CReadBlocks::Base, CReadBlocks::Adv, CReadBlocks::MainCorr, CReadBlocks::SetupTimes1,
+                    CReadBlocks::SetupTimes2, CReadBlocks::InjMap, CReadBlocks::AdvancedSetup,
+                    CReadBlocks::SensorsSetup });
+    const CWriteReport& report = session.finish();
+    m_device.events().imageChanged(ImageBlock::All);
+    showReport(report, m_lastReport);
+    return report.ok();
 }
 
 bool CDocOperations::restoreFactorySettings()
@@ -199,16 +202,18 @@ bool CDocOperations::restoreFactorySettings()
                                         MsgIcon::Question, false))
             return false;
         logInfo("doc", "restoring the factory settings");
-        // Taken once, before anything forces petrol; the readings during the
-        // restore say petrol whatever the car ran on before it.
-        const uint8_t fuelBefore = m_device.fuelStateBefore();
-        const bool written = m_device.writeAll(fuelBefore, false);
+        m_lastReport = {};
+        // One session for the defaults and the preset: the fuel state is taken
+        // once, before anything forces petrol, and given back once at the end.
+        CWriteSession session(m_device, L"CkorvanaDoc::OnSettingsRestore()",
+                              CWriteSession::kPetrolWrap | CWriteSession::kUnreadAllowed);
+        const bool written = m_device.writeAll(session);
         logInfo("doc", written ? "factory settings written" : "factory settings not written completely");
-        writeInitialSetup(fuelBefore, false);
-        if (written && CLPGDevice::returnsToAuto(fuelBefore))
-            m_device.switchToAuto();
+        if (written)
+            writeInitialSetup(&session);
+        showReport(session.finish(), m_lastReport);
         m_device.events().imageChanged(ImageBlock::All);
-        return written;
+        return written && m_lastReport.ok();
     } catch (IError* e) {
         CErrorGuard error(e);
         m_device.events().imageChanged(ImageBlock::All);
@@ -237,15 +242,16 @@ bool CDocOperations::isBlank(const CSettingsImage& image)
         && s.m_fuelRes == f.m_fuelRes && s.m_fuelType == f.m_fuelType;
 }
 
-bool CDocOperations::writeInitialSetup()
-{
-    return writeInitialSetup(CLPGDevice::kFuelUnknown, true);
-}
-
-bool CDocOperations::writeInitialSetup(uint8_t fuelBefore, bool returnToAuto)
+bool CDocOperations::writeInitialSetup(CWriteSession* session)
 {
     try {
-        return writeInitialSetupSteps(fuelBefore, returnToAuto);
+        if (session)
+            return writeInitialSetupSteps(*session);
+        CWriteSession own(m_device, L"CkorvanaDoc::writeInitialSetup()",
+                          CWriteSession::kPetrolWrap | CWriteSession::kUnreadAllowed);
+        const bool written = writeInitialSetupSteps(own);
+        showReport(own.finish(), m_lastReport);
+        return written && m_lastReport.ok();
     } catch (IError* e) {
         CErrorGuard error(e);
         showError(L"CkorvanaDoc::writeInitialSetup()", error);
@@ -253,7 +259,7 @@ bool CDocOperations::writeInitialSetup(uint8_t fuelBefore, bool returnToAuto)
     }
 }
 
-bool CDocOperations::writeInitialSetupSteps(uint8_t fuelBefore, bool returnToAuto)
+bool CDocOperations::writeInitialSetupSteps(CWriteSession& session)
 {
     CSettingsImage& live = m_device.image();
     if (!isBlank(live))
@@ -266,28 +272,19 @@ bool CDocOperations::writeInitialSetupSteps(uint8_t fuelBefore, bool returnToAut
         return false;
     live.m_base = preset.m_base;
     live.m_adv = preset.m_adv;
+    // The correction tables are not in the preset file: the controller's stay.
+    const auto tempr = live.m_sensorsSetup.m_temprCorr;
+    const auto press = live.m_sensorsSetup.m_pressCorr;
     live.m_sensorsSetup = preset.m_sensorsSetup;
+    live.m_sensorsSetup.m_temprCorr = tempr;
+    live.m_sensorsSetup.m_pressCorr = press;
     live.m_advancedSetup = preset.m_advancedSetup;
     live.m_mainCorr = preset.m_mainCorr;
-    m_device.readBlocks().forget(CReadBlocks::Base | CReadBlocks::Adv | CReadBlocks::SensorsSetup
-        | CReadBlocks::PressCorr | CReadBlocks::AdvancedSetup | CReadBlocks::MainCorr);
     CWaitCursor wait;
-    CLPGDevice& d = m_device;
-    // A car that was not on petrol goes back to automatic mode afterwards, as
-    // after a factory restore; otherwise the preset would leave it on petrol.
-    if (fuelBefore == CLPGDevice::kFuelUnknown)
-        fuelBefore = d.fuelStateBefore();
-    d.switchToPetrolAndWait();
-    const bool ok = writeSteps({
-        [&] { return d.writeBase(); },
-        [&] { return d.writeAdv(); },
-        [&] { return d.writeAdvancedSetup(); },
-        [&] { return d.writeSensorsSetup(); },
-        [&] { return d.writeMainCorr(); },
-    });
-    if (ok && returnToAuto && CLPGDevice::returnsToAuto(fuelBefore))
-        d.switchToAuto();
+    const bool ok = session.toPetrol()
+        && session.write({ CReadBlocks::Base, CReadBlocks::Adv, CReadBlocks::AdvancedSetup, CReadBlocks::SensorsSetup,
+                           CReadBlocks::MainCorr });
     logInfo("doc", ok ? "initial setup written into a blank controller" : "writing the initial setup failed");
-    d.events().imageChanged(ImageBlock::All);
+    m_device.events().imageChanged(ImageBlock::All);
     return ok;
 }

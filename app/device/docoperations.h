@@ -8,6 +8,7 @@
 #pragma once
 
 #include <app/data/settingsimage.h>
+#include <app/device/writesession.h>
 
 #include <cstdint>
 #include <functional>
@@ -36,12 +37,11 @@ public:
     // Asks first; then writeAll, the initial preset and a refresh.
     bool restoreFactorySettings();
     // The preset beside the program, written only into a blank controller.
-    // True when it was written.
-    bool writeInitialSetup();
-    // The same inside a longer operation that took the fuel state before it
-    // began (kFuelUnknown: take it now); returnToAuto false leaves the switch
-    // back to automatic mode to that operation.
-    bool writeInitialSetup(uint8_t fuelBefore, bool returnToAuto);
+    // True when it was written. Inside a longer operation (the factory
+    // restore) its session; that session then ends the operation.
+    bool writeInitialSetup(CWriteSession* session = nullptr);
+    // What the last load, restore or preset left in the controller.
+    const CWriteReport& lastReport() const { return m_lastReport; }
 
     // The blank-controller test of the live image.
     static bool isBlank(const CSettingsImage& image);
@@ -52,7 +52,8 @@ public:
 
 private:
     bool loadIntoControllerSteps(std::string path, OutOfRange outOfRange);
-    bool writeInitialSetupSteps(uint8_t fuelBefore, bool returnToAuto);
+    bool writeInitialSetupSteps(CWriteSession& session);
 
     CLPGDevice& m_device;
+    CWriteReport m_lastReport;
 };

@@ -19,6 +19,7 @@
 #include <app/data/settingsimage.h>
 #include <app/device/lpgdeviceerr.h>
 #include <app/device/mappage.h>
+#include <app/device/leftchanged.h>
 // The connection, the readings queue and polling (block at the end of the class).
 #include <app/data/diagdata.h>
 #include <app/tuning/obddiagnostic.h>
@@ -50,6 +51,7 @@ enum class LinkFailure {
 const char* linkFailureName(LinkFailure failure);
 
 class CThreadManager;
+class CWriteSession;
 
 class CLPGDevice : public CObdDiagnostic, public CLPGDeviceErr {
 public:
@@ -237,6 +239,16 @@ public:
     // a block marked by each successful read or acknowledged write of it.
     const CReadBlocks& readBlocks() const { return m_readBlocks; }
     CReadBlocks& readBlocks() { return m_readBlocks; }
+    // What the controller holds as far as this connection knows: each block as
+    // last read from it or written to it and acknowledged (only the blocks
+    // readBlocks marks are meaningful). Pages edit the live image in place; a
+    // write session puts back and compares against this.
+    const CSettingsImage& heldImage() const { return m_heldImage; }
+
+    // What a write cut off by a lost link left changed in the car, kept until
+    // the link returns and the fitter decides (see writesession.h).
+    const CLeftChanged& leftChanged() const { return m_leftChanged; }
+    CLeftChanged& leftChanged() { return m_leftChanged; }
 
     // Per thread: whether every attempt of this thread's last attempt loop
     // (exchangeWithAttempts) went without a single byte received. Silence,
@@ -247,7 +259,11 @@ protected:
     CSettingsImage m_image;
     CDeviceEvents m_events;
     CReadBlocks m_readBlocks;
+    CSettingsImage m_heldImage;
+    CLeftChanged m_leftChanged;
     COperationLock m_operation { m_events };
+    // Marks block when ok and records the image's block as what the controller holds; returns ok.
+    bool held(CReadBlocks::Block block, bool ok);
 
 private:
     // A type-2 command message: byte 0 code, byte 2 and 3 the arguments.
@@ -305,14 +321,12 @@ public:
     // Running without a controller: both flags cleared.
     void runWithoutConnection();
     // Factory restore: every block of the live image back to its defaults and
-    // written in order, stopping at the first failure with its message; a
-    // controller that was not on petrol is put back into automatic mode.
-    // Nothing happens when not connected. True when every block was written.
+    // written in order, then the restart; stops at the first failure with its
+    // message (the session puts back what it can). Nothing happens when not
+    // connected. True when every block was written. The session given ends the
+    // operation (the fuel rule) when its caller has more to write first.
     bool writeAll();
-    // The same with the fuel state the caller took before its whole operation
-    // (fuelStateBefore); returnToAuto false leaves the switch back to the caller,
-    // which has more to write first.
-    bool writeAll(uint8_t fuelBefore, bool returnToAuto);
+    bool writeAll(CWriteSession& session);
     // The fuel state before an operation that forces petrol: the newest record
     // of the readings queue, else one readLiveData. kFuelUnknown when neither
     // gives one. A restore has to take it before it switches to petrol: during

@@ -5,6 +5,7 @@
 #include <app/data/identity.h>
 #include <app/data/languages.h>
 #include <app/device/blockcodec.h>
+#include <app/device/settingblocks.h>
 #include <app/platform/log.h>
 #include <app/platform/pcid.h>
 
@@ -27,6 +28,13 @@ bool CLPGDevice::imageChanged(ImageBlock block, bool ok)
     if (ok)
         m_events.imageChanged(block);
     return ok;
+}
+
+bool CLPGDevice::held(CReadBlocks::Block block, bool ok)
+{
+    if (ok)
+        copyBlock(block, m_image, m_heldImage);
+    return m_readBlocks.mark(block, ok);
 }
 
 bool CLPGDevice::noteWritten(uint8_t recordType, std::size_t size, bool ok)
@@ -89,7 +97,7 @@ bool CLPGDevice::readDevInfo()
     CDevInfo info = m_image.m_devInfo;
     decodeDevInfo(view<kDevInfoLength>(buffer), info);
     m_image.m_devInfo = info;
-    m_readBlocks.mark(CReadBlocks::DevInfo, true);
+    held(CReadBlocks::DevInfo, true);
     return imageChanged(ImageBlock::DevInfo);
 }
 
@@ -131,7 +139,7 @@ bool CLPGDevice::readBase()
     CSettingsImage scratch = m_image;
     decodeBase(view<kBaseLength>(buffer), scratch);
     m_image.m_base = scratch.m_base;
-    m_readBlocks.mark(CReadBlocks::Base, true);
+    held(CReadBlocks::Base, true);
     return imageChanged(ImageBlock::Base);
 }
 
@@ -148,7 +156,7 @@ bool CLPGDevice::writeBase()
     // The controller now holds this PC's identifier; so does the image.
     if (id)
         m_image.m_base.m_pcId = *id;
-    m_readBlocks.mark(CReadBlocks::Base, true);
+    held(CReadBlocks::Base, true);
     return imageChanged(ImageBlock::Base);
 }
 
@@ -162,14 +170,14 @@ bool CLPGDevice::readAdv()
     CSettingsImage scratch = m_image;
     decodeAdv(view<kAdvLength>(buffer), scratch);
     m_image.m_adv = scratch.m_adv;
-    m_readBlocks.mark(CReadBlocks::Adv, true);
+    held(CReadBlocks::Adv, true);
     return imageChanged(ImageBlock::Adv);
 }
 
 bool CLPGDevice::writeAdv()
 {
     return imageChanged(
-        ImageBlock::Adv, m_readBlocks.mark(CReadBlocks::Adv, m_demo || writeRecord(kRecAdv, encodeAdv(m_image))));
+        ImageBlock::Adv, held(CReadBlocks::Adv, m_demo || writeRecord(kRecAdv, encodeAdv(m_image))));
 }
 
 bool CLPGDevice::readAdvancedSetup()
@@ -183,7 +191,7 @@ bool CLPGDevice::readAdvancedSetup()
         m_image.m_advancedSetup = scratch.m_advancedSetup;
     }
     mirrorFuelWordFlag(m_image.m_advancedSetup.m_advancedFlags);
-    m_readBlocks.mark(CReadBlocks::AdvancedSetup, true);
+    held(CReadBlocks::AdvancedSetup, true);
     return imageChanged(ImageBlock::AdvancedSetup);
 }
 
@@ -192,7 +200,7 @@ bool CLPGDevice::writeAdvancedSetup()
     // The texts follow the fuel the fitter chose, whether or not the write gets through.
     mirrorFuelWordFlag(m_image.m_advancedSetup.m_advancedFlags);
     return imageChanged(ImageBlock::AdvancedSetup,
-        m_readBlocks.mark(
+        held(
             CReadBlocks::AdvancedSetup, m_demo || writeRecord(kRecAdvancedSetup, encodeAdvancedSetup(m_image))));
 }
 
@@ -206,14 +214,14 @@ bool CLPGDevice::readSensorsSetup()
     CSettingsImage scratch = m_image;
     decodeSensorsSetup(view<kSensorsSetupLength>(buffer), scratch);
     m_image.m_sensorsSetup = scratch.m_sensorsSetup;
-    m_readBlocks.mark(CReadBlocks::SensorsSetup, true);
+    held(CReadBlocks::SensorsSetup, true);
     return imageChanged(ImageBlock::SensorsSetup);
 }
 
 bool CLPGDevice::writeSensorsSetup()
 {
     return imageChanged(ImageBlock::SensorsSetup,
-        m_readBlocks.mark(
+        held(
             CReadBlocks::SensorsSetup, m_demo || writeRecord(kRecSensorsSetup, encodeSensorsSetup(m_image))));
 }
 
@@ -227,14 +235,14 @@ bool CLPGDevice::readMainCorr()
     CSettingsImage scratch = m_image;
     decodeMainCorr(view<kMainCorrLength>(buffer), scratch);
     m_image.m_mainCorr = scratch.m_mainCorr;
-    m_readBlocks.mark(CReadBlocks::MainCorr, true);
+    held(CReadBlocks::MainCorr, true);
     return imageChanged(ImageBlock::MainCorr);
 }
 
 bool CLPGDevice::writeMainCorr()
 {
     return imageChanged(ImageBlock::MainCorr,
-        m_readBlocks.mark(CReadBlocks::MainCorr, m_demo || writeRecord(kRecMainCorr, encodeMainCorr(m_image))));
+        held(CReadBlocks::MainCorr, m_demo || writeRecord(kRecMainCorr, encodeMainCorr(m_image))));
 }
 
 bool CLPGDevice::readSetupTimes1()
@@ -247,14 +255,14 @@ bool CLPGDevice::readSetupTimes1()
     CSettingsImage scratch = m_image;
     decodeSetupTimes1(view<kSetupTimesLength>(buffer), scratch);
     m_image.m_setupTimes1 = scratch.m_setupTimes1;
-    m_readBlocks.mark(CReadBlocks::SetupTimes1, true);
+    held(CReadBlocks::SetupTimes1, true);
     return imageChanged(ImageBlock::SetupTimes1);
 }
 
 bool CLPGDevice::writeSetupTimes1()
 {
     return imageChanged(ImageBlock::SetupTimes1,
-        m_readBlocks.mark(
+        held(
             CReadBlocks::SetupTimes1, m_demo || writeRecord(kRecSetupTimes1, encodeSetupTimes1(m_image))));
 }
 
@@ -269,14 +277,14 @@ bool CLPGDevice::readSetupTimes2()
     decodeSetupTimes2(view<kSetupTimesLength>(buffer), scratch);
     m_image.m_setupTimes2 = scratch.m_setupTimes2;
     m_image.m_tableMask = scratch.m_tableMask;
-    m_readBlocks.mark(CReadBlocks::SetupTimes2, true);
+    held(CReadBlocks::SetupTimes2, true);
     return imageChanged(ImageBlock::SetupTimes2);
 }
 
 bool CLPGDevice::writeSetupTimes2()
 {
     return imageChanged(ImageBlock::SetupTimes2,
-        m_readBlocks.mark(
+        held(
             CReadBlocks::SetupTimes2, m_demo || writeRecord(kRecSetupTimes2, encodeSetupTimes2(m_image))));
 }
 
@@ -290,14 +298,14 @@ bool CLPGDevice::readPressCorr()
     CSettingsImage scratch = m_image;
     decodePressCorr(view<kPressCorrLength>(buffer), scratch);
     m_image.m_sensorsSetup.m_pressCorr = scratch.m_sensorsSetup.m_pressCorr;
-    m_readBlocks.mark(CReadBlocks::PressCorr, true);
+    held(CReadBlocks::PressCorr, true);
     return imageChanged(ImageBlock::PressCorr);
 }
 
 bool CLPGDevice::writePressCorr()
 {
     return imageChanged(ImageBlock::PressCorr,
-        m_readBlocks.mark(CReadBlocks::PressCorr, m_demo || writeRecord(kRecPressCorr, encodePressCorr(m_image))));
+        held(CReadBlocks::PressCorr, m_demo || writeRecord(kRecPressCorr, encodePressCorr(m_image))));
 }
 
 bool CLPGDevice::readAutomapSchedule()
@@ -312,14 +320,14 @@ bool CLPGDevice::readAutomapSchedule()
     m_image.m_automapDue = scratch.m_automapDue;
     m_image.m_automapKm = scratch.m_automapKm;
     m_image.m_automapMode = scratch.m_automapMode;
-    m_readBlocks.mark(CReadBlocks::AutomapSchedule, true);
+    held(CReadBlocks::AutomapSchedule, true);
     return imageChanged(ImageBlock::AutomapSchedule);
 }
 
 bool CLPGDevice::writeAutomapSchedule()
 {
     return imageChanged(ImageBlock::AutomapSchedule,
-        m_readBlocks.mark(
+        held(
             CReadBlocks::AutomapSchedule, m_demo || writeRecord(kRecAutomapSchedule, encodeAutomapSchedule(m_image))));
 }
 
@@ -334,12 +342,12 @@ bool CLPGDevice::readMapAxes()
     decodeMapAxes(view<kMapAxesLength>(buffer), scratch);
     m_image.m_corrMap.m_injTimeAxis = scratch.m_corrMap.m_injTimeAxis;
     m_image.m_corrMap.m_rpmAxis = scratch.m_corrMap.m_rpmAxis;
-    m_readBlocks.mark(CReadBlocks::MapAxes, true);
+    held(CReadBlocks::MapAxes, true);
     return imageChanged(ImageBlock::MapAxes);
 }
 
 bool CLPGDevice::writeMapAxes()
 {
     return imageChanged(ImageBlock::MapAxes,
-        m_readBlocks.mark(CReadBlocks::MapAxes, m_demo || writeRecord(kRecMapAxes, encodeMapAxes(m_image))));
+        held(CReadBlocks::MapAxes, m_demo || writeRecord(kRecMapAxes, encodeMapAxes(m_image))));
 }

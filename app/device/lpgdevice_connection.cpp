@@ -275,6 +275,7 @@ void CLPGDevice::startDemoMode()
     // The demo's data stands for a controller of its own, whole.
     m_readBlocks.markAll();
     readDevInfo();
+    m_heldImage = m_image;
     logInfo("conn", "demo mode");
     m_events.raise(DeviceEvent::LinkConnected);
     m_events.imageChanged(ImageBlock::All);

@@ -53,7 +53,7 @@ bool CLPGDevice::readInjMap()
         return false;
     m_image.m_corrMap.m_injMapTable = scratch.m_corrMap.m_injMapTable;
     m_image.m_corrMap.m_flags = scratch.m_corrMap.m_flags;
-    m_readBlocks.mark(CReadBlocks::InjMap, true);
+    held(CReadBlocks::InjMap, true);
     return imageChanged(ImageBlock::InjMap);
 }
 
@@ -75,6 +75,6 @@ bool CLPGDevice::writeInjMap()
     if (!readMemoryBlock(last))
         return false;
     return imageChanged(ImageBlock::InjMap,
-        m_readBlocks.mark(CReadBlocks::InjMap,
+        held(CReadBlocks::InjMap,
             last.data[30] == area[kInjMapAreaSize - 2] && last.data[31] == area[kInjMapAreaSize - 1]));
 }

@@ -1,6 +1,7 @@
 // The OBD relays of the command set: connection and configuration records,
 // the controller's corrections and single OBD requests.
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 
 #include <app/platform/log.h>
 
@@ -136,7 +137,8 @@ bool CLPGDevice::obdReadSettings(std::array<uint8_t, 12>& record)
 
 bool CLPGDevice::obdWriteSettings(const std::array<uint8_t, 12>& record)
 {
-    return writeObdSettings(record);
+    CWriteSession session(*this, L"CObdDiagnostic");
+    return session.writeObdSettings(record);
 }
 
 bool CLPGDevice::obdReadConfig(std::array<uint8_t, 18>& record)
@@ -146,7 +148,8 @@ bool CLPGDevice::obdReadConfig(std::array<uint8_t, 18>& record)
 
 bool CLPGDevice::obdWriteConfig(const std::array<uint8_t, 18>& record)
 {
-    return writeObdMapConfig(record);
+    CWriteSession session(*this, L"CObdDiagnostic");
+    return session.writeObdMapConfig(record);
 }
 
 bool CLPGDevice::obdReadCorrections(double& first, double& second)

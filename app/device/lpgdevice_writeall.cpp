@@ -2,6 +2,7 @@
 #include <app/device/lpgdevice.h>
 
 #include <app/data/translate.h>
+#include <app/device/writesession.h>
 #include <app/platform/userinteraction.h>
 
 uint8_t CLPGDevice::fuelStateBefore()
@@ -19,13 +20,21 @@ bool CLPGDevice::writeAll()
 {
     if (!m_connected)
         return false;
-    return writeAll(fuelStateBefore(), true);
+    CWriteSession session(*this, L"CLPGDevice::writeAll()",
+                          CWriteSession::kPetrolWrap | CWriteSession::kUnreadAllowed);
+    const bool written = writeAll(session);
+    const CWriteReport& report = session.finish();
+    if (!written || !report.ok())
+        userInteraction().message(translate(L"Nie powiodło się ustawienie urządzenia!") + L"\n" + report.text(),
+                                  L"KORVANA", MsgIcon::Error);
+    return written && report.ok();
 }
 
-bool CLPGDevice::writeAll(uint8_t fuelBefore, bool returnToAuto)
+bool CLPGDevice::writeAll(CWriteSession& session)
 {
     if (!m_connected)
         return false;
+    session.require(CReadBlocks::kAll & ~CReadBlocks::DevInfo);
     const CSettingsImage defaults;
     CSettingsImage& live = m_image;
     live.m_base = defaults.m_base;
@@ -37,29 +46,16 @@ bool CLPGDevice::writeAll(uint8_t fuelBefore, bool returnToAuto)
     live.m_corrMap = defaults.m_corrMap;
     live.m_sensorsSetup = defaults.m_sensorsSetup;
     live.m_advancedSetup = defaults.m_advancedSetup;
-    // Each block is the controller's again once its write is acknowledged.
-    m_readBlocks.forget(CReadBlocks::kAll & ~CReadBlocks::DevInfo);
 
-    auto failed = [] {
-        userInteraction().message(translate(L"Nie powiodło się ustawienie urządzenia!"), L"KORVANA", MsgIcon::Error);
-        return false;
-    };
-    if (!switchToPetrolAndWait())
-        return failed();
+    bool written = session.toPetrol();
     {
         CWaitCursor wait;
-        bool (CLPGDevice::*const steps[])() = {
-            &CLPGDevice::writeBase,         &CLPGDevice::writeAdv,          &CLPGDevice::writeMainCorr,
-            &CLPGDevice::writeSetupTimes1,  &CLPGDevice::writeSetupTimes2,  &CLPGDevice::writeInjMap,
-            &CLPGDevice::writeSensorsSetup, &CLPGDevice::writeAdvancedSetup, &CLPGDevice::writePressCorr,
-            &CLPGDevice::writeAutomapSchedule, &CLPGDevice::writeMapAxes,   &CLPGDevice::command0AOnPetrol,
-        };
-        for (auto step : steps)
-            if (!(this->*step)())
-                return failed();
+        written = written
+            && session.write({ CReadBlocks::Base, CReadBlocks::Adv, CReadBlocks::MainCorr, CReadBlocks::SetupTimes1,
+                               CReadBlocks::SetupTimes2, CReadBlocks::InjMap, CReadBlocks::SensorsSetup,
+                               CReadBlocks::AdvancedSetup, CReadBlocks::PressCorr, CReadBlocks::AutomapSchedule,
+                               CReadBlocks::MapAxes })
+            && session.restart();
     }
-    userInteraction().sleep(1000);
-    if (returnToAuto && returnsToAuto(fuelBefore))
-        switchToAuto();
-    return true;
+    return written;
 }

@@ -2,6 +2,7 @@
 
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
 #include <app/shell/checkboximages.h>
@@ -126,11 +127,14 @@ void CConsoleSetupDlg::onBox(int id)
             = static_cast<uint16_t>(on ? image.m_advancedSetup.m_advancedFlags3 | b->bit
                                        : image.m_advancedSetup.m_advancedFlags3 & ~b->bit);
     bool ok = false;
+    CWriteReport report;
     m_context.doc.runOperation(
         L"Zapis ustawień",
         [&] {
             try {
-                ok = b->base ? device.writeBase() : device.writeAdvancedSetup();
+                report = CWriteSession::writeBlocks(device, b->handler,
+                                                    { b->base ? CReadBlocks::Base : CReadBlocks::AdvancedSetup });
+                ok = report.ok();
                 logInfo("console", std::string("console option written: ") + (ok ? "acknowledged" : "failed"));
             } catch (IError* e) {
                 CErrorGuard error(e);
@@ -141,5 +145,5 @@ void CConsoleSetupDlg::onBox(int id)
         },
         this);
     if (!ok)
-        userInteraction().message(translate(kSetFailed), L"KORVANA", MsgIcon::Error);
+        report.show(kSetFailed);
 }

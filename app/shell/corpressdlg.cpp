@@ -2,6 +2,7 @@
 
 #include <app/data/diag.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 #include <gradctrls/charts/corrchart.h>
 
 CCorPressDlg::CCorPressDlg(const CPageContext& context, QWidget* parent)
@@ -17,7 +18,7 @@ std::span<double> CCorPressDlg::table()
 
 bool CCorPressDlg::writeTable()
 {
-    return m_context.device.writePressCorr();
+    return CWriteSession::writeBlocks(m_context.device, L"CCorPressDlg", { CReadBlocks::PressCorr }).ok();
 }
 
 double CCorPressDlg::liveValue(const CDiag& record) const

@@ -3,6 +3,7 @@
 #include <app/data/diag.h>
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
 #include <app/shell/checkboximages.h>
@@ -166,13 +167,14 @@ void CCorRpmDlg::OnBnClickedBtnClearMap()
         [&] {
             CWaitCursor wait;
             try {
+                CWriteSession session(device, L"CCorRpmDlg::OnBnClickedBtnClearMap()");
                 logInfo("map", "clearing the map: command 0x14");
-                if (!device.command14()) {
-                    userInteraction().message(translate(kMapWriteFailed), L"KORVANA", MsgIcon::Error);
+                if (!session.require(CReadBlocks::InjMap) || !session.send(CWriteSession::Command::Command14)) {
+                    session.finish().show(kMapWriteFailed);
                     return;
                 }
                 logInfo("map", "clearing the map: command 0x13");
-                if (!device.command13()) {
+                if (!session.send(CWriteSession::Command::Command13)) {
                     userInteraction().message(translate(kMapWriteFailed), L"KORVANA", MsgIcon::Error);
                     return;
                 }

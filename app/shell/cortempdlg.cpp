@@ -2,6 +2,7 @@
 
 #include <app/data/diag.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 #include <gradctrls/charts/corrchart.h>
 
 CCorTempDlg::CCorTempDlg(const CPageContext& context, QWidget* parent)
@@ -17,7 +18,7 @@ std::span<double> CCorTempDlg::table()
 
 bool CCorTempDlg::writeTable()
 {
-    return m_context.device.writeSensorsSetup();
+    return CWriteSession::writeBlocks(m_context.device, L"CCorTempDlg", { CReadBlocks::SensorsSetup }).ok();
 }
 
 double CCorTempDlg::liveValue(const CDiag& record) const

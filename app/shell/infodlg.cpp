@@ -4,6 +4,7 @@
 #include <app/data/translate.h>
 #include <app/data/workingtime.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/pcid.h>
 #include <app/platform/userinteraction.h>
@@ -248,19 +249,26 @@ void CInfoDlg::OnCbnSelendokComboinspection()
     image.m_advancedSetup.m_inspectionCounter = inspectionDeadline(image.m_devInfo.m_statistic.lpg, km);
     setEdit(kKmId, km > 0 ? std::to_wstring(km) : std::wstring());
     bool ok = false;
+    CWriteReport report;
     m_context.doc.runOperation(
         L"Zapis ustawień",
         [&] {
             try {
-                ok = device.writeAdvancedSetup();
+                report = CWriteSession::writeBlocks(device, L"CInfoDlg::OnCbnSelendokComboinspection()",
+                                                    { CReadBlocks::AdvancedSetup });
+                ok = report.ok();
             } catch (IError* e) {
                 CErrorGuard error(e);
                 logSwallowed("info", "CInfoDlg::OnCbnSelendokComboinspection()", *error);
             }
         },
         this);
-    if (!ok)
-        fail(kSetFailed);
+    if (!ok) {
+        if (report.outcome == CWriteReport::Outcome::Refused)
+            report.show(kSetFailed);
+        else
+            fail(kSetFailed);
+    }
 }
 
 void CInfoDlg::OnBnClickedButtonread()
@@ -301,20 +309,16 @@ void CInfoDlg::OnBnClickedButtonclear()
         [&] {
             CWaitCursor wait;
             try {
-                const bool backToAuto = CLPGDevice::returnsToAuto(device.fuelStateBefore());
+                // The restart on petrol clears them; the session gives the car its fuel mode back.
+                CWriteSession session(device, L"CDevDataDlg::OnBnClickedButtonclear()");
                 logInfo("info", "clearing the error memory: restart on petrol");
-                if (!device.command0AOnPetrol()) {
+                if (!session.restart()) {
                     fail(kClearFailed);
                     return;
                 }
                 if (m_errors) {
                     m_errors->clear();
                     m_errors->repaint();
-                }
-                userInteraction().sleep(1000);
-                if (backToAuto) {
-                    logInfo("info", "clearing the error memory: back to automatic mode");
-                    device.switchToAuto();
                 }
             } catch (IError* e) {
                 CErrorGuard error(e);

@@ -3,6 +3,7 @@
 #include <app/data/languages.h>
 #include <app/data/translate.h>
 #include <app/device/controllersearch.h>
+#include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/programdir.h>
 #include <app/platform/textcodec.h>
@@ -12,6 +13,7 @@
 #include <app/shell/mainframe.h>
 #include <app/shell/noconnectiondlg.h>
 #include <app/shell/qtinteraction.h>
+#include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
 #include <cstring>
@@ -19,6 +21,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 
 CkorvanaDoc* g_korvanaDoc = nullptr;
@@ -59,6 +62,40 @@ CkorvanaDoc::CkorvanaDoc()
     , m_firmware(m_device)
 {
     m_firmware.attachToDevice();
+    // Once the controller answers again after a write cut off by a lost link:
+    // what it was left with, and the offer to put it back (never by itself).
+    QObject::connect(&m_relay, &CDeviceEventRelay::linkConnected, &m_relay, [this] {
+        if (!m_device.leftChanged().empty())
+            QTimer::singleShot(0, &m_relay, [this] { offerPutBack(); });
+    });
+}
+
+void CkorvanaDoc::offerPutBack()
+{
+    const CLeftChanged& left = m_device.leftChanged();
+    if (left.empty() || !m_device.m_connected)
+        return;
+    std::wstring text = translate(L"Połączenie zostało przerwane w trakcie zapisu. W sterowniku pozostało:");
+    for (const auto& line : left.describe())
+        text += L"\n – " + line;
+    text += L"\n\n" + translate(L"Czy przywrócić poprzedni stan?");
+    if (!userInteraction().question(text, L"KORVANA", MsgIcon::Warning, true)) {
+        logInfo("doc", "what the lost link left changed stays as it is: the fitter said no");
+        m_device.leftChanged().clear();
+        return;
+    }
+    runOperation(
+        L"Przywrócenie poprzedniego stanu",
+        [this] {
+            try {
+                CWriteSession::putBackLeftChanged(m_device).show(L"Nie powiodło się ustawienie urządzenia!");
+            } catch (IError* e) {
+                CErrorGuard error(e);
+                userInteraction().message(L"CkorvanaDoc::offerPutBack()\n" + error.format(), L"KORVANA",
+                                          MsgIcon::Error);
+            }
+        },
+        m_frame);
 }
 
 CkorvanaDoc::~CkorvanaDoc()

@@ -53,6 +53,9 @@ public:
     // operation runs, nothing is run: "Trwa inna operacja: " and the running
     // one's name are shown (owned by owner) and the answer is false.
     bool runOperation(const wchar_t* name, const std::function<void()>& body, QWidget* owner = nullptr);
+    // After a write cut off by a lost link, once the controller answers again:
+    // names what was left changed and, when the fitter says yes, puts it back.
+    void offerPutBack();
     // True (after the refusal message) when an operation runs.
     bool refuseWhileBusy(QWidget* owner = nullptr);
     static constexpr const wchar_t* kSearchOperation = L"Wyszukiwanie sterownika";

@@ -4,6 +4,7 @@
 #include <app/data/settingsimage.h>
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/programdir.h>
 #include <app/platform/userinteraction.h>
@@ -223,9 +224,10 @@ bool CSensorsDlg::writeSensors(const wchar_t* handler, const wchar_t* failure)
     try {
         CWaitCursor wait;
         logInfo("pages", "writing the level-sensor set-up");
-        if (m_context.device.writeSensorsSetup())
+        const CWriteReport report = CWriteSession::writeBlocks(m_context.device, handler, { CReadBlocks::SensorsSetup });
+        if (report.ok())
             return true;
-        userInteraction().message(translate(failure), kCaption, MsgIcon::Error);
+        report.show(failure);
     } catch (IError* e) {
         CErrorGuard error(e);
         userInteraction().message(std::wstring(handler) + L"\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
@@ -255,8 +257,7 @@ void CSensorsDlg::onToggleFlag(int id)
         try {
             CWaitCursor wait;
             logInfo("pages", "writing the advanced set-up (level-sensor option)");
-            if (!m_context.device.writeAdvancedSetup())
-                userInteraction().message(translate(kSetFailed), kCaption, MsgIcon::Error);
+            CWriteSession::writeBlocks(m_context.device, flag.handler, { CReadBlocks::AdvancedSetup }).show(kSetFailed);
         } catch (IError* e) {
             CErrorGuard error(e);
             userInteraction().message(

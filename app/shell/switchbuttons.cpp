@@ -2,6 +2,7 @@
 
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 #include <app/platform/userinteraction.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/qtinteraction.h>
@@ -12,7 +13,7 @@ namespace {
 const wchar_t* const kCaption = L"KORVANA";
 
 void switchFuel(
-    CMultiPageIndependentBtn* owner, const wchar_t* handler, bool (CLPGDevice::*operation)(), const wchar_t* failure)
+    CMultiPageIndependentBtn* owner, const wchar_t* handler, CWriteSession::Command command, const wchar_t* failure)
 {
     if (!owner->context())
         return;
@@ -29,7 +30,9 @@ void switchFuel(
                 bool done = false;
                 {
                     CWaitCursor wait;
-                    done = (device.*operation)();
+                    // The fitter's own choice: the car keeps it.
+                    CWriteSession session(device, handler);
+                    done = session.send(command);
                 }
                 if (!done)
                     userInteraction().message(translate(failure), kCaption, MsgIcon::Error);
@@ -46,16 +49,16 @@ void switchFuel(
 void CSwitchToAutoBtn::onClick()
 {
     switchFuel(
-        this, L"CSwitchToAutoBtn::onClick()", &CLPGDevice::switchToAuto, L"Nie powiodło się przełączenie w tryb AUTO!");
+        this, L"CSwitchToAutoBtn::onClick()", CWriteSession::Command::Auto, L"Nie powiodło się przełączenie w tryb AUTO!");
 }
 
 void CSwitchToGasBtn::onClick()
 {
-    switchFuel(this, L"CSwitchToGasBtn::onClick()", &CLPGDevice::switchToLpg, L"Nie powiodło się przełączenie na LPG!");
+    switchFuel(this, L"CSwitchToGasBtn::onClick()", CWriteSession::Command::Lpg, L"Nie powiodło się przełączenie na LPG!");
 }
 
 void CSwitchToPetrolBtn::onClick()
 {
-    switchFuel(this, L"CSwitchToPetrolBtn::onClick()", &CLPGDevice::switchToPetrol,
+    switchFuel(this, L"CSwitchToPetrolBtn::onClick()", CWriteSession::Command::Petrol,
         L"Nie powiodło się przełączenie na benzynę!");
 }

@@ -4,6 +4,7 @@
 #include <app/data/settingsimage.h>
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
 #include <app/shell/deviceeventrelay.h>
@@ -364,7 +365,8 @@ bool CWspolneOdczytyMultiPageDlg::sendMask(bool lpg, uint8_t mask)
 {
     try {
         logInfo("pages", std::string(lpg ? "LPG injector mask " : "emulator mask ") + std::to_string(mask));
-        const bool done = lpg ? m_context.device.command18(mask) : m_context.device.command17(mask);
+        CWriteSession session(m_context.device, L"CWspolneOdczytyMultiPageDlg::onSetEmulators()");
+        const bool done = session.send(lpg ? CWriteSession::Command::Injectors : CWriteSession::Command::Emulators, mask);
         if (!done)
             userInteraction().message(translate(L"Nie powiodło się ustawienie urządzenia!"), kCaption, MsgIcon::Error);
         return done;

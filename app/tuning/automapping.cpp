@@ -3,6 +3,7 @@
 #include <app/data/conversions.h>
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
 
@@ -165,15 +166,23 @@ bool CAutomapping::create(
     return true;
 }
 
+bool CAutomapping::writeBlock(CLPGDevice& device, CReadBlocks::Block block)
+{
+    const CWriteReport report = CWriteSession::writeBlocks(device, L"CAutomapping", { block });
+    if (report.outcome == CWriteReport::Outcome::Refused)
+        userInteraction().message(report.text(), L"KORVANA", MsgIcon::Error);
+    else if (!report.ok())
+        show(kWriteFailed, MsgIcon::Error);
+    return report.ok();
+}
+
 bool CAutomapping::apply(CLPGDevice& device, const CorrCurve& curve)
 {
     const CorrCurve previous = device.image().m_setupTimes1;
     device.image().m_setupTimes1 = curve;
     device.image().m_tableMask = 0;
-    if (!device.writeSetupTimes1()) {
-        show(kWriteFailed, MsgIcon::Error);
+    if (!writeBlock(device, CReadBlocks::SetupTimes1))
         return false;
-    }
     logInfo(kLog, "correction curve written");
     m_previous = previous;
     return true;
@@ -186,10 +195,8 @@ bool CAutomapping::undo(CLPGDevice& device)
     const CorrCurve previous = *m_previous;
     device.image().m_setupTimes1 = previous;
     device.image().m_tableMask = 0;
-    if (!device.writeSetupTimes1()) {
-        show(kWriteFailed, MsgIcon::Error);
+    if (!writeBlock(device, CReadBlocks::SetupTimes1))
         return false;
-    }
     logInfo(kLog, "previous correction curve restored");
     m_previous.reset();
     return true;
@@ -203,10 +210,8 @@ bool CAutomapping::writeCurve(CLPGDevice& device, const CorrCurve& values)
     for (std::size_t i = 0; i < values.size(); ++i)
         device.image().m_setupTimes1[i] = std::trunc(values[i]);
     device.image().m_tableMask = 0;
-    if (!device.writeSetupTimes1()) {
-        show(kWriteFailed, MsgIcon::Error);
+    if (!writeBlock(device, CReadBlocks::SetupTimes1))
         return false;
-    }
     return true;
 }
 
@@ -239,7 +244,8 @@ bool CAutomapping::clearMap(CLPGDevice& device, bool lpg)
     }
     if (!device.m_connected)
         return false;
-    if (!(lpg ? device.clearLpgMap() : device.clearPetrolMap())) {
+    CWriteSession session(device, L"CAutomapping::clearMap");
+    if (!session.clearChartMap(lpg)) {
         show(kSetFailed, MsgIcon::Error);
         return false;
     }
@@ -286,10 +292,8 @@ bool CAutomapping::setSchedule(CLPGDevice& device, int value)
         image.m_automapKm = (value - 2) * 1000.0;
         image.m_automapDue = image.m_automapKm / 50 * 3600 * 2 + image.m_devInfo.m_statistic.lpg;
     }
-    if (!device.writeAutomapSchedule()) {
-        show(kWriteFailed, MsgIcon::Error);
+    if (!writeBlock(device, CReadBlocks::AutomapSchedule))
         return false;
-    }
     logInfo(kLog, "automapping schedule written");
     return true;
 }

@@ -6,6 +6,7 @@
 // user-interaction seam, and the kilometres left to the next automapping.
 #pragma once
 
+#include <app/data/readblocks.h>
 #include <app/data/settingsimage.h>
 #include <app/tuning/chartmaps.h>
 
@@ -90,5 +91,8 @@ public:
     static std::wstring kmLeftShown(const CSettingsImage& image);
 
 private:
+    // One block through a write session; its failure shown.
+    static bool writeBlock(CLPGDevice& device, CReadBlocks::Block block);
+
     std::optional<CorrCurve> m_previous;
 };

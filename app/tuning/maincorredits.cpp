@@ -2,6 +2,7 @@
 
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 #include <app/platform/userinteraction.h>
 #include <errkit/errorguard.h>
 
@@ -77,9 +78,10 @@ bool CMainCorrEdits::onDeltaSpin(CLPGDevice& device, Texts& edits, int index, in
         CWaitCursor wait;
         for (std::size_t i = 0; i < corrections.size(); ++i)
             corrections[i] = parse(edits[i], corrections[i]);
-        if (!device.writeMainCorr()) {
-            userInteraction().message(translate(L"Nie powiodło się ustawienie urządzenia!"), L"KORVANA",
-                                      MsgIcon::Error);
+        const CWriteReport report
+            = CWriteSession::writeBlocks(device, L"CKalibracjaDlg::onDeltaSpinMainCorr()", { CReadBlocks::MainCorr });
+        if (!report.ok()) {
+            report.show(L"Nie powiodło się ustawienie urządzenia!");
             return false;
         }
         device.events().imageChanged(ImageBlock::MainCorr);

@@ -4,6 +4,7 @@
 #include <app/data/diag.h>
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
 
@@ -118,7 +119,8 @@ bool CMapFromOBD::start(CLPGDevice& device)
         show(L"Wymagane jest wyłączenie automatycznych korekt z OBD.", MsgIcon::Information);
         std::array<uint8_t, 18> off = m_savedConfig;
         off[0] = 0;
-        if (!device.writeObdMapConfig(off))
+        CWriteSession session(device, L"CMapFromOBD::start");
+        if (!session.writeObdMapConfig(off))
             logWarning(kLog, "automatic OBD corrections could not be switched off");
     }
     clearSamples();
@@ -141,8 +143,11 @@ bool CMapFromOBD::tick(const CObdDiagnostic& readings, double rpm, double time)
 void CMapFromOBD::stop(CLPGDevice& device)
 {
     m_running = false;
-    if (m_savedConfig[0] != 0 && !device.writeObdMapConfig(m_savedConfig))
-        show(L"Nie powiodło się ustawienie urządzenia!", MsgIcon::Error);
+    if (m_savedConfig[0] != 0) {
+        CWriteSession session(device, L"CMapFromOBD::stop");
+        if (!session.writeObdMapConfig(m_savedConfig))
+            show(L"Nie powiodło się ustawienie urządzenia!", MsgIcon::Error);
+    }
     logInfo(kLog, "mapping from OBD stopped");
 }
 
@@ -162,15 +167,9 @@ bool CMapFromOBD::calculate(CLPGDevice& device)
     m_running = false;
     logInfo(kLog, "fuel-trim corrections added to the map");
 
-    if (!device.switchToPetrolAndWait()) {
-        show(L"Nie powiodło się przełączenie na benzynę!", MsgIcon::Error);
-        return false;
-    }
-    if (!device.writeInjMap() || !device.command0AOnPetrol()) {
-        show(L"Nie powiodło się ustawienie urządzenia!", MsgIcon::Error);
-        return false;
-    }
-    userInteraction().sleep(kBeforeAutoMs);
-    device.switchToAuto();
-    return true;
+    // On petrol, written, read back, restarted, then back to automatic mode.
+    const CWriteReport report
+        = CWriteSession::writeBlocks(device, L"CMapFromOBD::calculate", { CReadBlocks::InjMap });
+    report.show(L"Nie powiodło się ustawienie urządzenia!");
+    return report.ok();
 }

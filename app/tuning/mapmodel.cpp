@@ -3,6 +3,7 @@
 #include <app/data/diag.h>
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
 #include <app/tuning/mapcsv.h>
@@ -299,8 +300,14 @@ CMapModel::StepResult CMapModel::incrementSelected(int delta)
                         + std::to_string(g[5]));
     CWaitCursor wait;
     try {
+        CWriteSession session(*m_device, L"CMapArray::incrementSelected()");
+        if (!session.require(CReadBlocks::InjMap)) {
+            restoreValues(before);
+            userInteraction().message(session.report().text(), L"KORVANA", MsgIcon::Error);
+            return result;
+        }
         result.sent = true;
-        result.acknowledged = m_device->writeRecord13(result.region) && m_device->command13();
+        result.acknowledged = session.mapStep(result.region);
     } catch (IError* e) {
         CErrorGuard error(e);
         restoreValues(before);
@@ -339,9 +346,14 @@ std::string CMapModel::commitHeaderEdit(bool rowHeader, int index, const std::st
     stored = fitted;
     CWaitCursor wait;
     logInfo("map", std::string(rowHeader ? "time" : "rpm") + " breakpoint " + std::to_string(index) + " := " + text);
-    if (!m_device->writeMapAxes()) {
+    CWriteSession session(*m_device, L"CMapArray::OnEndLabelEdit()");
+    if (!session.write(CReadBlocks::MapAxes)) {
         stored = previous;
-        showError(kAxesWriteFailed);
+        const CWriteReport& report = session.finish();
+        if (report.outcome == CWriteReport::Outcome::Refused)
+            userInteraction().message(report.text(), L"KORVANA", MsgIcon::Error);
+        else
+            showError(kAxesWriteFailed);
         return rowHeader ? timeText(previous) : rpmText(previous);
     }
     (rowHeader ? m_time[index] : m_rpm[index]) = fitted;

@@ -5,6 +5,7 @@
 
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
 #include <app/tuning/mapcsv.h>
@@ -108,19 +109,19 @@ bool CMapModel::sendTable(const std::array<std::array<int, kMapRows>, kMapCols>&
     CWaitCursor wait;
     logInfo("map", "writing the whole map page");
     try {
-        if (!m_device->writeInjMap()) {
-            image.m_injMapTable = previous;
+        // A whole page is written as every map write is: on petrol, read back, restarted, then the fuel given back.
+        CWriteSession session(*m_device, L"CMapArray::writeInjMap()");
+        if (!session.write(CReadBlocks::InjMap)) {
+            const CWriteReport& report = session.finish();
+            image.m_injMapTable = m_device->heldImage().m_corrMap.m_injMapTable;
             logWarning("map", "map page not written");
-            showError(kMapWriteFailed);
+            userInteraction().message(translate(kMapWriteFailed) + L"\n" + report.text(), L"KORVANA", MsgIcon::Error);
+            for (int c = 0; c < kMapCols; ++c)
+                for (int r = 0; r < kMapRows; ++r)
+                    setCellValue(c, r, image.m_injMapTable[r][c]);
             return false;
         }
-        // The write checks only the checksum; the cells themselves are compared here.
-        if (!m_device->readInjMap()) {
-            restoreValues(wanted);
-            logWarning("map", "map page written but not read back");
-            showError(kReadBackFailed);
-            return false;
-        }
+        session.finish();
     } catch (IError* e) {
         CErrorGuard error(e);
         image.m_injMapTable = previous;

@@ -8,10 +8,15 @@
 #include <vector>
 
 class CErrorGuard;
+class CLPGDevice;
+struct CWriteReport;
+struct CLeftChanged;
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+// The controller was changed and the command still failed (the report says what it holds).
+constexpr int kExitChanged = 3;
 
 struct CliContext {
     std::string port; // the --port value as given; empty when absent
@@ -73,3 +78,19 @@ bool isPortArgument(const std::string& value, std::string& message);
 // (anything with a '/'), which joins the port table. 0 when the value is none
 // of these or the table is full; message then says why.
 uint32_t resolvePort(const std::string& value, std::string& message);
+
+// Writes and what they show (cli_write.cpp).
+// SIGINT, SIGTERM and SIGHUP: during a write they end it the way a failure
+// does (put back, fuel mode given back); otherwise they end the tool.
+void installWriteSignals();
+// 0 when every block of blocks (CReadBlocks bits) was read from the
+// controller; else names them on stderr and returns 1.
+int requireRead(CLPGDevice& device, uint32_t blocks);
+// A write that did not end well: its report on stderr; when the link was lost,
+// what the car was left with and the commands that put it back. Returns the
+// exit code (0 done, 1 nothing changed, 3 changed).
+int writeFailed(const CWriteReport& report, CLPGDevice& device);
+// The same for a report the core has shown already: only what the car was left with.
+int leftChangedExit(const CWriteReport& report, CLPGDevice& device);
+// What a lost link left, with the commands that put it back; returns 3.
+int printLeftChanged(const CLeftChanged& left);

@@ -1,6 +1,7 @@
 // Helpers every korvana-cli command uses: error output and the --port value.
 #include "cli.h"
 
+#include <app/device/writesession.h>
 #include <app/platform/porttable.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/log.h>
@@ -37,6 +38,9 @@ int failed(const CErrorGuard& error)
     for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
         text.insert(at + 1, "  ");
     std::cerr << "korvana-cli: " << toUtf8(error->getMsg()) << "\n  " << text << "\n";
+    // The error ended a write with the device: what it left in the car.
+    if (!CWriteSession::lastLeftChanged().empty())
+        return printLeftChanged(CWriteSession::lastLeftChanged());
     return kExitFailed;
 }
 

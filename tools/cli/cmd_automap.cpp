@@ -7,6 +7,8 @@
 //   maps [--csv] [--demo]        the bins that hold samples: pressure, petrol
 //                                mean and count, LPG mean and count
 #include "cli.h"
+
+#include <app/data/readblocks.h>
 #include "cli_connect.h"
 
 #include <app/data/translate.h>
@@ -48,6 +50,8 @@ int runAutomap(const CliContext& context, bool write, bool demo)
 {
     CLPGDevice device;
     if (const int code = connectDevice(context, demo, device))
+        return code;
+    if (const int code = requireRead(device, CReadBlocks::SetupTimes1 | CReadBlocks::SetupTimes2 | CReadBlocks::AutomapSchedule | CReadBlocks::DevInfo))
         return code;
     CChartMaps maps;
     if (!maps.read(device))
@@ -111,6 +115,8 @@ int cmdMaps(const CliContext& context)
     try {
         CLPGDevice device;
         if (const int code = connectDevice(context, demo, device))
+            return code;
+        if (const int code = requireRead(device, CReadBlocks::SetupTimes1 | CReadBlocks::SetupTimes2 | CReadBlocks::AutomapSchedule | CReadBlocks::DevInfo))
             return code;
         CChartMaps maps;
         if (!maps.read(device))

@@ -4,6 +4,8 @@
 // it comes, the progress to stderr; Ctrl+C is the Stop button (the run ends at
 // its next wait and puts back the cylinder switching time and automatic mode).
 #include "cli.h"
+
+#include <app/data/readblocks.h>
 #include "cli_connect.h"
 
 #include <app/data/diag.h>
@@ -119,6 +121,8 @@ int cmdCalibrate(const CliContext& context)
     try {
         CLPGDevice device;
         if (const int code = connectDevice(context, demo, device))
+            return code;
+        if (const int code = requireRead(device, CReadBlocks::Base | CReadBlocks::MainCorr | CReadBlocks::DevInfo))
             return code;
         if (!ui.question(L"The calibration switches the controller between petrol and LPG with the engine idling. "
                          L"Start it?",

@@ -2,6 +2,10 @@
 // decoded text per line; --clear then clears them with the restart the info
 // page uses, switching back to AUTO when the controller was not on petrol.
 #include "cli.h"
+
+#include <app/device/writesession.h>
+
+#include <app/data/readblocks.h>
 #include "cli_connect.h"
 
 #include <app/data/diag.h>
@@ -17,24 +21,9 @@
 
 namespace {
 
-constexpr uint8_t kPetrol = 2;
-constexpr unsigned kAfterClearMs = 1000;
-
 void showError(const wchar_t* text)
 {
     userInteraction().message(translate(text), L"KORVANA", MsgIcon::Error);
-}
-
-// The fuel state now: the demo state, or one live reading (petrol when none came).
-uint8_t currentFuelState(CLPGDevice& device)
-{
-    if (device.m_demo)
-        return demoFuelState();
-    CDiag record;
-    if (device.readLiveData(record) != CLPGDevice::kLiveOk)
-        return kPetrol;
-    const uint8_t state = record.fuelState();
-    return state == 4 || state == 5 ? 3 : state;
 }
 
 } // namespace
@@ -54,6 +43,8 @@ int cmdErrors(const CliContext& context)
         CLPGDevice device;
         if (const int code = connectDevice(context, demo, device))
             return code;
+        if (const int code = requireRead(device, CReadBlocks::DevInfo | CReadBlocks::Base))
+            return code;
         std::array<uint8_t, 4> bytes {};
         if (!device.readErrors(bytes)) {
             showError(L"Nie można wczytać błędów urządzenia");
@@ -65,15 +56,13 @@ int cmdErrors(const CliContext& context)
         if (!clear)
             return kExitOk;
 
-        const bool wasOffPetrol = currentFuelState(device) != kPetrol;
-        if (!device.command0AOnPetrol()) {
+        // The restart on petrol clears them; the car gets its fuel mode back.
+        CWriteSession session(device, L"korvana-cli errors --clear");
+        if (!session.restart()) {
             showError(L"Nie można skasować błędów urządzenia");
-            return kExitFailed;
+            return writeFailed(session.finish(), device);
         }
-        userInteraction().sleep(kAfterClearMs);
-        if (wasOffPetrol)
-            device.switchToAuto();
-        return kExitOk;
+        return writeFailed(session.finish(), device);
     } catch (IError* e) {
         CErrorGuard error(e);
         return failed(error);

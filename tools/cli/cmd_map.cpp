@@ -12,6 +12,7 @@
 
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 #include <app/platform/userinteraction.h>
 #include <app/tuning/mapcsv.h>
 #include <app/tuning/mapmodel.h>
@@ -56,6 +57,8 @@ int mapGet(const CliContext& context, std::vector<std::string> args, bool demo)
     CLPGDevice device;
     if (const int code = connectDevice(context, demo, device))
         return code;
+    if (const int code = requireRead(device, CReadBlocks::InjMap | CReadBlocks::MapAxes))
+        return code;
     const MapFile map = mapFileOf(device.image());
     std::cout << (csv ? formatMapCsv(map) : formatMapTable(map));
     return kExitOk;
@@ -95,24 +98,21 @@ int mapSet(const CliContext& context, std::vector<std::string> args, bool demo)
     CLPGDevice device;
     if (const int code = connectDevice(context, demo, device))
         return code;
+    // The file carries the whole page and both axes: nothing unread goes into
+    // the controller, and a page left invalid by a cut-off write (it does not
+    // read) can be written again.
+    CWriteSession session(device, L"korvana-cli map set", CWriteSession::kUnreadAllowed);
+    if (!session.require(CReadBlocks::InjMap | CReadBlocks::MapAxes))
+        return writeFailed(session.finish(), device);
     auto& map = device.image().m_corrMap;
     map.m_injMapTable = wanted.table;
     map.m_injTimeAxis = wanted.time;
     map.m_rpmAxis = wanted.rpm;
-    if (!device.writeInjMap()) {
-        userInteraction().message(translate(L"Nie powiodło się wpisanie mapy wtrysków do urządzenia!"), L"KORVANA",
-                                  MsgIcon::Error);
-        return kExitFailed;
-    }
-    if (!device.writeMapAxes()) {
-        userInteraction().message(translate(L"Nie powiodło się wpisanie ustawień do urządzenia!"), L"KORVANA",
-                                  MsgIcon::Error);
-        return kExitFailed;
-    }
-    device.image().m_corrMap = CCorrMap();
-    if (!device.readInjMap() || !device.readMapAxes())
-        return failed("the map could not be read back");
-    if (const std::string difference = firstDifference(wanted, mapFileOf(device.image())); !difference.empty())
+    // The page on petrol, read back, restarted; then the axes; the fuel given back at the end.
+    session.write({ CReadBlocks::InjMap, CReadBlocks::MapAxes });
+    if (const int code = writeFailed(session.finish(), device))
+        return code;
+    if (const std::string difference = firstDifference(wanted, mapFileOf(device.heldImage())); !difference.empty())
         return failed("the controller holds another map: " + difference);
     return kExitOk;
 }
@@ -134,6 +134,8 @@ int mapStep(const CliContext& context, std::vector<std::string> args, bool demo)
     CLPGDevice device;
     if (const int code = connectDevice(context, demo, device))
         return code;
+    if (const int code = requireRead(device, CReadBlocks::InjMap | CReadBlocks::MapAxes))
+        return code;
     CMapModel model(&device);
     model.refresh();
     model.setChangeNeighbours(neighbours);
@@ -148,7 +150,7 @@ int mapStep(const CliContext& context, std::vector<std::string> args, bool demo)
                       r[2], r[3], r[4], r[5], result.acknowledged ? "acknowledged" : "refused", ms);
         std::cout << line << std::flush;
         if (!result.acknowledged)
-            return kExitFailed;
+            return i > 0 ? kExitChanged : kExitFailed; // the steps before it are in the controller
     }
     return kExitOk;
 }

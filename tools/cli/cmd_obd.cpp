@@ -8,6 +8,8 @@
 // one description a line (nothing when none are stored); --clear clears them
 // (--yes answers the question). Exit 1 when the engine computer does not answer.
 #include "cli.h"
+
+#include <app/data/readblocks.h>
 #include "cli_connect.h"
 
 #include <app/device/lpgdevice.h>
@@ -136,6 +138,8 @@ int cmdObd(const CliContext& context)
         CLPGDevice device;
         if (const int code = connectDevice(context, demo, device))
             return code;
+        if (const int code = requireRead(device, CReadBlocks::DevInfo))
+            return code;
         if (const int code = reachEngine(device, detect))
             return code;
         takeEveryReading(device);
@@ -162,6 +166,8 @@ int cmdDtc(const CliContext& context)
     try {
         CLPGDevice device;
         if (const int code = connectDevice(context, demo, device))
+            return code;
+        if (const int code = requireRead(device, CReadBlocks::DevInfo))
             return code;
         if (const int code = reachEngine(device, false))
             return code;

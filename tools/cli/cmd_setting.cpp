@@ -10,7 +10,9 @@
 #include <app/data/settingsfile.h>
 #include <app/data/settingsio.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/settingblocks.h>
 #include <app/device/settingwriter.h>
+#include <app/device/writesession.h>
 #include <app/tuning/settingsdiff.h>
 #include <app/platform/consoleinteraction.h>
 #include <app/platform/textcodec.h>
@@ -37,6 +39,14 @@ std::string shown(const CSettingField& f, const CSettingsImage& image)
     return toUtf8(text);
 }
 
+uint8_t changedBlocks(const std::vector<std::pair<const CSettingField*, double>>& changes)
+{
+    uint8_t blocks = 0;
+    for (const auto& change : changes)
+        blocks |= change.first->blocks;
+    return blocks;
+}
+
 } // namespace
 
 int cmdGet(const CliContext& context)
@@ -56,8 +66,13 @@ int cmdGet(const CliContext& context)
         CLPGDevice device;
         if (const int code = connectDevice(context, demo, device))
             return code;
-        if (const CSettingField* f = CSettingsTable::find(key)) {
-            std::cout << shown(*f, device.image()) << "\n";
+        // A block that was not read holds defaults or another car's values: never shown as this car's.
+        const CSettingField* field = CSettingsTable::find(key);
+        if (const int code
+            = requireRead(device, field ? CSettingWriter::imageBlocks(field->blocks) : blockOfKey(key)))
+            return code;
+        if (field) {
+            std::cout << shown(*field, device.image()) << "\n";
             return kExitOk;
         }
         for (const auto& [k, v] : shownSettings(device.image())) {
@@ -97,6 +112,8 @@ int cmdSet(const CliContext& context)
         CLPGDevice device;
         if (const int code = connectDevice(context, demo, device))
             return code;
+        if (const int code = requireRead(device, CSettingWriter::imageBlocks(changedBlocks(changes))))
+            return code;
         // Every value is checked in the image as it will be, so paired limits may move together.
         CSettingsImage next = device.image();
         for (const auto& [f, value] : changes)
@@ -120,10 +137,15 @@ int cmdSet(const CliContext& context)
                 return failed(f->cliKey() + " is set by the engine-speed signal source (m_base.m_sparkDivider:source) "
                               "while the signal comes from the injectors or the crankshaft; nothing written");
         }
+        // Nothing to change only when the controller holds exactly what would be written.
         uint8_t blocks = 0;
         bool restart = false;
         for (const auto& [f, value] : changes) {
-            if (CSettingsTable::value(*f, next) == CSettingsTable::value(*f, device.image()))
+            const uint32_t mask = CSettingWriter::imageBlocks(f->blocks);
+            bool same = true;
+            for (auto block : blocksOf(mask))
+                same = same && blockBytes(block, next) == blockBytes(block, device.heldImage());
+            if (same)
                 continue;
             blocks |= f->blocks;
             restart = restart || f->restart;
@@ -135,9 +157,10 @@ int cmdSet(const CliContext& context)
         device.image() = next;
         const CSettingWriter::Outcome outcome = CSettingWriter::write(device, blocks, restart, true);
         if (!outcome.ok())
-            return failed(CSettingWriter::describe(outcome));
+            return writeFailed(outcome.report, device);
+        // What the controller holds, as read back.
         for (const auto& [f, value] : changes)
-            std::cout << f->cliKey() << "\t" << shown(*f, device.image()) << "\n";
+            std::cout << f->cliKey() << "\t" << shown(*f, device.heldImage()) << "\n";
         return kExitOk;
     } catch (IError* e) {
         CErrorGuard error(e);

@@ -3,6 +3,8 @@
 #include "cli.h"
 #include "cli_connect.h"
 
+#include <app/device/writesession.h>
+
 #include <app/data/translate.h>
 #include <app/data/settingsio.h>
 #include <app/device/docoperations.h>
@@ -40,7 +42,12 @@ int withDocument(const CliContext& context, std::vector<std::string>& args, bool
         status = connectDevice(context, demo, device);
         if (status == kExitOk) {
             CDocOperations ops(device);
-            status = operation(ops, args) ? kExitOk : kExitFailed;
+            if (operation(ops, args))
+                status = kExitOk;
+            else if (ops.lastReport().ok())
+                status = kExitFailed; // refused before anything was sent
+            else
+                status = leftChangedExit(ops.lastReport(), device);
         }
     } catch (IError* e) {
         CErrorGuard error(e);

@@ -1,6 +1,10 @@
 // korvana-cli switch petrol|lpg|auto [--demo]: the fuel-mode buttons of the
 // main view, with their failure messages.
 #include "cli.h"
+
+#include <app/device/writesession.h>
+
+#include <app/data/readblocks.h>
 #include "cli_connect.h"
 
 #include <app/data/translate.h>
@@ -17,13 +21,13 @@ int cmdSwitch(const CliContext& context)
         return usageError("switch", "give one of petrol, lpg, auto");
     struct Mode {
         const char* name;
-        bool (CLPGDevice::*run)();
+        CWriteSession::Command command;
         const wchar_t* failure;
     };
     static const Mode kModes[] = {
-        { "petrol", &CLPGDevice::switchToPetrol, L"Nie powiodło się przełączenie na benzynę!" },
-        { "lpg", &CLPGDevice::switchToLpg, L"Nie powiodło się przełączenie na LPG!" },
-        { "auto", &CLPGDevice::switchToAuto, L"Nie powiodło się przełączenie w tryb AUTO!" },
+        { "petrol", CWriteSession::Command::Petrol, L"Nie powiodło się przełączenie na benzynę!" },
+        { "lpg", CWriteSession::Command::Lpg, L"Nie powiodło się przełączenie na LPG!" },
+        { "auto", CWriteSession::Command::Auto, L"Nie powiodło się przełączenie w tryb AUTO!" },
     };
     const Mode* mode = nullptr;
     for (const auto& m : kModes) {
@@ -36,7 +40,11 @@ int cmdSwitch(const CliContext& context)
         CLPGDevice device;
         if (const int code = connectDevice(context, demo, device))
             return code;
-        if (!(device.*mode->run)()) {
+        if (const int code = requireRead(device, CReadBlocks::DevInfo | CReadBlocks::Base))
+            return code;
+        // The fitter's own choice: the car keeps it.
+        CWriteSession session(device, L"korvana-cli switch");
+        if (!session.send(mode->command)) {
             userInteraction().message(translate(mode->failure), L"KORVANA", MsgIcon::Error);
             return kExitFailed;
         }

@@ -68,7 +68,7 @@ void printHelp()
                  "commands:\n";
     for (const auto& c : cliCommands())
         std::cout << "  " << c.name << (*c.usage ? " " : "") << c.usage << "\n      " << c.summary << "\n";
-    std::cout << "exit codes: 0 done, 1 failed, 2 bad usage\n";
+    std::cout << "exit codes: 0 done, 1 failed, 2 bad usage, 3 failed after the controller was changed\n";
 }
 
 } // namespace
@@ -125,6 +125,7 @@ int main(int argc, char** argv)
     logInfo("cli", line);
     // Messages that come from the program's texts follow its language.
     initCliLanguage();
+    installWriteSignals();
     std::string why;
     if (portGiven && !isPortArgument(context.port, why))
         return usageError(command, why);

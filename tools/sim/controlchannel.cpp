@@ -13,7 +13,8 @@ namespace {
 constexpr const char* kHelp
     = "ok commands: status | fault off|KIND [RATE] [after N] | engine off|crank|idle|sweep|rpm N | "
       "fuel petrol|lpg|auto | errors B0 B1 B2 B3 | dtc [CODE ...] | tank PERCENT | "
-      "advance SECONDS | live | dump flash FILE | dump store | refuse record N|off | save | vanish | appear | "
+      "advance SECONDS | live | dump flash FILE | dump store | refuse record N|off | garble record N|off | save | "
+      "vanish | appear | "
       "path | bytes | quit";
 
 bool parseNumber(const std::string& text, double& out)
@@ -244,6 +245,32 @@ std::string CControlChannel::execute(const std::string& line)
             return "error usage: refuse record N (3..255) | refuse off";
         m_controller.setRefusedRecord(static_cast<uint8_t>(type));
         return "ok refuse record " + std::to_string(static_cast<int>(type));
+    }
+    if (cmd == "garble") {
+        double type = 0;
+        if (w.size() == 2 && w[1] == "off") {
+            m_controller.setGarbledRecord(0);
+            return "ok garble off";
+        }
+        if (w.size() != 3 || w[1] != "record" || !parseNumber(w[2], type) || type < 3 || type > 255
+            || type == CController::kGarbledType)
+            return "error usage: garble record N (3..255) | garble off";
+        m_controller.setGarbledRecord(static_cast<uint8_t>(type));
+        return "ok garble record " + std::to_string(static_cast<int>(type));
+    }
+    if (cmd == "cut") {
+        double type = 0;
+        double count = 0;
+        if (w.size() == 2 && w[1] == "off") {
+            m_controller.cut(0, 0);
+            return "ok cut off";
+        }
+        if (w.size() != 5 || w[1] != "record" || !parseNumber(w[2], type) || type < 3 || type > 255 || w[3] != "after"
+            || !parseNumber(w[4], count) || count < 1 || count > 1000)
+            return "error usage: cut record N after COUNT | cut off";
+        m_controller.cut(static_cast<uint8_t>(type), static_cast<unsigned>(count));
+        return "ok cut record " + std::to_string(static_cast<int>(type)) + " after "
+            + std::to_string(static_cast<int>(count));
     }
     if (cmd == "save") {
         if (m_statePath.empty())

@@ -53,7 +53,15 @@ void CController::settingsChanged()
 
 std::optional<SimMessage> CController::onFrame(uint8_t type, const std::vector<uint8_t>& payload)
 {
-    return m_boot.active() ? bootloaderFrame(type, payload) : application(type, payload);
+    if (m_silent)
+        return std::nullopt;
+    auto answer = m_boot.active() ? bootloaderFrame(type, payload) : application(type, payload);
+    if (answer && m_garbledRecord != 0 && answer->type == m_garbledRecord)
+        answer->type = kGarbledType;
+    if (answer && m_cutType != 0 && type == m_cutType && answer->type == 2 && !answer->payload.empty()
+        && answer->payload[0] == kAcknowledge && m_cutCount > 0 && --m_cutCount == 0)
+        m_silent = true;
+    return answer;
 }
 
 std::optional<SimMessage> CController::application(uint8_t type, const std::vector<uint8_t>& payload)

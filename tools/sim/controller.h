@@ -34,6 +34,8 @@ public:
     static constexpr uint8_t kRefused = 0;
     static constexpr uint8_t kAcknowledge = 4;
     static constexpr uint8_t kBootloaderAnswer = 5;
+    // The type a garbled answer goes out with: no record of the command set has it.
+    static constexpr uint8_t kGarbledType = 0x7E;
     static constexpr uint8_t kReadingsAllowed = 85;
 
     // A new controller holding the fitted car.
@@ -55,6 +57,19 @@ public:
     // Records of this type are refused before they take effect (0: none), as a
     // controller that will not take a record does.
     void setRefusedRecord(uint8_t type) { m_refusedRecord = type; }
+    // Every answer of this type goes out with another type (0 = none): a
+    // block that never reads, however often it is asked for.
+    void setGarbledRecord(uint8_t type) { m_garbledRecord = type; }
+    uint8_t garbledRecord() const { return m_garbledRecord; }
+    // After count acknowledged writes of record type the controller falls
+    // silent until cut(0, 0): a cable pulled in the middle of a write.
+    void cut(uint8_t type, unsigned count)
+    {
+        m_cutType = type;
+        m_cutCount = count;
+        m_silent = false;
+    }
+    bool silent() const { return m_silent; }
     uint8_t refusedRecord() const { return m_refusedRecord; }
 
     // Whether something worth keeping changed since the last call: 0 nothing,
@@ -76,6 +91,10 @@ private:
     bool m_mapClear = false; // 0x14, applied by 0x13
     int m_saveRequest = 0;
     uint8_t m_refusedRecord = 0;
+    uint8_t m_garbledRecord = 0;
+    uint8_t m_cutType = 0;
+    unsigned m_cutCount = 0;
+    bool m_silent = false;
 };
 
 SimMessage acknowledge(uint8_t code);
