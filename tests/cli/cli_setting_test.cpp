@@ -232,8 +232,8 @@ TEST_F(CliSetting, RestoreRefusesADamagedFileUnlessClamped)
 
     const ProgramResult refused = cli({ "restore", file, "--yes" });
     EXPECT_EQ(refused.exitCode, 1);
-    for (const char* key : { "m_base.m_switchRPM = 99999", "m_mainCorr.m_mainCorr[0] = 1e+308",
-                             "m_injMapTable[2][1000] = 155" })
+    for (const char* key : { "m_base.m_switchRPM (wiersz 19): 99999", "m_mainCorr.m_mainCorr[0] (wiersz 59): 1e+308",
+                             "m_injMapTable[2][1000] (wiersz 156): 155" })
         EXPECT_NE(refused.err.find(key), std::string::npos) << key << " not named in: " << refused.err;
     EXPECT_NE(refused.err.find("500 … 4000 rpm"), std::string::npos) << refused.err;
     EXPECT_EQ(store(m_sim), before);

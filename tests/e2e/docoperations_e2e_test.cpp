@@ -152,8 +152,9 @@ TEST_F(DocOperationsE2E, OutOfRangeFileIsLoadedOnlyClampedAndOnlyWhenConfirmed)
     const auto& asked = m_ui.shown().front();
     EXPECT_TRUE(asked.question);
     EXPECT_FALSE(asked.defaultYes);
-    EXPECT_NE(asked.text.find(L"m_base.m_switchRPM = 99999 rpm (500 … 4000 rpm, step 20)"), std::wstring::npos);
-    EXPECT_NE(asked.text.find(L"m_injMapTable[2][1000] = 155 %"), std::wstring::npos);
+    EXPECT_NE(asked.text.find(L"m_base.m_switchRPM (wiersz 19): 99999 rpm (500 … 4000 rpm, step 20)"),
+              std::wstring::npos);
+    EXPECT_NE(asked.text.find(L"m_injMapTable[2][1000] (wiersz 156): 155 %"), std::wstring::npos);
     EXPECT_EQ(settingsOf(m_sim.send("dump store")), before);
 
     m_ui.queueAnswer(true);
