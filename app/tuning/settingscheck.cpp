@@ -39,9 +39,10 @@ std::wstring withUnit(const std::wstring& value, const wchar_t* unit)
     return *unit ? value + L" " + unit : value;
 }
 
+// A value that is no number has no unit.
 std::wstring shown(const CSettingField& f, double v)
 {
-    return withUnit(CSettingsTable::formatValue(f, v), f.kind == SettingKind::Spin ? f.unit : L"");
+    return withUnit(CSettingsTable::formatValue(f, v), f.kind == SettingKind::Spin && std::isfinite(v) ? f.unit : L"");
 }
 
 // A number of the file that no settings page edits, with the range it may take.
@@ -54,7 +55,7 @@ struct Ranged {
     std::function<double(const CSettingsImage&)> get;
     std::function<double&(CSettingsImage&)> ref;
 
-    std::wstring show(double v) const { return withUnit(number(v), unit); }
+    std::wstring show(double v) const { return withUnit(number(v), std::isfinite(v) ? unit : L""); }
 };
 
 template <class Access>

@@ -8,6 +8,7 @@
 #include <app/data/settingsio.h>
 #include <app/device/docoperations.h>
 #include <app/device/lpgdevice.h>
+#include <app/tuning/settingscheck.h>
 #include <app/platform/porttable.h>
 #include <syncmsg/multithread.h>
 
@@ -50,6 +51,14 @@ std::string scratch(const std::string& name)
         return std::string(::mkdtemp(templ.data()));
     }();
     return dir + "/" + name;
+}
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 class DocOperationsE2E : public ::testing::Test {
@@ -232,6 +241,45 @@ TEST_F(DocOperationsE2E, FactoryRestoreOnLpgEndsInAutoWithThePreset)
     EXPECT_EQ(m_device.image().m_setupTimes1, CSettingsImage().m_setupTimes1);
 }
 
+// The preset that goes into every blank controller is checked as a loaded
+// file is: the shipped one passes; one with a curve value of 100 % and a
+// byte of 99999 is refused by key and line, and nothing is written.
+TEST_F(DocOperationsE2E, DamagedPresetIsRefusedAndNothingWritten)
+{
+    CSettingsImage shipped;
+    CSettingsReadReport report;
+    ASSERT_TRUE(readSettings(CDocOperations::presetPath(), shipped, &report));
+    EXPECT_TRUE(checkLoadedSettings(shipped, &report).empty()) << describeProblems(checkLoadedSettings(shipped, &report));
+
+    std::string text = slurp(CDocOperations::presetPath());
+    for (const auto& [key, value] : { std::pair<std::string, std::string> { "m_setupTimes1[5]", "100" },
+                                      { "m_base.m_flags", "99999" } }) {
+        const std::size_t at = text.find("\n" + key + "\t");
+        ASSERT_NE(at, std::string::npos) << key;
+        text.replace(at + 1, text.find("\r\n", at + 1) - at - 1, key + "\t" + value);
+    }
+    const std::filesystem::path runtime = scratch("runtime");
+    std::filesystem::create_directories(runtime / "KORVANA PRESET");
+    std::ofstream(runtime / "KORVANA PRESET" / "Initial settings.settings", std::ios::binary) << text;
+    ::setenv("KORVANA_RUNTIME_DIR", runtime.c_str(), 1);
+    struct Unset {
+        ~Unset() { ::unsetenv("KORVANA_RUNTIME_DIR"); }
+    } unset;
+
+    m_device.image() = CSettingsImage(); // as blank as a controller after the factory defaults
+    const std::string before = settingsOf(m_sim.send("dump store"));
+    CDocOperations ops(m_device);
+    EXPECT_FALSE(ops.writeInitialSetup());
+    ASSERT_EQ(m_ui.shown().size(), 1u);
+    EXPECT_EQ(m_ui.shown()[0].icon, MsgIcon::Error);
+    const std::wstring& message = m_ui.shown()[0].text;
+    EXPECT_NE(message.find(L"m_base.m_flags (wiersz 25): 99999"), std::wstring::npos) << message;
+    EXPECT_NE(message.find(L"m_setupTimes1[5] (wiersz 81): 100 %"), std::wstring::npos) << message;
+    EXPECT_NE(message.find(L"Nic nie zostało wpisane do urządzenia."), std::wstring::npos) << message;
+    EXPECT_EQ(settingsOf(m_sim.send("dump store")), before);
+    EXPECT_TRUE(m_device.image() == CSettingsImage()) << "the live image took nothing of the preset";
+}
+
 // The program's way: the polling thread runs throughout, and its newest
 // readings say petrol from the first switch on, while the restore still has
 // the preset to write.
@@ -275,14 +323,6 @@ TEST_F(DocOperationsE2E, FactoryRestoreOnPetrolStaysOnPetrol)
     CDocOperations ops(m_device);
     EXPECT_TRUE(ops.restoreFactorySettings());
     EXPECT_EQ(fuelMode(), "petrol") << m_sim.send("status");
-}
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // The controller answers its identification and identity, then every settings
