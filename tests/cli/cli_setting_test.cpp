@@ -245,4 +245,19 @@ TEST_F(CliSetting, RestoreRefusesADamagedFileUnlessClamped)
     EXPECT_EQ(cli({ "get", "m_injMapTable[2][1000]" }).out, "50\n");
 }
 
+// Two paired limits set together so that one leaves the other no room: the
+// refusal names the conflicting key and its value, never "8050 … 8000".
+TEST_F(CliSetting, AnEmptyPairedRangeNamesWhatItConflictsWith)
+{
+    const auto before = store(m_sim);
+    const ProgramResult r = cli({ "--lang", "0", "set", "m_base.m_maxRPMHigh", "8000", "m_base.m_maxRPMLow", "7950" });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("m_base.m_maxRPMHigh: 8000 is not allowed: 3000 … 8000 rpm, step 50; sprzeczne z "
+                         "m_base.m_maxRPMLow = 7950 rpm, które musi wynosić najwyżej 7900 rpm; nothing written"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("8050 … 8000"), std::string::npos) << r.err;
+    EXPECT_EQ(store(m_sim), before);
+}
+
 } // namespace
