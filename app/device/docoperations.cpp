@@ -172,11 +172,13 @@ bool CDocOperations::loadIntoControllerSteps(std::string path, OutOfRange outOfR
                                       MsgIcon::Error);
         if (!clamp)
             return false;
-        const std::wstring moved = describeMoves(clampLoadedSettings(loaded));
-        logMessage(LogLevel::Warning, "doc", translate(L"Wartości przycięte do zakresu:") + L"\n" + moved);
+        // Each value moved, one line each: in the log, and in the terminal of the CLI's --clamp.
+        const auto moves = clampLoadedSettings(loaded);
+        for (const auto& move : moves)
+            logMessage(LogLevel::Warning, "doc", describeMove(move));
         if (outOfRange == OutOfRange::Clamp)
-            userInteraction().message(translate(L"Wartości przycięte do zakresu:") + L"\n" + moved, kCaption,
-                                      MsgIcon::Warning);
+            userInteraction().message(translate(L"Wartości przycięte do zakresu:") + L"\n" + describeMoves(moves),
+                                      kCaption, MsgIcon::Warning);
     }
     logInfo("doc", "loading " + path + " into the controller");
     copyLoadedSettings(loaded, m_device.image());

@@ -246,10 +246,15 @@ std::wstring describeProblems(const std::vector<CSettingProblem>& problems, std:
     return out;
 }
 
+std::wstring describeMove(const CSettingMove& move)
+{
+    return widen(move.key) + L": " + move.from + L" → " + move.to;
+}
+
 std::wstring describeMoves(const std::vector<CSettingMove>& moves)
 {
     std::wstring out;
     for (const auto& m : moves)
-        out += widen(m.key) + L": " + m.from + L" → " + m.to + L"\n";
+        out += describeMove(m) + L"\n";
     return out;
 }

@@ -45,5 +45,7 @@ bool allClampable(const std::vector<CSettingProblem>& problems);
 // number, one per problem; past maxLines one "… +N" line stands for the rest
 // (a message box cannot show a whole damaged map).
 std::wstring describeProblems(const std::vector<CSettingProblem>& problems, std::size_t maxLines = SIZE_MAX);
-// "KEY: FROM → TO" lines, one per move.
+// "KEY: FROM → TO".
+std::wstring describeMove(const CSettingMove& move);
+// describeMove lines, one per move.
 std::wstring describeMoves(const std::vector<CSettingMove>& moves);

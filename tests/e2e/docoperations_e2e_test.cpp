@@ -9,6 +9,7 @@
 #include <app/device/docoperations.h>
 #include <app/device/lpgdevice.h>
 #include <app/tuning/settingscheck.h>
+#include <app/platform/log.h>
 #include <app/platform/porttable.h>
 #include <syncmsg/multithread.h>
 
@@ -20,7 +21,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -166,8 +169,27 @@ TEST_F(DocOperationsE2E, OutOfRangeFileIsLoadedOnlyClampedAndOnlyWhenConfirmed)
     EXPECT_NE(asked.text.find(L"m_injMapTable[2][1000] (wiersz 156): 155 %"), std::wstring::npos);
     EXPECT_EQ(settingsOf(m_sim.send("dump store")), before);
 
+    // "Load them clamped": every value moved goes into the log, one line each.
     m_ui.queueAnswer(true);
+    auto logged = std::make_shared<std::vector<std::string>>();
+    auto loggedLock = std::make_shared<std::mutex>();
+    const int sink = addLogSink([logged, loggedLock](LogLevel, const std::string& line) {
+        std::lock_guard<std::mutex> lock(*loggedLock);
+        logged->push_back(line);
+    });
     EXPECT_TRUE(ops.loadIntoController(path));
+    removeLogSink(sink);
+    {
+        std::lock_guard<std::mutex> lock(*loggedLock);
+        for (const std::string move : { "m_base.m_switchRPM: 99999 rpm → 4000 rpm", "m_injMapTable[2][1000]: 155 % → 50 %" })
+            EXPECT_EQ(std::count_if(logged->begin(), logged->end(),
+                                    [&](const std::string& line) {
+                                        return line.size() >= move.size()
+                                            && line.compare(line.size() - move.size(), move.size(), move) == 0;
+                                    }),
+                      1)
+                << move;
+    }
     m_device.image() = CSettingsImage();
     ASSERT_TRUE(readAll(m_device));
     EXPECT_EQ(m_device.image().m_base.m_switchRPM, 4000);
