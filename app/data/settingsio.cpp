@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <functional>
+#include <limits>
 #include <vector>
 
 namespace {

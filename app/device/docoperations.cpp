@@ -156,12 +156,12 @@ bool CDocOperations::loadIntoControllerSteps(std::string path, OutOfRange outOfR
             + L"\n";
         logMessage(LogLevel::Warning, "doc", std::wstring(path.begin(), path.end()) + L": " + heading
                        + describeProblems(problems));
-        // A line that is no number, or a number its member cannot hold, is never clamped.
-        if (!allClampable(problems))
-            outOfRange = OutOfRange::Refuse;
         // A box shows the first lines; the terminal and the log get them all.
         const std::wstring list
             = heading + describeProblems(problems, outOfRange == OutOfRange::Ask ? kListedInBox : SIZE_MAX);
+        // A line that is no number, or a number its member cannot hold, is never clamped.
+        if (!allClampable(problems))
+            outOfRange = OutOfRange::Refuse;
         bool clamp = outOfRange == OutOfRange::Clamp;
         if (outOfRange == OutOfRange::Ask)
             clamp = userInteraction().question(

@@ -196,6 +196,35 @@ TEST_F(DocOperationsE2E, OutOfRangeFileIsLoadedOnlyClampedAndOnlyWhenConfirmed)
     EXPECT_EQ(m_device.image().m_corrMap.m_injMapTable[0][0], 50);
 }
 
+// A line that is no number is not offered for clamping: the fitter is told,
+// not asked, and nothing is written.
+TEST_F(DocOperationsE2E, LineThatIsNoNumberIsRefusedWithoutAQuestion)
+{
+    const std::string path = scratch("nan.settings");
+    ASSERT_TRUE(writeSettings(path, m_device.image()));
+    std::string text = slurp(path);
+    const std::string key = "\nm_injMapTable[3][1500]\t";
+    const std::size_t at = text.find(key);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at + key.size(), text.find("\r\n", at + 1) - at - key.size(), "nan");
+    // Out of range as well, on a line of its own before the file's own (the first one counts): one line more.
+    text.replace(text.find("\nm_base.m_switchRPM\t"), 0, "\nm_base.m_switchRPM\t99999\r");
+    std::ofstream(path, std::ios::binary) << text;
+    const std::string before = settingsOf(m_sim.send("dump store"));
+
+    CDocOperations ops(m_device);
+    m_ui.queueAnswer(true); // would clamp, were it asked
+    EXPECT_FALSE(ops.loadIntoController(path));
+    ASSERT_EQ(m_ui.shown().size(), 1u);
+    EXPECT_FALSE(m_ui.shown()[0].question);
+    EXPECT_EQ(m_ui.shown()[0].icon, MsgIcon::Error);
+    EXPECT_NE(m_ui.shown()[0].text.find(L"m_injMapTable[3][1500] (wiersz 173): nan (to nie jest liczba)"),
+              std::wstring::npos)
+        << m_ui.shown()[0].text;
+    EXPECT_NE(m_ui.shown()[0].text.find(L"m_base.m_switchRPM (wiersz 19): 99999 rpm"), std::wstring::npos);
+    EXPECT_EQ(settingsOf(m_sim.send("dump store")), before);
+}
+
 TEST_F(DocOperationsE2E, InspectionBitOfTheControllerIsKept)
 {
     m_device.image().m_advancedSetup.m_advancedFlags |= 0x01;
