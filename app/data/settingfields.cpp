@@ -1,4 +1,5 @@
 #include <app/data/settingfields.h>
+#include <app/data/translate.h>
 
 #include <cmath>
 #include <cstdio>
@@ -435,6 +436,11 @@ double CSettingsTable::clamp(const CSettingField& f, const CSettingsImage& image
 std::wstring CSettingsTable::formatValue(const CSettingField& f, double v)
 {
     char text[64];
+    // A number far outside every range (a damaged file's) in short form, not in hundreds of digits.
+    if (!std::isfinite(v) || std::fabs(v) >= 1e9) {
+        std::snprintf(text, sizeof text, "%g", v);
+        return widen(text);
+    }
     if (f.kind == SettingKind::Spin) {
         if (std::strcmp(f.format, "%u") == 0)
             std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(std::lround(v)));
@@ -466,13 +472,40 @@ std::wstring CSettingsTable::rangeText(const CSettingField& f, const CSettingsIm
             out += (out.empty() ? L"" : L", ") + std::wstring(item.text) + L" = " + std::to_wstring(item.value);
         return out;
     }
-    std::wstring out = formatValue(f, rangeMin(f, image)) + L" … " + formatValue(f, rangeMax(f, image));
-    if (*f.unit)
-        out += L" " + std::wstring(f.unit);
-    out += L", step " + formatValue(f, f.step);
+    const std::wstring unit = *f.unit ? L" " + std::wstring(f.unit) : L"";
+    const double lo = rangeMin(f, image);
+    const double hi = rangeMax(f, image);
+    // A paired limit that leaves no room: the field's own range, and what it conflicts with.
+    const bool empty = !(lo <= hi);
+    std::wstring out = empty ? formatValue(f, f.min) + L" … " + formatValue(f, f.max)
+                             : formatValue(f, lo) + L" … " + formatValue(f, hi);
+    out += unit + L", step " + formatValue(f, f.step);
     if (f.zeroIsOff)
         out += L", 0 = off";
+    if (empty) {
+        if (const auto c = pairedConflict(f, image))
+            out += L"; " + translate(L"sprzeczne z") + L" " + widen(c->key) + L" = " + formatValue(f, c->value) + unit
+                + L", " + translate(c->atLeast ? L"które musi wynosić co najmniej" : L"które musi wynosić najwyżej")
+                + L" " + formatValue(f, c->limit) + unit;
+    }
     return out;
+}
+
+std::optional<CSettingsTable::PairedConflict> CSettingsTable::pairedConflict(const CSettingField& f,
+                                                                              const CSettingsImage& image)
+{
+    const auto& b = image.m_base;
+    if (rangeMin(f, image) <= rangeMax(f, image))
+        return std::nullopt;
+    // The switch to petrol stays 100 rpm above the return to LPG, the upper
+    // correction temperature not below the lower one.
+    if (isKey(f, "m_base.m_maxRPMHigh"))
+        return PairedConflict { "m_base.m_maxRPMLow", b.m_maxRPMLow, f.max - 100, false };
+    if (isKey(f, "m_base.m_maxRPMLow"))
+        return PairedConflict { "m_base.m_maxRPMHigh", b.m_maxRPMHigh, f.min + 100, true };
+    if (isKey(f, "m_base.m_temprUpper"))
+        return PairedConflict { "m_base.m_temprBottom", b.m_temprBottom, f.max, false };
+    return std::nullopt;
 }
 
 bool CSettingsTable::parse(const CSettingField& f, const std::wstring& text, double& value)

@@ -101,8 +101,19 @@ public:
     // The shown text: the spin's format, "0"/"1" for boxes, the item text for lists.
     static std::wstring text(const CSettingField& field, const CSettingsImage& image);
     static std::wstring formatValue(const CSettingField& field, double value);
-    // "500 … 4000 rpm, step 20" in this image; lists name their values.
+    // "500 … 4000 rpm, step 20" in this image; lists name their values. When
+    // a paired limit leaves no room, the field's own range and what it
+    // conflicts with: "…; sprzeczne z m_base.m_maxRPMHigh = 500 rpm, …".
     static std::wstring rangeText(const CSettingField& field, const CSettingsImage& image);
+    // The other field of a paired limit that leaves this one no allowed value
+    // in image, its value, and the value it would have to reach.
+    struct PairedConflict {
+        const char* key;
+        double value;
+        double limit;
+        bool atLeast; // the other must be at least limit; else at most
+    };
+    static std::optional<PairedConflict> pairedConflict(const CSettingField& field, const CSettingsImage& image);
     // Whether the divider edit is locked: the engine-speed signal comes from
     // the injectors or the crankshaft, and the source list sets the divider.
     static bool dividerLocked(const CSettingsImage& image);

@@ -2,6 +2,7 @@
 
 #include <app/platform/filereplace.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -97,7 +98,7 @@ bool CSettingsFile::open(const std::string& path, bool forWriting)
     return true;
 }
 
-bool CSettingsFile::readString(const std::wstring& key, std::wstring& text) const
+bool CSettingsFile::readString(const std::wstring& key, std::wstring& text, int* line) const
 {
     if (!m_loaded)
         return false;
@@ -110,14 +111,17 @@ bool CSettingsFile::readString(const std::wstring& key, std::wstring& text) cons
             if (m_content[end++] == '\n')
                 break;
         }
-        const std::string_view line(m_content.data() + pos, end - pos);
+        const std::string_view piece(m_content.data() + pos, end - pos);
+        const std::size_t start = pos;
         pos = end;
-        const std::size_t tab = line.find('\t');
-        if (tab == std::string_view::npos || line.substr(0, tab) != wanted)
+        const std::size_t tab = piece.find('\t');
+        if (tab == std::string_view::npos || piece.substr(0, tab) != wanted)
             continue;
-        const std::string_view rest = line.substr(tab + 1);
+        const std::string_view rest = piece.substr(tab + 1);
         if (rest.empty())
             return false;
+        if (line)
+            *line = 1 + static_cast<int>(std::count(m_content.begin(), m_content.begin() + static_cast<std::ptrdiff_t>(start), '\n'));
         // The last character read is dropped whatever it is: the line feed, or
         // the value's own last character on a last line without one.
         text = fromBytes(std::string(rest.substr(0, rest.size() - 1)));
@@ -162,6 +166,31 @@ double CSettingsFile::parseNumber(const std::wstring& text)
         value = std::strtod(digits.c_str(), nullptr);
     }
     return negative ? -value : value;
+}
+
+bool CSettingsFile::isNumber(const std::wstring& text)
+{
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && isBlank(text[first]))
+        ++first;
+    while (last > first && isBlank(text[last - 1]))
+        --last;
+    std::string ascii;
+    for (std::size_t i = first; i < last; ++i) {
+        if (static_cast<unsigned long>(text[i]) >= 0x80)
+            return false;
+        ascii.push_back(static_cast<char>(text[i]));
+    }
+    std::size_t i = ascii.empty() || (ascii[0] != '+' && ascii[0] != '-') ? 0 : 1;
+    // Digits or a point first: from_chars would take "inf" and "nan" as numbers.
+    if (i >= ascii.size() || (ascii[i] != '.' && (ascii[i] < '0' || ascii[i] > '9')))
+        return false;
+    double value = 0.0;
+    const char* end = ascii.data() + ascii.size();
+    const auto result = std::from_chars(ascii.data() + i, end, value, std::chars_format::general);
+    // A number too large for a double is still a number; whether it fits is its member's question.
+    return result.ptr == end && (result.ec == std::errc() || result.ec == std::errc::result_out_of_range);
 }
 
 std::string CSettingsFile::formatNumber(double value)

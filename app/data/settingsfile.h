@@ -24,7 +24,8 @@ public:
     bool isOpen() const { return m_forWriting ? !m_path.empty() : m_loaded; }
     const std::string& path() const { return m_path; }
 
-    bool readString(const std::wstring& key, std::wstring& text) const;
+    // line, when given, receives the number (from 1) of the line the value came from.
+    bool readString(const std::wstring& key, std::wstring& text, int* line = nullptr) const;
     bool readDouble(const std::wstring& key, double& value) const;
 
     bool writeDouble(const std::wstring& key, double value);
@@ -42,6 +43,9 @@ public:
     static std::string formatNumber(double value);
     // Leading blanks skipped, the longest number prefix taken, 0 when there is none.
     static double parseNumber(const std::wstring& text);
+    // Whether the whole text (blanks around it aside) is one decimal number as
+    // the writer gives it: "nan", "inf", "0,3", "12abc" and "" are not.
+    static bool isNumber(const std::wstring& text);
 
 private:
     bool writeLine(const std::wstring& key, const std::string& value);

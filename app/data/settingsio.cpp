@@ -1,8 +1,10 @@
 #include <app/data/settingsio.h>
 #include <app/data/settingsfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -14,7 +16,23 @@ struct Field {
     std::function<void(CSettingsImage&, double)> set;
     std::function<std::wstring(const CSettingsImage&)> getText; // texts
     std::function<void(CSettingsImage&, const std::wstring&)> setText;
+    // Numbers the member holds without a wrap or a cut: whole numbers in
+    // [lo, hi] for integer members, any finite number for doubles.
+    bool whole = false;
+    double lo = -std::numeric_limits<double>::max();
+    double hi = std::numeric_limits<double>::max();
+
+    bool fits(double v) const { return std::isfinite(v) && v >= lo && v <= hi && (!whole || std::trunc(v) == v); }
 };
+
+template <class T>
+Field integral(Field f)
+{
+    f.whole = true;
+    f.lo = static_cast<double>(std::numeric_limits<T>::min());
+    f.hi = static_cast<double>(std::numeric_limits<T>::max());
+    return f;
+}
 
 // Integer members take the number truncated toward zero; 32-bit counters pass
 // through 64 bits so values up to 4 294 967 295 survive.
@@ -40,11 +58,9 @@ T low(double v)
             [](CSettingsImage& im, double v) { im.path = v; }, nullptr, nullptr                                        \
     }
 #define KORVANA_INT(path, T)                                                                                          \
-    Field                                                                                                              \
-    {                                                                                                                  \
+    integral<T>(Field {                                                                                                \
         KORVANA_WIDE(#path), [](const CSettingsImage& im) { return static_cast<double>(im.path); },                             \
-            [](CSettingsImage& im, double v) { im.path = low<T>(v); }, nullptr, nullptr                                \
-    }
+            [](CSettingsImage& im, double v) { im.path = low<T>(v); }, nullptr, nullptr })
 #define KORVANA_TEXT(path)                                                                                            \
     Field                                                                                                              \
     {                                                                                                                  \
@@ -117,10 +133,10 @@ std::vector<Field> advFields()
         KORVANA_INT(m_adv.m_flags, uint8_t),
     };
     for (std::size_t i = 0; i < 8; ++i)
-        f.push_back({ L"m_adv.m_injConfMap[" + std::to_wstring(i) + L"]",
-                      [i](const CSettingsImage& im) { return static_cast<double>(im.m_adv.m_injConfMap[i]); },
-                      [i](CSettingsImage& im, double v) { im.m_adv.m_injConfMap[i] = low<uint8_t>(v); }, nullptr,
-                      nullptr });
+        f.push_back(integral<uint8_t>(
+            { L"m_adv.m_injConfMap[" + std::to_wstring(i) + L"]",
+              [i](const CSettingsImage& im) { return static_cast<double>(im.m_adv.m_injConfMap[i]); },
+              [i](CSettingsImage& im, double v) { im.m_adv.m_injConfMap[i] = low<uint8_t>(v); }, nullptr, nullptr }));
     f.push_back(KORVANA_DOUBLE(m_adv.m_cutOffExitDelay));
     f.push_back(KORVANA_DOUBLE(m_adv.m_cutOffExitEmulatorDelay));
     f.push_back(KORVANA_DOUBLE(m_adv.m_cutOffPressSwitch));
@@ -190,12 +206,12 @@ std::vector<Field> advancedReadFields()
         KORVANA_DOUBLE(m_advancedSetup.m_minimalLPGRPM),
         // Travels as a signed byte: the low 8 bits are taken as such, so a
         // negative enrichment reads back negative.
-        Field { L"m_advancedSetup.m_switchCorr",
-                [](const CSettingsImage& im) { return im.m_advancedSetup.m_switchCorr; },
-                [](CSettingsImage& im, double v) {
-                    im.m_advancedSetup.m_switchCorr = static_cast<int8_t>(low<uint8_t>(v));
-                },
-                nullptr, nullptr },
+        integral<int8_t>(Field { L"m_advancedSetup.m_switchCorr",
+                                 [](const CSettingsImage& im) { return im.m_advancedSetup.m_switchCorr; },
+                                 [](CSettingsImage& im, double v) {
+                                     im.m_advancedSetup.m_switchCorr = static_cast<int8_t>(low<uint8_t>(v));
+                                 },
+                                 nullptr, nullptr }),
         KORVANA_DOUBLE(m_advancedSetup.m_switchCorrTime),
     };
 }
@@ -221,23 +237,34 @@ std::vector<Field> advancedWriteFields()
 #undef KORVANA_WIDE2
 
 // One section of the reader: its own file object, the first missing key ends it.
-bool readSection(const std::string& path, CSettingsImage& image, const std::vector<Field>& fields)
+// A number is taken as it always was (the prefix, low bits); what it could not
+// be taken as exactly goes into the report.
+bool readSection(const std::string& path, CSettingsImage& image, const std::vector<Field>& fields,
+                 CSettingsReadReport* report)
 {
     CSettingsFile file;
     if (!file.open(path, false))
         return false;
     for (const Field& f : fields) {
-        if (f.set) {
-            double v = 0;
-            if (!file.readDouble(f.key, v))
-                return false;
-            f.set(image, v);
-        } else {
-            std::wstring t;
-            if (!file.readString(f.key, t))
-                return false;
+        std::wstring t;
+        int line = 0;
+        if (!file.readString(f.key, t, &line))
+            return false;
+        if (report)
+            report->lines[f.key] = line;
+        if (!f.set) {
             f.setText(image, t);
+            continue;
         }
+        const double v = CSettingsFile::parseNumber(t);
+        f.set(image, v);
+        if (!report)
+            continue;
+        if (!CSettingsFile::isNumber(t))
+            report->rejected.push_back({ f.key, line, t, CSettingsLineProblem::NotANumber, 0, 0 });
+        else if (!f.fits(v))
+            report->rejected.push_back({ f.key, line, t, CSettingsLineProblem::DoesNotFit, f.whole ? f.lo : 0,
+                                        f.whole ? f.hi : 0 });
     }
     return true;
 }
@@ -273,16 +300,30 @@ bool writeSettings(const std::string& path, const CSettingsImage& image)
     return file.commit();
 }
 
-bool readSettings(const std::string& path, CSettingsImage& image)
+int CSettingsReadReport::lineOf(const std::wstring& key) const
 {
+    const auto it = lines.find(key);
+    return it == lines.end() ? 0 : it->second;
+}
+
+bool readSettings(const std::string& path, CSettingsImage& image, CSettingsReadReport* report)
+{
+    if (report)
+        *report = {};
     {
         CSettingsFile file;
-        if (!file.open(path, false) || !file.readString(L"m_timeStamp", image.m_timeStamp))
+        int line = 0;
+        if (!file.open(path, false) || !file.readString(L"m_timeStamp", image.m_timeStamp, &line))
             return false;
+        if (report)
+            report->lines[L"m_timeStamp"] = line;
     }
     for (const auto& fields : { identityFields(), baseFields(), advFields(), mainCorrFields(), mapFields(),
                                 setupTimesFields(), advancedReadFields(), sensorFields() })
-        if (!readSection(path, image, fields))
+        if (!readSection(path, image, fields, report))
             return false;
+    if (report)
+        std::sort(report->rejected.begin(), report->rejected.end(),
+                  [](const CSettingsLineProblem& a, const CSettingsLineProblem& b) { return a.line < b.line; });
     return true;
 }

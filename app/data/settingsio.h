@@ -4,6 +4,7 @@
 
 #include <app/data/settingsimage.h>
 
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,7 +16,28 @@ std::vector<std::pair<std::wstring, std::wstring>> settingsLines(const CSettings
 // them were written whole; false when the file cannot be written.
 bool writeSettings(const std::string& path, const CSettingsImage& image);
 
+// A line whose value the reader took other than as it stands: no number at
+// all ("nan", "0,3", "", read as 0 or its number prefix), or a number its
+// member cannot hold (a byte member given 99999 keeps its low 8 bits).
+struct CSettingsLineProblem {
+    enum Kind { NotANumber, DoesNotFit };
+    std::wstring key;
+    int line = 0; // from 1
+    std::wstring value; // as the file holds it
+    Kind kind = NotANumber;
+    double lo = 0, hi = 0; // DoesNotFit of an integer member: what it holds; 0, 0 for a number beyond a double
+};
+
+// What readSettings can tell besides the image.
+struct CSettingsReadReport {
+    std::vector<CSettingsLineProblem> rejected; // in line order
+    std::map<std::wstring, int> lines; // the line each key read was found on
+
+    int lineOf(const std::wstring& key) const; // 0 when the key was not read
+};
+
 // Reads path into image. False when the file cannot be opened or a required
 // key is missing; the members read before the missing key keep their new values,
-// so callers read into a separate image.
-bool readSettings(const std::string& path, CSettingsImage& image);
+// so callers read into a separate image. Values are taken as they always were;
+// report, when given, lists the lines that were not taken as they stand.
+bool readSettings(const std::string& path, CSettingsImage& image, CSettingsReadReport* report = nullptr);

@@ -150,20 +150,27 @@ bool CDocOperations::loadIntoController(std::string path, OutOfRange outOfRange)
 bool CDocOperations::loadIntoControllerSteps(std::string path, OutOfRange outOfRange)
 {
     CSettingsImage loaded;
+    CSettingsReadReport report;
     if (path.empty())
         path = userInteraction().chooseFile(false, translate(L"OPEN"), settingsFilter(), settingsDirectory(), {});
-    if (path.empty() || !readSettings(path, loaded)) {
+    if (path.empty() || !readSettings(path, loaded, &report)) {
         showFailure(L"Nie można wczytać ustawień z pliku");
         return false;
     }
-    const auto problems = checkLoadedSettings(loaded);
+    const auto problems = checkLoadedSettings(loaded, &report);
     if (!problems.empty()) {
-        const std::wstring heading = translate(L"Plik zawiera wartości spoza dozwolonego zakresu:") + L"\n";
+        const std::wstring heading = translate(allClampable(problems)
+                                                   ? L"Plik zawiera wartości spoza dozwolonego zakresu:"
+                                                   : L"Plik zawiera wartości, których nie można wpisać do urządzenia:")
+            + L"\n";
         logMessage(LogLevel::Warning, "doc", std::wstring(path.begin(), path.end()) + L": " + heading
                        + describeProblems(problems));
         // A box shows the first lines; the terminal and the log get them all.
         const std::wstring list
             = heading + describeProblems(problems, outOfRange == OutOfRange::Ask ? kListedInBox : SIZE_MAX);
+        // A line that is no number, or a number its member cannot hold, is never clamped.
+        if (!allClampable(problems))
+            outOfRange = OutOfRange::Refuse;
         bool clamp = outOfRange == OutOfRange::Clamp;
         if (outOfRange == OutOfRange::Ask)
             clamp = userInteraction().question(
@@ -174,7 +181,13 @@ bool CDocOperations::loadIntoControllerSteps(std::string path, OutOfRange outOfR
                                       MsgIcon::Error);
         if (!clamp)
             return false;
-        clampLoadedSettings(loaded);
+        // Each value moved, one line each: in the log, and in the terminal of the CLI's --clamp.
+        const auto moves = clampLoadedSettings(loaded);
+        for (const auto& move : moves)
+            logMessage(LogLevel::Warning, "doc", describeMove(move));
+        if (outOfRange == OutOfRange::Clamp)
+            userInteraction().message(translate(L"Wartości przycięte do zakresu:") + L"\n" + describeMoves(moves),
+                                      kCaption, MsgIcon::Warning);
     }
     logInfo("doc", "loading " + path + " into the controller");
     CWriteSession session(m_device, L"CkorvanaDoc::OnFileReadSettings()",
@@ -268,8 +281,17 @@ bool CDocOperations::writeInitialSetupSteps(CWriteSession& session)
     if (!std::ifstream(path))
         return false;
     CSettingsImage preset;
-    if (!readSettings(path, preset))
+    CSettingsReadReport report;
+    if (!readSettings(path, preset, &report))
         return false;
+    // A damaged preset would go into every blank controller it meets.
+    if (const auto problems = checkLoadedSettings(preset, &report); !problems.empty()) {
+        const std::wstring text = translate(L"Plik ustawień początkowych zawiera nieprawidłowe wartości:") + L"\n"
+            + describeProblems(problems, kListedInBox) + L"\n" + translate(L"Nic nie zostało wpisane do urządzenia.");
+        logMessage(LogLevel::Error, "doc", std::wstring(path.begin(), path.end()) + L": " + text);
+        userInteraction().message(text, kCaption, MsgIcon::Error);
+        return false;
+    }
     live.m_base = preset.m_base;
     live.m_adv = preset.m_adv;
     // The correction tables are not in the preset file: the controller's stay.

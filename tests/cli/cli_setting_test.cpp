@@ -232,8 +232,8 @@ TEST_F(CliSetting, RestoreRefusesADamagedFileUnlessClamped)
 
     const ProgramResult refused = cli({ "restore", file, "--yes" });
     EXPECT_EQ(refused.exitCode, 1);
-    for (const char* key : { "m_base.m_switchRPM = 99999", "m_mainCorr.m_mainCorr[0] = 1e+308",
-                             "m_injMapTable[2][1000] = 155" })
+    for (const char* key : { "m_base.m_switchRPM (wiersz 19): 99999", "m_mainCorr.m_mainCorr[0] (wiersz 59): 1e+308",
+                             "m_injMapTable[2][1000] (wiersz 156): 155" })
         EXPECT_NE(refused.err.find(key), std::string::npos) << key << " not named in: " << refused.err;
     EXPECT_NE(refused.err.find("500 … 4000 rpm"), std::string::npos) << refused.err;
     EXPECT_EQ(store(m_sim), before);
@@ -243,6 +243,21 @@ TEST_F(CliSetting, RestoreRefusesADamagedFileUnlessClamped)
     EXPECT_EQ(cli({ "get", "m_base.m_switchRPM" }).out, "4000 rpm\n");
     EXPECT_EQ(cli({ "get", "m_mainCorr.m_mainCorr[0]" }).out, "6\n");
     EXPECT_EQ(cli({ "get", "m_injMapTable[2][1000]" }).out, "50\n");
+}
+
+// Two paired limits set together so that one leaves the other no room: the
+// refusal names the conflicting key and its value, never "8050 … 8000".
+TEST_F(CliSetting, AnEmptyPairedRangeNamesWhatItConflictsWith)
+{
+    const auto before = store(m_sim);
+    const ProgramResult r = cli({ "--lang", "0", "set", "m_base.m_maxRPMHigh", "8000", "m_base.m_maxRPMLow", "7950" });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("m_base.m_maxRPMHigh: 8000 is not allowed: 3000 … 8000 rpm, step 50; sprzeczne z "
+                         "m_base.m_maxRPMLow = 7950 rpm, które musi wynosić najwyżej 7900 rpm; nothing written"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("8050 … 8000"), std::string::npos) << r.err;
+    EXPECT_EQ(store(m_sim), before);
 }
 
 } // namespace

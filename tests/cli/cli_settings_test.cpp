@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -165,6 +166,112 @@ TEST_F(CliSettings, BackupWithBlocksNotReadIsRefused)
     EXPECT_NE(r.err.find("m_injMapTable"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("m_devInfo"), std::string::npos) << r.err;
     EXPECT_EQ(slurp(file), good);
+}
+
+// The file with value replaced for key, as a fitter would edit it.
+void editValue(const std::string& file, const std::string& key, const std::string& value)
+{
+    std::string content = slurp(file);
+    const std::size_t at = content.find("\n" + key + "\t");
+    ASSERT_NE(at, std::string::npos) << key;
+    const std::size_t end = content.find("\r\n", at + 1);
+    content.replace(at + 1, end - at - 1, key + "\t" + value);
+    std::ofstream(file, std::ios::binary) << content;
+}
+
+// The line (from 1) that holds key in file.
+int lineOf(const std::string& file, const std::string& key)
+{
+    std::istringstream in(slurp(file));
+    std::string line;
+    for (int n = 1; std::getline(in, line); ++n)
+        if (line.rfind(key + "\t", 0) == 0)
+            return n;
+    return 0;
+}
+
+bool hasLine(const std::string& text, const std::string& line)
+{
+    return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+// A file with a curve value outside −50 … +50 %, one beyond every range,
+// numbers that do not parse and a byte of 99999: refused by key and line, with
+// --clamp as well, and the controller holds what it held.
+TEST_F(CliSettings, RestoreRefusesLinesThatAreNoNumbersOrDoNotFit)
+{
+    const std::string file = scratch("unreadable.settings");
+    ASSERT_EQ(cli({ "backup", file }).exitCode, 0);
+    editValue(file, "m_setupTimes1[5]", "100");
+    editValue(file, "m_setupTimes1[6]", "1e300");
+    editValue(file, "m_setupTimes1[7]", "nan");
+    editValue(file, "m_base.m_temprGain", "0,3");
+    editValue(file, "m_base.m_flags", "99999");
+    const std::string before = settingsOf(m_sim.send("dump store"));
+
+    for (const bool clamp : { false, true }) {
+        std::vector<std::string> args { "--lang", "0", "restore", file, "--yes" };
+        if (clamp)
+            args.push_back("--clamp");
+        const ProgramResult r = cli(args);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        const auto named = [&](const std::string& key, const std::string& value) {
+            const std::string text = key + " (wiersz " + std::to_string(lineOf(file, key)) + "): " + value + " (";
+            EXPECT_NE(r.err.find("\n" + text), std::string::npos) << text << " not named in:\n" << r.err;
+        };
+        named("m_setupTimes1[5]", "100 %");
+        named("m_setupTimes1[6]", "1e+300 %");
+        named("m_setupTimes1[7]", "nan");
+        named("m_base.m_temprGain", "0,3");
+        named("m_base.m_flags", "99999");
+        EXPECT_NE(r.err.find("Nic nie zostało wpisane do urządzenia."), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("→"), std::string::npos) << "nothing is clamped: " << r.err;
+        EXPECT_EQ(settingsOf(m_sim.send("dump store")), before) << (clamp ? "--clamp " : "") << "changed the controller";
+    }
+    // The dump still shows the file as it loads, and says what a restore refuses.
+    const ProgramResult dump = runProgram(KORVANA_CLI, { "--lang", "0", "settings-dump", file }, 10s, m_env);
+    EXPECT_EQ(dump.exitCode, 0);
+    EXPECT_EQ(valueOf(dump.out, "m_base.m_flags"), "159");
+    EXPECT_NE(dump.err.find("m_base.m_flags (wiersz 25): 99999"), std::string::npos) << dump.err;
+}
+
+// Values outside the pages' ranges, among them a pair whose limits leave no
+// room: without --clamp the refusal names what conflicts (no "3000 … 400");
+// with --clamp each moved value is printed as "KEY: FROM → TO" and written.
+TEST_F(CliSettings, ClampPrintsEveryValueItMoved)
+{
+    const std::string file = scratch("clamp.settings");
+    ASSERT_EQ(cli({ "backup", file }).exitCode, 0);
+    editValue(file, "m_setupTimes1[5]", "100");
+    editValue(file, "m_setupTimes1[6]", "1e300");
+    editValue(file, "m_base.m_switchRPM", "99999");
+    editValue(file, "m_base.m_maxRPMHigh", "500");
+    editValue(file, "m_base.m_maxRPMLow", "400");
+    const std::string before = settingsOf(m_sim.send("dump store"));
+
+    const ProgramResult refused = cli({ "--lang", "0", "restore", file, "--yes" });
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(settingsOf(m_sim.send("dump store")), before);
+    EXPECT_NE(refused.err.find("m_base.m_maxRPMLow (wiersz 37): 400 rpm (3000 … 7900 rpm, step 50; sprzeczne z "
+                               "m_base.m_maxRPMHigh = 500 rpm, które musi wynosić co najmniej 3100 rpm)"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(refused.err.find("3000 … 400"), std::string::npos) << refused.err;
+
+    const ProgramResult clamped = cli({ "--lang", "0", "restore", file, "--yes", "--clamp" });
+    ASSERT_EQ(clamped.exitCode, 0) << clamped.err;
+    for (const char* line : { "m_base.m_switchRPM: 99999 rpm → 4000 rpm", "m_base.m_maxRPMHigh: 500 rpm → 3100 rpm",
+                              "m_base.m_maxRPMLow: 400 rpm → 3000 rpm", "m_setupTimes1[5]: 100 % → 50 %",
+                              "m_setupTimes1[6]: 1e+300 % → 50 %" })
+        EXPECT_TRUE(hasLine(clamped.err, line)) << line << " not printed in:\n" << clamped.err;
+    EXPECT_EQ(std::count(clamped.err.begin(), clamped.err.end(), '\n'), 7) << "a heading and the five moves: "
+                                                                           << clamped.err;
+    const std::string after = scratch("clamped.settings");
+    ASSERT_EQ(cli({ "backup", after }).exitCode, 0);
+    const ProgramResult dump = runProgram(KORVANA_CLI, { "settings-dump", after }, 10s);
+    EXPECT_EQ(valueOf(dump.out, "m_setupTimes1[5]"), "50");
+    EXPECT_EQ(valueOf(dump.out, "m_setupTimes1[6]"), "50");
+    EXPECT_EQ(valueOf(dump.out, "m_base.m_maxRPMLow"), "3000");
 }
 
 TEST(CliSettingsOffline, DumpOfABadFileFails)

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <set>
 
 namespace {
@@ -300,6 +301,126 @@ TEST(SettingsFileCheck, NamesEveryValueOutsideItsRangeAndClampsOnRequest)
     EXPECT_EQ(image.m_base.m_switchRPM, 4000);
     EXPECT_EQ(image.m_mainCorr.m_mainCorr[3], 6.0);
     EXPECT_EQ(image.m_corrMap.m_injMapTable[0][0], 50);
+}
+
+// A paired limit that leaves no room is never shown as an upside-down range:
+// the field's own range and the other field that takes the room away.
+TEST(SettingsTable, EmptyPairedRangeNamesWhatItConflictsWith)
+{
+    CSettingsImage image;
+    image.m_base.m_maxRPMHigh = 500;
+    image.m_base.m_maxRPMLow = 400;
+    EXPECT_EQ(CSettingsTable::rangeText(field("m_base.m_maxRPMLow"), image),
+              L"3000 … 7900 rpm, step 50; sprzeczne z m_base.m_maxRPMHigh = 500 rpm, "
+              L"które musi wynosić co najmniej 3100 rpm");
+    image = CSettingsImage();
+    image.m_base.m_maxRPMLow = 7950;
+    EXPECT_EQ(CSettingsTable::rangeText(field("m_base.m_maxRPMHigh"), image),
+              L"3000 … 8000 rpm, step 50; sprzeczne z m_base.m_maxRPMLow = 7950 rpm, "
+              L"które musi wynosić najwyżej 7900 rpm");
+    image = CSettingsImage();
+    image.m_base.m_temprBottom = 90;
+    const std::wstring upper = CSettingsTable::rangeText(field("m_base.m_temprUpper"), image);
+    EXPECT_NE(upper.find(L"sprzeczne z m_base.m_temprBottom = 90 °C"), std::wstring::npos) << upper;
+    EXPECT_EQ(upper.find(L"90 … 80"), std::wstring::npos) << upper;
+    EXPECT_FALSE(CSettingsTable::pairedConflict(field("m_base.m_temprUpper"), CSettingsImage()).has_value());
+}
+
+// The values no settings page holds: the curves and map cells within −50 … +50 %,
+// and the numbers of the blocks within what their field carries (as the
+// block codecs encode them).
+TEST(SettingsFileCheck, CurvesAndTheBlocksOwnNumbers)
+{
+    CSettingsImage image;
+    image.m_setupTimes1[4] = 100;
+    image.m_setupTimes2[38] = -51;
+    image.m_base.m_pressureGain = 20; // a signed byte of tenths: −12.8 … 12.7
+    image.m_base.m_pressAverageCount = -1;
+    image.m_adv.m_injectorWarmingImpulse = 7; // 255 × 0.025 ms
+    image.m_base.m_rpmSignalLevel = std::nan("");
+    const auto problems = checkLoadedSettings(image);
+    std::vector<std::string> keys;
+    for (const auto& p : problems)
+        keys.push_back(p.key);
+    EXPECT_EQ(keys, (std::vector<std::string> { "m_base.m_pressureGain", "m_base.m_pressAverageCount",
+                                                "m_base.m_rpmSignalLevel", "m_adv.m_injectorWarmingImpulse",
+                                                "m_setupTimes1[5]", "m_setupTimes2[39]" }));
+    const std::wstring text = describeProblems(problems);
+    EXPECT_NE(text.find(L"m_base.m_pressureGain = 20 (-12.8 … 12.7)"), std::wstring::npos) << text;
+    EXPECT_NE(text.find(L"m_adv.m_injectorWarmingImpulse = 7 ms (0 … 6.4 ms)"), std::wstring::npos) << text;
+    EXPECT_NE(text.find(L"m_setupTimes1[5] = 100 % (-50 … 50 %)"), std::wstring::npos) << text;
+
+    const auto moves = clampLoadedSettings(image);
+    EXPECT_EQ(describeMoves(moves), L"m_base.m_pressureGain: 20 → 12.7\n"
+                                    L"m_base.m_pressAverageCount: -1 → 0\n"
+                                    L"m_base.m_rpmSignalLevel: nan → 5 V\n"
+                                    L"m_adv.m_injectorWarmingImpulse: 7 ms → 6.4 ms\n"
+                                    L"m_setupTimes1[5]: 100 % → 50 %\n"
+                                    L"m_setupTimes2[39]: -51 % → -50 %\n");
+    EXPECT_TRUE(checkLoadedSettings(image).empty());
+}
+
+// With the reader's report: the lines it could not take are named as the
+// file holds them, never clamped, and every problem carries its line.
+TEST(SettingsFileCheck, LinesTheReaderCouldNotTakeAreNotClampable)
+{
+    CSettingsImage image;
+    image.m_base.m_switchRPM = 12; // what "12abc" reads as
+    image.m_setupTimes1[4] = 100;
+    CSettingsReadReport report;
+    report.rejected.push_back({ L"m_base.m_switchRPM", 19, L"12abc", CSettingsLineProblem::NotANumber, 0, 0 });
+    report.rejected.push_back({ L"m_base.m_flags", 25, L"99999", CSettingsLineProblem::DoesNotFit, 0, 255 });
+    report.lines = { { L"m_base.m_switchRPM", 19 }, { L"m_base.m_flags", 25 }, { L"m_setupTimes1[5]", 81 } };
+    const auto problems = checkLoadedSettings(image, &report);
+    ASSERT_EQ(problems.size(), 3u) << "the switch-over speed once, as the file holds it";
+    EXPECT_FALSE(allClampable(problems));
+    EXPECT_EQ(describeProblems(problems), L"m_base.m_switchRPM (wiersz 19): 12abc (to nie jest liczba)\n"
+                                          L"m_base.m_flags (wiersz 25): 99999 (nie mieści się w swoim polu: 0 … 255)\n"
+                                          L"m_setupTimes1[5] (wiersz 81): 100 % (-50 … 50 %)\n");
+    EXPECT_TRUE(allClampable(checkLoadedSettings(image)));
+}
+
+// Whatever a damaged file holds, clamping leaves nothing for the check to find,
+// and says of every value it moved where from and where to.
+TEST(SettingsFileCheck, ClampingAlwaysEndsInAnAllowedImage)
+{
+    std::mt19937 random(27);
+    std::uniform_real_distribution<double> wild(-1e5, 1e5);
+    std::uniform_int_distribution<int> byte(0, 255);
+    const double specials[] = { std::nan(""), 1e300, -1e300, 0, -0.0 };
+    for (int round = 0; round < 200; ++round) {
+        CSettingsImage image;
+        auto pick = [&] { return round % 7 == 0 ? specials[random() % 5] : wild(random); };
+        for (const auto& f : CSettingsTable::fields())
+            if (f.put && f.inFile)
+                f.put(image, f.bit != 0 || f.kind == SettingKind::List ? byte(random) : pick());
+        image.m_base.m_pressureGain = pick();
+        image.m_base.m_pressAverageCount = pick();
+        image.m_base.m_rpmSignalLevel = pick();
+        image.m_adv.m_injectorWarmingImpulse = pick();
+        for (double& v : image.m_mainCorr.m_mainCorr)
+            v = pick();
+        for (double& v : image.m_setupTimes1)
+            v = pick();
+        for (double& v : image.m_setupTimes2)
+            v = pick();
+        for (auto& row : image.m_corrMap.m_injMapTable)
+            for (double& v : row)
+                v = pick();
+        const auto problems = checkLoadedSettings(image);
+        const auto moves = clampLoadedSettings(image);
+        const auto left = checkLoadedSettings(image);
+        ASSERT_TRUE(left.empty()) << "round " << round << ":\n" << describeProblems(left);
+        std::set<std::string> moved;
+        for (const auto& m : moves)
+            moved.insert(m.key);
+        // A paired limit may be settled by moving the other field instead.
+        const std::set<std::string> paired { "m_base.m_maxRPMHigh", "m_base.m_maxRPMLow", "m_base.m_temprUpper" };
+        for (const auto& p : problems)
+            EXPECT_TRUE(moved.count(p.key) || paired.count(p.key)) << p.key << " was a problem and did not move";
+        EXPECT_EQ(describeMoves(moves).find(L"…"), std::wstring::npos);
+        EXPECT_EQ(clampLoadedSettings(image).size(), 0u) << "a clamped image moves no further";
+    }
 }
 
 TEST(SettingsComparison, KeyByKeyInThePagesUnits)

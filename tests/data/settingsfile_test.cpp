@@ -96,6 +96,17 @@ TEST(SettingsFileNumbers, ParsesLongestPrefixAfterBlanks)
         EXPECT_DOUBLE_EQ(CSettingsFile::parseNumber(c.text), c.value) << std::string(c.text, c.text + wcslen(c.text));
 }
 
+// What the reader reports as "no number": anything but one whole decimal
+// number, blanks around it aside.
+TEST(SettingsFileNumbers, WholeNumbersOnly)
+{
+    for (const wchar_t* text : { L"12", L"  -3.5", L"7 ", L"1.23457e+006", L"+8", L".5", L"1.", L"1e400" })
+        EXPECT_TRUE(CSettingsFile::isNumber(text)) << std::string(text, text + wcslen(text));
+    for (const wchar_t* text : { L"nan", L"inf", L"-inf", L"0,3", L"12abc", L"abc", L"", L" ", L"-", L"1e", L"0x10",
+                                 L"1 2", L"\u00bd" })
+        EXPECT_FALSE(CSettingsFile::isNumber(text)) << std::string(text, text + wcslen(text));
+}
+
 TEST(SettingsFileLines, WritesKeyTabValueCrLfInEightBits)
 {
     const std::string path = tempDir() + "/write.settings";

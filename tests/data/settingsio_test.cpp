@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -240,6 +241,69 @@ TEST(SettingsReader, IntegerMembersTruncateAndKeepTheirLowBits)
     EXPECT_EQ(im.m_advancedSetup.m_switchCorr, -6);
     EXPECT_EQ(im.m_base.m_switchRPM, 12);
     EXPECT_EQ(im.m_base.m_switchTempr, 0);
+}
+
+// The reader loads such lines as it always did (above) and says which they
+// were: by key, line and the text as the file holds it.
+TEST(SettingsReader, ReportsTheLinesNotTakenAsTheyStand)
+{
+    std::string text = readRaw(kGolden);
+    auto replace = [&](const std::string& key, const std::string& value) {
+        const std::size_t at = text.find("\n" + key + "\t");
+        ASSERT_NE(at, std::string::npos) << key;
+        const std::size_t end = text.find("\r\n", at + 1);
+        text.replace(at + 1, end - at - 1, key + "\t" + value);
+    };
+    replace("m_base.m_flags", "99999"); // line 25
+    replace("m_base.m_temprGain", "0,3"); // line 31
+    replace("m_base.m_sparkDivider", "-1"); // line 21
+    replace("m_adv.m_injConfMap[2]", "2.5"); // line 50
+    replace("m_devInfo.m_statistic.modify", "70000"); // line 11
+    replace("m_devInfo.m_flags2", "4294967295"); // fits
+    replace("m_advancedSetup.m_switchCorr", "200"); // line 443: a signed byte
+    replace("m_setupTimes1[5]", "1e300"); // a number; its range is the check's question
+    replace("m_setupTimes1[6]", "1e400"); // line 82: beyond a double
+    replace("m_setupTimes1[7]", "nan"); // line 83
+    replace("m_injMapTable[2][1000]", ""); // line 156
+    replace("m_mainCorr.m_mainCorr[0]", " 1.25 "); // blanks around a number
+    const std::string path = scratch("report.settings");
+    writeRaw(path, text);
+
+    CSettingsImage im;
+    CSettingsReadReport report;
+    ASSERT_TRUE(readSettings(path, im, &report));
+    EXPECT_EQ(im.m_base.m_flags, static_cast<uint8_t>(99999)) << "still loaded as before";
+    EXPECT_EQ(im.m_base.m_temprGain, 0);
+    std::vector<std::tuple<std::wstring, int, std::wstring, CSettingsLineProblem::Kind>> got;
+    for (const auto& p : report.rejected)
+        got.emplace_back(p.key, p.line, p.value, p.kind);
+    using K = CSettingsLineProblem;
+    const decltype(got) expected {
+        { L"m_devInfo.m_statistic.modify", 11, L"70000", K::DoesNotFit },
+        { L"m_base.m_sparkDivider", 21, L"-1", K::DoesNotFit },
+        { L"m_base.m_flags", 25, L"99999", K::DoesNotFit },
+        { L"m_base.m_temprGain", 31, L"0,3", K::NotANumber },
+        { L"m_adv.m_injConfMap[2]", 50, L"2.5", K::DoesNotFit },
+        { L"m_setupTimes1[6]", 82, L"1e400", K::DoesNotFit },
+        { L"m_setupTimes1[7]", 83, L"nan", K::NotANumber },
+        { L"m_injMapTable[2][1000]", 156, L"", K::NotANumber },
+        { L"m_advancedSetup.m_switchCorr", 443, L"200", K::DoesNotFit },
+    };
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(report.rejected[2].lo, 0);
+    EXPECT_EQ(report.rejected[2].hi, 255);
+    EXPECT_EQ(report.lineOf(L"m_timeStamp"), 1);
+    EXPECT_EQ(report.lineOf(L"m_setupTimes1[5]"), 81);
+    EXPECT_EQ(report.lineOf(L"m_advancedSetup.m_maxLoadTime"), 0) << "not read";
+
+    // The golden file itself has nothing to report; a shuffled file reports the lines where they are.
+    ASSERT_TRUE(readSettings(kGolden, im, &report));
+    EXPECT_TRUE(report.rejected.empty());
+    writeRaw(path, "m_base.m_flags\t300\r\n" + readRaw(kGolden));
+    ASSERT_TRUE(readSettings(path, im, &report));
+    ASSERT_EQ(report.rejected.size(), 1u);
+    EXPECT_EQ(report.rejected[0].line, 1);
+    EXPECT_EQ(report.lineOf(L"m_timeStamp"), 2);
 }
 
 TEST(SettingsReader, LastLineWithoutLineEndLosesItsLastCharacter)

@@ -8,6 +8,8 @@
 #include <app/data/settingsio.h>
 #include <app/device/docoperations.h>
 #include <app/device/lpgdevice.h>
+#include <app/tuning/settingscheck.h>
+#include <app/platform/log.h>
 #include <app/platform/porttable.h>
 #include <syncmsg/multithread.h>
 
@@ -19,7 +21,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -50,6 +54,14 @@ std::string scratch(const std::string& name)
         return std::string(::mkdtemp(templ.data()));
     }();
     return dir + "/" + name;
+}
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 class DocOperationsE2E : public ::testing::Test {
@@ -152,16 +164,65 @@ TEST_F(DocOperationsE2E, OutOfRangeFileIsLoadedOnlyClampedAndOnlyWhenConfirmed)
     const auto& asked = m_ui.shown().front();
     EXPECT_TRUE(asked.question);
     EXPECT_FALSE(asked.defaultYes);
-    EXPECT_NE(asked.text.find(L"m_base.m_switchRPM = 99999 rpm (500 … 4000 rpm, step 20)"), std::wstring::npos);
-    EXPECT_NE(asked.text.find(L"m_injMapTable[2][1000] = 155 %"), std::wstring::npos);
+    EXPECT_NE(asked.text.find(L"m_base.m_switchRPM (wiersz 19): 99999 rpm (500 … 4000 rpm, step 20)"),
+              std::wstring::npos);
+    EXPECT_NE(asked.text.find(L"m_injMapTable[2][1000] (wiersz 156): 155 %"), std::wstring::npos);
     EXPECT_EQ(settingsOf(m_sim.send("dump store")), before);
 
+    // "Load them clamped": every value moved goes into the log, one line each.
     m_ui.queueAnswer(true);
+    auto logged = std::make_shared<std::vector<std::string>>();
+    auto loggedLock = std::make_shared<std::mutex>();
+    const int sink = addLogSink([logged, loggedLock](LogLevel, const std::string& line) {
+        std::lock_guard<std::mutex> lock(*loggedLock);
+        logged->push_back(line);
+    });
     EXPECT_TRUE(ops.loadIntoController(path));
+    removeLogSink(sink);
+    {
+        std::lock_guard<std::mutex> lock(*loggedLock);
+        for (const std::string move : { "m_base.m_switchRPM: 99999 rpm → 4000 rpm", "m_injMapTable[2][1000]: 155 % → 50 %" })
+            EXPECT_EQ(std::count_if(logged->begin(), logged->end(),
+                                    [&](const std::string& line) {
+                                        return line.size() >= move.size()
+                                            && line.compare(line.size() - move.size(), move.size(), move) == 0;
+                                    }),
+                      1)
+                << move;
+    }
     m_device.image() = CSettingsImage();
     ASSERT_TRUE(readAll(m_device));
     EXPECT_EQ(m_device.image().m_base.m_switchRPM, 4000);
     EXPECT_EQ(m_device.image().m_corrMap.m_injMapTable[0][0], 50);
+}
+
+// A line that is no number is not offered for clamping: the fitter is told,
+// not asked, and nothing is written.
+TEST_F(DocOperationsE2E, LineThatIsNoNumberIsRefusedWithoutAQuestion)
+{
+    const std::string path = scratch("nan.settings");
+    ASSERT_TRUE(writeSettings(path, m_device.image()));
+    std::string text = slurp(path);
+    const std::string key = "\nm_injMapTable[3][1500]\t";
+    const std::size_t at = text.find(key);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at + key.size(), text.find("\r\n", at + 1) - at - key.size(), "nan");
+    // Out of range as well, on a line of its own before the file's own (the first one counts): one line more.
+    text.replace(text.find("\nm_base.m_switchRPM\t"), 0, "\nm_base.m_switchRPM\t99999\r");
+    std::ofstream(path, std::ios::binary) << text;
+    const std::string before = settingsOf(m_sim.send("dump store"));
+
+    CDocOperations ops(m_device);
+    m_ui.queueAnswer(true); // would clamp, were it asked
+    EXPECT_FALSE(ops.loadIntoController(path));
+    ASSERT_EQ(m_ui.shown().size(), 1u);
+    EXPECT_FALSE(m_ui.shown()[0].question);
+    EXPECT_EQ(m_ui.shown()[0].icon, MsgIcon::Error);
+    EXPECT_NE(m_ui.shown()[0].text.find(L"m_injMapTable[3][1500] (wiersz 173): nan (to nie jest liczba)"),
+              std::wstring::npos)
+        << m_ui.shown()[0].text;
+    EXPECT_NE(m_ui.shown()[0].text.find(L"m_base.m_switchRPM (wiersz 19): 99999 rpm"), std::wstring::npos);
+    EXPECT_EQ(settingsOf(m_sim.send("dump store")), before);
 }
 
 TEST_F(DocOperationsE2E, InspectionBitOfTheControllerIsKept)
@@ -231,6 +292,45 @@ TEST_F(DocOperationsE2E, FactoryRestoreOnLpgEndsInAutoWithThePreset)
     EXPECT_EQ(m_device.image().m_setupTimes1, CSettingsImage().m_setupTimes1);
 }
 
+// The preset that goes into every blank controller is checked as a loaded
+// file is: the shipped one passes; one with a curve value of 100 % and a
+// byte of 99999 is refused by key and line, and nothing is written.
+TEST_F(DocOperationsE2E, DamagedPresetIsRefusedAndNothingWritten)
+{
+    CSettingsImage shipped;
+    CSettingsReadReport report;
+    ASSERT_TRUE(readSettings(CDocOperations::presetPath(), shipped, &report));
+    EXPECT_TRUE(checkLoadedSettings(shipped, &report).empty()) << describeProblems(checkLoadedSettings(shipped, &report));
+
+    std::string text = slurp(CDocOperations::presetPath());
+    for (const auto& [key, value] : { std::pair<std::string, std::string> { "m_setupTimes1[5]", "100" },
+                                      { "m_base.m_flags", "99999" } }) {
+        const std::size_t at = text.find("\n" + key + "\t");
+        ASSERT_NE(at, std::string::npos) << key;
+        text.replace(at + 1, text.find("\r\n", at + 1) - at - 1, key + "\t" + value);
+    }
+    const std::filesystem::path runtime = scratch("runtime");
+    std::filesystem::create_directories(runtime / "KORVANA PRESET");
+    std::ofstream(runtime / "KORVANA PRESET" / "Initial settings.settings", std::ios::binary) << text;
+    ::setenv("KORVANA_RUNTIME_DIR", runtime.c_str(), 1);
+    struct Unset {
+        ~Unset() { ::unsetenv("KORVANA_RUNTIME_DIR"); }
+    } unset;
+
+    m_device.image() = CSettingsImage(); // as blank as a controller after the factory defaults
+    const std::string before = settingsOf(m_sim.send("dump store"));
+    CDocOperations ops(m_device);
+    EXPECT_FALSE(ops.writeInitialSetup());
+    ASSERT_EQ(m_ui.shown().size(), 1u);
+    EXPECT_EQ(m_ui.shown()[0].icon, MsgIcon::Error);
+    const std::wstring& message = m_ui.shown()[0].text;
+    EXPECT_NE(message.find(L"m_base.m_flags (wiersz 25): 99999"), std::wstring::npos) << message;
+    EXPECT_NE(message.find(L"m_setupTimes1[5] (wiersz 81): 100 %"), std::wstring::npos) << message;
+    EXPECT_NE(message.find(L"Nic nie zostało wpisane do urządzenia."), std::wstring::npos) << message;
+    EXPECT_EQ(settingsOf(m_sim.send("dump store")), before);
+    EXPECT_TRUE(m_device.image() == CSettingsImage()) << "the live image took nothing of the preset";
+}
+
 // The program's way: the polling thread runs throughout, and its newest
 // readings say petrol from the first switch on, while the restore still has
 // the preset to write.
@@ -274,14 +374,6 @@ TEST_F(DocOperationsE2E, FactoryRestoreOnPetrolStaysOnPetrol)
     CDocOperations ops(m_device);
     EXPECT_TRUE(ops.restoreFactorySettings());
     EXPECT_EQ(fuelMode(), "petrol") << m_sim.send("status");
-}
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // The controller answers its identification and identity, then every settings

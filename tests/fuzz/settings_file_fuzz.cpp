@@ -1,5 +1,6 @@
-// Settings files from arbitrary bytes: reading must never crash, and a file
-// that was read whole must write out lines that read back to the same lines.
+// Settings files from arbitrary bytes: reading must never crash, the reader's
+// report must not change what is loaded, and a file that was read whole must
+// write out lines that read back to the same lines.
 // The reader takes a path, so the bytes go into an anonymous in-memory file
 // (nothing is left on disk however a run ends).
 #include <app/data/settingsio.h>
@@ -46,6 +47,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         return 0;
 
     const auto lines = settingsLines(image);
+    // The report only tells; the image is loaded the same with it.
+    CSettingsImage reported;
+    CSettingsReadReport report;
+    if (!readSettings(input.path(), reported, &report) || settingsLines(reported) != lines)
+        std::abort();
+    for (const auto& problem : report.rejected)
+        if (problem.line < 1 || report.lineOf(problem.key) != problem.line)
+            std::abort();
     std::string text;
     bool fitsOneRead = true;
     for (const auto& [key, value] : lines) {

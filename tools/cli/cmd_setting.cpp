@@ -119,10 +119,14 @@ int cmdSet(const CliContext& context)
         for (const auto& [f, value] : changes)
             CSettingsTable::setValue(*f, next, value);
         for (const auto& [f, value] : changes) {
-            if (!CSettingsTable::allows(*f, next, value))
-                return failed(f->cliKey() + ": " + toUtf8(CSettingsTable::formatValue(*f, value))
-                              + (f->kind == SettingKind::Spin ? " is outside " : " is not one of ")
+            if (!CSettingsTable::allows(*f, next, value)) {
+                // A paired limit may leave no room at all: then the range names what it conflicts with.
+                const char* why = f->kind != SettingKind::Spin               ? " is not one of "
+                    : CSettingsTable::pairedConflict(*f, next).has_value() ? " is not allowed: "
+                                                                             : " is outside ";
+                return failed(f->cliKey() + ": " + toUtf8(CSettingsTable::formatValue(*f, value)) + why
                               + toUtf8(CSettingsTable::rangeText(*f, next)) + "; nothing written");
+            }
         }
         // The divider edit is locked while the source (as it will be) is the injectors or the crankshaft.
         const auto isDivider = [](const CSettingField* f) {

@@ -9,6 +9,7 @@
 #include <app/data/settingsio.h>
 #include <app/device/docoperations.h>
 #include <app/device/lpgdevice.h>
+#include <app/tuning/settingscheck.h>
 #include <app/platform/consoleinteraction.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
@@ -111,9 +112,17 @@ int cmdSettingsDump(const CliContext& context)
     if (context.args.size() != 1)
         return usageError("settings-dump", "one settings file expected");
     CSettingsImage image;
-    if (!readSettings(context.args[0], image))
+    CSettingsReadReport report;
+    if (!readSettings(context.args[0], image, &report))
         return failed(toUtf8(translate(L"Nie można wczytać ustawień z pliku")) + ": " + context.args[0]);
     for (const auto& [key, value] : settingsLines(image))
         std::cout << toUtf8(key) << '\t' << toUtf8(value) << '\n';
+    // The dump shows the file as it loads; what a restore would refuse is said beside it.
+    const auto problems = checkLoadedSettings(image, &report);
+    if (!problems.empty())
+        std::cerr << toUtf8(translate(allClampable(problems)
+                                          ? L"Plik zawiera wartości spoza dozwolonego zakresu:"
+                                          : L"Plik zawiera wartości, których nie można wpisać do urządzenia:"))
+                  << '\n' << toUtf8(describeProblems(problems));
     return kExitOk;
 }
