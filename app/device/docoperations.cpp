@@ -120,10 +120,8 @@ void CDocOperations::copyLoadedSettings(const CSettingsImage& loaded, CSettingsI
     to.m_minimalLPGRPM = from.m_minimalLPGRPM;
     to.m_switchCorr = from.m_switchCorr;
     to.m_switchCorrTime = from.m_switchCorrTime;
-    to.m_advancedFlags2 = from.m_advancedFlags2;
-    to.m_advancedFlags3 = from.m_advancedFlags3;
-    to.m_maxLoadTime = from.m_maxLoadTime;
-    to.m_minLpgTempr = from.m_minLpgTempr;
+    // m_advancedFlags2, m_advancedFlags3, m_maxLoadTime and m_minLpgTempr are
+    // not read from the file (a file holds defaults there): the controller's stay.
     // The inspection reminder belongs to the controller, not to the file.
     to.m_advancedFlags = static_cast<uint8_t>((from.m_advancedFlags & ~kAdvInspectionReminder)
                                               | (to.m_advancedFlags & kAdvInspectionReminder));
@@ -202,10 +200,10 @@ bool CDocOperations::loadIntoControllerSteps(std::string path, OutOfRange outOfR
     session.write({ CReadBlocks::Base, CReadBlocks::Adv, CReadBlocks::MainCorr, CReadBlocks::SetupTimes1,
                     CReadBlocks::SetupTimes2, CReadBlocks::InjMap, CReadBlocks::AdvancedSetup,
                     CReadBlocks::SensorsSetup });
-    const CWriteReport& report = session.finish();
+    const CWriteReport& written = session.finish();
     m_device.events().imageChanged(ImageBlock::All);
-    showReport(report, m_lastReport);
-    return report.ok();
+    showReport(written, m_lastReport);
+    return written.ok();
 }
 
 bool CDocOperations::restoreFactorySettings()

@@ -79,6 +79,8 @@ CSettingWriter::Outcome CSettingWriter::write(CLPGDevice& device, uint8_t blocks
         outcome.report = session.finish();
         if (outcome.result == Result::Ok && !outcome.report.ok())
             outcome.result = Result::RestartFailed;
+        else if (outcome.report.differs & imageBlocks(outcome.block))
+            outcome.result = Result::Mismatch;
     }
     logInfo("settings", describe(outcome));
     return outcome;

@@ -10,6 +10,7 @@
 #include <app/platform/userinteraction.h>
 #include <errkit/ierror.h>
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 
@@ -71,6 +72,8 @@ std::wstring CWriteReport::text() const
         line(translate(L"Przywrócono poprzednie wartości:") + L" " + names(putBack));
     if (notWritten)
         line(translate(L"Nie wpisano:") + L" " + names(notWritten));
+    if (differs)
+        line(translate(L"Sterownik zawiera inne wartości niż wpisane:") + L" " + names(differs));
     if (unknown)
         line(translate(L"Nie wiadomo, co zawiera sterownik:") + L" " + names(unknown));
     if (mapInvalid)
@@ -199,7 +202,7 @@ bool CWriteSession::toPetrol()
     m_forced = true;
     logSession(m_operation, L"petrol and wait");
     if (!m_device.switchToPetrolAndWait()) {
-        failAt(translate(L"Nie powiodło się przełączenie na benzynę!"), 0);
+        failAt(translate(L"Nie powiodło się przełączenie na benzynę!"));
         return false;
     }
     m_onPetrol = true;
@@ -226,7 +229,7 @@ bool CWriteSession::send(Command command, uint8_t mask)
         return false;
     if (sendNow(command, mask))
         return true;
-    failAt(translate(L"Sterownik nie przyjął polecenia."), 0);
+    failAt(translate(L"Sterownik nie przyjął polecenia."));
     return false;
 }
 
@@ -240,8 +243,7 @@ bool CWriteSession::force(Command command, uint8_t mask)
     if (sendNow(command, mask))
         return true;
     failAt(translate(command == Command::Petrol ? L"Nie powiodło się przełączenie na benzynę!"
-                                                : L"Nie powiodło się przełączenie na LPG!"),
-           0);
+                                                : L"Nie powiodło się przełączenie na LPG!"));
     return false;
 }
 
@@ -282,11 +284,17 @@ bool CWriteSession::write(CReadBlocks::Block block)
         return false;
     if (!require(block))
         return false;
-    if ((m_flags & kSkipUnchanged) && m_device.readBlocks().has(block)
-        && sameBlock(block, m_device.image(), m_device.heldImage())) {
-        m_skipped |= block;
-        logSession(m_operation, std::wstring(L"held already: ") + CReadBlocks::name(block));
-        return true;
+    if ((m_flags & kSkipUnchanged) && m_device.readBlocks().has(block)) {
+        const auto wanted = blockBytes(block, m_device.image());
+        const auto held = blockBytes(block, m_device.heldImage());
+        if (wanted == held) {
+            m_skipped |= block;
+            logSession(m_operation, std::wstring(L"held already: ") + CReadBlocks::name(block));
+            return true;
+        }
+        const auto at = std::mismatch(wanted.begin(), wanted.end(), held.begin(), held.end()).first - wanted.begin();
+        logSession(m_operation, std::wstring(CReadBlocks::name(block)) + L" differs from byte "
+                                    + std::to_wstring(at) + L" on");
     }
     const bool map = block == CReadBlocks::InjMap;
     if (map) {
@@ -315,7 +323,7 @@ bool CWriteSession::writeBlock(CReadBlocks::Block block)
         // A write that was not acknowledged may still have arrived.
         m_writes.emplace_back(block, std::move(sent));
         m_unacknowledged |= block;
-        failAt(translate(L"Nie powiódł się zapis:") + L" " + CReadBlocks::name(block), block);
+        failAt(translate(L"Nie powiódł się zapis:") + L" " + CReadBlocks::name(block));
         return false;
     }
     m_writes.emplace_back(block, blockBytes(block, m_device.image()));
@@ -326,8 +334,7 @@ bool CWriteSession::writeBlock(CReadBlocks::Block block)
     if (state != 1) {
         failAt(translate(state < 0 ? L"Odczyt kontrolny nie powiódł się:"
                                    : L"Sterownik zawiera inne wartości niż wpisane:")
-                   + L" " + CReadBlocks::name(block),
-               block);
+               + L" " + CReadBlocks::name(block));
         return false;
     }
     return true;
@@ -346,7 +353,7 @@ int CWriteSession::readBackState(CReadBlocks::Block block, const std::vector<uin
     CSettingsImage before = m_device.image();
     if (decodeBlockBytes(block, blockBytes(block, m_before), before) && sameBlock(block, before, m_device.image()))
         return 0;
-    return -1;
+    return 2;
 }
 
 bool CWriteSession::restart()
@@ -357,7 +364,7 @@ bool CWriteSession::restart()
     m_forced = true;
     logSession(m_operation, L"restart on petrol");
     if (!m_device.command0AOnPetrol()) {
-        failAt(translate(L"Nie powiódł się restart sterownika."), 0);
+        failAt(translate(L"Nie powiódł się restart sterownika."));
         return false;
     }
     m_onPetrol = true;
@@ -372,7 +379,7 @@ bool CWriteSession::step(const std::wstring& what, const std::function<bool()>& 
         return false;
     if (run())
         return true;
-    failAt(what, 0);
+    failAt(what);
     return false;
 }
 
@@ -380,10 +387,10 @@ void CWriteSession::fail(const std::wstring& why)
 {
     if (m_failed && !m_report.failure.empty())
         return;
-    failAt(why, 0);
+    failAt(why);
 }
 
-void CWriteSession::failAt(const std::wstring& what, uint32_t block)
+void CWriteSession::failAt(const std::wstring& what)
 {
     m_failed = true;
     if (m_report.failure.empty())
@@ -391,7 +398,7 @@ void CWriteSession::failAt(const std::wstring& what, uint32_t block)
     logSession(m_operation, L"failed: " + what);
     // Silence means the controller is gone: nothing more is tried, what is
     // left is kept for when the link returns.
-    if (!m_device.m_demo && block != 0 && CLPGDevice::lastAttemptsSilent()) {
+    if (!m_device.m_demo && CLPGDevice::lastAttemptsSilent()) {
         m_report.linkLost = true;
         return;
     }
@@ -417,6 +424,11 @@ void CWriteSession::putBack()
         if (CLPGDevice::lastAttemptsSilent() && state < 0) {
             m_report.linkLost = true;
             return;
+        }
+        // A third value was read back: the controller holds it, not what was written.
+        if (state == 2 && block != CReadBlocks::InjMap) {
+            m_report.differs |= bit;
+            continue;
         }
         // A map page cut off half-way holds neither: its checksum is wrong and
         // the controller doses nothing from it, so it is always put back.
@@ -517,13 +529,15 @@ const CWriteReport& CWriteSession::finish()
     uint32_t written = 0;
     for (const auto& [block, bytes] : m_writes)
         written |= block;
-    written &= ~(m_report.putBack | m_report.unknown | m_unchanged);
+    written &= ~(m_report.putBack | m_report.unknown | m_report.differs | m_unchanged);
     m_report.written = written;
-    m_report.notWritten = m_asked & ~(written | m_report.putBack | m_report.unknown | m_report.refused | m_skipped);
+    m_report.notWritten
+        = m_asked & ~(written | m_report.putBack | m_report.unknown | m_report.differs | m_report.refused | m_skipped);
     if (m_report.outcome != CWriteReport::Outcome::Refused) {
         if (!m_failed)
             m_report.outcome = CWriteReport::Outcome::Done;
-        else if (written || m_report.unknown || m_report.mapInvalid || (m_report.linkLost && m_forced))
+        else if (written || m_report.unknown || m_report.differs || m_report.mapInvalid
+                 || (m_report.linkLost && m_forced))
             m_report.outcome = CWriteReport::Outcome::Changed;
         else
             m_report.outcome = CWriteReport::Outcome::NotWritten;
@@ -533,7 +547,8 @@ const CWriteReport& CWriteSession::finish()
     if (m_failed) {
         // The image shows what the controller holds: the values it had for
         // everything not written, and nothing for what cannot be told.
-        for (auto block : blocksOf(m_asked & ~written & ~m_report.unknown & m_device.readBlocks().held()))
+        for (auto block :
+             blocksOf(m_asked & ~written & ~m_report.unknown & ~m_report.differs & m_device.readBlocks().held()))
             copyBlock(block, m_device.heldImage(), m_device.image());
         m_device.readBlocks().forget(m_report.unknown);
         if (sentSomething || m_asked)

@@ -47,6 +47,7 @@ struct CWriteReport {
     uint32_t putBack = 0; // written, then put back to what they held before
     uint32_t notWritten = 0; // asked for and never changed
     uint32_t unknown = 0; // what they hold could not be told
+    uint32_t differs = 0; // read back holding neither what was written nor what they held
     uint32_t refused = 0; // not read from the controller
     bool linkLost = false;
     bool mapInvalid = false;
@@ -163,10 +164,11 @@ private:
     bool sendNow(Command command, uint8_t mask);
     bool writeBlock(CReadBlocks::Block block);
     void noteFuel();
-    void failAt(const std::wstring& what, uint32_t block);
+    void failAt(const std::wstring& what);
     void putBack();
     bool toPetrolForPutBack();
-    // What block holds now: 1 = what was written, 0 = what it held before, -1 = unknown.
+    // What block holds now, read again: 1 = what was written, 0 = what it held
+    // before, 2 = a third value, -1 = it could not be read.
     int readBackState(CReadBlocks::Block block, const std::vector<uint8_t>& written);
     void keepLeftChanged();
 

@@ -174,7 +174,7 @@ TEST_F(CliSetting, RestartSettingOnLpgReturnsToAutomaticMode)
     const ProgramResult r = cli({ "--verbose", "set", "m_adv.m_engineSignalBehavior:0x02", "1" });
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::size_t petrol = r.err.find("petrol and wait");
-    const std::size_t write = r.err.find("write advanced block (m_adv) acknowledged");
+    const std::size_t write = r.err.find("write m_adv acknowledged");
     const std::size_t restart = r.err.find("restart on petrol");
     const std::size_t back = r.err.find("back to automatic mode");
     ASSERT_NE(back, std::string::npos) << r.err;

@@ -189,6 +189,25 @@ TEST_F(CliWrite, AFailedRestartWriteGivesTheCarBack)
     EXPECT_EQ(store(m_sim), before);
 }
 
+// The engine-speed signal type goes into the advanced setup first and into
+// the base block only when that succeeded.
+TEST_F(CliWrite, SignalTypeWritesTheAdvancedSetupFirst)
+{
+    ProgramResult r = cli({ "--verbose", "set", "m_base.m_sparkDivider:source", "Wtryskiwacze" });
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto advanced = r.err.find("write m_advancedSetup acknowledged");
+    const auto base = r.err.find("write m_base acknowledged");
+    ASSERT_NE(advanced, std::string::npos) << r.err;
+    ASSERT_NE(base, std::string::npos) << r.err;
+    EXPECT_LT(advanced, base);
+
+    const auto before = store(m_sim);
+    ASSERT_EQ(m_sim.send("refuse record 26"), "ok refuse record 26");
+    r = cli({ "set", "m_base.m_sparkDivider:source", "4" });
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(differences(before, store(m_sim)), "") << r.err;
+}
+
 // What is printed is what the controller holds, and "nothing to change" only
 // when it already holds exactly that.
 TEST_F(CliWrite, SetPrintsWhatWasReadBack)

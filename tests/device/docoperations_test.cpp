@@ -25,6 +25,8 @@ TEST(DocCopyRules, LoadedFileReplacesSettingsButKeepsIdentityAndInspectionBit)
     live.m_corrMap.m_rpmAxis[14] = 7000;
     live.m_sensorsSetup.m_temprCorr[3] = 4;
     live.m_sensorsSetup.m_pressCorr[3] = 4;
+    live.m_advancedSetup.m_minLpgTempr = -10;
+    live.m_advancedSetup.m_advancedFlags2 = 0x40;
 
     CSettingsImage file; // as the reader leaves it: fresh defaults beyond the file's keys
     file.m_devInfo.m_serial = L"FILE";
@@ -48,11 +50,14 @@ TEST(DocCopyRules, LoadedFileReplacesSettingsButKeepsIdentityAndInspectionBit)
     EXPECT_EQ(live.m_sensorsSetup.m_fuelType, 0);
     EXPECT_EQ(live.m_advancedSetup.m_switchCorr, -3);
     EXPECT_EQ(live.m_advancedSetup.m_advancedFlags, 0x15) << "the live inspection bit must survive";
-    // Axes and correction tables come back as the file leaves them: fresh.
-    EXPECT_EQ(live.m_corrMap.m_injTimeAxis[0], 2);
-    EXPECT_EQ(live.m_corrMap.m_rpmAxis[14], 7500);
-    EXPECT_EQ(live.m_sensorsSetup.m_temprCorr[3], 0);
-    EXPECT_EQ(live.m_sensorsSetup.m_pressCorr[3], 0);
+    // What the file does not carry stays as the controller holds it: the axes and both correction tables.
+    EXPECT_EQ(live.m_corrMap.m_injTimeAxis[0], 2.5);
+    EXPECT_EQ(live.m_corrMap.m_rpmAxis[14], 7000);
+    EXPECT_EQ(live.m_sensorsSetup.m_temprCorr[3], 4);
+    EXPECT_EQ(live.m_sensorsSetup.m_pressCorr[3], 4);
+    // The reader does not read these four: the file's are defaults, not the car's.
+    EXPECT_EQ(live.m_advancedSetup.m_minLpgTempr, -10);
+    EXPECT_EQ(live.m_advancedSetup.m_advancedFlags2, 0x40);
     // What the file does not own stays.
     EXPECT_EQ(live.m_devInfo.m_serial, L"LIVE");
     EXPECT_EQ(live.m_carInfo.m_vendor, L"Opel");

@@ -121,10 +121,10 @@ TEST_F(DocOperationsE2E, LoadedFileReadsBackBlockByBlock)
     ASSERT_TRUE(ops.loadIntoController(path));
     EXPECT_TRUE(m_ui.shown().empty()) << (m_ui.shown().empty() ? "" : "message shown");
     const CSettingsImage written = m_device.image();
-    // Written and acknowledged: the controller's again. The axes were not written.
+    // Written and read back: the controller's. The axes were not in the file and stay the controller's.
     EXPECT_TRUE(m_device.readBlocks().has(CReadBlocks::Base));
     EXPECT_TRUE(m_device.readBlocks().has(CReadBlocks::InjMap));
-    EXPECT_FALSE(m_device.readBlocks().has(CReadBlocks::MapAxes));
+    EXPECT_TRUE(m_device.readBlocks().has(CReadBlocks::MapAxes));
 
     // Read everything back into a fresh image: the controller holds what was sent.
     m_device.image() = CSettingsImage();
@@ -255,10 +255,13 @@ TEST_F(DocOperationsE2E, NoPetrolMeansNothingIsWritten)
     EXPECT_FALSE(ops.loadIntoController(path));
     ASSERT_EQ(m_sim.send("fault off"), "ok fault off 0.000000");
     ASSERT_EQ(m_ui.texts().size(), 1u);
-    EXPECT_EQ(m_ui.texts()[0], L"Nie powiodło się ustawienie urządzenia!");
+    // The failure, then what the controller holds: nothing was written.
+    EXPECT_EQ(m_ui.texts()[0].rfind(L"Nie powiodło się ustawienie urządzenia!\n", 0), 0u);
+    EXPECT_NE(m_ui.texts()[0].find(L"Nic nie zostało wpisane do urządzenia."), std::wstring::npos);
     EXPECT_EQ(settingsOf(m_sim.send("dump store")), before) << "a block was written although petrol was never reached";
-    // The image holds the file's values now, which the controller does not.
-    EXPECT_FALSE(m_device.readBlocks().has(CReadBlocks::Base));
+    // The image shows what the controller holds, not the file's values.
+    EXPECT_TRUE(m_device.readBlocks().has(CReadBlocks::Base));
+    EXPECT_NE(m_device.image().m_base.m_switchTempr, 55);
 }
 
 TEST_F(DocOperationsE2E, FactoryRestoreOnLpgEndsInAutoWithThePreset)

@@ -1,7 +1,7 @@
 // Writing settings blocks with read-back against the simulator's controller
 // in-process: a controller that keeps a byte of the base block stuck is
 // caught by the read-back and named by its block; the blocks of a change are
-// written once each, in the base, advanced, advanced setup, sensor setup order.
+// written once each, in the advanced setup, base, advanced, sensor setup order.
 #include <app/data/settingfields.h>
 #include <app/device/lpgdevice.h>
 #include <app/device/settingwriter.h>
@@ -74,7 +74,8 @@ TEST_F(SettingWriter, EveryBlockOnceInItsOrder)
     for (uint8_t t : m_types)
         if (t == 31 || t == 4 || t == 26 || t == 30)
             writes.push_back(t);
-    EXPECT_EQ(writes, (std::vector<uint8_t> { 31, 4, 26, 30 }));
+    EXPECT_EQ(writes, (std::vector<uint8_t> { 26, 31, 4, 30 }))
+        << "the advanced setup first: the signal type goes there before the base block";
 }
 
 } // namespace
