@@ -392,8 +392,8 @@ TEST_F(ObdPage, AdvancedOptionsExcludeEachOtherAndAreWritten)
 
 // Bytes 6–7 of the configuration record are the controller's period: a change
 // of another field sends them back as they were read, not through a rounded
-// speed. A detection that finds nothing leaves the connection record as it was.
-TEST_F(ObdPage, RecordsTheControllerHoldsSurviveARewriteAndAFailedDetection)
+// speed.
+TEST_F(ObdPage, ConfigurationRewriteKeepsTheSpeedThresholdPeriod)
 {
     ASSERT_TRUE(start({ "--obd", "can11" }));
     SKIP_WHEN_TERMINAL_REUSED();
