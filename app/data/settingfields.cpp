@@ -1,6 +1,8 @@
 #include <app/data/settingfields.h>
 #include <app/data/translate.h>
 
+#include <app/device/blockcodec.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -255,6 +257,21 @@ std::wstring widen(const std::string& s)
 
 // Tolerance of the range ends: the shown values have at most two decimals.
 constexpr double kEpsilon = 1e-7;
+// A read of a written value may give another, whose write reads back as itself.
+constexpr int kRoundTrips = 8;
+
+// The blocks encoded as a write sends them and decoded as a read stores them.
+void roundTrip(CSettingsImage& image, uint8_t blocks)
+{
+    if (blocks & kBlockBase)
+        decodeBase(encodeBase(image), image);
+    if (blocks & kBlockAdv)
+        decodeAdv(encodeAdv(image), image);
+    if (blocks & kBlockAdvancedSetup)
+        decodeAdvancedSetup(encodeAdvancedSetup(image), image);
+    if (blocks & kBlockSensorsSetup)
+        decodeSensorsSetup(encodeSensorsSetup(image), image);
+}
 
 } // namespace
 
@@ -365,8 +382,26 @@ void CSettingsTable::setValue(const CSettingField& f, CSettingsImage& image, dou
         return;
     }
     if (f.kind == SettingKind::Spin)
-        value = roundDecimals(value * f.scale, 6);
+        value = roundDecimals(snap(f, image, value) * f.scale, 6);
     f.put(image, value);
+}
+
+double CSettingsTable::snap(const CSettingField& f, const CSettingsImage& image, double value)
+{
+    if (f.kind != SettingKind::Spin || f.special != SettingSpecial::None || !f.get || !f.put || !std::isfinite(value))
+        return value;
+    // Only this member takes the trip: the block's others stay as the image holds them.
+    CSettingsImage held = image;
+    double stored = roundDecimals(value * f.scale, 6);
+    for (int i = 0; i < kRoundTrips; ++i) {
+        f.put(held, stored);
+        roundTrip(held, f.blocks);
+        const double back = f.get(held);
+        if (back == stored)
+            break;
+        stored = back;
+    }
+    return roundDecimals(stored / f.scale, 6);
 }
 
 double CSettingsTable::rangeMin(const CSettingField& f, const CSettingsImage& image)
@@ -407,15 +442,22 @@ bool CSettingsTable::allows(const CSettingField& f, const CSettingsImage& image,
 
 std::optional<double> CSettingsTable::spin(const CSettingField& f, const CSettingsImage& image, int delta)
 {
-    if (f.kind != SettingKind::Spin)
+    if (f.kind != SettingKind::Spin || delta == 0)
         return std::nullopt;
-    const double next = roundDecimals(value(f, image) - delta * f.step, decimalsOf(f.format));
-    // "Off" is the check box's to set; the spin itself keeps to the range.
-    if (next == 0 && f.zeroIsOff && f.min > 0)
-        return std::nullopt;
-    if (!allows(f, image, next))
-        return std::nullopt;
-    return next;
+    const double old = value(f, image);
+    // A step the controller would read back as the old value (speeds read to
+    // 100 rpm) takes the next one, until one moves or the range ends.
+    for (int steps = 1;; ++steps) {
+        const double next = roundDecimals(old - delta * steps * f.step, decimalsOf(f.format));
+        // "Off" is the check box's to set; the spin itself keeps to the range.
+        if (next == 0 && f.zeroIsOff && f.min > 0)
+            return std::nullopt;
+        if (!allows(f, image, next))
+            return std::nullopt;
+        const double held = snap(f, image, next);
+        if (delta < 0 ? held > old + kEpsilon : held < old - kEpsilon)
+            return allows(f, image, held) ? std::optional<double>(held) : std::nullopt;
+    }
 }
 
 double CSettingsTable::clamp(const CSettingField& f, const CSettingsImage& image, double v)

@@ -83,8 +83,13 @@ public:
 
     // The value as the page shows it: shown unit, 0/1 for boxes, stored value for lists.
     static double value(const CSettingField& field, const CSettingsImage& image);
-    // Stores a value given as value() gives it. No range check.
+    // Stores a value given as value() gives it, snapped (see snap). No range check.
     static void setValue(const CSettingField& field, CSettingsImage& image, double value);
+    // The value a spin stores for value: the one the controller, once it holds
+    // it, reads back as itself (the block's encoding, then its decoding, gives
+    // it again), in this image's sensor columns. 1250 rpm becomes 1300, as a
+    // read of 1250 rpm gives 1300. Boxes and lists are returned unchanged.
+    static double snap(const CSettingField& field, const CSettingsImage& image, double value);
 
     // The range in force for a spin in this image (the paired limits follow the other field).
     static double rangeMin(const CSettingField& field, const CSettingsImage& image);
@@ -92,8 +97,9 @@ public:
     // Whether value is allowed here: inside the range, 0 where 0 means off,
     // 0/1 for boxes, one of the items for lists.
     static bool allows(const CSettingField& field, const CSettingsImage& image, double value);
-    // The spin rule: new = old − delta × step, rounded to the shown decimals;
-    // the new value when allowed, nothing when refused.
+    // The spin rule: new = old − delta × step, rounded to the shown decimals
+    // and snapped; a step that snaps back onto old is followed by the next.
+    // The new value when allowed, nothing when refused.
     static std::optional<double> spin(const CSettingField& field, const CSettingsImage& image, int delta);
     // Nearest allowed value (a list's value is not changed; check it with allows).
     static double clamp(const CSettingField& field, const CSettingsImage& image, double value);

@@ -1,5 +1,6 @@
 #include <app/device/firmwareupdate.h>
 
+#include <app/data/conversions.h>
 #include <app/data/firmwarefile.h>
 #include <app/data/recordingpath.h>
 #include <app/data/translate.h>
@@ -197,7 +198,7 @@ bool CFirmwareUpdate::migrateSettings(int32_t controllerVersion, uint16_t fileVe
             fail(kSetFailed);
             return false;
         }
-        putU16(&record[6], kObdThresholdRpm);
+        putU16(&record[6], periodFromRpm(kObdThresholdRpm)); // the controller holds a period
         std::fill(record.begin() + 8, record.begin() + 16, 0);
         record[17] = 0;
         if (!m_device.writeObdMapConfig(record)) {

@@ -5,7 +5,6 @@
 
 #include <app/platform/log.h>
 
-#include <app/data/conversions.h>
 #include <app/device/blockcodec.h>
 
 #include <algorithm>
@@ -14,12 +13,6 @@ namespace {
 
 constexpr std::size_t kObdFrameSize = 12;
 constexpr std::size_t kObdCountSize = 2;
-
-// The configuration's speed threshold is kept to the rpm (the page steps it by 20).
-uint16_t obdRpmFromPeriod(uint16_t period)
-{
-    return period == 0 ? 0 : toU16(roundHalfAway(4800000.0 / period));
-}
 
 } // namespace
 
@@ -48,8 +41,8 @@ bool CLPGDevice::readObdMapConfig(std::array<uint8_t, 18>& record)
     ExchangeBuffer buffer {};
     if (!readRecord(0x23, kRecObdMapConfig, record.size(), buffer))
         return false;
+    // Bytes 6–7 stay the controller's period: whoever shows them converts.
     std::copy_n(buffer.begin(), record.size(), record.begin());
-    putU16(&record[6], obdRpmFromPeriod(getU16(&record[6])));
     return true;
 }
 
@@ -57,9 +50,7 @@ bool CLPGDevice::writeObdMapConfig(const std::array<uint8_t, 18>& record)
 {
     if (m_demo)
         return true;
-    std::array<uint8_t, 18> wire = record;
-    putU16(&wire[6], periodFromRpm(getU16(&record[6])));
-    return writeRecord(kRecObdMapConfig, wire);
+    return writeRecord(kRecObdMapConfig, record);
 }
 
 bool CLPGDevice::readObdCorrections(double& first, double& second)

@@ -211,6 +211,7 @@ void CCorRpmDlg::enableObdMapping(bool enabled)
                 }
             }, this))
             logWarning("map", "OBD mapping ended without restoring the automatic corrections");
+        showMapAgain();
     }
     if (m_obdMap) {
         m_obdMap->setVisible(enabled);
@@ -291,7 +292,17 @@ void CCorRpmDlg::OnBnClickedBtnObdMapStop()
         return;
     m_obdMappingRunning = false;
     m_calculateAllowed = true;
+    showMapAgain();
     updateObdButtons();
+}
+
+void CCorRpmDlg::showMapAgain()
+{
+    // The grid showed the cell means while collecting; a step edit now must see the map.
+    if (!m_grid)
+        return;
+    m_grid->setColourMode(1);
+    refresh();
 }
 
 void CCorRpmDlg::obdMappingTick(double rpm, double timeMs)
@@ -327,9 +338,7 @@ void CCorRpmDlg::OnClickedBtnObdMapCalculate()
         this);
     if (!ran)
         return;
-    if (m_grid)
-        m_grid->setColourMode(1);
     // The image holds the new map even when the controller refused it.
-    refresh();
+    showMapAgain();
     updateObdButtons();
 }

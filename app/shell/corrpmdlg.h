@@ -78,4 +78,6 @@ private:
     bool m_calculateAllowed = false;
 
     void updateObdButtons();
+    // Colour mode 1 and the map from the image, after a collection.
+    void showMapAgain();
 };

@@ -210,9 +210,10 @@ void CInfoDlg::fillIdentity()
     setEdit(kSerialId, info.m_serial);
     const auto& stored = image.m_base.m_pcId;
     setEdit(kLastConnectionId, idText(stored[0], stored[1], stored[2], stored[3]));
-    // This PC's identifier, lowest byte first.
+    // This PC's identifier in the order a base write stores it, so that the
+    // two fields read the same when this PC made the last change.
     if (const auto own = pcIdentifier())
-        setEdit(kOwnIdId, idText((*own)[3], (*own)[2], (*own)[1], (*own)[0]));
+        setEdit(kOwnIdId, idText((*own)[0], (*own)[1], (*own)[2], (*own)[3]));
     if (!device.m_connected || m_context.doc.operationRunning())
         return;
     bool read = false;

@@ -117,7 +117,7 @@ void COBDAdvancedDlg::showConfig()
 {
     const CObdMapConfig& config = m_context.device.mapConfig();
     if (auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(this, kEditRpmForCorr)))
-        edit->setText(QString::number(config.rpmThreshold));
+        edit->setText(QString::number(config.rpmThreshold()));
     const std::pair<int, uint8_t> boxes[] = {
         { kChkStftInverted, CObdMapConfig::kStftInverted },
         { kChkLtftInverted, CObdMapConfig::kLtftInverted },
@@ -150,7 +150,7 @@ void COBDAdvancedDlg::OnDeltaposSpinRpmForCorr(int step)
         return;
     try {
         CObdMapConfig& config = m_context.device.mapConfig();
-        if (CObdConfigEdit::stepRpmThreshold(config, config.rpmThreshold, step))
+        if (CObdConfigEdit::stepRpmThreshold(config, config.rpmThreshold(), step))
             store();
     } catch (IError* e) {
         CErrorGuard error(e);

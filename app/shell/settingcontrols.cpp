@@ -291,7 +291,8 @@ void CSettingControls::onTyped(const CSettingField& field)
     double typed = 0;
     const std::wstring text = it->second->text().trimmed().replace(QLatin1Char(','), QLatin1Char('.')).toStdWString();
     const bool parsed = CSettingsTable::parse(field, text, typed);
-    if (parsed && typed == CSettingsTable::value(field, image)) {
+    // A value the controller would read back as the one it holds changes nothing.
+    if (parsed && CSettingsTable::snap(field, image, typed) == CSettingsTable::value(field, image)) {
         show(field);
         return;
     }

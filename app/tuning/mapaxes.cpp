@@ -73,19 +73,21 @@ double between(const std::array<double, N>& axis, int index, double v, double st
 
 } // namespace
 
+// Rounded to the axis step before the neighbours are looked at: a value within
+// half a step of a neighbour would otherwise round onto it after passing the check.
 double fitTimeBreakpoint(const TimeAxis& axis, int index, double v)
 {
     // The controller keeps a breakpoint as a byte of 0.2 ms: nothing below one step survives the trip.
     v = std::clamp(v, kTimeAxisMin, kTimeAxisMax);
-    v = between(axis, index, v, kTimeAxisStep);
-    return roundToWhole(v * 5) / 5;
+    v = roundToWhole(v * 5) / 5;
+    return roundToWhole(between(axis, index, v, kTimeAxisStep) * 5) / 5;
 }
 
 double fitRpmBreakpoint(const RpmAxis& axis, int index, double v)
 {
     v = std::clamp(v, kRpmAxisMin, kRpmAxisMax);
-    v = between(axis, index, v, kRpmAxisStep);
-    return roundToWhole(v / 100) * 100;
+    v = roundToWhole(v / 100) * 100;
+    return roundToWhole(between(axis, index, v, kRpmAxisStep) / 100) * 100;
 }
 
 namespace {

@@ -239,12 +239,15 @@ void CMapModel::restoreValues(const std::array<std::array<int, kMapRows>, kMapCo
             setCellValue(c, r, values[c][r]);
 }
 
-void CMapModel::copyGridToImage()
+void CMapModel::applyStepToImage(const MapRegionRecord& region)
 {
+    // What the controller did with the region, and nothing else: the grid may
+    // show other numbers than the map (the cell means of a mapping from OBD).
     auto& table = m_device->image().m_corrMap.m_injMapTable;
-    for (int c = 0; c < kMapCols; ++c)
-        for (int r = 0; r < kMapRows; ++r)
-            table[r][c] = clampCell(m_value[c][r]);
+    const int delta = region[4] == 2 ? region[5] : -region[5];
+    for (int r = region[0]; r < region[0] + region[2] && r < kMapRows; ++r)
+        for (int c = region[1]; c < region[1] + region[3] && c < kMapCols; ++c)
+            table[r][c] = clampCell(roundToWhole(table[r][c]) + delta);
 }
 
 void CMapModel::showMapWriteFailure() const
@@ -315,7 +318,7 @@ CMapModel::StepResult CMapModel::incrementSelected(int delta)
         return result;
     }
     if (result.acknowledged) {
-        copyGridToImage();
+        applyStepToImage(result.region);
         return result;
     }
     logWarning("map", "step edit not acknowledged");

@@ -9,8 +9,8 @@
 // the injection-time axis (0 … 18). "Storage order" is column by column, as
 // the grid keeps its cells.
 //
-// The grid's values are only copied into the settings image once the
-// controller has acknowledged them; without a connection only the grid changes.
+// A step reaches the settings image only once the controller has acknowledged
+// it, and only in the region sent; without a connection only the grid changes.
 #pragma once
 
 #include <app/tuning/mapaxes.h>
@@ -139,7 +139,7 @@ private:
     void showMapWriteFailure() const;
     void snapshotTo(std::array<std::array<int, kMapRows>, kMapCols>& values) const;
     void restoreValues(const std::array<std::array<int, kMapRows>, kMapCols>& values);
-    void copyGridToImage();
+    void applyStepToImage(const MapRegionRecord& region);
     bool sendTable(const std::array<std::array<int, kMapRows>, kMapCols>& wanted);
     std::optional<MapCell> firstSelected() const;
     std::optional<MapCell> lastSelected() const;

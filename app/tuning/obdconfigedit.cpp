@@ -70,7 +70,10 @@ int CObdConfigEdit::correctionsItem(const CObdMapConfig& config)
 
 bool CObdConfigEdit::stepRpmThreshold(CObdMapConfig& config, int shownRpm, int spinStep)
 {
-    config.rpmThreshold = static_cast<uint16_t>(std::clamp(shownRpm - 20 * spinStep, kMinRpm, kMaxRpm));
+    const int rpm = std::clamp(shownRpm - 20 * spinStep, kMinRpm, kMaxRpm);
+    // At a limit the period stays as the controller holds it.
+    if (rpm != shownRpm)
+        config.setRpmThreshold(rpm);
     return true;
 }
 

@@ -4,6 +4,8 @@
 #include <app/data/translate.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
+#include <errkit/errorguard.h>
+#include <errkit/ierror.h>
 
 #include <algorithm>
 #include <charconv>
@@ -347,6 +349,40 @@ uint8_t CObdDiagnostic::detect(uint8_t choice)
 {
     clearReadingTexts();
     m_readingIndex = 0;
+    // What the controller held before: every attempt rewrites the record for its bus.
+    const CObdSettingsRecord present = m_settings;
+    const uint32_t engineBefore = m_engineAddress;
+    uint8_t found = 0;
+    try {
+        found = findEngine(choice);
+    } catch (IError*) {
+        // The link broke off mid-search: one try to leave the controller on its own bus.
+        m_established = false;
+        m_settings = present;
+        m_engineAddress = engineBefore;
+        try {
+            if (!obdWriteSettings(m_settings.toBytes()))
+                logWarning(kLog, "the connection record could not be put back after a link error");
+        } catch (IError* again) {
+            CErrorGuard error(again);
+            logSwallowed(kLog, "CObdDiagnostic::detect()", *error);
+        }
+        throw;
+    }
+    if (found != 0)
+        return found;
+    m_established = false;
+    logInfo(kLog, "no engine computer answered: the connection record goes back as it was");
+    // A car that did not answer now (engine off, wrong moment) keeps the bus it was fitted on.
+    m_settings = present;
+    m_engineAddress = engineBefore;
+    if (!obdWriteSettings(m_settings.toBytes()))
+        showError(L"Nie powiodło się ustawienie urządzenia!");
+    return 0;
+}
+
+uint8_t CObdDiagnostic::findEngine(uint8_t choice)
+{
     if (choice == kAutomatic) {
         const CObdSettingsRecord present = m_settings;
         if (connect(present.requestAddress, present.speed, present.protocol)) {
@@ -364,10 +400,6 @@ uint8_t CObdDiagnostic::detect(uint8_t choice)
             return attempt.protocol;
         }
     }
-    m_established = false;
-    logInfo(kLog, "no engine computer answered");
-    if (!obdWriteSettings(m_settings.toBytes()))
-        showError(L"Nie powiodło się ustawienie urządzenia!");
     return 0;
 }
 

@@ -80,7 +80,7 @@ public:
     // "Włącz OBD" with choice 4 (automatic: the present bus, then every
     // attempt) or 1 … 3 (the attempts of that protocol). Returns the protocol
     // found (established set), or 0 when none answered; the connection
-    // record as it then stands is written.
+    // record is then written back as it was before the detection.
     uint8_t detect(uint8_t choice);
     // "Włącz OBD" off: OBD and the automatic corrections switched off.
     bool switchOff();
@@ -148,6 +148,8 @@ protected:
 private:
     bool send(std::span<const uint8_t> data, CObdAnswer& answer);
     bool identify();
+    // The attempts of detect; the protocol found, or 0.
+    uint8_t findEngine(uint8_t choice);
     void readStandard();
     bool demoPollStep();
 

@@ -1,5 +1,7 @@
 #include <app/tuning/obdrecords.h>
 
+#include <app/data/conversions.h>
+
 namespace {
 
 uint32_t u32At(const uint8_t* p)
@@ -60,7 +62,7 @@ CObdMapConfig CObdMapConfig::fromBytes(const std::array<uint8_t, 18>& b)
     c.injectorBanks = b[3];
     c.neutral1 = b[4];
     c.neutral2 = b[5];
-    c.rpmThreshold = u16At(&b[6]);
+    c.rpmPeriod = u16At(&b[6]);
     for (std::size_t i = 0; i < c.selectedCodes.size(); ++i)
         c.selectedCodes[i] = u16At(&b[8 + 2 * i]);
     c.byte16 = b[16];
@@ -77,10 +79,20 @@ std::array<uint8_t, 18> CObdMapConfig::toBytes() const
     b[3] = injectorBanks;
     b[4] = neutral1;
     b[5] = neutral2;
-    putU16At(&b[6], rpmThreshold);
+    putU16At(&b[6], rpmPeriod);
     for (std::size_t i = 0; i < selectedCodes.size(); ++i)
         putU16At(&b[8 + 2 * i], selectedCodes[i]);
     b[16] = byte16;
     b[17] = advancedFlags;
     return b;
+}
+
+int CObdMapConfig::rpmThreshold() const
+{
+    return rpmPeriod == 0 ? 0 : static_cast<int>(roundHalfAway(4800000.0 / rpmPeriod));
+}
+
+void CObdMapConfig::setRpmThreshold(int rpm)
+{
+    rpmPeriod = periodFromRpm(rpm);
 }

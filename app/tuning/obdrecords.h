@@ -34,10 +34,17 @@ struct CObdMapConfig {
     uint8_t injectorBanks = 0; // bit i: injector i + 1 on bank 2
     uint8_t neutral1 = 100; // shown as value − 100
     uint8_t neutral2 = 100;
-    uint16_t rpmThreshold = 0; // rpm here; the controller's record carries a period
+    // Bytes 6–7 as the controller holds them: a period. Kept as read, so that
+    // a rewrite of an unchanged record sends the same bytes; rpm is for showing.
+    uint16_t rpmPeriod = 0;
     std::array<uint16_t, 4> selectedCodes {};
     uint8_t byte16 = 0; // sent back unchanged
     uint8_t advancedFlags = 0;
+
+    // The speed threshold in rpm (4 800 000 ÷ period, rounded); 0 for period 0.
+    int rpmThreshold() const;
+    // A new threshold: the period for rpm.
+    void setRpmThreshold(int rpm);
 
     static CObdMapConfig fromBytes(const std::array<uint8_t, 18>& bytes);
     std::array<uint8_t, 18> toBytes() const;

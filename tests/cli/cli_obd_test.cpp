@@ -1,7 +1,8 @@
 // korvana-cli's OBD commands against the simulated controller and car: the
 // readings with their units (plain and JSON), the stored trouble codes with
 // their texts, clearing only when confirmed, detection with --connect on a
-// car that is not on the recorded bus, and exit 1 when no engine computer answers.
+// car that is not on the recorded bus, and exit 1 when no engine computer answers
+// (the controller then keeps the bus it was fitted with).
 #include <childprocess.h>
 #include <simprocess.h>
 
@@ -29,6 +30,17 @@ protected:
     {
         if (!m_dir.empty())
             std::filesystem::remove_all(m_dir);
+    }
+    // Record n of the simulator's store, as hex.
+    std::string record(int n)
+    {
+        const std::string dump = m_sim->send("dump store");
+        const std::string key = " record" + std::to_string(n) + "=";
+        const auto at = dump.find(key);
+        if (at == std::string::npos)
+            return "<none>";
+        const auto from = at + key.size();
+        return dump.substr(from, dump.find(' ', from) - from);
     }
     ProgramResult cli(std::vector<std::string> args)
     {
@@ -127,4 +139,15 @@ TEST_F(CliObd, NoEngineComputerIsAFailure)
     r = cli({ "obd" });
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("the engine computer does not answer"), std::string::npos) << r.err;
+}
+
+TEST_F(CliObd, FailedDetectionLeavesTheConnectionRecordAsItWas)
+{
+    start({ "--obd", "none" });
+    const std::string before = record(18);
+    ASSERT_EQ(before.size(), 24u) << before;
+    const ProgramResult r = cli({ "obd", "--connect" });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("the engine computer does not answer"), std::string::npos) << r.err;
+    EXPECT_EQ(record(18), before) << "not the last bus tried";
 }

@@ -127,6 +127,23 @@ TEST_F(CliSetting, ThreeKeysInThreeBlocksChangeExactlyTheirBytes)
     EXPECT_EQ(get.out, "40 s\n");
 }
 
+// 1250 rpm travels as the period 3840, which a read gives back as 1300 rpm:
+// what is written is the value that reads back as itself, and get, set and
+// the controller agree on it.
+TEST_F(CliSetting, ValueIsWrittenAsOneTheControllerReadsBackAsItself)
+{
+    ProgramResult r = cli({ "set", "m_base.m_switchRPM", "1250" });
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("1300 rpm"), std::string::npos) << r.out;
+    const std::string base = store(m_sim).at("record31");
+    const unsigned long period = std::stoul(base.substr(2, 2), nullptr, 16) << 8 | std::stoul(base.substr(0, 2), nullptr, 16);
+    EXPECT_EQ(period, 3692u) << "4 800 000 / 1300, not the 3840 of 1250 rpm";
+    EXPECT_EQ(cli({ "get", "m_base.m_switchRPM" }).out, "1300 rpm\n");
+    r = cli({ "set", "m_base.m_switchRPM", "1300" });
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "nothing to change\n");
+}
+
 TEST_F(CliSetting, RefusedValuesAndKeysWriteNothing)
 {
     const auto before = store(m_sim);

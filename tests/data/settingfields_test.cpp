@@ -25,21 +25,26 @@ struct SpinRow {
     double min; // the range in a fresh image (the paired limits follow the defaults)
     double max;
     uint8_t blocks;
+    // Where one arrow from the range's ends goes when that is not one step:
+    // speeds travel as periods and read back to 100 rpm, so a step that would
+    // read back as the old value goes on to the next one that does not.
+    double upFromMin = NAN;
+    double downFromMax = NAN;
 };
 
 // Both pages, in the order of their tables.
 const SpinRow kSpins[] = {
-    { "m_base.m_switchRPM", 1149, 1116, 20, 500, 4000, kBlockBase },
+    { "m_base.m_switchRPM", 1149, 1116, 20, 500, 4000, kBlockBase, 600, 3900 },
     { "m_base.m_switchTempr", 1150, 1117, 1, 0, 70, kBlockBase },
     { "m_base.m_emulatorDelay", 1151, 1118, 0.1, 0, 5, kBlockBase },
     { "m_base.m_switchDelay", 1152, 1126, 1, 0, 120, kBlockBase },
     { "m_base.m_sparkDivider", 1153, 1138, 1, 1, 200, kBlockBase },
     { "m_base.m_pressureRef", 1014, 1127, 0.01, 0, 2, kBlockBase },
     { "m_base.m_switchPressure", 1020, 1128, 0.01, 0, 1, kBlockBase },
-    { "m_base.m_maxRPMHigh", 1030, 1131, 50, 7100, 8000, kBlockBase }, // low 7000 + 100
-    { "m_base.m_maxRPMLow", 1056, 1132, 50, 3000, 7900, kBlockBase }, // high 8000 − 100
+    { "m_base.m_maxRPMHigh", 1030, 1131, 50, 7100, 8000, kBlockBase, 7200, 7900 }, // low 7000 + 100
+    { "m_base.m_maxRPMLow", 1056, 1132, 50, 3000, 7900, kBlockBase, 3100, 7800 }, // high 8000 − 100
     { "m_advancedSetup.m_maxLoadTime", 1059, 1133, 0.5, 5, 40, kBlockAdvancedSetup },
-    { "m_advancedSetup.m_minimalLPGRPM", 1061, 1135, 20, 500, 2000, kBlockAdvancedSetup },
+    { "m_advancedSetup.m_minimalLPGRPM", 1061, 1135, 20, 500, 2000, kBlockAdvancedSetup, 600, 1900 },
     { "m_advancedSetup.m_minLpgTempr", 1062, 1136, 1, 0, 20, kBlockAdvancedSetup },
     { "m_advancedSetup.m_lubricationShare", 1063, 1139, 1, 0, 100, kBlockAdvancedSetup },
     { "m_adv.m_pwm", 1010, 1096, 1, 15, 50, kBlockAdv },
@@ -97,7 +102,7 @@ TEST_P(EverySpin, StepsAndRangeEnds)
     EXPECT_FALSE(CSettingsTable::spin(f, image, +1).has_value());
     const auto up = CSettingsTable::spin(f, image, -1);
     ASSERT_TRUE(up.has_value());
-    EXPECT_NEAR(*up, row.min + row.step, 1e-9);
+    EXPECT_NEAR(*up, std::isnan(row.upFromMin) ? row.min + row.step : row.upFromMin, 1e-9);
     EXPECT_EQ(image, atMin) << "the rule itself never changes the image";
 
     // At the upper end: the upper arrow is refused, the lower arrow takes one step off.
@@ -105,7 +110,7 @@ TEST_P(EverySpin, StepsAndRangeEnds)
     EXPECT_FALSE(CSettingsTable::spin(f, image, -1).has_value());
     const auto down = CSettingsTable::spin(f, image, +1);
     ASSERT_TRUE(down.has_value());
-    EXPECT_NEAR(*down, row.max - row.step, 1e-9);
+    EXPECT_NEAR(*down, std::isnan(row.downFromMax) ? row.max - row.step : row.downFromMax, 1e-9);
     EXPECT_NEAR(CSettingsTable::value(f, image), row.max, 1e-9);
 }
 
@@ -126,7 +131,10 @@ TEST(SettingsTable, EverySpinOfThePagesIsInTheRows)
     EXPECT_EQ(spins, std::size(kSpins));
 }
 
-TEST(SettingsTable, SwitchOverSpeedWalksInStepsOfTwenty)
+// The controller reads a speed back to 100 rpm: steps of 20 that would read
+// back as the old speed are passed over, so the spin reaches exactly the
+// hundreds, each of which reads back as itself.
+TEST(SettingsTable, SwitchOverSpeedWalksThroughSpeedsThatReadBackAsThemselves)
 {
     const CSettingField& f = field("m_base.m_switchRPM");
     CSettingsImage image;
@@ -137,10 +145,41 @@ TEST(SettingsTable, SwitchOverSpeedWalksInStepsOfTwenty)
         reached.insert(*next);
     }
     EXPECT_EQ(CSettingsTable::value(f, image), 4000);
-    EXPECT_EQ(reached.count(3990), 0u);
-    EXPECT_EQ(reached.count(3980), 1u);
-    EXPECT_EQ(reached.size(), 175u);
+    EXPECT_EQ(reached.size(), 35u);
+    EXPECT_EQ(*reached.begin(), 600);
+    for (const double rpm : reached)
+        EXPECT_EQ(std::fmod(rpm, 100), 0) << rpm;
     EXPECT_EQ(CSettingsTable::rangeText(f, image), L"500 … 4000 rpm, step 20");
+}
+
+// What is stored is what the controller, holding it, reads back: 1250 rpm
+// would travel as the period 3840, which reads back as 1300.
+TEST(SettingsTable, StoredValuesReadBackAsThemselves)
+{
+    CSettingsImage image;
+    const CSettingField& rpm = field("m_base.m_switchRPM");
+    EXPECT_EQ(CSettingsTable::snap(rpm, image, 1250), 1300);
+    CSettingsTable::setValue(rpm, image, 1250);
+    EXPECT_EQ(image.m_base.m_switchRPM, 1300);
+    // 10.3 V travels as the byte 88, which reads back as 10.4 V.
+    EXPECT_DOUBLE_EQ(CSettingsTable::snap(field("m_base.m_minVCC"), image, 10.3), 10.4);
+    // A temperature between two entries of the sensor's table takes the lower one.
+    image.m_sensorsSetup.m_temprLPGSensor = 3;
+    EXPECT_EQ(CSettingsTable::snap(field("m_base.m_temprUpper"), image, 79), 77);
+    // Values that travel exactly stay as they are; so do boxes and lists.
+    EXPECT_DOUBLE_EQ(CSettingsTable::snap(field("m_base.m_pressureRef"), image, 1.21), 1.21);
+    EXPECT_EQ(CSettingsTable::snap(*CSettingsTable::byControl(SettingsPage::Settings, 1057), image, 1), 1);
+    // Every value any spin reaches anywhere in its range survives a write and a read.
+    for (const auto& f : CSettingsTable::fields()) {
+        if (f.kind != SettingKind::Spin)
+            continue;
+        CSettingsImage walk;
+        CSettingsTable::setValue(f, walk, CSettingsTable::rangeMin(f, walk));
+        while (const auto next = CSettingsTable::spin(f, walk, -1)) {
+            CSettingsTable::setValue(f, walk, *next);
+            ASSERT_NEAR(CSettingsTable::snap(f, walk, *next), *next, 1e-9) << f.key;
+        }
+    }
 }
 
 TEST(SettingsTable, PairedSpeedLimitsInBothOrders)
@@ -152,12 +191,13 @@ TEST(SettingsTable, PairedSpeedLimitsInBothOrders)
     image.m_base.m_maxRPMHigh = 5100;
     EXPECT_FALSE(CSettingsTable::spin(high, image, +1).has_value()) << "high down to 5050";
     EXPECT_FALSE(CSettingsTable::spin(low, image, -1).has_value()) << "low up to 5050";
-    EXPECT_EQ(CSettingsTable::spin(high, image, -1), 5150);
-    EXPECT_EQ(CSettingsTable::spin(low, image, +1), 4950);
+    // 5150 and 4950 would read back as 5100 and 5000: the next step is taken.
+    EXPECT_EQ(CSettingsTable::spin(high, image, -1), 5200);
+    EXPECT_EQ(CSettingsTable::spin(low, image, +1), 4900);
     // Moving one limit opens the other.
-    image.m_base.m_maxRPMHigh = 5150;
-    EXPECT_EQ(CSettingsTable::spin(low, image, -1), 5050);
-    EXPECT_EQ(CSettingsTable::rangeText(low, image), L"3000 … 5050 rpm, step 50");
+    image.m_base.m_maxRPMHigh = 5200;
+    EXPECT_EQ(CSettingsTable::spin(low, image, -1), 5100);
+    EXPECT_EQ(CSettingsTable::rangeText(low, image), L"3000 … 5100 rpm, step 50");
 }
 
 TEST(SettingsTable, PressuresAreShownInBar)

@@ -149,7 +149,7 @@ TEST_F(Commands, WritesAndActionsCarryTheirRecords)
     im.m_setupTimes2[0] = -1, im.m_tableMask = 0x3C;
     im.m_sensorsSetup.m_fuelType = 1, im.m_sensorsSetup.m_fuelFull = 16;
     std::array<uint8_t, 18> obd {};
-    obd[6] = 0xDC, obd[7] = 0x05; // 1500 rpm
+    obd[6] = 0x80, obd[7] = 0x0C; // 1500 rpm as the period the controller holds
     std::array<uint8_t, 192> row {};
     row[0] = 0x11, row[191] = 0x99;
     struct Case {
@@ -163,7 +163,7 @@ TEST_F(Commands, WritesAndActionsCarryTheirRecords)
         { "setup times 1", [&] { return device.writeSetupTimes1(); }, 7, { 0, 255, 110, 100 }, 40 },
         { "setup times 2", [&] { return device.writeSetupTimes2(); }, 9, { 99, 100 }, 40 },
         { "inverted threshold", [&] { return device.writeSensorsSetup(); }, 30, { 0xEF, 105, 60, 17, 1 }, 30 },
-        { "OBD speed as a period", [&] { return device.writeObdMapConfig(obd); }, 27, { 0, 0, 0, 0, 0, 0, 0x80, 0x0C },
+        { "OBD speed period as held", [&] { return device.writeObdMapConfig(obd); }, 27, { 0, 0, 0, 0, 0, 0, 0x80, 0x0C },
             18 },
         { "emulator setting", [&] { return device.command17(9); }, 2, cmd(0x17, 9), 6 },
         { "map step record",
@@ -441,7 +441,8 @@ TEST_F(Commands, ObdConfigurationCorrectionsChartMapsAndBootBytes)
     std::array<uint8_t, 18> rec {};
     ASSERT_TRUE(device.readObdMapConfig(rec));
     EXPECT_EQ(rec[0], 3);
-    EXPECT_EQ(rec[6] | rec[7] << 8, 520);
+    EXPECT_EQ(rec[6] | rec[7] << 8, 9231) << "the period as the controller holds it";
+    EXPECT_EQ(CObdMapConfig::fromBytes(rec).rpmThreshold(), 520);
     double first = 1, second = 1;
     ASSERT_TRUE(device.readObdCorrections(first, second));
     EXPECT_EQ(first, 10);

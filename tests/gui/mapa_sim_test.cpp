@@ -21,6 +21,7 @@
 #include <app/shell/mainframe.h>
 #include <app/shell/mapadlg.h>
 #include <app/shell/maparray.h>
+#include <app/tuning/mapcsv.h>
 #include <app/tuning/mapfromobd.h>
 #include <gradctrls/cellarray/cellarrayedit.h>
 #include <gradctrls/multipage/gdipmultipagectrl.h>
@@ -313,6 +314,54 @@ TEST_F(MapaPage, AxisEditThroughTheHeaderEditorReachesTheController)
     EXPECT_EQ(m_run->ui.shown()[0].text, L"Nie powiodło się wpisanie ustawień do urządzenia!");
 }
 
+// A breakpoint typed within half a step of its neighbour is rounded before the
+// neighbour rule looks at it: the axis stays strictly increasing, in the
+// controller too, and the map's CSV reads back.
+TEST_F(MapaPage, HeaderTypedNextToItsNeighbourStaysBelowIt)
+{
+    startWithSim();
+    if (IsSkipped())
+        return;
+    const auto& axes = device().image().m_corrMap;
+    struct Edit {
+        bool row;
+        int index;
+        double typed;
+        double kept;
+    };
+    const Edit edits[] = {
+        { false, 5, axes.m_rpmAxis[6] - 40, axes.m_rpmAxis[6] - 100 },
+        { true, 3, axes.m_injTimeAxis[4] - 0.06, axes.m_injTimeAxis[4] - 0.2 },
+    };
+    for (const Edit& e : edits) {
+        CCell* header = e.row ? m_grid->getRowHdrs()[e.index] : m_grid->getColHdrs()[e.index];
+        const QPoint p = header->rect().center();
+        QMouseEvent press(QEvent::MouseButtonPress, p, m_grid->mapToGlobal(p), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(m_grid, &press);
+        QMouseEvent dbl(QEvent::MouseButtonDblClick, p, m_grid->mapToGlobal(p), Qt::LeftButton, Qt::LeftButton,
+                        Qt::NoModifier);
+        QApplication::sendEvent(m_grid, &dbl);
+        QLineEdit* edit = m_grid->editor()->edit();
+        ASSERT_TRUE(edit->isVisible());
+        edit->setText(QString::number(e.typed, 'f', 2));
+        guitest::pressKey(edit, Qt::Key_Return);
+        guitest::settle();
+        const double held = e.row ? axes.m_injTimeAxis[e.index] : axes.m_rpmAxis[e.index];
+        EXPECT_NEAR(held, e.kept, 1e-9) << (e.row ? "time " : "rpm ") << e.index;
+    }
+    const SimMap sim = simMap(*m_sim);
+    for (int r = 1; r < kMapRows; ++r)
+        EXPECT_LT(sim.timeBytes[r - 1], sim.timeBytes[r]) << r;
+    for (int c = 1; c < kMapCols; ++c)
+        EXPECT_LT(sim.rpmBytes[c - 1], sim.rpmBytes[c]) << c;
+    // What `map get --csv` writes of it, `map set` takes.
+    MapFile back;
+    MapTextError error;
+    EXPECT_TRUE(parseMapCsv(formatMapCsv(mapFileOf(device().image())), back, error)) << error.describe();
+    EXPECT_TRUE(m_run->ui.shown().empty());
+}
+
 TEST_F(MapaPage, PasteOfAFourByThreeBlockReachesTheController)
 {
     startWithSim();
@@ -570,6 +619,55 @@ TEST_F(MapaObd, RunOnLpgCollectsGreyStopRestoresCalculateWrites)
     EXPECT_EQ(samples(), 0u);
     EXPECT_EQ(m_grid->model().colourMode(), 1);
     EXPECT_EQ(image()[0][0], 50);
+    expectAllAgree();
+}
+
+// While collecting, the grid shows the cell means: a step edit changes the
+// controller's map in the selection only, and the image follows the
+// controller, not the grid. After Stop the grid shows the map again, so the
+// next step starts from the map.
+TEST_F(MapaObd, StepEditDuringAndAfterMappingChangesOnlyTheSelection)
+{
+    startWithObd("lpg");
+    if (IsSkipped())
+        return;
+    guitest::click(control(CCorRpmDlg::kBtnObdMapStart));
+    ASSERT_TRUE(m_corRpm->mapFromObd().running());
+    // The grid shows the means (0 where the engine never was), not the fitted map.
+    ASSERT_TRUE(waitUntil([&] { return samples() >= 13; }, 5000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (int r = 0; r < kMapRows; ++r)
+                for (int c = 0; c < kMapCols; ++c)
+                    if (m_grid->cellAt(r, c)->getTxt().toInt() != image()[r][c])
+                        return true;
+            return false;
+        },
+        5000))
+        << "the means differ from the map somewhere";
+
+    const auto step = [&](int c1, int r1, int c2, int r2) {
+        const SimMap before = simMap(*m_sim);
+        const auto imageBefore = image();
+        selectBlock(c1, r1, c2, r2);
+        guitest::pressKey(m_grid, Qt::Key_Up, Qt::ControlModifier);
+        const SimMap after = simMap(*m_sim);
+        for (int r = 0; r < kMapRows; ++r)
+            for (int c = 0; c < kMapCols; ++c) {
+                const bool inside = c >= c1 && c <= c2 && r >= r1 && r <= r2;
+                ASSERT_EQ(after.cells[r][c], std::min(50, before.cells[r][c] + (inside ? 1 : 0))) << c << "," << r;
+                ASSERT_EQ(image()[r][c], after.cells[r][c]) << "image " << c << "," << r;
+                if (!inside)
+                    ASSERT_EQ(image()[r][c], imageBefore[r][c]) << c << "," << r;
+            }
+    };
+    step(2, 3, 4, 5);
+
+    guitest::click(control(CCorRpmDlg::kBtnObdMapStop));
+    ASSERT_FALSE(m_corRpm->mapFromObd().running());
+    EXPECT_EQ(m_grid->model().colourMode(), 1);
+    expectAllAgree();
+    step(8, 10, 9, 12);
     expectAllAgree();
 }
 

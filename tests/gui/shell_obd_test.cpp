@@ -7,6 +7,7 @@
 #include "guitest.h"
 #include "shelltest.h"
 
+#include <app/data/conversions.h>
 #include <app/platform/porttable.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
@@ -382,10 +383,73 @@ TEST_F(ObdPage, AdvancedOptionsExcludeEachOtherAndAreWritten)
     EXPECT_EQ(readBack().selectedCodes[2], 0x0171);
 
     // The threshold spin: up 20 rpm, within 500 … 2000.
-    const int rpm = device().mapConfig().rpmThreshold;
+    const int rpm = device().mapConfig().rpmThreshold();
     dialog.OnDeltaposSpinRpmForCorr(-1);
-    EXPECT_EQ(device().mapConfig().rpmThreshold, std::clamp(rpm + 20, 500, 2000));
-    EXPECT_NEAR(readBack().rpmThreshold, std::clamp(rpm + 20, 500, 2000), 3) << "a period on the wire";
+    EXPECT_EQ(device().mapConfig().rpmThreshold(), std::clamp(rpm + 20, 500, 2000));
+    EXPECT_EQ(readBack().rpmPeriod, periodFromRpm(std::clamp(rpm + 20, 500, 2000))) << "a period on the wire";
+    EXPECT_TRUE(m_run->ui.shown().empty());
+}
+
+// Bytes 6–7 of the configuration record are the controller's period: a change
+// of another field sends them back as they were read, not through a rounded
+// speed.
+TEST_F(ObdPage, ConfigurationRewriteKeepsTheSpeedThresholdPeriod)
+{
+    ASSERT_TRUE(start({ "--obd", "can11" }));
+    SKIP_WHEN_TERMINAL_REUSED();
+    const auto record = [&](int n) {
+        const std::string dump = m_sim->send("dump store");
+        const std::string key = " record" + std::to_string(n) + "=";
+        const auto at = dump.find(key);
+        return at == std::string::npos ? std::string() : dump.substr(at + key.size(), (n == 18 ? 12 : 18) * 2);
+    };
+    // Period 4801 (999.8 rpm, shown as 1000, which would travel as 4800), planted as the controller's own.
+    std::string config = record(27);
+    ASSERT_EQ(config.size(), 36u);
+    config.replace(12, 4, "c112");
+    ExchangeBuffer buffer {};
+    for (std::size_t i = 0; i < 18; ++i)
+        buffer[i] = static_cast<uint8_t>(std::stoi(config.substr(2 * i, 2), nullptr, 16));
+    uint8_t length = 18;
+    uint8_t type = kRecObdMapConfig;
+    ASSERT_TRUE(device().exchange(buffer, length, type));
+    ASSERT_EQ(record(27), config);
+    ASSERT_TRUE(device().setupStep());
+    CObdDlg* page = showObdPage();
+    ASSERT_TRUE(page);
+    EXPECT_EQ(device().mapConfig().rpmThreshold(), 1000);
+
+    // "Zakres korekt OBD" one up: byte 2 changes, bytes 6–7 stay.
+    auto* spin = qobject_cast<CSpinButton*>(findChildCtrl(page, COBD2Page::kSpinMaxCorr));
+    ASSERT_TRUE(spin);
+    guitest::click(spin->upButton());
+    const std::string after = record(27);
+    EXPECT_NE(after.substr(4, 2), config.substr(4, 2)) << "the change was written";
+    EXPECT_EQ(after.substr(12, 4), "c112");
+    EXPECT_TRUE(m_run->ui.shown().empty());
+}
+
+// No engine computer on any bus: the detection the page runs when shown, and
+// the one chosen in "Włącz OBD", leave the controller on the bus it was fitted with.
+TEST_F(ObdPage, FailedDetectionLeavesTheConnectionRecordAsItWas)
+{
+    ASSERT_TRUE(start({ "--obd", "none" }));
+    SKIP_WHEN_TERMINAL_REUSED();
+    const auto connection = [&] {
+        const std::string dump = m_sim->send("dump store");
+        const auto at = dump.find(" record18=");
+        return at == std::string::npos ? std::string() : dump.substr(at + 10, 24);
+    };
+    const std::string fitted = connection();
+    ASSERT_EQ(fitted.substr(16, 2), "01") << "OBD on as fitted: the page detects when shown";
+    CObdDlg* page = showObdPage();
+    ASSERT_TRUE(page);
+    EXPECT_GE(page->lastDetectionUs(), 0);
+    EXPECT_FALSE(device().established());
+    EXPECT_EQ(connection(), fitted) << "not the last bus tried";
+    chooseEnable(page, 1);
+    EXPECT_FALSE(device().established());
+    EXPECT_EQ(connection(), fitted);
     EXPECT_TRUE(m_run->ui.shown().empty());
 }
 

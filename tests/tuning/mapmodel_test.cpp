@@ -168,6 +168,12 @@ TEST(MapModel, HeaderEditsFollowTheAxisRules)
     EXPECT_EQ(model.commitHeaderEdit(false, 1, "250"), "800");
     EXPECT_EQ(model.commitHeaderEdit(false, 4, "2749"), "2700");
     EXPECT_EQ(model.commitHeaderEdit(false, 4, "2750"), "2800");
+    // Within half a step of a neighbour: rounded onto it first, then kept off it.
+    EXPECT_EQ(model.commitHeaderEdit(true, 1, "3,95"), "3.8");
+    EXPECT_EQ(model.commitHeaderEdit(true, 1, "3,05"), "3.2");
+    EXPECT_EQ(model.commitHeaderEdit(false, 4, "2960"), "2900");
+    EXPECT_EQ(model.commitHeaderEdit(false, 4, "2040"), "2100");
+    EXPECT_EQ(model.commitHeaderEdit(false, 0, "960"), "900");
     EXPECT_EQ(model.commitHeaderEdit(false, 4, ""), "");
     EXPECT_EQ(model.commitHeaderEdit(false, 4, "abc"), "2500");
     EXPECT_EQ(CMapModel::bodyCellText("12,6"), "13");

@@ -68,11 +68,16 @@ TEST(ObdConfigEdit, SpinsKeepTheirRanges)
     EXPECT_EQ(c.neutral2, 0);
 
     CObdConfigEdit::stepRpmThreshold(c, 1000, -1);
-    EXPECT_EQ(c.rpmThreshold, 1020);
+    EXPECT_EQ(c.rpmThreshold(), 1020);
+    EXPECT_EQ(c.rpmPeriod, 4706); // 4 800 000 / 1020
     CObdConfigEdit::stepRpmThreshold(c, 510, 1);
-    EXPECT_EQ(c.rpmThreshold, 500);
+    EXPECT_EQ(c.rpmThreshold(), 500);
     CObdConfigEdit::stepRpmThreshold(c, 1990, -1);
-    EXPECT_EQ(c.rpmThreshold, 2000);
+    EXPECT_EQ(c.rpmThreshold(), 2000);
+    // At a limit the controller's period stays, even one a speed would not give.
+    c.rpmPeriod = 9601; // 499.95 rpm
+    CObdConfigEdit::stepRpmThreshold(c, c.rpmThreshold(), 1);
+    EXPECT_EQ(c.rpmPeriod, 9601);
 }
 
 TEST(ObdConfigEdit, BoxesAndCorrections)

@@ -289,13 +289,15 @@ TEST_F(ObdDiagnostic, DetectTriesThePresentBusThenTheAttemptsTable)
     EXPECT_EQ(obd.protocolText(), L"CAN 29-bit 250kb/s");
     EXPECT_EQ(obd.engineAddress(), 0x18DAF110u);
 
-    // Only the K-line attempts of protocol 1: nobody answers, the record is written as it stands.
+    // Only the K-line attempts of protocol 1: nobody answers, the record goes back as it was.
+    const auto before = obd.settingsRecord().toBytes();
     obd.settingsWritten.clear();
     EXPECT_EQ(obd.detect(1), 0);
     EXPECT_FALSE(obd.established());
     ASSERT_EQ(obd.settingsWritten.size(), 2u);
     EXPECT_EQ(obd.settingsWritten[0][11], 1);
-    EXPECT_EQ(obd.settingsWritten[1], obd.settingsWritten[0]);
+    EXPECT_EQ(obd.settingsWritten[1], before);
+    EXPECT_EQ(obd.settingsRecord().toBytes(), before);
     EXPECT_TRUE(ui.shown().empty());
 
     // Off: OBD and the automatic corrections both off.
@@ -327,13 +329,14 @@ TEST_F(ObdDiagnostic, SetupStepReadsTheRecordsAndIdentifiesWhenOn)
 
     obd.settings[8] = 0;
     obd.config[17] = 0x01;
-    obd.config[6] = 0xE8;
-    obd.config[7] = 0x03;
+    obd.config[6] = 0xC1; // period 4801: 999.8 rpm
+    obd.config[7] = 0x12;
     EXPECT_FALSE(obd.setupStep());
     EXPECT_FALSE(obd.established());
     EXPECT_TRUE(obd.requests.empty());
     EXPECT_EQ(obd.mapConfig().advancedFlags, 0x01);
-    EXPECT_EQ(obd.mapConfig().rpmThreshold, 1000);
+    EXPECT_EQ(obd.mapConfig().rpmThreshold(), 1000);
+    EXPECT_EQ(obd.mapConfig().toBytes(), obd.config) << "the period as read";
 
     obd.settings[8] = 1;
     ASSERT_TRUE(obd.setupStep());
