@@ -61,6 +61,15 @@ public:
     // 1 settings (save soon), 2 bootloader state (save at once).
     int takeSaveRequest();
 
+    // Requests that changed the controller or commanded it (writes, fuel
+    // switches, action commands, bootloader frames other than its queries)
+    // since the simulator started: a test tells by it that nothing was sent.
+    std::size_t writeCount() const { return m_writes; }
+    // Settings reads (identity, blocks, memory) answered since the
+    // application last started: a test tells by it that the blocks were read
+    // again after a programming.
+    std::size_t readCount() const { return m_reads; }
+
 private:
     std::optional<SimMessage> application(uint8_t type, const std::vector<uint8_t>& payload);
     std::optional<SimMessage> applicationCommand(const std::vector<uint8_t>& payload);
@@ -76,6 +85,8 @@ private:
     bool m_mapClear = false; // 0x14, applied by 0x13
     int m_saveRequest = 0;
     uint8_t m_refusedRecord = 0;
+    std::size_t m_writes = 0;
+    std::size_t m_reads = 0;
 };
 
 SimMessage acknowledge(uint8_t code);
