@@ -101,12 +101,12 @@ bool CAutoCalibration::runPerCylinder()
         return false;
     setProgress(kProgressEnd);
     m_device.switchToAuto(); // as the page does: the result is not judged
+    m_leftChanged.drop(kFuelKey);
     image.m_base.m_emulatorDelay = m_keptDelay;
-    m_delayChanged = false;
     if (!check(m_device.writeBase(), kWriteFailed))
         return false;
     m_device.events().imageChanged(ImageBlock::Base);
-    m_controllerTouched = false;
+    m_leftChanged.clear();
     logSuccess();
     return true;
 }

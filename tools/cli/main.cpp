@@ -68,7 +68,7 @@ void printHelp()
                  "commands:\n";
     for (const auto& c : cliCommands())
         std::cout << "  " << c.name << (*c.usage ? " " : "") << c.usage << "\n      " << c.summary << "\n";
-    std::cout << "exit codes: 0 done, 1 failed, 2 bad usage\n";
+    std::cout << "exit codes: 0 done, 1 failed, 2 bad usage, 3 failed with the controller left changed\n";
 }
 
 } // namespace
