@@ -351,8 +351,9 @@ TEST(Autocalibration, ReadingsThatStopComingEndTheRunAndTheFitterIsAskedLater)
                   heading + L"\n" + left[0] + L"\n" + left[1] + L"\n\nPrzywrócić ustawienia sprzed autokalibracji?");
         EXPECT_EQ(bench.delayWrites(), yes ? (std::vector<uint8_t> { 0, 12 }) : (std::vector<uint8_t> { 0 }));
         EXPECT_EQ(bench.commands().back(), yes ? 0x03 : 0x02);
-        if (yes)
+        if (yes) {
             EXPECT_EQ(bench.observer.texts().back(), L"Przywrócono ustawienia sprzed autokalibracji.");
+        }
         EXPECT_TRUE(bench.calibration.leftChanged().empty());
         EXPECT_FALSE(bench.calibration.offerPutBack()) << "asked once";
         EXPECT_EQ(bench.ui.shown().size(), 1u);
