@@ -30,7 +30,7 @@ constexpr const wchar_t* kNoReadings = L"Błąd - Brak odczytów ze sterownika!"
 constexpr const wchar_t* kRangeLine = L"Korekta powinna być w zakresie od 0.5ms do 1.5ms.";
 constexpr const wchar_t* kPutBack = L"Przywrócono ustawienia sprzed autokalibracji.";
 constexpr const wchar_t* kLeftChangedLine
-    = L"Połączenie ze sterownikiem zostało przerwane w trakcie autokalibracji. W sterowniku pozostało zmienione:";
+    = L"Po przerwanej autokalibracji w sterowniku pozostało zmienione:";
 constexpr const wchar_t* kOfferQuestion = L"Przywrócić ustawienia sprzed autokalibracji?";
 constexpr const wchar_t* kBeforeRun = L"przed autokalibracją";
 // Byte 1 of the readings: the automatic switch to LPG is pending.

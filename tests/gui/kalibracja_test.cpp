@@ -276,7 +276,7 @@ TEST_F(KalibracjaPage, LostLinkIsNamedAndPutBackWhenTheFitterSaysYesAfterTheReco
     ASSERT_TRUE(vanished);
     duringRun = nullptr;
     const std::wstring heading
-        = L"Połączenie ze sterownikiem zostało przerwane w trakcie autokalibracji. W sterowniku pozostało zmienione:";
+        = L"Po przerwanej autokalibracji w sterowniku pozostało zmienione:";
     const std::wstring delay = L"Przełączanie cylindrów: 0 s (przed autokalibracją 0.3 s)";
     const std::wstring fuel = L"Tryb paliwa: LPG (przed autokalibracją AUTO)";
     EXPECT_TRUE(logged(heading, kYellow));

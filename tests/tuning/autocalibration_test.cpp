@@ -323,7 +323,7 @@ TEST(Autocalibration, EngineStoppingInAPlainWaitEndsSilently)
 TEST(Autocalibration, ReadingsThatStopComingEndTheRunAndTheFitterIsAskedLater)
 {
     const std::wstring heading
-        = L"Połączenie ze sterownikiem zostało przerwane w trakcie autokalibracji. W sterowniku pozostało zmienione:";
+        = L"Po przerwanej autokalibracji w sterowniku pozostało zmienione:";
     const std::vector<std::wstring> left
         = { L"Przełączanie cylindrów: 0 s (przed autokalibracją 0.3 s)", L"Tryb paliwa: BENZYNA (przed autokalibracją AUTO)" };
     for (bool yes : { true, false }) {

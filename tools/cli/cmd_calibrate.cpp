@@ -108,10 +108,10 @@ bool waitFirstRecord(CLPGDevice& device)
     return true;
 }
 
-// What the run left changed because the link went, and the commands that put it back.
+// What the run left changed (the link went, or a step putting it back failed), and the commands that put it back.
 int reportLeftChanged(const CLeftChanged& left, const CliContext& context)
 {
-    std::fprintf(stderr, "korvana-cli: the link to the controller was lost during the calibration; it was left "
+    std::fprintf(stderr, "korvana-cli: the calibration ended without putting the controller back; it was left "
                          "holding:\n");
     for (const auto& item : left.items())
         std::fprintf(stderr, "  %s\n", toUtf8(item.description).c_str());
