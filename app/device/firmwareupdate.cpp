@@ -25,6 +25,7 @@ const wchar_t* const kDowngrade
     = L"Wersja sterownika jest nowsza niż wersja pliku firmware.\nCzy chcesz zaprogramować sterownik starszą wersją?";
 const wchar_t* const kWriteFailed = L"Nie powiodło się wpisanie ustawień do urządzenia!";
 const wchar_t* const kSetFailed = L"Nie powiodło się ustawienie urządzenia!";
+const wchar_t* const kAutoFailed = L"Nie powiodło się przełączenie w tryb AUTO!";
 
 // Firmware below this version cannot run on a controller that has had it.
 constexpr int32_t kFirstIncompatible = 0x0307;
@@ -151,7 +152,9 @@ bool CFirmwareUpdate::programFlash(const CFirmwareFile& file, const CFlashLayout
 bool CFirmwareUpdate::queryBootloader(const CFlashLayout& layout)
 {
     uint16_t id = 0;
-    return m_device.readBootByte(layout.queryCode, id);
+    const bool answered = m_device.readBootByte(layout.queryCode, id);
+    m_bootloaderAnswered = m_bootloaderAnswered || answered;
+    return answered;
 }
 
 bool CFirmwareUpdate::attempt(bool forced, const CFirmwareFile& file, const CFlashLayout& layout)
@@ -183,6 +186,12 @@ bool CFirmwareUpdate::migrateSettings(int32_t controllerVersion, uint16_t fileVe
 {
     CSettingsImage& image = m_device.image();
     if (controllerVersion < kLubricationVersion && fileVersion >= kLubricationVersion) {
+        // The rest of the block goes back as the new firmware holds it: never from an unread image.
+        if (!m_device.readBlocks().has(CReadBlocks::AdvancedSetup)) {
+            logWarning("fw", "m_advancedSetup was not read after programming; the lubrication settings are left");
+            fail(kWriteFailed);
+            return false;
+        }
         image.m_advancedSetup.m_lubricationShare = 0;
         image.m_advancedSetup.m_advancedFlags2 &= static_cast<uint8_t>(~0x04);
         if (!m_device.writeAdvancedSetup()) {
@@ -215,6 +224,54 @@ void CFirmwareUpdate::fail(const wchar_t* text)
     userInteraction().message(translate(text), kCaption, MsgIcon::Error);
 }
 
+bool CFirmwareUpdate::judgeFile(const std::string& path, const CFlashLayout& layout, CFirmwareFile& file,
+                                 uint16_t& fileVersion)
+{
+    const int32_t controllerVersion = m_device.image().m_devInfo.m_version;
+    uint16_t marker = 0;
+    std::wstring modelName;
+    if (!file.load(path, fileVersion, modelName, marker)) {
+        fail(kProgramFailed);
+        return false;
+    }
+    // An image with nothing from the first address on would program nothing:
+    // the wrong file as well.
+    if (marker != CFirmwareFile::kMarker || modelName != m_device.image().m_devInfo.m_modelName
+        || !fitsLayout(file, layout)) {
+        fail(kWrongFile);
+        return false;
+    }
+    if (const std::size_t past = bytesPastEnd(file, layout)) {
+        char end[16];
+        std::snprintf(end, sizeof end, "0x%04X", static_cast<unsigned>(layout.end));
+        const std::string line = path + ": " + std::to_string(past) + " image bytes lie past the end of the "
+            + "application (" + end + ") and are not written";
+        if (onLog)
+            onLog(line);
+        else
+            std::fprintf(stderr, "%s\n", line.c_str());
+    }
+    if (fileVersion < controllerVersion
+        && !userInteraction().question(translate(kDowngrade), kCaption, MsgIcon::Question, false))
+        return false;
+    if (fileVersion < kFirstIncompatible && controllerVersion >= kFirstIncompatible) {
+        fail(kWrongFile);
+        return false;
+    }
+    return true;
+}
+
+void CFirmwareUpdate::endOnFuelRule(uint8_t fuelBefore)
+{
+    // A car that ran on petrol stays there; any other goes back to automatic
+    // mode, which switches to LPG only when the controller's own conditions hold.
+    if (!CLPGDevice::returnsToAuto(fuelBefore))
+        return;
+    logInfo("fw", "back to automatic mode");
+    if (!m_device.switchToAuto())
+        fail(kAutoFailed);
+}
+
 bool CFirmwareUpdate::update(bool forced)
 {
     m_flashWritten = false;
@@ -232,47 +289,27 @@ bool CFirmwareUpdate::update(bool forced)
     if (path.empty())
         return false;
     logInfo("fw", std::string(forced ? "forced" : "user-started") + " update with " + path);
-    if (!forced)
-        m_device.switchToPetrolAndWait();
 
+    // Everything that can be told from the file is judged before anything is
+    // sent: a refused file leaves the car on the fuel it was on.
     const int32_t controllerVersion = m_device.image().m_devInfo.m_version;
     CFirmwareFile file;
     uint16_t fileVersion = 0;
-    uint16_t marker = 0;
-    std::wstring modelName;
-    if (!file.load(path, fileVersion, modelName, marker)) {
-        fail(kProgramFailed);
+    if (!judgeFile(path, *layout, file, fileVersion))
         return false;
-    }
-    // Everything that can be told from the file is judged before the
-    // controller leaves its application; an image with nothing from the
-    // first address on would program nothing, so it is the wrong file as well.
-    if (marker != CFirmwareFile::kMarker || modelName != m_device.image().m_devInfo.m_modelName
-        || !fitsLayout(file, *layout)) {
-        fail(kWrongFile);
-        return false;
-    }
-    if (const std::size_t past = bytesPastEnd(file, *layout)) {
-        char end[16];
-        std::snprintf(end, sizeof end, "0x%04X", static_cast<unsigned>(layout->end));
-        const std::string line = path + ": " + std::to_string(past) + " image bytes lie past the end of the "
-            + "application (" + end + ") and are not written";
-        if (onLog)
-            onLog(line);
-        else
-            std::fprintf(stderr, "%s\n", line.c_str());
-    }
-    if (fileVersion < controllerVersion
-        && !ui.question(translate(kDowngrade), kCaption, MsgIcon::Question, false))
-        return false;
-    if (fileVersion < kFirstIncompatible && controllerVersion >= kFirstIncompatible) {
-        fail(kWrongFile);
-        return false;
-    }
+
+    // The fuel state once, before the switch to petrol makes every reading say
+    // petrol. A controller found in its bootloader ran no application, so
+    // there is none; it is taken as unknown, and a new application ends in
+    // automatic mode, the controller's ordinary one.
+    const uint8_t fuelBefore = forced ? CLPGDevice::kFuelUnknown : m_device.fuelStateBefore();
+    if (!forced)
+        m_device.switchToPetrolAndWait();
 
     CWaitCursor wait;
     CPollingPause pause(*this, !forced);
     bool programmed = false;
+    m_bootloaderAnswered = false;
     try {
         for (std::size_t i = 0; i < kAttempts && !programmed; ++i)
             programmed = attempt(forced, file, *layout);
@@ -284,6 +321,10 @@ bool CFirmwareUpdate::update(bool forced)
         throw error.release();
     }
     if (!programmed) {
+        // A controller whose bootloader never answered still runs its
+        // application, on the petrol this update forced.
+        if (!forced && !m_bootloaderAnswered)
+            endOnFuelRule(fuelBefore);
         m_device.m_connected = false;
         fail(kProgramFailed);
         return false;
@@ -293,16 +334,17 @@ bool CFirmwareUpdate::update(bool forced)
     ui.sleep(kWaitMs);
     m_device.rebuildModules();
     m_device.m_connected = false;
+    // The reconnection reads every block again: the image is the new firmware's.
     const bool reconnected = onReconnect && onReconnect();
     if (!reconnected || !m_device.m_connected) {
         fail(kProgramFailed);
         return false;
     }
     logInfo("fw", "controller connected again after programming");
-    if (forced)
-        return true;
-    const bool migrated = migrateSettings(controllerVersion, fileVersion);
-    logInfo("fw", migrated ? "settings carried across" : "carrying the settings across failed");
+    const bool migrated = forced || migrateSettings(controllerVersion, fileVersion);
+    if (!forced)
+        logInfo("fw", migrated ? "settings carried across" : "carrying the settings across failed");
+    endOnFuelRule(fuelBefore);
     return migrated;
 }
 

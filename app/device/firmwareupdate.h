@@ -3,11 +3,15 @@
 // controller, the controller brought into its bootloader, the flash erased and
 // written row by row, the controller restarted and connected again.
 //
-// The user-started form (forced = false) switches the controller to petrol,
-// stops and restarts the live-readings polling and carries settings across
-// firmware generations. The forced form is what the identification runs when
-// it finds the controller in its bootloader: no access codes, no polling, no
-// settings migration.
+// The file, its model and its version are judged before anything is sent.
+// The user-started form (forced = false) then takes the fuel state, switches
+// the controller to petrol, stops and restarts the live-readings polling and
+// carries settings across firmware generations. The forced form is what the
+// identification runs when it finds the controller in its bootloader: no
+// access codes, no polling, no settings migration. Both reconnect after the
+// programming (every block read again) and end in automatic mode unless the
+// car was on petrol before (the forced form has no fuel state before: it
+// ends in automatic mode). Nothing here switches to LPG.
 //
 // Messages, questions, the file choice and the 1 s waits go through the
 // user-interaction seam. Port errors (CRSError) are not caught by update(): the
@@ -95,6 +99,11 @@ public:
     bool programFlash(const CFirmwareFile& file, const CFlashLayout& layout);
 
 private:
+    // Load, marker, model, range, the downgrade question and the incompatible
+    // versions; false (with its message, if any) refuses the file.
+    bool judgeFile(const std::string& path, const CFlashLayout& layout, CFirmwareFile& file, uint16_t& fileVersion);
+    // switchToAuto unless the car was on petrol before.
+    void endOnFuelRule(uint8_t fuelBefore);
     bool attempt(bool forced, const CFirmwareFile& file, const CFlashLayout& layout);
     bool queryBootloader(const CFlashLayout& layout);
     bool migrateSettings(int32_t controllerVersion, uint16_t fileVersion);
@@ -102,4 +111,6 @@ private:
 
     CLPGDevice& m_device;
     bool m_flashWritten = false;
+    // Whether a bootloader id query of this update was answered.
+    bool m_bootloaderAnswered = false;
 };

@@ -402,7 +402,8 @@ void CWriteSession::failAt(const std::wstring& what)
         m_report.linkLost = true;
         return;
     }
-    putBack();
+    if (!(m_flags & kCallerRecovers))
+        putBack();
 }
 
 void CWriteSession::putBack()
@@ -497,7 +498,8 @@ const CWriteReport& CWriteSession::finish()
     if (m_report.linkLost) {
         if (m_mapStarted && !m_mapDone && !(m_report.putBack & CReadBlocks::InjMap))
             m_report.mapInvalid = true;
-        keepLeftChanged();
+        if (!(m_flags & kCallerRecovers))
+            keepLeftChanged();
     } else {
         if (m_restart && !m_writes.empty()) {
             logSession(m_operation, L"restart on petrol");
@@ -509,7 +511,7 @@ const CWriteReport& CWriteSession::finish()
                 userInteraction().sleep(kAfterRestartMs);
             }
         }
-        if (m_forced) {
+        if (m_forced && !(m_flags & kCallerRecovers)) {
             if (!m_petrolBefore) {
                 logSession(m_operation, L"back to automatic mode");
                 m_device.switchToAuto();
@@ -556,6 +558,13 @@ const CWriteReport& CWriteSession::finish()
     }
     logSession(m_operation, m_failed ? L"ended: " + m_report.text() : std::wstring(L"done"));
     return m_report;
+}
+
+bool CWriteSession::sendOne(CLPGDevice& device, std::wstring operation, Command command, uint8_t mask,
+                            unsigned flags)
+{
+    CWriteSession session(device, std::move(operation), flags);
+    return session.send(command, mask);
 }
 
 CWriteReport CWriteSession::writeBlocks(CLPGDevice& device, std::wstring operation,

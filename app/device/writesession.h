@@ -80,6 +80,10 @@ public:
         // (a restore of this controller's own file leaves it as it was, even
         // where one value has several encodings).
         kSkipUnchanged = 16,
+        // The caller puts back what it changes itself (the calibration keeps
+        // its own record of the delay and the fuel mode it changed): no put
+        // back, no fuel rule and no record of what a lost link left.
+        kCallerRecovers = 32,
     };
 
     CWriteSession(CLPGDevice& device, std::wstring operation, unsigned flags = kNone);
@@ -147,6 +151,9 @@ public:
     // Whether a session is running now (a handler then only sets the flag).
     static bool active();
 
+    // One command in a session of its own; true when it was taken.
+    static bool sendOne(CLPGDevice& device, std::wstring operation, Command command, uint8_t mask = 0,
+                        unsigned flags = kNone);
     // One session that writes blocks in the order given and ends: what a page
     // does when a field or a curve changed. The report says what happened.
     static CWriteReport writeBlocks(CLPGDevice& device, std::wstring operation,

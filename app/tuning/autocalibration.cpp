@@ -4,6 +4,8 @@
 #include <app/data/diagdata.h>
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
+#include <app/device/rserror.h>
 #include <app/platform/log.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
@@ -16,6 +18,9 @@
 
 namespace {
 
+// The run keeps its own record of what it changed and puts it back itself.
+constexpr unsigned kOwn = CWriteSession::kCallerRecovers | CWriteSession::kNoReadBack;
+
 constexpr const char* kLog = "calib";
 constexpr unsigned kWaitStepMs = 50;
 constexpr unsigned kPauseStepMs = 100;
@@ -27,6 +32,13 @@ constexpr const wchar_t* kLpgFailed = L"Błąd - Nie można przełączyć na LPG
 constexpr const wchar_t* kNoPetrolTime = L"Błąd - Nie można pobrać czasu wtr. benzynowego!";
 constexpr const wchar_t* kNoReadings = L"Błąd - Brak odczytów ze sterownika!";
 constexpr const wchar_t* kRangeLine = L"Korekta powinna być w zakresie od 0.5ms do 1.5ms.";
+constexpr const wchar_t* kPutBack = L"Przywrócono ustawienia sprzed autokalibracji.";
+constexpr const wchar_t* kLeftChangedLine
+    = L"Po przerwanej autokalibracji w sterowniku pozostało zmienione:";
+constexpr const wchar_t* kOfferQuestion = L"Przywrócić ustawienia sprzed autokalibracji?";
+constexpr const wchar_t* kBeforeRun = L"przed autokalibracją";
+// Byte 1 of the readings: the automatic switch to LPG is pending.
+constexpr uint8_t kSwitchPending = 1;
 
 bool isLpgState(uint8_t state)
 {
@@ -119,6 +131,10 @@ CalibrationOutcome CAutoCalibration::start(bool perCylinder)
         log(L"Temperatura reduktora za niska!");
         return CalibrationOutcome::Refused;
     }
+    // The fuel state once, before the run's first switch. A record an earlier
+    // run left for this controller already holds the car's own.
+    if (m_leftChanged.empty() || m_leftChanged.controller() != m_device.image().m_devInfo.m_serial)
+        m_petrolBefore = newest.fuelState() == CLPGDevice::kFuelPetrol && newest.switchMode() != kSwitchPending;
     m_running = true;
     m_observer.runningChanged(true);
     const bool oneByOne = perCylinder && !m_device.m_demo;
@@ -141,15 +157,15 @@ void CAutoCalibration::stop()
 
 CalibrationOutcome CAutoCalibration::autocalibrationNormal()
 {
-    m_outcome = CalibrationOutcome::Success;
-    m_delayChanged = false;
-    m_controllerTouched = false;
+    beginRun();
     try {
         if (runNormal())
             return CalibrationOutcome::Success;
     } catch (IError* e) {
         CErrorGuard error(e);
         m_outcome = CalibrationOutcome::Error;
+        if (dynamic_cast<CRSError*>(error.get()))
+            m_linkLost = true;
         showError(L"Błąd wykonania procedury autoustawiania", L"-CKalibracjaDlg::autocalibrationNormal()",
                   error.format());
     }
@@ -159,15 +175,15 @@ CalibrationOutcome CAutoCalibration::autocalibrationNormal()
 
 CalibrationOutcome CAutoCalibration::autocalibrationPerOneCylinder()
 {
-    m_outcome = CalibrationOutcome::Success;
-    m_delayChanged = false;
-    m_controllerTouched = false;
+    beginRun();
     try {
         if (runPerCylinder())
             return CalibrationOutcome::Success;
     } catch (IError* e) {
         CErrorGuard error(e);
         m_outcome = CalibrationOutcome::Error;
+        if (dynamic_cast<CRSError*>(error.get()))
+            m_linkLost = true;
         showError(L"Błąd wykonania autokalibracji", L"-CKalibracjaDlg::autocalibrationPerOneCylinder()",
                   error.format());
     }
@@ -181,32 +197,143 @@ void CAutoCalibration::showError(const wchar_t* title, const wchar_t* method, co
     userInteraction().message(translate(title) + L"\n" + method + L"\n" + report, L"KORVANA", MsgIcon::Error);
 }
 
+void CAutoCalibration::beginRun()
+{
+    m_outcome = CalibrationOutcome::Success;
+    m_linkLost = false;
+    const std::wstring& serial = m_device.image().m_devInfo.m_serial;
+    if (m_leftChanged.controller() != serial) {
+        m_leftChanged.clear();
+        m_leftChanged.setController(serial);
+    }
+}
+
 void CAutoCalibration::restoreAfterAbort()
 {
-    if (!m_delayChanged && !m_controllerTouched)
+    if (m_leftChanged.empty())
         return;
+    if (linkGone()) {
+        // Nothing is switched later by itself: the fitter is asked when the link is back.
+        logLeftChanged();
+        return;
+    }
     try {
-        if (m_delayChanged)
-            m_device.image().m_base.m_emulatorDelay = m_keptDelay;
-        m_delayChanged = false;
-        if (!m_controllerTouched)
-            return;
-        m_controllerTouched = false;
-        if (!m_device.writeBase()) {
-            log(kWriteFailed);
+        if (m_leftChanged.putBack()) {
+            log(kPutBack);
             return;
         }
-        m_device.events().imageChanged(ImageBlock::Base);
-        if (!m_device.switchToAuto()) {
-            log(kLpgFailed);
-            return;
-        }
-        log(L"Przywrócono ustawienia sprzed autokalibracji.");
+        log(m_leftChanged.items().front().key == kDelayKey ? kWriteFailed : kLpgFailed);
+        noteLinkState();
     } catch (IError* e) {
         CErrorGuard error(e);
         logSwallowed(kLog, "CAutoCalibration::restoreAfterAbort", *error);
         log(kWriteFailed);
+        m_linkLost = true;
     }
+    logLeftChanged();
+}
+
+bool CAutoCalibration::offerPutBack()
+{
+    if (m_running || m_leftChanged.empty() || !m_device.m_connected)
+        return false;
+    // Another controller answers now: the record waits for its own.
+    if (m_leftChanged.controller() != m_device.image().m_devInfo.m_serial)
+        return false;
+    IUserInteraction& ui = userInteraction();
+    const std::wstring text
+        = translate(kLeftChangedLine) + L"\n" + m_leftChanged.describe() + L"\n\n" + translate(kOfferQuestion);
+    if (!ui.question(text, L"KORVANA", MsgIcon::Question, true)) {
+        logInfo(kLog, "putting back what the calibration left changed was declined: " + toUtf8(m_leftChanged.describe()));
+        m_leftChanged.clear();
+        return false;
+    }
+    try {
+        CWaitCursor wait;
+        if (m_leftChanged.putBack()) {
+            log(kPutBack);
+            return true;
+        }
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        logSwallowed(kLog, "CAutoCalibration::offerPutBack", *error);
+    }
+    ui.message(translate(L"Nie powiodło się ustawienie urządzenia!") + L"\n" + m_leftChanged.describe(), L"KORVANA",
+               MsgIcon::Error);
+    return false;
+}
+
+void CAutoCalibration::noteDelay(double runDelay)
+{
+    CLPGDevice& device = m_device;
+    const double before = m_keptDelay;
+    m_leftChanged.note({ kDelayKey,
+        translate(L"Przełączanie cylindrów") + L": " + calibrationNumber(runDelay) + L" s (" + translate(kBeforeRun)
+            + L" " + calibrationNumber(before) + L" s)",
+        std::string("set ") + kDelayKey + " " + toUtf8(calibrationNumber(before)),
+        [&device, before] {
+            // The rest of the block goes back as read: never from an unread image.
+            if (!device.readBlocks().has(CReadBlocks::Base))
+                return false;
+            double& delay = device.image().m_base.m_emulatorDelay;
+            const double held = delay;
+            delay = before;
+            bool written = false;
+            try {
+                written = CWriteSession::writeBlocks(device, L"CAutoCalibration", { CReadBlocks::Base }, kOwn).ok();
+            } catch (IError*) {
+                delay = held;
+                throw;
+            }
+            if (!written) {
+                delay = held;
+                return false;
+            }
+            device.events().imageChanged(ImageBlock::Base);
+            return true;
+        } });
+}
+
+void CAutoCalibration::noteFuel(CWriteSession::Command command)
+{
+    const wchar_t* now = command == CWriteSession::Command::Lpg ? L"LPG"
+        : command == CWriteSession::Command::Petrol            ? L"BENZYNA"
+                                                             : L"AUTO";
+    const wchar_t* before = m_petrolBefore ? L"BENZYNA" : L"AUTO";
+    if (std::wstring(now) == before) {
+        m_leftChanged.drop(kFuelKey);
+        return;
+    }
+    CLPGDevice& device = m_device;
+    const bool petrol = m_petrolBefore;
+    m_leftChanged.note({ kFuelKey,
+        translate(L"Tryb paliwa") + L": " + translate(now) + L" (" + translate(kBeforeRun) + L" " + translate(before)
+            + L")",
+        petrol ? "switch petrol" : "switch auto",
+        [&device, petrol] {
+            return CWriteSession::sendOne(device, L"CAutoCalibration",
+                                          petrol ? CWriteSession::Command::Petrol : CWriteSession::Command::Auto, 0, kOwn);
+        } });
+}
+
+void CAutoCalibration::noteLinkState()
+{
+    if (CLPGDevice::lastAttemptsSilent() || !m_device.m_connected)
+        m_linkLost = true;
+}
+
+bool CAutoCalibration::linkGone() const
+{
+    return m_linkLost || !m_device.m_connected;
+}
+
+void CAutoCalibration::logLeftChanged()
+{
+    if (m_leftChanged.empty())
+        return;
+    log(kLeftChangedLine);
+    for (const auto& item : m_leftChanged.items())
+        logRaw(item.description);
 }
 
 // ---- Shared steps ----
@@ -229,6 +356,7 @@ void CAutoCalibration::logRaw(const std::wstring& text, uint32_t colour)
 
 bool CAutoCalibration::fail(const wchar_t* line)
 {
+    noteLinkState();
     log(line);
     m_outcome = CalibrationOutcome::Failed;
     return false;
@@ -286,6 +414,7 @@ bool CAutoCalibration::waitRecords(int k, std::vector<CDiag>* gathered)
             quietMs = 0;
         } else if ((quietMs += kWaitStepMs) >= kNoReadingsMs) {
             // The poller has stopped: without this the run would wait for ever.
+            m_linkLost = true;
             return fail(kNoReadings);
         }
     }
@@ -361,7 +490,7 @@ void CAutoCalibration::pressureStep(double pressure)
 bool CAutoCalibration::setAllCorrections(double value)
 {
     m_device.image().m_mainCorr.m_mainCorr.fill(value);
-    if (!m_device.writeMainCorr())
+    if (!writeBlock(CReadBlocks::MainCorr))
         return fail(kWriteFailed);
     m_device.events().imageChanged(ImageBlock::MainCorr);
     m_observer.mainCorrectionsChanged();
@@ -370,20 +499,31 @@ bool CAutoCalibration::setAllCorrections(double value)
 
 bool CAutoCalibration::setRunDelay(double delay)
 {
-    m_keptDelay = m_device.image().m_base.m_emulatorDelay;
-    m_delayChanged = true;
+    // A record an earlier run left for this controller holds the car's own delay.
+    if (!m_leftChanged.has(kDelayKey))
+        m_keptDelay = m_device.image().m_base.m_emulatorDelay;
     m_device.image().m_base.m_emulatorDelay = delay;
-    m_controllerTouched = true;
-    if (!m_device.writeBase())
+    noteDelay(delay);
+    if (!writeBlock(CReadBlocks::Base))
         return fail(kWriteFailed);
     m_device.events().imageChanged(ImageBlock::Base);
     return true;
 }
 
-bool CAutoCalibration::switchFuel(bool (CLPGDevice::*command)(), const wchar_t* failureLine)
+bool CAutoCalibration::switchFuel(CWriteSession::Command command, const wchar_t* failureLine)
 {
-    m_controllerTouched = true;
-    return check((m_device.*command)(), failureLine);
+    noteFuel(command);
+    return check(send(command), failureLine);
+}
+
+bool CAutoCalibration::send(CWriteSession::Command command, uint8_t mask)
+{
+    return CWriteSession::sendOne(m_device, L"CAutoCalibration", command, mask, kOwn);
+}
+
+bool CAutoCalibration::writeBlock(CReadBlocks::Block block)
+{
+    return CWriteSession::writeBlocks(m_device, L"CAutoCalibration", { block }, kOwn).ok();
 }
 
 bool CAutoCalibration::confirmLpg()
@@ -434,10 +574,10 @@ bool CAutoCalibration::runNormal()
     if (!setAllCorrections(c0) || !setRunDelay(0))
         return false;
 
-    if (!switchFuel(&CLPGDevice::switchToPetrol, kPetrolFailed) || !waitRecords(w))
+    if (!switchFuel(CWriteSession::Command::Petrol, kPetrolFailed) || !waitRecords(w))
         return false;
-    if (!switchFuel(&CLPGDevice::switchToAuto, kLpgFailed) || !pause(kAutoPauseMs)
-        || !switchFuel(&CLPGDevice::switchToLpg, kLpgFailed) || !waitRecords(w))
+    if (!switchFuel(CWriteSession::Command::Auto, kLpgFailed) || !pause(kAutoPauseMs)
+        || !switchFuel(CWriteSession::Command::Lpg, kLpgFailed) || !waitRecords(w))
         return false;
     if (!confirmLpg())
         return false;
@@ -447,7 +587,7 @@ bool CAutoCalibration::runNormal()
     if (!measure(time, pressure))
         return false;
     pressureStep(pressure);
-    if (!switchFuel(&CLPGDevice::switchToPetrol, kPetrolFailed) || !check(m_device.writeBase(), kWriteFailed))
+    if (!switchFuel(CWriteSession::Command::Petrol, kPetrolFailed) || !check(writeBlock(CReadBlocks::Base), kWriteFailed))
         return false;
     m_device.events().imageChanged(ImageBlock::Base);
 
@@ -455,9 +595,9 @@ bool CAutoCalibration::runNormal()
     for (int pass = 0; pass < 3; ++pass) {
         double petrol = 0;
         double lpg = 0;
-        if (!switchFuel(&CLPGDevice::switchToPetrol, kPetrolFailed) || !waitRecords(w) || !measure(petrol, pressure))
+        if (!switchFuel(CWriteSession::Command::Petrol, kPetrolFailed) || !waitRecords(w) || !measure(petrol, pressure))
             return false;
-        if (!switchFuel(&CLPGDevice::switchToLpg, kLpgFailed) || !waitRecords(w) || !measure(lpg, pressure))
+        if (!switchFuel(CWriteSession::Command::Lpg, kLpgFailed) || !waitRecords(w) || !measure(lpg, pressure))
             return false;
         differences[static_cast<std::size_t>(pass)] = lpg - petrol;
         logDebug(kLog, "pass " + std::to_string(pass) + ": difference " + toUtf8(calibrationNumber(lpg - petrol)));
@@ -498,12 +638,11 @@ bool CAutoCalibration::runNormal()
     if (!setAllCorrections(final))
         return false;
     image.m_base.m_emulatorDelay = m_keptDelay;
-    m_delayChanged = false;
-    if (!check(m_device.writeBase(), kWriteFailed))
+    if (!check(writeBlock(CReadBlocks::Base), kWriteFailed))
         return false;
     m_device.events().imageChanged(ImageBlock::Base);
-    m_controllerTouched = false;
-    m_device.switchToAuto(); // as the page does: the result is not judged
+    send(CWriteSession::Command::Auto); // as the page does: the result is not judged
+    m_leftChanged.clear();
     setProgress(kProgressEnd);
     logSuccess();
     return true;

@@ -11,8 +11,12 @@
 //
 // An aborted run (Stop, a failed command, the engine stopping, a caught error)
 // puts back what it changed for its own sake: the kept emulator delay is
-// written back and the controller goes to automatic mode. Main corrections
-// and the pressure settings already written stay.
+// written back and the controller goes to automatic mode, or to petrol when
+// the car ran on petrol before the run. Main corrections and the pressure
+// settings already written stay. When the link went in the middle of the run
+// nothing is tried: what was left changed stays named in leftChanged(), the
+// log says it, and offerPutBack() asks the fitter, once the link is back,
+// whether to put it back (never without the question).
 //
 // Error objects thrown inside a procedure are caught, shown in a message box
 // with the procedure's name and deleted; start() and the procedures never throw
@@ -20,6 +24,8 @@
 #pragma once
 
 #include <app/data/diag.h>
+#include <app/device/putbacklist.h>
+#include <app/device/writesession.h>
 #include <app/tuning/calibrationobserver.h>
 
 #include <array>
@@ -74,6 +80,15 @@ public:
     void stop();
     bool running() const { return m_running; }
 
+    // What the last run left changed and could not put back (the link went):
+    // the emulator delay and the fuel mode, with how to put each back.
+    const CPutBackList& leftChanged() const { return m_leftChanged; }
+    // After the link came back: when the last run left something changed in
+    // this controller, names it and asks whether to put it back; Yes writes
+    // the saved values and switches to automatic mode (petrol when the car ran
+    // on petrol before). No forgets it. True when everything was put back.
+    bool offerPutBack();
+
     // The two procedures; start() is the way in, these assume running is set.
     CalibrationOutcome autocalibrationNormal();
     CalibrationOutcome autocalibrationPerOneCylinder();
@@ -113,14 +128,28 @@ private:
     bool setAllCorrections(double value);
     // Keeps the emulator delay and writes base settings with the run's own.
     bool setRunDelay(double delay);
-    bool switchFuel(bool (CLPGDevice::*command)(), const wchar_t* failureLine);
+    bool switchFuel(CWriteSession::Command command, const wchar_t* failureLine);
+    // A command or a block through the write path; the run puts back what it changed itself.
+    bool send(CWriteSession::Command command, uint8_t mask = 0);
+    bool writeBlock(CReadBlocks::Block block);
     // After a switch to LPG: one live record read through the link must show LPG.
     bool confirmLpg();
     void logSuccess();
     void logAdviceLines(bool smallerInjectors);
     void logTooSmall(const wchar_t* firstLine, const wchar_t* rangeLine);
-    // Puts back the delay and automatic mode after a run that did not finish.
+    // Puts back the delay and automatic mode after a run that did not finish,
+    // unless the link went: then it only names what was left changed.
     void restoreAfterAbort();
+    // A new run keeps what an earlier one left changed in this controller (its
+    // values from before are the car's own); any other record is dropped.
+    void beginRun();
+    // The items of the left-changed record: the run's delay written, a fuel mode sent.
+    void noteDelay(double runDelay);
+    void noteFuel(CWriteSession::Command command);
+    // After a failed step: whether the controller stopped answering.
+    void noteLinkState();
+    bool linkGone() const;
+    void logLeftChanged();
     void showError(const wchar_t* title, const wchar_t* method, const std::wstring& report);
 
 
@@ -136,10 +165,15 @@ private:
     CalibrationOutcome m_outcome = CalibrationOutcome::Success;
     double m_progressBase = 0;
     int m_progressTotal = 1;
-    // What the run changed and must put back when it does not finish.
-    bool m_delayChanged = false;
+    // What the run changed and must put back when it does not finish, by key.
+    static constexpr const char* kDelayKey = "m_base.m_emulatorDelay";
+    static constexpr const char* kFuelKey = "fuel";
+    CPutBackList m_leftChanged;
     double m_keptDelay = 0;
-    bool m_controllerTouched = false;
+    // The fuel state the car was in before the run (no pending switch to LPG).
+    bool m_petrolBefore = false;
+    // The controller stopped answering (silence, a port error, readings gone).
+    bool m_linkLost = false;
 };
 
 // "%g"-like text of a number as the log shows it (default stream formatting).

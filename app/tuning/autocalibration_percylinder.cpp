@@ -6,6 +6,7 @@
 #include <app/data/diagdata.h>
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/textcodec.h>
 
@@ -41,21 +42,21 @@ bool CAutoCalibration::runPerCylinder()
     // With the delay at 1 s the controller takes a cylinder a second back to
     // petrol: the reference must not be measured half on LPG, so the same
     // pause as after the later switches to petrol comes first.
-    if (!switchFuel(&CLPGDevice::switchToPetrol, kPetrolFailed) || !pause(1000u * static_cast<unsigned>(n + 1))
+    if (!switchFuel(CWriteSession::Command::Petrol, kPetrolFailed) || !pause(1000u * static_cast<unsigned>(n + 1))
         || !waitRecords(w) || !measure(petrolTime, pressure))
         return false;
 
-    if (!switchFuel(&CLPGDevice::switchToAuto, kLpgFailed) || !pause(kAutoPauseMs)
-        || !switchFuel(&CLPGDevice::switchToLpg, kLpgFailed) || !pause(kSettleMs) || !confirmLpg()
-        || !check(m_device.command17(1), kLpgFailed) || !waitRecords(w))
+    if (!switchFuel(CWriteSession::Command::Auto, kLpgFailed) || !pause(kAutoPauseMs)
+        || !switchFuel(CWriteSession::Command::Lpg, kLpgFailed) || !pause(kSettleMs) || !confirmLpg()
+        || !check(send(CWriteSession::Command::Emulators, 1), kLpgFailed) || !waitRecords(w))
         return false;
     double lpgTime = 0;
     if (!measure(lpgTime, pressure))
         return false;
     pressureStep(pressure);
 
-    if (!switchFuel(&CLPGDevice::switchToPetrol, kPetrolFailed) || !pause(1000u * static_cast<unsigned>(n + 1))
-        || !check(m_device.writeBase(), kWriteFailed))
+    if (!switchFuel(CWriteSession::Command::Petrol, kPetrolFailed) || !pause(1000u * static_cast<unsigned>(n + 1))
+        || !check(writeBlock(CReadBlocks::Base), kWriteFailed))
         return false;
     m_device.events().imageChanged(ImageBlock::Base);
     std::vector<CDiag> records;
@@ -97,16 +98,16 @@ bool CAutoCalibration::runPerCylinder()
         logAdviceLines(correction < kRecommendedLow);
     }
 
-    if (!switchFuel(&CLPGDevice::switchToPetrol, kPetrolFailed) || !pause(1000u * static_cast<unsigned>(n + 1)))
+    if (!switchFuel(CWriteSession::Command::Petrol, kPetrolFailed) || !pause(1000u * static_cast<unsigned>(n + 1)))
         return false;
     setProgress(kProgressEnd);
-    m_device.switchToAuto(); // as the page does: the result is not judged
+    send(CWriteSession::Command::Auto); // as the page does: the result is not judged
+    m_leftChanged.drop(kFuelKey);
     image.m_base.m_emulatorDelay = m_keptDelay;
-    m_delayChanged = false;
-    if (!check(m_device.writeBase(), kWriteFailed))
+    if (!check(writeBlock(CReadBlocks::Base), kWriteFailed))
         return false;
     m_device.events().imageChanged(ImageBlock::Base);
-    m_controllerTouched = false;
+    m_leftChanged.clear();
     logSuccess();
     return true;
 }
@@ -115,8 +116,8 @@ bool CAutoCalibration::perCylinderStep(uint8_t lpgMask, int waitLength, double p
 {
     double lpgTime = 0;
     double pressure = 0;
-    if (!switchFuel(&CLPGDevice::switchToLpg, kLpgFailed) || !pause(kSettleMs)
-        || !check(m_device.command17(lpgMask), kLpgFailed) || !waitRecords(waitLength) || !measure(lpgTime, pressure))
+    if (!switchFuel(CWriteSession::Command::Lpg, kLpgFailed) || !pause(kSettleMs)
+        || !check(send(CWriteSession::Command::Emulators, lpgMask), kLpgFailed) || !waitRecords(waitLength) || !measure(lpgTime, pressure))
         return false;
     double candidate = lpgTime - petrolTime + correction;
     logDebug("calib", "cylinders " + std::to_string(lpgMask) + ": correction " + toUtf8(calibrationNumber(candidate)));

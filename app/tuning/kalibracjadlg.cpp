@@ -13,12 +13,14 @@
 #include <QCheckBox>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QTimer>
 
 #include <vector>
 
 namespace {
 
 constexpr const wchar_t* kOperation = L"Autokalibracja";
+constexpr int kOfferRetryMs = 200;
 constexpr const wchar_t* kCylinderTexts[CMainCorrEdits::kEdits] = { L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8" };
 
 // Left of the readings panel (CWspolneOdczytyMultiPageDlg::kPanelLeftDu).
@@ -140,7 +142,11 @@ bool CKalibracjaDlg::OnInitDialog()
         one->setChecked(true);
         connect(one, &QCheckBox::toggled, this, [this] { updateSpins(); });
     }
-    connect(&m_context.relay, &CDeviceEventRelay::linkConnected, this, [this] { updateSpins(); });
+    connect(&m_context.relay, &CDeviceEventRelay::linkConnected, this, [this] {
+        updateSpins();
+        if (!m_calibration.leftChanged().empty())
+            QTimer::singleShot(0, this, &CKalibracjaDlg::offerPutBack);
+    });
     connect(&m_context.relay, &CDeviceEventRelay::linkLost, this, [this] { updateSpins(); });
     updateTexts();
     showCorrections();
@@ -191,6 +197,20 @@ void CKalibracjaDlg::OnBnClickedStart()
 void CKalibracjaDlg::OnBnClickedStop()
 {
     m_calibration.stop();
+}
+
+void CKalibracjaDlg::offerPutBack()
+{
+    CLPGDevice& device = m_context.device;
+    if (m_calibration.leftChanged().empty() || !device.m_connected)
+        return;
+    // The reconnection is raised inside the controller search, which holds the device.
+    if (device.operation().running()) {
+        QTimer::singleShot(kOfferRetryMs, this, &CKalibracjaDlg::offerPutBack);
+        return;
+    }
+    m_context.doc.runOperation(kOperation, [this] { m_calibration.offerPutBack(); }, this);
+    showCorrections();
 }
 
 void CKalibracjaDlg::onDeltaSpinMainCorr(int index, int positionChange)

@@ -6,6 +6,11 @@
 // fuel button or second procedure starts inside it; "Zatrzymaj" is no
 // operation of its own and ends the run at its next wait. While a run goes on
 // the spins stay disabled: the procedure owns the corrections then.
+//
+// A run whose link went leaves the controller changed (the cylinder switching
+// time, the fuel mode): when the link returns the page names that and asks
+// whether to put it back, as an operation of its own once the search that
+// reconnected has ended.
 #pragma once
 
 #include <app/shell/wspolneodczytyexmultipagedlg.h>
@@ -49,6 +54,8 @@ public:
     void OnBnClickedStart();
     void OnBnClickedStop();
     void onDeltaSpinMainCorr(int index, int positionChange);
+    // After a reconnection: the question about what the last run left changed.
+    void offerPutBack();
 
     bool running() const { return m_calibration.running(); }
     bool oneCorrection() const;

@@ -253,8 +253,12 @@ TEST_F(FirmwareUpdateTest, UserUpdateProgramsModel5AndReconnects)
     EXPECT_EQ(rowsTotal, 248u);
 
     const auto fs = frames();
-    // The car is put on petrol first.
-    EXPECT_EQ(fs.front().payload, (Bytes { 0x02, 0, 0, 0, 0, 0 }));
+    // The fuel state is taken (no polling here: one reading), then the car is put on petrol.
+    ASSERT_GE(fs.size(), 2u);
+    EXPECT_EQ(fs[0].payload, (Bytes { 0x24, 0, 0, 0, 0, 0 }));
+    EXPECT_EQ(fs[1].payload, (Bytes { 0x02, 0, 0, 0, 0, 0 }));
+    // It ran on petrol before, so it stays there: no automatic mode of the update's own.
+    EXPECT_EQ(count(fs, 2, 0x03), 0u);
     // Polling stopped before the controller was asked to leave its application.
     for (std::size_t i = 0; i < requestsAtStop; ++i)
         EXPECT_NE(fs[i].type, 0xF6);
@@ -377,9 +381,9 @@ TEST_F(FirmwareUpdateTest, WrongFilesAreRefusedBeforeTheBootloader)
         if (!ui.shown().empty() && !ui.shown().back().question) {
             EXPECT_EQ(ui.shown().back().icon, MsgIcon::Error);
         }
+        // Judged before anything was sent: no switch to petrol, no bootloader.
         const auto fs = frames();
-        EXPECT_EQ(count(fs, 0xF6), 0u);
-        EXPECT_EQ(count(fs, 2, 0xC5), 0u);
+        EXPECT_TRUE(fs.empty()) << fs.size() << " requests, the first of type " << int(fs.front().type);
         EXPECT_TRUE(events.empty());
         EXPECT_FALSE(simInBootloader());
         EXPECT_TRUE(device.m_connected);
@@ -529,9 +533,15 @@ TEST_F(FirmwareUpdateTest, ForcedUpdateFromTheBootloader)
     expectFlashHolds(fw.image, 0x1800, 0x8800);
     const auto fs = frames();
     EXPECT_EQ(count(fs, 0xF6), 0u);
-    EXPECT_EQ(count(fs, 2, 0x02), 0u); // no switch to petrol
     EXPECT_EQ(count(fs, 26), 0u);
     EXPECT_EQ(fs.front().payload, (Bytes { 0xC4, 0, 0, 0, 0, 0 }));
+    // No switch to petrol before the programming; no fuel state before it
+    // either, so the new application ends in automatic mode.
+    const auto firstRow = std::find_if(fs.begin(), fs.end(), [](const Frame& f) { return f.type == 0xF7; });
+    EXPECT_EQ(std::count_if(fs.begin(), firstRow, [](const Frame& f) { return f.type == 2 && f.payload[0] == 0x02; }), 0);
+    ASSERT_GE(fs.size(), 2u);
+    EXPECT_EQ(fs[fs.size() - 2].payload, (Bytes { 0x02, 0, 0, 0, 0, 0 }));
+    EXPECT_EQ(fs.back().payload, (Bytes { 0x03, 0, 0, 0, 0, 0 }));
 }
 
 TEST_F(FirmwareUpdateTest, FailedReconnectionIsAFailure)

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
 
 namespace {
 
@@ -83,6 +84,15 @@ protected:
     }
 
     static std::string status(CSimProcess& sim) { return sim.send("status"); }
+    // One key=value field of the simulator's status line.
+    static std::string statusValue(CSimProcess& sim, const std::string& key)
+    {
+        std::istringstream words(status(sim));
+        for (std::string word; words >> word;)
+            if (word.rfind(key + "=", 0) == 0)
+                return word.substr(key.size() + 1);
+        return {};
+    }
 };
 
 TEST_F(FirmwareE2E, FlashesAFullImageAndReadsTheSettingsAgain)
@@ -266,6 +276,60 @@ TEST_F(FirmwareE2E, CliChecksAndFlashesFiles)
         EXPECT_NE(status(*sim).find("version=0x0308"), std::string::npos);
         EXPECT_EQ(differences(dumpFlash(*sim), image, 0x2000, 0x9C00), 0u);
     }
+}
+
+// korvana-cli flash on a car that runs on LPG: a file refused for its model or
+// its version sends nothing at all (the simulator counts every request that
+// changes or commands the controller) and leaves the fuel mode as it was; a
+// successful programming reads every block of the new firmware and ends in
+// automatic mode, not on the petrol the programming needed.
+TEST_F(FirmwareE2E, CliFlashLeavesTheCarOnTheFuelItWasOn)
+{
+    const std::string cli = KORVANA_CLI;
+    const std::vector<std::string> env { "XDG_CONFIG_HOME=" + m_dir + "/cfg" };
+    auto sim = startSim({ "--model", "5", "--version", "3.7", "--fuel", "lpg" });
+    ASSERT_EQ(sim->send("advance 300").rfind("ok", 0), 0u);
+    ASSERT_EQ(statusValue(*sim, "fuel"), "3") << status(*sim);
+    const auto flash = [&](const std::string& file, std::vector<std::string> extra = {}) {
+        std::vector<std::string> args { "--port", sim->ptyPath(), "flash", file };
+        args.insert(args.end(), extra.begin(), extra.end());
+        return runProgram(cli, args, std::chrono::seconds(60), env);
+    };
+
+    struct Refused {
+        const char* what;
+        std::string file;
+        std::vector<std::string> extra;
+        const char* mode;
+    };
+    const Refused refused[] = {
+        { "a file of another model", afm(4, 0x0308, 21), {}, "lpg" },
+        { "an older version, declined", afm(5, 0x0306, 22), {}, "lpg" },
+        { "below 3.7 on a 3.7 controller, even with --yes", afm(5, 0x0306, 23), { "--yes" }, "lpg" },
+        { "a file of another model, in automatic mode", afm(4, 0x0308, 21), {}, "auto" },
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(sim->send(std::string("fuel ") + c.mode).rfind("ok", 0), 0u);
+        const std::string writes = statusValue(*sim, "writes");
+        const auto r = flash(c.file, c.extra);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_EQ(statusValue(*sim, "writes"), writes) << "requests that change the controller were sent";
+        EXPECT_EQ(statusValue(*sim, "fuelmode"), c.mode);
+        EXPECT_EQ(statusValue(*sim, "mode"), "application");
+        EXPECT_EQ(statusValue(*sim, "version"), "0x0307");
+    }
+
+    ASSERT_EQ(sim->send("fuel lpg").rfind("ok", 0), 0u);
+    ASSERT_EQ(sim->send("advance 10").rfind("ok", 0), 0u);
+    std::vector<uint8_t> image;
+    const auto r = flash(afm(5, 0x0308, 24, &image));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(statusValue(*sim, "version"), "0x0308");
+    EXPECT_EQ(differences(dumpFlash(*sim), image, 0x2000, 0x9C00), 0u);
+    EXPECT_EQ(statusValue(*sim, "fuelmode"), "auto");
+    // Since the new application started: the identity, ten blocks and the nine blocks of the map page.
+    EXPECT_GE(std::stoi(statusValue(*sim, "reads")), 20) << status(*sim);
 }
 
 // The bootloader phase of a full model-5 image at the simulator's wire pace,

@@ -258,6 +258,57 @@ TEST_F(KalibracjaPage, StopEndsTheRunAndPutsBackTheDelayAndAutomaticMode)
     EXPECT_EQ(simValue("fuelmode"), "auto");
 }
 
+// The link goes while the run has the car forced on LPG: nothing is switched
+// then, the log names what the controller was left holding, and once a search
+// finds the controller again the page asks; Yes writes the delay from before
+// and puts automatic mode back.
+TEST_F(KalibracjaPage, LostLinkIsNamedAndPutBackWhenTheFitterSaysYesAfterTheReconnection)
+{
+    const bool started = start(true);
+    SKIP_WHEN_TERMINAL_REUSED();
+    ASSERT_TRUE(started);
+    bool vanished = false;
+    duringRun = [&] {
+        if (!vanished && m_run->ui.clockMs() > 12000 && simValue("fuelmode") == "lpg")
+            vanished = m_sim->send("vanish") == "ok vanished";
+    };
+    clickStart();
+    ASSERT_TRUE(vanished);
+    duringRun = nullptr;
+    const std::wstring heading
+        = L"Po przerwanej autokalibracji w sterowniku pozostało zmienione:";
+    const std::wstring delay = L"Przełączanie cylindrów: 0 s (przed autokalibracją 0.3 s)";
+    const std::wstring fuel = L"Tryb paliwa: LPG (przed autokalibracją AUTO)";
+    EXPECT_TRUE(logged(heading, kYellow));
+    EXPECT_TRUE(logged(delay, kYellow));
+    EXPECT_TRUE(logged(fuel, kYellow));
+    EXPECT_FALSE(logged(L"Przywrócono ustawienia sprzed autokalibracji.", kYellow));
+    EXPECT_FALSE(doc().operationRunning());
+    const std::size_t shownBefore = m_run->ui.shown().size();
+
+    ASSERT_EQ(m_sim->send("appear").rfind("ok", 0), 0u);
+    EXPECT_EQ(simValue("fuelmode"), "lpg") << "nothing was switched while the link was away";
+    m_run->ui.queueAnswer(true);
+    // What the frame timer's watchdog runs once polling has noticed the loss (polling is the test's here).
+    ASSERT_TRUE(doc().searchController(false));
+    // The question comes as an operation of its own once the search has ended.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((m_run->ui.shown().size() == shownBefore || doc().operationRunning())
+           && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_GT(m_run->ui.shown().size(), shownBefore) << "no question after the reconnection";
+    const auto& question = m_run->ui.shown().back();
+    EXPECT_TRUE(question.question);
+    EXPECT_EQ(question.text,
+              heading + L"\n" + delay + L"\n" + fuel + L"\n\nPrzywrócić ustawienia sprzed autokalibracji?");
+    EXPECT_TRUE(logged(L"Przywrócono ustawienia sprzed autokalibracji.", kYellow));
+    EXPECT_EQ(simValue("fuelmode"), "auto");
+    ASSERT_TRUE(doc().device().readBase());
+    EXPECT_DOUBLE_EQ(doc().device().image().m_base.m_emulatorDelay, 0.3);
+}
+
 TEST_F(KalibracjaPage, ColdReducerIsRefusedWithTheYellowLineOnly)
 {
     const bool started = start(false);

@@ -6,6 +6,7 @@
 // "KORVANA" with the error icon.
 #include "guitest.h"
 #include "shelltest.h"
+#include <afmbuilder.h>
 
 #include <app/device/docoperations.h>
 #include <app/device/firmwareupdate.h>
@@ -17,6 +18,9 @@
 #include <QFileDialog>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -102,9 +106,19 @@ TEST(ShellBoxes, PortErrorDuringTheFirmwareUpdate)
     CLPGDevice device;
     connectWithoutPort(device);
     CFirmwareUpdate update(device);
-    // The controller is switched to petrol right after the file is chosen: the closed port throws there.
-    ui.queueFile("/tmp/any.afm");
+    // A file the controller would take: the first request after it (the fuel
+    // state, then the switch to petrol) meets the closed port, which throws.
+    AfmContent content;
+    content.image = syntheticImage(*afmModel(5), 0x0307);
+    content.version = 0x0307;
+    content.modelName = afmModel(5)->name;
+    const auto bytes = buildAfm(content);
+    const std::string path = (std::filesystem::temp_directory_path() / "korvana-shellboxes.afm").string();
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    ui.queueFile(path);
     EXPECT_FALSE(update.onDeviceUpdate());
+    std::filesystem::remove(path);
     expectHandlerBox(ui, L"CkorvanaDoc::OnDeviceUpdate()");
 }
 

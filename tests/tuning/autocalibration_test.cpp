@@ -316,14 +316,85 @@ TEST(Autocalibration, EngineStoppingInAPlainWaitEndsSilently)
     EXPECT_EQ(bench.observer.texts().back(), L"Przywrócono ustawienia sprzed autokalibracji.");
 }
 
-TEST(Autocalibration, ReadingsThatStopComingEndTheRun)
+// Readings that stop coming mean the link went: nothing is switched or written
+// then, the log names what the run left changed, and only once the link is
+// back is the fitter asked; Yes writes the delay from before and puts
+// automatic mode back, No forgets it.
+TEST(Autocalibration, ReadingsThatStopComingEndTheRunAndTheFitterIsAskedLater)
+{
+    const std::wstring heading
+        = L"Po przerwanej autokalibracji w sterowniku pozostało zmienione:";
+    const std::vector<std::wstring> left
+        = { L"Przełączanie cylindrów: 0 s (przed autokalibracją 0.3 s)", L"Tryb paliwa: BENZYNA (przed autokalibracją AUTO)" };
+    for (bool yes : { true, false }) {
+        SCOPED_TRACE(yes ? "yes" : "no");
+        CalibrationBench bench;
+        bench.ui.sleep(100);
+        bench.ui.onSleep = nullptr; // the poller is gone
+        EXPECT_EQ(bench.run(), CalibrationOutcome::Failed);
+        EXPECT_LE(bench.ui.clockMs(), 100u + 6000u);
+        const std::vector<std::wstring> logged = { L"Błąd - Brak odczytów ze sterownika!", heading, left[0], left[1] };
+        EXPECT_EQ(tail(bench.observer.texts(), 4), logged);
+        EXPECT_EQ(bench.delayWrites(), (std::vector<uint8_t> { 0 }));
+        EXPECT_EQ(bench.commands().back(), 0x02);
+        EXPECT_EQ(bench.calibration.leftChanged().commands({ "--port", "/tmp/my sim" }),
+                  (std::vector<std::string> { "korvana-cli --port '/tmp/my sim' set m_base.m_emulatorDelay 0.3",
+                                              "korvana-cli --port '/tmp/my sim' switch auto" }));
+
+        // The link is back.
+        bench.ui.queueAnswer(yes);
+        EXPECT_EQ(bench.calibration.offerPutBack(), yes);
+        ASSERT_EQ(bench.ui.shown().size(), 1u);
+        EXPECT_TRUE(bench.ui.shown()[0].question);
+        EXPECT_TRUE(bench.ui.shown()[0].defaultYes);
+        EXPECT_EQ(bench.ui.shown()[0].text,
+                  heading + L"\n" + left[0] + L"\n" + left[1] + L"\n\nPrzywrócić ustawienia sprzed autokalibracji?");
+        EXPECT_EQ(bench.delayWrites(), yes ? (std::vector<uint8_t> { 0, 12 }) : (std::vector<uint8_t> { 0 }));
+        EXPECT_EQ(bench.commands().back(), yes ? 0x03 : 0x02);
+        if (yes) {
+            EXPECT_EQ(bench.observer.texts().back(), L"Przywrócono ustawienia sprzed autokalibracji.");
+        }
+        EXPECT_TRUE(bench.calibration.leftChanged().empty());
+        EXPECT_FALSE(bench.calibration.offerPutBack()) << "asked once";
+        EXPECT_EQ(bench.ui.shown().size(), 1u);
+    }
+}
+
+// A record left for one controller is not offered to another that answers on the same port.
+TEST(Autocalibration, WhatWasLeftChangedIsOfferedOnlyToItsController)
 {
     CalibrationBench bench;
+    bench.device.image().m_devInfo.m_serial = L"A0001";
     bench.ui.sleep(100);
-    bench.ui.onSleep = nullptr; // the poller is gone
+    bench.ui.onSleep = nullptr;
     EXPECT_EQ(bench.run(), CalibrationOutcome::Failed);
-    EXPECT_TRUE(bench.observer.has(L"Błąd - Brak odczytów ze sterownika!"));
-    EXPECT_LE(bench.ui.clockMs(), 100u + 6000u);
+    ASSERT_FALSE(bench.calibration.leftChanged().empty());
+    bench.device.image().m_devInfo.m_serial = L"B0002";
+    EXPECT_FALSE(bench.calibration.offerPutBack());
+    EXPECT_TRUE(bench.ui.shown().empty());
+    bench.device.image().m_devInfo.m_serial = L"A0001";
+    bench.ui.queueAnswer(true);
+    EXPECT_TRUE(bench.calibration.offerPutBack());
+}
+
+// A car that ran on petrol before the run is put back on petrol, not into automatic mode.
+TEST(Autocalibration, ACarOnPetrolBeforeIsPutBackOnPetrol)
+{
+    CalibrationBench bench;
+    bench.setFuelState(2);
+    bench.ui.sleep(100);
+    bool stopNow = false;
+    bench.onRecord = [&](uint64_t clock) { stopNow = stopNow || clock >= 13000; };
+    bench.ui.onPump = [&] {
+        if (stopNow && bench.calibration.running())
+            bench.calibration.stop();
+    };
+    EXPECT_EQ(bench.run(), CalibrationOutcome::Stopped);
+    EXPECT_EQ(bench.observer.texts().back(), L"Przywrócono ustawienia sprzed autokalibracji.");
+    EXPECT_EQ(bench.delayWrites().back(), 12);
+    const auto commands = bench.commands();
+    EXPECT_EQ(commands.back(), 0x02);
+    EXPECT_EQ(std::count(commands.end() - 2, commands.end(), 0x03), 0);
 }
 
 TEST(Autocalibration, CaughtErrorIsShownWithTheProcedureName)

@@ -107,6 +107,12 @@ void CalibrationBench::setInjConfMap(int index, uint8_t value)
     device.image().m_adv.m_injConfMap[static_cast<std::size_t>(index)] = value;
 }
 
+void CalibrationBench::setFuelState(uint8_t state)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_state.fuel = state;
+}
+
 void CalibrationBench::setReducerCelsius(double celsius)
 {
     m_reducerByte = temprToByte(celsius, 0);

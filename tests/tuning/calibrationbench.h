@@ -44,7 +44,9 @@ public:
 
 // What the controller was told, as the records are made from it.
 struct BenchState {
-    uint8_t fuel = 2; // 2 petrol, 3 LPG (automatic mode reads as petrol)
+    // 2 petrol, 3 LPG (automatic mode reads as petrol); a warm car in
+    // automatic mode has switched to LPG before the run.
+    uint8_t fuel = 3;
     int lpgSwitches = 0; // switchToLpg commands so far
     double mainCorr = 0; // cylinder 0, ms, as last written
     uint8_t lpgMask = 0xFF; // command 0x17, reset by a fuel change
@@ -68,6 +70,8 @@ public:
     void setStoredDelayByte(uint8_t byte);
     void setInjConfMap(int index, uint8_t value);
     void setReducerCelsius(double celsius);
+    // What the records say the car runs on until the calibration switches it.
+    void setFuelState(uint8_t state);
 
     // Command codes (type-2 requests) and record types the controller refuses.
     std::set<uint8_t> refusedCommands;

@@ -1,6 +1,7 @@
 // korvana-cli: the command table and what every command shares. A command
 // gets the parsed global options and its own arguments and returns the exit
-// code: 0 done, 1 failed (reason on stderr), 2 bad usage.
+// code: 0 done, 1 failed (reason on stderr), 2 bad usage, 3 failed with the
+// controller left changed (what it holds said on stderr).
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,11 @@
 // korvana-cli calibrate [--per-cylinder] [--yes] [--demo]: the idle
 // autocalibration of the "Kalibracja" page, the same procedure, with the
 // polling thread feeding it as in the program. Each log line goes to stdout as
-// it comes, the progress to stderr; Ctrl+C is the Stop button (the run ends at
-// its next wait and puts back the cylinder switching time and automatic mode).
+// it comes, the progress to stderr; Ctrl+C, SIGTERM and a hang-up of the
+// terminal are the Stop button (the run ends at its next wait and puts back the
+// cylinder switching time and the fuel mode). When the link goes in the middle
+// of the run nothing can be put back: the command names what the controller
+// was left holding, prints the korvana-cli commands that put it back and exits 3.
 #include "cli.h"
 
 #include <app/data/readblocks.h>
@@ -30,6 +33,30 @@ void onSignal(int)
 {
     g_interrupted = 1;
 }
+
+// Stop signals, handled for the whole run and set back to their defaults on every way out.
+class CStopSignals {
+public:
+    CStopSignals()
+    {
+        g_interrupted = 0;
+        for (int s : kStop)
+            std::signal(s, onSignal);
+        // A closed terminal or pipe must not end the run before it has put the car back.
+        std::signal(SIGPIPE, SIG_IGN);
+    }
+    ~CStopSignals()
+    {
+        for (int s : kStop)
+            std::signal(s, SIG_DFL);
+        std::signal(SIGPIPE, SIG_DFL);
+    }
+    CStopSignals(const CStopSignals&) = delete;
+    CStopSignals& operator=(const CStopSignals&) = delete;
+
+private:
+    static constexpr int kStop[] = { SIGINT, SIGTERM, SIGHUP };
+};
 
 // How long a connected controller may take to deliver its first live record.
 constexpr auto kFirstRecordWait = std::chrono::seconds(3);
@@ -83,6 +110,22 @@ bool waitFirstRecord(CLPGDevice& device)
     return true;
 }
 
+// What the run left changed (the link went, or a step putting it back failed), and the commands that put it back.
+int reportLeftChanged(const CPutBackList& left, const CliContext& context)
+{
+    std::fprintf(stderr, "korvana-cli: the calibration ended without putting the controller back; it was left "
+                         "holding:\n");
+    for (const auto& item : left.items())
+        std::fprintf(stderr, "  %s\n", toUtf8(item.description).c_str());
+    std::fprintf(stderr, "korvana-cli: to put it back once the controller answers again, run:\n");
+    std::vector<std::string> options;
+    if (!context.port.empty())
+        options = { "--port", context.port };
+    for (const auto& command : left.commands(options))
+        std::fprintf(stderr, "  %s\n", command.c_str());
+    return kExitChanged;
+}
+
 int report(CalibrationOutcome outcome)
 {
     switch (outcome) {
@@ -129,11 +172,9 @@ int cmdCalibrate(const CliContext& context)
                          L"KORVANA", MsgIcon::Question, false))
             return failed("not started: give --yes to start the calibration");
         device.setThreadManager(&manager);
+        CStopSignals signals;
         if (!device.startPolling("\\"))
             return failed("this controller does not give live readings");
-        g_interrupted = 0;
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
 
         int result = kExitFailed;
         if (!waitFirstRecord(device)) {
@@ -144,15 +185,13 @@ int cmdCalibrate(const CliContext& context)
             ui.m_calibration = &calibration;
             result = report(calibration.start(perCylinder));
             ui.m_calibration = nullptr;
+            if (!calibration.leftChanged().empty())
+                result = reportLeftChanged(calibration.leftChanged(), context);
         }
         device.stopPolling();
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
         return result;
     } catch (IError* e) {
         CErrorGuard error(e);
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
         return failed(error);
     }
 }

@@ -332,12 +332,12 @@ std::string CControlChannel::status()
     std::snprintf(text, sizeof text,
                   "ok mode=%s model=%u version=0x%04x engine=%s fuelmode=%s fuel=%u pending=%d rpm=%.0f "
                   "reducer=%.1f lpgtemp=%.1f pressure=%.0f manifold=%.1f stft=%.1f ltft=%.1f mixture=%.3f "
-                  "tank=%.1f time=%.2f faults=%s:%g answers=%zu disturbed=%zu",
+                  "tank=%.1f time=%.2f faults=%s:%g answers=%zu disturbed=%zu writes=%zu reads=%zu",
                   m_controller.bootloaderMode() ? "bootloader" : "application", unsigned(s.identity.model),
                   unsigned(s.identity.version), engineName(e.engine()), fuelName(e.fuelMode()),
                   unsigned(e.fuelState()), e.switchPending() ? 1 : 0, e.rpm(), e.reducerCelsius(), e.lpgCelsius(),
                   e.lpgPressureKpa(), e.manifoldKpa(), e.shortTrimPercent(), e.longTrimPercent(), e.mixtureError(),
                   e.tankLevel(), e.time(), CFaultInjector::name(m_faults.kind()), m_faults.rate(),
-                  m_faults.answers(), m_faults.disturbed());
+                  m_faults.answers(), m_faults.disturbed(), m_controller.writeCount(), m_controller.readCount());
     return text;
 }

@@ -51,10 +51,44 @@ void CController::settingsChanged()
     m_saveRequest = std::max(m_saveRequest, 1);
 }
 
+namespace {
+
+// Command codes that only ask: settings reads, readings, errors, OBD, identification and the bootloader's id.
+bool isQuery(uint8_t code)
+{
+    switch (code) {
+    case 0x05: case 0x07: case 0x08: case 0x0B: case 0x0C: case 0x0D: case 0x0E: case 0x11: case 0x16: case 0x1B:
+    case 0x22: case 0x23: case 0x24: case 0x25: case 0x26: case 0x27: case 0x2A: case 0x2B: case 0x2C: case 0x2D:
+    case 0xC4: case 0xC5: case 0xCC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isSettingsRead(uint8_t code)
+{
+    switch (code) {
+    case 0x07: case 0x08: case 0x0B: case 0x0C: case 0x0D: case 0x0E: case 0x16: case 0x22: case 0x2A: case 0x2B:
+    case 0x2C: case 0x2D:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 std::optional<SimMessage> CController::onFrame(uint8_t type, const std::vector<uint8_t>& payload)
 {
     if (m_silent)
         return std::nullopt;
+    const bool command = type == 2 && !payload.empty();
+    // An OBD request (record 25) is relayed, not kept.
+    if (!(command ? isQuery(payload[0]) : type == 25))
+        ++m_writes;
+    if (!m_boot.active() && command && isSettingsRead(payload[0]))
+        ++m_reads;
     auto answer = m_boot.active() ? bootloaderFrame(type, payload) : application(type, payload);
     if (answer && m_garbledRecord != 0 && answer->type == m_garbledRecord)
         answer->type = kGarbledType;
@@ -223,6 +257,7 @@ std::optional<SimMessage> CController::bootloaderFrame(uint8_t type, const std::
                 if (const uint16_t version = m_boot.imageVersion(); version != 0)
                     m_store.identity.version = version;
                 m_engine.setControllerHalted(false);
+                m_reads = 0;
             }
             m_saveRequest = 2;
             return acknowledge(code);

@@ -76,6 +76,15 @@ public:
     // 1 settings (save soon), 2 bootloader state (save at once).
     int takeSaveRequest();
 
+    // Requests that changed the controller or commanded it (writes, fuel
+    // switches, action commands, bootloader frames other than its queries)
+    // since the simulator started: a test tells by it that nothing was sent.
+    std::size_t writeCount() const { return m_writes; }
+    // Settings reads (identity, blocks, memory) answered since the
+    // application last started: a test tells by it that the blocks were read
+    // again after a programming.
+    std::size_t readCount() const { return m_reads; }
+
 private:
     std::optional<SimMessage> application(uint8_t type, const std::vector<uint8_t>& payload);
     std::optional<SimMessage> applicationCommand(const std::vector<uint8_t>& payload);
@@ -95,6 +104,8 @@ private:
     uint8_t m_cutType = 0;
     unsigned m_cutCount = 0;
     bool m_silent = false;
+    std::size_t m_writes = 0;
+    std::size_t m_reads = 0;
 };
 
 SimMessage acknowledge(uint8_t code);
