@@ -1,5 +1,6 @@
 #include <app/device/settingblocks.h>
 
+#include <app/data/settingfields.h>
 #include <app/device/blockcodec.h>
 #include <app/device/lpgdevice.h>
 #include <app/device/mappage.h>
@@ -181,4 +182,31 @@ uint32_t blockOfKey(const std::string& key)
         if (key.rfind(prefix, 0) == 0)
             return block;
     return 0;
+}
+
+uint32_t unreadBlocks(const CLPGDevice& device, uint32_t mask)
+{
+    return device.m_connected ? mask & ~device.readBlocks().held() : 0;
+}
+
+uint32_t shownBlocksOf(const CSettingField& field)
+{
+    // The engine-speed source is the divider and a bit of the advanced setup.
+    if (field.special == SettingSpecial::RpmSource)
+        return CReadBlocks::Base | CReadBlocks::AdvancedSetup;
+    return blockOfKey(field.key);
+}
+
+uint32_t writtenBlocksOf(const CSettingField& field)
+{
+    uint32_t blocks = 0;
+    if (field.blocks & kBlockBase)
+        blocks |= CReadBlocks::Base;
+    if (field.blocks & kBlockAdv)
+        blocks |= CReadBlocks::Adv;
+    if (field.blocks & kBlockAdvancedSetup)
+        blocks |= CReadBlocks::AdvancedSetup;
+    if (field.blocks & kBlockSensorsSetup)
+        blocks |= CReadBlocks::SensorsSetup;
+    return blocks;
 }

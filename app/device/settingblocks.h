@@ -13,6 +13,7 @@
 #include <vector>
 
 class CLPGDevice;
+struct CSettingField;
 
 struct CSettingBlock {
     CReadBlocks::Block block;
@@ -40,3 +41,12 @@ bool sameBlock(CReadBlocks::Block block, const CSettingsImage& a, const CSetting
 // ("m_base.m_switchRPM" → Base, "m_injMapTable[3][4]" → InjMap); 0 for what
 // the controller does not hold (m_carInfo, m_timeStamp).
 uint32_t blockOfKey(const std::string& key);
+
+// The blocks of mask a page must not show as the car's: while a controller is
+// connected (demo mode counts every block read), those not read from it in
+// this connection. Offline the image is the fitter's own to edit (a file
+// prepared without a car), so none.
+uint32_t unreadBlocks(const CLPGDevice& device, uint32_t mask);
+// The blocks whose members a settings-page control shows, and those its change writes.
+uint32_t shownBlocksOf(const CSettingField& field);
+uint32_t writtenBlocksOf(const CSettingField& field);

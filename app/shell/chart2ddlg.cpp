@@ -4,9 +4,11 @@
 #include <app/data/diag.h>
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/settingblocks.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
 #include <app/shell/korvanadoc.h>
+#include <app/shell/unreadline.h>
 #include <basectrls/ctrlid.h>
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
@@ -121,14 +123,29 @@ void CChart2DDlg::updateUndo()
 void CChart2DDlg::refresh()
 {
     const CSettingsImage& image = m_context.device.image();
-    if (m_chart)
-        m_chart->setValues(vectorOf(image.m_setupTimes1));
+    // What was not read from the controller now connected is not shown as the car's, nor changed.
+    const uint32_t unread
+        = unreadBlocks(m_context.device, CReadBlocks::SetupTimes1 | CReadBlocks::AutomapSchedule);
+    const bool curveUnread = (unread & CReadBlocks::SetupTimes1) != 0;
+    const bool scheduleUnread = (unread & CReadBlocks::AutomapSchedule) != 0;
+    if (m_chart) {
+        m_chart->setCurveShown(!curveUnread);
+        if (!curveUnread)
+            m_chart->setValues(vectorOf(image.m_setupTimes1));
+    }
+    for (int id : { kBtnClearCorr, kBtnCreate })
+        if (QWidget* button = findChildCtrl(this, id))
+            button->setEnabled(!curveUnread);
     if (m_combo) {
         const QSignalBlocker block(m_combo);
-        m_combo->setCurrentIndex(std::max(0, m_combo->findData(CAutomapping::comboValue(image))));
+        m_combo->setPlaceholderText(QString::fromStdWString(CUnreadLine::kNoValue));
+        m_combo->setCurrentIndex(scheduleUnread ? -1
+                                                : std::max(0, m_combo->findData(CAutomapping::comboValue(image))));
+        m_combo->setEnabled(!scheduleUnread);
     }
     if (m_kmLeft)
-        m_kmLeft->setText(QString::fromStdWString(CAutomapping::kmLeftShown(image)));
+        m_kmLeft->setText(scheduleUnread ? QString::fromStdWString(CUnreadLine::kNoValue)
+                                         : QString::fromStdWString(CAutomapping::kmLeftShown(image)));
     updateUndo();
 }
 
@@ -272,7 +289,7 @@ void CChart2DDlg::OnSelendokCmbAutomap()
 
 void CChart2DDlg::onCorrChanged()
 {
-    if (!m_chart)
+    if (!m_chart || !m_chart->curveShown())
         return;
     if (!m_context.device.m_connected) {
         refresh(); // nothing is changed without a controller
@@ -291,6 +308,8 @@ void CChart2DDlg::onCorrChanged()
 
 void CChart2DDlg::onIncrementAll(int step)
 {
+    if (m_chart && !m_chart->curveShown())
+        return;
     try {
         CAutomapping::incrementAll(m_context.device, step);
     } catch (IError* e) {

@@ -47,9 +47,13 @@ bool CCheckBoxImages::eventFilter(QObject* watched, QEvent* event)
     const int side = std::max(8, std::min(r.height(), box->fontMetrics().height() + 6));
     const QRect mark(r.left(), r.top() + (r.height() - side) / 2, side, side);
     painter.setOpacity(box->isEnabled() ? 1.0 : 0.5);
-    painter.drawImage(mark, box->isChecked() ? m_selected : m_unselected);
     painter.setFont(box->font());
     painter.setPen(box->palette().color(box->isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    // A box whose bit was not read from the controller shows no state: a dash for its mark.
+    if (box->property(kNoValueProperty).toBool())
+        painter.drawText(mark, Qt::AlignCenter, QStringLiteral("\u2014"));
+    else
+        painter.drawImage(mark, box->isChecked() ? m_selected : m_unselected);
     const QRect text = r.adjusted(side + side / 3, 0, 0, 0);
     painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
                      box->fontMetrics().elidedText(box->text(), Qt::ElideRight, text.width()));

@@ -17,6 +17,8 @@ public:
     CCheckBoxImages(const std::wstring& selectedFile, const std::wstring& unselectedFile, QObject* parent = nullptr);
 
     bool loaded() const { return !m_selected.isNull() && !m_unselected.isNull(); }
+    // A box with this property set shows a dash instead of either picture (its value is unknown).
+    static constexpr const char* kNoValueProperty = "korvanaNoValue";
     // Gives box the pictures (nothing when they are not loaded).
     void apply(QCheckBox* box);
 

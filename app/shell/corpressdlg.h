@@ -2,6 +2,7 @@
 // written with its own record; the live marker follows the LPG pressure.
 #pragma once
 
+#include <app/data/readblocks.h>
 #include <app/shell/corrcurvedlg.h>
 
 class CCorPressDlg : public CCorrCurveDlg {
@@ -13,6 +14,7 @@ public:
 protected:
     std::span<double> table() override;
     bool writeTable() override;
+    uint32_t tableBlock() const override { return CReadBlocks::PressCorr; }
     double liveValue(const CDiag& record) const override;
     CCorrChart* makeChart() const override;
     const wchar_t* chartText() const override { return L"Korekta ciśnienia"; }

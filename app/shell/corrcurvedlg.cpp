@@ -3,6 +3,7 @@
 #include <app/data/diag.h>
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/settingblocks.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
 #include <basectrls/ctrlid.h>
@@ -65,6 +66,13 @@ void CCorrCurveDlg::refresh()
 {
     if (!m_chart)
         return;
+    // A table not read from the controller now connected is no curve of this car.
+    const bool unread = unreadBlocks(m_context.device, tableBlock()) != 0;
+    m_chart->setCurveShown(!unread);
+    if (QWidget* clear = findChildCtrl(this, kBtnClearCorr))
+        clear->setEnabled(!unread);
+    if (unread)
+        return;
     const std::span<double> values = table();
     m_chart->setValues(std::vector<double>(values.begin(), values.end()));
 }
@@ -108,7 +116,7 @@ void CCorrCurveDlg::showError(const wchar_t* handler, const std::wstring& text)
 void CCorrCurveDlg::onCorrChanged()
 {
     CLPGDevice& device = m_context.device;
-    if (!m_chart)
+    if (!m_chart || !m_chart->curveShown())
         return;
     if (!device.m_connected) {
         refresh(); // nothing is changed without a controller
@@ -131,7 +139,7 @@ void CCorrCurveDlg::onCorrChanged()
 void CCorrCurveDlg::onIncrementAll(int step)
 {
     CLPGDevice& device = m_context.device;
-    if (!device.m_connected)
+    if (!device.m_connected || !m_chart || !m_chart->curveShown())
         return;
     try {
         CWaitCursor wait;
@@ -151,7 +159,7 @@ void CCorrCurveDlg::onIncrementAll(int step)
 void CCorrCurveDlg::OnBnClickedBtnClearCorr()
 {
     CLPGDevice& device = m_context.device;
-    if (!device.m_connected)
+    if (!device.m_connected || !m_chart || !m_chart->curveShown())
         return;
     try {
         CWaitCursor wait;

@@ -45,6 +45,8 @@ protected:
     virtual std::span<double> table() = 0;
     // Sends the record that carries the table.
     virtual bool writeTable() = 0;
+    // The block (CReadBlocks) that carries the table: unread, the page shows no curve.
+    virtual uint32_t tableBlock() const = 0;
     // The sensor value of a live record in the chart's x units.
     virtual double liveValue(const CDiag& record) const = 0;
     virtual CCorrChart* makeChart() const = 0;

@@ -3,6 +3,7 @@
 #include <app/data/diag.h>
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/settingblocks.h>
 #include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
@@ -99,8 +100,15 @@ void CCorRpmDlg::createControls()
 
 void CCorRpmDlg::refresh()
 {
-    if (m_grid)
+    const uint32_t unread = unreadBlocks(m_context.device, CReadBlocks::InjMap | CReadBlocks::MapAxes);
+    m_mapUnread = unread != 0;
+    if (m_grid) {
+        m_grid->setUnread(unread & CReadBlocks::InjMap, unread & CReadBlocks::MapAxes);
         m_grid->refresh();
+    }
+    if (m_obdMap)
+        m_obdMap->setEnabled(m_obdMappingEnabled && !m_mapUnread);
+    updateObdButtons();
 }
 
 void CCorRpmDlg::activate()
@@ -215,7 +223,7 @@ void CCorRpmDlg::enableObdMapping(bool enabled)
     }
     if (m_obdMap) {
         m_obdMap->setVisible(enabled);
-        m_obdMap->setEnabled(enabled);
+        m_obdMap->setEnabled(enabled && !m_mapUnread);
         if (!enabled)
             m_obdMap->setChecked(false);
     }
@@ -235,7 +243,7 @@ void CCorRpmDlg::updateObdButtons()
     set(kBtnObdMapStop, shown, shown);
     set(kBtnObdMapCalculate, shown, shown && !m_obdMappingRunning && m_calculateAllowed);
     // Clearing the map under a collection would mix the means with a map that is gone.
-    set(kBtnClearMap, true, !shown);
+    set(kBtnClearMap, true, !shown && !m_mapUnread);
 }
 
 void CCorRpmDlg::OnBnClickedChkObdMap()

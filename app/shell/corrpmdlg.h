@@ -76,6 +76,8 @@ private:
     bool m_obdMappingRunning = false;
     // "Oblicz korekty" waits for a Stop after the box was toggled.
     bool m_calculateAllowed = false;
+    // The map or its axes were not read from the controller now connected.
+    bool m_mapUnread = false;
 
     void updateObdButtons();
     // Colour mode 1 and the map from the image, after a collection.

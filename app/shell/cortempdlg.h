@@ -2,6 +2,7 @@
 // the sensor setup record; the live marker follows the LPG temperature.
 #pragma once
 
+#include <app/data/readblocks.h>
 #include <app/shell/corrcurvedlg.h>
 
 class CCorTempDlg : public CCorrCurveDlg {
@@ -13,6 +14,7 @@ public:
 protected:
     std::span<double> table() override;
     bool writeTable() override;
+    uint32_t tableBlock() const override { return CReadBlocks::SensorsSetup; }
     double liveValue(const CDiag& record) const override;
     CCorrChart* makeChart() const override;
     const wchar_t* chartText() const override { return L"Korekta temperatury"; }

@@ -8,6 +8,7 @@
 #include <app/platform/log.h>
 #include <app/platform/pcid.h>
 #include <app/platform/userinteraction.h>
+#include <app/shell/unreadline.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/strvaluecmbbox.h>
 #include <basectrls/ctrlid.h>
@@ -18,6 +19,7 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QListWidget>
+#include <QSignalBlocker>
 
 #include <cstdio>
 #include <vector>
@@ -69,7 +71,8 @@ std::vector<SCtrlLayout> buildLayout()
         y += kPitch;
     }
     rows.push_back({ kErrorsTitleId, ECtrlKind::Label, kLeft, kErrorsTop, 500, kRowHeight, L"Kody błędów" });
-    rows.push_back({ CInfoDlg::kErrorsId, ECtrlKind::Placeholder, kLeft, kErrorsTop + 28, 500, 200, nullptr });
+    rows.push_back({ CInfoDlg::kErrorsId, ECtrlKind::Placeholder, kLeft, kErrorsTop + 28, 500, 172, nullptr });
+    CUnreadLine::addRows(rows, kLeft, kErrorsTop + 206, 500, 26);
     rows.push_back({ CInfoDlg::kReadErrorsId, ECtrlKind::PushButton, kLeft, kErrorsTop + 238, 240, 30,
                      L"Wczytaj błędy" });
     rows.push_back({ CInfoDlg::kClearErrorsId, ECtrlKind::PushButton, kLeft + 260, kErrorsTop + 238, 240, 30,
@@ -155,6 +158,8 @@ void CInfoDlg::createControls()
         connect(read, &QAbstractButton::clicked, this, [this] { OnBnClickedButtonread(); });
     if (auto* clear = qobject_cast<QAbstractButton*>(findChildCtrl(this, kClearErrorsId)))
         connect(clear, &QAbstractButton::clicked, this, [this] { OnBnClickedButtonclear(); });
+    m_unread = new CUnreadLine(this, m_context, kShownBlocks, [this] { fillIdentity(); });
+    m_unread->create();
 }
 
 void CInfoDlg::activate()
@@ -175,8 +180,13 @@ void CInfoDlg::updateTexts()
         else if (auto* button = qobject_cast<QAbstractButton*>(ctrl))
             button->setText(QString::fromStdWString(translate(row.text)));
     }
-    if (m_inspection)
+    if (m_inspection) {
         m_inspection->setItems(inspectionItems());
+        m_inspection->setPlaceholderText(QString::fromStdWString(CUnreadLine::kNoValue));
+    }
+    if (m_unread)
+        m_unread->updateTexts();
+    showKm();
 }
 
 void CInfoDlg::setEdit(int id, const std::wstring& text)
@@ -187,6 +197,18 @@ void CInfoDlg::setEdit(int id, const std::wstring& text)
 
 void CInfoDlg::showKm()
 {
+    // The inspection is held in the advanced setup: not read, it is not this car's.
+    const bool unread = m_unread && m_unread->unread(CReadBlocks::AdvancedSetup) != 0;
+    if (m_inspection)
+        m_inspection->setEnabled(!unread);
+    if (unread) {
+        setEdit(kKmId, CUnreadLine::kNoValue);
+        if (m_inspection) {
+            const QSignalBlocker quiet(m_inspection);
+            m_inspection->setCurrentIndex(-1);
+        }
+        return;
+    }
     const auto km = kmToInspection(m_context.device.image());
     setEdit(kKmId, km ? std::to_wstring(*km) : std::wstring());
     if (m_inspection)
@@ -205,11 +227,18 @@ void CInfoDlg::fillIdentity()
     CLPGDevice& device = m_context.device;
     const CSettingsImage& image = device.image();
     const CDevInfo& info = image.m_devInfo;
-    setEdit(kProdDateId, info.m_prodDate);
-    setEdit(kVersionId, versionText(info));
-    setEdit(kSerialId, info.m_serial);
+    if (m_unread)
+        m_unread->refresh();
+    const auto unread = [this](uint32_t block) { return m_unread && m_unread->unread(block) != 0; };
+    const bool identityUnread = unread(CReadBlocks::DevInfo);
+    setEdit(kProdDateId, identityUnread ? CUnreadLine::kNoValue : info.m_prodDate);
+    setEdit(kVersionId, identityUnread ? CUnreadLine::kNoValue : versionText(info));
+    setEdit(kSerialId, identityUnread ? CUnreadLine::kNoValue : info.m_serial);
     const auto& stored = image.m_base.m_pcId;
-    setEdit(kLastConnectionId, idText(stored[0], stored[1], stored[2], stored[3]));
+    setEdit(kLastConnectionId, unread(CReadBlocks::Base) ? std::wstring(CUnreadLine::kNoValue)
+                                                         : idText(stored[0], stored[1], stored[2], stored[3]));
+    if (unread(CReadBlocks::AdvancedSetup))
+        showKm();
     // This PC's identifier in the order a base write stores it, so that the
     // two fields read the same when this PC made the last change.
     if (const auto own = pcIdentifier())
@@ -235,7 +264,7 @@ void CInfoDlg::OnCbnSelendokComboinspection()
     if (!m_inspection)
         return;
     const int km = m_inspection->value(-1);
-    if (km == -1)
+    if (km == -1 || (m_unread && m_unread->unread(CReadBlocks::AdvancedSetup)))
         return;
     CLPGDevice& device = m_context.device;
     if (device.m_connected && m_context.doc.refuseWhileBusy(this)) {

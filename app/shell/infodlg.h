@@ -4,6 +4,7 @@
 #pragma once
 
 #include <app/data/settingsimage.h>
+#include <app/data/readblocks.h>
 #include <app/shell/wspolneodczytyexmultipagedlg.h>
 
 #include <array>
@@ -12,12 +13,16 @@
 
 class CExtEdit;
 class CStrValueCmbBox;
+class CUnreadLine;
 class QListWidget;
 
 class CInfoDlg : public CWspolneOdczytyExMultiPageDlg {
     Q_OBJECT
 public:
     static constexpr int kResourceId = 319;
+    // What the page shows of the settings: the identity, the PC that changed
+    // the base block last, the inspection (advanced setup).
+    static constexpr uint32_t kShownBlocks = CReadBlocks::DevInfo | CReadBlocks::Base | CReadBlocks::AdvancedSetup;
     static constexpr int kVersionId = 1179;
     static constexpr int kSerialId = 1180;
     static constexpr int kProdDateId = 1181;
@@ -52,6 +57,8 @@ protected:
     std::span<const SCtrlLayout> layoutTable() const override;
     void createControls() override;
 
+    CUnreadLine* unreadLine() const { return m_unread; }
+
 private:
     void setEdit(int id, const std::wstring& text);
     void showKm();
@@ -60,4 +67,5 @@ private:
     QListWidget* m_errors = nullptr;
     // Reading the statistics announces a changed image, which refreshes this page again.
     bool m_filling = false;
+    CUnreadLine* m_unread = nullptr;
 };

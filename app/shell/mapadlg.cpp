@@ -6,6 +6,7 @@
 #include <app/shell/corrpmdlg.h>
 #include <app/shell/cortempdlg.h>
 #include <app/shell/emptydlg.h>
+#include <app/shell/unreadline.h>
 #include <gradctrls/multipage/gdipmultipagectrl.h>
 #include <gradctrls/multipage/gdipmultipagegradientbutton.h>
 
@@ -13,6 +14,7 @@
 
 #include <array>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -23,9 +25,18 @@ const std::array<const wchar_t*, CMapaDlg::kPageCount> kTitles {
 // The page shown first: the map grid is what the page is opened for.
 constexpr int kFirstSubPage = 1;
 
-const std::array<SCtrlLayout, 1> kLayout { {
-    { CMapaDlg::kMultiPage, ECtrlKind::Placeholder, 4, 4, CMapaDlg::kTuningWidthDu - 8, 592, nullptr },
-} };
+// The tuning pages, and below them the line that names the blocks not read.
+const std::vector<SCtrlLayout>& pageLayout()
+{
+    static const std::vector<SCtrlLayout> rows = [] {
+        std::vector<SCtrlLayout> r {
+            { CMapaDlg::kMultiPage, ECtrlKind::Placeholder, 4, 4, CMapaDlg::kTuningWidthDu - 8, 564, nullptr },
+        };
+        CUnreadLine::addRows(r, 8, 572, CMapaDlg::kTuningWidthDu - 16, 24);
+        return r;
+    }();
+    return rows;
+}
 
 // The tuning pages' control: the function keys belong to the main view's pages, not to these.
 class CTuningPagesCtrl : public CGDIpMultiPageCtrl {
@@ -61,7 +72,7 @@ int CMapaDlg::fontPixelHeight(int width, int height)
 
 std::span<const SCtrlLayout> CMapaDlg::layoutTable() const
 {
-    return kLayout;
+    return pageLayout();
 }
 
 void CMapaDlg::createControls()
@@ -81,6 +92,11 @@ void CMapaDlg::createControls()
         m_mpc->insertPage(translatedText(kTitles[static_cast<std::size_t>(i)]), new CGDIpMultiPageGradientButton,
                           createSubPage(i, m_context));
     m_mpc->activatePage(kFirstSubPage);
+    m_unread = new CUnreadLine(this, m_context, kShownBlocks, [this] {
+        if (CGDIpMultiPageDialog* page = m_mpc ? m_mpc->getActivePage() : nullptr)
+            page->activate();
+    });
+    m_unread->create();
 }
 
 CGDIpMultiPageDialog* CMapaDlg::createSubPage(int i, const CPageContext& context)
@@ -128,6 +144,8 @@ void CMapaDlg::resizeEvent(QResizeEvent* event)
 void CMapaDlg::activate()
 {
     CWspolneOdczytyExMultiPageDlg::activate();
+    if (m_unread)
+        m_unread->refresh();
     if (CGDIpMultiPageDialog* page = m_mpc ? m_mpc->getActivePage() : nullptr)
         page->activate();
 }
@@ -154,6 +172,8 @@ void CMapaDlg::onTimer()
 void CMapaDlg::updateTexts()
 {
     CWspolneOdczytyExMultiPageDlg::updateTexts();
+    if (m_unread)
+        m_unread->updateTexts();
     if (!m_mpc)
         return;
     for (int i = 0; i < kPageCount && i < m_mpc->getPageCount(); ++i) {

@@ -4,11 +4,13 @@
 // timer refreshes the panel first and then the current tuning page.
 #pragma once
 
+#include <app/data/readblocks.h>
 #include <app/shell/wspolneodczytyexmultipagedlg.h>
 
 #include <QFont>
 
 class CGDIpMultiPageCtrl;
+class CUnreadLine;
 
 class CMapaDlg : public CWspolneOdczytyExMultiPageDlg {
     Q_OBJECT
@@ -18,6 +20,10 @@ public:
     static constexpr int kPageCount = 4;
     // The tuning pages take the left part of the page, up to the readings panel (dialog units).
     static constexpr int kTuningWidthDu = kPanelLeftDu;
+    // What the tuning pages show: the map and its axes, the correction curves,
+    // the 2D chart's curve and the automapping schedule.
+    static constexpr uint32_t kShownBlocks = CReadBlocks::InjMap | CReadBlocks::MapAxes | CReadBlocks::SensorsSetup
+        | CReadBlocks::PressCorr | CReadBlocks::SetupTimes1 | CReadBlocks::AutomapSchedule;
 
     explicit CMapaDlg(const CPageContext& context, QWidget* parent = nullptr);
     ~CMapaDlg() override;
@@ -25,6 +31,7 @@ public:
     CGDIpMultiPageCtrl* multiPage() const { return m_mpc; }
     CGDIpMultiPageDialog* subPage(int index) const;
     const QFont& pageFont() const { return m_font; }
+    CUnreadLine* unreadLine() const { return m_unread; }
 
     void activate() override;
     void deactivate() override;
@@ -49,5 +56,6 @@ protected:
 
 private:
     CGDIpMultiPageCtrl* m_mpc = nullptr;
+    CUnreadLine* m_unread = nullptr;
     QFont m_font;
 };

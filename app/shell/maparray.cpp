@@ -53,22 +53,31 @@ void CMapArray::refresh()
     syncFromModel();
 }
 
+void CMapArray::setUnread(bool map, bool axes)
+{
+    m_mapUnread = map;
+    m_axesUnread = axes;
+    setEnabled(!map && !axes);
+}
+
 void CMapArray::syncFromModel()
 {
     const auto& columns = getColHdrs();
     const auto& rows = getRowHdrs();
+    const QString dash = QStringLiteral("\u2014");
     for (int c = 0; c < kMapCols && c < static_cast<int>(columns.size()); ++c)
-        columns[c]->setTxt(qs(rpmText(m_model.rpmAxis()[c])));
+        columns[c]->setTxt(m_axesUnread ? dash : qs(rpmText(m_model.rpmAxis()[c])));
     for (int r = 0; r < kMapRows && r < static_cast<int>(rows.size()); ++r)
-        rows[r]->setTxt(qs(timeText(m_model.timeAxis()[r])));
+        rows[r]->setTxt(m_axesUnread ? dash : qs(timeText(m_model.timeAxis()[r])));
     const auto current = m_model.currentCell();
     for (int c = 0; c < kMapCols; ++c) {
         for (int r = 0; r < kMapRows; ++r) {
             CCell* cell = cellAt(r, c);
             if (!cell)
                 continue;
-            cell->setTxt(qs(cellText(m_model.cellValue(c, r))));
-            cell->setBkColor(m_model.background(c, r));
+            // A map not read from the controller is no map of this car: empty, uncoloured cells.
+            cell->setTxt(m_mapUnread ? QString() : qs(cellText(m_model.cellValue(c, r))));
+            cell->setBkColor(m_mapUnread ? 0xFFFFFF : m_model.background(c, r));
             cell->setSel(m_model.isSelected(c, r));
             cell->setCurrent(current && current->column == c && current->row == r);
         }
@@ -199,7 +208,7 @@ void CMapArray::interpolateSelection()
 
 bool CMapArray::handleKey(QKeyEvent* event)
 {
-    if (event->type() != QEvent::KeyPress)
+    if (event->type() != QEvent::KeyPress || m_mapUnread || m_axesUnread)
         return false;
     // The in-place editor keeps its own keys.
     if (editedRow() >= 0 || editedColumn() >= 0)

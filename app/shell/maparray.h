@@ -41,6 +41,11 @@ public:
     void refresh();
     // Copies the model's texts, colours, selection and marker into the cells.
     void syncFromModel();
+    // The map or the axes were not read from the controller now connected:
+    // their cells show no values ("—" in the headers) and the grid takes no edit.
+    void setUnread(bool map, bool axes);
+    bool mapUnread() const { return m_mapUnread; }
+    bool axesUnread() const { return m_axesUnread; }
 
     void incrementSelected(int delta);
     void selectMove(MapKey key);
@@ -87,4 +92,6 @@ private:
     // The header the in-place editor is on (the base clears its own record before asking for the text).
     bool m_editingRow = false;
     int m_editIndex = -1;
+    bool m_mapUnread = false;
+    bool m_axesUnread = false;
 };

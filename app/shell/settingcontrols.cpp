@@ -2,6 +2,7 @@
 
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/device/settingblocks.h>
 #include <app/device/settingwriter.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
@@ -10,6 +11,7 @@
 #include <app/shell/strvaluecmbbox.h>
 #include <app/shell/wspolneodczytymultipagedlg.h>
 #include <app/shell/spinbutton.h>
+#include <app/shell/unreadline.h>
 #include <basectrls/ctrlid.h>
 #include <basectrls/extedit.h>
 #include <errkit/errorguard.h>
@@ -67,7 +69,8 @@ std::vector<const CSettingField*> CSettingControls::fieldsOf(SettingsPage which)
 std::vector<SCtrlLayout> CSettingControls::layout(SettingsPage which)
 {
     const auto fields = fieldsOf(which);
-    const int pitch = pitchOf(fields.size());
+    // The last row is the line that names the blocks not read.
+    const int pitch = pitchOf(fields.size() + 1);
     const int height = pitch - 4;
     std::vector<SCtrlLayout> rows;
     int y = kTop;
@@ -91,6 +94,7 @@ std::vector<SCtrlLayout> CSettingControls::layout(SettingsPage which)
         }
         y += pitch;
     }
+    CUnreadLine::addRows(rows, kLeft, y, CWspolneOdczytyMultiPageDlg::kPanelLeftDu - 2 * kLeft, height);
     return rows;
 }
 
@@ -108,6 +112,11 @@ CSettingControls::CSettingControls(QWidget* page, SettingsPage which, const CPag
 void CSettingControls::create()
 {
     m_boxImages = new CCheckBoxImages(L"CheckBox_Selected.tif", L"CheckBox_Unselected.tif", this);
+    uint32_t blocks = 0;
+    for (const CSettingField* f : m_fields)
+        blocks |= shownBlocksOf(*f) | writtenBlocksOf(*f);
+    m_unread = new CUnreadLine(m_page, m_context, blocks, [this] { refresh(); });
+    m_unread->create();
     for (const CSettingField* f : m_fields) {
         QWidget* ctrl = findChildCtrl(m_page, f->controlId);
         if (!ctrl)
@@ -169,26 +178,52 @@ void CSettingControls::updateTexts()
             it->second->selectValue(static_cast<int>(CSettingsTable::value(*f, m_context.device.image())));
         }
     }
+    if (m_unread)
+        m_unread->updateTexts();
     refresh();
+}
+
+bool CSettingControls::noValue(const CSettingField& field) const
+{
+    return m_unread && m_unread->unread(shownBlocksOf(field)) != 0;
+}
+
+bool CSettingControls::locked(const CSettingField& field) const
+{
+    return m_unread && m_unread->unread(shownBlocksOf(field) | writtenBlocksOf(field)) != 0;
 }
 
 void CSettingControls::show(const CSettingField& f)
 {
     const CSettingsImage& image = m_context.device.image();
     const double value = CSettingsTable::value(f, image);
+    // A value of a block not read from this controller is not the car's: a dash, and no change to it.
+    const bool unknown = noValue(f);
+    const bool enabled = !locked(f);
     if (auto it = m_edits.find(f.controlId); it != m_edits.end()) {
         const QSignalBlocker quiet(it->second);
-        it->second->setText(QString::fromStdWString(CSettingsTable::formatValue(f, value)));
+        it->second->setText(unknown ? QString::fromStdWString(CUnreadLine::kNoValue)
+                                    : QString::fromStdWString(CSettingsTable::formatValue(f, value)));
         const QString range = QString::fromStdWString(CSettingsTable::rangeText(f, image));
         it->second->setToolTip(range);
         m_spins[f.controlId]->setToolTip(range);
+        it->second->setEnabled(enabled);
+        m_spins[f.controlId]->setEnabled(enabled);
     }
     if (auto it = m_boxes.find(f.controlId); it != m_boxes.end()) {
         const QSignalBlocker quiet(it->second);
-        it->second->setChecked(value != 0);
+        it->second->setChecked(!unknown && value != 0);
+        it->second->setProperty(CCheckBoxImages::kNoValueProperty, unknown);
+        it->second->setEnabled(enabled);
+        it->second->update();
     }
     if (auto it = m_lists.find(f.controlId); it != m_lists.end()) {
-        if (f.special == SettingSpecial::LevelSensor && value < 0) {
+        it->second->setEnabled(enabled);
+        it->second->setPlaceholderText(QString::fromStdWString(CUnreadLine::kNoValue));
+        if (unknown) {
+            const QSignalBlocker quiet(it->second);
+            it->second->setCurrentIndex(-1);
+        } else if (f.special == SettingSpecial::LevelSensor && value < 0) {
             // Thresholds set by hand are no type's preset: name none, as "Wskazanie" does.
             const QSignalBlocker quiet(it->second);
             it->second->setCurrentIndex(-1);
@@ -209,6 +244,8 @@ void CSettingControls::showWarning(const CSettingField& f)
 
 void CSettingControls::refresh()
 {
+    if (m_unread)
+        m_unread->refresh();
     for (const CSettingField* f : m_fields)
         show(*f);
     showDividerLock();
@@ -216,14 +253,14 @@ void CSettingControls::refresh()
 
 void CSettingControls::showDividerLock()
 {
-    const bool locked = CSettingsTable::dividerLocked(m_context.device.image());
+    const bool bySource = CSettingsTable::dividerLocked(m_context.device.image());
     for (const CSettingField* f : m_fields) {
-        if (std::string(f->key) != "m_base.m_sparkDivider" || f->kind != SettingKind::Spin)
+        if (std::string(f->key) != "m_base.m_sparkDivider" || f->kind != SettingKind::Spin || locked(*f))
             continue;
         if (auto it = m_edits.find(f->controlId); it != m_edits.end())
-            it->second->setEnabled(!locked);
+            it->second->setEnabled(!bySource);
         if (auto it = m_spins.find(f->controlId); it != m_spins.end())
-            it->second->setEnabled(!locked);
+            it->second->setEnabled(!bySource);
     }
 }
 
@@ -271,6 +308,10 @@ bool CSettingControls::write(const CSettingField& field, uint8_t blocks, bool re
 
 void CSettingControls::onSpin(const CSettingField& field, int delta)
 {
+    if (locked(field)) {
+        show(field);
+        return;
+    }
     CSettingsImage& image = m_context.device.image();
     const std::optional<double> next = CSettingsTable::spin(field, image, delta);
     if (!next)
@@ -287,6 +328,10 @@ void CSettingControls::onTyped(const CSettingField& field)
     auto it = m_edits.find(field.controlId);
     if (it == m_edits.end())
         return;
+    if (locked(field)) {
+        show(field);
+        return;
+    }
     CSettingsImage& image = m_context.device.image();
     double typed = 0;
     const std::wstring text = it->second->text().trimmed().replace(QLatin1Char(','), QLatin1Char('.')).toStdWString();
@@ -313,6 +358,10 @@ void CSettingControls::onTyped(const CSettingField& field)
 
 void CSettingControls::onCheck(const CSettingField& field, bool checked)
 {
+    if (locked(field)) {
+        show(field);
+        return;
+    }
     if (m_context.device.m_connected && m_context.doc.refuseWhileBusy(m_page)) {
         show(field);
         return;
@@ -327,6 +376,10 @@ void CSettingControls::onList(const CSettingField& field, int value)
     CLPGDevice& device = m_context.device;
     CSettingsImage& image = device.image();
     const bool levelSensor = field.special == SettingSpecial::LevelSensor;
+    if (locked(field)) {
+        show(field);
+        return;
+    }
     // Offline a list changes nothing, except the gas-level sensor's presets.
     if (!device.m_connected && !levelSensor) {
         show(field);

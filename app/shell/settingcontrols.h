@@ -21,6 +21,7 @@
 class CCheckBoxImages;
 class CExtEdit;
 class CStrValueCmbBox;
+class CUnreadLine;
 class QCheckBox;
 class QWidget;
 
@@ -58,6 +59,12 @@ public:
 
     // Whether the field's control shows a value the controller may not hold (a write failed).
     bool warned(int controlId) const { return m_warned.count(controlId) != 0; }
+    // The line naming the blocks not read, and its button.
+    CUnreadLine* unreadLine() const { return m_unread; }
+    // Whether the field's value is of a block not read (shown "—"), and
+    // whether it cannot be changed for that (its own or a written block not read).
+    bool noValue(const CSettingField& field) const;
+    bool locked(const CSettingField& field) const;
 
 private:
     // Writes the blocks while connected (true offline: nothing to send).
@@ -77,4 +84,5 @@ private:
     std::map<int, CStrValueCmbBox*> m_lists;
     std::set<int> m_warned;
     CCheckBoxImages* m_boxImages = nullptr;
+    CUnreadLine* m_unread = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <app/device/lpgdevice.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/qtinteraction.h>
+#include <app/shell/unreadline.h>
 #include <app/tuning/correctionspin.h>
 #include <basectrls/ctrlid.h>
 #include <basectrls/extedit.h>
@@ -27,7 +28,10 @@ constexpr const wchar_t* kCylinderTexts[CMainCorrEdits::kEdits] = { L"1", L"2", 
 constexpr int kLeft = 10;
 constexpr int kWidth = 495;
 constexpr int kLogTop = 96;
-constexpr int kLogHeight = 290;
+constexpr int kLogHeight = 262;
+// The line that names the blocks not read, between the log and the corrections.
+constexpr int kUnreadTop = 364;
+constexpr int kUnreadHeight = 26;
 constexpr int kProgressTop = 72;
 constexpr int kProgressHeight = 16;
 // The corrections: two columns of four rows.
@@ -54,6 +58,7 @@ std::vector<SCtrlLayout> buildLayout()
         rows.push_back(
             { CKalibracjaDlg::kFirstEditId + i, ECtrlKind::ReadOnlyEdit, x + 28, y, 140, kRowHeight, nullptr });
     }
+    CUnreadLine::addRows(rows, kLeft, kUnreadTop, kWidth, kUnreadHeight);
     return rows;
 }
 
@@ -128,6 +133,8 @@ void CKalibracjaDlg::createControls()
         connect(spin, &CCorrectionSpin::deltaPos, this, [this, i](int change) { onDeltaSpinMainCorr(i, change); });
         m_spins[static_cast<std::size_t>(i)] = spin;
     }
+    m_unread = new CUnreadLine(this, m_context, kShownBlocks, [this] { showCorrections(); });
+    m_unread->create();
 }
 
 bool CKalibracjaDlg::OnInitDialog()
@@ -159,6 +166,11 @@ void CKalibracjaDlg::activate()
     showCorrections();
 }
 
+bool CKalibracjaDlg::correctionsUnread() const
+{
+    return m_unread && m_unread->unread(CReadBlocks::MainCorr) != 0;
+}
+
 void CKalibracjaDlg::updateTexts()
 {
     CWspolneOdczytyExMultiPageDlg::updateTexts();
@@ -171,6 +183,8 @@ void CKalibracjaDlg::updateTexts()
     }
     if (auto* start = qobject_cast<QAbstractButton*>(findChildCtrl(this, kStartId)))
         start->setText(translated(L"Autokalibracja"));
+    if (m_unread)
+        m_unread->updateTexts();
 }
 
 bool CKalibracjaDlg::oneCorrection() const
@@ -215,7 +229,8 @@ void CKalibracjaDlg::offerPutBack()
 
 void CKalibracjaDlg::onDeltaSpinMainCorr(int index, int positionChange)
 {
-    if (index < 0 || index >= CMainCorrEdits::kEdits || !m_context.device.m_connected || m_calibration.running())
+    if (index < 0 || index >= CMainCorrEdits::kEdits || !m_context.device.m_connected || m_calibration.running()
+        || correctionsUnread())
         return;
     // A write in the middle of a search or a firmware update would cut into its exchanges.
     if (m_context.doc.refuseWhileBusy(this))
@@ -286,11 +301,19 @@ void CKalibracjaDlg::runningChanged(bool)
 
 void CKalibracjaDlg::showCorrections()
 {
+    if (m_unread)
+        m_unread->refresh();
     m_texts = CMainCorrEdits::texts(m_context.device);
+    // Corrections not read from the controller now connected are not this car's.
+    const bool unread = correctionsUnread();
     for (int i = 0; i < CMainCorrEdits::kEdits; ++i)
-        if (CExtEdit* edit = m_edits[static_cast<std::size_t>(i)])
-            edit->setText(QString::fromStdWString(m_texts[static_cast<std::size_t>(i)]));
+        if (CExtEdit* edit = m_edits[static_cast<std::size_t>(i)]) {
+            edit->setText(unread ? QString::fromStdWString(CUnreadLine::kNoValue)
+                                 : QString::fromStdWString(m_texts[static_cast<std::size_t>(i)]));
+            edit->setEnabled(!unread);
+        }
     updateSpins();
+    updateStartButton();
 }
 
 void CKalibracjaDlg::updateSpins()
@@ -306,7 +329,7 @@ void CKalibracjaDlg::updateSpins()
             if (ctrl)
                 ctrl->setVisible(shown);
         if (m_spins[k])
-            m_spins[k]->setEnabled(idle && CMainCorrEdits::spinEnabled(i, connected, one));
+            m_spins[k]->setEnabled(idle && !correctionsUnread() && CMainCorrEdits::spinEnabled(i, connected, one));
     }
     if (auto* box = findChildCtrl(this, kOneCorrectionId))
         box->setEnabled(idle);
@@ -315,8 +338,9 @@ void CKalibracjaDlg::updateSpins()
 void CKalibracjaDlg::updateStartButton()
 {
     const bool idle = !m_calibration.running();
+    // The run writes the corrections and the base block: not over values that were not read.
     if (QWidget* start = findChildCtrl(this, kStartId))
-        start->setEnabled(idle);
+        start->setEnabled(idle && !(m_unread && m_unread->missing()));
     if (QWidget* box = findChildCtrl(this, kPerCylinderId))
         box->setEnabled(idle);
 }

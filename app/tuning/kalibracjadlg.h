@@ -13,6 +13,7 @@
 // reconnected has ended.
 #pragma once
 
+#include <app/data/readblocks.h>
 #include <app/shell/wspolneodczytyexmultipagedlg.h>
 #include <app/tuning/autocalibration.h>
 #include <app/tuning/calibrationobserver.h>
@@ -21,6 +22,7 @@
 #include <array>
 
 class CCorrectionSpin;
+class CUnreadLine;
 class CExtEdit;
 class QCheckBox;
 class QListWidget;
@@ -68,6 +70,9 @@ public:
     std::vector<SLogLine> logLines() const;
     int progressPosition() const;
     QString correctionText(int index) const;
+    CUnreadLine* unreadLine() const { return m_unread; }
+    // What the page shows and its run writes: the corrections and the base block.
+    static constexpr uint32_t kShownBlocks = CReadBlocks::MainCorr | CReadBlocks::Base;
 
 protected:
     std::span<const SCtrlLayout> layoutTable() const override;
@@ -83,11 +88,13 @@ private:
     void runningChanged(bool running) override;
 
     void showCorrections();
+    bool correctionsUnread() const;
     void updateSpins();
     void updateStartButton();
 
     CAutoCalibration m_calibration;
     CMainCorrEdits::Texts m_texts;
+    CUnreadLine* m_unread = nullptr;
     QListWidget* m_log = nullptr;
     QProgressBar* m_progress = nullptr;
     std::array<CExtEdit*, CMainCorrEdits::kEdits> m_edits {};

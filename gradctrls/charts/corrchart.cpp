@@ -66,6 +66,13 @@ void CCorrChart::setValues(const std::vector<double>& values)
     update();
 }
 
+void CCorrChart::setCurveShown(bool shown)
+{
+    m_curveShown = shown;
+    setEnabled(shown);
+    update();
+}
+
 void CCorrChart::clearCurve()
 {
     m_model.clear();
@@ -180,7 +187,7 @@ void CCorrChart::render(QPainter& painter) const
 void CCorrChart::paintCurve(QPainter& painter) const
 {
     const auto& points = m_model.points();
-    if (points.empty())
+    if (points.empty() || !m_curveShown)
         return;
     QPolygon line;
     for (const auto& p : points)
@@ -216,7 +223,7 @@ void CCorrChart::paintCrosshair(QPainter& painter, int x, int y) const
 
 void CCorrChart::paintLive(QPainter& painter) const
 {
-    if (!m_live)
+    if (!m_live || !m_curveShown)
         return;
     const double x = std::clamp(*m_live, m_axes.xMin, m_axes.xMax);
     const int sx = screenX(x);

@@ -41,6 +41,9 @@ public:
     std::vector<double> values() const { return m_model.values(); }
     // Every point 0; only the ends stay nodes.
     void clearCurve();
+    // No curve at all (its values are unknown): nothing drawn, no edit taken.
+    void setCurveShown(bool shown);
+    bool curveShown() const { return m_curveShown; }
 
     void setCaptions(const QString& yCaption, const QString& xCaption);
     void setXLabel(LabelFunction label) { m_xLabel = std::move(label); }
@@ -93,6 +96,7 @@ private:
     QString m_xCaption;
     LabelFunction m_xLabel;
     std::optional<double> m_live;
+    bool m_curveShown = true;
     std::function<void()> m_refreshValues;
 };
 
