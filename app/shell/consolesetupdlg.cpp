@@ -7,6 +7,7 @@
 #include <app/platform/userinteraction.h>
 #include <app/shell/checkboximages.h>
 #include <app/shell/korvanadoc.h>
+#include <app/shell/unreadline.h>
 #include <basectrls/ctrlid.h>
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
@@ -19,7 +20,7 @@ namespace {
 
 constexpr const wchar_t* kSetFailed = L"Nie powiodło się ustawienie urządzenia!";
 
-// 280 x 150 dialog units; the title static takes the top 32 px.
+// 280 x 174 dialog units; the title static takes the top 32 px.
 constexpr SCtrlLayout kLayout[] = {
     { CConsoleSetupDlg::kSignallingId, ECtrlKind::CheckBox, 12, 30, 256, 16, L"Sygnalizacja przełączenia" },
     { CConsoleSetupDlg::kBuzzerId, ECtrlKind::CheckBox, 12, 50, 256, 16, L"Sygnał buzzera ciągły" },
@@ -27,7 +28,10 @@ constexpr SCtrlLayout kLayout[] = {
     { CConsoleSetupDlg::kSevenLedId, ECtrlKind::CheckBox, 12, 90, 256, 16, L"Konsolka 7 LED" },
     { CConsoleSetupDlg::kBtnWithTemprId, ECtrlKind::CheckBox, 12, 110, 256, 16,
         L"Przycisk multipleksowany z czujnikiem temperatury (do 2012 r)" },
-    { CConsoleSetupDlg::kOkId, ECtrlKind::PushButton, 212, 129, 56, 18, L"OK" },
+    // Below the boxes, while blocks are not read: the line naming them and the button that reads them again.
+    { CUnreadLine::kLabelId, ECtrlKind::Label, 12, 130, 256, 16, nullptr },
+    { CUnreadLine::kButtonId, ECtrlKind::PushButton, 12, 152, 150, 18, CUnreadLine::kReadAgain },
+    { CConsoleSetupDlg::kOkId, ECtrlKind::PushButton, 212, 152, 56, 18, L"OK" },
 };
 
 } // namespace
@@ -54,7 +58,7 @@ CConsoleSetupDlg::CConsoleSetupDlg(const CPageContext& context, QWidget* parent)
     , m_context(context)
 {
     setObjectName(QStringLiteral("consoleSetupDlg"));
-    setDesignSizeDu(280, 150);
+    setDesignSizeDu(280, 174);
     setTranslator([](const std::wstring& text) { return translate(text); });
 }
 
@@ -84,21 +88,35 @@ bool CConsoleSetupDlg::OnInitDialog()
         connect(ok, &QAbstractButton::clicked, this, &QDialog::accept);
         ok->setFocus();
     }
+    m_unread = new CUnreadLine(this, m_context, CReadBlocks::Base | CReadBlocks::AdvancedSetup, [this] { showBoxes(); });
+    m_unread->create();
     showBoxes();
     return true;
+}
+
+bool CConsoleSetupDlg::unread(const SBox& b) const
+{
+    return m_unread && m_unread->unread(b.base ? CReadBlocks::Base : CReadBlocks::AdvancedSetup) != 0;
 }
 
 void CConsoleSetupDlg::showBoxes()
 {
     const CSettingsImage& image = m_context.device.image();
+    if (m_unread)
+        m_unread->refresh();
     for (const SCtrlLayout& row : kLayout) {
         const SBox* b = box(row.id);
         auto* check = qobject_cast<QCheckBox*>(findChildCtrl(this, row.id));
         if (!b || !check)
             continue;
         const bool on = b->base ? (image.m_base.m_flags & b->bit) != 0 : (image.m_advancedSetup.m_advancedFlags3 & b->bit) != 0;
+        // A bit of a block not read from the controller now connected is not this car's: a dash, disabled.
+        const bool unknown = unread(*b);
         const QSignalBlocker quiet(check);
-        check->setChecked(on);
+        check->setChecked(on && !unknown);
+        check->setProperty(CCheckBoxImages::kNoValueProperty, unknown);
+        check->setEnabled(!unknown);
+        check->update();
     }
 }
 
@@ -109,6 +127,10 @@ void CConsoleSetupDlg::onBox(int id)
     if (!b || !check)
         return;
     CLPGDevice& device = m_context.device;
+    if (unread(*b)) {
+        showBoxes();
+        return;
+    }
     // Offline a base-block box stores nothing.
     if (b->base && !device.m_connected) {
         showBoxes();

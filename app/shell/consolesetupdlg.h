@@ -10,6 +10,7 @@
 #include <cstdint>
 
 class CCheckBoxImages;
+class CUnreadLine;
 class QCheckBox;
 
 class CConsoleSetupDlg : public CSkinDlg {
@@ -27,6 +28,7 @@ public:
 
     // What a click on the box runs.
     void onBox(int id);
+    CUnreadLine* unreadLine() const { return m_unread; }
 
 protected:
     std::span<const SCtrlLayout> layoutTable() const override;
@@ -42,7 +44,10 @@ private:
     };
     static const SBox* box(int id);
     void showBoxes();
+    // Whether the box's block was not read from the controller now connected.
+    bool unread(const SBox& b) const;
 
     CPageContext m_context;
     CCheckBoxImages* m_images = nullptr;
+    CUnreadLine* m_unread = nullptr;
 };

@@ -11,6 +11,7 @@
 #include <app/shell/imagebutton.h>
 #include <app/shell/imagecheckbox.h>
 #include <app/shell/korvanaview.h>
+#include <app/shell/unreadline.h>
 #include <app/shell/updownctrl.h>
 #include <basectrls/ctrlid.h>
 #include <errkit/errorguard.h>
@@ -20,6 +21,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QTimer>
 
 namespace {
@@ -35,7 +37,7 @@ constexpr int kTypeLabelId = 1301;
 constexpr int kLevelLabelId = 1302;
 constexpr int kThresholdLabelIds[4] = { 1303, 1304, 1305, 1306 };
 
-// 360 x 200 dialog units (wide enough for the options' translations); the
+// 360 x 222 dialog units (wide enough for the options' translations); the
 // title static takes the top 32 px.
 constexpr int kRow[4] = { 48, 66, 84, 102 };
 constexpr SCtrlLayout kLayout[] = {
@@ -51,7 +53,9 @@ constexpr SCtrlLayout kLayout[] = {
     { Dlg::kThresholdIds[2], ECtrlKind::ReadOnlyEdit, 164, kRow[2], 40, 16, nullptr },
     { kThresholdLabelIds[3], ECtrlKind::LabelRight, 136, kRow[3] + 2, 26, 14, L"1/4" },
     { Dlg::kThresholdIds[3], ECtrlKind::ReadOnlyEdit, 164, kRow[3], 40, 16, nullptr },
-    { Dlg::kOkId, ECtrlKind::PushButton, 296, 176, 56, 18, L"OK" },
+    { CUnreadLine::kLabelId, ECtrlKind::Label, 10, 178, 342, 14, nullptr },
+    { CUnreadLine::kButtonId, ECtrlKind::PushButton, 10, 198, 150, 18, CUnreadLine::kReadAgain },
+    { Dlg::kOkId, ECtrlKind::PushButton, 296, 198, 56, 18, L"OK" },
 };
 
 struct STypeItem {
@@ -112,7 +116,7 @@ CSensorsDlg::CSensorsDlg(const CPageContext& context, QWidget* parent)
     : CSkinDlg(kResourceId, parent)
     , m_context(context)
 {
-    setDesignSizeDu(360, 200);
+    setDesignSizeDu(360, 222);
     m_font.setFamilies({ QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans") });
     m_font.setPixelSize(12);
     setTranslator([](const std::wstring& text) { return translate(text); });
@@ -163,10 +167,8 @@ bool CSensorsDlg::OnInitDialog()
                 onSelectType(type->itemData(index).toInt());
         });
     }
-    const uint8_t flags = m_context.device.image().m_advancedSetup.m_advancedFlags2;
     for (const SFlagBox& flag : kFlags)
         if (auto* box = qobject_cast<QAbstractButton*>(findChildCtrl(this, flag.id))) {
-            box->setChecked((flags & flag.bit) != 0);
             const int id = flag.id;
             connect(box, &QAbstractButton::clicked, this, [this, id] { onToggleFlag(id); });
         }
@@ -177,8 +179,10 @@ bool CSensorsDlg::OnInitDialog()
         connect(ok, &QAbstractButton::clicked, this, &QDialog::accept);
         ok->setFocus();
     }
-    showThresholds();
-    selectMatchingType();
+    m_unread = new CUnreadLine(this, m_context, CReadBlocks::SensorsSetup | CReadBlocks::AdvancedSetup,
+                               [this] { showAll(); });
+    m_unread->create();
+    showAll();
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("timer_%1").arg(kTimerId));
     m_timer->setInterval(kTimerMs);
@@ -188,12 +192,40 @@ bool CSensorsDlg::OnInitDialog()
     return true;
 }
 
+bool CSensorsDlg::unread(uint32_t block) const
+{
+    return m_unread && m_unread->unread(block) != 0;
+}
+
+void CSensorsDlg::showAll()
+{
+    if (m_unread)
+        m_unread->refresh();
+    showThresholds();
+    selectMatchingType();
+    // The options are bits of the advanced setup: not read, they are not this car's.
+    const bool optionsUnread = unread(CReadBlocks::AdvancedSetup);
+    const uint8_t flags = m_context.device.image().m_advancedSetup.m_advancedFlags2;
+    for (const SFlagBox& flag : kFlags)
+        if (auto* box = qobject_cast<QAbstractButton*>(findChildCtrl(this, flag.id))) {
+            const QSignalBlocker quiet(box);
+            box->setChecked(!optionsUnread && (flags & flag.bit) != 0);
+            box->setEnabled(!optionsUnread);
+        }
+}
+
 void CSensorsDlg::showThresholds()
 {
     CSensorsSetup& setup = m_context.device.image().m_sensorsSetup;
-    for (int i = 0; i < 4; ++i)
-        if (auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(this, kThresholdIds[static_cast<std::size_t>(i)])))
-            edit->setText(QString::number(threshold(setup, i)));
+    const bool thresholdsUnread = unread(CReadBlocks::SensorsSetup);
+    for (int i = 0; i < 4; ++i) {
+        if (auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(this, kThresholdIds[static_cast<std::size_t>(i)]))) {
+            edit->setText(thresholdsUnread ? qs(CUnreadLine::kNoValue) : QString::number(threshold(setup, i)));
+            edit->setEnabled(!thresholdsUnread);
+        }
+        if (QWidget* spin = findChildCtrl(this, kSpinIds[static_cast<std::size_t>(i)]))
+            spin->setEnabled(!thresholdsUnread);
+    }
 }
 
 void CSensorsDlg::selectMatchingType()
@@ -202,8 +234,11 @@ void CSensorsDlg::selectMatchingType()
     if (!type)
         return;
     const CSensorsSetup& setup = m_context.device.image().m_sensorsSetup;
+    const bool typeUnread = unread(CReadBlocks::SensorsSetup);
+    type->setEnabled(!typeUnread);
+    type->setPlaceholderText(qs(CUnreadLine::kNoValue));
     int found = -1;
-    for (int i = 0; i < type->count() && found < 0; ++i)
+    for (int i = 0; i < type->count() && found < 0 && !typeUnread; ++i)
         if (levelsensor::matches(type->itemData(i).toInt(), setup))
             found = i;
     type->setCurrentIndex(found);
@@ -237,6 +272,8 @@ bool CSensorsDlg::writeSensors(const wchar_t* handler, const wchar_t* failure)
 
 void CSensorsDlg::onSelectType(int code)
 {
+    if (unread(CReadBlocks::SensorsSetup))
+        return;
     if (!levelsensor::applyPreset(code, m_context.device.image().m_sensorsSetup))
         return;
     showThresholds();
@@ -245,6 +282,8 @@ void CSensorsDlg::onSelectType(int code)
 
 void CSensorsDlg::onToggleFlag(int id)
 {
+    if (unread(CReadBlocks::AdvancedSetup))
+        return;
     for (const SFlagBox& flag : kFlags) {
         if (flag.id != id)
             continue;
@@ -269,7 +308,7 @@ void CSensorsDlg::onToggleFlag(int id)
 
 void CSensorsDlg::onDeltaPos(int i, int delta)
 {
-    if (i < 0 || i >= 4)
+    if (i < 0 || i >= 4 || unread(CReadBlocks::SensorsSetup))
         return;
     uint8_t& value = threshold(m_context.device.image().m_sensorsSetup, i);
     const auto next = levelsensor::step(value, delta);
@@ -308,4 +347,6 @@ void CSensorsDlg::updateTexts()
         label->setText(qs(translate(L"Typ:")));
     if (auto* label = qobject_cast<QLabel*>(findChildCtrl(this, kLevelLabelId)))
         label->setText(qs(translate(L"Poziom gazu")));
+    if (m_unread)
+        m_unread->updateTexts();
 }

@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 
+class CUnreadLine;
 class QTimer;
 
 class CSensorsDlg : public CSkinDlg, public ITimerBasedGUI, public IMultilangGUI {
@@ -59,7 +60,12 @@ private:
     void selectMatchingType();
     bool writeSensors(const wchar_t* handler, const wchar_t* failure);
 
+    // Everything from the settings image; what was not read from the controller shows "—" and is disabled.
+    void showAll();
+    bool unread(uint32_t block) const;
+
     CPageContext m_context;
+    CUnreadLine* m_unread = nullptr;
     QTimer* m_timer = nullptr;
     std::array<QImage, 7> m_consoleImages;
     CViewDisplayState m_display;

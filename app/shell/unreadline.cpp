@@ -10,6 +10,7 @@
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 #include <errkit/utf8.h>
+#include <gradctrls/dialogs/gdipstatic.h>
 
 #include <QAbstractButton>
 #include <QEvent>
@@ -39,6 +40,9 @@ void CUnreadLine::create()
         // One line, shortened to its room: the whole list is the tool tip.
         m_label->setWordWrap(false);
         m_label->installEventFilter(this);
+        // The warning's red: what follows on the page is not all the car's.
+        if (auto* text = qobject_cast<CGDIpStatic*>(m_label))
+            text->setTextColor(QColor(0xA0, 0x10, 0x10));
     }
     if (m_button)
         connect(m_button, &QAbstractButton::clicked, this, [this] { readAgain(); });

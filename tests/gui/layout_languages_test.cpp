@@ -10,6 +10,7 @@
 #include "shelltest.h"
 
 #include <app/data/languages.h>
+#include <app/device/lpgdevice.h>
 #include <app/shell/aboutdlg.h>
 #include <app/shell/consolesetupdlg.h>
 #include <app/shell/kormultipagectrl.h>
@@ -169,6 +170,14 @@ public:
             } else {
                 look(frame, name);
             }
+        }
+        // The pages and dialogs again with blocks not read: the line that names them and its button fit too.
+        run.app().document()->device().readBlocks().forget(CReadBlocks::Base | CReadBlocks::AdvancedSetup
+                                                           | CReadBlocks::InjMap | CReadBlocks::MainCorr);
+        for (int page : { 1, 2, 3, 4, 6 }) {
+            ASSERT_TRUE(view->showPage(page));
+            shelltest::waitMs(40);
+            look(frame, QString::fromLatin1(kPageNames[page]) + QStringLiteral(" unread"));
         }
         const CPageContext context = run.app().document()->pageContext();
         {
