@@ -141,6 +141,7 @@ void CInfoDlg::createControls()
         placeholder->setParent(nullptr);
         placeholder->deleteLater();
         m_inspection->setItems(inspectionItems());
+        m_inspection->setPlaceholderText(QString::fromStdWString(CUnreadLine::kNoValue));
         m_inspection->show();
         connect(m_inspection, &QComboBox::activated, this, [this] { OnCbnSelendokComboinspection(); });
     }
@@ -237,8 +238,8 @@ void CInfoDlg::fillIdentity()
     const auto& stored = image.m_base.m_pcId;
     setEdit(kLastConnectionId, unread(CReadBlocks::Base) ? std::wstring(CUnreadLine::kNoValue)
                                                          : idText(stored[0], stored[1], stored[2], stored[3]));
-    if (unread(CReadBlocks::AdvancedSetup))
-        showKm();
+    // The inspection from the image now; the statistics below bring the hours up to date.
+    showKm();
     // This PC's identifier in the order a base write stores it, so that the
     // two fields read the same when this PC made the last change.
     if (const auto own = pcIdentifier())

@@ -52,12 +52,11 @@ public:
     static std::wstring versionText(const CDevInfo& info);
     // "%02X%02X-%02X%02X" of four bytes in the given order.
     static std::wstring idText(uint8_t a, uint8_t b, uint8_t c, uint8_t d);
+    CUnreadLine* unreadLine() const { return m_unread; }
 
 protected:
     std::span<const SCtrlLayout> layoutTable() const override;
     void createControls() override;
-
-    CUnreadLine* unreadLine() const { return m_unread; }
 
 private:
     void setEdit(int id, const std::wstring& text);

@@ -33,7 +33,7 @@ public:
     static constexpr const wchar_t* kNoValue = L"—";
 
     // The label and the button over width dialog units from x: the button on the right.
-    static void addRows(std::vector<SCtrlLayout>& rows, int x, int y, int width, int height, int buttonWidth = 130);
+    static void addRows(std::vector<SCtrlLayout>& rows, int x, int y, int width, int height, int buttonWidth = 160);
 
     // blocks: what the page shows. refreshPage runs after a read, whatever it read.
     CUnreadLine(QWidget* page, const CPageContext& context, uint32_t blocks, std::function<void()> refreshPage);

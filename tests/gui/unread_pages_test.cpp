@@ -9,6 +9,10 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/porttable.h>
 #include <app/shell/checkboximages.h>
+#include <app/shell/consolesetupdlg.h>
+#include <app/shell/infodlg.h>
+#include <app/shell/sensorsdlg.h>
+#include <app/tuning/kalibracjadlg.h>
 #include <app/shell/corrpmdlg.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
@@ -30,6 +34,8 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -163,9 +169,17 @@ TEST_F(UnreadPages, SettingsPagesHideTheBaseBlockUntilItIsReadAgain)
     EXPECT_TRUE(pwm->isEnabled());
     expectLine(advanced->settings()->unreadLine(), L"m_base");
 
+    // While the answers stay garbled, the button says the read failed and the page stays as it is.
+    settings = page<CUstawieniaDlg>(1);
+    guitest::click(settings->settings()->unreadLine()->button());
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_EQ(m_run->ui.shown()[0].text, L"Nie powiodło się wczytanie ustawień urządzenia!");
+    EXPECT_EQ(rpmEdit->text(), kDash);
+    EXPECT_TRUE(settings->settings()->unreadLine()->label()->isVisible());
+    m_run->ui.clearShown();
+
     // Once the link is clean, the button reads the block and the pages show the controller's values.
     ASSERT_EQ(m_sim->send("garble off"), "ok garble off");
-    settings = page<CUstawieniaDlg>(1);
     guitest::click(settings->settings()->unreadLine()->button());
     EXPECT_TRUE(m_run->ui.shown().empty());
     ASSERT_TRUE(device().readBlocks().has(CReadBlocks::Base));
@@ -233,6 +247,97 @@ TEST_F(UnreadPages, MapPageShowsNoMapUntilItIsReadAgain)
                         && grid->cellAt(r, c)->getTxt().toInt() == grid->cellValue(c, r))
                 << c << "," << r;
     screenshot(QStringLiteral("unread_mapa_read_again"));
+}
+
+TEST_F(UnreadPages, InfoAndDialogsHideTheAdvancedSetupUntilItIsReadAgain)
+{
+    startGarbled(26);
+    ASSERT_FALSE(device().readBlocks().has(CReadBlocks::AdvancedSetup));
+    ASSERT_TRUE(device().readBlocks().has(CReadBlocks::Base));
+    auto* info = page<CInfoDlg>(6);
+    ASSERT_NE(info, nullptr);
+    auto* inspection = guitest::findById<QComboBox>(info, CInfoDlg::kInspectionId);
+    auto* km = guitest::findById<QLineEdit>(info, CInfoDlg::kKmId);
+    auto* lastChange = guitest::findById<QLineEdit>(info, CInfoDlg::kLastConnectionId);
+    ASSERT_TRUE(inspection && km && lastChange);
+    EXPECT_FALSE(inspection->isEnabled());
+    EXPECT_EQ(inspection->currentIndex(), -1);
+    EXPECT_EQ(km->text(), kDash);
+    EXPECT_NE(lastChange->text(), kDash);
+    expectLine(info->unreadLine(), L"m_advancedSetup");
+    screenshot(QStringLiteral("unread_info_advanced_setup"));
+
+    const CPageContext context = m_run->app().document()->pageContext();
+    {
+        CConsoleSetupDlg dialog(context, m_run->app().mainFrame());
+        ASSERT_TRUE(dialog.Create());
+        guitest::showAndSettle(&dialog);
+        auto* sevenLed = guitest::findById<QCheckBox>(&dialog, CConsoleSetupDlg::kSevenLedId); // advanced setup
+        auto* buzzer = guitest::findById<QCheckBox>(&dialog, CConsoleSetupDlg::kBuzzerId); // base
+        ASSERT_TRUE(sevenLed && buzzer);
+        EXPECT_FALSE(sevenLed->isEnabled());
+        EXPECT_TRUE(sevenLed->property(CCheckBoxImages::kNoValueProperty).toBool());
+        EXPECT_TRUE(buzzer->isEnabled());
+        expectLine(dialog.unreadLine(), L"m_advancedSetup");
+        EXPECT_FALSE(guitest::saveScreenshot(&dialog, QStringLiteral("unread_console_setup")).isEmpty());
+        // A click that reaches the handler changes nothing.
+        const uint16_t flags = device().image().m_advancedSetup.m_advancedFlags3;
+        sevenLed->setChecked(!sevenLed->isChecked());
+        dialog.onBox(CConsoleSetupDlg::kSevenLedId);
+        EXPECT_EQ(device().image().m_advancedSetup.m_advancedFlags3, flags);
+    }
+    {
+        CSensorsDlg dialog(context, m_run->app().mainFrame());
+        ASSERT_TRUE(dialog.Create());
+        guitest::showAndSettle(&dialog);
+        auto* valve = guitest::findById(&dialog, CSensorsDlg::kValveSupplyId); // advanced setup
+        auto* full = guitest::findById<QLineEdit>(&dialog, CSensorsDlg::kThresholdIds[0]); // sensor setup
+        ASSERT_TRUE(valve && full);
+        EXPECT_FALSE(valve->isEnabled());
+        EXPECT_EQ(full->text().toInt(), device().image().m_sensorsSetup.m_fuelFull);
+        EXPECT_TRUE(full->isEnabled());
+        EXPECT_FALSE(guitest::saveScreenshot(&dialog, QStringLiteral("unread_level_sensor")).isEmpty());
+
+        // The dialog's own button reads the block again.
+        ASSERT_EQ(m_sim->send("garble off"), "ok garble off");
+        guitest::click(guitest::findById(&dialog, CUnreadLine::kButtonId));
+        EXPECT_TRUE(device().readBlocks().has(CReadBlocks::AdvancedSetup));
+        EXPECT_TRUE(valve->isEnabled());
+        EXPECT_FALSE(guitest::findById(&dialog, CUnreadLine::kLabelId)->isVisible());
+    }
+    EXPECT_TRUE(m_run->ui.shown().empty());
+    info = page<CInfoDlg>(6);
+    EXPECT_TRUE(inspection->isEnabled());
+    EXPECT_GE(inspection->currentIndex(), 0);
+    EXPECT_NE(km->text(), kDash);
+    EXPECT_FALSE(info->unreadLine()->label()->isVisible());
+}
+
+TEST_F(UnreadPages, CalibrationShowsNoCorrectionsAndDoesNotStartUntilTheyAreRead)
+{
+    startGarbled(15);
+    ASSERT_FALSE(device().readBlocks().has(CReadBlocks::MainCorr));
+    auto* calibration = page<CKalibracjaDlg>(3);
+    ASSERT_NE(calibration, nullptr);
+    for (int i = 0; i < device().image().m_devInfo.m_injCount; ++i) {
+        EXPECT_EQ(calibration->correctionText(i), kDash) << i;
+        EXPECT_FALSE(guitest::findById(calibration, CKalibracjaDlg::kFirstSpinId + i)->isEnabled()) << i;
+    }
+    EXPECT_FALSE(guitest::findById(calibration, CKalibracjaDlg::kStartId)->isEnabled());
+    expectLine(calibration->unreadLine(), L"m_mainCorr");
+    screenshot(QStringLiteral("unread_kalibracja_main_corrections"));
+
+    const auto corrections = device().image().m_mainCorr;
+    calibration->onDeltaSpinMainCorr(0, -1);
+    EXPECT_EQ(device().image().m_mainCorr, corrections);
+
+    ASSERT_EQ(m_sim->send("garble off"), "ok garble off");
+    guitest::click(calibration->unreadLine()->button());
+    ASSERT_TRUE(device().readBlocks().has(CReadBlocks::MainCorr));
+    EXPECT_NE(calibration->correctionText(0), kDash);
+    EXPECT_TRUE(guitest::findById(calibration, CKalibracjaDlg::kFirstSpinId)->isEnabled());
+    EXPECT_TRUE(guitest::findById(calibration, CKalibracjaDlg::kStartId)->isEnabled());
+    EXPECT_TRUE(m_run->ui.shown().empty());
 }
 
 } // namespace
