@@ -236,7 +236,7 @@ void CSensorsDlg::selectMatchingType()
     const CSensorsSetup& setup = m_context.device.image().m_sensorsSetup;
     const bool typeUnread = unread(CReadBlocks::SensorsSetup);
     type->setEnabled(!typeUnread);
-    type->setPlaceholderText(qs(CUnreadLine::kNoValue));
+    type->setPlaceholderText(typeUnread ? qs(CUnreadLine::kNoValue) : QString());
     int found = -1;
     for (int i = 0; i < type->count() && found < 0 && !typeUnread; ++i)
         if (levelsensor::matches(type->itemData(i).toInt(), setup))

@@ -219,7 +219,8 @@ void CSettingControls::show(const CSettingField& f)
     }
     if (auto it = m_lists.find(f.controlId); it != m_lists.end()) {
         it->second->setEnabled(enabled);
-        it->second->setPlaceholderText(QString::fromStdWString(CUnreadLine::kNoValue));
+        // The dash only for a value not read; a level sensor set by hand names no type, as before.
+        it->second->setPlaceholderText(unknown ? QString::fromStdWString(CUnreadLine::kNoValue) : QString());
         if (unknown) {
             const QSignalBlocker quiet(it->second);
             it->second->setCurrentIndex(-1);
@@ -302,7 +303,8 @@ bool CSettingControls::write(const CSettingField& field, uint8_t blocks, bool re
     } else {
         m_warned.insert(field.controlId);
     }
-    show(field);
+    // A write that left a block unknown takes it off the page with the rest of what was not read.
+    refresh();
     return ok;
 }
 
