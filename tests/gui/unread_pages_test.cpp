@@ -8,7 +8,9 @@
 #include <app/data/settingfields.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/porttable.h>
+#include <app/shell/chart2ddlg.h>
 #include <app/shell/checkboximages.h>
+#include <app/shell/corpressdlg.h>
 #include <app/shell/consolesetupdlg.h>
 #include <app/shell/infodlg.h>
 #include <app/shell/sensorsdlg.h>
@@ -28,6 +30,8 @@
 #include <app/shell/ustawieniadodatkowedlg.h>
 #include <basectrls/extedit.h>
 #include <gradctrls/cellarray/cell.h>
+#include <gradctrls/charts/corrchart.h>
+#include <gradctrls/charts/timecorrchart.h>
 #include <gradctrls/multipage/gdipmultipagectrl.h>
 
 #include <simprocess.h>
@@ -42,7 +46,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
+#include <vector>
 
 using shelltest::CShellRun;
 
@@ -247,6 +253,64 @@ TEST_F(UnreadPages, MapPageShowsNoMapUntilItIsReadAgain)
                         && grid->cellAt(r, c)->getTxt().toInt() == grid->cellValue(c, r))
                 << c << "," << r;
     screenshot(QStringLiteral("unread_mapa_read_again"));
+}
+
+TEST_F(UnreadPages, CorrectionCurvesShowNoCurveUntilTheirBlockIsRead)
+{
+    startGarbled(32); // the pressure corrections
+    ASSERT_FALSE(device().readBlocks().has(CReadBlocks::PressCorr));
+    auto* mapa = page<CMapaDlg>(4);
+    ASSERT_NE(mapa, nullptr);
+    mapa->multiPage()->activatePage(3);
+    auto* pressure = dynamic_cast<CCorPressDlg*>(mapa->subPage(3));
+    ASSERT_TRUE(pressure && pressure->chart());
+    EXPECT_FALSE(pressure->chart()->curveShown());
+    EXPECT_FALSE(pressure->chart()->isEnabled());
+    EXPECT_FALSE(guitest::findById(pressure, CCorrCurveDlg::kBtnClearCorr)->isEnabled());
+    expectLine(mapa->unreadLine(), L"m_pressCorr");
+    screenshot(QStringLiteral("unread_mapa_pressure_corrections"));
+    // The other curves were read: the 2D chart's stays.
+    mapa->multiPage()->activatePage(0);
+    auto* chart2d = dynamic_cast<CChart2DDlg*>(mapa->subPage(0));
+    ASSERT_TRUE(chart2d && chart2d->chart());
+    EXPECT_TRUE(chart2d->chart()->curveShown());
+
+    ASSERT_EQ(m_sim->send("garble off"), "ok garble off");
+    guitest::click(mapa->unreadLine()->button());
+    ASSERT_TRUE(device().readBlocks().has(CReadBlocks::PressCorr));
+    mapa->multiPage()->activatePage(3);
+    EXPECT_TRUE(pressure->chart()->curveShown());
+    EXPECT_TRUE(guitest::findById(pressure, CCorrCurveDlg::kBtnClearCorr)->isEnabled());
+    const auto& table = device().image().m_sensorsSetup.m_pressCorr;
+    const std::vector<double> shown = pressure->chart()->values();
+    ASSERT_EQ(shown.size(), table.size());
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        EXPECT_EQ(shown[i], std::trunc(table[i])) << i;
+    EXPECT_TRUE(m_run->ui.shown().empty());
+}
+
+TEST_F(UnreadPages, Chart2DShowsNoCorrectionCurveUntilItIsRead)
+{
+    startGarbled(7); // the first setup times: the 2D chart's correction curve
+    ASSERT_FALSE(device().readBlocks().has(CReadBlocks::SetupTimes1));
+    auto* mapa = page<CMapaDlg>(4);
+    ASSERT_NE(mapa, nullptr);
+    mapa->multiPage()->activatePage(0);
+    auto* chart2d = dynamic_cast<CChart2DDlg*>(mapa->subPage(0));
+    ASSERT_TRUE(chart2d && chart2d->chart());
+    EXPECT_FALSE(chart2d->chart()->curveShown());
+    EXPECT_FALSE(guitest::findById(chart2d, CChart2DDlg::kBtnClearCorr)->isEnabled());
+    EXPECT_FALSE(guitest::findById(chart2d, CChart2DDlg::kBtnCreate)->isEnabled());
+    EXPECT_TRUE(guitest::findById(chart2d, CChart2DDlg::kCmbAutomap)->isEnabled());
+    expectLine(mapa->unreadLine(), L"m_setupTimes1");
+    screenshot(QStringLiteral("unread_mapa_chart2d"));
+
+    ASSERT_EQ(m_sim->send("garble off"), "ok garble off");
+    guitest::click(mapa->unreadLine()->button());
+    ASSERT_TRUE(device().readBlocks().has(CReadBlocks::SetupTimes1));
+    EXPECT_TRUE(chart2d->chart()->curveShown());
+    EXPECT_TRUE(guitest::findById(chart2d, CChart2DDlg::kBtnCreate)->isEnabled());
+    EXPECT_TRUE(m_run->ui.shown().empty());
 }
 
 TEST_F(UnreadPages, InfoAndDialogsHideTheAdvancedSetupUntilItIsReadAgain)
