@@ -124,8 +124,7 @@ void CChart2DDlg::refresh()
 {
     const CSettingsImage& image = m_context.device.image();
     // What was not read from the controller now connected is not shown as the car's, nor changed.
-    const uint32_t unread
-        = unreadBlocks(m_context.device, CReadBlocks::SetupTimes1 | CReadBlocks::AutomapSchedule);
+    const uint32_t unread = unreadBlocks(m_context.device, CReadBlocks::SetupTimes1 | CReadBlocks::AutomapSchedule);
     const bool curveUnread = (unread & CReadBlocks::SetupTimes1) != 0;
     const bool scheduleUnread = (unread & CReadBlocks::AutomapSchedule) != 0;
     if (m_chart) {
@@ -139,8 +138,7 @@ void CChart2DDlg::refresh()
     if (m_combo) {
         const QSignalBlocker block(m_combo);
         m_combo->setPlaceholderText(QString::fromStdWString(CUnreadLine::kNoValue));
-        m_combo->setCurrentIndex(scheduleUnread ? -1
-                                                : std::max(0, m_combo->findData(CAutomapping::comboValue(image))));
+        m_combo->setCurrentIndex(scheduleUnread ? -1 : std::max(0, m_combo->findData(CAutomapping::comboValue(image))));
         m_combo->setEnabled(!scheduleUnread);
     }
     if (m_kmLeft)

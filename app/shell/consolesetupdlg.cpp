@@ -88,7 +88,8 @@ bool CConsoleSetupDlg::OnInitDialog()
         connect(ok, &QAbstractButton::clicked, this, &QDialog::accept);
         ok->setFocus();
     }
-    m_unread = new CUnreadLine(this, m_context, CReadBlocks::Base | CReadBlocks::AdvancedSetup, [this] { showBoxes(); });
+    m_unread
+        = new CUnreadLine(this, m_context, CReadBlocks::Base | CReadBlocks::AdvancedSetup, [this] { showBoxes(); });
     m_unread->create();
     showBoxes();
     return true;

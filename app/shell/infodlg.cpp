@@ -8,9 +8,9 @@
 #include <app/platform/log.h>
 #include <app/platform/pcid.h>
 #include <app/platform/userinteraction.h>
-#include <app/shell/unreadline.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/strvaluecmbbox.h>
+#include <app/shell/unreadline.h>
 #include <basectrls/ctrlid.h>
 #include <basectrls/extedit.h>
 #include <errkit/errorguard.h>

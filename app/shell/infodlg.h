@@ -3,8 +3,8 @@
 // panel and the OBD tiles are on the right.
 #pragma once
 
-#include <app/data/settingsimage.h>
 #include <app/data/readblocks.h>
+#include <app/data/settingsimage.h>
 #include <app/shell/wspolneodczytyexmultipagedlg.h>
 
 #include <array>

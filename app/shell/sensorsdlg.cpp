@@ -179,8 +179,8 @@ bool CSensorsDlg::OnInitDialog()
         connect(ok, &QAbstractButton::clicked, this, &QDialog::accept);
         ok->setFocus();
     }
-    m_unread = new CUnreadLine(this, m_context, CReadBlocks::SensorsSetup | CReadBlocks::AdvancedSetup,
-                               [this] { showAll(); });
+    m_unread = new CUnreadLine(
+        this, m_context, CReadBlocks::SensorsSetup | CReadBlocks::AdvancedSetup, [this] { showAll(); });
     m_unread->create();
     showAll();
     m_timer = new QTimer(this);

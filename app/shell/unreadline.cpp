@@ -22,8 +22,7 @@ void CUnreadLine::addRows(std::vector<SCtrlLayout>& rows, int x, int y, int widt
     rows.push_back({ kButtonId, ECtrlKind::PushButton, x + width - buttonWidth, y, buttonWidth, height, kReadAgain });
 }
 
-CUnreadLine::CUnreadLine(QWidget* page, const CPageContext& context, uint32_t blocks,
-                         std::function<void()> refreshPage)
+CUnreadLine::CUnreadLine(QWidget* page, const CPageContext& context, uint32_t blocks, std::function<void()> refreshPage)
     : QObject(page)
     , m_page(page)
     , m_context(context)
@@ -57,9 +56,9 @@ uint32_t CUnreadLine::unread(uint32_t mask) const
 bool CUnreadLine::refresh()
 {
     const uint32_t blocks = missing();
-    m_text = blocks ? QString::fromStdWString(translate(kText) + L" "
-                                              + m_context.device.readBlocks().missingNames(blocks))
-                    : QString();
+    m_text = blocks
+        ? QString::fromStdWString(translate(kText) + L" " + m_context.device.readBlocks().missingNames(blocks))
+        : QString();
     if (m_label) {
         m_label->setVisible(blocks != 0);
         fitText();
@@ -114,8 +113,8 @@ void CUnreadLine::readAgain()
                     if (!device.m_connected)
                         break;
                     const bool ok = (device.*settingBlock(block).read)();
-                    logInfo("pages", std::string("read again ") + (ok ? "" : "failed: ")
-                                         + toUtf8(CReadBlocks::name(block)));
+                    logInfo("pages",
+                        std::string("read again ") + (ok ? "" : "failed: ") + toUtf8(CReadBlocks::name(block)));
                 }
             } catch (IError* e) {
                 CErrorGuard error(e);

@@ -172,8 +172,8 @@ public:
             }
         }
         // The pages and dialogs again with blocks not read: the line that names them and its button fit too.
-        run.app().document()->device().readBlocks().forget(CReadBlocks::Base | CReadBlocks::AdvancedSetup
-                                                           | CReadBlocks::InjMap | CReadBlocks::MainCorr);
+        run.app().document()->device().readBlocks().forget(
+            CReadBlocks::Base | CReadBlocks::AdvancedSetup | CReadBlocks::InjMap | CReadBlocks::MainCorr);
         for (int page : { 1, 2, 3, 4, 6 }) {
             ASSERT_TRUE(view->showPage(page));
             shelltest::waitMs(40);

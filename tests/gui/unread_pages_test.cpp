@@ -10,24 +10,24 @@
 #include <app/platform/porttable.h>
 #include <app/shell/chart2ddlg.h>
 #include <app/shell/checkboximages.h>
-#include <app/shell/corpressdlg.h>
 #include <app/shell/consolesetupdlg.h>
-#include <app/shell/infodlg.h>
-#include <app/shell/sensorsdlg.h>
-#include <app/tuning/kalibracjadlg.h>
+#include <app/shell/corpressdlg.h>
 #include <app/shell/corrpmdlg.h>
+#include <app/shell/infodlg.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/mapadlg.h>
 #include <app/shell/maparray.h>
+#include <app/shell/sensorsdlg.h>
 #include <app/shell/settingcontrols.h>
 #include <app/shell/spinbutton.h>
 #include <app/shell/strvaluecmbbox.h>
 #include <app/shell/unreadline.h>
 #include <app/shell/ustawieniadlg.h>
 #include <app/shell/ustawieniadodatkowedlg.h>
+#include <app/tuning/kalibracjadlg.h>
 #include <basectrls/extedit.h>
 #include <gradctrls/cellarray/cell.h>
 #include <gradctrls/charts/corrchart.h>
@@ -39,8 +39,8 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -250,7 +250,7 @@ TEST_F(UnreadPages, MapPageShowsNoMapUntilItIsReadAgain)
     for (int r = 0; r < kMapRows; ++r)
         for (int c = 0; c < kMapCols; ++c)
             ASSERT_TRUE(!grid->cellAt(r, c)->getTxt().isEmpty()
-                        && grid->cellAt(r, c)->getTxt().toInt() == grid->cellValue(c, r))
+                && grid->cellAt(r, c)->getTxt().toInt() == grid->cellValue(c, r))
                 << c << "," << r;
     screenshot(QStringLiteral("unread_mapa_read_again"));
 }
