@@ -198,6 +198,15 @@ bool CWriteSession::toPetrol()
         return true;
     if (interrupted())
         return false;
+    // The wait for petrol counts injectors times the emulator delay: from a
+    // controller not read it would end before the car is off LPG.
+    const uint32_t needed = CReadBlocks::DevInfo | CReadBlocks::Base;
+    if (!(m_flags & kUnreadAllowed) && (m_device.readBlocks().held() & needed) != needed) {
+        m_report.refused |= needed & ~m_device.readBlocks().held();
+        m_report.outcome = CWriteReport::Outcome::Refused;
+        m_failed = true;
+        return false;
+    }
     noteFuel();
     m_forced = true;
     logSession(m_operation, L"petrol and wait");

@@ -19,7 +19,6 @@ const wchar_t* const kNotABlock = L"Schowek nie zawiera bloku liczb, który moż
 const wchar_t* const kDoesNotFit = L"Wklejany blok nie mieści się w mapie!";
 const wchar_t* const kReadBackDiffers
     = L"Mapa odczytana z urządzenia różni się od wpisanej! Pokazano mapę z urządzenia.";
-const wchar_t* const kReadBackFailed = L"Nie powiodło się wczytanie mapy wtrysków z urządzenia!";
 
 void showError(const std::wstring& text)
 {
@@ -115,7 +114,7 @@ bool CMapModel::sendTable(const std::array<std::array<int, kMapRows>, kMapCols>&
             const CWriteReport& report = session.finish();
             image.m_injMapTable = m_device->heldImage().m_corrMap.m_injMapTable;
             logWarning("map", "map page not written");
-            userInteraction().message(translate(kMapWriteFailed) + L"\n" + report.text(), L"KORVANA", MsgIcon::Error);
+            report.show(kMapWriteFailed);
             for (int c = 0; c < kMapCols; ++c)
                 for (int r = 0; r < kMapRows; ++r)
                     setCellValue(c, r, image.m_injMapTable[r][c]);

@@ -34,7 +34,7 @@ namespace {
 bool readAll(CLPGDevice& d)
 {
     const std::function<bool()> reads[] = {
-        [&] { return d.readSensorsSetup(); }, [&] { return d.readBase(); },
+        [&] { return d.readDevInfo(); }, [&] { return d.readSensorsSetup(); }, [&] { return d.readBase(); },
         [&] { return d.readAdv(); }, [&] { return d.readMainCorr(); },
         [&] { return d.readSetupTimes1(); }, [&] { return d.readSetupTimes2(); },
         [&] { return d.readInjMap(); }, [&] { return d.readAdvancedSetup(); },

@@ -6,6 +6,9 @@
 #include "simmap.h"
 
 #include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
+#include <app/platform/log.h>
+#include <app/platform/textcodec.h>
 #include <app/platform/porttable.h>
 #include <app/tuning/mapmodel.h>
 
@@ -23,6 +26,10 @@ protected:
         ASSERT_TRUE(m_sim.start()) << m_sim.error();
         m_device.configurePort(portTable().addPath(m_sim.ptyPath(), "test"));
         m_device.m_connected = true;
+        // The fake clock's waits pass on the simulator's clock too (the wait for petrol).
+        m_ui.onSleep = [this](unsigned ms) { m_sim.send("advance " + std::to_string(ms / 1000.0)); };
+        ASSERT_TRUE(m_device.readDevInfo());
+        ASSERT_TRUE(m_device.readBase());
         ASSERT_TRUE(m_device.readInjMap());
         ASSERT_TRUE(m_device.readMapAxes());
         m_model.refresh();
@@ -226,3 +233,84 @@ TEST_F(MapE2E, InterpolationOfAFiveByFiveSelection)
 }
 
 } // namespace
+
+namespace {
+
+std::string statusField(CSimProcess& sim, const std::string& name)
+{
+    const std::string status = sim.send("status");
+    const auto at = status.find(" " + name + "=");
+    if (at == std::string::npos)
+        return {};
+    const auto from = at + name.size() + 2;
+    return status.substr(from, status.find(' ', from) - from);
+}
+
+} // namespace
+
+// A pasted block and an interpolation write the whole page as every map write
+// does: on petrol, read back, restarted, then the car back in automatic mode.
+TEST_F(MapE2E, WholePageWritesAreWrappedOnPetrolWithTheRestart)
+{
+    // The wait for petrol needs the injectors and the emulator delay: refused without them.
+    const SimMap untouched = simMap(m_sim);
+    m_device.readBlocks().forget(CReadBlocks::DevInfo | CReadBlocks::Base);
+    m_model.selectRect({ 2, 2, 3, 3 });
+    EXPECT_FALSE(m_model.paste("5\t6\n7\t8\n"));
+    ASSERT_FALSE(m_ui.texts().empty());
+    EXPECT_NE(m_ui.texts().back().find(L"m_devInfo, m_base"), std::wstring::npos) << toUtf8(m_ui.texts().back());
+    EXPECT_EQ(simMap(m_sim).cells, untouched.cells);
+    ASSERT_TRUE(m_device.readDevInfo());
+    ASSERT_TRUE(m_device.readBase());
+
+    ASSERT_EQ(m_sim.send("fuel lpg"), "ok fuel lpg");
+    for (int i = 0; i < 100 && statusField(m_sim, "fuel") != "3"; ++i)
+        m_sim.send("advance 0.5");
+    ASSERT_EQ(statusField(m_sim, "fuel"), "3");
+    std::vector<std::string> lines;
+    const int sink = addLogSink([&lines](LogLevel, const std::string& line) { lines.push_back(line); });
+    m_model.selectRect({ 2, 2, 3, 3 });
+    const bool pasted = m_model.paste("5\t6\n7\t8\n");
+    removeLogSink(sink);
+    std::string log;
+    for (const auto& line : lines)
+        log += line + "\n";
+    ASSERT_TRUE(pasted) << log;
+    const auto petrol = log.find("petrol and wait");
+    const auto written = log.find("write m_injMapTable acknowledged");
+    const auto restart = log.find("restart on petrol");
+    const auto back = log.find("back to automatic mode");
+    ASSERT_NE(back, std::string::npos) << log;
+    EXPECT_LT(petrol, written);
+    EXPECT_LT(written, restart);
+    EXPECT_LT(restart, back);
+    EXPECT_EQ(statusField(m_sim, "fuelmode"), "auto");
+    expectAllAgree();
+}
+
+// The link lost after 4 of the 9 memory blocks of a page: the page is named
+// invalid and nothing more is sent; once the controller answers again the
+// page from before and the fuel mode are put back in one step.
+TEST_F(MapE2E, APageCutOffIsPutBackWhenTheLinkReturns)
+{
+    ASSERT_EQ(m_sim.send("fuel lpg"), "ok fuel lpg");
+    for (int i = 0; i < 100 && statusField(m_sim, "fuel") != "3"; ++i)
+        m_sim.send("advance 0.5");
+    ASSERT_EQ(statusField(m_sim, "fuel"), "3");
+    const SimMap before = simMap(m_sim);
+    ASSERT_TRUE(before.ok);
+    ASSERT_EQ(m_sim.send("cut record 5 after 4"), "ok cut record 5 after 4");
+    m_model.selectRect({ 0, 0, 1, 1 });
+    EXPECT_FALSE(m_model.paste("9\t9\n9\t9\n"));
+    const CLeftChanged& left = m_device.leftChanged();
+    EXPECT_TRUE(left.mapInvalid);
+    EXPECT_TRUE(left.fuelForced);
+    EXPECT_EQ(statusField(m_sim, "fuelmode"), "petrol") << "nothing is switched while the link is gone";
+
+    ASSERT_EQ(m_sim.send("cut off"), "ok cut off");
+    const CWriteReport report = CWriteSession::putBackLeftChanged(m_device);
+    EXPECT_TRUE(report.ok()) << toUtf8(report.text());
+    EXPECT_TRUE(m_device.leftChanged().empty());
+    EXPECT_EQ(simMap(m_sim).cells, before.cells);
+    EXPECT_EQ(statusField(m_sim, "fuelmode"), "auto");
+}

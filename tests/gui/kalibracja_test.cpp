@@ -378,7 +378,9 @@ TEST_F(KalibracjaPage, SpinsFollowTheRuleAndWriteTheController)
     ASSERT_EQ(m_sim->send("fault type").rfind("ok fault type", 0), 0u);
     guitest::click(spin1->upButton());
     ASSERT_EQ(m_run->ui.shown().size(), 1u);
-    EXPECT_EQ(m_run->ui.shown()[0].text, L"Nie powiodło się ustawienie urządzenia!");
+    // The failure, then what the controller holds now.
+    EXPECT_EQ(m_run->ui.shown()[0].text.rfind(L"Nie powiodło się ustawienie urządzenia!\n", 0), 0u);
+    EXPECT_NE(m_run->ui.shown()[0].text.find(L"m_mainCorr"), std::wstring::npos);
     EXPECT_EQ(m_run->ui.shown()[0].icon, MsgIcon::Error);
 }
 

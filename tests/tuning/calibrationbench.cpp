@@ -63,6 +63,8 @@ CalibrationBench::CalibrationBench(int injectors)
     device.configurePort(portTable().addPath(peer.path(), "calibration bench"));
     device.setKeyGenerator([] { return uint16_t { 0x1233 }; });
     device.m_connected = true;
+    // A controller connected and read whole, as the pages find it.
+    device.readBlocks().markAll();
     device.image().m_devInfo.m_injCount = injectors;
     setStoredCorrection(1.0);
     setReducerCelsius(70);

@@ -60,7 +60,9 @@ TEST(MainCorrEdits, SpinWritesOneOrAllCorrections)
     bench.refusedRecords.insert(15);
     EXPECT_FALSE(CMainCorrEdits::onDeltaSpin(bench.device, edits, 0, 1, true));
     ASSERT_EQ(bench.ui.shown().size(), 1u);
-    EXPECT_EQ(bench.ui.shown()[0].text, L"Nie powiodło się ustawienie urządzenia!");
+    // The failure, then what the controller holds: the refused block was not written.
+    EXPECT_EQ(bench.ui.shown()[0].text.rfind(L"Nie powiodło się ustawienie urządzenia!\n", 0), 0u);
+    EXPECT_NE(bench.ui.shown()[0].text.find(L"Nie wpisano: m_mainCorr"), std::wstring::npos);
     EXPECT_EQ(bench.ui.shown()[0].icon, MsgIcon::Error);
     EXPECT_EQ(bench.ui.waitCursorDepth(), 0);
 }
