@@ -657,8 +657,9 @@ TEST_F(MapaObd, StepEditDuringAndAfterMappingChangesOnlyTheSelection)
                 const bool inside = c >= c1 && c <= c2 && r >= r1 && r <= r2;
                 ASSERT_EQ(after.cells[r][c], std::min(50, before.cells[r][c] + (inside ? 1 : 0))) << c << "," << r;
                 ASSERT_EQ(image()[r][c], after.cells[r][c]) << "image " << c << "," << r;
-                if (!inside)
+                if (!inside) {
                     ASSERT_EQ(image()[r][c], imageBefore[r][c]) << c << "," << r;
+                }
             }
     };
     step(2, 3, 4, 5);
