@@ -198,6 +198,6 @@ int cmdDiff(const CliContext& context)
     }
     const auto differences = compareSettings(a, b, withController);
     for (const auto& d : differences)
-        std::cout << d.key << "\t" << d.a << "\t" << d.b << "\n";
+        std::cout << d.key << "\t" << escapeControls(d.a) << "\t" << escapeControls(d.b) << "\n";
     return differences.empty() ? kExitOk : kExitFailed;
 }
