@@ -504,7 +504,7 @@ bool COdczytyDlg::exportCsv(const std::string& oscPath, const std::string& csvPa
     COscParser::SError error;
     if (!COscParser::parse(text, records, error)) {
         userInteraction().message(translate(L"Błąd w pliku diagnostycznym, wiersz") + L" "
-                + std::to_wstring(error.line) + L":\n" + std::filesystem::path(error.message).wstring(),
+                + std::to_wstring(error.line) + L":\n" + fromUtf8(error.message),
             kCaption, MsgIcon::Error);
         return false;
     }
