@@ -1,15 +1,16 @@
 #include <app/data/langfile.h>
 
+#include <app/platform/boundedread.h>
+#include <app/platform/log.h>
+
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 
 namespace {
 
 // The line reader's buffer holds 2048 characters, one of them the terminator.
 constexpr std::size_t kMaxLine = 2047;
-// Language files hold a few hundred entries; anything past this is not one.
-constexpr std::size_t kMaxFileBytes = 16u << 20;
+// Language files hold a few hundred entries (some 50 kB); anything past this is not one.
+constexpr std::size_t kMaxFileBytes = 4u << 20;
 
 std::wstring decodeUtf16(std::u16string_view units)
 {
@@ -94,19 +95,11 @@ std::shared_ptr<const CLangFile::Table> CLangFile::parse(std::string_view bytes)
 
 bool CLangFile::open(const std::string& path)
 {
-    std::error_code error;
     std::string bytes;
-    bool ok = std::filesystem::is_regular_file(path, error);
-    const std::uintmax_t size = ok ? std::filesystem::file_size(path, error) : 0;
-    ok = ok && !error;
-    if (ok) {
-        std::ifstream file(path, std::ios::binary);
-        bytes.resize(static_cast<std::size_t>(std::min<std::uintmax_t>(size, kMaxFileBytes)));
-        file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        // A file that shrank since its size was taken is read as far as it goes.
-        ok = file.is_open() && !file.bad();
-        bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0)));
-    }
+    const BoundedReadResult read = readBoundedFile(path, kMaxFileBytes, bytes);
+    const bool ok = read == BoundedReadResult::Read;
+    if (!ok)
+        logWarning("lang", path + ": not taken as a language file, " + describeBoundedRead(read, kMaxFileBytes));
     std::shared_ptr<const Table> table = ok ? parse(bytes) : nullptr;
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_table = std::move(table);

@@ -1,13 +1,7 @@
 #include <app/data/osccsv.h>
 
 #include <charconv>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -90,44 +84,4 @@ std::string COscCsv::convert(const std::vector<CDiagFile::Record>& records)
     for (std::size_t i = 0; i < records.size(); ++i)
         out += row(i, records[i]);
     return out;
-}
-
-bool COscCsv::writeFileAtomically(const std::string& path, const std::string& text, std::string& error)
-{
-    const std::filesystem::path target(path);
-    std::filesystem::path dir = target.parent_path();
-    if (dir.empty())
-        dir = ".";
-    std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error = "cannot create a file in " + dir.string() + ": " + std::strerror(errno);
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = "cannot write " + temp + ": " + std::strerror(errno);
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    // mkstemp makes the file private; a spreadsheet export is an ordinary file.
-    ::fchmod(fd, 0644);
-    if (::close(fd) != 0) {
-        error = "cannot write " + temp + ": " + std::strerror(errno);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        error = "cannot rename to " + path + ": " + std::strerror(errno);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
 }

@@ -17,8 +17,4 @@ public:
     static std::string row(std::size_t index, const CDiagFile::Record& record);
     // Header and every row.
     static std::string convert(const std::vector<CDiagFile::Record>& records);
-    // Writes text to path through a temporary file in the same folder that is
-    // renamed at the end, so a failed run leaves no partial file. False with a
-    // reason in error.
-    static bool writeFileAtomically(const std::string& path, const std::string& text, std::string& error);
 };

@@ -1,5 +1,7 @@
 #include <app/data/oscparser.h>
 
+#include <app/platform/textcodec.h>
+
 #include <charconv>
 #include <cmath>
 
@@ -38,7 +40,7 @@ bool COscParser::parse(std::string_view text, std::vector<CDiagFile::Record>& re
             double value = 0.0;
             const auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), value);
             if (ec != std::errc() || ptr != token.data() + token.size() || !std::isfinite(value)) {
-                error = {lineNo, "not a number: \"" + std::string(token.substr(0, 24)) + "\""};
+                error = {lineNo, "not a number: \"" + escapeControls(token.substr(0, 24)) + "\""};
                 return false;
             }
             if (count == CDiagFile::kFields) {

@@ -1,5 +1,6 @@
 #include <app/data/settingsfile.h>
 
+#include <app/platform/boundedread.h>
 #include <app/platform/filereplace.h>
 
 #include <algorithm>
@@ -74,17 +75,8 @@ bool CSettingsFile::open(const std::string& path, bool forWriting)
         return true;
     }
 
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
     std::string raw;
-    std::array<char, 8192> chunk {};
-    std::size_t n = 0;
-    while ((n = std::fread(chunk.data(), 1, chunk.size(), f)) > 0)
-        raw.append(chunk.data(), n);
-    const bool readError = std::ferror(f) != 0;
-    std::fclose(f);
-    if (readError)
+    if (readBoundedFile(path, kMaxFileBytes, raw) != BoundedReadResult::Read)
         return false;
     // Text mode: CR LF is seen as LF.
     m_content.reserve(raw.size());

@@ -8,6 +8,7 @@
 // write is ever replaced.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 class CSettingsFile {
@@ -18,8 +19,12 @@ public:
     // An uncommitted write leaves the target as it was.
     ~CSettingsFile();
 
-    // For writing: false when the target (links followed) exists and is no
-    // regular file, or its folder does not exist.
+    // A settings file is some 20 kB; a larger one is refused unread.
+    static constexpr std::size_t kMaxFileBytes = 1u << 20;
+
+    // For reading: false when path is no regular file, holds more than
+    // kMaxFileBytes or cannot be read. For writing: false when the target
+    // (links followed) exists and is no regular file, or its folder does not exist.
     bool open(const std::string& path, bool forWriting);
     bool isOpen() const { return m_forWriting ? !m_path.empty() : m_loaded; }
     const std::string& path() const { return m_path; }

@@ -1,5 +1,7 @@
 #include <app/platform/profilestore.h>
 
+#include <app/platform/filereplace.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -66,27 +68,15 @@ bool CProfileStore::save(const std::string& file, const Sections& sections)
 {
     std::error_code ec;
     fs::create_directories(fs::path(file).parent_path(), ec);
-    const std::string temp = file + ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        for (const auto& [section, values] : sections) {
-            out << '[' << section << "]\n";
-            for (const auto& [name, text] : values)
-                out << name << '=' << text << '\n';
-            out << '\n';
-        }
-        out.flush();
-        if (!out) {
-            out.close();
-            fs::remove(temp, ec);
-            return false;
-        }
+    std::string text;
+    for (const auto& [section, values] : sections) {
+        text += '[' + section + "]\n";
+        for (const auto& [name, value] : values)
+            text += name + '=' + value + '\n';
+        text += '\n';
     }
-    if (std::rename(temp.c_str(), file.c_str()) != 0) {
-        fs::remove(temp, ec);
-        return false;
-    }
-    return true;
+    // As every whole file: a profile kept as a link (in a folder of dotfiles) stays one.
+    return replaceFile(file, text) == FileReplaceResult::Saved;
 }
 
 std::optional<std::string> CProfileStore::readString(const std::string& key, const std::string& value) const

@@ -1,6 +1,7 @@
 #include <app/shell/korvanaapp.h>
 
 #include <app/data/languages.h>
+#include <app/platform/filereplace.h>
 #include <app/platform/log.h>
 #include <app/platform/porttable.h>
 #include <app/platform/programdir.h>
@@ -17,6 +18,7 @@
 #include <gradctrls/displays/gdipgaugedisplay.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDialog>
 #include <QTimer>
 
@@ -125,8 +127,13 @@ void CkorvanaApp::takeScreenshotAndQuit()
         QWidget* shown = dialog ? static_cast<QWidget*>(dialog) : m_frame.get();
         if (startDialog)
             shown = startDialog;
-        const QString file = QString::fromStdString(m_options.screenshot);
-        if (shown && !shown->grab().save(file, "PNG"))
+        // Saved as every whole file is: never over a FIFO or a device node.
+        QByteArray png;
+        QBuffer buffer(&png);
+        const bool encoded = shown && buffer.open(QIODevice::WriteOnly) && shown->grab().save(&buffer, "PNG");
+        if (shown && (!encoded
+                || replaceFile(m_options.screenshot, std::string_view(png.constData(), static_cast<std::size_t>(png.size())))
+                    != FileReplaceResult::Saved))
             std::fprintf(stderr, "korvana: cannot write %s\n", m_options.screenshot.c_str());
     }
     if (dialog) {

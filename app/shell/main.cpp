@@ -2,6 +2,7 @@
 #include <app/platform/log.h>
 #include <app/platform/programdir.h>
 #include <app/shell/appoptions.h>
+#include <app/shell/guardedapplication.h>
 #include <app/shell/korvanaapp.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/qtinteraction.h>
@@ -12,7 +13,7 @@
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);
+    CGuardedApplication application(argc, argv);
     // Qt has taken its own options out of argv by now.
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;

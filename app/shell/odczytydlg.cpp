@@ -10,6 +10,7 @@
 #include <app/platform/documentsdir.h>
 #include <app/platform/filereplace.h>
 #include <app/platform/log.h>
+#include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
 #include <app/shell/deviceeventrelay.h>
 #include <app/shell/imagebutton.h>
@@ -368,7 +369,7 @@ bool COdczytyDlg::recordTo(const std::string& path)
         return false;
     if (!isRegularFileOrAbsent(path)) {
         userInteraction().message(
-            translate(L"Nie można zapisać pliku diagnostycznego:") + L"\n" + std::filesystem::path(path).wstring(),
+            translate(L"Nie można zapisać pliku diagnostycznego:") + L"\n" + fromUtf8(path),
             kCaption, MsgIcon::Error);
         return false;
     }
@@ -408,7 +409,7 @@ bool COdczytyDlg::playBack(const std::string& path)
     std::vector<CDiagFile::Record> records;
     if (!CDiagFile::readRecords(path, records)) {
         userInteraction().message(
-            translate(L"Nie można otworzyć pliku diagnostycznego:") + L"\n" + std::filesystem::path(path).wstring(),
+            translate(L"Nie można otworzyć pliku diagnostycznego:") + L"\n" + fromUtf8(path),
             kCaption, MsgIcon::Error);
         return false;
     }
@@ -495,7 +496,7 @@ bool COdczytyDlg::exportCsv(const std::string& oscPath, const std::string& csvPa
     std::string text;
     if (!readWholeFile(oscPath, text)) {
         userInteraction().message(
-            translate(L"Nie można otworzyć pliku diagnostycznego:") + L"\n" + std::filesystem::path(oscPath).wstring(),
+            translate(L"Nie można otworzyć pliku diagnostycznego:") + L"\n" + fromUtf8(oscPath),
             kCaption, MsgIcon::Error);
         return false;
     }
@@ -503,15 +504,12 @@ bool COdczytyDlg::exportCsv(const std::string& oscPath, const std::string& csvPa
     COscParser::SError error;
     if (!COscParser::parse(text, records, error)) {
         userInteraction().message(translate(L"Błąd w pliku diagnostycznym, wiersz") + L" "
-                + std::to_wstring(error.line) + L":\n" + std::filesystem::path(error.message).wstring(),
+                + std::to_wstring(error.line) + L":\n" + fromUtf8(error.message),
             kCaption, MsgIcon::Error);
         return false;
     }
-    std::string reason;
-    if (!isRegularFileOrAbsent(csvPath) || !COscCsv::writeFileAtomically(csvPath, COscCsv::convert(records), reason)) {
-        userInteraction().message(translate(L"Nie można zapisać pliku:") + L"\n"
-                + std::filesystem::path(csvPath).wstring() + (reason.empty() ? L"" : L"\n")
-                + std::filesystem::path(reason).wstring(),
+    if (!isRegularFileOrAbsent(csvPath) || replaceFile(csvPath, COscCsv::convert(records)) != FileReplaceResult::Saved) {
+        userInteraction().message(translate(L"Nie można zapisać pliku:") + L"\n" + fromUtf8(csvPath),
             kCaption, MsgIcon::Error);
         return false;
     }

@@ -1,5 +1,7 @@
 #include <app/tuning/mapcsv.h>
 
+#include <app/platform/textcodec.h>
+
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -95,7 +97,7 @@ bool parseMapCsv(const std::string& text, MapFile& out, MapTextError& error)
         for (int column = row == 0 ? 1 : 0; column <= kMapCols; ++column) {
             const auto v = number(fields[column], separator);
             if (!v)
-                return fail(row + 1, column + 1, "not a number: \"" + fields[column] + "\"");
+                return fail(row + 1, column + 1, "not a number: \"" + escapeControls(fields[column]) + "\"");
             if (row == 0) {
                 const int c = column - 1;
                 if (*v < kRpmAxisMin || *v > kRpmAxisMax)
@@ -203,7 +205,7 @@ bool parseMapBlock(const std::string& text, std::vector<std::vector<int>>& block
             const auto v = parseDecimal(fields[column]);
             if (!v)
                 return fail(static_cast<int>(row + 1), static_cast<int>(column + (labelled ? 2 : 1)),
-                            "not a number: \"" + fields[column] + "\"");
+                            "not a number: \"" + escapeControls(fields[column]) + "\"");
             values.push_back(static_cast<int>(clampCell(roundToWhole(*v))));
         }
         result.push_back(std::move(values));

@@ -6,6 +6,7 @@
 
 #include <app/tuning/mapaxes.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ struct MapTextError {
 // separated by commas, or by semicolons or tabs, with which a decimal comma
 // is accepted. False with error set at the first fault.
 bool parseMapCsv(const std::string& text, MapFile& out, MapTextError& error);
+// A map CSV is under 2 kB; a file larger than this is refused unread.
+constexpr std::size_t kMaxMapCsvBytes = 1u << 20;
 std::string formatMapCsv(const MapFile& map);
 // The map as an aligned table for a terminal.
 std::string formatMapTable(const MapFile& map);

@@ -4,6 +4,7 @@
 #include <app/data/settingsfile.h>
 #include <app/data/translate.h>
 #include <app/device/blockcodec.h>
+#include <app/platform/textcodec.h>
 #include <app/tuning/curveeditmodel.h>
 #include <app/tuning/maincorredits.h>
 #include <app/tuning/mapaxes.h>
@@ -236,12 +237,13 @@ std::wstring describeProblems(const std::vector<CSettingProblem>& problems, std:
             break;
         }
         const CSettingProblem& p = problems[i];
-        out += widen(p.key);
+        // Key and value as the file holds them.
+        out += escapeControls(widen(p.key));
         if (p.line > 0)
             out += L" (" + translate(L"wiersz") + L" " + std::to_wstring(p.line) + L"): ";
         else
             out += L" = ";
-        out += p.value + L" (" + p.allowed + L")\n";
+        out += escapeControls(p.value) + L" (" + p.allowed + L")\n";
     }
     return out;
 }

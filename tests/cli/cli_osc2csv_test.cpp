@@ -1,7 +1,8 @@
 // korvana-cli osc2csv on recordings made by the recorder itself: demo readings
 // written line by line as the polling thread writes them, converted and read
 // back against the decoded records; to stdout without an output name; and a
-// truncated recording, which fails naming its line and leaves no file.
+// truncated recording, which fails naming its line and leaves no file; and
+// output saved only over a regular file, through links, keeping its mode.
 #include <childprocess.h>
 
 #include <app/data/demodiag.h>
@@ -16,6 +17,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -145,6 +148,53 @@ TEST_F(Osc2Csv, OtherFilesAreRefused)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("fake.osc:1: not a number"), std::string::npos) << r.err;
     EXPECT_EQ(runProgram(KORVANA_CLI, {"osc2csv"}, 20s).exitCode, 2);
+}
+
+TEST_F(Osc2Csv, OutputIsSavedAsEveryFileIsAndOnlyOverARegularFile)
+{
+    const std::string osc = (m_dir / "drive.osc").string();
+    auto convert = [&](const fs::path& out) { return runProgram(KORVANA_CLI, {"osc2csv", osc, out.string()}, 20s); };
+
+    // Through a link into the file it names: the link stays.
+    std::ofstream(m_dir / "real.csv") << "old\n";
+    fs::create_symlink("real.csv", m_dir / "latest.csv");
+    ProgramResult r = convert(m_dir / "latest.csv");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(m_dir / "latest.csv")));
+    EXPECT_EQ(readAll(m_dir / "real.csv").rfind("t_s,", 0), 0u);
+
+    // A file kept read-only keeps its mode when the process may write it.
+    std::ofstream(m_dir / "kept.csv") << "old\n";
+    fs::permissions(m_dir / "kept.csv", fs::perms::owner_read | fs::perms::group_read);
+    r = convert(m_dir / "kept.csv");
+    if (::geteuid() == 0) {
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(readAll(m_dir / "kept.csv").rfind("t_s,", 0), 0u);
+    } else {
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(readAll(m_dir / "kept.csv"), "old\n");
+    }
+    EXPECT_EQ(fs::status(m_dir / "kept.csv").permissions(), fs::perms::owner_read | fs::perms::group_read);
+
+    // A FIFO and a device node (a scratch copy of the null device's) are refused and stay.
+    ASSERT_EQ(::mkfifo((m_dir / "pipe.csv").c_str(), 0666), 0);
+    r = convert(m_dir / "pipe.csv");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_fifo(fs::symlink_status(m_dir / "pipe.csv")));
+    if (::mknod((m_dir / "null.csv").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0) {
+        r = convert(m_dir / "null.csv");
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(fs::is_character_file(fs::symlink_status(m_dir / "null.csv")));
+    }
+    // A link to a device node: the node is refused, the link stays.
+    fs::create_symlink("/dev/null", m_dir / "tonull.csv");
+    EXPECT_EQ(convert(m_dir / "tonull.csv").exitCode, 1);
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(m_dir / "tonull.csv")));
+
+    for (const auto& entry : fs::directory_iterator(m_dir))
+        EXPECT_EQ(entry.path().filename().string().find(".csv."), std::string::npos)
+            << "temporary file left behind: " << entry.path();
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -119,6 +120,25 @@ TEST(LangFile, MissingFileTranslatesNothing)
     EXPECT_EQ(file.translate(L"Tak"), L"Ja");
     EXPECT_FALSE(file.open(dir.path().string()));
     EXPECT_EQ(file.translate(L"Tak"), L"Tak");
+}
+
+TEST(LangFile, WhatIsNoFileOrPastFourMegabytesIsRefusedUnread)
+{
+    TempDir dir;
+    CLangFile file;
+    // A good table with filler after it: over the limit, none of it is taken.
+    std::string big = utf16(L"Tak\tYes\r\n");
+    big.resize((4u << 20) + 2, 'x');
+    EXPECT_FALSE(file.open(dir.write("big.txt", big)));
+    EXPECT_EQ(file.translate(L"Tak"), L"Tak");
+    big.resize(4u << 20);
+    EXPECT_TRUE(file.open(dir.write("limit.txt", big)));
+    EXPECT_EQ(file.translate(L"Tak"), L"Yes");
+    // A FIFO without a writer: refused at once instead of waiting for one.
+    const std::string fifo = (dir.path() / "fifo.txt").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+    EXPECT_FALSE(file.open(fifo));
+    EXPECT_FALSE(file.isOpen());
 }
 
 struct BadFile {

@@ -102,23 +102,4 @@ TEST(OscCsv, RowInHeaderOrderWithBarsAndTime)
     EXPECT_EQ(COscCsv::row(1234, r).substr(0, 6), "123.4,");
 }
 
-TEST(OscCsv, AtomicWriteReplacesOrLeavesNothing)
-{
-    std::string templ = (std::filesystem::temp_directory_path() / "korvana-osccsv-XXXXXX").string();
-    const std::filesystem::path dir = ::mkdtemp(templ.data());
-    const std::string path = (dir / "out.csv").string();
-    std::string error;
-    ASSERT_TRUE(COscCsv::writeFileAtomically(path, "a,b\n", error)) << error;
-    ASSERT_TRUE(COscCsv::writeFileAtomically(path, "c,d\n", error)) << error;
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), "c,d\n");
-    EXPECT_FALSE(COscCsv::writeFileAtomically((dir / "missing" / "out.csv").string(), "x", error));
-    EXPECT_FALSE(error.empty());
-    // Only the finished file is left: no temporary beside it.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
-    std::filesystem::remove_all(dir);
-}
-
 } // namespace

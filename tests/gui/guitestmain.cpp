@@ -3,6 +3,7 @@
 // screenshots look the same on every machine. The run works in one scratch
 // folder (TMPDIR, the log, Qt's runtime folder), removed at the end.
 #include <app/platform/lpgthreadmanager.h>
+#include <app/shell/guardedapplication.h>
 #include <tests/support/scratchfolder.h>
 
 #include <QApplication>
@@ -34,7 +35,8 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Before the application, which looks up its runtime folder.
     auto scratch = std::make_unique<CScratchFolder>();
-    QApplication app(argc, argv);
+    // The program's own, so that an exception leaving a slot is reported as the program reports it.
+    CGuardedApplication app(argc, argv);
     QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();

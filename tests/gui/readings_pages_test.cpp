@@ -14,6 +14,7 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/log.h>
 #include <app/platform/porttable.h>
+#include <app/platform/textcodec.h>
 #include <app/shell/imagecheckbox.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
@@ -38,6 +39,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTemporaryDir>
+
+#include <stdexcept>
 #include <QTimer>
 #include <QToolButton>
 
@@ -563,6 +566,48 @@ TEST(DemoReadings, CsvExportOfARecordingAndNothingLeftOfABadOne)
     EXPECT_FALSE(QFile::exists(QString::fromStdString(badCsv)));
     ASSERT_EQ(run.ui.shown().size(), 1u);
     EXPECT_NE(run.ui.shown()[0].text.find(L"wiersz 4"), std::wstring::npos);
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(DemoReadings, CsvExportOfARecordingWithBytesThatAreNoTextSaysWhereAndGoesOn)
+{
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
+    SAppOptions options;
+    options.demo = true;
+    CShellRun run(options);
+    ASSERT_TRUE(run.start());
+    COdczytyDlg* page = readingsPage(run);
+    ASSERT_NE(page, nullptr);
+    // A damaged recording: its bad token is no UTF-8 and holds a terminal's escape.
+    const std::string bad = dir.filePath(QStringLiteral("bad.osc")).toStdString();
+    std::ofstream(bad, std::ios::binary) << "3\t\xff\xfe\x1b[31m\n";
+    run.ui.queueFile(bad);
+    run.ui.queueFile(dir.filePath(QStringLiteral("bad.csv")).toStdString());
+    qobject_cast<QAbstractButton*>(findChildCtrl(page, COdczytyDlg::kExportCsvId))->click();
+    ASSERT_EQ(run.ui.shown().size(), 1u);
+    const std::wstring& text = run.ui.shown()[0].text;
+    EXPECT_NE(text.find(L"wiersz 1"), std::wstring::npos) << toUtf8(text);
+    EXPECT_NE(text.find(L"\"\\xff\\xfe\\x1b[31m\""), std::wstring::npos) << toUtf8(text);
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(DemoReadings, AnExceptionLeavingASlotIsShownAndTheProgramGoesOn)
+{
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
+    SAppOptions options;
+    options.demo = true;
+    CShellRun run(options);
+    ASSERT_TRUE(run.start());
+    // Queued, so that it runs from the event loop as a button's slot does.
+    QMetaObject::invokeMethod(
+        run.app().mainFrame(), [] { throw std::runtime_error("bad state \x1b[2J"); }, Qt::QueuedConnection);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(run.ui.shown().size(), 1u);
+    EXPECT_EQ(run.ui.shown()[0].text, L"Nieoczekiwany błąd programu:\nbad state \\x1b[2J");
+    // The program still runs its pages.
+    ASSERT_NE(readingsPage(run), nullptr);
     qunsetenv("XDG_CONFIG_HOME");
 }
 

@@ -104,6 +104,18 @@ TEST_F(ProfileStore, FallsBackToHomeConfig)
     EXPECT_EQ(store.lastPortNumber(), 2u);
 }
 
+TEST_F(ProfileStore, AProfileKeptAsALinkStaysOne)
+{
+    fs::create_directories(m_dir + "/cfg/KORVANA");
+    fs::create_directories(m_dir + "/dotfiles");
+    std::ofstream(m_dir + "/dotfiles/profile.ini") << "[Tarnwolde]\nWindow=1\n";
+    fs::create_symlink(m_dir + "/dotfiles/profile.ini", file());
+    store.storeLastPort(7, "/dev/ttyUSB7");
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(file())));
+    EXPECT_NE(slurp(m_dir + "/dotfiles/profile.ini").find("Last RS nr=7"), std::string::npos);
+    EXPECT_EQ(store.readString("Tarnwolde", "Window"), "1");
+}
+
 TEST_F(ProfileStore, RefusedWritesLeaveTheProfileAlone)
 {
     store.storeLastPort(4, "/dev/ttyUSB1");

@@ -41,12 +41,25 @@ std::vector<char*> pointers(std::vector<std::string>& strings)
 } // namespace
 
 ProgramResult runProgram(const std::string& path, const std::vector<std::string>& args,
-                         std::chrono::milliseconds timeout, const std::vector<std::string>& env)
+                         std::chrono::milliseconds timeout, const std::vector<std::string>& env, ProgramStdout output)
 {
     int outPipe[2];
     int errPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
+    // The program's standard output when it is not captured.
+    int otherOut = -1;
+    if (output == ProgramStdout::Full) {
+        otherOut = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    } else if (output == ProgramStdout::ClosedPipe) {
+        int closed[2];
+        if (::pipe2(closed, O_CLOEXEC) == 0) {
+            ::close(closed[0]);
+            otherOut = closed[1];
+        }
+    }
+    if (output != ProgramStdout::Captured && otherOut < 0)
+        throw std::runtime_error("cannot open the standard output");
 
     std::vector<std::string> argStrings { path };
     argStrings.insert(argStrings.end(), args.begin(), args.end());
@@ -56,11 +69,23 @@ ProgramResult runProgram(const std::string& path, const std::vector<std::string>
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, otherOut >= 0 ? otherOut : outPipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (output == ProgramStdout::ClosedPipe) {
+        sigset_t mask;
+        ::pthread_sigmask(SIG_SETMASK, nullptr, &mask);
+        sigaddset(&mask, SIGPIPE);
+        posix_spawnattr_setsigmask(&attributes, &mask);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    }
     pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data());
+    const int spawned = ::posix_spawn(&pid, path.c_str(), &actions, &attributes, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
+    if (otherOut >= 0)
+        ::close(otherOut);
     ::close(outPipe[1]);
     ::close(errPipe[1]);
     if (spawned != 0) {

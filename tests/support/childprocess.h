@@ -14,7 +14,17 @@ struct ProgramResult {
     std::string err;
 };
 
+// Where the program's standard output goes.
+enum class ProgramStdout {
+    Captured, // into ProgramResult::out
+    Full, // /dev/full: every write fails as on a full disk
+    // A pipe whose reader has gone, SIGPIPE blocked as under a parent that
+    // ignores it: every write fails with EPIPE.
+    ClosedPipe,
+};
+
 // path gets args as argv[1…]; env entries ("NAME=value") are added to the
 // inherited environment, replacing variables of the same name.
 ProgramResult runProgram(const std::string& path, const std::vector<std::string>& args,
-                         std::chrono::milliseconds timeout, const std::vector<std::string>& env = {});
+                         std::chrono::milliseconds timeout, const std::vector<std::string>& env = {},
+                         ProgramStdout output = ProgramStdout::Captured);

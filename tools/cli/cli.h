@@ -69,6 +69,9 @@ int cmdOsc2Csv(const CliContext& context);
 int usageError(const std::string& command, const std::string& message);
 // Prints "korvana-cli: message" on stderr; returns 1.
 int failed(const std::string& message);
+// "cannot load the settings from the file: PATH", with why when the file was
+// refused unread (no regular file, larger than the limit); returns 1.
+int settingsReadFailed(const std::string& path);
 // Prints a caught error object's meaning and text on stderr and logs it; returns 1.
 int failed(const CErrorGuard& error);
 

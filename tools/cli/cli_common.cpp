@@ -1,7 +1,10 @@
 // Helpers every korvana-cli command uses: error output and the --port value.
 #include "cli.h"
 
+#include <app/data/settingsfile.h>
+#include <app/data/translate.h>
 #include <app/device/writesession.h>
+#include <app/platform/boundedread.h>
 #include <app/platform/porttable.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/log.h>
@@ -27,6 +30,15 @@ int failed(const std::string& message)
 {
     std::cerr << "korvana-cli: " << message << "\n";
     return kExitFailed;
+}
+
+int settingsReadFailed(const std::string& path)
+{
+    std::string message = toUtf8(translate(L"Nie można wczytać ustawień z pliku")) + ": " + path;
+    const BoundedReadResult why = probeBoundedFile(path, CSettingsFile::kMaxFileBytes);
+    if (why == BoundedReadResult::NotRegularFile || why == BoundedReadResult::TooLarge)
+        message += " (" + describeBoundedRead(why, CSettingsFile::kMaxFileBytes) + ")";
+    return failed(message);
 }
 
 int failed(const CErrorGuard& error)

@@ -7,6 +7,7 @@
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
 #include <app/device/writesession.h>
+#include <app/platform/filereplace.h>
 #include <app/platform/log.h>
 #include <app/platform/textcodec.h>
 #include <app/tuning/mapcsv.h>
@@ -15,7 +16,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 
 namespace {
@@ -118,9 +118,7 @@ int printLeftChanged(const CLeftChanged& left)
     }
     if ((left.blocks & (CReadBlocks::InjMap | CReadBlocks::MapAxes)) || left.mapInvalid) {
         const std::string path = base + ".csv";
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file << formatMapCsv(mapFileOf(left.before));
-        if (file.flush())
+        if (replaceFile(path, formatMapCsv(mapFileOf(left.before))) == FileReplaceResult::Saved)
             std::cerr << "  korvana-cli map set '" << path << "'\n";
     }
     if (left.fuelForced)

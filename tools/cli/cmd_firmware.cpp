@@ -69,7 +69,7 @@ int cmdAfmInfo(const CliContext& context)
         return failed(path + ": refused: " + CFirmwareFile::describe(file.problem()));
 
     std::cout << "version: " << (version >> 8) << "." << (version & 0xFF) << "\n"
-              << "model: " << toUtf8(name) << "\n"
+              << "model: " << escapeControls(toUtf8(name)) << "\n"
               << "marker: " << hex16(marker) << "\n"
               << "body size: " << file.bodySize() << "\n"
               << "image length: " << file.imageLength() << "\n"
@@ -79,7 +79,7 @@ int cmdAfmInfo(const CliContext& context)
         return failed(path + ": refused: the type marker is " + hex16(marker) + ", not 0x0101");
     if (const CFlashLayout* layout = layoutOfName(name)) {
         if (!CFirmwareUpdate::fitsLayout(file, *layout))
-            return failed(path + ": refused: the image has nothing to program in the flash of " + toUtf8(name) + " ("
+            return failed(path + ": refused: the image has nothing to program in the flash of " + escapeControls(toUtf8(name)) + " ("
                 + hexAddress(layout->first) + " to " + hexAddress(layout->end) + ")");
         std::cout << "rows to write: " << CFirmwareUpdate::rowsToWrite(file, *layout) << " ("
                   << hexAddress(layout->first) << " to " << hexAddress(layout->end) << ")\n";

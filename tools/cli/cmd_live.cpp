@@ -32,7 +32,8 @@ void onSignal(int)
     g_interrupted = 1;
 }
 
-void printRecord(const CDiag& r, const CDiagScale& scale, int injectors)
+// False when the line did not reach standard output (a full disk, a closed pipe).
+bool printRecord(const CDiag& r, const CDiagScale& scale, int injectors)
 {
     std::string line = "seq=" + std::to_string(r.sequence()) + " fuel=" + std::to_string(r.fuelState());
     char field[64];
@@ -50,8 +51,7 @@ void printRecord(const CDiag& r, const CDiagScale& scale, int injectors)
     std::snprintf(field, sizeof field, " lambda1=%.2f lambda2=%.2f supply=%.1f\n", r.lambda1(), r.lambda2(),
                   r.supplyVoltage());
     line += field;
-    std::fputs(line.c_str(), stdout);
-    std::fflush(stdout);
+    return std::fputs(line.c_str(), stdout) >= 0 && std::fflush(stdout) == 0;
 }
 
 bool parseCount(const std::string& text, long& count)
@@ -117,9 +117,14 @@ int cmdLive(const CliContext& context)
                 if (count != 0 && seen >= count)
                     break;
                 ++seen;
-                if (osc.empty())
-                    printRecord(r, scale, injectors);
+                if (osc.empty() && !printRecord(r, scale, injectors)) {
+                    // Said once by main's check of standard output.
+                    result = kExitFailed;
+                    break;
+                }
             }
+            if (result != kExitOk)
+                break;
             if (!osc.empty() && device.recordingError() != 0) {
                 result = kExitFailed;
                 break;

@@ -13,6 +13,7 @@
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
 #include <app/device/writesession.h>
+#include <app/platform/boundedread.h>
 #include <app/platform/userinteraction.h>
 #include <app/tuning/mapcsv.h>
 #include <app/tuning/mapmodel.h>
@@ -85,14 +86,12 @@ int mapSet(const CliContext& context, std::vector<std::string> args, bool demo)
 {
     if (args.size() != 1)
         return usageError("map", "map set takes one file");
-    std::ifstream file(args[0], std::ios::binary);
-    if (!file)
-        return failed("cannot read " + args[0]);
-    std::ostringstream text;
-    text << file.rdbuf();
+    std::string text;
+    if (const BoundedReadResult read = readBoundedFile(args[0], kMaxMapCsvBytes, text); read != BoundedReadResult::Read)
+        return failed(args[0] + ": " + describeBoundedRead(read, kMaxMapCsvBytes) + "; nothing written");
     MapFile wanted;
     MapTextError error;
-    if (!parseMapCsv(text.str(), wanted, error))
+    if (!parseMapCsv(text, wanted, error))
         return failed(args[0] + ": " + error.describe() + "; nothing written");
 
     CLPGDevice device;

@@ -5,6 +5,7 @@
 
 #include <app/data/osccsv.h>
 #include <app/data/oscparser.h>
+#include <app/platform/filereplace.h>
 
 #include <cstdio>
 #include <fstream>
@@ -44,12 +45,24 @@ int cmdOsc2Csv(const CliContext& context)
     const std::string csv = COscCsv::convert(records);
 
     if (args.size() == 1) {
+        // Whether it arrived is checked once every command has run.
         std::fwrite(csv.data(), 1, csv.size(), stdout);
-        return std::fflush(stdout) == 0 ? kExitOk : failed("cannot write to stdout");
+        return kExitOk;
     }
-    std::string reason;
-    if (!COscCsv::writeFileAtomically(args[1], csv, reason))
-        return failed(reason);
-    std::cerr << records.size() << " records written to " << args[1] << "\n";
+    // As the program's export: only a regular file (or none) is ever replaced.
+    const std::string& out = args[1];
+    if (!isRegularFileOrAbsent(out))
+        return failed(out + ": not a regular file");
+    switch (replaceFile(out, csv)) {
+    case FileReplaceResult::Saved:
+        break;
+    case FileReplaceResult::NotRegularFile:
+        return failed(out + ": not a regular file");
+    case FileReplaceResult::NotWritable:
+        return failed(out + ": not writable");
+    case FileReplaceResult::Failed:
+        return failed(out + ": cannot write");
+    }
+    std::cerr << records.size() << " records written to " << out << "\n";
     return kExitOk;
 }

@@ -180,7 +180,7 @@ int cmdDiff(const CliContext& context)
         return usageError("diff", "one or two settings files expected");
     CSettingsImage a;
     if (!readSettingsForComparison(args[0], a))
-        return failed(toUtf8(translate(L"Nie można wczytać ustawień z pliku")) + ": " + args[0]);
+        return settingsReadFailed(args[0]);
     CSettingsImage b;
     const bool withController = args.size() == 1;
     try {
@@ -190,7 +190,7 @@ int cmdDiff(const CliContext& context)
                 return code;
             b = device.image();
         } else if (!readSettingsForComparison(args[1], b)) {
-            return failed(toUtf8(translate(L"Nie można wczytać ustawień z pliku")) + ": " + args[1]);
+            return settingsReadFailed(args[1]);
         }
     } catch (IError* e) {
         CErrorGuard error(e);
@@ -198,6 +198,6 @@ int cmdDiff(const CliContext& context)
     }
     const auto differences = compareSettings(a, b, withController);
     for (const auto& d : differences)
-        std::cout << d.key << "\t" << d.a << "\t" << d.b << "\n";
+        std::cout << d.key << "\t" << escapeControls(d.a) << "\t" << escapeControls(d.b) << "\n";
     return differences.empty() ? kExitOk : kExitFailed;
 }

@@ -114,9 +114,9 @@ int cmdSettingsDump(const CliContext& context)
     CSettingsImage image;
     CSettingsReadReport report;
     if (!readSettings(context.args[0], image, &report))
-        return failed(toUtf8(translate(L"Nie można wczytać ustawień z pliku")) + ": " + context.args[0]);
+        return settingsReadFailed(context.args[0]);
     for (const auto& [key, value] : settingsLines(image))
-        std::cout << toUtf8(key) << '\t' << toUtf8(value) << '\n';
+        std::cout << toUtf8(key) << '\t' << escapeControls(toUtf8(value)) << '\n';
     // The dump shows the file as it loads; what a restore would refuse is said beside it.
     const auto problems = checkLoadedSettings(image, &report);
     if (!problems.empty())

@@ -6,6 +6,8 @@
 #include <app/platform/log.h>
 #include <app/platform/lpgthreadmanager.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 
@@ -71,6 +73,21 @@ void printHelp()
     std::cout << "exit codes: 0 done, 1 failed, 2 bad usage, 3 failed after the controller was changed\n";
 }
 
+// Whatever a command printed must have reached standard output: a full disk
+// or a closed pipe behind it is a failure, not an empty "success".
+int checkStandardOutput(int status)
+{
+    errno = 0;
+    std::cout.flush();
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = errno;
+    if (flushed && !std::ferror(stdout) && std::cout.good())
+        return status;
+    failed(std::string("cannot write to standard output")
+        + (error != 0 ? std::string(": ") + std::strerror(error) : std::string()));
+    return status == kExitOk ? kExitFailed : status;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -131,7 +148,7 @@ int main(int argc, char** argv)
         return usageError(command, why);
     for (const auto& c : cliCommands()) {
         if (command == c.name) {
-            const int status = c.run(context);
+            const int status = checkStandardOutput(c.run(context));
             logInfo("cli", command + " ended with status " + std::to_string(status));
             // Polling threads end the process through the thread manager: it must end with this status.
             setExitStatus(status);
