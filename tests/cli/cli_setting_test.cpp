@@ -32,15 +32,7 @@ std::string scratch(const std::string& name)
 // "dump store" as name → hex, without the running counters.
 std::map<std::string, std::string> store(CSimProcess& sim)
 {
-    std::map<std::string, std::string> parts;
-    std::istringstream in(settingsOf(sim.send("dump store")));
-    std::string word;
-    while (in >> word) {
-        const auto eq = word.find('=');
-        if (eq != std::string::npos)
-            parts[word.substr(0, eq)] = word.substr(eq + 1);
-    }
-    return parts;
+    return settingsStore(sim);
 }
 
 // Byte offsets that differ between two hex strings of one record.

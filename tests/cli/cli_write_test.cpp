@@ -41,19 +41,7 @@ std::string scratch(const std::string& name)
 // PC's identifier, which every base write stamps (bytes 24…27 of record 31).
 std::map<std::string, std::string> store(CSimProcess& sim)
 {
-    std::map<std::string, std::string> parts;
-    std::istringstream in(settingsOf(sim.send("dump store")));
-    std::string word;
-    while (in >> word) {
-        const auto eq = word.find('=');
-        if (eq == std::string::npos)
-            continue;
-        std::string hex = word.substr(eq + 1);
-        if (word.substr(0, eq) == "record31" && hex.size() >= 56)
-            hex.replace(48, 8, "........");
-        parts[word.substr(0, eq)] = hex;
-    }
-    return parts;
+    return settingsStore(sim, false);
 }
 
 std::string field(const std::string& status, const std::string& name)

@@ -9,6 +9,7 @@
 #include <pthread.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
+#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -205,4 +206,21 @@ std::string settingsOf(const std::string& dump)
         return dump;
     const std::size_t end = dump.find(' ', at + 1);
     return dump.substr(0, at) + (end == std::string::npos ? std::string() : dump.substr(end));
+}
+
+std::map<std::string, std::string> settingsStore(CSimProcess& sim, bool withPcId)
+{
+    std::map<std::string, std::string> parts;
+    std::istringstream in(settingsOf(sim.send("dump store")));
+    std::string word;
+    while (in >> word) {
+        const auto eq = word.find('=');
+        if (eq == std::string::npos)
+            continue;
+        std::string hex = word.substr(eq + 1);
+        if (!withPcId && word.substr(0, eq) == "record31" && hex.size() >= 56)
+            hex.replace(48, 8, "........");
+        parts[word.substr(0, eq)] = hex;
+    }
+    return parts;
 }

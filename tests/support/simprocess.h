@@ -12,6 +12,7 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -61,3 +62,7 @@ private:
 // second while the simulated engine runs, so a comparison of two dumps over
 // that time would see a write that never happened.
 std::string settingsOf(const std::string& dump);
+// The same as record name → hex ("record31" → "a00f…"). Without pcId, bytes
+// 24…27 of the base record (this PC's identifier, which every base write
+// stamps) read "........".
+std::map<std::string, std::string> settingsStore(CSimProcess& sim, bool withPcId = true);
