@@ -1,4 +1,5 @@
 #include <app/device/docoperations.h>
+#include <app/device/historyrecorder.h>
 #include <app/device/lpgdevice.h>
 #include <app/device/writesession.h>
 
@@ -188,6 +189,7 @@ bool CDocOperations::loadIntoControllerSteps(std::string path, OutOfRange outOfR
                                       kCaption, MsgIcon::Warning);
     }
     logInfo("doc", "loading " + path + " into the controller");
+    CHistoryScope history(m_device, "restore");
     CWriteSession session(m_device, L"CkorvanaDoc::OnFileReadSettings()",
                           CWriteSession::kPetrolWrap | CWriteSession::kRestart | CWriteSession::kSkipUnchanged);
     // The blocks written, and the sensor block whose correction tables are kept.
@@ -214,6 +216,7 @@ bool CDocOperations::restoreFactorySettings()
             return false;
         logInfo("doc", "restoring the factory settings");
         m_lastReport = {};
+        CHistoryScope history(m_device, "factory settings");
         // One session for the defaults and the preset: the fuel state is taken
         // once, before anything forces petrol, and given back once at the end.
         CWriteSession session(m_device, L"CkorvanaDoc::OnSettingsRestore()",

@@ -6,6 +6,7 @@
 #include <app/data/translate.h>
 #include <app/device/blockcodec.h>
 #include <app/device/controllersearch.h>
+#include <app/device/historyrecorder.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/programdir.h>
 #include <app/platform/userinteraction.h>
@@ -297,6 +298,12 @@ bool CFirmwareUpdate::update(bool forced)
     uint16_t fileVersion = 0;
     if (!judgeFile(path, *layout, file, fileVersion))
         return false;
+    // A restore point of what the old firmware held, and one of what the new one holds.
+    CHistoryScope history(m_device, "firmware");
+    if (!history.ok()) {
+        fail(L"Brak punktu przywracania: historia ustawień nie działa.");
+        return false;
+    }
 
     // The fuel state once, before the switch to petrol makes every reading say
     // petrol. A controller found in its bootloader ran no application, so

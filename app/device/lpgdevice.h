@@ -26,6 +26,7 @@
 #include <string>
 
 #include <array>
+#include <optional>
 #include <atomic>
 #include <span>
 
@@ -244,6 +245,10 @@ public:
     // readBlocks marks are meaningful). Pages edit the live image in place; a
     // write session puts back and compares against this.
     const CSettingsImage& heldImage() const { return m_heldImage; }
+    // The OBD gateway's records 18 and 27 as last read or written and
+    // acknowledged in this connection; nothing until then.
+    const std::optional<std::array<uint8_t, 12>>& heldObdSettings() const { return m_heldObdSettings; }
+    const std::optional<std::array<uint8_t, 18>>& heldObdConfig() const { return m_heldObdConfig; }
 
     // What a write cut off by a lost link left changed in the car, kept until
     // the link returns and the fitter decides (see writesession.h).
@@ -260,6 +265,8 @@ protected:
     CDeviceEvents m_events;
     CReadBlocks m_readBlocks;
     CSettingsImage m_heldImage;
+    std::optional<std::array<uint8_t, 12>> m_heldObdSettings;
+    std::optional<std::array<uint8_t, 18>> m_heldObdConfig;
     CLeftChanged m_leftChanged;
     COperationLock m_operation { m_events };
     // Marks block when ok and records the image's block as what the controller holds; returns ok.

@@ -134,6 +134,8 @@ bool CLPGDevice::openConnection()
         return true;
     m_connected = false;
     m_readBlocks.clear();
+    m_heldObdSettings.reset();
+    m_heldObdConfig.reset();
     if (!identify()) {
         logInfo("conn", "identification failed");
         return false;
@@ -286,4 +288,6 @@ void CLPGDevice::runWithoutConnection()
     m_demo = false;
     m_connected = false;
     m_readBlocks.clear();
+    m_heldObdSettings.reset();
+    m_heldObdConfig.reset();
 }

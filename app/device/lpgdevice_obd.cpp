@@ -26,12 +26,18 @@ bool CLPGDevice::readObdSettings(std::array<uint8_t, 12>& record)
     if (!readRecord(0x1B, kRecObdSettings, record.size(), buffer))
         return false;
     std::copy_n(buffer.begin(), record.size(), record.begin());
+    m_heldObdSettings = record;
     return true;
 }
 
 bool CLPGDevice::writeObdSettings(const std::array<uint8_t, 12>& record)
 {
-    return m_demo || writeRecord(kRecObdSettings, record);
+    if (m_demo)
+        return true;
+    if (!writeRecord(kRecObdSettings, record))
+        return false;
+    m_heldObdSettings = record;
+    return true;
 }
 
 bool CLPGDevice::readObdMapConfig(std::array<uint8_t, 18>& record)
@@ -43,6 +49,7 @@ bool CLPGDevice::readObdMapConfig(std::array<uint8_t, 18>& record)
         return false;
     // Bytes 6–7 stay the controller's period: whoever shows them converts.
     std::copy_n(buffer.begin(), record.size(), record.begin());
+    m_heldObdConfig = record;
     return true;
 }
 
@@ -50,7 +57,10 @@ bool CLPGDevice::writeObdMapConfig(const std::array<uint8_t, 18>& record)
 {
     if (m_demo)
         return true;
-    return writeRecord(kRecObdMapConfig, record);
+    if (!writeRecord(kRecObdMapConfig, record))
+        return false;
+    m_heldObdConfig = record;
+    return true;
 }
 
 bool CLPGDevice::readObdCorrections(double& first, double& second)

@@ -2,6 +2,7 @@
 
 #include <app/data/diag.h>
 #include <app/data/translate.h>
+#include <app/device/historyrecorder.h>
 #include <app/device/lpgdevice.h>
 #include <app/device/settingblocks.h>
 #include <app/platform/log.h>
@@ -291,7 +292,7 @@ bool CWriteSession::write(CReadBlocks::Block block)
 {
     if (m_finished || interrupted())
         return false;
-    if (!require(block))
+    if (!require(block) || !historyBefore())
         return false;
     if ((m_flags & kSkipUnchanged) && m_device.readBlocks().has(block)) {
         const auto wanted = blockBytes(block, m_device.image());
@@ -384,7 +385,7 @@ bool CWriteSession::restart()
 
 bool CWriteSession::step(const std::wstring& what, const std::function<bool()>& run)
 {
-    if (m_finished || interrupted())
+    if (m_finished || interrupted() || !historyBefore())
         return false;
     if (run())
         return true;
@@ -565,8 +566,37 @@ const CWriteReport& CWriteSession::finish()
         if (sentSomething || m_asked)
             m_device.events().imageChanged(ImageBlock::All);
     }
+    if (m_historyTaken && !m_report.linkLost)
+        if (CHistoryRecorder* recorder = CHistoryRecorder::installed())
+            recorder->after(m_device, historyOperation());
     logSession(m_operation, m_failed ? L"ended: " + m_report.text() : std::wstring(L"done"));
     return m_report;
+}
+
+std::string CWriteSession::historyOperation() const
+{
+    // A page's change is a "set"; the map editors and the automapping name theirs.
+    for (const wchar_t* map : { L"CMapArray", L"CMapFromOBD", L"CAutomapping", L"map set", L"CCorRpmDlg" })
+        if (m_operation.find(map) != std::wstring::npos)
+            return "map";
+    return "set";
+}
+
+bool CWriteSession::historyBefore()
+{
+    if (m_historyTaken || (m_flags & kCallerRecovers))
+        return true;
+    CHistoryRecorder* recorder = CHistoryRecorder::installed();
+    if (!recorder)
+        return true;
+    if (!recorder->before(m_device, historyOperation())) {
+        m_report.failure = translate(L"Brak punktu przywracania: historia ustawień nie działa.");
+        m_failed = true;
+        logSession(m_operation, L"refused: no restore point");
+        return false;
+    }
+    m_historyTaken = true;
+    return true;
 }
 
 bool CWriteSession::sendOne(CLPGDevice& device, std::wstring operation, Command command, uint8_t mask,

@@ -178,6 +178,9 @@ private:
     // before, 2 = a third value, -1 = it could not be read.
     int readBackState(CReadBlocks::Block block, const std::vector<uint8_t>& written);
     void keepLeftChanged();
+    // The restore point before the first change (history), once; false refuses the session.
+    bool historyBefore();
+    std::string historyOperation() const;
 
     CLPGDevice& m_device;
     std::wstring m_operation;
@@ -198,6 +201,7 @@ private:
     bool m_mapDone = false;
     bool m_failed = false;
     bool m_finished = false;
+    bool m_historyTaken = false;
     int m_uncaught = 0;
     CWriteReport m_report;
 };

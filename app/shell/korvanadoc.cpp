@@ -3,6 +3,7 @@
 #include <app/data/languages.h>
 #include <app/data/translate.h>
 #include <app/device/controllersearch.h>
+#include <app/device/historyrecorder.h>
 #include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/programdir.h>
@@ -65,9 +66,28 @@ CkorvanaDoc::CkorvanaDoc()
     // Once the controller answers again after a write cut off by a lost link:
     // what it was left with, and the offer to put it back (never by itself).
     QObject::connect(&m_relay, &CDeviceEventRelay::linkConnected, &m_relay, [this] {
+        QTimer::singleShot(0, &m_relay, [this] { noteHistory(); });
         if (!m_device.leftChanged().empty())
             QTimer::singleShot(0, &m_relay, [this] { offerPutBack(); });
     });
+}
+
+void CkorvanaDoc::noteHistory()
+{
+    CHistoryRecorder* history = CHistoryRecorder::installed();
+    if (!history)
+        return;
+    const std::wstring changed = history->connected(m_device);
+    const std::wstring problem = history->problemOnce();
+    if (!problem.empty())
+        userInteraction().message(problem, L"KORVANA", MsgIcon::Warning);
+    if (changed.empty())
+        return;
+    logInfo("history", toUtf8(changed));
+    if (userInteraction().question(changed + L"\n\n" + translate(L"Czy pokazać różnice?"), L"KORVANA",
+                                   MsgIcon::Information, false)
+        && m_frame)
+        m_frame->OnFileHistory(history->changedSincePoint());
 }
 
 void CkorvanaDoc::offerPutBack()

@@ -56,6 +56,10 @@ public:
     // After a write cut off by a lost link, once the controller answers again:
     // names what was left changed and, when the fitter says yes, puts it back.
     void offerPutBack();
+    // After a connection: the restore point "connected", the history's trouble
+    // once, and what changed since this PC last saw the controller, with the
+    // offer to see it.
+    void noteHistory();
     // True (after the refusal message) when an operation runs.
     bool refuseWhileBusy(QWidget* owner = nullptr);
     static constexpr const wchar_t* kSearchOperation = L"Wyszukiwanie sterownika";

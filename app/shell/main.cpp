@@ -1,4 +1,5 @@
 // korvana: the configuration and diagnostic program for the LPG injection controller.
+#include <app/device/historyrecorder.h>
 #include <app/platform/log.h>
 #include <app/platform/programdir.h>
 #include <app/shell/appoptions.h>
@@ -36,6 +37,10 @@ int main(int argc, char** argv)
 
     CQtInteraction interaction;
     setUserInteraction(&interaction);
+    // Every connection and every write leaves its restore points; a store
+    // that does not work is said once, and the first write asks whether to go on.
+    CHistoryRecorder history;
+    CHistoryRecorder::install(&history);
     int status = 1;
     {
         CkorvanaApp app(*options);
@@ -47,6 +52,7 @@ int main(int argc, char** argv)
         }
         app.ExitInstance();
     }
+    CHistoryRecorder::install(nullptr);
     setUserInteraction(nullptr);
     logInfo("gui", "korvana ended with status " + std::to_string(status));
     return status;

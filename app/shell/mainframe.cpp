@@ -12,6 +12,8 @@
 #include <app/shell/gdipcaptionbar.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
+#include <app/device/historyrecorder.h>
+#include <app/shell/historiadlg.h>
 #include <app/shell/menucommands.h>
 #include <app/shell/settingsdiffdlg.h>
 #include <app/tuning/settingsdiff.h>
@@ -131,6 +133,7 @@ void CMainFrame::buildMenu()
     addCommand(file, L"Wczytaj ustawienia z pliku...", MenuCmd::kReadSettings);
     addCommand(file, L"Zapisz ustawienia do pliku...", MenuCmd::kSaveSettings);
     addCommand(file, L"Porównaj z plikiem…", MenuCmd::kCompareSettings);
+    addCommand(file, L"Historia", MenuCmd::kHistory);
     file->addSeparator();
     addCommand(file, L"Wyjście", MenuCmd::kAppExit);
     connect(file, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
@@ -252,6 +255,9 @@ void CMainFrame::onCommand(int commandId)
     case MenuCmd::kCompareSettings:
         OnFileCompareSettings();
         break;
+    case MenuCmd::kHistory:
+        OnFileHistory();
+        break;
     case MenuCmd::kRestoreFactory:
         m_doc->OnSettingsRestore();
         break;
@@ -284,6 +290,23 @@ void CMainFrame::OnFileCompareSettings(const std::string& chosen)
     logInfo("settings", "compared with " + path + ": " + std::to_string(differences.size()) + " differences");
     CSettingsDiffDlg dialog(std::move(differences), QString::fromStdString(std::filesystem::path(path).filename().string()),
                             this);
+    dialog.DoModal();
+}
+
+void CMainFrame::OnFileHistory(int64_t compareSince)
+{
+    CHistoryRecorder* history = CHistoryRecorder::installed();
+    if (!history || !m_doc)
+        return;
+    if (!history->store().readable()) {
+        userInteraction().message(history->problemText(), L"KORVANA", MsgIcon::Error);
+        return;
+    }
+    CHistoriaDlg dialog(*history, m_doc->device(), this);
+    if (compareSince) {
+        dialog.selectPoints({ compareSince });
+        dialog.compare();
+    }
     dialog.DoModal();
 }
 

@@ -72,6 +72,9 @@ public:
     // "Porównaj z plikiem…": a settings file against the settings in memory (the
     // controller's while connected); path empty asks for the file.
     void OnFileCompareSettings(const std::string& path = {});
+    // "Historia": the restore points of every controller; with compareSince,
+    // that point is compared with the controller now.
+    void OnFileHistory(int64_t compareSince = 0);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

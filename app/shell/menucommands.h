@@ -14,6 +14,7 @@ constexpr int kLastLanguage = 32790;
 constexpr int kDeviceUpdate = 32793;
 constexpr int kDocumentation = 32794;
 constexpr int kCompareSettings = 32795;
+constexpr int kHistory = 32796;
 // The framework's standard commands.
 constexpr int kAppExit = 57665;
 constexpr int kAppAbout = 57664;

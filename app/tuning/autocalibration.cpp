@@ -3,6 +3,7 @@
 #include <app/data/conversions.h>
 #include <app/data/diagdata.h>
 #include <app/data/translate.h>
+#include <app/device/historyrecorder.h>
 #include <app/device/lpgdevice.h>
 #include <app/device/writesession.h>
 #include <app/device/rserror.h>
@@ -135,6 +136,12 @@ CalibrationOutcome CAutoCalibration::start(bool perCylinder)
     // run left for this controller already holds the car's own.
     if (m_leftChanged.empty() || m_leftChanged.controller() != m_device.image().m_devInfo.m_serial)
         m_petrolBefore = newest.fuelState() == CLPGDevice::kFuelPetrol && newest.switchMode() != kSwitchPending;
+    // One restore point before the run and one after it, whatever it writes on the way.
+    CHistoryScope history(m_device, "calibration");
+    if (!history.ok()) {
+        log(L"Brak punktu przywracania: historia ustawień nie działa.");
+        return CalibrationOutcome::Refused;
+    }
     m_running = true;
     m_observer.runningChanged(true);
     const bool oneByOne = perCylinder && !m_device.m_demo;

@@ -28,9 +28,12 @@ public:
         std::error_code ignored;
         const std::string state = m_path + "/state";
         std::filesystem::create_directory(state, ignored);
+        const std::string data = m_path + "/data";
+        std::filesystem::create_directory(data, ignored);
         const std::string runtime = m_path + "/runtime";
         ::mkdir(runtime.c_str(), 0700);
         ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+        ::setenv("XDG_DATA_HOME", data.c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
         ::setenv("TMPDIR", m_path.c_str(), 1);
     }

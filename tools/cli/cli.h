@@ -62,11 +62,15 @@ int cmdMap(const CliContext& context);
 // The 2D chart's maps and the correction computed from them (cmd_automap.cpp).
 int cmdAutomap(const CliContext& context);
 int cmdMaps(const CliContext& context);
+// The restore points of every controller (cmd_history.cpp).
+int cmdHistory(const CliContext& context);
 // Diagnostic recordings as CSV (cmd_osc2csv.cpp).
 int cmdOsc2Csv(const CliContext& context);
 
 // Prints "korvana-cli: message" and the usage line of the command; returns 2.
 int usageError(const std::string& command, const std::string& message);
+// text (UTF-8) as a JSON string, quotes, backslashes and control characters escaped.
+std::string jsonString(const std::string& text);
 // Prints "korvana-cli: message" on stderr; returns 1.
 int failed(const std::string& message);
 // "cannot load the settings from the file: PATH", with why when the file was

@@ -11,6 +11,8 @@
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
+#include <cstdio>
+
 #include <cctype>
 #include <iostream>
 
@@ -24,6 +26,25 @@ int usageError(const std::string& command, const std::string& message)
     if (command.empty())
         std::cerr << "try: korvana-cli --help\n";
     return kExitUsage;
+}
+
+std::string jsonString(const std::string& text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
 }
 
 int failed(const std::string& message)

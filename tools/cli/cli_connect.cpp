@@ -4,24 +4,48 @@
 
 #include <app/data/languages.h>
 #include <app/device/controllersearch.h>
+#include <app/device/historyrecorder.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/porttable.h>
 #include <app/platform/serialdiagnosis.h>
 
 #include <algorithm>
+#include <errkit/utf8.h>
+#include <iostream>
 
-bool takeDemoOption(std::vector<std::string>& args)
+bool takeOption(std::vector<std::string>& args, const char* option)
 {
-    const auto it = std::find(args.begin(), args.end(), "--demo");
+    const auto it = std::find(args.begin(), args.end(), option);
     if (it == args.end())
         return false;
     args.erase(it);
     return true;
 }
 
+bool takeDemoOption(std::vector<std::string>& args)
+{
+    return takeOption(args, "--demo");
+}
+
 namespace {
 
 int g_cliLanguage = -1; // from --lang; −1: the locale's
+std::wstring g_changedSince;
+
+// The point "connected", what changed since, and once a store that does not work.
+int connected(CLPGDevice& device)
+{
+    CHistoryRecorder* history = CHistoryRecorder::installed();
+    if (!history)
+        return kExitOk;
+    g_changedSince = history->connected(device);
+    const std::wstring problem = history->problemOnce();
+    if (!problem.empty())
+        std::cerr << "korvana-cli: " << toUtf8(problem)
+                  << (history->store().writable() ? "" : "\n  writes are refused without restore points; --no-history writes anyway")
+                  << "\n";
+    return kExitOk;
+}
 
 } // namespace
 
@@ -60,7 +84,7 @@ int connectDevice(const CliContext& context, bool demo, CLPGDevice& device)
                 why += "\n  " + line;
             return failed(why);
         }
-        return kExitOk;
+        return connected(device);
     }
     std::vector<SearchAttempt> attempts;
     if (!searchController(device, &attempts)) {
@@ -78,5 +102,10 @@ int connectDevice(const CliContext& context, bool demo, CLPGDevice& device)
             why += "\n  " + CSerialDiagnosis::noAdapterAdvice();
         return failed(why);
     }
-    return kExitOk;
+    return connected(device);
+}
+
+const std::wstring& changedSinceLine()
+{
+    return g_changedSince;
 }

@@ -10,12 +10,18 @@
 class CLPGDevice;
 struct CliContext;
 
+// Takes option out of args; true when it was there.
+bool takeOption(std::vector<std::string>& args, const char* option);
 // Takes "--demo" out of args; true when it was there.
 bool takeDemoOption(std::vector<std::string>& args);
 
 // Connects device (reading every block). Returns kExitOk, or the exit code
 // of the failure after saying why on stderr.
 int connectDevice(const CliContext& context, bool demo, CLPGDevice& device);
+
+// After a connection that read every block: what changed since this PC last
+// saw the controller ("Zmieniony od …"), translated; empty when nothing did.
+const std::wstring& changedSinceLine();
 
 // The language of the user's locale for the core's messages (once per run).
 void initCliLanguage();

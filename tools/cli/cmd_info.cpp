@@ -16,25 +16,6 @@
 
 namespace {
 
-std::string jsonString(const std::wstring& text)
-{
-    std::string out = "\"";
-    for (const char c : toUtf8(text)) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 std::string versionText(int32_t version)
 {
     return std::to_string(version >> 8 & 0xFF) + "." + std::to_string(version & 0xFF);
@@ -66,26 +47,30 @@ void printPlain(const CSettingsImage& image, bool withStatistic)
                   << "Na gazie: " << toUtf8(workingTimeText(d.m_statistic.lpg)) << "\n"
                   << "km do inspekcji: " << kmText(image) << "\n";
     }
+    if (!changedSinceLine().empty())
+        std::cout << toUtf8(changedSinceLine()) << "\n";
 }
 
 void printJson(const CSettingsImage& image, bool withStatistic)
 {
     const CDevInfo& d = image.m_devInfo;
     std::ostringstream out;
-    out << "{\"m_modelName\":" << jsonString(d.m_modelName) << ",\"m_version\":" << d.m_version
-        << ",\"m_injCount\":" << d.m_injCount << ",\"m_serial\":" << jsonString(d.m_serial)
-        << ",\"m_prodDate\":" << jsonString(d.m_prodDate) << ",\"m_deviceID\":" << unsigned { d.m_deviceID }
+    out << "{\"m_modelName\":" << jsonString(toUtf8(d.m_modelName)) << ",\"m_version\":" << d.m_version
+        << ",\"m_injCount\":" << d.m_injCount << ",\"m_serial\":" << jsonString(toUtf8(d.m_serial))
+        << ",\"m_prodDate\":" << jsonString(toUtf8(d.m_prodDate)) << ",\"m_deviceID\":" << unsigned { d.m_deviceID }
         << ",\"m_flags1\":" << d.m_flags1 << ",\"m_flags2\":" << d.m_flags2 << ",\"m_statistic\":";
     if (withStatistic) {
         out << "{\"gas\":" << d.m_statistic.gas << ",\"lpg\":" << d.m_statistic.lpg
             << ",\"modify\":" << d.m_statistic.modify << "},\"petrolTime\":"
-            << jsonString(workingTimeText(d.m_statistic.gas)) << ",\"lpgTime\":"
-            << jsonString(workingTimeText(d.m_statistic.lpg)) << ",\"kmToInspection\":";
+            << jsonString(toUtf8(workingTimeText(d.m_statistic.gas))) << ",\"lpgTime\":"
+            << jsonString(toUtf8(workingTimeText(d.m_statistic.lpg))) << ",\"kmToInspection\":";
         const auto km = kmToInspection(image);
         out << (km ? std::to_string(*km) : "null");
     } else {
         out << "null";
     }
+    if (!changedSinceLine().empty())
+        out << ",\"changedSince\":" << jsonString(toUtf8(changedSinceLine()));
     out << "}\n";
     std::cout << out.str();
 }

@@ -43,26 +43,6 @@ constexpr ReadingName kReadings[CObdDiagnostic::kReadingCount] = {
     { "OS Bank 2-2", "V" },
 };
 
-bool takeOption(std::vector<std::string>& args, const char* option)
-{
-    const auto it = std::find(args.begin(), args.end(), option);
-    if (it == args.end())
-        return false;
-    args.erase(it);
-    return true;
-}
-
-std::string jsonString(const std::string& text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 std::string hexAddress(uint32_t address)
 {
     char buffer[16];

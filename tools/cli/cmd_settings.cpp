@@ -21,16 +21,6 @@
 
 namespace {
 
-// Takes option out of args; true when it was there.
-bool takeOption(std::vector<std::string>& args, const char* option)
-{
-    const auto it = std::find(args.begin(), args.end(), option);
-    if (it == args.end())
-        return false;
-    args.erase(it);
-    return true;
-}
-
 // Connects, then runs one document operation with questions answered as --yes says.
 int withDocument(const CliContext& context, std::vector<std::string>& args, bool demo, bool yes,
                  bool (*operation)(CDocOperations&, const std::vector<std::string>&))

@@ -3,6 +3,8 @@
 #include "cli.h"
 #include "cli_connect.h"
 
+#include <app/data/historystore.h>
+#include <app/device/historyrecorder.h>
 #include <app/platform/log.h>
 #include <app/platform/lpgthreadmanager.h>
 
@@ -55,6 +57,10 @@ const std::vector<CliCommand>& cliCommands()
         { "maps", "[--csv] [--demo]", "the petrol and LPG maps of the 2D chart as pressure bins", cmdMaps },
         { "osc2csv", "IN.osc [OUT.csv]", "offline: a diagnostic recording as CSV (to stdout without OUT)",
           cmdOsc2Csv },
+        { "history", "[--serial S] [--json] | show ID | diff ID [ID2] | restore ID [--only GROUP...] [--force] --yes"
+                     " | export ID FILE.settings | note ID TEXT",
+          "the restore points kept of every controller: list, show, compare, put back, export, annotate",
+          cmdHistory },
     };
     return commands;
 }
@@ -63,10 +69,12 @@ namespace {
 
 void printHelp()
 {
-    std::cout << "usage: korvana-cli [--port P] [--lang N] [--verbose] COMMAND [ARGS...]\n"
+    std::cout << "usage: korvana-cli [--port P] [--lang N] [--verbose] [--no-history] COMMAND [ARGS...]\n"
                  "  --port P   the port: a number (3 or COM3) or a device path (/dev/ttyUSB0)\n"
                  "  --lang N   language of the messages, 0 ... 19 (0 Polish, 1 English); default: the locale's\n"
                  "  --verbose  the log on stderr as well (it always goes to " << defaultLogPath() << ")\n"
+                 "  --no-history  write even when no restore point can be kept (the history at\n"
+                 "             " << CHistoryStore::defaultPath() << " does not work)\n"
                  "commands:\n";
     for (const auto& c : cliCommands())
         std::cout << "  " << c.name << (*c.usage ? " " : "") << c.usage << "\n      " << c.summary << "\n";
@@ -96,6 +104,7 @@ int main(int argc, char** argv)
     std::string command;
     bool verbose = false;
     bool portGiven = false;
+    bool noHistory = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -104,6 +113,10 @@ int main(int argc, char** argv)
         }
         if (arg == "--verbose" || arg == "-v") {
             verbose = true;
+            continue;
+        }
+        if (arg == "--no-history") {
+            noHistory = true;
             continue;
         }
         if (arg == "--port" || arg.rfind("--port=", 0) == 0) {
@@ -143,6 +156,10 @@ int main(int argc, char** argv)
     // Messages that come from the program's texts follow its language.
     initCliLanguage();
     installWriteSignals();
+    // Every connection and every write leaves its restore points.
+    static CHistoryRecorder history(CHistoryStore::defaultPath(),
+        noHistory ? CHistoryRecorder::WithoutHistory::Allow : CHistoryRecorder::WithoutHistory::Refuse);
+    CHistoryRecorder::install(&history);
     std::string why;
     if (portGiven && !isPortArgument(context.port, why))
         return usageError(command, why);

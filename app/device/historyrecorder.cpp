@@ -1,0 +1,271 @@
+#include <app/device/historyrecorder.h>
+
+#include <app/data/readblocks.h>
+#include <app/data/translate.h>
+#include <app/device/lpgdevice.h>
+#include <app/device/settingblocks.h>
+#include <app/device/writesession.h>
+#include <app/platform/log.h>
+#include <app/platform/pcid.h>
+#include <app/platform/textcodec.h>
+#include <app/platform/userinteraction.h>
+#include <errkit/utf8.h>
+
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+CHistoryRecorder* g_recorder = nullptr;
+
+std::string pcHex()
+{
+    const auto id = pcIdentifier();
+    if (!id)
+        return "unknown";
+    char text[9];
+    std::snprintf(text, sizeof text, "%02x%02x%02x%02x", (*id)[0], (*id)[1], (*id)[2], (*id)[3]);
+    return text;
+}
+
+std::string carText(const CCarInfo& car)
+{
+    std::string text;
+    const auto line = [&](const char* key, const std::wstring& value) {
+        if (!value.empty())
+            text += std::string(key) + "=" + toUtf8(value) + "\n";
+    };
+    line("vendor", car.m_vendor);
+    line("model", car.m_model);
+    line("engine", car.m_engine);
+    line("power", car.m_power);
+    line("year", car.m_prodYear);
+    line("injectors", car.m_injectors);
+    return text;
+}
+
+} // namespace
+
+CHistoryRecorder::CHistoryRecorder(std::string path, WithoutHistory policy)
+    : m_path(std::move(path))
+    , m_policy(policy)
+{
+}
+
+CHistoryRecorder* CHistoryRecorder::installed()
+{
+    return g_recorder;
+}
+
+void CHistoryRecorder::install(CHistoryRecorder* recorder)
+{
+    g_recorder = recorder;
+}
+
+CHistoryStore& CHistoryRecorder::store()
+{
+    if (!m_opened) {
+        m_opened = true;
+        m_store.open(m_path);
+    }
+    return m_store;
+}
+
+std::wstring CHistoryRecorder::problemText()
+{
+    const CHistoryStore& s = store();
+    const std::wstring path = fromUtf8(s.path());
+    switch (s.state()) {
+    case CHistoryStore::State::Closed:
+    case CHistoryStore::State::Ok: return {};
+    case CHistoryStore::State::MovedAside:
+        return translate(L"Historia ustawień była uszkodzona i została przeniesiona do:") + L" " + fromUtf8(s.detail())
+            + L"\n" + translate(L"Rozpoczęto nową historię.");
+    case CHistoryStore::State::Busy:
+        return translate(L"Historia ustawień jest zajęta przez inny program:") + L" " + path;
+    case CHistoryStore::State::ReadOnly:
+        return translate(L"Historia ustawień jest tylko do odczytu:") + L" " + path;
+    case CHistoryStore::State::Newer:
+        return translate(L"Historia ustawień pochodzi z nowszej wersji programu:") + L" " + path;
+    case CHistoryStore::State::Unwritable:
+        return translate(L"Nie można utworzyć historii ustawień:") + L" " + path + L" (" + fromUtf8(s.detail()) + L")";
+    }
+    return {};
+}
+
+std::wstring CHistoryRecorder::problemOnce()
+{
+    if (m_problemSaid)
+        return {};
+    std::wstring text = problemText();
+    m_problemSaid = !text.empty();
+    return text;
+}
+
+bool CHistoryRecorder::usable(const CLPGDevice& device) const
+{
+    // The demo controller is no car: it has no history.
+    return device.m_connected && !device.m_demo;
+}
+
+int64_t CHistoryRecorder::point(const CLPGDevice& device, const std::string& operation)
+{
+    if (!usable(device) || !store().writable())
+        return 0;
+    const CHistoryContent content = heldContent(device);
+    CHistoryPoint p;
+    const CDevInfo& d = device.image().m_devInfo;
+    p.serial = toUtf8(d.m_serial);
+    p.model = toUtf8(d.m_modelName);
+    p.version = d.m_version;
+    p.operation = operation;
+    p.pc = pcHex();
+    p.car = carText(device.image().m_carInfo);
+    p.blocks = content.blocks;
+    if (!m_store.add(p, encodeHistoryImage(content)))
+        return 0;
+    logInfo("history", "point " + std::to_string(p.id) + " \"" + operation + "\" of " + p.serial);
+    return p.id;
+}
+
+std::wstring CHistoryRecorder::connected(const CLPGDevice& device)
+{
+    m_changedSince = 0;
+    m_connectedPoint = 0;
+    if (!usable(device) || (device.readBlocks().held() & CReadBlocks::kAll) != CReadBlocks::kAll)
+        return {};
+    if (!store().writable())
+        return {};
+    const std::string serial = toUtf8(device.image().m_devInfo.m_serial);
+    const auto last = m_store.lastOf(serial, pcHex());
+    m_connectedPoint = point(device, "connected");
+    if (!last)
+        return {};
+    CHistoryContent before;
+    const auto bytes = m_store.image(last->imageId);
+    if (!bytes || !decodeHistoryImage(*bytes, before))
+        return {};
+    const std::wstring line = changedLine(last->time, before, heldContent(device));
+    if (!line.empty())
+        m_changedSince = last->id;
+    return line;
+}
+
+std::string CHistoryRecorder::localTime(const std::string& iso)
+{
+    std::tm tm {};
+    if (!strptime(iso.c_str(), "%Y-%m-%dT%H:%M:%SZ", &tm))
+        return iso;
+    const std::time_t t = timegm(&tm);
+    std::tm local {};
+    localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    return text;
+}
+
+std::wstring CHistoryRecorder::changedLine(
+    const std::string& since, const CHistoryContent& before, const CHistoryContent& now)
+{
+    int settings = 0;
+    int cells = 0;
+    for (const auto& d : historyDifferences(before, now))
+        ++(d.mapCell ? cells : settings);
+    if (settings == 0 && cells == 0)
+        return {};
+    return translate(L"Zmieniony od") + L" " + fromUtf8(localTime(since)) + L": " + std::to_wstring(settings) + L" "
+        + translate(L"ustawień") + L", " + std::to_wstring(cells) + L" " + translate(L"komórek mapy");
+}
+
+bool CHistoryRecorder::before(const CLPGDevice& device, const std::string& operation)
+{
+    if (!usable(device))
+        return true;
+    if (inScope())
+        return !m_scopeRefused;
+    if (point(device, "before " + operation) != 0 || m_allowedWithout)
+        return true;
+    switch (m_policy) {
+    case WithoutHistory::Allow: return true;
+    case WithoutHistory::Refuse: return false;
+    case WithoutHistory::Ask: break;
+    }
+    std::wstring why = problemText();
+    if (why.empty())
+        why = translate(L"Nie udało się zapisać punktu przywracania.");
+    m_allowedWithout = userInteraction().question(
+        why + L"\n\n" + translate(L"Czy kontynuować zapis bez punktu przywracania?"), L"KORVANA", MsgIcon::Warning,
+        false);
+    return m_allowedWithout;
+}
+
+void CHistoryRecorder::after(const CLPGDevice& device, const std::string& operation)
+{
+    if (!inScope())
+        point(device, "after " + operation);
+}
+
+CHistoryScope::CHistoryScope(CLPGDevice& device, std::string operation)
+    : m_device(device)
+    , m_operation(std::move(operation))
+    , m_recorder(CHistoryRecorder::installed())
+{
+    if (!m_recorder)
+        return;
+    if (m_recorder->m_scopeDepth == 0) {
+        m_ok = m_recorder->before(device, m_operation);
+        m_recorder->m_scopeRefused = !m_ok;
+    } else {
+        m_ok = !m_recorder->m_scopeRefused;
+        m_after = false;
+    }
+    ++m_recorder->m_scopeDepth;
+}
+
+CHistoryScope::~CHistoryScope()
+{
+    if (!m_recorder)
+        return;
+    if (--m_recorder->m_scopeDepth > 0)
+        return;
+    m_recorder->m_scopeRefused = false;
+    if (m_ok && m_after)
+        m_recorder->after(m_device, m_operation);
+}
+
+CWriteReport restoreHistoryContent(CLPGDevice& device, const CHistoryContent& content, uint32_t mask, bool obd)
+{
+    CHistoryScope scope(device, "restore");
+    CWriteSession session(device, L"history restore",
+                          CWriteSession::kPetrolWrap | CWriteSession::kRestart | CWriteSession::kSkipUnchanged);
+    if (!scope.ok()) {
+        session.fail(translate(L"Brak punktu przywracania: historia ustawień nie działa."));
+        return session.finish();
+    }
+    mask &= content.blocks & CReadBlocks::kAll & ~CReadBlocks::DevInfo;
+    if (!session.require(mask)) {
+        const CWriteReport report = session.finish();
+        return report;
+    }
+    CSettingsImage& live = device.image();
+    const uint32_t inspection = live.m_advancedSetup.m_inspectionCounter;
+    for (auto block : blocksOf(mask))
+        copyBlock(block, content.image, live);
+    live.m_advancedSetup.m_inspectionCounter = inspection;
+    // The order of a factory restore: the map before its axes, the schedule last.
+    for (auto block : { CReadBlocks::Base, CReadBlocks::Adv, CReadBlocks::MainCorr, CReadBlocks::SetupTimes1,
+                        CReadBlocks::SetupTimes2, CReadBlocks::InjMap, CReadBlocks::SensorsSetup,
+                        CReadBlocks::AdvancedSetup, CReadBlocks::PressCorr, CReadBlocks::AutomapSchedule,
+                        CReadBlocks::MapAxes })
+        if ((mask & block) && !session.write(block))
+            break;
+    if (obd && !session.failed()) {
+        if (content.obdSettings && device.heldObdSettings() != content.obdSettings)
+            session.writeObdSettings(*content.obdSettings);
+        if (content.obdConfig && !session.failed() && device.heldObdConfig() != content.obdConfig)
+            session.writeObdMapConfig(*content.obdConfig);
+    }
+    const CWriteReport report = session.finish();
+    device.events().imageChanged(ImageBlock::All);
+    return report;
+}

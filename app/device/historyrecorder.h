@@ -1,0 +1,115 @@
+// Restore points: the program and the CLI install one recorder, and every
+// connection that read every block, and every write session, leaves points
+// in the history store through it ("connected", "before set", "after set" …).
+// No recorder installed (tests, tools) means no points.
+//
+// A store that does not work never blocks a connection: its trouble is said
+// once (problemText). Before a write without a working store the policy
+// decides: the program asks once whether to go on without restore points,
+// the CLI refuses unless --no-history allowed it.
+//
+// A procedure that writes through several sessions (a restore, the
+// calibration, a firmware update) holds a CHistoryScope: one point before it
+// and one after, none from the sessions inside.
+// GUI thread (the CLI's main thread) only.
+#pragma once
+
+#include <app/data/historystore.h>
+#include <app/device/historyimage.h>
+
+#include <cstdint>
+#include <string>
+
+class CLPGDevice;
+
+class CHistoryRecorder {
+public:
+    enum class WithoutHistory {
+        Ask, // the program: ask once
+        Refuse, // the CLI: refuse the write
+        Allow, // --no-history: write without restore points
+    };
+
+    explicit CHistoryRecorder(std::string path = CHistoryStore::defaultPath(), WithoutHistory policy = WithoutHistory::Ask);
+
+    // The recorder points are taken through; null for none.
+    static CHistoryRecorder* installed();
+    static void install(CHistoryRecorder* recorder);
+
+    // Opened on first use.
+    CHistoryStore& store();
+    void setPolicy(WithoutHistory policy) { m_policy = policy; }
+    // What is wrong with the store, translated, with the path; empty when it works.
+    std::wstring problemText();
+    // The problem once per run: returns it the first time, then empty.
+    std::wstring problemOnce();
+
+    // After a connection: the point "connected" when every block was read (not
+    // in demo mode). Returns the line of what changed since this PC last saw
+    // this controller, translated; empty when nothing changed or it is new here.
+    std::wstring connected(const CLPGDevice& device);
+    // The point the last connected() compared with (0: none), and the new one.
+    int64_t changedSincePoint() const { return m_changedSince; }
+    int64_t connectedPoint() const { return m_connectedPoint; }
+
+    // A restore point of what the controller holds before operation writes
+    // ("set" gives "before set"). False when the write must not go on.
+    bool before(const CLPGDevice& device, const std::string& operation);
+    // The point after it.
+    void after(const CLPGDevice& device, const std::string& operation);
+    // A point of any operation ("connected", "after firmware" …); 0 when none was stored.
+    int64_t point(const CLPGDevice& device, const std::string& operation);
+
+    // Scope nesting (CHistoryScope).
+    bool inScope() const { return m_scopeDepth > 0; }
+    bool scopeRefused() const { return m_scopeRefused; }
+
+    // The line "Zmieniony od … : N ustawień, M komórek mapy" for two contents.
+    static std::wstring changedLine(const std::string& since, const CHistoryContent& before, const CHistoryContent& now);
+    // "2026-11-30 14:02" in local time from a point's time.
+    static std::string localTime(const std::string& iso);
+
+private:
+    friend class CHistoryScope;
+    bool usable(const CLPGDevice& device) const;
+
+    std::string m_path;
+    WithoutHistory m_policy;
+    CHistoryStore m_store;
+    bool m_opened = false;
+    bool m_problemSaid = false;
+    bool m_allowedWithout = false;
+    int m_scopeDepth = 0;
+    bool m_scopeRefused = false;
+    int64_t m_changedSince = 0;
+    int64_t m_connectedPoint = 0;
+};
+
+struct CWriteReport;
+
+// Writes the blocks of mask (and the OBD records when obd) from content back
+// into the controller, in one session inside the scope "restore": blocks it
+// holds already are left alone, this PC's identifier and the inspection
+// counter stay the controller's. The caller checks that content is of this
+// controller and version.
+CWriteReport restoreHistoryContent(CLPGDevice& device, const CHistoryContent& content, uint32_t mask, bool obd);
+
+class CHistoryScope {
+public:
+    // operation: "calibration", "firmware", "restore" …
+    CHistoryScope(CLPGDevice& device, std::string operation);
+    ~CHistoryScope();
+    CHistoryScope(const CHistoryScope&) = delete;
+    CHistoryScope& operator=(const CHistoryScope&) = delete;
+    // False when the write must not go on (no working history, not allowed).
+    bool ok() const { return m_ok; }
+    // The point after is taken at the end unless this was said (a lost link).
+    void skipAfter() { m_after = false; }
+
+private:
+    CLPGDevice& m_device;
+    std::string m_operation;
+    CHistoryRecorder* m_recorder;
+    bool m_ok = true;
+    bool m_after = true;
+};
