@@ -172,6 +172,11 @@ TEST_F(CliCalibrate, InterruptStopsTheRunAndPutsTheControllerBack)
     EXPECT_NE(r.err.find("%"), std::string::npos) << "progress on stderr";
     EXPECT_EQ(storedByte(m_sim, 31, 20), 12);
     EXPECT_EQ(statusValue(m_sim, "fuelmode"), "auto");
+    // One restore point before the run and one after it, none from the writes inside.
+    const ProgramResult h = runProgram(KORVANA_CLI, { "history", "--json" }, 10s, m_env);
+    const std::string calibration = h.out.substr(h.out.find("\"before calibration\""));
+    EXPECT_NE(calibration.find("\"after calibration\""), std::string::npos) << h.out;
+    EXPECT_EQ(calibration.find("before set"), std::string::npos) << h.out;
 }
 
 TEST_F(CliCalibrate, HangUpWhileOnLpgPutsTheControllerBack)

@@ -330,6 +330,19 @@ TEST_F(FirmwareE2E, CliFlashLeavesTheCarOnTheFuelItWasOn)
     EXPECT_EQ(statusValue(*sim, "fuelmode"), "auto");
     // Since the new application started: the identity, ten blocks and the nine blocks of the map page.
     EXPECT_GE(std::stoi(statusValue(*sim, "reads")), 20) << status(*sim);
+    // A restore point of the old firmware's settings and one of the new one's; none for the refused files.
+    const auto history = runProgram(cli, { "history", "--json" }, std::chrono::seconds(10), env);
+    const auto count = [&](const std::string& operation) {
+        std::size_t n = 0;
+        for (auto at = history.out.find(operation); at != std::string::npos; at = history.out.find(operation, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("\"operation\":\"before firmware\""), 1u) << history.out;
+    EXPECT_EQ(count("\"operation\":\"after firmware\",\"pc\""), 1u) << history.out;
+    const auto after = history.out.rfind("\"after firmware\"");
+    ASSERT_NE(after, std::string::npos);
+    EXPECT_NE(history.out.rfind("\"version\":\"3.8\"", after), std::string::npos) << "the new firmware's point";
 }
 
 // The bootloader phase of a full model-5 image at the simulator's wire pace,
