@@ -1,6 +1,7 @@
 #include <app/shell/historiadlg.h>
 
 #include <app/data/readblocks.h>
+#include <app/data/settingfields.h>
 #include <app/data/settingsio.h>
 #include <app/data/translate.h>
 #include <app/device/historyrecorder.h>
@@ -19,6 +20,8 @@
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <map>
 
 namespace {
 
@@ -74,6 +77,35 @@ QWidget* replacePlaceholder(CSkinDlg* dialog, int id, QWidget* widget)
     }
     widget->show();
     return widget;
+}
+
+// What a point's operation says to the fitter.
+QString operationText(const std::string& operation)
+{
+    static const std::map<std::string, const wchar_t*> texts {
+        { "connected", L"Połączenie" },
+        { "before set", L"Przed zmianą ustawień" },
+        { "after set", L"Po zmianie ustawień" },
+        { "before map", L"Przed zmianą mapy" },
+        { "after map", L"Po zmianie mapy" },
+        { "before restore", L"Przed przywróceniem" },
+        { "after restore", L"Po przywróceniu" },
+        { "before firmware", L"Przed aktualizacją oprogramowania" },
+        { "after firmware", L"Po aktualizacji oprogramowania" },
+        { "before calibration", L"Przed autokalibracją" },
+        { "after calibration", L"Po autokalibracji" },
+        { "before factory settings", L"Przed ustawieniami fabrycznymi" },
+        { "after factory settings", L"Po ustawieniach fabrycznych" },
+    };
+    const auto it = texts.find(operation);
+    return it == texts.end() ? QString::fromStdString(operation) : translated(it->second);
+}
+
+// A setting by the name its page gives it, else by its key.
+QString settingName(const std::string& key)
+{
+    const CSettingField* field = CSettingsTable::find(key);
+    return field && *field->label ? translated(field->label) : QString::fromStdString(key);
 }
 
 } // namespace
@@ -137,7 +169,7 @@ bool CHistoriaDlg::OnInitDialog()
 
 QString CHistoriaDlg::pointTitle(const CHistoryPoint& p) const
 {
-    return qs(CHistoryRecorder::localTime(p.time)) + QStringLiteral(" ") + qs(p.operation);
+    return qs(CHistoryRecorder::localTime(p.time)) + QStringLiteral(" ") + operationText(p.operation);
 }
 
 void CHistoriaDlg::fillPoints()
@@ -159,7 +191,8 @@ void CHistoriaDlg::fillPoints()
                            + (car.empty() ? std::string() : " — " + escapeControls(car))));
         auto* item = new QTreeWidgetItem(top);
         item->setText(0, qs(CHistoryRecorder::localTime(p.time)));
-        item->setText(1, qs(p.operation));
+        item->setText(1, operationText(p.operation));
+        item->setData(1, Qt::UserRole, qs(p.operation));
         item->setText(2, qs(p.pc));
         item->setText(3, qs(escapeControls(p.note)));
         item->setData(0, Qt::UserRole, QVariant::fromValue<qlonglong>(p.id));
@@ -242,7 +275,10 @@ void CHistoriaDlg::showDifferences(const CHistoryContent& a, const CHistoryConte
             continue;
         const int row = m_diff->rowCount();
         m_diff->insertRow(row);
-        m_diff->setItem(row, 0, new QTableWidgetItem(qs(d.key)));
+        auto* name = new QTableWidgetItem(settingName(d.key));
+        name->setToolTip(qs(d.key));
+        name->setData(Qt::UserRole, qs(d.key));
+        m_diff->setItem(row, 0, name);
         m_diff->setItem(row, 1, new QTableWidgetItem(qs(d.a)));
         m_diff->setItem(row, 2, new QTableWidgetItem(qs(d.b)));
     }

@@ -303,6 +303,7 @@ void CMainFrame::OnFileHistory(int64_t compareSince)
         return;
     }
     CHistoriaDlg dialog(*history, m_doc->device(), this);
+    dialog.Create();
     if (compareSince) {
         dialog.selectPoints({ compareSince });
         dialog.compare();
