@@ -71,6 +71,7 @@ std::wstring portLine(const PortDiagnosis& d)
     }
     case PortAccess::Missing:
     case PortAccess::Error:
+    case PortAccess::NotSerial:
         return {};
     }
     return {};
