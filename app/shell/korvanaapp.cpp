@@ -75,7 +75,7 @@ bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
     m_view = new CkorvanaView(m_doc.get(), m_frame.get());
     m_frame->setCentralWidget(m_view);
     m_view->OnCreate();
-    if (m_exitStatus == kNoConnectionStatus)
+    if (m_quitAtNoConnection)
         return false;
     if (m_options.page)
         m_view->showPage(*m_options.page);
@@ -144,6 +144,7 @@ void CkorvanaApp::takeScreenshotAndQuit()
         // No controller answered: the dialog is the picture, and the status says so.
         logInfo("gui", "quit with the no-connection dialog open");
         m_exitStatus = saved ? kNoConnectionStatus : kScreenshotFailedStatus;
+        m_quitAtNoConnection = true;
         dialog->reject();
         QCoreApplication::exit(m_exitStatus);
         return;

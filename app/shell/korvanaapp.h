@@ -60,4 +60,6 @@ private:
     CkorvanaView* m_view = nullptr; // owned by the frame
     bool m_painting = false;
     int m_exitStatus = 1;
+    // The no-connection dialog was saved and closed: the start ends there.
+    bool m_quitAtNoConnection = false;
 };
