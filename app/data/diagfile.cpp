@@ -3,8 +3,9 @@
 #include <app/data/recordingpath.h>
 
 #include <cerrno>
-#include <fstream>
-#include <locale>
+#include <charconv>
+#include <cmath>
+#include <string_view>
 
 #include <fcntl.h>
 #include <locale.h>
@@ -141,16 +142,63 @@ std::string CDiagFile::formatLine(const CDiag& r, const CDiagScale& scale, const
 
 bool CDiagFile::readRecords(const std::string& path, std::vector<Record>& records)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    return readRecords(path, [&records](const Record& record) { records.push_back(record); });
+}
+
+bool CDiagFile::readRecords(const std::string& path, const std::function<void(const Record&)>& each)
+{
+    // Non-blocking for the opening only, so a FIFO without a writer cannot hold it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
         return false;
-    in.imbue(std::locale::classic());
-    for (;;) {
-        Record record {};
-        for (double& value : record) {
-            if (!(in >> value))
-                return true;
-        }
-        records.push_back(record);
+    struct stat st { };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
     }
+    // No number the recorder writes comes near this; a longer token ends the playback as garbage would.
+    constexpr std::size_t kMaxToken = 64;
+    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; };
+    Record record {};
+    std::size_t field = 0;
+    std::string token;
+    // False at the first token that is no number: the record it belongs to is incomplete.
+    const auto take = [&]() {
+        std::string_view text = token;
+        if (!text.empty() && text.front() == '+')
+            text.remove_prefix(1);
+        double value = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+        token.clear();
+        if (text.empty() || ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+            return false;
+        record[field++] = value;
+        if (field == record.size()) {
+            each(record);
+            field = 0;
+        }
+        return true;
+    };
+    char buffer[64 * 1024];
+    bool going = true;
+    while (going) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        for (ssize_t i = 0; i < n && going; ++i) {
+            const char c = buffer[i];
+            if (!isSpace(c)) {
+                token.push_back(c);
+                going = token.size() <= kMaxToken;
+            } else if (!token.empty()) {
+                going = take();
+            }
+        }
+    }
+    if (going && !token.empty())
+        take();
+    ::close(fd);
+    return true;
 }

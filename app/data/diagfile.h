@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,8 +45,12 @@ public:
     static std::string formatLine(const CDiag& record, const CDiagScale& scale, const ObdValues& obd);
 
     // Playback: white-space separated numbers, 32 per record, until the first
-    // record that cannot be read whole. False when the file cannot be opened.
+    // record that cannot be read whole. False when the file cannot be opened
+    // or is no regular file (a FIFO would hold the reader).
     static bool readRecords(const std::string& path, std::vector<Record>& records);
+    // The same, each record handed to each as it is read: nothing but a read
+    // buffer and one record is held, whatever the file's size.
+    static bool readRecords(const std::string& path, const std::function<void(const Record&)>& each);
 
 private:
     std::FILE* m_file = nullptr;

@@ -76,7 +76,12 @@ void CDiagRSThread::onRecord(CDiag& record)
         for (int i = 0; i < CDiagFile::kObdValues; ++i)
             obd[static_cast<std::size_t>(i)] = m_device.value(i);
         if (m_file.write(record, liveScale(), obd)) {
-            ++m_device.m_recordedLines;
+            // A recording of a set length ends at that line, however long polling runs on.
+            const uint32_t limit = m_device.m_recordingLimit;
+            if (++m_device.m_recordedLines == limit) {
+                m_file.close();
+                m_device.m_recording = false;
+            }
         } else {
             // Stop at the first loss: later lines after a gap would read as one recording.
             m_device.m_recordingError = m_file.error();

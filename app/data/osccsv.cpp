@@ -1,7 +1,11 @@
 #include <app/data/osccsv.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -84,4 +88,56 @@ std::string COscCsv::convert(const std::vector<CDiagFile::Record>& records)
     for (std::size_t i = 0; i < records.size(); ++i)
         out += row(i, records[i]);
     return out;
+}
+
+COscCsv::SFileResult COscCsv::convertFile(const std::string& oscPath,
+                                          const std::function<bool(std::string_view)>& write)
+{
+    SFileResult result;
+    // Non-blocking, so a FIFO without a writer cannot hold the opening.
+    const int fd = ::open(oscPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        result.status = Status::Unreadable;
+        return result;
+    }
+    struct stat st { };
+    const bool statted = ::fstat(fd, &st) == 0;
+    if (!statted || !S_ISREG(st.st_mode)) {
+        result.status = statted ? Status::NotRegularFile : Status::Unreadable;
+        ::close(fd);
+        return result;
+    }
+    bool written = write(header());
+    std::string rows;
+    COscParser parser([&](const CDiagFile::Record& record) { rows += row(result.records++, record); });
+    char buffer[64 * 1024];
+    bool ok = written;
+    while (ok) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            result.status = Status::Unreadable;
+            ok = false;
+            break;
+        }
+        ok = n == 0 ? parser.finish() : parser.feed(std::string_view(buffer, static_cast<std::size_t>(n)));
+        // The rows of this piece go out before the next is read: at most one buffer's worth is held.
+        if (!rows.empty()) {
+            written = write(rows);
+            rows.clear();
+        }
+        if (!ok) {
+            result.status = Status::BadLine;
+            result.error = parser.error();
+        } else if (!written) {
+            ok = false;
+        }
+        if (n == 0)
+            break;
+    }
+    ::close(fd);
+    if (!written)
+        result.status = Status::WriteFailed;
+    return result;
 }

@@ -5,8 +5,12 @@
 #pragma once
 
 #include <app/data/diagfile.h>
+#include <app/data/oscparser.h>
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class COscCsv {
@@ -17,4 +21,24 @@ public:
     static std::string row(std::size_t index, const CDiagFile::Record& record);
     // Header and every row.
     static std::string convert(const std::vector<CDiagFile::Record>& records);
+
+    enum class Status {
+        Done,
+        Unreadable, // missing, no permission, a read error
+        NotRegularFile, // a FIFO or a device node would block or never end
+        BadLine, // error says which and why
+        WriteFailed, // write gave up
+    };
+    struct SFileResult {
+        Status status = Status::Done;
+        COscParser::SError error;
+        std::size_t records = 0;
+    };
+    // Converts the recording at oscPath as it is read, handing the CSV to
+    // write in pieces (header first); write returns false to stop. Holds no
+    // more than a read buffer and one line, whatever the recording's size.
+    // At a bad line the pieces before it have been written already: a caller
+    // that must not leave half a file runs it once with a write that drops
+    // everything, to check, and then for real.
+    static SFileResult convertFile(const std::string& oscPath, const std::function<bool(std::string_view)>& write);
 };

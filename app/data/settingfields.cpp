@@ -3,6 +3,7 @@
 
 #include <app/device/blockcodec.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -560,11 +561,26 @@ bool CSettingsTable::parse(const CSettingField& f, const std::wstring& text, dou
             }
         }
     }
-    if (text.empty())
-        return false;
-    wchar_t* end = nullptr;
-    const double v = std::wcstod(text.c_str(), &end);
-    if (end == text.c_str() || *end != L'\0')
+    // A plain decimal number only: a sign, digits and one point. Hexadecimal,
+    // exponents, inf and nan would be taken for values nobody meant; read
+    // without the locale, so a decimal comma elsewhere cannot cut the number.
+    std::string digits;
+    bool point = false;
+    bool anyDigit = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (c >= L'0' && c <= L'9')
+            anyDigit = true;
+        else if (c == L'.' && !point)
+            point = true;
+        else if (!(i == 0 && (c == L'-' || c == L'+')))
+            return false;
+        if (c != L'+')
+            digits.push_back(static_cast<char>(c));
+    }
+    double v = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+    if (!anyDigit || ec != std::errc() || end != digits.data() + digits.size())
         return false;
     // A typed value is taken as the edit would show it.
     value = f.kind == SettingKind::Spin && std::isfinite(v) ? roundDecimals(v, decimalsOf(f.format)) : v;

@@ -123,8 +123,9 @@ public:
     // Whether the divider edit is locked: the engine-speed signal comes from
     // the injectors or the crankshaft, and the source list sets the divider.
     static bool dividerLocked(const CSettingsImage& image);
-    // Parses a value typed for field: a number (rounded to the shown decimals
-    // for spins), or an item's text for lists. False when neither.
+    // Parses a value typed for field: a plain decimal number with a point
+    // (rounded to the shown decimals for spins), or an item's text for lists.
+    // False when neither.
     static bool parse(const CSettingField& field, const std::wstring& text, double& value);
 
     // The gas-level sensor types of the list: code, then full, three quarters,

@@ -4,6 +4,7 @@
 #include <app/device/writesession.h>
 
 #include <app/data/settingsio.h>
+#include <app/data/settingsrefusal.h>
 #include <app/data/translate.h>
 #include <app/platform/documentsdir.h>
 #include <app/platform/programdir.h>
@@ -153,7 +154,10 @@ bool CDocOperations::loadIntoControllerSteps(std::string path, OutOfRange outOfR
     if (path.empty())
         path = userInteraction().chooseFile(false, translate(L"OPEN"), settingsFilter(), settingsDirectory(), {});
     if (path.empty() || !readSettings(path, loaded, &report)) {
-        showFailure(L"Nie można wczytać ustawień z pliku");
+        // A file refused for its kind or size says so, with the limit.
+        userInteraction().message(translate(L"Nie można wczytać ustawień z pliku")
+                + (path.empty() ? std::wstring() : settingsRefusalText(path)),
+            kCaption, MsgIcon::Error);
         return false;
     }
     const auto problems = checkLoadedSettings(loaded, &report);

@@ -369,6 +369,10 @@ public:
     int recordingError() const { return m_recordingError; }
     // Whether the recording of the last polling start ended at a failed write.
     bool recordingBroke() const { return m_recordingBroke; }
+    // Whole lines after which a recording closes its file (0, the default: no
+    // limit); polling goes on. Any thread; the polling thread reads it per line.
+    void setRecordingLimit(uint32_t lines) { m_recordingLimit = lines; }
+    uint32_t recordingLimit() const { return m_recordingLimit; }
     // Any thread: whether a polling thread of this device still runs.
     bool pollingThreadRunning() const { return m_pollingThreads.load() > 0; }
     // Waits (real time) until no polling thread runs; false after timeoutMs.
@@ -405,6 +409,7 @@ private:
     std::atomic<uint32_t> m_recordedLines { 0 };
     std::atomic<int> m_recordingError { 0 };
     std::atomic<bool> m_recordingBroke { false };
+    std::atomic<uint32_t> m_recordingLimit { 0 };
 
     // Declared last, so it is built after and destroyed before every other
     // member: it publishes the device pointer, and on destruction ends polling

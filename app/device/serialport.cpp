@@ -1,6 +1,7 @@
 #include <app/device/serialport.h>
 
 #include <app/platform/porttable.h>
+#include <app/platform/serialdiagnosis.h>
 #include <app/platform/textcodec.h>
 
 #include <cerrno>
@@ -104,7 +105,10 @@ void CSerialPort::open(uint32_t n)
     close();
     int error = ENOENT;
     const std::string path = portTable().pathOf(n);
-    if (!path.empty()) {
+    // A console or /dev/tty is a terminal too, but opening it would take over the user's own.
+    if (!path.empty() && !CSerialDiagnosis::nonSerialKind(path).empty()) {
+        error = ENOTTY;
+    } else if (!path.empty()) {
         const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             error = errno;

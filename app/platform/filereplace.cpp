@@ -66,11 +66,25 @@ bool deniedByFolder(int error)
     return error == EACCES || error == EPERM || error == EROFS;
 }
 
+// Runs produce with a writer into fd; the bytes written, or false.
+bool produceInto(int fd, const std::function<bool(const FileWriter&)>& produce, off_t& size)
+{
+    size = 0;
+    bool written = true;
+    const FileWriter writer = [fd, &size, &written](std::string_view bytes) {
+        written = written && writeWhole(fd, bytes);
+        size += static_cast<off_t>(bytes.size());
+        return written;
+    };
+    return produce(writer) && written;
+}
+
 // The fallback: no copy of the old content survives a failure here, so it
 // is only taken when there is no other way.
-FileReplaceResult writeInPlace(int fd, std::string_view bytes)
+FileReplaceResult writeInPlace(int fd, const std::function<bool(const FileWriter&)>& produce)
 {
-    const bool ok = writeWhole(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0;
+    off_t size = 0;
+    const bool ok = produceInto(fd, produce, size) && ::ftruncate(fd, size) == 0 && ::fsync(fd) == 0;
     return (::close(fd) == 0 && ok) ? FileReplaceResult::Saved : FileReplaceResult::Failed;
 }
 
@@ -112,6 +126,11 @@ bool isRegularFileOrAbsent(const std::string& path)
 
 FileReplaceResult replaceFile(const std::string& path, std::string_view bytes)
 {
+    return replaceFileStreamed(path, [bytes](const FileWriter& write) { return write(bytes); });
+}
+
+FileReplaceResult replaceFileStreamed(const std::string& path, const std::function<bool(const FileWriter&)>& produce)
+{
     if (path.empty())
         return FileReplaceResult::Failed;
     const std::string target = resolveSaveTarget(path);
@@ -139,7 +158,7 @@ FileReplaceResult replaceFile(const std::string& path, std::string_view bytes)
     const int fd = createTemporary(target, temp, error);
     if (fd < 0) {
         if (inPlace >= 0 && deniedByFolder(error))
-            return writeInPlace(inPlace, bytes);
+            return writeInPlace(inPlace, produce);
         if (inPlace >= 0)
             ::close(inPlace);
         return FileReplaceResult::Failed;
@@ -152,7 +171,8 @@ FileReplaceResult replaceFile(const std::string& path, std::string_view bytes)
         [[maybe_unused]] const int owned = ::fchown(fd, st.st_uid, st.st_gid);
         ::fchmod(fd, st.st_mode & 07777);
     }
-    bool ok = writeWhole(fd, bytes) && ::fsync(fd) == 0;
+    off_t size = 0;
+    bool ok = produceInto(fd, produce, size) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {

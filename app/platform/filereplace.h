@@ -11,6 +11,7 @@
 // in place and synced.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,3 +33,12 @@ bool isRegularFileOrAbsent(const std::string& path);
 // Writes bytes as the whole content of path, as described above. Never
 // leaves a temporary file behind.
 FileReplaceResult replaceFile(const std::string& path, std::string_view bytes);
+
+// A piece of a file's content, written in order; false when it could not be.
+using FileWriter = std::function<bool(std::string_view bytes)>;
+// replaceFile for content made as it is written (a conversion of a large
+// file), so it is never held whole: produce hands the pieces to its writer
+// and returns false to give up. Giving up (or a piece not written) leaves the
+// target as it was and gives Failed — except where the folder allows no
+// temporary file and the file is written in place: what was written stays.
+FileReplaceResult replaceFileStreamed(const std::string& path, const std::function<bool(const FileWriter&)>& produce);

@@ -11,6 +11,7 @@
 #include <grp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -66,15 +67,30 @@ CSerialDiagnosis::CSerialDiagnosis(Roots roots)
 {
 }
 
-std::vector<PortHolder> CSerialDiagnosis::holdersOf(const std::string& path) const
+std::vector<PortHolder> CSerialDiagnosis::holdersOf(const std::string& path, bool* heldHere) const
 {
     std::vector<PortHolder> holders;
+    if (heldHere)
+        *heldHere = false;
     struct stat target {};
     if (::stat(path.c_str(), &target) != 0 || !S_ISCHR(target.st_mode))
         return holders;
+    const std::string self = std::to_string(::getpid());
     for (const auto& pid : listDir(m_roots.proc)) {
         if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos)
             continue;
+        // The tool that asks is never the program to close.
+        if (pid == self) {
+            if (heldHere) {
+                for (const auto& fd : listDir(m_roots.proc + "/" + pid + "/fd")) {
+                    struct stat st {};
+                    const std::string link = m_roots.proc + "/" + pid + "/fd/" + fd;
+                    if (::stat(link.c_str(), &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == target.st_rdev)
+                        *heldHere = true;
+                }
+            }
+            continue;
+        }
         const std::string fdDir = m_roots.proc + "/" + pid + "/fd";
         // Other users' processes are unreadable without root; they are left out.
         for (const auto& fd : listDir(fdDir)) {
@@ -102,6 +118,38 @@ std::string CSerialDiagnosis::usbIdOf(const std::string& path) const
     return {};
 }
 
+std::string CSerialDiagnosis::nonSerialKind(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return {};
+    if (S_ISREG(st.st_mode))
+        return "a regular file";
+    if (S_ISDIR(st.st_mode))
+        return "a folder";
+    if (S_ISFIFO(st.st_mode))
+        return "a FIFO";
+    if (S_ISSOCK(st.st_mode))
+        return "a socket";
+    if (S_ISBLK(st.st_mode))
+        return "a block device (a disk)";
+    if (!S_ISCHR(st.st_mode))
+        return "no device";
+    // Terminals that are no line to a device; opening them would reach the
+    // user's own terminal, the console or a new pseudo-terminal.
+    const unsigned major = ::major(st.st_rdev);
+    const unsigned minor = ::minor(st.st_rdev);
+    if (major == 5 && minor == 0)
+        return "the terminal of the program that opens it";
+    if (major == 5 && minor == 1)
+        return "the system console";
+    if (major == 5 && minor == 2)
+        return "the pseudo-terminal multiplexer";
+    if (major == 4 && minor < 64)
+        return "a virtual console";
+    return {};
+}
+
 PortDiagnosis CSerialDiagnosis::probe(const std::string& path) const
 {
     PortDiagnosis d;
@@ -110,6 +158,12 @@ PortDiagnosis CSerialDiagnosis::probe(const std::string& path) const
     if (::stat(path.c_str(), &st) != 0) {
         d.access = errno == EACCES ? PortAccess::PermissionDenied : PortAccess::Missing;
         d.error = errno;
+        return d;
+    }
+    // Not opened: what it names is no serial port, and nobody holding it matters.
+    d.kind = nonSerialKind(path);
+    if (!d.kind.empty()) {
+        d.access = PortAccess::NotSerial;
         return d;
     }
     if (const group* g = ::getgrgid(st.st_gid))
@@ -129,6 +183,12 @@ PortDiagnosis CSerialDiagnosis::probe(const std::string& path) const
             d.access = PortAccess::Missing;
         else
             d.access = PortAccess::Error;
+    } else if (!::isatty(fd)) {
+        // /dev/null and its kind: every program has them open, none of that is a holder.
+        d.access = PortAccess::NotSerial;
+        d.kind = "a device that is no terminal";
+        ::close(fd);
+        return d;
     } else {
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             d.error = errno;
@@ -139,7 +199,7 @@ PortDiagnosis CSerialDiagnosis::probe(const std::string& path) const
     // A free port may still be open in a program that does not lock it
     // (ModemManager probing with AT commands), which garbles the exchange.
     if (d.access == PortAccess::Busy || d.access == PortAccess::Free)
-        d.holders = holdersOf(path);
+        d.holders = holdersOf(path, &d.heldHere);
     return d;
 }
 
@@ -168,7 +228,15 @@ std::vector<std::string> CSerialDiagnosis::advice(const PortDiagnosis& d)
     case PortAccess::Error:
         lines.push_back(d.path + " could not be opened (" + std::strerror(d.error) + ")");
         return lines;
+    case PortAccess::NotSerial:
+        lines.push_back(d.path + " is " + d.kind + ", not a serial port; give the adapter's port "
+            "(ls /dev/serial/by-id lists the ones the system sees)");
+        return lines;
     case PortAccess::Busy:
+        if (d.holders.empty() && d.heldHere) {
+            lines.push_back(d.path + " is busy: this program has it open already");
+            return lines;
+        }
         if (d.holders.empty())
             lines.push_back(d.path
                 + " is busy: another program holds it (not visible to this user; "

@@ -21,6 +21,7 @@ enum class PortAccess {
     PermissionDenied, // the user may not open it
     Busy, // locked or opened exclusively by another open file
     Error, // opening failed otherwise
+    NotSerial, // a file, folder or device that is no serial port (kind says what)
 };
 
 struct PortDiagnosis {
@@ -28,8 +29,10 @@ struct PortDiagnosis {
     PortAccess access = PortAccess::Free;
     int error = 0; // errno of the failed open or lock
     std::string group; // the group that owns the device node
-    std::vector<PortHolder> holders; // processes that have it open (those this user can see)
+    std::vector<PortHolder> holders; // other processes that have it open (those this user can see)
+    bool heldHere = false; // this process has it open as well
     std::string usbId; // "vendor:product" of the adapter when sysfs tells it
+    std::string kind; // NotSerial: what the path names, e.g. "a regular file"
 };
 
 class CSerialDiagnosis {
@@ -44,8 +47,13 @@ public:
     explicit CSerialDiagnosis(Roots roots);
 
     PortDiagnosis probe(const std::string& path) const;
-    // The processes with an open file on the device behind path, this one included.
-    std::vector<PortHolder> holdersOf(const std::string& path) const;
+    // The other processes with an open file on the device behind path (never
+    // this one: heldHere, when given, says whether it has one).
+    std::vector<PortHolder> holdersOf(const std::string& path, bool* heldHere = nullptr) const;
+    // What path names when it can be told without opening it that it is no
+    // serial port ("a regular file", "the terminal of the program that opens
+    // it" for /dev/tty …); empty when it may be one or does not exist.
+    static std::string nonSerialKind(const std::string& path);
 
     // True when a present port is a USB or CDC-ACM adapter.
     static bool hasUsbSerialAdapter(const std::vector<PortEntry>& present);

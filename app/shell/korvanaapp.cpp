@@ -75,7 +75,7 @@ bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
     m_view = new CkorvanaView(m_doc.get(), m_frame.get());
     m_frame->setCentralWidget(m_view);
     m_view->OnCreate();
-    if (m_exitStatus == kNoConnectionStatus)
+    if (m_quitAtNoConnection)
         return false;
     if (m_options.page)
         m_view->showPage(*m_options.page);
@@ -123,6 +123,8 @@ void CkorvanaApp::takeScreenshotAndQuit()
             dialog = candidate;
     // A dialog opened by --dialog is the picture, and is closed before the quit.
     auto* startDialog = dialog || m_options.dialog.empty() ? nullptr : qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    // A picture asked for and not saved fails the run: a script must not take the old file for it.
+    bool saved = true;
     if (!m_options.screenshot.empty()) {
         QWidget* shown = dialog ? static_cast<QWidget*>(dialog) : m_frame.get();
         if (startDialog)
@@ -133,15 +135,18 @@ void CkorvanaApp::takeScreenshotAndQuit()
         const bool encoded = shown && buffer.open(QIODevice::WriteOnly) && shown->grab().save(&buffer, "PNG");
         if (shown && (!encoded
                 || replaceFile(m_options.screenshot, std::string_view(png.constData(), static_cast<std::size_t>(png.size())))
-                    != FileReplaceResult::Saved))
+                    != FileReplaceResult::Saved)) {
             std::fprintf(stderr, "korvana: cannot write %s\n", m_options.screenshot.c_str());
+            saved = false;
+        }
     }
     if (dialog) {
         // No controller answered: the dialog is the picture, and the status says so.
         logInfo("gui", "quit with the no-connection dialog open");
-        m_exitStatus = kNoConnectionStatus;
+        m_exitStatus = saved ? kNoConnectionStatus : kScreenshotFailedStatus;
+        m_quitAtNoConnection = true;
         dialog->reject();
-        QCoreApplication::exit(kNoConnectionStatus);
+        QCoreApplication::exit(m_exitStatus);
         return;
     }
     if (startDialog)
@@ -149,7 +154,7 @@ void CkorvanaApp::takeScreenshotAndQuit()
     // Closing would be refused with a box while an operation runs; the quit ends it all the same.
     if (m_frame && !(m_doc && m_doc->operationRunning()))
         m_frame->close();
-    QCoreApplication::quit();
+    QCoreApplication::exit(saved ? 0 : kScreenshotFailedStatus);
 }
 
 int CkorvanaApp::ExitInstance()

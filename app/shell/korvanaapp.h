@@ -34,6 +34,8 @@ public:
     // saved the no-connection dialog, else 1.
     int exitStatus() const { return m_exitStatus; }
     static constexpr int kNoConnectionStatus = 3;
+    // The run's status when --screenshot could not save its picture.
+    static constexpr int kScreenshotFailedStatus = 1;
     int ExitInstance();
 
     CkorvanaDoc* document() const { return m_doc.get(); }
@@ -45,7 +47,8 @@ public:
 private:
     void scheduleQuit();
     // With --screenshot: the no-connection dialog when it is open (saved, then
-    // the program ends with status 3), else the main window.
+    // the program ends with status 3), else the main window; a picture that
+    // cannot be saved ends the program with status 1.
     void takeScreenshotAndQuit();
     // --dialog: opens the level-sensor or console dialog as its button would.
     void openStartDialog();
@@ -57,4 +60,6 @@ private:
     CkorvanaView* m_view = nullptr; // owned by the frame
     bool m_painting = false;
     int m_exitStatus = 1;
+    // The no-connection dialog was saved and closed: the start ends there.
+    bool m_quitAtNoConnection = false;
 };

@@ -1,6 +1,7 @@
 // korvana: the configuration and diagnostic program for the LPG injection controller.
 #include <app/device/historyrecorder.h>
 #include <app/platform/log.h>
+#include <app/platform/lpgthreadmanager.h>
 #include <app/platform/programdir.h>
 #include <app/shell/appoptions.h>
 #include <app/shell/guardedapplication.h>
@@ -55,5 +56,7 @@ int main(int argc, char** argv)
     CHistoryRecorder::install(nullptr);
     setUserInteraction(nullptr);
     logInfo("gui", "korvana ended with status " + std::to_string(status));
+    // Once polling threads ran, the thread manager ends the process, with this status.
+    setExitStatus(status);
     return status;
 }

@@ -1,6 +1,7 @@
 #include <app/shell/mainframe.h>
 
 #include <app/data/languages.h>
+#include <app/data/settingsrefusal.h>
 #include <app/data/translate.h>
 #include <app/platform/log.h>
 #include <app/device/docoperations.h>
@@ -282,7 +283,8 @@ void CMainFrame::OnFileCompareSettings(const std::string& chosen)
         return;
     CSettingsImage file;
     if (!readSettingsForComparison(path, file)) {
-        userInteraction().message(translate(L"Nie można wczytać ustawień z pliku"), L"KORVANA", MsgIcon::Error);
+        userInteraction().message(translate(L"Nie można wczytać ustawień z pliku") + settingsRefusalText(path),
+            L"KORVANA", MsgIcon::Error);
         return;
     }
     const bool withController = m_doc->device().m_connected;

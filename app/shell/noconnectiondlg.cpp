@@ -60,6 +60,9 @@ std::wstring portLine(const PortDiagnosis& d)
     case PortAccess::Free: {
         if (d.access == PortAccess::Free && d.holders.empty())
             return {};
+        // This program never names itself as the one to close.
+        if (d.holders.empty() && d.heldHere)
+            return port + translate(L"port już otwarty w tym programie");
         std::wstring line = port
             + (d.holders.empty() ? translate(L"port zajęty przez inny program")
                                  : translate(L"port zajęty przez") + L" " + holderNames(d.holders));
@@ -71,6 +74,7 @@ std::wstring portLine(const PortDiagnosis& d)
     }
     case PortAccess::Missing:
     case PortAccess::Error:
+    case PortAccess::NotSerial:
         return {};
     }
     return {};

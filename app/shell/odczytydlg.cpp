@@ -23,8 +23,6 @@
 #include <QLabel>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -105,17 +103,6 @@ QColor lineColour(int line)
 QString qs(const std::wstring& text)
 {
     return QString::fromStdWString(text);
-}
-
-bool readWholeFile(const std::string& path, std::string& text)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    text = buffer.str();
-    return !in.bad();
 }
 
 } // namespace
@@ -406,19 +393,26 @@ bool COdczytyDlg::playBack(const std::string& path)
 {
     if (!endsWithOsc(path) || !m_chart)
         return false;
-    std::vector<CDiagFile::Record> records;
-    if (!CDiagFile::readRecords(path, records)) {
+    // Streamed into the chart, which keeps only its newest points: a workday's
+    // recording plays without being held whole.
+    // The live chart is left as it is until the file has opened.
+    std::size_t played = 0;
+    const bool opened = CDiagFile::readRecords(path, [this, &played](const CDiagFile::Record& record) {
+        if (played == 0)
+            resetChart(true);
+        addPoints(readingschart::playbackPoints(record));
+        m_counter += readingschart::kPlaybackStep;
+        ++played;
+    });
+    if (!opened) {
         userInteraction().message(
             translate(L"Nie można otworzyć pliku diagnostycznego:") + L"\n" + fromUtf8(path),
             kCaption, MsgIcon::Error);
         return false;
     }
-    logInfo("pages", "playing back " + path + " (" + std::to_string(records.size()) + " records)");
-    resetChart(true);
-    for (const CDiagFile::Record& record : records) {
-        addPoints(readingschart::playbackPoints(record));
-        m_counter += readingschart::kPlaybackStep;
-    }
+    if (played == 0)
+        resetChart(true);
+    logInfo("pages", "playing back " + path + " (" + std::to_string(played) + " records)");
     m_chart->UpdateScrollInfo();
     m_chart->ShowScrollBar(false);
     m_chart->update();
@@ -493,22 +487,33 @@ void COdczytyDlg::onExportCsv()
 
 bool COdczytyDlg::exportCsv(const std::string& oscPath, const std::string& csvPath)
 {
-    std::string text;
-    if (!readWholeFile(oscPath, text)) {
+    // Checked in one pass and written in a second, both streamed: a bad line
+    // leaves no half CSV, and no recording is held whole.
+    const auto noWrite = [](std::string_view) { return true; };
+    COscCsv::SFileResult result = COscCsv::convertFile(oscPath, noWrite);
+    if (result.status == COscCsv::Status::Unreadable || result.status == COscCsv::Status::NotRegularFile) {
         userInteraction().message(
             translate(L"Nie można otworzyć pliku diagnostycznego:") + L"\n" + fromUtf8(oscPath),
             kCaption, MsgIcon::Error);
         return false;
     }
-    std::vector<CDiagFile::Record> records;
-    COscParser::SError error;
-    if (!COscParser::parse(text, records, error)) {
+    const auto badLine = [&result] {
         userInteraction().message(translate(L"Błąd w pliku diagnostycznym, wiersz") + L" "
-                + std::to_wstring(error.line) + L":\n" + fromUtf8(error.message),
+                + std::to_wstring(result.error.line) + L":\n" + fromUtf8(result.error.message),
             kCaption, MsgIcon::Error);
         return false;
-    }
-    if (!isRegularFileOrAbsent(csvPath) || replaceFile(csvPath, COscCsv::convert(records)) != FileReplaceResult::Saved) {
+    };
+    if (result.status == COscCsv::Status::BadLine)
+        return badLine();
+    const FileReplaceResult saved = isRegularFileOrAbsent(csvPath)
+        ? replaceFileStreamed(csvPath, [&](const FileWriter& write) {
+              result = COscCsv::convertFile(oscPath, write);
+              return result.status == COscCsv::Status::Done;
+          })
+        : FileReplaceResult::NotRegularFile;
+    if (result.status == COscCsv::Status::BadLine)
+        return badLine();
+    if (saved != FileReplaceResult::Saved) {
         userInteraction().message(translate(L"Nie można zapisać pliku:") + L"\n" + fromUtf8(csvPath),
             kCaption, MsgIcon::Error);
         return false;

@@ -229,8 +229,10 @@ void CObdDiagnostic::resetDemoReadings()
 bool CObdDiagnostic::send(std::span<const uint8_t> data, CObdAnswer& answer)
 {
     std::vector<uint8_t> payload;
-    if (!obdRelay(makeRequest(m_settings.requestAddress, m_engineAddress, data), payload))
+    if (!obdRelay(makeRequest(m_settings.requestAddress, m_engineAddress, data), payload)) {
+        ++m_linkFailures;
         return false;
+    }
     answer = CObdAnswer(payload);
     return true;
 }
@@ -297,6 +299,7 @@ bool CObdDiagnostic::setupStep()
     }
     std::array<uint8_t, 12> settings {};
     if (!obdReadSettings(settings)) {
+        ++m_linkFailures;
         showError(L"Nie powiodło się odczytanie ustawień urządzenia!");
         return false;
     }
@@ -304,6 +307,7 @@ bool CObdDiagnostic::setupStep()
     m_established = m_settings.enabled == 1;
     std::array<uint8_t, 18> config {};
     if (!obdReadConfig(config)) {
+        ++m_linkFailures;
         showError(L"Nie powiodło się odczytanie ustawień urządzenia!");
         return false;
     }

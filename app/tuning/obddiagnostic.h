@@ -96,6 +96,10 @@ public:
     const std::wstring& protocolText() const { return m_protocolText; }
     // The OBD standard the car claims (PID 0x1C), empty when unknown.
     const std::wstring& standardText() const { return m_standardText; }
+    // Requests and record reads that the controller did not answer cleanly
+    // (a disturbed or lost link, not a silent engine computer), counted since
+    // construction: a caller compares it before and after a step.
+    unsigned linkFailures() const { return m_linkFailures; }
 
     CObdSettingsRecord& settingsRecord() { return m_settings; }
     CObdMapConfig& mapConfig() { return m_config; }
@@ -166,4 +170,5 @@ private:
     uint32_t m_engineAddress = 0;
     std::wstring m_protocolText;
     std::wstring m_standardText;
+    unsigned m_linkFailures = 0;
 };

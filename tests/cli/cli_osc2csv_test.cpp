@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -24,6 +25,15 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// The tool's address space for the large conversion, in KiB: its code and
+// libraries fit, a 40 MB recording held whole (with its records and CSV) does
+// not. A sanitizer's shadow memory needs far more: under one, no cap.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr const char* kCliAddressSpaceKb = "unlimited";
+#else
+constexpr const char* kCliAddressSpaceKb = "122880";
+#endif
 
 using namespace std::chrono_literals;
 
@@ -195,6 +205,50 @@ TEST_F(Osc2Csv, OutputIsSavedAsEveryFileIsAndOnlyOverARegularFile)
     for (const auto& entry : fs::directory_iterator(m_dir))
         EXPECT_EQ(entry.path().filename().string().find(".csv."), std::string::npos)
             << "temporary file left behind: " << entry.path();
+}
+
+// A workday's recording (40 MB) converts in a small, fixed memory: the tool
+// runs with its address space capped far below what holding the recording,
+// its records or its CSV would take. A FIFO in place of a recording is refused
+// instead of holding the tool.
+TEST_F(Osc2Csv, WorkdayRecordingConvertsInBoundedMemory)
+{
+    const std::string drive = readAll(m_dir / "drive.osc");
+    const std::size_t lines = static_cast<std::size_t>(std::count(drive.begin(), drive.end(), '\n'));
+    const fs::path big = m_dir / "workday.osc";
+    std::size_t records = 0;
+    {
+        std::ofstream out(big, std::ios::binary);
+        while (records * drive.size() / lines < (40u << 20)) {
+            out << drive;
+            records += lines;
+        }
+    }
+    const fs::path csv = m_dir / "workday.csv";
+    const ProgramResult r = runProgram("/bin/sh",
+        { "-c", "ulimit -v " + std::string(kCliAddressSpaceKb) + " && exec \"$0\" \"$@\"", KORVANA_CLI, "osc2csv",
+            big.string(), csv.string() },
+        60s);
+    ASSERT_FALSE(r.timedOut);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, std::to_string(records) + " records written to " + csv.string() + "\n");
+    std::ifstream in(csv, std::ios::binary);
+    std::size_t rows = 0;
+    std::string row;
+    std::string last;
+    while (std::getline(in, row)) {
+        ++rows;
+        last = row;
+    }
+    EXPECT_EQ(rows, records + 1);
+    // Time = index × 0.1 s: the last row is the recording's last record.
+    EXPECT_EQ(last.substr(0, last.find(',')), std::to_string((records - 1) / 10) + "." + std::to_string((records - 1) % 10));
+
+    ASSERT_EQ(::mkfifo((m_dir / "live.osc").c_str(), 0666), 0);
+    const ProgramResult fifo = runProgram(KORVANA_CLI, { "osc2csv", (m_dir / "live.osc").string() }, 20s);
+    EXPECT_FALSE(fifo.timedOut);
+    EXPECT_EQ(fifo.exitCode, 1);
+    EXPECT_NE(fifo.err.find("live.osc: not a regular file"), std::string::npos) << fifo.err;
 }
 
 } // namespace

@@ -243,4 +243,28 @@ TEST_F(DiagFileTest, PlaybackStopsAtTheFirstIncompleteRecord)
     EXPECT_FALSE(CDiagFile::readRecords(m_dir + "/absent.osc", none));
 }
 
+// Playback streams: each record reaches the caller as it is read, a FIFO
+// (which would hold the program until someone writes) is not opened, and a
+// token longer than any number ends the playback like other garbage.
+TEST_F(DiagFileTest, PlaybackStreamsAndTakesOnlyRegularFiles)
+{
+    std::string record;
+    for (int i = 0; i < 32; ++i)
+        record += std::to_string(i) + (i == 31 ? "\r\n" : "\t");
+    const std::string path = m_dir + "/stream.osc";
+    std::ofstream(path, std::ios::binary) << record << record << std::string(1 << 20, '7') << " " << record;
+    std::size_t seen = 0;
+    ASSERT_TRUE(CDiagFile::readRecords(path, [&seen](const CDiagFile::Record& r) {
+        EXPECT_EQ(r[31], 31);
+        ++seen;
+    }));
+    EXPECT_EQ(seen, 2u);
+
+    const std::string fifo = m_dir + "/pipe.osc";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::vector<CDiagFile::Record> none;
+    EXPECT_FALSE(CDiagFile::readRecords(fifo, none));
+    EXPECT_FALSE(CDiagFile::readRecords(m_dir, none));
+}
+
 } // namespace

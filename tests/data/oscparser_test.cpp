@@ -103,3 +103,40 @@ TEST(OscCsv, RowInHeaderOrderWithBarsAndTime)
 }
 
 } // namespace
+
+// Fed in pieces of any size, the reader gives what it gives for the whole
+// text; a line longer than any recording holds stops it at that line, so a
+// runaway file cannot fill the memory one line at a time.
+TEST(OscParser, PiecesOfAnySizeReadAsTheWholeAndALineIsBounded)
+{
+    const std::string text = line() + line("\n", 32, "  ") + "\r\n" + line() + line("\r\n", 31);
+    std::vector<CDiagFile::Record> whole;
+    COscParser::SError wholeError;
+    ASSERT_FALSE(COscParser::parse(text, whole, wholeError));
+    ASSERT_EQ(whole.size(), 3u);
+    for (std::size_t size : { std::size_t { 1 }, std::size_t { 7 }, std::size_t { 150 }, text.size() }) {
+        std::vector<CDiagFile::Record> records;
+        COscParser parser([&records](const CDiagFile::Record& r) { records.push_back(r); });
+        bool ok = true;
+        for (std::size_t at = 0; ok && at < text.size(); at += size)
+            ok = parser.feed(std::string_view(text).substr(at, size));
+        ok = ok && parser.finish();
+        EXPECT_FALSE(ok) << size;
+        EXPECT_EQ(records, whole) << size;
+        EXPECT_EQ(parser.records(), 3u) << size;
+        EXPECT_EQ(parser.error().line, 5) << size;
+        EXPECT_EQ(parser.error().message, wholeError.message) << size;
+    }
+
+    std::vector<CDiagFile::Record> records;
+    COscParser::SError error;
+    EXPECT_FALSE(COscParser::parse(line() + std::string(5000, '1') + "\n", records, error));
+    EXPECT_EQ(error.line, 2);
+    EXPECT_EQ(error.message, "line longer than 4096 bytes");
+    EXPECT_EQ(records.size(), 1u);
+    // No line end at all: refused as soon as the piece passes the bound.
+    COscParser endless([](const CDiagFile::Record&) {});
+    EXPECT_TRUE(endless.feed(std::string(4000, '0')));
+    EXPECT_FALSE(endless.feed(std::string(4000, '0')));
+    EXPECT_EQ(endless.error().message, "line longer than 4096 bytes");
+}

@@ -9,6 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
 namespace {
 
 TEST(DocCopyRules, LoadedFileReplacesSettingsButKeepsIdentityAndInspectionBit)
@@ -147,6 +152,30 @@ TEST(DocOperationsOffline, SaveFailureIsReported)
     EXPECT_EQ(stamp[5], L'-');
     EXPECT_EQ(stamp[10], L'-');
     EXPECT_EQ(stamp[13], L':');
+}
+
+// A settings file refused unread says why: past its limit, with the limit
+// named, or no regular file at all; the device stays as it was.
+TEST(DocOperationsOffline, FileRefusedForItsSizeOrKindNamesTheLimit)
+{
+    CScriptedInteraction ui;
+    CInteractionScope scope(ui);
+    CLPGDevice device;
+    device.m_connected = true;
+    device.m_demo = true;
+    const CSettingsImage before = device.image();
+    std::string dir = (std::filesystem::temp_directory_path() / "korvana-docops-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(dir.data()), nullptr);
+    std::ofstream(dir + "/big.settings", std::ios::binary) << std::string((1u << 20) + 1, '7');
+    ASSERT_EQ(::mkfifo((dir + "/pipe.settings").c_str(), 0600), 0);
+    CDocOperations ops(device);
+    EXPECT_FALSE(ops.loadIntoController(dir + "/big.settings"));
+    EXPECT_FALSE(ops.loadIntoController(dir + "/pipe.settings"));
+    std::filesystem::remove_all(dir);
+    ASSERT_EQ(ui.shown().size(), 2u);
+    EXPECT_EQ(ui.shown()[0].text, L"Nie można wczytać ustawień z pliku\nPlik jest większy niż 1 MB.");
+    EXPECT_EQ(ui.shown()[1].text, L"Nie można wczytać ustawień z pliku\nTo nie jest zwykły plik.");
+    EXPECT_TRUE(device.image() == before);
 }
 
 } // namespace

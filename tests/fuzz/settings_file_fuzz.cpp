@@ -2,8 +2,14 @@
 // report must not change what is loaded, and a file that was read whole must
 // write out lines that read back to the same lines.
 // The reader takes a path, so the bytes go into an anonymous in-memory file
-// (nothing is left on disk however a run ends).
+// (nothing is left on disk however a run ends). The service tool's readers
+// come along: diff's reader takes a file exactly when the plain reader does,
+// and the size limit refuses a file past it unread (checked with the real
+// limit and with a small one the input picks, which the fuzzer can reach).
+#include <app/data/settingsfile.h>
 #include <app/data/settingsio.h>
+#include <app/platform/boundedread.h>
+#include <app/tuning/settingsdiff.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -42,8 +48,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     static MemoryFile input;
     static MemoryFile output;
     input.fill(reinterpret_cast<const char*>(data), size);
+    for (const std::size_t limit : { std::size_t { size > 0 ? data[0] : 0u }, CSettingsFile::kMaxFileBytes }) {
+        std::string bytes;
+        const BoundedReadResult read = readBoundedFile(input.path(), limit, bytes);
+        const BoundedReadResult expected = size > limit ? BoundedReadResult::TooLarge : BoundedReadResult::Read;
+        if (read != expected || probeBoundedFile(input.path(), limit) != expected)
+            std::abort();
+        if (read == BoundedReadResult::Read && bytes != std::string(reinterpret_cast<const char*>(data), size))
+            std::abort();
+    }
     CSettingsImage image;
-    if (!readSettings(input.path(), image))
+    const bool taken = readSettings(input.path(), image);
+    // As korvana-cli diff reads it: the same file taken or refused.
+    CSettingsImage compared;
+    if (readSettingsForComparison(input.path(), compared) != taken)
+        std::abort();
+    if (size > CSettingsFile::kMaxFileBytes && taken)
+        std::abort();
+    if (!taken)
         return 0;
 
     const auto lines = settingsLines(image);

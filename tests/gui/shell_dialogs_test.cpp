@@ -24,9 +24,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <functional>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -69,7 +71,9 @@ TEST(NoConnectionDlg, ShowsItsTextsInTheCurrentLanguage)
 }
 
 // What the search saw goes under the buttons, which stay where they were; a
-// port locked by this process names it, no USB adapter is said in one line.
+// port locked by another process names it (this program is never named as
+// the one to close: it is said to have the port open itself), no USB adapter
+// is said in one line.
 TEST(NoConnectionDlg, ShowsWhatTheSearchSawUnderTheButtons)
 {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
@@ -77,17 +81,37 @@ TEST(NoConnectionDlg, ShowsWhatTheSearchSawUnderTheButtons)
     ASSERT_EQ(::grantpt(master), 0);
     ASSERT_EQ(::unlockpt(master), 0);
     const std::string path = ::ptsname(master);
+    const std::vector<SearchAttempt> attempts { { 2, path, ConnectFailure::PortBusy, {} },
+                                                { 1, "/dev/ttyS0", ConnectFailure::NoAnswer, {} } };
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+        if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::write(ready[1], "x", 1) != 1)
+            _exit(1);
+        ::pause();
+        _exit(0);
+    }
+    ::close(ready[1]);
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    ::close(ready[0]);
+    const std::wstring text = CNoConnectionDlg::diagnosisText(attempts, { { 1, "/dev/ttyS0", "serial" } });
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
     const int held = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
-    const std::vector<SearchAttempt> attempts { { 2, path, ConnectFailure::PortBusy, {} },
-                                                { 1, "/dev/ttyS0", ConnectFailure::NoAnswer, {} } };
-    const std::wstring text = CNoConnectionDlg::diagnosisText(attempts, { { 1, "/dev/ttyS0", "serial" } });
+    const QString self = QString::fromStdWString(
+        CNoConnectionDlg::diagnosisText({ { 2, path, ConnectFailure::PortBusy, {} } }, { { 1, "/dev/ttyUSB0", "" } }));
     ::close(held);
     ::close(master);
+    EXPECT_EQ(self, QString::fromStdString(path) + QStringLiteral(": port już otwarty w tym programie"));
     const QString shown = QString::fromStdWString(text);
     EXPECT_TRUE(shown.contains(QString::fromStdString(path) + QStringLiteral(": port zajęty przez"))) << text.size();
-    EXPECT_TRUE(shown.contains(QStringLiteral("(PID %1)").arg(::getpid()))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("(PID %1)").arg(child))) << shown.toStdString();
+    EXPECT_FALSE(shown.contains(QStringLiteral("(PID %1)").arg(::getpid()))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("Nie wykryto adaptera USB-serial"))) << shown.toStdString();
     // A silent port with nobody else on it adds nothing; an adapter present drops the last line.
     EXPECT_TRUE(CNoConnectionDlg::diagnosisText({ { 1, "/dev/ttyS0", ConnectFailure::NoAnswer, {} } },

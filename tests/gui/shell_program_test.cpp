@@ -158,4 +158,20 @@ TEST(Program, BadUsageIsRefused)
     EXPECT_NE(help.out.find("--screenshot"), std::string::npos);
 }
 
+// A picture that cannot be saved (its folder is missing) fails the run,
+// with the main window and with the no-connection dialog alike.
+TEST(Program, ScreenshotThatCannotBeSavedFailsTheRun)
+{
+    QTemporaryDir dir;
+    const std::string png = dir.filePath("missing/shot.png").toStdString();
+    for (const std::vector<std::string>& start : { std::vector<std::string> { "--demo" }, {} }) {
+        std::vector<std::string> args = start;
+        args.insert(args.end(), { "--screenshot", png, "--quit-after", "2000" });
+        const ProgramResult r = runProgram(KORVANA_PROGRAM, args, 20s, programEnv(dir));
+        ASSERT_FALSE(r.timedOut);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_NE(r.err.find("korvana: cannot write " + png), std::string::npos) << r.err;
+    }
+}
+
 } // namespace

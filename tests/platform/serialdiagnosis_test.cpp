@@ -132,12 +132,43 @@ TEST(SerialDiagnosis, LockThroughAnotherOpenFileIsBusy)
     const auto d = CSerialDiagnosis().probe(pty.path());
     ::close(fd);
     EXPECT_EQ(d.access, PortAccess::Busy);
-    ASSERT_EQ(d.holders.size(), 1u);
-    EXPECT_EQ(d.holders[0].pid, ::getpid());
+    // The asking program is never listed as one to close; it is told it has the port itself.
+    EXPECT_TRUE(d.holders.empty());
+    EXPECT_TRUE(d.heldHere);
     const std::string text = joined(CSerialDiagnosis::advice(d));
-    EXPECT_NE(text.find("busy"), std::string::npos) << text;
-    EXPECT_NE(text.find("pid " + std::to_string(::getpid())), std::string::npos) << text;
-    EXPECT_NE(text.find("close that program"), std::string::npos) << text;
+    EXPECT_NE(text.find("is busy: this program has it open already"), std::string::npos) << text;
+    EXPECT_EQ(text.find("pid " + std::to_string(::getpid())), std::string::npos) << text;
+    EXPECT_EQ(text.find("close that program"), std::string::npos) << text;
+}
+
+// Paths that are no serial port are said to be what they are, unopened, and
+// nobody who holds them is listed: every process has /dev/null open.
+TEST(SerialDiagnosis, PathThatIsNoSerialPortIsCalledWhatItIs)
+{
+    std::string templ = (std::filesystem::temp_directory_path() / "korvana-serialdiag-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(templ.data()), nullptr);
+    const std::string file = templ + "/file";
+    std::ofstream(file) << "x";
+    const std::string fifo = templ + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        std::string path;
+        const char* kind;
+    };
+    for (const Case& c : std::vector<Case> { { file, "a regular file" }, { templ, "a folder" }, { fifo, "a FIFO" },
+             { "/dev/tty", "the terminal of the program that opens it" },
+             { "/dev/null", "a device that is no terminal" } }) {
+        const auto d = CSerialDiagnosis().probe(c.path);
+        EXPECT_EQ(d.access, PortAccess::NotSerial) << c.path;
+        EXPECT_EQ(d.kind, c.kind) << c.path;
+        EXPECT_TRUE(d.holders.empty()) << c.path;
+        EXPECT_EQ(joined(CSerialDiagnosis::advice(d)), c.path + " is " + c.kind + ", not a serial port; give the "
+                "adapter's port (ls /dev/serial/by-id lists the ones the system sees)\n");
+    }
+    fs::remove_all(templ);
+    // A pseudo-terminal is a line like an adapter's.
+    Pty pty;
+    EXPECT_EQ(CSerialDiagnosis::nonSerialKind(pty.path()), "");
 }
 
 // A child that names itself like the modem daemon holds and locks the port;

@@ -77,6 +77,9 @@ int connectDevice(const CliContext& context, bool demo, CLPGDevice& device)
         const uint32_t n = resolvePort(context.port, message);
         if (n == 0)
             return failed(message);
+        // A number without a port behind it: there is no path to check or advise on.
+        if (portTable().pathOf(n).empty())
+            return failed("COM" + std::to_string(n) + " is not present; korvana-cli ports lists the present ports");
         if (!device.connectOnPort(n)) {
             std::string why
                 = describeConnectFailure(device.lastConnectFailure(), context.port, device.lastConnectDetail());

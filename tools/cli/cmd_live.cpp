@@ -90,6 +90,10 @@ int cmdLive(const CliContext& context)
         if (const int code = connectDevice(context, demo, device))
             return code;
         device.setThreadManager(&manager);
+        // The polling thread writes the file: it stops itself at the count, so no
+        // line written after the last one counted here reaches the file.
+        if (!osc.empty())
+            device.setRecordingLimit(static_cast<uint32_t>(count));
         if (!device.startPolling(osc.empty() ? std::string(kNoRecordingPath) : osc))
             return failed("this controller does not give live readings");
         if (!osc.empty() && !device.isRecording()) {
@@ -106,7 +110,12 @@ int cmdLive(const CliContext& context)
         uint64_t shown = 0;
         long seen = 0;
         int result = kExitOk;
-        while (!g_interrupted && (count == 0 || seen < count)) {
+        const auto done = [&] {
+            if (count == 0)
+                return false;
+            return osc.empty() ? seen >= count : device.recordedLines() >= static_cast<uint32_t>(count);
+        };
+        while (!g_interrupted && !done()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             std::vector<CDiag> records;
             const CDiagData::Since since = device.diagData().copySince(shown, records);

@@ -6,7 +6,8 @@
 //
 // korvana-cli dtc [--clear --yes] [--demo]: the car's stored trouble codes,
 // one description a line (nothing when none are stored); --clear clears them
-// (--yes answers the question). Exit 1 when the engine computer does not answer.
+// (--yes answers the question). Exit 1 when the engine computer does not answer
+// or the link to the controller was disturbed (said apart).
 #include "cli.h"
 
 #include <app/data/readblocks.h>
@@ -50,13 +51,24 @@ std::string hexAddress(uint32_t address)
     return buffer;
 }
 
+// A request the controller did not answer cleanly says nothing about the car.
+int linkDisturbed()
+{
+    return failed("the link to the controller was disturbed: the OBD request got no clean answer; try again");
+}
+
 // Setup, and the detection with --connect. kExitOk once the engine computer answered.
 int reachEngine(CLPGDevice& device, bool detect)
 {
+    const unsigned failures = device.linkFailures();
     if (device.setupStep())
         return kExitOk;
+    if (device.linkFailures() != failures)
+        return linkDisturbed();
     if (detect && device.detect(kAutomatic) != 0)
         return kExitOk;
+    if (device.linkFailures() != failures)
+        return linkDisturbed();
     if (!device.established() && !detect)
         return failed("OBD is off in the controller (--connect looks for the engine computer)");
     return failed("the engine computer does not answer");
@@ -120,9 +132,20 @@ int cmdObd(const CliContext& context)
             return code;
         if (const int code = requireRead(device, CReadBlocks::DevInfo))
             return code;
+        const unsigned failures = device.linkFailures();
         if (const int code = reachEngine(device, detect))
             return code;
         takeEveryReading(device);
+        // What a disturbed link kept back is not shown as the car's "unknown".
+        if (device.linkFailures() != failures) {
+            std::string missing = device.standardText().empty() ? "the OBD standard" : "";
+            for (int i = 0; i < CObdDiagnostic::kReadingCount; ++i) {
+                if (device.reading(i).enabled && device.readingText(i).empty())
+                    missing += (missing.empty() ? "" : ", ") + std::string(kReadings[i].name);
+            }
+            if (!missing.empty())
+                return failed("the link to the controller was disturbed: no answer for " + missing + "; try again");
+        }
         printReadings(device, json);
         return kExitOk;
     } catch (IError* e) {
@@ -162,7 +185,7 @@ int cmdDtc(const CliContext& context)
             case CObdDiagnostic::Outcome::Refused:
                 return failed("the engine computer refused to clear its codes");
             case CObdDiagnostic::Outcome::Failed:
-                return kExitFailed;
+                return linkDisturbed();
             }
             return kExitFailed;
         }
@@ -170,6 +193,8 @@ int cmdDtc(const CliContext& context)
         const auto outcome = device.readTroubleCodes(codes);
         if (outcome == CObdDiagnostic::Outcome::NoAnswer)
             return failed("the engine computer does not answer");
+        if (outcome == CObdDiagnostic::Outcome::Failed)
+            return linkDisturbed();
         if (outcome != CObdDiagnostic::Outcome::Done)
             return kExitFailed;
         const COBDCodes table;

@@ -1,17 +1,14 @@
 // korvana-cli osc2csv IN.osc [OUT.csv]: a diagnostic recording as CSV for a
 // spreadsheet. Without OUT the CSV goes to stdout. A bad recording stops the
-// command at its first bad line, and no output file is left behind.
+// command at its first bad line, and no output file is left behind. The
+// recording streams through, so a workday's recording converts in little memory.
 #include "cli.h"
 
 #include <app/data/osccsv.h>
-#include <app/data/oscparser.h>
 #include <app/platform/filereplace.h>
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 
 namespace {
 
@@ -30,30 +27,51 @@ int cmdOsc2Csv(const CliContext& context)
     const std::string& in = args[0];
     if (!endsWithOsc(in))
         return failed(in + ": not a diagnostic recording (the name must end in osc)");
-    std::ifstream file(in, std::ios::binary);
-    if (!file)
-        return failed(in + ": cannot open");
-    std::ostringstream buffer;
-    buffer << file.rdbuf();
-    if (file.bad())
-        return failed(in + ": cannot read");
+    const auto why = [&in](const COscCsv::SFileResult& r) -> std::string {
+        switch (r.status) {
+        case COscCsv::Status::Unreadable:
+            return in + ": cannot read";
+        case COscCsv::Status::NotRegularFile:
+            return in + ": not a regular file";
+        case COscCsv::Status::BadLine:
+            return in + ":" + std::to_string(r.error.line) + ": " + r.error.message;
+        case COscCsv::Status::Done:
+        case COscCsv::Status::WriteFailed:
+            break;
+        }
+        return {};
+    };
+    // The recording streams through twice, checked before anything is written,
+    // so a bad line never leaves half a CSV behind and no size of recording
+    // is ever held whole.
+    const COscCsv::SFileResult checked = COscCsv::convertFile(in, [](std::string_view) { return true; });
+    if (checked.status != COscCsv::Status::Done)
+        return failed(why(checked));
 
-    std::vector<CDiagFile::Record> records;
-    COscParser::SError error;
-    if (!COscParser::parse(buffer.str(), records, error))
-        return failed(in + ":" + std::to_string(error.line) + ": " + error.message);
-    const std::string csv = COscCsv::convert(records);
-
+    COscCsv::SFileResult result;
     if (args.size() == 1) {
-        // Whether it arrived is checked once every command has run.
-        std::fwrite(csv.data(), 1, csv.size(), stdout);
+        // Whether it all arrived is checked once every command has run; a
+        // failed piece ends the conversion there.
+        result = COscCsv::convertFile(in, [](std::string_view piece) {
+            return std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size();
+        });
+        if (result.status == COscCsv::Status::WriteFailed)
+            return kExitFailed;
+        if (result.status != COscCsv::Status::Done)
+            return failed(why(result) + " (the recording changed while it was converted)");
         return kExitOk;
     }
     // As the program's export: only a regular file (or none) is ever replaced.
     const std::string& out = args[1];
     if (!isRegularFileOrAbsent(out))
         return failed(out + ": not a regular file");
-    switch (replaceFile(out, csv)) {
+    const FileReplaceResult saved = replaceFileStreamed(out, [&](const FileWriter& write) {
+        result = COscCsv::convertFile(in, write);
+        return result.status == COscCsv::Status::Done;
+    });
+    if (result.status != COscCsv::Status::Done && result.status != COscCsv::Status::WriteFailed)
+        return failed(why(result) + " (the recording changed while it was converted)");
+    switch (saved) {
     case FileReplaceResult::Saved:
         break;
     case FileReplaceResult::NotRegularFile:
@@ -63,6 +81,6 @@ int cmdOsc2Csv(const CliContext& context)
     case FileReplaceResult::Failed:
         return failed(out + ": cannot write");
     }
-    std::cerr << records.size() << " records written to " << out << "\n";
+    std::cerr << result.records << " records written to " << out << "\n";
     return kExitOk;
 }

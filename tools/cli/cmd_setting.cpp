@@ -100,6 +100,10 @@ int cmdSet(const CliContext& context)
         const CSettingField* f = CSettingsTable::find(args[i]);
         if (!f)
             return failed("unknown key " + args[i] + " (not a setting of the settings pages); nothing written");
+        // Only one of two values could be written: which one was meant is the user's to say.
+        for (const auto& change : changes)
+            if (change.first == f)
+                return failed(args[i] + " is given twice; nothing written");
         double value = 0;
         if (!CSettingsTable::parse(*f, widen(args[i + 1]), value))
             return failed(args[i] + ": \"" + args[i + 1] + "\" is not a value; allowed: "
