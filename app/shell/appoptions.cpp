@@ -12,7 +12,8 @@ const char* const kAppUsage
       "                    3 Kalibracja, 4 Mapa, 5 OBD, 6 Info\n"
       "  --subpage N       with --page 4: tuning page N of Mapa: 0 Mapa, 1 Mapa 2D,\n"
       "                    2 Korekty temperatury, 3 Korekty ciśnienia\n"
-      "  --dialog NAME     open a dialog at start: level (Wskazanie), console (Konsolka)\n"
+      "  --dialog NAME     open a dialog at start: level (Wskazanie), console (Konsolka),\n"
+      "                    history (Historia: the controller's first restore point against it now)\n"
       "  --size WxH        window size in pixels, e.g. 1280x800\n"
       "  --verbose         write the log to stderr as well as to its file\n"
       "  --screenshot FILE save the main window as PNG and exit; when no controller\n"
@@ -73,8 +74,8 @@ std::optional<SAppOptions> parseAppOptions(const std::vector<std::string>& args,
             const std::string* v = value();
             if (!v)
                 return std::nullopt;
-            if (*v != "level" && *v != "console") {
-                error = "--dialog takes level or console, not '" + *v + "'";
+            if (*v != "level" && *v != "console" && *v != "history") {
+                error = "--dialog takes level, console or history, not '" + *v + "'";
                 return std::nullopt;
             }
             options.dialog = *v;

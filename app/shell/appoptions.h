@@ -4,7 +4,8 @@
 //   --lang N          start in language N (0 Polish, 1 English …, 0 … 19)
 //   --page N          start on page N (0 Odczyty … 6 Info)
 //   --subpage N       with --page 4: show tuning page N of "Mapa" (0 … 3)
-//   --dialog NAME     open the dialog behind "Wskazanie" (level) or "Konsolka" (console) at start
+//   --dialog NAME     open the dialog behind "Wskazanie" (level), "Konsolka" (console) or
+//                     "Historia" (history: the controller's first point against it now) at start
 //   --size WxH        window size in pixels
 //   --verbose         the log also on stderr
 //   --screenshot FILE save the main window (or the no-connection dialog) as PNG, then exit
@@ -24,7 +25,7 @@ struct SAppOptions {
     std::optional<int> quitAfterMs;
     std::optional<int> page;
     std::optional<int> subPage;
-    std::string dialog; // "", "level" or "console"
+    std::string dialog; // "", "level", "console" or "history"
     std::optional<std::pair<int, int>> size;
     bool verbose = false;
     bool help = false;

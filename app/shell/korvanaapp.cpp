@@ -1,10 +1,12 @@
 #include <app/shell/korvanaapp.h>
 
 #include <app/data/languages.h>
+#include <app/device/historyrecorder.h>
 #include <app/platform/filereplace.h>
 #include <app/platform/log.h>
 #include <app/platform/porttable.h>
 #include <app/platform/programdir.h>
+#include <app/platform/textcodec.h>
 #include <app/shell/consolebtn.h>
 #include <app/shell/cppbtn.h>
 #include <app/shell/korvanadoc.h>
@@ -112,6 +114,14 @@ void CkorvanaApp::openStartDialog()
     } else if (m_options.dialog == "console") {
         if (CConsoleBtn* console = m_view->consoleButton())
             console->onDblClick();
+    } else if (m_options.dialog == "history") {
+        int64_t first = 0;
+        if (CHistoryRecorder* history = CHistoryRecorder::installed(); history && history->store().readable()) {
+            const auto points = history->store().list(toUtf8(m_doc->device().image().m_devInfo.m_serial));
+            if (!points.empty())
+                first = points.front().id;
+        }
+        m_frame->OnFileHistory(first);
     }
 }
 
