@@ -17,6 +17,8 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QPainter>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -110,6 +112,85 @@ QString settingName(const std::string& key)
 
 } // namespace
 
+// The curves two points hold, each drawn twice: the first point in grey, the
+// second in colour, on a scale of their own.
+class CHistoryCurves : public QWidget {
+public:
+    struct Curve {
+        QString name;
+        std::vector<double> a;
+        std::vector<double> b;
+    };
+    explicit CHistoryCurves(QWidget* parent)
+        : QWidget(parent)
+    {
+        setAutoFillBackground(true);
+        setBackgroundRole(QPalette::Base);
+    }
+    void setCurves(std::vector<Curve> curves, QString titleA, QString titleB)
+    {
+        m_curves = std::move(curves);
+        m_titleA = std::move(titleA);
+        m_titleB = std::move(titleB);
+        update();
+    }
+    const std::vector<Curve>& curves() const { return m_curves; }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QFontMetrics metrics(font());
+        const int legend = metrics.height() + 6;
+        painter.setPen(QPen(Qt::gray, 2));
+        painter.drawLine(8, legend / 2, 28, legend / 2);
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(32, metrics.ascent() + 3, m_titleA);
+        const int second = 48 + metrics.horizontalAdvance(m_titleA);
+        painter.setPen(QPen(QColor(230, 110, 20), 2));
+        painter.drawLine(second, legend / 2, second + 20, legend / 2);
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(second + 24, metrics.ascent() + 3, m_titleB);
+        if (m_curves.empty())
+            return;
+        const int rowHeight = (height() - legend) / static_cast<int>(m_curves.size());
+        for (std::size_t i = 0; i < m_curves.size(); ++i) {
+            const Curve& c = m_curves[i];
+            const QRect row(8, legend + static_cast<int>(i) * rowHeight, width() - 16, rowHeight - 4);
+            painter.setPen(palette().color(QPalette::Text));
+            painter.drawText(row.left(), row.top() + metrics.ascent(), c.name);
+            const QRect plot = row.adjusted(0, metrics.height() + 2, 0, 0);
+            painter.setPen(QPen(palette().color(QPalette::Mid), 1));
+            painter.drawRect(plot);
+            double lo = 0;
+            double hi = 0;
+            for (const auto* values : { &c.a, &c.b })
+                for (double v : *values) {
+                    lo = std::min(lo, v);
+                    hi = std::max(hi, v);
+                }
+            if (hi - lo < 1)
+                hi = lo + 1;
+            const auto line = [&](const std::vector<double>& values, const QPen& pen) {
+                QPolygonF points;
+                for (std::size_t k = 0; k < values.size(); ++k)
+                    points << QPointF(plot.left() + plot.width() * double(k) / double(std::max<std::size_t>(1, values.size() - 1)),
+                                      plot.bottom() - plot.height() * (values[k] - lo) / (hi - lo));
+                painter.setPen(pen);
+                painter.drawPolyline(points);
+            };
+            line(c.a, QPen(Qt::gray, 2));
+            line(c.b, QPen(QColor(230, 110, 20), 2));
+        }
+    }
+
+private:
+    std::vector<Curve> m_curves;
+    QString m_titleA;
+    QString m_titleB;
+};
+
 CHistoriaDlg::CHistoriaDlg(CHistoryRecorder& history, CLPGDevice& device, QWidget* parent)
     : CSkinDlg(kResourceId, parent)
     , m_history(history)
@@ -141,9 +222,13 @@ void CHistoriaDlg::createControls()
     m_diff->setHorizontalHeaderLabels({ translated(L"Ustawienie"), QString(), QString() });
     replacePlaceholder(this, kDiffId, m_diff);
 
-    m_map = new QTableWidget(kMapRows, kMapCols, this);
+    auto* tabs = new QTabWidget(this);
+    m_map = new QTableWidget(kMapRows, kMapCols, tabs);
     m_map->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    replacePlaceholder(this, kMapId, m_map);
+    tabs->addTab(m_map, translated(L"Mapa"));
+    m_curves = new CHistoryCurves(tabs);
+    tabs->addTab(m_curves, translated(L"Krzywe"));
+    replacePlaceholder(this, kMapId, tabs);
     fillPoints();
 }
 
@@ -316,6 +401,27 @@ void CHistoriaDlg::showDifferences(const CHistoryContent& a, const CHistoryConte
         }
     }
     m_map->resizeColumnsToContents();
+
+    // The curves that differ, each with both points' values.
+    std::vector<CHistoryCurves::Curve> curves;
+    const auto curve = [&](uint32_t block, const QString& name, const auto& va, const auto& vb) {
+        if (!(a.blocks & b.blocks & block) || std::equal(va.begin(), va.end(), vb.begin()))
+            return;
+        curves.push_back({ name, std::vector<double>(va.begin(), va.end()), std::vector<double>(vb.begin(), vb.end()) });
+    };
+    curve(CReadBlocks::SetupTimes1, translated(L"Mapa 2D"), a.image.m_setupTimes1, b.image.m_setupTimes1);
+    curve(CReadBlocks::SetupTimes2, translated(L"Mapa 2D") + QStringLiteral(" (2)"), a.image.m_setupTimes2,
+          b.image.m_setupTimes2);
+    curve(CReadBlocks::SensorsSetup, translated(L"Korekty temperatury"), a.image.m_sensorsSetup.m_temprCorr,
+          b.image.m_sensorsSetup.m_temprCorr);
+    curve(CReadBlocks::PressCorr, translated(L"Korekty ciśnienia"), a.image.m_sensorsSetup.m_pressCorr,
+          b.image.m_sensorsSetup.m_pressCorr);
+    m_curves->setCurves(std::move(curves), titleA, titleB);
+}
+
+int CHistoriaDlg::curveCount() const
+{
+    return static_cast<int>(m_curves->curves().size());
 }
 
 void CHistoriaDlg::onRestore()

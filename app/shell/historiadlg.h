@@ -1,8 +1,8 @@
 // "Historia": the restore points this PC keeps of every controller. The
 // controllers by serial and car, their points (time, operation, PC, note);
-// two points compared, or one with the controller now (the settings by key
-// with the pages' units, the map as its grid with the changed cells coloured
-// and both values shown); a point put back whole or by groups through the
+// two points compared, or one with the controller now (the settings by their
+// pages' names with units, the map as its grid with the changed cells
+// coloured and both values shown, the curves that differ as charts); a point put back whole or by groups through the
 // write path after a confirmation that lists what changes; a point exported
 // as a settings file; its note edited.
 #pragma once
@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+class CHistoryCurves;
 class CHistoryRecorder;
 class CLPGDevice;
 class QTableWidget;
@@ -39,6 +40,8 @@ public:
     QTreeWidget* points() const { return m_points; }
     QTableWidget* differences() const { return m_diff; }
     QTableWidget* mapGrid() const { return m_map; }
+    // How many curves the last comparison draws (those that differ).
+    int curveCount() const;
 
     // Selects the points (by id) as a click would; the list stays as it is for unknown ids.
     void selectPoints(const std::vector<int64_t>& ids);
@@ -73,5 +76,6 @@ private:
     QTreeWidget* m_points = nullptr;
     QTableWidget* m_diff = nullptr;
     QTableWidget* m_map = nullptr;
+    CHistoryCurves* m_curves = nullptr;
     QString m_firstTitle;
 };

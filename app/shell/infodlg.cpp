@@ -9,6 +9,7 @@
 #include <app/platform/pcid.h>
 #include <app/platform/userinteraction.h>
 #include <app/shell/korvanadoc.h>
+#include <app/shell/mainframe.h>
 #include <app/shell/strvaluecmbbox.h>
 #include <app/shell/unreadline.h>
 #include <basectrls/ctrlid.h>
@@ -70,6 +71,9 @@ std::vector<SCtrlLayout> buildLayout()
                          kEditX, y + 1, kEditWidth, kRowHeight - 3, nullptr });
         y += kPitch;
     }
+    // The controller's restore points, beside its identity.
+    rows.push_back({ CInfoDlg::kHistoryId, ECtrlKind::PushButton, kEditX + kEditWidth + 20, kFirstRowY, 150, 30,
+                     L"Historia" });
     rows.push_back({ kErrorsTitleId, ECtrlKind::Label, kLeft, kErrorsTop, 500, kRowHeight, L"Kody błędów" });
     rows.push_back({ CInfoDlg::kErrorsId, ECtrlKind::Placeholder, kLeft, kErrorsTop + 28, 500, 172, nullptr });
     CUnreadLine::addRows(rows, kLeft, kErrorsTop + 206, 500, 26);
@@ -159,6 +163,11 @@ void CInfoDlg::createControls()
         connect(read, &QAbstractButton::clicked, this, [this] { OnBnClickedButtonread(); });
     if (auto* clear = qobject_cast<QAbstractButton*>(findChildCtrl(this, kClearErrorsId)))
         connect(clear, &QAbstractButton::clicked, this, [this] { OnBnClickedButtonclear(); });
+    if (auto* history = qobject_cast<QAbstractButton*>(findChildCtrl(this, kHistoryId)))
+        connect(history, &QAbstractButton::clicked, this, [] {
+            if (g_korvanaDoc && g_korvanaDoc->mainFrame())
+                g_korvanaDoc->mainFrame()->OnFileHistory();
+        });
     m_unread = new CUnreadLine(this, m_context, kShownBlocks, [this] { fillIdentity(); });
     m_unread->create();
 }

@@ -35,6 +35,7 @@ public:
     static constexpr int kErrorsId = 1208;
     static constexpr int kReadErrorsId = 1175;
     static constexpr int kClearErrorsId = 1176;
+    static constexpr int kHistoryId = 1177;
 
     explicit CInfoDlg(const CPageContext& context, QWidget* parent = nullptr);
 

@@ -1,7 +1,7 @@
 // "Historia" in the program against korvana-sim: the connection leaves its
 // point, a page's write its two; the window lists them under the controller,
-// compares two points (the setting by key, the map cell coloured with both
-// values) and puts back only the map of a point, after a confirmation that
+// compares two points (the setting by its page's name, the curve as a chart,
+// the map cell coloured with both values) and puts back only the map of a point, after a confirmation that
 // lists what changes.
 #include "guitest.h"
 #include "shelltest.h"
@@ -74,7 +74,8 @@ TEST_F(HistoryWindow, ListsComparesAndPutsBackTheMapAlone)
     // A page's two writes: a setting, then a cell of the map.
     const double tempr = device().image().m_base.m_switchTempr + 5;
     device().image().m_base.m_switchTempr = tempr;
-    ASSERT_TRUE(CWriteSession::writeBlocks(device(), L"test", { CReadBlocks::Base }).ok());
+    device().image().m_setupTimes1[3] += 2;
+    ASSERT_TRUE(CWriteSession::writeBlocks(device(), L"test", { CReadBlocks::Base, CReadBlocks::SetupTimes1 }).ok());
     device().image().m_corrMap.m_injMapTable[5][6] += 7;
     ASSERT_TRUE(CWriteSession::writeBlocks(device(), L"CMapArray::test", { CReadBlocks::InjMap }).ok());
     ASSERT_NE(settingsStore(*m_sim).at("memory"), originalMap);
@@ -101,7 +102,9 @@ TEST_F(HistoryWindow, ListsComparesAndPutsBackTheMapAlone)
     dialog.selectPoints({ points[0].id, points[4].id });
     ASSERT_TRUE(dialog.compare());
     QTableWidget* diff = dialog.differences();
-    ASSERT_EQ(diff->rowCount(), 1);
+    ASSERT_EQ(diff->rowCount(), 2); // the setting, and the point of the curve
+    EXPECT_EQ(diff->item(1, 0)->text(), QStringLiteral("m_setupTimes1[4]"));
+    EXPECT_EQ(dialog.curveCount(), 1);
     EXPECT_EQ(diff->item(0, 0)->data(Qt::UserRole).toString(), QStringLiteral("m_base.m_switchTempr"));
     EXPECT_EQ(diff->item(0, 0)->text(), QStringLiteral("Temperatura automatycznego przełączenia"));
     EXPECT_TRUE(diff->item(0, 2)->text().startsWith(QString::number(tempr))) << diff->item(0, 2)->text().toStdString();

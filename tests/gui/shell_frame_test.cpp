@@ -107,7 +107,8 @@ TEST_F(Frame, MenusHoldTheItemsWithTheirCommandIds)
     EXPECT_EQ(items(0),
         (Items { { QStringLiteral("Wczytaj ustawienia z pliku..."), 32774 },
             { QStringLiteral("Zapisz ustawienia do pliku..."), 32773 },
-            { QStringLiteral("Porównaj z plikiem…"), 32795 }, { QStringLiteral("Wyjście"), 57665 } }));
+            { QStringLiteral("Porównaj z plikiem…"), 32795 }, { QStringLiteral("Historia"), 32796 },
+            { QStringLiteral("Wyjście"), 57665 } }));
     EXPECT_EQ(items(1), (Items { { QStringLiteral("Przywróć ustawienia fabryczne"), 32775 } }));
     EXPECT_EQ(items(3),
         (Items { { QStringLiteral("Dokumentacja"), 32794 }, { QStringLiteral("Aktualizacja sterownika..."), 32793 },

@@ -11,6 +11,7 @@
 #include "cli_connect.h"
 
 #include <app/data/translate.h>
+#include <app/device/historyrecorder.h>
 #include <app/device/lpgdevice.h>
 #include <app/device/writesession.h>
 #include <app/platform/boundedread.h>
@@ -139,6 +140,8 @@ int mapStep(const CliContext& context, std::vector<std::string> args, bool demo)
     model.refresh();
     model.setChangeNeighbours(neighbours);
     model.selectRect({ column, row, column + columns - 1, row + rows - 1 });
+    // One restore point before the steps and one after them, not a pair a step.
+    CHistoryScope history(device, "map");
     for (int i = 0; i < std::abs(delta); ++i) {
         const auto start = std::chrono::steady_clock::now();
         const auto result = model.incrementSelected(delta > 0 ? +1 : -1);
