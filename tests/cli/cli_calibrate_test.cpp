@@ -8,6 +8,7 @@
 // procedure against a time-scaled simulator.)
 #include <childprocess.h>
 #include <simprocess.h>
+#include <scratchfolder.h>
 
 #include <gtest/gtest.h>
 
@@ -22,15 +23,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string scratch(const std::string& name)
-{
-    static const std::string dir = [] {
-        std::string templ = (std::filesystem::temp_directory_path() / "korvana-cli-calibrate-XXXXXX").string();
-        return std::string(::mkdtemp(templ.data()));
-    }();
-    return dir + "/" + name;
-}
 
 // Byte at of the simulator's stored record, from its "dump store" line.
 int storedByte(CSimProcess& sim, int record, std::size_t at)

@@ -15,6 +15,7 @@
 
 #include <scriptedinteraction.h>
 #include <simprocess.h>
+#include <scratchfolder.h>
 
 #include <gtest/gtest.h>
 
@@ -45,15 +46,6 @@ bool readAll(CLPGDevice& d)
         if (!read())
             return false;
     return true;
-}
-
-std::string scratch(const std::string& name)
-{
-    static const std::string dir = [] {
-        std::string templ = (std::filesystem::temp_directory_path() / "korvana-docops-XXXXXX").string();
-        return std::string(::mkdtemp(templ.data()));
-    }();
-    return dir + "/" + name;
 }
 
 std::string slurp(const std::string& path)

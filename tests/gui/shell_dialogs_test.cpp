@@ -25,6 +25,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <sys/file.h>
 #include <unistd.h>
@@ -70,29 +72,49 @@ TEST(NoConnectionDlg, ShowsItsTextsInTheCurrentLanguage)
 
 // What the search saw goes under the buttons, which stay where they were; a
 // port locked by this process names it, no USB adapter is said in one line.
+// The diagnosis looks at a /proc of the test's own making and at two
+// pseudo-terminals of its own, so nothing else on the machine (a getty on
+// ttyS0, a parallel test's search) changes what it sees.
 TEST(NoConnectionDlg, ShowsWhatTheSearchSawUnderTheButtons)
 {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    auto openPty = [] {
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_GE(master, 0);
+        EXPECT_EQ(::grantpt(master), 0);
+        EXPECT_EQ(::unlockpt(master), 0);
+        return master;
+    };
+    const int master = openPty();
+    const int silentMaster = openPty();
     ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
+    ASSERT_GE(silentMaster, 0);
     const std::string path = ::ptsname(master);
+    const std::string silent = ::ptsname(silentMaster);
     const int held = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    QTemporaryDir proc;
+    ASSERT_TRUE(proc.isValid());
+    const std::string self = proc.path().toStdString() + "/" + std::to_string(::getpid());
+    std::filesystem::create_directories(self + "/fd");
+    std::filesystem::create_symlink(path, self + "/fd/" + std::to_string(held));
+    std::ofstream(self + "/comm") << "shell_dialogs\n";
+    const CSerialDiagnosis diagnosis({ proc.path().toStdString(), proc.path().toStdString() + "/sys" });
     const std::vector<SearchAttempt> attempts { { 2, path, ConnectFailure::PortBusy, {} },
-                                                { 1, "/dev/ttyS0", ConnectFailure::NoAnswer, {} } };
-    const std::wstring text = CNoConnectionDlg::diagnosisText(attempts, { { 1, "/dev/ttyS0", "serial" } });
-    ::close(held);
-    ::close(master);
+                                                { 1, silent, ConnectFailure::NoAnswer, {} } };
+    const std::wstring text = CNoConnectionDlg::diagnosisText(attempts, { { 1, "/dev/ttyS0", "serial" } }, diagnosis);
     const QString shown = QString::fromStdWString(text);
     EXPECT_TRUE(shown.contains(QString::fromStdString(path) + QStringLiteral(": port zajęty przez"))) << text.size();
     EXPECT_TRUE(shown.contains(QStringLiteral("(PID %1)").arg(::getpid()))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("Nie wykryto adaptera USB-serial"))) << shown.toStdString();
+    EXPECT_EQ(shown.count(QLatin1Char('\n')), 1) << "the silent port adds no line";
     // A silent port with nobody else on it adds nothing; an adapter present drops the last line.
-    EXPECT_TRUE(CNoConnectionDlg::diagnosisText({ { 1, "/dev/ttyS0", ConnectFailure::NoAnswer, {} } },
-                                                { { 1, "/dev/ttyUSB0", "usb-FTDI_FT232R-if00-port0" } })
+    EXPECT_TRUE(CNoConnectionDlg::diagnosisText({ { 1, silent, ConnectFailure::NoAnswer, {} } },
+                                                { { 1, "/dev/ttyUSB0", "usb-FTDI_FT232R-if00-port0" } }, diagnosis)
                     .empty());
+    ::close(held);
+    ::close(master);
+    ::close(silentMaster);
 
     CNoConnectionDlg plain;
     ASSERT_TRUE(plain.Create());

@@ -33,7 +33,7 @@ using shelltest::CShellRun;
 
 namespace {
 
-using shelltest::waitUntil;
+using guitest::waitFor;
 
 SAppOptions demoOptions()
 {
@@ -78,7 +78,7 @@ TEST(Relay, EventsFromAnotherThreadArriveOnTheGuiThread)
     });
     polling.join();
     EXPECT_EQ(heardOn, nullptr) << "queued, not called on the raising thread";
-    ASSERT_TRUE(waitUntil([&] { return heardOn != nullptr && !reason.isEmpty(); }, 2000));
+    ASSERT_TRUE(waitFor([&] { return heardOn != nullptr && !reason.isEmpty(); }));
     EXPECT_EQ(heardOn, QApplication::instance()->thread());
     EXPECT_EQ(sequence, 4242u);
     EXPECT_EQ(reason, QStringLiteral("no answer"));
@@ -344,7 +344,7 @@ TEST(PageRefresh, HiddenPagesNeverShowStaleValues)
     // A change raised on the polling thread arrives the same way.
     divider = 7;
     std::thread([&] { doc.device().events().imageChanged(ImageBlock::Base); }).join();
-    ASSERT_TRUE(waitUntil([&] { return pages[hidden]->shown == 7; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return pages[hidden]->shown == 7; }));
     view.multiPage()->activatePage(active);
     EXPECT_EQ(pages[active]->shown, 7);
     doc.stopPolling();

@@ -23,9 +23,6 @@ namespace shelltest {
 // Lets events (timers included) run for ms milliseconds.
 void waitMs(int ms);
 
-// Lets events run until cond holds; false after ms milliseconds.
-bool waitUntil(const std::function<bool()>& cond, int ms);
-
 // Runs action on the modal widget that the next exec() opens (null when none).
 void onNextModal(std::function<void(QWidget*)> action);
 
