@@ -270,7 +270,7 @@ TEST_F(LinkPolicy, PollingNumbersEveryRecordItAppends)
 {
     EventLog events(device);
     startPolling([] { return liveAnswer(3); });
-    ASSERT_TRUE(waitFor([&] { return device.diagData().newestSequence() >= 20; }, 2s));
+    ASSERT_TRUE(waitFor([&] { return device.diagData().newestSequence() >= 20; }));
     device.stopPolling();
 
     EXPECT_EQ(events.count(DeviceEvent::PollingStarted), 1);
@@ -295,7 +295,7 @@ TEST_F(LinkPolicy, PollingGivesUpAfterTheEleventhFaultSinceTheLastGoodRecord)
         const int n = ++answered;
         return n <= 44 && n % 11 == 0 ? liveAnswer(2) : brokenAnswer();
     });
-    ASSERT_TRUE(waitFor([&] { return !device.pollingThreadRunning(); }, 2s));
+    ASSERT_TRUE(waitFor([&] { return !device.pollingThreadRunning(); }));
     // Without the count starting again at each good record it would have ended at the 21st answer.
     EXPECT_EQ(answered, 44 + 11);
     EXPECT_FALSE(device.m_polling);
@@ -316,7 +316,7 @@ TEST_F(LinkPolicy, AnswersOfAnotherTypeNeverEndPolling)
         ++answered;
         return PtyPeer::frame(2, 0x0404, { 4, 0, 0, 0, 0, 0 });
     });
-    ASSERT_TRUE(waitFor([&] { return answered >= 300; }, 2s));
+    ASSERT_TRUE(waitFor([&] { return answered >= 300; }));
     EXPECT_TRUE(device.pollingThreadRunning());
     EXPECT_TRUE(device.m_connected);
     EXPECT_EQ(device.diagData().count(), 0);
@@ -325,7 +325,7 @@ TEST_F(LinkPolicy, AnswersOfAnotherTypeNeverEndPolling)
 TEST_F(LinkPolicy, ElevenFaultsInARowEndPollingAtTheEleventh)
 {
     startPolling([] { return brokenAnswer(); });
-    ASSERT_TRUE(waitFor([&] { return !device.pollingThreadRunning(); }, 2s));
+    ASSERT_TRUE(waitFor([&] { return !device.pollingThreadRunning(); }));
     std::size_t live = 0;
     for (const auto& r : link.requests())
         live += isLiveRequest(r) ? 1 : 0;
@@ -340,13 +340,13 @@ TEST_F(LinkPolicy, PortErrorIsAnsweredByOneReopeningAfter700Ms)
         ++answered;
         return liveAnswer(3);
     });
-    ASSERT_TRUE(waitFor([&] { return answered >= 3; }, 2s));
+    ASSERT_TRUE(waitFor([&] { return answered >= 3; }));
 
     // The adapter is gone and stays gone: one re-opening, then "Brak połączenia".
     const int opensBefore = link.opens();
     const uint64_t vanishedAt = link.now();
     link.setVanished(true);
-    ASSERT_TRUE(waitFor([&] { return !device.pollingThreadRunning(); }, 2s));
+    ASSERT_TRUE(waitFor([&] { return !device.pollingThreadRunning(); }));
     EXPECT_GE(link.now() - vanishedAt, 700u);
     EXPECT_LT(link.now() - vanishedAt, 700u + 2 * 1100u);
     EXPECT_EQ(link.opens(), opensBefore) << "the re-opening failed";
@@ -370,11 +370,11 @@ TEST_F(LinkPolicy, PortBackForTheReopeningKeepsPolling)
         ++answered;
         return liveAnswer(3);
     });
-    ASSERT_TRUE(waitFor([&] { return answered >= 3; }, 2s));
+    ASSERT_TRUE(waitFor([&] { return answered >= 3; }));
     const int opensBefore = link.opens();
     breakNext = true;
     const int before = answered;
-    ASSERT_TRUE(waitFor([&] { return answered >= before + 5; }, 2s));
+    ASSERT_TRUE(waitFor([&] { return answered >= before + 5; }));
     EXPECT_EQ(link.opens(), opensBefore + 1);
     EXPECT_TRUE(device.pollingThreadRunning());
     EXPECT_TRUE(ui.shown().empty());
@@ -388,7 +388,7 @@ TEST_F(LinkPolicy, AnyOtherExceptionEndsPollingLikeAPortFailure)
             throw std::runtime_error("decoder out of range");
         return liveAnswer(3);
     });
-    ASSERT_TRUE(waitFor([&] { return !device.pollingThreadRunning(); }, 2s));
+    ASSERT_TRUE(waitFor([&] { return !device.pollingThreadRunning(); }));
     ASSERT_EQ(ui.shown().size(), 1u);
     EXPECT_EQ(ui.shown()[0].text, L"Brak połączenia");
     EXPECT_FALSE(device.isRecording());

@@ -16,6 +16,7 @@
 #include <scriptedinteraction.h>
 #include <simprocess.h>
 #include <scratchfolder.h>
+#include <waitfor.h>
 
 #include <gtest/gtest.h>
 
@@ -339,9 +340,7 @@ TEST_F(DocOperationsE2E, FactoryRestoreWithPollingRunningEndsInAuto)
         CDiag r;
         return m_device.diagData().latest(r) ? int { r.fuelState() } : -1;
     };
-    for (int i = 0; i < 300 && newestFuel() != 3; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_EQ(newestFuel(), 3);
+    ASSERT_TRUE(testwait::waitFor([&] { return newestFuel() == 3; })) << newestFuel();
 
     // Each wait of the restore also lets the polling thread see the car's new state.
     m_ui.onSleep = [this](unsigned ms) {

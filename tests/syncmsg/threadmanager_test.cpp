@@ -93,7 +93,7 @@ TEST(CThreadManager, AThousandShortThreadsAreAllRecycled)
         CMultiThread manager;
         for (int i = 0; i < 1000; ++i)
             manager.insert(new CProbeThread(counts));
-        EXPECT_TRUE(waitFor([&] { return counts.deleted == 1000 && manager.size() == 1; }, 30s));
+        EXPECT_TRUE(waitFor([&] { return counts.deleted == 1000 && manager.size() == 1; }));
         EXPECT_EQ(counts.ran, 1000);
     });
 }
