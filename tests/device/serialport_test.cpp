@@ -201,7 +201,6 @@ TEST(SerialPort, VanishedDeviceFailsTheRead)
     port.setTimeout(CLPGDevice::kLinkTimeouts);
     peer->hangUp();
     uint8_t b[4] = {};
-    const auto start = Clock::now();
     auto e = thrown([&] { port.read(b, 4); });
     ASSERT_TRUE(e);
     EXPECT_EQ(e->getCode(), 6u);
