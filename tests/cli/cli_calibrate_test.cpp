@@ -19,6 +19,7 @@
 #include <sstream>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -119,7 +120,10 @@ protected:
         args.insert(args.begin(), { "--port", m_sim.ptyPath(), "calibrate" });
         return args;
     }
-    ProgramResult cli(std::vector<std::string> args) { return runProgram(KORVANA_CLI, cliArgs(args), 30s, m_env); }
+    ProgramResult cli(std::vector<std::string> args)
+    {
+        return runProgram(KORVANA_CLI, cliArgs(std::move(args)), 30s, m_env);
+    }
 
     CSimProcess m_sim { { "--main-corr", "0.5" } };
     std::vector<std::string> m_env;
@@ -161,7 +165,7 @@ TEST_F(CliCalibrate, InterruptStopsTheRunAndPutsTheControllerBack)
         << r.out;
     EXPECT_EQ(r.out.find("Błąd"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("calibration stopped"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("%"), std::string::npos) << "progress on stderr";
+    EXPECT_NE(r.err.find('%'), std::string::npos) << "progress on stderr";
     EXPECT_EQ(storedByte(m_sim, 31, 20), 12);
     EXPECT_EQ(statusValue(m_sim, "fuelmode"), "auto");
 }

@@ -156,7 +156,7 @@ protected:
 // form does not make.
 TEST_F(LinkPolicy, ProtocolTimeOutsOnTheLinksClock)
 {
-    auto exchangeCosts = [this](Bytes answer, bool checked, LinkFailure* why) {
+    auto exchangeCosts = [this](const Bytes& answer, bool checked, LinkFailure* why) {
         link.setPeer([answer](const Bytes&) { return answer; });
         ExchangeBuffer buffer {};
         buffer[0] = 0x0D;

@@ -37,7 +37,7 @@ protected:
         if (image)
             *image = c.image;
         const auto bytes = buildAfm(c);
-        const std::string path = m_dir + "/fw" + std::to_string(seed) + ".afm";
+        std::string path = m_dir + "/fw" + std::to_string(seed) + ".afm";
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;
@@ -55,7 +55,7 @@ protected:
         if (image)
             *image = c.image;
         const auto bytes = buildAfm(c);
-        const std::string path = m_dir + "/fwx" + std::to_string(seed) + ".afm";
+        std::string path = m_dir + "/fwx" + std::to_string(seed) + ".afm";
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;

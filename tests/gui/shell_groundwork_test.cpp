@@ -243,6 +243,7 @@ TEST_F(Operation, FunctionKeysNeverSelectAnActionButton)
     CKorMultiPageCtrl* mpc = m_view->multiPage();
     auto selection = [&] {
         std::vector<bool> lit;
+        lit.reserve(static_cast<std::size_t>(mpc->getPageCount()));
         for (int i = 0; i < mpc->getPageCount(); ++i)
             lit.push_back(mpc->getButton(i)->isSelected());
         return lit;

@@ -21,7 +21,7 @@ void waitMs(int ms)
     loop.exec();
 }
 
-void onNextModal(std::function<void(QWidget*)> action)
+void onNextModal(const std::function<void(QWidget*)>& action)
 {
     QTimer::singleShot(0, qApp, [action] { action(QApplication::activeModalWidget()); });
 }

@@ -24,7 +24,7 @@ namespace shelltest {
 void waitMs(int ms);
 
 // Runs action on the modal widget that the next exec() opens (null when none).
-void onNextModal(std::function<void(QWidget*)> action);
+void onNextModal(const std::function<void(QWidget*)>& action);
 
 // Slot 0 (English) holds the given Polish / English pairs and is current while the scope lives.
 class EnglishScope {

@@ -86,6 +86,7 @@ bool CSimProcess::start(std::chrono::milliseconds timeout)
     std::vector<std::string> args { m_binary };
     args.insert(args.end(), m_options.begin(), m_options.end());
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
