@@ -83,10 +83,10 @@ std::wstring portLine(const PortDiagnosis& d)
 } // namespace
 
 std::wstring CNoConnectionDlg::diagnosisText(const std::vector<SearchAttempt>& attempts,
-                                             const std::vector<PortEntry>& present)
+                                             const std::vector<PortEntry>& present,
+                                             const CSerialDiagnosis& diagnosis)
 {
     std::wstring text;
-    const CSerialDiagnosis diagnosis;
     for (const auto& a : attempts) {
         // Ports that opened and stayed silent need no word; the dialog's title says it.
         if (a.failure != ConnectFailure::PermissionDenied && a.failure != ConnectFailure::PortBusy

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <app/device/controllersearch.h>
+#include <app/platform/serialdiagnosis.h>
 #include <app/shell/skindlg.h>
 
 #include <string>
@@ -23,7 +24,9 @@ public:
 
     // The translated lines about the ports the search tried in vain and the
     // ports present; empty when nothing stood in the way that a fitter can fix.
-    static std::wstring diagnosisText(const std::vector<SearchAttempt>& attempts, const std::vector<PortEntry>& present);
+    // diagnosis looks at the ports and their holders (tests give it a fake /proc).
+    static std::wstring diagnosisText(const std::vector<SearchAttempt>& attempts, const std::vector<PortEntry>& present,
+                                      const CSerialDiagnosis& diagnosis = CSerialDiagnosis());
 
 protected:
     std::span<const SCtrlLayout> layoutTable() const override;

@@ -8,6 +8,7 @@
 // procedure against a time-scaled simulator.)
 #include <childprocess.h>
 #include <simprocess.h>
+#include <scratchfolder.h>
 
 #include <gtest/gtest.h>
 
@@ -18,19 +19,11 @@
 #include <sstream>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string scratch(const std::string& name)
-{
-    static const std::string dir = [] {
-        std::string templ = (std::filesystem::temp_directory_path() / "korvana-cli-calibrate-XXXXXX").string();
-        return std::string(::mkdtemp(templ.data()));
-    }();
-    return dir + "/" + name;
-}
 
 // Byte at of the simulator's stored record, from its "dump store" line.
 int storedByte(CSimProcess& sim, int record, std::size_t at)
@@ -127,7 +120,10 @@ protected:
         args.insert(args.begin(), { "--port", m_sim.ptyPath(), "calibrate" });
         return args;
     }
-    ProgramResult cli(std::vector<std::string> args) { return runProgram(KORVANA_CLI, cliArgs(args), 30s, m_env); }
+    ProgramResult cli(std::vector<std::string> args)
+    {
+        return runProgram(KORVANA_CLI, cliArgs(std::move(args)), 30s, m_env);
+    }
 
     CSimProcess m_sim { { "--main-corr", "0.5" } };
     std::vector<std::string> m_env;
@@ -169,7 +165,7 @@ TEST_F(CliCalibrate, InterruptStopsTheRunAndPutsTheControllerBack)
         << r.out;
     EXPECT_EQ(r.out.find("Błąd"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("calibration stopped"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("%"), std::string::npos) << "progress on stderr";
+    EXPECT_NE(r.err.find('%'), std::string::npos) << "progress on stderr";
     EXPECT_EQ(storedByte(m_sim, 31, 20), 12);
     EXPECT_EQ(statusValue(m_sim, "fuelmode"), "auto");
     // One restore point before the run and one after it, none from the writes inside.

@@ -4,6 +4,7 @@
 // that block, and a refused one exits 1 with the message.
 #include <childprocess.h>
 #include <simprocess.h>
+#include <scratchfolder.h>
 
 #include "../e2e/simmap.h"
 
@@ -16,15 +17,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string scratch(const std::string& name)
-{
-    static const std::string dir = [] {
-        std::string templ = (std::filesystem::temp_directory_path() / "korvana-cli-map-XXXXXX").string();
-        return std::string(::mkdtemp(templ.data()));
-    }();
-    return dir + "/" + name;
-}
 
 std::vector<std::vector<std::string>> splitCsv(const std::string& text)
 {

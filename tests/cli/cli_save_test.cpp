@@ -4,6 +4,7 @@
 // umask's. Every refusal is the ordinary failed-save message and exit 1.
 #include <childprocess.h>
 #include <simprocess.h>
+#include <scratchfolder.h>
 
 #include <gtest/gtest.h>
 
@@ -18,15 +19,6 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 const char* const kSaveFailed = "Nie można wpisać ustawień do pliku z danymi samochodu";
-
-std::string scratch(const std::string& name)
-{
-    static const std::string dir = [] {
-        std::string templ = (std::filesystem::temp_directory_path() / "korvana-cli-save-XXXXXX").string();
-        return std::string(::mkdtemp(templ.data()));
-    }();
-    return dir + "/" + name;
-}
 
 std::string readAll(const std::string& path)
 {

@@ -7,6 +7,7 @@
 // --clamp is given.
 #include <childprocess.h>
 #include <simprocess.h>
+#include <scratchfolder.h>
 
 #include <gtest/gtest.h>
 
@@ -19,15 +20,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string scratch(const std::string& name)
-{
-    static const std::string dir = [] {
-        std::string templ = (std::filesystem::temp_directory_path() / "korvana-cli-setting-XXXXXX").string();
-        return std::string(::mkdtemp(templ.data()));
-    }();
-    return dir + "/" + name;
-}
 
 // "dump store" as name → hex, without the running counters.
 std::map<std::string, std::string> store(CSimProcess& sim)

@@ -6,6 +6,7 @@
 // fuel mode back; a backup restored into the same controller changes nothing.
 #include <childprocess.h>
 #include <simprocess.h>
+#include <scratchfolder.h>
 
 #include <app/data/settingfields.h>
 #include <app/data/settingsimage.h>
@@ -27,15 +28,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string scratch(const std::string& name)
-{
-    static const std::string dir = [] {
-        std::string templ = (std::filesystem::temp_directory_path() / "korvana-cli-write-XXXXXX").string();
-        return std::string(::mkdtemp(templ.data()));
-    }();
-    return dir + "/" + name;
-}
 
 // "dump store" as name → hex, without the running counters and without this
 // PC's identifier, which every base write stamps (bytes 24…27 of record 31).

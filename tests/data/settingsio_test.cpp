@@ -3,6 +3,8 @@
 // optional keys, number round trips and the conversions of integer members.
 #include <app/data/settingsio.h>
 
+#include "../support/scratchfolder.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -25,15 +27,6 @@ std::string readRaw(const std::string& path)
 void writeRaw(const std::string& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string scratch(const std::string& name)
-{
-    static const std::string dir = [] {
-        std::string templ = (std::filesystem::temp_directory_path() / "korvana-settingsio-XXXXXX").string();
-        return std::string(::mkdtemp(templ.data()));
-    }();
-    return dir + "/" + name;
 }
 
 // The image the golden file holds.

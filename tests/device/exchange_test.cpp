@@ -124,16 +124,15 @@ TEST_F(Exchange, RefusedAnswers)
         const char* name;
         Bytes reply;
         LinkFailure failure;
-        long minMs;
-        long maxMs;
+        long minMs; // the protocol's own wait; its length on the link's clock: linkpolicy_test
     };
     const Case cases[] = {
         // The wrong checksum still carries the expected type 2.
-        { "wrong checksum", badSum, LinkFailure::Checksum, 0, 500 },
-        { "length byte 2", { 0xAA, 0x55, 0x02, 0x02, 0x00, 0x00, 0x00, 0x05 }, LinkFailure::TooShort, 0, 500 },
-        { "length byte 1", { 0xAA, 0x55, 0x01, 0x02, 0x00, 0x00, 0x00 }, LinkFailure::TooShort, 0, 500 },
+        { "wrong checksum", badSum, LinkFailure::Checksum, 0 },
+        { "length byte 2", { 0xAA, 0x55, 0x02, 0x02, 0x00, 0x00, 0x00, 0x05 }, LinkFailure::TooShort, 0 },
+        { "length byte 1", { 0xAA, 0x55, 0x01, 0x02, 0x00, 0x00, 0x00 }, LinkFailure::TooShort, 0 },
         // The header is complete at once; the exchange then waits 131 ms before it fails.
-        { "four bytes without 0xAA", { 0x01, 0x02, 0x03, 0x04 }, LinkFailure::NoSync, 125, 500 },
+        { "four bytes without 0xAA", { 0x01, 0x02, 0x03, 0x04 }, LinkFailure::NoSync, 125 },
     };
     for (const auto& c : cases) {
         answerWith(c.reply);
@@ -145,7 +144,6 @@ TEST_F(Exchange, RefusedAnswers)
         const long ms = msSince(start);
         EXPECT_EQ(why, c.failure) << c.name;
         EXPECT_GE(ms, c.minMs) << c.name;
-        EXPECT_LE(ms, c.maxMs) << c.name;
         peer.stop();
         peer.drain(milliseconds(5));
     }
@@ -182,7 +180,6 @@ TEST_F(Exchange, SilentPeerCostsAboutOneSecondPerAttempt)
     const long ms = msSince(start);
     EXPECT_EQ(why, LinkFailure::ShortHeader);
     EXPECT_GE(ms, 1000); // a read of 4 bytes waits 1000 + 4 ms
-    EXPECT_LE(ms, 1500);
 }
 
 TEST_F(Exchange, CheckedForm)
@@ -195,15 +192,13 @@ TEST_F(Exchange, CheckedForm)
         uint8_t status;
         uint8_t type;   // after the call; 0x24 = left as set
         uint8_t length; // after the call; 6 = left as set
-        long maxMs;
     };
     const Case cases[] = {
-        { "answer", kAck, 0, 2, 8, 500 },
-        { "length byte 2 leaves type and length", { 0xAA, 0x55, 0x02, 0x01, 0x00, 0x00, 0x00, 0x04 }, 0, 0x24, 6,
-          500 },
-        { "wrong checksum", badSum, 2, 0x24, 6, 500 },
-        // No 131 ms wait in this form.
-        { "no sync byte", { 0x01, 0x02, 0x03, 0x04 }, 2, 0x24, 6, 100 },
+        { "answer", kAck, 0, 2, 8 },
+        { "length byte 2 leaves type and length", { 0xAA, 0x55, 0x02, 0x01, 0x00, 0x00, 0x00, 0x04 }, 0, 0x24, 6 },
+        { "wrong checksum", badSum, 2, 0x24, 6 },
+        // No 131 ms wait in this form (on the link's clock: linkpolicy_test).
+        { "no sync byte", { 0x01, 0x02, 0x03, 0x04 }, 2, 0x24, 6 },
     };
     for (const auto& c : cases) {
         answerWith(c.reply);
@@ -211,9 +206,7 @@ TEST_F(Exchange, CheckedForm)
         buffer[0] = 0x24;
         uint8_t length = 6;
         uint8_t type = 0x24;
-        const auto start = Clock::now();
         EXPECT_EQ(device.exchangeChecked(buffer, length, type), c.status) << c.name;
-        EXPECT_LE(msSince(start), c.maxMs) << c.name;
         EXPECT_EQ(type, c.type) << c.name;
         EXPECT_EQ(length, c.length) << c.name;
         if (c.status == 0 && c.length == 8) { // payload, then the two checksum bytes

@@ -92,7 +92,6 @@ TEST(LinkFaults, ThousandCommandsSurviveTenPercentMixedFaults)
         ++counts[d];
         return answerTo(request, d);
     });
-    const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 1000; ++i) {
         const std::size_t k = static_cast<std::size_t>(i) % (std::size(kBlocks) - 1);
         device.image() = CSettingsImage();
@@ -117,7 +116,6 @@ TEST(LinkFaults, ThousandCommandsSurviveTenPercentMixedFaults)
             break;
         }
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     for (int d = 1; d <= 5; ++d)
         EXPECT_GT(counts[static_cast<Disturbance>(d)], 5) << "disturbance " << d << " too rare to judge";
     // A stray byte is dropped by the realignment; every other disturbed answer

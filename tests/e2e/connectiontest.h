@@ -10,6 +10,7 @@
 #include "ptypeer.h"
 #include "scriptedinteraction.h"
 #include "simprocess.h"
+#include "waitfor.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,8 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
+
+using testwait::waitFor;
 
 using Bytes = PtyPeer::Bytes;
 using Clock = std::chrono::steady_clock;
@@ -50,18 +53,6 @@ inline uint32_t addPort(const std::string& path)
 #define SKIP_UNLESS_LINK_OWNS(port, link)                                                                           \
     if (portTable().pathOf(port) != (link))                                                                        \
     GTEST_SKIP() << "the pseudo-terminal behind " << (link) << " was added earlier under another name"
-
-// Polls cond every few milliseconds, real time; true as soon as it holds.
-inline bool waitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeout)
-{
-    const auto deadline = Clock::now() + timeout;
-    while (!cond()) {
-        if (Clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 // A profile of its own under a temporary XDG_CONFIG_HOME, the scripted seam,
 // and the once-per-run refusal notice reset.

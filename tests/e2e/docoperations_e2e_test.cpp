@@ -15,6 +15,8 @@
 
 #include <scriptedinteraction.h>
 #include <simprocess.h>
+#include <scratchfolder.h>
+#include <waitfor.h>
 
 #include <gtest/gtest.h>
 
@@ -45,15 +47,6 @@ bool readAll(CLPGDevice& d)
         if (!read())
             return false;
     return true;
-}
-
-std::string scratch(const std::string& name)
-{
-    static const std::string dir = [] {
-        std::string templ = (std::filesystem::temp_directory_path() / "korvana-docops-XXXXXX").string();
-        return std::string(::mkdtemp(templ.data()));
-    }();
-    return dir + "/" + name;
 }
 
 std::string slurp(const std::string& path)
@@ -347,9 +340,7 @@ TEST_F(DocOperationsE2E, FactoryRestoreWithPollingRunningEndsInAuto)
         CDiag r;
         return m_device.diagData().latest(r) ? int { r.fuelState() } : -1;
     };
-    for (int i = 0; i < 300 && newestFuel() != 3; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_EQ(newestFuel(), 3);
+    ASSERT_TRUE(testwait::waitFor([&] { return newestFuel() == 3; })) << newestFuel();
 
     // Each wait of the restore also lets the polling thread see the car's new state.
     m_ui.onSleep = [this](unsigned ms) {

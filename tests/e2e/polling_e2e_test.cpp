@@ -84,24 +84,18 @@ TEST_F(PollingTest, TenRecordsASecondNumberedFromOne)
     ASSERT_TRUE(device->startPolling("\\"));
     EXPECT_TRUE(device->m_polling);
     EXPECT_FALSE(device->isRecording());
-    ASSERT_TRUE(waitFor([&] { return newest() >= 1; }, 2s));
+    ASSERT_TRUE(waitFor([&] { return newest() >= 1; }));
     std::vector<CDiag> first;
     device->diagData().copyRange(first, 0, 1);
     ASSERT_EQ(first.size(), 1u);
     EXPECT_EQ(first[0].sequence(), 1u);
 
-    const uint32_t from = newest();
-    const auto start = Clock::now();
-    std::this_thread::sleep_for(3s);
+    // The rate itself is bench/run's figure (--long); here: numbered on, each queued once.
+    ASSERT_TRUE(waitFor([&] { return newest() >= 12; }));
+    device->stopPolling();
     const uint32_t to = newest();
-    const double rate = (to - from) / std::chrono::duration<double>(Clock::now() - start).count();
-    std::printf("polling rate: %.2f records/s\n", rate);
-    RecordProperty("rate_x100", static_cast<int>(rate * 100));
-    EXPECT_GT(rate, 7.0);
-    EXPECT_LE(rate, 10.5);
     EXPECT_EQ(device->diagData().count(), static_cast<int>(to)); // every record queued once
 
-    device->stopPolling();
     EXPECT_FALSE(device->pollingThreadRunning());
     EXPECT_FALSE(device->m_polling);
     EXPECT_TRUE(device->m_connected);
@@ -112,11 +106,11 @@ TEST_F(PollingTest, SilentControllerEndsPollingAfterTheEleventhFailure)
 {
     CONNECT();
     ASSERT_TRUE(device->startPolling("\\"));
-    ASSERT_TRUE(waitFor([&] { return newest() >= 3; }, 3s));
+    ASSERT_TRUE(waitFor([&] { return newest() >= 3; }));
     ASSERT_EQ(sim->send("fault silence 1"), "ok fault silence 1.000000");
     const auto start = Clock::now();
     // Each failure costs the poll and a one-second read time-out.
-    ASSERT_TRUE(waitFor([&] { return !device->pollingThreadRunning(); }, 20s));
+    ASSERT_TRUE(waitFor([&] { return !device->pollingThreadRunning(); }));
     const auto took = Clock::now() - start;
     EXPECT_GT(took, 10s);
     EXPECT_FALSE(device->m_polling);
@@ -131,11 +125,14 @@ TEST_F(PollingTest, AnswersOfAnotherTypeNeverEndPolling)
 {
     CONNECT();
     ASSERT_TRUE(device->startPolling("\\"));
-    ASSERT_TRUE(waitFor([&] { return newest() >= 2; }, 3s));
+    ASSERT_TRUE(waitFor([&] { return newest() >= 2; }));
     ASSERT_EQ(sim->send("fault type 1"), "ok fault type 1.000000");
-    std::this_thread::sleep_for(300ms);
+    // Counted in the simulator's disturbed answers, not in time: one answer of
+    // the other type has gone out (an answer already on its way may still be
+    // queued), then twelve more, beyond the fault limit of 11.
+    ASSERT_TRUE(waitFor([&] { return std::stoi(status("disturbed")) >= 2; }));
     const uint32_t before = newest();
-    std::this_thread::sleep_for(1500ms); // about 15 polls, beyond 11 (the in-memory test runs hundreds)
+    ASSERT_TRUE(waitFor([&] { return std::stoi(status("disturbed")) >= 14; }));
     EXPECT_TRUE(device->pollingThreadRunning());
     EXPECT_TRUE(device->m_polling);
     EXPECT_TRUE(device->m_connected);
@@ -143,22 +140,21 @@ TEST_F(PollingTest, AnswersOfAnotherTypeNeverEndPolling)
     EXPECT_GE(std::stoi(status("disturbed")), 12); // more than the fault limit of 11
 
     ASSERT_EQ(sim->send("fault off").rfind("ok fault", 0), 0u);
-    EXPECT_TRUE(waitFor([&] { return newest() > before; }, 2s));
+    EXPECT_TRUE(waitFor([&] { return newest() > before; }));
 }
 
 TEST_F(PollingTest, VanishedPortIsReopenedOnceThenNoConnection)
 {
     CONNECT();
     ASSERT_TRUE(device->startPolling("\\"));
-    ASSERT_TRUE(waitFor([&] { return newest() >= 2; }, 3s));
+    ASSERT_TRUE(waitFor([&] { return newest() >= 2; }));
     const auto start = Clock::now();
     ASSERT_EQ(sim->send("vanish"), "ok vanished");
-    ASSERT_TRUE(waitFor([&] { return !device->pollingThreadRunning(); }, 5s));
+    ASSERT_TRUE(waitFor([&] { return !device->pollingThreadRunning(); }));
     const auto took = Clock::now() - start;
     std::printf("vanished port: polling ended after %lld ms\n",
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
     EXPECT_GE(took, 700ms);
-    EXPECT_LT(took, 2500ms);
     ASSERT_EQ(ui.shown().size(), 1u);
     EXPECT_EQ(ui.shown()[0].text, L"Brak połączenia");
     EXPECT_EQ(ui.shown()[0].caption, L"KORVANA");
@@ -172,12 +168,12 @@ TEST_F(PollingTest, PortBackWithinTheWaitIsReopened)
 {
     CONNECT({}, true);
     ASSERT_TRUE(device->startPolling("\\"));
-    ASSERT_TRUE(waitFor([&] { return newest() >= 2; }, 3s));
+    ASSERT_TRUE(waitFor([&] { return newest() >= 2; }));
     ASSERT_EQ(sim->send("vanish"), "ok vanished");
     const std::string appeared = sim->send("appear");
     ASSERT_EQ(appeared.rfind("ok /dev/", 0), 0u) << appeared;
     const uint32_t before = newest();
-    EXPECT_TRUE(waitFor([&] { return newest() > before + 3; }, 4s));
+    EXPECT_TRUE(waitFor([&] { return newest() > before + 3; }));
     EXPECT_TRUE(device->pollingThreadRunning());
     EXPECT_TRUE(device->m_connected);
     EXPECT_TRUE(ui.shown().empty());
@@ -193,17 +189,18 @@ TEST_F(PollingTest, RecordsWhileTheGuiThreadSendsCommands)
     EXPECT_TRUE(device->isRecording());
     EXPECT_EQ(device->m_diagPath, path);
 
-    // GUI-thread commands interleave with the polling, one exchange at a time.
-    const auto until = Clock::now() + 2s;
+    // GUI-thread commands interleave with the polling, one exchange at a time:
+    // counted, not timed, until ten records and thirty-odd commands have gone.
+    const auto deadline = Clock::now() + testwait::kWaitDeadline;
     int commands = 0;
-    while (Clock::now() < until) {
+    while ((commands < 33 || newest() < 10) && Clock::now() < deadline) {
         std::array<uint8_t, 4> errors {};
         EXPECT_TRUE(device->readErrors(errors));
         EXPECT_TRUE(device->readBase());
         EXPECT_TRUE(device->readStatistics());
         commands += 3;
     }
-    EXPECT_GT(commands, 30);
+    EXPECT_GE(newest(), 10u);
     EXPECT_FALSE(device->startRecording(m_dir + "/other.os"));
     EXPECT_TRUE(device->m_polling);
     device->stopPolling();
@@ -242,14 +239,14 @@ TEST_F(PollingTest, RecordingConvertsWithTheSettingsOfEachLine)
     image.m_advancedSetup.m_advancedFlags &= static_cast<uint8_t>(~0x10);
     const CDiagScale before(image);
     ASSERT_TRUE(device->startRecording(path));
-    ASSERT_TRUE(waitFor([&] { return newest() >= 5; }, 3s));
+    ASSERT_TRUE(waitFor([&] { return newest() >= 5; }));
 
     image.m_sensorsSetup.m_temprEngineSensor = 2;
     image.m_sensorsSetup.m_temprLPGSensor = 3;
     image.m_advancedSetup.m_advancedFlags |= 0x10; // ABS 4 bar: the second characteristic
     const CDiagScale after(image);
     const uint32_t changedAt = newest();
-    ASSERT_TRUE(waitFor([&] { return newest() >= changedAt + 5; }, 3s));
+    ASSERT_TRUE(waitFor([&] { return newest() >= changedAt + 5; }));
     device->stopPolling();
 
     std::vector<CDiag> queued;
@@ -284,7 +281,7 @@ TEST_F(PollingTest, NewPollingReplacesTheRunningThread)
         *stopped += e.kind == DeviceEvent::PollingStopped ? 1 : 0;
     });
     ASSERT_TRUE(device->startPolling("\\"));
-    ASSERT_TRUE(waitFor([&] { return newest() >= 3; }, 3s));
+    ASSERT_TRUE(waitFor([&] { return newest() >= 3; }));
     // Taken before the restart: the new thread may empty the queue before this
     // thread looks again.
     const uint32_t oldLast = newest();
@@ -292,7 +289,7 @@ TEST_F(PollingTest, NewPollingReplacesTheRunningThread)
     EXPECT_EQ(*started, 2);
     EXPECT_EQ(*stopped, 1);
     // The old thread has ended; the new one starts on an empty queue and numbers from 1 again.
-    ASSERT_TRUE(waitFor([&] { return newest() >= 1 && newest() < oldLast; }, 2s));
+    ASSERT_TRUE(waitFor([&] { return newest() >= 1 && newest() < oldLast; }));
     device->stopPolling();
     std::vector<CDiag> all;
     device->diagData().copyRange(all, 0, 1000);
@@ -308,7 +305,7 @@ TEST_F(PollingTest, DemoModeSendsNothingAndQueuesSimulatedRecords)
     device->startDemoMode();
     setDemoFuelState(3);
     ASSERT_TRUE(device->startPolling("\\"));
-    ASSERT_TRUE(waitFor([&] { return newest() >= 3; }, 2s));
+    ASSERT_TRUE(waitFor([&] { return newest() >= 3; }));
     CDiag r;
     ASSERT_TRUE(device->diagData().latest(r));
     EXPECT_EQ(r.fuelState(), 3);

@@ -31,6 +31,11 @@ TEST(SimControl, CommandsChangeTheControllerAndAnswerOneLine)
     EXPECT_EQ(control.execute("errors 00 00 100 00").rfind("error", 0), 0u);
 
     EXPECT_EQ(control.execute("engine idle"), "ok engine idle");
+    // A tagged command gets its reply tagged the same; a bad tag is refused.
+    EXPECT_EQ(control.execute("#41 engine idle"), "#41 ok engine idle");
+    EXPECT_EQ(control.execute("#42 "), "#42 error empty command");
+    EXPECT_EQ(control.execute("#x engine idle"), "error malformed tag");
+    EXPECT_EQ(control.execute("#7"), "error malformed tag");
     EXPECT_EQ(control.execute("fuel lpg"), "ok fuel lpg");
     EXPECT_EQ(control.execute("advance 2").rfind("ok time 2.", 0), 0u);
     EXPECT_EQ(payloadOf(sim, 2, command(0x24), 1)[0], 3);

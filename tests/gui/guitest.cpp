@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QTimer>
 #include <QWidget>
 
 namespace guitest {
@@ -74,6 +76,15 @@ void settle()
 {
     QApplication::sendPostedEvents();
     QApplication::processEvents();
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline)
+{
+    return testwait::waitFor(done, deadline, [] {
+        QEventLoop loop;
+        QTimer::singleShot(2, &loop, &QEventLoop::quit);
+        loop.exec();
+    });
 }
 
 QString artifactsDir()

@@ -5,9 +5,14 @@
 
 #include <basectrls/ctrlid.h>
 
+#include "../support/waitfor.h"
+
+#include <QObject>
 #include <QPoint>
 #include <QSize>
 #include <QString>
+
+#include <functional>
 
 class QWidget;
 
@@ -35,5 +40,19 @@ void settle();
 // Saves widget as a PNG file named name into the artefacts folder; returns its path.
 QString saveScreenshot(QWidget* widget, const QString& name);
 QString artifactsDir();
+
+// waitFor with the event loop running between looks (a few milliseconds at a
+// time), so timers, queued signals and posted events go on while it waits.
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds deadline = testwait::kWaitDeadline);
+// Waits until sender emits signal (counting from now), the event loop running.
+template <class Sender, class Signal>
+bool waitForSignal(const Sender* sender, Signal signal, std::chrono::milliseconds deadline = testwait::kWaitDeadline)
+{
+    bool fired = false;
+    const QMetaObject::Connection connection = QObject::connect(sender, signal, [&fired] { fired = true; });
+    const bool result = waitFor([&fired] { return fired; }, deadline);
+    QObject::disconnect(connection);
+    return result;
+}
 
 } // namespace guitest

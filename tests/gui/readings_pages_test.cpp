@@ -54,7 +54,7 @@ using shelltest::CShellRun;
 
 namespace {
 
-using shelltest::waitUntil;
+using guitest::waitFor;
 
 
 COdczytyDlg* readingsPage(CShellRun& run)
@@ -131,11 +131,10 @@ protected:
         return r;
     }
     // Waits for a record pushed after now that satisfies cond.
-    bool waitRecord(const std::function<bool(const CDiag&)>& cond, int ms = 5000)
+    bool waitRecord(const std::function<bool(const CDiag&)>& cond)
     {
         const uint64_t after = device().diagData().newestSequence();
-        return waitUntil(
-            [&] { return device().diagData().newestSequence() > after && cond(newest()); }, ms);
+        return waitFor([&] { return device().diagData().newestSequence() > after && cond(newest()); });
     }
 
     QTemporaryDir m_dir;
@@ -152,7 +151,7 @@ TEST_F(SimReadings, GaugesAndInjectorTimesFollowTheSimulator)
     ASSERT_GE(n, 2);
     const auto all = static_cast<uint8_t>((1u << n) - 1u);
     ASSERT_TRUE(waitRecord(
-        [&](const CDiag& r) { return r.fuelState() == 3 && r.lpgMask2() == all && r.rpm() > 2900; }, 10000));
+        [&](const CDiag& r) { return r.fuelState() == 3 && r.lpgMask2() == all && r.rpm() > 2900; }));
     page->onTimer();
     const std::string status = m_sim->send("status");
     const CDiag record = newest();
@@ -179,7 +178,7 @@ TEST_F(SimReadings, InjectorClicksSendTheirMasksAndDoNothingOnPetrol)
     const int n = device().image().m_devInfo.m_injCount;
     const auto all = static_cast<uint8_t>((1u << n) - 1u);
     ASSERT_EQ(m_sim->send("fuel petrol"), "ok fuel petrol");
-    ASSERT_TRUE(waitRecord([](const CDiag& r) { return r.fuelState() == 2; }, 8000));
+    ASSERT_TRUE(waitRecord([](const CDiag& r) { return r.fuelState() == 2; }));
     std::vector<std::string> sent;
     const int sink = addLogSink([&](LogLevel, const std::string& line) {
         if (line.find(" mask ") != std::string::npos)
@@ -190,7 +189,7 @@ TEST_F(SimReadings, InjectorClicksSendTheirMasksAndDoNothingOnPetrol)
 
     ASSERT_EQ(m_sim->send("fuel lpg"), "ok fuel lpg");
     ASSERT_TRUE(waitRecord(
-        [&](const CDiag& r) { return r.fuelState() == 3 && r.lpgMask1() == all && r.lpgMask2() == all; }, 10000));
+        [&](const CDiag& r) { return r.fuelState() == 3 && r.lpgMask1() == all && r.lpgMask2() == all; }));
     page->onTimer();
     ASSERT_EQ(page->petrolDisplay(1)->m_state, 2);
     leftPress(page->petrolDisplay(1));
@@ -236,7 +235,7 @@ TEST_F(SimReadings, LevelSensorDialogNamesTheFittedSensor)
     // The simulator's level byte lies between the thresholds of its tank filling (62 %: between ¾ and ½).
     auto* level = qobject_cast<QLineEdit*>(findChildCtrl(&dialog, CSensorsDlg::kLevelId));
     ASSERT_NE(level, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return !level->text().isEmpty(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return !level->text().isEmpty(); }));
     EXPECT_GT(level->text().toInt(), 140);
     EXPECT_LT(level->text().toInt(), 180);
     dialog.show();
@@ -273,10 +272,13 @@ TEST_F(SimReadings, RecordingPlaysBackOntoTheSameLinesAndPauseHoldsTheWindow)
 {
     const std::string path = m_dir.filePath(QStringLiteral("drive.osc")).toStdString();
     m_run->ui.queueFile(path);
+    // Every record the file can hold comes after this number, however many
+    // the polling thread pushes before the recording is seen to have started.
+    const uint64_t before = device().diagData().newestSequence();
     page->onRecord();
-    ASSERT_TRUE(device().isRecording() || waitUntil([&] { return device().isRecording(); }, 2000));
+    ASSERT_TRUE(device().isRecording() || waitFor([&] { return device().isRecording(); }));
     const uint64_t first = device().diagData().newestSequence();
-    ASSERT_TRUE(waitUntil([&] { return device().diagData().newestSequence() >= first + 8; }, 8000));
+    ASSERT_TRUE(waitFor([&] { return device().diagData().newestSequence() >= first + 8; }));
     page->onTimer();
     page->onStop();
     EXPECT_FALSE(device().isRecording());
@@ -285,7 +287,7 @@ TEST_F(SimReadings, RecordingPlaysBackOntoTheSameLinesAndPauseHoldsTheWindow)
     // The recording holds the chart's records, each as the polling thread's writer formats it
     // (the OBD fields at the end are the car's readings of the moment, compared as numbers only).
     std::vector<CDiag> records;
-    device().diagData().copySince(first > 0 ? first - 1 : 0, records);
+    device().diagData().copySince(before, records);
     std::ifstream in(path, std::ios::binary);
     std::stringstream stream;
     stream << in.rdbuf();
@@ -335,21 +337,20 @@ TEST_F(SimReadings, RecordingPlaysBackOntoTheSameLinesAndPauseHoldsTheWindow)
             ASSERT_NEAR(ys[i], live.at(line)[i], 2.1) << "line " << line << " point " << i;
     }
     EXPECT_EQ(page->sampleCounter(), 6 * lines);
-    m_run->app().mainFrame()->resize(1280, 800);
-    shelltest::waitMs(300);
+    guitest::resizeTo(m_run->app().mainFrame(), QSize(1280, 800));
     guitest::saveScreenshot(m_run->app().mainFrame(), QStringLiteral("readings_playback"));
 
     // "||": the window stays while records arrive; a second press shows the newest.
     page->onStart();
     page->chart()->SetHorzRange(20);
-    ASSERT_TRUE(waitUntil([&] { return device().diagData().newestSequence() >= first + lines + 14; }, 8000));
+    ASSERT_TRUE(waitFor([&] { return device().diagData().newestSequence() >= first + lines + 14; }));
     page->onTimer();
     page->onPause();
     ASSERT_TRUE(page->isPaused());
     const double held = page->chart()->data().m_xStart;
     const std::size_t points = page->chart()->data().line(0)->points.size();
     const uint64_t mark = device().diagData().newestSequence();
-    ASSERT_TRUE(waitUntil([&] { return device().diagData().newestSequence() >= mark + 5; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return device().diagData().newestSequence() >= mark + 5; }));
     page->onTimer();
     EXPECT_EQ(page->chart()->data().m_xStart, held);
     EXPECT_GT(page->chart()->data().line(0)->points.size(), points) << "records keep arriving";
@@ -371,7 +372,7 @@ TEST(DemoReadings, LineBoxesHideAndShowTheirLines)
     COdczytyDlg* page = readingsPage(run);
     ASSERT_NE(page, nullptr);
     CLPGDevice& device = run.app().document()->device();
-    ASSERT_TRUE(waitUntil([&] { return device.diagData().newestSequence() >= 6; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return device.diagData().newestSequence() >= 6; }));
     page->onTimer();
     CScrollChart* chart = page->chart();
     auto render = [&] {
@@ -399,9 +400,12 @@ TEST(DemoReadings, LineBoxesHideAndShowTheirLines)
     EXPECT_TRUE(chart->data().line(12)->visible);
 
     CMainFrame* frame = run.app().mainFrame();
+    const CDiagData& records = run.app().document()->device().diagData();
     for (const QSize size : { QSize(1280, 800), QSize(1920, 1080) }) {
-        frame->resize(size);
-        shelltest::waitMs(1200);
+        guitest::resizeTo(frame, size);
+        // A dozen records on the chart, for a picture with something in it.
+        const uint64_t shown = records.newestSequence();
+        ASSERT_TRUE(waitFor([&] { return records.newestSequence() >= shown + 12; }));
         guitest::saveScreenshot(frame, QStringLiteral("readings_demo_%1x%2").arg(size.width()).arg(size.height()));
     }
     EXPECT_TRUE(run.ui.shown().empty());
@@ -421,8 +425,9 @@ TEST(DemoReadings, ATickRepaintsWhatChangedAndNothingElse)
     COdczytyDlg* page = readingsPage(run);
     ASSERT_NE(page, nullptr);
     CLPGDevice& device = run.app().document()->device();
-    ASSERT_TRUE(waitUntil([&] { return device.diagData().newestSequence() >= 3; }, 5000));
-    shelltest::waitMs(500);
+    // A few ticks past the start, and every paint they asked for done.
+    ASSERT_TRUE(waitFor([&] { return device.diagData().newestSequence() >= 8; }));
+    guitest::settle();
 
     struct CPaintCounter : QObject {
         std::map<QObject*, int> paints;
@@ -445,13 +450,15 @@ TEST(DemoReadings, ATickRepaintsWhatChangedAndNothingElse)
         o->installEventFilter(&counter);
     const uint64_t first = device.diagData().newestSequence();
     const std::size_t points = page->chart()->data().line(0)->points.size();
-    // Some 15 ticks: the console picture is refreshed on every fourth.
-    shelltest::waitMs(1600);
+    // Counted, not slept: eight records or more, five chart paints or more
+    // (the console picture is refreshed on every fourth tick).
+    ASSERT_TRUE(waitFor([&] {
+        return device.diagData().newestSequence() >= first + 8 && counter.paints[page->chart()] >= 5;
+    }));
     const uint64_t records = device.diagData().newestSequence() - first;
-    ASSERT_GE(records, 8u);
-    EXPECT_GE(page->chart()->data().line(0)->points.size(), std::min<std::size_t>(points + records, 10000))
-        << "every record reaches the chart";
-    EXPECT_GE(counter.paints[page->chart()], 5);
+    EXPECT_TRUE(waitFor([&] {
+        return page->chart()->data().line(0)->points.size() >= std::min<std::size_t>(points + records, 10000);
+    })) << "every record reaches the chart";
     EXPECT_EQ(counter.paints[lineBox], 0);
     EXPECT_EQ(counter.paints[pageButton], 0);
     qunsetenv("XDG_CONFIG_HOME");
@@ -501,10 +508,10 @@ TEST(DemoReadings, LevelSensorDialog)
         const uint8_t flags = doc->device().image().m_advancedSetup.m_advancedFlags2;
         qobject_cast<QAbstractButton*>(findChildCtrl(&dialog, CSensorsDlg::kValveSupplyId))->click();
         EXPECT_EQ(doc->device().image().m_advancedSetup.m_advancedFlags2, flags ^ 0x20);
-        ASSERT_TRUE(waitUntil([&] {
+        ASSERT_TRUE(waitFor([&] {
             auto* level = qobject_cast<QLineEdit*>(findChildCtrl(&dialog, CSensorsDlg::kLevelId));
             return level && !level->text().isEmpty();
-        }, 3000)) << "the raw level shows while connected";
+        })) << "the raw level shows while connected";
         dialog.show();
         guitest::saveScreenshot(&dialog, QStringLiteral("readings_level_sensor"));
         dialog.hide();
@@ -632,7 +639,7 @@ TEST(DemoReadings, ExtendedPanelTilesShowTheObdReadings)
     EXPECT_EQ(tile(1154), QStringLiteral("\nSTFT Bank 1\n- %"));
     doc->device().setReadingText(0, L"3.1");
     doc->device().setReadingText(6, L"0.45");
-    ASSERT_TRUE(waitUntil([&] { return doc->device().diagData().newestSequence() > 0; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return doc->device().diagData().newestSequence() > 0; }));
     page.onTimer();
     EXPECT_EQ(tile(1154), QStringLiteral("\nSTFT Bank 1\n3.1 %"));
     EXPECT_EQ(tile(1153), QStringLiteral("\nOS Bank 2-1\n0.45 V"));

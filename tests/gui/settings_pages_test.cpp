@@ -54,17 +54,7 @@ using shelltest::CShellRun;
 
 namespace {
 
-bool waitUntil(const std::function<bool()>& cond, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!cond()) {
-        if (clock.elapsed() > ms)
-            return false;
-        shelltest::waitMs(10);
-    }
-    return true;
-}
+using guitest::waitFor;
 
 class SettingsPages : public ::testing::Test {
 protected:
@@ -361,7 +351,7 @@ TEST_F(SettingsPages, RestartSettingOnLpgEndsInAutomaticMode)
     SKIP_WHEN_TERMINAL_REUSED();
     CKorMultiPageCtrl* mpc = m_run->app().view()->multiPage();
     ASSERT_EQ(m_sim->send("fuel lpg"), "ok fuel lpg");
-    ASSERT_TRUE(waitUntil([&] { return mpc->getButton(1)->isSelected(); }, 5000)) << "the car runs on LPG";
+    ASSERT_TRUE(waitFor([&] { return mpc->getButton(1)->isSelected(); })) << "the car runs on LPG";
     auto* dlg = page<CUstawieniaDlg>(1);
     const CSettingField* sensor = CSettingsTable::byControl(SettingsPage::Settings, 1114);
     ASSERT_TRUE(sensor && sensor->restart);
@@ -370,7 +360,7 @@ TEST_F(SettingsPages, RestartSettingOnLpgEndsInAutomaticMode)
     for (const auto& shown : m_run->ui.shown())
         ADD_FAILURE() << QString::fromStdWString(shown.text).toStdString();
     EXPECT_EQ(controllerValue(*sensor), other);
-    EXPECT_TRUE(waitUntil([&] { return mpc->getButton(0)->isSelected(); }, 5000)) << "AUTO after the restart";
+    EXPECT_TRUE(waitFor([&] { return mpc->getButton(0)->isSelected(); })) << "AUTO after the restart";
 }
 
 TEST_F(SettingsPages, InfoFieldsInTheirFormatsAndTheErrorMemory)

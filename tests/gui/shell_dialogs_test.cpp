@@ -24,11 +24,11 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -73,50 +73,60 @@ TEST(NoConnectionDlg, ShowsItsTextsInTheCurrentLanguage)
 // What the search saw goes under the buttons, which stay where they were; a
 // port locked by another process names it (this program is never named as
 // the one to close: it is said to have the port open itself), no USB adapter
-// is said in one line.
+// is said in one line. The diagnosis looks at a /proc of the test's own
+// making and at two pseudo-terminals of its own, so nothing else on the
+// machine (a getty on ttyS0, a parallel test's search) changes what it sees.
 TEST(NoConnectionDlg, ShowsWhatTheSearchSawUnderTheButtons)
 {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    auto openPty = [] {
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_GE(master, 0);
+        EXPECT_EQ(::grantpt(master), 0);
+        EXPECT_EQ(::unlockpt(master), 0);
+        return master;
+    };
+    const int master = openPty();
+    const int silentMaster = openPty();
     ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
+    ASSERT_GE(silentMaster, 0);
     const std::string path = ::ptsname(master);
-    const std::vector<SearchAttempt> attempts { { 2, path, ConnectFailure::PortBusy, {} },
-                                                { 1, "/dev/ttyS0", ConnectFailure::NoAnswer, {} } };
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
-        if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::write(ready[1], "x", 1) != 1)
-            _exit(1);
-        ::pause();
-        _exit(0);
-    }
-    ::close(ready[1]);
-    char c = 0;
-    ASSERT_EQ(::read(ready[0], &c, 1), 1);
-    ::close(ready[0]);
-    const std::wstring text = CNoConnectionDlg::diagnosisText(attempts, { { 1, "/dev/ttyS0", "serial" } });
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
+    const std::string silent = ::ptsname(silentMaster);
     const int held = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
-    const QString self = QString::fromStdWString(
-        CNoConnectionDlg::diagnosisText({ { 2, path, ConnectFailure::PortBusy, {} } }, { { 1, "/dev/ttyUSB0", "" } }));
-    ::close(held);
-    ::close(master);
+    // In the made /proc the port is open in this process and in another one.
+    QTemporaryDir proc;
+    ASSERT_TRUE(proc.isValid());
+    const auto holder = [&](const std::string& pid, const char* comm) {
+        const std::string dir = proc.path().toStdString() + "/" + pid;
+        std::filesystem::create_directories(dir + "/fd");
+        std::filesystem::create_symlink(path, dir + "/fd/7");
+        std::ofstream(dir + "/comm") << comm << "\n";
+    };
+    holder(std::to_string(::getpid()), "shell_dialogs");
+    const CSerialDiagnosis selfOnly({ proc.path().toStdString(), proc.path().toStdString() + "/sys" });
+    const QString self = QString::fromStdWString(CNoConnectionDlg::diagnosisText(
+        { { 2, path, ConnectFailure::PortBusy, {} } }, { { 1, "/dev/ttyUSB0", "" } }, selfOnly));
     EXPECT_EQ(self, QString::fromStdString(path) + QStringLiteral(": port już otwarty w tym programie"));
+    const pid_t other = 4000000; // above any pid a kernel hands out by default
+    holder(std::to_string(other), "minicom");
+    const CSerialDiagnosis diagnosis({ proc.path().toStdString(), proc.path().toStdString() + "/sys" });
+    const std::vector<SearchAttempt> attempts { { 2, path, ConnectFailure::PortBusy, {} },
+                                                { 1, silent, ConnectFailure::NoAnswer, {} } };
+    const std::wstring text = CNoConnectionDlg::diagnosisText(attempts, { { 1, "/dev/ttyS0", "serial" } }, diagnosis);
     const QString shown = QString::fromStdWString(text);
     EXPECT_TRUE(shown.contains(QString::fromStdString(path) + QStringLiteral(": port zajęty przez"))) << text.size();
-    EXPECT_TRUE(shown.contains(QStringLiteral("(PID %1)").arg(child))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("(PID %1)").arg(other))) << shown.toStdString();
     EXPECT_FALSE(shown.contains(QStringLiteral("(PID %1)").arg(::getpid()))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("Nie wykryto adaptera USB-serial"))) << shown.toStdString();
+    EXPECT_EQ(shown.count(QLatin1Char('\n')), 1) << "the silent port adds no line";
     // A silent port with nobody else on it adds nothing; an adapter present drops the last line.
-    EXPECT_TRUE(CNoConnectionDlg::diagnosisText({ { 1, "/dev/ttyS0", ConnectFailure::NoAnswer, {} } },
-                                                { { 1, "/dev/ttyUSB0", "usb-FTDI_FT232R-if00-port0" } })
+    EXPECT_TRUE(CNoConnectionDlg::diagnosisText({ { 1, silent, ConnectFailure::NoAnswer, {} } },
+                                                { { 1, "/dev/ttyUSB0", "usb-FTDI_FT232R-if00-port0" } }, diagnosis)
                     .empty());
+    ::close(held);
+    ::close(master);
+    ::close(silentMaster);
 
     CNoConnectionDlg plain;
     ASSERT_TRUE(plain.Create());

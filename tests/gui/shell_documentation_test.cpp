@@ -235,7 +235,7 @@ TEST(ScreenshotOptions, DialogOptionOpensTheDialogBehindItsButton)
             if (auto* dialog = qobject_cast<QDialog*>(modal))
                 dialog->reject();
         });
-        EXPECT_TRUE(shelltest::waitUntil([&] { return seen; }, 3000)) << c.name;
+        EXPECT_TRUE(guitest::waitFor([&] { return seen; })) << c.name;
         EXPECT_TRUE(right) << c.name;
     }
 }

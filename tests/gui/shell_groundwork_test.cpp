@@ -33,7 +33,7 @@ using shelltest::CShellRun;
 
 namespace {
 
-using shelltest::waitUntil;
+using guitest::waitFor;
 
 SAppOptions demoOptions()
 {
@@ -78,7 +78,7 @@ TEST(Relay, EventsFromAnotherThreadArriveOnTheGuiThread)
     });
     polling.join();
     EXPECT_EQ(heardOn, nullptr) << "queued, not called on the raising thread";
-    ASSERT_TRUE(waitUntil([&] { return heardOn != nullptr && !reason.isEmpty(); }, 2000));
+    ASSERT_TRUE(waitFor([&] { return heardOn != nullptr && !reason.isEmpty(); }));
     EXPECT_EQ(heardOn, QApplication::instance()->thread());
     EXPECT_EQ(sequence, 4242u);
     EXPECT_EQ(reason, QStringLiteral("no answer"));
@@ -92,7 +92,7 @@ TEST(Relay, QueuedEventsDieWithTheRelay)
     QObject::connect(relay.get(), &CDeviceEventRelay::deviceEvent, [&](const DeviceEventData&) { ++heard; });
     std::thread([&] { events.raise(DeviceEvent::PollingStarted); }).join();
     relay.reset();
-    shelltest::waitMs(20);
+    guitest::settle(); // whatever the relay had posted is delivered now, or never
     EXPECT_EQ(heard, 0);
     events.raise(DeviceEvent::PollingStarted); // the listener is gone with the relay
     EXPECT_EQ(heard, 0);
@@ -243,6 +243,7 @@ TEST_F(Operation, FunctionKeysNeverSelectAnActionButton)
     CKorMultiPageCtrl* mpc = m_view->multiPage();
     auto selection = [&] {
         std::vector<bool> lit;
+        lit.reserve(static_cast<std::size_t>(mpc->getPageCount()));
         for (int i = 0; i < mpc->getPageCount(); ++i)
             lit.push_back(mpc->getButton(i)->isSelected());
         return lit;
@@ -344,7 +345,7 @@ TEST(PageRefresh, HiddenPagesNeverShowStaleValues)
     // A change raised on the polling thread arrives the same way.
     divider = 7;
     std::thread([&] { doc.device().events().imageChanged(ImageBlock::Base); }).join();
-    ASSERT_TRUE(waitUntil([&] { return pages[hidden]->shown == 7; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return pages[hidden]->shown == 7; }));
     view.multiPage()->activatePage(active);
     EXPECT_EQ(pages[active]->shown, 7);
     doc.stopPolling();

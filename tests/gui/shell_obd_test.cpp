@@ -43,7 +43,7 @@ using shelltest::CShellRun;
 
 namespace {
 
-using shelltest::waitUntil;
+using guitest::waitFor;
 
 
 class ObdPage : public ::testing::Test {
@@ -132,11 +132,13 @@ struct BusCase {
 class ObdPageBus : public ObdPage, public ::testing::WithParamInterface<BusCase> {};
 
 const BusCase kBuses[] = {
-    // At the wire's pace, so that the measured detection times mean something.
-    { "can11_500", { "--obd", "can11", "--pace" }, 3, "CAN 11-bit 500kb/s" },
-    { "can29_250", { "--obd", "can29", "--obd-speed", "250", "--pace" }, 3, "CAN 29-bit 250kb/s" },
-    { "iso9141", { "--obd", "iso9141", "--pace" }, 1, "ISO 9141-2 & ISO 14230-4 Slow Init" },
-    { "iso14230", { "--obd", "iso14230", "--pace" }, 2, "ISO 14230-4 Fast Init" },
+    // Unpaced: the detection's order of attempts is what counts here; how long it
+    // takes at the wire's pace is a figure for bench/run, and a paced
+    // connection under load only risks the link's real time-outs.
+    { "can11_500", { "--obd", "can11" }, 3, "CAN 11-bit 500kb/s" },
+    { "can29_250", { "--obd", "can29", "--obd-speed", "250" }, 3, "CAN 29-bit 250kb/s" },
+    { "iso9141", { "--obd", "iso9141" }, 1, "ISO 9141-2 & ISO 14230-4 Slow Init" },
+    { "iso14230", { "--obd", "iso14230" }, 2, "ISO 14230-4 Fast Init" },
 };
 
 } // namespace
@@ -158,28 +160,21 @@ TEST_P(ObdPageBus, EnableFindsTheBusAndTheReadingsFollowTheTrims)
     record.requestAddress = 0x7DF;
     record.speed = 2;
     record.protocol = 3;
-    const uint64_t waitsBefore = m_run->ui.clockMs();
     chooseEnable(page, 4);
     ASSERT_TRUE(device().established()) << bus.name;
     auto* combo = qobject_cast<QComboBox*>(findChildCtrl(page, CObdDlg::kComboEnable));
     EXPECT_EQ(combo->currentIndex(), CObdDlg::enableItem(bus.protocol)) << "the combo shows the bus found";
     EXPECT_EQ(text(page, CObdDlg::kEditProtocol), QString::fromLatin1(bus.protocolText));
     EXPECT_EQ(text(page, CObdDlg::kEditStandard), QStringLiteral("OBD Europe (EOBD)"));
-    std::printf("[ measure  ] %s: \"Włącz OBD\" on the page found the bus in %.1f ms (+%llu ms of initialisation "
-                "waits on the car's clock)\n",
-        bus.name, page->lastDetectionUs() / 1000.0,
-        static_cast<unsigned long long>(m_run->ui.clockMs() - waitsBefore));
-
     // The page polls on its own refresh; STFT and LTFT of bank 1 follow the car.
-    ASSERT_TRUE(waitUntil([&] { return !text(page, CObdDlg::kEditReadingFirst + 1).isEmpty(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return !text(page, CObdDlg::kEditReadingFirst + 1).isEmpty(); }));
     const double stft = simTrim("stft");
     const double ltft = simTrim("ltft");
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(waitFor(
         [&] {
             return std::abs(text(page, CObdDlg::kEditReadingFirst + 0).toDouble() - simTrim("stft")) < 1.6
                 && std::abs(text(page, CObdDlg::kEditReadingFirst + 1).toDouble() - simTrim("ltft")) < 1.6;
-        },
-        5000))
+        }))
         << "page " << text(page, CObdDlg::kEditReadingFirst).toStdString() << " / "
         << text(page, CObdDlg::kEditReadingFirst + 1).toStdString() << ", car " << stft << " / " << ltft;
     EXPECT_TRUE(page->pageTimer().ltft1Seen());
@@ -190,12 +185,11 @@ TEST_P(ObdPageBus, EnableFindsTheBusAndTheReadingsFollowTheTrims)
             if (CWspolneOdczytyExMultiPageDlg::readingOfTile(id) == reading)
                 tile = qobject_cast<QLabel*>(findChildCtrl(page, id));
         ASSERT_TRUE(tile) << reading;
-        EXPECT_TRUE(waitUntil(
+        EXPECT_TRUE(waitFor(
             [&] {
                 const QString value = text(page, CObdDlg::kEditReadingFirst + reading);
                 return !value.isEmpty() && tile->text().contains(value);
-            },
-            3000))
+            }))
             << tile->text().toStdString();
     }
     EXPECT_TRUE(m_run->ui.shown().empty()) << "no message on a good link";
@@ -252,7 +246,7 @@ TEST_F(ObdPage, BackgroundPollKeepsAwayWhileAnOperationRuns)
     EXPECT_GE(steps->setupRuns(), 1u);
     ASSERT_TRUE(device().established());
     view().showPage(0);
-    ASSERT_TRUE(waitUntil([&] { return steps->backgroundPolls() >= 4 && !device().readingText(1).empty(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return steps->backgroundPolls() >= 4 && !device().readingText(1).empty(); }));
 
     ASSERT_TRUE(device().operation().tryBegin(L"Test"));
     const unsigned held = steps->backgroundPolls();
@@ -261,7 +255,7 @@ TEST_F(ObdPage, BackgroundPollKeepsAwayWhileAnOperationRuns)
     EXPECT_EQ(steps->backgroundPolls(), held);
     EXPECT_EQ(device().readingIndex(), index);
     device().operation().end();
-    EXPECT_TRUE(waitUntil([&] { return steps->backgroundPolls() > held; }, 3000));
+    EXPECT_TRUE(waitFor([&] { return steps->backgroundPolls() > held; }));
 
     // A reconnection runs the setup again once the device is free.
     const unsigned setups = steps->setupRuns();
@@ -271,7 +265,7 @@ TEST_F(ObdPage, BackgroundPollKeepsAwayWhileAnOperationRuns)
     EXPECT_EQ(steps->setupRuns(), setups) << "not while the device is held";
     EXPECT_TRUE(steps->setupPending());
     device().operation().end();
-    EXPECT_TRUE(waitUntil([&] { return steps->setupRuns() == setups + 1; }, 3000));
+    EXPECT_TRUE(waitFor([&] { return steps->setupRuns() == setups + 1; }));
     EXPECT_TRUE(device().established());
 }
 
@@ -327,14 +321,13 @@ TEST_F(ObdPage, ScreenshotsOfThePageAndTheAdvancedDialog)
     CObdDlg* page = showObdPage();
     ASSERT_TRUE(page);
     page->OnBnClickedButtonread();
-    ASSERT_TRUE(waitUntil([&] { return !text(page, CObdDlg::kEditReadingFirst + 4).isEmpty(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return !text(page, CObdDlg::kEditReadingFirst + 4).isEmpty(); }));
     QWidget* button = findChildCtrl(page, COBD2Page::kButtonAdvanced);
     ASSERT_TRUE(button);
     EXPECT_TRUE(button->isVisible()) << "version 0x0306 has the advanced options";
     QWidget* frame = m_run->app().mainFrame();
     for (const QSize size : { QSize(1280, 800), QSize(1920, 1080) }) {
         guitest::resizeTo(frame, size);
-        shelltest::waitMs(300);
         const QString suffix = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
         EXPECT_FALSE(guitest::saveScreenshot(frame, QStringLiteral("obd_page_") + suffix).isEmpty());
         bool opened = false;
@@ -491,11 +484,11 @@ TEST_F(ObdPage, PageShownBeforeTheSetupFillsItselfWhenTheSetupRan)
             && text(page, COBD2Page::kEditMaxCorr) == QStringLiteral("10");
     };
     m_run->app().mainFrame()->resize(1280, 800);
-    ASSERT_TRUE(waitUntil(filled, 3000)) << "combo " << enable->currentText().toStdString() << ", protocol "
+    ASSERT_TRUE(waitFor(filled)) << "combo " << enable->currentText().toStdString() << ", protocol "
                                          << text(page, CObdDlg::kEditProtocol).toStdString() << ", averaging "
                                          << text(page, COBD2Page::kEditAverageCorr).toStdString();
     EXPECT_TRUE(device().established());
-    EXPECT_TRUE(waitUntil([&] { return !text(page, CObdDlg::kEditReadingFirst + 1).isEmpty(); }, 5000));
+    EXPECT_TRUE(waitFor([&] { return !text(page, CObdDlg::kEditReadingFirst + 1).isEmpty(); }));
     guitest::saveScreenshot(m_run->app().mainFrame(), QStringLiteral("obd_page_started_on"));
 
     // Switched off meanwhile in the controller (another tool): the setup of the
@@ -504,7 +497,7 @@ TEST_F(ObdPage, PageShownBeforeTheSetupFillsItselfWhenTheSetupRan)
     off.enabled = 0;
     ASSERT_TRUE(device().writeObdSettings(off.toBytes()));
     emit m_run->app().document()->pageContext().relay.linkConnected();
-    EXPECT_TRUE(waitUntil([&] { return enable->currentIndex() == CObdDlg::enableItem(0); }, 3000))
+    EXPECT_TRUE(waitFor([&] { return enable->currentIndex() == CObdDlg::enableItem(0); }))
         << enable->currentText().toStdString();
     EXPECT_FALSE(device().established());
     EXPECT_EQ(text(page, CObdDlg::kEditProtocol), QString());

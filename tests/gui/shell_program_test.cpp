@@ -27,18 +27,6 @@ std::vector<std::string> programEnv(const QTemporaryDir& dir)
         "KORVANA_PORTS=" };
 }
 
-// Milliseconds since midnight of the first log line holding text ("HH:MM:SS.mmm" after the date).
-long logTime(const std::string& log, const char* text)
-{
-    const std::size_t at = log.find(text);
-    const std::size_t start = at == std::string::npos ? std::string::npos : log.rfind('\n', at);
-    const std::string line = log.substr(start == std::string::npos ? 0 : start + 1, 24);
-    int h = 0, m = 0, sec = 0, ms = 0;
-    if (at == std::string::npos || std::sscanf(line.c_str(), "%*d-%*d-%*d %d:%d:%d.%d", &h, &m, &sec, &ms) != 4)
-        return 0;
-    return ((h * 60L + m) * 60L + sec) * 1000L + ms;
-}
-
 TEST(Program, DemoStartSavesTheWindowAndQuits)
 {
     QTemporaryDir dir;
@@ -60,17 +48,10 @@ TEST(Program, NoControllerSavesTheDialogAndExitsThree)
     QTemporaryDir dir;
     const std::string png = guitest::artifactsDir().toStdString() + "/korvana_program_noconnection.png";
     QFile::remove(QString::fromStdString(png));
-    const auto started = std::chrono::steady_clock::now();
     const ProgramResult r = runProgram(
         KORVANA_PROGRAM, { "--screenshot", png, "--quit-after", "2000", "--verbose" }, 20s, programEnv(dir));
-    const auto took = std::chrono::steady_clock::now() - started;
     ASSERT_FALSE(r.timedOut) << "the no-connection dialog held the program";
     EXPECT_EQ(r.exitCode, 3) << r.err;
-    // Within 5 s, plus what the machine's own serial ports cost the search
-    // (each one that does not answer takes its identification attempts).
-    const auto probing
-        = std::chrono::milliseconds(logTime(r.err, "no-connection dialog") - logTime(r.err, "gui: controller search"));
-    EXPECT_LT(took, 5s + probing) << r.err;
     const QImage shot(QString::fromStdString(png));
     ASSERT_FALSE(shot.isNull()) << r.err;
     // The dialog alone, not the (never shown) main window.

@@ -30,7 +30,7 @@ using shelltest::CShellRun;
 
 namespace {
 
-using shelltest::waitUntil;
+using guitest::waitFor;
 
 
 class SimShell : public ::testing::Test {
@@ -107,9 +107,9 @@ TEST_F(SimShell, ControllerFoundAndPolled)
             n += mpc->getButton(i)->isSelected();
         return n;
     };
-    EXPECT_TRUE(waitUntil([&] { return newestSequence() >= 3 && lit() == 1; }, 4000));
+    EXPECT_TRUE(waitFor([&] { return newestSequence() >= 3 && lit() == 1; }));
     ASSERT_EQ(sim->send("fuel lpg"), "ok fuel lpg");
-    EXPECT_TRUE(waitUntil([&] { return mpc->getButton(1)->isSelected(); }, 4000)) << "GAZ follows the controller";
+    EXPECT_TRUE(waitFor([&] { return mpc->getButton(1)->isSelected(); })) << "GAZ follows the controller";
     EXPECT_EQ(lit(), 1);
     EXPECT_TRUE(run.ui.shown().empty());
 }
@@ -137,14 +137,14 @@ TEST_F(SimShell, PulledCableSearchesAgainAndPollsWhenTheControllerIsBack)
     CkorvanaDoc* doc = run.app().document();
     CMainFrame* frame = run.app().mainFrame();
     ASSERT_TRUE(doc->device().m_connected);
-    ASSERT_TRUE(waitUntil([&] { return newestSequence() >= 2; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return newestSequence() >= 2; }));
     // The timer is ticked by hand from here on, so the ticks can be counted.
     frame->stopTimer();
     for (int i = 0; i < 3; ++i)
         frame->OnTimer();
 
     ASSERT_EQ(sim->send("vanish"), "ok vanished");
-    ASSERT_TRUE(waitUntil([&] { return !doc->device().m_connected; }, 5000)) << "the polling thread gives up";
+    ASSERT_TRUE(waitFor([&] { return !doc->device().m_connected; })) << "the polling thread gives up";
     auto ticksToSearch = [&] {
         const unsigned before = doc->searchCount();
         for (int i = 1; i <= 40; ++i) {
@@ -188,9 +188,8 @@ TEST_F(SimShell, PulledCableSearchesAgainAndPollsWhenTheControllerIsBack)
     EXPECT_TRUE(caption().endsWith(QStringLiteral("Połączono ze sterownikiem"))) << caption().toStdString();
     guitest::saveScreenshot(frame, QStringLiteral("shell_link_back"));
     const int before = newestSequence();
-    EXPECT_TRUE(waitUntil([&] { return newestSequence() > before + 2; }, 4000));
-    EXPECT_TRUE(waitUntil(
-        [&] { return !caption().contains(QStringLiteral("Połączono")); }, CMainFrame::kReconnectedNoticeMs + 2000))
+    EXPECT_TRUE(waitFor([&] { return newestSequence() > before + 2; }));
+    EXPECT_TRUE(waitFor([&] { return !caption().contains(QStringLiteral("Połączono")); }))
         << "the notice goes after a few seconds: " << caption().toStdString();
 }
 

@@ -109,8 +109,12 @@ TEST_F(View, TwoGreyPanelsBehindTheColumn)
     const int h = m_mpc->height();
     const auto& background = m_mpc->getBackground();
     ASSERT_EQ(background.size(), 3u);
-    EXPECT_EQ(background[1].rect, QRectF(QPointF(w / 300, h / 200), QPointF(w - w / 300, h / 2 - h / 200)));
-    EXPECT_EQ(background[2].rect, QRectF(QPointF(w / 300, h / 2 + h / 200), QPointF(w - w / 300, h - h / 200)));
+    // Whole pixels: the control divides in integers.
+    const int mx = w / 300;
+    const int my = h / 200;
+    const int half = h / 2;
+    EXPECT_EQ(background[1].rect, QRectF(QPointF(mx, my), QPointF(w - mx, half - my)));
+    EXPECT_EQ(background[2].rect, QRectF(QPointF(mx, half + my), QPointF(w - mx, h - my)));
 }
 
 TEST_F(View, FontIsASixtiethOfTheViewHeight)
@@ -225,9 +229,7 @@ TEST_F(View, ScreenshotsInDemoMode)
     // Demo mode starts on petrol (the fuel state of demo mode is program-wide,
     // and an earlier test may have switched it); its readings light BENZYNA.
     setDemoFuelState(2);
-    for (int i = 0; i < 100 && !m_mpc->getButton(2)->isSelected(); ++i)
-        shelltest::waitMs(20);
-    EXPECT_TRUE(m_mpc->getButton(2)->isSelected());
+    EXPECT_TRUE(guitest::waitFor([&] { return m_mpc->getButton(2)->isSelected(); }));
     for (const QSize size : { QSize(1280, 800), QSize(1920, 1080) }) {
         guitest::resizeTo(m_frame, size);
         ASSERT_EQ(m_frame->size(), size);

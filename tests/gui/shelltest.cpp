@@ -21,19 +21,7 @@ void waitMs(int ms)
     loop.exec();
 }
 
-bool waitUntil(const std::function<bool()>& cond, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!cond()) {
-        if (clock.elapsed() > ms)
-            return false;
-        waitMs(10);
-    }
-    return true;
-}
-
-void onNextModal(std::function<void(QWidget*)> action)
+void onNextModal(const std::function<void(QWidget*)>& action)
 {
     QTimer::singleShot(0, qApp, [action] { action(QApplication::activeModalWidget()); });
 }

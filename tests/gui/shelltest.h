@@ -23,11 +23,8 @@ namespace shelltest {
 // Lets events (timers included) run for ms milliseconds.
 void waitMs(int ms);
 
-// Lets events run until cond holds; false after ms milliseconds.
-bool waitUntil(const std::function<bool()>& cond, int ms);
-
 // Runs action on the modal widget that the next exec() opens (null when none).
-void onNextModal(std::function<void(QWidget*)> action);
+void onNextModal(const std::function<void(QWidget*)>& action);
 
 // Slot 0 (English) holds the given Polish / English pairs and is current while the scope lives.
 class EnglishScope {

@@ -51,3 +51,15 @@ private:
     std::string m_path;
     pid_t m_owner = 0;
 };
+
+// A path for name in a folder of this test process's own, made on first use
+// under the temporary folder (the run's CScratchFolder when one is set up),
+// so tests running side by side never share a file.
+inline std::string scratch(const std::string& name)
+{
+    static const std::string dir = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "korvana-scratch-XXXXXX").string();
+        return ::mkdtemp(pattern.data()) ? pattern : std::string();
+    }();
+    return dir + "/" + name;
+}

@@ -1,6 +1,9 @@
 #include "simprocess.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cinttypes>
+#include <cstdio>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +15,8 @@
 #include <sstream>
 #include <thread>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -81,6 +86,7 @@ bool CSimProcess::start(std::chrono::milliseconds timeout)
     std::vector<std::string> args { m_binary };
     args.insert(args.end(), m_options.begin(), m_options.end());
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -154,13 +160,37 @@ std::string CSimProcess::send(const std::string& line, std::chrono::milliseconds
         m_error = "the simulator is not running";
         return {};
     }
-    const std::string text = line + "\n";
+    // Each command goes out tagged "#N "; the reply must carry the same tag.
+    // A reply to an earlier command that timed out is read and dropped here,
+    // so it cannot pass for the answer to this one.
+    const uint64_t tag = ++m_lastTag;
+    const std::string text = "#" + std::to_string(tag) + " " + line + "\n";
     if (writeQuietly(m_toChild, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
         m_error = std::string("cannot write to the simulator: ") + std::strerror(errno);
         return {};
     }
-    std::string reply;
-    return readLine(reply, timeout) ? reply : std::string();
+    const auto deadline = Clock::now() + timeout;
+    while (true) {
+        std::string reply;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (!readLine(reply, std::max(left, std::chrono::milliseconds(0)))) {
+            m_error = "\"" + line + "\": " + m_error;
+            return {};
+        }
+        uint64_t replyTag = 0;
+        const std::size_t space = reply.find(' ');
+        const bool tagged = reply.size() > 1 && reply[0] == '#' && space != std::string::npos
+            && std::sscanf(reply.c_str() + 1, "%" SCNu64, &replyTag) == 1;
+        if (tagged && replyTag == tag)
+            return reply.substr(space + 1);
+        if (tagged && replyTag < tag) {
+            ++m_lateReplies;
+            continue;
+        }
+        m_error = "stray reply to \"" + line + "\": \"" + reply + "\"";
+        ADD_FAILURE() << "CSimProcess: " << m_error;
+        return {};
+    }
 }
 
 bool CSimProcess::waitExit(std::chrono::milliseconds timeout, int& status)

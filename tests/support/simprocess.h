@@ -12,6 +12,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <sys/types.h>
@@ -37,8 +38,12 @@ public:
     const std::string& error() const { return m_error; }
 
     // Sends one control line and returns the reply line; "" (and error() set)
-    // when the simulator does not answer in time or has gone.
+    // when the simulator does not answer in time or has gone. The line goes
+    // out tagged with a sequence number: a late reply to an earlier send that
+    // timed out is dropped (lateReplies() counts them), and a reply that
+    // belongs to no send fails the test.
     std::string send(const std::string& line, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    unsigned lateReplies() const { return m_lateReplies; }
 
     // Ends the simulator; returns its exit status, or -1 when it had to be killed
     // or was not running.
@@ -56,6 +61,8 @@ private:
     std::string m_path;
     std::string m_error;
     std::string m_buffered;
+    uint64_t m_lastTag = 0;
+    unsigned m_lateReplies = 0;
 };
 
 // A "dump store" reply without the working-hour counters: they tick every half

@@ -1,7 +1,7 @@
 // CThread on its own: which function create() runs and with what argument, the
 // handle and alive(), one thread per object at a time, the stack size, and a
 // throwing body that is reported instead of ending the process.
-#include "waituntil.h"
+#include "../support/waitfor.h"
 
 #include <syncmsg/semthread.h>
 #include <syncmsg/sthread.h>
@@ -15,6 +15,8 @@
 #include <atomic>
 #include <memory>
 #include <stdexcept>
+
+using testwait::waitFor;
 
 namespace {
 
@@ -51,11 +53,11 @@ TEST(CThread, DefaultEntryRunsDoWorkAndTheHandleIdentifiesTheStart)
     EXPECT_NE(a.get_id(), b.get_id());
     EXPECT_FALSE(a == b);
     EXPECT_TRUE(a.alive());
-    ASSERT_TRUE(waitUntil([&] { return a.runs == 1 && b.runs == 1; }));
+    ASSERT_TRUE(waitFor([&] { return a.runs == 1 && b.runs == 1; }));
 
     a.open = true;
     b.open = true;
-    EXPECT_TRUE(waitUntil([&] { return !a.alive() && !b.alive(); }));
+    EXPECT_TRUE(waitFor([&] { return !a.alive() && !b.alive(); }));
 }
 
 TEST(CThread, StartFunctionGetsTheArgumentOrTheObjectAndEntryGetsTheObject)
@@ -65,20 +67,20 @@ TEST(CThread, StartFunctionGetsTheArgumentOrTheObjectAndEntryGetsTheObject)
         CSemThread t(&recordArgument);
         g_seenArgument = nullptr;
         t.create(&value);
-        ASSERT_TRUE(waitUntil([&] { return !t.alive(); }));
+        ASSERT_TRUE(waitFor([&] { return !t.alive(); }));
         EXPECT_EQ(g_seenArgument.load(), &value);
 
         // A start function wins over an entry; a null argument means the object.
         g_seenArgument = nullptr;
         t.create(nullptr, &CThread::defaultEntry);
-        ASSERT_TRUE(waitUntil([&] { return !t.alive(); }));
+        ASSERT_TRUE(waitFor([&] { return !t.alive(); }));
         EXPECT_EQ(g_seenArgument.load(), static_cast<CThread*>(&t));
     }
     {
         CGateThread t;
         g_seenArgument = nullptr;
         t.create(&value, &recordArgument);
-        ASSERT_TRUE(waitUntil([&] { return !t.alive(); }));
+        ASSERT_TRUE(waitFor([&] { return !t.alive(); }));
         EXPECT_EQ(g_seenArgument.load(), static_cast<CThread*>(&t));
         EXPECT_EQ(t.runs, 0);
     }
@@ -100,10 +102,10 @@ TEST(CThread, OneThreadPerObjectAtATimeThenItCanBeStartedAgain)
     EXPECT_EQ(t.get_id(), first);
 
     t.open = true;
-    ASSERT_TRUE(waitUntil([&] { return !t.alive(); }));
+    ASSERT_TRUE(waitFor([&] { return !t.alive(); }));
     t.create();
     EXPECT_NE(t.get_id(), first);
-    EXPECT_TRUE(waitUntil([&] { return t.runs == 2 && !t.alive(); }));
+    EXPECT_TRUE(waitFor([&] { return t.runs == 2 && !t.alive(); }));
 }
 
 class CStackThread : public CSThread {
@@ -125,13 +127,13 @@ TEST(CThread, StackSizeIsAppliedAndTinyOnesAreRaised)
     CStackThread t;
     t.set_stackSize(64 * 1024 * 1024);
     t.create();
-    ASSERT_TRUE(waitUntil([&] { return !t.alive(); }));
+    ASSERT_TRUE(waitFor([&] { return !t.alive(); }));
     EXPECT_GE(t.stack, 64u * 1024 * 1024);
 
     CStackThread tiny;
     tiny.set_stackSize(1);
     tiny.create();
-    ASSERT_TRUE(waitUntil([&] { return !tiny.alive(); }));
+    ASSERT_TRUE(waitFor([&] { return !tiny.alive(); }));
     EXPECT_GE(tiny.stack, static_cast<std::size_t>(PTHREAD_STACK_MIN));
 }
 
@@ -146,7 +148,7 @@ TEST(CThread, AThrowingBodyOfAnUnmanagedThreadIsReported)
     {
         CThrowingThread t;
         t.create();
-        EXPECT_TRUE(waitUntil([&] { return !t.alive(); }));
+        EXPECT_TRUE(waitFor([&] { return !t.alive(); }));
     }
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "CThread::doWork()\nzepsuty\n");
 }

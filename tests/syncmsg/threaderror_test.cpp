@@ -1,7 +1,7 @@
 // CThreadError: its report (code -1 lies outside the table, so message 0 shows),
 // messages 5 and 6, and the text, code, line and file of every failure the
 // library raises that a test can bring about.
-#include "waituntil.h"
+#include "../support/waitfor.h"
 
 #include <syncmsg/msgsemaphore.h>
 #include <syncmsg/semthread.h>
@@ -12,6 +12,8 @@
 
 #include <functional>
 #include <memory>
+
+using testwait::waitFor;
 
 namespace {
 
@@ -115,7 +117,7 @@ TEST(CThreadError, AFailedCreateLeavesTheObjectUnstartedAndReusable)
     t.set_stackSize(0);
     t.create();
     EXPECT_NE(t.get_id(), -1);
-    EXPECT_TRUE(waitUntil([&] { return !t.alive(); }));
+    EXPECT_TRUE(waitFor([&] { return !t.alive(); }));
 }
 
 } // namespace

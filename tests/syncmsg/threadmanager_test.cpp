@@ -2,7 +2,7 @@
 // size() drops back, a thousand short threads are all recycled, a throwing
 // doWork is reported on stderr and still recycled, stop() waits for running
 // threads while it lends out the caller's lock, and refused inserts.
-#include "waituntil.h"
+#include "../support/waitfor.h"
 
 #include <syncmsg/multithread.h>
 #include <syncmsg/semthread.h>
@@ -20,6 +20,8 @@
 #include <memory>
 #include <stdexcept>
 #include <utility>
+
+using testwait::waitFor;
 
 namespace {
 
@@ -74,13 +76,13 @@ TEST(CThreadManager, FinishedThreadIsDeletedAndSizeDropsBack)
                 std::this_thread::sleep_for(1ms);
         }));
         EXPECT_EQ(manager.size(), 2u);
-        ASSERT_TRUE(waitUntil([&] { return counts.ran == 1; }));
+        ASSERT_TRUE(waitFor([&] { return counts.ran == 1; }));
         EXPECT_EQ(counts.deleted, 0);
         release = true;
-        EXPECT_TRUE(waitUntil([&] { return counts.deleted == 1 && manager.size() == 1; }));
+        EXPECT_TRUE(waitFor([&] { return counts.deleted == 1 && manager.size() == 1; }));
 
         manager.insert(new CProbeThread(counts));
-        EXPECT_TRUE(waitUntil([&] { return counts.deleted == 2 && manager.size() == 1; }));
+        EXPECT_TRUE(waitFor([&] { return counts.deleted == 2 && manager.size() == 1; }));
     });
 }
 
@@ -91,7 +93,7 @@ TEST(CThreadManager, AThousandShortThreadsAreAllRecycled)
         CMultiThread manager;
         for (int i = 0; i < 1000; ++i)
             manager.insert(new CProbeThread(counts));
-        EXPECT_TRUE(waitUntil([&] { return counts.deleted == 1000 && manager.size() == 1; }, 30s));
+        EXPECT_TRUE(waitFor([&] { return counts.deleted == 1000 && manager.size() == 1; }));
         EXPECT_EQ(counts.ran, 1000);
     });
 }
@@ -102,7 +104,7 @@ TEST(CThreadManager, ThreadsMayInsertThreads)
         Counts counts;
         CMultiThread manager;
         manager.insert(new CProbeThread(counts, [&] { manager.insert(new CProbeThread(counts)); }));
-        EXPECT_TRUE(waitUntil([&] { return counts.deleted == 2 && manager.size() == 1; }));
+        EXPECT_TRUE(waitFor([&] { return counts.deleted == 2 && manager.size() == 1; }));
     });
 }
 
@@ -130,14 +132,14 @@ TEST(CThreadManager, ThrowingDoWorkIsReportedAndStillRecycled)
             Counts counts;
             testing::internal::CaptureStderr();
             manager.insert(new CProbeThread(counts, c.body));
-            const bool recycled = waitUntil([&] { return counts.deleted == 1 && manager.size() == 1; });
+            const bool recycled = waitFor([&] { return counts.deleted == 1 && manager.size() == 1; });
             EXPECT_EQ(testing::internal::GetCapturedStderr(), c.report);
             EXPECT_TRUE(recycled);
         }
         // The manager goes on working afterwards.
         Counts counts;
         manager.insert(new CProbeThread(counts));
-        EXPECT_TRUE(waitUntil([&] { return counts.deleted == 1; }));
+        EXPECT_TRUE(waitFor([&] { return counts.deleted == 1; }));
     });
 }
 
@@ -164,7 +166,7 @@ TEST(CThreadManager, StopWaitsForRunningThreadsWhileLendingTheCallersLock)
             otherGot = true;
             callerLock.unlock();
         });
-        EXPECT_FALSE(waitUntil([&] { return otherGot.load(); }, 50ms));
+        EXPECT_FALSE(waitFor([&] { return otherGot.load(); }, 50ms));
         callerLock.unlock();
         other.join();
         EXPECT_TRUE(otherGot);

@@ -110,6 +110,15 @@ std::string CControlChannel::formatDtc(uint16_t code)
 
 std::string CControlChannel::execute(const std::string& line)
 {
+    // "#N command" answers "#N reply": a caller that gave up on a slow reply
+    // can tell it from the reply to its next command.
+    if (line.size() > 1 && line[0] == '#') {
+        const std::size_t end = line.find_first_not_of("0123456789", 1);
+        if (end == 1 || end == std::string::npos || line[end] != ' ')
+            return "error malformed tag";
+        const std::string tag = line.substr(0, end);
+        return tag + " " + execute(line.substr(end + 1));
+    }
     std::istringstream in(line);
     std::vector<std::string> w;
     for (std::string word; in >> word;)

@@ -1,5 +1,6 @@
 // The simulator's control channel: one text command per line, one reply line
-// per command, "ok …" or "error …". See the README's simulator section for
+// per command, "ok …" or "error …"; a command tagged "#N " gets its reply
+// tagged the same. See the README's simulator section for
 // the commands.
 #pragma once
 

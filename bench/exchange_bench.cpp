@@ -1,16 +1,15 @@
 // What one command exchange costs against a peer that answers at once on a
 // pseudo-terminal (no wire pacing): wall time per round trip and CPU time of
-// the calling thread. Prints the figures; fails only when they are far off.
+// the calling thread, the mean of 300. Prints the figures; exits 1 only when
+// an exchange fails.
 #include <app/device/lpgdevice.h>
 #include <app/platform/porttable.h>
 
 #include "ptypeer.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
+#include <cstdio>
 #include <ctime>
-#include <iostream>
 
 namespace {
 
@@ -21,7 +20,9 @@ double threadCpuMs()
     return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
 }
 
-TEST(ExchangeTiming, CommandRoundTripOnPseudoTerminal)
+} // namespace
+
+int main()
 {
     // Type 2, payload 04 00 00 00 00 00: 14 bytes, as the request. Made before
     // the peer so it outlives the peer's thread, which answers with it.
@@ -29,7 +30,7 @@ TEST(ExchangeTiming, CommandRoundTripOnPseudoTerminal)
     PtyPeer peer;
     peer.serve([&ack](const PtyPeer::Bytes&) { return std::vector<PtyPeer::Reply> { { ack } }; });
     CLPGDevice device;
-    device.configurePort(portTable().addPath(peer.path(), "test"));
+    device.configurePort(portTable().addPath(peer.path(), "bench"));
 
     constexpr int kRuns = 300;
     const auto start = std::chrono::steady_clock::now();
@@ -45,13 +46,10 @@ TEST(ExchangeTiming, CommandRoundTripOnPseudoTerminal)
     const double cpuMs = (threadCpuMs() - cpuStart) / kRuns;
     const double wallMs
         = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / kRuns;
-    EXPECT_EQ(good, kRuns);
-    std::cout << "exchange of 14 + 14 bytes: " << wallMs << " ms round trip, " << cpuMs << " ms CPU (mean of "
-              << kRuns << ")\n";
-    RecordProperty("round_trip_us", static_cast<int>(wallMs * 1000));
-    RecordProperty("cpu_us", static_cast<int>(cpuMs * 1000));
-    EXPECT_LT(wallMs, 20.0);
-    EXPECT_LT(cpuMs, 2.0);
+    std::printf("exchange: %.3f ms round trip, %.3f ms CPU (14 + 14 bytes, mean of %d)\n", wallMs, cpuMs, kRuns);
+    if (good != kRuns) {
+        std::fprintf(stderr, "%d of %d exchanges failed\n", kRuns - good, kRuns);
+        return 1;
+    }
+    return 0;
 }
-
-} // namespace
