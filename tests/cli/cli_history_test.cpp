@@ -5,6 +5,7 @@
 // points of another controller are refused unless forced; and a history that
 // does not work never blocks a connection, while a write then needs --no-history.
 #include <childprocess.h>
+#include <scratchfolder.h>
 #include <simprocess.h>
 
 #include <gtest/gtest.h>
@@ -13,7 +14,6 @@
 #include <fstream>
 #include <regex>
 
-#include <unistd.h>
 
 namespace {
 
@@ -23,17 +23,11 @@ class CliHistory : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "korvana-cli-history-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
+        m_dir = scratch(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        ASSERT_TRUE(std::filesystem::create_directories(m_dir));
         ASSERT_TRUE(m_sim.start()) << m_sim.error();
         m_env = { "XDG_CONFIG_HOME=" + m_dir + "/config", "XDG_DATA_HOME=" + m_dir + "/data",
                   "XDG_STATE_HOME=" + m_dir + "/state" };
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_dir, ignored);
     }
     ProgramResult cli(std::vector<std::string> args, const std::vector<std::string>& extraEnv = {})
     {

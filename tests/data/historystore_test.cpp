@@ -8,6 +8,7 @@
 #include <app/device/historyimage.h>
 
 #include <gtest/gtest.h>
+#include <scratchfolder.h>
 
 #include <filesystem>
 #include <fstream>
@@ -24,15 +25,9 @@ class HistoryStore : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (fs::temp_directory_path() / "korvana-history-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
+        m_dir = scratch(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        ASSERT_TRUE(fs::create_directories(m_dir));
         m_path = m_dir + "/korvana/history.sqlite3";
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
     }
     static CHistoryPoint point(const std::string& serial, const std::string& operation)
     {
@@ -230,6 +225,8 @@ TEST_F(HistoryStore, AReadOnlyFileIsListedButNotWritten)
         ASSERT_TRUE(first.add(p, { 1 }));
     }
     fs::permissions(m_path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    // The ordinary user passes through the folders above it.
+    fs::permissions(fs::path(m_dir).parent_path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     fs::permissions(m_dir, fs::perms::all);
     fs::permissions(fs::path(m_path).parent_path(), fs::perms::owner_all | fs::perms::group_read
                         | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);

@@ -55,7 +55,7 @@ protected:
         ASSERT_TRUE(m_run->start());
         ASSERT_TRUE(device().m_connected);
         // The connection's point is taken once the event loop runs.
-        ASSERT_TRUE(shelltest::waitUntil([&] { return m_history->store().list().size() == 1; }, 5000));
+        ASSERT_TRUE(guitest::waitFor([&] { return m_history->store().list().size() == 1; }));
     }
     CLPGDevice& device() { return m_run->app().document()->device(); }
 
