@@ -63,7 +63,10 @@ constexpr int kErrorsTop = kFirstRowY + 9 * kPitch + 16;
 std::vector<SCtrlLayout> buildLayout()
 {
     std::vector<SCtrlLayout> rows;
-    rows.push_back({ kDataTitleId, ECtrlKind::Label, kLeft, 8, 500, kRowHeight, L"Dane sterownika" });
+    rows.push_back({ kDataTitleId, ECtrlKind::Label, kLeft, 8, 330, kRowHeight, L"Dane sterownika" });
+    // The controller's restore points, on the title's line at the right of the identity.
+    rows.push_back({ CInfoDlg::kHistoryId, ECtrlKind::PushButton, kEditX + kEditWidth - 150, 4, 150, 28,
+                     L"Historia" });
     int y = kFirstRowY;
     for (const SField& row : kRows) {
         rows.push_back({ row.id + kLabelOffset, ECtrlKind::Label, kLeft, y, kLabelWidth, kRowHeight, row.label });
@@ -71,9 +74,6 @@ std::vector<SCtrlLayout> buildLayout()
                          kEditX, y + 1, kEditWidth, kRowHeight - 3, nullptr });
         y += kPitch;
     }
-    // The controller's restore points, beside its identity.
-    rows.push_back({ CInfoDlg::kHistoryId, ECtrlKind::PushButton, kEditX + kEditWidth + 20, kFirstRowY, 150, 30,
-                     L"Historia" });
     rows.push_back({ kErrorsTitleId, ECtrlKind::Label, kLeft, kErrorsTop, 500, kRowHeight, L"Kody błędów" });
     rows.push_back({ CInfoDlg::kErrorsId, ECtrlKind::Placeholder, kLeft, kErrorsTop + 28, 500, 172, nullptr });
     CUnreadLine::addRows(rows, kLeft, kErrorsTop + 206, 500, 26);
