@@ -11,11 +11,15 @@
 #include <app/device/writesession.h>
 #include <app/platform/porttable.h>
 #include <app/shell/historiadlg.h>
+#include <app/shell/infodlg.h>
+#include <app/shell/kormultipagectrl.h>
+#include <app/shell/korvanaview.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/mainframe.h>
 
 #include <simprocess.h>
 
+#include <QAbstractButton>
 #include <QMenuBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -88,6 +92,22 @@ TEST_F(HistoryWindow, ListsComparesAndPutsBackTheMapAlone)
     for (QAction* action : m_run->app().mainFrame()->findChildren<QAction*>())
         inMenu = inMenu || action->text() == QStringLiteral("Historia");
     EXPECT_TRUE(inMenu);
+    // The Info page's button opens the window too.
+    CKorMultiPageCtrl* pages = m_run->app().view()->multiPage();
+    pages->activatePage(CkorvanaView::kFirstPage + 6);
+    auto* info = dynamic_cast<CInfoDlg*>(pages->getPage(CkorvanaView::kFirstPage + 6));
+    ASSERT_NE(info, nullptr);
+    auto* button = qobject_cast<QAbstractButton*>(guitest::findById(info, CInfoDlg::kHistoryId));
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(button->isVisible());
+    bool opened = false;
+    shelltest::onNextModal([&](QWidget* modal) {
+        auto* shown = qobject_cast<CHistoriaDlg*>(modal);
+        opened = shown && shown->points()->topLevelItemCount() == 1;
+        modal->close();
+    });
+    guitest::click(button);
+    EXPECT_TRUE(opened);
 
     CHistoriaDlg dialog(*m_history, device(), m_run->app().mainFrame());
     ASSERT_TRUE(dialog.Create());
