@@ -145,7 +145,7 @@ std::wstring CHistoryRecorder::connected(const CLPGDevice& device)
     const auto bytes = m_store.image(last->imageId);
     if (!bytes || !decodeHistoryImage(*bytes, before))
         return {};
-    const std::wstring line = changedLine(last->time, before, heldContent(device));
+    std::wstring line = changedLine(last->time, before, heldContent(device));
     if (!line.empty())
         m_changedSince = last->id;
     return line;
@@ -243,10 +243,8 @@ CWriteReport restoreHistoryContent(CLPGDevice& device, const CHistoryContent& co
         return session.finish();
     }
     mask &= content.blocks & CReadBlocks::kAll & ~CReadBlocks::DevInfo;
-    if (!session.require(mask)) {
-        const CWriteReport report = session.finish();
-        return report;
-    }
+    if (!session.require(mask))
+        return session.finish();
     CSettingsImage& live = device.image();
     const uint32_t inspection = live.m_advancedSetup.m_inspectionCounter;
     for (auto block : blocksOf(mask))
@@ -265,7 +263,7 @@ CWriteReport restoreHistoryContent(CLPGDevice& device, const CHistoryContent& co
         if (content.obdConfig && !session.failed() && device.heldObdConfig() != content.obdConfig)
             session.writeObdMapConfig(*content.obdConfig);
     }
-    const CWriteReport report = session.finish();
+    CWriteReport report = session.finish();
     device.events().imageChanged(ImageBlock::All);
     return report;
 }
