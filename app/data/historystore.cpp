@@ -94,6 +94,20 @@ CHistoryPoint pointFrom(const Statement& s)
     return p;
 }
 
+// The time now in format, as UTC or local time.
+std::string timeNow(const char* format, bool utc)
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm tm {};
+    if (utc)
+        gmtime_r(&now, &tm);
+    else
+        localtime_r(&now, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, format, &tm);
+    return text;
+}
+
 bool isDamage(int rc)
 {
     rc &= 0xff;
@@ -127,12 +141,7 @@ std::string CHistoryStore::defaultPath()
 
 std::string CHistoryStore::nowIso()
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm tm {};
-    gmtime_r(&now, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return text;
+    return timeNow("%Y-%m-%dT%H:%M:%SZ", true);
 }
 
 void CHistoryStore::close()
@@ -170,11 +179,7 @@ bool CHistoryStore::exec(const char* sql)
 
 bool CHistoryStore::moveAside()
 {
-    char stamp[32];
-    const std::time_t now = std::time(nullptr);
-    std::tm tm {};
-    localtime_r(&now, &tm);
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
+    const std::string stamp = timeNow("%Y%m%d-%H%M%S", false);
     std::string aside = m_path + ".damaged-" + stamp;
     for (int n = 2; ::access(aside.c_str(), F_OK) == 0; ++n)
         aside = m_path + ".damaged-" + stamp + "-" + std::to_string(n);
