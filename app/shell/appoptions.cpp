@@ -4,7 +4,7 @@
 
 const char* const kAppUsage
     = "usage: korvana [--demo] [--port PATH]... [--lang N] [--page N [--subpage N]] [--dialog NAME]\n"
-      "               [--size WxH] [--verbose] [--screenshot FILE] [--quit-after MS]\n"
+      "               [--size WxH] [--verbose] [--screenshot FILE] [--dump-ui FILE] [--quit-after MS]\n"
       "  --demo            start in demo mode without searching for the controller\n"
       "  --port PATH       also try this serial port (e.g. the simulator's)\n"
       "  --lang N          language index 0 ... 19 (0 Polish, 1 English)\n"
@@ -18,6 +18,8 @@ const char* const kAppUsage
       "  --verbose         write the log to stderr as well as to its file\n"
       "  --screenshot FILE save the main window as PNG and exit; when no controller\n"
       "                    answers, the no-connection dialog is saved and the exit status is 3\n"
+      "  --dump-ui FILE    describe every visible window as JSON (widgets, menus, painted\n"
+      "                    texts) when the screenshot is taken, or at --quit-after\n"
       "  --quit-after MS   exit after MS milliseconds (the screenshot is taken then)\n";
 
 namespace {
@@ -121,6 +123,15 @@ std::optional<SAppOptions> parseAppOptions(const std::vector<std::string>& args,
                 return std::nullopt;
             }
             options.screenshot = *v;
+        } else if (arg == "--dump-ui") {
+            const std::string* v = value();
+            if (!v)
+                return std::nullopt;
+            if (v->empty()) {
+                error = "--dump-ui needs a file name";
+                return std::nullopt;
+            }
+            options.dumpUi = *v;
         } else if (arg == "--quit-after") {
             const std::string* v = value();
             if (!v)

@@ -9,6 +9,7 @@
 //   --size WxH        window size in pixels
 //   --verbose         the log also on stderr
 //   --screenshot FILE save the main window (or the no-connection dialog) as PNG, then exit
+//   --dump-ui FILE    describe the visible windows as JSON when the screenshot is taken
 //   --quit-after MS   exit after MS milliseconds (with --screenshot: save it then)
 #pragma once
 
@@ -22,6 +23,7 @@ struct SAppOptions {
     std::vector<std::string> ports;
     std::optional<int> language;
     std::string screenshot;
+    std::string dumpUi;
     std::optional<int> quitAfterMs;
     std::optional<int> page;
     std::optional<int> subPage;

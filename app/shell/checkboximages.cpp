@@ -1,4 +1,5 @@
 #include <app/shell/checkboximages.h>
+#include <gradctrls/dialogs/paintedtext.h>
 
 #include <app/platform/log.h>
 #include <app/platform/programdir.h>
@@ -55,7 +56,8 @@ bool CCheckBoxImages::eventFilter(QObject* watched, QEvent* event)
     else
         painter.drawImage(mark, box->isChecked() ? m_selected : m_unselected);
     const QRect text = r.adjusted(side + side / 3, 0, 0, 0);
-    painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
-                     box->fontMetrics().elidedText(box->text(), Qt::ElideRight, text.width()));
+    const QString shown = box->fontMetrics().elidedText(box->text(), Qt::ElideRight, text.width());
+    painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, shown);
+    paintedtext::note(box, shown, box->text(), text);
     return true;
 }

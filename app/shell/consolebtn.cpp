@@ -1,4 +1,5 @@
 #include <app/shell/consolebtn.h>
+#include <gradctrls/dialogs/paintedtext.h>
 
 #include <app/shell/consolesetupdlg.h>
 #include <gradctrls/dialogs/gdippalette.h>
@@ -46,8 +47,9 @@ void CConsoleBtn::paintEvent(QPaintEvent* /*event*/)
     const QRectF titleRect(face.left(), face.top(), face.width(), fm.height() * 1.4);
     p.setFont(font());
     p.setPen(GradPalette::buttonText());
-    p.drawText(titleRect, Qt::AlignCenter,
-        fm.elidedText(text(), Qt::ElideRight, static_cast<int>(face.width() - 2 * fm.averageCharWidth())));
+    const QString title = fm.elidedText(text(), Qt::ElideRight, static_cast<int>(face.width() - 2 * fm.averageCharWidth()));
+    p.drawText(titleRect, Qt::AlignCenter, title);
+    paintedtext::note(this, title, text(), titleRect.toRect());
 
     if (m_selected < 0)
         return;

@@ -1,4 +1,5 @@
 #include <app/shell/gdipcaptionbar.h>
+#include <gradctrls/dialogs/paintedtext.h>
 
 #include <basectrls/ctrlid.h>
 #include <gradctrls/dialogs/gdippalette.h>
@@ -184,6 +185,7 @@ void CGDIpCaptionBar::paintEvent(QPaintEvent*)
     const QRect textRect = captionTextRect();
     const QString shown = QFontMetrics(font()).elidedText(m_text, Qt::ElideRight, textRect.width());
     p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, shown);
+    paintedtext::note(this, shown, m_text, textRect);
 }
 
 void CGDIpCaptionBar::mousePressEvent(QMouseEvent* event)

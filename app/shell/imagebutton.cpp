@@ -1,4 +1,5 @@
 #include <app/shell/imagebutton.h>
+#include <gradctrls/dialogs/paintedtext.h>
 
 #include <app/platform/programdir.h>
 
@@ -104,6 +105,7 @@ void CImageButton::paintEvent(QPaintEvent*)
         }
         painter.setFont(bold);
         painter.drawText(disc, Qt::AlignCenter, text());
+        paintedtext::note(this, text(), disc.toRect());
         return;
     }
     const qreal ratio = devicePixelRatioF();

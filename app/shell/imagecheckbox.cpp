@@ -1,4 +1,5 @@
 #include <app/shell/imagecheckbox.h>
+#include <gradctrls/dialogs/paintedtext.h>
 
 #include <app/platform/programdir.h>
 
@@ -79,5 +80,6 @@ void CImageCheckBox::paintEvent(QPaintEvent*)
         painter.setFont(shown);
         const QString fitted = QFontMetrics(shown).elidedText(text(), Qt::ElideRight, room);
         painter.drawText(QRect(x, 0, room, height()), Qt::AlignVCenter | Qt::AlignLeft, fitted);
+        paintedtext::note(this, fitted, text(), QRect(x, 0, room, height()));
     }
 }

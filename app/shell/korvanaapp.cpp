@@ -15,6 +15,7 @@
 #include <app/shell/mapadlg.h>
 #include <app/shell/noconnectiondlg.h>
 #include <app/shell/qtinteraction.h>
+#include <app/shell/uidump.h>
 #include <gradctrls/multipage/gdipmultipagectrl.h>
 #include <gradctrls/dialogs/igdiphelper.h>
 #include <gradctrls/displays/gdipgaugedisplay.h>
@@ -99,7 +100,7 @@ bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
 
 void CkorvanaApp::scheduleQuit()
 {
-    if (m_options.screenshot.empty() && !m_options.quitAfterMs)
+    if (m_options.screenshot.empty() && m_options.dumpUi.empty() && !m_options.quitAfterMs)
         return;
     const int after = m_options.quitAfterMs.value_or(1000);
     QTimer::singleShot(after, qApp, [this] { takeScreenshotAndQuit(); });
@@ -147,6 +148,14 @@ void CkorvanaApp::takeScreenshotAndQuit()
                 || replaceFile(m_options.screenshot, std::string_view(png.constData(), static_cast<std::size_t>(png.size())))
                     != FileReplaceResult::Saved)) {
             std::fprintf(stderr, "korvana: cannot write %s\n", m_options.screenshot.c_str());
+            saved = false;
+        }
+    }
+    if (!m_options.dumpUi.empty()) {
+        const QByteArray json = describeUi();
+        if (replaceFile(m_options.dumpUi, std::string_view(json.constData(), static_cast<std::size_t>(json.size())))
+            != FileReplaceResult::Saved) {
+            std::fprintf(stderr, "korvana: cannot write %s\n", m_options.dumpUi.c_str());
             saved = false;
         }
     }

@@ -1,4 +1,5 @@
 #include <app/shell/obdtile.h>
+#include <gradctrls/dialogs/paintedtext.h>
 
 #include <QPainter>
 
@@ -25,8 +26,10 @@ void CObdTile::paintEvent(QPaintEvent*)
     painter.setPen(palette().color(QPalette::WindowText));
     painter.setFont(font());
     painter.drawText(upper.adjusted(2, 0, -2, 0), Qt::AlignHCenter | Qt::AlignBottom, name);
+    paintedtext::note(this, name, upper.adjusted(2, 0, -2, 0).toRect());
     QFont bold = font();
     bold.setBold(true);
     painter.setFont(bold);
     painter.drawText(lower.adjusted(2, 2, -2, 0), Qt::AlignHCenter | Qt::AlignTop, value);
+    paintedtext::note(this, value, lower.adjusted(2, 2, -2, 0).toRect());
 }

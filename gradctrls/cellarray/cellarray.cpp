@@ -1,4 +1,5 @@
 #include <gradctrls/cellarray/cellarray.h>
+#include <gradctrls/dialogs/paintedtext.h>
 
 #include <gradctrls/cellarray/cellarrayedit.h>
 
@@ -179,6 +180,17 @@ void CCellArray::v_draw(QPainter& painter)
     for (const auto& row : m_table)
         for (const auto* cell : row)
             cell->paint(painter);
+    if (paintedtext::recording()) {
+        const auto note = [this](const CCell* cell) { paintedtext::note(this, cell->getTxt(), cell->rect()); };
+        note(&m_corner);
+        for (const auto* cell : m_colHdrs)
+            note(cell);
+        for (const auto* cell : m_rowHdrs)
+            note(cell);
+        for (const auto& row : m_table)
+            for (const auto* cell : row)
+                note(cell);
+    }
 }
 
 bool CCellArray::onHeader(const QPoint& p) const

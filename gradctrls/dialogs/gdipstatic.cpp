@@ -1,10 +1,22 @@
 #include <gradctrls/dialogs/gdipstatic.h>
 
 #include <gradctrls/dialogs/gdippalette.h>
+#include <gradctrls/dialogs/paintedtext.h>
 
 #include <QPainter>
 
 #include <cmath>
+
+namespace {
+
+// One measure for the shrinking and the cutting, so that a text the font was
+// shrunk to fit is never cut by a pixel's rounding.
+bool fits(const QFont& font, const QString& text, int width)
+{
+    return QFontMetricsF(font).horizontalAdvance(text) <= width;
+}
+
+} // namespace
 
 CGDIpStatic::CGDIpStatic(QWidget* parent)
     : QLabel(parent)
@@ -49,7 +61,7 @@ void CGDIpStatic::paintEvent(QPaintEvent* event)
             m_fitFrom = shown;
             const bool pixels = shown.pixelSize() > 0;
             double size = pixels ? shown.pixelSize() : shown.pointSizeF();
-            while (size > 6 && QFontMetrics(shown).horizontalAdvance(text()) > area.width()) {
+            while (size > 6 && !fits(shown, text(), area.width())) {
                 size = std::floor(size * 0.92);
                 if (pixels)
                     shown.setPixelSize(static_cast<int>(size));
@@ -70,10 +82,13 @@ void CGDIpStatic::paintEvent(QPaintEvent* event)
         const QRect needed = fm.boundingRect(area, static_cast<int>(Qt::TextWordWrap | align), text());
         if (needed.height() <= area.height()) {
             painter.drawText(area, static_cast<int>(Qt::TextWordWrap | align), text());
+            paintedtext::note(this, text(), area);
             return;
         }
     }
-    painter.drawText(area, static_cast<int>(align), fm.elidedText(text(), Qt::ElideRight, area.width()));
+    const QString line = fits(shown, text(), area.width()) ? text() : fm.elidedText(text(), Qt::ElideRight, area.width());
+    painter.drawText(area, static_cast<int>(align), line);
+    paintedtext::note(this, line, text(), area);
 }
 
 void CGDIpStatic::copyLook(const CGDIpStatic& other)

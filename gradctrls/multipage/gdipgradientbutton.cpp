@@ -1,4 +1,5 @@
 #include <gradctrls/multipage/gdipgradientbutton.h>
+#include <gradctrls/dialogs/paintedtext.h>
 
 #include <gradctrls/dialogs/gdippalette.h>
 
@@ -85,6 +86,7 @@ void CGDIpGradientButton::paintEvent(QPaintEvent* /*event*/)
     painter.setFont(layout.font);
     painter.setPen(isEnabled() ? GradPalette::buttonText() : GradPalette::disabledText());
     painter.drawText(layout.area, layout.flags, layout.shown);
+    paintedtext::note(this, layout.shown, text(), layout.area.toRect());
 }
 
 CGDIpGradientButton::STextLayout CGDIpGradientButton::textLayout() const
