@@ -6,11 +6,30 @@ namespace readingschart {
 
 namespace {
 
+using G = EGroup;
+const wchar_t* const kMs = L"ms";
+// Nineteen hues, at least 34 apart in CIELAB (1976) and dark enough to read on
+// the chart's light background; a cylinder's petrol and LPG times share one.
 constexpr std::array<CLineInfo, kLineCount> kLines = { {
-    { 0x2D2D5A }, { 0x649664 }, { 0x649196 }, { 0x8046BE }, { 0x1E64DC }, { 0xFC64E6 }, { 0x7D0269 },
-    { 0xFFFF00 }, { 0xFF8080 }, { 0x40FF00 }, { 0x008000 },
-    { 0x000096 }, { 0x000096 }, { 0x000096 }, { 0x000096 }, { 0x000096 }, { 0x000096 }, { 0x000096 }, { 0x000096 },
-    { 0x005000 }, { 0x005000 }, { 0x005000 }, { 0x005000 }, { 0x005000 }, { 0x005000 }, { 0x005000 }, { 0x005000 },
+    { 0x0000E0, 0, G::Engine, L"Obroty", L"obr/min", -1 },
+    { 0xE00000, 0, G::PressuresTemperatures, L"Ciśnienie", L"kPa", -1 },
+    { 0xC0A000, 0, G::PressuresTemperatures, L"Podciśnienie", L"kPa", -1 },
+    { 0x0060C0, 0, G::PressuresTemperatures, L"Temp. gazu", L"°C", -1 },
+    { 0x00A0C0, 0, G::PressuresTemperatures, L"Temp. reduktora", L"°C", -1 },
+    { 0xA000E0, 0, G::LambdaObd, L"Lambda 1", L"V", -1 },
+    { 0xC04080, 0, G::LambdaObd, L"Lambda 2", L"V", -1 },
+    { 0x80A000, 0, G::LambdaObd, L"STFT Bank 1", L"%", -1 },
+    { 0x008040, 0, G::LambdaObd, L"STFT Bank 2", L"%", -1 },
+    { 0x00C000, 0, G::LambdaObd, L"LTFT Bank 1", L"%", -1 },
+    { 0x004040, 0, G::LambdaObd, L"LTFT Bank 2", L"%", -1 },
+    { 0xC08080, 0, G::PetrolTimes, L"B", kMs, 0 }, { 0x6060C0, 0, G::PetrolTimes, L"B", kMs, 1 },
+    { 0x602080, 0, G::PetrolTimes, L"B", kMs, 2 }, { 0x80A0A0, 0, G::PetrolTimes, L"B", kMs, 3 },
+    { 0x604000, 0, G::PetrolTimes, L"B", kMs, 4 }, { 0x6000E0, 0, G::PetrolTimes, L"B", kMs, 5 },
+    { 0xC080E0, 0, G::PetrolTimes, L"B", kMs, 6 }, { 0x404060, 0, G::PetrolTimes, L"B", kMs, 7 },
+    { 0xC08080, 1, G::LpgTimes, L"G", kMs, 0 }, { 0x6060C0, 1, G::LpgTimes, L"G", kMs, 1 },
+    { 0x602080, 1, G::LpgTimes, L"G", kMs, 2 }, { 0x80A0A0, 1, G::LpgTimes, L"G", kMs, 3 },
+    { 0x604000, 1, G::LpgTimes, L"G", kMs, 4 }, { 0x6000E0, 1, G::LpgTimes, L"G", kMs, 5 },
+    { 0xC080E0, 1, G::LpgTimes, L"G", kMs, 6 }, { 0x404060, 1, G::LpgTimes, L"G", kMs, 7 },
 } };
 
 std::string format(const char* pattern, double value)
@@ -30,19 +49,41 @@ const CLineInfo& lineInfo(int line)
     return kLines.at(static_cast<std::size_t>(line));
 }
 
-std::string label(int line, double y)
+const wchar_t* groupTitle(EGroup group)
+{
+    switch (group) {
+    case G::Engine: return L"Silnik";
+    case G::PressuresTemperatures: return L"Ciśnienia i temperatury";
+    case G::LambdaObd: return L"Lambda i OBD";
+    case G::PetrolTimes: return L"Benzyna";
+    case G::LpgTimes: return L"Gaz";
+    }
+    return L"";
+}
+
+double value(int line, double y)
 {
     if (line == 0)
-        return format("%.0f", (y - 5.0) / 100.0 * 10000.0);
+        return (y - 5.0) / 100.0 * 10000.0;
     if (line == 1 || line == 2)
-        return format("%.0f", (y - 5.0) / 100.0 * 250.0);
+        return (y - 5.0) / 100.0 * 250.0;
     if (line == 3 || line == 4)
-        return format("%.0f", y - 5.0);
+        return y - 5.0;
     if (line == 5 || line == 6)
-        return format("%.1f", (y - 5.0) / 100.0 * 5.0);
+        return (y - 5.0) / 100.0 * 5.0;
     if (line >= 7 && line <= 10)
-        return format("%.1f", y - 5.0 - 50.0);
-    return format("%.2f", (y - 5.0) / 100.0 * 40.0);
+        return y - 5.0 - 50.0;
+    return (y - 5.0) / 100.0 * 40.0;
+}
+
+std::string label(int line, double y)
+{
+    const double reading = value(line, y);
+    if (line <= 4)
+        return format("%.0f", reading);
+    if (line <= 10)
+        return format("%.1f", reading);
+    return format("%.2f", reading);
 }
 
 Points livePoints(const CDiag& record, const CDiagScale& scale, const Trims& trims)

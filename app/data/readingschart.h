@@ -20,10 +20,25 @@ inline constexpr int kLiveStep = 5;
 inline constexpr int kPlaybackStep = 6;
 inline constexpr unsigned kMaxPoints = 10000;
 
+// The groups the legend shows and hides together.
+enum class EGroup { Engine, PressuresTemperatures, LambdaObd, PetrolTimes, LpgTimes };
+inline constexpr int kGroupCount = 5;
+
 struct CLineInfo {
-    uint32_t colour; // 0x00BBGGRR
+    uint32_t colour;     // 0x00BBGGRR; any two lines drawn alike differ by 20 or more in CIELAB
+    int style;           // 0 solid, 1 dashed: the LPG time of a cylinder is its petrol time's hue, dashed
+    EGroup group;
+    const wchar_t* name; // untranslated; for injection times the cylinder's number is added
+    const wchar_t* unit; // untranslated
+    int cylinder;        // 0 … 7 for injection times, else -1
 };
 const CLineInfo& lineInfo(int line);
+// The group's title, untranslated.
+const wchar_t* groupTitle(EGroup group);
+// The reading in its unit for chart value y (the inverse of the y mapping).
+double value(int line, double y);
+// Chart values where every line reads a round value (0, 1000 … rpm; 0, 4 … ms).
+inline constexpr std::array<double, 10> kScaleTicks = { 5, 15, 25, 35, 45, 55, 65, 75, 85, 95 };
 // The text shown for chart value y of the line (its own unit and precision).
 std::string label(int line, double y);
 

@@ -18,6 +18,7 @@
 #include <app/shell/korvanadoc.h>
 #include <app/shell/levelbar.h>
 #include <basectrls/ctrlid.h>
+#include <gradctrls/charts/chartlegend.h>
 #include <gradctrls/charts/scrollchart.h>
 
 #include <QLabel>
@@ -34,30 +35,18 @@ using Dlg = COdczytyDlg;
 
 // The chart's left part of the 800 x 600 design, in dialog units.
 constexpr int kLeft = 6;
-constexpr int kChartW = 508;
-constexpr int kChartH = 378;
+constexpr int kChartW = 362;
+constexpr int kChartH = 400;
+constexpr int kLegendW = 144;
 constexpr int kBarsTop = 444;
 constexpr int kBarsH = 92;
 constexpr int kColumn = 38;
 constexpr int kRecLeft = 318;
-// The line boxes in three rows of four columns, STFT over LTFT; the columns
-// are as wide as their longest text runs once translated.
-constexpr int kBoxRows[3] = { 388, 403, 418 };
-constexpr int kBoxColumn[5] = { 0, 104, 227, 350, 508 };
-struct SBoxPlace {
-    int row;
-    int column;
-};
-constexpr SBoxPlace kBoxPlaces[10] = { { 0, 0 }, { 0, 1 }, { 0, 2 }, { 0, 3 }, { 1, 0 }, { 1, 1 }, { 1, 2 }, { 1, 3 },
-    { 2, 2 }, { 2, 3 } };
-
-const wchar_t* const kLineTexts[10] = { L"Ciśnienie", L"Podciśnienie", L"Temp. gazu", L"Temp. reduktora",
-    L"Lambda 1", L"Lambda 2", L"STFT Bank 1", L"STFT Bank 2", L"LTFT Bank 1", L"LTFT Bank 2" };
-
 std::vector<SCtrlLayout> buildTable()
 {
     std::vector<SCtrlLayout> rows;
     rows.push_back({ Dlg::kChartId, ECtrlKind::Placeholder, kLeft, 6, kChartW, kChartH, nullptr });
+    rows.push_back({ Dlg::kLegendId, ECtrlKind::Placeholder, kLeft + kChartW + 2, 6, kLegendW, kChartH, nullptr });
     for (int k = 0; k < 8; ++k) {
         const int x = kLeft + 4 + k * kColumn;
         rows.push_back({ Dlg::kFirstBarId + 3 * k, ECtrlKind::Placeholder, x, kBarsTop, 14, kBarsH, nullptr });
@@ -94,10 +83,44 @@ const SRecorderButton kRecorder[] = {
     { Dlg::kOpenId, L"Otwórz", L"Btn_open.tif", kRecLeft + 3 * (kBtn + 4), kBarsTop + kBtnH + 6, kBtn, kBtnH },
 };
 
-QColor lineColour(int line)
+// The bars of each cylinder: petrol dark red, LPG green.
+const QColor kPetrolBar(0x96, 0x00, 0x00);
+const QColor kLpgBar(0x00, 0x50, 0x00);
+
+// A chart x as the time since the first record (a record every 100 ms), m:ss.s.
+QString recordTime(double x, int perRecord)
 {
-    const uint32_t c = readingschart::lineInfo(line).colour;
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    const int tenths = static_cast<int>(std::max(0.0, x / perRecord));
+    const int seconds = tenths / 10;
+    return QStringLiteral("%1:%2.%3").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0')).arg(tenths % 10);
+}
+
+int legendGroup(int line)
+{
+    return static_cast<int>(readingschart::lineInfo(line).group);
+}
+
+QString seriesName(int line)
+{
+    const readingschart::CLineInfo& info = readingschart::lineInfo(line);
+    if (info.cylinder >= 0)
+        return QString::number(info.cylinder + 1);
+    return QString::fromStdWString(translate(info.name));
+}
+
+QString seriesUnit(int line)
+{
+    return QString::fromStdWString(translate(readingschart::lineInfo(line).unit));
+}
+
+QString groupTitle(int group)
+{
+    const auto g = static_cast<readingschart::EGroup>(group);
+    QString title = QString::fromStdWString(translate(readingschart::groupTitle(g)));
+    // The half-width groups of injection times carry their unit in the title.
+    if (g == readingschart::EGroup::PetrolTimes || g == readingschart::EGroup::LpgTimes)
+        title += QStringLiteral(", ") + seriesUnit(readingschart::kPetrolLine);
+    return title;
 }
 
 QString qs(const std::wstring& text)
@@ -133,7 +156,7 @@ void COdczytyDlg::createControls()
             const int id = kFirstBarId + 3 * k + fuel;
             QWidget* placeholder = findChildCtrl(this, id);
             auto* bar = new CLevelBar(this);
-            bar->setColour(lineColour(fuel == 0 ? readingschart::kPetrolLine : readingschart::kLpgLine));
+            bar->setColour(fuel == 0 ? kPetrolBar : kLpgBar);
             if (placeholder) {
                 bar->setGeometry(placeholder->geometry());
                 bar->stackUnder(placeholder);
@@ -145,33 +168,11 @@ void COdczytyDlg::createControls()
     for (int k = 0; k < 8; ++k)
         if (auto* label = qobject_cast<QLabel*>(findChildCtrl(this, kFirstBarId + 3 * k + 2)))
             label->setText(QString::number(k + 1));
-    // Line boxes under the chart.
-    for (int i = 0; i < 10; ++i) {
-        auto* box = new CImageCheckBox(this);
-        box->loadSkins(L"CheckBox_Selected_2.tif", L"CheckBox_Unselected_2.tif");
-        box->setSwatch(lineColour(i + 1));
-        box->setChecked(true);
-        box->setText(qs(translate(kLineTexts[i])));
-        const SBoxPlace place = kBoxPlaces[i];
-        box->setGeometry(CPageLayout::duToPixels(kLeft + kBoxColumn[place.column], kBoxRows[place.row],
-            kBoxColumn[place.column + 1] - kBoxColumn[place.column] - 2, 14));
-        setCtrlId(box, kLineBoxIds[static_cast<std::size_t>(i)]);
-        connect(box, &QAbstractButton::toggled, this, [this, i](bool on) { onLineBox(i + 1, on); });
-    }
-    // Injection-time line boxes under each cylinder's bars.
-    for (int k = 0; k < 8; ++k) {
-        const int x = kLeft + 4 + k * kColumn;
-        const int y = kBarsTop + kBarsH + 15;
-        for (int fuel = 0; fuel < 2; ++fuel) {
-            auto* box = new CImageCheckBox(this);
-            box->loadSkins(L"CheckBox_Selected_2.tif", L"CheckBox_Unselected_2.tif");
-            box->setChecked(true);
-            box->setToolTip(qs(translate(fuel == 0 ? L"BENZYNA" : L"GAZ")) + QStringLiteral(" %1").arg(k + 1));
-            box->setGeometry(CPageLayout::duToPixels(x + fuel * 16, y, 14, 12));
-            const int line = (fuel == 0 ? readingschart::kPetrolLine : readingschart::kLpgLine) + k;
-            setCtrlId(box, fuel == 0 ? kPetrolBoxIds[static_cast<std::size_t>(k)] : kLpgBoxIds[static_cast<std::size_t>(k)]);
-            connect(box, &QAbstractButton::toggled, this, [this, line](bool on) { onLineBox(line, on); });
-        }
+    if (QWidget* placeholder = findChildCtrl(this, kLegendId)) {
+        m_legend = new CChartLegend(this);
+        m_legend->setGeometry(placeholder->geometry());
+        delete placeholder;
+        setCtrlId(m_legend, kLegendId);
     }
     for (const SRecorderButton& entry : kRecorder) {
         auto* button = new CImageButton(this);
@@ -197,6 +198,7 @@ bool COdczytyDlg::OnInitDialog()
     if (!CWspolneOdczytyMultiPageDlg::OnInitDialog())
         return false;
     setUpChart();
+    setUpLegend();
     showCylinders();
     connect(&m_context.relay, &CDeviceEventRelay::imageChanged, this, [this] { showCylinders(); });
     const std::pair<int, void (COdczytyDlg::*)()> handlers[] = {
@@ -224,10 +226,16 @@ void COdczytyDlg::showCylinders()
     m_shownCylinders = n;
     for (int k = 0; k < 8; ++k) {
         const bool shown = k < n;
-        for (int id : { kFirstBarId + 3 * k, kFirstBarId + 3 * k + 1, kFirstBarId + 3 * k + 2,
-                 kPetrolBoxIds[static_cast<std::size_t>(k)], kLpgBoxIds[static_cast<std::size_t>(k)] })
+        for (int id : { kFirstBarId + 3 * k, kFirstBarId + 3 * k + 1, kFirstBarId + 3 * k + 2 })
             if (QWidget* ctrl = findChildCtrl(this, id))
                 ctrl->setVisible(shown);
+        // A cylinder the controller does not have draws no lines.
+        for (const int line : { readingschart::kPetrolLine + k, readingschart::kLpgLine + k }) {
+            if (m_legend)
+                m_legend->setPresent(static_cast<unsigned>(line), shown);
+            if (m_chart)
+                onLineBox(line, shown && (!m_legend || m_legend->entry(static_cast<unsigned>(line))->visible));
+        }
     }
 }
 
@@ -242,20 +250,105 @@ void COdczytyDlg::setUpChart()
     if (!m_chart)
         return;
     for (int line = 0; line < readingschart::kLineCount; ++line)
-        m_chart->AddLine(static_cast<unsigned>(line),
-            [line](double y) { return readingschart::label(line, y); }, readingschart::lineInfo(line).colour, 0, 2);
+        m_chart->AddLine(static_cast<unsigned>(line), [line](double y) { return readingschart::label(line, y); },
+            readingschart::lineInfo(line).colour, readingschart::lineInfo(line).style, 2);
     m_chart->SetMaxPoints(readingschart::kMaxPoints);
     // The chart paints its whole area; the page need not paint beneath it on every tick.
     m_chart->setAttribute(Qt::WA_OpaquePaintEvent);
     m_chart->SetGrid(1);
     m_chart->SetHorzDiv(0, false);
     m_chart->ShowScrollBar(false);
+    // The legend carries the values; the chart a scale and a cursor.
+    m_chart->SetValueLabels(false);
+    m_chart->SetAxis(0, seriesUnit(0), { readingschart::kScaleTicks.begin(), readingschart::kScaleTicks.end() });
+    m_chart->SetCursor(true, [this](double x) { return recordTime(x, m_xPerRecord); });
+    connect(m_chart, &CScrollChart::cursorMoved, this, [this](double x) { showValues(x); });
+    connect(m_chart, &CScrollChart::cursorLeft, this, [this] {
+        showValues(std::nullopt);
+        if (!m_paused)
+            followNewest();
+    });
+}
+
+void COdczytyDlg::setUpLegend()
+{
+    if (!m_legend)
+        return;
+    std::vector<CChartLegend::SGroup> groups(readingschart::kGroupCount);
+    for (int g = 0; g < readingschart::kGroupCount; ++g) {
+        groups[static_cast<std::size_t>(g)].title = groupTitle(g);
+        const auto group = static_cast<readingschart::EGroup>(g);
+        groups[static_cast<std::size_t>(g)].half
+            = group == readingschart::EGroup::PetrolTimes || group == readingschart::EGroup::LpgTimes;
+    }
+    for (int line = 0; line < readingschart::kLineCount; ++line) {
+        const readingschart::CLineInfo& info = readingschart::lineInfo(line);
+        CChartLegend::SEntry entry;
+        entry.line = static_cast<unsigned>(line);
+        entry.name = seriesName(line);
+        entry.unit = seriesUnit(line);
+        entry.colour = info.colour;
+        entry.style = info.style;
+        groups[static_cast<std::size_t>(legendGroup(line))].entries.push_back(entry);
+    }
+    m_legend->setGroups(std::move(groups));
+    m_legend->setSelected(0);
+    connect(m_legend, &CChartLegend::lineToggled, this, [this](unsigned line, bool visible) {
+        const bool groupShown = m_legend->groups()[static_cast<std::size_t>(legendGroup(static_cast<int>(line)))].shown;
+        onLineBox(static_cast<int>(line), visible && groupShown);
+    });
+    connect(m_legend, &CChartLegend::groupToggled, this, &COdczytyDlg::onGroupBox);
+    connect(m_legend, &CChartLegend::lineSelected, this, [this](unsigned line) {
+        if (m_chart)
+            m_chart->SetAxis(static_cast<int>(line), seriesUnit(static_cast<int>(line)),
+                { readingschart::kScaleTicks.begin(), readingschart::kScaleTicks.end() });
+    });
 }
 
 void COdczytyDlg::onLineBox(int line, bool shown)
 {
     if (m_chart)
         m_chart->ShowLine(static_cast<unsigned>(line), shown, true);
+}
+
+void COdczytyDlg::onGroupBox(int group, bool shown)
+{
+    if (!m_legend)
+        return;
+    for (const CChartLegend::SEntry& entry : m_legend->groups()[static_cast<std::size_t>(group)].entries)
+        onLineBox(static_cast<int>(entry.line), shown && entry.visible && entry.present);
+}
+
+void COdczytyDlg::showValues(std::optional<double> x)
+{
+    if (!m_legend || !m_chart)
+        return;
+    const CChartData& data = m_chart->data();
+    for (const auto& [number, line] : data.lines()) {
+        double px = 0, py = 0;
+        bool found = false;
+        if (x)
+            found = data.nearestPoint(number, *x, data.m_xWidth / 50.0, px, py);
+        else if (!line.points.empty()) {
+            py = line.points.rbegin()->second;
+            found = true;
+        }
+        m_legend->setValue(number, found ? QString::fromStdString(readingschart::label(static_cast<int>(number), py))
+                                         : QString());
+    }
+    // The cursor's time, or the newest record's.
+    const double at = x ? *x : (data.lines().empty() || data.lines().begin()->second.points.empty()
+                                   ? 0.0 : data.lines().begin()->second.points.rbegin()->first);
+    m_legend->setHeading(QStringLiteral("t = ") + recordTime(at, m_xPerRecord));
+}
+
+void COdczytyDlg::followNewest()
+{
+    CChartData& data = m_chart->data();
+    data.m_xStart = data.m_xMax - data.m_xWidth;
+    data.clampStart();
+    m_chart->UpdateScrollInfo();
+    m_chart->update();
 }
 
 void COdczytyDlg::addPoints(const std::array<double, 27>& points)
@@ -287,11 +380,23 @@ void COdczytyDlg::onTimer()
         return;
     const CDiagScale scale(device.image());
     const readingschart::Trims trims = { device.value(0), device.value(1), device.value(2), device.value(3) };
+    // The cursor holds the window while the fitter reads under it.
+    const std::optional<double> cursor = m_chart->cursorX();
+    const double start = m_chart->data().m_xStart;
     for (const CDiag& record : records) {
         addPoints(readingschart::livePoints(record, scale, trims));
         m_counter += readingschart::kLiveStep;
     }
+    m_xPerRecord = readingschart::kLiveStep;
     updateBars(records.back());
+    if (cursor && !m_paused) {
+        m_chart->data().m_xStart = start;
+        m_chart->data().clampStart();
+        m_chart->UpdateScrollInfo();
+        m_chart->update();
+        return;
+    }
+    showValues(std::nullopt);
     // Held: the window stays where the fitter left it; the new points wait beyond it.
     if (m_paused) {
         m_chart->data().m_xStart = m_heldStart;
@@ -412,6 +517,8 @@ bool COdczytyDlg::playBack(const std::string& path)
     }
     if (played == 0)
         resetChart(true);
+    m_xPerRecord = readingschart::kPlaybackStep;
+    showValues(std::nullopt);
     logInfo("pages", "playing back " + path + " (" + std::to_string(played) + " records)");
     m_chart->UpdateScrollInfo();
     m_chart->ShowScrollBar(false);
@@ -434,11 +541,7 @@ void COdczytyDlg::onPause()
     }
     // Resume at the newest data.
     m_paused = false;
-    CChartData& data = m_chart->data();
-    data.m_xStart = data.m_xMax - data.m_xWidth;
-    data.clampStart();
-    m_chart->UpdateScrollInfo();
-    m_chart->update();
+    followNewest();
 }
 
 void COdczytyDlg::stepWindow(int direction)
@@ -525,9 +628,15 @@ bool COdczytyDlg::exportCsv(const std::string& oscPath, const std::string& csvPa
 void COdczytyDlg::updateTexts()
 {
     CWspolneOdczytyMultiPageDlg::updateTexts();
-    for (int i = 0; i < 10; ++i)
-        if (auto* box = qobject_cast<QAbstractButton*>(findChildCtrl(this, kLineBoxIds[static_cast<std::size_t>(i)])))
-            box->setText(qs(translate(kLineTexts[i])));
+    if (m_legend) {
+        for (int g = 0; g < readingschart::kGroupCount; ++g)
+            m_legend->setGroupTitle(g, groupTitle(g));
+        for (int line = 0; line < readingschart::kLineCount; ++line)
+            m_legend->setEntryText(static_cast<unsigned>(line), seriesName(line), seriesUnit(line));
+    }
+    if (m_chart && m_chart->GetAxisLine() >= 0)
+        m_chart->SetAxis(m_chart->GetAxisLine(), seriesUnit(m_chart->GetAxisLine()),
+            { readingschart::kScaleTicks.begin(), readingschart::kScaleTicks.end() });
     for (const SRecorderButton& entry : kRecorder)
         if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, entry.id))) {
             button->setText(qs(translate(entry.text)));

@@ -8,10 +8,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 class CScrollChart;
+class CChartLegend;
 class CLevelBar;
 class CImageCheckBox;
 
@@ -20,11 +22,8 @@ class COdczytyDlg : public CWspolneOdczytyMultiPageDlg {
 public:
     static constexpr int kResourceId = 313;
     static constexpr int kChartId = 1014;
-    // Line check boxes and the chart line each shows (1 … 10).
-    static constexpr std::array<int, 10> kLineBoxIds = { 1008, 1009, 1011, 1010, 1012, 1013, 1030, 1056, 1057, 1058 };
-    // Injection-time line boxes of cylinders 1 … 8 (petrol lines 11 … 18, LPG lines 19 … 26).
-    static constexpr std::array<int, 8> kPetrolBoxIds = { 1048, 1049, 1050, 1051, 1052, 1053, 1054, 1055 };
-    static constexpr std::array<int, 8> kLpgBoxIds = { 1029, 1041, 1042, 1043, 1044, 1045, 1046, 1047 };
+    // The chart's legend and value column: every line by group, shown or hidden there.
+    static constexpr int kLegendId = 1008;
     // Bars: cylinder k has petrol bar 1059 + 3k, LPG bar 1060 + 3k and label 1061 + 3k.
     static constexpr int kFirstBarId = 1059;
     // Recorder.
@@ -49,6 +48,7 @@ public:
     void activate() override;
 
     CScrollChart* chart() const { return m_chart; }
+    CChartLegend* legend() const { return m_legend; }
     int32_t sampleCounter() const { return m_counter; }
     bool isPaused() const { return m_paused; }
     CLevelBar* petrolBar(int cylinder) const { return m_bars[static_cast<std::size_t>(cylinder)][0]; }
@@ -79,12 +79,19 @@ private:
     void resetChart(bool readMode);
     void addPoints(const std::array<double, 27>& points);
     void stepWindow(int direction);
+    void setUpLegend();
     void onLineBox(int line, bool shown);
+    void onGroupBox(int group, bool shown);
+    // The legend's values: the newest points, or those under the cursor at x.
+    void showValues(std::optional<double> x);
+    // Back to the newest data when nothing holds the window.
+    void followNewest();
     void updateBars(const CDiag& record);
     // Bars and line boxes of cylinders beyond the controller's injector count are hidden.
     void showCylinders();
 
     CScrollChart* m_chart = nullptr;
+    CChartLegend* m_legend = nullptr;
     std::array<std::array<CLevelBar*, 2>, 8> m_bars {};
     // The chart's x of the next record.
     int32_t m_counter = 0;
@@ -95,4 +102,6 @@ private:
     uint64_t m_chartSequence = 0;
     std::string m_lastFile;
     int m_shownCylinders = -1;
+    // Chart x per record: live and played-back records step differently.
+    int m_xPerRecord = 5;
 };

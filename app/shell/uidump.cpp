@@ -104,6 +104,9 @@ void describeWidgets(QWidget* window, const std::map<const QWidget*, QList<paint
             }
             text = shown.join(QLatin1Char('\n'));
             fullText = full.join(QLatin1Char('\n'));
+        } else if (!QByteArray(widget->metaObject()->className()).startsWith('Q')) {
+            // Owner-drawn and painted no text (a picture button): nothing shown to cut.
+            fullText = plainText(widget).text;
         } else {
             const SPlainText plain = plainText(widget);
             text = fullText = plain.text;

@@ -2,6 +2,7 @@
 
 #include <basectrls/ctrlid.h>
 #include <gradctrls/dialogs/gdippalette.h>
+#include <gradctrls/dialogs/paintedtext.h>
 
 #include <QMouseEvent>
 #include <QHashFunctions>
@@ -368,9 +369,112 @@ void CScrollChart::resizeEvent(QResizeEvent* event)
 void CScrollChart::mouseMoveEvent(QMouseEvent* event)
 {
     m_mouse = event->position().toPoint();
-    if (m_readMode)
+    if (m_cursor) {
+        if (const auto x = cursorX())
+            emit cursorMoved(*x);
         update();
+    } else if (m_readMode) {
+        update();
+    }
     QWidget::mouseMoveEvent(event);
+}
+
+void CScrollChart::leaveEvent(QEvent* event)
+{
+    const bool shown = cursorX().has_value();
+    m_mouse = QPoint(-1, -1);
+    if (shown) {
+        emit cursorLeft();
+        update();
+    }
+    QWidget::leaveEvent(event);
+}
+
+void CScrollChart::SetValueLabels(bool on)
+{
+    m_valueLabels = on;
+    update();
+}
+
+void CScrollChart::SetAxis(int line, const QString& unit, std::vector<double> ticks)
+{
+    m_axisLine = line;
+    m_axisUnit = unit;
+    m_axisTicks = std::move(ticks);
+    update();
+}
+
+void CScrollChart::SetCursor(bool on, std::function<QString(double)> timeText)
+{
+    m_cursor = on;
+    m_timeText = std::move(timeText);
+    update();
+}
+
+std::optional<double> CScrollChart::cursorX() const
+{
+    const QRect client = clientRect();
+    if (!m_cursor || !client.contains(m_mouse) || client.width() <= 0)
+        return std::nullopt;
+    return m_data.fromPixelX(m_mouse.x(), client.width());
+}
+
+void CScrollChart::drawAxis(QPainter& painter, const QSize& size) const
+{
+    const CChartData::SLine* line = m_axisLine >= 0 ? m_data.line(static_cast<unsigned int>(m_axisLine)) : nullptr;
+    if (!line || !line->visible)
+        return;
+    const QColor colour = GradPalette::fromColorRef(line->colour);
+    const QFontMetrics fm = painter.fontMetrics();
+    painter.setPen(QPen(colour, 1));
+    for (double y : m_axisTicks) {
+        if (y < m_data.m_yMin || y > m_data.m_yMax)
+            continue;
+        const int row = m_data.toPixelY(y, size.height());
+        const QString text = labelText(*line, y);
+        const QRect box(4, row - fm.height() / 2, fm.horizontalAdvance(text) + 2, fm.height());
+        if (box.top() < fm.height() + 2 || box.bottom() > size.height())
+            continue;
+        painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
+        paintedtext::note(this, text, box);
+    }
+    const QRect unit(4, 1, fm.horizontalAdvance(m_axisUnit) + 2, fm.height());
+    painter.drawText(unit, Qt::AlignLeft | Qt::AlignVCenter, m_axisUnit);
+    paintedtext::note(this, m_axisUnit, unit);
+}
+
+void CScrollChart::drawCursor(QPainter& painter, const QSize& size) const
+{
+    const auto x = cursorX();
+    if (!x)
+        return;
+    const int w = size.width();
+    const int h = size.height();
+    const int column = m_mouse.x();
+    painter.setPen(QPen(GradPalette::pageText(), 1, Qt::DashLine));
+    painter.drawLine(column, 0, column, h);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    for (const auto& [number, line] : m_data.lines()) {
+        double px = 0, py = 0;
+        if (!line.visible || !m_data.nearestPoint(number, *x, m_data.m_xWidth / 50.0, px, py))
+            continue;
+        painter.setPen(QPen(GradPalette::fromColorRef(line.colour), 2));
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(QPointF(m_data.toPixelX(px, w), m_data.toPixelY(py, h)), 3.5, 3.5);
+    }
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    if (!m_timeText)
+        return;
+    const QString text = m_timeText(*x);
+    const QFontMetrics fm = painter.fontMetrics();
+    const int tw = fm.horizontalAdvance(text) + 8;
+    const QRect box(std::clamp(column - tw / 2, 0, std::max(0, w - tw)), 0, tw, fm.height() + 2);
+    painter.setBrush(Qt::NoBrush);
+    painter.fillRect(box, QColor(255, 255, 255, 220));
+    painter.setPen(GradPalette::pageText());
+    painter.drawRect(box.adjusted(0, 0, -1, -1));
+    painter.drawText(box, Qt::AlignCenter, text);
+    paintedtext::note(this, text, box);
 }
 
 void CScrollChart::paintEvent(QPaintEvent* /*event*/)
@@ -457,7 +561,7 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
     };
     std::vector<SLabelled> labelled;
     for (const auto& [number, line] : d.lines()) {
-        if (!line.visible || line.points.empty())
+        if (!m_valueLabels || !line.visible || line.points.empty())
             continue;
         const auto& [x, y] = *line.points.rbegin();
         if (x < d.m_xStart || x > xEnd)
@@ -481,8 +585,14 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
         painter.drawStaticText(QPointF(box.x() + (box.width() - extent.width()) / 2.0,
                                        box.y() + (box.height() - extent.height()) / 2.0),
                                text);
+        paintedtext::note(this, shown, box);
     }
     m_labelFont = painter.font();
+    drawAxis(painter, size);
+    if (m_cursor) {
+        drawCursor(painter, size);
+        return;
+    }
 
     // Read mode: the point nearest to the mouse, with a cursor through it.
     if (m_readMode && m_mouse.x() >= 0 && m_mouse.x() < w) {

@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 class QScrollBar;
@@ -80,6 +81,19 @@ public:
     // The drawing area: the widget less the scroll bar when shown.
     QRect clientRect() const;
 
+    // The value labels at the newest point of every line (on by default).
+    void SetValueLabels(bool on);
+    // A y scale at the left edge for one line: its labels at the chart values
+    // ticks gives, and unit above them; line -1 for none.
+    void SetAxis(int line, const QString& unit, std::vector<double> ticks);
+    int GetAxisLine() const { return m_axisLine; }
+    // A cursor under the mouse: a vertical line through every visible line's
+    // point there, with timeText(x) at its top. While it is shown the chart
+    // reports cursorMoved, and cursorLeft once the mouse leaves.
+    void SetCursor(bool on, std::function<QString(double)> timeText);
+    // The cursor's x, when the mouse is over the chart with the cursor on.
+    std::optional<double> cursorX() const;
+
     // Paints the whole chart into painter over a client area of size.
     void paintChart(QPainter& painter, const QSize& size) const;
 
@@ -88,17 +102,22 @@ signals:
     void xRangeChanged(double start, double end);
     // The y range, likewise.
     void yRangeChanged(double min, double max);
+    void cursorMoved(double x);
+    void cursorLeft();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     void onScrollAction(int action);
     void layoutScrollBar();
     void redrawIf(bool redraw);
     void drawVerticalGrid(QPainter& painter, const QSize& size) const;
+    void drawAxis(QPainter& painter, const QSize& size) const;
+    void drawCursor(QPainter& painter, const QSize& size) const;
 
     CChartData m_data;
     QScrollBar* m_scrollBar = nullptr;
@@ -110,6 +129,12 @@ private:
     unsigned int m_vertDiv = 10;
     bool m_readMode = false;
     QPoint m_mouse {-1, -1};
+    bool m_valueLabels = true;
+    int m_axisLine = -1;
+    QString m_axisUnit;
+    std::vector<double> m_axisTicks;
+    bool m_cursor = false;
+    std::function<QString(double)> m_timeText;
     // Painting state kept between paints, so a tick allocates nothing: the
     // background picture, the folded lines and the frame dense lines go into.
     mutable CBackgroundCache m_background;

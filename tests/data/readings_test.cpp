@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+
 namespace {
 
 using namespace readingspanel;
@@ -120,7 +123,57 @@ TEST(ReadingsChart, LabelsInvertTheLineScales)
     EXPECT_EQ(readingschart::label(5, 25), "1.0");
     EXPECT_EQ(readingschart::label(7, 45), "-10.0");
     EXPECT_EQ(readingschart::label(11, 30), "10.00");
-    EXPECT_EQ(readingschart::lineInfo(26).colour, 0x005000u);
+    // The scale's ticks read round values on every line.
+    EXPECT_EQ(readingschart::label(0, readingschart::kScaleTicks[1]), "1000");
+    EXPECT_EQ(readingschart::label(1, readingschart::kScaleTicks[2]), "50");
+    EXPECT_EQ(readingschart::label(11, readingschart::kScaleTicks[3]), "12.00");
+}
+
+namespace {
+
+// CIELAB (D65) of a colour 0x00BBGGRR.
+std::array<double, 3> lab(uint32_t colour)
+{
+    const auto linear = [](uint32_t c) {
+        const double v = c / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    const double r = linear(colour & 0xFF), g = linear((colour >> 8) & 0xFF), b = linear((colour >> 16) & 0xFF);
+    const double x = (0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047;
+    const double y = 0.2126 * r + 0.7152 * g + 0.0722 * b;
+    const double z = (0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883;
+    const auto f = [](double t) { return t > 0.008856 ? std::cbrt(t) : 7.787 * t + 16.0 / 116.0; };
+    return { 116 * f(y) - 16, 500 * (f(x) - f(y)), 200 * (f(y) - f(z)) };
+}
+
+} // namespace
+
+TEST(ReadingsChart, AnyTwoLinesDrawnAlikeDifferByTwentyInColourAndEveryLineHasANameAndUnit)
+{
+    for (int a = 0; a < readingschart::kLineCount; ++a) {
+        const readingschart::CLineInfo& first = readingschart::lineInfo(a);
+        EXPECT_TRUE(first.name && *first.name && first.unit && *first.unit) << a;
+        // Dark enough to read on the chart's light background.
+        EXPECT_LT(lab(first.colour)[0], 70.0) << a;
+        for (int b = a + 1; b < readingschart::kLineCount; ++b) {
+            const readingschart::CLineInfo& second = readingschart::lineInfo(b);
+            if (first.style != second.style) {
+                // Only a cylinder's petrol and LPG time share a colour.
+                if (first.colour == second.colour) {
+                    EXPECT_EQ(first.cylinder, second.cylinder) << a << " " << b;
+                }
+                continue;
+            }
+            const auto p = lab(first.colour);
+            const auto q = lab(second.colour);
+            const double distance = std::hypot(p[0] - q[0], p[1] - q[1], p[2] - q[2]);
+            EXPECT_GE(distance, 20.0) << "lines " << a << " and " << b;
+        }
+    }
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(readingschart::lineInfo(readingschart::kPetrolLine + k).cylinder, k);
+        EXPECT_EQ(readingschart::lineInfo(readingschart::kLpgLine + k).group, readingschart::EGroup::LpgTimes);
+    }
 }
 
 TEST(ReadingsChart, PlayedBackRecordDrawsWhatTheLiveRecordDrew)

@@ -22,8 +22,10 @@
 #include <app/shell/mainframe.h>
 #include <app/shell/odczytydlg.h>
 #include <app/shell/sensorsdlg.h>
+#include <app/shell/uidump.h>
 #include <app/shell/updownctrl.h>
 #include <basectrls/ctrlid.h>
+#include <gradctrls/charts/chartlegend.h>
 #include <gradctrls/charts/scrollchart.h>
 #include <gradctrls/dialogs/gdipstatic.h>
 #include <gradctrls/displays/gdipgaugedisplay.h>
@@ -34,6 +36,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -94,6 +99,52 @@ int pixelsOf(const QImage& image, const QColor& colour)
         for (int x = 0; x < image.width(); ++x)
             n += image.pixelColor(x, y) == colour;
     return n;
+}
+
+// The page as the window describes itself at each size: every line drawn has
+// its entry in the legend and every listed entry a line on the chart, the
+// cylinders the controller lacks have neither, and no text of the window is cut.
+void checkReadingsDescription(CShellRun& run, COdczytyDlg* page, int injectors)
+{
+    CMainFrame* frame = run.app().mainFrame();
+    for (const QSize size : { QSize(1280, 800), QSize(1366, 768) }) {
+        SCOPED_TRACE(size.width());
+        guitest::resizeTo(frame, size);
+        guitest::settle();
+        const QJsonObject dump = QJsonDocument::fromJson(describeUi()).object();
+        for (const char* list : { "widgets", "painted" })
+            for (const QJsonValue item : dump.value(QLatin1String(list)).toArray()) {
+                const QJsonObject o = item.toObject();
+                EXPECT_FALSE(o.value(QStringLiteral("elided")).toBool())
+                    << list << ": " << o.value(QStringLiteral("fullText")).toString().toStdString() << " in "
+                    << o.value(QStringLiteral("class")).toString().toStdString()
+                    << o.value(QStringLiteral("owner")).toString().toStdString();
+            }
+        QStringList legendTexts;
+        for (const QJsonValue item : dump.value(QStringLiteral("painted")).toArray())
+            if (item.toObject().value(QStringLiteral("owner")).toString().startsWith(QStringLiteral("CChartLegend")))
+                legendTexts << item.toObject().value(QStringLiteral("text")).toString();
+        const CScrollChart& chart = *page->chart();
+        const CChartLegend& legend = *page->legend();
+        for (const auto& [number, line] : chart.data().lines()) {
+            const CChartLegend::SEntry* entry = legend.entry(number);
+            ASSERT_NE(entry, nullptr) << number;
+            const int cylinder = readingschart::lineInfo(static_cast<int>(number)).cylinder;
+            const bool fitted = cylinder < injectors;
+            EXPECT_EQ(line.visible, fitted) << "line " << number;
+            EXPECT_EQ(entry->present, fitted) << "legend entry of line " << number;
+            if (fitted) {
+                EXPECT_FALSE(line.points.empty()) << number;
+                EXPECT_FALSE(legend.sampleRect(number).isEmpty()) << number;
+                EXPECT_TRUE(legendTexts.contains(entry->name)) << entry->name.toStdString();
+                EXPECT_FALSE(entry->value.isEmpty()) << number;
+                EXPECT_TRUE(std::any_of(legendTexts.begin(), legendTexts.end(),
+                    [&](const QString& t) { return t.startsWith(entry->value); })) << number;
+            } else {
+                EXPECT_TRUE(legend.sampleRect(number).isEmpty()) << number;
+            }
+        }
+    }
 }
 
 class SimReadings : public ::testing::Test {
@@ -171,6 +222,15 @@ TEST_F(SimReadings, GaugesAndInjectorTimesFollowTheSimulator)
         EXPECT_EQ(page->petrolDisplay(i)->m_state, 2);
     }
     EXPECT_NE(page->petrolDisplay(0)->valueText()->text(), QStringLiteral("0.00 ms"));
+}
+
+TEST_F(SimReadings, TheWindowDescribesALegendEntryForEveryLineOfTheFourCylinders)
+{
+    // The simulated controller has four injectors.
+    ASSERT_EQ(device().image().m_devInfo.m_injCount, 4);
+    ASSERT_TRUE(waitRecord([](const CDiag&) { return true; }));
+    page->onTimer();
+    checkReadingsDescription(*m_run, page, 4);
 }
 
 TEST_F(SimReadings, InjectorClicksSendTheirMasksAndDoNothingOnPetrol)
@@ -361,7 +421,7 @@ TEST_F(SimReadings, RecordingPlaysBackOntoTheSameLinesAndPauseHoldsTheWindow)
     EXPECT_GT(data.m_xStart, held);
 }
 
-TEST(DemoReadings, LineBoxesHideAndShowTheirLines)
+TEST(DemoReadings, TheLegendHidesAndShowsLinesAndGroupsAndChoosesTheScale)
 {
     QTemporaryDir dir;
     qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
@@ -382,22 +442,41 @@ TEST(DemoReadings, LineBoxesHideAndShowTheirLines)
         chart->paintChart(painter, chart->size());
         return image;
     };
-    const QColor pressure(100, 150, 100); // line 1, 0x649664
+    const QColor pressure(0x00, 0x00, 0xE0); // line 1, 0xE00000
     ASSERT_GT(pixelsOf(render(), pressure), 0);
-    auto* box = qobject_cast<QAbstractButton*>(findChildCtrl(page, 1008));
-    ASSERT_NE(box, nullptr);
-    box->click();
+    CChartLegend* legend = page->legend();
+    ASSERT_NE(legend, nullptr);
+    const auto click = [&](const QRect& r) {
+        ASSERT_FALSE(r.isEmpty());
+        const QPointF at = r.center();
+        QMouseEvent press(QEvent::MouseButtonPress, at, legend->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+            Qt::NoModifier);
+        QApplication::sendEvent(legend, &press);
+    };
+    // The pressure's colour sample hides its line and shows it again.
+    click(legend->sampleRect(1));
     EXPECT_FALSE(chart->data().line(1)->visible);
     EXPECT_EQ(pixelsOf(render(), pressure), 0);
-    box->click();
+    click(legend->sampleRect(1));
     EXPECT_TRUE(chart->data().line(1)->visible);
     EXPECT_GT(pixelsOf(render(), pressure), 0);
-    // The petrol box of cylinder 3 and the LPG box of cylinder 1.
-    qobject_cast<QAbstractButton*>(findChildCtrl(page, 1050))->click();
-    qobject_cast<QAbstractButton*>(findChildCtrl(page, 1029))->click();
-    EXPECT_FALSE(chart->data().line(13)->visible);
-    EXPECT_FALSE(chart->data().line(19)->visible);
-    EXPECT_TRUE(chart->data().line(12)->visible);
+    // A group's title hides all its lines and shows them again, keeping a line hidden on its own hidden.
+    click(legend->sampleRect(readingschart::kPetrolLine + 2));
+    const int petrol = static_cast<int>(readingschart::EGroup::PetrolTimes);
+    click(legend->groupTitleRect(petrol));
+    for (int k = 0; k < 8; ++k)
+        EXPECT_FALSE(chart->data().line(static_cast<unsigned>(readingschart::kPetrolLine + k))->visible) << k;
+    EXPECT_TRUE(chart->data().line(readingschart::kLpgLine)->visible);
+    click(legend->groupTitleRect(petrol));
+    EXPECT_TRUE(chart->data().line(readingschart::kPetrolLine)->visible);
+    EXPECT_FALSE(chart->data().line(readingschart::kPetrolLine + 2)->visible);
+    // A click on a name puts that line's scale on the chart.
+    click(legend->nameRect(3));
+    EXPECT_EQ(chart->GetAxisLine(), 3);
+    EXPECT_EQ(legend->selected(), 3);
+
+    click(legend->sampleRect(readingschart::kPetrolLine + 2));
+    checkReadingsDescription(run, page, 8);
 
     CMainFrame* frame = run.app().mainFrame();
     const CDiagData& records = run.app().document()->device().diagData();
@@ -438,7 +517,7 @@ TEST(DemoReadings, ATickRepaintsWhatChangedAndNothingElse)
             return false;
         }
     } counter;
-    QWidget* lineBox = findChildCtrl(page, 1008);
+    QWidget* lineBox = findChildCtrl(page, COdczytyDlg::kExportCsvId);
     ASSERT_NE(lineBox, nullptr);
     QWidget* pageButton = nullptr;
     for (QWidget* w : run.app().view()->multiPage()->findChildren<QWidget*>())
