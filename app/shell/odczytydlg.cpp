@@ -20,9 +20,12 @@
 #include <basectrls/ctrlid.h>
 #include <gradctrls/charts/chartlegend.h>
 #include <gradctrls/charts/scrollchart.h>
+#include <gradctrls/dialogs/gdippalette.h>
+#include <gradctrls/dialogs/gdipstatic.h>
 
 #include <QLabel>
 
+#include <ctime>
 #include <filesystem>
 
 namespace {
@@ -47,6 +50,8 @@ std::vector<SCtrlLayout> buildTable()
     std::vector<SCtrlLayout> rows;
     rows.push_back({ Dlg::kChartId, ECtrlKind::Placeholder, kLeft, 6, kChartW, kChartH, nullptr });
     rows.push_back({ Dlg::kLegendId, ECtrlKind::Placeholder, kLeft + kChartW + 2, 6, kLegendW, kChartH, nullptr });
+    rows.push_back({ Dlg::kRecordMarkId, ECtrlKind::Placeholder, kLeft, kChartH + 12, kChartW + 2 + kLegendW, 14,
+        nullptr });
     for (int k = 0; k < 8; ++k) {
         const int x = kLeft + 4 + k * kColumn;
         rows.push_back({ Dlg::kFirstBarId + 3 * k, ECtrlKind::Placeholder, x, kBarsTop, 14, kBarsH, nullptr });
@@ -168,6 +173,14 @@ void COdczytyDlg::createControls()
     for (int k = 0; k < 8; ++k)
         if (auto* label = qobject_cast<QLabel*>(findChildCtrl(this, kFirstBarId + 3 * k + 2)))
             label->setText(QString::number(k + 1));
+    if (QWidget* placeholder = findChildCtrl(this, kRecordMarkId)) {
+        m_recordMarkLabel = new CGDIpStatic(this);
+        m_recordMarkLabel->setGeometry(placeholder->geometry());
+        m_recordMarkLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        m_recordMarkLabel->setShrinkToFit(true);
+        delete placeholder;
+        setCtrlId(m_recordMarkLabel, kRecordMarkId);
+    }
     if (QWidget* placeholder = findChildCtrl(this, kLegendId)) {
         m_legend = new CChartLegend(this);
         m_legend->setGeometry(placeholder->geometry());
@@ -370,6 +383,7 @@ void COdczytyDlg::updateBars(const CDiag& record)
 void COdczytyDlg::onTimer()
 {
     CWspolneOdczytyMultiPageDlg::onTimer();
+    updateRecordMark();
     if (!m_chart)
         return;
     CLPGDevice& device = m_context.device;
@@ -441,15 +455,80 @@ void COdczytyDlg::onStop()
         [&] {
             logInfo("pages", "recording ended: " + device.m_diagPath);
             device.stopPolling();
+            m_stoppedRecords = device.recordedLines();
             device.startPolling(kNoRecordingPath);
         },
         this);
+    updateRecordMark();
+}
+
+std::string COdczytyDlg::defaultRecordingPath() const
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+    localtime_r(&now, &local);
+    const CSettingsImage& image = m_context.device.image();
+    return (std::filesystem::path(diagDirectory())
+        / defaultRecordingName(image.m_devInfo.m_serial, image.m_carInfo, local)).string();
+}
+
+QString COdczytyDlg::recordMark() const
+{
+    return m_recordMarkLabel ? m_recordMarkLabel->text() : QString();
+}
+
+void COdczytyDlg::setRecordMark(const QString& text, bool alarm)
+{
+    m_recordAlarm = alarm;
+    if (!m_recordMarkLabel)
+        return;
+    m_recordMarkLabel->setText(text);
+    m_recordMarkLabel->setTextColor(alarm ? QColor(0xc0, 0x10, 0x10) : GradPalette::pageText());
+}
+
+void COdczytyDlg::updateRecordMark()
+{
+    if (m_recordingPath.empty())
+        return;
+    const CLPGDevice& device = m_context.device;
+    const QString name = QString::fromStdString(std::filesystem::path(m_recordingPath).filename().string());
+    if (device.isRecording()) {
+        // Elapsed time, file and size on every tick while it runs.
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+            std::chrono::steady_clock::now() - m_recordingSince).count();
+        std::error_code error;
+        const auto bytes = std::filesystem::file_size(m_recordingPath, error);
+        const QString size = error ? QString()
+            : bytes < 1024 * 1024 ? QStringLiteral("%1 kB").arg((bytes + 1023) / 1024)
+                                  : QStringLiteral("%1 MB").arg(static_cast<double>(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
+        setRecordMark(QStringLiteral("\u25CF ") + qs(translate(L"NAGRYWANIE")) + QStringLiteral("  %1:%2   %3   %4")
+                .arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0')).arg(name, size),
+            true);
+        return;
+    }
+    // Ended: by Stop, at the length limit, or at a write that failed.
+    const uint32_t records = m_stoppedRecords.value_or(device.recordedLines());
+    m_stoppedRecords.reset();
+    const int tenths = static_cast<int>(records);
+    const QString length = QStringLiteral("%1:%2").arg(tenths / 600).arg((tenths / 10) % 60, 2, 10, QLatin1Char('0'));
+    if (device.recordingBroke()) {
+        setRecordMark(qs(translate(L"Zapis pliku diagnostycznego został przerwany:")) + QLatin1Char(' ') + name
+                + QStringLiteral(" (%1 ").arg(records) + qs(translate(L"rekordów")) + QStringLiteral(", ") + length
+                + QLatin1Char(')'),
+            true);
+    } else {
+        setRecordMark(qs(translate(L"Zapisano:")) + QLatin1Char(' ') + name + QStringLiteral(" (%1 ").arg(records)
+                + qs(translate(L"rekordów")) + QStringLiteral(", ") + length + QLatin1Char(')'),
+            false);
+    }
+    logInfo("pages", "recording saved: " + m_recordingPath + " (" + std::to_string(records) + " records)");
+    m_recordingPath.clear();
 }
 
 void COdczytyDlg::onRecord()
 {
     const std::string path = userInteraction().chooseFile(
-        true, translate(L"SAVE"), translate(kOscFilter), diagDirectory(), m_lastFile);
+        true, translate(L"SAVE"), translate(kOscFilter), diagDirectory(), defaultRecordingPath());
     if (!endsWithOsc(path))
         return;
     recordTo(path);
@@ -478,8 +557,12 @@ bool COdczytyDlg::recordTo(const std::string& path)
             m_paused = false;
         },
         this);
-    if (started)
+    if (started) {
         m_lastFile = path;
+        m_recordingPath = path;
+        m_recordingSince = std::chrono::steady_clock::now();
+        updateRecordMark();
+    }
     return started;
 }
 

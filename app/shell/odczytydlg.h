@@ -7,6 +7,7 @@
 #include <app/shell/wspolneodczytymultipagedlg.h>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@ class CScrollChart;
 class CChartLegend;
 class CLevelBar;
 class CImageCheckBox;
+class CGDIpStatic;
 
 class COdczytyDlg : public CWspolneOdczytyMultiPageDlg {
     Q_OBJECT
@@ -24,6 +26,8 @@ public:
     static constexpr int kChartId = 1014;
     // The chart's legend and value column: every line by group, shown or hidden there.
     static constexpr int kLegendId = 1008;
+    // The recorder's line under the chart: what is being recorded or was saved.
+    static constexpr int kRecordMarkId = 1009;
     // Bars: cylinder k has petrol bar 1059 + 3k, LPG bar 1060 + 3k and label 1061 + 3k.
     static constexpr int kFirstBarId = 1059;
     // Recorder.
@@ -48,6 +52,11 @@ public:
     void activate() override;
 
     CScrollChart* chart() const { return m_chart; }
+    // The recorder's line as shown, and whether it is red (recording, or a write failed).
+    QString recordMark() const;
+    bool recordMarkAlarm() const { return m_recordAlarm; }
+    // The name "Nagraj" offers: serial, car and the time now.
+    std::string defaultRecordingPath() const;
     CChartLegend* legend() const { return m_legend; }
     int32_t sampleCounter() const { return m_counter; }
     bool isPaused() const { return m_paused; }
@@ -87,11 +96,15 @@ private:
     // Back to the newest data when nothing holds the window.
     void followNewest();
     void updateBars(const CDiag& record);
+    // The recorder's line from the device's recording state.
+    void updateRecordMark();
+    void setRecordMark(const QString& text, bool alarm);
     // Bars and line boxes of cylinders beyond the controller's injector count are hidden.
     void showCylinders();
 
     CScrollChart* m_chart = nullptr;
     CChartLegend* m_legend = nullptr;
+    CGDIpStatic* m_recordMarkLabel = nullptr;
     std::array<std::array<CLevelBar*, 2>, 8> m_bars {};
     // The chart's x of the next record.
     int32_t m_counter = 0;
@@ -101,6 +114,12 @@ private:
     // The newest record already on the chart.
     uint64_t m_chartSequence = 0;
     std::string m_lastFile;
+    // The recording started here, and when (for the elapsed time).
+    std::string m_recordingPath;
+    std::chrono::steady_clock::time_point m_recordingSince;
+    bool m_recordAlarm = false;
+    // The lines a recording stopped here wrote (the next polling start counts afresh).
+    std::optional<uint32_t> m_stoppedRecords;
     int m_shownCylinders = -1;
     // Chart x per record: live and played-back records step differently.
     int m_xPerRecord = 5;

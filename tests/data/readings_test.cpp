@@ -7,6 +7,7 @@
 #include <app/data/oscparser.h>
 #include <app/data/readingschart.h>
 #include <app/data/readingspanel.h>
+#include <app/data/recordingpath.h>
 #include <app/data/settingsimage.h>
 
 #include <gtest/gtest.h>
@@ -241,3 +242,23 @@ TEST(LevelSensor, ArrowsStayWithinAByte)
 }
 
 } // namespace
+
+TEST(RecordingName, SerialCarAndTimeInLettersDigitsAndDashes)
+{
+    CCarInfo car;
+    car.m_vendor = L"Škoda";
+    car.m_model = L"Octavia 1.6 MPI (Łódź)";
+    std::tm when {};
+    when.tm_year = 126;
+    when.tm_mon = 11;
+    when.tm_mday = 8;
+    when.tm_hour = 9;
+    when.tm_min = 5;
+    when.tm_sec = 7;
+    EXPECT_EQ(defaultRecordingName(L"SIM0412345", car, when), "SIM0412345_Skoda-Octavia-1-6-MPI-Lodz_2026-12-08_09-05-07.osc");
+    // No car, and a serial that would reach out of the folder: only its letters and digits stay.
+    EXPECT_EQ(defaultRecordingName(L"../x/", CCarInfo {}, when), "x_2026-12-08_09-05-07.osc");
+    EXPECT_EQ(defaultRecordingName(L"", CCarInfo {}, when), "korvana_2026-12-08_09-05-07.osc");
+    EXPECT_EQ(fileNamePart(L"  VW\tGolf  IV  "), "VW-Golf-IV");
+    EXPECT_EQ(fileNamePart(L"日本"), "");
+}

@@ -10,6 +10,7 @@
 #include <app/data/diagfile.h>
 #include <app/data/osccsv.h>
 #include <app/data/readingschart.h>
+#include <app/data/recordingpath.h>
 #include <app/data/settingsimage.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/log.h>
@@ -51,6 +52,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -605,6 +607,53 @@ TEST(DemoReadings, LevelSensorDialog)
 } // namespace
 
 namespace {
+
+TEST(DemoReadings, ARecordingOffersItsNameShowsItsMarkAndSaysWhatItSaved)
+{
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
+    SAppOptions options;
+    options.demo = true;
+    CShellRun run(options);
+    ASSERT_TRUE(run.start());
+    COdczytyDlg* page = readingsPage(run);
+    ASSERT_NE(page, nullptr);
+    CLPGDevice& device = run.app().document()->device();
+    const std::string path = dir.filePath(QStringLiteral("drive.osc")).toStdString();
+    run.ui.queueFile(path);
+    qobject_cast<QAbstractButton*>(findChildCtrl(page, COdczytyDlg::kRecordId))->click();
+    // Offered: the serial, then the date, in the recordings folder.
+    ASSERT_EQ(run.ui.fileDefaults().size(), 1u);
+    const std::string offered = std::filesystem::path(run.ui.fileDefaults()[0]).filename().string();
+    const std::string serial = toUtf8(device.image().m_devInfo.m_serial);
+    EXPECT_EQ(offered.rfind(fileNamePart(device.image().m_devInfo.m_serial) + "_", 0), 0u) << offered << " " << serial;
+    EXPECT_TRUE(offered.ends_with(".osc")) << offered;
+    ASSERT_TRUE(device.isRecording());
+    ASSERT_TRUE(waitFor([&] { return device.recordedLines() >= 3; }));
+    page->onTimer();
+    EXPECT_TRUE(page->recordMarkAlarm());
+    EXPECT_TRUE(page->recordMark().contains(QStringLiteral("NAGRYWANIE"))) << page->recordMark().toStdString();
+    EXPECT_TRUE(page->recordMark().contains(QStringLiteral("drive.osc")));
+    EXPECT_TRUE(page->recordMark().contains(QStringLiteral(" kB")));
+    guitest::resizeTo(run.app().mainFrame(), QSize(1366, 768));
+    guitest::saveScreenshot(run.app().mainFrame(), QStringLiteral("readings_recording"));
+
+    // Stop: the file's records and length, no longer red.
+    page->onStop();
+    EXPECT_FALSE(device.isRecording());
+    std::ifstream file(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const auto lines = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+    ASSERT_GE(lines, 3);
+    const int seconds = lines / 10;
+    EXPECT_EQ(page->recordMark(), QStringLiteral("Zapisano: drive.osc (%1 rekordów, %2:%3)")
+        .arg(lines).arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0')));
+    EXPECT_FALSE(page->recordMarkAlarm());
+    page->onTimer();
+    EXPECT_TRUE(page->recordMark().startsWith(QStringLiteral("Zapisano:"))) << "the saved file stays named";
+    EXPECT_TRUE(run.ui.shown().empty());
+    qunsetenv("XDG_CONFIG_HOME");
+}
 
 TEST(DemoReadings, CsvExportOfARecordingAndNothingLeftOfABadOne)
 {

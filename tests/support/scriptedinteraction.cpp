@@ -19,10 +19,11 @@ bool CScriptedInteraction::question(
 }
 
 std::string CScriptedInteraction::chooseFile(
-    bool save, const std::wstring& title, const std::wstring&, const std::string&, const std::string&)
+    bool save, const std::wstring& title, const std::wstring&, const std::string&, const std::string& defaultName)
 {
     m_fileRequests.push_back(save);
     m_fileTitles.push_back(title);
+    m_fileDefaults.push_back(defaultName);
     if (m_files.empty())
         return {};
     std::string path = m_files.front();

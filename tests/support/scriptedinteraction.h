@@ -54,6 +54,8 @@ public:
     const std::vector<bool>& fileRequests() const { return m_fileRequests; }
     // Titles of the chooseFile calls, in order.
     const std::vector<std::wstring>& fileTitles() const { return m_fileTitles; }
+    // The name each file dialog offered.
+    const std::vector<std::string>& fileDefaults() const { return m_fileDefaults; }
 
     // Called after each sleep with the fake clock already advanced, and on each pump.
     std::function<void(unsigned)> onSleep;
@@ -65,6 +67,7 @@ private:
     std::deque<std::string> m_files;
     std::vector<bool> m_fileRequests;
     std::vector<std::wstring> m_fileTitles;
+    std::vector<std::string> m_fileDefaults;
     uint64_t m_clockMs = 0;
     unsigned m_sleeps = 0;
     unsigned m_pumps = 0;
