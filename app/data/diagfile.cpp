@@ -147,12 +147,21 @@ bool CDiagFile::readRecords(const std::string& path, std::vector<Record>& record
 
 bool CDiagFile::readRecords(const std::string& path, const std::function<void(const Record&)>& each)
 {
+    return readRecordsFrom(path, 0, [&each](const Record& record, uint64_t) {
+        each(record);
+        return true;
+    });
+}
+
+bool CDiagFile::readRecordsFrom(
+    const std::string& path, uint64_t offset, const std::function<bool(const Record&, uint64_t)>& each)
+{
     // Non-blocking for the opening only, so a FIFO without a writer cannot hold it.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return false;
     struct stat st { };
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
         ::close(fd);
         return false;
     }
@@ -162,7 +171,11 @@ bool CDiagFile::readRecords(const std::string& path, const std::function<void(co
     Record record {};
     std::size_t field = 0;
     std::string token;
-    // False at the first token that is no number: the record it belongs to is incomplete.
+    uint64_t at = offset;        // the offset of the byte being read
+    uint64_t tokenStart = offset; // where the token being read began
+    uint64_t recordStart = offset;
+    // False at the first token that is no number (the record it belongs to is
+    // incomplete), or when each wants no more.
     const auto take = [&]() {
         std::string_view text = token;
         if (!text.empty() && text.front() == '+')
@@ -172,10 +185,12 @@ bool CDiagFile::readRecords(const std::string& path, const std::function<void(co
         token.clear();
         if (text.empty() || ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
             return false;
+        if (field == 0)
+            recordStart = tokenStart;
         record[field++] = value;
         if (field == record.size()) {
-            each(record);
             field = 0;
+            return each(record, recordStart);
         }
         return true;
     };
@@ -187,9 +202,11 @@ bool CDiagFile::readRecords(const std::string& path, const std::function<void(co
             continue;
         if (n <= 0)
             break;
-        for (ssize_t i = 0; i < n && going; ++i) {
+        for (ssize_t i = 0; i < n && going; ++i, ++at) {
             const char c = buffer[i];
             if (!isSpace(c)) {
+                if (token.empty())
+                    tokenStart = at;
                 token.push_back(c);
                 going = token.size() <= kMaxToken;
             } else if (!token.empty()) {

@@ -7,6 +7,7 @@
 #include <app/data/diag.h>
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -51,6 +52,10 @@ public:
     // The same, each record handed to each as it is read: nothing but a read
     // buffer and one record is held, whatever the file's size.
     static bool readRecords(const std::string& path, const std::function<void(const Record&)>& each);
+    // The same from byte offset on, each record with the offset of its first
+    // number; reading ends when each returns false.
+    static bool readRecordsFrom(
+        const std::string& path, uint64_t offset, const std::function<bool(const Record&, uint64_t)>& each);
 
 private:
     std::FILE* m_file = nullptr;

@@ -30,6 +30,19 @@ std::wstring timeText(double ms)
     return format("%.2f ms", ms);
 }
 
+namespace {
+
+void setGauges(CCells& cells, const double (&values)[kGaugeCount])
+{
+    const char* const patterns[kGaugeCount] = { "%.0f", "%.2f", "%.2f", "%.0f", "%.0f" };
+    for (int g = 0; g < kGaugeCount; ++g) {
+        cells.gauges[g].position = gaugePosition(values[g], kFullScale[g]);
+        cells.gauges[g].text = format(patterns[g], values[g]);
+    }
+}
+
+} // namespace
+
 CCells compute(const CDiag& record, const CSettingsImage& image)
 {
     CCells cells;
@@ -79,11 +92,25 @@ CCells compute(const CDiag& record, const CSettingsImage& image)
         record.reducerTempr(scale),
         record.lpgTempr(scale),
     };
-    const char* const patterns[kGaugeCount] = { "%.0f", "%.2f", "%.2f", "%.0f", "%.0f" };
-    for (int g = 0; g < kGaugeCount; ++g) {
-        cells.gauges[g].position = gaugePosition(values[g], kFullScale[g]);
-        cells.gauges[g].text = format(patterns[g], values[g]);
+    setGauges(cells, values);
+    return cells;
+}
+
+CCells computePlayed(const CDiagFile::Record& d)
+{
+    CCells cells;
+    const bool lpg = d[0] == 3.0;
+    for (std::size_t i = 0; i < CDiag::kInjectors; ++i) {
+        const double petrol = d[2 + 2 * i];
+        const double gas = d[3 + 2 * i];
+        cells.petrol[i] = timeText(petrol);
+        // The LPG cell is empty off LPG, as it is live.
+        cells.lpg[i] = lpg ? timeText(gas) : std::wstring();
+        cells.petrolState[i] = lpg && gas > 0.0 ? kStateIdle : kStateOff;
+        cells.lpgState[i] = lpg && gas > 0.0 ? kStateOn : kStateIdle;
     }
+    const double values[kGaugeCount] = { d[1], d[18] / 100.0, d[19] / 100.0, d[21], d[20] };
+    setGauges(cells, values);
     return cells;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <app/data/diag.h>
+#include <app/data/diagfile.h>
 
 #include <array>
 #include <cstdint>
@@ -48,6 +49,10 @@ inline int groupedSlot(int byte) { return 2 * byte; }
 
 // Everything the panel shows for one record with the settings image as it is.
 CCells compute(const CDiag& record, const CSettingsImage& image);
+// The same for a played-back recording line (fields as CDiagFile writes them):
+// the masks are not recorded, so a cylinder counts as on LPG when the car was
+// and its LPG time is not zero.
+CCells computePlayed(const CDiagFile::Record& record);
 
 // A click on the petrol cell of cylinder i: the new petrol states (the cylinder
 // and every cylinder grouped with it by the injector assignment) and the mask of

@@ -4,7 +4,7 @@
 
 const char* const kAppUsage
     = "usage: korvana [--demo] [--port PATH]... [--lang N] [--page N [--subpage N]] [--dialog NAME]\n"
-      "               [--size WxH] [--verbose] [--screenshot FILE] [--dump-ui FILE] [--quit-after MS]\n"
+      "               [--size WxH] [--verbose] [--screenshot FILE] [--dump-ui FILE] [--quit-after MS] [FILE.osc]\n"
       "  --demo            start in demo mode without searching for the controller\n"
       "  --port PATH       also try this serial port (e.g. the simulator's)\n"
       "  --lang N          language index 0 ... 19 (0 Polish, 1 English)\n"
@@ -20,7 +20,8 @@ const char* const kAppUsage
       "                    answers, the no-connection dialog is saved and the exit status is 3\n"
       "  --dump-ui FILE    describe every visible window as JSON (widgets, menus, painted\n"
       "                    texts) when the screenshot is taken, or at --quit-after\n"
-      "  --quit-after MS   exit after MS milliseconds (the screenshot is taken then)\n";
+      "  --quit-after MS   exit after MS milliseconds (the screenshot is taken then)\n"
+      "  FILE.osc          play this recording back on Odczyty once the window shows\n";
 
 namespace {
 
@@ -142,6 +143,8 @@ std::optional<SAppOptions> parseAppOptions(const std::vector<std::string>& args,
                 return std::nullopt;
             }
             options.quitAfterMs = *n;
+        } else if (!arg.starts_with("-") && !arg.empty()) {
+            options.files.push_back(arg);
         } else {
             error = "unknown option '" + arg + "'";
             return std::nullopt;

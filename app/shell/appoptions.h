@@ -11,6 +11,7 @@
 //   --screenshot FILE save the main window (or the no-connection dialog) as PNG, then exit
 //   --dump-ui FILE    describe the visible windows as JSON when the screenshot is taken
 //   --quit-after MS   exit after MS milliseconds (with --screenshot: save it then)
+//   FILE              a file to open once the window shows (a recording plays back)
 #pragma once
 
 #include <optional>
@@ -31,6 +32,7 @@ struct SAppOptions {
     std::optional<std::pair<int, int>> size;
     bool verbose = false;
     bool help = false;
+    std::vector<std::string> files;
 };
 
 // args without the program name. nullopt with error set for bad usage.

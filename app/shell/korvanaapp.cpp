@@ -92,6 +92,11 @@ bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
 
     // 9. Shown as it is: the frame already covers the work area (or has the asked size).
     m_frame->show();
+    for (const std::string& file : m_options.files)
+        QTimer::singleShot(0, m_frame.get(), [this, file] {
+            if (!CMainFrame::canOpen(file) || !m_frame->openFile(file))
+                std::fprintf(stderr, "korvana: cannot open %s\n", file.c_str());
+        });
     // A mark for start-up timing: posted events, the window's first paint
     // among them, are handled before a zero timer fires.
     QTimer::singleShot(0, m_frame.get(), [] { logInfo("gui", "first window shown"); });

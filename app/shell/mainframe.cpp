@@ -16,6 +16,9 @@
 #include <app/device/historyrecorder.h>
 #include <app/shell/historiadlg.h>
 #include <app/shell/menucommands.h>
+#include <app/shell/odczytydlg.h>
+#include <app/shell/kormultipagectrl.h>
+#include <app/data/recordingpath.h>
 #include <app/shell/settingsdiffdlg.h>
 #include <app/tuning/settingsdiff.h>
 #include <errkit/errorguard.h>
@@ -23,6 +26,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFontInfo>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -55,6 +61,8 @@ CMainFrame::CMainFrame(CkorvanaDoc* doc)
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinMaxButtonsHint | Qt::WindowSystemMenuHint);
     setWindowTitle(QStringLiteral("korvana"));
     setMouseTracking(true);
+    // Recordings dropped on the window play back.
+    setAcceptDrops(true);
     setContentsMargins(kBorder, kBorder, kBorder, kBorder);
     m_timer.setObjectName(QStringLiteral("timer_%1").arg(kTimerId));
     m_timer.setInterval(kTimerPeriodMs);
@@ -543,4 +551,37 @@ void CMainFrame::paintEvent(QPaintEvent* event)
         p.drawRect(rect().adjusted(0, 0, -1, -1));
     }
     QMainWindow::paintEvent(event);
+}
+
+bool CMainFrame::canOpen(const std::string& path)
+{
+    return endsWithOsc(path);
+}
+
+bool CMainFrame::openFile(const std::string& path)
+{
+    if (!canOpen(path) || !m_view)
+        return false;
+    logInfo("gui", "opening " + path);
+    m_view->showPage(0);
+    auto* readings = dynamic_cast<COdczytyDlg*>(m_view->multiPage()->getPage(CkorvanaView::kFirstPage));
+    return readings && readings->playBack(path);
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (std::any_of(urls.begin(), urls.end(),
+            [](const QUrl& url) { return url.isLocalFile() && canOpen(url.toLocalFile().toStdString()); }))
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event)
+{
+    bool opened = false;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile() && canOpen(url.toLocalFile().toStdString()))
+            opened = openFile(url.toLocalFile().toStdString()) || opened;
+    if (opened)
+        event->acceptProposedAction();
 }

@@ -40,6 +40,11 @@ public:
     // Builds the caption bar and the menu; false when that fails.
     bool OnCreate();
 
+    // A file given at start or dropped on the window: a recording (.osc)
+    // plays back on "Odczyty". False for a file of no known kind.
+    bool openFile(const std::string& path);
+    static bool canOpen(const std::string& path);
+
     void setView(CkorvanaView* view) { m_view = view; }
     CkorvanaView* view() const { return m_view; }
     CGDIpCaptionBar* captionBar() const { return m_captionBar; }
@@ -82,6 +87,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

@@ -3,6 +3,7 @@
 #include <app/data/diagfile.h>
 #include <app/data/osccsv.h>
 #include <app/data/oscparser.h>
+#include <app/data/oscrecording.h>
 #include <app/data/readingschart.h>
 #include <app/data/recordingpath.h>
 #include <app/data/translate.h>
@@ -23,8 +24,13 @@
 #include <gradctrls/dialogs/gdippalette.h>
 #include <gradctrls/dialogs/gdipstatic.h>
 
+#include <QComboBox>
 #include <QLabel>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTimer>
 
+#include <climits>
 #include <ctime>
 #include <filesystem>
 
@@ -50,8 +56,11 @@ std::vector<SCtrlLayout> buildTable()
     std::vector<SCtrlLayout> rows;
     rows.push_back({ Dlg::kChartId, ECtrlKind::Placeholder, kLeft, 6, kChartW, kChartH, nullptr });
     rows.push_back({ Dlg::kLegendId, ECtrlKind::Placeholder, kLeft + kChartW + 2, 6, kLegendW, kChartH, nullptr });
-    rows.push_back({ Dlg::kRecordMarkId, ECtrlKind::Placeholder, kLeft, kChartH + 12, kChartW + 2 + kLegendW, 14,
+    rows.push_back({ Dlg::kRecordMarkId, ECtrlKind::Placeholder, kLeft, kChartH + 8, kChartW + 2 + kLegendW, 14,
         nullptr });
+    rows.push_back({ Dlg::kPlayLabelId, ECtrlKind::Placeholder, kLeft, kChartH + 24, 196, 14, nullptr });
+    rows.push_back({ Dlg::kPlaySliderId, ECtrlKind::Placeholder, kLeft + 200, kChartH + 24, 244, 14, nullptr });
+    rows.push_back({ Dlg::kPlaySpeedId, ECtrlKind::ComboBox, kLeft + 448, kChartH + 23, 60, 16, nullptr });
     for (int k = 0; k < 8; ++k) {
         const int x = kLeft + 4 + k * kColumn;
         rows.push_back({ Dlg::kFirstBarId + 3 * k, ECtrlKind::Placeholder, x, kBarsTop, 14, kBarsH, nullptr });
@@ -181,6 +190,29 @@ void COdczytyDlg::createControls()
         delete placeholder;
         setCtrlId(m_recordMarkLabel, kRecordMarkId);
     }
+    if (QWidget* placeholder = findChildCtrl(this, kPlayLabelId)) {
+        auto* label = new CGDIpStatic(this);
+        label->setGeometry(placeholder->geometry());
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        label->setShrinkToFit(true);
+        label->setTextColor(QColor(0x10, 0x50, 0xa0));
+        delete placeholder;
+        setCtrlId(label, kPlayLabelId);
+        label->hide();
+    }
+    if (QWidget* placeholder = findChildCtrl(this, kPlaySliderId)) {
+        auto* slider = new QSlider(Qt::Horizontal, this);
+        slider->setGeometry(placeholder->geometry());
+        delete placeholder;
+        setCtrlId(slider, kPlaySliderId);
+        slider->hide();
+    }
+    if (auto* speed = qobject_cast<QComboBox*>(findChildCtrl(this, kPlaySpeedId))) {
+        for (const double v : kSpeeds)
+            speed->addItem(QString::number(v) + QStringLiteral("\u00D7"), v);
+        speed->setCurrentIndex(2);
+        speed->hide();
+    }
     if (QWidget* placeholder = findChildCtrl(this, kLegendId)) {
         m_legend = new CChartLegend(this);
         m_legend->setGeometry(placeholder->geometry());
@@ -222,17 +254,32 @@ bool COdczytyDlg::OnInitDialog()
         { kPauseId, &COdczytyDlg::onPause },
         { kPrevId, &COdczytyDlg::onPrev },
         { kNextId, &COdczytyDlg::onNext },
-        { kOpenId, &COdczytyDlg::onPlay },
+        { kOpenId, &COdczytyDlg::onOpen },
         { kExportCsvId, &COdczytyDlg::onExportCsv },
     };
     for (const auto& [id, handler] : handlers)
         if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, id)))
             connect(button, &QAbstractButton::clicked, this, handler);
+    m_playTimer = new QTimer(this);
+    m_playTimer->setInterval(100);
+    connect(m_playTimer, &QTimer::timeout, this, [this] {
+        const double ms = static_cast<double>(m_playClock.restart());
+        advancePlayback(ms);
+    });
+    if (auto* slider = qobject_cast<QSlider*>(findChildCtrl(this, kPlaySliderId)))
+        connect(slider, &QSlider::sliderMoved, this, [this](int value) { seekPlayback(static_cast<std::size_t>(value)); });
+    if (auto* speed = qobject_cast<QComboBox*>(findChildCtrl(this, kPlaySpeedId)))
+        connect(speed, &QComboBox::activated, this, [this, speed](int index) {
+            setPlaybackSpeed(speed->itemData(index).toDouble());
+        });
     return true;
 }
 
 void COdczytyDlg::showCylinders()
 {
+    // A recording played without a controller shows the cylinders it drove.
+    if (m_played && !realController())
+        return;
     const int n = std::clamp(m_context.device.image().m_devInfo.m_injCount, 0, 8);
     if (n == m_shownCylinders)
         return;
@@ -275,6 +322,7 @@ void COdczytyDlg::setUpChart()
     m_chart->SetValueLabels(false);
     m_chart->SetAxis(0, seriesUnit(0), { readingschart::kScaleTicks.begin(), readingschart::kScaleTicks.end() });
     m_chart->SetCursor(true, [this](double x) { return recordTime(x, m_xPerRecord); });
+    m_chart->SetTimeAxis([this] { return m_xPerRecord * 10.0; });
     connect(m_chart, &CScrollChart::cursorMoved, this, [this](double x) { showValues(x); });
     connect(m_chart, &CScrollChart::cursorLeft, this, [this] {
         showValues(std::nullopt);
@@ -387,6 +435,11 @@ void COdczytyDlg::onTimer()
     if (!m_chart)
         return;
     CLPGDevice& device = m_context.device;
+    // While a recording plays, the chart is the recording's: live records wait out of it.
+    if (m_played) {
+        m_chartSequence = device.diagData().newestSequence();
+        return;
+    }
     std::vector<CDiag> records;
     const CDiagData::Since since = device.diagData().copySince(m_chartSequence, records);
     m_chartSequence = since.newest;
@@ -436,12 +489,18 @@ void COdczytyDlg::onStart()
 {
     if (!m_chart)
         return;
+    stopPlayback();
     resetChart(false);
     m_paused = false;
 }
 
 void COdczytyDlg::onStop()
 {
+    // Stop ends a playback: back to live readings.
+    if (m_played) {
+        stopPlayback();
+        return;
+    }
     // Stop holds the chart and ends a recording that runs; polling goes on.
     if (m_chart && !m_paused) {
         m_paused = true;
@@ -568,8 +627,23 @@ bool COdczytyDlg::recordTo(const std::string& path)
 
 void COdczytyDlg::onPlay()
 {
-    // The chart is held only once a recording is shown (playBack); a cancelled
-    // choice leaves the live chart running.
+    // Playing: go on (from the start once at the end). Live: the last recording again.
+    if (m_played) {
+        if (m_playShown >= m_played->count())
+            seekPlayback(0);
+        pausePlayback(false);
+        return;
+    }
+    std::error_code error;
+    if (!m_lastFile.empty() && std::filesystem::is_regular_file(m_lastFile, error)) {
+        playBack(m_lastFile);
+        return;
+    }
+    onOpen();
+}
+
+void COdczytyDlg::onOpen()
+{
     const std::string path = userInteraction().chooseFile(
         false, translate(L"OPEN"), translate(kOscFilter), diagDirectory(), m_lastFile);
     if (!endsWithOsc(path))
@@ -581,42 +655,193 @@ bool COdczytyDlg::playBack(const std::string& path)
 {
     if (!endsWithOsc(path) || !m_chart)
         return false;
-    // Streamed into the chart, which keeps only its newest points: a workday's
-    // recording plays without being held whole.
-    // The live chart is left as it is until the file has opened.
-    std::size_t played = 0;
-    const bool opened = CDiagFile::readRecords(path, [this, &played](const CDiagFile::Record& record) {
-        if (played == 0)
-            resetChart(true);
-        addPoints(readingschart::playbackPoints(record));
-        m_counter += readingschart::kPlaybackStep;
-        ++played;
-    });
-    if (!opened) {
+    // Counted once; then read from where it plays, so a workday's recording
+    // plays without being held whole. The live chart stays until the file has opened.
+    auto recording = std::make_unique<COscRecording>();
+    if (!recording->open(path)) {
         userInteraction().message(
             translate(L"Nie można otworzyć pliku diagnostycznego:") + L"\n" + fromUtf8(path),
             kCaption, MsgIcon::Error);
         return false;
     }
-    if (played == 0)
-        resetChart(true);
+    logInfo("pages", "playing back " + path + " (" + std::to_string(recording->count()) + " records)");
+    m_played = std::move(recording);
+    m_lastFile = path;
+    setPlayback(true);
+    // Cylinders without a controller to say: those the recording drove.
+    if (!realController() && m_legend) {
+        const uint8_t used = m_played->cylindersUsed();
+        m_shownCylinders = -1;
+        for (int k = 0; k < 8; ++k)
+            for (const int line : { readingschart::kPetrolLine + k, readingschart::kLpgLine + k }) {
+                const bool shown = (used >> k) & 1;
+                m_legend->setPresent(static_cast<unsigned>(line), shown);
+                onLineBox(line, shown && m_legend->entry(static_cast<unsigned>(line))->visible);
+            }
+    }
     m_xPerRecord = readingschart::kPlaybackStep;
-    showValues(std::nullopt);
-    logInfo("pages", "playing back " + path + " (" + std::to_string(played) + " records)");
+    for (const int id : { kPlayLabelId, kPlaySliderId, kPlaySpeedId })
+        if (QWidget* ctrl = findChildCtrl(this, id))
+            ctrl->show();
+    if (auto* slider = qobject_cast<QSlider*>(findChildCtrl(this, kPlaySliderId))) {
+        slider->setRange(0, static_cast<int>(std::min<std::size_t>(m_played->count(), INT_MAX)));
+        slider->setPageStep(std::max(1, static_cast<int>(m_played->count() / 20)));
+    }
+    // The held live window is let go: the recording's window follows its position.
+    m_paused = false;
+    seekPlayback(0);
+    pausePlayback(false);
+    return true;
+}
+
+bool COdczytyDlg::realController() const
+{
+    return m_context.device.m_connected && !m_context.device.m_demo;
+}
+
+std::size_t COdczytyDlg::playbackLength() const
+{
+    return m_played ? m_played->count() : 0;
+}
+
+void COdczytyDlg::seekPlayback(std::size_t record)
+{
+    if (!m_played || !m_chart)
+        return;
+    record = std::min(record, m_played->count());
+    // The chart from up to a few windows before the position, so it can be read back.
+    constexpr std::size_t kBefore = 600;
+    resetChart(true);
+    m_playShown = record > kBefore ? record - kBefore : 0;
+    m_counter = static_cast<int32_t>(m_playShown) * readingschart::kPlaybackStep;
+    m_playPos = static_cast<double>(record);
+    playTo(record);
+    if (record == 0) {
+        // Nothing played yet: the first record on the panel, nothing on the chart.
+        std::vector<CDiagFile::Record> first;
+        if (m_played->read(0, 1, first) && !first.empty())
+            showPlayed(first.front());
+    }
+    showPlaybackState();
+}
+
+void COdczytyDlg::setPlaybackSpeed(double speed)
+{
+    m_playSpeed = std::clamp(speed, kSpeeds.front(), kSpeeds.back());
+    if (auto* box = qobject_cast<QComboBox*>(findChildCtrl(this, kPlaySpeedId)))
+        for (int i = 0; i < box->count(); ++i)
+            if (box->itemData(i).toDouble() == m_playSpeed)
+                box->setCurrentIndex(i);
+}
+
+void COdczytyDlg::pausePlayback(bool paused)
+{
+    if (!m_played)
+        return;
+    m_playing = !paused && m_playShown < m_played->count();
+    if (m_playing) {
+        m_playClock.start();
+        m_playTimer->start();
+    } else {
+        m_playTimer->stop();
+    }
+    showPlaybackState();
+}
+
+void COdczytyDlg::advancePlayback(double ms)
+{
+    if (!m_played || !m_playing)
+        return;
+    m_playPos = std::min(m_playPos + ms / (COscRecording::kSecondsPerRecord * 1000.0) * m_playSpeed,
+        static_cast<double>(m_played->count()));
+    playTo(static_cast<std::size_t>(m_playPos));
+    if (m_playShown >= m_played->count())
+        pausePlayback(true);
+    else
+        showPlaybackState();
+}
+
+void COdczytyDlg::playTo(std::size_t last)
+{
+    if (!m_played || last <= m_playShown)
+        return;
+    std::vector<CDiagFile::Record> records;
+    if (!m_played->read(m_playShown, last - m_playShown, records)) {
+        logWarning("pages", "the recording could no longer be read: " + m_played->path());
+        m_playing = false;
+        m_playTimer->stop();
+        return;
+    }
+    for (const CDiagFile::Record& record : records) {
+        addPoints(readingschart::playbackPoints(record));
+        m_counter += readingschart::kPlaybackStep;
+    }
+    m_playShown += records.size();
+    if (!records.empty()) {
+        const CDiagFile::Record& shown = records.back();
+        showPlayed(shown);
+        for (int k = 0; k < 8; ++k) {
+            m_bars[static_cast<std::size_t>(k)][0]->setLevel(shown[static_cast<std::size_t>(2 + 2 * k)] / kBarFullMs);
+            m_bars[static_cast<std::size_t>(k)][1]->setLevel(
+                shown[0] == 3.0 ? shown[static_cast<std::size_t>(3 + 2 * k)] / kBarFullMs : 0.0);
+        }
+    }
     m_chart->UpdateScrollInfo();
     m_chart->ShowScrollBar(false);
     m_chart->update();
-    // The playback stays in view while live records are appended after it.
-    m_paused = true;
-    m_heldStart = m_chart->data().m_xStart;
-    m_lastFile = path;
-    return true;
+    if (!m_chart->cursorX())
+        showValues(std::nullopt);
+}
+
+void COdczytyDlg::showPlaybackState()
+{
+    if (!m_played)
+        return;
+    const auto time = [](std::size_t records) {
+        const std::size_t seconds = records / 10;
+        return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    };
+    const QString name = QString::fromStdString(std::filesystem::path(m_played->path()).filename().string());
+    if (auto* label = qobject_cast<QLabel*>(findChildCtrl(this, kPlayLabelId)))
+        label->setText(qs(translate(L"ODTWARZANIE:")) + QLatin1Char(' ') + name + QStringLiteral("  ")
+            + time(m_playShown) + QStringLiteral(" / ") + time(m_played->count())
+            + (m_playing ? QString() : QStringLiteral("  \u2016")));
+    if (auto* slider = qobject_cast<QSlider*>(findChildCtrl(this, kPlaySliderId)); slider && !slider->isSliderDown()) {
+        const QSignalBlocker quiet(slider);
+        slider->setValue(static_cast<int>(std::min<std::size_t>(m_playShown, INT_MAX)));
+    }
+}
+
+void COdczytyDlg::stopPlayback()
+{
+    if (!m_played)
+        return;
+    logInfo("pages", "playback ended: " + m_played->path());
+    m_playTimer->stop();
+    m_playing = false;
+    m_played.reset();
+    m_playShown = 0;
+    for (const int id : { kPlayLabelId, kPlaySliderId, kPlaySpeedId })
+        if (QWidget* ctrl = findChildCtrl(this, id))
+            ctrl->hide();
+    setPlayback(false);
+    // Live again, from the records that come now.
+    m_paused = false;
+    m_xPerRecord = readingschart::kLiveStep;
+    resetChart(false);
+    m_chartSequence = m_context.device.diagData().newestSequence();
+    m_shownCylinders = -1;
+    showCylinders();
 }
 
 void COdczytyDlg::onPause()
 {
     if (!m_chart)
         return;
+    if (m_played) {
+        pausePlayback(m_playing);
+        return;
+    }
     if (!m_paused) {
         m_paused = true;
         m_heldStart = m_chart->data().m_xStart;

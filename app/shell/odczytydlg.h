@@ -6,8 +6,11 @@
 
 #include <app/shell/wspolneodczytymultipagedlg.h>
 
+#include <QElapsedTimer>
+
 #include <array>
 #include <chrono>
+#include <memory>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,6 +21,8 @@ class CChartLegend;
 class CLevelBar;
 class CImageCheckBox;
 class CGDIpStatic;
+class COscRecording;
+class QTimer;
 
 class COdczytyDlg : public CWspolneOdczytyMultiPageDlg {
     Q_OBJECT
@@ -28,6 +33,11 @@ public:
     static constexpr int kLegendId = 1008;
     // The recorder's line under the chart: what is being recorded or was saved.
     static constexpr int kRecordMarkId = 1009;
+    // Playback: what plays and where, the position and the speed.
+    static constexpr int kPlayLabelId = 1084;
+    static constexpr int kPlaySliderId = 1085;
+    static constexpr int kPlaySpeedId = 1086;
+    static constexpr std::array<double, 6> kSpeeds = { 0.25, 0.5, 1.0, 2.0, 4.0, 8.0 };
     // Bars: cylinder k has petrol bar 1059 + 3k, LPG bar 1060 + 3k and label 1061 + 3k.
     static constexpr int kFirstBarId = 1059;
     // Recorder.
@@ -72,9 +82,27 @@ public:
     void onPrev();
     void onNext();
     void onExportCsv();
+    // The folder button: choose a recording and play it.
+    void onOpen();
     // What "Nagraj" and "Odtwórz" do once a file is chosen; true when done.
     bool recordTo(const std::string& path);
     bool playBack(const std::string& path);
+
+    // Playback, the recording's clock a record every 100 ms.
+    bool isPlayingBack() const { return m_played != nullptr; }
+    bool playbackRunning() const { return m_playing; }
+    // Records shown of the recording (the position), and how many it has.
+    std::size_t playbackPosition() const { return m_playShown; }
+    std::size_t playbackLength() const;
+    void seekPlayback(std::size_t record);
+    void setPlaybackSpeed(double speed);
+    double playbackSpeed() const { return m_playSpeed; }
+    // Moves the playback on by ms of the recording's time at its speed (the
+    // playback timer calls it with the time that passed).
+    void advancePlayback(double ms);
+    void pausePlayback(bool paused);
+    // Back to live readings.
+    void stopPlayback();
     // What "Eksport CSV" does once both files are chosen; true when written.
     bool exportCsv(const std::string& oscPath, const std::string& csvPath);
 
@@ -99,6 +127,11 @@ private:
     // The recorder's line from the device's recording state.
     void updateRecordMark();
     void setRecordMark(const QString& text, bool alarm);
+    // Appends records m_playShown … last − 1 to the chart and shows the last on the panel.
+    void playTo(std::size_t last);
+    void showPlaybackState();
+    // Connected to a controller that is not the demo's.
+    bool realController() const;
     // Bars and line boxes of cylinders beyond the controller's injector count are hidden.
     void showCylinders();
 
@@ -120,6 +153,14 @@ private:
     bool m_recordAlarm = false;
     // The lines a recording stopped here wrote (the next polling start counts afresh).
     std::optional<uint32_t> m_stoppedRecords;
+    // The recording played back, null while live.
+    std::unique_ptr<COscRecording> m_played;
+    std::size_t m_playShown = 0; // records on the chart and behind the panel
+    double m_playPos = 0.0;      // the position in records, fractions of the next one included
+    double m_playSpeed = 1.0;
+    bool m_playing = false;
+    QTimer* m_playTimer = nullptr;
+    QElapsedTimer m_playClock;
     int m_shownCylinders = -1;
     // Chart x per record: live and played-back records step differently.
     int m_xPerRecord = 5;

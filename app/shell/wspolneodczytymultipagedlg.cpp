@@ -217,7 +217,8 @@ void CWspolneOdczytyMultiPageDlg::activate()
 void CWspolneOdczytyMultiPageDlg::onTimer()
 {
     CLPGDevice& device = m_context.device;
-    if (!device.m_connected)
+    // A recording played back shows its own records.
+    if (m_playback || !device.m_connected)
         return;
     CDiag record;
     if (!device.diagData().latest(record))
@@ -226,7 +227,23 @@ void CWspolneOdczytyMultiPageDlg::onTimer()
     if (device.diagData().newestSequence() == m_shownSequence)
         return;
     m_shownSequence = device.diagData().newestSequence();
-    const readingspanel::CCells cells = readingspanel::compute(record, device.image());
+    showCells(readingspanel::compute(record, device.image()));
+}
+
+void CWspolneOdczytyMultiPageDlg::setPlayback(bool on)
+{
+    m_playback = on;
+    // Back to live: the next record is shown even when it is the one shown before.
+    m_shownSequence = 0;
+}
+
+void CWspolneOdczytyMultiPageDlg::showPlayed(const CDiagFile::Record& record)
+{
+    showCells(readingspanel::computePlayed(record));
+}
+
+void CWspolneOdczytyMultiPageDlg::showCells(const readingspanel::CCells& cells)
+{
     for (std::size_t i = 0; i < 8; ++i) {
         if (cells.petrol[i])
             m_petrol[i]->valueText()->setText(QString::fromStdWString(*cells.petrol[i]));
@@ -298,6 +315,9 @@ bool runsOnLpg(CLPGDevice& device)
 
 void CWspolneOdczytyMultiPageDlg::onClickedPetrol(int cylinder)
 {
+    // A played record is no car to switch.
+    if (m_playback)
+        return;
     if (cylinder < 0 || cylinder >= 8 || !m_context.device.m_connected)
         return;
     m_context.doc.runOperation(
@@ -329,6 +349,9 @@ void CWspolneOdczytyMultiPageDlg::onClickedPetrol(int cylinder)
 
 void CWspolneOdczytyMultiPageDlg::onClickedLpg(int cylinder)
 {
+    // A played record is no car to switch.
+    if (m_playback)
+        return;
     if (cylinder < 0 || cylinder >= 8 || !m_context.device.m_connected)
         return;
     m_context.doc.runOperation(

@@ -23,6 +23,8 @@
 
 #include <app/data/imultilanggui.h>
 #include <app/data/diag.h>
+#include <app/data/diagfile.h>
+#include <app/data/readingspanel.h>
 #include <app/shell/itimerbasedgui.h>
 #include <app/shell/pagecontext.h>
 #include <gradctrls/multipage/gdipmultipagedialog.h>
@@ -68,6 +70,11 @@ public:
     CGDIpInjectorStateDisplay* lpgDisplay(int i) const { return m_lpg[static_cast<std::size_t>(i)]; }
 
     // The injector clicks (also what a mouse press on a display runs).
+    // While a recording plays back, the panel shows its records (showPlayed)
+    // and no live one.
+    void setPlayback(bool on);
+    bool playback() const { return m_playback; }
+    void showPlayed(const CDiagFile::Record& record);
     void onClickedPetrol(int cylinder);
     void onClickedLpg(int cylinder);
 
@@ -85,6 +92,7 @@ private:
     // Cells of cylinders beyond the controller's injector count are hidden.
     void showInjectorCount();
     bool sendMask(bool lpg, uint8_t mask);
+    void showCells(const readingspanel::CCells& cells);
 
     std::array<CGDIpGaugeDisplay*, 5> m_gauges {}; // RPM, pressure, vacuum, reducer, gas
     std::array<CGDIpInjectorStateDisplay*, 8> m_petrol {};
@@ -93,5 +101,6 @@ private:
     CImageObject m_injRed;
     CImageObject m_injWhite;
     uint64_t m_shownSequence = 0;
+    bool m_playback = false;
     int m_shownInjCount = -1;
 };

@@ -42,7 +42,10 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QDropEvent>
+#include <QUrl>
 #include <QPainter>
 #include <QTemporaryDir>
 
@@ -388,9 +391,12 @@ TEST_F(SimReadings, RecordingPlaysBackOntoTheSameLinesAndPauseHoldsTheWindow)
 
     const auto live = chartLines(*page->chart());
     ASSERT_EQ(live.at(0).size(), static_cast<std::size_t>(page->sampleCounter() / 5));
-    page->playBack(path);
+    ASSERT_TRUE(page->playBack(path));
+    EXPECT_TRUE(page->isPlayingBack());
+    EXPECT_EQ(page->playbackLength(), static_cast<std::size_t>(lines));
     EXPECT_TRUE(page->chart()->GetReadMode());
-    EXPECT_TRUE(page->isPaused());
+    page->pausePlayback(true);
+    page->seekPlayback(page->playbackLength());
     const auto played = chartLines(*page->chart());
     ASSERT_EQ(played.size(), 27u);
     for (const auto& [line, ys] : played) {
@@ -401,6 +407,31 @@ TEST_F(SimReadings, RecordingPlaysBackOntoTheSameLinesAndPauseHoldsTheWindow)
     EXPECT_EQ(page->sampleCounter(), 6 * lines);
     guitest::resizeTo(m_run->app().mainFrame(), QSize(1280, 800));
     guitest::saveScreenshot(m_run->app().mainFrame(), QStringLiteral("readings_playback"));
+
+    // What the panel shows is the recording's: the gauges and cells of a
+    // record in the middle are its line's numbers, not the simulator's now.
+    ASSERT_EQ(m_sim->send("engine rpm 5500"), "ok engine rpm 5500");
+    std::vector<CDiagFile::Record> file;
+    ASSERT_TRUE(CDiagFile::readRecords(path, file));
+    const std::size_t middle = file.size() / 2;
+    page->seekPlayback(middle + 1);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(waitRecord([](const CDiag&) { return true; }));
+        page->onTimer();
+    }
+    EXPECT_EQ(page->gauge(0)->valueText()->text(), QString::asprintf("%.0f", file[middle][1]));
+    EXPECT_EQ(page->gauge(1)->valueText()->text(), QString::asprintf("%.2f", file[middle][18] / 100.0));
+    EXPECT_EQ(page->petrolDisplay(0)->valueText()->text(), QString::asprintf("%.2f ms", file[middle][2]));
+    EXPECT_LT(page->gauge(0)->valueText()->text().toDouble(), 4000) << "not the live 5500 rpm";
+
+    // Stop: live again, the simulator's engine on the gauge.
+    page->onStop();
+    EXPECT_FALSE(page->isPlayingBack());
+    EXPECT_FALSE(page->chart()->GetReadMode());
+    ASSERT_TRUE(waitRecord([](const CDiag& r) { return r.rpm() > 5000; }));
+    page->onTimer();
+    EXPECT_GT(page->gauge(0)->valueText()->text().toDouble(), 5000);
+    EXPECT_FALSE(page->chart()->data().line(0)->points.empty()) << "live records reach the chart again";
 
     // "||": the window stays while records arrive; a second press shows the newest.
     page->onStart();
@@ -652,6 +683,91 @@ TEST(DemoReadings, ARecordingOffersItsNameShowsItsMarkAndSaysWhatItSaved)
     page->onTimer();
     EXPECT_TRUE(page->recordMark().startsWith(QStringLiteral("Zapisano:"))) << "the saved file stays named";
     EXPECT_TRUE(run.ui.shown().empty());
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(DemoReadings, APlaybackMovesWithTimeAtItsSpeedSeeksAndOpensFromTheCommandLine)
+{
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
+    // 300 records (30 s): rpm counts up, four cylinders drive, the car on LPG from record 100.
+    const std::string osc = dir.filePath(QStringLiteral("drive.osc")).toStdString();
+    {
+        std::ofstream out(osc, std::ios::binary);
+        for (int i = 0; i < 300; ++i) {
+            out << (i >= 100 ? 3 : 2) << "\t" << 1000 + 10 * i;
+            for (int k = 0; k < 8; ++k)
+                out << "\t" << (k < 4 ? 4.0 + k : 0.0) << "\t" << (k < 4 && i >= 100 ? 4.5 + k : 0.0);
+            out << "\t120\t40\t30\t60\t0.5\t0.5\t1\t2\t3\t4\t0\t0\t0\t0\r\n";
+        }
+    }
+    SAppOptions options;
+    options.demo = true;
+    options.files = { osc };
+    CShellRun run(options);
+    ASSERT_TRUE(run.start());
+    COdczytyDlg* page = readingsPage(run);
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(waitFor([&] { return page->isPlayingBack(); })) << "the file given at start plays";
+    ASSERT_EQ(page->playbackLength(), 300u);
+    EXPECT_TRUE(page->isVisible());
+    page->pausePlayback(true);
+    run.app().mainFrame()->stopTimer();
+    page->seekPlayback(0);
+    // The recording's clock, stepped: a second is ten records, twice that at 2x.
+    page->pausePlayback(false);
+    page->advancePlayback(1000);
+    EXPECT_EQ(page->playbackPosition(), 10u);
+    EXPECT_EQ(page->gauge(0)->valueText()->text(), QStringLiteral("1090"));
+    page->setPlaybackSpeed(2.0);
+    page->advancePlayback(1000);
+    EXPECT_EQ(page->playbackPosition(), 30u);
+    EXPECT_EQ(page->chart()->data().line(0)->points.size(), 30u);
+    page->setPlaybackSpeed(0.25);
+    page->advancePlayback(200);
+    page->advancePlayback(200);
+    EXPECT_EQ(page->playbackPosition(), 31u) << "fractions of a record add up";
+    // A seek: the chart ends at the position, the panel shows that record.
+    page->seekPlayback(250);
+    EXPECT_EQ(page->playbackPosition(), 250u);
+    EXPECT_EQ(page->gauge(0)->valueText()->text(), QStringLiteral("3490"));
+    EXPECT_EQ(page->lpgDisplay(1)->valueText()->text(), QStringLiteral("5.50 ms"));
+    EXPECT_EQ(page->chart()->data().line(0)->points.rbegin()->first, 249.0 * readingschart::kPlaybackStep);
+    // Only the cylinders the recording drove have lines in the demo.
+    EXPECT_TRUE(page->legend()->entry(readingschart::kPetrolLine + 3)->present);
+    EXPECT_FALSE(page->legend()->entry(readingschart::kPetrolLine + 4)->present);
+    EXPECT_FALSE(page->chart()->data().line(readingschart::kLpgLine + 4)->visible);
+    // The page says what plays; the end stops it.
+    const QString said = qobject_cast<QLabel*>(findChildCtrl(page, COdczytyDlg::kPlayLabelId))->text();
+    EXPECT_TRUE(said.startsWith(QStringLiteral("ODTWARZANIE: drive.osc  0:25 / 0:30"))) << said.toStdString();
+    page->setPlaybackSpeed(8.0);
+    page->advancePlayback(10000);
+    EXPECT_EQ(page->playbackPosition(), 300u);
+    EXPECT_FALSE(page->playbackRunning());
+    // "Odtwórz" at the end plays it again from the start.
+    qobject_cast<QAbstractButton*>(findChildCtrl(page, COdczytyDlg::kPlayId))->click();
+    EXPECT_TRUE(page->playbackRunning());
+    EXPECT_EQ(page->playbackPosition(), 0u);
+    guitest::resizeTo(run.app().mainFrame(), QSize(1366, 768));
+    page->pausePlayback(true);
+    page->seekPlayback(200);
+    guitest::saveScreenshot(run.app().mainFrame(), QStringLiteral("readings_playback_demo"));
+    // Stop: live, every cylinder of the demo controller back.
+    qobject_cast<QAbstractButton*>(findChildCtrl(page, COdczytyDlg::kStopId))->click();
+    EXPECT_FALSE(page->isPlayingBack());
+    EXPECT_TRUE(page->legend()->entry(readingschart::kPetrolLine + 7)->present);
+    EXPECT_FALSE(findChildCtrl(page, COdczytyDlg::kPlaySliderId)->isVisible());
+    EXPECT_TRUE(run.ui.shown().empty());
+
+    // A recording dropped on the window plays too.
+    QMimeData data;
+    data.setUrls({ QUrl::fromLocalFile(QString::fromStdString(osc)) });
+    QDragEnterEvent enter(QPoint(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(run.app().mainFrame(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(run.app().mainFrame(), &drop);
+    EXPECT_TRUE(page->isPlayingBack());
     qunsetenv("XDG_CONFIG_HOME");
 }
 
