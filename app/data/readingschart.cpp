@@ -7,7 +7,7 @@ namespace readingschart {
 namespace {
 
 using G = EGroup;
-const wchar_t* const kMs = L"ms";
+constexpr const wchar_t* kMs = L"ms";
 // Nineteen hues, at least 34 apart in CIELAB (1976) and dark enough to read on
 // the chart's light background; a cylinder's petrol and LPG times share one.
 constexpr std::array<CLineInfo, kLineCount> kLines = { {

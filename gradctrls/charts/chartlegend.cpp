@@ -171,7 +171,10 @@ void CChartLegend::relayout()
     const auto widest = [this](const QFont& f) {
         const QFontMetricsF m(f);
         double need = 0;
-        for (const SGroup& group : m_groups)
+        for (const SGroup& group : m_groups) {
+            // The titles beside their box (in bold where that fits too).
+            need = std::max(need, m.horizontalAdvance(group.title) + m.ascent() + 10
+                    - (group.half ? width() / 2.0 : width()));
             for (const SEntry& e : group.entries) {
                 if (!e.present)
                     continue;
@@ -180,6 +183,7 @@ void CChartLegend::relayout()
                 const double room = (group.half ? width() / 2.0 : width()) - 2.0 * m.horizontalAdvance(QLatin1Char('M'));
                 need = std::max(need, m.horizontalAdvance(e.name) + value + 20 - room);
             }
+        }
         return need;
     };
     while (m_font.pixelSize() > 7 && widest(m_font) > 0)

@@ -411,6 +411,46 @@ void CScrollChart::SetCursor(bool on, std::function<QString(double)> timeText)
     update();
 }
 
+void CScrollChart::SetTimeAxis(std::function<double()> xPerSecond)
+{
+    m_xPerSecond = std::move(xPerSecond);
+    update();
+}
+
+void CScrollChart::drawTimeAxis(QPainter& painter, const QSize& size) const
+{
+    if (!m_xPerSecond || !m_timeText)
+        return;
+    const double perSecond = m_xPerSecond();
+    if (perSecond <= 0 || m_data.m_xWidth <= 0)
+        return;
+    const QFontMetrics fm = painter.fontMetrics();
+    // Round steps at least one label and a gap apart.
+    const double room = (fm.horizontalAdvance(m_timeText(m_data.m_xStart + m_data.m_xWidth)) + 16.0) * m_data.m_xWidth
+        / std::max(1, size.width());
+    double step = 0;
+    for (const double seconds : { 1.0, 2.0, 5.0, 10.0, 15.0, 30.0, 60.0, 120.0, 300.0, 600.0, 1800.0, 3600.0 })
+        if (seconds * perSecond >= room) {
+            step = seconds * perSecond;
+            break;
+        }
+    if (step <= 0)
+        return;
+    painter.setPen(GradPalette::disabledText());
+    const int bottom = size.height();
+    for (double x = std::ceil(m_data.m_xStart / step) * step; x <= m_data.m_xStart + m_data.m_xWidth; x += step) {
+        const int column = static_cast<int>(m_data.toPixelX(x, size.width()));
+        painter.drawLine(column, bottom - 4, column, bottom);
+        const QString text = m_timeText(x);
+        const int w = fm.horizontalAdvance(text);
+        const QRect box(column - w / 2, bottom - 4 - fm.height(), w + 1, fm.height());
+        if (box.left() < 0 || box.right() >= size.width())
+            continue;
+        painter.drawText(box, Qt::AlignCenter, text);
+        paintedtext::note(this, text, box);
+    }
+}
+
 std::optional<double> CScrollChart::cursorX() const
 {
     const QRect client = clientRect();
@@ -589,6 +629,7 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
     }
     m_labelFont = painter.font();
     drawAxis(painter, size);
+    drawTimeAxis(painter, size);
     if (m_cursor) {
         drawCursor(painter, size);
         return;

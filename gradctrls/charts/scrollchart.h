@@ -91,6 +91,9 @@ public:
     // point there, with timeText(x) at its top. While it is shown the chart
     // reports cursorMoved, and cursorLeft once the mouse leaves.
     void SetCursor(bool on, std::function<QString(double)> timeText);
+    // Time labels along the bottom (with the cursor's time text) at round
+    // seconds; xPerSecond says how many chart units a second is now.
+    void SetTimeAxis(std::function<double()> xPerSecond);
     // The cursor's x, when the mouse is over the chart with the cursor on.
     std::optional<double> cursorX() const;
 
@@ -118,6 +121,7 @@ private:
     void drawVerticalGrid(QPainter& painter, const QSize& size) const;
     void drawAxis(QPainter& painter, const QSize& size) const;
     void drawCursor(QPainter& painter, const QSize& size) const;
+    void drawTimeAxis(QPainter& painter, const QSize& size) const;
 
     CChartData m_data;
     QScrollBar* m_scrollBar = nullptr;
@@ -135,6 +139,7 @@ private:
     std::vector<double> m_axisTicks;
     bool m_cursor = false;
     std::function<QString(double)> m_timeText;
+    std::function<double()> m_xPerSecond;
     // Painting state kept between paints, so a tick allocates nothing: the
     // background picture, the folded lines and the frame dense lines go into.
     mutable CBackgroundCache m_background;
