@@ -5,7 +5,9 @@
 
 #include <QEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QStaticText>
 
 #include <algorithm>
 
@@ -228,26 +230,48 @@ void CChartLegend::relayout()
     update();
 }
 
-void CChartLegend::paintEvent(QPaintEvent*)
+void CChartLegend::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), GradPalette::pageTop());
+    // A tick changes a few values: only their places are painted again.
+    const QRegion dirty = paintedtext::recording() ? QRegion(rect()) : event->region();
+    painter.fillRect(dirty.boundingRect(), GradPalette::pageTop());
     painter.setPen(GradPalette::pageBorder());
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
     painter.setFont(m_font);
     const QFontMetrics fm(m_font);
+    if (m_textsFont != m_font || m_texts.size() > 512) {
+        m_texts.clear();
+        m_textsFont = m_font;
+    }
+    // Laid out once per text: the page repaints the legend with every record.
     auto text = [&](const QRect& r, int flags, const QString& full) {
-        const QString shown = QFontMetricsF(m_font).horizontalAdvance(full) <= r.width() ? full
-                                                                                       : fm.elidedText(full, Qt::ElideRight, r.width());
-        painter.drawText(r, flags | Qt::AlignVCenter | Qt::TextSingleLine, shown);
-        paintedtext::note(this, shown, full, r);
+        auto found = m_texts.find(full);
+        if (found == m_texts.end()) {
+            QStaticText laidOut(full);
+            laidOut.setTextFormat(Qt::PlainText);
+            laidOut.prepare(QTransform(), m_font);
+            found = m_texts.emplace(full, laidOut).first;
+        }
+        const QSizeF extent = found->second.size();
+        if (extent.width() > r.width()) {
+            const QString shown = fm.elidedText(full, Qt::ElideRight, r.width());
+            painter.drawText(r, flags | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+            paintedtext::note(this, shown, full, r);
+            return;
+        }
+        const qreal x = (flags & Qt::AlignRight) ? r.right() + 1 - extent.width() : r.left();
+        painter.drawStaticText(QPointF(x, r.top() + (r.height() - extent.height()) / 2.0), found->second);
+        paintedtext::note(this, full, r);
     };
     painter.setPen(GradPalette::pageText());
-    if (!m_heading.isEmpty())
+    if (!m_heading.isEmpty() && dirty.intersects(m_headingRect))
         text(m_headingRect, Qt::AlignLeft, m_heading);
     QFont bold = m_font;
     bold.setBold(true);
     for (const SPlace& p : m_places) {
+        if (!dirty.intersects(p.rect))
+            continue;
         const SGroup& group = m_groups[static_cast<std::size_t>(p.group)];
         if (p.entry < 0) {
             // The title with a box saying whether the group is drawn.

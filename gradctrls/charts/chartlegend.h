@@ -8,9 +8,11 @@
 
 #include <QColor>
 #include <QRect>
+#include <QStaticText>
 #include <QString>
 #include <QWidget>
 
+#include <map>
 #include <vector>
 
 class CChartLegend : public QWidget {
@@ -85,4 +87,6 @@ private:
     QRect m_headingRect;
     QFont m_font;
     int m_selected = -1;
+    std::map<QString, QStaticText> m_texts;
+    QFont m_textsFont;
 };

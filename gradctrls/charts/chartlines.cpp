@@ -52,7 +52,8 @@ int CChartLines::fold(const CChartData& data, const QSize& size, double ratio)
         SFolded& f = m_folded[m_count++];
         f.line = &line;
         const std::size_t points = data.foldColumns(line, size.width(), size.height(), m_ratio, f.columns);
-        f.dense = line.style == 0 && points > f.columns.size();
+        // Solid and dashed lines; the other patterns need the painter's stroking.
+        f.dense = line.style <= 1 && points > f.columns.size();
         dense += f.dense ? 1 : 0;
     }
     return dense;
@@ -77,6 +78,7 @@ void CChartLines::writeDense(QImage& image) const
         const quint32 pixel = qPremultiply(GradPalette::fromColorRef(f.line->colour).rgba());
         const int n = passes(*f.line);
         const CChartData::SColumn* previous = nullptr;
+        const bool dashed = f.line->style == 1;
         for (const CChartData::SColumn& c : f.columns) {
             int top = c.top;
             int bottom = c.bottom;
@@ -85,6 +87,9 @@ void CChartLines::writeDense(QImage& image) const
                 bottom = std::max(bottom, previous->lastRow);
             }
             previous = &c;
+            // Dashes as the pen draws them: so many columns on, so many off.
+            if (dashed && c.column / kDashStep % (kDashOn + kDashOff) >= kDashOn)
+                continue;
             const int x0 = std::max(c.column, 0);
             const int x1 = std::min(c.column + n, image.width());
             if (x0 < x1)
@@ -234,11 +239,15 @@ void CChartLines::drawSparse(QPainter& painter, const SFolded& f) const
     const QColor colour = GradPalette::fromColorRef(line.colour);
     const int count = static_cast<int>(poly.size());
     const int n = passes(line);
-    if (line.style == 0 && n > 1 && count > 1) {
-        // A wide solid line as hair lines side by side, one device pixel apart:
-        // the raster engine draws hair lines on a fast path, while a wide pen is
-        // stroked as a path, which costs tens of milliseconds on a dense line.
-        painter.setPen(QPen(colour, 0));
+    if (line.style <= 1 && n > 1 && count > 1) {
+        // A wide solid or dashed line as hair lines side by side, one device
+        // pixel apart: the raster engine draws hair lines (dashed ones too) on a
+        // fast path, while a wide pen is stroked as a path, which costs tens of
+        // milliseconds on a dense line.
+        QPen hair(colour, 0);
+        if (line.style == 1)
+            hair.setDashPattern({ static_cast<qreal>(kDashOn * kDashStep), static_cast<qreal>(kDashOff * kDashStep) });
+        painter.setPen(hair);
         const QTransform base = painter.transform();
         for (int i = 0; i < n; ++i) {
             const qreal shift = i / m_ratio;

@@ -21,6 +21,11 @@ class QPainter;
 
 class CChartLines {
 public:
+    // A dashed line: kDashOn × kDashStep pixels drawn, kDashOff × kDashStep left out.
+    static constexpr int kDashStep = 3;
+    static constexpr int kDashOn = 2;
+    static constexpr int kDashOff = 1;
+
     // Folds the visible lines of data for a client area of size at ratio device
     // pixels per pixel; returns the number of dense lines.
     int fold(const CChartData& data, const QSize& size, double ratio);

@@ -122,6 +122,8 @@ private:
     void drawAxis(QPainter& painter, const QSize& size) const;
     void drawCursor(QPainter& painter, const QSize& size) const;
     void drawTimeAxis(QPainter& painter, const QSize& size) const;
+    // Scale labels come back on every paint: laid out once, then copied.
+    void drawCachedText(QPainter& painter, const QRect& box, Qt::Alignment align, const QString& text) const;
 
     CChartData m_data;
     QScrollBar* m_scrollBar = nullptr;
@@ -148,4 +150,6 @@ private:
     mutable std::vector<QRect> m_labelBoxes;
     mutable std::map<unsigned int, QStaticText> m_labelTexts;
     mutable QFont m_labelFont;
+    mutable std::map<QString, QStaticText> m_scaleTexts;
+    mutable QFont m_scaleFont;
 };
