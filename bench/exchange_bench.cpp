@@ -30,7 +30,7 @@ int main()
     PtyPeer peer;
     peer.serve([&ack](const PtyPeer::Bytes&) { return std::vector<PtyPeer::Reply> { { ack } }; });
     CLPGDevice device;
-    device.configurePort(portTable().addPath(peer.path(), "bench"));
+    device.configurePort(device.ports().addPath(peer.path(), "bench"));
 
     constexpr int kRuns = 300;
     const auto start = std::chrono::steady_clock::now();

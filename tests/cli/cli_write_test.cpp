@@ -7,6 +7,7 @@
 #include <childprocess.h>
 #include <simprocess.h>
 #include <scratchfolder.h>
+#include <waitfor.h>
 
 #include <app/data/settingfields.h>
 #include <app/data/settingsimage.h>
@@ -249,9 +250,9 @@ TEST_F(CliWrite, ASignalDuringARestorePutsBackAndGivesTheCarBack)
         ::_exit(127);
     }
     // Once the petrol wait is over and the writes have begun.
-    for (int i = 0; i < 400 && status("fuelmode") != "petrol"; ++i)
-        std::this_thread::sleep_for(10ms);
-    std::this_thread::sleep_for(150ms);
+    testwait::waitFor([&] { return status("fuelmode") == "petrol"; });
+    const std::string writesAtPetrol = status("writes");
+    testwait::waitFor([&] { return status("writes") != writesAtPetrol; });
     ::kill(child, SIGTERM);
     int wstatus = 0;
     ::waitpid(child, &wstatus, 0);

@@ -40,7 +40,7 @@ class Commands : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        device.configurePort(portTable().addPath(peer.path(), "test"));
+        device.configurePort(device.ports().addPath(peer.path(), "test"));
         device.setKeyGenerator([] { return uint16_t { 0x1233 }; });
     }
 

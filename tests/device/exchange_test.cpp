@@ -34,7 +34,7 @@ class Exchange : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        device.configurePort(portTable().addPath(peer.path(), "test"));
+        device.configurePort(device.ports().addPath(peer.path(), "test"));
         device.setKeyGenerator([] { return uint16_t { 0x1234 }; });
     }
 

@@ -69,7 +69,7 @@ TEST_F(AutomapE2E, SweepsThenWritesTheComputedCurveAndRefusesWhileAutomapping)
     CorrCurve expected {};
     std::vector<bool> driven(kSetupTimesCount, false); // slots the sweeps reached on both fuels
     {
-        CLPGDevice device;
+        CLPGDevice device(m_ports);
         ASSERT_TRUE(device.connectOnPort(port));
         for (std::size_t i = 0; i < before.size(); ++i)
             ASSERT_EQ(device.image().m_setupTimes1[i], fittedCurvePoint(static_cast<int>(i)));

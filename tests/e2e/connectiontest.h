@@ -41,19 +41,6 @@ inline bool isCommand(const PtyPeer::Frame& f, uint8_t code)
     return f.type == 2 && !f.payload.empty() && f.payload[0] == code;
 }
 
-inline uint32_t addPort(const std::string& path)
-{
-    return portTable().addPath(path, "test");
-}
-
-// A link to a pseudo-terminal that an earlier test of this process already
-// added by its own name shares that entry (the table goes by the resolved
-// path), so the link would not follow a restarted simulator. Each test runs in
-// a process of its own under ctest; a run of the whole executable skips those.
-#define SKIP_UNLESS_LINK_OWNS(port, link)                                                                           \
-    if (portTable().pathOf(port) != (link))                                                                        \
-    GTEST_SKIP() << "the pseudo-terminal behind " << (link) << " was added earlier under another name"
-
 // A profile of its own under a temporary XDG_CONFIG_HOME, the scripted seam,
 // and the once-per-run refusal notice reset.
 class ConnectionTest : public ::testing::Test {
@@ -75,7 +62,12 @@ protected:
         return sim;
     }
 
+    // A path joins this test's own port table, which the devices made with it use.
+    uint32_t addPort(const std::string& path) { return m_ports.addPath(path, "test"); }
+
     std::string m_dir;
+    // Of this test alone: a terminal number an earlier test used keeps nothing of it.
+    CPortTable m_ports;
     CScriptedInteraction ui;
     CInteractionScope scope { ui };
 };
