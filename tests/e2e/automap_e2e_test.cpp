@@ -103,7 +103,7 @@ TEST_F(AutomapE2E, SweepsThenWritesTheComputedCurveAndRefusesWhileAutomapping)
     EXPECT_NE(first.out.find("cells 10-14"), std::string::npos);
 
     std::optional<CLPGDevice> device;
-    device.emplace();
+    device.emplace(m_ports);
     ASSERT_TRUE(device->connectOnPort(port));
     EXPECT_EQ(device->image().m_setupTimes1, expected);
     EXPECT_EQ(device->image().m_tableMask, 0);
@@ -125,7 +125,7 @@ TEST_F(AutomapE2E, SweepsThenWritesTheComputedCurveAndRefusesWhileAutomapping)
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_NE(second.err.find("automapowania"), std::string::npos) << second.err;
 
-    device.emplace();
+    device.emplace(m_ports);
     ASSERT_TRUE(device->connectOnPort(port));
     EXPECT_EQ(device->image().m_setupTimes1, written) << "nothing written by the refused run";
     EXPECT_EQ(device->image().m_automapMode, 1);

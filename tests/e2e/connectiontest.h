@@ -50,9 +50,20 @@ protected:
         std::string templ = (std::filesystem::temp_directory_path() / "korvana-conn-XXXXXX").string();
         m_dir = ::mkdtemp(templ.data());
         setenv("XDG_CONFIG_HOME", (m_dir + "/cfg").c_str(), 1);
+        // The restore points the tools leave, of this test alone.
+        if (const char* data = std::getenv("XDG_DATA_HOME"))
+            m_dataHome = data;
+        setenv("XDG_DATA_HOME", (m_dir + "/data").c_str(), 1);
         CLPGDevice::resetRefusalNotice();
     }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    void TearDown() override
+    {
+        if (m_dataHome.empty())
+            unsetenv("XDG_DATA_HOME");
+        else
+            setenv("XDG_DATA_HOME", m_dataHome.c_str(), 1);
+        std::filesystem::remove_all(m_dir);
+    }
 
     // Starts a simulator; the test fails at once when it cannot.
     std::unique_ptr<CSimProcess> startSim(std::vector<std::string> options = {})
@@ -66,6 +77,7 @@ protected:
     uint32_t addPort(const std::string& path) { return m_ports.addPath(path, "test"); }
 
     std::string m_dir;
+    std::string m_dataHome; // the run's, put back at the end
     // Of this test alone: a terminal number an earlier test used keeps nothing of it.
     CPortTable m_ports;
     CScriptedInteraction ui;
