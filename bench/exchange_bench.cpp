@@ -3,7 +3,6 @@
 // the calling thread, the mean of 300. Prints the figures; exits 1 only when
 // an exchange fails.
 #include <app/device/lpgdevice.h>
-#include <app/platform/porttable.h>
 
 #include "ptypeer.h"
 

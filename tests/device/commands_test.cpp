@@ -8,7 +8,6 @@
 #include <app/device/demostate.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/pcid.h>
-#include <app/platform/porttable.h>
 
 #include "ptypeer.h"
 #include "scriptedinteraction.h"

@@ -12,7 +12,6 @@
 #include <app/data/identity.h>
 #include <app/device/firmwareupdate.h>
 #include <app/device/lpgdevice.h>
-#include <app/platform/porttable.h>
 #include <app/platform/programdir.h>
 #include <tools/sim/simulator.h>
 

@@ -10,7 +10,6 @@
 #include <app/device/lpgdevice.h>
 #include <app/tuning/settingscheck.h>
 #include <app/platform/log.h>
-#include <app/platform/porttable.h>
 #include <syncmsg/multithread.h>
 
 #include <scriptedinteraction.h>

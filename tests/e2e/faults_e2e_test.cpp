@@ -6,7 +6,6 @@
 // commands run against the in-memory line (tests/device); here a few hundred
 // prove the same through the simulator and a real pseudo-terminal.
 #include <app/device/lpgdevice.h>
-#include <app/platform/porttable.h>
 
 #include <simprocess.h>
 

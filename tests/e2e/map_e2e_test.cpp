@@ -9,7 +9,6 @@
 #include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/textcodec.h>
-#include <app/platform/porttable.h>
 #include <app/tuning/mapmodel.h>
 
 #include <scriptedinteraction.h>

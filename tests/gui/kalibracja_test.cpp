@@ -13,7 +13,6 @@
 #include <app/data/diagdata.h>
 #include <app/data/translate.h>
 #include <app/device/operationlock.h>
-#include <app/platform/porttable.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>

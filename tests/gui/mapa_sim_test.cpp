@@ -10,7 +10,6 @@
 
 #include <app/device/lpgdevice.h>
 #include <app/shell/checkboximages.h>
-#include <app/platform/porttable.h>
 #include <app/shell/chart2ddlg.h>
 #include <app/shell/corpressdlg.h>
 #include <app/shell/corrpmdlg.h>

@@ -13,7 +13,6 @@
 #include <app/data/settingsimage.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/log.h>
-#include <app/platform/porttable.h>
 #include <app/platform/textcodec.h>
 #include <app/shell/imagecheckbox.h>
 #include <app/shell/kormultipagectrl.h>

@@ -13,7 +13,6 @@
 #include <app/device/blockcodec.h>
 #include <app/device/settingwriter.h>
 #include <app/platform/pcid.h>
-#include <app/platform/porttable.h>
 #include <app/shell/consolebtn.h>
 #include <app/shell/consolesetupdlg.h>
 #include <app/shell/infodlg.h>
@@ -136,7 +135,6 @@ protected:
     std::unique_ptr<CSimProcess> m_sim;
     std::unique_ptr<CShellRun> m_run;
 };
-
 
 struct SSpinCase {
     SettingsPage page;

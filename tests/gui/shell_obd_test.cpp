@@ -8,7 +8,6 @@
 #include "shelltest.h"
 
 #include <app/data/conversions.h>
-#include <app/platform/porttable.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
@@ -121,7 +120,6 @@ protected:
     std::unique_ptr<CSimProcess> m_sim;
     std::unique_ptr<CShellRun> m_run;
 };
-
 
 struct BusCase {
     const char* name;

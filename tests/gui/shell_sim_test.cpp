@@ -76,7 +76,6 @@ protected:
     std::unique_ptr<CShellRun> m_run;
 };
 
-
 TEST_F(SimShell, ControllerFoundAndPolled)
 {
     auto sim = startSim(link());

@@ -7,7 +7,6 @@
 
 #include <app/data/settingfields.h>
 #include <app/device/lpgdevice.h>
-#include <app/platform/porttable.h>
 #include <app/shell/chart2ddlg.h>
 #include <app/shell/checkboximages.h>
 #include <app/shell/consolesetupdlg.h>

@@ -2,7 +2,6 @@
 
 #include <app/data/conversions.h>
 #include <app/data/diagdata.h>
-#include <app/platform/porttable.h>
 
 #include <algorithm>
 #include <bit>
