@@ -3,7 +3,6 @@
 // the calling thread, the mean of 300. Prints the figures; exits 1 only when
 // an exchange fails.
 #include <app/device/lpgdevice.h>
-#include <app/platform/porttable.h>
 
 #include "ptypeer.h"
 
@@ -30,7 +29,7 @@ int main()
     PtyPeer peer;
     peer.serve([&ack](const PtyPeer::Bytes&) { return std::vector<PtyPeer::Reply> { { ack } }; });
     CLPGDevice device;
-    device.configurePort(portTable().addPath(peer.path(), "bench"));
+    device.configurePort(device.ports().addPath(peer.path(), "bench"));
 
     constexpr int kRuns = 300;
     const auto start = std::chrono::steady_clock::now();

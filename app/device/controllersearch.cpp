@@ -15,7 +15,7 @@ std::vector<uint32_t> searchOrder(uint32_t last, const std::vector<uint32_t>& pr
     return order;
 }
 
-uint32_t lastSearchPort(const CProfileStore& profile, CPortTable& table, const std::vector<PortEntry>& present)
+uint32_t lastSearchPort(const CProfileStore& profile, IPortTable& table, const std::vector<PortEntry>& present)
 {
     const auto isPresent = [&present](uint32_t n) {
         return std::any_of(present.begin(), present.end(), [n](const PortEntry& e) { return e.number == n; });
@@ -51,19 +51,19 @@ bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present,
     for (const auto& entry : present)
         numbers.push_back(entry.number);
 
-    for (const uint32_t n : searchOrder(lastSearchPort(profile, portTable(), present), numbers)) {
+    for (const uint32_t n : searchOrder(lastSearchPort(profile, device.ports(), present), numbers)) {
         if (device.connectOnPort(n))
             return true;
         if (!attempts)
             continue;
         // The last port is tried twice; its later reason stands.
         std::erase_if(*attempts, [n](const SearchAttempt& a) { return a.number == n; });
-        attempts->push_back({ n, portTable().pathOf(n), device.lastConnectFailure(), device.lastConnectDetail() });
+        attempts->push_back({ n, device.ports().pathOf(n), device.lastConnectFailure(), device.lastConnectDetail() });
     }
     return false;
 }
 
 bool searchController(CLPGDevice& device, std::vector<SearchAttempt>* attempts)
 {
-    return searchController(device, portTable().presentPorts(), profileStore(), attempts);
+    return searchController(device, device.ports().presentPorts(), profileStore(), attempts);
 }

@@ -5,7 +5,7 @@
 #pragma once
 
 #include <app/device/connectfailure.h>
-#include <app/platform/porttable.h>
+#include <app/platform/iporttable.h>
 
 #include <cstdint>
 #include <vector>
@@ -28,14 +28,14 @@ struct SearchAttempt {
 // The port to try first: the adapter by its remembered by-id name when it is
 // present (under whatever tty it came back), else the remembered path, else
 // "Last RS nr"; 0 when none of them is present.
-uint32_t lastSearchPort(const CProfileStore& profile, CPortTable& table, const std::vector<PortEntry>& present);
+uint32_t lastSearchPort(const CProfileStore& profile, IPortTable& table, const std::vector<PortEntry>& present);
 
 // Clears m_connected and m_demo, then tries the present ports (numbers of the
-// program-wide port table, ascending). The last port is the remembered path
+// device's port table, ascending). The last port is the remembered path
 // when the table knows it, else "Last RS nr". True when a controller was
 // connected. GUI thread; polling must be stopped. attempts (when given) gets
 // every port that failed, in the order tried.
 bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present, const CProfileStore& profile,
                       std::vector<SearchAttempt>* attempts = nullptr);
-// The same over every present port and the program-wide profile.
+// The same over every present port of the device's table and the program-wide profile.
 bool searchController(CLPGDevice& device, std::vector<SearchAttempt>* attempts = nullptr);

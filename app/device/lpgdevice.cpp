@@ -1,6 +1,7 @@
 #include <app/device/lpgdevice.h>
 
 #include <app/platform/mutexguard.h>
+#include <app/platform/porttable.h>
 
 #include <random>
 
@@ -25,7 +26,18 @@ uint16_t defaultKey()
 
 } // namespace
 
-CLPGDevice::CLPGDevice() = default;
+CLPGDevice::CLPGDevice()
+    : m_ownPorts(std::make_unique<CPortTable>())
+    , m_ports(*m_ownPorts)
+    , m_port(m_ports)
+{
+}
+
+CLPGDevice::CLPGDevice(IPortTable& ports)
+    : m_ports(ports)
+    , m_port(m_ports)
+{
+}
 
 CLPGDevice::~CLPGDevice() = default;
 

@@ -12,6 +12,7 @@
 #include <app/device/framecodec.h>
 #include <app/device/operationlock.h>
 #include <app/device/serialport.h>
+#include <app/platform/iporttable.h>
 #include <syncmsg/msgmutex.h>
 // The command set's types (declarations block at the end of the class).
 #include <app/data/diag.h>
@@ -33,6 +34,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 // Why the last exchange failed, for diagnostics (the CLI prints it).
 enum class LinkFailure {
@@ -69,7 +71,10 @@ public:
     // Judges an answer of the attempt loop: buffer, payload length, answer type.
     using AnswerTest = std::function<bool(const ExchangeBuffer&, uint8_t, uint8_t)>;
 
+    // With a port table of its own, of this system's present ports.
     CLPGDevice();
+    // With the table the program's root made (not owned; it outlives the device).
+    explicit CLPGDevice(IPortTable& ports);
     CLPGDevice(const CLPGDevice&) = delete;
     CLPGDevice& operator=(const CLPGDevice&) = delete;
     ~CLPGDevice() override;
@@ -78,6 +83,8 @@ public:
     // setTimeout with the settings above. Throws CRSError.
     void configurePort(uint32_t n);
     CSerialPort& port() { return m_port; }
+    // The COM numbers of configurePort and connectOnPort.
+    IPortTable& ports() { return m_ports; }
     // The line every exchange, purge and re-open goes through: the port unless
     // a test set another (not owned; nullptr gives the port back). Not while exchanges run.
     ILink& link() { return *m_link; }
@@ -115,6 +122,8 @@ protected:
     uint16_t drawKey();
     bool writeWhole(const uint8_t* bytes, std::size_t size);
 
+    std::unique_ptr<IPortTable> m_ownPorts; // when no table was given
+    IPortTable& m_ports;
     CSerialPort m_port;
     ILink* m_link = &m_port;
     CMSGMutex m_linkLock;

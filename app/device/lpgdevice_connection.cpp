@@ -7,7 +7,7 @@
 #include <app/data/translate.h>
 #include <app/platform/devicepointer.h>
 #include <app/platform/mutexguard.h>
-#include <app/platform/porttable.h>
+#include <app/platform/iporttable.h>
 #include <app/platform/profilestore.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
@@ -80,7 +80,7 @@ void CLPGDevice::resetRefusalNotice()
 
 bool CLPGDevice::connectOnPort(uint32_t n)
 {
-    const std::string path = portTable().pathOf(n);
+    const std::string path = m_ports.pathOf(n);
     const std::string port = "COM" + std::to_string(n) + " (" + path + ")";
     logInfo("conn", "trying " + port);
     m_connectFailure = ConnectFailure::None;
@@ -97,7 +97,7 @@ bool CLPGDevice::connectOnPort(uint32_t n)
             m_link->close();
             return false;
         }
-        profileStore().storeLastPort(n, portTable().pathOf(n), portTable().byIdOf(n));
+        profileStore().storeLastPort(n, m_ports.pathOf(n), m_ports.byIdOf(n));
         logInfo("conn", "connected on " + port);
         return true;
     } catch (IError* e) {

@@ -1,6 +1,6 @@
 #include <app/device/serialport.h>
 
-#include <app/platform/porttable.h>
+#include <app/platform/iporttable.h>
 #include <app/platform/serialdiagnosis.h>
 #include <app/platform/textcodec.h>
 
@@ -77,7 +77,10 @@ bool unsupported(int error)
 
 } // namespace
 
-CSerialPort::CSerialPort() = default;
+CSerialPort::CSerialPort(IPortTable& ports)
+    : m_ports(ports)
+{
+}
 
 CSerialPort::~CSerialPort()
 {
@@ -104,7 +107,7 @@ void CSerialPort::open(uint32_t n)
 {
     close();
     int error = ENOENT;
-    const std::string path = portTable().pathOf(n);
+    const std::string path = m_ports.pathOf(n);
     // A console or /dev/tty is a terminal too, but opening it would take over the user's own.
     if (!path.empty() && !CSerialDiagnosis::nonSerialKind(path).empty()) {
         error = ENOTTY;
@@ -337,4 +340,12 @@ uint32_t CSerialPort::clearCommError()
         flags |= kBreak;
     m_counts = now;
     return flags;
+}
+
+void CSerialPort::wait(unsigned milliseconds)
+{
+    if (m_waiter)
+        m_waiter(milliseconds);
+    else
+        ILink::wait(milliseconds);
 }

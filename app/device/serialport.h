@@ -11,6 +11,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+
+class IPortTable;
 
 // The line settings applied by setState: the whole classic device control
 // block, so a caller states the whole line, not only the speed. Fields termios
@@ -69,7 +72,8 @@ public:
     static constexpr uint32_t kFrame = 0x08;
     static constexpr uint32_t kBreak = 0x10;
 
-    CSerialPort();
+    // ports turns COM numbers into paths; not owned, it outlives the port.
+    explicit CSerialPort(IPortTable& ports);
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
     // Closes the port: an open descriptor would keep the adapter locked.
@@ -96,6 +100,11 @@ public:
     // (a pseudo-terminal keeps no line counters).
     void injectLineErrors(uint32_t flags) { m_injectedFlags |= flags; }
 
+    // The line's waits in real time, unless waiter is set: then it passes them,
+    // so a test can step the polling thread's time. Not while the port is in use.
+    void wait(unsigned milliseconds) override;
+    void setWaiter(std::function<void(unsigned)> waiter) { m_waiter = std::move(waiter); }
+
     bool isOpen() const override { return m_fd >= 0; }
     uint32_t portNr() const override { return m_portNr; }
     // The errno of the last open that failed (EBUSY when another program holds
@@ -112,10 +121,12 @@ private:
     [[noreturn]] void throwSimple(const wchar_t* what, int error, int32_t line);
     bool readCounts(Counts& counts, int& error) const;
 
+    IPortTable& m_ports;
     int m_fd = -1;
     uint32_t m_portNr = 0;
     int m_openError = 0;
     SerialTimeouts m_timeouts;
     Counts m_counts;
     std::atomic<uint32_t> m_injectedFlags { 0 };
+    std::function<void(unsigned)> m_waiter;
 };

@@ -118,7 +118,7 @@ uint32_t CPortTable::addPath(const std::string& path, const std::string& origin)
     return assignLocked(path, key, origin, true);
 }
 
-void CPortTable::addPathList(const std::string& list, const std::string& origin)
+void IPortTable::addPathList(const std::string& list, const std::string& origin)
 {
     std::size_t start = 0;
     while (start <= list.size()) {
@@ -247,14 +247,8 @@ uint32_t CPortTable::numberOfById(const std::string& name)
     return findLocked(buf);
 }
 
-CPortTable& portTable()
+void addEnvironmentPorts(IPortTable& table)
 {
-    // Never destroyed: worker threads may still open ports while the process ends.
-    static CPortTable* const table = [] {
-        auto* t = new CPortTable;
-        if (const char* list = std::getenv("KORVANA_PORTS"))
-            t->addPathList(list, "KORVANA_PORTS");
-        return t;
-    }();
-    return *table;
+    if (const char* list = std::getenv("KORVANA_PORTS"))
+        table.addPathList(list, "KORVANA_PORTS");
 }

@@ -7,6 +7,8 @@
 // Thread-safe.
 #pragma once
 
+#include <app/platform/iporttable.h>
+
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -14,16 +16,8 @@
 #include <string>
 #include <vector>
 
-struct PortEntry {
-    uint32_t number = 0;     // COM number
-    std::string path;        // what is opened
-    std::string description; // by-id name, driver or where the path came from; may be empty
-};
-
-class CPortTable {
+class CPortTable : public IPortTable {
 public:
-    static constexpr uint32_t kMaxPort = 256;
-
     // Where the table looks; tests point these at a fake tree.
     struct Roots {
         std::string sysClassTty = "/sys/class/tty";
@@ -34,26 +28,22 @@ public:
     CPortTable();
     explicit CPortTable(Roots roots);
 
-    // Adds a path named by the user; origin goes into the description.
-    // Returns its number, the one it already had if it was known, or 0 when all 256 are taken.
-    uint32_t addPath(const std::string& path, const std::string& origin);
-    // Adds every path of a colon-separated list (KORVANA_PORTS); empty items are skipped.
-    void addPathList(const std::string& list, const std::string& origin);
+    uint32_t addPath(const std::string& path, const std::string& origin) override;
 
     // Rescans and returns the present ports in ascending number. An extra path
     // counts as present while it names a character device.
-    std::vector<PortEntry> presentPorts();
+    std::vector<PortEntry> presentPorts() override;
     // The path of COM n, rescanning once when n is not known yet; empty when there is none.
-    std::string pathOf(uint32_t number);
+    std::string pathOf(uint32_t number) override;
     // The number of a known path (compared after resolving links); 0 when unknown.
-    uint32_t numberOf(const std::string& path) const;
+    uint32_t numberOf(const std::string& path) const override;
     // The /dev/serial/by-id name that points at COM n now; empty when none.
     // Rescans once when n is not known yet, like pathOf.
-    std::string byIdOf(uint32_t number);
+    std::string byIdOf(uint32_t number) override;
     // The number of the port a by-id name points at now, rescanning first, so an
     // adapter that came back as another tty is found under its identity; 0 when
     // the name is gone.
-    uint32_t numberOfById(const std::string& name);
+    uint32_t numberOfById(const std::string& name) override;
 
 private:
     struct Slot {
@@ -82,5 +72,5 @@ private:
     std::map<std::string, std::string> m_byId; // resolved path -> by-id name, from the last scan
 };
 
-// The program-wide table; KORVANA_PORTS is read when it is first used.
-CPortTable& portTable();
+// Adds the paths of KORVANA_PORTS, when it is set, to table.
+void addEnvironmentPorts(IPortTable& table);

@@ -56,11 +56,12 @@ bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
     initLanguages();
     if (m_options.language)
         setCurrentLanguage(*m_options.language);
+    addEnvironmentPorts(m_ports);
     for (const std::string& path : m_options.ports)
-        portTable().addPath(path, "--port");
+        m_ports.addPath(path, "--port");
 
     // 7-8. Document, frame and view, in the order the window creation runs them.
-    m_doc = std::make_unique<CkorvanaDoc>();
+    m_doc = std::make_unique<CkorvanaDoc>(m_ports, CSerialDiagnosis());
     m_doc->setStartInDemo(m_options.demo);
     if (prepare)
         prepare(*m_doc);

@@ -5,6 +5,7 @@
 // are made by main() before it.
 #pragma once
 
+#include <app/platform/porttable.h>
 #include <app/shell/appoptions.h>
 
 #include <QSettings>
@@ -54,6 +55,8 @@ private:
     void openStartDialog();
 
     SAppOptions m_options;
+    // The run's COM numbers: KORVANA_PORTS and --port, then the present ports.
+    CPortTable m_ports;
     std::unique_ptr<QSettings> m_profile;
     std::unique_ptr<CkorvanaDoc> m_doc;
     std::unique_ptr<CMainFrame> m_frame;

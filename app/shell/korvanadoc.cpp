@@ -62,6 +62,22 @@ CkorvanaDoc::CkorvanaDoc()
     , m_operations(m_device)
     , m_firmware(m_device)
 {
+    connectRelay();
+}
+
+CkorvanaDoc::CkorvanaDoc(IPortTable& ports, CSerialDiagnosis diagnosis)
+    : askNoConnection([this](QWidget* parent) { return askWithDialog(parent, m_searchDiagnosis); })
+    , openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
+    , m_device(ports)
+    , m_diagnosis(std::move(diagnosis))
+    , m_operations(m_device)
+    , m_firmware(m_device)
+{
+    connectRelay();
+}
+
+void CkorvanaDoc::connectRelay()
+{
     m_firmware.attachToDevice();
     // Once the controller answers again after a write cut off by a lost link:
     // what it was left with, and the offer to put it back (never by itself).
@@ -214,7 +230,7 @@ bool CkorvanaDoc::searchSteps(bool ask)
         m_device.runWithoutConnection();
         return false;
     }
-    m_searchDiagnosis = CNoConnectionDlg::diagnosisText(attempts, portTable().presentPorts());
+    m_searchDiagnosis = CNoConnectionDlg::diagnosisText(attempts, m_device.ports().presentPorts(), m_diagnosis);
     logInfo("gui", "no controller answered; no-connection dialog");
     const bool demo = askNoConnection && askNoConnection(m_frame);
     logInfo("gui", demo ? "no-connection dialog: demo mode" : "no-connection dialog: without a connection");

@@ -11,6 +11,7 @@
 #include <app/device/docoperations.h>
 #include <app/device/firmwareupdate.h>
 #include <app/device/lpgdevice.h>
+#include <app/platform/serialdiagnosis.h>
 #include <app/shell/deviceeventrelay.h>
 #include <app/shell/pagecontext.h>
 
@@ -24,7 +25,11 @@ class QWidget;
 
 class CkorvanaDoc : public IMultilangGUI {
 public:
+    // A device with a port table of its own; this system's diagnosis.
     CkorvanaDoc();
+    // The program's port table (not owned; it outlives the document) and the
+    // diagnosis of the ports a search found no controller on.
+    CkorvanaDoc(IPortTable& ports, CSerialDiagnosis diagnosis);
     ~CkorvanaDoc() override;
     CkorvanaDoc(const CkorvanaDoc&) = delete;
     CkorvanaDoc& operator=(const CkorvanaDoc&) = delete;
@@ -114,10 +119,12 @@ public:
     const std::wstring& searchDiagnosis() const { return m_searchDiagnosis; }
 
 private:
+    void connectRelay();
     void reportBrokenRecording();
     bool searchSteps(bool ask);
 
     CLPGDevice m_device;
+    CSerialDiagnosis m_diagnosis;
     std::wstring m_searchDiagnosis;
     CDeviceEventRelay m_relay { m_device.events() };
     CDocOperations m_operations;

@@ -26,7 +26,7 @@ public:
     // ports present; empty when nothing stood in the way that a fitter can fix.
     // diagnosis looks at the ports and their holders (tests give it a fake /proc).
     static std::wstring diagnosisText(const std::vector<SearchAttempt>& attempts, const std::vector<PortEntry>& present,
-                                      const CSerialDiagnosis& diagnosis = CSerialDiagnosis());
+                                      const CSerialDiagnosis& diagnosis);
 
 protected:
     std::span<const SCtrlLayout> layoutTable() const override;

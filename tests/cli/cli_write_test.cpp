@@ -7,6 +7,7 @@
 #include <childprocess.h>
 #include <simprocess.h>
 #include <scratchfolder.h>
+#include <waitfor.h>
 
 #include <app/data/settingfields.h>
 #include <app/data/settingsimage.h>
@@ -248,10 +249,9 @@ TEST_F(CliWrite, ASignalDuringARestorePutsBackAndGivesTheCarBack)
                 static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    // Once the petrol wait is over and the writes have begun.
-    for (int i = 0; i < 400 && status("fuelmode") != "petrol"; ++i)
-        std::this_thread::sleep_for(10ms);
-    std::this_thread::sleep_for(150ms);
+    // Once the session has switched the car to petrol: it has begun changing the
+    // controller and waits for the readings to say petrol before its one write.
+    testwait::waitFor([&] { return status("fuelmode") == "petrol"; });
     ::kill(child, SIGTERM);
     int wstatus = 0;
     ::waitpid(child, &wstatus, 0);

@@ -8,7 +8,6 @@
 #include <app/device/demostate.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/pcid.h>
-#include <app/platform/porttable.h>
 
 #include "ptypeer.h"
 #include "scriptedinteraction.h"
@@ -40,7 +39,7 @@ class Commands : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        device.configurePort(portTable().addPath(peer.path(), "test"));
+        device.configurePort(device.ports().addPath(peer.path(), "test"));
         device.setKeyGenerator([] { return uint16_t { 0x1233 }; });
     }
 

@@ -3,7 +3,6 @@
 // or refused, the purge of stale input, the checked form, the cost of a silent
 // peer, the attempt policy and the link lock under two threads.
 #include <app/device/lpgdevice.h>
-#include <app/platform/porttable.h>
 #include <errkit/runtime.h>
 
 #include "ptypeer.h"
@@ -34,7 +33,7 @@ class Exchange : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        device.configurePort(portTable().addPath(peer.path(), "test"));
+        device.configurePort(device.ports().addPath(peer.path(), "test"));
         device.setKeyGenerator([] { return uint16_t { 0x1234 }; });
     }
 

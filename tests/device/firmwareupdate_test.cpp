@@ -12,7 +12,6 @@
 #include <app/data/identity.h>
 #include <app/device/firmwareupdate.h>
 #include <app/device/lpgdevice.h>
-#include <app/platform/porttable.h>
 #include <app/platform/programdir.h>
 #include <tools/sim/simulator.h>
 
@@ -105,7 +104,7 @@ protected:
                 replies.push_back({ out.bytes });
             return replies;
         });
-        device.configurePort(portTable().addPath(peer.path(), "test"));
+        device.configurePort(device.ports().addPath(peer.path(), "test"));
         ASSERT_TRUE(setModel(device.image().m_devInfo, model));
         device.image().m_devInfo.m_version = bootloader ? 768 : version;
         device.m_connected = !bootloader;

@@ -35,9 +35,9 @@ std::unique_ptr<IError> thrown(const std::function<void()>& f)
     return nullptr;
 }
 
-uint32_t numberOf(const PtyPeer& peer)
+uint32_t numberOf(IPortTable& ports, const PtyPeer& peer)
 {
-    return portTable().addPath(peer.path(), "test");
+    return ports.addPath(peer.path(), "test");
 }
 
 TEST(RSError, MessagesNameAndCodes)
@@ -55,10 +55,11 @@ TEST(RSError, MessagesNameAndCodes)
 TEST(SerialPort, MissingDeviceGivesCodeFiveWithTheOsText)
 {
     PtyPeer peer;
-    CSerialPort port;
-    const uint32_t good = numberOf(peer);
+    CPortTable ports;
+    CSerialPort port(ports);
+    const uint32_t good = numberOf(ports, peer);
     port.open(good);
-    const uint32_t missing = portTable().addPath("/nonexistent/korvana-tty", "test");
+    const uint32_t missing = ports.addPath("/nonexistent/korvana-tty", "test");
     auto e = thrown([&] { port.open(missing); });
     ASSERT_TRUE(e);
     EXPECT_EQ(e->name(), L"CRSError");
@@ -78,7 +79,8 @@ TEST(SerialPort, MissingDeviceGivesCodeFiveWithTheOsText)
 
 TEST(SerialPort, OperationsOnAClosedPortGiveCodeSix)
 {
-    CSerialPort port;
+    CPortTable ports;
+    CSerialPort port(ports);
     port.close();
     port.close(); // twice is harmless
     EXPECT_FALSE(port.isOpen());
@@ -115,7 +117,7 @@ TEST(SerialPort, ConfiguredLineIsRaw38400EightNoneOne)
 {
     PtyPeer peer;
     CLPGDevice device;
-    device.configurePort(numberOf(peer));
+    device.configurePort(numberOf(device.ports(), peer));
     const termios t = peer.settings();
     EXPECT_EQ(cfgetospeed(&t), B38400);
     EXPECT_EQ(cfgetispeed(&t), B38400);
@@ -132,8 +134,9 @@ TEST(SerialPort, ConfiguredLineIsRaw38400EightNoneOne)
 TEST(SerialPort, ReadWaitsForTheCountOrTheTimeOut)
 {
     PtyPeer peer;
-    CSerialPort port;
-    port.open(numberOf(peer));
+    CPortTable ports;
+    CSerialPort port(ports);
+    port.open(numberOf(ports, peer));
     port.setState(CLPGDevice::kLineSettings);
     port.setTimeout({ 0, 1, 100, 0, 0 }); // the link's rule, with 100 ms instead of 1000
     uint8_t b[16] = {};
@@ -163,8 +166,9 @@ TEST(SerialPort, ReadWaitsForTheCountOrTheTimeOut)
 TEST(SerialPort, PurgeDiscardsWhatWasReceived)
 {
     PtyPeer peer;
-    CSerialPort port;
-    port.open(numberOf(peer));
+    CPortTable ports;
+    CSerialPort port(ports);
+    port.open(numberOf(ports, peer));
     port.setState(CLPGDevice::kLineSettings);
     port.setTimeout({ 0, 0, 20, 0, 0 });
     peer.send({ 9, 9, 9 });
@@ -179,9 +183,10 @@ TEST(SerialPort, PurgeDiscardsWhatWasReceived)
 TEST(SerialPort, SecondOpenOfTheSameDeviceIsRefusedUntilTheFirstCloses)
 {
     PtyPeer peer;
-    const uint32_t n = numberOf(peer);
-    CSerialPort first;
-    CSerialPort second;
+    CPortTable ports;
+    const uint32_t n = numberOf(ports, peer);
+    CSerialPort first(ports);
+    CSerialPort second(ports);
     first.open(n);
     auto e = thrown([&] { second.open(n); });
     ASSERT_TRUE(e);
@@ -195,8 +200,9 @@ TEST(SerialPort, SecondOpenOfTheSameDeviceIsRefusedUntilTheFirstCloses)
 TEST(SerialPort, VanishedDeviceFailsTheRead)
 {
     auto peer = std::make_unique<PtyPeer>();
-    CSerialPort port;
-    port.open(numberOf(*peer));
+    CPortTable ports;
+    CSerialPort port(ports);
+    port.open(numberOf(ports, *peer));
     port.setState(CLPGDevice::kLineSettings);
     port.setTimeout(CLPGDevice::kLinkTimeouts);
     peer->hangUp();

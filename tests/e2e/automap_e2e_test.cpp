@@ -69,7 +69,7 @@ TEST_F(AutomapE2E, SweepsThenWritesTheComputedCurveAndRefusesWhileAutomapping)
     CorrCurve expected {};
     std::vector<bool> driven(kSetupTimesCount, false); // slots the sweeps reached on both fuels
     {
-        CLPGDevice device;
+        CLPGDevice device(m_ports);
         ASSERT_TRUE(device.connectOnPort(port));
         for (std::size_t i = 0; i < before.size(); ++i)
             ASSERT_EQ(device.image().m_setupTimes1[i], fittedCurvePoint(static_cast<int>(i)));
@@ -103,7 +103,7 @@ TEST_F(AutomapE2E, SweepsThenWritesTheComputedCurveAndRefusesWhileAutomapping)
     EXPECT_NE(first.out.find("cells 10-14"), std::string::npos);
 
     std::optional<CLPGDevice> device;
-    device.emplace();
+    device.emplace(m_ports);
     ASSERT_TRUE(device->connectOnPort(port));
     EXPECT_EQ(device->image().m_setupTimes1, expected);
     EXPECT_EQ(device->image().m_tableMask, 0);
@@ -125,7 +125,7 @@ TEST_F(AutomapE2E, SweepsThenWritesTheComputedCurveAndRefusesWhileAutomapping)
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_NE(second.err.find("automapowania"), std::string::npos) << second.err;
 
-    device.emplace();
+    device.emplace(m_ports);
     ASSERT_TRUE(device->connectOnPort(port));
     EXPECT_EQ(device->image().m_setupTimes1, written) << "nothing written by the refused run";
     EXPECT_EQ(device->image().m_automapMode, 1);

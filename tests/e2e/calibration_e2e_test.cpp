@@ -1,15 +1,19 @@
 // The autocalibration in a closed loop with the simulated car: korvana-sim runs
 // twenty times faster than real time and the scripted clock keeps pace with it
-// (each of its sleeps sleeps a twentieth for real), while a poller on that clock
-// queues one live record per 100 ms as the polling thread does. Both procedures
+// (each of its sleeps sleeps a twentieth for real), and the device's polling
+// thread waits on a clock those sleeps step, one record per 100 ms of it. Both procedures
 // must end at the correction the car needs, with the controller left in
 // automatic mode and its own cylinder switching time; an aborted run must put
 // both back.
 #include "connectiontest.h"
 
 #include <app/data/diagdata.h>
+#include <app/data/recordingpath.h>
 #include <app/tuning/autocalibration.h>
+#include <syncmsg/multithread.h>
 #include <tools/sim/fittedcar.h>
+
+#include <steppedclock.h>
 
 #include <sstream>
 
@@ -46,25 +50,23 @@ protected:
         ASSERT_TRUE(device.connectOnPort(addPort(sim->ptyPath())));
         ASSERT_NEAR(device.image().m_mainCorr.m_mainCorr[0], 0.5, 1e-9);
         ASSERT_DOUBLE_EQ(device.image().m_base.m_emulatorDelay, 0.3);
+        // The device's own polling thread, its waits on the clock the scripted sleeps step.
+        device.port().setWaiter([this](unsigned ms) { clock.wait(ms); });
+        device.setThreadManager(&manager);
+        ASSERT_TRUE(device.startPolling(kNoRecordingPath));
+        // The first record, which the procedure looks at before it starts.
+        clock.advance(100);
+        ASSERT_GT(device.diagData().newestSequence(), 0u);
         ui.onSleep = [this](unsigned ms) {
             std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(ms * 1000 / kScale)));
-            poll();
+            clock.advance(ms);
         };
-        poll();
     }
-
-    void poll()
+    void TearDown() override
     {
-        while (m_nextPoll <= ui.clockMs()) {
-            m_nextPoll += 100;
-            CDiag record;
-            if (device.readLiveData(record) != CLPGDevice::kLiveOk)
-                continue;
-            if (record.fuelState() == 4 || record.fuelState() == 5)
-                record.setFuelState(3);
-            record.setSequence(++m_sequence);
-            device.diagData().push(record);
-        }
+        clock.release();
+        device.stopPolling();
+        ConnectionTest::TearDown();
     }
 
     std::string simValue(const std::string& key)
@@ -96,13 +98,12 @@ protected:
     }
 
     std::unique_ptr<CSimProcess> sim;
-    CLPGDevice device;
+    CMultiThread manager;
+    CLPGDevice device { m_ports };
+    CSteppedClock clock { [this] { return device.pollingThreadRunning() ? 1 : 0; },
+                          [this] { return !device.m_polling; } };
     CollectingObserver observer;
     CAutoCalibration calibration { device, observer };
-
-private:
-    uint64_t m_nextPoll = 0;
-    uint32_t m_sequence = 0;
 };
 
 } // namespace

@@ -19,9 +19,9 @@
 namespace {
 
 // The image after reading each block by itself, for comparison.
-CSettingsImage readBlockByBlock(uint32_t port, bool withSensors)
+CSettingsImage readBlockByBlock(IPortTable& ports, uint32_t port, bool withSensors)
 {
-    CLPGDevice device;
+    CLPGDevice device(ports);
     device.configurePort(port);
     EXPECT_TRUE(device.identify());
     EXPECT_TRUE(device.readDevInfo());
@@ -67,7 +67,7 @@ TEST_F(ConnectionTest, ConnectReadsEveryBlock)
 {
     auto sim = startSim({ "--model", "6", "--injectors", "6" });
     const uint32_t port = addPort(sim->ptyPath());
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     std::vector<DeviceEventData> events;
     device.events().add([&events](const DeviceEventData& e) { events.push_back(e); });
     ASSERT_TRUE(device.connectOnPort(port));
@@ -92,7 +92,7 @@ TEST_F(ConnectionTest, ConnectReadsEveryBlock)
     device.port().close(); // the port is exclusive
 
     // The same image as reading every block by itself; and not the defaults.
-    const CSettingsImage byBlock = readBlockByBlock(port, true);
+    const CSettingsImage byBlock = readBlockByBlock(m_ports, port, true);
     expectSameBlocks(device.image(), byBlock);
     EXPECT_NE(device.image().m_base, CSettingsImage {}.m_base);
     EXPECT_NE(device.image().m_corrMap, CSettingsImage {}.m_corrMap);
@@ -107,7 +107,7 @@ TEST_F(ConnectionTest, UnreadableSensorBlockIsReportedOnceAndTheRestIsRead)
         return std::nullopt;
     });
     const uint32_t port = addPort(proxy->path());
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     ASSERT_TRUE(device.connectOnPort(port));
     EXPECT_TRUE(device.m_connected);
 
@@ -128,7 +128,7 @@ TEST_F(ConnectionTest, UnreadableSensorBlockIsReportedOnceAndTheRestIsRead)
     CSensorsSetup sensors = CSettingsImage {}.m_sensorsSetup;
     sensors.m_pressCorr = device.image().m_sensorsSetup.m_pressCorr;
     EXPECT_EQ(device.image().m_sensorsSetup, sensors);
-    const CSettingsImage byBlock = readBlockByBlock(addPort(sim->ptyPath()), false);
+    const CSettingsImage byBlock = readBlockByBlock(m_ports, addPort(sim->ptyPath()), false);
     expectSameBlocks(device.image(), byBlock);
 }
 
@@ -142,7 +142,7 @@ TEST_F(ConnectionTest, UnreadableIdentityIsReportedOnceAndTheRestIsRead)
             return kForeign;
         return std::nullopt;
     });
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     ASSERT_TRUE(device.connectOnPort(addPort(proxy->path())));
     EXPECT_TRUE(device.m_connected);
     ASSERT_EQ(ui.shown().size(), 1u);
@@ -173,7 +173,7 @@ TEST_F(ConnectionTest, ControllerFallingSilentEndsTheConnection)
                   return Bytes {};
               return std::nullopt;
           });
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     EXPECT_FALSE(device.connectOnPort(addPort(proxy->path())));
     EXPECT_FALSE(device.m_connected);
     EXPECT_FALSE(device.port().isOpen());
@@ -210,7 +210,7 @@ TEST_F(ConnectionTest, UnknownBootloaderIsSentBackToItsApplication)
             return std::vector<PtyPeer::Reply> { { PtyPeer::frame(2, 0x0042, { 4, 200, 0, 0, 0, 0 }) } };
         return std::vector<PtyPeer::Reply> { { PtyPeer::frame(2, 0x0042, { 4, f->payload[0], 0, 0, 0, 0 }) } };
     });
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     bool updated = false;
     device.setFirmwareUpdate([&updated](bool) { return updated = true; });
     EXPECT_FALSE(device.connectOnPort(addPort(peer.path())));
@@ -235,7 +235,7 @@ TEST_F(ConnectionTest, UnknownModelIsRefusedWithOneMessagePerRun)
         return std::vector<PtyPeer::Reply> {};
     });
     const uint32_t port = addPort(peer.path());
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     EXPECT_FALSE(device.connectOnPort(port));
     EXPECT_FALSE(device.m_connected);
     ASSERT_EQ(ui.shown().size(), 1u);
@@ -267,7 +267,7 @@ TEST_F(ConnectionTest, IdentifyMakesFourAttemptsAndReadsTheReadingsMark)
             return std::vector<PtyPeer::Reply> { { kForeign } };
         return std::vector<PtyPeer::Reply> { { PtyPeer::frame(2, 0x0042, { 4, 16, 84, 0, 0, 0 }) } };
     });
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     device.configurePort(addPort(peer.path()));
     EXPECT_TRUE(device.identify());
     EXPECT_EQ(asked.load(), 4);
@@ -291,7 +291,7 @@ TEST_F(ConnectionTest, BootloaderNamesTheModelAndStartsTheUpdate)
     for (const Case& c : { Case { "5", L"OREM 33F MOLEX" }, Case { "6", L"OREM 33EP MOLEX" } }) {
         auto sim = startSim({ "--bootloader", "--model", c.model });
         ui.clearShown();
-        CLPGDevice device;
+        CLPGDevice device(m_ports);
         std::vector<bool> updates;
         device.setFirmwareUpdate([&updates](bool forced) {
             updates.push_back(forced);
@@ -308,7 +308,7 @@ TEST_F(ConnectionTest, BootloaderNamesTheModelAndStartsTheUpdate)
     }
     // Without an update behind it the bootloader path fails.
     auto sim = startSim({ "--bootloader" });
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     EXPECT_FALSE(device.connectOnPort(addPort(sim->ptyPath())));
     EXPECT_FALSE(device.m_connected);
 }
@@ -319,13 +319,12 @@ TEST_F(ConnectionTest, ConnectionOnCom12StoresTheText12)
     auto sim = startSim({ "--link", link });
     // Fill the numbers below 12 with paths that are never present.
     int filler = 0;
-    while (portTable().pathOf(11).empty() && filler < 20)
+    while (m_ports.pathOf(11).empty() && filler < 20)
         addPort("/nonexistent/korvana-filler-" + std::to_string(filler++));
     const uint32_t port = addPort(link);
-    SKIP_UNLESS_LINK_OWNS(port, link);
     if (port != 12)
         GTEST_SKIP() << "COM12 is taken on this machine (got " << port << ")";
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     ASSERT_TRUE(device.connectOnPort(12));
     std::FILE* f = std::fopen((m_dir + "/cfg/KORVANA/profile.ini").c_str(), "rb");
     ASSERT_TRUE(f);
@@ -359,7 +358,7 @@ TEST_F(ConnectionTest, SearchTriesTheLastPortFirstThenAllInTurn)
     ASSERT_LT(na, nb);
     ASSERT_LT(nb, nc);
     std::vector<PortEntry> present;
-    for (const auto& e : portTable().presentPorts()) {
+    for (const auto& e : m_ports.presentPorts()) {
         if (e.number == na || e.number == nb || e.number == nc)
             present.push_back(e);
     }
@@ -367,7 +366,7 @@ TEST_F(ConnectionTest, SearchTriesTheLastPortFirstThenAllInTurn)
 
     CProfileStore profile;
     profile.storeLastPort(nb, b->path());
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     device.m_demo = true;
     ASSERT_TRUE(searchController(device, present, profile));
     EXPECT_TRUE(device.m_connected);
@@ -385,7 +384,7 @@ TEST_F(ConnectionTest, SearchTriesTheLastPortFirstThenAllInTurn)
 
     // Now the simulator's port is the last one: nothing else is asked.
     device.port().close();
-    CLPGDevice again;
+    CLPGDevice again(m_ports);
     ASSERT_TRUE(searchController(again, present, profile));
     std::lock_guard guard(lock);
     EXPECT_TRUE(asked.empty());
@@ -396,17 +395,16 @@ TEST_F(ConnectionTest, RestartedSimulatorOnTheSamePathIsFoundAgain)
     const std::string link = m_dir + "/controller";
     auto sim = startSim({ "--link", link });
     const uint32_t port = addPort(link);
-    SKIP_UNLESS_LINK_OWNS(port, link);
     auto presentLink = [&] {
         std::vector<PortEntry> present;
-        for (const auto& e : portTable().presentPorts()) {
+        for (const auto& e : m_ports.presentPorts()) {
             if (e.number == port)
                 present.push_back(e);
         }
         return present;
     };
     CProfileStore profile;
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     ASSERT_TRUE(searchController(device, presentLink(), profile));
     sim->stop();
     sim.reset();
@@ -422,7 +420,7 @@ TEST_F(ConnectionTest, RestartedSimulatorOnTheSamePathIsFoundAgain)
 
 TEST_F(ConnectionTest, DemoModeAndRunningWithoutConnection)
 {
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     device.startDemoMode();
     EXPECT_TRUE(device.m_demo);
     EXPECT_TRUE(device.m_connected);
@@ -436,7 +434,7 @@ TEST_F(ConnectionTest, DemoModeAndRunningWithoutConnection)
 
 TEST_F(ConnectionTest, ClosedPortIsNoConnectionAndIsClosedAgain)
 {
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     EXPECT_FALSE(device.connectOnPort(addPort("/nonexistent/ttyUSB42")));
     PtyPeer foreign;
     foreign.serve([](const Bytes&) { return std::vector<PtyPeer::Reply> { { kForeign } }; });
@@ -452,13 +450,13 @@ TEST_F(ConnectionTest, ConnectAndReadAllAtWirePace)
     std::size_t bytes = 0;
     {
         CSimProxy proxy(counted->ptyPath(), nullptr);
-        CLPGDevice device;
+        CLPGDevice device(m_ports);
         ASSERT_TRUE(device.connectOnPort(addPort(proxy.path())));
         bytes = proxy.bytesSent() + proxy.bytesAnswered();
     }
     // ... and the time of one straight to a simulator that answers at 38400 baud.
     auto paced = startSim({ "--pace" });
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     const uint32_t port = addPort(paced->ptyPath());
     const auto start = Clock::now();
     ASSERT_TRUE(device.connectOnPort(port));

@@ -41,19 +41,6 @@ inline bool isCommand(const PtyPeer::Frame& f, uint8_t code)
     return f.type == 2 && !f.payload.empty() && f.payload[0] == code;
 }
 
-inline uint32_t addPort(const std::string& path)
-{
-    return portTable().addPath(path, "test");
-}
-
-// A link to a pseudo-terminal that an earlier test of this process already
-// added by its own name shares that entry (the table goes by the resolved
-// path), so the link would not follow a restarted simulator. Each test runs in
-// a process of its own under ctest; a run of the whole executable skips those.
-#define SKIP_UNLESS_LINK_OWNS(port, link)                                                                           \
-    if (portTable().pathOf(port) != (link))                                                                        \
-    GTEST_SKIP() << "the pseudo-terminal behind " << (link) << " was added earlier under another name"
-
 // A profile of its own under a temporary XDG_CONFIG_HOME, the scripted seam,
 // and the once-per-run refusal notice reset.
 class ConnectionTest : public ::testing::Test {
@@ -63,9 +50,20 @@ protected:
         std::string templ = (std::filesystem::temp_directory_path() / "korvana-conn-XXXXXX").string();
         m_dir = ::mkdtemp(templ.data());
         setenv("XDG_CONFIG_HOME", (m_dir + "/cfg").c_str(), 1);
+        // The restore points the tools leave, of this test alone.
+        if (const char* data = std::getenv("XDG_DATA_HOME"))
+            m_dataHome = data;
+        setenv("XDG_DATA_HOME", (m_dir + "/data").c_str(), 1);
         CLPGDevice::resetRefusalNotice();
     }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    void TearDown() override
+    {
+        if (m_dataHome.empty())
+            unsetenv("XDG_DATA_HOME");
+        else
+            setenv("XDG_DATA_HOME", m_dataHome.c_str(), 1);
+        std::filesystem::remove_all(m_dir);
+    }
 
     // Starts a simulator; the test fails at once when it cannot.
     std::unique_ptr<CSimProcess> startSim(std::vector<std::string> options = {})
@@ -75,7 +73,13 @@ protected:
         return sim;
     }
 
+    // A path joins this test's own port table, which the devices made with it use.
+    uint32_t addPort(const std::string& path) { return m_ports.addPath(path, "test"); }
+
     std::string m_dir;
+    std::string m_dataHome; // the run's, put back at the end
+    // Of this test alone: a terminal number an earlier test used keeps nothing of it.
+    CPortTable m_ports;
     CScriptedInteraction ui;
     CInteractionScope scope { ui };
 };

@@ -10,13 +10,12 @@
 #include <app/device/lpgdevice.h>
 #include <app/tuning/settingscheck.h>
 #include <app/platform/log.h>
-#include <app/platform/porttable.h>
 #include <syncmsg/multithread.h>
 
 #include <scriptedinteraction.h>
 #include <simprocess.h>
 #include <scratchfolder.h>
-#include <waitfor.h>
+#include <steppedclock.h>
 
 #include <gtest/gtest.h>
 
@@ -65,7 +64,7 @@ protected:
         ASSERT_EQ(m_sim.send("engine idle"), "ok engine idle");
         // The core's waits do not sleep here; they move the simulated car's clock instead.
         m_ui.onSleep = [this](unsigned ms) { m_sim.send("advance " + std::to_string(ms / 1000.0)); };
-        m_device.configurePort(portTable().addPath(m_sim.ptyPath(), "test"));
+        m_device.configurePort(m_device.ports().addPath(m_sim.ptyPath(), "test"));
         m_device.m_connected = true;
         ASSERT_TRUE(readAll(m_device));
     }
@@ -333,19 +332,29 @@ TEST_F(DocOperationsE2E, DamagedPresetIsRefusedAndNothingWritten)
 TEST_F(DocOperationsE2E, FactoryRestoreWithPollingRunningEndsInAuto)
 {
     driveOnLpg();
+    // The polling thread's waits pass on a clock the restore's waits step.
+    CSteppedClock clock([this] { return m_device.pollingThreadRunning() ? 1 : 0; },
+                        [this] { return !m_device.m_polling; });
+    m_device.port().setWaiter([&clock](unsigned ms) { clock.wait(ms); });
     CMultiThread manager;
     m_device.setThreadManager(&manager);
+    struct StopAtEnd {
+        CLPGDevice& device;
+        ~StopAtEnd() { device.stopPolling(); }
+    } stopAtEnd { m_device };
     ASSERT_TRUE(m_device.startPolling("\\"));
     const auto newestFuel = [this] {
         CDiag r;
         return m_device.diagData().latest(r) ? int { r.fuelState() } : -1;
     };
-    ASSERT_TRUE(testwait::waitFor([&] { return newestFuel() == 3; })) << newestFuel();
+    for (int i = 0; i < 50 && newestFuel() != 3; ++i)
+        clock.advance(100);
+    ASSERT_EQ(newestFuel(), 3);
 
     // Each wait of the restore also lets the polling thread see the car's new state.
-    m_ui.onSleep = [this](unsigned ms) {
+    m_ui.onSleep = [this, &clock](unsigned ms) {
         m_sim.send("advance " + std::to_string(ms / 1000.0));
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 300u)));
+        clock.advance(ms);
     };
     m_ui.queueAnswer(true);
     CDocOperations ops(m_device);

@@ -6,7 +6,6 @@
 // commands run against the in-memory line (tests/device); here a few hundred
 // prove the same through the simulator and a real pseudo-terminal.
 #include <app/device/lpgdevice.h>
-#include <app/platform/porttable.h>
 
 #include <simprocess.h>
 
@@ -35,7 +34,7 @@ TEST(FaultsE2E, CommandsSurviveTenPercentMixedFaults)
     CSimProcess sim({ "--seed", "7" });
     ASSERT_TRUE(sim.start()) << sim.error();
     CLPGDevice device;
-    device.configurePort(portTable().addPath(sim.ptyPath(), "test"));
+    device.configurePort(device.ports().addPath(sim.ptyPath(), "test"));
     ASSERT_TRUE(device.readSensorsSetup());
     for (const auto& b : kBlocks)
         ASSERT_TRUE((device.*b.read)()) << b.name;
@@ -65,7 +64,7 @@ TEST(FaultsE2E, SilenceFailsEachCommandInBoundedTime)
     CSimProcess sim({ "--fault", "silence" });
     ASSERT_TRUE(sim.start()) << sim.error();
     CLPGDevice device;
-    device.configurePort(portTable().addPath(sim.ptyPath(), "test"));
+    device.configurePort(device.ports().addPath(sim.ptyPath(), "test"));
     device.image().m_base.m_switchRPM = 1234;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(device.readBase());

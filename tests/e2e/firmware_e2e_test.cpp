@@ -99,7 +99,7 @@ TEST_F(FirmwareE2E, FlashesAFullImageAndReadsTheSettingsAgain)
 {
     auto sim = startSim({ "--model", "5", "--version", "3.6" });
     const uint32_t port = addPort(sim->ptyPath());
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     ASSERT_TRUE(device.connectOnPort(port));
     const int switchRpm = device.image().m_base.m_switchRPM;
     device.image().m_base.m_switchRPM = switchRpm + 700; // not written: must come back from the controller
@@ -124,7 +124,7 @@ TEST_F(FirmwareE2E, From303To304TheLubricationSettingsAreCleared)
 {
     auto sim = startSim({ "--model", "6", "--version", "3.3" });
     const uint32_t port = addPort(sim->ptyPath());
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     ASSERT_TRUE(device.connectOnPort(port));
     auto& adv = device.image().m_advancedSetup;
     adv.m_lubricationShare = 35;
@@ -157,7 +157,7 @@ TEST_F(FirmwareE2E, VanishedLinkFailsAndTheNextConnectionFinishes)
     const std::size_t vanishAt = std::uniform_int_distribution<std::size_t>(1, 223)(rng);
 
     auto sim = startSim({ "--model", "6", "--version", "3.6" });
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     ASSERT_TRUE(device.connectOnPort(addPort(sim->ptyPath())));
     CFirmwareUpdate update(device);
     uint32_t port = 0;
@@ -357,7 +357,7 @@ TEST_F(FirmwareE2E, ProgrammingTimeAtTheWirePace)
         auto sim = startSim({ "--model", "5" });
         CSimProxy proxy(sim->ptyPath(), nullptr);
         const uint32_t port = addPort(proxy.path());
-        CLPGDevice device;
+        CLPGDevice device(m_ports);
         ASSERT_TRUE(device.connectOnPort(port));
         CFirmwareUpdate update(device);
         std::size_t atStart = 0;
@@ -373,7 +373,7 @@ TEST_F(FirmwareE2E, ProgrammingTimeAtTheWirePace)
 
     auto sim = startSim({ "--model", "5", "--pace" });
     const uint32_t port = addPort(sim->ptyPath());
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     ASSERT_TRUE(device.connectOnPort(port));
     CFirmwareUpdate update(device);
     Clock::time_point start;

@@ -9,7 +9,6 @@
 #include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/textcodec.h>
-#include <app/platform/porttable.h>
 #include <app/tuning/mapmodel.h>
 
 #include <scriptedinteraction.h>
@@ -24,7 +23,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_sim.start()) << m_sim.error();
-        m_device.configurePort(portTable().addPath(m_sim.ptyPath(), "test"));
+        m_device.configurePort(m_device.ports().addPath(m_sim.ptyPath(), "test"));
         m_device.m_connected = true;
         // The fake clock's waits pass on the simulator's clock too (the wait for petrol).
         m_ui.onSleep = [this](unsigned ms) { m_sim.send("advance " + std::to_string(ms / 1000.0)); };

@@ -85,7 +85,7 @@ protected:
     }
 
     std::unique_ptr<CSimProcess> m_sim;
-    CLPGDevice m_device;
+    CLPGDevice m_device { m_ports };
 };
 
 } // namespace
@@ -175,7 +175,7 @@ TEST_F(ConnectionTest, ObdPollRateAtWirePace)
 {
     auto sim = startSim({ "--pace", "--injectors", "6" });
     ASSERT_TRUE(sim->running());
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     device.configurePort(addPort(sim->ptyPath()));
     device.m_connected = true;
     ASSERT_TRUE(device.readDevInfo());
@@ -203,7 +203,7 @@ TEST_F(ConnectionTest, MapFromObdThroughTheController)
     ASSERT_TRUE(sim->running());
     ASSERT_EQ(sim->send("engine idle"), "ok engine idle");
     ui.onSleep = [&sim](unsigned ms) { sim->send("advance " + std::to_string(ms / 1000.0)); };
-    CLPGDevice device;
+    CLPGDevice device(m_ports);
     device.configurePort(addPort(sim->ptyPath()));
     device.m_connected = true;
     ASSERT_TRUE(device.readDevInfo());

@@ -41,10 +41,7 @@ protected:
         sim = startSim(options);
         ASSERT_TRUE(sim->running());
         const uint32_t port = addPort(viaLink ? link() : sim->ptyPath());
-        if (viaLink) {
-            SKIP_UNLESS_LINK_OWNS(port, link());
-        }
-        device = std::make_unique<CLPGDevice>();
+        device = std::make_unique<CLPGDevice>(m_ports);
         device->setThreadManager(&manager);
         ASSERT_TRUE(device->connectOnPort(port));
     }

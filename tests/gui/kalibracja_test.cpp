@@ -1,8 +1,8 @@
 // The "Kalibracja" page in the program against korvana-sim. The simulator runs
-// twenty times faster than real time; the test stops the program's polling
-// thread and queues one live record per 100 ms of the scripted clock instead
-// (each scripted sleep sleeps a twentieth for real), so a minute of idle
-// calibration takes seconds. The page, the view, the document's operation and
+// twenty times faster than real time; the program's polling thread waits on a
+// clock that the scripted sleeps step (each sleeps a twentieth for real), so a
+// minute of idle calibration takes seconds and the thread still reads one
+// record per 100 ms of that clock. The page, the view, the document's operation and
 // the procedure are the program's own. Covered: a run from the Start button
 // to the green lines and the car's correction, a fuel button refused inside the
 // run, Stop putting back the delay and automatic mode, a cold reducer refused
@@ -13,7 +13,6 @@
 #include <app/data/diagdata.h>
 #include <app/data/translate.h>
 #include <app/device/operationlock.h>
-#include <app/platform/porttable.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
@@ -24,6 +23,7 @@
 #include <tools/sim/fittedcar.h>
 
 #include <simprocess.h>
+#include <steppedclock.h>
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -56,6 +56,8 @@ protected:
     }
     void TearDown() override
     {
+        if (m_clock)
+            m_clock->release();
         m_run.reset();
         qunsetenv("XDG_CONFIG_HOME");
     }
@@ -73,46 +75,32 @@ protected:
         }
         if (warm && m_sim->send("advance 300").rfind("ok", 0) != 0)
             return false;
-        // A terminal number an earlier test of this process used would keep that test's link.
-        if (portTable().pathOf(portTable().addPath(link, "test")) != link) {
-            m_skip = true;
-            return false;
-        }
         SAppOptions options;
         options.ports = { link };
         m_run = std::make_unique<CShellRun>(options, false);
         if (!m_run->start() || !doc().device().m_connected)
             return false;
+        // The program's own polling thread again, its waits on the stepped clock.
+        CLPGDevice& device = doc().device();
         doc().stopPolling();
+        m_clock = std::make_unique<CSteppedClock>([&device] { return device.pollingThreadRunning() ? 1 : 0; },
+                                                  [&device] { return !device.m_polling; });
+        device.port().setWaiter([this](unsigned ms) { m_clock->wait(ms); });
+        doc().startPolling();
+        // The first record, which the page and the procedure look at.
+        m_clock->advance(100);
         m_run->ui.onSleep = [this](unsigned ms) {
             std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(ms * 1000 / kScale)));
-            poll();
+            m_clock->advance(ms);
         };
         m_run->ui.onPump = [this] {
             QCoreApplication::processEvents();
             if (duringRun)
                 duringRun();
         };
-        poll();
         view().showPage(3);
         m_page = dynamic_cast<CKalibracjaDlg*>(view().multiPage()->getActivePage());
         return m_page != nullptr;
-    }
-
-    // What the polling thread would have queued by the scripted clock.
-    void poll()
-    {
-        CLPGDevice& device = doc().device();
-        while (m_nextPoll <= m_run->ui.clockMs()) {
-            m_nextPoll += 100;
-            CDiag record;
-            if (device.readLiveData(record) != CLPGDevice::kLiveOk)
-                continue;
-            if (record.fuelState() == 4 || record.fuelState() == 5)
-                record.setFuelState(3);
-            record.setSequence(++m_sequence);
-            device.diagData().push(record);
-        }
     }
 
     std::string simValue(const std::string& key)
@@ -160,18 +148,11 @@ protected:
     std::function<void()> duringRun;
     QTemporaryDir m_dir;
     std::unique_ptr<CSimProcess> m_sim;
+    // Declared before the program, so it outlives the polling thread that waits on it.
+    std::unique_ptr<CSteppedClock> m_clock;
     std::unique_ptr<CShellRun> m_run;
     CKalibracjaDlg* m_page = nullptr;
-    bool m_skip = false;
-
-private:
-    uint64_t m_nextPoll = 0;
-    uint32_t m_sequence = 0;
 };
-
-#define SKIP_WHEN_TERMINAL_REUSED()                                                                                    \
-    if (m_skip)                                                                                                        \
-    GTEST_SKIP() << "a pseudo-terminal of an earlier test in this process was reused"
 
 double carNeed(int injectors)
 {
@@ -186,7 +167,6 @@ double carNeed(int injectors)
 TEST_F(KalibracjaPage, StartRunsToTheCarsCorrectionAndRefusesAFuelButtonMeanwhile)
 {
     const bool started = start(true);
-    SKIP_WHEN_TERMINAL_REUSED();
     ASSERT_TRUE(started);
     CLPGDevice& device = doc().device();
     const int n = device.image().m_devInfo.m_injCount;
@@ -232,7 +212,6 @@ TEST_F(KalibracjaPage, StartRunsToTheCarsCorrectionAndRefusesAFuelButtonMeanwhil
 TEST_F(KalibracjaPage, StopEndsTheRunAndPutsBackTheDelayAndAutomaticMode)
 {
     const bool started = start(true);
-    SKIP_WHEN_TERMINAL_REUSED();
     ASSERT_TRUE(started);
     std::string modeAtStop;
     duringRun = [&] {
@@ -265,7 +244,6 @@ TEST_F(KalibracjaPage, StopEndsTheRunAndPutsBackTheDelayAndAutomaticMode)
 TEST_F(KalibracjaPage, LostLinkIsNamedAndPutBackWhenTheFitterSaysYesAfterTheReconnection)
 {
     const bool started = start(true);
-    SKIP_WHEN_TERMINAL_REUSED();
     ASSERT_TRUE(started);
     bool vanished = false;
     duringRun = [&] {
@@ -289,15 +267,11 @@ TEST_F(KalibracjaPage, LostLinkIsNamedAndPutBackWhenTheFitterSaysYesAfterTheReco
     ASSERT_EQ(m_sim->send("appear").rfind("ok", 0), 0u);
     EXPECT_EQ(simValue("fuelmode"), "lpg") << "nothing was switched while the link was away";
     m_run->ui.queueAnswer(true);
-    // What the frame timer's watchdog runs once polling has noticed the loss (polling is the test's here).
+    // What the frame timer's watchdog runs once polling has noticed the loss (the polling thread's
+    // clock stands still between the test's steps).
     ASSERT_TRUE(doc().searchController(false));
     // The question comes as an operation of its own once the search has ended.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while ((m_run->ui.shown().size() == shownBefore || doc().operationRunning())
-           && std::chrono::steady_clock::now() < deadline) {
-        QCoreApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    guitest::waitFor([&] { return m_run->ui.shown().size() > shownBefore && !doc().operationRunning(); });
     ASSERT_GT(m_run->ui.shown().size(), shownBefore) << "no question after the reconnection";
     const auto& question = m_run->ui.shown().back();
     EXPECT_TRUE(question.question);
@@ -312,7 +286,6 @@ TEST_F(KalibracjaPage, LostLinkIsNamedAndPutBackWhenTheFitterSaysYesAfterTheReco
 TEST_F(KalibracjaPage, ColdReducerIsRefusedWithTheYellowLineOnly)
 {
     const bool started = start(false);
-    SKIP_WHEN_TERMINAL_REUSED();
     ASSERT_TRUE(started);
     const std::string modeBefore = simValue("fuelmode");
     clickStart();
@@ -330,7 +303,6 @@ TEST_F(KalibracjaPage, ColdReducerIsRefusedWithTheYellowLineOnly)
 TEST_F(KalibracjaPage, SpinsFollowTheRuleAndWriteTheController)
 {
     const bool started = start(false);
-    SKIP_WHEN_TERMINAL_REUSED();
     ASSERT_TRUE(started);
     CLPGDevice& device = doc().device();
     const int n = device.image().m_devInfo.m_injCount;
@@ -387,7 +359,6 @@ TEST_F(KalibracjaPage, SpinsFollowTheRuleAndWriteTheController)
 TEST_F(KalibracjaPage, PerCylinderBoxRunsTheCylinderByCylinderProcedure)
 {
     const bool started = start(true);
-    SKIP_WHEN_TERMINAL_REUSED();
     ASSERT_TRUE(started);
     ctrl<QAbstractButton>(CKalibracjaDlg::kPerCylinderId)->click();
     double delayDuringRun = -1;
@@ -412,7 +383,6 @@ TEST_F(KalibracjaPage, PerCylinderBoxRunsTheCylinderByCylinderProcedure)
 TEST_F(KalibracjaPage, TextsAndTheProceduresLinesGoThroughTheLanguage)
 {
     const bool started = start(true);
-    SKIP_WHEN_TERMINAL_REUSED();
     ASSERT_TRUE(started);
     shelltest::EnglishScope english({
         { QStringLiteral("Autokalibracja"), QStringLiteral("Autocalibration") },

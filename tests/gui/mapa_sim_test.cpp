@@ -10,7 +10,6 @@
 
 #include <app/device/lpgdevice.h>
 #include <app/shell/checkboximages.h>
-#include <app/platform/porttable.h>
 #include <app/shell/chart2ddlg.h>
 #include <app/shell/corpressdlg.h>
 #include <app/shell/corrpmdlg.h>
@@ -74,8 +73,6 @@ protected:
         simOptions.insert(simOptions.begin(), { "--link", link });
         m_sim = std::make_unique<CSimProcess>(simOptions);
         ASSERT_TRUE(m_sim->start()) << m_sim->error();
-        if (portTable().pathOf(portTable().addPath(link, "test")) != link)
-            GTEST_SKIP() << "a pseudo-terminal of an earlier test in this process was reused";
         SAppOptions options;
         options.ports = { link };
         options.page = kMapaPage;
@@ -99,6 +96,13 @@ protected:
     }
 
     CLPGDevice& device() { return m_run->app().document()->device(); }
+    // Until the polling thread has queued n more records, with the events they bring handled.
+    void waitRecords(uint64_t n)
+    {
+        const uint64_t from = device().diagData().newestSequence();
+        EXPECT_TRUE(waitFor([&] { return device().diagData().newestSequence() >= from + n; })) << "no readings";
+        guitest::settle();
+    }
     const auto& image() { return device().image().m_corrMap.m_injMapTable; }
 
     // Selects columns c1 … c2 × rows r1 … r2 with a click and Shift+arrows, through the page.
@@ -463,7 +467,7 @@ TEST_F(MapaPage, DemoScreenshotsAndRepaintTime)
         // The demo engine's records place the marker.
         EXPECT_TRUE(waitFor([&] { return m_grid->model().currentCell().has_value(); }))
             << "the operating point is shown";
-        shelltest::waitMs(300);
+        waitRecords(3);
         const QString name = QStringLiteral("mapa2d_demo_%1x%2").arg(size.width()).arg(size.height());
         EXPECT_FALSE(guitest::saveScreenshot(frame, name).isEmpty());
 
@@ -554,7 +558,8 @@ TEST_F(MapaObd, StartOnPetrolIsRefused)
     EXPECT_EQ(m_run->ui.shown()[0].icon, MsgIcon::Information);
     EXPECT_EQ(m_grid->model().colourMode(), 1);
     EXPECT_TRUE(control(CCorRpmDlg::kBtnObdMapStart)->isEnabled());
-    shelltest::waitMs(400);
+    // Four records the page timer could have filed.
+    waitRecords(4);
     EXPECT_EQ(samples(), 0u) << "nothing collected";
 }
 
@@ -605,7 +610,7 @@ TEST_F(MapaObd, RunOnLpgCollectsGreyStopRestoresCalculateWrites)
     EXPECT_TRUE(control(CCorRpmDlg::kBtnObdMapStart)->isEnabled());
     ASSERT_TRUE(control(CCorRpmDlg::kBtnObdMapCalculate)->isEnabled());
     const std::size_t kept = samples();
-    shelltest::waitMs(300);
+    waitRecords(3);
     EXPECT_EQ(samples(), kept) << "nothing collected after Stop";
 
     // A cell beyond the map's range in the image shows the write and the clamp in the controller.

@@ -13,7 +13,6 @@
 #include <app/device/blockcodec.h>
 #include <app/device/settingwriter.h>
 #include <app/platform/pcid.h>
-#include <app/platform/porttable.h>
 #include <app/shell/consolebtn.h>
 #include <app/shell/consolesetupdlg.h>
 #include <app/shell/infodlg.h>
@@ -82,8 +81,6 @@ protected:
                 args.insert(args.end(), { "--time-scale", std::to_string(timeScale) });
             m_sim = std::make_unique<CSimProcess>(args);
             ASSERT_TRUE(m_sim->start()) << m_sim->error();
-            if (portTable().pathOf(portTable().addPath(link, "test")) != link)
-                m_skip = true;
             options.ports = { link };
         } else {
             options.ports = { m_dir.filePath(QStringLiteral("none")).toStdString() };
@@ -137,12 +134,7 @@ protected:
     QTemporaryDir m_dir;
     std::unique_ptr<CSimProcess> m_sim;
     std::unique_ptr<CShellRun> m_run;
-    bool m_skip = false;
 };
-
-#define SKIP_WHEN_TERMINAL_REUSED()                                                                                    \
-    if (m_skip)                                                                                                        \
-    GTEST_SKIP() << "a pseudo-terminal of an earlier test in this process was reused"
 
 struct SSpinCase {
     SettingsPage page;
@@ -152,7 +144,6 @@ struct SSpinCase {
 TEST_F(SettingsPages, SpinsStepReachTheControllerAndStopAtTheirRange)
 {
     start();
-    SKIP_WHEN_TERMINAL_REUSED();
     ASSERT_TRUE(device().m_connected);
     const SSpinCase cases[] = {
         { SettingsPage::Settings, 1149 }, // switch-over rpm, base
@@ -211,7 +202,6 @@ TEST_F(SettingsPages, SpinsStepReachTheControllerAndStopAtTheirRange)
 TEST_F(SettingsPages, EngineSpeedsMoveToValuesTheControllerReadsBackAsThemselves)
 {
     start();
-    SKIP_WHEN_TERMINAL_REUSED();
     auto* dlg = page<CUstawieniaDlg>(1);
     const CSettingField* f = CSettingsTable::byControl(SettingsPage::Settings, 1149);
     auto* edit = guitest::findById<CExtEdit>(dlg, 1149);
@@ -234,7 +224,6 @@ TEST_F(SettingsPages, EngineSpeedsMoveToValuesTheControllerReadsBackAsThemselves
 TEST_F(SettingsPages, TypedValueOutsideTheRangeIsRefusedWithTheRange)
 {
     start();
-    SKIP_WHEN_TERMINAL_REUSED();
     auto* dlg = page<CUstawieniaDlg>(1);
     const CSettingField* f = CSettingsTable::byControl(SettingsPage::Settings, 1149);
     auto* edit = guitest::findById<CExtEdit>(dlg, 1149);
@@ -256,7 +245,6 @@ TEST_F(SettingsPages, TypedValueOutsideTheRangeIsRefusedWithTheRange)
 TEST_F(SettingsPages, FailedWriteIsShownInTheWarningColourUntilWritten)
 {
     start();
-    SKIP_WHEN_TERMINAL_REUSED();
     auto* dlg = page<CUstawieniaDlg>(1);
     const CSettingField* f = CSettingsTable::byControl(SettingsPage::Settings, 1152);
     auto* edit = guitest::findById<CExtEdit>(dlg, 1152);
@@ -329,7 +317,6 @@ TEST_F(SettingsPages, LanguageChangeRebuildsListsKeepingTheStoredValues)
 TEST_F(SettingsPages, SignalSourceLocksTheDivider)
 {
     start();
-    SKIP_WHEN_TERMINAL_REUSED();
     auto* dlg = page<CUstawieniaDlg>(1);
     const CSettingField* source = CSettingsTable::byControl(SettingsPage::Settings, 1092);
     const CSettingField* divider = CSettingsTable::byControl(SettingsPage::Settings, 1153);
@@ -348,7 +335,6 @@ TEST_F(SettingsPages, SignalSourceLocksTheDivider)
 TEST_F(SettingsPages, RestartSettingOnLpgEndsInAutomaticMode)
 {
     start(true, 20);
-    SKIP_WHEN_TERMINAL_REUSED();
     CKorMultiPageCtrl* mpc = m_run->app().view()->multiPage();
     ASSERT_EQ(m_sim->send("fuel lpg"), "ok fuel lpg");
     ASSERT_TRUE(waitFor([&] { return mpc->getButton(1)->isSelected(); })) << "the car runs on LPG";
@@ -366,7 +352,6 @@ TEST_F(SettingsPages, RestartSettingOnLpgEndsInAutomaticMode)
 TEST_F(SettingsPages, InfoFieldsInTheirFormatsAndTheErrorMemory)
 {
     start();
-    SKIP_WHEN_TERMINAL_REUSED();
     auto* info = page<CInfoDlg>(6);
     ASSERT_NE(info, nullptr);
     auto text = [&](int id) { return guitest::findById<QLineEdit>(info, id)->text(); };
@@ -407,7 +392,6 @@ TEST_F(SettingsPages, InfoShowsTheLastModifierAsThisPcAfterAWriteFromIt)
     std::ofstream(machineId) << "0a1b2c3d00112233445566778899aabb\n";
     CPcIdSourceScope source(machineId, "/nonexistent-by-uuid");
     start();
-    SKIP_WHEN_TERMINAL_REUSED();
     auto* info = page<CInfoDlg>(6);
     ASSERT_NE(info, nullptr);
     auto text = [&](int id) { return guitest::findById<QLineEdit>(info, id)->text(); };
@@ -427,7 +411,6 @@ TEST_F(SettingsPages, InfoShowsTheLastModifierAsThisPcAfterAWriteFromIt)
 TEST_F(SettingsPages, ConsoleSetupOpensOnDoubleClick)
 {
     start();
-    SKIP_WHEN_TERMINAL_REUSED();
     CConsoleBtn* console = m_run->app().view()->consoleButton();
     ASSERT_NE(console, nullptr);
     bool opened = false;
@@ -459,7 +442,6 @@ TEST_F(SettingsPages, ConsoleSetupOpensOnDoubleClick)
 TEST_F(SettingsPages, CompareWithFileListsTheChangedKey)
 {
     start();
-    SKIP_WHEN_TERMINAL_REUSED();
     const std::string path = m_dir.filePath(QStringLiteral("saved.kvs")).toStdString();
     ASSERT_TRUE(writeSettings(path, device().image()));
     auto* dlg = page<CUstawieniaDlg>(1);

@@ -8,7 +8,6 @@
 #include "shelltest.h"
 
 #include <app/data/conversions.h>
-#include <app/platform/porttable.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
@@ -69,8 +68,6 @@ protected:
         if (!m_sim->start())
             return false;
         m_sim->send("engine idle");
-        if (portTable().pathOf(portTable().addPath(link, "test")) != link)
-            m_skip = true;
         SAppOptions options;
         options.ports = { link };
         options.page = page;
@@ -81,6 +78,13 @@ protected:
     }
 
     CkorvanaDoc& doc() { return *m_run->app().document(); }
+    // Until the polling thread has queued n more records, with the events they bring handled.
+    void waitRecords(uint64_t n)
+    {
+        const uint64_t from = device().diagData().newestSequence();
+        EXPECT_TRUE(waitFor([&] { return device().diagData().newestSequence() >= from + n; })) << "no readings";
+        guitest::settle();
+    }
     CLPGDevice& device() { return doc().device(); }
     CkorvanaView& view() { return *m_run->app().view(); }
 
@@ -115,12 +119,7 @@ protected:
     QTemporaryDir m_dir;
     std::unique_ptr<CSimProcess> m_sim;
     std::unique_ptr<CShellRun> m_run;
-    bool m_skip = false;
 };
-
-#define SKIP_WHEN_TERMINAL_REUSED()                                                                                    \
-    if (m_skip)                                                                                                        \
-    GTEST_SKIP() << "a pseudo-terminal of an earlier test in this process was reused"
 
 struct BusCase {
     const char* name;
@@ -147,7 +146,6 @@ TEST_P(ObdPageBus, EnableFindsTheBusAndTheReadingsFollowTheTrims)
 {
     const BusCase& bus = GetParam();
     ASSERT_TRUE(start(bus.options));
-    SKIP_WHEN_TERMINAL_REUSED();
     CObdDlg* page = showObdPage();
     ASSERT_TRUE(page);
     // Off first, so that the detection below starts from nothing.
@@ -201,7 +199,6 @@ INSTANTIATE_TEST_SUITE_P(Buses, ObdPageBus, ::testing::ValuesIn(kBuses),
 TEST_F(ObdPage, TroubleCodesAreListedWithTheirTextsAndCleared)
 {
     ASSERT_TRUE(start({ "--obd", "can11" }));
-    SKIP_WHEN_TERMINAL_REUSED();
     CObdDlg* page = showObdPage();
     ASSERT_TRUE(page);
     ASSERT_TRUE(device().established());
@@ -239,7 +236,6 @@ TEST_F(ObdPage, TroubleCodesAreListedWithTheirTextsAndCleared)
 TEST_F(ObdPage, BackgroundPollKeepsAwayWhileAnOperationRuns)
 {
     ASSERT_TRUE(start({ "--obd", "can11" }));
-    SKIP_WHEN_TERMINAL_REUSED();
     CObdShellSteps* steps = view().obdSteps();
     ASSERT_TRUE(steps);
     // The view's setup step after connecting found the car.
@@ -251,7 +247,8 @@ TEST_F(ObdPage, BackgroundPollKeepsAwayWhileAnOperationRuns)
     ASSERT_TRUE(device().operation().tryBegin(L"Test"));
     const unsigned held = steps->backgroundPolls();
     const int index = device().readingIndex();
-    shelltest::waitMs(800);
+    // Eight records, each a refresh that would have polled.
+    waitRecords(8);
     EXPECT_EQ(steps->backgroundPolls(), held);
     EXPECT_EQ(device().readingIndex(), index);
     device().operation().end();
@@ -261,7 +258,7 @@ TEST_F(ObdPage, BackgroundPollKeepsAwayWhileAnOperationRuns)
     const unsigned setups = steps->setupRuns();
     ASSERT_TRUE(device().operation().tryBegin(L"Test"));
     emit doc().relay().linkConnected();
-    shelltest::waitMs(400);
+    waitRecords(4);
     EXPECT_EQ(steps->setupRuns(), setups) << "not while the device is held";
     EXPECT_TRUE(steps->setupPending());
     device().operation().end();
@@ -272,7 +269,6 @@ TEST_F(ObdPage, BackgroundPollKeepsAwayWhileAnOperationRuns)
 TEST_F(ObdPage, ControlsWriteTheConfigurationRecord)
 {
     ASSERT_TRUE(start({ "--obd", "can11", "--injectors", "6" }));
-    SKIP_WHEN_TERMINAL_REUSED();
     CObdDlg* page = showObdPage();
     ASSERT_TRUE(page);
     auto readBack = [&] {
@@ -316,7 +312,6 @@ TEST_F(ObdPage, ControlsWriteTheConfigurationRecord)
 TEST_F(ObdPage, ScreenshotsOfThePageAndTheAdvancedDialog)
 {
     ASSERT_TRUE(start({ "--obd", "can11" }));
-    SKIP_WHEN_TERMINAL_REUSED();
     ASSERT_EQ(m_sim->send("dtc P0171 P0300 P0420"), "ok dtc P0171 P0300 P0420");
     CObdDlg* page = showObdPage();
     ASSERT_TRUE(page);
@@ -348,7 +343,6 @@ TEST_F(ObdPage, ScreenshotsOfThePageAndTheAdvancedDialog)
 TEST_F(ObdPage, AdvancedOptionsExcludeEachOtherAndAreWritten)
 {
     ASSERT_TRUE(start({ "--obd", "can11" }));
-    SKIP_WHEN_TERMINAL_REUSED();
     COBDAdvancedDlg dialog(doc().pageContext());
     ASSERT_TRUE(dialog.Create());
     guitest::showAndSettle(&dialog);
@@ -389,7 +383,6 @@ TEST_F(ObdPage, AdvancedOptionsExcludeEachOtherAndAreWritten)
 TEST_F(ObdPage, ConfigurationRewriteKeepsTheSpeedThresholdPeriod)
 {
     ASSERT_TRUE(start({ "--obd", "can11" }));
-    SKIP_WHEN_TERMINAL_REUSED();
     const auto record = [&](int n) {
         const std::string dump = m_sim->send("dump store");
         const std::string key = " record" + std::to_string(n) + "=";
@@ -427,7 +420,6 @@ TEST_F(ObdPage, ConfigurationRewriteKeepsTheSpeedThresholdPeriod)
 TEST_F(ObdPage, FailedDetectionLeavesTheConnectionRecordAsItWas)
 {
     ASSERT_TRUE(start({ "--obd", "none" }));
-    SKIP_WHEN_TERMINAL_REUSED();
     const auto connection = [&] {
         const std::string dump = m_sim->send("dump store");
         const auto at = dump.find(" record18=");
@@ -449,7 +441,6 @@ TEST_F(ObdPage, FailedDetectionLeavesTheConnectionRecordAsItWas)
 TEST_F(ObdPage, PageShownDuringAnOperationReadsTheRecordsLater)
 {
     ASSERT_TRUE(start({ "--obd", "can29" }));
-    SKIP_WHEN_TERMINAL_REUSED();
     // The fitted record names CAN 11-bit; the car answers on 29-bit only.
     ASSERT_TRUE(device().operation().tryBegin(L"Test"));
     CObdDlg* page = showObdPage();
@@ -470,7 +461,6 @@ TEST_F(ObdPage, PageShownDuringAnOperationReadsTheRecordsLater)
 TEST_F(ObdPage, PageShownBeforeTheSetupFillsItselfWhenTheSetupRan)
 {
     ASSERT_TRUE(start({ "--obd", "can11" }, 5));
-    SKIP_WHEN_TERMINAL_REUSED();
     auto* page = dynamic_cast<CObdDlg*>(view().multiPage()->getActivePage());
     ASSERT_TRUE(page);
     auto* enable = qobject_cast<QComboBox*>(findChildCtrl(page, CObdDlg::kComboEnable));

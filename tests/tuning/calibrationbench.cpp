@@ -2,7 +2,6 @@
 
 #include <app/data/conversions.h>
 #include <app/data/diagdata.h>
-#include <app/platform/porttable.h>
 
 #include <algorithm>
 #include <bit>
@@ -60,7 +59,7 @@ CalibrationBench::CalibrationBench(int injectors)
     , m_adv(kAdv)
     , m_mainCorr(16, 0)
 {
-    device.configurePort(portTable().addPath(peer.path(), "calibration bench"));
+    device.configurePort(device.ports().addPath(peer.path(), "calibration bench"));
     device.setKeyGenerator([] { return uint16_t { 0x1233 }; });
     device.m_connected = true;
     // A controller connected and read whole, as the pages find it.

@@ -10,6 +10,8 @@
 
 class CErrorGuard;
 class CLPGDevice;
+class CSerialDiagnosis;
+class IPortTable;
 struct CWriteReport;
 struct CLeftChanged;
 
@@ -22,6 +24,8 @@ constexpr int kExitChanged = 3;
 struct CliContext {
     std::string port; // the --port value as given; empty when absent
     std::vector<std::string> args;
+    IPortTable* ports = nullptr;                 // the run's COM numbers (main's)
+    const CSerialDiagnosis* diagnosis = nullptr; // why a port cannot be used (main's)
 };
 
 struct CliCommand {
@@ -85,7 +89,7 @@ bool isPortArgument(const std::string& value, std::string& message);
 // The COM number for a --port value: "3", "COM3" (any case), or a device path
 // (anything with a '/'), which joins the port table. 0 when the value is none
 // of these or the table is full; message then says why.
-uint32_t resolvePort(const std::string& value, std::string& message);
+uint32_t resolvePort(IPortTable& ports, const std::string& value, std::string& message);
 
 // Writes and what they show (cli_write.cpp).
 // SIGINT, SIGTERM and SIGHUP: during a write they end it the way a failure

@@ -5,7 +5,7 @@
 #include <app/data/translate.h>
 #include <app/device/writesession.h>
 #include <app/platform/boundedread.h>
-#include <app/platform/porttable.h>
+#include <app/platform/iporttable.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/log.h>
 #include <errkit/errorguard.h>
@@ -92,19 +92,19 @@ bool isPortArgument(const std::string& value, std::string& message)
         ok = ok && std::isdigit(static_cast<unsigned char>(c));
         n = n * 10 + static_cast<unsigned long>(c - '0');
     }
-    if (!ok || n < 1 || n > CPortTable::kMaxPort) {
+    if (!ok || n < 1 || n > IPortTable::kMaxPort) {
         message = "not a port: \"" + value + "\" (give 1…256, COM1…COM256 or a device path)";
         return false;
     }
     return true;
 }
 
-uint32_t resolvePort(const std::string& value, std::string& message)
+uint32_t resolvePort(IPortTable& ports, const std::string& value, std::string& message)
 {
     if (!isPortArgument(value, message))
         return 0;
     if (value.find('/') != std::string::npos) {
-        const uint32_t n = portTable().addPath(value, "--port");
+        const uint32_t n = ports.addPath(value, "--port");
         if (n == 0)
             message = "no free port number left for " + value;
         return n;

@@ -6,7 +6,7 @@
 #include <app/device/controllersearch.h>
 #include <app/device/historyrecorder.h>
 #include <app/device/lpgdevice.h>
-#include <app/platform/porttable.h>
+#include <app/platform/iporttable.h>
 #include <app/platform/serialdiagnosis.h>
 
 #include <algorithm>
@@ -74,16 +74,16 @@ int connectDevice(const CliContext& context, bool demo, CLPGDevice& device)
     }
     if (!context.port.empty()) {
         std::string message;
-        const uint32_t n = resolvePort(context.port, message);
+        const uint32_t n = resolvePort(*context.ports, context.port, message);
         if (n == 0)
             return failed(message);
         // A number without a port behind it: there is no path to check or advise on.
-        if (portTable().pathOf(n).empty())
+        if (context.ports->pathOf(n).empty())
             return failed("COM" + std::to_string(n) + " is not present; korvana-cli ports lists the present ports");
         if (!device.connectOnPort(n)) {
             std::string why
                 = describeConnectFailure(device.lastConnectFailure(), context.port, device.lastConnectDetail());
-            for (const auto& line : CSerialDiagnosis::advice(CSerialDiagnosis().probe(portTable().pathOf(n))))
+            for (const auto& line : CSerialDiagnosis::advice(context.diagnosis->probe(context.ports->pathOf(n))))
                 why += "\n  " + line;
             return failed(why);
         }
@@ -98,10 +98,10 @@ int connectDevice(const CliContext& context, bool demo, CLPGDevice& device)
         for (const auto& a : attempts) {
             why += "\n  " + describeConnectFailure(a.failure, a.path, a.detail);
             // The port is closed again by now, so a fresh look shows who else has it.
-            for (const auto& line : CSerialDiagnosis::advice(CSerialDiagnosis().probe(a.path)))
+            for (const auto& line : CSerialDiagnosis::advice(context.diagnosis->probe(a.path)))
                 why += "\n    " + line;
         }
-        if (!CSerialDiagnosis::hasUsbSerialAdapter(portTable().presentPorts()))
+        if (!CSerialDiagnosis::hasUsbSerialAdapter(context.ports->presentPorts()))
             why += "\n  " + CSerialDiagnosis::noAdapterAdvice();
         return failed(why);
     }

@@ -48,7 +48,7 @@ void printCoverage(const char* fuel, const CChartMapRecord& map)
 
 int runAutomap(const CliContext& context, bool write, bool demo)
 {
-    CLPGDevice device;
+    CLPGDevice device(*context.ports);
     if (const int code = connectDevice(context, demo, device))
         return code;
     if (const int code = requireRead(device, CReadBlocks::SetupTimes1 | CReadBlocks::SetupTimes2 | CReadBlocks::AutomapSchedule | CReadBlocks::DevInfo))
@@ -113,7 +113,7 @@ int cmdMaps(const CliContext& context)
     if (!args.empty())
         return usageError("maps", "unexpected argument: " + args.front());
     try {
-        CLPGDevice device;
+        CLPGDevice device(*context.ports);
         if (const int code = connectDevice(context, demo, device))
             return code;
         if (const int code = requireRead(device, CReadBlocks::SetupTimes1 | CReadBlocks::SetupTimes2 | CReadBlocks::AutomapSchedule | CReadBlocks::DevInfo))

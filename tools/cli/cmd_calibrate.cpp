@@ -162,7 +162,7 @@ int cmdCalibrate(const CliContext& context)
     // Not the program's manager: that one ends the process with status 0.
     CMultiThread manager;
     try {
-        CLPGDevice device;
+        CLPGDevice device(*context.ports);
         if (const int code = connectDevice(context, demo, device))
             return code;
         if (const int code = requireRead(device, CReadBlocks::Base | CReadBlocks::MainCorr | CReadBlocks::DevInfo))

@@ -40,7 +40,7 @@ int cmdErrors(const CliContext& context)
             return usageError("errors", "unexpected argument " + arg);
     }
     try {
-        CLPGDevice device;
+        CLPGDevice device(*context.ports);
         if (const int code = connectDevice(context, demo, device))
             return code;
         if (const int code = requireRead(device, CReadBlocks::DevInfo | CReadBlocks::Base))

@@ -117,12 +117,12 @@ int cmdFlash(const CliContext& context)
     ui.setFile(path);
     CInteractionGuard guard(ui);
     try {
-        CLPGDevice device;
+        CLPGDevice device(*context.ports);
         CFirmwareUpdate update(device);
         uint32_t port = 0;
         if (!context.port.empty()) {
             std::string message;
-            port = resolvePort(context.port, message);
+            port = resolvePort(*context.ports, context.port, message);
             if (port == 0)
                 return failed(message);
         }

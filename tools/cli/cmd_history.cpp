@@ -153,7 +153,7 @@ int diff(const CliContext& context, std::vector<std::string> args)
             return kDiffError;
     } else {
         try {
-            CLPGDevice device;
+            CLPGDevice device(*context.ports);
             if (connectDevice(context, demo, device) != kExitOk)
                 return kDiffError;
             b = heldContent(device);
@@ -204,7 +204,7 @@ int restore(const CliContext& context, std::vector<std::string> args)
     if (!store || !loadPoint(*store, idText, point, content))
         return kExitFailed;
     try {
-        CLPGDevice device;
+        CLPGDevice device(*context.ports);
         if (const int code = connectDevice(context, demo, device))
             return code;
         const CDevInfo& d = device.image().m_devInfo;

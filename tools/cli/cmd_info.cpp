@@ -89,7 +89,7 @@ int cmdInfo(const CliContext& context)
             return usageError("info", "unexpected argument " + arg);
     }
     try {
-        CLPGDevice device;
+        CLPGDevice device(*context.ports);
         if (const int code = connectDevice(context, demo, device))
             return code;
         const bool statistic = device.readStatistics();

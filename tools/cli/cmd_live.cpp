@@ -86,7 +86,7 @@ int cmdLive(const CliContext& context)
     // Not the program's manager: that one ends the process with status 0.
     CMultiThread manager;
     try {
-        CLPGDevice device;
+        CLPGDevice device(*context.ports);
         if (const int code = connectDevice(context, demo, device))
             return code;
         device.setThreadManager(&manager);

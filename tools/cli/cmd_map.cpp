@@ -56,7 +56,7 @@ int mapGet(const CliContext& context, std::vector<std::string> args, bool demo)
     const bool csv = takeFlag(args, "--csv");
     if (!args.empty())
         return usageError("map", "map get takes only --csv");
-    CLPGDevice device;
+    CLPGDevice device(*context.ports);
     if (const int code = connectDevice(context, demo, device))
         return code;
     if (const int code = requireRead(device, CReadBlocks::InjMap | CReadBlocks::MapAxes))
@@ -95,7 +95,7 @@ int mapSet(const CliContext& context, std::vector<std::string> args, bool demo)
     if (!parseMapCsv(text, wanted, error))
         return failed(args[0] + ": " + error.describe() + "; nothing written");
 
-    CLPGDevice device;
+    CLPGDevice device(*context.ports);
     if (const int code = connectDevice(context, demo, device))
         return code;
     // The file carries the whole page and both axes: nothing unread goes into
@@ -131,7 +131,7 @@ int mapStep(const CliContext& context, std::vector<std::string> args, bool demo)
     if (delta == 0 || std::abs(delta) > 100)
         return usageError("map", "DELTA is a number of steps, -100..100 and not 0");
 
-    CLPGDevice device;
+    CLPGDevice device(*context.ports);
     if (const int code = connectDevice(context, demo, device))
         return code;
     if (const int code = requireRead(device, CReadBlocks::InjMap | CReadBlocks::MapAxes))

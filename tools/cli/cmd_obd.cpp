@@ -127,7 +127,7 @@ int cmdObd(const CliContext& context)
     if (!args.empty())
         return usageError("obd", "unexpected argument " + args.front());
     try {
-        CLPGDevice device;
+        CLPGDevice device(*context.ports);
         if (const int code = connectDevice(context, demo, device))
             return code;
         if (const int code = requireRead(device, CReadBlocks::DevInfo))
@@ -167,7 +167,7 @@ int cmdDtc(const CliContext& context)
     CConsoleInteraction console(yes);
     CInteractionScope scope(console);
     try {
-        CLPGDevice device;
+        CLPGDevice device(*context.ports);
         if (const int code = connectDevice(context, demo, device))
             return code;
         if (const int code = requireRead(device, CReadBlocks::DevInfo))

@@ -3,7 +3,7 @@
 // no adapter at all) goes to stderr, so the listing stays easy to parse.
 #include "cli.h"
 
-#include <app/platform/porttable.h>
+#include <app/platform/iporttable.h>
 #include <app/platform/serialdiagnosis.h>
 
 #include <iostream>
@@ -14,16 +14,15 @@ int cmdPorts(const CliContext& context)
         return usageError("ports", "ports takes no arguments");
     if (!context.port.empty()) {
         std::string message;
-        if (!resolvePort(context.port, message))
+        if (!resolvePort(*context.ports, context.port, message))
             return usageError("ports", message);
     }
-    const auto present = portTable().presentPorts();
+    const auto present = context.ports->presentPorts();
     for (const auto& p : present)
         std::cout << "COM" << p.number << '\t' << p.path << '\t' << p.description << '\n';
     std::cout.flush();
-    const CSerialDiagnosis diagnosis;
     for (const auto& p : present) {
-        for (const auto& line : CSerialDiagnosis::advice(diagnosis.probe(p.path)))
+        for (const auto& line : CSerialDiagnosis::advice(context.diagnosis->probe(p.path)))
             std::cerr << "COM" << p.number << ": " << line << '\n';
     }
     if (!CSerialDiagnosis::hasUsbSerialAdapter(present))

@@ -97,11 +97,11 @@ int cmdRaw(const CliContext& context)
         return usageError("raw", message);
     if (context.port.empty())
         return usageError("raw", "raw needs --port");
-    const uint32_t n = resolvePort(context.port, message);
+    const uint32_t n = resolvePort(*context.ports, context.port, message);
     if (n == 0)
         return usageError("raw", message);
 
-    CLPGDevice device;
+    CLPGDevice device(*context.ports);
     ExchangeBuffer buffer {};
     std::copy(payload.begin(), payload.end(), buffer.begin());
     auto length = static_cast<uint8_t>(payload.size());

@@ -63,7 +63,7 @@ int cmdGet(const CliContext& context)
     if (!known)
         return failed("unknown key " + key);
     try {
-        CLPGDevice device;
+        CLPGDevice device(*context.ports);
         if (const int code = connectDevice(context, demo, device))
             return code;
         // A block that was not read holds defaults or another car's values: never shown as this car's.
@@ -113,7 +113,7 @@ int cmdSet(const CliContext& context)
     CConsoleInteraction console(false);
     CInteractionScope scope(console);
     try {
-        CLPGDevice device;
+        CLPGDevice device(*context.ports);
         if (const int code = connectDevice(context, demo, device))
             return code;
         if (const int code = requireRead(device, CSettingWriter::imageBlocks(changedBlocks(changes))))
@@ -189,7 +189,7 @@ int cmdDiff(const CliContext& context)
     const bool withController = args.size() == 1;
     try {
         if (withController) {
-            CLPGDevice device;
+            CLPGDevice device(*context.ports);
             if (const int code = connectDevice(context, demo, device))
                 return code;
             b = device.image();

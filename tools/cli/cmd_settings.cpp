@@ -29,7 +29,7 @@ int withDocument(const CliContext& context, std::vector<std::string>& args, bool
     CInteractionScope scope(console);
     int status = kExitFailed;
     try {
-        CLPGDevice device;
+        CLPGDevice device(*context.ports);
         status = connectDevice(context, demo, device);
         if (status == kExitOk) {
             CDocOperations ops(device);

@@ -37,7 +37,7 @@ int cmdSwitch(const CliContext& context)
     if (!mode)
         return usageError("switch", "not a fuel mode: " + args[0]);
     try {
-        CLPGDevice device;
+        CLPGDevice device(*context.ports);
         if (const int code = connectDevice(context, demo, device))
             return code;
         if (const int code = requireRead(device, CReadBlocks::DevInfo | CReadBlocks::Base))

@@ -7,6 +7,8 @@
 #include <app/device/historyrecorder.h>
 #include <app/platform/log.h>
 #include <app/platform/lpgthreadmanager.h>
+#include <app/platform/porttable.h>
+#include <app/platform/serialdiagnosis.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -100,7 +102,12 @@ int checkStandardOutput(int status)
 
 int main(int argc, char** argv)
 {
+    CPortTable ports;
+    addEnvironmentPorts(ports);
+    const CSerialDiagnosis diagnosis;
     CliContext context;
+    context.ports = &ports;
+    context.diagnosis = &diagnosis;
     std::string command;
     bool verbose = false;
     bool portGiven = false;
