@@ -17,6 +17,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CDiag;
@@ -48,7 +49,9 @@ public:
         NoAnswer, // no control unit answered
         Refused, // the car answered but did not confirm
         Failed, // the controller did not relay the request (message shown)
+        Incomplete, // the car answered, but not with a whole VIN
     };
+    static constexpr std::size_t kVinLength = 17;
 
     CObdDiagnostic();
     CObdDiagnostic(const CObdDiagnostic&) = delete;
@@ -117,6 +120,14 @@ public:
     Outcome readTroubleCodes(std::vector<uint16_t>& codes);
     // Asks first; then service 0x04. Done only when the car confirmed.
     Outcome clearTroubleCodes();
+
+    // ---- Vehicle identification ----
+    // The car's VIN (service 0x09, PID 0x02) from the engine computer. vin is
+    // set only on Done, with 17 characters: an answer of any other length, or
+    // with a character a VIN cannot hold, is Incomplete and never shown in part.
+    Outcome readVin(std::wstring& vin);
+    // Whether text is a whole VIN: 17 of 0-9 and A-Z without I, O and Q.
+    static bool wholeVin(std::string_view text);
 
     // ---- Pure rules ----
     static uint32_t answerAddress(uint32_t requestAddress, uint32_t engineAddress);
