@@ -4,7 +4,7 @@
 
 const char* const kAppUsage
     = "usage: korvana [--demo] [--port PATH]... [--lang N] [--page N [--subpage N]] [--dialog NAME]\n"
-      "               [--size WxH] [--verbose] [--screenshot FILE] [--quit-after MS]\n"
+      "               [--size WxH] [--verbose] [--screenshot FILE] [--quit-after MS] [--report OUT.pdf]\n"
       "  --demo            start in demo mode without searching for the controller\n"
       "  --port PATH       also try this serial port (e.g. the simulator's)\n"
       "  --lang N          language index 0 ... 19 (0 Polish, 1 English)\n"
@@ -18,7 +18,9 @@ const char* const kAppUsage
       "  --verbose         write the log to stderr as well as to its file\n"
       "  --screenshot FILE save the main window as PNG and exit; when no controller\n"
       "                    answers, the no-connection dialog is saved and the exit status is 3\n"
-      "  --quit-after MS   exit after MS milliseconds (the screenshot is taken then)\n";
+      "  --quit-after MS   exit after MS milliseconds (the screenshot is taken then)\n"
+      "  --report OUT.pdf  connect, write the customer's report of the controller and exit\n"
+      "                    without a window (status 1 when it could not be written)\n";
 
 namespace {
 
@@ -121,6 +123,15 @@ std::optional<SAppOptions> parseAppOptions(const std::vector<std::string>& args,
                 return std::nullopt;
             }
             options.screenshot = *v;
+        } else if (arg == "--report") {
+            const std::string* v = value();
+            if (!v)
+                return std::nullopt;
+            if (v->empty()) {
+                error = "--report needs a file name";
+                return std::nullopt;
+            }
+            options.report = *v;
         } else if (arg == "--quit-after") {
             const std::string* v = value();
             if (!v)

@@ -10,6 +10,7 @@
 //   --verbose         the log also on stderr
 //   --screenshot FILE save the main window (or the no-connection dialog) as PNG, then exit
 //   --quit-after MS   exit after MS milliseconds (with --screenshot: save it then)
+//   --report FILE     write the customer's report as PDF without a window, then exit
 #pragma once
 
 #include <optional>
@@ -23,6 +24,7 @@ struct SAppOptions {
     std::optional<int> language;
     std::string screenshot;
     std::optional<int> quitAfterMs;
+    std::string report; // --report OUT.pdf
     std::optional<int> page;
     std::optional<int> subPage;
     std::string dialog; // "", "level", "console" or "history"

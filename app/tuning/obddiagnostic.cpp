@@ -550,6 +550,9 @@ CObdDiagnostic::Outcome CObdDiagnostic::readTroubleCodes(std::vector<uint16_t>& 
         codes.insert(codes.end(), found.begin(), found.end());
     }
     logInfo(kLog, std::to_string(codes.size()) + " trouble codes read");
+    m_codesRead = codes;
+    m_codesWereRead = true;
+    m_codesCleared = false;
     return Outcome::Done;
 }
 
@@ -557,8 +560,10 @@ CObdDiagnostic::Outcome CObdDiagnostic::clearTroubleCodes()
 {
     if (!userInteraction().question(translate(L"Czy chcesz skasować błędy OBD?"), kCaption, MsgIcon::Question, false))
         return Outcome::Declined;
-    if (obdDemo())
+    if (obdDemo()) {
+        m_codesCleared = true;
         return Outcome::Done;
+    }
     CObdAnswer answer;
     const uint8_t clearRequest[] = { 0x04 };
     if (!send(clearRequest, answer)) {
@@ -570,6 +575,7 @@ CObdDiagnostic::Outcome CObdDiagnostic::clearTroubleCodes()
     if (answer.frames()[0].data[1] != 0x44)
         return Outcome::Refused;
     logInfo(kLog, "trouble codes cleared");
+    m_codesCleared = true;
     return Outcome::Done;
 }
 

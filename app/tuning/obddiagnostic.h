@@ -120,6 +120,12 @@ public:
     Outcome readTroubleCodes(std::vector<uint16_t>& codes);
     // Asks first; then service 0x04. Done only when the car confirmed.
     Outcome clearTroubleCodes();
+    // What this connection did with the codes (the customer's report): the
+    // codes last read, whether any read was done, and whether the car
+    // confirmed a clear after that read.
+    const std::vector<uint16_t>& codesRead() const { return m_codesRead; }
+    bool codesWereRead() const { return m_codesWereRead; }
+    bool codesCleared() const { return m_codesCleared; }
 
     // ---- Vehicle identification ----
     // The car's VIN (service 0x09, PID 0x02) from the engine computer. vin is
@@ -182,4 +188,7 @@ private:
     std::wstring m_protocolText;
     std::wstring m_standardText;
     unsigned m_linkFailures = 0;
+    std::vector<uint16_t> m_codesRead;
+    bool m_codesWereRead = false;
+    bool m_codesCleared = false;
 };
