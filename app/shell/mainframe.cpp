@@ -379,7 +379,8 @@ void CMainFrame::OnFileReport()
         L"Raport dla klienta",
         [&] {
             CWaitCursor wait;
-            report = CSessionReport::gather(m_doc->device(), CHistoryRecorder::installed());
+            CHistoryRecorder* history = CHistoryRecorder::installed();
+            report = CSessionReport::gather(m_doc->device(), history, history ? history->connectedPoint() : 0);
         },
         this);
     CRaportDlg dialog(std::move(report), this);

@@ -45,7 +45,11 @@ int runReport(const SAppOptions& options)
         if (history && !options.demo)
             history->connected(device);
         device.setupStep();
-        const CSessionReport report = CSessionReport::gather(device, history);
+        // A new connection has changed nothing yet: the report covers the day's work on this controller.
+        const int64_t since = history && !options.demo
+            ? CSessionReport::firstPointToday(*history, device.image().m_devInfo.m_serial)
+            : 0;
+        const CSessionReport report = CSessionReport::gather(device, history, since);
         if (!report.writePdf(QString::fromStdString(options.report))) {
             std::fprintf(stderr, "korvana: cannot write %s\n", options.report.c_str());
             return 1;

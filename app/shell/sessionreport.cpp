@@ -78,11 +78,11 @@ std::vector<CSessionReport::Setting> settingRows(
     return rows;
 }
 
-std::optional<CHistoryContent> sessionStart(CHistoryRecorder* recorder)
+std::optional<CHistoryContent> sessionStart(CHistoryRecorder* recorder, int64_t since)
 {
-    if (!recorder || recorder->connectedPoint() == 0 || !recorder->store().readable())
+    if (!recorder || since == 0 || !recorder->store().readable())
         return std::nullopt;
-    const auto point = recorder->store().point(recorder->connectedPoint());
+    const auto point = recorder->store().point(since);
     if (!point)
         return std::nullopt;
     const auto bytes = recorder->store().image(point->imageId);
@@ -94,7 +94,18 @@ std::optional<CHistoryContent> sessionStart(CHistoryRecorder* recorder)
 
 } // namespace
 
-CSessionReport CSessionReport::gather(CLPGDevice& device, CHistoryRecorder* recorder)
+int64_t CSessionReport::firstPointToday(CHistoryRecorder& recorder, const std::wstring& serial)
+{
+    if (!recorder.store().readable())
+        return 0;
+    const std::string today = QDate::currentDate().toString(Qt::ISODate).toStdString();
+    for (const CHistoryPoint& p : recorder.store().list(toUtf8(serial)))
+        if (CHistoryRecorder::localTime(p.time).rfind(today, 0) == 0)
+            return p.id;
+    return 0;
+}
+
+CSessionReport CSessionReport::gather(CLPGDevice& device, CHistoryRecorder* recorder, int64_t since)
 {
     CSessionReport r;
     r.workshop = CWorkshop::load();
@@ -107,7 +118,7 @@ CSessionReport CSessionReport::gather(CLPGDevice& device, CHistoryRecorder* reco
         r.car = recorder->car();
     r.car.m_carInfo = image.m_carInfo;
 
-    const auto start = sessionStart(recorder);
+    const auto start = sessionStart(recorder, since);
     r.sessionKnown = start.has_value();
     const CSettingsImage* before = start ? &start->image : nullptr;
     r.settings.push_back({ translate(L"Ustawienia"), settingRows(SettingsPage::Settings, image, before) });
@@ -130,6 +141,8 @@ CSessionReport CSessionReport::gather(CLPGDevice& device, CHistoryRecorder* reco
 
     if (device.m_connected) {
         try {
+            if (device.readStatistics())
+                r.devInfo.m_statistic = device.image().m_devInfo.m_statistic;
             std::array<uint8_t, 4> bytes {};
             if (device.readErrors(bytes))
                 r.controllerErrors = device.decode(bytes);
@@ -196,6 +209,8 @@ public:
         // Point sizes in the device's own pixels, the same on paper and in the preview.
         f.setPixelSize(std::max(1, static_cast<int>(std::lround(points / 72.0 * m_device.logicalDpiY()))));
         f.setBold(bold);
+        // No ligatures: "Misfire" must stay searchable and copyable letter by letter.
+        f.setStyleStrategy(QFont::PreferNoShaping);
         return f;
     }
     double mm(double v) const { return v * m_mm; }

@@ -54,10 +54,13 @@ struct CSessionReport {
     std::vector<std::wstring> obdReadings; // "STFT Bank 1: 3.21 %" …
 
     // Everything from the device as it stands, the session's start from the
-    // history (recorder may be null), the workshop from the profile. Reads the
-    // controller's errors and, when the OBD link is up and the codes were not
-    // read in this session, the car's codes.
-    static CSessionReport gather(CLPGDevice& device, CHistoryRecorder* recorder);
+    // history point since (0: none; recorder may be null), the workshop from
+    // the profile. Reads the controller's errors and, when the OBD link is up
+    // and the codes were not read in this session, the car's codes.
+    static CSessionReport gather(CLPGDevice& device, CHistoryRecorder* recorder, int64_t since);
+    // The start of the session a report made from a terminal covers: the
+    // first point of this controller taken today (local time); 0 when none.
+    static int64_t firstPointToday(CHistoryRecorder& recorder, const std::wstring& serial);
 
     // Paints every page; returns the number of pages.
     int paint(QPagedPaintDevice& device) const;
