@@ -39,6 +39,15 @@ QString tr(const wchar_t* text)
     return QString::fromStdWString(translate(text));
 }
 
+// A page's label without the colon it ends with there.
+QString withoutColon(QString label)
+{
+    label = label.trimmed();
+    while (label.endsWith(QLatin1Char(':')))
+        label.chop(1);
+    return label.trimmed();
+}
+
 std::wstring percentText(double v)
 {
     wchar_t text[32];
@@ -470,10 +479,8 @@ void paintAll(CPageFlow& flow, const CSessionReport& r)
     flow.row(tr(L"Wersja sterownika"), qs(r.version));
     flow.row(tr(L"Nr seryjny"), qs(r.devInfo.m_serial));
     flow.row(tr(L"Data produkcji"), qs(r.devInfo.m_prodDate));
-    flow.row(tr(L"Czas pracy na benzynie [h:m:s]:").remove(QLatin1Char(':')).trimmed(),
-        qs(workingTimeText(r.devInfo.m_statistic.gas)).trimmed());
-    flow.row(tr(L"Czas pracy na gazie [h:m:s]:").remove(QLatin1Char(':')).trimmed(),
-        qs(workingTimeText(r.devInfo.m_statistic.lpg)).trimmed());
+    flow.row(withoutColon(tr(L"Czas pracy na benzynie [h:m:s]:")), qs(workingTimeText(r.devInfo.m_statistic.gas)).trimmed());
+    flow.row(withoutColon(tr(L"Czas pracy na gazie [h:m:s]:")), qs(workingTimeText(r.devInfo.m_statistic.lpg)).trimmed());
 
     flow.heading(tr(L"Samochód i klient"));
     const CCarDetails& car = r.car;
