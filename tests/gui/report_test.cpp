@@ -4,14 +4,17 @@
 // changed setting, the codes with their texts and "X / N" page numbers, and
 // whose pages all render. korvana --report writes the report of the demo
 // controller and of the simulator without a window, and no word of it lies
-// outside the page's margins in Polish, English or German.
+// outside the page's margins in Polish, English or German. The car dialog
+// reads the VIN from the simulated car and the car is kept by serial.
 #include <app/data/languages.h>
 #include <app/data/settingfields.h>
 #include <app/device/historyrecorder.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/consoleinteraction.h>
 #include <app/platform/porttable.h>
+#include <app/shell/samochoddlg.h>
 #include <app/shell/sessionreport.h>
+#include <basectrls/ctrlid.h>
 
 #include <childprocess.h>
 #include <scratchfolder.h>
@@ -19,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <QString>
 
 #include <filesystem>
@@ -175,6 +179,48 @@ TEST_F(Report, SessionAgainstTheSimulator)
     ASSERT_EQ(rendered.exitCode, 0) << rendered.err;
     for (int page = 1; page <= pages; ++page)
         EXPECT_TRUE(fs::exists(m_dir + "/page-" + std::to_string(page) + ".png")) << page;
+}
+
+// The car dialog against the simulated car: "Odczytaj VIN" fills the VIN, a
+// car that answers short leaves it empty, and what the dialog holds is kept by
+// serial and filled into the image by the next run's recorder.
+TEST_F(Report, TheCarDialogReadsTheVinAndTheCarIsKeptBySerial)
+{
+    CSimProcess sim;
+    ASSERT_TRUE(sim.start()) << sim.error();
+    ASSERT_EQ(sim.send("engine idle"), "ok engine idle");
+    CConsoleInteraction no(false);
+    CInteractionScope scope(no);
+    CHistoryRecorder recorder(m_dir + "/history.sqlite3");
+    CLPGDevice device;
+    ASSERT_TRUE(device.connectOnPort(portTable().addPath(sim.ptyPath(), "test")));
+    recorder.connected(device);
+    ASSERT_TRUE(device.setupStep());
+
+    CSamochodDlg dialog(recorder.car(), [&device] { return readVinShown(device); });
+    ASSERT_TRUE(dialog.Create());
+    auto edit = [&dialog](int id) { return qobject_cast<QLineEdit*>(findChildCtrl(&dialog, id)); };
+    ASSERT_TRUE(edit(CSamochodDlg::kVendorId) && edit(CSamochodDlg::kEngineId) && edit(CSamochodDlg::kPressureId));
+    edit(CSamochodDlg::kVendorId)->setText(QStringLiteral("Skoda"));
+    edit(CSamochodDlg::kEngineId)->setText(QStringLiteral(" 1.6 MPI "));
+    edit(CSamochodDlg::kPressureId)->setText(QStringLiteral("120,5"));
+    dialog.OnBnClickedReadVin();
+    CCarDetails car = dialog.details();
+    EXPECT_EQ(car.m_vin, L"KRVZZZ1ZZAK012345");
+    EXPECT_EQ(car.m_carInfo.m_engine, L"1.6 MPI");
+    EXPECT_DOUBLE_EQ(car.m_carInfo.m_reductorPress, 120.5);
+
+    ASSERT_EQ(sim.send("vin KRVZZZ1Z"), "ok vin KRVZZZ1Z");
+    edit(CSamochodDlg::kVinId)->clear();
+    dialog.OnBnClickedReadVin();
+    EXPECT_EQ(dialog.details().m_vin, L"") << "never a part of a VIN";
+
+    ASSERT_TRUE(recorder.setCar(device, car));
+    device.image().m_carInfo = {};
+    CHistoryRecorder next(m_dir + "/history.sqlite3");
+    ASSERT_TRUE(next.loadCar(device));
+    EXPECT_EQ(device.image().m_carInfo, car.m_carInfo);
+    EXPECT_EQ(next.car(), car);
 }
 
 TEST_F(Report, FromTheCommandLineInsideTheMarginsInEveryLongLanguage)
