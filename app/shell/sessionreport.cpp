@@ -48,7 +48,7 @@ QString withoutColon(QString label)
     return label.trimmed();
 }
 
-std::wstring percentText(double v)
+std::wstring fixed2Text(double v)
 {
     wchar_t text[32];
     std::swprintf(text, std::size(text), L"%.2f", v);
@@ -210,6 +210,9 @@ public:
         m_bold = font(9, true);
         m_title = font(13, true);
         m_heading = font(11, true);
+        // One image for every page: the PDF then holds it once.
+        if (!report.workshop.m_logoPath.empty())
+            m_logo = QImage(QString::fromStdString(report.workshop.m_logoPath));
     }
 
     QFont font(double points, bool bold = false) const
@@ -313,8 +316,8 @@ private:
     {
         const CWorkshop& w = m_report.workshop;
         double logoWidth = 0;
-        if (!w.m_logoPath.empty()) {
-            QImage logo(QString::fromStdString(w.m_logoPath));
+        {
+            const QImage& logo = m_logo;
             if (!logo.isNull()) {
                 const double h = mm(18);
                 logoWidth = std::min(mm(50), h * logo.width() / std::max(1, logo.height()));
@@ -376,6 +379,7 @@ private:
     double m_bottom = 0;
     double m_y = 0;
     QFont m_body, m_small, m_bold, m_title, m_heading;
+    QImage m_logo;
 };
 
 // A blue (leaner) – white – red (richer) scale for a correction in percent.
@@ -389,12 +393,13 @@ QColor cellColour(double percent)
 
 void paintMap(CPageFlow& flow, const CSessionReport& r)
 {
-    flow.heading(tr(L"Mapa wtrysku"));
     const double axisWidth = flow.mm(12);
     const double cellWidth = (flow.width() - axisWidth) / kMapCols;
     const double cellHeight = flow.mm(5.2);
     const double gridHeight = cellHeight * (kMapRows + 1);
-    flow.need(gridHeight + flow.mm(8));
+    // The heading stays with its grid.
+    flow.need(gridHeight + flow.mm(22));
+    flow.heading(tr(L"Mapa wtrysku"));
     QPainter* p = flow.painter();
     const double top = flow.y();
     const QFont cellFont = flow.font(6);
@@ -513,8 +518,9 @@ void paintAll(CPageFlow& flow, const CSessionReport& r)
     flow.heading(tr(L"Korekty główne"));
     for (int i = 0; i < r.injectors; ++i) {
         const auto index = static_cast<std::size_t>(i);
-        flow.row(tr(L"Wtryskiwacz") + QStringLiteral(" %1").arg(i + 1), qs(percentText(r.mainCorr[index])),
-            r.mainCorrBefore ? qs(percentText((*r.mainCorrBefore)[index])) : QString());
+        // The main correction is a time in ms.
+        flow.row(tr(L"Wtryskiwacz") + QStringLiteral(" %1").arg(i + 1), qs(fixed2Text(r.mainCorr[index])) + QStringLiteral(" ms"),
+            r.mainCorrBefore ? qs(fixed2Text((*r.mainCorrBefore)[index])) + QStringLiteral(" ms") : QString());
     }
     if (r.mainCorrBefore)
         flow.advance(flow.text(tr(L"Korekty zmienione w tej sesji (autokalibracja lub zmiana ręczna): przed → po."),
@@ -522,6 +528,7 @@ void paintAll(CPageFlow& flow, const CSessionReport& r)
             + flow.mm(1));
 
     paintMap(flow, r);
+    flow.need(flow.mm(60));
     flow.heading(tr(L"Korekty"));
     paintCurve(flow, tr(L"Korekty temperatury"), r.temprCorr, tr(L"punkty charakterystyki temperatury"));
     paintCurve(flow, tr(L"Korekty ciśnienia"), r.pressCorr, tr(L"punkty charakterystyki ciśnienia"));
