@@ -104,6 +104,12 @@ int64_t CHistoryRecorder::point(const CLPGDevice& device, const std::string& ope
     p.version = d.m_version;
     p.operation = operation;
     p.pc = pcHex();
+    // What changed the image's car since (the calibration's reducer pressure, a
+    // settings file) is the car from now on, or the next connection would undo it.
+    if (p.serial == m_carSerial && device.image().m_carInfo != m_car.m_carInfo) {
+        m_car.m_carInfo = device.image().m_carInfo;
+        m_store.setCar(p.serial, m_car.toText());
+    }
     CCarDetails car = m_car;
     car.m_carInfo = device.image().m_carInfo;
     p.car = car.toText();
@@ -117,8 +123,10 @@ int64_t CHistoryRecorder::point(const CLPGDevice& device, const std::string& ope
 bool CHistoryRecorder::loadCar(CLPGDevice& device)
 {
     m_car = {};
+    m_carSerial.clear();
     if (!usable(device) || !store().readable())
         return false;
+    m_carSerial = toUtf8(device.image().m_devInfo.m_serial);
     const auto kept = m_store.car(toUtf8(device.image().m_devInfo.m_serial));
     if (!kept) {
         m_car.m_carInfo = device.image().m_carInfo;
@@ -135,6 +143,7 @@ bool CHistoryRecorder::setCar(CLPGDevice& device, const CCarDetails& car)
     device.image().m_carInfo = car.m_carInfo;
     if (!usable(device))
         return device.m_demo;
+    m_carSerial = toUtf8(device.image().m_devInfo.m_serial);
     return store().setCar(toUtf8(device.image().m_devInfo.m_serial), car.toText());
 }
 

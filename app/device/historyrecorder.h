@@ -97,6 +97,7 @@ private:
     int64_t m_changedSince = 0;
     int64_t m_connectedPoint = 0;
     CCarDetails m_car;
+    std::string m_carSerial; // the controller m_car belongs to; empty for none
 };
 
 struct CWriteReport;

@@ -183,7 +183,8 @@ TEST_F(Report, SessionAgainstTheSimulator)
 
 // The car dialog against the simulated car: "Odczytaj VIN" fills the VIN, a
 // car that answers short leaves it empty, and what the dialog holds is kept by
-// serial and filled into the image by the next run's recorder.
+// serial (with what a calibration changed in the image) and filled into the
+// image by the next run's recorder.
 TEST_F(Report, TheCarDialogReadsTheVinAndTheCarIsKeptBySerial)
 {
     CSimProcess sim;
@@ -216,6 +217,10 @@ TEST_F(Report, TheCarDialogReadsTheVinAndTheCarIsKeptBySerial)
     EXPECT_EQ(dialog.details().m_vin, L"") << "never a part of a VIN";
 
     ASSERT_TRUE(recorder.setCar(device, car));
+    // The calibration sets the reducer pressure in the image: its point keeps it for the car.
+    device.image().m_carInfo.m_reductorPress = 118;
+    ASSERT_NE(recorder.point(device, "after calibration"), 0);
+    car.m_carInfo.m_reductorPress = 118;
     device.image().m_carInfo = {};
     CHistoryRecorder next(m_dir + "/history.sqlite3");
     ASSERT_TRUE(next.loadCar(device));
