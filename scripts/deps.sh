@@ -6,8 +6,10 @@ KORVANA_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev qt6
 
 # Asked for by `korvana_ensure_deps test` (scripts/test) and `… package` (scripts/package) only:
 # validators of the desktop and metainfo files, and what cpack's DEB generator runs.
-# scripts/test also needs the fuzz targets' clang with libFuzzer, clang-tidy and python3 (scripts/tidy).
-KORVANA_TEST_PACKAGES=(desktop-file-utils appstream dpkg-dev file clang libclang-rt-dev clang-tidy python3)
+# scripts/test also needs the fuzz targets' clang with libFuzzer, clang-tidy and python3 (scripts/tidy),
+# and poppler-utils (pdftotext, pdftoppm, pdfinfo) to read back the customer's report.
+KORVANA_TEST_PACKAGES=(desktop-file-utils appstream dpkg-dev file clang libclang-rt-dev clang-tidy python3
+                       poppler-utils)
 KORVANA_PACKAGE_PACKAGES=(dpkg-dev file)
 
 # korvana_ensure_deps [test|package] [EXTRA_PACKAGE...]

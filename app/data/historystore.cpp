@@ -25,6 +25,8 @@ const char* const kMigrations[] = {
     // 2: the fitter's notes, and the list of one controller without a scan
     "ALTER TABLE points ADD COLUMN note TEXT NOT NULL DEFAULT '';"
     "CREATE INDEX points_serial ON points(serial, id);",
+    // 3: the car and customer of each controller, which the controller does not hold
+    "CREATE TABLE cars(serial TEXT PRIMARY KEY, fields TEXT NOT NULL, time TEXT NOT NULL);",
 };
 static_assert(std::size(kMigrations) == CHistoryStore::kSchemaVersion);
 
@@ -422,4 +424,30 @@ int64_t CHistoryStore::imageCount() const
 {
     Statement s(m_db, "SELECT count(*) FROM images");
     return s.step() == SQLITE_ROW ? s.integer(0) : 0;
+}
+
+std::optional<std::string> CHistoryStore::car(const std::string& serial) const
+{
+    Statement s(m_db, "SELECT fields FROM cars WHERE serial = ?");
+    s.bind(1, serial);
+    if (s.step() != SQLITE_ROW)
+        return std::nullopt;
+    return s.text(0);
+}
+
+bool CHistoryStore::setCar(const std::string& serial, const std::string& fields)
+{
+    if (!writable() || serial.empty())
+        return false;
+    Statement s(m_db,
+        "INSERT INTO cars(serial, fields, time) VALUES(?, ?, ?)"
+        " ON CONFLICT(serial) DO UPDATE SET fields = excluded.fields, time = excluded.time");
+    s.bind(1, serial);
+    s.bind(2, fields);
+    s.bind(3, nowIso());
+    if (s.step() == SQLITE_DONE)
+        return true;
+    m_detail = sqlite3_errmsg(m_db);
+    logWarning("history", m_path + ": the car of " + serial + " was not stored: " + m_detail);
+    return false;
 }

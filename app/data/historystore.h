@@ -47,7 +47,7 @@ public:
         Unwritable, // no database can be made there (a folder in its place, no folder)
     };
 
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     CHistoryStore() = default;
     ~CHistoryStore();
@@ -82,6 +82,10 @@ public:
     // The newest point of serial taken by pc, before the point beforeId (0: any).
     std::optional<CHistoryPoint> lastOf(const std::string& serial, const std::string& pc, int64_t beforeId = 0) const;
     bool setNote(int64_t id, const std::string& note);
+    // The car fields kept for a controller (CCarDetails text), nullopt when none were.
+    std::optional<std::string> car(const std::string& serial) const;
+    // Replaces them. False when the store is not writable or serial is empty.
+    bool setCar(const std::string& serial, const std::string& fields);
     // How many image rows hold the points (the content store at work).
     int64_t imageCount() const;
 

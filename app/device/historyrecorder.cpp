@@ -28,22 +28,6 @@ std::string pcHex()
     return text;
 }
 
-std::string carText(const CCarInfo& car)
-{
-    std::string text;
-    const auto line = [&](const char* key, const std::wstring& value) {
-        if (!value.empty())
-            text += std::string(key) + "=" + toUtf8(value) + "\n";
-    };
-    line("vendor", car.m_vendor);
-    line("model", car.m_model);
-    line("engine", car.m_engine);
-    line("power", car.m_power);
-    line("year", car.m_prodYear);
-    line("injectors", car.m_injectors);
-    return text;
-}
-
 } // namespace
 
 CHistoryRecorder::CHistoryRecorder(std::string path, WithoutHistory policy)
@@ -120,7 +104,15 @@ int64_t CHistoryRecorder::point(const CLPGDevice& device, const std::string& ope
     p.version = d.m_version;
     p.operation = operation;
     p.pc = pcHex();
-    p.car = carText(device.image().m_carInfo);
+    // What changed the image's car since (the calibration's reducer pressure, a
+    // settings file) is the car from now on, or the next connection would undo it.
+    if (p.serial == m_carSerial && device.image().m_carInfo != m_car.m_carInfo) {
+        m_car.m_carInfo = device.image().m_carInfo;
+        m_store.setCar(p.serial, m_car.toText());
+    }
+    CCarDetails car = m_car;
+    car.m_carInfo = device.image().m_carInfo;
+    p.car = car.toText();
     p.blocks = content.blocks;
     if (!m_store.add(p, encodeHistoryImage(content)))
         return 0;
@@ -128,10 +120,38 @@ int64_t CHistoryRecorder::point(const CLPGDevice& device, const std::string& ope
     return p.id;
 }
 
-std::wstring CHistoryRecorder::connected(const CLPGDevice& device)
+bool CHistoryRecorder::loadCar(CLPGDevice& device)
+{
+    m_car = {};
+    m_carSerial.clear();
+    if (!usable(device) || !store().readable())
+        return false;
+    m_carSerial = toUtf8(device.image().m_devInfo.m_serial);
+    const auto kept = m_store.car(toUtf8(device.image().m_devInfo.m_serial));
+    if (!kept) {
+        m_car.m_carInfo = device.image().m_carInfo;
+        return false;
+    }
+    m_car = CCarDetails::fromText(*kept);
+    device.image().m_carInfo = m_car.m_carInfo;
+    return true;
+}
+
+bool CHistoryRecorder::setCar(CLPGDevice& device, const CCarDetails& car)
+{
+    m_car = car;
+    device.image().m_carInfo = car.m_carInfo;
+    if (!usable(device))
+        return device.m_demo;
+    m_carSerial = toUtf8(device.image().m_devInfo.m_serial);
+    return store().setCar(toUtf8(device.image().m_devInfo.m_serial), car.toText());
+}
+
+std::wstring CHistoryRecorder::connected(CLPGDevice& device)
 {
     m_changedSince = 0;
     m_connectedPoint = 0;
+    loadCar(device);
     if (!usable(device) || (device.readBlocks().held() & CReadBlocks::kAll) != CReadBlocks::kAll)
         return {};
     if (!store().writable())

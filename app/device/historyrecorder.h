@@ -14,6 +14,7 @@
 // GUI thread (the CLI's main thread) only.
 #pragma once
 
+#include <app/data/cardetails.h>
 #include <app/data/historystore.h>
 #include <app/device/historyimage.h>
 
@@ -47,7 +48,8 @@ public:
     // After a connection: the point "connected" when every block was read (not
     // in demo mode). Returns the line of what changed since this PC last saw
     // this controller, translated; empty when nothing changed or it is new here.
-    std::wstring connected(const CLPGDevice& device);
+    // The car kept for this controller is filled into its image first.
+    std::wstring connected(CLPGDevice& device);
     // The point the last connected() compared with (0: none), and the new one.
     int64_t changedSincePoint() const { return m_changedSince; }
     int64_t connectedPoint() const { return m_connectedPoint; }
@@ -59,6 +61,17 @@ public:
     void after(const CLPGDevice& device, const std::string& operation);
     // A point of any operation ("connected", "after firmware" …); 0 when none was stored.
     int64_t point(const CLPGDevice& device, const std::string& operation);
+
+    // The car and customer of the controller connected last (what its image's
+    // m_carInfo was filled from), or of the demo controller as last set.
+    const CCarDetails& car() const { return m_car; }
+    // Keeps car for the connected controller: in its image and, by serial, in
+    // the store (only in memory for the demo controller). False when the
+    // store could not keep it (the image holds it all the same).
+    bool setCar(CLPGDevice& device, const CCarDetails& car);
+    // Fills the image's m_carInfo of a controller from the car kept for its
+    // serial; true when one was kept.
+    bool loadCar(CLPGDevice& device);
 
     // Scope nesting (CHistoryScope).
     bool inScope() const { return m_scopeDepth > 0; }
@@ -83,6 +96,8 @@ private:
     bool m_scopeRefused = false;
     int64_t m_changedSince = 0;
     int64_t m_connectedPoint = 0;
+    CCarDetails m_car;
+    std::string m_carSerial; // the controller m_car belongs to; empty for none
 };
 
 struct CWriteReport;

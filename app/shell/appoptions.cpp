@@ -4,7 +4,8 @@
 
 const char* const kAppUsage
     = "usage: korvana [--demo] [--port PATH]... [--lang N] [--page N [--subpage N]] [--dialog NAME]\n"
-      "               [--size WxH] [--verbose] [--screenshot FILE] [--dump-ui FILE] [--quit-after MS] [FILE.osc]\n"
+      "               [--size WxH] [--verbose] [--screenshot FILE] [--dump-ui FILE] [--quit-after MS]\n"
+      "               [--report OUT.pdf] [FILE.osc]\n"
       "  --demo            start in demo mode without searching for the controller\n"
       "  --port PATH       also try this serial port (e.g. the simulator's)\n"
       "  --lang N          language index 0 ... 19 (0 Polish, 1 English)\n"
@@ -21,6 +22,8 @@ const char* const kAppUsage
       "  --dump-ui FILE    describe every visible window as JSON (widgets, menus, painted\n"
       "                    texts) when the screenshot is taken, or at --quit-after\n"
       "  --quit-after MS   exit after MS milliseconds (the screenshot is taken then)\n"
+      "  --report OUT.pdf  connect, write the customer's report of the controller and exit\n"
+      "                    without a window (status 1 when it could not be written)\n"
       "  FILE.osc          play this recording back on Odczyty once the window shows\n";
 
 namespace {
@@ -133,6 +136,15 @@ std::optional<SAppOptions> parseAppOptions(const std::vector<std::string>& args,
                 return std::nullopt;
             }
             options.dumpUi = *v;
+        } else if (arg == "--report") {
+            const std::string* v = value();
+            if (!v)
+                return std::nullopt;
+            if (v->empty()) {
+                error = "--report needs a file name";
+                return std::nullopt;
+            }
+            options.report = *v;
         } else if (arg == "--quit-after") {
             const std::string* v = value();
             if (!v)

@@ -12,6 +12,7 @@
 //   --dump-ui FILE    describe the visible windows as JSON when the screenshot is taken
 //   --quit-after MS   exit after MS milliseconds (with --screenshot: save it then)
 //   FILE              a file to open once the window shows (a recording plays back)
+//   --report FILE     write the customer's report as PDF without a window, then exit
 #pragma once
 
 #include <optional>
@@ -26,6 +27,7 @@ struct SAppOptions {
     std::string screenshot;
     std::string dumpUi;
     std::optional<int> quitAfterMs;
+    std::string report; // --report OUT.pdf
     std::optional<int> page;
     std::optional<int> subPage;
     std::string dialog; // "", "level", "console" or "history"

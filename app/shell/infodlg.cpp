@@ -63,7 +63,8 @@ constexpr int kErrorsTop = kFirstRowY + 9 * kPitch + 16;
 std::vector<SCtrlLayout> buildLayout()
 {
     std::vector<SCtrlLayout> rows;
-    rows.push_back({ kDataTitleId, ECtrlKind::Label, kLeft, 8, 330, kRowHeight, L"Dane sterownika" });
+    rows.push_back({ kDataTitleId, ECtrlKind::Label, kLeft, 8, 180, kRowHeight, L"Dane sterownika" });
+    rows.push_back({ CInfoDlg::kCarId, ECtrlKind::PushButton, kEditX + kEditWidth - 310, 4, 150, 28, L"Samochód" });
     // The controller's restore points, on the title's line at the right of the identity.
     rows.push_back({ CInfoDlg::kHistoryId, ECtrlKind::PushButton, kEditX + kEditWidth - 150, 4, 150, 28,
                      L"Historia" });
@@ -167,6 +168,11 @@ void CInfoDlg::createControls()
         connect(history, &QAbstractButton::clicked, this, [] {
             if (g_korvanaDoc && g_korvanaDoc->mainFrame())
                 g_korvanaDoc->mainFrame()->OnFileHistory();
+        });
+    if (auto* car = qobject_cast<QAbstractButton*>(findChildCtrl(this, kCarId)))
+        connect(car, &QAbstractButton::clicked, this, [] {
+            if (g_korvanaDoc && g_korvanaDoc->mainFrame())
+                g_korvanaDoc->mainFrame()->OnFileCar();
         });
     m_unread = new CUnreadLine(this, m_context, kShownBlocks, [this] { fillIdentity(); });
     m_unread->create();

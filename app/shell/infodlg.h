@@ -36,6 +36,7 @@ public:
     static constexpr int kReadErrorsId = 1175;
     static constexpr int kClearErrorsId = 1176;
     static constexpr int kHistoryId = 1177;
+    static constexpr int kCarId = 1178; // "Samochód"
 
     explicit CInfoDlg(const CPageContext& context, QWidget* parent = nullptr);
 

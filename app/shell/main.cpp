@@ -1,5 +1,6 @@
 // korvana: the configuration and diagnostic program for the LPG injection controller.
 #include <app/device/historyrecorder.h>
+#include <app/platform/consoleinteraction.h>
 #include <app/platform/log.h>
 #include <app/platform/lpgthreadmanager.h>
 #include <app/platform/programdir.h>
@@ -8,6 +9,7 @@
 #include <app/shell/korvanaapp.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/qtinteraction.h>
+#include <app/shell/reportrun.h>
 
 #include <QApplication>
 
@@ -37,13 +39,20 @@ int main(int argc, char** argv)
     logInfo("gui", "data folders in " + programDir().string());
 
     CQtInteraction interaction;
-    setUserInteraction(&interaction);
+    // The report from a terminal shows no window: its messages go to stderr, its questions are No.
+    CConsoleInteraction console(false);
+    if (options->report.empty())
+        setUserInteraction(&interaction);
+    else
+        setUserInteraction(&console);
     // Every connection and every write leaves its restore points; a store
     // that does not work is said once, and the first write asks whether to go on.
     CHistoryRecorder history;
     CHistoryRecorder::install(&history);
     int status = 1;
-    {
+    if (!options->report.empty()) {
+        status = runReport(*options);
+    } else {
         CkorvanaApp app(*options);
         if (app.InitInstance()) {
             interaction.setMainWindow(app.mainFrame());

@@ -19,6 +19,9 @@
 #include <app/shell/odczytydlg.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/data/recordingpath.h>
+#include <app/shell/raportdlg.h>
+#include <app/shell/samochoddlg.h>
+#include <app/shell/warsztatdlg.h>
 #include <app/shell/settingsdiffdlg.h>
 #include <app/tuning/settingsdiff.h>
 #include <errkit/errorguard.h>
@@ -51,6 +54,14 @@ QString qs(const std::wstring& text)
 
 // The product name line of the caption bar.
 const wchar_t* const kProductLine = L"KORVANA  –  diagnostyka i konfiguracja sterowników LPG";
+
+// Make, model and engine of the connected car, as kept in the image.
+std::wstring carTitle(const CLPGDevice& device)
+{
+    CCarDetails car;
+    car.m_carInfo = device.image().m_carInfo;
+    return car.title();
+}
 
 } // namespace
 
@@ -143,12 +154,15 @@ void CMainFrame::buildMenu()
     addCommand(file, L"Zapisz ustawienia do pliku...", MenuCmd::kSaveSettings);
     addCommand(file, L"Porównaj z plikiem…", MenuCmd::kCompareSettings);
     addCommand(file, L"Historia", MenuCmd::kHistory);
+    addCommand(file, L"Samochód", MenuCmd::kCar);
+    addCommand(file, L"Raport dla klienta…", MenuCmd::kReport)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     file->addSeparator();
     addCommand(file, L"Wyjście", MenuCmd::kAppExit);
     connect(file, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
 
     QMenu* settings = popup(L"Ustawienia");
     addCommand(settings, L"Przywróć ustawienia fabryczne", MenuCmd::kRestoreFactory);
+    addCommand(settings, L"Dane warsztatu…", MenuCmd::kWorkshop);
 
     QMenu* language = popup(L"Język");
     for (std::size_t i = 0; i < MenuCmd::kLanguageItems.size(); ++i) {
@@ -203,6 +217,9 @@ QString CMainFrame::captionLine() const
     if (!m_doc || !m_view)
         return line;
     const CLPGDevice& device = m_doc->device();
+    // The car being worked on, and its controller, in place of the product's description.
+    if (const std::wstring car = carTitle(device); device.m_connected && !car.empty())
+        line = QStringLiteral("KORVANA  –  ") + qs(car) + QStringLiteral("  –  ") + qs(device.image().m_devInfo.m_serial);
     QString state;
     if (m_doc->isSearching() || m_searchAfterLoss)
         state = qs(translate(L"Szukanie sterownika…"));
@@ -267,6 +284,15 @@ void CMainFrame::onCommand(int commandId)
     case MenuCmd::kHistory:
         OnFileHistory();
         break;
+    case MenuCmd::kCar:
+        OnFileCar();
+        break;
+    case MenuCmd::kReport:
+        OnFileReport();
+        break;
+    case MenuCmd::kWorkshop:
+        OnWorkshop();
+        break;
     case MenuCmd::kRestoreFactory:
         m_doc->OnSettingsRestore();
         break;
@@ -319,6 +345,63 @@ void CMainFrame::OnFileHistory(int64_t compareSince)
         dialog.compare();
     }
     dialog.DoModal();
+}
+
+void CMainFrame::OnFileCar()
+{
+    if (!m_doc)
+        return;
+    CLPGDevice& device = m_doc->device();
+    CHistoryRecorder* history = CHistoryRecorder::installed();
+    CCarDetails car = history ? history->car() : CCarDetails {};
+    car.m_carInfo = device.image().m_carInfo;
+    std::function<std::wstring()> readVin;
+    if (device.m_connected)
+        readVin = [this, &device] {
+            std::wstring vin;
+            m_doc->runOperation(L"Odczyt VIN", [&] { vin = readVinShown(device); }, this);
+            return vin;
+        };
+    CSamochodDlg dialog(car, readVin, this);
+    if (dialog.DoModal() != QDialog::Accepted)
+        return;
+    const CCarDetails chosen = dialog.details();
+    if (history) {
+        if (!history->setCar(device, chosen))
+            userInteraction().message(history->problemText().empty() ? translate(L"Nie udało się zapisać danych samochodu.")
+                                                                     : history->problemText(),
+                L"KORVANA", MsgIcon::Warning);
+    } else {
+        device.image().m_carInfo = chosen.m_carInfo;
+    }
+    device.events().imageChanged(ImageBlock::CarInfo);
+    refreshCaption();
+}
+
+void CMainFrame::OnFileReport()
+{
+    if (!m_doc)
+        return;
+    CSessionReport report;
+    m_doc->runOperation(
+        L"Raport dla klienta",
+        [&] {
+            CWaitCursor wait;
+            CHistoryRecorder* history = CHistoryRecorder::installed();
+            report = CSessionReport::gather(m_doc->device(), history, history ? history->connectedPoint() : 0);
+        },
+        this);
+    CRaportDlg dialog(std::move(report), this);
+    dialog.exec();
+}
+
+void CMainFrame::OnWorkshop()
+{
+    CWarsztatDlg dialog(CWorkshop::load(), this);
+    if (dialog.DoModal() != QDialog::Accepted)
+        return;
+    if (!dialog.workshop().store())
+        userInteraction().message(translate(L"Nie udało się zapisać danych warsztatu."), L"KORVANA", MsgIcon::Warning);
 }
 
 void CMainFrame::OnAppAbout()

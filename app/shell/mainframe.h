@@ -80,6 +80,12 @@ public:
     // "Historia": the restore points of every controller; with compareSince,
     // that point is compared with the controller now.
     void OnFileHistory(int64_t compareSince = 0);
+    // "Samochód": the car and customer of the connected controller.
+    void OnFileCar();
+    // "Raport dla klienta…": the report's preview.
+    void OnFileReport();
+    // "Dane warsztatu…": the workshop that heads the report.
+    void OnWorkshop();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -15,6 +15,9 @@ constexpr int kDeviceUpdate = 32793;
 constexpr int kDocumentation = 32794;
 constexpr int kCompareSettings = 32795;
 constexpr int kHistory = 32796;
+constexpr int kCar = 32797;
+constexpr int kReport = 32798;
+constexpr int kWorkshop = 32799;
 // The framework's standard commands.
 constexpr int kAppExit = 57665;
 constexpr int kAppAbout = 57664;

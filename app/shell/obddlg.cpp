@@ -5,7 +5,9 @@
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
 #include <app/shell/korvanadoc.h>
+#include <app/device/historyrecorder.h>
 #include <app/shell/obdadvanceddlg.h>
+#include <app/shell/samochoddlg.h>
 #include <app/shell/spinbutton.h>
 #include <basectrls/ctrlid.h>
 #include <errkit/errorguard.h>
@@ -69,6 +71,8 @@ constexpr SCtrlLayout kLayout[] = {
     { CObdDlg::kListCodes, ECtrlKind::Placeholder, 18, 206, 280, 126, nullptr },
     { CObdDlg::kButtonRead, ECtrlKind::PushButton, 306, 206, 156, 24, L"Wczytaj błędy OBD" },
     { CObdDlg::kButtonClear, ECtrlKind::PushButton, 306, 236, 156, 24, L"Kasuj błędy OBD" },
+    { CObdDlg::kButtonVin, ECtrlKind::PushButton, 306, 274, 156, 24, L"Odczytaj VIN" },
+    { CObdDlg::kEditVin, ECtrlKind::ReadOnlyEdit, 306, 304, 156, 14, nullptr },
 };
 
 } // namespace
@@ -132,6 +136,8 @@ bool CObdDlg::OnInitDialog()
         connect(button, &QAbstractButton::clicked, this, [this] { OnBnClickedButtonread(); });
     if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, kButtonClear)))
         connect(button, &QAbstractButton::clicked, this, [this] { OnBnClickedButtonclear(); });
+    if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, kButtonVin)))
+        connect(button, &QAbstractButton::clicked, this, [this] { OnBnClickedButtonVin(); });
     auto spin = [this](int id, void (CObdDlg::*handler)(int)) {
         if (auto* s = qobject_cast<CSpinButton*>(findChildCtrl(this, id)))
             connect(s, &CSpinButton::deltaPos, this, [this, handler](int step) { (this->*handler)(step); });
@@ -380,6 +386,29 @@ void CObdDlg::OnBnClickedButtonclear()
                 CErrorGuard error(e);
                 userInteraction().message(
                     L"CObdDlg::OnBnClickedButtonclear()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
+            }
+        },
+        this);
+}
+
+void CObdDlg::OnBnClickedButtonVin()
+{
+    CLPGDevice& device = m_context.device;
+    if (!device.m_connected)
+        return;
+    m_context.doc.runOperation(
+        L"Odczyt VIN",
+        [&] {
+            const std::wstring vin = readVinShown(device);
+            if (vin.empty())
+                return;
+            if (auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(this, kEditVin)))
+                edit->setText(QString::fromStdWString(vin));
+            if (CHistoryRecorder* history = CHistoryRecorder::installed()) {
+                CCarDetails car = history->car();
+                car.m_carInfo = device.image().m_carInfo;
+                car.m_vin = vin;
+                history->setCar(device, car);
             }
         },
         this);

@@ -31,6 +31,8 @@ public:
     static constexpr int kListCodes = 1220;
     static constexpr int kButtonRead = 1221; // "Wczytaj błędy OBD"
     static constexpr int kButtonClear = 1222; // "Kasuj błędy OBD"
+    static constexpr int kButtonVin = 1223; // "Odczytaj VIN"
+    static constexpr int kEditVin = 1224;
 
     // "Włącz OBD" items in list order and the value each stands for.
     static constexpr uint8_t kEnableValues[5] = { 0, 4, 3, 1, 2 };
@@ -47,6 +49,8 @@ public:
 
     void OnBnClickedButtonread();
     void OnBnClickedButtonclear();
+    // The car's VIN into the field and into the car kept for this controller.
+    void OnBnClickedButtonVin();
     void OnCbnSelendokComboEnable();
     void OnDeltaposSpinAverageCorr(int step);
     void OnDeltaposSpinMaxCorr(int step);

@@ -5,6 +5,9 @@
 namespace {
 
 constexpr uint8_t kCodesAnswer = 0x43;
+constexpr uint8_t kVinAnswer = 0x49;
+constexpr uint8_t kPidVin = 0x02;
+constexpr unsigned kVinMessages = 5; // K-line: 3 bytes of padding and 17 characters, four a message
 
 uint16_t codeAt(const uint8_t* bytes)
 {
@@ -56,27 +59,24 @@ std::vector<uint16_t> CObdAnswer::troubleCodes(uint8_t protocol, unsigned expect
     return protocol == 3 ? canCodes(expected, from) : klineCodes(expected, from);
 }
 
-std::vector<uint16_t> CObdAnswer::canCodes(unsigned expected, uint32_t from) const
+void CObdAnswer::forEachCanMessage(uint32_t from, const std::function<bool(const std::vector<uint8_t>&)>& visit) const
 {
-    std::vector<uint16_t> codes;
     std::vector<uint8_t> message;
     std::size_t total = 0; // length of the segmented message being put together; 0 when none
     uint8_t sequence = 0;
     for (const CObdFrame& f : m_frames) {
-        if (codes.size() >= expected)
-            break;
         if (from != 0 && f.from != from)
             continue;
         const uint8_t pci = f.data[0] >> 4;
         if (pci == 0) {
             const std::size_t length = f.data[0] & 0x0F;
-            if (length >= 2 && length <= 7)
-                codesOfMessage(
-                    std::vector<uint8_t>(f.data.begin() + 1, f.data.begin() + 1 + static_cast<std::ptrdiff_t>(length)),
-                    expected, codes);
+            if (length >= 1 && length <= 7
+                && !visit(std::vector<uint8_t>(
+                    f.data.begin() + 1, f.data.begin() + 1 + static_cast<std::ptrdiff_t>(length))))
+                return;
         } else if (pci == 1) {
-            if (total != 0)
-                codesOfMessage(message, expected, codes);
+            if (total != 0 && !visit(message))
+                return;
             total = static_cast<std::size_t>((f.data[0] & 0x0F) << 8 | f.data[1]);
             message.assign(f.data.begin() + 2, f.data.end());
             sequence = 1;
@@ -84,8 +84,9 @@ std::vector<uint16_t> CObdAnswer::canCodes(unsigned expected, uint32_t from) con
             // A lost or repeated segment spoils the rest of the message: what came so far is kept.
             if ((f.data[0] & 0x0F) != sequence) {
                 message.resize(std::min(message.size(), total));
-                codesOfMessage(message, expected, codes);
                 total = 0;
+                if (!visit(message))
+                    return;
                 continue;
             }
             message.insert(message.end(), f.data.begin() + 1, f.data.end());
@@ -93,13 +94,53 @@ std::vector<uint16_t> CObdAnswer::canCodes(unsigned expected, uint32_t from) con
         }
         if (total != 0 && message.size() >= total) {
             message.resize(total);
-            codesOfMessage(message, expected, codes);
             total = 0;
+            if (!visit(message))
+                return;
         }
     }
-    if (total != 0 && codes.size() < expected)
-        codesOfMessage(message, expected, codes);
+    if (total != 0)
+        visit(message);
+}
+
+std::vector<uint16_t> CObdAnswer::canCodes(unsigned expected, uint32_t from) const
+{
+    std::vector<uint16_t> codes;
+    forEachCanMessage(from, [&](const std::vector<uint8_t>& message) {
+        if (codes.size() < expected)
+            codesOfMessage(message, expected, codes);
+        return codes.size() < expected;
+    });
     return codes;
+}
+
+std::string CObdAnswer::vinCharacters(uint8_t protocol, uint32_t from) const
+{
+    std::string text;
+    if (protocol == 3) {
+        forEachCanMessage(from, [&](const std::vector<uint8_t>& message) {
+            if (message.size() < 3 || message[0] != kVinAnswer || message[1] != kPidVin)
+                return true;
+            // 49 02, the count of data items (1), the characters.
+            text.assign(message.begin() + 3, message.end());
+            return false;
+        });
+    } else {
+        std::array<std::string, kVinMessages> parts;
+        for (const CObdFrame& f : m_frames) {
+            if ((from != 0 && f.from != from) || f.data[1] != kVinAnswer || f.data[2] != kPidVin)
+                continue;
+            const unsigned n = f.data[3];
+            if (n >= 1 && n <= kVinMessages && parts[n - 1].empty())
+                parts[n - 1].assign(f.data.begin() + 4, f.data.end());
+        }
+        for (const std::string& part : parts)
+            text += part;
+    }
+    const std::size_t first = text.find_first_not_of('\0');
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of('\0') + 1 - first);
 }
 
 std::vector<uint16_t> CObdAnswer::klineCodes(unsigned expected, uint32_t from) const

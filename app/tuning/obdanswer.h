@@ -6,7 +6,9 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 struct CObdFrame {
@@ -38,7 +40,18 @@ public:
     // up to three codes after the service byte. A code 0 ends a frame's codes.
     std::vector<uint16_t> troubleCodes(uint8_t protocol, unsigned expected, uint32_t from = 0) const;
 
+    // The characters of the answer to service 0x09 PID 0x02 (the VIN) from
+    // from (any sender when 0), zero padding at either end dropped. CAN: the
+    // ISO 15765-2 message 49 02 01 and the characters; K-line: the messages
+    // 49 02 0n (n = 1 … 5) of four bytes each, put in order by n. Whatever is
+    // missing is simply not there: the caller decides whether 17 came.
+    std::string vinCharacters(uint8_t protocol, uint32_t from = 0) const;
+
 private:
+    // Every ISO 15765-2 message of the frames from from, whole or as far as
+    // it came (a lost segment or a new first frame ends it); visit returns
+    // false to stop.
+    void forEachCanMessage(uint32_t from, const std::function<bool(const std::vector<uint8_t>&)>& visit) const;
     std::vector<uint16_t> canCodes(unsigned expected, uint32_t from) const;
     std::vector<uint16_t> klineCodes(unsigned expected, uint32_t from) const;
 

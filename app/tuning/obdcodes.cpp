@@ -404,9 +404,7 @@ const std::map<uint16_t, std::wstring>& table()
     static const std::map<uint16_t, std::wstring> codes = [] {
         std::map<uint16_t, std::wstring> built;
         for (const auto& [code, text] : kDescriptions) {
-            wchar_t prefix[16];
-            std::swprintf(prefix, std::size(prefix), L"P%04X   ", static_cast<unsigned>(code));
-            built.emplace(code, prefix + std::wstring(text));
+            built.emplace(code, COBDCodes::codeText(code) + L"   " + text);
         }
         return built;
     }();
@@ -420,12 +418,19 @@ COBDCodes::COBDCodes()
 {
 }
 
+std::wstring COBDCodes::codeText(uint16_t code)
+{
+    wchar_t text[8];
+    std::swprintf(text, std::size(text), L"%lc%04X", static_cast<wint_t>(L"PCBU"[code >> 14]),
+        static_cast<unsigned>(code & 0x3FFF));
+    return text;
+}
+
 std::wstring COBDCodes::description(uint16_t code) const
 {
-    wchar_t number[8];
-    std::swprintf(number, std::size(number), L"%04X  ", static_cast<unsigned>(code));
-    const std::wstring fallback = number + translate(L"Nieznany ");
-    if ((code & 0x0F00) == 0) {
+    const std::wstring fallback = codeText(code) + L"  " + translate(L"Nieznany ");
+    // Only a powertrain code can stand for its P01xx neighbour.
+    if ((code & 0xCF00) == 0) {
         const auto near = m_codes.find(static_cast<uint16_t>(code | 0x0100));
         return near == m_codes.end() ? fallback : fallback + translate(L". Możliwe : ") + near->second;
     }

@@ -23,6 +23,8 @@ constexpr uint8_t kPidSupported = 0x00;
 constexpr uint8_t kPidStatus = 0x01;
 constexpr uint8_t kPidStft1 = 0x06;
 constexpr uint8_t kPidStandard = 0x1C;
+constexpr uint8_t kPidVin = 0x02; // of service 0x09
+constexpr const wchar_t* kDemoVin = L"KRVZZZ1ZZDM000417";
 // The K-line needs its (slow or fast) initialisation before the first request.
 constexpr unsigned kSlowInitWaitMs = 5000;
 constexpr unsigned kFastInitWaitMs = 2000;
@@ -548,6 +550,9 @@ CObdDiagnostic::Outcome CObdDiagnostic::readTroubleCodes(std::vector<uint16_t>& 
         codes.insert(codes.end(), found.begin(), found.end());
     }
     logInfo(kLog, std::to_string(codes.size()) + " trouble codes read");
+    m_codesRead = codes;
+    m_codesWereRead = true;
+    m_codesCleared = false;
     return Outcome::Done;
 }
 
@@ -555,8 +560,10 @@ CObdDiagnostic::Outcome CObdDiagnostic::clearTroubleCodes()
 {
     if (!userInteraction().question(translate(L"Czy chcesz skasować błędy OBD?"), kCaption, MsgIcon::Question, false))
         return Outcome::Declined;
-    if (obdDemo())
+    if (obdDemo()) {
+        m_codesCleared = true;
         return Outcome::Done;
+    }
     CObdAnswer answer;
     const uint8_t clearRequest[] = { 0x04 };
     if (!send(clearRequest, answer)) {
@@ -568,5 +575,40 @@ CObdDiagnostic::Outcome CObdDiagnostic::clearTroubleCodes()
     if (answer.frames()[0].data[1] != 0x44)
         return Outcome::Refused;
     logInfo(kLog, "trouble codes cleared");
+    m_codesCleared = true;
+    return Outcome::Done;
+}
+
+// ---- Vehicle identification ----
+
+bool CObdDiagnostic::wholeVin(std::string_view text)
+{
+    return text.size() == kVinLength && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z' && c != 'I' && c != 'O' && c != 'Q');
+    });
+}
+
+CObdDiagnostic::Outcome CObdDiagnostic::readVin(std::wstring& vin)
+{
+    vin.clear();
+    if (obdDemo()) {
+        vin = kDemoVin;
+        return Outcome::Done;
+    }
+    CObdAnswer answer;
+    const uint8_t request[] = { 0x09, kPidVin };
+    if (!send(request, answer)) {
+        showError(L"Nie można odczytać VIN!");
+        return Outcome::Failed;
+    }
+    if (answer.empty())
+        return Outcome::NoAnswer;
+    const std::string text = answer.vinCharacters(m_settings.protocol, m_engineAddress);
+    if (!wholeVin(text)) {
+        logInfo(kLog, "VIN answer of " + std::to_string(text.size()) + " characters taken as incomplete");
+        return Outcome::Incomplete;
+    }
+    vin.assign(text.begin(), text.end());
+    logInfo(kLog, "VIN read");
     return Outcome::Done;
 }

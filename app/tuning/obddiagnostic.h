@@ -17,6 +17,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CDiag;
@@ -48,7 +49,9 @@ public:
         NoAnswer, // no control unit answered
         Refused, // the car answered but did not confirm
         Failed, // the controller did not relay the request (message shown)
+        Incomplete, // the car answered, but not with a whole VIN
     };
+    static constexpr std::size_t kVinLength = 17;
 
     CObdDiagnostic();
     CObdDiagnostic(const CObdDiagnostic&) = delete;
@@ -117,6 +120,20 @@ public:
     Outcome readTroubleCodes(std::vector<uint16_t>& codes);
     // Asks first; then service 0x04. Done only when the car confirmed.
     Outcome clearTroubleCodes();
+    // What this connection did with the codes (the customer's report): the
+    // codes last read, whether any read was done, and whether the car
+    // confirmed a clear after that read.
+    const std::vector<uint16_t>& codesRead() const { return m_codesRead; }
+    bool codesWereRead() const { return m_codesWereRead; }
+    bool codesCleared() const { return m_codesCleared; }
+
+    // ---- Vehicle identification ----
+    // The car's VIN (service 0x09, PID 0x02) from the engine computer. vin is
+    // set only on Done, with 17 characters: an answer of any other length, or
+    // with a character a VIN cannot hold, is Incomplete and never shown in part.
+    Outcome readVin(std::wstring& vin);
+    // Whether text is a whole VIN: 17 of 0-9 and A-Z without I, O and Q.
+    static bool wholeVin(std::string_view text);
 
     // ---- Pure rules ----
     static uint32_t answerAddress(uint32_t requestAddress, uint32_t engineAddress);
@@ -171,4 +188,7 @@ private:
     std::wstring m_protocolText;
     std::wstring m_standardText;
     unsigned m_linkFailures = 0;
+    std::vector<uint16_t> m_codesRead;
+    bool m_codesWereRead = false;
+    bool m_codesCleared = false;
 };

@@ -96,7 +96,7 @@ TEST_F(CliObd, TroubleCodesListedAndClearedWhenConfirmed)
     // A code outside the table, and one that may stand for its P01xx neighbour.
     ASSERT_EQ(m_sim->send("dtc P0999 P0074"), "ok dtc P0999 P0074");
     r = cli({ "dtc" });
-    EXPECT_EQ(r.out, "0999  Nieznany \n0074  Nieznany . Możliwe : P0174   System too Lean (Bank 2)\n") << r.err;
+    EXPECT_EQ(r.out, "P0999  Nieznany \nP0074  Nieznany . Możliwe : P0174   System too Lean (Bank 2)\n") << r.err;
 
     r = cli({ "dtc", "--clear" });
     EXPECT_EQ(r.exitCode, 1);
@@ -128,6 +128,22 @@ TEST_F(CliObd, ConnectFindsACarOnAnotherBus)
     r = cli({ "dtc" });
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.rfind("P0171   System too Lean (Bank 1)\n", 0), 0u) << r.out;
+}
+
+TEST_F(CliObd, VinWholeOrNiepelny)
+{
+    start();
+    ProgramResult r = cli({ "obd", "--vin" });
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "KRVZZZ1ZZAK012345\n");
+    r = cli({ "obd", "--vin", "--json" });
+    EXPECT_EQ(r.out, "{\"vin\":\"KRVZZZ1ZZAK012345\"}\n");
+
+    ASSERT_EQ(m_sim->send("vin KRVZZZ1ZZAK0123"), "ok vin KRVZZZ1ZZAK0123");
+    r = cli({ "obd", "--vin" });
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "") << "never a part of a VIN";
+    EXPECT_NE(r.err.find("VIN niepełny"), std::string::npos) << r.err;
 }
 
 TEST_F(CliObd, NoEngineComputerIsAFailure)

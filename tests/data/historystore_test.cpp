@@ -3,6 +3,7 @@
 // with a file that is damaged, garbage, read-only, a folder or from a newer
 // program. Also a point's image: every block and record back as it went in,
 // and the differences that count (never this PC's identifier or the counters).
+#include <app/data/cardetails.h>
 #include <app/data/historystore.h>
 #include <app/data/readblocks.h>
 #include <app/device/historyimage.h>
@@ -117,6 +118,43 @@ TEST_F(HistoryStore, AnOlderSchemaIsMigratedInPlace)
     ASSERT_EQ(points.size(), 1u);
     EXPECT_EQ(points[0].time, "2026-11-30T13:02:00Z");
     EXPECT_TRUE(store.setNote(points[0].id, "migrated"));
+    EXPECT_TRUE(store.setCar("S1", "vendor=Skoda\n")) << "the cars of the third step";
+}
+
+// The car of a controller: kept by serial, replaced whole, told apart from
+// "none kept"; its text form round-trips every field, Polish letters and the
+// reducer pressure, and a line break typed into a field cannot start a key.
+TEST_F(HistoryStore, TheCarIsKeptBySerial)
+{
+    CHistoryStore store;
+    ASSERT_EQ(store.open(m_path), CHistoryStore::State::Ok) << store.detail();
+    EXPECT_FALSE(store.car("S1"));
+    CCarDetails car;
+    car.m_carInfo.m_vendor = L"Skoda";
+    car.m_carInfo.m_model = L"Octavia";
+    car.m_carInfo.m_engine = L"1.6 MPI";
+    car.m_carInfo.m_power = L"75 kW";
+    car.m_carInfo.m_prodYear = L"2011";
+    car.m_carInfo.m_injectors = L"4";
+    car.m_carInfo.m_reductorPress = 1.2;
+    car.m_vin = L"KRVZZZ1ZZAK012345";
+    car.m_registration = L"WE 12345";
+    car.m_odometer = L"187000";
+    car.m_customer = L"Zażółć Gęślą";
+    car.m_phone = L"+48 600 100 200";
+    ASSERT_TRUE(store.setCar("S1", car.toText()));
+    EXPECT_EQ(CCarDetails::fromText(*store.car("S1")), car);
+    EXPECT_EQ(car.title(), L"Skoda Octavia 1.6 MPI");
+
+    CCarDetails other;
+    other.m_customer = L"Jan\nvin=FAKE";
+    ASSERT_TRUE(store.setCar("S1", other.toText()));
+    const CCarDetails back = CCarDetails::fromText(*store.car("S1"));
+    EXPECT_EQ(back.m_customer, L"Jan vin=FAKE");
+    EXPECT_EQ(back.m_vin, L"");
+    EXPECT_EQ(back.m_carInfo, CCarInfo {});
+    EXPECT_FALSE(store.car("S2"));
+    EXPECT_FALSE(store.setCar("", "vendor=x\n"));
 }
 
 // The program and the CLI at once: every point of both arrives.

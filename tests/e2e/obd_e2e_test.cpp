@@ -3,7 +3,7 @@
 // ISO 14230), at the wire's own pace: the setup or the detection finds the
 // bus through the attempts table, the readings follow the car's fuel trims,
 // and the stored trouble codes are read (segmented on CAN, three a frame on
-// the K-line) and cleared. Also prints how long the detection took and how
+// the K-line) and cleared, and the VIN is read. Also prints how long the detection took and how
 // many readings a second the poll takes.
 #include "connectiontest.h"
 
@@ -164,6 +164,21 @@ TEST_P(ObdE2E, TroubleCodesAreListedAndCleared)
     ASSERT_EQ(m_device.readTroubleCodes(codes), CObdDiagnostic::Outcome::Done);
     EXPECT_TRUE(codes.empty());
     EXPECT_EQ(ui.texts(), std::vector<std::wstring> { L"Czy chcesz skasować błędy OBD?" });
+}
+
+// The VIN comes whole (segmented on CAN, five messages on the K-line) or not
+// at all: a car that answers with fewer characters gives no part of one.
+TEST_P(ObdE2E, VinIsReadWholeOrNotAtAll)
+{
+    ASSERT_TRUE(reachEngine());
+    std::wstring vin = L"left over";
+    ASSERT_EQ(m_device.readVin(vin), CObdDiagnostic::Outcome::Done);
+    EXPECT_EQ(vin, L"KRVZZZ1ZZAK012345");
+
+    ASSERT_EQ(m_sim->send("vin KRVZZZ1ZZAK01"), "ok vin KRVZZZ1ZZAK01");
+    EXPECT_EQ(m_device.readVin(vin), CObdDiagnostic::Outcome::Incomplete);
+    EXPECT_EQ(vin, L"");
+    EXPECT_TRUE(ui.shown().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Buses, ObdE2E, ::testing::ValuesIn(kBuses),

@@ -227,6 +227,7 @@ TEST(SimProcess, StateFileKeepsTheControllerAndAnInterruptedProgramming)
         CSimProcess sim({ "--state", state, "--model", "4", "--engine", "off" });
         ASSERT_TRUE(sim.start()) << sim.error();
         EXPECT_EQ(sim.send("errors 01 02 03 04"), "ok errors 01 02 03 04");
+        EXPECT_EQ(sim.send("vin KRVZZZ1Z"), "ok vin KRVZZZ1Z");
         CPtyClient client;
         ASSERT_TRUE(client.open(sim.ptyPath()));
         Bytes record = client.exchange(2, command(0x2C)).value_or(PtyPeer::Frame {}).payload;
@@ -245,6 +246,7 @@ TEST(SimProcess, StateFileKeepsTheControllerAndAnInterruptedProgramming)
         EXPECT_EQ(client.exchange(2, kIdentify).value().payload, (Bytes { 4, 4, 85, 0, 0, 0 }));
         EXPECT_EQ(client.exchange(2, command(0x05)).value().payload, (Bytes { 1, 2, 3, 4 }));
         EXPECT_EQ(client.exchange(2, command(0x2C)).value().payload[6], 2);
+        EXPECT_EQ(sim.send("vin"), "ok vin KRVZZZ1Z") << "the car's VIN is kept too";
         // Into the bootloader, erase, and the power goes: no quit, no signal handler.
         const Bytes code = { 'Q', 'Q', '4', '0', '2', '9', '1', '7' };
         EXPECT_EQ(client.exchange(0xF6, code).value().payload[0], 4);

@@ -1,6 +1,7 @@
 // Relayed OBD answers from arbitrary bytes: parsing must never read past
 // them, never report more frames than they hold, and never hand out more
-// trouble codes than were expected, on CAN or on the K-line.
+// trouble codes than were expected, on CAN or on the K-line; a VIN's
+// characters never outgrow what the frames carry.
 #include <app/tuning/obdanswer.h>
 
 #include <cstddef>
@@ -29,6 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
             for (uint16_t code : codes)
                 if (code == 0)
                     std::abort();
+            // Seven data bytes a frame at most, on either bus.
+            if (answer.vinCharacters(protocol, sender).size() > 7 * answer.size())
+                std::abort();
         }
     }
     for (const CObdFrame& f : answer.frames())

@@ -108,8 +108,11 @@ TEST_F(Frame, MenusHoldTheItemsWithTheirCommandIds)
         (Items { { QStringLiteral("Wczytaj ustawienia z pliku..."), 32774 },
             { QStringLiteral("Zapisz ustawienia do pliku..."), 32773 },
             { QStringLiteral("Porównaj z plikiem…"), 32795 }, { QStringLiteral("Historia"), 32796 },
+            { QStringLiteral("Samochód"), 32797 }, { QStringLiteral("Raport dla klienta…"), 32798 },
             { QStringLiteral("Wyjście"), 57665 } }));
-    EXPECT_EQ(items(1), (Items { { QStringLiteral("Przywróć ustawienia fabryczne"), 32775 } }));
+    EXPECT_EQ(items(1),
+        (Items { { QStringLiteral("Przywróć ustawienia fabryczne"), 32775 },
+            { QStringLiteral("Dane warsztatu…"), 32799 } }));
     EXPECT_EQ(items(3),
         (Items { { QStringLiteral("Dokumentacja"), 32794 }, { QStringLiteral("Aktualizacja sterownika..."), 32793 },
             { QStringLiteral("Informacje"), 57664 } }));

@@ -1,7 +1,7 @@
 // Parsing of relayed OBD answers: the frame count never trusted beyond the
 // bytes, and the stored trouble codes of service 0x03 on CAN (single frames,
 // ISO 15765-2 first and consecutive frames, lost segments, several senders)
-// and on the K-line (three codes a frame).
+// and on the K-line (three codes a frame); the VIN of service 0x09 on both.
 #include <app/tuning/obdanswer.h>
 
 #include <gtest/gtest.h>
@@ -178,4 +178,36 @@ TEST(ObdAnswer, CodesOnTheKLineThreeAFrame)
         EXPECT_TRUE(answer.troubleCodes(2, static_cast<unsigned>(n), 0x486B10).empty());
     }
     EXPECT_EQ(CObdAnswer(payload(klineFrames(0x80F110, numbered(20)))).troubleCodes(1, 4), numbered(4));
+}
+
+// The VIN's characters: on CAN 49 02 01 and 17 characters over a first and two
+// consecutive frames; on the K-line five messages put in order by their number
+// behind three bytes of padding. Another sender's frames and a message lost on
+// the way leave fewer characters, never others.
+TEST(ObdAnswerVin, CanAndKLine)
+{
+    const std::vector<Frame> can = {
+        { 0x7E8, { 0x10, 0x14, 0x49, 0x02, 0x01, 'K', 'R', 'V' } },
+        { 0x7E9, { 0x03, 0x41, 0x06, 0x80 } },
+        { 0x7E8, { 0x21, 'Z', 'Z', 'Z', '1', 'Z', 'Z', 'A' } },
+        { 0x7E8, { 0x22, 'K', '0', '1', '2', '3', '4', '5' } },
+    };
+    EXPECT_EQ(CObdAnswer(payload(can)).vinCharacters(3, 0x7E8), "KRVZZZ1ZZAK012345");
+    EXPECT_EQ(CObdAnswer(payload(can)).vinCharacters(3, 0x7E9), "");
+    std::vector<Frame> lost = can;
+    lost.erase(lost.begin() + 2);
+    EXPECT_EQ(CObdAnswer(payload(lost)).vinCharacters(3, 0x7E8), "KRV");
+
+    const std::vector<Frame> kline = {
+        { 0x486B10, { 0x07, 0x49, 0x02, 0x03, 'Z', '1', 'Z', 'Z' } },
+        { 0x486B10, { 0x07, 0x49, 0x02, 0x01, 0x00, 0x00, 0x00, 'K' } },
+        { 0x486B10, { 0x07, 0x49, 0x02, 0x02, 'R', 'V', 'Z', 'Z' } },
+        { 0x486B10, { 0x07, 0x49, 0x02, 0x05, '2', '3', '4', '5' } },
+        { 0x486B10, { 0x07, 0x49, 0x02, 0x04, 'A', 'K', '0', '1' } },
+    };
+    EXPECT_EQ(CObdAnswer(payload(kline)).vinCharacters(1), "KRVZZZ1ZZAK012345");
+    std::vector<Frame> short4 = kline;
+    short4.erase(short4.begin() + 3);
+    EXPECT_EQ(CObdAnswer(payload(short4)).vinCharacters(2), "KRVZZZ1ZZAK01");
+    EXPECT_EQ(CObdAnswer(payload({ { 0x486B10, { 0x03, 0x7F, 0x09, 0x12 } } })).vinCharacters(1), "");
 }

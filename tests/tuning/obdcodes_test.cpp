@@ -1,6 +1,7 @@
 // The trouble-code table: its size and range, the text form of every entry,
 // and description() for a known code, a code that may stand for its P01xx
-// neighbour ("Możliwe") and an unknown one.
+// neighbour ("Możliwe") and an unknown one, all in the standard printed form
+// (letter of bits 15–14, then bits 13–0 as four hex digits).
 #include <app/tuning/obdcodes.h>
 
 #include <gtest/gtest.h>
@@ -10,14 +11,25 @@ TEST(OBDCodes, DescribesKnownPossibleAndUnknownCodes)
     const COBDCodes codes;
     EXPECT_EQ(codes.description(0x0171), L"P0171   System too Lean (Bank 1)");
     EXPECT_EQ(codes.description(0x0420), L"P0420   Catalyst System Efficiency Below Threshold (Bank 1)");
-    EXPECT_EQ(codes.description(0x0071), L"0071  Nieznany . Możliwe : P0171   System too Lean (Bank 1)");
-    EXPECT_EQ(codes.description(0x0999), L"0999  Nieznany ");
+    EXPECT_EQ(codes.description(0x0071), L"P0071  Nieznany . Możliwe : P0171   System too Lean (Bank 1)");
+    EXPECT_EQ(codes.description(0x0999), L"P0999  Nieznany ");
     // Second digit 0 but no P01xx neighbour; a hole inside the range; the first non-P code.
-    EXPECT_EQ(codes.description(0x00FF), L"00FF  Nieznany ");
-    EXPECT_EQ(codes.description(0x0390), L"0390  Nieznany ");
-    EXPECT_EQ(codes.description(0x4171), L"4171  Nieznany ");
+    EXPECT_EQ(codes.description(0x00FF), L"P00FF  Nieznany ");
+    EXPECT_EQ(codes.description(0x0390), L"P0390  Nieznany ");
+    EXPECT_EQ(codes.description(0x4171), L"C0171  Nieznany ");
     EXPECT_EQ(
-        codes.description(0x0000), L"0000  Nieznany . Możliwe : P0100   Mass or Volume Air Flow Circuit Malfunction");
+        codes.description(0x0000), L"P0000  Nieznany . Możliwe : P0100   Mass or Volume Air Flow Circuit Malfunction");
+    // A network code with second digit 0 is no stand-in for a powertrain code.
+    EXPECT_EQ(codes.description(0xC071), L"U0071  Nieznany ");
+}
+
+TEST(OBDCodes, CodeTextTakesTheLetterFromTheTopTwoBits)
+{
+    EXPECT_EQ(COBDCodes::codeText(0x0171), L"P0171");
+    EXPECT_EQ(COBDCodes::codeText(0x4035), L"C0035");
+    EXPECT_EQ(COBDCodes::codeText(0x9234), L"B1234");
+    EXPECT_EQ(COBDCodes::codeText(0xC100), L"U0100");
+    EXPECT_EQ(COBDCodes::codeText(0xFFFF), L"U3FFF");
 }
 
 TEST(OBDCodes, HoldsTheGenericRangeOnceInTheirTextForm)

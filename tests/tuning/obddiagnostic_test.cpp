@@ -197,6 +197,15 @@ TEST(ObdRules, SupportedPidBitmapEnablesReadings)
         (Flags { true, true, true, true, true, true, true, true }));
 }
 
+TEST(ObdRules, WholeVinIsSeventeenVinCharacters)
+{
+    EXPECT_TRUE(CObdDiagnostic::wholeVin("KRVZZZ1ZZAK012345"));
+    EXPECT_FALSE(CObdDiagnostic::wholeVin("KRVZZZ1ZZAK01234"));
+    EXPECT_FALSE(CObdDiagnostic::wholeVin("KRVZZZ1ZZAK0123456"));
+    EXPECT_FALSE(CObdDiagnostic::wholeVin("KRVZZZ1ZZAK01234O")) << "no O in a VIN";
+    EXPECT_FALSE(CObdDiagnostic::wholeVin(std::string_view("KRVZZZ1ZZAK0123\x00" "5", 17)));
+}
+
 TEST(ObdRules, ValueTextsWithUnitsAndOptions)
 {
     struct Case {

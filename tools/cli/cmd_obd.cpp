@@ -1,8 +1,10 @@
-// korvana-cli obd [--json] [--connect] [--demo]: the link to the car's engine
-// computer through the controller: runs the setup step (with --connect, when
-// that finds no engine computer, the automatic detection over the attempts
+// korvana-cli obd [--json] [--connect] [--vin] [--demo]: the link to the car's
+// engine computer through the controller: runs the setup step (with --connect,
+// when that finds no engine computer, the automatic detection over the attempts
 // table), then takes each supported reading once and prints the protocol,
 // the OBD standard, the engine computer's address and the eight readings.
+// With --vin it prints the car's VIN instead; an answer that is not a whole
+// VIN is "VIN niepełny" on stderr and exit 1, never a part of one.
 //
 // korvana-cli dtc [--clear --yes] [--demo]: the car's stored trouble codes,
 // one description a line (nothing when none are stored); --clear clears them
@@ -11,6 +13,7 @@
 #include "cli.h"
 
 #include <app/data/readblocks.h>
+#include <app/data/translate.h>
 #include "cli_connect.h"
 
 #include <app/device/lpgdevice.h>
@@ -116,6 +119,27 @@ void printReadings(CLPGDevice& device, bool json)
     std::cout.flush();
 }
 
+int printVin(CLPGDevice& device, bool json)
+{
+    std::wstring text;
+    switch (device.readVin(text)) {
+    case CObdDiagnostic::Outcome::Done:
+        break;
+    case CObdDiagnostic::Outcome::Incomplete:
+        return failed(toUtf8(translate(L"VIN niepełny")));
+    case CObdDiagnostic::Outcome::Failed:
+        return linkDisturbed();
+    default:
+        return failed("the engine computer does not answer");
+    }
+    if (json)
+        std::cout << "{\"vin\":" << jsonString(toUtf8(text)) << "}\n";
+    else
+        std::cout << toUtf8(text) << "\n";
+    std::cout.flush();
+    return kExitOk;
+}
+
 } // namespace
 
 int cmdObd(const CliContext& context)
@@ -124,6 +148,7 @@ int cmdObd(const CliContext& context)
     const bool demo = takeDemoOption(args);
     const bool json = takeOption(args, "--json");
     const bool detect = takeOption(args, "--connect");
+    const bool vin = takeOption(args, "--vin");
     if (!args.empty())
         return usageError("obd", "unexpected argument " + args.front());
     try {
@@ -135,6 +160,8 @@ int cmdObd(const CliContext& context)
         const unsigned failures = device.linkFailures();
         if (const int code = reachEngine(device, detect))
             return code;
+        if (vin)
+            return printVin(device, json);
         takeEveryReading(device);
         // What a disturbed link kept back is not shown as the car's "unknown".
         if (device.linkFailures() != failures) {
@@ -183,6 +210,7 @@ int cmdDtc(const CliContext& context)
             case CObdDiagnostic::Outcome::NoAnswer:
                 return failed("the engine computer does not answer");
             case CObdDiagnostic::Outcome::Refused:
+            case CObdDiagnostic::Outcome::Incomplete:
                 return failed("the engine computer refused to clear its codes");
             case CObdDiagnostic::Outcome::Failed:
                 return linkDisturbed();

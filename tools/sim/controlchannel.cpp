@@ -12,7 +12,7 @@ namespace {
 
 constexpr const char* kHelp
     = "ok commands: status | fault off|KIND [RATE] [after N] | engine off|crank|idle|sweep|rpm N | "
-      "fuel petrol|lpg|auto | errors B0 B1 B2 B3 | dtc [CODE ...] | tank PERCENT | "
+      "fuel petrol|lpg|auto | errors B0 B1 B2 B3 | dtc [CODE ...] | vin [TEXT] | tank PERCENT | "
       "advance SECONDS | live | dump flash FILE | dump store | refuse record N|off | garble record N|off | save | "
       "vanish | appear | "
       "path | bytes | quit";
@@ -223,6 +223,13 @@ std::string CControlChannel::execute(const std::string& line)
         for (uint16_t code : m_controller.store().dtcs)
             reply += " " + formatDtc(code);
         return reply;
+    }
+    if (cmd == "vin") {
+        if (w.size() > 2 || (w.size() == 2 && w[1].size() > 40))
+            return "error usage: vin [TEXT] (at most 40 characters)";
+        if (w.size() == 2)
+            m_controller.store().vin = w[1];
+        return "ok vin " + m_controller.store().vin;
     }
     if (cmd == "tank") {
         double percent = 0;

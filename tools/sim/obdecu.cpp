@@ -115,6 +115,26 @@ std::vector<std::vector<uint8_t>> CObdEcu::messages(uint8_t service, uint8_t pid
     case 0x04:
         m_store.dtcs.clear();
         return { { 0x44 } };
+    case 0x09: {
+        if (pid != 0x02)
+            return { { 0x7F, service, 0x12 } }; // sub-function not supported
+        const std::string& vin = m_store.vin;
+        if (!kline) {
+            std::vector<uint8_t> m = { 0x49, 0x02, 0x01 };
+            m.insert(m.end(), vin.begin(), vin.end());
+            return { m };
+        }
+        // K-line: five messages of four bytes, the VIN right-aligned behind zero padding.
+        std::string padded = std::string(vin.size() < 20 ? 20 - vin.size() : 0, '\0') + vin;
+        std::vector<std::vector<uint8_t>> out;
+        for (std::size_t n = 0; n * 4 < padded.size() && n < 5; ++n) {
+            std::vector<uint8_t> m = { 0x49, 0x02, static_cast<uint8_t>(n + 1) };
+            m.insert(m.end(), padded.begin() + static_cast<std::ptrdiff_t>(n * 4),
+                padded.begin() + static_cast<std::ptrdiff_t>(std::min(padded.size(), n * 4 + 4)));
+            out.push_back(m);
+        }
+        return out;
+    }
     default:
         return { { 0x7F, service, 0x11 } }; // service not supported
     }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 struct SimIdentity {
@@ -77,6 +78,8 @@ public:
     std::array<uint8_t, 4> errors {};
     // Trouble codes stored in the car's engine computer (two-byte encoding, P0171 = 0x0171).
     std::vector<uint16_t> dtcs;
+    // The car's VIN as its engine computer reports it (any length, to play a car that answers short).
+    std::string vin = "KRVZZZ1ZZAK012345";
 
 private:
     std::map<uint8_t, std::vector<uint8_t>> m_records;

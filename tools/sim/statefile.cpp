@@ -84,6 +84,7 @@ bool saveState(const std::string& path, CController& controller, std::string& er
     for (uint16_t code : s.dtcs)
         out << " " << code;
     out << "\n";
+    out << "vin " << s.vin << "\n";
     for (int code : { 4, 7, 9, 15, 18, 26, 27, 28, 29, 30, 31, 32, 33, 34 }) {
         const auto& r = s.record(static_cast<uint8_t>(code));
         out << "record " << code << " " << toHex(r.data(), r.size()) << "\n";
@@ -179,6 +180,8 @@ bool loadState(const std::string& path, CController& controller, std::string& er
                     return bad();
                 s.dtcs.push_back(static_cast<uint16_t>(a));
             }
+        } else if (key == "vin" && words.size() <= 1) {
+            s.vin = words.empty() ? std::string() : words[0];
         } else if (key == "record" && words.size() == 2 && parseUnsigned(words[0], 255, a)
                    && fromHex(words[1], bytes)) {
             const auto code = static_cast<uint8_t>(a);
