@@ -22,13 +22,16 @@ int runReport(const SAppOptions& options)
     QElapsedTimer clock;
     clock.start();
     try {
-        CLPGDevice device;
+        // The same ports the program would search: KORVANA_PORTS, then --port.
+        CPortTable ports;
+        addEnvironmentPorts(ports);
+        CLPGDevice device(ports);
         if (options.demo) {
             device.startDemoMode();
         } else {
             bool connected = false;
             for (const std::string& path : options.ports) {
-                const uint32_t n = portTable().addPath(path, "--port");
+                const uint32_t n = ports.addPath(path, "--port");
                 if (n != 0 && device.connectOnPort(n)) {
                     connected = true;
                     break;

@@ -11,7 +11,6 @@
 #include <app/device/historyrecorder.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/consoleinteraction.h>
-#include <app/platform/porttable.h>
 #include <app/shell/samochoddlg.h>
 #include <app/shell/sessionreport.h>
 #include <basectrls/ctrlid.h>
@@ -118,7 +117,7 @@ TEST_F(Report, SessionAgainstTheSimulator)
     CInteractionScope scope(yes);
     CHistoryRecorder recorder(m_dir + "/history.sqlite3");
     CLPGDevice device;
-    ASSERT_TRUE(device.connectOnPort(portTable().addPath(sim.ptyPath(), "test")));
+    ASSERT_TRUE(device.connectOnPort(device.ports().addPath(sim.ptyPath(), "test")));
     recorder.connected(device);
     ASSERT_NE(recorder.connectedPoint(), 0);
     ASSERT_TRUE(device.setupStep());
@@ -194,7 +193,7 @@ TEST_F(Report, TheCarDialogReadsTheVinAndTheCarIsKeptBySerial)
     CInteractionScope scope(no);
     CHistoryRecorder recorder(m_dir + "/history.sqlite3");
     CLPGDevice device;
-    ASSERT_TRUE(device.connectOnPort(portTable().addPath(sim.ptyPath(), "test")));
+    ASSERT_TRUE(device.connectOnPort(device.ports().addPath(sim.ptyPath(), "test")));
     recorder.connected(device);
     ASSERT_TRUE(device.setupStep());
 
