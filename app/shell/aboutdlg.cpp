@@ -12,7 +12,8 @@ namespace {
 
 // 184 x 102 dialog units; the title static takes the top 32 px.
 constexpr SCtrlLayout kLayout[] = {
-    { CAboutDlg::kNameId, ECtrlKind::Label, 78, 30, 100, 34, L"KORVANA\nVersion 8" },
+    { CAboutDlg::kNameId, ECtrlKind::Label, 78, 26, 100, 26, L"KORVANA\nVersion 8" },
+    { CAboutDlg::kLicenceId, ECtrlKind::Label, 78, 52, 100, 22, L"Licencja: GNU GPL w wersji 3 lub nowszej" },
     { CAboutDlg::kOkId, ECtrlKind::PushButton, 118, 76, 56, 18, L"OK" },
 };
 

@@ -5,6 +5,7 @@
 const char* const kAppUsage
     = "usage: korvana [--demo] [--port PATH]... [--lang N] [--page N [--subpage N]] [--dialog NAME]\n"
       "               [--size WxH] [--verbose] [--screenshot FILE] [--quit-after MS]\n"
+      "       korvana --help | --version\n"
       "  --demo            start in demo mode without searching for the controller\n"
       "  --port PATH       also try this serial port (e.g. the simulator's)\n"
       "  --lang N          language index 0 ... 19 (0 Polish, 1 English)\n"
@@ -18,7 +19,8 @@ const char* const kAppUsage
       "  --verbose         write the log to stderr as well as to its file\n"
       "  --screenshot FILE save the main window as PNG and exit; when no controller\n"
       "                    answers, the no-connection dialog is saved and the exit status is 3\n"
-      "  --quit-after MS   exit after MS milliseconds (the screenshot is taken then)\n";
+      "  --quit-after MS   exit after MS milliseconds (the screenshot is taken then)\n"
+      "  --version         print the version, the commit it was built from and the licence\n";
 
 namespace {
 
@@ -93,6 +95,8 @@ std::optional<SAppOptions> parseAppOptions(const std::vector<std::string>& args,
             options.size = std::make_pair(*w, *h);
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "--port") {
             const std::string* v = value();
             if (!v)

@@ -10,6 +10,7 @@
 //   --verbose         the log also on stderr
 //   --screenshot FILE save the main window (or the no-connection dialog) as PNG, then exit
 //   --quit-after MS   exit after MS milliseconds (with --screenshot: save it then)
+//   --version         print the version, the commit and the licence
 #pragma once
 
 #include <optional>
@@ -29,6 +30,7 @@ struct SAppOptions {
     std::optional<std::pair<int, int>> size;
     bool verbose = false;
     bool help = false;
+    bool version = false;
 };
 
 // args without the program name. nullopt with error set for bad usage.

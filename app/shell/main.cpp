@@ -1,5 +1,6 @@
 // korvana: the configuration and diagnostic program for the LPG injection controller.
 #include <app/device/historyrecorder.h>
+#include <app/platform/buildinfo.h>
 #include <app/platform/log.h>
 #include <app/platform/lpgthreadmanager.h>
 #include <app/platform/programdir.h>
@@ -26,6 +27,11 @@ int main(int argc, char** argv)
     }
     if (options->help) {
         std::fputs(kAppUsage, stdout);
+        std::fputs(kLicenceLine, stdout);
+        return 0;
+    }
+    if (options->version) {
+        std::fputs(versionText("korvana").c_str(), stdout);
         return 0;
     }
 

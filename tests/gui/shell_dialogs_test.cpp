@@ -202,6 +202,7 @@ TEST(AboutDlg, ShowsTheLogoWhenItLoads)
         ASSERT_TRUE(about.Create());
         EXPECT_EQ(about.skinTitle(), QStringLiteral("KORVANA"));
         EXPECT_TRUE(textOf(&about, CAboutDlg::kNameId).contains(QStringLiteral("Version 8")));
+        EXPECT_EQ(textOf(&about, CAboutDlg::kLicenceId), QStringLiteral("Licencja: GNU GPL w wersji 3 lub nowszej"));
         EXPECT_NE(guitest::findById(&about, CAboutDlg::kLogoId), nullptr);
         EXPECT_TRUE(about.hasLogo()) << "the build puts ABOUT LOGO.tif into Skins";
         guitest::showAndSettle(&about);
