@@ -112,13 +112,18 @@ fi
 # The warnings lintian may give, each with why it stays; any other warning and
 # every error fail the test.
 declare -A explained=(
+    [maintscript-calls-ldconfig]="a build configured for /usr/local, as this test's usually is, installs the private
+      libraries in usr/lib/korvana, and cpack then adds an ldconfig call; scripts/package configures for /usr,
+      the libraries go to usr/lib/<multiarch>/korvana and the package has no maintainer scripts"
 )
 lintian_missing=0
 if command -v lintian >/dev/null; then
     # As root (CI, the throw-away installation) lintian asks to be told that is meant.
     root_flag=()
     [ "$(id -u)" -eq 0 ] && root_flag=(--allow-root)
-    lintian "${root_flag[@]}" --tag-display-limit 0 --display-level '>=warning' "$deb" >"$scratch/lintian.log" 2>&1
+    # --fail-on none: the findings are judged below, a non-zero status means lintian itself failed.
+    lintian "${root_flag[@]}" --fail-on none --tag-display-limit 0 --display-level '>=warning' "$deb" \
+        >"$scratch/lintian.log" 2>&1
     status=$?
     echo "lintian $(lintian --version | awk '{ print $2 }'):"
     while IFS= read -r line; do
@@ -134,8 +139,7 @@ if command -v lintian >/dev/null; then
             fail "lintian warning not explained in deb_test.sh: $line"
         fi
     done <"$scratch/lintian.log"
-    # Exit status 2 is lintian's own verdict on errors, counted above; anything else is lintian failing.
-    if [ "$status" -ne 0 ] && [ "$status" -ne 2 ]; then
+    if [ "$status" -ne 0 ]; then
         cat "$scratch/lintian.log"
         fail "lintian did not run (status $status)"
     fi

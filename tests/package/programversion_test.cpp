@@ -1,6 +1,6 @@
 // What the three programs say about themselves: --version names the version,
 // the commit the build was configured from and the licence; --help ends with
-// the licence line. Run as the built programs, without a display.
+// the licence line; the program answers both without a display.
 #include <childprocess.h>
 
 #include <gtest/gtest.h>
@@ -49,6 +49,17 @@ TEST(ProgramVersion, NamesVersionCommitAndLicence)
                                  "see --version.\n";
         ASSERT_GE(help.out.size(), last.size()) << p.name;
         EXPECT_EQ(help.out.substr(help.out.size() - last.size()), last) << p.name;
+    }
+}
+
+// Over a remote shell there is no display: --version and --help must not need one.
+TEST(ProgramVersion, ProgramAnswersWithoutADisplay)
+{
+    for (const char* option : { "--version", "--help" }) {
+        const ProgramResult r = runProgram(KORVANA_PROGRAM, { option }, 20s,
+            { "QT_QPA_PLATFORM=xcb", "DISPLAY=", "WAYLAND_DISPLAY=" });
+        EXPECT_EQ(r.exitCode, 0) << option << ": " << r.err;
+        EXPECT_NE(r.out.find("GNU General Public License"), std::string::npos) << option << ": " << r.out;
     }
 }
 
