@@ -1,9 +1,7 @@
 # The Debian package a fitter installs: `cpack -G DEB` in a build folder, or
 # scripts/package for a Release build. Runtime dependencies come from
-# dpkg-shlibdeps; the plugins Qt loads at run time are named here.
-set(KORVANA_PACKAGE_MAINTAINER "The korvana developers <korvana-dev@users.noreply.github.com>"
-    CACHE STRING "Maintainer field of the Debian package")
-
+# dpkg-shlibdeps; the plugins Qt loads at run time are named here. The
+# maintainer is set in packaging/CMakeLists.txt, which also signs the changelog.
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "korvana")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")

@@ -5,12 +5,13 @@ KORVANA_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev qt6
                   libgl-dev libsqlite3-dev fonts-dejavu-core fonts-tlwg-garuda ccache)
 
 # Asked for by `korvana_ensure_deps test` (scripts/test) and `… package` (scripts/package) only:
-# validators of the desktop and metainfo files, and what cpack's DEB generator runs.
+# validators of the desktop and metainfo files, what cpack's DEB generator runs, and Debian's
+# package checker (lintian) that the package test and scripts/package run on the .deb.
 # scripts/test also needs the fuzz targets' clang with libFuzzer, clang-tidy and python3 (scripts/tidy),
 # and poppler-utils (pdftotext, pdftoppm, pdfinfo) to read back the customer's report.
-KORVANA_TEST_PACKAGES=(desktop-file-utils appstream dpkg-dev file clang libclang-rt-dev clang-tidy python3
+KORVANA_TEST_PACKAGES=(desktop-file-utils appstream dpkg-dev file lintian clang libclang-rt-dev clang-tidy python3
                        poppler-utils)
-KORVANA_PACKAGE_PACKAGES=(dpkg-dev file)
+KORVANA_PACKAGE_PACKAGES=(dpkg-dev file lintian)
 
 # korvana_ensure_deps [test|package] [EXTRA_PACKAGE...]
 korvana_ensure_deps() {

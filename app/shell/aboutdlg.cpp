@@ -12,7 +12,8 @@ namespace {
 
 // 184 x 102 dialog units; the title static takes the top 32 px.
 constexpr SCtrlLayout kLayout[] = {
-    { CAboutDlg::kNameId, ECtrlKind::Label, 78, 30, 100, 34, L"KORVANA\nVersion 8" },
+    { CAboutDlg::kNameId, ECtrlKind::Label, 78, 24, 100, 20, L"KORVANA\nVersion 8" },
+    { CAboutDlg::kLicenceId, ECtrlKind::Label, 78, 44, 100, 30, L"Licencja: GNU GPL 3 lub nowsza" },
     { CAboutDlg::kOkId, ECtrlKind::PushButton, 118, 76, 56, 18, L"OK" },
 };
 
@@ -48,6 +49,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     : CSkinDlg(kResourceId, parent)
 {
     setDesignSizeDu(184, 102);
+    setTranslator([](const std::wstring& text) { return translate(text); });
     setSkinTitle(QStringLiteral("KORVANA"));
     m_logo.Load((programDir() / "Skins" / kLogoFile).wstring());
 }

@@ -1,5 +1,5 @@
 // The about box: the logo as an image button, the program's name with its
-// version, and OK.
+// version, its licence, and OK.
 #pragma once
 
 #include <app/shell/skindlg.h>
@@ -12,6 +12,7 @@ public:
     static constexpr int kResourceId = 100;
     static constexpr int kLogoId = 1020;
     static constexpr int kNameId = 1021;
+    static constexpr int kLicenceId = 1022;
     static constexpr int kOkId = 1;
     static constexpr wchar_t kLogoFile[] = L"ABOUT LOGO.tif";
 

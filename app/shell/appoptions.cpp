@@ -6,6 +6,7 @@ const char* const kAppUsage
     = "usage: korvana [--demo] [--port PATH]... [--lang N] [--page N [--subpage N]] [--dialog NAME]\n"
       "               [--size WxH] [--verbose] [--screenshot FILE] [--dump-ui FILE] [--quit-after MS]\n"
       "               [--report OUT.pdf] [FILE.osc]\n"
+      "       korvana --help | --version\n"
       "  --demo            start in demo mode without searching for the controller\n"
       "  --port PATH       also try this serial port (e.g. the simulator's)\n"
       "  --lang N          language index 0 ... 19 (0 Polish, 1 English)\n"
@@ -24,7 +25,8 @@ const char* const kAppUsage
       "  --quit-after MS   exit after MS milliseconds (the screenshot is taken then)\n"
       "  --report OUT.pdf  connect, write the customer's report of the controller and exit\n"
       "                    without a window (status 1 when it could not be written)\n"
-      "  FILE.osc          play this recording back on Odczyty once the window shows\n";
+      "  FILE.osc          play this recording back on Odczyty once the window shows\n"
+      "  --version         print the version, the commit it was built from and the licence\n";
 
 namespace {
 
@@ -99,6 +101,8 @@ std::optional<SAppOptions> parseAppOptions(const std::vector<std::string>& args,
             options.size = std::make_pair(*w, *h);
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg == "--port") {
             const std::string* v = value();
             if (!v)

@@ -13,6 +13,7 @@
 //   --quit-after MS   exit after MS milliseconds (with --screenshot: save it then)
 //   FILE              a file to open once the window shows (a recording plays back)
 //   --report FILE     write the customer's report as PDF without a window, then exit
+//   --version         print the version, the commit and the licence
 #pragma once
 
 #include <optional>
@@ -35,6 +36,7 @@ struct SAppOptions {
     bool verbose = false;
     bool help = false;
     std::vector<std::string> files;
+    bool version = false;
 };
 
 // args without the program name. nullopt with error set for bad usage.

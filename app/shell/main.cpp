@@ -1,5 +1,6 @@
 // korvana: the configuration and diagnostic program for the LPG injection controller.
 #include <app/device/historyrecorder.h>
+#include <app/platform/buildinfo.h>
 #include <app/platform/consoleinteraction.h>
 #include <app/platform/log.h>
 #include <app/platform/lpgthreadmanager.h>
@@ -14,9 +15,39 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <optional>
+
+namespace {
+
+// --help and --version; nullopt for a run of the program.
+std::optional<int> printUsageOrVersion(const SAppOptions& options)
+{
+    if (options.help) {
+        std::fputs(kAppUsage, stdout);
+        std::fputs(kLicenceLine, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs(versionText("korvana").c_str(), stdout);
+        return 0;
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
+    // Answered before Qt starts, so that they work without a display; with
+    // Qt's own options among the arguments they are answered below.
+    {
+        std::string ignored;
+        const auto early = parseAppOptions(std::vector<std::string>(argv + 1, argv + argc), ignored);
+        if (early) {
+            if (const auto status = printUsageOrVersion(*early))
+                return *status;
+        }
+    }
     CGuardedApplication application(argc, argv);
     // Qt has taken its own options out of argv by now.
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -26,10 +57,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "korvana: %s\n%s", error.c_str(), kAppUsage);
         return 2;
     }
-    if (options->help) {
-        std::fputs(kAppUsage, stdout);
-        return 0;
-    }
+    if (const auto status = printUsageOrVersion(*options))
+        return *status;
 
     LogOptions log;
     log.file = defaultLogPath();

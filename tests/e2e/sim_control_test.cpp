@@ -141,6 +141,13 @@ TEST(SimControl, CommandLine)
     o = parseSimOptions({ "--version", "0x0306" }, message, help);
     ASSERT_TRUE(o);
     EXPECT_EQ(o->config.identity.version, 0x0306);
+    EXPECT_FALSE(o->printVersion);
+    // Without a firmware version after it, --version asks for the program's own.
+    for (const std::vector<std::string>& own : { std::vector<std::string> { "--version" }, { "--version", "--pace" } }) {
+        o = parseSimOptions(own, message, help);
+        ASSERT_TRUE(o) << message;
+        EXPECT_TRUE(o->printVersion) << own.size();
+    }
 
     for (const std::vector<std::string>& bad : { std::vector<std::string> { "--model", "7" }, { "--injectors", "9" },
                                                  { "--fault", "loud" }, { "--fault", "drop:2" }, { "--model" },

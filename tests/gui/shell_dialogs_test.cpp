@@ -202,6 +202,7 @@ TEST(AboutDlg, ShowsTheLogoWhenItLoads)
         ASSERT_TRUE(about.Create());
         EXPECT_EQ(about.skinTitle(), QStringLiteral("KORVANA"));
         EXPECT_TRUE(textOf(&about, CAboutDlg::kNameId).contains(QStringLiteral("Version 8")));
+        EXPECT_EQ(textOf(&about, CAboutDlg::kLicenceId), QStringLiteral("Licencja: GNU GPL 3 lub nowsza"));
         EXPECT_NE(guitest::findById(&about, CAboutDlg::kLogoId), nullptr);
         EXPECT_TRUE(about.hasLogo()) << "the build puts ABOUT LOGO.tif into Skins";
         guitest::showAndSettle(&about);
@@ -209,6 +210,15 @@ TEST(AboutDlg, ShowsTheLogoWhenItLoads)
         about.hide();
         onNextModal([](QWidget* w) { guitest::click(guitest::findById(w, 1)); });
         EXPECT_EQ(about.DoModal(), QDialog::Accepted);
+    }
+    {
+        // In the program's language, like every other dialog.
+        openLanguageFiles(std::filesystem::path(KORVANA_RUNTIME_DIR) / "KOR_LANG");
+        setCurrentLanguage(1);
+        CAboutDlg about;
+        EXPECT_TRUE(about.Create());
+        setCurrentLanguage(0);
+        EXPECT_EQ(textOf(&about, CAboutDlg::kLicenceId), QStringLiteral("Licence: GNU GPL 3 or later"));
     }
     QTemporaryDir empty;
     qputenv("KORVANA_RUNTIME_DIR", empty.path().toLocal8Bit());

@@ -1,13 +1,18 @@
-// The skins beside the built program: every picture the pages name exists,
-// loads through the image library with a non-zero size and an alpha channel,
-// and the gauge's scale matches the needle travel of 68 to 292 degrees. A
+// The skins beside the built program: every picture the pages name exists, is
+// stored Deflate-compressed, loads through the image library with a non-zero
+// size and an alpha channel, and the gauge's scale matches the needle travel of
+// 68 to 292 degrees. The image library also reads LZW-compressed TIFF. A
 // contact sheet of all pictures is saved as an artefact for a look.
 #include "guitest.h"
 
 #include <imagekit/extimage.h>
 
 #include <QDir>
+#include <QFile>
+#include <QImageWriter>
 #include <QPainter>
+#include <QTemporaryDir>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -29,9 +34,33 @@ std::wstring skinPath(const char* name)
     return QDir(QStringLiteral(KORVANA_RUNTIME_DIR "/Skins")).filePath(QString::fromUtf8(name)).toStdWString();
 }
 
+// Tag 259 of the first directory of a little-endian TIFF file: 1 none, 5 LZW,
+// 8 Deflate; 0 when the file is no such TIFF or lacks the tag.
+int tiffCompression(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray data = file.readAll();
+    const auto* bytes = reinterpret_cast<const uchar*>(data.constData());
+    if (data.size() < 8 || !data.startsWith("II*"))
+        return 0;
+    const quint32 ifd = qFromLittleEndian<quint32>(bytes + 4);
+    if (qsizetype(ifd) + 2 > data.size())
+        return 0;
+    const int count = qFromLittleEndian<quint16>(bytes + ifd);
+    for (int i = 0; i < count && qsizetype(ifd) + 2 + 12 * (i + 1) <= data.size(); ++i) {
+        const uchar* entry = bytes + ifd + 2 + 12 * i;
+        if (qFromLittleEndian<quint16>(entry) == 259)
+            return qFromLittleEndian<quint16>(entry + 8);
+    }
+    return 0;
+}
+
 TEST(Skins, EveryPictureLoadsWithSizeAndAlpha)
 {
     for (const char* name : kSkins) {
+        EXPECT_EQ(tiffCompression(QString::fromStdWString(skinPath(name))), 8) << name << " is not Deflate-compressed";
         CExtImage img;
         ASSERT_TRUE(img.Load(skinPath(name), nullptr, -1, -1)) << name;
         EXPECT_GE(img.GetWidth(), 128) << name;
@@ -41,6 +70,26 @@ TEST(Skins, EveryPictureLoadsWithSizeAndAlpha)
         EXPECT_EQ(qAlpha(img.image().pixel(0, 0)), 0) << name;
         EXPECT_EQ(qAlpha(img.image().pixel(img.GetWidth() / 2, img.GetHeight() / 2)), 255) << name;
     }
+}
+
+// A skin drawn by another tool may come LZW-compressed, as Qt writes TIFF.
+TEST(Skins, LzwCompressedTiffLoadsPixelForPixel)
+{
+    QImage picture(64, 48, QImage::Format_ARGB32);
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgba(x * 4, y * 5, (x * y) & 0xff, (x + y) % 7 == 0 ? 0 : 255));
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("lzw.tif"));
+    QImageWriter writer(path, "tiff");
+    writer.setCompression(1);
+    ASSERT_TRUE(writer.write(picture)) << writer.errorString().toStdString();
+    ASSERT_EQ(tiffCompression(path), 5);
+    CExtImage img;
+    ASSERT_TRUE(img.Load(path.toStdWString(), nullptr, -1, -1));
+    // The library keeps its pictures premultiplied: with alpha 0 or 255 only, that loses nothing.
+    EXPECT_EQ(img.image(), picture.convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }
 
 TEST(Skins, GaugeScaleSpansTheNeedleTravel)

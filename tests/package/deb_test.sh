@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The Debian package made by cpack from this build: its control fields, the
-# layout dpkg-deb lists, the files an extraction puts in place, and (as root)
-# an installation with dpkg into a throw-away root whose program then finds its
-# data under usr/share/korvana. Everything happens in a scratch folder inside
-# the build folder, removed at the end.
-# Usage: deb_test.sh BUILD_DIR VERSION. Exit 77 when a packaging tool is missing.
+# layout dpkg-deb lists, the files an extraction puts in place, (as root) an
+# installation with dpkg into a throw-away root whose program then finds its
+# data under usr/share/korvana, and Debian's package checker lintian, which
+# must report no error and only the warnings explained below. Everything
+# happens in a scratch folder inside the build folder, removed at the end.
+# Usage: deb_test.sh BUILD_DIR VERSION. Exit 77 when a packaging tool is
+# missing (dpkg-dev, file; lintian: then after every other check has passed).
 set -uo pipefail
 build=$(cd "$1" && pwd) || exit 1
 version=$2
@@ -55,6 +57,7 @@ expected=(
     ./usr/share/metainfo/io.github.korvana.Korvana.metainfo.xml
     ./usr/share/icons/hicolor/scalable/apps/korvana.svg
     ./usr/share/man/man1/korvana.1.gz ./usr/share/man/man1/korvana-cli.1.gz ./usr/share/man/man1/korvana-sim.1.gz
+    ./usr/share/doc/korvana/copyright ./usr/share/doc/korvana/changelog.gz
 )
 for size in 16 24 32 48 64 128 256; do
     expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/korvana.png")
@@ -106,8 +109,50 @@ else
     echo "note: not root, dpkg --root installation left out"
 fi
 
+# The warnings lintian may give, each with why it stays; any other warning and
+# every error fail the test.
+declare -A explained=(
+    [maintscript-calls-ldconfig]="a build configured for /usr/local, as this test's usually is, installs the private
+      libraries in usr/lib/korvana, and cpack then adds an ldconfig call; scripts/package configures for /usr,
+      the libraries go to usr/lib/<multiarch>/korvana and the package has no maintainer scripts"
+)
+lintian_missing=0
+if command -v lintian >/dev/null; then
+    # As root (CI, the throw-away installation) lintian asks to be told that is meant.
+    root_flag=()
+    [ "$(id -u)" -eq 0 ] && root_flag=(--allow-root)
+    # --fail-on none: the findings are judged below, a non-zero status means lintian itself failed.
+    lintian "${root_flag[@]}" --fail-on none --tag-display-limit 0 --display-level '>=warning' "$deb" \
+        >"$scratch/lintian.log" 2>&1
+    status=$?
+    echo "lintian $(lintian --version | awk '{ print $2 }'):"
+    while IFS= read -r line; do
+        [[ "$line" =~ ^([EW]):\ [^:]+:\ ([a-z0-9+.-]+)(\ (.*))?$ ]] || continue
+        level=${BASH_REMATCH[1]}
+        tag=${BASH_REMATCH[2]}
+        if [ "$level" = E ]; then
+            fail "lintian error: $line"
+        elif [ -n "${explained[$tag]:-}" ]; then
+            echo "  $line"
+            echo "      (${explained[$tag]})"
+        else
+            fail "lintian warning not explained in deb_test.sh: $line"
+        fi
+    done <"$scratch/lintian.log"
+    if [ "$status" -ne 0 ]; then
+        cat "$scratch/lintian.log"
+        fail "lintian did not run (status $status)"
+    fi
+else
+    lintian_missing=1
+fi
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures failure(s)"
     exit 1
+fi
+if [ "$lintian_missing" -eq 1 ]; then
+    echo "SKIP: lintian is not installed; every other package check passed"
+    exit 77
 fi
 echo "package checks passed"

@@ -90,10 +90,14 @@ TEST(InstallTree, ProgramsInBinDataFoldersInShareKorvana)
     EXPECT_TRUE(fs::is_regular_file(tree.path("share/korvana/KORVANA PRESET/Initial settings.settings")));
     EXPECT_TRUE(fs::is_regular_file(tree.path("share/applications/" + desktopFileName())));
     EXPECT_TRUE(fs::is_regular_file(tree.path("share/metainfo/io.github.korvana.Korvana.metainfo.xml")));
-    for (const char* page : { "korvana.1.gz", "korvana-cli.1.gz", "korvana-sim.1.gz" }) {
-        const std::string gz = readText(tree.path("share/man/man1/") + page);
-        EXPECT_TRUE(gz.size() > 2 && gz[0] == '\x1f' && gz[1] == '\x8b') << page << " is not gzip-compressed";
+    for (const std::string gzipped : { "man/man1/korvana.1.gz", "man/man1/korvana-cli.1.gz",
+             "man/man1/korvana-sim.1.gz", "doc/korvana/changelog.gz" }) {
+        const std::string gz = readText(tree.path("share/" + gzipped));
+        EXPECT_TRUE(gz.size() > 2 && gz[0] == '\x1f' && gz[1] == '\x8b') << gzipped << " is not gzip-compressed";
     }
+    const std::string copyright = readText(tree.path("share/doc/korvana/copyright"));
+    EXPECT_EQ(copyright.rfind("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n", 0), 0u);
+    EXPECT_NE(copyright.find("\nLicense: GPL-3+\n"), std::string::npos) << copyright;
 }
 
 TEST(InstallTree, InstalledToolsRunWithTheirPrivateLibraries)
@@ -222,7 +226,7 @@ TEST(DesktopIntegration, MetainfoNamesTheLaunchableAndThisReleaseAndValidates)
     QFile xml(QString::fromStdString(file));
     ASSERT_TRUE(xml.open(QIODevice::ReadOnly));
     QXmlStreamReader reader(&xml);
-    QString id, launchable, newestRelease;
+    QString id, launchable, licence, newestRelease;
     while (!reader.atEnd()) {
         if (reader.readNext() != QXmlStreamReader::StartElement)
             continue;
@@ -230,12 +234,15 @@ TEST(DesktopIntegration, MetainfoNamesTheLaunchableAndThisReleaseAndValidates)
             id = reader.readElementText();
         else if (reader.name() == u"launchable")
             launchable = reader.readElementText();
+        else if (reader.name() == u"project_license")
+            licence = reader.readElementText();
         else if (reader.name() == u"release" && newestRelease.isEmpty())
             newestRelease = reader.attributes().value(QStringLiteral("version")).toString();
     }
     ASSERT_FALSE(reader.hasError()) << reader.errorString().toStdString();
     EXPECT_EQ(id.toStdString(), "io.github.korvana.Korvana");
     EXPECT_EQ(launchable.toStdString(), desktopFileName());
+    EXPECT_EQ(licence.toStdString(), "GPL-3.0-or-later");
     // The newest release listed first is the version being built.
     EXPECT_EQ(newestRelease.toStdString(), KORVANA_VERSION);
     const std::string validator = findTool("appstreamcli");

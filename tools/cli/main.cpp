@@ -5,6 +5,7 @@
 
 #include <app/data/historystore.h>
 #include <app/device/historyrecorder.h>
+#include <app/platform/buildinfo.h>
 #include <app/platform/log.h>
 #include <app/platform/lpgthreadmanager.h>
 #include <app/platform/porttable.h>
@@ -73,6 +74,7 @@ namespace {
 void printHelp()
 {
     std::cout << "usage: korvana-cli [--port P] [--lang N] [--verbose] [--no-history] COMMAND [ARGS...]\n"
+                 "       korvana-cli --help | --version\n"
                  "  --port P   the port: a number (3 or COM3) or a device path (/dev/ttyUSB0)\n"
                  "  --lang N   language of the messages, 0 ... 19 (0 Polish, 1 English); default: the locale's\n"
                  "  --verbose  the log on stderr as well (it always goes to " << defaultLogPath() << ")\n"
@@ -81,7 +83,8 @@ void printHelp()
                  "commands:\n";
     for (const auto& c : cliCommands())
         std::cout << "  " << c.name << (*c.usage ? " " : "") << c.usage << "\n      " << c.summary << "\n";
-    std::cout << "exit codes: 0 done, 1 failed, 2 bad usage, 3 failed after the controller was changed\n";
+    std::cout << "exit codes: 0 done, 1 failed, 2 bad usage, 3 failed after the controller was changed\n"
+              << kLicenceLine;
 }
 
 // Whatever a command printed must have reached standard output: a full disk
@@ -117,6 +120,10 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             printHelp();
+            return kExitOk;
+        }
+        if (arg == "--version") {
+            std::cout << versionText("korvana-cli");
             return kExitOk;
         }
         if (arg == "--verbose" || arg == "-v") {

@@ -1,4 +1,5 @@
 // korvana-sim: the LPG injection controller on a pseudo-terminal.
+#include <app/platform/buildinfo.h>
 #include <tools/sim/simloop.h>
 #include <tools/sim/simoptions.h>
 
@@ -15,10 +16,15 @@ int main(int argc, char** argv)
     if (!options) {
         if (help) {
             std::fputs(kSimUsage, stdout);
+            std::fputs(kLicenceLine, stdout);
             return 0;
         }
         std::fprintf(stderr, "korvana-sim: %s\n%s", message.c_str(), kSimUsage);
         return 2;
+    }
+    if (options->printVersion) {
+        std::fputs(versionText("korvana-sim").c_str(), stdout);
+        return 0;
     }
     return runSimulator(*options);
 }

@@ -12,7 +12,8 @@ stdout is the pseudo-terminal's path; after it, stdin takes control commands
   --link PATH          also make PATH a symlink to the pseudo-terminal
   --pace               answer at the wire speed of 38400 baud
   --model 4|5|6|16     controller model (default 5)
-  --version V          firmware version, 0x0306, 774 or 3.6 (default 0x0306)
+  --version V          firmware version, 0x0306, 774 or 3.6 (default 0x0306);
+                       without V: print the program's version and licence
   --injectors N        injectors 1..8 (default 4)
   --serial TEXT        serial number, at most 15 characters (default SIM0412345)
   --serial-hex HEX     the 16 serial bytes as 32 hex digits
@@ -104,6 +105,10 @@ std::optional<SimOptions> parseSimOptions(const std::vector<std::string>& args, 
         if (a == "--help" || a == "-h") {
             help = true;
             return std::nullopt;
+        } else if (a == "--version" && (i + 1 == args.size() || args[i + 1].rfind('-', 0) == 0)) {
+            // Without a firmware version after it, the program's own.
+            o.printVersion = true;
+            return o;
         } else if (a == "--pace") {
             o.pace = true;
         } else if (a == "--bootloader") {

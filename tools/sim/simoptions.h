@@ -18,6 +18,8 @@ struct SimOptions {
     double faultRate = 0;
     // Identity options given explicitly (they do not override a state file).
     std::vector<std::string> identityGiven;
+    // --version without a value: print the program's version and exit.
+    bool printVersion = false;
 };
 
 // Parses argv; returns nullopt with message set for bad usage or --help

@@ -1,8 +1,10 @@
 #include "skinpainter.h"
 
+#include "tiffwriter.h"
+
 #include <QDir>
 #include <QImageReader>
-#include <QImageWriter>
+#include <QSaveFile>
 #include <QPainter>
 #include <QRadialGradient>
 
@@ -53,17 +55,19 @@ void CSkinPainter::drawLed(QPainter& p, const QPointF& centre, qreal radius, con
 bool CSkinPainter::save(const QImage& image, const QString& dir, const QString& name)
 {
     const QString path = QDir(dir).filePath(name);
-    QImageWriter writer(path, "tiff");
-    // Deflate keeps the pictures small; the alpha channel travels unassociated.
-    writer.setCompression(1);
-    if (!writer.write(image.convertToFormat(QImage::Format_ARGB32))) {
-        std::fprintf(stderr, "korvana-skins: cannot write %s: %s\n", qPrintable(path), qPrintable(writer.errorString()));
+    // Straight (unassociated) alpha, as the program's image library expects it.
+    const QImage picture = image.convertToFormat(QImage::Format_ARGB32);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(CTiffWriter::encode(picture)) < 0 || !file.commit()) {
+        std::fprintf(stderr, "korvana-skins: cannot write %s: %s\n", qPrintable(path), qPrintable(file.errorString()));
         return false;
     }
-    QImageReader reader(path);
+    // Read back through Qt's TIFF plugin, as the program reads it: every pixel must come back.
+    QImageReader reader(path, "tiff");
     const QImage back = reader.read();
-    if (back.isNull() || back.size() != image.size() || !back.hasAlphaChannel()) {
-        std::fprintf(stderr, "korvana-skins: %s does not read back as written\n", qPrintable(path));
+    if (back.isNull() || back.convertToFormat(QImage::Format_ARGB32) != picture) {
+        std::fprintf(stderr, "korvana-skins: %s does not read back as written: %s\n", qPrintable(path),
+            qPrintable(back.isNull() ? reader.errorString() : QStringLiteral("the pixels differ")));
         return false;
     }
     return true;

@@ -15,7 +15,8 @@ public:
     static QImage canvas(int width, int height);
     // A round LED: a glowing dome when lit, a dark glass dome when not.
     static void drawLed(QPainter& p, const QPointF& centre, qreal radius, const QColor& color, bool lit);
-    // Writes the picture as TIFF with alpha into dir/name and reads it back;
-    // false (with a message on stderr) when either fails.
+    // Writes the picture as compressed TIFF with alpha into dir/name and reads
+    // it back through Qt's TIFF plugin; false (with a message on stderr) when
+    // either fails or a pixel comes back changed.
     static bool save(const QImage& image, const QString& dir, const QString& name);
 };
