@@ -161,6 +161,9 @@ private:
     bool m_playing = false;
     QTimer* m_playTimer = nullptr;
     QElapsedTimer m_playClock;
+    // When the legend's values were last refreshed from live records.
+    static constexpr int kValuesPeriodMs = 250;
+    QElapsedTimer m_valuesShown;
     int m_shownCylinders = -1;
     // Chart x per record: live and played-back records step differently.
     int m_xPerRecord = 5;
