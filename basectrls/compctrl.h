@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The composite control: a child window that hosts controls of its own and
 // paints itself. Derived controls connect their children's signals to their
 // own slots; that is how commands of the children reach the control.

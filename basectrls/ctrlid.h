@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Control ids on Qt widgets. Every control of a page carries the id it has in
 // the page's layout, both as the property "ctrlId" and as the object name
 // "ctrl_<id>", so that containers match records to children and tests find them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An edit control whose text and background colours can be set, used where a
 // value must stand out (an edited cell, a value out of range).
 #pragma once

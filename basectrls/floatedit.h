@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An edit control for decimal numbers with a fixed count of decimals. Both the
 // dot and the comma are taken as the decimal sign, since Polish keyboards give a comma.
 #pragma once

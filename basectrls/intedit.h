@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An edit control for whole numbers in a range; anything else cannot be typed.
 #pragma once
 

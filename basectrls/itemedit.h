@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An in-place text editor over a cell. It is built around an edit control
 // supplied by the caller (a plain, integer or float edit) and owns it once
 // created. Enter commits, Escape cancels, losing the focus commits.

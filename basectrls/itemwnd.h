@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Base of the in-place editors: a window that a grid or list shows over the
 // cell being edited, moves with it and hides again.
 #pragma once

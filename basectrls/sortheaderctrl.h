@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A list header that shows which column the list is sorted by, and in which direction.
 #pragma once
 

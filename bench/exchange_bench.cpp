@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What one command exchange costs against a peer that answers at once on a
 // pseudo-terminal (no wire pacing): wall time per round trip and CPU time of
 // the calling thread, the mean of 300. Prints the figures; exits 1 only when

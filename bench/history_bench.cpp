@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history's figures: a series of points of one controller with small
 // changes between them (each write leaves the point before it, which equals
 // the point after the write before, and the point after it), as a fitter's

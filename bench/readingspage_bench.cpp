@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-bench-readings: CPU time of one refresh of the busiest "Odczyty"
 // page in a 1920 x 1080 window: the chart holding 27 lines of 10 000 points
 // (the most it keeps), then per refresh one new demo record taken by the page

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-bench-chart: CPU time of one repaint of the readings chart, at
 // 1400 x 700 (larger than the 1001 x 646 it has on a 1920 x 1080 readings
 // page, so the figures err on the safe side), with 27 lines of 10 000 points

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Owns a caught error object for the rest of the catch block:
 //     catch (IError* e) { CErrorGuard error(e); … }
 // deletes it on every way out. To pass it on, `throw error.release();`.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Error objects: every failure travels as a heap object derived from IError,
 // thrown as a pointer. The catcher owns the thrown object and deletes it.
 #pragma once

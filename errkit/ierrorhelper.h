@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Gives a class two throw operations bound to its error class T.
 // Both create a new T on the heap and throw the pointer; the catcher deletes it.
 #pragma once

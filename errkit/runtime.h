@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-time errors of general code (range, memory, unimplemented operations).
 #pragma once
 

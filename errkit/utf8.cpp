@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <errkit/utf8.h>
 
 std::string toUtf8(const std::wstring& text)

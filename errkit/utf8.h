@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wide texts to UTF-8 for terminals, logs and paths; invalid code points become U+FFFD.
 #pragma once
 

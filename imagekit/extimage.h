@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The working picture of a control: blends by its own transparency and can be
 // reduced in place. A copy holds its own pixels, so a control may reduce its
 // copy of a shared source picture without touching the source.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An image object: one picture loaded from a file, kept at its natural size
 // (or at a size asked for) and drawn into a rectangle of a painter.
 #pragma once

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The package's changelog in Debian's format, made from NEWS: one entry per
 # release, newest first. A NEWS entry is a heading line
 #   korvana VERSION (YYYY-MM-DD)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package a fitter installs: `cpack -G DEB` in a build folder, or
 # scripts/package for a Release build. Runtime dependencies come from
 # dpkg-shlibdeps; the plugins Qt loads at run time are named here. The

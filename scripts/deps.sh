@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by scripts/test and scripts/korvana: installs what the build needs.
 # Sourced, not run.
 

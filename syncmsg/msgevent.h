@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A manual-reset event that is only ever pulsed: signal() wakes every thread
 // waiting at that moment and leaves the event not signalled, so a pulse with no
 // waiter is lost.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A recursive lock with the semantics of a critical section: the owning thread
 // may lock it again and must unlock it as often.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <syncmsg/msgsemaphore.h>
 
 #include <system_error>

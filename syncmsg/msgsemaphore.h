@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A counting semaphore with the maximum count 2147483647. A release beyond the
 // maximum, and a negative or too large initial count, raise CThreadError.
 #pragma once

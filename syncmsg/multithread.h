@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The thread manager the program holds: a CThreadManager that can be built.
 #pragma once
 

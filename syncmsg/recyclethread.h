@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The thread of a manager that deletes finished thread objects.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <syncmsg/semthread.h>
 
 CSemThread::CSemThread(ThreadProc start)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A thread built with a start function, which create() runs instead of doWork.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The base of the program's worker threads: no start function, the body is
 // doWork. Derive, override doWork, create with new and hand to a manager's
 // insert(); the manager deletes the object once doWork has returned.

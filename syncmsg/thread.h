@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Base of all threads of the library. A thread object is started with create();
 // its body is doWork() unless a start function or an entry is given.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Error class of the threads library. The library raises it with codes that lie
 // outside its message table (-1, and -2 when a thread cannot be started), so a
 // report shows message 0 and the failing operation's name as its text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts inserted thread objects and deletes each one after its doWork has
 // returned. A recycler thread, itself the first entry of the running list, does
 // the deleting; it is the only deleter of worker objects.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The car a controller is fitted to and its owner: the m_carInfo fields of the
 // settings image and what the image does not hold (VIN, registration number,
 // odometer, customer name and telephone). The controller never holds any of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's 128-bit block cipher, used to decipher controller serial
 // numbers. It takes the eight S-boxes and the linear transform of the
 // published Serpent cipher but differs from it: the key schedule has no

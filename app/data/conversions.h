@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversions between the controller's encodings and the settings image's
 // engineering units. Reading functions (…FromByte, from…) give the value the
 // image holds; writing functions (…ToByte, to…) give the raw number to send.

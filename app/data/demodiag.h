@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Live readings of demo mode: one record per poll from a small simulation
 // whose state is program-wide (it carries on across polling restarts, as a
 // running engine would). Safe to call from any thread.

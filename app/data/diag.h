@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One live readings record: the controller's readings answer as received
 // (payload, then the frame's two checksum bytes), zero-padded to 84 bytes,
 // followed by the polling sequence number. A plain copyable value; every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The queue of live readings records: the polling thread pushes, the pages
 // count, read the newest record and copy ranges or everything since the last
 // record they saw. Every operation takes the queue's own lock for its whole

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A diagnostic recording (.osc): 8-bit text, one line per live record, 32
 // TAB-separated fields, lines ending CR LF, no header. Numbers always use a
 // decimal point, whatever the locale. The writer belongs to one polling

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The polling loop of the live readings: every 100 ms one record is read and,
 // when it is good, handed on; more than 10 link faults since the last good
 // record end polling and mark the link as lost; a port error is answered by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The polling thread of the controller link: reads the live readings through
 // the device object (simulated in demo mode), numbers them, records each to
 // the diagnostic file when one is open and queues it for the pages.

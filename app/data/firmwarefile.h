@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A firmware file (.afm): loads and checks it and yields the flash image that
 // the update writes into the controller.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The local history of every controller this PC has seen: a SQLite database
 // of points (an image of everything read from a controller, with who, when
 // and why) kept at $XDG_DATA_HOME/korvana/history.sqlite3.

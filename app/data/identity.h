@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's identity: the four models, the serial-number decoding of
 // the identity block and the fixed identity of demo mode.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Implemented by every window object that shows texts (the document, the main
 // frame, the main view and every page): re-titles them after a language change.
 #pragma once

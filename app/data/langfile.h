@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One language file: UTF-16 little-endian text after a byte-order mark, one
 // "Polish TAB translation" entry per line, "\t", "\r" and "\n" escaped in both
 // texts. The file is read into memory once when it is opened; lookups then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program-wide language state behind translate(): the twenty language
 // slots, the current language index and the fuel-word flag. Language indices
 // are those of the language menu (0 Polish, 1 English, 2 Russian …).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The level-sensor set-up a fitter makes in "Wskazanie": the sensor types and
 // their threshold presets, the three advanced flags of the sensor, and the
 // threshold arrows. Qt-free.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A diagnostic recording as CSV for spreadsheets: one header row naming each
 // column with its unit, one row per record, time = record index × 0.1 s,
 // decimal point, comma separator, UTF-8, LF line ends. Pressures are given in

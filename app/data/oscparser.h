@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The strict reader of a diagnostic recording's text (.osc): one record per
 // line, 32 numbers separated by TABs or blanks, every line ended by LF (CR LF
 // as written). Unlike playback, which stops quietly at the first bad record,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A recording opened for playback with a position: counted once, then read
 // from any record on. Only every 64th record's place in the file is kept, so
 // a workday's recording costs a few kilobytes however long it is; a seek reads

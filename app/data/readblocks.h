@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which blocks of the live settings image are whole: taken from the
 // controller now connected (read from it, or written to it and acknowledged),
 // or, in demo mode, the demo's own data, which stands for a controller of its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readings chart's lines: what each of the 27 lines draws, its colour and
 // the label of a chart value, and the chart value of every line for a live
 // record or for a played-back recording line. Qt-free.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the live readings panel shows for one record, and the masks its
 // injector clicks send. Qt-free so the rules are tested without a window.
 #pragma once

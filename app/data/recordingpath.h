@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The paths the polling thread is given to record live readings to.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every setting the two settings pages edit, as one table: the settings-file
 // key, the control ids, the block(s) written after a change, the spin rule
 // (step, range, paired limits, the bar conversion of the pressures, format,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One settings file opened for reading or writing single named values, one
 // "key TAB value" line each. On disk every character is one byte (code points
 // 0…255), lines end with CR LF.

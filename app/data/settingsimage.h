@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings image: the program's one in-memory model of everything the
 // controller stores, in engineering units (rpm, °C, kPa, s, ms, V, percent).
 // A plain value: default construction gives the factory defaults, copies and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings-file writer and reader: a whole settings image as the 449
 // "key TAB value" lines of a .settings file.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Why a settings file was refused before a line of it was read (it is no
 // regular file, or larger than the settings file's limit), in the user's
 // language, for the message that says it could not be loaded.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The temperature characteristics of the four sensor types: sensor byte
 // (0 … 255) to whole °C. Every column falls as the byte rises.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program-wide text translation: takes a Polish text, returns the text to
 // show in the current language (languages.h), with "CNG" for the first "LPG"
 // while the fuel-word flag is set. Texts stay Polish until initLanguages()

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The working-time texts and the inspection countdown as "Info" shows them.
 // The controller counts both fuels in half-seconds; the inspection deadline
 // is an LPG count in the same unit, reckoned at 50 km per LPG hour.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fitter's workshop as the customer's report heads it: name, address,
 // telephone, tax number and a logo picture (a file path). Kept in the user's
 // profile under "Software\KORVANA\Workshop".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's byte layouts of the settings image's blocks, both ways.
 // Encoders build the record a write sends; decoders store a record's members
 // into the image they are given, which the caller passes as a scratch copy and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Why a try to connect on one port failed, as connectOnPort records it, so a
 // fitter is told to free the port, fix a path or program the controller
 // instead of "no controller answered" for all of them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller search at start and after a lost link: the last used port
 // first, then every present port in ascending order (the last port again in
 // its turn); the first port where connectOnPort succeeds ends it. Asking the

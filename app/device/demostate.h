@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fuel state of demo mode, program-wide: the fuel commands set it, the
 // demo readings report it. 2 = petrol (the start), 3 = LPG.
 #pragma once

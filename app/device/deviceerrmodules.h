@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The five modules of the controller's fault memory, in the order of their
 // indices in CLPGDeviceErr.
 #pragma once

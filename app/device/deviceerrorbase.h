@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One module of the controller's fault memory: a message per bit of the
 // module's error byte. Messages are translated once, when the module is built,
 // so they stay in the language that was active then.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What happens to the device that more than one part of the program wants to
 // hear: the link, the polling, the settings image, the readings, the language
 // and the long operations. Any number of listeners; a listener is called on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document's operations on whole settings: saving the image to a settings
 // file, loading a file into the controller, restoring factory settings and
 // writing the initial preset into a blank controller. The program's document

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replacing the controller's firmware from an .afm file: the file chosen from
 // the model's folder beside the program, checked against the connected
 // controller, the controller brought into its bootloader, the flash erased and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frames on the link to the controller: AA 55, length (payload + 2), type,
 // key word (high byte first), payload scrambled by 16-bit word rotation,
 // checksum (high byte first). Pure functions, shared by the exchange, the

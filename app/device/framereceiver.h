@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receive half of one exchange as a function of bytes: it says how many
 // bytes the next port read should ask for and takes what that read returned,
 // so it can be driven by the port, by tests and by a fuzzer alike.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a history point holds of a controller, as bytes: the identity, then
 // every block read from it in the controller's own encoding (as a write would
 // send it), then the OBD gateway's records when they were read. Kept as the

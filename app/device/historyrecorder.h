@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Restore points: the program and the CLI install one recorder, and every
 // connection that read every block, and every write session, leaves points
 // in the history store through it ("connected", "before set", "after set" …).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the frame exchange needs of the line to the controller: open by number,
 // configure, read and write with the port's time-outs, purge, ask for line
 // errors, close. CSerialPort is the real one; tests put an in-memory pair with

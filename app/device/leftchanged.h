@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a write cut off by a lost link left changed in the car: the fuel mode
 // it forced, the blocks it had written (with the values the controller held
 // before), a map page whose write never finished. Nothing is put back by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device object: owns the serial port and the link lock and carries the
 // frame exchange that every controller command is built on. The command set,
 // the connection and the settings image live in their own source files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The block reads and writes of the settings image, the identity, the
 // statistics and the error bits; the request helpers shared by the command set.
 #include <app/device/lpgdevice.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bootloader commands that firmware programming uses.
 #include <app/device/lpgdevice.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuel switching, the live readings, the action commands and the 2D-chart
 // maps of the command set.
 #include <app/device/lpgdevice.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection operations of the device object: trying a port,
 // identification, reading every block after connecting, re-opening the port
 // after a port error, and demo mode.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame exchange of CLPGDevice and the attempt policy around it.
 #include <app/device/framereceiver.h>
 #include <app/device/lpgdevice.h>

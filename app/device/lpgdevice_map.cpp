@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Memory blocks and the injection map page they carry.
 #include <app/device/lpgdevice.h>
 

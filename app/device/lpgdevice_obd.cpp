@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The OBD relays of the command set: connection and configuration records,
 // the controller's corrections and single OBD requests.
 #include <app/device/lpgdevice.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting and stopping the polling thread of the live readings.
 #include <app/device/lpgdevice.h>
 

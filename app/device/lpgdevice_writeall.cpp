@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Factory restore of every block (the document's "restore factory settings").
 #include <app/device/lpgdevice.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoder of the controller's fault memory: the four error bytes of readErrors
 // address modules 0 to 3; the transmission module (4) is listed but not
 // addressed by them. A base of the device object.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The injection map page and the memory blocks that carry it, and the 2D-chart
 // map records of demo mode.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one long procedure that may run at a time. Searching for the controller,
 // a factory restore, loading settings into the controller, firmware update and
 // the tuning procedures pump the event loop for seconds or minutes; a timer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What an operation left changed in the controller when it could not put it
 // back itself (the link went in the middle of it): one item per setting or
 // mode, each saying what the controller was left holding and what it held

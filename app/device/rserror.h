@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Errors of the serial port: code 5 when a port cannot be opened, code 6 when
 // an operation on an open port fails. Thrown as a heap pointer through
 // CSerialPort's _throw; whoever catches it (as IError*) owns and deletes it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One serial port on POSIX termios, opened by its COM number through the port
 // table. Every operating-system failure is thrown as a new CRSError (code 5 for
 // open, 6 for the rest; file "serialport"); the catcher owns and deletes it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The blocks of the settings image as the controller stores them: which
 // members each one carries, its bytes as a write would send them, and the
 // device functions that read and write it. The write session and the device's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing the blocks a change of settings touched, as the settings pages do,
 // through one write session: each block once, in the order advanced setup,
 // base, advanced, sensor setup (the engine-speed signal type goes into the

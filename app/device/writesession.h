@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one way a page, dialog, procedure or CLI command changes the
 // controller. A session:
 //  - refuses, before anything is sent, blocks that were not read from this

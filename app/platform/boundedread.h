@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a whole file that may be anything a path can name: only a regular
 // file is read (a FIFO or a device node would block or never end), and never
 // more than a limit, so /dev/zero or a huge file cannot fill the memory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What this build is: its version, the commit it was made from and the
 // licence notice that every program prints with --version.
 #pragma once

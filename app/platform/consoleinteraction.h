@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Terminal implementation of the user-interaction seam: messages on stderr,
 // questions answered by a fixed choice (the CLI's --yes), files passed in advance.
 #pragma once

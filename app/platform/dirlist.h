@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entries of a folder, without "." and "..", in no particular order;
 // empty when the folder cannot be read (sysfs, /dev, /proc look-ups).
 #pragma once

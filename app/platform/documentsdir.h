@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's documents folder and the program's folders inside it, where
 // settings files and diagnostic recordings are kept.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving a whole file the user named, without ever leaving a half-written
 // file in place of a good one: the bytes go to a temporary file beside the
 // target, which is synced and renamed over it.

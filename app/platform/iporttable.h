@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // COM port numbers 1…256 mapped to device paths, as the link, the controller
 // search and the diagnosis see them. The roots (program, service tool) make one
 // table and hand it to the device and the search; tests make one each, so no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's default language as a Windows-style language identifier
 // (primary language | sublanguage << 10): 0x0415 Polish, 0x0407 German,
 // 0x040C French …, taken from the locale of LC_ALL, LC_MESSAGES or LANG, the

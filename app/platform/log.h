@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's log: levels, time stamps and the writing thread, one line per
 // entry. The program and the CLI configure where it goes (a rotated file under
 // $XDG_STATE_HOME/korvana/, stderr with --verbose); until then entries reach

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's one thread manager. Worker threads are inserted into it and
 // deleted by its recycler once their work has ended.
 //

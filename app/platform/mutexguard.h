@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scope guard for a CMSGMutex that its creator has already locked:
 // unlocks it on every way out of the scope.
 #pragma once

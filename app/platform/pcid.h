@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // This PC's identifier, the four bytes a write of the base block stamps into
 // m_pcId (most significant first): the first four bytes of /etc/machine-id,
 // else the first four of the root file system's UUID.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // COM port numbers 1…256 mapped to device paths. Present ports come from
 // /sys/class/tty (nodes with a device behind them, minus serial-core nodes of
 // unknown UART type, i.e. phantom ttyS), named from /dev/serial/by-id where a

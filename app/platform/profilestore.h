@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user profile: string values under keys, as the Windows registry
 // holds them for the current user, kept in an INI file
 // $XDG_CONFIG_HOME/KORVANA/profile.ini (else ~/.config/KORVANA/profile.ini).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program finds its data folders (Skins/, KOR_LANG/, KORVANA PRESET/,
 // KORVANA Firmware/, Doc/).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Why a serial port cannot be used, told the way a fitter can act on it: the
 // group that owns a device the user may not open, the process that holds a
 // busy one (from /proc/*/fd, where this user may read it), or that no

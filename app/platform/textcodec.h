@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversions between the program's wide texts and UTF-8 for terminals, paths and logs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one path from the core to the person at the keyboard: messages, Yes/No
 // questions, file choices, the wait cursor, the message pump and sleeping.
 // The program installs a Qt implementation, the CLI a terminal one, tests a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The about box: the logo as an image button, the program's name with its
 // version, its licence, and OK.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's command line.
 //   --demo            skip the controller search and start in demo mode
 //   --port PATH       add a serial port (repeatable), e.g. the simulator's pseudo-terminal

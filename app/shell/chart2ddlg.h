@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Mapa": the 2D chart of the petrol and LPG maps with the correction curve
 // over petrol injection time. "Oblicz korekty" computes a new curve from the
 // maps, shows it beside the current one and writes it when the fitter

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws a check box with two pictures instead of the style's mark: one for
 // checked, one for unchecked, the text beside them. When either picture is
 // missing the box keeps its default look.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection watchdog of the frame timer, without any window: it notices
 // the link going down and says when the next controller search is due (on the
 // 11th tick after the loss, then every 11 ticks while nothing answers).

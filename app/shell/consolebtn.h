@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The console button of the main view: shows a drawing of the dashboard
 // switch, one picture of its image list at a time, under its title. A double
 // click opens the console setup.

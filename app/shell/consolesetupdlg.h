@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Ustawienia konsolki": the options of the dashboard switch. Each box sets
 // its bit and writes its block at once; the base-block boxes act only while
 // connected, the advanced-setup boxes store their bit and try the write in

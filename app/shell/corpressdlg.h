@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Korekty ciśnienia": the LPG-pressure correction curve (0 … 2.5 bar),
 // written with its own record; the live marker follows the LPG pressure.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the two correction-curve pages share: a curve chart filled from the
 // settings image in whole percent, written to the controller after every
 // edit, shifted as a whole by Ctrl+Up/Down, cleared by "Kasuj korekty", and

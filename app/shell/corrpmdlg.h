@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Mapa 2D": the injection-map grid with "Kasuj korekty", "Zmiana
 // sąsiadujących" and the OBD-mapping controls. The page keeps no map of its
 // own: every refresh reads the settings image. On the page timer the newest

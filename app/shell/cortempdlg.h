@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Korekty temperatury": the LPG-temperature correction curve, written with
 // the sensor setup record; the live marker follows the LPG temperature.
 #pragma once

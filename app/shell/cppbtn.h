@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The level-indication button "Wskazanie": a click opens the level-sensor dialog.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device's events as Qt signals on the GUI thread. An event raised on the
 // GUI thread is emitted at once; one raised on another thread (the polling
 // thread) is queued to the GUI thread. A queued event that arrives after the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which file of the manual the "Dokumentacja" menu item opens: the index page
 // of the current language's manual when there is one (Polish → pl/, English
 // and every other language → en/), else the page that links both manuals,

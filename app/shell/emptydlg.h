@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A page without controls. The five action buttons of the main view carry it
 // (dialog 335); until the real pages exist, the seven page buttons show it
 // too, under their own dialog numbers (313 … 319).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Size rules of the main frame that need no window: the minimum window size
 // and the caption font, which follows the client area.
 #pragma once

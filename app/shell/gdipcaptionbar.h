@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main frame's own caption bar: the program icon, the product name line
 // and the minimise, maximise/restore and close buttons. Pressing the bar drags
 // the window; a double click maximises or restores it. The frame gives it its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Historia": the restore points this PC keeps of every controller. The
 // controllers by serial and car, their points (time, operation, PC, note);
 // two points compared, or one with the controller now (the settings by their

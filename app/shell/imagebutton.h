@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A push button drawn as a picture from the skins folder (the recorder
 // buttons of the readings page). The button's text is its tooltip and is
 // drawn instead of the picture when the picture is missing. The picture is

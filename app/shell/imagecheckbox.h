@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A check box drawn with the skin's selected / unselected pictures, its text
 // beside the box, and optionally a short stroke in the colour of the chart
 // line it shows or hides.

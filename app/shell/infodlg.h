@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Info": the controller's identity, working times on both fuels, the
 // inspection reminder and the error memory (read and clear). The readings
 // panel and the OBD tiles are on the right.

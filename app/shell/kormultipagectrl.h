@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main view's multi-page control: the library's control with two grey
 // panels behind the button column, one behind the action buttons and one
 // behind the page buttons. F1 … F8 never select an action button (they would

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: starts the program in its fixed order (painting,
 // profile, languages, document, frame, view with the controller search, the
 // initial update, then the window) and ends it (polling stopped before the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's one document: owns the device object for the whole run and
 // carries the menu commands that move whole settings between the controller,
 // the settings image and files, the controller search with its no-connection

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's only view: one multi-page control over the whole client area.
 // Its column holds five action buttons (AUTO, GAZ, BENZYNA, the console
 // picture, the level indication) and seven page buttons. The view refreshes

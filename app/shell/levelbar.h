@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A vertical bar filled from the bottom to a level of 0 … 1 in its colour
 // (the injection-time bars of the readings page). Repaints only when the
 // level moves by at least one pixel.

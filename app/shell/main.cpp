@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana: the configuration and diagnostic program for the LPG injection controller.
 #include <app/device/historyrecorder.h>
 #include <app/platform/buildinfo.h>

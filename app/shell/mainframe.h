@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: no title bar of the system's own but a caption bar of its
 // own (name line, icon, minimise / maximise / close, dragging), the menu, a
 // thin border to resize by, and timer 5001 that keeps the link alive and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Mapa" page: a multi-page control with the tuning pages "Mapa",
 // "Mapa 2D", "Korekty temperatury" and "Korekty ciśnienia" on the left, the
 // live readings panel on the right. The page's font follows its size; its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The injection-map grid: the owner-drawn cell grid over CMapModel. The model
 // holds the values, the selection, the step-edit counting, the axis rules and
 // the operating point; this control only mirrors it into its cells, turns keys

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map grid's in-place editor: what a typed header becomes is the grid's
 // (and its model's) decision, so getText() asks the grid.
 #pragma once

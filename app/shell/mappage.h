@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The part of the "Mapa" page that shows the controller's own maps: both map
 // records read every 20th timer tick and after a clear, the bins built from
 // them, the two progress bars and the two clear buttons (refused while

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command ids of the main menu and the language items with the language index
 // each one selects.
 #pragma once

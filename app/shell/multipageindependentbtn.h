@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A button of the main view's column that acts on its own instead of showing
 // a page: a left press runs onClick() and a left double click onDblClick(),
 // each after the button's usual handling. The view hands it the document and

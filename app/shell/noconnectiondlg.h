@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shown when no controller answers on any port: start in demo mode (OK, the
 // default) or without a connection (Cancel; closing the dialog too). Under
 // the buttons, what the search saw on the ports (permission, a program holding

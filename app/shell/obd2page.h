@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The corrections part of the OBD page: "Włącz korekty", the averaging time,
 // the maximum correction, the neutral points, "Aktualna korekta" and the
 // injector-to-bank boxes. Lives on the OBD page's controls; every change goes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Zaawansowane" of the OBD page (controllers from version 0x305): the
 // engine-speed threshold of the automatic corrections, the inversion and
 // divider options of the trims and the selective clearing of the car's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "OBD" page: the link to the car's engine computer through the
 // controller ("Włącz OBD" with its automatic detection), the eight OBD
 // readings, the car's trouble codes (read and clear) and the automatic

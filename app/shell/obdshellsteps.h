@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view's OBD duties: the OBD setup step once the view exists on a
 // connected controller and after every reconnection, and the background poll
 // of the OBD readings on the view's refresh while another page is shown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One OBD value tile of the extended readings panel: its three-line text
 // (an empty line, the value's name, the value with its unit) centred on a
 // light rounded tile, the value line in bold.

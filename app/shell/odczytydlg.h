@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Odczyty": the live panel plus the chart of every reading over time, the
 // check boxes that show or hide its lines, one pair of injection-time bars per
 // cylinder, and the recorder: record the readings to a .osc file, play one

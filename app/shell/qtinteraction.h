@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's side of the user-interaction seam: Qt message boxes owned by
 // the reporting window, Yes/No questions with the right default button, file
 // dialogs, the wait cursor, the message pump and a sleep that keeps the

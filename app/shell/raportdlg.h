@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Raport dla klienta…": the report's pages in a preview, with "Zapisz PDF" and "Drukuj".
 #pragma once
 

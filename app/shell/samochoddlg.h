@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Samochód": the car and customer of the connected controller (the image's
 // m_carInfo and what the history keeps beside it), with "Odczytaj VIN" over OBD.
 #pragma once

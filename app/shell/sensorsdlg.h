@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Czujnik poziomu gazu": the level-sensor dialog behind "Wskazanie". The
 // fitter picks the sensor type (which loads its thresholds), nudges the four
 // thresholds, sets the sensor's three options, and watches the raw level and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The customer's report of a session: what was fitted, how it is set, what
 // changed in this session (the first restore point of this connection against
 // now), the diagnosis and what was cleared, as A4 pages painted with QPainter

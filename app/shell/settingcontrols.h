@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controls of one settings page built from the settings table: a label,
 // an edit and up-down arrows per spin, an image check box per bit, a value
 // list per list. The page holds no values: every control shows the settings

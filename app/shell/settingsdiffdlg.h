@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Porównaj z plikiem…": the keys whose values differ between a settings file
 // and the controller's settings, each in the pages' format and unit.
 #pragma once

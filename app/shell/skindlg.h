@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The base of the program's small modal dialogs (about box, no-connection
 // dialog, console setup, level-sensor dialog …): a window without the system's
 // title bar, with a grey gradient, its own title static (id 5000, across the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An up-down button pair beside an edit. Each press reports a step the way
 // the controller's tools count it: −1 for the up arrow, +1 for the down
 // arrow, so "value − step" goes up with the up arrow.

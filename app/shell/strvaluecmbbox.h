@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A drop-down list whose items each carry a stored value besides their shown
 // text: choosing an item stores its value, showing a value selects its item.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three fuel-mode buttons of the main view. A click asks the controller
 // for that mode (nothing without a connection) under the wait cursor, as an
 // operation of the document (refused while another runs); a refusal or an

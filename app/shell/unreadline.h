@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line a page shows while blocks of what it shows were not read from the
 // controller now connected: "Nie odczytano ze sterownika: m_base, m_adv" and
 // the button "Odczytaj ponownie", which reads those blocks again. Both are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The arrows beside a read-only number: a press on the upper arrow reports
 // delta −1, on the lower one +1 (as an up-down control with its default range
 // does); the owner decides what the number becomes.

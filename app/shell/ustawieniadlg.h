@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Ustawienia": the switch-over conditions, sensors and limits. Every control
 // edits one field of the settings image and, while connected, writes its
 // block at once; the readings panel is on the right.

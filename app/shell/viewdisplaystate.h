@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main view shows between refreshes, worked out without any window:
 // the console picture (its index, the two blink toggles, every fourth refresh)
 // and which fuel-mode button is lit.

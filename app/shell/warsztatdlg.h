@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Dane warsztatu…": the workshop that heads the customer's report.
 #pragma once
 

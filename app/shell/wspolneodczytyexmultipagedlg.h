@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readings panel with eight OBD tiles under it (short- and long-term fuel
 // trims and oxygen sensors of both banks), for the pages that tune against the
 // engine computer. Derive from it as from CWspolneOdczytyMultiPageDlg; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live readings panel on the right of every tuning and settings page: five
 // gauges (engine speed, vacuum, pressure, reducer and gas temperature) and the
 // petrol and LPG injector display of each cylinder. A click on an injector

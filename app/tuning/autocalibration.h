@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The idle autocalibration: lets the engine idle on petrol and on LPG in turn,
 // compares the petrol injection time the car's engine computer gives in each
 // state and moves the main correction by the difference; it also takes the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cylinder-by-cylinder procedure: one petrol reference, then the
 // cylinders moved to LPG one more at a time, the correction walked towards
 // each result in small steps so the engine never gets a sudden change.

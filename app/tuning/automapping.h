@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Oblicz korekty" of the 2D chart: turns the difference between the petrol
 // and the LPG map into a change of the correction curve (m_setupTimes1),
 // shows the proposal before anything is written, writes it, and keeps the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What an autocalibration run tells whoever shows it: the coloured log lines,
 // the progress bar, the main corrections that changed and whether a run is in
 // progress. The page, the CLI and the tests implement it; every call comes on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two maps the controller collects while driving (petrol time against
 // manifold pressure, once per fuel), decoded into 75 pressure bins of 2 kPa.
 // The 2D chart shows the bins' samples near their means; "Oblicz korekty"

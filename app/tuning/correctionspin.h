@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The up-down arrows beside a main-correction edit. They hold no value of
 // their own: each press reports a position change, −1 for the upper arrow and
 // +1 for the lower one, as an up-down control does, and the page turns that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editing rules shared by the correction curve charts (temperature,
 // pressure, and the curve of the 2D chart): points at fixed x, nodes that
 // shape the curve with straight segments between them, a current point moved

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Kalibracja" page: the idle autocalibration with its coloured log and
 // progress bar, and the eight main corrections with their spins. The page only
 // shows; the live readings panel sits on its right. The procedure is CAutoCalibration and the spin rule CMainCorrEdits.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The eight main corrections of the calibration page without the widgets:
 // how they are shown, which spins are visible and enabled, and what a spin
 // change does — the new value within −3.0 … 6.0 ms, shown in one edit or all

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rules of the map's two axes and of its cells: which cell an operating
 // point falls in, what a typed breakpoint becomes, and the cell colours.
 // Pure functions; the map editor and the command line share them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map as text: the CSV file of `korvana-cli map get --csv` / `map set`
 // (RPM axis as the header row, injection-time axis as the first column), the
 // plain table, and the clipboard blocks of the grid. Readers take text and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Mapowanie z OBD": while the car runs on LPG every page tick files the
 // engine computer's fuel trim under the map cell of the current engine speed
 // and petrol injection time; "Oblicz korekty" then adds the smoothed cell

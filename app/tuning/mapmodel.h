@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the injection-map grid shows and does, without a window: the cell
 // values and their selection, the keyboard selection rules, the step edit of
 // the selection (record 13, then command 0x13), the axis header edits, copy,

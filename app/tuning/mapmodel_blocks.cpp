@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Copy, paste and interpolation of blocks of the map grid. Unlike the step
 // edit these send the whole map page and read it back, so a block that the
 // controller did not take whole never stays on the screen.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An OBD answer relayed by the controller (the payload of record 24): a
 // 16-bit frame count, then 12-byte frames of the answering address and eight
 // data bytes. Parsing is pure, so it can be fed anything: the count is never

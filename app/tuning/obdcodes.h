@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The car's generic powertrain trouble codes P0100 … P0656 with their English
 // descriptions, and the text the OBD page lists for a code read from the car.
 // The descriptions are the program's own and are never translated.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rules by which the OBD page and its "Zaawansowane" dialog change the
 // configuration record: the ranges of the spins, the exclusive injector
 // boxes and option boxes, and what "Włącz korekty" writes. Each returns

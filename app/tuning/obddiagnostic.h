@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The OBD state of the device object, a base of CLPGDevice: the two OBD
 // records, the link to the car's engine computer through the controller's
 // gateway, the eight OBD readings polled one per turn, and the car's trouble

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two OBD records the controller keeps: the connection record (record 18,
 // 12 bytes: where requests go and on which bus) and the configuration record
 // (record 27, 18 bytes: the automatic corrections from the fuel trims).

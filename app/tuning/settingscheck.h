@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A settings image loaded from a file, checked against what the pages allow
 // before any of it reaches a controller: every setting of the settings pages
 // (their ranges and paired limits), the main corrections (−3.0 … 6.0 ms), the

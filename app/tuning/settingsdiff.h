@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two settings images compared key by key, each value in the settings pages'
 // format and unit where the table knows the key, else as the settings file
 // writes it: what a customer's car holds that a saved file does not.

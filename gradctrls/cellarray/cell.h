@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One cell of the owner-drawn grid (CCellArray): its rectangle in the grid's
 // client coordinates, its text and colours, and the selected and "current"
 // flags. Colours are 0x00BBGGRR references. Every setter that changes the look

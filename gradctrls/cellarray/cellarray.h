@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The owner-drawn grid: a corner cell, a row of column headers, a column of
 // row headers and a table of body cells, all painted by the control. Blocks
 // of body cells are selected with the mouse (click, drag, Shift+click from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gradctrls/cellarray/cellarrayedit.h>
 
 #include <gradctrls/cellarray/cellarray.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The grid's in-place editor: a line edit over the header being edited.
 // Enter commits, Escape cancels, losing the focus commits — each only while
 // the edit sits in a CCellArray. Derived editors decide in getText() what

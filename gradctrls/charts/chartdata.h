@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data and window arithmetic of the scroll chart, free of any window so it
 // can be tested on its own: numbered lines of (x, y) points, the horizontal
 // window that follows the newest data, the extent of the data, trimming to a

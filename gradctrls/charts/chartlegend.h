@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The legend of a line chart and its value column in one: the lines in groups,
 // each line with its colour and pen, name, value and unit. A group's title
 // shows or hides the whole group; a line's colour sample shows or hides the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lines of a scroll chart as they are painted: every visible line's points
 // inside the window folded onto device pixel columns (min / max per column, so
 // peaks stay visible however many points share a column), then drawn.

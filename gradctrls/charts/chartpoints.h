@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The points of one chart line: x -> y, ordered by x, each x once (a point at
 // an existing x replaces it). Points arrive in x order nearly always and leave
 // from the front, so they are kept in one deque rather than a tree: adding or

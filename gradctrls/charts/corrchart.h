@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The correction curve editor: one control design for the temperature and
 // pressure curves and the curve of the 2D chart. It paints the plot (grid,
 // axis labels and captions, the curve, its nodes and the current point, the

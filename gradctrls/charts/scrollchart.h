@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live line chart: numbered lines of (x, y) points drawn over a grid
 // through a horizontal window that follows the newest data and can be scrolled
 // back with a horizontal scroll bar. The window arithmetic is CChartData's;

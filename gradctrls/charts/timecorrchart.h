@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 2D chart: the correction curve over petrol injection time (1 … 20 ms,
 // −60 … 60 %) edited like the other correction curves, with the petrol and
 // LPG map samples plotted against manifold pressure on a right-hand axis

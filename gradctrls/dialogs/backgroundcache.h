@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A picture of what a control paints beneath everything else (gradients,
 // rounded panels, a dial), drawn once at the device's pixel ratio and copied on
 // every later paint: a gradient costs arithmetic per pixel, a copy a memory

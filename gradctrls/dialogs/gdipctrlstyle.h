@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The style given to check boxes and radio buttons of the pages: their marks
 // grow with the font, so they scale with the window like everything else.
 #pragma once

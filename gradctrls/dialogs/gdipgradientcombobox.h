@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A drop-down list with the library's look. It remembers the height of its
 // closed field, so that a container scales only that field and never the list.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A dialog with a gradient background whose children scale with its size.
 //
 // Creation runs in the order the pages rely on: the window takes its design

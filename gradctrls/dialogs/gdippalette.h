@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The colours of the library's look: a dark slate frame with light pages, one
 // blue accent. Text on every fill below keeps a contrast ratio of 7:1 or more.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A text control with the library's look: transparent by default (the
 // container's gradient shows through), or a gradient fill behind the text.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A composite control whose children scale with it (the displays of the
 // library derive from it). At creation: the scalable children are made
 // (createSizableCtrls), the creation size becomes the reference size, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The gradient settings of a control (two colours and a direction) and the
 // painting of a gradient rectangle shared by every control of the library.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up and shut-down of the painting layer. With Qt the painter needs no
 // start of its own; start-up checks that painting can run (a GUI application
 // object exists) and counts the users, shut-down drops cached pixmaps when the

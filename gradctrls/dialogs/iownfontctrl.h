@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A control of this library that keeps a pointer to the font it draws with and
 // may follow its container's font (the container hands it over on every resize).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Proportional scaling of a container's children. The container records every
 // child's rectangle at a reference size (init) and, on every resize, places
 // each child in proportion to the container's new size (recalcControls).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A control that can leave its background unpainted, so that the gradient of
 // the window beneath shows through it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What owner-drawn controls put on the screen as text, for the window's
 // description (--dump-ui): while recording is on, each control notes the text
 // it painted, the whole text it stands for and where it went. Off, a note

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gradctrls/displays/gdipgaugedisplay.h>
 
 #include <basectrls/ctrlid.h>

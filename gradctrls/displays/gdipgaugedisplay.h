@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The round gauge: the dial picture (shared, not owned), reduced once per size
 // change, with the needle, the scale ticks and two centred texts (title and
 // value) drawn over it as vectors, so they stay sharp at any scale.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One injector of the readings panel: its name, a picture for its state (0, 1
 // or 2; the panel uses white, red and green) and its injection time. The
 // pictures are shared and not owned; the one shown is reduced once per size or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pages as data. A page's controls are described by a table (control id, kind,
 // rectangle in dialog units of the 800 x 600 design, text) and built from it.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A push button drawn with a vertical gradient: grey at rest, lighter under
 // the mouse, blue with a yellow mark when selected. A text too long for one
 // line takes two or more where the face is high enough for them; otherwise

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The navigation frame: a column of page buttons and a page area in which
 // exactly one page is shown. Pressing a page button, or F1 to F8 anywhere in
 // a page (or on a button), shows that page and hides the previous one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A page of the multi-page control: a gradient dialog living inside the
 // control's page area. It hands every key message meant for it or for any of
 // its controls to the owner's checkMsg first, so F1 to F8 switch pages

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A gradient button that is a page button: a left-button press does the
 // button's usual handling and then asks the owner to show this button's page.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gradctrls/multipage/imultipagebutton.h>
 
 #include <gradctrls/multipage/imultipagectrl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A page button of the multi-page control. Its three layout shares place it in
 // the button column: a non-zero m_lead starts it at that share of the
 // control's height from the top (otherwise it follows the button before it),

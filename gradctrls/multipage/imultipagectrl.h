@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a page button and a page ask of the multi-page control that holds them.
 #pragma once
 

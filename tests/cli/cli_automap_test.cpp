@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli automap and maps against korvana-sim: with empty maps the
 // report still lists every slot and --write is refused for the coverage;
 // after a sweep on petrol the bins appear in both formats; bad arguments are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli calibrate against korvana-sim: bad usage, the refusal without
 // --yes, a cold reducer, and Ctrl+C or a hang-up of the terminal in the middle
 // of a run, which must stop it like the Stop button and leave the controller

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults a user meets in korvana-cli, each the way they meet it: a recording
 // of N records holds N; a --port that is no serial port (a device that is no
 // terminal, a file, the program's own terminal, a number with no port) is

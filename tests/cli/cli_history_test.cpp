@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli and the history of restore points, against korvana-sim: every
 // connection and every write leaves its points; a point put back brings the
 // controller's store back byte for byte, what a settings file lacks included

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What korvana-cli reads: a settings file or a map CSV that is no regular
 // file (a FIFO, which would block or never end) or larger than its 1 MB
 // limit is refused unread, with a message that says why and names the limit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli speaks the program's language: the locale chooses it as it does
 // for the program, --lang N overrides it, and a message that comes from the
 // program's texts is shown from the language file the build made.

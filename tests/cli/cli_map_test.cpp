@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli map against korvana-sim: the CSV read, edited and written back
 // arrives in the controller; every kind of bad file is refused with its row
 // and column and nothing is written; a step edit of a block changes exactly

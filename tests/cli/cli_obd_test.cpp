@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli's OBD commands against the simulated controller and car: the
 // readings with their units (plain and JSON), the stored trouble codes with
 // their texts, clearing only when confirmed, detection with --connect on a

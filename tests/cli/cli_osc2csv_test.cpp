@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli osc2csv on recordings made by the recorder itself: demo readings
 // written line by line as the polling thread writes them, converted and read
 // back against the decoded records; to stdout without an output name; and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What korvana-cli prints: when it does not arrive, every printing command
 // against the simulated controller with its standard output on a full disk,
 // and live readings into a pipe whose reader has gone, fail with exit 1 and

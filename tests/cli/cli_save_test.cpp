@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where `korvana-cli backup` may put a settings file: through a symbolic link
 // into the file it names (the link stays), never over a FIFO, a device node
 // or a folder, keeping an existing file's mode and giving a new one the

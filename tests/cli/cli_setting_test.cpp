@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Single settings from korvana-cli against the simulated controller: a set of
 // three keys in three blocks changes exactly their bytes; a value outside the
 // pages' range, an unknown key, or a refused value after a valid one writes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli's settings commands as a fitter uses them against the simulated
 // controller: backup to a file, restore it after a change, the refusal to
 // restore without --yes, a factory reset that is only done when confirmed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli run as a program: the port list, one raw exchange against a
 // peer on a pseudo-terminal (request as sent, answer as printed), and the
 // exit codes 0, 1 and 2.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a fitter can trust, through korvana-cli against the simulated
 // controller: nothing is written or shown from a block that was not read; a
 // write that fails part-way puts back what it wrote and says what the

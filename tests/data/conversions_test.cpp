@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversions between controller bytes and the settings image: the three
 // roundings for both signs, saturating narrowing, the RPM period rule, the
 // temperature table (transcription and the write rule), the pressure and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Demo mode's simulated readings: the first records byte by byte, the walks
 // of pressure, lambda and engine speed turning at their bounds, the petrol
 // times following the manifold pressure (lowered on LPG), and the queue

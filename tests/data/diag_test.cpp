@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live readings record and its queue: byte positions and decoding of every
 // accessor, the rpm and LPG-time edge cases, the injector's slot choice, the
 // sequence number's byte order; the queue's trimming, latest on an empty

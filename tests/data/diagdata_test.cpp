@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the live readings queue by sequence number: across the trim, across
 // clear(), and readers of different speeds against one writer.
 #include <app/data/diagdata.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Diagnostic recordings: lines compared with lines written by hand for known
 // records (field widths, the injector's slot choice with equal slots, OBD
 // values, CR LF), the path "\" and unwritable paths recording nothing, only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading .afm firmware files: the byte rotation and header fields (checked
 // against bytes written by hand), the body-size limits (8380 refused, 8381
 // accepted, nothing above 524 288), the checksum, the flash image without the

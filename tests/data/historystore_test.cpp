@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history database on its own: points and the images they share, the
 // schema's migration, two processes adding at once, and what opening does
 // with a file that is damaged, garbage, read-only, a folder or from a newer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller identity: the block cipher (S-boxes, a known answer worked out
 // from the cipher's definition independently of this code, encrypt/decrypt
 // inverse), the serial-number text rule and deciphering, the model table and

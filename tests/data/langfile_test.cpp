@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Language files and the program-wide translation: escapes, first entry wins,
 // surrogate pairs, long lines, bad files (no BOM, odd length, truncated, no
 // TAB, missing), the slots and start-up order of the fifteen files, the

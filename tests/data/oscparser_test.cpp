@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The strict reader of recordings and the CSV rows made from them: whole
 // lines with TABs or blanks and CR LF or LF ends, blank lines, and the first
 // bad line reported by number (a cut-off last line, too few or too many

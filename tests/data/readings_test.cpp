@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the readings panel and the readings chart make of a record: cell texts
 // by the injector assignment and the injector count, states, gauge positions
 // and their rounding, the masks an injector click sends, the chart values of a

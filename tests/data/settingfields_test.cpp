@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings pages' table: every spin of both pages with its step and range
 // restated here (a change to the table must show up as a failing row), the
 // spin rule at the range ends, the paired engine-speed limits in both orders,

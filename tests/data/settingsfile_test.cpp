@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file's line format: number formatting and parsing as the files
 // hold them, the key search (first occurrence, 511-character reads, the dropped
 // last character), 8-bit text, a save that cannot complete leaving the old

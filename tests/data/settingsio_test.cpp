@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings-file writer and reader against a golden file written by hand
 // from the format rules: byte-for-byte output, reading back, key order, the
 // optional keys, number round trips and the conversions of integer members.

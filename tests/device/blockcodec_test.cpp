@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The block codecs against bytes written by hand from the controller's record
 // layouts: every settings block both ways for one image away from the
 // defaults (with sensor columns 1 and 2, so the temperature columns matter),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command set against a scripted controller on a pseudo-terminal: request
 // bytes on the wire, the answer tests of the attempt policy (late answers of
 // another type, short answers, foreign memory addresses), image untouched by

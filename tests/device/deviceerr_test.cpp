@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's error bytes as messages: the five modules in index order,
 // unknown bits and modules, the module names, and the cases the info page meets
 // (the demo bytes, high unknown bits, the CAN byte, repeated EEPROM text), and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device's listener list: several listeners hear one event, removal from
 // inside a callback, and removal from another thread waiting for a running call.
 #include <app/device/deviceevents.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document's copy rules and the blank-controller test, without a link:
 // what a loaded file gives the live image (the inspection bit stays, the axes
 // and tables not in the file return to their defaults) and which images count

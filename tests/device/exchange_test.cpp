@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exchange of the device object against a scripted peer on a
 // pseudo-terminal: requests byte for byte on the wire, answers taken, realigned
 // or refused, the purge of stale input, the checked form, the cost of a silent

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The firmware update against the simulator's controller model, run
 // in-process behind a pseudo-terminal: the file chosen from the model's
 // folder, the checks that refuse a file before the controller leaves its

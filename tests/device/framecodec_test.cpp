@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame helpers on their own: the checksum over the plain payload and the
 // word rotation, checked against bytes worked out by hand.
 #include <app/device/framecodec.h>

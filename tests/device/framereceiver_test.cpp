@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receive decoder without a port: answers that arrive whole, split by
 // time-outs, merged with what follows, oversized, truncated or as garbage;
 // the realignment on stray bytes; the difference between the plain and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command set through a disturbed in-memory line: a tenth of the answers
 // get a stray byte in front, lose a byte, carry a wrong checksum or type, or
 // never come. Every block read still succeeds within its attempts and no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The timing policies of the link, run against the in-memory line on a fake
 // clock: the attempts of a command, the polling thread's give-up after more
 // than 10 link faults, its one re-opening after a port error, and what the

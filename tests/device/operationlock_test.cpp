@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lock of the long procedures: one at a time, its events, and a guard
 // that releases on every way out.
 #include <app/device/deviceevents.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record of what an operation left changed: one item per key, put back
 // in the order first noted, stopping at the first step that fails (it and
 // the items after it stay), and the shell commands with their options quoted

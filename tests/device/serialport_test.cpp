@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial port on a pseudo-terminal: the line settings it leaves, the read
 // time-out rule, purging, exclusive open, and the error objects of every
 // operation (codes, lines, texts with the OS error number and message).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // No page, dialog, procedure or CLI command writes to the controller by
 // itself: every block write, memory write and command goes through the write
 // session, which refuses what was not read, puts back what a failure leaves

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the HTML manual under DOC_DIR (see CMakeLists.txt beside this file).
 # Run as: cmake -DDOC_DIR=… -DSHOT_SCRIPT=… -P check_doc.cmake
 cmake_minimum_required(VERSION 3.25)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Automapping end to end with korvana-sim: a fresh curve, a warm engine swept
 // on petrol and then on LPG until both maps pass the coverage check,
 // korvana-cli automap --write, and the curve the controller then holds

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The autocalibration in a closed loop with the simulated car: korvana-sim runs
 // twenty times faster than real time and the scripted clock keeps pace with it
 // (each of its sleeps sleeps a twentieth for real), and the device's polling

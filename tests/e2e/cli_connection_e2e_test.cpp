@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli's connection commands run as a program against korvana-sim:
 // info as text and JSON (demo identity written out by hand), live lines and
 // recordings (a write that fails, targets that are no regular file), the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What korvana-cli tells a fitter when it cannot connect on the port given:
 // a missing path, a plain file or a folder, a port another program holds, a
 // port the user may not open, a model it does not know, a controller waiting

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Connecting to korvana-sim through the real port code: every block read into
 // the image, an unreadable sensor block reported once while the other ten
 // blocks are read, an unreadable identity reported the same way, a controller

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the connection and polling tests: a temporary profile folder,
 // the scripted user-interaction seam, a simulator on a pseudo-terminal known
 // to the port table, and a proxy that passes frames between the device object

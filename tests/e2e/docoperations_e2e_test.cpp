@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-settings operations against the simulated controller on its
 // pseudo-terminal: a settings file loaded into the controller and read back
 // block by block, the controller's inspection bit kept, a controller that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command set through a disturbed link: with a tenth of the simulated
 // controller's answers disturbed (stray, dropped, bad checksum, wrong type,
 // silence) every command still succeeds within its attempts and no wrong

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware programming through korvana-sim on a pseudo-terminal: a full
 // image lands at its addresses in the simulator's flash (compared with its
 // dump), the controller comes back in its application with the new version

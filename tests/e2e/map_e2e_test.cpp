@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map grid's edits against korvana-sim: a step edit of a block reaches
 // exactly those cells of the controller and the grid, the image and the
 // controller agree; a refused step or axis write leaves grid and image as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The OBD link against the simulated controller and car on every bus the
 // simulator offers (CAN 11-bit and 29-bit at 250 and 500 kbit/s, ISO 9141,
 // ISO 14230), at the wire's own pace: the setup or the detection finds the

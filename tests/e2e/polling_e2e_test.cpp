@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The polling thread against korvana-sim: the rate of about ten records a
 // second, numbering from 1, a controller gone silent ending polling after its
 // 11th failed exchange (queue and m_connected cleared), answers of another

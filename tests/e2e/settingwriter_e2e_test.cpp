@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing settings blocks with read-back against the simulator's controller
 // in-process: a controller that keeps a byte of the base block stuck is
 // caught by the read-back and named by its block; the blocks of a change are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the autocalibration relies on in the simulated car: at idle, the petrol
 // time the engine computer gives on LPG differs from the one on petrol by
 // about as much as the main correction misses the car's need, once the trims

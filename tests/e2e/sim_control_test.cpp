@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control channel's commands and replies, trouble-code parsing, the
 // command line, and the state file: a controller saved and loaded again is
 // the same controller, bootloader state included; a damaged file is refused.

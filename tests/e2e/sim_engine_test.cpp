@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine model seen through the live readings record (record 1) and the
 // other records it feeds: idle speed, injection times and pressures, the
 // reducer warming, the automatic switch-over after temperature, speed and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fault injection: the share of answers disturbed at a given rate, the mix of
 // kinds, and what each kind does to a frame as the PC's receiver sees it.
 #include "simtest.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's frame layer and its answers byte for byte: the encoder
 // against worked frames, the request reader against garbage, splits and bad
 // checksums, and the answers to identification (application and bootloader),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's memory and its bootloader: the 32-byte memory blocks and
 // their addresses, the 288-byte map page with its checksum, the map editor's
 // region commands, and programming through the bootloader — access codes,

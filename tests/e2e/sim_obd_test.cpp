@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The OBD gateway: requests (record 25) answered by the simulated engine
 // computer (record 24) on CAN 11-bit, CAN 29-bit and the two K-line
 // protocols; supported PIDs, fuel trims, oxygen sensors, the stored trouble

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-sim as a program: it comes up on a pseudo-terminal and answers
 // there, fails fast when missing, follows --link through vanish and appear,
 // lets a client close and re-open the port, keeps its controller in --state

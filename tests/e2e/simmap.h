@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The injection map as korvana-sim holds it, taken from its "dump store"
 // reply: the map page at memory address 246 (byte = percent + 100) and the
 // axes record 34 (time × 5, rpm ÷ 100). Decoded here, not by the core.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the simulator tests: requests are built and answers taken apart
 // by the test support's own frame code, never by the simulator's.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Error objects: the formatted report byte for byte, the message tables,
 // ownership of error chains, the Windows-1250 decoding and throw_no_mem.
 #include <errkit/ierror.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target of the .afm loader. Input: one byte of settings, then the file
 // as stored. Settings bit 0 makes the header announce exactly the body bytes
 // present, bit 1 puts the right checksum in, so the fuzzer also reaches the

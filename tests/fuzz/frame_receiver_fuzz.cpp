@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target of the receive decoder. Input: one byte of settings (bit 0: the
 // checked form; the rest: the size of the chunks that arrive between two
 // time-outs), then the bytes from the wire. The buffer lives alone on the heap

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Language files from arbitrary bytes: parsing must never crash, and a lookup
 // of the first line's text must work on whatever was read.
 #include <app/data/langfile.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Map CSV files and clipboard blocks from arbitrary text: reading must never
 // crash, and a file that was taken must read back the same after writing.
 // The service tool reads the file through the bounded reader first: the bytes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Relayed OBD answers from arbitrary bytes: parsing must never read past
 // them, never report more frames than they hold, and never hand out more
 // trouble codes than were expected, on CAN or on the K-line; a VIN's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recordings from arbitrary bytes: the strict reader must never crash, must
 // name a line inside the text when it refuses it, and every record it accepts
 // must turn into a CSV row; fed in pieces, it must read what it reads whole.

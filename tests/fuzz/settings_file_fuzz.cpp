@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings files from arbitrary bytes: reading must never crash, the reader's
 // report must not change what is loaded, and a file that was read whole must
 // write out lines that read back to the same lines.

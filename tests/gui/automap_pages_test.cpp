@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The correction pages and the 2D chart page on a demo controller: the curve
 // from the image in whole percent, keys that write after every step, the
 // whole-curve shift, clearing, nothing done without a controller, the live

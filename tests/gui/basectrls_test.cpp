@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Base controls: a composite control placed from a placeholder by id, the
 // in-place item editor's commit and cancel, and the number edits' parsing.
 #include "guitest.h"

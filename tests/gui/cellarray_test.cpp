@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The owner-drawn cell grid: the cells init builds and the window it sizes,
 // selection by click, drag and Shift+click from the anchor, in-place editing
 // of headers under the edit flags, scaling, and a screenshot of the 19 × 15

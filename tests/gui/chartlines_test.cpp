@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the chart's lines become pixels: the ordered point store (out-of-order
 // x, a replaced x, the oldest dropped), folding points onto pixel columns
 // (peaks kept, device columns at 200 %), dense lines drawn as per-column runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The clipping check of the layout tests: walks the visible controls of a
 // window and compares the room each one gives its text with what the text
 // needs in the control's own font (check-box mark, button face, margins and

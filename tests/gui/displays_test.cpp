@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The round gauge and the injector-state display: the needle's angle over and
 // beyond the travel, the picture's reduction and place, the text boxes, the
 // needle drawn where its angle says, one repaint per position change, copies,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the GUI tests: find a control by its id, click it, send it keys,
 // resize a window and save a screenshot into the build's test-artefacts folder.
 // The harness's main() makes the QApplication (offscreen unless told otherwise).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // main() of the GUI tests: one QApplication for the whole run, on the offscreen
 // platform unless QT_QPA_PLATFORM says otherwise, with a fixed font so that
 // screenshots look the same on every machine. The run works in one scratch

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Historia" in the program against korvana-sim: the connection leaves its
 // point, a page's write its two; the window lists them under the controller,
 // compares two points (the setting by its page's name, the curve as a chart,

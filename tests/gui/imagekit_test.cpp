@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Image objects: loading TIFF pictures with alpha at their natural or a given
 // size, failure on missing or broken files, blending by the picture's own
 // transparency, down-sampling (sizes and area averaging) and the copy that a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Kalibracja" page in the program against korvana-sim. The simulator runs
 // twenty times faster than real time; the program's polling thread waits on a
 // clock that the scripted sleeps step (each sleeps a twentieth for real), so a

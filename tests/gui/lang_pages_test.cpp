@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program in another language, and the proof that the catalogue holds
 // every text it asks to translate. The observer in translate() records each
 // text asked for while the test walks the seven pages (Mapa's four sub-pages

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Layouts that survive translation: the program in demo mode at 1280 x 800,
 // in Polish, in a made-up language 40 % longer than Polish and in every
 // language file beside the program; on every page, every sub-page of "Mapa"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map grid as a control, without a controller: keys and the mouse select
 // blocks in the model, steps show in the cells' texts and colours, the header
 // editor keeps the axis rules, the operating point leaves a fading trail, and

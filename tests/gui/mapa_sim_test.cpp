@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Mapa" page of the running program against korvana-sim: steps, a
 // refused step, clearing, an axis edit and a pasted block reach the controller
 // through the real page (keys through the page's pre-translation), and the

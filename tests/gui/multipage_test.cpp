@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The multi-page control: the page made active by insertion, activation by
 // index and by button press (the order of deactivate and activate, a press on
 // the active button), F1 to F8 from inside a page, titles, and the button

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pages as data: dialog units to pixels, controls built from a table with
 // their ids, kinds and translated texts, and a demo page shown in the
 // multi-page control at three window sizes (screenshots saved as artefacts),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A made-up language for layout checks before real translations exist: every
 // Polish text comes back about 40 % longer, its Latin letters accented and the
 // whole in brackets ("Start" → "[Ŝţàŕţ~~]"), so that a text that does not fit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readings pages in the running program: the panel against the simulator
 // (gauges and injector times follow it; an injector click sends its mask; no
 // click acts on petrol), the chart's line boxes, the recorder (a recording

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The customer's report. A session against korvana-sim in-process (two
 // settings changed, a map region stepped, the car's codes read and cleared)
 // gives a PDF whose text holds the serial, the car, both values of each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scroll chart: the 90 % scroll rule, a point replaced at an existing x,
 // trimming to the most-points limit and the data's left edge, clamping of y,
 // the scroll-bar actions and their limits, the pixel mapping both ways, the

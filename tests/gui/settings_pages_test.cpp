@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Ustawienia", "Zaawansowane", "Info" and the console setup in the program
 // against korvana-sim: a spin's upper arrow adds one step and reaches the
 // controller, one step beyond the range changes nothing anywhere, a value

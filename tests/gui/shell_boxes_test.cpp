@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file dialogs and error boxes a fitter meets around the settings, the
 // firmware and the fuel buttons: the dialogs carry their translated titles
 // "SAVE" and "OPEN" (the Qt dialog shows the title it is given), and an error

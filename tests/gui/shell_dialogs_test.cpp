@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shell's small dialogs and its side of the user-interaction seam: the
 // no-connection dialog (texts, demo, offline, closing), the skin title static
 // and dragging, the about box, message boxes with their owner, caption, icon

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Dokumentacja" menu item: which page of the manual it hands to the
 // desktop's opener for Polish, English and other languages, the fall-backs
 // when a language's manual or the index is missing, and the message when the

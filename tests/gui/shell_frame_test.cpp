@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main frame of the program built in this process: the minimum-size rule,
 // the caption font and height that follow the client area, the menus with
 // their command ids and the language check mark, re-titling after a language

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ground the pages stand on: the device's events as Qt signals on the GUI
 // thread, one long operation at a time (a tick, a fuel button, a menu command
 // and a second procedure refused while one runs; page switching still free),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The OBD page of the program against korvana-sim: "Włącz OBD" finds the bus
 // on CAN and on the K-line, the page's readings follow the simulated car's
 // trims, the car's trouble codes are listed with their texts and cleared, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The korvana program itself, run as a child process on the offscreen
 // platform: a demo start that saves its window as PNG and exits by itself, a
 // start without any controller that saves the no-connection dialog and exits

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shell's rules that need no window: the connection watchdog's tick
 // count, the frame's minimum size and caption font, the view font, the tank
 // level index (normal and reversed sensors), the console picture with its

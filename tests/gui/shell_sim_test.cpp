@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program against korvana-sim on a pseudo-terminal: the controller found
 // and polled, the remembered port tried first, a pulled cable (the link falls,
 // the first search 11 ticks later with the dialog, silent ones every 11 ticks

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main view of the program built in this process: the twelve buttons in
 // order with their titles and layout shares, the empty pages and the page the
 // program starts on, the two grey panels, the view font, the console pictures

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the program's GUI tests: answering the next modal dialog, an
 // English language file for a scope, and the whole program (document, frame,
 // view) built in the test's own process with the scripted user interaction.

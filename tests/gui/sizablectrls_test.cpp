@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Proportional scaling of children (gradient dialogs and composite controls):
 // the 1600 x 1200 -> 800 x 600 case and truncation, an unchanged size, a child
 // made after init, the combo box's closed height, init run twice, resizeCtrl,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The skins beside the built program: every picture the pages name exists, is
 // stored Deflate-compressed, loads through the image library with a non-zero
 // size and an alpha channel, and the gauge's scale matches the needle travel of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pages against korvana-sim whose answers to one record come garbled at
 // connect: the controls of the block that was not read show "—" and take no
 // change, the page names the block, and "Odczytaj ponownie" reads it once the

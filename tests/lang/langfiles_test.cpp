@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The language files the build makes from data/lang/*.tsv: each one loads
 // through the program's reader and start-up order (SPAIN.txt twice), every
 // entry of its table comes back as written, a few English texts checked by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The catalogue tool: how the scanner finds the texts that reach translate()
 // (direct calls, helpers found from their bodies, lambdas, constants, table
 // rows of translated members, drop-down items, macros that hide commas, member

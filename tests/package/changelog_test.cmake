@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The package's changelog made from NEWS: two releases, newest first, each
 # with its entries, the signature line and the weekday of its date (one of
 # them a leap day).

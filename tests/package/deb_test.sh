@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package made by cpack from this build: its control fields, the
 # layout dpkg-deb lists, the files an extraction puts in place, (as root) an
 # installation with dpkg into a throw-away root whose program then finds its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A tree installed from this build with `cmake --install --prefix` into a
 // scratch folder under the build folder (so nothing is left in /tmp, even
 // when a test dies), removed again when the object goes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tree `cmake --install` makes from this build: the programs in bin/, the
 // data folders in share/korvana/ exactly as the build lays them out beside the
 // program, the desktop file, metainfo and icons; and the installed program,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The man pages against the programs themselves: every long option that
 // --help prints is in the page and the page names no option the program does
 // not know; every command of korvana-cli has its entry; the pages carry the

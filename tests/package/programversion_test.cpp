@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the three programs say about themselves: --version names the version,
 // the commit the build was configured from and the licence; --help ends with
 // the licence line; the program answers both without a display.

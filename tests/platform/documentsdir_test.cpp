@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where settings files and recordings go: the XDG documents folder from
 // user-dirs.dirs, the $HOME/Documents and $HOME fallbacks, and the program's
 // folders created inside with a trailing slash.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's language identifier from the locale (names, territories, the
 // Latin Serbian modifier, fallbacks, the precedence of LC_ALL, LC_MESSAGES and
 // LANG) and the program directory with its test override.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log: the line format, levels, rotation at its size, swallowed errors
 // with their whole report, and the owning guard of caught errors.
 #include <app/platform/log.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Child program for the program-end test. "worker": starts a worker thread that
 // never ends through the program's thread manager, writes a line to stdout
 // without flushing it, and returns 3 from main. "idle": returns 3 without ever

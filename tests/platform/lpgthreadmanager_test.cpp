@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program end through the program's thread manager: a child whose worker thread
 // still runs when main returns ends at once with exit code 0 and loses no
 // buffered output; a child that never used the manager keeps its own status.

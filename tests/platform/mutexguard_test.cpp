@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CMutexGuard: it releases the lock its creator took on every way out of the
 // scope, an exception included, once per guard, and ignores a null lock.
 #include <app/platform/mutexguard.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // This PC's identifier: hex parsing (byte order, dashes, short or bad text) and
 // the fallback from an unreadable machine-id to the root file system's UUID.
 #include <app/platform/pcid.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port table on a fake /sys/class/tty, /dev and /dev/serial/by-id: which
 // ttys count as ports (a device behind them, no phantom UART), their order and
 // names, numbers that stay with their path, and the extra paths of --port and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The profile store that stands in for the registry: the exact INI text of the
 // connection's values, reading back, absent and malformed values, other keys
 // kept when one is written, where the file lives, and refused writes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the data folders are looked for: beside the program when a data folder
 // lies there (build tree, portable copy), else ../share/korvana of an installed
 // program, else beside the program again; KORVANA_RUNTIME_DIR overrides both.

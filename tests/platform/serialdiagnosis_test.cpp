@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial diagnosis on pseudo-terminals: a device the user may not open
 // (probed as nobody when root, whom no file mode stops), a port locked through
 // another open file, a port held by another process (named as that process is),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a built program for a test and collects its exit code and output,
 // killing it when it outlives the time-out (so a hanging tool fails the test
 // instead of hanging it).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main of the test executables that link the core: once the program's
 // thread manager exists the process ends through it, so the test result is
 // handed over as the exit status it must end with. The whole run works in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An in-memory line to a scripted controller, in place of the serial port of a
 // CLPGDevice (setLink). Time is a fake clock: a read that cannot be filled
 // costs the port's whole time-out (1000 + n ms for the device's settings) and

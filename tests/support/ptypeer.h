@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The far end of a serial link on a pseudo-terminal, for tests. The code under
 // test opens path() as its port; the peer reads what it sends and answers,
 // either by hand (send, receive) or from a background thread that answers

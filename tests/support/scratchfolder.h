@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One scratch folder for a whole test run, removed at the end: TMPDIR points
 // at it, so the tests' temporary folders (made under temp_directory_path) and
 // those of the programs they start go with it, also when a test's own clean-up

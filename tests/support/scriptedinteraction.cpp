@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "scriptedinteraction.h"
 
 void CScriptedInteraction::message(const std::wstring& text, const std::wstring& caption, MsgIcon icon)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user-interaction seam for tests: records every message and question with
 // its caption and icon, answers questions from a queue, hands out file paths
 // from a queue, counts pumps and wait cursors, and lets sleep advance a fake

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs korvana-sim for a test: starts it with options, waits for the first
 // line (the pseudo-terminal's path), talks to its control channel line by
 // line, and always stops it — "quit" first, then SIGTERM, then SIGKILL — in

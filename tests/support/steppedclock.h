@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A clock the test steps, for the line's waits of a polling thread (through
 // CSerialPort::setWaiter): the thread that made the clock (the test's, the GUI
 // thread) moves it on; any other thread that waits on it sleeps until the clock

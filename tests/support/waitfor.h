@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one way a test waits: until a condition holds, with a deadline, looking
 // again after each idle step. The default step sleeps a millisecond; the GUI
 // tests' step runs the event loop instead (guitest::waitFor), and

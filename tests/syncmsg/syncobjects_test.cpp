@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The synchronisation objects: the recursive lock (recursion on one thread,
 // exclusion across threads), the counting semaphore, and the pulsed event
 // (a pulse wakes a waiter, is not remembered, and a wait times out).

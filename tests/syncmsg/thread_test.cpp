@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CThread on its own: which function create() runs and with what argument, the
 // handle and alive(), one thread per object at a time, the stack size, and a
 // throwing body that is reported instead of ending the process.

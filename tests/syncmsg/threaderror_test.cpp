@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CThreadError: its report (code -1 lies outside the table, so message 0 shows),
 // messages 5 and 6, and the text, code, line and file of every failure the
 // library raises that a test can bring about.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The thread manager: finished thread objects are deleted by the recycler and
 // size() drops back, a thousand short threads are all recycled, a throwing
 // doWork is reported on stderr and still recycled, stop() waits for running

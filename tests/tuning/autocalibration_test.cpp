@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The idle autocalibration on a scripted controller and a scripted clock: the
 // rules (waiting length, progress, cylinder order, rejection of the three
 // differences), the start condition, both procedures to their green lines,

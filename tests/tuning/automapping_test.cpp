@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The correction from the two maps: the change of one bin and its slot, a
 // bin on one fuel only, the filled ends and the smoothing, the clamped sum;
 // the page's commands on a demo controller (refusals, proposal shown before

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A bench for the autocalibration without a car: a scripted controller on a
 // pseudo-terminal that acknowledges every command and write, answers the reads
 // the calibration makes, refuses what a test asks it to and keeps what it was

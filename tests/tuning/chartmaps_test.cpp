@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map records: decoding, the coverage check at each group's limit, the
 // cell pressures of both characteristics, the bins, the points shown near a
 // bin's mean, and the progress bars.

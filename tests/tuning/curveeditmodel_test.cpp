@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The curve editing rules: the limits of Up and Down, the bend between the
 // neighbouring nodes, Delete and the arrows, Ctrl asking for the whole curve,
 // clearing, node marks from the shape, the mouse pick radius, the live value.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main-correction edits of the calibration page: the shown text, which
 // spins are there and work, the spin rule with its limits, and what a spin
 // sends to the controller (all eight with "Jedna poprawka", else one), with the

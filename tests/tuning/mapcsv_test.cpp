@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map as text: the CSV file of the command line read back from what it
 // writes, every kind of bad file refused with the row and column of the
 // fault, and the clipboard blocks of the grid.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map from fuel trims: the sample of the four trims, the cell of an
 // operating point, averaging and 3 × 3 smoothing, the engine-stopped sample,
 // the redraw every twelfth tick, Start refused on petrol, and "Oblicz

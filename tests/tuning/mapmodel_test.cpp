@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map grid's rules without a device: keyboard selection, the step edit
 // with its neighbour rings and clamping, the region record at the grid's
 // edges, the axis header rules, the operating point and the colours.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parsing of relayed OBD answers: the frame count never trusted beyond the
 // bytes, and the stored trouble codes of service 0x03 on CAN (single frames,
 // ISO 15765-2 first and consecutive frames, lost segments, several senders)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trouble-code table: its size and range, the text form of every entry,
 // and description() for a known code, a code that may stand for its P01xx
 // neighbour ("Możliwe") and an unknown one, all in the standard printed form

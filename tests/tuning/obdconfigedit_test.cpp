@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The OBD page's changes to the configuration record (spin ranges, exclusive
 // boxes, "Włącz korekty" and the LTFT readings seen) and the page timer.
 #include <app/tuning/obdconfigedit.h>

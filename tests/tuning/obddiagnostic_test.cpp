@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The OBD link through a scripted gateway: the answer address and mask rules,
 // the request layout, the supported-PID bitmap, connecting and the attempts
 // table, the setup step, the poll with its intervals and its refusal of other

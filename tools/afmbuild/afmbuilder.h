@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes .afm firmware files for tests and the simulator, independently of the
 // program's loader: a flash image (4 bytes per instruction from address 0),
 // a model name and a version in, the stored file bytes out. Knobs let tests

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-afmbuild: writes an .afm firmware file from a raw flash image (or a
 // made-up one) for a controller model and a version, so tests and the
 // simulator have firmware to flash.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli: the command table and what every command shares. A command
 // gets the parsed global options and its own arguments and returns the exit
 // code: 0 done, 1 failed (reason on stderr), 2 bad usage, 3 failed with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers every korvana-cli command uses: error output and the --port value.
 #include "cli.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reaching the controller from a korvana-cli command the way the program
 // does: --demo starts demo mode, --port P tries that port only, and without
 // either the controller search runs (the last port first, then every present

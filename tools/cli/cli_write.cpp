@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every korvana-cli command that changes or shows the controller shares:
 // the refusal of blocks that were not read, the report of a write that did
 // not end well, and the signals that must not cut a write in half.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli automap|maps: the 2D chart's maps and the correction computed
 // from them, from a script.
 //   automap [--write] [--demo]   coverage per group of both maps, each slot's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli calibrate [--per-cylinder] [--yes] [--demo]: the idle
 // autocalibration of the "Kalibracja" page, the same procedure, with the
 // polling thread feeding it as in the program. Each log line goes to stdout as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli errors [--clear] [--demo]: the controller's stored errors, one
 // decoded text per line; --clear then clears them with the restart the info
 // page uses, switching back to AUTO when the controller was not on petrol.

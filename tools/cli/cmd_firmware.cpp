@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli afm-info FILE.afm: an offline look at a firmware file.
 // korvana-cli flash FILE.afm [--yes]: the user-started firmware update; the
 // downgrade question is answered Yes with --yes, No without. A controller

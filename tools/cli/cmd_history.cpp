@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli history: the restore points this PC keeps of every controller.
 //   history [--serial S] [--json]        the points, oldest first
 //   history show ID                      one point: who, when, why, then every value it holds

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli info [--json] [--demo]: connects (reading every block) and
 // prints the controller's identity and working-time counters, as
 // "key: value" lines or as one JSON object keyed by the identity's members.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli live [--count N] [--osc FILE] [--demo]: runs the polling thread
 // as the program does and prints one line per live record, or records them to
 // a diagnostic file instead. Without --count it runs until interrupted.

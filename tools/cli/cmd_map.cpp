@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli map get|set|step: the injection map from a script.
 //   map get [--csv] [--demo]        the map with both axes, as a table or CSV
 //   map set FILE.csv [--demo]       checks the whole file first, writes the map

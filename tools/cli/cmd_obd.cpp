@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli obd [--json] [--connect] [--vin] [--demo]: the link to the car's
 // engine computer through the controller: runs the setup step (with --connect,
 // when that finds no engine computer, the automatic detection over the attempts

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli osc2csv IN.osc [OUT.csv]: a diagnostic recording as CSV for a
 // spreadsheet. Without OUT the CSV goes to stdout. A bad recording stops the
 // command at its first bad line, and no output file is left behind. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli ports: one line per present port, "COMn<TAB>path<TAB>description".
 // What stands in the way of a port (permission, another program holding it,
 // no adapter at all) goes to stderr, so the listing stays easy to parse.

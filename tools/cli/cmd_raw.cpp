@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli raw TYPE HEX: one exchange with the controller, printed as
 // "T: b b …" (answer type in decimal, payload bytes in lower-case hex).
 #include "cli.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Single settings from the command line, with the settings pages' rules:
 // get KEY, set KEY VALUE …, and diff of a settings file with the controller
 // or with another file. A value is checked against the pages' range (with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings files from the command line: backup of the controller into a file,
 // restore of a file into the controller, factory reset, and the offline dump.
 #include "cli.h"

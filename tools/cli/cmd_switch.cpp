@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli switch petrol|lpg|auto [--demo]: the fuel-mode buttons of the
 // main view, with their failure messages.
 #include "cli.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-cli: the service tool for scripts and headless checks.
 // Usage: korvana-cli [--port P] [--lang N] [--verbose] COMMAND [ARGS…]
 #include "cli.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The catalogue of translatable texts of a source tree: the scanner's texts
 // plus data/lang/catalogue-rules.txt's includes, minus its excludes.
 #pragma once

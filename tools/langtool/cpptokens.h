@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small C++ tokenizer for the text catalogue: identifiers, numbers, string
 // literals (decoded, adjacent literals not yet merged), punctuation. Comments
 // and preprocessor lines are dropped; the project headers a file includes are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The language source tables (data/lang/<FILE>.tsv: UTF-8, one
 // "Polish TAB translation" line per entry, TAB/CR/LF written as \t \r \n) and
 // the language files made from them (UTF-16LE with BOM, CR LF, same escapes).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-langtool: the catalogue of translatable texts and the language files.
 //
 //   korvana-langtool catalogue [--root DIR] [--where]   write data/lang/catalogue.txt and list the

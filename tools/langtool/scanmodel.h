@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scanner's picture of the sources: token ranges, the structs and
 // functions found, the translating functions (sinks), and the token helpers
 // the scanner reads the sources with.

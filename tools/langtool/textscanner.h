@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finds every text the program passes to translate(), from its sources.
 //
 // How texts reach translate():

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's bootloader: the flash array in program-memory units, the
 // erase and row commands, the id query, and the rule that decides whether a
 // restart finds a runnable application.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's control channel: one text command per line, one reply line
 // per command, "ok …" or "error …"; a command tagged "#N " gets its reply
 // tagged the same. See the README's simulator section for

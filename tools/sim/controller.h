@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller as a function of requests: onFrame takes one request (type
 // and plain payload) and gives the answer the controller sends, or nothing
 // when it stays silent. Application mode answers the command set, bootloader

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small model of the car and of the controller's injection work, advanced in
 // fixed 50 ms steps of simulated time: engine speed and load, reducer and LPG
 // temperatures, the fuel switch-over (automatic, forced petrol, forced LPG,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine model's readouts: the live readings record and the values the
 // engine computer and the tests read.
 #include <tools/sim/enginemodel.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Disturbs a share of the answer frames the way a bad cable or a confused
 // controller would. Each answer is disturbed with probability rate; the kind
 // is fixed or, for mixed, drawn per answer:

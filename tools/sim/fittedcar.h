@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The car the simulator starts with when no state file holds one: a four-
 // cylinder engine fitted and calibrated some months ago (not the controller's
 // defaults), and the physical truths of that engine that the engine model

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-sim: the LPG injection controller on a pseudo-terminal.
 #include <app/platform/buildinfo.h>
 #include <tools/sim/simloop.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The car's engine computer behind the controller's OBD gateway. A request
 // (record 25: request address, answer address, answer mask, 8 data bytes) is
 // answered with record 24 (a 16-bit frame count, then 12-byte frames: the

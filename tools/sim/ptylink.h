@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's end of the serial cable: the master side of a pseudo-terminal
 // whose slave path the PC opens as its port, optionally reached through a
 // symlink. Output is queued with a send time per byte, so answers can be paced

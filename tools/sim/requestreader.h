@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's side of the frame layer: a reader that takes the bytes
 // arriving on the link in any chunking and yields the requests whose checksum
 // is right, and the encoder of its answers. Both use the core's frame helpers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator program's event loop: the pseudo-terminal, the control
 // channel on stdin/stdout, simulated time, signals and state saving.
 #pragma once

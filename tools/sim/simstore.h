@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's memory as the simulator keeps it: the settings records as
 // raw payloads per record code, the EEPROM area that holds the 288-byte map
 // page, the identity, the statistics counters, the error bits and the petrol

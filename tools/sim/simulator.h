@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator without its link: bytes from the PC in, answer frames out.
 // The frame reader, the controller model and the fault injector in a row, so
 // tests can drive the whole receive path in-process.

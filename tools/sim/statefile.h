@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller kept between runs (--state FILE): identity, bootloader mode,
 // settings records, EEPROM, counters, error bits, the car's trouble codes and
 // the programmed flash rows, as a line-based text file written atomically.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The few settings the engine model acts on, read straight from the raw
 // records with their byte positions. Nothing here is cached: a record written
 // by the PC takes effect at the next step.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dashboard switch as the console button shows it: a round fuel button
 // whose LED is amber on petrol and green on LPG, an AUTO lamp, and a row of
 // level LEDs (red reserve, four green steps up to full).

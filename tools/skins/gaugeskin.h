@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dial of the round gauge: a light face with a dark bezel, a scale swept
 // clockwise over the top from 68 degrees (lower left) to 292 degrees (lower
 // right) with 0 degrees pointing straight down, and a recessed window below the

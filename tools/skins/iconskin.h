@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small pictures: the image check boxes (two looks) and the recorder buttons.
 #pragma once
 

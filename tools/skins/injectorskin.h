@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The injector-state pictures: one injector drawn in green, red or white.
 #pragma once
 

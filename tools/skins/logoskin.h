@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture of the about box: the program's name beside a flame emblem, on a dark card.
 #pragma once
 

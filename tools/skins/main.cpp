@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvana-skins: draws every picture of the Skins folder and writes it as TIFF
 // with alpha. Run by the build with the output folder as its only argument.
 #include "consoleskin.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared drawing helpers of the skin generator: blank transparent canvases,
 // lit and unlit LEDs, and writing a picture as TIFF with its alpha channel.
 #pragma once

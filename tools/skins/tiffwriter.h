@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a picture as a TIFF file that Qt's TIFF plugin (libtiff) reads back
 // unchanged: 8-bit RGBA with unassociated alpha, one strip, Deflate with the
 // horizontal predictor. Qt's own writer offers only LZW without the
