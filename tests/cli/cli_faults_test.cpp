@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 #include <fstream>
 #include <sstream>
 
@@ -134,7 +135,8 @@ TEST_F(CliFaults, ObdOnAFaultyLinkIsWholeOrFails)
         ASSERT_EQ(m_sim->send("fault off"), "ok fault off 0.000000");
         if (r.exitCode == 0) {
             EXPECT_EQ(r.out.find("standard: \n"), std::string::npos) << r.out;
-            EXPECT_NE(r.out.find("STFT Bank 1: 0"), std::string::npos) << r.out;
+            // A number, whatever the simulated engine's trim has drifted to by now.
+            EXPECT_TRUE(std::regex_search(r.out, std::regex("STFT Bank 1: -?[0-9]+\\.[0-9]+ %"))) << r.out;
             continue;
         }
         ++failures;
