@@ -102,12 +102,18 @@ const SRecorderButton kRecorder[] = {
 const QColor kPetrolBar(0x96, 0x00, 0x00);
 const QColor kLpgBar(0x00, 0x50, 0x00);
 
-// A chart x as the time since the first record (a record every 100 ms), m:ss.s.
+// The time of a count of records (a record every 100 ms), m:ss or m:ss.s.
+QString recordsTime(std::size_t records, bool tenths)
+{
+    const std::size_t seconds = records / 10;
+    const QString time = QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return tenths ? time + QLatin1Char('.') + QString::number(records % 10) : time;
+}
+
+// A chart x as the time since the first record, m:ss.s.
 QString recordTime(double x, int perRecord)
 {
-    const int tenths = static_cast<int>(std::max(0.0, x / perRecord));
-    const int seconds = tenths / 10;
-    return QStringLiteral("%1:%2.%3").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0')).arg(tenths % 10);
+    return recordsTime(static_cast<std::size_t>(std::max(0.0, x / perRecord)), true);
 }
 
 int legendGroup(int line)
@@ -291,12 +297,17 @@ void COdczytyDlg::showCylinders()
             if (QWidget* ctrl = findChildCtrl(this, id))
                 ctrl->setVisible(shown);
         // A cylinder the controller does not have draws no lines.
-        for (const int line : { readingschart::kPetrolLine + k, readingschart::kLpgLine + k }) {
-            if (m_legend)
-                m_legend->setPresent(static_cast<unsigned>(line), shown);
-            if (m_chart)
-                onLineBox(line, shown && (!m_legend || m_legend->entry(static_cast<unsigned>(line))->visible));
-        }
+        showCylinderLines(k, shown);
+    }
+}
+
+void COdczytyDlg::showCylinderLines(int cylinder, bool shown)
+{
+    for (const int line : { readingschart::kPetrolLine + cylinder, readingschart::kLpgLine + cylinder }) {
+        if (m_legend)
+            m_legend->setPresent(static_cast<unsigned>(line), shown);
+        if (m_chart)
+            onLineBox(line, shown && (!m_legend || m_legend->entry(static_cast<unsigned>(line))->visible));
     }
 }
 
@@ -574,8 +585,7 @@ void COdczytyDlg::updateRecordMark()
     // Ended: by Stop, at the length limit, or at a write that failed.
     const uint32_t records = m_stoppedRecords.value_or(device.recordedLines());
     m_stoppedRecords.reset();
-    const int tenths = static_cast<int>(records);
-    const QString length = QStringLiteral("%1:%2").arg(tenths / 600).arg((tenths / 10) % 60, 2, 10, QLatin1Char('0'));
+    const QString length = recordsTime(records, false);
     if (device.recordingBroke()) {
         setRecordMark(qs(translate(L"Zapis pliku diagnostycznego został przerwany:")) + QLatin1Char(' ') + name
                 + QStringLiteral(" (%1 ").arg(records) + qs(translate(L"rekordów")) + QStringLiteral(", ") + length
@@ -679,11 +689,7 @@ bool COdczytyDlg::playBack(const std::string& path)
         const uint8_t used = m_played->cylindersUsed();
         m_shownCylinders = -1;
         for (int k = 0; k < 8; ++k)
-            for (const int line : { readingschart::kPetrolLine + k, readingschart::kLpgLine + k }) {
-                const bool shown = (used >> k) & 1;
-                m_legend->setPresent(static_cast<unsigned>(line), shown);
-                onLineBox(line, shown && m_legend->entry(static_cast<unsigned>(line))->visible);
-            }
+            showCylinderLines(k, (used >> k) & 1);
     }
     m_xPerRecord = readingschart::kPlaybackStep;
     for (const int id : { kPlayLabelId, kPlaySliderId, kPlaySpeedId })
@@ -803,10 +809,7 @@ void COdczytyDlg::showPlaybackState()
 {
     if (!m_played)
         return;
-    const auto time = [](std::size_t records) {
-        const std::size_t seconds = records / 10;
-        return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-    };
+    const auto time = [](std::size_t records) { return recordsTime(records, false); };
     const QString name = QString::fromStdString(std::filesystem::path(m_played->path()).filename().string());
     if (auto* label = qobject_cast<QLabel*>(findChildCtrl(this, kPlayLabelId)))
         label->setText(qs(translate(L"ODTWARZANIE:")) + QLatin1Char(' ') + name + QStringLiteral("  ")

@@ -135,6 +135,8 @@ private:
     bool realController() const;
     // Bars and line boxes of cylinders beyond the controller's injector count are hidden.
     void showCylinders();
+    // The legend entries and chart lines of one cylinder's petrol and LPG times.
+    void showCylinderLines(int cylinder, bool shown);
 
     CScrollChart* m_chart = nullptr;
     CChartLegend* m_legend = nullptr;
