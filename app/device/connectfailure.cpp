@@ -2,6 +2,27 @@
 #include <app/device/connectfailure.h>
 
 #include <cerrno>
+#include <cstring>
+
+namespace {
+
+// strerror_r comes in a GNU and an XSI form; both are thread-safe.
+[[maybe_unused]] const char* pickMessage(int, const char* buffer)
+{
+    return buffer;
+}
+[[maybe_unused]] const char* pickMessage(const char* message, const char*)
+{
+    return message;
+}
+
+} // namespace
+
+std::string osErrorText(int error)
+{
+    char buffer[256] = {};
+    return std::to_string(error) + " (" + pickMessage(strerror_r(error, buffer, sizeof buffer), buffer) + ")";
+}
 
 ConnectFailure connectFailureOfOpenError(int error)
 {

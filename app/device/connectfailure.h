@@ -22,6 +22,9 @@ enum class ConnectFailure {
 // The reason an open failed with this errno.
 ConnectFailure connectFailureOfOpenError(int error);
 
+// The operating system's words for an errno: "13 (Permission denied)".
+std::string osErrorText(int error);
+
 // One line for a fitter, in English, e.g. "/dev/ttyUSB0 is held by another
 // program; close it and try again". detail (the operating system's words)
 // is added where it helps.

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The controller search at start and after a lost link: the last used port
-// first, then every present port in ascending order (the last port again in
-// its turn); the first port where connectOnPort succeeds ends it. Asking the
-// user what to do when nothing answered is the caller's part.
+// first, then every present port in ascending order; the first port where
+// connectOnPort succeeds ends it. With several ports, all are asked to
+// identify at once and taken in that order (a silent port costs its time-outs
+// once, not once per port); a lone port is tried twice as it always was.
+// Asking the user what to do when nothing answered is the caller's part.
 #pragma once
 
 #include <app/device/connectfailure.h>
@@ -35,7 +37,8 @@ uint32_t lastSearchPort(const CProfileStore& profile, IPortTable& table, const s
 // device's port table, ascending). The last port is the remembered path
 // when the table knows it, else "Last RS nr". True when a controller was
 // connected. GUI thread; polling must be stopped. attempts (when given) gets
-// every port that failed, in the order tried.
+// every port that failed, in the search's order. Nothing is sent to any of
+// the ports once it has returned.
 bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present, const CProfileStore& profile,
                       std::vector<SearchAttempt>* attempts = nullptr);
 // The same over every present port of the device's table and the program-wide profile.

@@ -2,6 +2,7 @@
 // The connection operations of the device object: trying a port,
 // identification, reading every block after connecting, re-opening the port
 // after a port error, and demo mode.
+#include <app/device/linkexchange.h>
 #include <app/device/lpgdevice.h>
 
 #include <app/data/identity.h>
@@ -16,17 +17,13 @@
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
-#include <cstring>
 #include <iterator>
 
 
 namespace {
 
 constexpr const wchar_t* kCaption = L"KORVANA";
-constexpr int kIdentifyAttempts = 4;
 constexpr unsigned kBlockRetryMs = 131;
-constexpr uint8_t kApplication = 4;
-constexpr uint8_t kBootloader = 5;
 constexpr uint8_t kReadingsAllowedMark = 85;
 // The version a controller found in its bootloader is given until it is reprogrammed.
 constexpr int32_t kBootloaderVersion = 768;
@@ -34,23 +31,6 @@ constexpr int32_t kBootloaderVersion = 768;
 constexpr uint16_t kNoBootValue = 0xFFFF;
 
 std::atomic<bool> g_refusalShown { false };
-
-// strerror_r comes in a GNU and an XSI form; both are thread-safe.
-[[maybe_unused]] const char* pickMessage(int, const char* buffer)
-{
-    return buffer;
-}
-[[maybe_unused]] const char* pickMessage(const char* message, const char*)
-{
-    return message;
-}
-
-// "13 (Permission denied)"
-std::string osErrorText(int error)
-{
-    char buffer[256] = {};
-    return std::to_string(error) + " (" + pickMessage(strerror_r(error, buffer, sizeof buffer), buffer) + ")";
-}
 
 void show(const wchar_t* text, MsgIcon icon)
 {
@@ -193,24 +173,20 @@ bool CLPGDevice::linkLost()
 
 bool CLPGDevice::identify()
 {
-    static constexpr uint8_t kRequest[] = { 0xCC, 0x00, 0x00, 0x04, 0x00, 0x00 };
     ExchangeBuffer buffer {};
     uint8_t length = 0;
     uint8_t type = 0;
     m_connectFailure = ConnectFailure::NoAnswer;
-    const bool answered = exchangeWithAttempts(
-        2, kRequest, sizeof kRequest, buffer, length, type,
-        [](const ExchangeBuffer& b, uint8_t len, uint8_t t) {
-            return t == 2 && len >= 2 && (b[0] == kApplication || b[0] == kBootloader);
-        },
-        kIdentifyAttempts);
+    const bool answered = exchangeWithAttempts(kIdentifyType, kIdentifyRequest.data(), kIdentifyRequest.size(), buffer,
+        length, type, isIdentifyAnswer, kIdentifyAttempts);
     if (!answered)
         return false;
     m_readingsAllowed = length >= 3 && buffer[2] == kReadingsAllowedMark;
-    logInfo("conn", std::string(buffer[0] == kApplication ? "application" : "bootloader") + " answered, model code "
-                + std::to_string(buffer[1]) + (m_readingsAllowed ? "" : ", no live readings"));
+    logInfo("conn",
+        std::string(buffer[0] == kIdentifiedApplication ? "application" : "bootloader") + " answered, model code "
+            + std::to_string(buffer[1]) + (m_readingsAllowed ? "" : ", no live readings"));
 
-    if (buffer[0] == kApplication) {
+    if (buffer[0] == kIdentifiedApplication) {
         if (setModel(m_image.m_devInfo, buffer[1])) {
             m_connectFailure = ConnectFailure::None;
             return true;

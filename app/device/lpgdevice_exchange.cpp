@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The frame exchange of CLPGDevice and the attempt policy around it.
 #include <app/device/framereceiver.h>
+#include <app/device/linkexchange.h>
 #include <app/device/lpgdevice.h>
 
 #include <app/platform/log.h>
@@ -107,16 +108,14 @@ bool CLPGDevice::writeWhole(const uint8_t* bytes, std::size_t size)
     return m_link->write(bytes, static_cast<uint32_t>(size)) == size;
 }
 
-bool CLPGDevice::exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type, LinkFailure* why)
+bool exchangeOnLink(
+    ILink& link, ExchangeBuffer& buffer, uint8_t& length, uint8_t& type, uint16_t key, LinkFailure& failure)
 {
-    LinkFailure ignored;
-    LinkFailure& failure = why ? *why : ignored;
     failure = LinkFailure::None;
     checkRequest(length);
-
-    const uint16_t key = drawKey();
-    m_linkLock.lock();
-    CMutexGuard guard(&m_linkLock);
+    const auto writeWhole = [&link](const uint8_t* bytes, std::size_t size) {
+        return link.write(bytes, static_cast<uint32_t>(size)) == size;
+    };
 
     const OutgoingFrame out = prepareFrame(buffer, length, type, key);
     const auto& header = out.header;
@@ -129,7 +128,7 @@ bool CLPGDevice::exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type
     }
     // The controller answers only after the checksum, so anything received
     // until now is stale and must not be taken for the answer.
-    m_link->purgeIn();
+    link.purgeIn();
     if (!writeWhole(check, 2)) {
         failure = noteFailure(LinkFailure::ShortWrite, type);
         return false;
@@ -139,11 +138,11 @@ bool CLPGDevice::exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type
     uint8_t chunk[256];
     while (rx.result() == CFrameReceiver::Result::Pending) {
         const std::size_t want = rx.wanted();
-        const uint32_t got = want ? m_link->read(chunk, static_cast<uint32_t>(want)) : 0;
+        const uint32_t got = want ? link.read(chunk, static_cast<uint32_t>(want)) : 0;
         if (got > 0)
             t_exchangeSilent = false;
         rx.onRead(chunk, got);
-        m_link->wait(static_cast<unsigned>(rx.pause().count()));
+        link.wait(static_cast<unsigned>(rx.pause().count()));
     }
     if (rx.result() != CFrameReceiver::Result::Accepted) {
         failure = noteFailure(toLinkFailure(rx.failure()), type);
@@ -152,6 +151,16 @@ bool CLPGDevice::exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type
     type = rx.type();
     length = static_cast<uint8_t>(rx.lengthByte() - 2);
     return true;
+}
+
+bool CLPGDevice::exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type, LinkFailure* why)
+{
+    LinkFailure ignored;
+    checkRequest(length);
+    const uint16_t key = drawKey();
+    m_linkLock.lock();
+    CMutexGuard guard(&m_linkLock);
+    return exchangeOnLink(*m_link, buffer, length, type, key, why ? *why : ignored);
 }
 
 uint8_t CLPGDevice::exchangeChecked(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type, LinkFailure* why)

@@ -114,6 +114,32 @@ TEST_F(CliPortMessages, EachPortFailureSaysWhatIsWrong)
     }
 }
 
+TEST_F(CliPortMessages, SeveralPortsAreSearchedTogetherAndEachToldInTheOrderGiven)
+{
+    PtyPeer held;
+    const int holder = ::open(held.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    PtyPeer silent;
+    const std::string missing = m_dir + "/ttyUSB9";
+    const ProgramResult r = cli({ "--port", silent.path(), "--port", missing, "--port", held.path(), "info" });
+    ::close(holder);
+    EXPECT_EQ(r.exitCode, 1);
+    const std::size_t first = r.err.find("no controller answered on " + silent.path());
+    const std::size_t second = r.err.find(missing + " does not exist");
+    const std::size_t third = r.err.find(held.path() + " is held by another program");
+    EXPECT_NE(third, std::string::npos) << r.err;
+    EXPECT_LT(first, second) << r.err;
+    EXPECT_LT(second, third) << r.err;
+
+    // A controller among them is found; one --port alone is that port only.
+    auto sim = startSim();
+    const ProgramResult found = cli({ "--port", silent.path(), "--port", sim->ptyPath(), "info" });
+    EXPECT_EQ(found.exitCode, 0) << found.err;
+    EXPECT_NE(found.out.find("m_serial:"), std::string::npos) << found.out;
+    expectInfoFails(silent.path(), "no controller answered on " + silent.path());
+}
+
 TEST_F(CliPortMessages, ControllerStatesThatAreNoAnswer)
 {
     {

@@ -335,29 +335,29 @@ TEST_F(ConnectionTest, ConnectionOnCom12StoresTheText12)
     EXPECT_EQ(std::string(text, n), "[Software\\KORVANA]\nLast RS nr=12\nLast RS path=" + link + "\n\n");
 }
 
-TEST_F(ConnectionTest, SearchTriesTheLastPortFirstThenAllInTurn)
+TEST_F(ConnectionTest, SearchAsksEveryPortAtOnceAndTakesTheLastPortFirst)
 {
-    // Two ports that answer nothing useful, then the simulator; each silent
-    // port notes when it was asked.
+    // A answers nothing useful; B, the last port, is a controller silent to
+    // its first identification; C is a controller that answers at once.
     std::mutex lock;
     std::vector<char> asked;
-    auto foreignPeer = [&](char name) {
-        auto peer = std::make_unique<PtyPeer>();
-        peer->serve([&, name](const Bytes&) {
-            std::lock_guard guard(lock);
-            asked.push_back(name);
-            return std::vector<PtyPeer::Reply> { { kForeign } };
-        });
-        return peer;
-    };
-    auto a = foreignPeer('A');
-    auto b = foreignPeer('B');
-    auto sim = startSim();
-    const uint32_t na = addPort(a->path());
-    const uint32_t nb = addPort(b->path());
-    const uint32_t nc = addPort(sim->ptyPath());
-    ASSERT_LT(na, nb);
-    ASSERT_LT(nb, nc);
+    PtyPeer a;
+    a.serve([&](const Bytes&) {
+        std::lock_guard guard(lock);
+        asked.push_back('A');
+        return std::vector<PtyPeer::Reply> { { kForeign } };
+    });
+    auto simB = startSim();
+    std::atomic<int> identifiesB { 0 };
+    CSimProxy b(simB->ptyPath(), [&](const PtyPeer::Frame& f) -> std::optional<Bytes> {
+        if (isCommand(f, 0xCC) && identifiesB++ == 0)
+            return Bytes {};
+        return std::nullopt;
+    });
+    auto simC = startSim();
+    const uint32_t na = addPort(a.path());
+    const uint32_t nb = addPort(b.path());
+    const uint32_t nc = addPort(simC->ptyPath());
     std::vector<PortEntry> present;
     for (const auto& e : m_ports.presentPorts()) {
         if (e.number == na || e.number == nb || e.number == nc)
@@ -366,29 +366,49 @@ TEST_F(ConnectionTest, SearchTriesTheLastPortFirstThenAllInTurn)
     ASSERT_EQ(present.size(), 3u);
 
     CProfileStore profile;
-    profile.storeLastPort(nb, b->path());
+    profile.storeLastPort(nb, b.path());
     CLPGDevice device(m_ports);
-    device.m_demo = true;
     ASSERT_TRUE(searchController(device, present, profile));
-    EXPECT_TRUE(device.m_connected);
-    EXPECT_FALSE(device.m_demo);
-    EXPECT_EQ(device.port().portNr(), nc);
-    {
-        std::lock_guard guard(lock);
-        // B first, then A and B again in their turn, four identification attempts each.
-        const std::string order(asked.begin(), asked.end());
-        EXPECT_EQ(order, "BBBBAAAABBBB");
-        asked.clear();
-    }
-    EXPECT_EQ(profile.lastPortNumber(), nc);
-    EXPECT_EQ(profile.lastPortPath(), sim->ptyPath());
-
-    // Now the simulator's port is the last one: nothing else is asked.
-    device.port().close();
-    CLPGDevice again(m_ports);
-    ASSERT_TRUE(searchController(again, present, profile));
+    EXPECT_EQ(device.port().portNr(), nb) << "C answered a second sooner, but the last port comes first";
+    EXPECT_GE(identifiesB.load(), 3) << "B: the silent try, the answered one, connectOnPort's own";
+    EXPECT_NE(simC->send("bytes").rfind("ok in=0 ", 0), 0u) << "C was asked at the same time";
     std::lock_guard guard(lock);
-    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(asked.size(), 4u) << "A was given its four identification attempts";
+}
+
+TEST_F(ConnectionTest, FirstAnswerEndsTheSearchAndNothingIsSentAfterIt)
+{
+    // Two silent ports around a controller, and no last port: the controller
+    // is taken as soon as it answers, and the silent ports are let go after
+    // the attempt they are in.
+    PtyPeer a;
+    PtyPeer c;
+    a.serve([](const Bytes&) { return std::vector<PtyPeer::Reply> {}; });
+    c.serve([](const Bytes&) { return std::vector<PtyPeer::Reply> {}; });
+    auto sim = startSim();
+    const uint32_t na = addPort(a.path());
+    const uint32_t nb = addPort(sim->ptyPath());
+    const uint32_t nc = addPort(c.path());
+    std::vector<PortEntry> present;
+    for (const auto& e : m_ports.presentPorts()) {
+        if (e.number == na || e.number == nb || e.number == nc)
+            present.push_back(e);
+    }
+    ASSERT_EQ(present.size(), 3u);
+
+    CLPGDevice device(m_ports);
+    std::vector<SearchAttempt> attempts;
+    ASSERT_TRUE(searchController(device, present, CProfileStore {}, &attempts));
+    EXPECT_EQ(device.port().portNr(), nb);
+    EXPECT_TRUE(attempts.empty()) << "a port let go is no failure";
+    const std::size_t askedA = a.requests().size();
+    const std::size_t askedC = c.requests().size();
+    EXPECT_LT(askedA, 4u) << "A was not given all its attempts";
+    EXPECT_LT(askedC, 4u);
+    // The device goes on talking to its controller; the others hear nothing more.
+    EXPECT_TRUE(device.readDevInfo());
+    EXPECT_EQ(a.requests().size(), askedA);
+    EXPECT_EQ(c.requests().size(), askedC);
 }
 
 TEST_F(ConnectionTest, RestartedSimulatorOnTheSamePathIsFoundAgain)

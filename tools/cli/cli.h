@@ -23,7 +23,9 @@ constexpr int kExitUsage = 2;
 constexpr int kExitChanged = 3;
 
 struct CliContext {
-    std::string port; // the --port value as given; empty when absent
+    std::string port; // the --port value as given; empty when absent; the first of several
+    // Every --port value when more than one was given: the search tries exactly these.
+    std::vector<std::string> searchPorts;
     std::vector<std::string> args;
     IPortTable* ports = nullptr;                 // the run's COM numbers (main's)
     const CSerialDiagnosis* diagnosis = nullptr; // why a port cannot be used (main's)

@@ -8,6 +8,7 @@
 #include <app/device/historyrecorder.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/iporttable.h>
+#include <app/platform/profilestore.h>
 #include <app/platform/serialdiagnosis.h>
 
 #include <algorithm>
@@ -48,6 +49,21 @@ int connected(CLPGDevice& device)
     return kExitOk;
 }
 
+// Why a search found nothing: each port's reason, and what may hold it.
+std::string searchFailure(const CliContext& context, const std::vector<SearchAttempt>& attempts)
+{
+    std::string why = "no controller found; give the port with --port or KORVANA_PORTS:";
+    for (const auto& a : attempts) {
+        why += "\n  " + describeConnectFailure(a.failure, a.path, a.detail);
+        // The port is closed again by now, so a fresh look shows who else has it.
+        for (const auto& line : CSerialDiagnosis::advice(context.diagnosis->probe(a.path)))
+            why += "\n    " + line;
+    }
+    if (!CSerialDiagnosis::hasUsbSerialAdapter(context.ports->presentPorts()))
+        why += "\n  " + CSerialDiagnosis::noAdapterAdvice();
+    return why;
+}
+
 } // namespace
 
 void setCliLanguage(int languageIndex)
@@ -73,6 +89,21 @@ int connectDevice(const CliContext& context, bool demo, CLPGDevice& device)
         device.startDemoMode();
         return kExitOk;
     }
+    std::vector<SearchAttempt> attempts;
+    if (!context.searchPorts.empty()) {
+        std::vector<PortEntry> given;
+        for (const auto& value : context.searchPorts) {
+            std::string message;
+            const uint32_t n = resolvePort(*context.ports, value, message);
+            if (n == 0)
+                return failed(message);
+            if (std::none_of(given.begin(), given.end(), [n](const PortEntry& e) { return e.number == n; }))
+                given.push_back({ n, context.ports->pathOf(n), {} });
+        }
+        if (searchController(device, given, profileStore(), &attempts))
+            return connected(device);
+        return failed(searchFailure(context, attempts));
+    }
     if (!context.port.empty()) {
         std::string message;
         const uint32_t n = resolvePort(*context.ports, context.port, message);
@@ -90,21 +121,11 @@ int connectDevice(const CliContext& context, bool demo, CLPGDevice& device)
         }
         return connected(device);
     }
-    std::vector<SearchAttempt> attempts;
     if (!searchController(device, &attempts)) {
         if (attempts.empty())
             return failed("no serial port present; give one with --port or KORVANA_PORTS\n  "
                 + CSerialDiagnosis::noAdapterAdvice());
-        std::string why = "no controller found; give the port with --port or KORVANA_PORTS:";
-        for (const auto& a : attempts) {
-            why += "\n  " + describeConnectFailure(a.failure, a.path, a.detail);
-            // The port is closed again by now, so a fresh look shows who else has it.
-            for (const auto& line : CSerialDiagnosis::advice(context.diagnosis->probe(a.path)))
-                why += "\n    " + line;
-        }
-        if (!CSerialDiagnosis::hasUsbSerialAdapter(context.ports->presentPorts()))
-            why += "\n  " + CSerialDiagnosis::noAdapterAdvice();
-        return failed(why);
+        return failed(searchFailure(context, attempts));
     }
     return connected(device);
 }

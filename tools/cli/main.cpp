@@ -76,11 +76,16 @@ void printHelp()
 {
     std::cout << "usage: korvana-cli [--port P] [--lang N] [--verbose] [--no-history] COMMAND [ARGS...]\n"
                  "       korvana-cli --help | --version\n"
-                 "  --port P   the port: a number (3 or COM3) or a device path (/dev/ttyUSB0)\n"
+                 "  --port P   the port: a number (3 or COM3) or a device path (/dev/ttyUSB0); given\n"
+                 "             more than once, the search tries exactly those ports, all at once\n"
                  "  --lang N   language of the messages, 0 ... 19 (0 Polish, 1 English); default: the locale's\n"
-                 "  --verbose  the log on stderr as well (it always goes to " << defaultLogPath() << ")\n"
+                 "  --verbose  the log on stderr as well (it always goes to "
+              << defaultLogPath()
+              << ")\n"
                  "  --no-history  write even when no restore point can be kept (the history at\n"
-                 "             " << CHistoryStore::defaultPath() << " does not work)\n"
+                 "             "
+              << CHistoryStore::defaultPath()
+              << " does not work)\n"
                  "commands:\n";
     for (const auto& c : cliCommands())
         std::cout << "  " << c.name << (*c.usage ? " " : "") << c.usage << "\n      " << c.summary << "\n";
@@ -138,7 +143,7 @@ int main(int argc, char** argv)
         if (arg == "--port" || arg.rfind("--port=", 0) == 0) {
             if (arg == "--port" && i + 1 >= argc)
                 return usageError(command, "--port needs a value");
-            context.port = arg == "--port" ? argv[++i] : arg.substr(std::strlen("--port="));
+            context.searchPorts.push_back(arg == "--port" ? argv[++i] : arg.substr(std::strlen("--port=")));
             portGiven = true;
             continue;
         }
@@ -177,8 +182,15 @@ int main(int argc, char** argv)
         noHistory ? CHistoryRecorder::WithoutHistory::Allow : CHistoryRecorder::WithoutHistory::Refuse);
     CHistoryRecorder::install(&history);
     std::string why;
-    if (portGiven && !isPortArgument(context.port, why))
-        return usageError(command, why);
+    for (const auto& port : context.searchPorts) {
+        if (!isPortArgument(port, why))
+            return usageError(command, why);
+    }
+    if (portGiven)
+        context.port = context.searchPorts.front();
+    // One --port means that port alone, as it always did.
+    if (context.searchPorts.size() < 2)
+        context.searchPorts.clear();
     for (const auto& c : cliCommands()) {
         if (command == c.name) {
             const int status = checkStandardOutput(c.run(context));
