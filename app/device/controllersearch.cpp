@@ -204,6 +204,7 @@ bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present,
     });
     SProbeBoard board;
     std::vector<std::unique_ptr<CPortProbe>> probes;
+    probes.reserve(order.size());
     for (const uint32_t n : order)
         probes.push_back(std::make_unique<CPortProbe>(device.ports(), n, board));
     for (auto& probe : probes)
@@ -224,6 +225,7 @@ bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present,
         return found;
     };
     std::vector<CPortProbe*> pending;
+    pending.reserve(probes.size());
     for (auto& probe : probes)
         pending.push_back(probe.get());
     while (!pending.empty()) {
