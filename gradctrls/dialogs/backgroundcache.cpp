@@ -25,16 +25,15 @@ const QImage& CBackgroundCache::picture(
     return m_image;
 }
 
-void CBackgroundCache::draw(QPainter& painter, const QSize& size, std::size_t key, const QRect& exposed,
+void CBackgroundCache::draw(QPainter& painter, const QSize& size, std::size_t key, const QRegion& exposed,
     const PaintFunction& paint, bool opaque)
 {
     if (size.isEmpty())
         return;
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     picture(ratio, size, key, paint, opaque);
-    const QRect part = exposed.intersected(QRect(QPoint(0, 0), size));
-    if (part.isEmpty())
-        return;
-    const QRectF source(part.x() * ratio, part.y() * ratio, part.width() * ratio, part.height() * ratio);
-    painter.drawImage(QRectF(part), m_image, source);
+    for (const QRect& rect : exposed.intersected(QRect(QPoint(0, 0), size))) {
+        const QRectF source(rect.x() * ratio, rect.y() * ratio, rect.width() * ratio, rect.height() * ratio);
+        painter.drawImage(QRectF(rect), m_image, source);
+    }
 }

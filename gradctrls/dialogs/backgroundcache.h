@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <QRegion>
 #include <QSize>
 
 #include <cstddef>
@@ -18,11 +19,12 @@ class CBackgroundCache {
 public:
     using PaintFunction = std::function<void(QPainter&)>;
 
-    // Draws the picture of a logical size at the painter's origin, only the part
-    // inside exposed (logical). paint draws it afresh, in logical coordinates,
+    // Draws the picture of a logical size at the painter's origin, only the parts
+    // inside exposed (logical): a region's own rectangles, not the box around
+    // them, so two cells far apart do not cost the panel between them. paint draws it afresh, in logical coordinates,
     // when size, ratio or key changed. An opaque picture is kept without alpha,
     // which makes the copy a plain move.
-    void draw(QPainter& painter, const QSize& size, std::size_t key, const QRect& exposed, const PaintFunction& paint,
+    void draw(QPainter& painter, const QSize& size, std::size_t key, const QRegion& exposed, const PaintFunction& paint,
         bool opaque = false);
     // The picture itself, drawn afresh first when needed (device pixels, with the
     // pixel ratio set).

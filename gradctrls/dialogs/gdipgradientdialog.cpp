@@ -79,6 +79,6 @@ void CGDIpGradientDialog::paintEvent(QPaintEvent* event)
     const std::size_t key = qHashMulti(0, r.x(), r.y(), r.width(), r.height(), m_from.rgba64(), m_to.rgba64(),
                                        m_vertical, GradPalette::pageBorder().rgba64());
     QPainter painter(this);
-    m_backgroundCache.draw(painter, size(), key, event->rect(),
-                           [this](QPainter& p) { drawGradient(p, m_backgroundRect, 0.0, GradPalette::pageBorder()); });
+    m_backgroundCache.draw(painter, size(), key, event->region(),
+        [this](QPainter& p) { drawGradient(p, m_backgroundRect, 0.0, GradPalette::pageBorder()); });
 }

@@ -212,7 +212,7 @@ void CGDIpGaugeDisplay::paintEvent(QPaintEvent* event)
     // of the needle, which alone is drawn afresh.
     const std::size_t key = qHashMulti(0, m_layout.origin.x(), m_layout.origin.y(), m_working.GetWidth(),
                                        m_working.GetHeight(), m_minAngle, m_maxAngle);
-    m_dial.draw(painter, size(), key, event->rect(), [this](QPainter& p) {
+    m_dial.draw(painter, size(), key, event->region(), [this](QPainter& p) {
         const double ratio = devicePixelRatioF();
         const int w = static_cast<int>(m_working.GetWidth() / std::max(1.0, ratio));
         const int h = static_cast<int>(m_working.GetHeight() / std::max(1.0, ratio));

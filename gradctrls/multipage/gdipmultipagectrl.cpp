@@ -209,10 +209,13 @@ void CGDIpMultiPageCtrl::paintEvent(QPaintEvent* event)
     // beneath them is painted first.
     setAttribute(Qt::WA_OpaquePaintEvent, opaque);
     QPainter painter(this);
-    m_backgroundCache.draw(painter, size(), key, event->rect(), [this](QPainter& p) {
-        for (const SBackgroundRect& r : m_background)
-            drawGradientRect(p, r.rect, r.from, r.to, true, r.radius, r.border);
-    }, opaque);
+    m_backgroundCache.draw(
+        painter, size(), key, event->region(),
+        [this](QPainter& p) {
+            for (const SBackgroundRect& r : m_background)
+                drawGradientRect(p, r.rect, r.from, r.to, true, r.radius, r.border);
+        },
+        opaque);
 }
 
 void CGDIpMultiPageCtrl::keyPressEvent(QKeyEvent* event)

@@ -157,13 +157,15 @@ TEST(BackgroundCache, DrawnOnceThenCopiedUntilSizeOrKeyChanges)
     for (int tick = 0; tick < 3; ++tick) {
         target.fill(Qt::white);
         QPainter painter(&target);
-        // Only the exposed part is copied.
-        cache.draw(painter, QSize(40, 20), 7, QRect(0, 0, 20, 20), paintBackground, true);
+        // Only the exposed parts are copied: two cells, not the box around them.
+        cache.draw(painter, QSize(40, 20), 7, QRegion(0, 0, 20, 20) + QRegion(35, 15, 5, 5), paintBackground, true);
     }
     EXPECT_EQ(painted, 1);
     EXPECT_EQ(target.pixel(5, 5), qRgb(0, 255, 0));
     EXPECT_EQ(target.pixel(15, 15), qRgb(0, 0, 255));
+    EXPECT_EQ(target.pixel(37, 17), qRgb(0, 0, 255));
     EXPECT_EQ(target.pixel(30, 15), kWhite);
+    EXPECT_EQ(target.pixel(37, 5), kWhite);
     {
         QPainter painter(&target);
         cache.draw(painter, QSize(40, 20), 8, QRect(0, 0, 40, 20), paintBackground, true);
