@@ -66,7 +66,9 @@ done
 for path in "${expected[@]}"; do
     grep -qxF -- "$path" <<<"$contents" || fail "the package lacks $path"
 done
-grep -qE '^\./usr/lib/([^/]+/)?korvana/liberrkit\.so\.1$' <<<"$contents" || fail "the package lacks the private liberrkit"
+for lib in liberrkit libkorvana_core; do
+    grep -qE "^\./usr/lib/([^/]+/)?korvana/$lib\.so\.1\$" <<<"$contents" || fail "the package lacks the private $lib"
+done
 # Nothing outside /usr, no headers, no tests or build tools.
 bad=$(grep -vE '^\./(usr/)?$|^\./usr/(bin|lib|share)/' <<<"$contents")
 [ -z "$bad" ] && ! grep -q '^\./usr/include' <<<"$contents" || fail "unexpected paths: $bad"
