@@ -13,6 +13,7 @@
 #include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
 #include <app/platform/log.h>
+#include <app/platform/posixcompat.h>
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
