@@ -56,7 +56,13 @@ pty=$(head -n 1 "$work/sim.out")
 [ -c "$pty" ] || { echo "korvana-sim gave no pseudo-terminal:" >&2; cat "$work/sim.err" >&2; exit 1; }
 ln -sfn "$pty" "$WINEPREFIX/dosdevices/com5"
 
-linux_cli() { "$linux_bin/korvana-cli" --lang 0 --port "$pty" "$@"; }
+# The Linux tool keeps its history, profile and log in here, not in the home
+# folder; a history of its own starts empty, as the Windows build's none.
+mkdir -p "$work/data" "$work/state" "$work/config"
+linux_cli() {
+    XDG_DATA_HOME="$work/data" XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/config" \
+        "$linux_bin/korvana-cli" --lang 0 --port "$pty" "$@"
+}
 # No history in this build: writes need --no-history.
 windows_cli() { (cd "$work" && "$wine" "$windows_bin/korvana-cli.exe" --lang 0 --no-history --port COM5 "$@"); }
 

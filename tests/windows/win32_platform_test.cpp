@@ -5,6 +5,9 @@
 #include <app/device/serialport.h>
 #include <app/platform/filereplace.h>
 #include <app/platform/log.h>
+#include <app/platform/pcid.h>
+#include <app/platform/profilestore.h>
+#include <app/platform/programdir.h>
 #include <app/platform/porttable.h>
 #include <app/platform/serialdiagnosis.h>
 #include <errkit/ierror.h>
@@ -130,4 +133,29 @@ TEST(HistoryTimes, ReadOnlyWholeUtcStamps)
     EXPECT_EQ(local.substr(0, 8), "2026-12-");
     for (const char* bad : { "2026-12-08 19:45:12", "2026-12-08T19:45", "wczoraj", "" })
         EXPECT_EQ(CHistoryRecorder::localTime(bad), bad);
+}
+
+TEST(WindowsProfile, TheLastPortLivesInTheUsersRegistry)
+{
+    CProfileStore store;
+    const std::string key = "Software\\KORVANA test";
+    EXPECT_FALSE(store.readString(key, "absent"));
+    ASSERT_TRUE(store.writeString(key, "Last RS nr", "7"));
+    EXPECT_EQ(store.readString(key, "Last RS nr"), "7");
+    ASSERT_TRUE(store.writeString(key, "Last RS nr", "12"));
+    EXPECT_EQ(store.readString(key, "Last RS nr"), "12");
+    ASSERT_TRUE(store.writeString(key, "opis", "Złącze ż"));
+    EXPECT_EQ(store.readString(key, "opis"), "Złącze ż");
+
+    store.storeLastPort(5, "\\\\.\\COM5");
+    EXPECT_EQ(store.lastPortNumber(), 5u);
+    EXPECT_EQ(store.lastPortPath(), "\\\\.\\COM5");
+}
+
+TEST(WindowsFolders, TheProgramAndThePcAreFoundWithoutProc)
+{
+    EXPECT_TRUE(fs::exists(executableDir() / "win32_platform_tests.exe"));
+    const auto id = pcIdentifier();
+    ASSERT_TRUE(id.has_value());
+    EXPECT_EQ(pcIdentifier(), id);
 }
