@@ -3,6 +3,7 @@
 // that is not there, whole-file saves through ReplaceFileW, the log folder.
 #include <app/device/historyrecorder.h>
 #include <app/device/serialport.h>
+#include <app/platform/documentsdir.h>
 #include <app/platform/filereplace.h>
 #include <app/platform/log.h>
 #include <app/platform/pcid.h>
@@ -158,4 +159,21 @@ TEST(WindowsFolders, TheProgramAndThePcAreFoundWithoutProc)
     const auto id = pcIdentifier();
     ASSERT_TRUE(id.has_value());
     EXPECT_EQ(pcIdentifier(), id);
+}
+
+TEST(WindowsFolders, SettingsLiveInThePersonalShellFolder)
+{
+    const fs::path personal = fs::temp_directory_path() / "korvana-personal";
+    fs::remove_all(personal);
+    fs::create_directories(personal);
+    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    const auto before = profileStore().readString(key, "Personal");
+    ASSERT_TRUE(profileStore().writeString(key, "Personal", personal.string()));
+    EXPECT_EQ(documentsDirectory(), personal.string());
+    EXPECT_EQ(settingsDirectory(), (personal / "KORVANA" / "Settings").string() + "\\");
+    EXPECT_EQ(diagDirectory(), (personal / "KORVANA" / "Diag").string() + "\\");
+    EXPECT_TRUE(fs::is_directory(personal / "KORVANA" / "Settings"));
+    if (before)
+        profileStore().writeString(key, "Personal", *before);
+    fs::remove_all(personal);
 }
