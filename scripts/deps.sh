@@ -13,8 +13,12 @@ KORVANA_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev qt6
 KORVANA_TEST_PACKAGES=(desktop-file-utils appstream dpkg-dev file lintian clang libclang-rt-dev clang-tidy python3
                        poppler-utils)
 KORVANA_PACKAGE_PACKAGES=(dpkg-dev file lintian)
+# Asked for by `korvana_ensure_deps windows`: the MinGW-w64 cross-compiler with
+# posix threads and Wine to run what it builds (GoogleTest is built from the
+# sources libgtest-dev ships in /usr/src/googletest).
+KORVANA_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 googletest)
 
-# korvana_ensure_deps [test|package] [EXTRA_PACKAGE...]
+# korvana_ensure_deps [test|package|windows] [EXTRA_PACKAGE...]
 korvana_ensure_deps() {
     local missing=()
     local p
@@ -22,6 +26,7 @@ korvana_ensure_deps() {
     case "${1:-}" in
         test) wanted+=("${KORVANA_TEST_PACKAGES[@]}") ;;
         package) wanted+=("${KORVANA_PACKAGE_PACKAGES[@]}") ;;
+        windows) wanted+=("${KORVANA_WINDOWS_PACKAGES[@]}") ;;
     esac
     for p in "${wanted[@]}" "${@:2}"; do
         if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -7,6 +7,10 @@
 #include <cxxabi.h>
 #include <unistd.h>
 
+#ifndef PTHREAD_STACK_MIN
+#define PTHREAD_STACK_MIN 16384 // winpthreads names no minimum
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <exception>

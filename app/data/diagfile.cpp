@@ -2,6 +2,7 @@
 #include <app/data/diagfile.h>
 
 #include <app/data/recordingpath.h>
+#include <app/platform/posixcompat.h>
 
 #include <cerrno>
 #include <charconv>
@@ -22,6 +23,41 @@ constexpr const char* kLineFormat
 
 // Formats in the C locale for this thread only, so a GUI that set a decimal
 // comma for its own use cannot change the file.
+#ifdef _WIN32
+// A file descriptor of the Windows C runtime never blocks on opening.
+bool makeBlocking(int)
+{
+    return true;
+}
+
+class CCLocaleScope {
+public:
+    CCLocaleScope()
+        : m_mode(_configthreadlocale(_ENABLE_PER_THREAD_LOCALE))
+    {
+        if (const char* numeric = std::setlocale(LC_NUMERIC, nullptr))
+            m_previous = numeric;
+        std::setlocale(LC_NUMERIC, "C");
+    }
+    ~CCLocaleScope()
+    {
+        if (!m_previous.empty())
+            std::setlocale(LC_NUMERIC, m_previous.c_str());
+        _configthreadlocale(m_mode);
+    }
+    CCLocaleScope(const CCLocaleScope&) = delete;
+    CCLocaleScope& operator=(const CCLocaleScope&) = delete;
+
+private:
+    int m_mode;
+    std::string m_previous;
+};
+#else
+bool makeBlocking(int fd)
+{
+    return ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
+}
+
 class CCLocaleScope {
 public:
     CCLocaleScope()
@@ -41,6 +77,7 @@ public:
 private:
     locale_t m_previous {};
 };
+#endif
 
 } // namespace
 
@@ -72,7 +109,7 @@ bool CDiagFile::open(const std::string& path)
         ::close(fd);
         return false;
     }
-    if (::ftruncate(fd, 0) != 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    if (::ftruncate(fd, 0) != 0 || !makeBlocking(fd)) {
         m_error = errno;
         ::close(fd);
         return false;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <app/device/connectfailure.h>
 
+#include <app/platform/posixcompat.h>
+
 #include <cerrno>
 #include <cstring>
 

@@ -10,6 +10,7 @@
 #include <app/platform/pcid.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
+#include <app/platform/posixcompat.h>
 #include <errkit/utf8.h>
 
 #include <cstdio>
@@ -175,8 +176,14 @@ std::wstring CHistoryRecorder::connected(CLPGDevice& device)
 std::string CHistoryRecorder::localTime(const std::string& iso)
 {
     std::tm tm {};
-    if (!strptime(iso.c_str(), "%Y-%m-%dT%H:%M:%SZ", &tm))
+    int end = 0;
+    if (std::sscanf(iso.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ%n", &tm.tm_year, &tm.tm_mon, &tm.tm_mday, &tm.tm_hour,
+                    &tm.tm_min, &tm.tm_sec, &end)
+            != 6
+        || end == 0)
         return iso;
+    tm.tm_year -= 1900;
+    tm.tm_mon -= 1;
     const std::time_t t = timegm(&tm);
     std::tm local {};
     localtime_r(&t, &local);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// One serial port on POSIX termios, opened by its COM number through the port
-// table. Every operating-system failure is thrown as a new CRSError (code 5 for
+// One serial port (POSIX termios, or the Win32 COM port API on Windows),
+// opened by its COM number through the port table. Every operating-system failure is thrown as a new CRSError (code 5 for
 // open, 6 for the rest; file "serialport"); the catcher owns and deletes it.
 // Short reads and writes are not errors: the caller compares the count.
 // No lock of its own: CLPGDevice serialises every use under its link lock.
@@ -106,7 +106,11 @@ public:
     void wait(unsigned milliseconds) override;
     void setWaiter(std::function<void(unsigned)> waiter) { m_waiter = std::move(waiter); }
 
+#ifdef _WIN32
+    bool isOpen() const override { return m_handle != nullptr; }
+#else
     bool isOpen() const override { return m_fd >= 0; }
+#endif
     uint32_t portNr() const override { return m_portNr; }
     // The errno of the last open that failed (EBUSY when another program holds
     // the port, ENOTTY for no terminal, ENOENT for no such path); 0 after one
@@ -123,7 +127,11 @@ private:
     bool readCounts(Counts& counts, int& error) const;
 
     IPortTable& m_ports;
+#ifdef _WIN32
+    void* m_handle = nullptr; // the port's HANDLE
+#else
     int m_fd = -1;
+#endif
     uint32_t m_portNr = 0;
     int m_openError = 0;
     SerialTimeouts m_timeouts;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <app/platform/boundedread.h>
+#include <app/platform/posixcompat.h>
 
 #include <algorithm>
 #include <cerrno>

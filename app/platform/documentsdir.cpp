@@ -5,10 +5,18 @@
 #include <filesystem>
 #include <fstream>
 
+#ifdef _WIN32
+#include <app/platform/profilestore.h>
+#include <app/platform/win32.h>
+
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
 
+#ifndef _WIN32
 std::string env(const char* name)
 {
     const char* v = std::getenv(name);
@@ -40,6 +48,8 @@ std::string xdgDocuments(const std::string& home)
     return {};
 }
 
+#endif
+
 std::string programFolder(const char* leaf)
 {
     std::error_code ec;
@@ -48,13 +58,33 @@ std::string programFolder(const char* leaf)
     if (!fs::is_directory(dir, ec))
         return "./";
     std::string s = dir.string();
+#ifdef _WIN32
+    if (s.back() != '\\')
+        s += '\\';
+#else
     if (s.back() != '/')
         s += '/';
+#endif
     return s;
 }
 
 } // namespace
 
+#ifdef _WIN32
+// The shell folder "Personal" of the current user; without it, Program Files
+// on the Windows drive.
+std::string documentsDirectory()
+{
+    const auto personal = profileStore().readString(
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Personal");
+    if (personal && !personal->empty())
+        return *personal;
+    wchar_t windows[MAX_PATH] = {};
+    const UINT n = ::GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::string drive = n >= 2 && windows[1] == L':' ? narrow(std::wstring(windows, 2)) : "C:";
+    return drive + "\\Program Files";
+}
+#else
 std::string documentsDirectory()
 {
     std::string home = env("HOME");
@@ -68,6 +98,7 @@ std::string documentsDirectory()
         return home + "/Documents";
     return home;
 }
+#endif
 
 std::string settingsDirectory()
 {

@@ -5,7 +5,11 @@
 #include <errkit/utf8.h>
 
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/syscall.h>
+#endif
 #include <unistd.h>
 
 #include <chrono>
@@ -41,11 +45,23 @@ LogState& state()
     return *s;
 }
 
+#ifdef _WIN32
+// Either slash; the drive ("C:") is no folder to make.
+void makeFolders(const std::string& file)
+{
+    for (std::size_t slash = file.find_first_of("/\\", 1); slash != std::string::npos;
+         slash = file.find_first_of("/\\", slash + 1)) {
+        if (slash > 0 && file[slash - 1] != ':')
+            ::CreateDirectoryA(file.substr(0, slash).c_str(), nullptr);
+    }
+}
+#else
 void makeFolders(const std::string& file)
 {
     for (std::size_t slash = file.find('/', 1); slash != std::string::npos; slash = file.find('/', slash + 1))
         ::mkdir(file.substr(0, slash).c_str(), 0700);
 }
+#endif
 
 // Under the lock.
 bool openFile(LogState& s)
@@ -94,6 +110,16 @@ const char* levelTag(LogLevel level)
     return "D";
 }
 
+// The system's number of the calling thread, as a debugger shows it.
+long threadId()
+{
+#ifdef _WIN32
+    return static_cast<long>(::GetCurrentThreadId());
+#else
+    return static_cast<long>(::syscall(SYS_gettid));
+#endif
+}
+
 std::string formatLine(LogLevel level, const char* subsystem, const std::string& text)
 {
     using namespace std::chrono;
@@ -106,7 +132,7 @@ std::string formatLine(LogLevel level, const char* subsystem, const std::string&
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
     char head[96];
     std::snprintf(head, sizeof head, "%s.%03d %s [%ld] %s: ", stamp, static_cast<int>(millis), levelTag(level),
-                  static_cast<long>(::syscall(SYS_gettid)), subsystem ? subsystem : "-");
+                  threadId(), subsystem ? subsystem : "-");
     std::string line = head;
     // One entry, one line: a multi-line report keeps its lines, indented.
     for (char c : text) {
@@ -125,6 +151,11 @@ std::string formatLine(LogLevel level, const char* subsystem, const std::string&
 
 std::string defaultLogPath()
 {
+#ifdef _WIN32
+    // %LOCALAPPDATA%\korvana, as Windows programs keep their logs.
+    if (const char* local = std::getenv("LOCALAPPDATA"); local && *local)
+        return std::string(local) + "\\korvana\\korvana.log";
+#endif
     const char* stateHome = std::getenv("XDG_STATE_HOME");
     std::string folder;
     if (stateHome && *stateHome == '/')

@@ -3,6 +3,9 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <cctype>
 #include <fstream>
@@ -90,10 +93,30 @@ std::string g_sources[3] = { "/etc/machine-id", "/dev/disk/by-uuid", "/" };
 
 } // namespace
 
+#ifdef _WIN32
+// The serial number of the volume that holds the Windows folder, most
+// significant byte first; tests' sources when a scope set them.
+std::optional<PcId> pcIdentifier()
+{
+    if (g_sources[0] != "/etc/machine-id")
+        return readPcId(g_sources[0], g_sources[1], g_sources[2]);
+    wchar_t windows[MAX_PATH] = {};
+    const UINT n = ::GetWindowsDirectoryW(windows, MAX_PATH);
+    if (n < 2 || n >= MAX_PATH || windows[1] != L':')
+        return std::nullopt;
+    const wchar_t root[] = { windows[0], L':', L'\\', L'\0' };
+    DWORD serial = 0;
+    if (!::GetVolumeInformationW(root, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0))
+        return std::nullopt;
+    return PcId { static_cast<uint8_t>(serial >> 24), static_cast<uint8_t>(serial >> 16),
+        static_cast<uint8_t>(serial >> 8), static_cast<uint8_t>(serial) };
+}
+#else
 std::optional<PcId> pcIdentifier()
 {
     return readPcId(g_sources[0], g_sources[1], g_sources[2]);
 }
+#endif
 
 CPcIdSourceScope::CPcIdSourceScope(std::string machineIdFile, std::string byUuidDir, std::string rootPath)
     : m_previous { g_sources[0], g_sources[1], g_sources[2] }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The per-user profile: string values under keys, as the Windows registry
-// holds them for the current user, kept in an INI file
+// The per-user profile: string values under keys, in the registry under
+// HKEY_CURRENT_USER on Windows; elsewhere kept in an INI file
 // $XDG_CONFIG_HOME/KORVANA/profile.ini (else ~/.config/KORVANA/profile.ini).
 // The location is looked up on every call, so tests can point XDG_CONFIG_HOME
 // at a temporary folder. Writes go through a temporary file and a rename, so a

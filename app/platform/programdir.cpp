@@ -5,6 +5,10 @@
 #include <cstdlib>
 #include <system_error>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 // "Beside the program" is decided by a data folder being there, not by the
@@ -23,6 +27,17 @@ bool isDirectory(const std::filesystem::path& path)
 
 std::filesystem::path executableDir()
 {
+#ifdef _WIN32
+    for (std::wstring module(MAX_PATH, L'\0');; module.resize(module.size() * 2)) {
+        const DWORD n = ::GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
+        if (n == 0)
+            break;
+        if (n < module.size()) {
+            module.resize(n);
+            return std::filesystem::path(module).parent_path();
+        }
+    }
+#endif
     std::error_code error;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error)

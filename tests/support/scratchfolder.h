@@ -15,6 +15,44 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifdef _WIN32
+#include <process.h>
+#include <random>
+
+// The POSIX calls the scratch folder makes, for the Windows C runtime.
+inline char* mkdtemp(char* pattern)
+{
+    std::string name(pattern);
+    const std::size_t x = name.rfind("XXXXXX");
+    if (x == std::string::npos)
+        return nullptr;
+    std::random_device seed;
+    std::mt19937 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        for (std::size_t i = 0; i < 6; ++i)
+            name[x + i] = "abcdefghijklmnopqrstuvwxyz0123456789"[random() % 36];
+        std::error_code error;
+        if (std::filesystem::create_directory(name, error)) {
+            name.copy(pattern, name.size());
+            return pattern;
+        }
+    }
+    return nullptr;
+}
+inline int setenv(const char* name, const char* value, int)
+{
+    return ::_putenv_s(name, value);
+}
+inline int unsetenv(const char* name)
+{
+    return ::_putenv_s(name, "");
+}
+inline int mkdir(const char* path, int)
+{
+    return ::mkdir(path);
+}
+#endif
+
 class CScratchFolder {
 public:
     CScratchFolder()

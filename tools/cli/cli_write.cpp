@@ -67,7 +67,11 @@ void line(const std::wstring& text)
 void installWriteSignals()
 {
     CWriteSession::setInterruptFlag(&g_interrupt);
+#ifdef SIGHUP
     for (int sig : { SIGINT, SIGTERM, SIGHUP })
+#else
+    for (int sig : { SIGINT, SIGTERM }) // Windows has no hang-up signal
+#endif
         std::signal(sig, onWriteSignal);
 }
 

@@ -43,20 +43,28 @@ public:
         g_interrupted = 0;
         for (int s : kStop)
             std::signal(s, onSignal);
+#ifdef SIGPIPE
         // A closed terminal or pipe must not end the run before it has put the car back.
         std::signal(SIGPIPE, SIG_IGN);
+#endif
     }
     ~CStopSignals()
     {
         for (int s : kStop)
             std::signal(s, SIG_DFL);
+#ifdef SIGPIPE
         std::signal(SIGPIPE, SIG_DFL);
+#endif
     }
     CStopSignals(const CStopSignals&) = delete;
     CStopSignals& operator=(const CStopSignals&) = delete;
 
 private:
+#ifdef SIGHUP
     static constexpr int kStop[] = { SIGINT, SIGTERM, SIGHUP };
+#else
+    static constexpr int kStop[] = { SIGINT, SIGTERM };
+#endif
 };
 
 // How long a connected controller may take to deliver its first live record.

@@ -17,6 +17,12 @@
 #include <cstring>
 #include <iostream>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
+
 const std::vector<CliCommand>& cliCommands()
 {
     static const std::vector<CliCommand> commands = {
@@ -112,6 +118,14 @@ int checkStandardOutput(int status)
 
 int main(int argc, char** argv)
 {
+#ifdef _WIN32
+    // The same bytes as on Linux, so scripts read one format: UTF-8 and bare
+    // line feeds, which the console shows as they are.
+    ::SetConsoleOutputCP(CP_UTF8);
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
+    ::_setmode(::_fileno(stdin), _O_BINARY);
+#endif
     CPortTable ports;
     addEnvironmentPorts(ports);
     const CSerialDiagnosis diagnosis;
