@@ -30,6 +30,7 @@ public:
     static constexpr int kBtnObdMapStart = 1304;
     static constexpr int kBtnObdMapStop = 1305;
     static constexpr int kBtnObdMapCalculate = 1306;
+    static constexpr int kHint = 1307;
 
     explicit CCorRpmDlg(const CPageContext& context, QWidget* parent = nullptr);
     ~CCorRpmDlg() override;
