@@ -301,10 +301,10 @@ void CkorvanaDoc::OnDeviceUpdate()
         L"Aktualizacja sterownika", [this] { m_firmware.onDeviceUpdate(); }, m_frame);
 }
 
-void CkorvanaDoc::OnDocumentation()
+void CkorvanaDoc::OnDocumentation(const std::string& chapter)
 {
     const auto docDir = programDir() / "Doc";
-    const auto target = documentationPath(docDir, currentLanguage());
+    const auto target = documentationPath(docDir, currentLanguage(), chapter);
     if (target.empty()) {
         logError("gui", "no documentation folder at " + docDir.string());
         userInteraction().message(translate(L"Nie znaleziono dokumentacji. Brak folderu:") + L"\n"

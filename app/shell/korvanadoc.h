@@ -94,7 +94,8 @@ public:
     void OnFileReadSettings();
     void OnSettingsRestore();
     void OnDeviceUpdate();
-    void OnDocumentation();
+    // The manual in the current language, at chapter (a file of the manual) when given.
+    void OnDocumentation(const std::string& chapter = {});
     // Makes languageIndex current (when it differs), rebuilds the controller's
     // error texts and re-titles the frame, the view and the pages.
     void OnLanguage(int languageIndex);

@@ -87,6 +87,16 @@ public:
     void OnFileReport();
     // "Dane warsztatu…": the workshop that heads the report.
     void OnWorkshop();
+    // "Cofnij" / "Ponów": the edit of the map grid shown.
+    void OnEditUndo();
+    void OnEditRedo();
+    // F1: the manual at the chapter of the page shown.
+    void OnHelpPage();
+    // Ctrl+Tab / Ctrl+Shift+Tab: the next or previous of the seven pages.
+    void cyclePage(int step);
+    // The chapter of the manual (a file name) for page n of the seven, and for the page shown now.
+    static const char* chapterOfPage(int page);
+    std::string currentChapter() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -111,6 +121,8 @@ private:
     QAction* addCommand(QMenu* menu, const wchar_t* text, int commandId);
     void updateLanguageChecks();
     void updateCommandStates();
+    void applyAllMnemonics();
+    class CMapArray* shownMapGrid() const;
     void OnSize();
     bool RecalcLayout();
     Qt::Edges edgesAt(const QPoint& pos) const;
@@ -129,4 +141,5 @@ private:
     QElapsedTimer m_reconnected; // valid while the caption says the controller is back
     std::vector<STitled> m_titled; // pop-ups and items with their Polish texts
     std::vector<QAction*> m_languageActions;
+    std::vector<QAction*> m_pageActions; // Ctrl+1 … 7, Ctrl+Tab, Ctrl+Shift+Tab: on the window, in no menu
 };
