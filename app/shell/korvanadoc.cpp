@@ -275,10 +275,10 @@ void CkorvanaDoc::OnFileSaveSettings()
         L"Zapis ustawień do pliku", [this] { m_operations.saveToFile(); }, m_frame);
 }
 
-void CkorvanaDoc::OnFileReadSettings()
+void CkorvanaDoc::OnFileReadSettings(const std::string& path)
 {
     runOperation(
-        L"Wczytywanie ustawień z pliku", [this] { m_operations.loadIntoController(); }, m_frame);
+        L"Wczytywanie ustawień z pliku", [this, path] { m_operations.loadIntoController(path); }, m_frame);
 }
 
 void CkorvanaDoc::OnSettingsRestore()
@@ -295,10 +295,10 @@ bool CkorvanaDoc::writeInitialSetup()
     return written;
 }
 
-void CkorvanaDoc::OnDeviceUpdate()
+void CkorvanaDoc::OnDeviceUpdate(const std::string& path)
 {
     runOperation(
-        L"Aktualizacja sterownika", [this] { m_firmware.onDeviceUpdate(); }, m_frame);
+        L"Aktualizacja sterownika", [this, path] { m_firmware.onDeviceUpdate(path); }, m_frame);
 }
 
 void CkorvanaDoc::OnDocumentation(const std::string& chapter)

@@ -91,9 +91,11 @@ public:
 
     // Menu commands.
     void OnFileSaveSettings();
-    void OnFileReadSettings();
+    // path empty asks for the file.
+    void OnFileReadSettings(const std::string& path = {});
     void OnSettingsRestore();
-    void OnDeviceUpdate();
+    // path empty asks for the file; a given one is asked about first (default No).
+    void OnDeviceUpdate(const std::string& path = {});
     // The manual in the current language, at chapter (a file of the manual) when given.
     void OnDocumentation(const std::string& chapter = {});
     // Makes languageIndex current (when it differs), rebuilds the controller's

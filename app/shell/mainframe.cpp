@@ -5,6 +5,7 @@
 #include <app/data/settingsrefusal.h>
 #include <app/data/translate.h>
 #include <app/platform/log.h>
+#include <app/platform/textcodec.h>
 #include <app/device/docoperations.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/documentsdir.h>
@@ -766,19 +767,64 @@ void CMainFrame::paintEvent(QPaintEvent* event)
     QMainWindow::paintEvent(event);
 }
 
+CMainFrame::FileKind CMainFrame::fileKind(const std::string& path)
+{
+    const auto endsWith = [&](const char* suffix) {
+        const std::string ext = suffix;
+        if (path.size() < ext.size())
+            return false;
+        std::string tail = path.substr(path.size() - ext.size());
+        std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return std::tolower(c); });
+        return tail == ext;
+    };
+    if (endsWith(".settings"))
+        return FileKind::Settings;
+    if (endsWith(".afm"))
+        return FileKind::Firmware;
+    if (endsWithOsc(path))
+        return FileKind::Recording;
+    return FileKind::None;
+}
+
 bool CMainFrame::canOpen(const std::string& path)
 {
-    return endsWithOsc(path);
+    return fileKind(path) != FileKind::None;
 }
 
 bool CMainFrame::openFile(const std::string& path)
 {
-    if (!canOpen(path) || !m_view)
+    if (!canOpen(path) || !m_view || !m_doc)
         return false;
     logInfo("gui", "opening " + path);
-    m_view->showPage(0);
-    auto* readings = dynamic_cast<COdczytyDlg*>(m_view->multiPage()->getPage(CkorvanaView::kFirstPage));
-    return readings && readings->playBack(path);
+    const std::wstring name = fromUtf8(std::filesystem::path(path).filename().string());
+    switch (fileKind(path)) {
+    case FileKind::Recording: {
+        m_view->showPage(0);
+        auto* readings = dynamic_cast<COdczytyDlg*>(m_view->multiPage()->getPage(CkorvanaView::kFirstPage));
+        return readings && readings->playBack(path);
+    }
+    case FileKind::Settings:
+        // Into the controller only when the fitter says so; without one the file is shown against the settings held.
+        if (!m_doc->device().m_connected || m_doc->device().m_demo) {
+            OnFileCompareSettings(path);
+            return true;
+        }
+        if (m_doc->refuseWhileBusy(this))
+            return false;
+        if (!userInteraction().question(translate(L"Wpisać do sterownika ustawienia z pliku?") + L"\n" + name,
+                                        L"KORVANA", MsgIcon::Question, false))
+            return true;
+        m_doc->OnFileReadSettings(path);
+        return true;
+    case FileKind::Firmware:
+        if (m_doc->refuseWhileBusy(this))
+            return false;
+        m_doc->OnDeviceUpdate(path);
+        return true;
+    case FileKind::None:
+        break;
+    }
+    return false;
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event)

@@ -42,7 +42,12 @@ public:
     bool OnCreate();
 
     // A file given at start or dropped on the window: a recording (.osc)
-    // plays back on "Odczyty". False for a file of no known kind.
+    // plays back on "Odczyty"; a settings file (.settings) is offered for
+    // writing into the controller (default No), or without one compared with
+    // the settings held; a firmware file (.afm) starts the update with its
+    // questions. False for a file of no known kind.
+    enum class FileKind { None, Recording, Settings, Firmware };
+    static FileKind fileKind(const std::string& path);
     bool openFile(const std::string& path);
     static bool canOpen(const std::string& path);
 
