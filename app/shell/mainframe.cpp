@@ -340,9 +340,23 @@ QString CMainFrame::captionLine() const
         state = qs(translate(L"Połączono ze sterownikiem"));
     if (!state.isEmpty())
         line += QStringLiteral("  –  ") + state;
+    if (const QString word = notice(); !word.isEmpty())
+        line += QStringLiteral("  –  ") + word;
     if (device.m_demo)
         line += qs(translate(L" — DEMO"));
     return line;
+}
+
+void CMainFrame::showNotice(const QString& text)
+{
+    m_notice = text;
+    m_noticeShown.start();
+    refreshCaption();
+}
+
+QString CMainFrame::notice() const
+{
+    return m_noticeShown.isValid() && m_noticeShown.elapsed() < kWriteNoticeMs ? m_notice : QString();
 }
 
 void CMainFrame::refreshCaption()

@@ -32,6 +32,8 @@ public:
     static constexpr int kTimerPeriodMs = 100;
     // How long the caption says that the controller answered again.
     static constexpr int kReconnectedNoticeMs = 4000;
+    // How long the caption says what a write just stored.
+    static constexpr int kWriteNoticeMs = 5000;
 
     explicit CMainFrame(CkorvanaDoc* doc);
     ~CMainFrame() override;
@@ -77,6 +79,9 @@ public:
     // connected, and " — DEMO" while the controller is simulated.
     QString captionLine() const;
     void refreshCaption();
+    // A short word in the caption line for a while ("Zapisano: …"), translated by the caller.
+    void showNotice(const QString& text);
+    QString notice() const;
     // Runs a menu command by its id.
     void onCommand(int commandId);
     void OnAppAbout();
@@ -144,6 +149,8 @@ private:
     bool m_askOnNextSearch = true; // the dialog comes once after each loss
     bool m_searchAfterLoss = false; // from the caption's refresh before it until its end
     QElapsedTimer m_reconnected; // valid while the caption says the controller is back
+    QString m_notice;
+    QElapsedTimer m_noticeShown;
     std::vector<STitled> m_titled; // pop-ups and items with their Polish texts
     std::vector<QAction*> m_languageActions;
     std::vector<QAction*> m_pageActions; // Ctrl+1 … 7, Ctrl+Tab, Ctrl+Shift+Tab: on the window, in no menu

@@ -9,6 +9,7 @@
 #include <app/platform/userinteraction.h>
 #include <app/shell/checkboximages.h>
 #include <app/shell/korvanadoc.h>
+#include <app/shell/mainframe.h>
 #include <app/shell/strvaluecmbbox.h>
 #include <app/shell/wspolneodczytymultipagedlg.h>
 #include <app/shell/spinbutton.h>
@@ -21,6 +22,8 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QSignalBlocker>
+#include <QTimer>
+#include <QToolTip>
 
 #include <algorithm>
 #include <memory>
@@ -45,6 +48,7 @@ constexpr int kFuelTypeId = 1148;
 
 // The field's warning colour: the controller may hold another value.
 const QColor kWarning(0xff, 0xc8, 0x3d);
+const QColor kConfirmed(0xb8, 0xf0, 0xb0);
 
 int pitchOf(std::size_t rows)
 {
@@ -166,11 +170,20 @@ void CSettingControls::create()
 
 void CSettingControls::updateTexts()
 {
+    const CSettingsImage& image = m_context.device.image();
     for (const CSettingField* f : m_fields) {
-        if (auto* label = qobject_cast<QLabel*>(findChildCtrl(m_page, f->controlId + kLabelIdOffset)))
+        // Every label says what its field takes: range, step and unit, or the values of a list.
+        const QString range = QString::fromStdWString(CSettingsTable::rangeText(*f, image));
+        if (auto* label = qobject_cast<QLabel*>(findChildCtrl(m_page, f->controlId + kLabelIdOffset))) {
             label->setText(translatedText(f->label));
-        if (auto it = m_boxes.find(f->controlId); it != m_boxes.end())
+            label->setToolTip(range);
+        }
+        if (auto it = m_boxes.find(f->controlId); it != m_boxes.end()) {
             it->second->setText(translatedText(f->label));
+            it->second->setToolTip(QString::fromStdWString(translate(L"Kliknięcie włącza lub wyłącza; zmiana jest od razu wpisywana do sterownika.")));
+        }
+        if (auto it = m_lists.find(f->controlId); it != m_lists.end())
+            it->second->setToolTip(range);
         if (auto it = m_lists.find(f->controlId); it != m_lists.end()) {
             std::vector<CStrValueCmbBox::Item> items;
             for (const CSettingItem& item : f->items)
@@ -297,6 +310,8 @@ bool CSettingControls::write(const CSettingField& field, uint8_t blocks, bool re
     if (!ran)
         ok = false;
     // A field is in the warning colour while the controller may hold another value.
+    if (ok)
+        confirmWritten(field);
     if (ok) {
         for (const CSettingField* f : m_fields)
             if ((f->blocks & blocks) && m_warned.erase(f->controlId))
@@ -307,6 +322,33 @@ bool CSettingControls::write(const CSettingField& field, uint8_t blocks, bool re
     // A write that left a block unknown takes it off the page with the rest of what was not read.
     refresh();
     return ok;
+}
+
+void CSettingControls::confirmWritten(const CSettingField& field)
+{
+    const CSettingsImage& image = m_context.device.image();
+    std::wstring what = translate(field.label);
+    while (!what.empty() && (what.back() == L':' || what.back() == L' '))
+        what.pop_back();
+    std::wstring value = CSettingsTable::text(field, image);
+    if (field.kind == SettingKind::Spin && *field.unit)
+        value += L" " + translate(field.unit);
+    if (field.kind == SettingKind::Check)
+        value = translate(CSettingsTable::value(field, image) != 0 ? L"włączone" : L"wyłączone");
+    const QString text = QString::fromStdWString(translate(L"Zapisano:") + L" " + what + L" " + value);
+    m_lastConfirmation = text;
+    logInfo("settings", "written " + std::string(field.key));
+    if (CMainFrame* frame = m_context.doc.mainFrame())
+        frame->showNotice(text);
+    // The field itself flashes, so the eye that watched it sees the write took.
+    if (auto it = m_edits.find(field.controlId); it != m_edits.end()) {
+        CExtEdit* edit = it->second;
+        edit->setBackgroundColor(kConfirmed);
+        QTimer::singleShot(kFlashMs, edit, [this, id = field.controlId] {
+            if (const CSettingField* f = CSettingsTable::byControl(m_which, id))
+                showWarning(*f);
+        });
+    }
 }
 
 void CSettingControls::onSpin(const CSettingField& field, int delta)
@@ -346,10 +388,15 @@ void CSettingControls::onTyped(const CSettingField& field)
     }
     if (!parsed || !CSettingsTable::allows(field, image, typed)) {
         show(field);
+        // The range stands beside the field as well as in the box.
+        const QString range = QString::fromStdWString(translate(kOutOfRange) + L" " + CSettingsTable::rangeText(field, image));
+        it->second->setProperty(kRefusedProperty, range);
+        QToolTip::showText(it->second->mapToGlobal(QPoint(0, it->second->height())), range, it->second);
         userInteraction().message(translate(kOutOfRange) + L" " + CSettingsTable::rangeText(field, image), L"KORVANA",
                                   MsgIcon::Warning);
         return;
     }
+    it->second->setProperty(kRefusedProperty, QVariant());
     if (m_context.device.m_connected && m_context.doc.refuseWhileBusy(m_page)) {
         show(field);
         return;

@@ -236,11 +236,26 @@ TEST_F(SettingsPages, TypedValueOutsideTheRangeIsRefusedWithTheRange)
     ASSERT_EQ(m_run->ui.shown().size(), 1u);
     EXPECT_NE(m_run->ui.shown()[0].text.find(L"500 … 4000"), std::wstring::npos);
     EXPECT_EQ(edit->text().toStdWString(), CSettingsTable::formatValue(*f, before));
+    // Beside the field too, until a value is taken; the label says the range before anything is typed.
+    EXPECT_NE(edit->property(CSettingControls::kRefusedProperty).toString().indexOf(QStringLiteral("500 … 4000")), -1);
+    auto* label = guitest::findById<QLabel>(dlg, 1149 + CSettingControls::kLabelIdOffset);
+    ASSERT_NE(label, nullptr);
+    EXPECT_NE(label->toolTip().indexOf(QStringLiteral("500 … 4000")), -1);
+    EXPECT_TRUE(dlg->settings()->lastConfirmation().isEmpty()) << "nothing was written";
 
     edit->setText(QStringLiteral("2000"));
     dlg->settings()->onTyped(*f);
     EXPECT_EQ(CSettingsTable::value(*f, device().image()), 2000);
     EXPECT_EQ(controllerValue(*f), 2000);
+    EXPECT_FALSE(edit->property(CSettingControls::kRefusedProperty).isValid());
+    // The write is confirmed: in the caption, naming the field, its value and its unit.
+    QString name = QString::fromStdWString(f->label).trimmed();
+    while (name.endsWith(QLatin1Char(':')))
+        name.chop(1);
+    const QString confirmation = QStringLiteral("Zapisano: ") + name + QStringLiteral(" 2000 ")
+        + QString::fromStdWString(f->unit);
+    EXPECT_EQ(dlg->settings()->lastConfirmation(), confirmation);
+    EXPECT_NE(m_run->app().mainFrame()->captionLine().indexOf(confirmation), -1);
 }
 
 TEST_F(SettingsPages, FailedWriteIsShownInTheWarningColourUntilWritten)
