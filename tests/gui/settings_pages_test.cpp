@@ -455,7 +455,7 @@ TEST_F(SettingsPages, ConsoleSetupOpensOnDoubleClick)
     EXPECT_TRUE(m_run->ui.shown().empty());
 }
 
-TEST_F(SettingsPages, CompareWithFileListsTheChangedKey)
+TEST_F(SettingsPages, CompareWithFileNamesTheChangedSettingByPageAndLabel)
 {
     start();
     const std::string path = m_dir.filePath(QStringLiteral("saved.kvs")).toStdString();
@@ -467,17 +467,37 @@ TEST_F(SettingsPages, CompareWithFileListsTheChangedKey)
     guitest::click(guitest::findById<CSpinButton>(dlg, f->spinId)->downButton());
     ASSERT_NE(CSettingsTable::value(*f, device().image()), before);
 
-    std::vector<std::string> keys;
+    // Two map cells changed as well: one row for the map, its cells in a grid.
+    device().image().m_corrMap.m_injMapTable[3][4] += 5;
+    device().image().m_corrMap.m_injMapTable[7][1] -= 2;
+
+    std::vector<std::string> names, keys;
+    QString grid;
     shelltest::onNextModal([&](QWidget* modal) {
         if (auto* diff = qobject_cast<CSettingsDiffDlg*>(modal)) {
-            for (int row = 0; row < diff->table()->rowCount(); ++row)
-                keys.push_back(diff->table()->item(row, 0)->text().toStdString());
+            for (int row = 0; row < diff->table()->rowCount(); ++row) {
+                names.push_back(diff->table()->item(row, 0)->text().toStdString());
+                keys.push_back(diff->table()->item(row, 0)->toolTip().toStdString());
+            }
+            grid = diff->mapGrid();
             guitest::saveScreenshot(diff, QStringLiteral("settings_diff"));
         }
         modal->close();
     });
     m_run->app().mainFrame()->OnFileCompareSettings(path);
-    EXPECT_EQ(keys, std::vector<std::string> { f->key });
+    QString label = QString::fromStdWString(f->label).trimmed();
+    while (label.endsWith(QLatin1Char(':')))
+        label.chop(1);
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0], (QStringLiteral("Ustawienia › ") + label).toStdString());
+    EXPECT_EQ(keys[0], f->key) << "the key only as a tool tip";
+    EXPECT_EQ(names[1], "Mapa 2D");
+    // Rows keyed 2 … 20 and columns 1000 … 8000 as the file keys them; each cell "file → controller".
+    const auto& map = device().image().m_corrMap.m_injMapTable;
+    EXPECT_NE(grid.indexOf(QStringLiteral("<th>5</th>")), -1) << grid.toStdString();
+    EXPECT_NE(grid.indexOf(QStringLiteral("<th>3000</th>")), -1) << grid.toStdString();
+    EXPECT_NE(grid.indexOf(QStringLiteral("%1 → %2").arg(map[3][4] - 5).arg(map[3][4])), -1) << grid.toStdString();
+    EXPECT_NE(grid.indexOf(QStringLiteral("%1 → %2").arg(map[7][1] + 2).arg(map[7][1])), -1) << grid.toStdString();
 }
 
 } // namespace
