@@ -15,17 +15,24 @@
 #include <app/shell/mainframe.h>
 #include <app/shell/menucommands.h>
 #include <app/shell/menumnemonics.h>
+#include <app/shell/uidump.h>
 #include <gradctrls/multipage/imultipagebutton.h>
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QMenu>
 #include <QActionGroup>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMenuBar>
 #include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <map>
+#include <set>
 
 using shelltest::CShellRun;
 
@@ -199,6 +206,35 @@ TEST_F(Frame, EachShortcutReachesItsCommand)
     QTest::keyClick(m_frame, Qt::Key_Q, Qt::ControlModifier);
     guitest::settle();
     EXPECT_FALSE(m_frame->isVisible()) << "Ctrl+Q quits";
+}
+
+// What --dump-ui says of the menus: the keys, and the languages as one exclusive group.
+TEST_F(Frame, UiDumpShowsTheShortcutsAndTheExclusiveLanguageGroup)
+{
+    const QJsonObject root = QJsonDocument::fromJson(describeUi()).object();
+    std::map<QString, QString> shortcuts;
+    std::set<int> languageGroups;
+    int languages = 0;
+    for (const QJsonValue menu : root.value(QStringLiteral("menus")).toArray()) {
+        const bool isLanguage = withoutMnemonic(menu[QStringLiteral("title")].toString()) == QStringLiteral("Język");
+        for (const QJsonValue action : menu[QStringLiteral("actions")].toArray()) {
+            shortcuts[withoutMnemonic(action[QStringLiteral("text")].toString())] = action[QStringLiteral("shortcut")].toString();
+            if (isLanguage) {
+                ++languages;
+                EXPECT_TRUE(action[QStringLiteral("checkable")].toBool());
+                languageGroups.insert(action[QStringLiteral("exclusiveGroup")].toInt(-1));
+            }
+        }
+    }
+    EXPECT_EQ(shortcuts[QStringLiteral("Wczytaj ustawienia z pliku...")], QStringLiteral("Ctrl+O"));
+    EXPECT_EQ(shortcuts[QStringLiteral("Zapisz ustawienia do pliku...")], QStringLiteral("Ctrl+S"));
+    EXPECT_EQ(shortcuts[QStringLiteral("Wyjście")], QStringLiteral("Ctrl+Q"));
+    EXPECT_EQ(shortcuts[QStringLiteral("Cofnij")], QStringLiteral("Ctrl+Z"));
+    EXPECT_EQ(shortcuts[QStringLiteral("Ponów")], QStringLiteral("Ctrl+Y"));
+    EXPECT_EQ(shortcuts[QStringLiteral("Pomoc do tej strony")], QStringLiteral("F1"));
+    EXPECT_EQ(languages, 15);
+    ASSERT_EQ(languageGroups.size(), 1u);
+    EXPECT_GT(*languageGroups.begin(), 0) << "a group number, not null";
 }
 
 // Every menu's items get distinct mnemonics in any language, the texts themselves untouched.
