@@ -23,6 +23,7 @@
 #include <app/shell/mapadlg.h>
 #include <app/shell/maparray.h>
 #include <app/shell/menumnemonics.h>
+#include <app/shell/settingcontrols.h>
 #include <app/data/recordingpath.h>
 #include <app/shell/raportdlg.h>
 #include <app/shell/samochoddlg.h>
@@ -248,10 +249,20 @@ void CMainFrame::updateCommandStates()
     if (QAction* save = commandAction(MenuCmd::kSaveSettings))
         save->setEnabled(m_doc && m_doc->device().m_connected);
     const CMapArray* grid = shownMapGrid();
+    const CSettingControls* fields = shownSettingControls();
     if (QAction* undo = commandAction(MenuCmd::kEditUndo))
-        undo->setEnabled(grid && grid->canUndo());
+        undo->setEnabled((grid && grid->canUndo()) || (fields && fields->canUndo()));
     if (QAction* redo = commandAction(MenuCmd::kEditRedo))
-        redo->setEnabled(grid && grid->canRedo());
+        redo->setEnabled((grid && grid->canRedo()) || (fields && fields->canRedo()));
+}
+
+CSettingControls* CMainFrame::shownSettingControls() const
+{
+    const auto all = findChildren<CSettingControls*>();
+    for (CSettingControls* controls : all)
+        if (controls->page() && controls->page()->isVisible())
+            return controls;
+    return nullptr;
 }
 
 CMapArray* CMainFrame::shownMapGrid() const
@@ -267,12 +278,16 @@ void CMainFrame::OnEditUndo()
 {
     if (CMapArray* grid = shownMapGrid())
         grid->undo();
+    else if (CSettingControls* fields = shownSettingControls())
+        fields->undo();
 }
 
 void CMainFrame::OnEditRedo()
 {
     if (CMapArray* grid = shownMapGrid())
         grid->redo();
+    else if (CSettingControls* fields = shownSettingControls())
+        fields->redo();
 }
 
 const char* CMainFrame::chapterOfPage(int page)

@@ -133,6 +133,7 @@ private:
     void updateCommandStates();
     void applyAllMnemonics();
     class CMapArray* shownMapGrid() const;
+    class CSettingControls* shownSettingControls() const;
     void OnSize();
     bool RecalcLayout();
     Qt::Edges edgesAt(const QPoint& pos) const;

@@ -310,8 +310,17 @@ bool CSettingControls::write(const CSettingField& field, uint8_t blocks, bool re
     if (!ran)
         ok = false;
     // A field is in the warning colour while the controller may hold another value.
-    if (ok)
+    if (ok) {
         confirmWritten(field);
+        if (m_pending && m_pending->controlId == field.controlId && !m_replaying) {
+            m_pending->after = CSettingsTable::value(field, device.image());
+            if (m_pending->after != m_pending->before) {
+                m_undo.push_back(*m_pending);
+                m_redo.clear();
+            }
+        }
+    }
+    m_pending.reset();
     if (ok) {
         for (const CSettingField* f : m_fields)
             if ((f->blocks & blocks) && m_warned.erase(f->controlId))
@@ -322,6 +331,90 @@ bool CSettingControls::write(const CSettingField& field, uint8_t blocks, bool re
     // A write that left a block unknown takes it off the page with the rest of what was not read.
     refresh();
     return ok;
+}
+
+void CSettingControls::noteBefore(const CSettingField& field)
+{
+    // A list that sets several members at once (a sensor preset, the signal source) is not undone by one value.
+    if (field.special == SettingSpecial::None)
+        m_pending = SEdit { field.controlId, CSettingsTable::value(field, m_context.device.image()), 0 };
+    else
+        m_pending.reset();
+}
+
+void CSettingControls::undo()
+{
+    replay(m_undo, m_redo, false);
+}
+
+void CSettingControls::redo()
+{
+    replay(m_redo, m_undo, true);
+}
+
+void CSettingControls::replay(std::vector<SEdit>& from, std::vector<SEdit>& to, bool forward)
+{
+    if (from.empty())
+        return;
+    const SEdit edit = from.back();
+    const CSettingField* field = CSettingsTable::byControl(m_which, edit.controlId);
+    CLPGDevice& device = m_context.device;
+    if (!field || !device.m_connected || locked(*field) || m_context.doc.refuseWhileBusy(m_page))
+        return;
+    const double expected = forward ? edit.before : edit.after;
+    const double wanted = forward ? edit.after : edit.before;
+    // What the controller holds now decides: another program may have changed it since.
+    bool read = false;
+    m_context.doc.runOperation(
+        L"Odczyt ustawień",
+        [&] {
+            try {
+                CWaitCursor wait;
+                read = true;
+                if (field->blocks & kBlockBase)
+                    read = read && device.readBase();
+                if (field->blocks & kBlockAdv)
+                    read = read && device.readAdv();
+                if (field->blocks & kBlockAdvancedSetup)
+                    read = read && device.readAdvancedSetup();
+                if (field->blocks & kBlockSensorsSetup)
+                    read = read && device.readSensorsSetup();
+            } catch (IError* e) {
+                CErrorGuard error(e);
+                logSwallowed("settings", "CSettingControls::undo()", *error);
+                read = false;
+            }
+        },
+        m_page);
+    refresh();
+    if (!read) {
+        userInteraction().message(translate(L"Nie powiodło się odczytanie ustawień urządzenia!"), L"KORVANA",
+                                  MsgIcon::Error);
+        return;
+    }
+    CSettingsImage& image = device.image();
+    if (CSettingsTable::value(*field, image) != expected) {
+        from.pop_back();
+        userInteraction().message(
+            translate(L"Nie można cofnąć tej zmiany: sterownik ma już inną wartość:") + L"\n" + translate(field->label)
+                + L" " + CSettingsTable::text(*field, image),
+            L"KORVANA", MsgIcon::Warning);
+        return;
+    }
+    if (field->restart
+        && !userInteraction().question(
+            translate(L"Cofnięcie tej zmiany wymaga ponownego uruchomienia sterownika. Kontynuować?"), L"KORVANA",
+            MsgIcon::Question, false))
+        return;
+    m_replaying = true;
+    CSettingsTable::setValue(*field, image, wanted);
+    show(*field);
+    const bool written = write(*field, field->blocks, field->restart);
+    m_replaying = false;
+    if (written) {
+        from.pop_back();
+        to.push_back(edit);
+    }
 }
 
 void CSettingControls::confirmWritten(const CSettingField& field)
@@ -363,6 +456,7 @@ void CSettingControls::onSpin(const CSettingField& field, int delta)
         return;
     if (m_context.device.m_connected && m_context.doc.refuseWhileBusy(m_page))
         return;
+    noteBefore(field);
     CSettingsTable::setValue(field, image, *next);
     show(field);
     write(field, field.blocks, field.restart);
@@ -401,6 +495,7 @@ void CSettingControls::onTyped(const CSettingField& field)
         show(field);
         return;
     }
+    noteBefore(field);
     CSettingsTable::setValue(field, image, typed);
     show(field);
     write(field, field.blocks, field.restart);
@@ -416,6 +511,7 @@ void CSettingControls::onCheck(const CSettingField& field, bool checked)
         show(field);
         return;
     }
+    noteBefore(field);
     CSettingsTable::setValue(field, m_context.device.image(), checked ? 1 : 0);
     show(field);
     write(field, field.blocks, field.restart);
@@ -448,6 +544,7 @@ void CSettingControls::onList(const CSettingField& field, int value)
         show(field);
         return;
     }
+    noteBefore(field);
     CSettingsTable::setValue(field, image, value);
     refresh();
     const bool written = write(field, field.blocks, field.restart);

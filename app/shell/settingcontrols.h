@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -62,6 +63,16 @@ public:
     void onCheck(const CSettingField& field, bool checked);
     void onList(const CSettingField& field, int value);
 
+    // Ctrl+Z / Ctrl+Y on the page: the changes made on it in this session. An
+    // undo reads the field's blocks again and is refused, with the reason,
+    // when the controller no longer holds what the change left; one that needs
+    // the controller's restart asks first.
+    bool canUndo() const { return !m_undo.empty(); }
+    bool canRedo() const { return !m_redo.empty(); }
+    void undo();
+    void redo();
+    QWidget* page() const { return m_page; }
+
     // What the last successful write said ("Zapisano: Temperatura przełączenia 35 °C").
     QString lastConfirmation() const { return m_lastConfirmation; }
     // Whether the field's control shows a value the controller may not hold (a write failed).
@@ -81,12 +92,24 @@ private:
     void showDividerLock();
     // The status word and the field's flash after a write that took.
     void confirmWritten(const CSettingField& field);
+    struct SEdit {
+        int controlId;
+        double before;
+        double after;
+    };
+    void replay(std::vector<SEdit>& from, std::vector<SEdit>& to, bool forward);
+    // The value a change started from, taken just before it is stored.
+    void noteBefore(const CSettingField& field);
 
     QWidget* m_page;
     SettingsPage m_which;
     CPageContext m_context;
     std::function<std::wstring(int)> m_handlerName;
     QString m_lastConfirmation;
+    std::vector<SEdit> m_undo;
+    std::vector<SEdit> m_redo;
+    std::optional<SEdit> m_pending; // the change being written
+    bool m_replaying = false;
     std::vector<const CSettingField*> m_fields;
     std::map<int, CExtEdit*> m_edits;
     std::map<int, QWidget*> m_spins;

@@ -18,6 +18,7 @@
 #include <app/shell/consolesetupdlg.h>
 #include <app/shell/infodlg.h>
 #include <app/shell/mainframe.h>
+#include <app/shell/menucommands.h>
 #include <app/shell/settingsdiffdlg.h>
 #include <app/shell/spinbutton.h>
 #include <app/shell/kormultipagectrl.h>
@@ -256,6 +257,32 @@ TEST_F(SettingsPages, TypedValueOutsideTheRangeIsRefusedWithTheRange)
         + QString::fromStdWString(f->unit);
     EXPECT_EQ(dlg->settings()->lastConfirmation(), confirmation);
     EXPECT_NE(m_run->app().mainFrame()->captionLine().indexOf(confirmation), -1);
+}
+
+// Edit → Cofnij / Ponów on a settings page: the field's last change goes back into the controller and again.
+TEST_F(SettingsPages, UndoAndRedoPutAFieldBackInTheController)
+{
+    start();
+    auto* dlg = page<CUstawieniaDlg>(1);
+    const CSettingField* f = CSettingsTable::byControl(SettingsPage::Settings, 1149);
+    auto* edit = guitest::findById<CExtEdit>(dlg, 1149);
+    ASSERT_TRUE(f && edit);
+    const double before = CSettingsTable::value(*f, device().image());
+    const double changed = before == 2000 ? 2100 : 2000;
+    edit->setText(QString::number(changed));
+    dlg->settings()->onTyped(*f);
+    ASSERT_EQ(controllerValue(*f), changed);
+    ASSERT_TRUE(dlg->settings()->canUndo());
+
+    CMainFrame* frame = m_run->app().mainFrame();
+    frame->onCommand(MenuCmd::kEditUndo);
+    EXPECT_EQ(controllerValue(*f), before);
+    EXPECT_EQ(edit->text().toStdWString(), CSettingsTable::formatValue(*f, before));
+    EXPECT_FALSE(dlg->settings()->canUndo());
+    frame->onCommand(MenuCmd::kEditRedo);
+    EXPECT_EQ(controllerValue(*f), changed);
+    EXPECT_TRUE(dlg->settings()->canUndo());
+    EXPECT_EQ(m_run->ui.unexpectedQuestions(), 0u);
 }
 
 TEST_F(SettingsPages, FailedWriteIsShownInTheWarningColourUntilWritten)
