@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gradctrls/cellarray/cell.h>
 
-#include <algorithm>
-
 #include <gradctrls/cellarray/cellarray.h>
 
 #include <QPainter>
+
+#include <algorithm>
 
 CCell::CCell(CCellArray* owner, const QRect& rect)
     : m_owner(owner)
