@@ -12,6 +12,7 @@
 #include <app/platform/programdir.h>
 #include <app/platform/userinteraction.h>
 #include <app/platform/log.h>
+#include <app/platform/textcodec.h>
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
@@ -274,7 +275,7 @@ void CFirmwareUpdate::endOnFuelRule(uint8_t fuelBefore)
         fail(kAutoFailed);
 }
 
-bool CFirmwareUpdate::update(bool forced)
+bool CFirmwareUpdate::update(bool forced, const std::string& chosen)
 {
     m_flashWritten = false;
     if (!forced && !m_device.m_connected)
@@ -285,8 +286,14 @@ bool CFirmwareUpdate::update(bool forced)
         return false;
     }
     IUserInteraction& ui = userInteraction();
-    const std::string path
-        = ui.chooseFile(false, translate(L"OPEN"), translate(L"Firmware files (*.afm)|*.afm|"),
+    if (!chosen.empty()
+        && !ui.question(translate(L"Zaprogramować sterownik oprogramowaniem z pliku?") + L"\n"
+                            + fromUtf8(std::filesystem::path(chosen).filename().string()),
+                        kCaption, MsgIcon::Question, false))
+        return false;
+    const std::string path = !chosen.empty()
+        ? chosen
+        : ui.chooseFile(false, translate(L"OPEN"), translate(L"Firmware files (*.afm)|*.afm|"),
                         firmwareFolder(*layout).string(), {});
     if (path.empty())
         return false;
@@ -356,10 +363,10 @@ bool CFirmwareUpdate::update(bool forced)
     return migrated;
 }
 
-bool CFirmwareUpdate::onDeviceUpdate()
+bool CFirmwareUpdate::onDeviceUpdate(const std::string& chosen)
 {
     try {
-        return update(false);
+        return update(false, chosen);
     } catch (IError* e) {
         CErrorGuard error(e);
         logMessage(LogLevel::Error, "fw", L"CkorvanaDoc::OnDeviceUpdate(): " + error.format());

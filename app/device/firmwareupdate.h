@@ -75,10 +75,12 @@ public:
     // True when the controller was programmed and connected again (and, for
     // the user-started form, the settings carried across were written). Every
     // failure shows its message first.
-    bool update(bool forced);
+    // chosen: a file given already (dropped on the window, named at start):
+    // no file dialog, but the fitter is asked first (default No).
+    bool update(bool forced, const std::string& chosen = {});
     // The menu command: the user-started update, with an error object thrown
     // on the way shown under the document's command name and deleted.
-    bool onDeviceUpdate();
+    bool onDeviceUpdate(const std::string& chosen = {});
     // Whether the last update wrote every row and restarted the controller;
     // when update() still failed, the controller did not answer afterwards
     // (or the settings could not be carried across).

@@ -6,7 +6,7 @@
 const char* const kAppUsage
     = "usage: korvana [--demo] [--port PATH]... [--lang N] [--page N [--subpage N]] [--dialog NAME]\n"
       "               [--size WxH] [--verbose] [--screenshot FILE] [--dump-ui FILE] [--quit-after MS]\n"
-      "               [--report OUT.pdf] [FILE.osc]\n"
+      "               [--report OUT.pdf] [FILE...]\n"
       "       korvana --help | --version\n"
       "  --demo            start in demo mode without searching for the controller\n"
       "  --port PATH       also try this serial port (e.g. the simulator's)\n"
@@ -26,7 +26,9 @@ const char* const kAppUsage
       "  --quit-after MS   exit after MS milliseconds (the screenshot is taken then)\n"
       "  --report OUT.pdf  connect, write the customer's report of the controller and exit\n"
       "                    without a window (status 1 when it could not be written)\n"
-      "  FILE.osc          play this recording back on Odczyty once the window shows\n"
+      "  FILE...           open once the window shows: a recording (.osc) plays back on\n"
+      "                    Odczyty, a settings file (.settings) is offered for the controller,\n"
+      "                    a firmware file (.afm) starts the update after asking\n"
       "  --version         print the version, the commit it was built from and the licence\n";
 
 namespace {

@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
+#include <QLabel>
 
 #include <array>
 #include <vector>
@@ -30,8 +31,12 @@ const wchar_t* const kMapWriteFailed = L"Nie powiodło się wpisanie mapy wtrysk
 
 // The page in dialog units of the 800 x 600 design. Mapping from OBD and its
 // three buttons share the lower row; the widths leave room for translations.
-const std::array<SCtrlLayout, 7> kLayout { {
-    { CCorRpmDlg::kTable, ECtrlKind::Placeholder, 8, 8, 784, 498, L"Tabela" },
+// The keys of the grid, in two lines under it.
+const std::array<SCtrlLayout, 9> kLayout { {
+    { CCorRpmDlg::kTable, ECtrlKind::Placeholder, 8, 8, 784, 450, L"Tabela" },
+    { CCorRpmDlg::kHint, ECtrlKind::Label, 8, 460, 784, 28, L"Cyfry i Enter: wpisz wartość · Ctrl+↑/↓ lub Ctrl+kółko: krok" },
+    { CCorRpmDlg::kHint2, ECtrlKind::Label, 8, 488, 784, 28,
+      L"Shift+strzałki: zaznaczanie · Ctrl+Z: cofnij · prawy przycisk: więcej" },
     { CCorRpmDlg::kBtnClearMap, ECtrlKind::PushButton, 8, 520, 240, 30, L"Kasuj korekty" },
     { CCorRpmDlg::kChkNeighbours, ECtrlKind::CheckBox, 260, 520, 360, 30, L"Zmiana sąsiadujących" },
     { CCorRpmDlg::kChkObdMap, ECtrlKind::CheckBox, 8, 560, 304, 30, L"Mapowanie z OBD" },
@@ -77,6 +82,11 @@ void CCorRpmDlg::createControls()
     m_grid->initGrid(getContainerFont() ? *getContainerFont() : font());
     m_grid->setGeometry(area);
 
+    for (int id : { kHint, kHint2 })
+        if (auto* hint = qobject_cast<QLabel*>(findChildCtrl(this, id))) {
+            hint->setWordWrap(true);
+            hint->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        }
     m_neighbours = qobject_cast<QCheckBox*>(findChildCtrl(this, kChkNeighbours));
     m_obdMap = qobject_cast<QCheckBox*>(findChildCtrl(this, kChkObdMap));
     m_boxImages = new CCheckBoxImages(L"CheckBox_Selected.tif", L"CheckBox_Unselected.tif", this);
@@ -129,6 +139,8 @@ void CCorRpmDlg::updateTexts()
             continue;
         if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, row.id)))
             button->setText(translatedText(row.text));
+        else if (auto* label = qobject_cast<QLabel*>(findChildCtrl(this, row.id)))
+            label->setText(translatedText(row.text));
     }
 }
 

@@ -30,6 +30,8 @@ public:
     static constexpr int kBtnObdMapStart = 1304;
     static constexpr int kBtnObdMapStop = 1305;
     static constexpr int kBtnObdMapCalculate = 1306;
+    static constexpr int kHint = 1307;
+    static constexpr int kHint2 = 1308;
 
     explicit CCorRpmDlg(const CPageContext& context, QWidget* parent = nullptr);
     ~CCorRpmDlg() override;

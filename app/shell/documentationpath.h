@@ -6,10 +6,13 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 // The folder of the manual for languageIndex ("pl" or "en").
 const char* documentationLanguageFolder(int languageIndex);
 
 // The file or folder to open inside docDir, or an empty path when docDir is
-// not a folder.
-std::filesystem::path documentationPath(const std::filesystem::path& docDir, int languageIndex);
+// not a folder. chapter (a file name of the manual) is taken when the
+// language's manual has it; otherwise its index page.
+std::filesystem::path documentationPath(const std::filesystem::path& docDir, int languageIndex,
+                                        const std::string& chapter = {});

@@ -275,10 +275,10 @@ void CkorvanaDoc::OnFileSaveSettings()
         L"Zapis ustawień do pliku", [this] { m_operations.saveToFile(); }, m_frame);
 }
 
-void CkorvanaDoc::OnFileReadSettings()
+void CkorvanaDoc::OnFileReadSettings(const std::string& path)
 {
     runOperation(
-        L"Wczytywanie ustawień z pliku", [this] { m_operations.loadIntoController(); }, m_frame);
+        L"Wczytywanie ustawień z pliku", [this, path] { m_operations.loadIntoController(path); }, m_frame);
 }
 
 void CkorvanaDoc::OnSettingsRestore()
@@ -295,16 +295,16 @@ bool CkorvanaDoc::writeInitialSetup()
     return written;
 }
 
-void CkorvanaDoc::OnDeviceUpdate()
+void CkorvanaDoc::OnDeviceUpdate(const std::string& path)
 {
     runOperation(
-        L"Aktualizacja sterownika", [this] { m_firmware.onDeviceUpdate(); }, m_frame);
+        L"Aktualizacja sterownika", [this, path] { m_firmware.onDeviceUpdate(path); }, m_frame);
 }
 
-void CkorvanaDoc::OnDocumentation()
+void CkorvanaDoc::OnDocumentation(const std::string& chapter)
 {
     const auto docDir = programDir() / "Doc";
-    const auto target = documentationPath(docDir, currentLanguage());
+    const auto target = documentationPath(docDir, currentLanguage(), chapter);
     if (target.empty()) {
         logError("gui", "no documentation folder at " + docDir.string());
         userInteraction().message(translate(L"Nie znaleziono dokumentacji. Brak folderu:") + L"\n"

@@ -91,10 +91,13 @@ public:
 
     // Menu commands.
     void OnFileSaveSettings();
-    void OnFileReadSettings();
+    // path empty asks for the file.
+    void OnFileReadSettings(const std::string& path = {});
     void OnSettingsRestore();
-    void OnDeviceUpdate();
-    void OnDocumentation();
+    // path empty asks for the file; a given one is asked about first (default No).
+    void OnDeviceUpdate(const std::string& path = {});
+    // The manual in the current language, at chapter (a file of the manual) when given.
+    void OnDocumentation(const std::string& chapter = {});
     // Makes languageIndex current (when it differs), rebuilds the controller's
     // error texts and re-titles the frame, the view and the pages.
     void OnLanguage(int languageIndex);

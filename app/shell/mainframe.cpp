@@ -5,6 +5,7 @@
 #include <app/data/settingsrefusal.h>
 #include <app/data/translate.h>
 #include <app/platform/log.h>
+#include <app/platform/textcodec.h>
 #include <app/device/docoperations.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/documentsdir.h>
@@ -19,6 +20,10 @@
 #include <app/shell/menucommands.h>
 #include <app/shell/odczytydlg.h>
 #include <app/shell/kormultipagectrl.h>
+#include <app/shell/mapadlg.h>
+#include <app/shell/maparray.h>
+#include <app/shell/menumnemonics.h>
+#include <app/shell/settingcontrols.h>
 #include <app/data/recordingpath.h>
 #include <app/shell/raportdlg.h>
 #include <app/shell/samochoddlg.h>
@@ -28,6 +33,7 @@
 #include <errkit/errorguard.h>
 #include <gradctrls/dialogs/gdippalette.h>
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -42,6 +48,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 
 namespace {
@@ -151,34 +158,72 @@ void CMainFrame::buildMenu()
         return menu;
     };
     QMenu* file = popup(L"Plik");
-    addCommand(file, L"Wczytaj ustawienia z pliku...", MenuCmd::kReadSettings);
-    addCommand(file, L"Zapisz ustawienia do pliku...", MenuCmd::kSaveSettings);
+    addCommand(file, L"Wczytaj ustawienia z pliku...", MenuCmd::kReadSettings)->setShortcut(QKeySequence::Open);
+    addCommand(file, L"Zapisz ustawienia do pliku...", MenuCmd::kSaveSettings)->setShortcut(QKeySequence::Save);
     addCommand(file, L"Porównaj z plikiem…", MenuCmd::kCompareSettings);
     addCommand(file, L"Historia", MenuCmd::kHistory);
     addCommand(file, L"Samochód", MenuCmd::kCar);
     addCommand(file, L"Raport dla klienta…", MenuCmd::kReport)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     file->addSeparator();
-    addCommand(file, L"Wyjście", MenuCmd::kAppExit);
+    addCommand(file, L"Wyjście", MenuCmd::kAppExit)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(file, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
+
+    QMenu* edit = popup(L"Edycja");
+    addCommand(edit, L"Cofnij", MenuCmd::kEditUndo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    addCommand(edit, L"Ponów", MenuCmd::kEditRedo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    connect(edit, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
 
     QMenu* settings = popup(L"Ustawienia");
     addCommand(settings, L"Przywróć ustawienia fabryczne", MenuCmd::kRestoreFactory);
     addCommand(settings, L"Dane warsztatu…", MenuCmd::kWorkshop);
 
     QMenu* language = popup(L"Język");
+    // One language at a time: an exclusive group, drawn as radio items.
+    auto* languages = new QActionGroup(this);
+    languages->setExclusive(true);
     for (std::size_t i = 0; i < MenuCmd::kLanguageItems.size(); ++i) {
         QAction* action
             = addCommand(language, MenuCmd::kLanguageItems[i].title, MenuCmd::kFirstLanguage + static_cast<int>(i));
         action->setCheckable(true);
+        languages->addAction(action);
         m_languageActions.push_back(action);
     }
     connect(language, &QMenu::aboutToShow, this, &CMainFrame::updateLanguageChecks);
 
     QMenu* info = popup(L"Info");
     addCommand(info, L"Dokumentacja", MenuCmd::kDocumentation);
+    addCommand(info, L"Pomoc do tej strony", MenuCmd::kHelpPage)->setShortcut(QKeySequence(Qt::Key_F1));
     addCommand(info, L"Aktualizacja sterownika...", MenuCmd::kDeviceUpdate);
     addCommand(info, L"Informacje", MenuCmd::kAppAbout);
     updateLanguageChecks();
+
+    // The pages by key: on the window, in no menu, so they work wherever the focus is.
+    const auto pageKey = [this](const QList<QKeySequence>& keys, int commandId) {
+        auto* action = new QAction(this);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setData(commandId);
+        action->setObjectName(QStringLiteral("cmd_%1").arg(commandId));
+        connect(action, &QAction::triggered, this, [this, commandId] { onCommand(commandId); });
+        addAction(action);
+        m_pageActions.push_back(action);
+    };
+    for (int i = 0; i < 7; ++i)
+        pageKey({ QKeySequence(Qt::CTRL | (Qt::Key_1 + i)) }, MenuCmd::kFirstPageKey + i);
+    pageKey({ QKeySequence(Qt::CTRL | Qt::Key_Tab) }, MenuCmd::kNextPage);
+    pageKey({ QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+              QKeySequence(Qt::CTRL | Qt::Key_Backtab) },
+            MenuCmd::kPreviousPage);
+    applyAllMnemonics();
+}
+
+void CMainFrame::applyAllMnemonics()
+{
+    if (!m_menuBar)
+        return;
+    applyMnemonics(m_menuBar);
+    for (QAction* popup : m_menuBar->actions())
+        applyMnemonics(popup->menu());
 }
 
 QAction* CMainFrame::commandAction(int commandId) const
@@ -186,6 +231,9 @@ QAction* CMainFrame::commandAction(int commandId) const
     for (const STitled& t : m_titled)
         if (t.action->data().toInt() == commandId && t.action->data().isValid())
             return t.action;
+    for (QAction* action : m_pageActions)
+        if (action->data().toInt() == commandId)
+            return action;
     return nullptr;
 }
 
@@ -200,12 +248,89 @@ void CMainFrame::updateCommandStates()
 {
     if (QAction* save = commandAction(MenuCmd::kSaveSettings))
         save->setEnabled(m_doc && m_doc->device().m_connected);
+    const CMapArray* grid = shownMapGrid();
+    const CSettingControls* fields = shownSettingControls();
+    if (QAction* undo = commandAction(MenuCmd::kEditUndo))
+        undo->setEnabled((grid && grid->canUndo()) || (fields && fields->canUndo()));
+    if (QAction* redo = commandAction(MenuCmd::kEditRedo))
+        redo->setEnabled((grid && grid->canRedo()) || (fields && fields->canRedo()));
+}
+
+CSettingControls* CMainFrame::shownSettingControls() const
+{
+    const auto all = findChildren<CSettingControls*>();
+    for (CSettingControls* controls : all)
+        if (controls->page() && controls->page()->isVisible())
+            return controls;
+    return nullptr;
+}
+
+CMapArray* CMainFrame::shownMapGrid() const
+{
+    const auto grids = findChildren<CMapArray*>();
+    for (CMapArray* grid : grids)
+        if (grid->isVisible())
+            return grid;
+    return nullptr;
+}
+
+void CMainFrame::OnEditUndo()
+{
+    if (CMapArray* grid = shownMapGrid())
+        grid->undo();
+    else if (CSettingControls* fields = shownSettingControls())
+        fields->undo();
+}
+
+void CMainFrame::OnEditRedo()
+{
+    if (CMapArray* grid = shownMapGrid())
+        grid->redo();
+    else if (CSettingControls* fields = shownSettingControls())
+        fields->redo();
+}
+
+const char* CMainFrame::chapterOfPage(int page)
+{
+    static constexpr std::array<const char*, 7> kChapters { "readings.html", "settings.html", "advanced.html",
+                                                            "calibration.html", "map.html", "obd.html", "info.html" };
+    return page >= 0 && page < static_cast<int>(kChapters.size()) ? kChapters[static_cast<std::size_t>(page)]
+                                                                   : "index.html";
+}
+
+std::string CMainFrame::currentChapter() const
+{
+    if (!m_view || !m_view->multiPage())
+        return "index.html";
+    const int page = m_view->multiPage()->getActiveIndex() - CkorvanaView::kFirstPage;
+    // "Mapa 2D" has a chapter of its own.
+    if (page == 4)
+        if (auto* mapa = dynamic_cast<CMapaDlg*>(m_view->multiPage()->getActivePage());
+            mapa && mapa->multiPage() && mapa->multiPage()->getActiveIndex() == 1)
+            return "map-editor.html";
+    return chapterOfPage(page);
+}
+
+void CMainFrame::OnHelpPage()
+{
+    if (m_doc)
+        m_doc->OnDocumentation(currentChapter());
+}
+
+void CMainFrame::cyclePage(int step)
+{
+    if (!m_view || !m_view->multiPage())
+        return;
+    const int n = CkorvanaView::kPageCount;
+    const int page = m_view->multiPage()->getActiveIndex() - CkorvanaView::kFirstPage;
+    m_view->showPage(((page < 0 ? 0 : page) + step + n) % n);
 }
 
 void CMainFrame::updateTexts()
 {
     for (const STitled& t : m_titled)
         t.action->setText(qs(translate(t.text)));
+    applyAllMnemonics();
     refreshCaption();
     updateLanguageChecks();
     if (m_menuBar)
@@ -230,9 +355,23 @@ QString CMainFrame::captionLine() const
         state = qs(translate(L"Połączono ze sterownikiem"));
     if (!state.isEmpty())
         line += QStringLiteral("  –  ") + state;
+    if (const QString word = notice(); !word.isEmpty())
+        line += QStringLiteral("  –  ") + word;
     if (device.m_demo)
         line += qs(translate(L" — DEMO"));
     return line;
+}
+
+void CMainFrame::showNotice(const QString& text)
+{
+    m_notice = text;
+    m_noticeShown.start();
+    refreshCaption();
+}
+
+QString CMainFrame::notice() const
+{
+    return m_noticeShown.isValid() && m_noticeShown.elapsed() < kWriteNoticeMs ? m_notice : QString();
 }
 
 void CMainFrame::refreshCaption()
@@ -251,7 +390,7 @@ void CMainFrame::onCommand(int commandId)
     // About and the documentation only show something; every other command
     // waits until the running operation has ended.
     if (m_doc && commandId != MenuCmd::kAppAbout && commandId != MenuCmd::kDocumentation
-        && m_doc->refuseWhileBusy(this))
+        && commandId != MenuCmd::kHelpPage && m_doc->refuseWhileBusy(this))
         return;
     if (commandId >= MenuCmd::kFirstLanguage && commandId <= MenuCmd::kLastLanguage) {
         if (m_doc)
@@ -267,8 +406,25 @@ void CMainFrame::onCommand(int commandId)
     case MenuCmd::kAppAbout:
         OnAppAbout();
         return;
+    case MenuCmd::kNextPage:
+        cyclePage(+1);
+        return;
+    case MenuCmd::kPreviousPage:
+        cyclePage(-1);
+        return;
+    case MenuCmd::kEditUndo:
+        OnEditUndo();
+        return;
+    case MenuCmd::kEditRedo:
+        OnEditRedo();
+        return;
     default:
         break;
+    }
+    if (commandId >= MenuCmd::kFirstPageKey && commandId < MenuCmd::kFirstPageKey + CkorvanaView::kPageCount) {
+        if (m_view)
+            m_view->showPage(commandId - MenuCmd::kFirstPageKey);
+        return;
     }
     if (!m_doc)
         return;
@@ -302,6 +458,9 @@ void CMainFrame::onCommand(int commandId)
         break;
     case MenuCmd::kDocumentation:
         m_doc->OnDocumentation();
+        break;
+    case MenuCmd::kHelpPage:
+        OnHelpPage();
         break;
     default:
         break;
@@ -637,19 +796,64 @@ void CMainFrame::paintEvent(QPaintEvent* event)
     QMainWindow::paintEvent(event);
 }
 
+CMainFrame::FileKind CMainFrame::fileKind(const std::string& path)
+{
+    const auto endsWith = [&](const char* suffix) {
+        const std::string ext = suffix;
+        if (path.size() < ext.size())
+            return false;
+        std::string tail = path.substr(path.size() - ext.size());
+        std::transform(tail.begin(), tail.end(), tail.begin(), [](unsigned char c) { return std::tolower(c); });
+        return tail == ext;
+    };
+    if (endsWith(".settings"))
+        return FileKind::Settings;
+    if (endsWith(".afm"))
+        return FileKind::Firmware;
+    if (endsWithOsc(path))
+        return FileKind::Recording;
+    return FileKind::None;
+}
+
 bool CMainFrame::canOpen(const std::string& path)
 {
-    return endsWithOsc(path);
+    return fileKind(path) != FileKind::None;
 }
 
 bool CMainFrame::openFile(const std::string& path)
 {
-    if (!canOpen(path) || !m_view)
+    if (!canOpen(path) || !m_view || !m_doc)
         return false;
     logInfo("gui", "opening " + path);
-    m_view->showPage(0);
-    auto* readings = dynamic_cast<COdczytyDlg*>(m_view->multiPage()->getPage(CkorvanaView::kFirstPage));
-    return readings && readings->playBack(path);
+    const std::wstring name = fromUtf8(std::filesystem::path(path).filename().string());
+    switch (fileKind(path)) {
+    case FileKind::Recording: {
+        m_view->showPage(0);
+        auto* readings = dynamic_cast<COdczytyDlg*>(m_view->multiPage()->getPage(CkorvanaView::kFirstPage));
+        return readings && readings->playBack(path);
+    }
+    case FileKind::Settings:
+        // Into the controller only when the fitter says so; without one the file is shown against the settings held.
+        if (!m_doc->device().m_connected || m_doc->device().m_demo) {
+            OnFileCompareSettings(path);
+            return true;
+        }
+        if (m_doc->refuseWhileBusy(this))
+            return false;
+        if (!userInteraction().question(translate(L"Wpisać do sterownika ustawienia z pliku?") + L"\n" + name,
+                                        L"KORVANA", MsgIcon::Question, false))
+            return true;
+        m_doc->OnFileReadSettings(path);
+        return true;
+    case FileKind::Firmware:
+        if (m_doc->refuseWhileBusy(this))
+            return false;
+        m_doc->OnDeviceUpdate(path);
+        return true;
+    case FileKind::None:
+        break;
+    }
+    return false;
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event)

@@ -32,6 +32,8 @@ public:
     static constexpr int kTimerPeriodMs = 100;
     // How long the caption says that the controller answered again.
     static constexpr int kReconnectedNoticeMs = 4000;
+    // How long the caption says what a write just stored.
+    static constexpr int kWriteNoticeMs = 5000;
 
     explicit CMainFrame(CkorvanaDoc* doc);
     ~CMainFrame() override;
@@ -42,7 +44,12 @@ public:
     bool OnCreate();
 
     // A file given at start or dropped on the window: a recording (.osc)
-    // plays back on "Odczyty". False for a file of no known kind.
+    // plays back on "Odczyty"; a settings file (.settings) is offered for
+    // writing into the controller (default No), or without one compared with
+    // the settings held; a firmware file (.afm) starts the update with its
+    // questions. False for a file of no known kind.
+    enum class FileKind { None, Recording, Settings, Firmware };
+    static FileKind fileKind(const std::string& path);
     bool openFile(const std::string& path);
     static bool canOpen(const std::string& path);
 
@@ -72,6 +79,9 @@ public:
     // connected, and " — DEMO" while the controller is simulated.
     QString captionLine() const;
     void refreshCaption();
+    // A short word in the caption line for a while ("Zapisano: …"), translated by the caller.
+    void showNotice(const QString& text);
+    QString notice() const;
     // Runs a menu command by its id.
     void onCommand(int commandId);
     void OnAppAbout();
@@ -87,6 +97,16 @@ public:
     void OnFileReport();
     // "Dane warsztatu…": the workshop that heads the report.
     void OnWorkshop();
+    // "Cofnij" / "Ponów": the edit of the map grid shown.
+    void OnEditUndo();
+    void OnEditRedo();
+    // F1: the manual at the chapter of the page shown.
+    void OnHelpPage();
+    // Ctrl+Tab / Ctrl+Shift+Tab: the next or previous of the seven pages.
+    void cyclePage(int step);
+    // The chapter of the manual (a file name) for page n of the seven, and for the page shown now.
+    static const char* chapterOfPage(int page);
+    std::string currentChapter() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -111,6 +131,9 @@ private:
     QAction* addCommand(QMenu* menu, const wchar_t* text, int commandId);
     void updateLanguageChecks();
     void updateCommandStates();
+    void applyAllMnemonics();
+    class CMapArray* shownMapGrid() const;
+    class CSettingControls* shownSettingControls() const;
     void OnSize();
     bool RecalcLayout();
     Qt::Edges edgesAt(const QPoint& pos) const;
@@ -127,6 +150,9 @@ private:
     bool m_askOnNextSearch = true; // the dialog comes once after each loss
     bool m_searchAfterLoss = false; // from the caption's refresh before it until its end
     QElapsedTimer m_reconnected; // valid while the caption says the controller is back
+    QString m_notice;
+    QElapsedTimer m_noticeShown;
     std::vector<STitled> m_titled; // pop-ups and items with their Polish texts
     std::vector<QAction*> m_languageActions;
+    std::vector<QAction*> m_pageActions; // Ctrl+1 … 7, Ctrl+Tab, Ctrl+Shift+Tab: on the window, in no menu
 };

@@ -11,11 +11,15 @@
 #include <app/tuning/mapmodel.h>
 #include <gradctrls/cellarray/cellarray.h>
 
+#include <QTimer>
+
 #include <functional>
 
 class CLPGDevice;
 class CMapEdit;
 class QKeyEvent;
+class QLineEdit;
+class QMenu;
 
 class CMapArray : public CCellArray {
     Q_OBJECT
@@ -66,6 +70,31 @@ public:
     // Ctrl+I: the selection interpolated from its corners.
     void interpolateSelection();
 
+    // Typing a number opens the value editor over the current cell; Enter
+    // sets every selected cell to it (setSelectedTo), Esc closes it.
+    void openValueEditor(const QString& typed);
+    bool valueEditorOpen() const;
+    QLineEdit* valueEditor() const { return m_valueEdit; }
+    void commitValueEditor();
+    void cancelValueEditor();
+    // A value outside −50 … 50 is refused with the range; nothing is written.
+    void setSelectedTo(int value);
+
+    // Ctrl+Z / Ctrl+Y: the map edits of this session.
+    void undo();
+    void redo();
+    bool canUndo() const { return m_model.canUndo(); }
+    bool canRedo() const { return m_model.canRedo(); }
+
+    // Ctrl+wheel notches gather into one step this long after the last.
+    static constexpr int kWheelGatherMs = 300;
+    int pendingWheelSteps() const { return m_wheelSteps; }
+    // The gathered notches as one step now.
+    void flushWheel();
+
+    // The right-click menu (set value, steps, copy, paste, interpolate, undo); the caller owns it.
+    QMenu* contextMenu();
+
     // The page's key pre-translation (key-down): true when the key was used.
     bool handleKey(QKeyEvent* event);
 
@@ -81,11 +110,19 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     bool runWrite(const std::function<void()>& body);
     void takeMouseSelection();
     void paintTrail(QPainter& painter) const;
+    void paintAxisNames(QPainter& painter) const;
+    // The cell the value editor opens on: the anchor when selected, else the first selected.
+    CCell* editorCell() const;
+    QString cellToolTip(int column, int row) const;
 
     CMapModel m_model;
     CMapEdit* m_edit = nullptr; // owned by the base grid
@@ -95,4 +132,8 @@ private:
     int m_editIndex = -1;
     bool m_mapUnread = false;
     bool m_axesUnread = false;
+    QLineEdit* m_valueEdit = nullptr;
+    QTimer m_wheelTimer;
+    int m_wheelSteps = 0;
+    int m_wheelRemainder = 0; // eighths of a degree short of a notch
 };

@@ -19,6 +19,12 @@ constexpr int kHistory = 32796;
 constexpr int kCar = 32797;
 constexpr int kReport = 32798;
 constexpr int kWorkshop = 32799;
+constexpr int kEditUndo = 32800;
+constexpr int kEditRedo = 32801;
+constexpr int kHelpPage = 32802; // F1: the manual at the chapter of the page shown
+constexpr int kFirstPageKey = 32810; // Ctrl+1 … Ctrl+7: the seven pages
+constexpr int kNextPage = 32817; // Ctrl+Tab
+constexpr int kPreviousPage = 32818; // Ctrl+Shift+Tab
 // The framework's standard commands.
 constexpr int kAppExit = 57665;
 constexpr int kAppAbout = 57664;

@@ -9,6 +9,7 @@
 #include <app/platform/userinteraction.h>
 #include <app/shell/checkboximages.h>
 #include <app/shell/korvanadoc.h>
+#include <app/shell/mainframe.h>
 #include <app/shell/strvaluecmbbox.h>
 #include <app/shell/wspolneodczytymultipagedlg.h>
 #include <app/shell/spinbutton.h>
@@ -21,6 +22,8 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QSignalBlocker>
+#include <QTimer>
+#include <QToolTip>
 
 #include <algorithm>
 #include <memory>
@@ -45,6 +48,7 @@ constexpr int kFuelTypeId = 1148;
 
 // The field's warning colour: the controller may hold another value.
 const QColor kWarning(0xff, 0xc8, 0x3d);
+const QColor kConfirmed(0xb8, 0xf0, 0xb0);
 
 int pitchOf(std::size_t rows)
 {
@@ -166,11 +170,20 @@ void CSettingControls::create()
 
 void CSettingControls::updateTexts()
 {
+    const CSettingsImage& image = m_context.device.image();
     for (const CSettingField* f : m_fields) {
-        if (auto* label = qobject_cast<QLabel*>(findChildCtrl(m_page, f->controlId + kLabelIdOffset)))
+        // Every label says what its field takes: range, step and unit, or the values of a list.
+        const QString range = QString::fromStdWString(CSettingsTable::rangeText(*f, image));
+        if (auto* label = qobject_cast<QLabel*>(findChildCtrl(m_page, f->controlId + kLabelIdOffset))) {
             label->setText(translatedText(f->label));
-        if (auto it = m_boxes.find(f->controlId); it != m_boxes.end())
+            label->setToolTip(range);
+        }
+        if (auto it = m_boxes.find(f->controlId); it != m_boxes.end()) {
             it->second->setText(translatedText(f->label));
+            it->second->setToolTip(QString::fromStdWString(translate(L"Kliknięcie włącza lub wyłącza; zmiana jest od razu wpisywana do sterownika.")));
+        }
+        if (auto it = m_lists.find(f->controlId); it != m_lists.end())
+            it->second->setToolTip(range);
         if (auto it = m_lists.find(f->controlId); it != m_lists.end()) {
             std::vector<CStrValueCmbBox::Item> items;
             for (const CSettingItem& item : f->items)
@@ -298,6 +311,17 @@ bool CSettingControls::write(const CSettingField& field, uint8_t blocks, bool re
         ok = false;
     // A field is in the warning colour while the controller may hold another value.
     if (ok) {
+        confirmWritten(field);
+        if (m_pending && m_pending->controlId == field.controlId && !m_replaying) {
+            m_pending->after = CSettingsTable::value(field, device.image());
+            if (m_pending->after != m_pending->before) {
+                m_undo.push_back(*m_pending);
+                m_redo.clear();
+            }
+        }
+    }
+    m_pending.reset();
+    if (ok) {
         for (const CSettingField* f : m_fields)
             if ((f->blocks & blocks) && m_warned.erase(f->controlId))
                 showWarning(*f);
@@ -307,6 +331,117 @@ bool CSettingControls::write(const CSettingField& field, uint8_t blocks, bool re
     // A write that left a block unknown takes it off the page with the rest of what was not read.
     refresh();
     return ok;
+}
+
+void CSettingControls::noteBefore(const CSettingField& field)
+{
+    // A list that sets several members at once (a sensor preset, the signal source) is not undone by one value.
+    if (field.special == SettingSpecial::None)
+        m_pending = SEdit { field.controlId, CSettingsTable::value(field, m_context.device.image()), 0 };
+    else
+        m_pending.reset();
+}
+
+void CSettingControls::undo()
+{
+    replay(m_undo, m_redo, false);
+}
+
+void CSettingControls::redo()
+{
+    replay(m_redo, m_undo, true);
+}
+
+void CSettingControls::replay(std::vector<SEdit>& from, std::vector<SEdit>& to, bool forward)
+{
+    if (from.empty())
+        return;
+    const SEdit edit = from.back();
+    const CSettingField* field = CSettingsTable::byControl(m_which, edit.controlId);
+    CLPGDevice& device = m_context.device;
+    if (!field || !device.m_connected || locked(*field) || m_context.doc.refuseWhileBusy(m_page))
+        return;
+    const double expected = forward ? edit.before : edit.after;
+    const double wanted = forward ? edit.after : edit.before;
+    // What the controller holds now decides: another program may have changed it since.
+    bool read = false;
+    m_context.doc.runOperation(
+        L"Odczyt ustawień",
+        [&] {
+            try {
+                CWaitCursor wait;
+                read = true;
+                if (field->blocks & kBlockBase)
+                    read = read && device.readBase();
+                if (field->blocks & kBlockAdv)
+                    read = read && device.readAdv();
+                if (field->blocks & kBlockAdvancedSetup)
+                    read = read && device.readAdvancedSetup();
+                if (field->blocks & kBlockSensorsSetup)
+                    read = read && device.readSensorsSetup();
+            } catch (IError* e) {
+                CErrorGuard error(e);
+                logSwallowed("settings", "CSettingControls::undo()", *error);
+                read = false;
+            }
+        },
+        m_page);
+    refresh();
+    if (!read) {
+        userInteraction().message(translate(L"Nie powiodło się odczytanie ustawień urządzenia!"), L"KORVANA",
+                                  MsgIcon::Error);
+        return;
+    }
+    CSettingsImage& image = device.image();
+    if (CSettingsTable::value(*field, image) != expected) {
+        from.pop_back();
+        userInteraction().message(
+            translate(L"Nie można cofnąć tej zmiany: sterownik ma już inną wartość:") + L"\n" + translate(field->label)
+                + L" " + CSettingsTable::text(*field, image),
+            L"KORVANA", MsgIcon::Warning);
+        return;
+    }
+    if (field->restart
+        && !userInteraction().question(
+            translate(L"Cofnięcie tej zmiany wymaga ponownego uruchomienia sterownika. Kontynuować?"), L"KORVANA",
+            MsgIcon::Question, false))
+        return;
+    m_replaying = true;
+    CSettingsTable::setValue(*field, image, wanted);
+    show(*field);
+    const bool written = write(*field, field->blocks, field->restart);
+    m_replaying = false;
+    if (written) {
+        from.pop_back();
+        to.push_back(edit);
+    }
+}
+
+void CSettingControls::confirmWritten(const CSettingField& field)
+{
+    const CSettingsImage& image = m_context.device.image();
+    std::wstring what = translate(field.label);
+    while (!what.empty() && (what.back() == L':' || what.back() == L' '))
+        what.pop_back();
+    std::wstring value = CSettingsTable::text(field, image);
+    if (field.kind == SettingKind::Spin && *field.unit)
+        value += L" " + translate(field.unit);
+    if (field.kind == SettingKind::Check)
+        value = translate(CSettingsTable::value(field, image) != 0 ? L"włączone" : L"wyłączone");
+    const QString text = QString::fromStdWString(translate(L"Zapisano:") + L" " + what + L" " + value);
+    m_lastConfirmation = text;
+    logInfo("settings", "written " + std::string(field.key));
+    if (CMainFrame* frame = m_context.doc.mainFrame())
+        frame->showNotice(text);
+    // The field itself flashes, so the eye that watched it sees the write took.
+    if (auto it = m_edits.find(field.controlId); it != m_edits.end()) {
+        CExtEdit* edit = it->second;
+        edit->setBackgroundColor(kConfirmed);
+        QTimer::singleShot(kFlashMs, edit, [this, id = field.controlId] {
+            if (const CSettingField* f = CSettingsTable::byControl(m_which, id))
+                showWarning(*f);
+        });
+    }
 }
 
 void CSettingControls::onSpin(const CSettingField& field, int delta)
@@ -321,6 +456,7 @@ void CSettingControls::onSpin(const CSettingField& field, int delta)
         return;
     if (m_context.device.m_connected && m_context.doc.refuseWhileBusy(m_page))
         return;
+    noteBefore(field);
     CSettingsTable::setValue(field, image, *next);
     show(field);
     write(field, field.blocks, field.restart);
@@ -346,14 +482,20 @@ void CSettingControls::onTyped(const CSettingField& field)
     }
     if (!parsed || !CSettingsTable::allows(field, image, typed)) {
         show(field);
+        // The range stands beside the field as well as in the box.
+        const QString range = QString::fromStdWString(translate(kOutOfRange) + L" " + CSettingsTable::rangeText(field, image));
+        it->second->setProperty(kRefusedProperty, range);
+        QToolTip::showText(it->second->mapToGlobal(QPoint(0, it->second->height())), range, it->second);
         userInteraction().message(translate(kOutOfRange) + L" " + CSettingsTable::rangeText(field, image), L"KORVANA",
                                   MsgIcon::Warning);
         return;
     }
+    it->second->setProperty(kRefusedProperty, QVariant());
     if (m_context.device.m_connected && m_context.doc.refuseWhileBusy(m_page)) {
         show(field);
         return;
     }
+    noteBefore(field);
     CSettingsTable::setValue(field, image, typed);
     show(field);
     write(field, field.blocks, field.restart);
@@ -369,6 +511,7 @@ void CSettingControls::onCheck(const CSettingField& field, bool checked)
         show(field);
         return;
     }
+    noteBefore(field);
     CSettingsTable::setValue(field, m_context.device.image(), checked ? 1 : 0);
     show(field);
     write(field, field.blocks, field.restart);
@@ -401,6 +544,7 @@ void CSettingControls::onList(const CSettingField& field, int value)
         show(field);
         return;
     }
+    noteBefore(field);
     CSettingsTable::setValue(field, image, value);
     refresh();
     const bool written = write(field, field.blocks, field.restart);

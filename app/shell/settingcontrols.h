@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,6 +37,10 @@ public:
     static constexpr const wchar_t* kWriteFailed = L"Nie powiodło się wpisanie ustawień do urządzenia!";
     static constexpr const wchar_t* kRestartFailed = L"Nie powiodło się zresetowanie urządzenia!";
     static constexpr const wchar_t* kOutOfRange = L"Wartość poza zakresem. Dozwolone:";
+    // The property of an edit that refused its typed value: the range, until a value is taken.
+    static constexpr const char* kRefusedProperty = "refusedRange";
+    // How long a field stays in the confirming colour after a write.
+    static constexpr int kFlashMs = 800;
 
     // handlerName(controlId): the name an error thrown by that control's handler is shown with.
     CSettingControls(QWidget* page, SettingsPage which, const CPageContext& context,
@@ -58,6 +63,18 @@ public:
     void onCheck(const CSettingField& field, bool checked);
     void onList(const CSettingField& field, int value);
 
+    // Ctrl+Z / Ctrl+Y on the page: the changes made on it in this session. An
+    // undo reads the field's blocks again and is refused, with the reason,
+    // when the controller no longer holds what the change left; one that needs
+    // the controller's restart asks first.
+    bool canUndo() const { return !m_undo.empty(); }
+    bool canRedo() const { return !m_redo.empty(); }
+    void undo();
+    void redo();
+    QWidget* page() const { return m_page; }
+
+    // What the last successful write said ("Zapisano: Temperatura przełączenia 35 °C").
+    QString lastConfirmation() const { return m_lastConfirmation; }
     // Whether the field's control shows a value the controller may not hold (a write failed).
     bool warned(int controlId) const { return m_warned.count(controlId) != 0; }
     // The line naming the blocks not read, and its button.
@@ -73,11 +90,26 @@ private:
     void show(const CSettingField& field);
     void showWarning(const CSettingField& field);
     void showDividerLock();
+    // The status word and the field's flash after a write that took.
+    void confirmWritten(const CSettingField& field);
+    struct SEdit {
+        int controlId;
+        double before;
+        double after;
+    };
+    void replay(std::vector<SEdit>& from, std::vector<SEdit>& to, bool forward);
+    // The value a change started from, taken just before it is stored.
+    void noteBefore(const CSettingField& field);
 
     QWidget* m_page;
     SettingsPage m_which;
     CPageContext m_context;
     std::function<std::wstring(int)> m_handlerName;
+    QString m_lastConfirmation;
+    std::vector<SEdit> m_undo;
+    std::vector<SEdit> m_redo;
+    std::optional<SEdit> m_pending; // the change being written
+    bool m_replaying = false;
     std::vector<const CSettingField*> m_fields;
     std::map<int, CExtEdit*> m_edits;
     std::map<int, QWidget*> m_spins;

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <app/shell/settingsdiffdlg.h>
 
+#include <app/data/settingfields.h>
 #include <app/data/translate.h>
 #include <basectrls/ctrlid.h>
 
 #include <QAbstractButton>
 #include <QHeaderView>
 #include <QTableWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -19,6 +22,38 @@ constexpr SCtrlLayout kLayout[] = {
 QString translated(const wchar_t* text)
 {
     return QString::fromStdWString(translate(text));
+}
+
+// "Ustawienia › Temperatura przełączenia": the page and the label the fitter
+// knows a setting by; the file's key where no page shows it.
+QString shownName(const std::string& key)
+{
+    const QString separator = QStringLiteral(" › ");
+    if (const CSettingField* f = CSettingsTable::find(key)) {
+        QString label = translated(f->label).trimmed();
+        while (label.endsWith(QLatin1Char(':')))
+            label.chop(1);
+        return translated(f->page == SettingsPage::Settings ? L"Ustawienia" : L"Zaawansowane") + separator + label;
+    }
+    if (key.rfind("m_carInfo.", 0) == 0)
+        return translated(L"Samochód") + separator + QString::fromStdString(key.substr(10));
+    if (key.rfind("m_devInfo.", 0) == 0)
+        return translated(L"Info") + separator + QString::fromStdString(key.substr(10));
+    return QString::fromStdString(key);
+}
+
+// A map cell's key, "m_injMapTable[ROW][RPM]": the row (2 … 20) and the rpm column label.
+bool mapCell(const std::string& key, QString& row, QString& column)
+{
+    static const std::string prefix = "m_injMapTable[";
+    if (key.rfind(prefix, 0) != 0)
+        return false;
+    const auto close = key.find(']', prefix.size());
+    if (close == std::string::npos || close + 2 >= key.size() || key[close + 1] != '[')
+        return false;
+    row = QString::fromStdString(key.substr(prefix.size(), close - prefix.size()));
+    column = QString::fromStdString(key.substr(close + 2, key.size() - close - 3));
+    return true;
 }
 
 } // namespace
@@ -46,7 +81,18 @@ void CSettingsDiffDlg::createControls()
     QWidget* placeholder = findChildCtrl(this, kListId);
     if (!placeholder)
         return;
-    m_table = new QTableWidget(static_cast<int>(m_differences.size()), 3, this);
+    // The map's cells are one row: the changed cells as a grid, in the tool tip.
+    std::vector<const CSettingDifference*> rows;
+    std::vector<std::tuple<QString, QString, QString, QString>> cells; // row, column, file, controller
+    for (const CSettingDifference& d : m_differences) {
+        QString r, c;
+        if (mapCell(d.key, r, c))
+            cells.emplace_back(r, c, QString::fromStdString(d.a), QString::fromStdString(d.b));
+        else
+            rows.push_back(&d);
+    }
+    const int total = static_cast<int>(rows.size()) + (cells.empty() ? 0 : 1);
+    m_table = new QTableWidget(total, 3, this);
     setCtrlId(m_table, kListId);
     m_table->setGeometry(placeholder->geometry());
     placeholder->hide();
@@ -56,15 +102,59 @@ void CSettingsDiffDlg::createControls()
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-    for (int row = 0; row < static_cast<int>(m_differences.size()); ++row) {
-        const CSettingDifference& d = m_differences[static_cast<std::size_t>(row)];
-        m_table->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(d.key)));
+    for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+        const CSettingDifference& d = *rows[static_cast<std::size_t>(row)];
+        auto* name = new QTableWidgetItem(shownName(d.key));
+        name->setToolTip(QString::fromStdString(d.key));
+        m_table->setItem(row, 0, name);
         m_table->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(d.a)));
         m_table->setItem(row, 2, new QTableWidgetItem(QString::fromStdString(d.b)));
+    }
+    if (!cells.empty()) {
+        const int row = static_cast<int>(rows.size());
+        const QString count = translated(L"zmienione komórki: %1").arg(cells.size());
+        auto* name = new QTableWidgetItem(translated(L"Mapa 2D"));
+        m_mapGrid = mapGridText(cells);
+        m_table->setItem(row, 0, name);
+        m_table->setItem(row, 1, new QTableWidgetItem(count));
+        m_table->setItem(row, 2, new QTableWidgetItem(count));
+        for (int column = 0; column < 3; ++column)
+            m_table->item(row, column)->setToolTip(m_mapGrid);
     }
     m_table->resizeColumnsToContents();
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->show();
+}
+
+QString CSettingsDiffDlg::mapGridText(const std::vector<std::tuple<QString, QString, QString, QString>>& cells)
+{
+    // ms rows down, rpm columns across; each changed cell "file → controller", the others empty.
+    QStringList rowKeys, columnKeys;
+    for (const auto& [r, c, a, b] : cells) {
+        if (!rowKeys.contains(r))
+            rowKeys << r;
+        if (!columnKeys.contains(c))
+            columnKeys << c;
+    }
+    const auto byNumber = [](const QString& x, const QString& y) { return x.toDouble() < y.toDouble(); };
+    std::sort(rowKeys.begin(), rowKeys.end(), byNumber);
+    std::sort(columnKeys.begin(), columnKeys.end(), byNumber);
+    QString text = QStringLiteral("<table border=1 cellspacing=0 cellpadding=2><tr><th></th>");
+    for (const QString& c : columnKeys)
+        text += QStringLiteral("<th>%1</th>").arg(c);
+    text += QStringLiteral("</tr>");
+    for (const QString& r : rowKeys) {
+        text += QStringLiteral("<tr><th>%1</th>").arg(r);
+        for (const QString& c : columnKeys) {
+            QString cell;
+            for (const auto& [cr, cc, a, b] : cells)
+                if (cr == r && cc == c)
+                    cell = a + QStringLiteral(" → ") + b;
+            text += QStringLiteral("<td>%1</td>").arg(cell);
+        }
+        text += QStringLiteral("</tr>");
+    }
+    return text + QStringLiteral("</table>");
 }
 
 bool CSettingsDiffDlg::OnInitDialog()

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// "Porównaj z plikiem…": the keys whose values differ between a settings file
-// and the controller's settings, each in the pages' format and unit.
+// "Porównaj z plikiem…": the settings whose values differ between a settings
+// file and the controller's, each in the pages' format and unit, named by its
+// page and label (the file's key in the tool tip); the map's changed cells are
+// one row with their grid in the tool tip.
 #pragma once
 
 #include <app/shell/skindlg.h>
 #include <app/tuning/settingsdiff.h>
 
+#include <tuple>
 #include <vector>
 
 class QTableWidget;
@@ -21,6 +24,8 @@ public:
     CSettingsDiffDlg(std::vector<CSettingDifference> differences, const QString& fileTitle, QWidget* parent = nullptr);
 
     QTableWidget* table() const { return m_table; }
+    // The changed map cells as a grid (rich text: ms rows, rpm columns, "file → controller").
+    QString mapGrid() const { return m_mapGrid; }
 
 protected:
     std::span<const SCtrlLayout> layoutTable() const override;
@@ -31,4 +36,7 @@ private:
     std::vector<CSettingDifference> m_differences;
     QString m_fileTitle;
     QTableWidget* m_table = nullptr;
+    QString m_mapGrid;
+
+    static QString mapGridText(const std::vector<std::tuple<QString, QString, QString, QString>>& cells);
 };

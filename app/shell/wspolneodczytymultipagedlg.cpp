@@ -118,6 +118,7 @@ bool CWspolneOdczytyMultiPageDlg::OnInitDialog()
     if (!CGDIpMultiPageDialog::OnInitDialog())
         return false;
     setUpInjectors();
+    updateInjectorTips();
     setUpGauges();
     showInjectorCount();
     {
@@ -268,8 +269,25 @@ void CWspolneOdczytyMultiPageDlg::showCells(const readingspanel::CCells& cells)
         }
 }
 
+void CWspolneOdczytyMultiPageDlg::updateInjectorTips()
+{
+    // The icon's key and what a click on it does.
+    for (std::size_t i = 0; i < 8; ++i) {
+        const QString n = QString::number(i + 1);
+        if (m_petrol[i])
+            m_petrol[i]->setToolTip(
+                translated(L"B%1: wtryskiwacz benzyny cylindra %1. Kliknięcie (na gazie) włącza lub wyłącza jego emulator.")
+                    .arg(n));
+        if (m_lpg[i])
+            m_lpg[i]->setToolTip(
+                translated(L"G%1: wtryskiwacz gazu cylindra %1. Kliknięcie (na gazie) wyłącza lub włącza ten wtryskiwacz.")
+                    .arg(n));
+    }
+}
+
 void CWspolneOdczytyMultiPageDlg::updateTexts()
 {
+    updateInjectorTips();
     if (QWidget* petrol = findChildCtrl(this, kPetrolTitleId))
         if (auto* label = qobject_cast<QLabel*>(petrol))
             label->setText(translated(L"BENZYNA"));

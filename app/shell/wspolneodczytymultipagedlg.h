@@ -88,6 +88,7 @@ protected:
     CPageContext m_context;
 
 private:
+    void updateInjectorTips();
     void setUpInjectors();
     void setUpGauges();
     // Cells of cylinders beyond the controller's injector count are hidden.

@@ -287,8 +287,10 @@ CMapModel::StepResult CMapModel::incrementSelected(int delta)
             if (margin > 0 || m_selected[c][r])
                 setCellValue(c, r, clampCell(m_value[c][r] + delta));
 
-    if (!connected())
+    if (!connected()) {
+        remember(before);
         return result;
+    }
 
     // The extent counts along the first selected column and row from the first cell.
     int rowExtent = 0;
@@ -320,6 +322,7 @@ CMapModel::StepResult CMapModel::incrementSelected(int delta)
     }
     if (result.acknowledged) {
         applyStepToImage(result.region);
+        remember(before);
         return result;
     }
     logWarning("map", "step edit not acknowledged");

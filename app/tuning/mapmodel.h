@@ -21,6 +21,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 class CDiag;
 class CLPGDevice;
@@ -46,6 +47,9 @@ struct MapRect {
 // The six bytes of record 13: first row, first column, row count, column
 // count, operation (2 up, 3 down), amount.
 using MapRegionRecord = std::array<uint8_t, 6>;
+
+// Whole-percent cell values, addressed [column][row].
+using MapValues = std::array<std::array<int, kMapRows>, kMapCols>;
 
 // The region a step edit sends: from first minus margin, extent plus twice
 // the margin, cut to the grid.
@@ -103,6 +107,29 @@ public:
     int repeatCount() const { return m_repeatCount; }
     bool lastStepUp() const { return m_lastStepUp; }
 
+    // ---- Typed values and undo ----
+    enum class WriteOutcome {
+        Nothing,   // nothing to change
+        Done,      // the controller holds it (or, offline, the grid does)
+        Cancelled, // the fitter said No to a whole-map write
+        Refused,   // not sent: the block was not read, or the controller no longer holds what the edit left
+        Failed,    // sent and not taken; the grid shows what the controller holds
+    };
+    // Every selected cell to value. When the cells changed form one block
+    // moved by one amount (all selected cells held the same value) it goes as
+    // a region step like Ctrl+Up; otherwise as the whole map page, which the
+    // write path wraps with petrol and a restart, so the fitter is asked first.
+    WriteOutcome setSelectedTo(int value);
+    // The grid becomes wanted: a region step when the change is one block
+    // moved by one amount, else the whole map after asking (askWhole, translated here).
+    WriteOutcome writeCells(const MapValues& wanted, const wchar_t* askWhole);
+    // The edits of this session, newest last. An undo reads the map again and
+    // is refused when the controller no longer holds what the edit left.
+    bool canUndo() const { return !m_undo.empty(); }
+    bool canRedo() const { return !m_redo.empty(); }
+    WriteOutcome undo();
+    WriteOutcome redo();
+
     // ---- Axis headers ----
     // CMapEdit::getText() of a header: the text the header keeps. Sends both
     // axes when connected and the breakpoint changed; a refused write keeps
@@ -136,6 +163,14 @@ public:
     const std::deque<MapCell>& trail() const { return m_trail; }
 
 private:
+    struct EditRecord {
+        MapValues before {};
+        MapValues after {};
+    };
+    static constexpr std::size_t kUndoDepth = 100;
+    void remember(const MapValues& before);
+    WriteOutcome replay(std::vector<EditRecord>& from, std::vector<EditRecord>& to, bool forward);
+
     bool connected() const;
     void showMapWriteFailure() const;
     void snapshotTo(std::array<std::array<int, kMapRows>, kMapCols>& values) const;
@@ -163,4 +198,6 @@ private:
     std::optional<MapCell> m_current;
     uint32_t m_savedColour = kMapGrey;
     std::deque<MapCell> m_trail;
+    std::vector<EditRecord> m_undo;
+    std::vector<EditRecord> m_redo;
 };

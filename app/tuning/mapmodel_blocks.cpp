@@ -68,8 +68,10 @@ bool CMapModel::paste(const std::string& text)
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < columns; ++c)
             wanted[first->column + c][first->row + r] = block[r][c];
+    const MapValues before = m_value;
     if (!sendTable(wanted))
         return false;
+    remember(before);
     selectRect({ first->column, first->row, first->column + columns - 1, first->row + rows - 1 });
     return true;
 }
@@ -92,7 +94,11 @@ bool CMapModel::interpolateSelection()
             wanted[col][row] = static_cast<int>(clampCell(roundToWhole(v)));
         }
     }
-    return sendTable(wanted);
+    const MapValues before = m_value;
+    if (!sendTable(wanted))
+        return false;
+    remember(before);
+    return true;
 }
 
 bool CMapModel::sendTable(const std::array<std::array<int, kMapRows>, kMapCols>& wanted)

@@ -5,6 +5,8 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 CCell::CCell(CCellArray* owner, const QRect& rect)
     : m_owner(owner)
     , m_rect(rect)
@@ -107,6 +109,24 @@ void CCell::paint(QPainter& painter) const
         painter.setPen(toQColor(m_txtColour));
         painter.drawText(m_rect, Qt::AlignCenter, m_text);
     }
-    if (m_current)
+    if (!m_current)
+        return;
+    if (m_markerStyle == MarkerStyle::Square) {
         painter.fillRect(QRect(left() + 5, top() + 5, m_markerSize, m_markerSize), toQColor(m_markerColour));
+        return;
+    }
+    // Three pixels inside the border: thick enough to see across the room, clear of a centred number.
+    const int t = std::max(2, std::min(w, h) / 8);
+    const QColor colour = toQColor(m_markerColour);
+    painter.fillRect(QRect(left() + 1, top() + 1, w - 1, t), colour);
+    painter.fillRect(QRect(left() + 1, top() + h - t, w - 1, t), colour);
+    painter.fillRect(QRect(left() + 1, top() + 1, t, h - 1), colour);
+    painter.fillRect(QRect(left() + w - t, top() + 1, t, h - 1), colour);
+}
+
+void CCell::setMarkerStyle(MarkerStyle style)
+{
+    m_markerStyle = style;
+    if (m_current)
+        repaint();
 }

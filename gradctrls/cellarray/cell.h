@@ -38,6 +38,10 @@ public:
     void setCurrentCellColor(uint32_t colour);
     uint32_t getCurrentCellColor() const { return m_markerColour; }
     int markerSize() const { return m_markerSize; }
+    // A square in the top-left corner, or a frame inside the border that leaves the text free.
+    enum class MarkerStyle { Square, Frame };
+    void setMarkerStyle(MarkerStyle style);
+    MarkerStyle markerStyle() const { return m_markerStyle; }
 
     // left, top, right, bottom: right and bottom are the next cell's left and top.
     const QRect& rect() const { return m_rect; }
@@ -70,4 +74,5 @@ private:
     uint32_t m_selBkColour = 0xA0FFA0;
     uint32_t m_markerColour = 0;
     int m_markerSize = 10;
+    MarkerStyle m_markerStyle = MarkerStyle::Square;
 };

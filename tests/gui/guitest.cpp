@@ -57,6 +57,25 @@ void pressKey(QWidget* widget, int key, Qt::KeyboardModifiers modifiers)
     settle();
 }
 
+void typeText(QWidget* widget, const QString& text)
+{
+    for (const QChar ch : text) {
+        QWidget* target = QApplication::focusWidget();
+        if (!target || !(target == widget || widget->isAncestorOf(target)))
+            target = widget;
+        int key = ch.unicode();
+        if (ch.isDigit())
+            key = Qt::Key_0 + ch.digitValue();
+        else if (ch == QLatin1Char('-'))
+            key = Qt::Key_Minus;
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(target, &release);
+        settle();
+    }
+}
+
 void resizeTo(QWidget* widget, const QSize& size)
 {
     if (!widget)

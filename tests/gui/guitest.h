@@ -33,6 +33,8 @@ void rightClick(QWidget* widget, QPoint pos = QPoint(-1, -1));
 // A key press and release sent to widget as if it had the focus; the events
 // pass through the application's event filters like real ones.
 void pressKey(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// Types text one key at a time into the widget that has the focus inside widget's window (or widget).
+void typeText(QWidget* widget, const QString& text);
 // Resizes widget and lets every resulting event run.
 void resizeTo(QWidget* widget, const QSize& size);
 // Shows widget and lets its pending show and resize events run.

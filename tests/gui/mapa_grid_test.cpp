@@ -160,18 +160,28 @@ TEST_F(MapGrid, OperatingPointMarksItsCellAndLeavesAFadingTrail)
     const MapCell newest = m_grid.model().trail()[0];
     EXPECT_TRUE(m_grid.cellAt(newest.row, newest.column)->isCurrent());
 
-    // Older trail cells are painted with a mark that fades: the second is darker than the ninth.
+    // Older trail cells carry a thin outline that fades: the second is darker than the ninth; the
+    // inside of a trail cell, where its number stands, keeps the cell's own background.
     const QImage image = m_grid.grab().toImage();
-    const auto markAt = [&](std::size_t i) {
+    const auto cellRect = [&](std::size_t i) {
         const MapCell cell = m_grid.model().trail()[i];
-        const QRect r = m_grid.cellAt(cell.row, cell.column)->rect();
-        return image.pixelColor(r.left() + 3, r.top() + 3);
+        return m_grid.cellAt(cell.row, cell.column)->rect();
     };
-    EXPECT_LT(markAt(1).green(), 200) << "a trail cell carries a mark";
-    EXPECT_LT(markAt(1).green(), markAt(8).green()) << "the older, the fainter";
+    const auto outlineAt = [&](std::size_t i) {
+        const QRect r = cellRect(i);
+        return image.pixelColor(r.left() + 2, r.center().y());
+    };
+    EXPECT_LT(outlineAt(1).green(), 200) << "a trail cell carries an outline";
+    EXPECT_LT(outlineAt(1).green(), outlineAt(8).green()) << "the older, the fainter";
+    EXPECT_EQ(image.pixelColor(cellRect(1).left() + 4, cellRect(1).top() + 4), CCell::toQColor(valueColour(0)));
+    // The marker is a frame inside the cell's border: the middle of the cell stays free for the number.
+    const QRect marked = m_grid.cellAt(newest.row, newest.column)->rect();
+    EXPECT_EQ(image.pixelColor(marked.left() + 1, marked.center().y()), CCell::toQColor(kMapMarkerColour));
+    EXPECT_EQ(image.pixelColor(marked.left() + 8, marked.center().y()),
+              CCell::toQColor(valueColour(0)));
     // A cell never visited keeps its plain background there.
     const QRect plain = m_grid.cellAt(18, 0)->rect();
-    EXPECT_EQ(image.pixelColor(plain.left() + 3, plain.top() + 3), CCell::toQColor(valueColour(0)));
+    EXPECT_EQ(image.pixelColor(plain.left() + 2, plain.center().y()), CCell::toQColor(valueColour(0)));
 }
 
 TEST_F(MapGrid, GreyModeDarkensVisitedCellsAndValueModeComesBack)

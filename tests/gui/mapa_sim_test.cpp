@@ -32,7 +32,9 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -227,6 +229,144 @@ TEST_F(MapaPage, CtrlUpOnABlockChangesExactlyThoseCellsInTheController)
         }
     expectAllAgree();
     EXPECT_TRUE(m_run->ui.shown().empty());
+}
+
+// Typing a value over a block: cells of one value go as one region step (no
+// question, no restart); Ctrl+Z puts them back the same way. Cells of
+// different values need the whole map, so the program asks first: No sends
+// nothing, Yes writes exactly the block.
+TEST_F(MapaPage, TypedValueOverABlockReachesTheControllerAndUndoPutsItBack)
+{
+    startWithSim();
+    if (IsSkipped())
+        return;
+    guitest::click(guitest::findById<QAbstractButton>(m_corRpm, CCorRpmDlg::kBtnClearMap));
+    guitest::settle();
+    const SimMap cleared = simMap(*m_sim);
+    ASSERT_TRUE(cleared.ok);
+    selectBlock(4, 3, 6, 4); // three columns, two rows, all 0
+    guitest::typeText(m_grid, QStringLiteral("7"));
+    ASSERT_TRUE(m_grid->valueEditorOpen());
+    EXPECT_EQ(m_grid->valueEditor()->text(), QStringLiteral("7"));
+    guitest::pressKey(m_grid->valueEditor(), Qt::Key_Return);
+    EXPECT_FALSE(m_grid->valueEditorOpen());
+    const auto inside = [](int c, int r) { return c >= 4 && c <= 6 && r >= 3 && r <= 4; };
+    SimMap after = simMap(*m_sim);
+    for (int r = 0; r < kMapRows; ++r)
+        for (int c = 0; c < kMapCols; ++c)
+            ASSERT_EQ(after.cells[r][c], inside(c, r) ? 7 : 0) << c << "," << r;
+    expectAllAgree();
+    EXPECT_EQ(m_run->ui.unexpectedQuestions(), 0u) << "one value: a region step, nothing to ask";
+    EXPECT_TRUE(m_run->ui.shown().empty());
+
+    // Ctrl+Z on the grid: the block is 0 again, in the controller too.
+    guitest::pressKey(m_grid, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(simMap(*m_sim).cells, cleared.cells);
+    expectAllAgree();
+    EXPECT_TRUE(m_grid->canRedo());
+    guitest::pressKey(m_grid, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(simMap(*m_sim).cells, after.cells);
+
+    // Different values under the selection: the whole map, asked first. No sends nothing.
+    m_grid->clearSelection(true);
+    selectBlock(6, 4, 7, 4); // 7 and 0
+    m_run->ui.queueAnswer(false);
+    guitest::typeText(m_grid, QStringLiteral("-12"));
+    guitest::pressKey(m_grid->valueEditor(), Qt::Key_Return);
+    EXPECT_EQ(simMap(*m_sim).cells, after.cells);
+    m_run->ui.queueAnswer(true);
+    guitest::typeText(m_grid, QStringLiteral("-12"));
+    guitest::pressKey(m_grid->valueEditor(), Qt::Key_Return);
+    const SimMap whole = simMap(*m_sim);
+    for (int r = 0; r < kMapRows; ++r)
+        for (int c = 0; c < kMapCols; ++c) {
+            const int expected = r == 4 && (c == 6 || c == 7) ? -12 : after.cells[r][c];
+            ASSERT_EQ(whole.cells[r][c], expected) << c << "," << r;
+        }
+    expectAllAgree();
+    EXPECT_EQ(m_run->ui.unexpectedQuestions(), 0u);
+    // The two questions, and nothing else: the whole map was read back as written.
+    ASSERT_EQ(m_run->ui.shown().size(), 2u);
+    for (const auto& shown : m_run->ui.shown())
+        EXPECT_NE(shown.text.find(L"cała mapa"), std::wstring::npos);
+}
+
+TEST_F(MapaPage, UndoIsRefusedWhenTheControllerNoLongerHoldsTheEdit)
+{
+    startWithSim();
+    if (IsSkipped())
+        return;
+    selectBlock(2, 2, 3, 3);
+    guitest::pressKey(m_grid, Qt::Key_Up, Qt::ControlModifier);
+    ASSERT_TRUE(m_grid->canUndo());
+    // Another program changes a cell of the block behind the tool's back.
+    ASSERT_EQ(m_sim->send("mapcell 2 2 33"), "ok mapcell");
+    const SimMap changed = simMap(*m_sim);
+    guitest::pressKey(m_grid, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(simMap(*m_sim).cells, changed.cells) << "nothing written";
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_EQ(m_run->ui.shown()[0].text,
+              L"Nie można cofnąć tej zmiany: mapa w sterowniku nie ma już wartości, które ta zmiana pozostawiła.");
+    // The grid shows what the controller holds now, and the edit is gone from the list.
+    expectAllAgree();
+    EXPECT_FALSE(m_grid->canUndo());
+}
+
+TEST_F(MapaPage, OutOfRangeValueIsRefusedWithTheRangeAndWritesNothing)
+{
+    startWithSim();
+    if (IsSkipped())
+        return;
+    const SimMap before = simMap(*m_sim);
+    selectBlock(1, 1, 1, 1);
+    guitest::typeText(m_grid, QStringLiteral("75"));
+    guitest::pressKey(m_grid->valueEditor(), Qt::Key_Return);
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_EQ(m_run->ui.shown()[0].text, L"Wartość komórki mapy musi leżeć w zakresie od -50 do 50 %.");
+    EXPECT_TRUE(m_grid->valueEditorOpen()) << "kept for correcting";
+    guitest::pressKey(m_grid->valueEditor(), Qt::Key_Escape);
+    EXPECT_FALSE(m_grid->valueEditorOpen());
+    EXPECT_EQ(simMap(*m_sim).cells, before.cells);
+}
+
+// Ctrl+wheel notches gather into one step; the right-click menu offers the edits.
+TEST_F(MapaPage, WheelNotchesGatherIntoOneStepAndTheMenuOffersTheEdits)
+{
+    startWithSim();
+    if (IsSkipped())
+        return;
+    const SimMap before = simMap(*m_sim);
+    selectBlock(5, 5, 5, 6);
+    const QPoint p = m_grid->cellAt(5, 5)->rect().center();
+    for (int i = 0; i < 3; ++i) {
+        QWheelEvent wheel(p, m_grid->mapToGlobal(p), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::ControlModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(m_grid, &wheel);
+    }
+    EXPECT_EQ(m_grid->pendingWheelSteps(), 3);
+    EXPECT_EQ(simMap(*m_sim).cells, before.cells) << "nothing before the notches end";
+    ASSERT_TRUE(waitFor([&] { return m_grid->pendingWheelSteps() == 0; }));
+    guitest::settle();
+    const SimMap after = simMap(*m_sim);
+    EXPECT_EQ(after.cells[5][5], std::min(50, before.cells[5][5] + 3));
+    EXPECT_EQ(after.cells[6][5], std::min(50, before.cells[6][5] + 3));
+    expectAllAgree();
+    // One edit: one undo puts all three notches back.
+    guitest::pressKey(m_grid, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(simMap(*m_sim).cells, before.cells);
+
+    std::unique_ptr<QMenu> menu(m_grid->contextMenu());
+    QStringList texts;
+    for (QAction* action : menu->actions())
+        if (!action->isSeparator())
+            texts << action->text();
+    EXPECT_EQ(texts, (QStringList { QStringLiteral("Ustaw wartość…"), QStringLiteral("Zwiększ o 1"),
+                                    QStringLiteral("Zmniejsz o 1"), QStringLiteral("Zwiększ o 5 %"),
+                                    QStringLiteral("Zmniejsz o 5 %"), QStringLiteral("Kopiuj"), QStringLiteral("Wklej"),
+                                    QStringLiteral("Interpoluj"), QStringLiteral("Cofnij"), QStringLiteral("Ponów") }));
+    menu->actions()[4]->trigger(); // "Zwiększ o 5 %"
+    EXPECT_EQ(simMap(*m_sim).cells[5][5], std::min(50, before.cells[5][5] + 5));
+    expectAllAgree();
 }
 
 TEST_F(MapaPage, RefusedStepLeavesTheGridAndSaysSo)

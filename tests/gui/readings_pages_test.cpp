@@ -786,6 +786,26 @@ TEST(DemoReadings, APlaybackMovesWithTimeAtItsSpeedSeeksAndOpensFromTheCommandLi
     qunsetenv("XDG_CONFIG_HOME");
 }
 
+// Each injector icon names its cylinder and says what a click on it does.
+TEST(DemoReadings, InjectorIconsSayTheirKeyAndWhatAClickDoes)
+{
+    SAppOptions options;
+    options.demo = true;
+    CShellRun run(options);
+    ASSERT_TRUE(run.start());
+    COdczytyDlg* page = readingsPage(run);
+    ASSERT_NE(page, nullptr);
+    const auto icons = page->findChildren<CGDIpInjectorStateDisplay*>();
+    ASSERT_EQ(icons.size(), 16);
+    QStringList tips;
+    for (const auto* icon : icons)
+        tips << icon->toolTip();
+    EXPECT_TRUE(tips.contains(QStringLiteral(
+        "B3: wtryskiwacz benzyny cylindra 3. Kliknięcie (na gazie) włącza lub wyłącza jego emulator.")));
+    EXPECT_TRUE(tips.contains(QStringLiteral(
+        "G8: wtryskiwacz gazu cylindra 8. Kliknięcie (na gazie) wyłącza lub włącza ten wtryskiwacz.")));
+}
+
 TEST(DemoReadings, CsvExportOfARecordingAndNothingLeftOfABadOne)
 {
     QTemporaryDir dir;

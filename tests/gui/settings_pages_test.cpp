@@ -18,6 +18,7 @@
 #include <app/shell/consolesetupdlg.h>
 #include <app/shell/infodlg.h>
 #include <app/shell/mainframe.h>
+#include <app/shell/menucommands.h>
 #include <app/shell/settingsdiffdlg.h>
 #include <app/shell/spinbutton.h>
 #include <app/shell/kormultipagectrl.h>
@@ -236,11 +237,52 @@ TEST_F(SettingsPages, TypedValueOutsideTheRangeIsRefusedWithTheRange)
     ASSERT_EQ(m_run->ui.shown().size(), 1u);
     EXPECT_NE(m_run->ui.shown()[0].text.find(L"500 … 4000"), std::wstring::npos);
     EXPECT_EQ(edit->text().toStdWString(), CSettingsTable::formatValue(*f, before));
+    // Beside the field too, until a value is taken; the label says the range before anything is typed.
+    EXPECT_NE(edit->property(CSettingControls::kRefusedProperty).toString().indexOf(QStringLiteral("500 … 4000")), -1);
+    auto* label = guitest::findById<QLabel>(dlg, 1149 + CSettingControls::kLabelIdOffset);
+    ASSERT_NE(label, nullptr);
+    EXPECT_NE(label->toolTip().indexOf(QStringLiteral("500 … 4000")), -1);
+    EXPECT_TRUE(dlg->settings()->lastConfirmation().isEmpty()) << "nothing was written";
 
     edit->setText(QStringLiteral("2000"));
     dlg->settings()->onTyped(*f);
     EXPECT_EQ(CSettingsTable::value(*f, device().image()), 2000);
     EXPECT_EQ(controllerValue(*f), 2000);
+    EXPECT_FALSE(edit->property(CSettingControls::kRefusedProperty).isValid());
+    // The write is confirmed: in the caption, naming the field, its value and its unit.
+    QString name = QString::fromStdWString(f->label).trimmed();
+    while (name.endsWith(QLatin1Char(':')))
+        name.chop(1);
+    const QString confirmation = QStringLiteral("Zapisano: ") + name + QStringLiteral(" 2000 ")
+        + QString::fromStdWString(f->unit);
+    EXPECT_EQ(dlg->settings()->lastConfirmation(), confirmation);
+    EXPECT_NE(m_run->app().mainFrame()->captionLine().indexOf(confirmation), -1);
+}
+
+// Edit → Cofnij / Ponów on a settings page: the field's last change goes back into the controller and again.
+TEST_F(SettingsPages, UndoAndRedoPutAFieldBackInTheController)
+{
+    start();
+    auto* dlg = page<CUstawieniaDlg>(1);
+    const CSettingField* f = CSettingsTable::byControl(SettingsPage::Settings, 1149);
+    auto* edit = guitest::findById<CExtEdit>(dlg, 1149);
+    ASSERT_TRUE(f && edit);
+    const double before = CSettingsTable::value(*f, device().image());
+    const double changed = before == 2000 ? 2100 : 2000;
+    edit->setText(QString::number(changed));
+    dlg->settings()->onTyped(*f);
+    ASSERT_EQ(controllerValue(*f), changed);
+    ASSERT_TRUE(dlg->settings()->canUndo());
+
+    CMainFrame* frame = m_run->app().mainFrame();
+    frame->onCommand(MenuCmd::kEditUndo);
+    EXPECT_EQ(controllerValue(*f), before);
+    EXPECT_EQ(edit->text().toStdWString(), CSettingsTable::formatValue(*f, before));
+    EXPECT_FALSE(dlg->settings()->canUndo());
+    frame->onCommand(MenuCmd::kEditRedo);
+    EXPECT_EQ(controllerValue(*f), changed);
+    EXPECT_TRUE(dlg->settings()->canUndo());
+    EXPECT_EQ(m_run->ui.unexpectedQuestions(), 0u);
 }
 
 TEST_F(SettingsPages, FailedWriteIsShownInTheWarningColourUntilWritten)
@@ -440,7 +482,7 @@ TEST_F(SettingsPages, ConsoleSetupOpensOnDoubleClick)
     EXPECT_TRUE(m_run->ui.shown().empty());
 }
 
-TEST_F(SettingsPages, CompareWithFileListsTheChangedKey)
+TEST_F(SettingsPages, CompareWithFileNamesTheChangedSettingByPageAndLabel)
 {
     start();
     const std::string path = m_dir.filePath(QStringLiteral("saved.kvs")).toStdString();
@@ -452,17 +494,37 @@ TEST_F(SettingsPages, CompareWithFileListsTheChangedKey)
     guitest::click(guitest::findById<CSpinButton>(dlg, f->spinId)->downButton());
     ASSERT_NE(CSettingsTable::value(*f, device().image()), before);
 
-    std::vector<std::string> keys;
+    // Two map cells changed as well: one row for the map, its cells in a grid.
+    device().image().m_corrMap.m_injMapTable[3][4] += 5;
+    device().image().m_corrMap.m_injMapTable[7][1] -= 2;
+
+    std::vector<std::string> names, keys;
+    QString grid;
     shelltest::onNextModal([&](QWidget* modal) {
         if (auto* diff = qobject_cast<CSettingsDiffDlg*>(modal)) {
-            for (int row = 0; row < diff->table()->rowCount(); ++row)
-                keys.push_back(diff->table()->item(row, 0)->text().toStdString());
+            for (int row = 0; row < diff->table()->rowCount(); ++row) {
+                names.push_back(diff->table()->item(row, 0)->text().toStdString());
+                keys.push_back(diff->table()->item(row, 0)->toolTip().toStdString());
+            }
+            grid = diff->mapGrid();
             guitest::saveScreenshot(diff, QStringLiteral("settings_diff"));
         }
         modal->close();
     });
     m_run->app().mainFrame()->OnFileCompareSettings(path);
-    EXPECT_EQ(keys, std::vector<std::string> { f->key });
+    QString label = QString::fromStdWString(f->label).trimmed();
+    while (label.endsWith(QLatin1Char(':')))
+        label.chop(1);
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0], (QStringLiteral("Ustawienia › ") + label).toStdString());
+    EXPECT_EQ(keys[0], f->key) << "the key only as a tool tip";
+    EXPECT_EQ(names[1], "Mapa 2D");
+    // Rows keyed 2 … 20 and columns 1000 … 8000 as the file keys them; each cell "file → controller".
+    const auto& map = device().image().m_corrMap.m_injMapTable;
+    EXPECT_NE(grid.indexOf(QStringLiteral("<th>5</th>")), -1) << grid.toStdString();
+    EXPECT_NE(grid.indexOf(QStringLiteral("<th>3000</th>")), -1) << grid.toStdString();
+    EXPECT_NE(grid.indexOf(QStringLiteral("%1 → %2").arg(map[3][4] - 5).arg(map[3][4])), -1) << grid.toStdString();
+    EXPECT_NE(grid.indexOf(QStringLiteral("%1 → %2").arg(map[7][1] + 2).arg(map[7][1])), -1) << grid.toStdString();
 }
 
 } // namespace

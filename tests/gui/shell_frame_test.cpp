@@ -14,14 +14,25 @@
 #include <app/shell/korvanaview.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/menucommands.h>
+#include <app/shell/menumnemonics.h>
+#include <app/shell/uidump.h>
 #include <gradctrls/multipage/imultipagebutton.h>
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QMenu>
+#include <QActionGroup>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMenuBar>
+#include <QTest>
+#include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <map>
+#include <set>
 
 using shelltest::CShellRun;
 
@@ -91,17 +102,17 @@ TEST_F(Frame, CaptionFontAndHeightFollowTheClientArea)
 TEST_F(Frame, MenusHoldTheItemsWithTheirCommandIds)
 {
     const QList<QAction*> popups = m_frame->mainMenu()->actions();
-    ASSERT_EQ(popups.size(), 4);
-    const QStringList titles
-        = { QStringLiteral("Plik"), QStringLiteral("Ustawienia"), QStringLiteral("Język"), QStringLiteral("Info") };
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(popups[i]->text(), titles[i]);
+    ASSERT_EQ(popups.size(), 5);
+    const QStringList titles = { QStringLiteral("Plik"), QStringLiteral("Edycja"), QStringLiteral("Ustawienia"),
+                                 QStringLiteral("Język"), QStringLiteral("Info") };
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(withoutMnemonic(popups[i]->text()), titles[i]);
 
     auto items = [&](int popup) {
         QList<QPair<QString, int>> out;
         for (QAction* a : popups[popup]->menu()->actions())
             if (!a->isSeparator())
-                out.append({ a->text(), a->data().toInt() });
+                out.append({ withoutMnemonic(a->text()), a->data().toInt() });
         return out;
     };
     using Items = QList<QPair<QString, int>>;
@@ -111,15 +122,16 @@ TEST_F(Frame, MenusHoldTheItemsWithTheirCommandIds)
             { QStringLiteral("Porównaj z plikiem…"), 32795 }, { QStringLiteral("Historia"), 32796 },
             { QStringLiteral("Samochód"), 32797 }, { QStringLiteral("Raport dla klienta…"), 32798 },
             { QStringLiteral("Wyjście"), 57665 } }));
-    EXPECT_EQ(items(1),
+    EXPECT_EQ(items(1), (Items { { QStringLiteral("Cofnij"), 32800 }, { QStringLiteral("Ponów"), 32801 } }));
+    EXPECT_EQ(items(2),
         (Items { { QStringLiteral("Przywróć ustawienia fabryczne"), 32775 },
             { QStringLiteral("Dane warsztatu…"), 32799 } }));
-    EXPECT_EQ(items(3),
-        (Items { { QStringLiteral("Dokumentacja"), 32794 }, { QStringLiteral("Aktualizacja sterownika..."), 32793 },
-            { QStringLiteral("Informacje"), 57664 } }));
+    EXPECT_EQ(items(4),
+        (Items { { QStringLiteral("Dokumentacja"), 32794 }, { QStringLiteral("Pomoc do tej strony"), 32802 },
+            { QStringLiteral("Aktualizacja sterownika..."), 32793 }, { QStringLiteral("Informacje"), 57664 } }));
     const QStringList languages = { "Polski", "Angielski", "Rosyjski", "Włoski", "Niemiecki", "Tajski", "Francuski",
         "Chorwacki", "Serbski", "Bośniacki", "Hiszpański", "Grecki", "Słoweński", "Bułgarski", "Turecki" };
-    const Items language = items(2);
+    const Items language = items(3);
     ASSERT_EQ(language.size(), 15);
     for (int i = 0; i < 15; ++i) {
         EXPECT_EQ(language[i].first, languages[i]);
@@ -141,6 +153,105 @@ TEST_F(Frame, LanguageItemsSelectTheirIndexAndMoveTheCheckMark)
     EXPECT_EQ(currentLanguage(), 0);
 }
 
+// Keys through the shortcut map, as a keyboard sends them: pages, files, undo, help and quit.
+TEST_F(Frame, EachShortcutReachesItsCommand)
+{
+    m_frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+    CkorvanaView* view = m_run.app().view();
+    const auto page = [&] { return view->multiPage()->getActiveIndex() - CkorvanaView::kFirstPage; };
+    ASSERT_EQ(page(), 0);
+    QTest::keyClick(m_frame, Qt::Key_3, Qt::ControlModifier);
+    EXPECT_EQ(page(), 2);
+    QTest::keyClick(m_frame, Qt::Key_7, Qt::ControlModifier);
+    EXPECT_EQ(page(), 6);
+    QTest::keyClick(m_frame, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(page(), 0) << "Ctrl+Tab goes round";
+    QTest::keyClick(m_frame, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(page(), 6);
+    QTest::keyClick(m_frame, Qt::Key_5, Qt::ControlModifier);
+    EXPECT_EQ(page(), 4);
+
+    // F1: the manual at the shown page's chapter ("Mapa 2D" has its own).
+    std::vector<QString> opened;
+    m_run.app().document()->openUrl = [&](const QUrl& url) {
+        opened.push_back(url.fileName());
+        return true;
+    };
+    QTest::keyClick(m_frame, Qt::Key_F1);
+    QTest::keyClick(m_frame, Qt::Key_2, Qt::ControlModifier);
+    QTest::keyClick(m_frame, Qt::Key_F1);
+    EXPECT_EQ(opened, (std::vector<QString> { QStringLiteral("map-editor.html"), QStringLiteral("settings.html") }));
+    EXPECT_EQ(page(), 1) << "F1 shows no page";
+
+    // Ctrl+O and Ctrl+S ask for their files (the scripted answer is none).
+    const std::size_t before = m_run.ui.fileRequests().size();
+    QTest::keyClick(m_frame, Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(m_frame, Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(m_run.ui.fileRequests().size(), before + 2);
+    EXPECT_FALSE(m_run.ui.fileRequests()[before]);
+    EXPECT_TRUE(m_run.ui.fileRequests()[before + 1]);
+
+    // The menus show the keys.
+    EXPECT_EQ(m_frame->commandAction(32774)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    EXPECT_EQ(m_frame->commandAction(32800)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
+    EXPECT_EQ(m_frame->commandAction(32801)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Y")));
+    EXPECT_EQ(m_frame->commandAction(32798)->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
+    // One language at a time: the items are one exclusive group.
+    const QActionGroup* group = m_frame->commandAction(32776)->actionGroup();
+    ASSERT_NE(group, nullptr);
+    EXPECT_TRUE(group->isExclusive());
+    EXPECT_EQ(group->actions().size(), 15);
+
+    QTest::keyClick(m_frame, Qt::Key_Q, Qt::ControlModifier);
+    guitest::settle();
+    EXPECT_FALSE(m_frame->isVisible()) << "Ctrl+Q quits";
+}
+
+// What --dump-ui says of the menus: the keys, and the languages as one exclusive group.
+TEST_F(Frame, UiDumpShowsTheShortcutsAndTheExclusiveLanguageGroup)
+{
+    const QJsonObject root = QJsonDocument::fromJson(describeUi()).object();
+    std::map<QString, QString> shortcuts;
+    std::set<int> languageGroups;
+    int languages = 0;
+    for (const QJsonValue menu : root.value(QStringLiteral("menus")).toArray()) {
+        const bool isLanguage = withoutMnemonic(menu[QStringLiteral("title")].toString()) == QStringLiteral("Język");
+        for (const QJsonValue action : menu[QStringLiteral("actions")].toArray()) {
+            shortcuts[withoutMnemonic(action[QStringLiteral("text")].toString())] = action[QStringLiteral("shortcut")].toString();
+            if (isLanguage) {
+                ++languages;
+                EXPECT_TRUE(action[QStringLiteral("checkable")].toBool());
+                languageGroups.insert(action[QStringLiteral("exclusiveGroup")].toInt(-1));
+            }
+        }
+    }
+    EXPECT_EQ(shortcuts[QStringLiteral("Wczytaj ustawienia z pliku...")], QStringLiteral("Ctrl+O"));
+    EXPECT_EQ(shortcuts[QStringLiteral("Zapisz ustawienia do pliku...")], QStringLiteral("Ctrl+S"));
+    EXPECT_EQ(shortcuts[QStringLiteral("Wyjście")], QStringLiteral("Ctrl+Q"));
+    EXPECT_EQ(shortcuts[QStringLiteral("Cofnij")], QStringLiteral("Ctrl+Z"));
+    EXPECT_EQ(shortcuts[QStringLiteral("Ponów")], QStringLiteral("Ctrl+Y"));
+    EXPECT_EQ(shortcuts[QStringLiteral("Pomoc do tej strony")], QStringLiteral("F1"));
+    EXPECT_EQ(languages, 15);
+    ASSERT_EQ(languageGroups.size(), 1u);
+    EXPECT_GT(*languageGroups.begin(), 0) << "a group number, not null";
+}
+
+// Every menu's items get distinct mnemonics in any language, the texts themselves untouched.
+TEST(MenuMnemonics, FirstFreeLetterOfEachItem)
+{
+    EXPECT_EQ(withMnemonics({ QStringLiteral("Plik"), QStringLiteral("Edycja"), QStringLiteral("Ustawienia"),
+                              QStringLiteral("Język"), QStringLiteral("Info") }),
+              (QStringList { QStringLiteral("&Plik"), QStringLiteral("&Edycja"), QStringLiteral("&Ustawienia"),
+                             QStringLiteral("&Język"), QStringLiteral("&Info") }));
+    // Taken letters are skipped case-insensitively; "&" shows as itself; nothing free, no mark.
+    EXPECT_EQ(withMnemonics({ QStringLiteral("Save"), QStringLiteral("save as"), QStringLiteral("A & B"),
+                              QStringLiteral("sav"), QStringLiteral("as") }),
+              (QStringList { QStringLiteral("&Save"), QStringLiteral("s&ave as"), QStringLiteral("A && &B"),
+                             QStringLiteral("sa&v"), QStringLiteral("as") }));
+    EXPECT_EQ(withoutMnemonic(QStringLiteral("s&ave && go")), QStringLiteral("save & go"));
+}
+
 TEST_F(Frame, LanguageSwitchRetitlesMenuAndButtons)
 {
     setCurrentLanguage(0);
@@ -152,9 +263,9 @@ TEST_F(Frame, LanguageSwitchRetitlesMenuAndButtons)
     setCurrentLanguage(0); // the scope made English current; the menu must do it
     m_frame->commandAction(32777)->trigger(); // "Angielski"
     EXPECT_EQ(currentLanguage(), 1);
-    EXPECT_EQ(m_frame->mainMenu()->actions()[0]->text(), QStringLiteral("File"));
-    EXPECT_EQ(m_frame->commandAction(57665)->text(), QStringLiteral("Exit"));
-    EXPECT_EQ(m_frame->commandAction(32775)->text(), QStringLiteral("Przywróć ustawienia fabryczne"));
+    EXPECT_EQ(m_frame->mainMenu()->actions()[0]->text(), QStringLiteral("&File"));
+    EXPECT_EQ(m_frame->commandAction(57665)->text(), QStringLiteral("&Exit"));
+    EXPECT_EQ(withoutMnemonic(m_frame->commandAction(32775)->text()), QStringLiteral("Przywróć ustawienia fabryczne"));
     EXPECT_TRUE(m_frame->commandAction(32777)->isChecked());
     EXPECT_FALSE(m_frame->commandAction(32776)->isChecked());
 
@@ -166,7 +277,7 @@ TEST_F(Frame, LanguageSwitchRetitlesMenuAndButtons)
     EXPECT_EQ(title(0), QStringLiteral("AUTO"));
 
     m_frame->commandAction(32776)->trigger(); // back to "Polski"
-    EXPECT_EQ(m_frame->mainMenu()->actions()[0]->text(), QStringLiteral("Plik"));
+    EXPECT_EQ(m_frame->mainMenu()->actions()[0]->text(), QStringLiteral("&Plik"));
     EXPECT_EQ(title(3), QStringLiteral("Konsolka"));
 }
 

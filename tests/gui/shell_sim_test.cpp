@@ -7,6 +7,8 @@
 #include "guitest.h"
 #include "shelltest.h"
 
+#include <app/data/settingsio.h>
+#include <app/device/lpgdevice.h>
 #include <app/platform/log.h>
 #include <app/platform/porttable.h>
 #include <app/platform/profilestore.h>
@@ -19,11 +21,17 @@
 
 #include <simprocess.h>
 
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
+#include <QMimeData>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <memory>
 
@@ -207,3 +215,83 @@ TEST_F(SimShell, RefusedSwitchShowsItsMessage)
 }
 
 } // namespace
+
+// Files dropped on the window, and named at start: a settings file is offered
+// for the controller (No writes nothing, Yes writes it); a firmware file asks
+// before anything (No leaves the controller as it was).
+TEST_F(SimShell, DroppedSettingsAndFirmwareFilesAskFirst)
+{
+    auto sim = startSim(link());
+    CShellRun& run = startProgram({ link() });
+    CLPGDevice& device = run.app().document()->device();
+    ASSERT_TRUE(device.m_connected);
+    const double held = device.image().m_base.m_switchTempr;
+    CSettingsImage file = device.image();
+    file.m_base.m_switchTempr = held == 35 ? 40 : 35;
+    const std::string settings = m_dir.filePath(QStringLiteral("car.settings")).toStdString();
+    ASSERT_TRUE(writeSettings(settings, file));
+    const std::string firmware = m_dir.filePath(QStringLiteral("new.afm")).toStdString();
+    {
+        std::ofstream out(firmware);
+        out << "not opened before the question\n";
+    }
+    const auto drop = [&](const std::string& path) {
+        QMimeData data;
+        data.setUrls({ QUrl::fromLocalFile(QString::fromStdString(path)) });
+        QDragEnterEvent enter(QPoint(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(run.app().mainFrame(), &enter);
+        EXPECT_TRUE(enter.isAccepted()) << path;
+        QDropEvent event(QPointF(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(run.app().mainFrame(), &event);
+        guitest::settle();
+    };
+
+    run.ui.queueAnswer(false);
+    drop(settings);
+    ASSERT_EQ(run.ui.shown().size(), 1u);
+    EXPECT_EQ(run.ui.shown()[0].text, L"Wpisać do sterownika ustawienia z pliku?\ncar.settings");
+    ASSERT_TRUE(device.readBase());
+    EXPECT_EQ(device.image().m_base.m_switchTempr, held) << "No writes nothing";
+
+    run.ui.queueAnswer(true);
+    drop(settings);
+    EXPECT_EQ(run.ui.unexpectedQuestions(), 0u);
+    ASSERT_TRUE(device.readBase());
+    EXPECT_EQ(device.image().m_base.m_switchTempr, file.m_base.m_switchTempr) << "Yes writes the file";
+
+    run.ui.clearShown();
+    run.ui.queueAnswer(false);
+    drop(firmware);
+    ASSERT_EQ(run.ui.shown().size(), 1u);
+    EXPECT_EQ(run.ui.shown()[0].text, L"Zaprogramować sterownik oprogramowaniem z pliku?\nnew.afm");
+    EXPECT_TRUE(device.m_connected);
+    EXPECT_TRUE(run.ui.fileRequests().empty()) << "a dropped file needs no file dialog";
+
+    // A file of no known kind is not taken.
+    const std::string other = m_dir.filePath(QStringLiteral("notes.txt")).toStdString();
+    QMimeData data;
+    data.setUrls({ QUrl::fromLocalFile(QString::fromStdString(other)) });
+    QDragEnterEvent enter(QPoint(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(run.app().mainFrame(), &enter);
+    EXPECT_FALSE(enter.isAccepted());
+}
+
+TEST_F(SimShell, SettingsFileNamedAtStartIsOfferedForTheController)
+{
+    auto sim = startSim(link());
+    {
+        CShellRun& first = startProgram({ link() });
+        ASSERT_TRUE(first.app().document()->device().m_connected);
+        ASSERT_TRUE(writeSettings(m_dir.filePath(QStringLiteral("start.settings")).toStdString(),
+                                  first.app().document()->device().image()));
+        m_run.reset();
+    }
+    SAppOptions options;
+    options.ports = { link() };
+    options.files = { m_dir.filePath(QStringLiteral("start.settings")).toStdString() };
+    m_run = std::make_unique<CShellRun>(options, false);
+    m_run->ui.queueAnswer(false);
+    ASSERT_TRUE(m_run->start());
+    ASSERT_TRUE(guitest::waitFor([&] { return !m_run->ui.shown().empty(); }));
+    EXPECT_EQ(m_run->ui.shown()[0].text, L"Wpisać do sterownika ustawienia z pliku?\nstart.settings");
+}

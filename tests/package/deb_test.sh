@@ -56,6 +56,7 @@ expected=(
     "./usr/share/korvana/KORVANA Firmware/" ./usr/share/korvana/Doc/
     ./usr/share/applications/Korvana2013.Tarnwolde.v100.desktop
     ./usr/share/metainfo/io.github.korvana.Korvana.metainfo.xml
+    ./usr/share/mime/packages/korvana.xml
     ./usr/share/icons/hicolor/scalable/apps/korvana.svg
     ./usr/share/man/man1/korvana.1.gz ./usr/share/man/man1/korvana-cli.1.gz ./usr/share/man/man1/korvana-sim.1.gz
     ./usr/share/doc/korvana/copyright ./usr/share/doc/korvana/changelog.gz

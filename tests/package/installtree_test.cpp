@@ -206,9 +206,18 @@ TEST(DesktopIntegration, DesktopFileStartsTheProgramAndValidates)
     ASSERT_TRUE(tree.ok()) << tree.error();
     const std::string file = tree.path("share/applications/" + desktopFileName());
     const std::string text = readText(file);
-    for (const char* line :
-        { "\nType=Application\n", "\nExec=korvana\n", "\nIcon=korvana\n", "\nCategories=Utility;Development;\n" })
+    for (const char* line : { "\nType=Application\n", "\nExec=korvana %F\n", "\nIcon=korvana\n",
+                              "\nCategories=Utility;Development;\n",
+                              "\nMimeType=application/x-korvana-settings;application/x-korvana-recording;"
+                              "application/x-korvana-firmware;\n" })
         EXPECT_NE(text.find(line), std::string::npos) << line;
+    // The types the desktop file names are declared, each with its file name pattern.
+    const std::string mime = readText(tree.path("share/mime/packages/korvana.xml"));
+    for (const char* declared :
+         { "<mime-type type=\"application/x-korvana-settings\">", "<glob pattern=\"*.settings\"/>",
+           "<mime-type type=\"application/x-korvana-recording\">", "<glob pattern=\"*.osc\"/>",
+           "<mime-type type=\"application/x-korvana-firmware\">", "<glob pattern=\"*.afm\"/>" })
+        EXPECT_NE(mime.find(declared), std::string::npos) << declared;
     const std::string validator = findTool("desktop-file-validate");
     if (validator.empty())
         GTEST_SKIP() << "desktop-file-validate is not installed (desktop-file-utils)";

@@ -14,7 +14,7 @@ namespace {
 constexpr const char* kHelp
     = "ok commands: status | fault off|KIND [RATE] [after N] | engine off|crank|idle|sweep|rpm N | "
       "fuel petrol|lpg|auto | errors B0 B1 B2 B3 | dtc [CODE ...] | vin [TEXT] | tank PERCENT | "
-      "advance SECONDS | live | dump flash FILE | dump store | refuse record N|off | garble record N|off | save | "
+      "advance SECONDS | live | dump flash FILE | dump store | mapcell ROW COLUMN PERCENT | refuse record N|off | garble record N|off | save | "
       "vanish | appear | "
       "path | bytes | quit";
 
@@ -288,6 +288,16 @@ std::string CControlChannel::execute(const std::string& line)
         m_controller.cut(static_cast<uint8_t>(type), static_cast<unsigned>(count));
         return "ok cut record " + std::to_string(static_cast<int>(type)) + " after "
             + std::to_string(static_cast<int>(count));
+    }
+    if (cmd == "mapcell") {
+        // Another program (or a fitter at another PC) changes one cell behind the tool's back.
+        double row = 0, column = 0, percent = 0;
+        if (w.size() != 4 || !parseNumber(w[1], row) || !parseNumber(w[2], column) || !parseNumber(w[3], percent)
+            || row < 0 || row >= CSimStore::kMapRows || column < 0 || column >= CSimStore::kMapColumns)
+            return "error usage: mapcell ROW COLUMN PERCENT";
+        m_controller.store().setMapCell(static_cast<int>(row), static_cast<int>(column), static_cast<int>(percent));
+        m_controller.store().sealMapPage();
+        return "ok mapcell";
     }
     if (cmd == "save") {
         if (m_statePath.empty())
