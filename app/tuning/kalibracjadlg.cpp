@@ -331,6 +331,11 @@ void CKalibracjaDlg::updateSpins()
                 ctrl->setVisible(shown);
         if (m_spins[k])
             m_spins[k]->setEnabled(idle && !correctionsUnread() && CMainCorrEdits::spinEnabled(i, connected, one));
+        // With one common correction the other cylinders show it and take no value of their own.
+        if (CExtEdit* edit = m_edits[k]; edit && i > 0 && !correctionsUnread()) {
+            edit->setText(QString::fromStdWString(m_texts[one ? 0 : k]));
+            edit->setEnabled(!one);
+        }
     }
     if (auto* box = findChildCtrl(this, kOneCorrectionId))
         box->setEnabled(idle);
