@@ -255,6 +255,12 @@ private:
     void describeAt(const QString& place)
     {
         const QJsonObject dump = QJsonDocument::fromJson(describeUi()).object();
+        // The panel's sixteen cells and five gauges paint their texts (the check is not empty).
+        int panelTexts = 0;
+        for (const QJsonValue item : dump.value(QStringLiteral("painted")).toArray())
+            panelTexts += item.toObject().value(QStringLiteral("owner")).toString().startsWith(QStringLiteral("CGDIpStatic"));
+        if (panelTexts < 21)
+            findings.emplace(QStringLiteral("only %1 panel texts described").arg(panelTexts), place);
         for (const char* list : { "widgets", "painted" }) {
             for (const QJsonValue item : dump.value(QLatin1String(list)).toArray()) {
                 const QJsonObject o = item.toObject();
