@@ -10,12 +10,13 @@
 
 namespace {
 
-// 299 x 109 dialog units; the title static takes the top 32 px.
+// 409 x 109 dialog units, three buttons of 130 side by side; the title static takes the top 32 px.
+constexpr int kWidthDu = 409;
 constexpr SCtrlLayout kLayout[] = {
-    { CNoConnectionDlg::kTextId, ECtrlKind::LabelCenter, 10, 30, 279, 26, L"BRAK POŁĄCZENIA" },
-    { CNoConnectionDlg::kDemoId, ECtrlKind::PushButton, 10, 64, 96, 34, L"Uruchom w trybie demo" },
-    { CNoConnectionDlg::kOfflineId, ECtrlKind::PushButton, 110, 64, 96, 34, L"Uruchom bez połączenia" },
-    { CNoConnectionDlg::kRetryId, ECtrlKind::PushButton, 210, 64, 79, 34, L"Ponów" },
+    { CNoConnectionDlg::kTextId, ECtrlKind::LabelCenter, 10, 30, 389, 26, L"BRAK POŁĄCZENIA" },
+    { CNoConnectionDlg::kDemoId, ECtrlKind::PushButton, 10, 64, 124, 34, L"Uruchom w trybie demo" },
+    { CNoConnectionDlg::kOfflineId, ECtrlKind::PushButton, 142, 64, 124, 34, L"Uruchom bez połączenia" },
+    { CNoConnectionDlg::kRetryId, ECtrlKind::PushButton, 274, 64, 124, 34, L"Ponów" },
 };
 
 // The same with the diagnosis under the buttons; the dialog grows by its height.
@@ -25,7 +26,7 @@ constexpr SCtrlLayout kLayoutWithDiagnosis[] = {
     kLayout[1],
     kLayout[2],
     kLayout[3],
-    { CNoConnectionDlg::kDiagnosisId, ECtrlKind::Label, 10, 104, 279, kDiagnosisHeightDu - 4, nullptr },
+    { CNoConnectionDlg::kDiagnosisId, ECtrlKind::Label, 10, 104, kWidthDu - 20, kDiagnosisHeightDu - 4, nullptr },
 };
 
 std::wstring wide(const std::string& text)
@@ -131,7 +132,7 @@ CNoConnectionDlg::CNoConnectionDlg(QWidget* parent, std::wstring diagnosis)
     : CSkinDlg(kResourceId, parent)
     , m_diagnosis(std::move(diagnosis))
 {
-    setDesignSizeDu(299, m_diagnosis.empty() ? 109 : 109 + kDiagnosisHeightDu);
+    setDesignSizeDu(kWidthDu, m_diagnosis.empty() ? 109 : 109 + kDiagnosisHeightDu);
     m_font.setFamilies({ QStringLiteral("Microsoft Sans Serif"), QStringLiteral("DejaVu Sans") });
     m_font.setPointSize(10);
     setTranslator([](const std::wstring& text) { return translate(text); });

@@ -54,10 +54,11 @@ TEST(NoConnectionDlg, ShowsItsTextsInTheCurrentLanguage)
         EXPECT_EQ(textOf(&dialog, 1211), QStringLiteral("BRAK POŁĄCZENIA"));
         EXPECT_EQ(textOf(&dialog, 1), QStringLiteral("Uruchom w trybie demo"));
         EXPECT_EQ(textOf(&dialog, 2), QStringLiteral("Uruchom bez połączenia"));
+        EXPECT_EQ(textOf(&dialog, CNoConnectionDlg::kRetryId), QStringLiteral("Ponów"));
         EXPECT_EQ(dialog.skinTitle(), QStringLiteral("KORVANA"));
         EXPECT_EQ(textOf(&dialog, 5000), QStringLiteral("KORVANA"));
-        // 299 x 109 dialog units.
-        EXPECT_EQ(dialog.size(), QSize(449, 177));
+        // 409 x 109 dialog units.
+        EXPECT_EQ(dialog.size(), QSize(614, 177));
         guitest::showAndSettle(&dialog);
         EXPECT_FALSE(guitest::saveScreenshot(&dialog, QStringLiteral("korvana_no_connection")).isEmpty());
     }
