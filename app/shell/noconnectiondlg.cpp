@@ -8,6 +8,8 @@
 #include <QAbstractButton>
 #include <QLabel>
 
+#include <algorithm>
+
 namespace {
 
 // 409 x 109 dialog units, three buttons of 130 side by side; the title static takes the top 32 px.
@@ -103,10 +105,14 @@ std::wstring CNoConnectionDlg::diagnosisText(const std::vector<SearchAttempt>& a
         }
         return false;
     };
+    // The controller's own port went away with the link: its adapter was pulled out. Said first.
+    const bool lostTried = std::any_of(
+        attempts.begin(), attempts.end(), [&lostPath](const SearchAttempt& a) { return a.path == lostPath; });
+    const bool lostGone = !lostPath.empty() && !lostTried && !adapter(lostPath);
+    if (lostGone)
+        add(wide(lostPath) + L": " + translate(L"port zniknął; adapter został odłączony"));
     bool silentAdapter = false;
-    bool lostTried = false;
     for (const auto& a : attempts) {
-        lostTried = lostTried || a.path == lostPath;
         // An adapter that opened with nothing behind it: the controller is off or its cable is out.
         if (a.failure == ConnectFailure::NoAnswer && adapter(a.path)) {
             silentAdapter = true;
@@ -119,10 +125,6 @@ std::wstring CNoConnectionDlg::diagnosisText(const std::vector<SearchAttempt>& a
             continue;
         add(portLine(diagnosis.probe(a.path)));
     }
-    // The controller's own port went away with the link: its adapter was pulled out.
-    const bool lostGone = !lostPath.empty() && !lostTried && !adapter(lostPath);
-    if (lostGone)
-        add(wide(lostPath) + L": " + translate(L"port zniknął; adapter został odłączony"));
     if (!silentAdapter && !lostGone && !CSerialDiagnosis::hasUsbSerialAdapter(present))
         add(translate(L"Nie wykryto adaptera USB-serial; podłącz przewód sterownika."));
     return text;

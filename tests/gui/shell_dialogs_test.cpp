@@ -179,6 +179,8 @@ TEST(NoConnectionDlg, DemoIsAcceptedOfflineAndClosingAreNot)
 TEST(NoConnectionDlg, SaysWhetherTheControllerIsSilentOrItsAdapterGone)
 {
     const CSerialDiagnosis diagnosis({ "/nonexistent-proc", "/nonexistent-sys" });
+    // A board port that is not there: no other test's use of a real one shows up here.
+    const std::string kBoard = "/nonexistent-dev/ttyS0";
     const std::vector<SearchAttempt> silent { { 1, "/dev/ttyUSB0", ConnectFailure::NoAnswer, {} } };
     const QString usb = QString::fromStdWString(
         CNoConnectionDlg::diagnosisText(silent, { { 1, "/dev/ttyUSB0", "usb-FTDI_FT232R-if00-port0" } }, diagnosis));
@@ -191,12 +193,12 @@ TEST(NoConnectionDlg, SaysWhetherTheControllerIsSilentOrItsAdapterGone)
 
     // Lost on /tmp/sim, which is no longer there; the serial port of the board stays silent.
     const QString gone = QString::fromStdWString(CNoConnectionDlg::diagnosisText(
-        { { 1, "/dev/ttyS0", ConnectFailure::NoAnswer, {} } }, { { 1, "/dev/ttyS0", "serial" } }, diagnosis,
+        { { 1, kBoard, ConnectFailure::NoAnswer, {} } }, { { 1, kBoard, "serial" } }, diagnosis,
         "/tmp/sim"));
     EXPECT_EQ(gone, QStringLiteral("/tmp/sim: port zniknął; adapter został odłączony"));
     // Nothing but the board's port, and no loss: no adapter at all.
     EXPECT_EQ(QString::fromStdWString(CNoConnectionDlg::diagnosisText(
-                  { { 1, "/dev/ttyS0", ConnectFailure::NoAnswer, {} } }, { { 1, "/dev/ttyS0", "serial" } }, diagnosis)),
+                  { { 1, kBoard, ConnectFailure::NoAnswer, {} } }, { { 1, kBoard, "serial" } }, diagnosis)),
         QStringLiteral("Nie wykryto adaptera USB-serial; podłącz przewód sterownika."));
 }
 

@@ -158,6 +158,7 @@ TEST_F(SimShell, PulledCableSearchesAgainAndPollsWhenTheControllerIsBack)
     EXPECT_EQ(run.noConnectionDialogs, 1) << "the dialog comes once after the loss";
     EXPECT_TRUE(run.ui.shown().empty()) << "no box stacks on the dialog: "
                                         << QString::fromStdWString(run.ui.shown()[0].text).toStdString();
+    // The cause first; what else the machine's ports show follows it.
     EXPECT_TRUE(QString::fromStdWString(doc->searchDiagnosis())
                     .startsWith(QString::fromStdString(link()) + QStringLiteral(": port zniknął")))
         << QString::fromStdWString(doc->searchDiagnosis()).toStdString();
