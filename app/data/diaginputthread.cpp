@@ -96,7 +96,8 @@ void CDiagInputThread::portFailed()
     logError("poll", std::string("polling ended: ") + kPortReason + " (port state " + std::to_string(state) + ")");
     // The polling flag stays set: the program's next steps tell this end from a stop by it.
     m_device.events().linkLost(kPortReason);
-    userInteraction().message(translate(L"Brak połączenia"), L"KORVANA", MsgIcon::None);
+    if (m_device.lossMessage())
+        userInteraction().message(translate(L"Brak połączenia"), L"KORVANA", MsgIcon::None);
 }
 
 void CDiagInputThread::run()

@@ -390,6 +390,11 @@ public:
     // The manager that starts polling threads; null (the default) is the
     // program's CLPGThreadManager. A tool that reports its exit status sets its own.
     void setThreadManager(CThreadManager* manager) { m_threadManager = manager; }
+    // Whether a polling thread that loses the port says "Brak połączenia" in a
+    // box of its own (the default), or leaves the telling to the program, whose
+    // no-connection dialog follows the loss.
+    void setLossMessage(bool shown) { m_lossMessage = shown; }
+    bool lossMessage() const { return m_lossMessage; }
 
     // Set by startPolling, cleared by stopPolling and by a polling thread that
     // gives up; read by the thread once per cycle.
@@ -419,6 +424,7 @@ private:
     std::atomic<uint32_t> m_recordedLines { 0 };
     std::atomic<int> m_recordingError { 0 };
     std::atomic<bool> m_recordingBroke { false };
+    std::atomic<bool> m_lossMessage { true };
     std::atomic<uint32_t> m_recordingLimit { 0 };
 
     // Declared last, so it is built after and destroyed before every other

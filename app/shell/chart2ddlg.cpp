@@ -27,6 +27,9 @@
 namespace {
 
 constexpr const wchar_t* kUndo = L"Cofnij korekty";
+// Each y axis names its unit and the series drawn against it.
+constexpr const wchar_t* kCorrAxis = L"Korekty [%] – krzywa i propozycja";
+constexpr const wchar_t* kPressureAxis = L"Ciśnienie kolektora [kPa] – punkty map";
 
 // The page in dialog units of the 800 x 600 design.
 // The buttons sit in two rows of three so that a translation twice as long
@@ -79,8 +82,8 @@ void CChart2DDlg::createControls()
     CMapPage::createControls();
     m_chart = new CTimeCorrChart;
     m_chart->CreateFromStatic(kChart, this);
-    m_chart->setCaptions(translatedText(L"Korekty [%]"), translatedText(L"Czas [ms]"));
-    m_chart->setPressureCaption(translatedText(L"Ciśnienie kolektora [kPa]"));
+    m_chart->setCaptions(translatedText(kCorrAxis), translatedText(L"Czas [ms]"));
+    m_chart->setPressureCaption(translatedText(kPressureAxis));
     setLegend();
     m_chart->setRefreshValues([this] { m_chart->setValues(vectorOf(m_context.device.image().m_setupTimes1)); });
     connect(m_chart, &CCorrChart::corrChanged, this, [this] { onCorrChanged(); });
@@ -169,8 +172,8 @@ void CChart2DDlg::updateTexts()
     }
     fillCombo();
     if (m_chart) {
-        m_chart->setCaptions(translatedText(L"Korekty [%]"), translatedText(L"Czas [ms]"));
-        m_chart->setPressureCaption(translatedText(L"Ciśnienie kolektora [kPa]"));
+        m_chart->setCaptions(translatedText(kCorrAxis), translatedText(L"Czas [ms]"));
+        m_chart->setPressureCaption(translatedText(kPressureAxis));
         setLegend();
     }
 }

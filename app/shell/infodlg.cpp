@@ -341,8 +341,16 @@ void CInfoDlg::OnBnClickedButtonread()
             if (!m_errors)
                 return;
             m_errors->clear();
-            for (const std::wstring& text : device.decode(bytes))
-                m_errors->addItem(QString::fromStdWString(text));
+            // Each error with the byte and bit it comes from ("2.6"), as the controller's documents name them.
+            for (std::size_t b = 0; b < bytes.size(); ++b) {
+                for (unsigned bit = 0; bit < 8; ++bit) {
+                    if (!(bytes[b] & (1u << bit)))
+                        continue;
+                    for (const std::wstring& text : device.decodeModule(b, static_cast<uint8_t>(1u << bit)))
+                        m_errors->addItem(QString::fromStdWString(
+                            std::to_wstring(b) + L"." + std::to_wstring(bit) + L"  " + text));
+                }
+            }
             m_errors->repaint();
         },
         this);
@@ -354,6 +362,13 @@ void CInfoDlg::OnBnClickedButtonclear()
     m_context.doc.runOperation(
         L"Kasowanie błędów",
         [&] {
+            // The restart moves the car to petrol for a moment: the fitter says yes first.
+            if (!userInteraction().question(translate(L"Kasowanie błędów restartuje sterownik na benzynie. Czy "
+                                                      L"skasować błędy sterownika?"),
+                                            L"KORVANA", MsgIcon::Question, false)) {
+                logInfo("info", "clearing the error memory: the fitter said no");
+                return;
+            }
             CWaitCursor wait;
             try {
                 // The restart on petrol clears them; the session gives the car its fuel mode back.

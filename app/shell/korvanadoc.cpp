@@ -7,6 +7,7 @@
 #include <app/device/historyrecorder.h>
 #include <app/device/writesession.h>
 #include <app/platform/log.h>
+#include <app/platform/profilestore.h>
 #include <app/platform/programdir.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
@@ -33,10 +34,10 @@ namespace {
 // Longer than one polling cycle with a timed-out exchange.
 constexpr unsigned kPollingEndMs = 5000;
 
-bool askWithDialog(QWidget* parent, const std::wstring& diagnosis)
+ENoConnectionChoice askWithDialog(QWidget* parent, const std::wstring& diagnosis)
 {
     CNoConnectionDlg dialog(parent, diagnosis);
-    return dialog.DoModal() == QDialog::Accepted;
+    return dialog.ask();
 }
 
 // Clears a flag when the scope ends, however it ends.
@@ -63,6 +64,8 @@ CkorvanaDoc::CkorvanaDoc()
     , m_operations(m_device)
     , m_firmware(m_device)
 {
+    // The no-connection dialog that follows a loss says it, with the cause.
+    m_device.setLossMessage(false);
     connectRelay();
 }
 
@@ -74,6 +77,8 @@ CkorvanaDoc::CkorvanaDoc(IPortTable& ports, CSerialDiagnosis diagnosis)
     , m_operations(m_device)
     , m_firmware(m_device)
 {
+    // The no-connection dialog that follows a loss says it, with the cause.
+    m_device.setLossMessage(false);
     connectRelay();
 }
 
@@ -193,7 +198,7 @@ bool CkorvanaDoc::runOperation(const wchar_t* name, const std::function<void()>&
     return true;
 }
 
-bool CkorvanaDoc::searchController(bool ask)
+bool CkorvanaDoc::searchController(bool ask, bool afterLoss)
 {
     // Started from a timer tick or at start: refused quietly, the next tick tries again.
     COperationGuard guard(operation(), translate(kSearchOperation));
@@ -202,14 +207,14 @@ bool CkorvanaDoc::searchController(bool ask)
     CFlagScope searching(m_searching);
     ++m_searchCount;
     logInfo("gui", ask ? "controller search" : "controller search (no dialog)");
-    const bool connected = searchSteps(ask);
+    const bool connected = searchSteps(ask, afterLoss);
     logInfo("gui",
         connected ? (m_device.m_demo ? "search result: demo mode" : "search result: controller connected")
                   : "search result: no connection");
     return connected;
 }
 
-bool CkorvanaDoc::searchSteps(bool ask)
+bool CkorvanaDoc::searchSteps(bool ask, bool afterLoss)
 {
     if (m_startInDemo) {
         // Only the first search is skipped.
@@ -223,23 +228,35 @@ bool CkorvanaDoc::searchSteps(bool ask)
         m_device.m_polling = false;
         m_device.waitPollingEnded(kPollingEndMs);
     }
-    std::vector<SearchAttempt> attempts;
-    m_searchDiagnosis.clear();
-    if (::searchController(m_device, &attempts))
-        return true;
-    if (!ask) {
-        m_device.runWithoutConnection();
-        return false;
+    const std::string lostPath = afterLoss ? profileStore().lastPortPath() : std::string();
+    for (;;) {
+        std::vector<SearchAttempt> attempts;
+        m_searchDiagnosis.clear();
+        if (::searchController(m_device, &attempts))
+            return true;
+        if (!ask) {
+            m_device.runWithoutConnection();
+            return false;
+        }
+        m_searchDiagnosis
+            = CNoConnectionDlg::diagnosisText(attempts, m_device.ports().presentPorts(), m_diagnosis, lostPath);
+        logInfo("gui", "no controller answered; no-connection dialog");
+        ++m_noConnectionAsked;
+        const ENoConnectionChoice choice
+            = askNoConnection ? askNoConnection(m_frame) : ENoConnectionChoice::Offline;
+        if (choice == ENoConnectionChoice::Retry) {
+            logInfo("gui", "no-connection dialog: search again");
+            continue;
+        }
+        logInfo("gui",
+            choice == ENoConnectionChoice::Demo ? "no-connection dialog: demo mode"
+                                                : "no-connection dialog: without a connection");
+        if (choice == ENoConnectionChoice::Demo)
+            enterDemoMode();
+        else
+            m_device.runWithoutConnection();
+        return m_device.m_connected;
     }
-    m_searchDiagnosis = CNoConnectionDlg::diagnosisText(attempts, m_device.ports().presentPorts(), m_diagnosis);
-    logInfo("gui", "no controller answered; no-connection dialog");
-    const bool demo = askNoConnection && askNoConnection(m_frame);
-    logInfo("gui", demo ? "no-connection dialog: demo mode" : "no-connection dialog: without a connection");
-    if (demo)
-        enterDemoMode();
-    else
-        m_device.runWithoutConnection();
-    return m_device.m_connected;
 }
 
 std::size_t CkorvanaDoc::queuedRecords()

@@ -14,6 +14,7 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/serialdiagnosis.h>
 #include <app/shell/deviceeventrelay.h>
+#include <app/shell/noconnectiondlg.h>
 #include <app/shell/pagecontext.h>
 
 #include <functional>
@@ -72,13 +73,17 @@ public:
 
     // The controller search: both flags cleared, the ports tried (the last
     // used one first), and with no answer the no-connection dialog (demo mode
-    // or offline) unless ask is false. True when the link is then connected
-    // (demo included). An operation of its own: never runs twice at once, nor
-    // inside another operation (false at once).
-    bool searchController(bool ask = true);
+    // or offline, or "Ponów": search again) unless ask is false. True when the
+    // link is then connected (demo included). An operation of its own: never
+    // runs twice at once, nor inside another operation (false at once).
+    // afterLoss: the link to a controller has just gone; the dialog tells what
+    // became of its port.
+    bool searchController(bool ask = true, bool afterLoss = false);
     bool isSearching() const { return m_searching; }
     // How many searches have run (tests count the silent ones by it).
     unsigned searchCount() const { return m_searchCount; }
+    // How many times the no-connection dialog was asked in this run.
+    unsigned noConnectionAsked() const { return m_noConnectionAsked; }
     // Both flags set and the fixed demo identity loaded.
     void enterDemoMode();
     // Before the first search: the controller's error kinds in the current language.
@@ -113,9 +118,8 @@ public:
     // Re-titles the frame, the view and the pages.
     void updateTexts() override;
 
-    // How the no-connection dialog is asked; true chooses demo mode.
-    // Replaceable for tests that need no dialog.
-    std::function<bool(QWidget* parent)> askNoConnection;
+    // How the no-connection dialog is asked. Replaceable for tests that need no dialog.
+    std::function<ENoConnectionChoice(QWidget* parent)> askNoConnection;
     // How the manual is opened (the desktop's opener); replaceable so tests
     // see the URL without starting a browser.
     std::function<bool(const QUrl& url)> openUrl;
@@ -125,7 +129,7 @@ public:
 private:
     void connectRelay();
     void reportBrokenRecording();
-    bool searchSteps(bool ask);
+    bool searchSteps(bool ask, bool afterLoss);
 
     CLPGDevice m_device;
     CSerialDiagnosis m_diagnosis;
@@ -138,6 +142,7 @@ private:
     bool m_searching = false;
     bool m_brokenRecordingShown = false;
     unsigned m_searchCount = 0;
+    unsigned m_noConnectionAsked = 0;
 };
 
 // The document, once OnNewDocument has run; null before.

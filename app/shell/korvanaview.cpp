@@ -21,6 +21,7 @@
 #include <app/shell/switchbuttons.h>
 #include <app/shell/ustawieniadlg.h>
 #include <app/shell/ustawieniadodatkowedlg.h>
+#include <app/shell/wspolneodczytymultipagedlg.h>
 #include <app/tuning/kalibracjadlg.h>
 #include <errkit/errorguard.h>
 
@@ -129,9 +130,7 @@ void CkorvanaView::createControls()
         const SButtonRow& row = kButtons[static_cast<std::size_t>(i)];
         button->m_lead = row.lead;
         button->m_extent = row.extent;
-        // The console title is shown untranslated until the first language update.
-        const QString title = i == kConsoleIndex ? QString::fromWCharArray(row.title) : translated(row.title);
-        m_mpc->insertPage(title, button, createPage(i, context));
+        m_mpc->insertPage(translated(row.title), button, createPage(i, context));
     }
     m_stale.assign(static_cast<std::size_t>(kButtonCount), false);
     loadConsoleImages();
@@ -195,7 +194,8 @@ void CkorvanaView::OnInitialUpdate()
             m_doc->startPolling();
             if (m_obdSteps)
                 m_obdSteps->onViewCreated();
-        } else {
+        } else if (!m_doc || m_doc->noConnectionAsked() == 0) {
+            // The no-connection dialog, when it came, has said so already.
             userInteraction().message(translate(L"BRAK POŁĄCZENIA"), L"KORVANA", MsgIcon::None);
         }
     } catch (IError* e) {
@@ -215,6 +215,16 @@ void CkorvanaView::resizeEvent(QResizeEvent* event)
     m_viewFont.setPixelSize(height < 0 ? -height : 1);
     if (m_mpc)
         m_mpc->setGeometry(rect());
+}
+
+void CkorvanaView::markStale()
+{
+    if (!m_mpc)
+        return;
+    for (int i = 0; i < m_mpc->getPageCount(); ++i) {
+        if (auto* page = dynamic_cast<CWspolneOdczytyMultiPageDlg*>(m_mpc->getPage(i)))
+            page->setStale(true);
+    }
 }
 
 void CkorvanaView::onTimer()

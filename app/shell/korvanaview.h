@@ -62,6 +62,8 @@ public:
     void OnInitialUpdate();
 
     void onTimer() override;
+    // The link went: every page's readings are marked stale until records come again.
+    void markStale();
     void updateTexts() override;
     // Makes the active page read the settings image again.
     void refreshActivePage();

@@ -608,7 +608,7 @@ void CMainFrame::searchAfterLoss()
     bool connected = false;
     // An error must not leave through the timer's event; the next search comes 11 ticks later.
     try {
-        connected = m_doc->searchController(ask);
+        connected = m_doc->searchController(ask, ask);
     } catch (IError* e) {
         CErrorGuard error(e);
         logSwallowed("gui", "CMainFrame::searchAfterLoss", *error);
@@ -639,6 +639,8 @@ void CMainFrame::OnTimer()
         logWarning("gui", "link lost; the controller is searched for every 11 ticks");
         m_askOnNextSearch = true;
         m_reconnected.invalidate();
+        if (m_view)
+            m_view->markStale();
         refreshCaption();
         return;
     case CConnectionWatchdog::EAction::Search:

@@ -79,9 +79,9 @@ void CMapPage::showMaps(const CChartMapRecord& petrol, const CChartMapRecord& lp
 {
     m_maps.build(petrol, lpg, m_context.device.image());
     if (m_progressPetrol)
-        m_progressPetrol->setValue(std::min(1000, CChartMaps::progressPosition(m_maps.petrol().total)));
+        m_progressPetrol->setValue(std::min(1000, CChartMaps::progressPosition(m_maps.petrol())));
     if (m_progressLpg)
-        m_progressLpg->setValue(std::min(1000, CChartMaps::progressPosition(m_maps.lpg().total)));
+        m_progressLpg->setValue(std::min(1000, CChartMaps::progressPosition(m_maps.lpg())));
     mapsRead();
 }
 

@@ -8,13 +8,17 @@
 #include <QAbstractButton>
 #include <QLabel>
 
+#include <algorithm>
+
 namespace {
 
-// 299 x 109 dialog units; the title static takes the top 32 px.
+// 409 x 109 dialog units, three buttons of 130 side by side; the title static takes the top 32 px.
+constexpr int kWidthDu = 409;
 constexpr SCtrlLayout kLayout[] = {
-    { CNoConnectionDlg::kTextId, ECtrlKind::LabelCenter, 10, 30, 279, 26, L"BRAK POŁĄCZENIA" },
-    { CNoConnectionDlg::kDemoId, ECtrlKind::PushButton, 14, 64, 130, 34, L"Uruchom w trybie demo" },
-    { CNoConnectionDlg::kOfflineId, ECtrlKind::PushButton, 155, 64, 130, 34, L"Uruchom bez połączenia" },
+    { CNoConnectionDlg::kTextId, ECtrlKind::LabelCenter, 10, 30, 389, 26, L"BRAK POŁĄCZENIA" },
+    { CNoConnectionDlg::kDemoId, ECtrlKind::PushButton, 10, 64, 124, 34, L"Uruchom w trybie demo" },
+    { CNoConnectionDlg::kOfflineId, ECtrlKind::PushButton, 142, 64, 124, 34, L"Uruchom bez połączenia" },
+    { CNoConnectionDlg::kRetryId, ECtrlKind::PushButton, 274, 64, 124, 34, L"Ponów" },
 };
 
 // The same with the diagnosis under the buttons; the dialog grows by its height.
@@ -23,7 +27,8 @@ constexpr SCtrlLayout kLayoutWithDiagnosis[] = {
     kLayout[0],
     kLayout[1],
     kLayout[2],
-    { CNoConnectionDlg::kDiagnosisId, ECtrlKind::Label, 10, 104, 279, kDiagnosisHeightDu - 4, nullptr },
+    kLayout[3],
+    { CNoConnectionDlg::kDiagnosisId, ECtrlKind::Label, 10, 104, kWidthDu - 20, kDiagnosisHeightDu - 4, nullptr },
 };
 
 std::wstring wide(const std::string& text)
@@ -85,20 +90,43 @@ std::wstring portLine(const PortDiagnosis& d)
 
 std::wstring CNoConnectionDlg::diagnosisText(const std::vector<SearchAttempt>& attempts,
                                              const std::vector<PortEntry>& present,
-                                             const CSerialDiagnosis& diagnosis)
+                                             const CSerialDiagnosis& diagnosis, const std::string& lostPath)
 {
     std::wstring text;
+    const auto add = [&text](const std::wstring& line) {
+        if (!line.empty())
+            text += (text.empty() ? L"" : L"\n") + line;
+    };
+    // An adapter is a USB-serial port or one named on the command line.
+    const auto adapter = [&present](const std::string& path) {
+        for (const auto& p : present) {
+            if (p.path == path)
+                return CSerialDiagnosis::hasUsbSerialAdapter({ p }) || p.description.find("--port") != std::string::npos;
+        }
+        return false;
+    };
+    // The controller's own port went away with the link: its adapter was pulled out. Said first.
+    const bool lostTried = std::any_of(
+        attempts.begin(), attempts.end(), [&lostPath](const SearchAttempt& a) { return a.path == lostPath; });
+    const bool lostGone = !lostPath.empty() && !lostTried && !adapter(lostPath);
+    if (lostGone)
+        add(wide(lostPath) + L": " + translate(L"port zniknął; adapter został odłączony"));
+    bool silentAdapter = false;
     for (const auto& a : attempts) {
-        // Ports that opened and stayed silent need no word; the dialog's title says it.
+        // An adapter that opened with nothing behind it: the controller is off or its cable is out.
+        if (a.failure == ConnectFailure::NoAnswer && adapter(a.path)) {
+            silentAdapter = true;
+            add(wide(a.path) + L": "
+                + translate(L"adapter jest podłączony, ale sterownik nie odpowiada; sprawdź zapłon i przewód do sterownika"));
+            continue;
+        }
         if (a.failure != ConnectFailure::PermissionDenied && a.failure != ConnectFailure::PortBusy
             && a.failure != ConnectFailure::NoAnswer)
             continue;
-        const std::wstring line = portLine(diagnosis.probe(a.path));
-        if (!line.empty())
-            text += (text.empty() ? L"" : L"\n") + line;
+        add(portLine(diagnosis.probe(a.path)));
     }
-    if (!CSerialDiagnosis::hasUsbSerialAdapter(present))
-        text += (text.empty() ? L"" : L"\n") + translate(L"Nie wykryto adaptera USB-serial; podłącz przewód sterownika.");
+    if (!silentAdapter && !lostGone && !CSerialDiagnosis::hasUsbSerialAdapter(present))
+        add(translate(L"Nie wykryto adaptera USB-serial; podłącz przewód sterownika."));
     return text;
 }
 
@@ -106,7 +134,7 @@ CNoConnectionDlg::CNoConnectionDlg(QWidget* parent, std::wstring diagnosis)
     : CSkinDlg(kResourceId, parent)
     , m_diagnosis(std::move(diagnosis))
 {
-    setDesignSizeDu(299, m_diagnosis.empty() ? 109 : 109 + kDiagnosisHeightDu);
+    setDesignSizeDu(kWidthDu, m_diagnosis.empty() ? 109 : 109 + kDiagnosisHeightDu);
     m_font.setFamilies({ QStringLiteral("Microsoft Sans Serif"), QStringLiteral("DejaVu Sans") });
     m_font.setPointSize(10);
     setTranslator([](const std::wstring& text) { return translate(text); });
@@ -141,7 +169,17 @@ bool CNoConnectionDlg::OnInitDialog()
     }
     if (auto* offline = qobject_cast<QAbstractButton*>(findChildCtrl(this, kOfflineId)))
         connect(offline, &QAbstractButton::clicked, this, &QDialog::reject);
+    if (auto* retry = qobject_cast<QAbstractButton*>(findChildCtrl(this, kRetryId)))
+        connect(retry, &QAbstractButton::clicked, this, [this] { done(kRetryResult); });
     return true;
+}
+
+ENoConnectionChoice CNoConnectionDlg::ask()
+{
+    const int result = DoModal();
+    if (result == QDialog::Accepted)
+        return ENoConnectionChoice::Demo;
+    return result == kRetryResult ? ENoConnectionChoice::Retry : ENoConnectionChoice::Offline;
 }
 
 void CNoConnectionDlg::recalcControls()

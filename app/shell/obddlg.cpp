@@ -361,6 +361,9 @@ void CObdDlg::OnBnClickedButtonread()
                 for (uint16_t code : codes)
                     if (list)
                         list->addItem(QString::fromStdWString(description(code)));
+                // An empty box would leave the fitter wondering whether anything was read.
+                if (list && codes.empty())
+                    list->addItem(QString::fromStdWString(translate(L"Brak zapisanych kodów")));
                 logMessage(LogLevel::Info, "obd", L"trouble codes read: " + std::to_wstring(codes.size()));
             } catch (IError* e) {
                 CErrorGuard error(e);

@@ -68,6 +68,24 @@ bool CWspolneOdczytyExMultiPageDlg::OnInitDialog()
     return true;
 }
 
+void CWspolneOdczytyExMultiPageDlg::setStale(bool stale)
+{
+    const bool was = this->stale();
+    CWspolneOdczytyMultiPageDlg::setStale(stale);
+    if (was == stale)
+        return;
+    for (std::size_t i = 0; i < 8; ++i) {
+        auto* tile = qobject_cast<QLabel*>(findChildCtrl(this, kTileOfReading[i]));
+        if (!tile)
+            continue;
+        markStaleWidget(tile, stale);
+        if (stale) {
+            m_shown[i] = kStaleValue;
+            tile->setText(QString::fromStdWString(tileText(static_cast<int>(i), m_shown[i])));
+        }
+    }
+}
+
 void CWspolneOdczytyExMultiPageDlg::onTimer()
 {
     CWspolneOdczytyMultiPageDlg::onTimer();

@@ -22,6 +22,8 @@ public:
 
     // The panel refresh, then the tiles from the device's OBD readings.
     void onTimer() override;
+    // The panel's marking, and the tiles greyed with "—".
+    void setStale(bool stale) override;
 
     // The tile's three-line text for OBD reading index (0 … 7) with its text.
     static std::wstring tileText(int reading, const std::wstring& value);

@@ -18,6 +18,7 @@
 #include <gradctrls/displays/gdipinjectorstatedisplay.h>
 
 #include <QEvent>
+#include <QGraphicsColorizeEffect>
 #include <QMouseEvent>
 
 #include <memory>
@@ -68,6 +69,12 @@ const wchar_t* const kGaugeTitles[readingspanel::kGaugeCount] = { L"RPM", L"Ciś
 QString translated(const wchar_t* text)
 {
     return QString::fromStdWString(translate(text));
+}
+
+// A petrol cell's title: the language's letter for petrol and the cylinder ("B1" in Polish).
+QString petrolTitle(std::size_t cylinder)
+{
+    return translated(L"B") + QString::number(cylinder + 1);
 }
 
 // The dial picture every panel shares; loaded by the first panel that finds it.
@@ -150,12 +157,12 @@ void CWspolneOdczytyMultiPageDlg::setUpInjectors()
     CGDIpInjectorStateDisplay& first = *m_petrol[0];
     first.setInternalImages(&m_injRed, &m_injGreen, &m_injWhite);
     first.m_state = readingspanel::kStateOff;
-    first.titleText()->setText(QStringLiteral("B1"));
+    first.titleText()->setText(petrolTitle(0));
     first.valueText()->setText(QString());
     first.Invalidate();
     for (std::size_t i = 1; i < 8; ++i) {
         *m_petrol[i] = first;
-        m_petrol[i]->titleText()->setText(QStringLiteral("B%1").arg(i + 1));
+        m_petrol[i]->titleText()->setText(petrolTitle(i));
         m_petrol[i]->Invalidate();
     }
     CGDIpInjectorStateDisplay& firstLpg = *m_lpg[0];
@@ -229,7 +236,48 @@ void CWspolneOdczytyMultiPageDlg::onTimer()
     if (device.diagData().newestSequence() == m_shownSequence)
         return;
     m_shownSequence = device.diagData().newestSequence();
+    setStale(false);
     showCells(readingspanel::compute(record, device.image()));
+}
+
+void markStaleWidget(QWidget* widget, bool stale)
+{
+    if (!widget)
+        return;
+    if (!stale) {
+        widget->setGraphicsEffect(nullptr);
+        return;
+    }
+    auto* grey = new QGraphicsColorizeEffect(widget);
+    grey->setColor(QColor(128, 128, 128));
+    grey->setStrength(1.0);
+    widget->setGraphicsEffect(grey);
+}
+
+void CWspolneOdczytyMultiPageDlg::setStale(bool stale)
+{
+    if (stale == m_stale)
+        return;
+    m_stale = stale;
+    // The next record is shown whole, even one with the sequence shown last.
+    m_shownSequence = 0;
+    const QString none = QString::fromWCharArray(kStaleValue);
+    for (CGDIpGaugeDisplay* gauge : m_gauges) {
+        if (!gauge)
+            continue;
+        markStaleWidget(gauge, stale);
+        if (stale)
+            gauge->valueText()->setText(none);
+    }
+    for (const auto* cells : { &m_petrol, &m_lpg }) {
+        for (CGDIpInjectorStateDisplay* cell : *cells) {
+            if (!cell)
+                continue;
+            markStaleWidget(cell, stale);
+            if (stale)
+                cell->valueText()->setText(none);
+        }
+    }
 }
 
 void CWspolneOdczytyMultiPageDlg::setPlayback(bool on)
@@ -241,6 +289,7 @@ void CWspolneOdczytyMultiPageDlg::setPlayback(bool on)
 
 void CWspolneOdczytyMultiPageDlg::showPlayed(const CDiagFile::Record& record)
 {
+    setStale(false);
     showCells(readingspanel::computePlayed(record));
 }
 
@@ -294,6 +343,10 @@ void CWspolneOdczytyMultiPageDlg::updateTexts()
     if (QWidget* lpg = findChildCtrl(this, kLpgTitleId))
         if (auto* label = qobject_cast<QLabel*>(lpg))
             label->setText(translated(L"GAZ"));
+    // Bare cells (no pictures) carry no title.
+    for (std::size_t i = 0; i < 8; ++i)
+        if (m_petrol[i] && !m_petrol[i]->titleText()->text().isEmpty())
+            m_petrol[i]->titleText()->setText(petrolTitle(i));
     if (!sharedGauge().IsLoaded())
         return;
     for (int g = 0; g < readingspanel::kGaugeCount; ++g)

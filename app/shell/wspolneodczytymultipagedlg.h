@@ -37,6 +37,10 @@
 class CGDIpGaugeDisplay;
 class CGDIpInjectorStateDisplay;
 class CGDIpStatic;
+class QWidget;
+
+// Greys a control out (or back in) without disabling it.
+void markStaleWidget(QWidget* widget, bool stale);
 
 class CWspolneOdczytyMultiPageDlg : public CGDIpMultiPageDialog, public ITimerBasedGUI, public IMultilangGUI {
     Q_OBJECT
@@ -75,6 +79,11 @@ public:
     // and no live one.
     void setPlayback(bool on);
     bool playback() const { return m_playback; }
+    // After the link went: gauges and cells greyed with "—" for their values,
+    // until the next record is shown.
+    virtual void setStale(bool stale);
+    bool stale() const { return m_stale; }
+    static constexpr const wchar_t* kStaleValue = L"—";
     void showPlayed(const CDiagFile::Record& record);
     void onClickedPetrol(int cylinder);
     void onClickedLpg(int cylinder);
@@ -104,5 +113,6 @@ private:
     CImageObject m_injWhite;
     uint64_t m_shownSequence = 0;
     bool m_playback = false;
+    bool m_stale = false;
     int m_shownInjCount = -1;
 };

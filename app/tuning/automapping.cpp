@@ -145,7 +145,13 @@ bool CAutomapping::create(
         return false;
     if (!maps.covered()) {
         logInfo(kLog, "maps not covered; nothing computed");
-        show(kCollectMaps, MsgIcon::Information);
+        // How far each map is from enough, so the fitter knows how much more driving it takes.
+        std::wstring text = translate(kCollectMaps);
+        if (const unsigned petrol = maps.petrol().missing())
+            text += L"\n" + translate(L"Brakuje punktów mapy benzynowej:") + L" " + std::to_wstring(petrol);
+        if (const unsigned lpg = maps.lpg().missing())
+            text += L"\n" + translate(L"Brakuje punktów mapy gazowej:") + L" " + std::to_wstring(lpg);
+        userInteraction().message(text, kCaption, MsgIcon::Information);
         return false;
     }
     if (device.image().m_automapMode != 0) {
@@ -316,5 +322,5 @@ std::wstring CAutomapping::kmLeftText(const CSettingsImage& image)
 
 std::wstring CAutomapping::kmLeftShown(const CSettingsImage& image)
 {
-    return image.m_automapMode == 2 ? kmLeftText(image) : std::wstring();
+    return kmLeftText(image);
 }

@@ -87,8 +87,8 @@ public:
     // Kilometres to the next automapping: "%.0f", or "< 1" below one.
     static double kmLeft(const CSettingsImage& image);
     static std::wstring kmLeftText(const CSettingsImage& image);
-    // What the page's field shows: the distance while automapping repeats,
-    // nothing while it is off or runs once (no due distance then).
+    // What the page's field shows: the distance to the due mark, whatever the
+    // schedule ("< 1" when none is ahead).
     static std::wstring kmLeftShown(const CSettingsImage& image);
 
 private:

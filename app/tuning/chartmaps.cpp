@@ -76,9 +76,21 @@ double CChartMaps::cellPressure(int b, const CSettingsImage& image)
     return roundHalfAway(101 - pressureFromByte(static_cast<uint8_t>(83 - 3 * b)));
 }
 
-int CChartMaps::progressPosition(uint16_t total)
+unsigned CChartMapRecord::missing() const
 {
-    return 10 * static_cast<int>(std::lround(2.0 * total * 100 / 60000));
+    const auto groups = groupCounts();
+    unsigned wanting = 0;
+    for (std::size_t g = 0; g < groups.size(); ++g)
+        wanting += groups[g] < kGroupMinimum[g] ? kGroupMinimum[g] - groups[g] : 0;
+    return wanting;
+}
+
+int CChartMaps::progressPosition(const CChartMapRecord& record)
+{
+    unsigned needed = 0;
+    for (const unsigned minimum : CChartMapRecord::kGroupMinimum)
+        needed += minimum;
+    return static_cast<int>(std::lround(1000.0 * (needed - record.missing()) / needed));
 }
 
 void CChartMaps::add(int k, int fuel, double mean)

@@ -26,6 +26,8 @@ struct CChartMapRecord {
     bool covered() const;
     // The four group sums of the check above.
     std::array<unsigned, 4> groupCounts() const;
+    // Samples still wanting before the record is covered (0 once it is).
+    unsigned missing() const;
     static constexpr std::array<unsigned, 4> kGroupMinimum { 200, 300, 300, 200 };
 };
 
@@ -52,8 +54,10 @@ public:
     // Manifold pressure (kPa) of cell b, or a negative value for a cell that has
     // none (b < 2, or b > 24 on the relative sensor).
     static double cellPressure(int b, const CSettingsImage& image);
-    // Bar position 0 … 1000 for the map's total sample count (30000 fill it).
-    static int progressPosition(uint16_t total);
+    // Bar position 0 … 1000: the samples the record holds towards what
+    // "Oblicz korekty" needs (each group counted up to its minimum); full
+    // exactly when the record is covered.
+    static int progressPosition(const CChartMapRecord& record);
 
     // Rebuilds the bins from the two records.
     void build(const CChartMapRecord& petrol, const CChartMapRecord& lpg, const CSettingsImage& image);

@@ -29,27 +29,29 @@ constexpr const wchar_t* kCylinderTexts[CMainCorrEdits::kEdits] = { L"1", L"2", 
 constexpr int kLeft = 10;
 constexpr int kWidth = 495;
 constexpr int kLogTop = 96;
-constexpr int kLogHeight = 262;
+// Room for the lines of a usual run; a longer log scrolls.
+constexpr int kLogHeight = 170;
 // The line that names the blocks not read, between the log and the corrections.
-constexpr int kUnreadTop = 364;
+constexpr int kUnreadTop = kLogTop + kLogHeight + 6;
 constexpr int kUnreadHeight = 26;
 constexpr int kProgressTop = 72;
 constexpr int kProgressHeight = 16;
 // The corrections: two columns of four rows.
 constexpr int kColumnX[2] = { 30, 270 };
-constexpr int kFirstRowY = 436;
+constexpr int kBoxTop = kUnreadTop + kUnreadHeight + 6;
+constexpr int kFirstRowY = kBoxTop + 40;
 constexpr int kRowStep = 36;
 constexpr int kRowHeight = 22;
 
 std::vector<SCtrlLayout> buildLayout()
 {
     std::vector<SCtrlLayout> rows {
-        { CKalibracjaDlg::kCorrBoxId, ECtrlKind::GroupBox, kLeft, 396, kWidth, 194, nullptr },
+        { CKalibracjaDlg::kCorrBoxId, ECtrlKind::GroupBox, kLeft, kBoxTop, kWidth, 194, nullptr },
         { CKalibracjaDlg::kStartId, ECtrlKind::PushButton, kLeft, 10, 150, 30, L"Kalibracja" },
         { CKalibracjaDlg::kStopId, ECtrlKind::PushButton, kLeft + 160, 10, 150, 30, L"Zatrzymaj" },
         { CKalibracjaDlg::kPerCylinderId, ECtrlKind::CheckBox, kLeft, 48, kWidth, 18,
             L"Autokalibracja po 1 cylindrze" },
-        { CKalibracjaDlg::kOneCorrectionId, ECtrlKind::CheckBox, 24, 408, 300, 18, L"Jedna poprawka" },
+        { CKalibracjaDlg::kOneCorrectionId, ECtrlKind::CheckBox, 24, kBoxTop + 12, 300, 18, L"Jedna poprawka" },
     };
     for (int i = 0; i < CMainCorrEdits::kEdits; ++i) {
         const int x = kColumnX[i / 4];
@@ -331,6 +333,11 @@ void CKalibracjaDlg::updateSpins()
                 ctrl->setVisible(shown);
         if (m_spins[k])
             m_spins[k]->setEnabled(idle && !correctionsUnread() && CMainCorrEdits::spinEnabled(i, connected, one));
+        // With one common correction the other cylinders show it and take no value of their own.
+        if (CExtEdit* edit = m_edits[k]; edit && i > 0 && !correctionsUnread()) {
+            edit->setText(QString::fromStdWString(m_texts[one ? 0 : k]));
+            edit->setEnabled(!one);
+        }
     }
     if (auto* box = findChildCtrl(this, kOneCorrectionId))
         box->setEnabled(idle);

@@ -109,7 +109,15 @@ TEST_F(CliObd, TroubleCodesListedAndClearedWhenConfirmed)
     EXPECT_EQ(m_sim->send("dtc"), "ok dtc");
     r = cli({ "dtc" });
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.out, "") << "no line is no code, for scripts";
+    EXPECT_NE(r.err.find("Brak zapisanych kodów"), std::string::npos) << r.err;
+
+    // Codes outside the powertrain: the letter from the top two bits, then four digits.
+    ASSERT_EQ(m_sim->send("dtc U0100 C0035 B1000"), "ok dtc U0100 C0035 B1000");
+    r = cli({ "dtc" });
+    EXPECT_EQ(r.out.substr(0, 6), "U0100 ") << r.out;
+    EXPECT_NE(r.out.find("\nC0035 "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nB1000 "), std::string::npos) << r.out;
 }
 
 TEST_F(CliObd, ConnectFindsACarOnAnotherBus)

@@ -153,7 +153,7 @@ TEST_F(Pages, MapPageShowsMapsRefusesWhileAutomappingAndComputes)
     page->showMaps(mapRecord(0, 150), mapRecord(0.08, 150));
     EXPECT_TRUE(page->maps().covered());
     EXPECT_FALSE(page->chart()->mapPoints().empty());
-    EXPECT_EQ(page->progressBar(false)->value(), CChartMaps::progressPosition(page->maps().petrol().total));
+    EXPECT_EQ(page->progressBar(false)->value(), CChartMaps::progressPosition(page->maps().petrol()));
     EXPECT_GT(page->progressBar(true)->value(), 0);
 
     // Refusals while automapping is on.
@@ -183,7 +183,7 @@ TEST_F(Pages, MapPageShowsMapsRefusesWhileAutomappingAndComputes)
     EXPECT_EQ(page->kmLeftEdit()->text(), QStringLiteral("5000"));
     combo->setCurrentIndex(0);
     page->OnSelendokCmbAutomap();
-    EXPECT_EQ(page->kmLeftEdit()->text(), QString()) << "no distance while automapping is off";
+    EXPECT_EQ(page->kmLeftEdit()->text(), QStringLiteral("5000")) << "the distance stays shown with automapping off";
 
     // The proposal beside the current curve, as shown while the question waits
     // (the refused command above read the demo controller's maps again).

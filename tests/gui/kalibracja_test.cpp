@@ -28,6 +28,7 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -335,6 +336,17 @@ TEST_F(KalibracjaPage, SpinsFollowTheRuleAndWriteTheController)
     EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[0], 0.51, 0.005);
     EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[1], 0.50, 0.005);
     EXPECT_TRUE(m_run->ui.shown().empty());
+    EXPECT_TRUE(ctrl(CKalibracjaDlg::kFirstEditId + 1)->isEnabled());
+
+    // Ticked again, the other fields show the common value and take none of their own.
+    auto editText = [&](int i) { return ctrl<QLineEdit>(CKalibracjaDlg::kFirstEditId + i)->text(); };
+    ctrl<QAbstractButton>(CKalibracjaDlg::kOneCorrectionId)->click();
+    EXPECT_EQ(editText(1), QStringLiteral("0.51"));
+    EXPECT_FALSE(ctrl(CKalibracjaDlg::kFirstEditId + 1)->isEnabled());
+    EXPECT_TRUE(ctrl(CKalibracjaDlg::kFirstEditId)->isEnabled());
+    ctrl<QAbstractButton>(CKalibracjaDlg::kOneCorrectionId)->click();
+    EXPECT_EQ(editText(1), QStringLiteral("0.50")) << "its own value back";
+    EXPECT_TRUE(ctrl(CKalibracjaDlg::kFirstEditId + 1)->isEnabled());
 
     // Inside another operation a spin writes nothing.
     {

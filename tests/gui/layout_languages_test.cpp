@@ -3,8 +3,11 @@
 // in Polish, in a made-up language 40 % longer than Polish and in every
 // language file beside the program; on every page, every sub-page of "Mapa"
 // and every dialog, no text may be cut short, run out of its window or lie on
-// a neighbour's text. The findings are printed per language; the screenshots
-// of the made-up language, German and Greek go to the test artefacts.
+// a neighbour's text. The readings panel (injector cells, gauge captions, OBD
+// tiles) and the chart are also described as --dump-ui does at the five
+// common window sizes, where no text may be cut either (in every shipped language). The findings are
+// printed per language; the screenshots of the made-up language, German and
+// Greek go to the test artefacts.
 #include "clipcheck.h"
 #include "guitest.h"
 #include "pseudolang.h"
@@ -23,6 +26,7 @@
 #include <app/shell/obdadvanceddlg.h>
 #include <app/shell/sensorsdlg.h>
 #include <app/shell/settingsdiffdlg.h>
+#include <app/shell/uidump.h>
 #include <basectrls/ctrlid.h>
 #include <gradctrls/dialogs/gdipstatic.h>
 #include <gradctrls/multipage/gdipgradientbutton.h>
@@ -34,6 +38,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -49,6 +56,8 @@
 namespace {
 
 constexpr QSize kWindow(1280, 800);
+// The common screens, from the small netbook to full HD.
+constexpr QSize kScreens[] = { { 1024, 600 }, { 1280, 800 }, { 1366, 768 }, { 1600, 1000 }, { 1920, 1080 } };
 
 struct SLanguage {
     QString name;
@@ -172,6 +181,20 @@ public:
                 look(frame, name);
             }
         }
+        // The readings page (panel, gauges, chart) and one with the OBD tiles, at every common size,
+        // in the languages the program ships (the made-up one outgrows them on purpose).
+        for (const QSize screen : kScreens) {
+            if (m_language.name == QLatin1String("PSEUDO"))
+                break;
+            guitest::resizeTo(frame, screen);
+            for (int page : { 0, 3 }) {
+                ASSERT_TRUE(view->showPage(page));
+                shelltest::waitMs(40);
+                describeAt(QStringLiteral("%1 at %2x%3").arg(QString::fromLatin1(kPageNames[page]))
+                               .arg(screen.width()).arg(screen.height()));
+            }
+        }
+        guitest::resizeTo(frame, kWindow);
         // The pages and dialogs again with blocks not read: the line that names them and its button fit too.
         run.app().document()->device().readBlocks().forget(
             CReadBlocks::Base | CReadBlocks::AdvancedSetup | CReadBlocks::InjMap | CReadBlocks::MainCorr);
@@ -229,6 +252,31 @@ private:
             for (const QChar c : { QLatin1Char('.'), QLatin1Char('/'), QLatin1Char(' ') })
                 file.replace(c, QLatin1Char('_'));
             guitest::saveScreenshot(window, file);
+        }
+    }
+    // Every text the window's description marks as cut.
+    void describeAt(const QString& place)
+    {
+        const QJsonObject dump = QJsonDocument::fromJson(describeUi()).object();
+        // The panel's sixteen cells and five gauges paint their texts (the check is not empty).
+        int panelTexts = 0;
+        for (const QJsonValue item : dump.value(QStringLiteral("painted")).toArray())
+            panelTexts += item.toObject().value(QStringLiteral("owner")).toString().startsWith(QStringLiteral("CGDIpStatic"));
+        if (panelTexts < 21)
+            findings.emplace(QStringLiteral("only %1 panel texts described").arg(panelTexts), place);
+        for (const char* list : { "widgets", "painted" }) {
+            for (const QJsonValue item : dump.value(QLatin1String(list)).toArray()) {
+                const QJsonObject o = item.toObject();
+                if (!o.value(QStringLiteral("elided")).toBool())
+                    continue;
+                const QString key = QStringLiteral("%1 %2: \"%3\" cut to \"%4\"")
+                                        .arg(o.value(QStringLiteral("class")).toString(),
+                                            o.value(QStringLiteral("owner")).toString(),
+                                            o.value(QStringLiteral("fullText")).toString(),
+                                            o.value(QStringLiteral("text")).toString());
+                if (!findings.contains(key))
+                    findings.emplace(key, place);
+            }
         }
     }
     void lookAtDialog(QWidget* dialog, const QString& place)

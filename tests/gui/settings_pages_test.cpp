@@ -415,16 +415,54 @@ TEST_F(SettingsPages, InfoFieldsInTheirFormatsAndTheErrorMemory)
     auto* list = guitest::findById<QListWidget>(info, CInfoDlg::kErrorsId);
     ASSERT_NE(list, nullptr);
     guitest::click(guitest::findById(info, CInfoDlg::kReadErrorsId));
-    const auto expected = device().decode({ 0x05, 0x00, 0x80, 0x00 });
+    // Each error after the byte and bit it comes from.
+    const std::vector<std::wstring> expected { L"0.0  " + device().decodeModule(0, 0x01).at(0),
+        L"0.2  " + device().decodeModule(0, 0x04).at(0), L"2.7  " + device().decodeModule(2, 0x80).at(0) };
     ASSERT_EQ(list->count(), static_cast<int>(expected.size()));
-    ASSERT_GE(list->count(), 3);
     for (int i = 0; i < list->count(); ++i)
         EXPECT_EQ(list->item(i)->text().toStdWString(), expected[static_cast<std::size_t>(i)]);
-
-    guitest::click(guitest::findById(info, CInfoDlg::kClearErrorsId));
-    EXPECT_EQ(list->count(), 0);
-    EXPECT_EQ(m_sim->send("errors"), "ok errors 00 00 00 00");
     EXPECT_TRUE(m_run->ui.shown().empty());
+}
+
+// "Kasuj błędy" restarts the controller on petrol: it asks first (No has the
+// focus, and No changes nothing), and the car ends in the mode it was found in.
+TEST_F(SettingsPages, InfoClearAsksAndEndsInTheModeFound)
+{
+    start(true, 20);
+    CKorMultiPageCtrl* mpc = m_run->app().view()->multiPage();
+    auto* info = page<CInfoDlg>(6);
+    ASSERT_NE(info, nullptr);
+    auto* list = guitest::findById<QListWidget>(info, CInfoDlg::kErrorsId);
+    ASSERT_EQ(m_sim->send("errors 05 00 00 00"), "ok errors 05 00 00 00");
+    guitest::click(guitest::findById(info, CInfoDlg::kReadErrorsId));
+    ASSERT_EQ(list->count(), 2);
+
+    m_run->ui.queueAnswer(false);
+    guitest::click(guitest::findById(info, CInfoDlg::kClearErrorsId));
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_TRUE(m_run->ui.shown()[0].question);
+    EXPECT_FALSE(m_run->ui.shown()[0].defaultYes);
+    EXPECT_NE(m_run->ui.shown()[0].text.find(L"restartuje sterownik na benzynie"), std::wstring::npos);
+    EXPECT_EQ(list->count(), 2) << "No changes nothing";
+    EXPECT_EQ(m_sim->send("errors"), "ok errors 05 00 00 00");
+
+    struct SCase {
+        const char* fuel;
+        int button; // lit before and after: 0 AUTO, 1 GAZ, 2 BENZYNA
+        int after;
+    };
+    for (const SCase& c : { SCase { "petrol", 2, 2 }, SCase { "lpg", 1, 0 } }) {
+        ASSERT_EQ(m_sim->send(std::string("fuel ") + c.fuel), std::string("ok fuel ") + c.fuel);
+        ASSERT_TRUE(waitFor([&] { return mpc->getButton(c.button)->isSelected(); })) << c.fuel;
+        ASSERT_EQ(m_sim->send("errors 05 00 00 00"), "ok errors 05 00 00 00");
+        m_run->ui.clearShown();
+        m_run->ui.queueAnswer(true);
+        guitest::click(guitest::findById(info, CInfoDlg::kClearErrorsId));
+        EXPECT_EQ(list->count(), 0) << c.fuel;
+        EXPECT_EQ(m_sim->send("errors"), "ok errors 00 00 00 00") << c.fuel;
+        ASSERT_EQ(m_run->ui.shown().size(), 1u) << c.fuel << ": the question alone";
+        EXPECT_TRUE(waitFor([&] { return mpc->getButton(c.after)->isSelected(); })) << c.fuel;
+    }
 }
 
 // After a base write from this PC the controller's "last modified by" and this

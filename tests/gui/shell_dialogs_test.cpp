@@ -54,10 +54,11 @@ TEST(NoConnectionDlg, ShowsItsTextsInTheCurrentLanguage)
         EXPECT_EQ(textOf(&dialog, 1211), QStringLiteral("BRAK POŁĄCZENIA"));
         EXPECT_EQ(textOf(&dialog, 1), QStringLiteral("Uruchom w trybie demo"));
         EXPECT_EQ(textOf(&dialog, 2), QStringLiteral("Uruchom bez połączenia"));
+        EXPECT_EQ(textOf(&dialog, CNoConnectionDlg::kRetryId), QStringLiteral("Ponów"));
         EXPECT_EQ(dialog.skinTitle(), QStringLiteral("KORVANA"));
         EXPECT_EQ(textOf(&dialog, 5000), QStringLiteral("KORVANA"));
-        // 299 x 109 dialog units.
-        EXPECT_EQ(dialog.size(), QSize(449, 177));
+        // 409 x 109 dialog units.
+        EXPECT_EQ(dialog.size(), QSize(614, 177));
         guitest::showAndSettle(&dialog);
         EXPECT_FALSE(guitest::saveScreenshot(&dialog, QStringLiteral("korvana_no_connection")).isEmpty());
     }
@@ -157,6 +158,8 @@ TEST(NoConnectionDlg, DemoIsAcceptedOfflineAndClosingAreNot)
         { "Enter", [](QWidget* w) { guitest::pressKey(w, Qt::Key_Return); }, QDialog::Accepted },
         { "Escape", [](QWidget* w) { guitest::pressKey(w, Qt::Key_Escape); }, QDialog::Rejected },
         { "closed", [](QWidget* w) { w->close(); }, QDialog::Rejected },
+        { "retry button", [](QWidget* w) { guitest::click(guitest::findById(w, CNoConnectionDlg::kRetryId)); },
+          CNoConnectionDlg::kRetryResult },
     };
     for (const Case& c : cases) {
         CNoConnectionDlg dialog;
@@ -168,6 +171,35 @@ TEST(NoConnectionDlg, DemoIsAcceptedOfflineAndClosingAreNot)
         EXPECT_EQ(dialog.DoModal(), c.result) << c.name;
         EXPECT_TRUE(seen) << c.name;
     }
+}
+
+// The cause in words: an adapter (USB, or a port named with --port) that opened
+// with nothing answering is a silent controller, not a missing adapter; the
+// port the link was lost on, gone from the system, is an adapter pulled out.
+TEST(NoConnectionDlg, SaysWhetherTheControllerIsSilentOrItsAdapterGone)
+{
+    const CSerialDiagnosis diagnosis({ "/nonexistent-proc", "/nonexistent-sys" });
+    // A board port that is not there: no other test's use of a real one shows up here.
+    const std::string kBoard = "/nonexistent-dev/ttyS0";
+    const std::vector<SearchAttempt> silent { { 1, "/dev/ttyUSB0", ConnectFailure::NoAnswer, {} } };
+    const QString usb = QString::fromStdWString(
+        CNoConnectionDlg::diagnosisText(silent, { { 1, "/dev/ttyUSB0", "usb-FTDI_FT232R-if00-port0" } }, diagnosis));
+    EXPECT_EQ(usb, QStringLiteral("/dev/ttyUSB0: adapter jest podłączony, ale sterownik nie odpowiada; sprawdź zapłon "
+                                  "i przewód do sterownika"));
+    const QString named = QString::fromStdWString(CNoConnectionDlg::diagnosisText(
+        { { 3, "/tmp/sim", ConnectFailure::NoAnswer, {} } }, { { 3, "/tmp/sim", "--port" } }, diagnosis));
+    EXPECT_TRUE(named.startsWith(QStringLiteral("/tmp/sim: adapter jest podłączony"))) << named.toStdString();
+    EXPECT_FALSE(named.contains(QStringLiteral("Nie wykryto adaptera"))) << named.toStdString();
+
+    // Lost on /tmp/sim, which is no longer there; the serial port of the board stays silent.
+    const QString gone = QString::fromStdWString(CNoConnectionDlg::diagnosisText(
+        { { 1, kBoard, ConnectFailure::NoAnswer, {} } }, { { 1, kBoard, "serial" } }, diagnosis,
+        "/tmp/sim"));
+    EXPECT_EQ(gone, QStringLiteral("/tmp/sim: port zniknął; adapter został odłączony"));
+    // Nothing but the board's port, and no loss: no adapter at all.
+    EXPECT_EQ(QString::fromStdWString(CNoConnectionDlg::diagnosisText(
+                  { { 1, kBoard, ConnectFailure::NoAnswer, {} } }, { { 1, kBoard, "serial" } }, diagnosis)),
+        QStringLiteral("Nie wykryto adaptera USB-serial; podłącz przewód sterownika."));
 }
 
 TEST(SkinDlg, TitleStaticSpansTheTopAndDragsTheWindow)

@@ -365,7 +365,7 @@ TEST(FrameWatchdog, NeverTwoSearchesAtOnce)
             frame->OnTimer();
         EXPECT_FALSE(doc->searchController());
         ++nested;
-        return false;
+        return ENoConnectionChoice::Offline;
     };
     doc->device().m_connected = true;
     frame->OnTimer();

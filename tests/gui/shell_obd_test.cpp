@@ -222,8 +222,18 @@ TEST_F(ObdPage, TroubleCodesAreListedWithTheirTextsAndCleared)
     page->OnBnClickedButtonclear();
     EXPECT_TRUE(page->listedCodes().isEmpty());
     page->OnBnClickedButtonread();
-    EXPECT_TRUE(page->listedCodes().isEmpty()) << "the car holds no codes any more";
+    EXPECT_EQ(page->listedCodes(), QStringList { QStringLiteral("Brak zapisanych kodów") })
+        << "the car holds no codes any more, and the page says so";
     EXPECT_EQ(m_sim->send("dtc"), "ok dtc");
+
+    // Codes outside the powertrain: the letter from the top two bits, then four digits.
+    ASSERT_EQ(m_sim->send("dtc U0100 C0035 B1000"), "ok dtc U0100 C0035 B1000");
+    page->OnBnClickedButtonread();
+    const QStringList listed = page->listedCodes();
+    ASSERT_EQ(listed.size(), 3);
+    EXPECT_TRUE(listed[0].startsWith(QStringLiteral("U0100 "))) << listed[0].toStdString();
+    EXPECT_TRUE(listed[1].startsWith(QStringLiteral("C0035 "))) << listed[1].toStdString();
+    EXPECT_TRUE(listed[2].startsWith(QStringLiteral("B1000 "))) << listed[2].toStdString();
 
     // While another operation runs, reading is refused with the running one's name.
     m_run->ui.clearShown();

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program against korvana-sim on a pseudo-terminal: the controller found
 // and polled, the remembered port tried first, a pulled cable (the link falls,
-// the first search 11 ticks later with the dialog, silent ones every 11 ticks
-// after it, polling back and said in the caption when the controller answers
-// again), and fuel switches the controller refuses.
+// the readings marked stale, the first search 11 ticks later with the one
+// dialog that says the port went, silent ones every 11 ticks after it, polling
+// back and said in the caption when the controller answers again; "Ponów" in
+// that dialog searching again at once), and fuel switches the controller refuses.
 #include "guitest.h"
 #include "shelltest.h"
 
@@ -17,6 +18,10 @@
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
 #include <app/shell/mainframe.h>
+#include <app/shell/wspolneodczytymultipagedlg.h>
+#include <gradctrls/dialogs/gdipstatic.h>
+#include <gradctrls/displays/gdipgaugedisplay.h>
+#include <gradctrls/displays/gdipinjectorstatedisplay.h>
 #include <gradctrls/multipage/imultipagebutton.h>
 
 #include <simprocess.h>
@@ -152,8 +157,24 @@ TEST_F(SimShell, PulledCableSearchesAgainAndPollsWhenTheControllerIsBack)
         return -1;
     };
     auto caption = [&] { return frame->captionBar()->captionText(); };
+    auto* panel = dynamic_cast<CWspolneOdczytyMultiPageDlg*>(run.app().view()->multiPage()->getActivePage());
+    ASSERT_NE(panel, nullptr);
+    const QString rpmShown = panel->gauge(0)->valueText()->text();
+    ASSERT_NE(rpmShown, QStringLiteral("—"));
+    EXPECT_FALSE(panel->stale());
     EXPECT_EQ(ticksToSearch(), 12) << "the tick that sees the loss, then 11";
     EXPECT_EQ(run.noConnectionDialogs, 1) << "the dialog comes once after the loss";
+    EXPECT_TRUE(run.ui.shown().empty()) << "no box stacks on the dialog: "
+                                        << QString::fromStdWString(run.ui.shown()[0].text).toStdString();
+    // The cause first; what else the machine's ports show follows it.
+    EXPECT_TRUE(QString::fromStdWString(doc->searchDiagnosis())
+                    .startsWith(QString::fromStdString(link()) + QStringLiteral(": port zniknął")))
+        << QString::fromStdWString(doc->searchDiagnosis()).toStdString();
+    // The last values are not passed off as live ones.
+    EXPECT_TRUE(panel->stale());
+    EXPECT_EQ(panel->gauge(0)->valueText()->text(), QStringLiteral("—"));
+    EXPECT_EQ(panel->petrolDisplay(0)->valueText()->text(), QStringLiteral("—"));
+    EXPECT_NE(panel->gauge(0)->graphicsEffect(), nullptr) << "greyed";
     EXPECT_TRUE(caption().endsWith(QStringLiteral("BRAK POŁĄCZENIA"))) << caption().toStdString();
 
     // The searches after it are silent, and the caption says while one runs.
@@ -186,8 +207,43 @@ TEST_F(SimShell, PulledCableSearchesAgainAndPollsWhenTheControllerIsBack)
     guitest::saveScreenshot(frame, QStringLiteral("shell_link_back"));
     const int before = newestSequence();
     EXPECT_TRUE(waitFor([&] { return newestSequence() > before + 2; }));
+    frame->OnTimer();
+    EXPECT_FALSE(panel->stale()) << "a record shown again ends the marking";
+    EXPECT_NE(panel->gauge(0)->valueText()->text(), QStringLiteral("—"));
+    EXPECT_EQ(panel->gauge(0)->graphicsEffect(), nullptr);
     EXPECT_TRUE(waitFor([&] { return !caption().contains(QStringLiteral("Połączono")); }))
         << "the notice goes after a few seconds: " << caption().toStdString();
+}
+
+// "Ponów" searches again at once; once the controller is back that search finds it.
+TEST_F(SimShell, RetryInTheDialogReconnects)
+{
+    auto sim = startSim(link());
+    CShellRun& run = startProgram({ link() });
+    CkorvanaDoc* doc = run.app().document();
+    CMainFrame* frame = run.app().mainFrame();
+    ASSERT_TRUE(doc->device().m_connected);
+    frame->stopTimer();
+    frame->OnTimer();
+    std::vector<std::wstring> causes;
+    doc->askNoConnection = [&](QWidget*) {
+        causes.push_back(doc->searchDiagnosis());
+        if (causes.size() == 1)
+            return ENoConnectionChoice::Retry; // still gone: the dialog comes again
+        EXPECT_EQ(sim->send("appear").rfind("ok ", 0), 0u);
+        return ENoConnectionChoice::Retry;
+    };
+    ASSERT_EQ(sim->send("vanish"), "ok vanished");
+    ASSERT_TRUE(waitFor([&] { return !doc->device().m_connected; }));
+    for (int i = 0; i < 12 && !doc->device().m_connected; ++i)
+        frame->OnTimer();
+    EXPECT_TRUE(doc->device().m_connected);
+    EXPECT_FALSE(doc->device().m_demo);
+    ASSERT_EQ(causes.size(), 2u);
+    EXPECT_NE(causes[1].find(L"port zniknął"), std::wstring::npos);
+    EXPECT_EQ(doc->searchCount(), 1u + 1u) << "the start, then one search that retried within itself";
+    EXPECT_TRUE(doc->isPolling());
+    EXPECT_TRUE(run.ui.shown().empty());
 }
 
 TEST_F(SimShell, RefusedSwitchShowsItsMessage)

@@ -66,7 +66,7 @@ bool CShellRun::start()
             return;
         doc.askNoConnection = [this](QWidget*) {
             ++noConnectionDialogs;
-            return answerDemo;
+            return answerDemo ? ENoConnectionChoice::Demo : ENoConnectionChoice::Offline;
         };
     });
     return ok;

@@ -130,8 +130,18 @@ TEST(Automapping, CreateShowsTheProposalThenWritesAndUndoes)
 
     EXPECT_FALSE(automap.create(device, uncovered));
     ASSERT_EQ(ui.shown().size(), 1u);
-    EXPECT_EQ(ui.shown()[0].text, L"Zbierz mapę benzynową i gazową podczas jazdy.");
+    EXPECT_EQ(ui.shown()[0].text,
+        L"Zbierz mapę benzynową i gazową podczas jazdy.\nBrakuje punktów mapy benzynowej: 1000\n"
+        L"Brakuje punktów mapy gazowej: 1000");
     EXPECT_EQ(ui.shown()[0].icon, MsgIcon::Information);
+    // One map covered: only the other is named.
+    CChartMaps halfway;
+    halfway.build(CChartMapRecord::decode(petrol), CChartMapRecord {}, device.image());
+    ui.clearShown();
+    EXPECT_FALSE(automap.create(device, halfway));
+    ASSERT_EQ(ui.shown().size(), 1u);
+    EXPECT_EQ(ui.shown()[0].text,
+        L"Zbierz mapę benzynową i gazową podczas jazdy.\nBrakuje punktów mapy gazowej: 1000");
 
     device.image().m_automapMode = 1;
     ui.clearShown();
@@ -238,7 +248,11 @@ TEST(Automapping, KilometresLeft)
     EXPECT_EQ(CAutomapping::kmLeftText(image), L"1");
     image.m_automapDue = 0; // overdue
     EXPECT_EQ(CAutomapping::kmLeftText(image), L"< 1");
-    EXPECT_EQ(CAutomapping::kmLeftShown(image), L"") << "automapping off";
-    image.m_automapMode = 2;
-    EXPECT_EQ(CAutomapping::kmLeftShown(image), L"< 1");
+    // The field shows the distance whatever the schedule.
+    for (const uint8_t mode : { 0, 1, 2 }) {
+        image.m_automapMode = mode;
+        EXPECT_EQ(CAutomapping::kmLeftShown(image), L"< 1") << int(mode);
+    }
+    image.m_automapDue = 1000 + 144 * 250;
+    EXPECT_EQ(CAutomapping::kmLeftShown(image), L"250");
 }

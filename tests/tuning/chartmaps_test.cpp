@@ -93,8 +93,29 @@ TEST(ChartMaps, BinsPointsAndProgress)
     EXPECT_EQ(points[0].pressureKPa, 2.0 * k);
     EXPECT_FALSE(points[0].lpg);
 
-    EXPECT_EQ(CChartMaps::progressPosition(0), 0);
-    EXPECT_EQ(CChartMaps::progressPosition(30000), 1000);
-    EXPECT_EQ(CChartMaps::progressPosition(15000), 500);
-    EXPECT_EQ(CChartMaps::progressPosition(65535), 2180) << "past the bar's range; the bar clamps";
+}
+
+// The bar counts what "Oblicz korekty" needs: each group up to its minimum,
+// full exactly when the record is covered; samples beyond a group's minimum
+// do not stand in for another group's.
+TEST(ChartMaps, ProgressCountsTheSamplesNeeded)
+{
+    EXPECT_EQ(CChartMaps::progressPosition(CChartMapRecord {}), 0);
+    EXPECT_EQ(CChartMapRecord {}.missing(), 1000u);
+    std::array<uint16_t, 31> counts {};
+    counts[7] = 5000;
+    const CChartMapRecord one = CChartMapRecord::decode(record(counts, 4.0));
+    EXPECT_EQ(one.missing(), 700u);
+    EXPECT_EQ(CChartMaps::progressPosition(one), 300);
+    counts[0] = 200;
+    counts[14] = 150;
+    counts[19] = 200;
+    const CChartMapRecord most = CChartMapRecord::decode(record(counts, 4.0));
+    EXPECT_EQ(most.missing(), 150u);
+    EXPECT_EQ(CChartMaps::progressPosition(most), 850);
+    counts[14] = 300;
+    const CChartMapRecord full = CChartMapRecord::decode(record(counts, 4.0));
+    ASSERT_TRUE(full.covered());
+    EXPECT_EQ(full.missing(), 0u);
+    EXPECT_EQ(CChartMaps::progressPosition(full), 1000);
 }

@@ -230,6 +230,9 @@ int cmdDtc(const CliContext& context)
         for (uint16_t code : codes)
             std::cout << toUtf8(table.description(code)) << "\n";
         std::cout.flush();
+        // Said on stderr: scripts read no line on stdout as no code.
+        if (codes.empty())
+            std::cerr << toUtf8(translate(L"Brak zapisanych kodów")) << "\n";
         return kExitOk;
     } catch (IError* e) {
         CErrorGuard error(e);
