@@ -170,7 +170,7 @@ void CMainFrame::buildMenu()
 
     QMenu* edit = popup(L"Edycja");
     addCommand(edit, L"Cofnij", MenuCmd::kEditUndo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    addCommand(edit, L"Ponów", MenuCmd::kEditRedo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    addCommand(edit, L"Przywróć", MenuCmd::kEditRedo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
 
     QMenu* settings = popup(L"Ustawienia");

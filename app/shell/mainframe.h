@@ -97,7 +97,7 @@ public:
     void OnFileReport();
     // "Dane warsztatu…": the workshop that heads the report.
     void OnWorkshop();
-    // "Cofnij" / "Ponów": the edit of the map grid shown.
+    // "Cofnij" / "Przywróć": the edit of the map grid shown.
     void OnEditUndo();
     void OnEditRedo();
     // F1: the manual at the chapter of the page shown.

@@ -517,7 +517,7 @@ QMenu* CMapArray::contextMenu()
     add(L"Interpoluj", QKeySequence(Qt::CTRL | Qt::Key_I), selected, [this] { interpolateSelection(); });
     menu->addSeparator();
     add(L"Cofnij", QKeySequence(Qt::CTRL | Qt::Key_Z), editable && canUndo(), [this] { undo(); });
-    add(L"Ponów", QKeySequence(Qt::CTRL | Qt::Key_Y), editable && canRedo(), [this] { redo(); });
+    add(L"Przywróć", QKeySequence(Qt::CTRL | Qt::Key_Y), editable && canRedo(), [this] { redo(); });
     // The keys work on the grid; in the menu they are only shown.
     for (QAction* action : menu->actions())
         action->setShortcutContext(Qt::WidgetShortcut);

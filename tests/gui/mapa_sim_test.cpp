@@ -363,7 +363,7 @@ TEST_F(MapaPage, WheelNotchesGatherIntoOneStepAndTheMenuOffersTheEdits)
     EXPECT_EQ(texts, (QStringList { QStringLiteral("Ustaw wartość…"), QStringLiteral("Zwiększ o 1"),
                                     QStringLiteral("Zmniejsz o 1"), QStringLiteral("Zwiększ o 5 %"),
                                     QStringLiteral("Zmniejsz o 5 %"), QStringLiteral("Kopiuj"), QStringLiteral("Wklej"),
-                                    QStringLiteral("Interpoluj"), QStringLiteral("Cofnij"), QStringLiteral("Ponów") }));
+                                    QStringLiteral("Interpoluj"), QStringLiteral("Cofnij"), QStringLiteral("Przywróć") }));
     menu->actions()[4]->trigger(); // "Zwiększ o 5 %"
     EXPECT_EQ(simMap(*m_sim).cells[5][5], std::min(50, before.cells[5][5] + 5));
     expectAllAgree();

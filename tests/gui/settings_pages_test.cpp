@@ -259,7 +259,7 @@ TEST_F(SettingsPages, TypedValueOutsideTheRangeIsRefusedWithTheRange)
     EXPECT_NE(m_run->app().mainFrame()->captionLine().indexOf(confirmation), -1);
 }
 
-// Edit → Cofnij / Ponów on a settings page: the field's last change goes back into the controller and again.
+// Edit → Cofnij / Przywróć on a settings page: the field's last change goes back into the controller and again.
 TEST_F(SettingsPages, UndoAndRedoPutAFieldBackInTheController)
 {
     start();

@@ -122,7 +122,7 @@ TEST_F(Frame, MenusHoldTheItemsWithTheirCommandIds)
             { QStringLiteral("Porównaj z plikiem…"), 32795 }, { QStringLiteral("Historia"), 32796 },
             { QStringLiteral("Samochód"), 32797 }, { QStringLiteral("Raport dla klienta…"), 32798 },
             { QStringLiteral("Wyjście"), 57665 } }));
-    EXPECT_EQ(items(1), (Items { { QStringLiteral("Cofnij"), 32800 }, { QStringLiteral("Ponów"), 32801 } }));
+    EXPECT_EQ(items(1), (Items { { QStringLiteral("Cofnij"), 32800 }, { QStringLiteral("Przywróć"), 32801 } }));
     EXPECT_EQ(items(2),
         (Items { { QStringLiteral("Przywróć ustawienia fabryczne"), 32775 },
             { QStringLiteral("Dane warsztatu…"), 32799 } }));
@@ -230,7 +230,7 @@ TEST_F(Frame, UiDumpShowsTheShortcutsAndTheExclusiveLanguageGroup)
     EXPECT_EQ(shortcuts[QStringLiteral("Zapisz ustawienia do pliku...")], QStringLiteral("Ctrl+S"));
     EXPECT_EQ(shortcuts[QStringLiteral("Wyjście")], QStringLiteral("Ctrl+Q"));
     EXPECT_EQ(shortcuts[QStringLiteral("Cofnij")], QStringLiteral("Ctrl+Z"));
-    EXPECT_EQ(shortcuts[QStringLiteral("Ponów")], QStringLiteral("Ctrl+Y"));
+    EXPECT_EQ(shortcuts[QStringLiteral("Przywróć")], QStringLiteral("Ctrl+Y"));
     EXPECT_EQ(shortcuts[QStringLiteral("Pomoc do tej strony")], QStringLiteral("F1"));
     EXPECT_EQ(languages, 15);
     ASSERT_EQ(languageGroups.size(), 1u);
