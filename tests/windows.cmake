@@ -14,6 +14,16 @@ add_library(korvana_gtest_main STATIC support/gtestmain.cpp)
 target_include_directories(korvana_gtest_main PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
 target_link_libraries(korvana_gtest_main PUBLIC korvana_core gtest)
 
+# The Wine prefix is made once, before any test: two Wine processes that both
+# find no prefix race to create it, and one of them fails.
+if(KORVANA_WINE)
+    add_test(NAME wine_prefix
+        COMMAND bash -c "for try in 1 2 3; do \"$0\" cmd /c exit >/dev/null 2>&1 && exit 0; sleep 1; done; exit 1"
+            ${KORVANA_WINE})
+    set_tests_properties(wine_prefix PROPERTIES
+        ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wine" FIXTURES_SETUP wine TIMEOUT 300)
+endif()
+
 # One executable per group, run whole: each start of Wine costs a second or
 # more, so one process a test (as on Linux) would take far longer.
 function(korvana_add_windows_test name)
@@ -29,7 +39,8 @@ function(korvana_add_windows_test name)
     else()
         add_test(NAME ${name} COMMAND ${name})
     endif()
-    set_tests_properties(${name} PROPERTIES LABELS ${name} ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wine")
+    set_tests_properties(${name} PROPERTIES LABELS ${name} ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wine"
+        FIXTURES_REQUIRED wine)
 endfunction()
 
 korvana_add_windows_test(errkit_tests SOURCES errkit/ierror_test.cpp LIBS errkit)
@@ -51,7 +62,8 @@ if(KORVANA_HOST_BIN_DIR AND KORVANA_WINE)
     add_test(NAME cli_wine_e2e
         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/windows/cli_wine_e2e.sh "${KORVANA_HOST_BIN_DIR}" "${KORVANA_RUNTIME_DIR}")
     set_tests_properties(cli_wine_e2e PROPERTIES
-        ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wine" RESOURCE_LOCK wine_com5 TIMEOUT 600)
+        ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wine" RESOURCE_LOCK wine_com5 TIMEOUT 600
+        FIXTURES_REQUIRED wine)
 endif()
 
 # The Win32 twins of the platform code.
