@@ -3,39 +3,28 @@
 
 #include <QPainter>
 
-namespace {
-
-// QImage shares pixels on copy; a working picture must own its pixels
-// before it is handed back to a caller who may reduce it.
-QImage ownCopy(const QImage& source)
-{
-    return source.isNull() ? QImage() : source.copy();
-}
-
-} // namespace
-
+// A copy shares the pixels until either side changes them (QImage copies on
+// write), so controls that each keep a working copy of one skin cost nothing
+// until one reduces its copy, which makes a new picture anyway.
 CExtImage::CExtImage(const CExtImage& other)
-    : CImageObject()
+    : CImageObject(other)
 {
-    m_image = ownCopy(other.m_image);
 }
 
 CExtImage::CExtImage(const CImageObject& other)
 {
-    setImage(ownCopy(other.image()));
+    setImage(other.image());
 }
 
 CExtImage& CExtImage::operator=(const CExtImage& other)
 {
-    if (this != &other)
-        m_image = ownCopy(other.m_image);
+    m_image = other.m_image;
     return *this;
 }
 
 CExtImage& CExtImage::operator=(const CImageObject& other)
 {
-    if (this != &other)
-        setImage(ownCopy(other.image()));
+    setImage(other.image());
     return *this;
 }
 

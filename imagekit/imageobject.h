@@ -33,6 +33,10 @@ public:
     void setImage(const QImage& image);
     void clear() { m_image = QImage(); }
 
+    // The picture in path as Load would hold it, decoded once per run and
+    // shared from then on. Null when the file cannot be read.
+    static QImage shared(const std::wstring& path, int width = -1, int height = -1);
+
 protected:
     QImage m_image;
 };

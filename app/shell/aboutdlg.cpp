@@ -2,7 +2,7 @@
 #include <app/shell/aboutdlg.h>
 
 #include <app/data/translate.h>
-#include <app/platform/programdir.h>
+#include <app/shell/skinimage.h>
 #include <basectrls/ctrlid.h>
 
 #include <QAbstractButton>
@@ -52,7 +52,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     setDesignSizeDu(184, 102);
     setTranslator([](const std::wstring& text) { return translate(text); });
     setSkinTitle(QStringLiteral("KORVANA"));
-    m_logo.Load((programDir() / "Skins" / kLogoFile).wstring());
+    m_logo.setImage(skinImage(kLogoFile));
 }
 
 std::span<const SCtrlLayout> CAboutDlg::layoutTable() const

@@ -3,8 +3,7 @@
 #include <gradctrls/dialogs/paintedtext.h>
 
 #include <app/platform/log.h>
-#include <app/platform/programdir.h>
-#include <imagekit/imageobject.h>
+#include <app/shell/skinimage.h>
 
 #include <QCheckBox>
 #include <QEvent>
@@ -14,12 +13,10 @@ namespace {
 
 QImage loadSkin(const std::wstring& file)
 {
-    CImageObject image;
-    if (!image.Load((programDir() / "Skins" / file).wstring())) {
-        logInfo("gui", "check box picture missing: " + (programDir() / "Skins" / file).string());
-        return {};
-    }
-    return image.image();
+    QImage image = skinImage(file);
+    if (image.isNull())
+        logInfo("gui", "check box picture missing: " + skinPath(file).string());
+    return image;
 }
 
 } // namespace

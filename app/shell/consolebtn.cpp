@@ -4,6 +4,7 @@
 
 #include <app/shell/consolesetupdlg.h>
 #include <gradctrls/dialogs/gdippalette.h>
+#include <imagekit/imageobject.h>
 
 #include <QPainter>
 
@@ -17,9 +18,9 @@ void CConsoleBtn::onDblClick()
     dialog.DoModal();
 }
 
-void CConsoleBtn::appendImage(const CImageObject& image)
+void CConsoleBtn::appendImageFile(const std::wstring& path)
 {
-    m_images.push_back(image);
+    m_files.push_back(path);
 }
 
 void CConsoleBtn::selectImage(int index)
@@ -54,12 +55,12 @@ void CConsoleBtn::paintEvent(QPaintEvent* /*event*/)
 
     if (m_selected < 0)
         return;
-    const CImageObject& image = m_images[static_cast<std::size_t>(m_selected)];
+    const QImage image = CImageObject::shared(m_files[static_cast<std::size_t>(m_selected)]);
     const QRectF area = QRectF(face.left(), titleRect.bottom(), face.width(), face.bottom() - titleRect.bottom())
                             .adjusted(gap * 2, 0, -gap * 2, -gap * 2);
-    if (area.width() < 2 || area.height() < 2 || !image.IsLoaded())
+    if (area.width() < 2 || area.height() < 2 || image.isNull())
         return;
-    const QSizeF fitted = QSizeF(image.GetWidth(), image.GetHeight()).scaled(area.size(), Qt::KeepAspectRatio);
+    const QSizeF fitted = QSizeF(image.size()).scaled(area.size(), Qt::KeepAspectRatio);
     const QRectF target(area.center() - QPointF(fitted.width() / 2, fitted.height() / 2), fitted);
-    p.drawImage(target, image.image());
+    p.drawImage(target, image);
 }

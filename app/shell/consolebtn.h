@@ -6,8 +6,7 @@
 
 #include <app/shell/multipageindependentbtn.h>
 
-#include <imagekit/imageobject.h>
-
+#include <string>
 #include <vector>
 
 class CConsoleBtn : public CMultiPageIndependentBtn {
@@ -16,8 +15,10 @@ public:
     using CMultiPageIndependentBtn::CMultiPageIndependentBtn;
     void onDblClick() override;
 
-    void appendImage(const CImageObject& image);
-    int imageCount() const { return static_cast<int>(m_images.size()); }
+    // A picture is read when it is first shown: the switch is in one state at a
+    // time, and most of the seven states are never seen in a run.
+    void appendImageFile(const std::wstring& path);
+    int imageCount() const { return static_cast<int>(m_files.size()); }
     // Shows picture index; an index outside the list is ignored.
     void selectImage(int index);
     int selectedImage() const { return m_selected; }
@@ -26,6 +27,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    std::vector<CImageObject> m_images;
+    std::vector<std::wstring> m_files;
     int m_selected = -1;
 };

@@ -2,7 +2,7 @@
 #include <app/shell/imagebutton.h>
 #include <gradctrls/dialogs/paintedtext.h>
 
-#include <app/platform/programdir.h>
+#include <app/shell/skinimage.h>
 
 #include <QEnterEvent>
 #include <QFontMetricsF>
@@ -10,16 +10,6 @@
 #include <QPainter>
 
 #include <algorithm>
-
-namespace {
-
-QImage loadSkinImage(const std::wstring& fileName)
-{
-    const std::filesystem::path path = programDir() / "Skins" / fileName;
-    return QImage(QString::fromStdString(path.string()));
-}
-
-} // namespace
 
 CImageButton::CImageButton(QWidget* parent)
     : QAbstractButton(parent)
@@ -30,7 +20,7 @@ CImageButton::CImageButton(QWidget* parent)
 
 bool CImageButton::loadSkin(const std::wstring& fileName)
 {
-    m_source = loadSkinImage(fileName);
+    m_source = skinImage(fileName);
     m_scaled = QImage();
     update();
     return !m_source.isNull();

@@ -2,22 +2,12 @@
 #include <app/shell/imagecheckbox.h>
 #include <gradctrls/dialogs/paintedtext.h>
 
-#include <app/platform/programdir.h>
+#include <app/shell/skinimage.h>
 
 #include <QFontMetrics>
 #include <QPainter>
 
 #include <algorithm>
-
-namespace {
-
-QImage loadSkinImage(const std::wstring& fileName)
-{
-    const std::filesystem::path path = programDir() / "Skins" / fileName;
-    return QImage(QString::fromStdString(path.string()));
-}
-
-} // namespace
 
 CImageCheckBox::CImageCheckBox(QWidget* parent)
     : QAbstractButton(parent)
@@ -28,8 +18,8 @@ CImageCheckBox::CImageCheckBox(QWidget* parent)
 
 bool CImageCheckBox::loadSkins(const std::wstring& selected, const std::wstring& unselected)
 {
-    m_selected = loadSkinImage(selected);
-    m_unselected = loadSkinImage(unselected);
+    m_selected = skinImage(selected);
+    m_unselected = skinImage(unselected);
     update();
     return !m_selected.isNull() && !m_unselected.isNull();
 }

@@ -4,7 +4,7 @@
 #include <app/data/diag.h>
 #include <app/data/translate.h>
 #include <app/platform/log.h>
-#include <app/platform/programdir.h>
+#include <app/shell/skinimage.h>
 #include <app/platform/userinteraction.h>
 #include <app/shell/consolebtn.h>
 #include <app/shell/cppbtn.h>
@@ -172,12 +172,13 @@ CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& co
 
 void CkorvanaView::loadConsoleImages()
 {
-    const std::filesystem::path skins = programDir() / "Skins";
     for (std::size_t i = 0; i < kConsoleFiles.size(); ++i) {
-        // The first picture that fails ends the loading; the button keeps what came before.
-        if (!m_consoleImages[i].Load((skins / kConsoleFiles[i]).wstring()))
+        // The first picture that is missing ends the list; the button keeps what came before.
+        const std::filesystem::path path = skinPath(kConsoleFiles[i]);
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(path, error))
             break;
-        m_consoleBtn->appendImage(m_consoleImages[i]);
+        m_consoleBtn->appendImageFile(path.wstring());
         if (i == 0)
             m_consoleBtn->selectImage(0);
     }

@@ -102,7 +102,6 @@ private:
     CKorMultiPageCtrl* m_mpc = nullptr;
     CObdShellSteps* m_obdSteps = nullptr; // the OBD setup and background poll
     QFont m_viewFont;
-    std::array<CImageObject, 7> m_consoleImages;
     CConsoleBtn* m_consoleBtn = nullptr;
     CSwitchToAutoBtn* m_autoBtn = nullptr;
     CSwitchToGasBtn* m_gasBtn = nullptr;

@@ -7,7 +7,7 @@
 #include <app/device/lpgdevice.h>
 #include <app/device/writesession.h>
 #include <app/platform/log.h>
-#include <app/platform/programdir.h>
+#include <app/shell/skinimage.h>
 #include <app/platform/userinteraction.h>
 #include <app/shell/imagebutton.h>
 #include <app/shell/imagecheckbox.h>
@@ -155,9 +155,8 @@ bool CSensorsDlg::OnInitDialog()
 {
     if (!CSkinDlg::OnInitDialog())
         return false;
-    const std::filesystem::path skins = programDir() / "Skins";
     for (std::size_t i = 0; i < m_consoleImages.size(); ++i)
-        m_consoleImages[i] = QImage(QString::fromStdString((skins / CkorvanaView::kConsoleFiles[i]).string()));
+        m_consoleImages[i] = skinImage(CkorvanaView::kConsoleFiles[i]);
     if (auto* console = qobject_cast<CImageButton*>(findChildCtrl(this, kConsoleId)))
         console->setPicture(m_consoleImages[static_cast<std::size_t>(m_display.currentImage())]);
     if (auto* type = qobject_cast<QComboBox*>(findChildCtrl(this, kTypeId))) {

@@ -180,8 +180,14 @@ void CGDIpGaugeDisplay::v_recalcData(const QRect& client)
     m_layout.origin += client.topLeft();
     m_dial.invalidate();
     if (picture && m_layout.k > 0) {
-        m_working = *m_source;
-        m_working.downSampling(m_layout.picture.width(), m_layout.picture.height());
+        // Layout passes repeat one size many times at start-up: the picture is
+        // reduced once per size, straight from the shared source (no copy).
+        const QSize want = m_layout.picture;
+        if (m_working.image().size() != want || m_workingFrom != m_source->image().cacheKey()) {
+            m_working.setImage(m_source->image());
+            m_working.downSampling(want.width(), want.height());
+            m_workingFrom = m_source->image().cacheKey();
+        }
     } else {
         m_working.clear();
     }

@@ -86,6 +86,7 @@ private:
     CImageObject* m_source = nullptr;
     bool m_hasPicture = false;
     CExtImage m_working;
+    qint64 m_workingFrom = 0; // the source picture m_working was reduced from
     CBackgroundCache m_dial;
     SLayout m_layout;
     CGDIpStatic* m_value = nullptr;

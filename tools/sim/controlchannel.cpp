@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kHelp
     = "ok commands: status | fault off|KIND [RATE] [after N] | engine off|crank|idle|sweep|rpm N | "
-      "fuel petrol|lpg|auto | errors B0 B1 B2 B3 | dtc [CODE ...] | vin [TEXT] | tank PERCENT | "
+      "fuel petrol|lpg|auto | errors B0 B1 B2 B3 | dtc [CODE ...] | vin [TEXT] | tank PERCENT | reducer CELSIUS|free | "
       "advance SECONDS | live | dump flash FILE | dump store | mapcell ROW COLUMN PERCENT | recordbyte CODE OFFSET VALUE | refuse record N|off | garble record N|off | save | "
       "vanish | appear | "
       "path | bytes | quit";
@@ -240,6 +240,17 @@ std::string CControlChannel::execute(const std::string& line)
             return "error usage: tank PERCENT (0..100)";
         engine.setTankLevel(percent);
         return "ok tank " + w[1];
+    }
+    if (cmd == "reducer") {
+        double celsius = 0;
+        if (w.size() == 2 && w[1] == "free") {
+            engine.holdReducer(std::nullopt);
+            return "ok reducer free";
+        }
+        if (w.size() != 2 || !parseNumber(w[1], celsius) || celsius < -40 || celsius > 150)
+            return "error usage: reducer CELSIUS (-40..150) | reducer free";
+        engine.holdReducer(celsius);
+        return "ok reducer " + w[1];
     }
     if (cmd == "advance") {
         double seconds = 0;

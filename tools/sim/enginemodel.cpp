@@ -190,7 +190,9 @@ void CEngineModel::stepEngine(double dt)
 
 void CEngineModel::stepTemperatures(double dt, bool onLpg)
 {
-    if (running())
+    if (m_reducerHeld)
+        m_reducer = *m_reducerHeld;
+    else if (running())
         m_reducer += (kReducerWarm - m_reducer) * dt / 90.0;
     else
         m_reducer += (kAmbient - m_reducer) * dt / 600.0;

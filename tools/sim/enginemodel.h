@@ -45,6 +45,14 @@ public:
     void restart();
     void setControllerHalted(bool halted);
     void setTankLevel(double percent) { m_tank = percent; }
+    // Holds the reducer at a temperature (a test's cold or warm car whatever the
+    // time the host takes); nullopt lets it follow the engine again.
+    void holdReducer(std::optional<double> celsius)
+    {
+        m_reducerHeld = celsius;
+        if (celsius)
+            m_reducer = *celsius;
+    }
 
     void advance(double seconds);
     double time() const { return m_time; }
@@ -108,6 +116,7 @@ private:
     double m_manifold = 101;
     double m_volts = 12.4;
     double m_reducer = kAmbient;
+    std::optional<double> m_reducerHeld;
     double m_lpgTemp = kAmbient;
     double m_pressure = 0;
     double m_tank = 62;
