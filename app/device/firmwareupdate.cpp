@@ -5,7 +5,7 @@
 #include <app/data/firmwarefile.h>
 #include <app/data/recordingpath.h>
 #include <app/data/translate.h>
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 #include <app/device/controllersearch.h>
 #include <app/device/historyrecorder.h>
 #include <app/device/lpgdevice.h>

@@ -24,7 +24,7 @@
 #include <app/device/leftchanged.h>
 // The connection, the readings queue and polling (block at the end of the class).
 #include <app/data/diagdata.h>
-#include <app/tuning/obddiagnostic.h>
+#include <app/device/obdgateway.h>
 #include <string>
 
 #include <array>
@@ -57,7 +57,7 @@ const char* linkFailureName(LinkFailure failure);
 class CThreadManager;
 class CWriteSession;
 
-class CLPGDevice : public CObdDiagnostic, public CLPGDeviceErr {
+class CLPGDevice : public CLPGDeviceErr {
 public:
     static constexpr std::size_t kExchangeBufferSize = ::kExchangeBufferSize;
     static constexpr int kLinkAttempts = ::kLinkAttempts;
@@ -222,18 +222,11 @@ public:
     bool obdRequest(const std::array<uint8_t, 20>& request, std::span<uint8_t> answer,
                     std::size_t* received = nullptr);
 
-protected:
-    // The relays and state CObdDiagnostic works through (lpgdevice_obd.cpp).
-    bool obdLinkConnected() const override;
-    bool obdDemo() const override;
-    bool obdGatewayFitted() const override;
-    bool obdLatestReadings(CDiag& record) const override;
-    bool obdReadSettings(std::array<uint8_t, 12>& record) override;
-    bool obdWriteSettings(const std::array<uint8_t, 12>& record) override;
-    bool obdReadConfig(std::array<uint8_t, 18>& record) override;
-    bool obdWriteConfig(const std::array<uint8_t, 18>& record) override;
-    bool obdReadCorrections(double& first, double& second) override;
-    bool obdRelay(const Request& request, std::vector<uint8_t>& answer) override;
+    // The OBD gateway composed into this device by the layer that implements
+    // it (once, on the GUI thread, before polling reads it); null until then.
+    // Any thread may read the pointer.
+    IObdGateway* obdGateway() const { return m_obdGateway.load(); }
+    void setObdGateway(std::unique_ptr<IObdGateway> gateway);
 
 public:
 
@@ -426,6 +419,9 @@ private:
     std::atomic<bool> m_recordingBroke { false };
     std::atomic<bool> m_lossMessage { true };
     std::atomic<uint32_t> m_recordingLimit { 0 };
+    // Destroyed after the lifetime member below has ended polling.
+    std::unique_ptr<IObdGateway> m_ownObdGateway;
+    std::atomic<IObdGateway*> m_obdGateway { nullptr };
 
     // Declared last, so it is built after and destroyed before every other
     // member: it publishes the device pointer, and on destruction ends polling

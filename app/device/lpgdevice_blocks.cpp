@@ -5,7 +5,7 @@
 
 #include <app/data/identity.h>
 #include <app/data/languages.h>
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 #include <app/device/settingblocks.h>
 #include <app/platform/log.h>
 #include <app/platform/pcid.h>

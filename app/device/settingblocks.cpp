@@ -2,7 +2,7 @@
 #include <app/device/settingblocks.h>
 
 #include <app/data/settingfields.h>
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 #include <app/device/lpgdevice.h>
 #include <app/device/mappage.h>
 

@@ -6,7 +6,7 @@
 #include <app/data/translate.h>
 #include <app/platform/log.h>
 #include <app/platform/textcodec.h>
-#include <app/device/docoperations.h>
+#include <app/tuning/docoperations.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/documentsdir.h>
 #include <app/platform/userinteraction.h>
@@ -29,7 +29,7 @@
 #include <app/shell/samochoddlg.h>
 #include <app/shell/warsztatdlg.h>
 #include <app/shell/settingsdiffdlg.h>
-#include <app/tuning/settingsdiff.h>
+#include <app/data/settingsdiff.h>
 #include <errkit/errorguard.h>
 #include <gradctrls/dialogs/gdippalette.h>
 

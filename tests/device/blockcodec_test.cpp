@@ -5,7 +5,7 @@
 // the inverted level thresholds, the setup-time limits, identity and
 // statistics, the injection map page with its checksum, memory blocks and the
 // demo chart map.
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 #include <app/device/mappage.h>
 
 #include <gtest/gtest.h>

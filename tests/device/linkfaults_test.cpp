@@ -3,7 +3,7 @@
 // get a stray byte in front, lose a byte, carry a wrong checksum or type, or
 // never come. Every block read still succeeds within its attempts and no
 // wrong value reaches the image; the fake clock keeps it to milliseconds.
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 #include <app/device/lpgdevice.h>
 
 #include "memorylink.h"

@@ -3,8 +3,8 @@
 // clock: the attempts of a command, the polling thread's give-up after more
 // than 10 link faults, its one re-opening after a port error, and what the
 // device raises on the way. Each runs in milliseconds of real time.
-#include <app/data/diaginputthread.h>
-#include <app/device/blockcodec.h>
+#include <app/device/diaginputthread.h>
+#include <app/data/blockcodec.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/log.h>
 #include <syncmsg/multithread.h>

@@ -7,7 +7,7 @@
 // thread running) and on petrol staying there, and the initial preset written
 // only when blank, and a save after an incomplete read asked for first.
 #include <app/data/settingsio.h>
-#include <app/device/docoperations.h>
+#include <app/tuning/docoperations.h>
 #include <app/device/lpgdevice.h>
 #include <app/tuning/settingscheck.h>
 #include <app/platform/log.h>

@@ -18,8 +18,8 @@
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
 #include <app/shell/mainframe.h>
-#include <app/tuning/correctionspin.h>
-#include <app/tuning/kalibracjadlg.h>
+#include <app/shell/correctionspin.h>
+#include <app/shell/kalibracjadlg.h>
 #include <gradctrls/multipage/imultipagebutton.h>
 #include <tools/sim/fittedcar.h>
 

@@ -11,7 +11,7 @@
 #include <app/data/settingfields.h>
 #include <app/data/settingsio.h>
 #include <app/data/workingtime.h>
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 #include <app/device/settingwriter.h>
 #include <app/platform/pcid.h>
 #include <app/shell/consolebtn.h>

@@ -6,6 +6,7 @@
 #include <app/data/diag.h>
 #include <app/device/lpgdevice.h>
 #include <app/tuning/mapfromobd.h>
+#include <app/tuning/deviceobd.h>
 
 #include "scriptedinteraction.h"
 
@@ -82,8 +83,8 @@ TEST(MapFromObd, StartRefusedOnPetrolAndRedrawEveryTwelfthTick)
     record.setFuelState(3);
     device.diagData().push(record);
     ASSERT_TRUE(obd.start(device));
-    device.setReadingText(0, L"2.00");
-    device.setReadingText(1, L"1.00");
+    obdOf(device).setReadingText(0, L"2.00");
+    obdOf(device).setReadingText(1, L"1.00");
     std::vector<int> redraws;
     for (int t = 1; t <= 30; ++t)
         if (obd.tick(device, 800, 3.5))

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 
 #include <app/data/conversions.h>
 #include <app/data/identity.h>
