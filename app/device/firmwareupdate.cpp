@@ -197,7 +197,7 @@ bool CFirmwareUpdate::migrateSettings(int32_t controllerVersion, uint16_t fileVe
         }
         image.m_advancedSetup.m_lubricationShare = 0;
         image.m_advancedSetup.m_advancedFlags2 &= static_cast<uint8_t>(~0x04);
-        if (!m_device.writeAdvancedSetup()) {
+        if (!m_device.writeBlock(CReadBlocks::AdvancedSetup)) {
             fail(kWriteFailed);
             return false;
         }

@@ -56,6 +56,7 @@ const char* linkFailureName(LinkFailure failure);
 
 class CThreadManager;
 class CWriteSession;
+struct CBlockRecord;
 
 class CLPGDevice : public CLPGDeviceErr {
 public:
@@ -155,38 +156,20 @@ public:
     // less than one 56 ms step.
     static constexpr unsigned kPetrolWaitBoundMs = 5000;
 
-    bool readDevInfo();
     bool readStatistics();
     bool readErrors(std::array<uint8_t, 4>& errors);
     // One checked exchange, never repeated: kLiveOk with record filled,
     // kLiveOtherType for an answer of another type, kLiveLinkFault.
     uint8_t readLiveData(CDiag& record);
 
-    bool readBase();
-    // Stamps this PC's identifier into m_pcId (in the image only once acknowledged).
-    bool writeBase();
-    bool readAdv();
-    bool writeAdv();
-    bool readAdvancedSetup();
-    bool writeAdvancedSetup();
-    bool readSensorsSetup();
-    bool writeSensorsSetup();
-    bool readMainCorr();
-    bool writeMainCorr();
-    bool readSetupTimes1();
-    bool writeSetupTimes1();
-    bool readSetupTimes2();
-    bool writeSetupTimes2();
-    bool readPressCorr();
-    bool writePressCorr();
-    bool readAutomapSchedule();
-    bool writeAutomapSchedule();
-    bool readMapAxes();
-    bool writeMapAxes();
-    // The 288-byte map page from address 246: checksum tested on reading,
-    // read back and compared after writing.
-    bool readInjMap();
-    bool writeInjMap();
+    // One block of the image (readblocks.h) from the controller or to it,
+    // every block through the codec's record table except the identity
+    // (never written) and the 288-byte map page from address 246 (checksum
+    // tested on reading, read back and compared after writing). A write of
+    // the base block stamps this PC's identifier into m_pcId (in the image
+    // only once acknowledged).
+    bool readBlock(CReadBlocks::Block block);
+    bool writeBlock(CReadBlocks::Block block);
     // 20 attempts; the answer must carry block.address.
     bool readMemoryBlock(CMemoryBlock& block);
     bool writeMemoryBlock(const CMemoryBlock& block);
@@ -274,6 +257,12 @@ protected:
     COperationLock m_operation { m_events };
     // Marks block when ok and records the image's block as what the controller holds; returns ok.
     bool held(CReadBlocks::Block block, bool ok);
+
+private:
+    bool readDevInfo();
+    bool writeBase(const CBlockRecord& record);
+    bool readInjMap();
+    bool writeInjMap();
 
 private:
     // A type-2 command message: byte 0 code, byte 2 and 3 the arguments.
@@ -403,7 +392,7 @@ protected:
 private:
     friend class CDiagInputThread;
     friend class CDiagRSThread;
-    bool readBlockTwice(bool (CLPGDevice::*read)());
+    bool readBlockTwice(CReadBlocks::Block block);
     // openConnection after a silent read: not connected, the blocks not read named.
     bool linkLost();
 

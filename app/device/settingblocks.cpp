@@ -11,20 +11,18 @@
 namespace {
 
 const CSettingBlock kBlocks[] = {
-    { CReadBlocks::DevInfo, ImageBlock::DevInfo, &CLPGDevice::readDevInfo, nullptr },
-    { CReadBlocks::SensorsSetup, ImageBlock::SensorsSetup, &CLPGDevice::readSensorsSetup, &CLPGDevice::writeSensorsSetup },
-    { CReadBlocks::Base, ImageBlock::Base, &CLPGDevice::readBase, &CLPGDevice::writeBase },
-    { CReadBlocks::Adv, ImageBlock::Adv, &CLPGDevice::readAdv, &CLPGDevice::writeAdv },
-    { CReadBlocks::MainCorr, ImageBlock::MainCorr, &CLPGDevice::readMainCorr, &CLPGDevice::writeMainCorr },
-    { CReadBlocks::SetupTimes1, ImageBlock::SetupTimes1, &CLPGDevice::readSetupTimes1, &CLPGDevice::writeSetupTimes1 },
-    { CReadBlocks::SetupTimes2, ImageBlock::SetupTimes2, &CLPGDevice::readSetupTimes2, &CLPGDevice::writeSetupTimes2 },
-    { CReadBlocks::InjMap, ImageBlock::InjMap, &CLPGDevice::readInjMap, &CLPGDevice::writeInjMap },
-    { CReadBlocks::AdvancedSetup, ImageBlock::AdvancedSetup, &CLPGDevice::readAdvancedSetup,
-      &CLPGDevice::writeAdvancedSetup },
-    { CReadBlocks::PressCorr, ImageBlock::PressCorr, &CLPGDevice::readPressCorr, &CLPGDevice::writePressCorr },
-    { CReadBlocks::AutomapSchedule, ImageBlock::AutomapSchedule, &CLPGDevice::readAutomapSchedule,
-      &CLPGDevice::writeAutomapSchedule },
-    { CReadBlocks::MapAxes, ImageBlock::MapAxes, &CLPGDevice::readMapAxes, &CLPGDevice::writeMapAxes },
+    { CReadBlocks::DevInfo, ImageBlock::DevInfo },
+    { CReadBlocks::SensorsSetup, ImageBlock::SensorsSetup },
+    { CReadBlocks::Base, ImageBlock::Base },
+    { CReadBlocks::Adv, ImageBlock::Adv },
+    { CReadBlocks::MainCorr, ImageBlock::MainCorr },
+    { CReadBlocks::SetupTimes1, ImageBlock::SetupTimes1 },
+    { CReadBlocks::SetupTimes2, ImageBlock::SetupTimes2 },
+    { CReadBlocks::InjMap, ImageBlock::InjMap },
+    { CReadBlocks::AdvancedSetup, ImageBlock::AdvancedSetup },
+    { CReadBlocks::PressCorr, ImageBlock::PressCorr },
+    { CReadBlocks::AutomapSchedule, ImageBlock::AutomapSchedule },
+    { CReadBlocks::MapAxes, ImageBlock::MapAxes },
 };
 
 template <std::size_t N> std::vector<uint8_t> bytes(const std::array<uint8_t, N>& record)

@@ -138,7 +138,7 @@ CMapModel::WriteOutcome CMapModel::replay(std::vector<EditRecord>& from, std::ve
         bool read = false;
         try {
             CWaitCursor wait;
-            read = m_device->readInjMap();
+            read = m_device->readBlock(CReadBlocks::InjMap);
         } catch (IError* e) {
             CErrorGuard error(e);
             userInteraction().message(L"CMapArray::undo()\n" + error.format(), L"KORVANA", MsgIcon::Error);

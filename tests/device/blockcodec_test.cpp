@@ -7,6 +7,7 @@
 // demo chart map.
 #include <app/data/blockcodec.h>
 #include <app/device/mappage.h>
+#include <app/device/settingblocks.h>
 
 #include <gtest/gtest.h>
 
@@ -96,6 +97,49 @@ TEST(BlockCodec, BaseAdvAndAdvancedSetupMatchTheLayout)
     EXPECT_EQ(back.m_base, im.m_base);
     EXPECT_EQ(back.m_adv, im.m_adv);
     EXPECT_EQ(back.m_advancedSetup, im.m_advancedSetup);
+}
+
+// The record table the device reads and writes every block through: the
+// controller's command and record type per block, and codecs that agree with
+// the block's own (its members come back from the bytes, nothing else moves).
+TEST(BlockCodec, RecordTableCarriesEveryBlockButIdentityAndMapPage)
+{
+    struct Expected {
+        CReadBlocks::Block block;
+        uint8_t command, type;
+        std::size_t length;
+    };
+    const Expected expected[] = {
+        { CReadBlocks::SensorsSetup, 0x2A, 30, 30 }, { CReadBlocks::Base, 0x07, 31, 28 },
+        { CReadBlocks::Adv, 0x08, 4, 22 }, { CReadBlocks::MainCorr, 0x16, 15, 16 },
+        { CReadBlocks::SetupTimes1, 0x0C, 7, 40 }, { CReadBlocks::SetupTimes2, 0x0E, 9, 40 },
+        { CReadBlocks::AdvancedSetup, 0x22, 26, 30 }, { CReadBlocks::PressCorr, 0x2B, 32, 26 },
+        { CReadBlocks::AutomapSchedule, 0x2C, 33, 8 }, { CReadBlocks::MapAxes, 0x2D, 34, 38 },
+    };
+    EXPECT_EQ(blockRecord(CReadBlocks::DevInfo), nullptr);
+    EXPECT_EQ(blockRecord(CReadBlocks::InjMap), nullptr);
+    const CSettingsImage sample = sampleImage();
+    for (const Expected& e : expected) {
+        const CBlockRecord* r = blockRecord(e.block);
+        ASSERT_NE(r, nullptr) << CReadBlocks::name(e.block);
+        EXPECT_EQ(r->block, e.block);
+        EXPECT_EQ(r->readCommand, e.command) << CReadBlocks::name(e.block);
+        EXPECT_EQ(r->recordType, e.type) << CReadBlocks::name(e.block);
+        EXPECT_EQ(r->length, e.length) << CReadBlocks::name(e.block);
+        const Bytes encoded = r->encode(sample);
+        EXPECT_EQ(encoded, blockBytes(e.block, sample)) << CReadBlocks::name(e.block);
+        // Decoded over a default image with the sample's sensor columns (the temperatures depend on them).
+        CSettingsImage decoded;
+        decoded.m_sensorsSetup.m_temprEngineSensor = sample.m_sensorsSetup.m_temprEngineSensor;
+        decoded.m_sensorsSetup.m_temprLPGSensor = sample.m_sensorsSetup.m_temprLPGSensor;
+        const CSettingsImage untouched = decoded;
+        r->decode(encoded, decoded);
+        CSettingsImage wanted = untouched;
+        ASSERT_TRUE(decodeBlockBytes(e.block, encoded, wanted));
+        EXPECT_TRUE(sameBlock(e.block, decoded, wanted)) << CReadBlocks::name(e.block);
+        copyBlock(e.block, untouched, decoded);
+        EXPECT_TRUE(decoded == untouched) << CReadBlocks::name(e.block) << " changed members of another block";
+    }
 }
 
 TEST(BlockCodec, ReadingDropsHalvesAndKeepsTheSignOfTheGain)

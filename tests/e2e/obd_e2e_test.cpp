@@ -74,7 +74,7 @@ protected:
         ui.onSleep = [this](unsigned ms) { m_sim->send("advance " + std::to_string(ms / 1000.0)); };
         m_device.configurePort(addPort(m_sim->ptyPath()));
         m_device.m_connected = true;
-        ASSERT_TRUE(m_device.readDevInfo());
+        ASSERT_TRUE(m_device.readBlock(CReadBlocks::DevInfo));
     }
 
     // The setup, then (the fitted car's record names CAN 11-bit at 500 kbit/s)
@@ -121,10 +121,10 @@ TEST_P(ObdE2E, DetectionFindsTheBusAndReadingsFollowTheTrims)
     EXPECT_EQ(record[11], bus.protocol);
 
     // Less LPG on every injector: the car runs lean and its trims rise.
-    ASSERT_TRUE(m_device.readMainCorr());
+    ASSERT_TRUE(m_device.readBlock(CReadBlocks::MainCorr));
     for (double& corr : m_device.image().m_mainCorr.m_mainCorr)
         corr -= 0.5;
-    ASSERT_TRUE(m_device.writeMainCorr());
+    ASSERT_TRUE(m_device.writeBlock(CReadBlocks::MainCorr));
     m_sim->send("advance 150");
     const bool twoBanks = obdOf(m_device).reading(2).enabled;
     EXPECT_EQ(twoBanks, bus.twoBanks);
@@ -195,7 +195,7 @@ TEST_F(ConnectionTest, ObdPollRateAtWirePace)
     CLPGDevice device(m_ports);
     device.configurePort(addPort(sim->ptyPath()));
     device.m_connected = true;
-    ASSERT_TRUE(device.readDevInfo());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::DevInfo));
     ASSERT_TRUE(obdOf(device).setupStep());
     // Counted, not timed: the readings come within a bounded number of steps
     // (the rate is printed as a figure; a loaded machine only makes it smaller).
@@ -223,10 +223,10 @@ TEST_F(ConnectionTest, MapFromObdThroughTheController)
     CLPGDevice device(m_ports);
     device.configurePort(addPort(sim->ptyPath()));
     device.m_connected = true;
-    ASSERT_TRUE(device.readDevInfo());
-    ASSERT_TRUE(device.readBase());
-    ASSERT_TRUE(device.readInjMap());
-    ASSERT_TRUE(device.readMapAxes());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::DevInfo));
+    ASSERT_TRUE(device.readBlock(CReadBlocks::Base));
+    ASSERT_TRUE(device.readBlock(CReadBlocks::InjMap));
+    ASSERT_TRUE(device.readBlock(CReadBlocks::MapAxes));
     ASSERT_TRUE(obdOf(device).setupStep());
 
     // Automatic OBD corrections on in the controller.
@@ -239,7 +239,7 @@ TEST_F(ConnectionTest, MapFromObdThroughTheController)
     auto& table = device.image().m_corrMap.m_injMapTable;
     for (auto& row : table)
         row.fill(-20);
-    ASSERT_TRUE(device.writeInjMap());
+    ASSERT_TRUE(device.writeBlock(CReadBlocks::InjMap));
     sim->send("advance 200");
 
     auto live = [&device] {
@@ -287,7 +287,7 @@ TEST_F(ConnectionTest, MapFromObdThroughTheController)
     EXPECT_LE(table[row][column], 50);
     // The controller holds the map as written.
     const auto written = table;
-    ASSERT_TRUE(device.readInjMap());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::InjMap));
     for (int r = 0; r < 19; ++r)
         for (int c = 0; c < 15; ++c)
             EXPECT_EQ(table[r][c], written[r][c]) << r << "," << c;

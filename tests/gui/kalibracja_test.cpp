@@ -198,12 +198,12 @@ TEST_F(KalibracjaPage, StartRunsToTheCarsCorrectionAndRefusesAFuelButtonMeanwhil
     EXPECT_TRUE(ctrl(CKalibracjaDlg::kStartId)->isEnabled());
 
     // What the page shows is what the controller now holds, and what the car needs.
-    ASSERT_TRUE(device.readMainCorr());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::MainCorr));
     const double found = device.image().m_mainCorr.m_mainCorr[0];
     EXPECT_NEAR(found, carNeed(n), 0.05);
     for (int i = 0; i < n; ++i)
         EXPECT_EQ(m_page->correctionText(i).toStdWString(), CMainCorrEdits::format(found)) << i;
-    ASSERT_TRUE(device.readBase());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::Base));
     EXPECT_DOUBLE_EQ(device.image().m_base.m_emulatorDelay, 0.3);
     EXPECT_EQ(simValue("fuelmode"), "auto");
     // The length of the run on the car's own clock (the scripted one).
@@ -234,7 +234,7 @@ TEST_F(KalibracjaPage, StopEndsTheRunAndPutsBackTheDelayAndAutomaticMode)
     EXPECT_FALSE(m_page->running());
     EXPECT_FALSE(doc().operationRunning());
     EXPECT_TRUE(ctrl(CKalibracjaDlg::kStartId)->isEnabled());
-    ASSERT_TRUE(doc().device().readBase());
+    ASSERT_TRUE(doc().device().readBlock(CReadBlocks::Base));
     EXPECT_DOUBLE_EQ(doc().device().image().m_base.m_emulatorDelay, 0.3);
     EXPECT_EQ(simValue("fuelmode"), "auto");
 }
@@ -281,7 +281,7 @@ TEST_F(KalibracjaPage, LostLinkIsNamedAndPutBackWhenTheFitterSaysYesAfterTheReco
               heading + L"\n" + delay + L"\n" + fuel + L"\n\nPrzywrócić ustawienia sprzed autokalibracji?");
     EXPECT_TRUE(logged(L"Przywrócono ustawienia sprzed autokalibracji.", kYellow));
     EXPECT_EQ(simValue("fuelmode"), "auto");
-    ASSERT_TRUE(doc().device().readBase());
+    ASSERT_TRUE(doc().device().readBlock(CReadBlocks::Base));
     EXPECT_DOUBLE_EQ(doc().device().image().m_base.m_emulatorDelay, 0.3);
 }
 
@@ -323,7 +323,7 @@ TEST_F(KalibracjaPage, SpinsFollowTheRuleAndWriteTheController)
     guitest::click(spin0->upButton());
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(m_page->correctionText(i), QStringLiteral("0.51")) << i;
-    ASSERT_TRUE(device.readMainCorr());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::MainCorr));
     EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[7], 0.51, 0.005);
 
     // Without it each cylinder has its own; the lower arrow lowers.
@@ -332,7 +332,7 @@ TEST_F(KalibracjaPage, SpinsFollowTheRuleAndWriteTheController)
     guitest::click(spin1->downButton());
     EXPECT_EQ(m_page->correctionText(0), QStringLiteral("0.51"));
     EXPECT_EQ(m_page->correctionText(1), QStringLiteral("0.50"));
-    ASSERT_TRUE(device.readMainCorr());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::MainCorr));
     EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[0], 0.51, 0.005);
     EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[1], 0.50, 0.005);
     EXPECT_TRUE(m_run->ui.shown().empty());
@@ -389,7 +389,7 @@ TEST_F(KalibracjaPage, PerCylinderBoxRunsTheCylinderByCylinderProcedure)
     EXPECT_TRUE(boxLocked);
     EXPECT_TRUE(ctrl(CKalibracjaDlg::kPerCylinderId)->isEnabled());
     EXPECT_TRUE(logged(L"Autokalibracja przerwana", kYellow));
-    ASSERT_TRUE(doc().device().readBase());
+    ASSERT_TRUE(doc().device().readBlock(CReadBlocks::Base));
     EXPECT_DOUBLE_EQ(doc().device().image().m_base.m_emulatorDelay, 0.3);
 }
 

@@ -312,7 +312,7 @@ TEST_F(SimReadings, LevelSensorDialogNamesTheFittedSensor)
     fullSpin->upArrow()->click();
     EXPECT_EQ(dialog.selectedCode(), -1);
     dialog.hide();
-    ASSERT_TRUE(device().readSensorsSetup());
+    ASSERT_TRUE(device().readBlock(CReadBlocks::SensorsSetup));
     EXPECT_EQ(device().image().m_sensorsSetup.m_fuelFull, 46) << "written to the controller";
     CkorvanaView* view = m_run->app().view();
     ASSERT_TRUE(view->showPage(1));
@@ -326,7 +326,7 @@ TEST_F(SimReadings, LevelSensorDialogNamesTheFittedSensor)
     ASSERT_GE(aeb, 0);
     list->setCurrentIndex(aeb);
     emit list->activated(aeb);
-    ASSERT_TRUE(device().readSensorsSetup());
+    ASSERT_TRUE(device().readBlock(CReadBlocks::SensorsSetup));
     EXPECT_EQ(device().image().m_sensorsSetup.m_fuelFull, 45);
     EXPECT_EQ(list->currentIndex(), aeb);
     EXPECT_TRUE(m_run->ui.shown().empty());

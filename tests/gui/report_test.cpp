@@ -145,11 +145,11 @@ TEST_F(Report, SessionAgainstTheSimulator)
         CSettingsTable::setValue(*field, device.image(), *next);
         changed.emplace_back(before, CSettingsTable::text(*field, device.image()) + unit);
     }
-    ASSERT_TRUE(device.writeBase());
+    ASSERT_TRUE(device.writeBlock(CReadBlocks::Base));
     for (int row = 4; row < 7; ++row)
         for (int col = 2; col < 5; ++col)
             device.image().m_corrMap.m_injMapTable[row][col] += 5;
-    ASSERT_TRUE(device.writeInjMap());
+    ASSERT_TRUE(device.writeBlock(CReadBlocks::InjMap));
 
     std::vector<uint16_t> codes;
     ASSERT_EQ(obdOf(device).readTroubleCodes(codes), CObdDiagnostic::Outcome::Done);

@@ -109,11 +109,11 @@ protected:
         const CSettingsImage kept = device().image();
         bool read = true;
         if (f.blocks & kBlockBase)
-            read = read && device().readBase();
+            read = read && device().readBlock(CReadBlocks::Base);
         if (f.blocks & kBlockAdv)
-            read = read && device().readAdv();
+            read = read && device().readBlock(CReadBlocks::Adv);
         if (f.blocks & kBlockAdvancedSetup)
-            read = read && device().readAdvancedSetup();
+            read = read && device().readBlock(CReadBlocks::AdvancedSetup);
         EXPECT_TRUE(read) << f.key;
         const double value = CSettingsTable::value(f, device().image());
         device().image() = kept;
