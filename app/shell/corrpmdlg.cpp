@@ -329,7 +329,7 @@ void CCorRpmDlg::showMapAgain()
 
 void CCorRpmDlg::obdMappingTick(double rpm, double timeMs)
 {
-    if (!m_mapFromObd->tick(m_context.device, rpm, timeMs) || !m_grid)
+    if (!m_mapFromObd->tick(obdOf(m_context.device), rpm, timeMs) || !m_grid)
         return;
     // Texts only: the backgrounds stay grey while collecting.
     const auto& mean = m_mapFromObd->cellMean();

@@ -294,7 +294,7 @@ void CObdDlg::onTimer()
     try {
         const CObdPageTimer::Result result = m_context.device.operation().running()
             ? CObdPageTimer::Result {}
-            : m_timer.onTimer(m_context.device, connected());
+            : m_timer.onTimer(obdOf(m_context.device), connected());
         if (result.polled)
             showReadings();
         if (result.correctionsDue)

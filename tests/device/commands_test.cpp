@@ -8,6 +8,7 @@
 #include <app/data/languages.h>
 #include <app/device/demostate.h>
 #include <app/device/lpgdevice.h>
+#include <app/tuning/obdrecords.h>
 #include <app/platform/pcid.h>
 
 #include "ptypeer.h"

@@ -264,7 +264,7 @@ TEST_F(ConnectionTest, MapFromObdThroughTheController)
         double rpm = 0;
         double time = 0;
         CMapFromOBD::operatingPoint(record, device.image().m_devInfo.m_injCount, rpm, time);
-        mapping.tick(device, rpm, time);
+        mapping.tick(obdOf(device), rpm, time);
         cell = CMapFromOBD::cellOf(device.image().m_corrMap, rpm, time);
         sim->send("advance 0.1");
     }
