@@ -104,18 +104,27 @@ TEST(BlockCodec, BaseAdvAndAdvancedSetupMatchTheLayout)
 // the block's own (its members come back from the bytes, nothing else moves).
 TEST(BlockCodec, RecordTableCarriesEveryBlockButIdentityAndMapPage)
 {
+    using Encode = Bytes (*)(const CSettingsImage&);
     struct Expected {
         CReadBlocks::Block block;
         uint8_t command, type;
         std::size_t length;
+        Encode encode;
     };
+#define CODEC(f) [](const CSettingsImage& i) { return bytes(f(i)); }
     const Expected expected[] = {
-        { CReadBlocks::SensorsSetup, 0x2A, 30, 30 }, { CReadBlocks::Base, 0x07, 31, 28 },
-        { CReadBlocks::Adv, 0x08, 4, 22 }, { CReadBlocks::MainCorr, 0x16, 15, 16 },
-        { CReadBlocks::SetupTimes1, 0x0C, 7, 40 }, { CReadBlocks::SetupTimes2, 0x0E, 9, 40 },
-        { CReadBlocks::AdvancedSetup, 0x22, 26, 30 }, { CReadBlocks::PressCorr, 0x2B, 32, 26 },
-        { CReadBlocks::AutomapSchedule, 0x2C, 33, 8 }, { CReadBlocks::MapAxes, 0x2D, 34, 38 },
+        { CReadBlocks::SensorsSetup, 0x2A, 30, 30, CODEC(encodeSensorsSetup) },
+        { CReadBlocks::Base, 0x07, 31, 28, CODEC(encodeBase) },
+        { CReadBlocks::Adv, 0x08, 4, 22, CODEC(encodeAdv) },
+        { CReadBlocks::MainCorr, 0x16, 15, 16, CODEC(encodeMainCorr) },
+        { CReadBlocks::SetupTimes1, 0x0C, 7, 40, CODEC(encodeSetupTimes1) },
+        { CReadBlocks::SetupTimes2, 0x0E, 9, 40, CODEC(encodeSetupTimes2) },
+        { CReadBlocks::AdvancedSetup, 0x22, 26, 30, CODEC(encodeAdvancedSetup) },
+        { CReadBlocks::PressCorr, 0x2B, 32, 26, CODEC(encodePressCorr) },
+        { CReadBlocks::AutomapSchedule, 0x2C, 33, 8, CODEC(encodeAutomapSchedule) },
+        { CReadBlocks::MapAxes, 0x2D, 34, 38, CODEC(encodeMapAxes) },
     };
+#undef CODEC
     EXPECT_EQ(blockRecord(CReadBlocks::DevInfo), nullptr);
     EXPECT_EQ(blockRecord(CReadBlocks::InjMap), nullptr);
     const CSettingsImage sample = sampleImage();
@@ -127,16 +136,16 @@ TEST(BlockCodec, RecordTableCarriesEveryBlockButIdentityAndMapPage)
         EXPECT_EQ(r->recordType, e.type) << CReadBlocks::name(e.block);
         EXPECT_EQ(r->length, e.length) << CReadBlocks::name(e.block);
         const Bytes encoded = r->encode(sample);
-        EXPECT_EQ(encoded, blockBytes(e.block, sample)) << CReadBlocks::name(e.block);
+        EXPECT_EQ(encoded, e.encode(sample)) << CReadBlocks::name(e.block);
+        EXPECT_EQ(blockBytes(e.block, sample), encoded) << CReadBlocks::name(e.block);
         // Decoded over a default image with the sample's sensor columns (the temperatures depend on them).
         CSettingsImage decoded;
         decoded.m_sensorsSetup.m_temprEngineSensor = sample.m_sensorsSetup.m_temprEngineSensor;
         decoded.m_sensorsSetup.m_temprLPGSensor = sample.m_sensorsSetup.m_temprLPGSensor;
         const CSettingsImage untouched = decoded;
-        r->decode(encoded, decoded);
-        CSettingsImage wanted = untouched;
-        ASSERT_TRUE(decodeBlockBytes(e.block, encoded, wanted));
-        EXPECT_TRUE(sameBlock(e.block, decoded, wanted)) << CReadBlocks::name(e.block);
+        ASSERT_TRUE(decodeBlockBytes(e.block, encoded, decoded));
+        EXPECT_EQ(blockBytes(e.block, decoded), encoded) << CReadBlocks::name(e.block) << " did not come back";
+        EXPECT_FALSE(decodeBlockBytes(e.block, Bytes(e.length + 1), decoded)) << "a record of another length";
         copyBlock(e.block, untouched, decoded);
         EXPECT_TRUE(decoded == untouched) << CReadBlocks::name(e.block) << " changed members of another block";
     }
