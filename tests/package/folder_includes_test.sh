@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The source folders include only the folders before them (scripts/folder-includes):
 # the tree passes, and a tree with one include against the order fails.
 set -euo pipefail
