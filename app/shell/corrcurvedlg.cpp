@@ -5,8 +5,10 @@
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
 #include <app/device/settingblocks.h>
+#include <app/shell/korvanadoc.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
+#include <app/tuning/blockundo.h>
 #include <basectrls/ctrlid.h>
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
@@ -16,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -114,6 +117,58 @@ void CCorrCurveDlg::showError(const wchar_t* handler, const std::wstring& text)
         std::wstring(className()) + L"::" + handler + L"\n" + text + L"\n", L"KORVANA", MsgIcon::Error);
 }
 
+CBlockUndo& CCorrCurveDlg::undoStack()
+{
+    if (!m_undo) {
+        CBlockUndo::Table t;
+        t.block = static_cast<CReadBlocks::Block>(tableBlock());
+        t.get = [this](const CLPGDevice&) {
+            const std::span<double> values = table();
+            return CBlockUndo::Values(values.begin(), values.end());
+        };
+        t.set = [this](CLPGDevice&, const CBlockUndo::Values& values) {
+            std::span<double> stored = table();
+            std::copy_n(values.begin(), std::min(values.size(), stored.size()), stored.begin());
+        };
+        t.describe = [this](std::size_t i, double v) {
+            const std::vector<CCurveEditModel::Point>& points = m_chart->model().points();
+            char text[64];
+            std::snprintf(text, sizeof text, " %g: %.0f %%", i < points.size() ? points[i].x : 0.0, v);
+            const std::string tail = text;
+            return translate(chartText()) + L", " + translate(xCaption()) + std::wstring(tail.begin(), tail.end());
+        };
+        t.handler = className();
+        m_undo = std::make_unique<CBlockUndo>(m_context.device, std::move(t));
+    }
+    return *m_undo;
+}
+
+bool CCorrCurveDlg::canUndo()
+{
+    return undoStack().canUndo();
+}
+
+bool CCorrCurveDlg::canRedo()
+{
+    return undoStack().canRedo();
+}
+
+void CCorrCurveDlg::undo()
+{
+    if (!m_chart || !m_chart->curveShown() || m_context.doc.refuseWhileBusy(this))
+        return;
+    undoStack().undo();
+    refresh();
+}
+
+void CCorrCurveDlg::redo()
+{
+    if (!m_chart || !m_chart->curveShown() || m_context.doc.refuseWhileBusy(this))
+        return;
+    undoStack().redo();
+    refresh();
+}
+
 void CCorrCurveDlg::onCorrChanged()
 {
     CLPGDevice& device = m_context.device;
@@ -126,11 +181,14 @@ void CCorrCurveDlg::onCorrChanged()
     try {
         CWaitCursor wait;
         const std::vector<double> values = m_chart->values();
+        undoStack().begin();
         std::span<double> stored = table();
         for (std::size_t i = 0; i < stored.size() && i < values.size(); ++i)
             stored[i] = std::trunc(values[i]);
         if (!writeTable())
             userInteraction().message(translate(kWriteFailed), L"KORVANA", MsgIcon::Error);
+        else
+            undoStack().commit();
     } catch (IError* e) {
         CErrorGuard error(e);
         showError(L"onCorrChanged()", error.format());
@@ -144,12 +202,14 @@ void CCorrCurveDlg::onIncrementAll(int step)
         return;
     try {
         CWaitCursor wait;
+        undoStack().begin();
         for (double& v : table())
             v = std::clamp(v + step, -50.0, 50.0);
         if (!writeTable()) {
             userInteraction().message(translate(kWriteFailed), L"KORVANA", MsgIcon::Error);
             return;
         }
+        undoStack().commit();
         refresh();
     } catch (IError* e) {
         CErrorGuard error(e);
@@ -164,6 +224,7 @@ void CCorrCurveDlg::OnBnClickedBtnClearCorr()
         return;
     try {
         CWaitCursor wait;
+        undoStack().begin();
         for (double& v : table())
             v = 0;
         if (m_chart)
@@ -173,6 +234,7 @@ void CCorrCurveDlg::OnBnClickedBtnClearCorr()
             userInteraction().message(translate(kWriteFailed), L"KORVANA", MsgIcon::Error);
             return;
         }
+        undoStack().commit();
         refresh();
     } catch (IError* e) {
         CErrorGuard error(e);

@@ -13,10 +13,12 @@
 #include <gradctrls/multipage/gdipmultipagedialog.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
 
+class CBlockUndo;
 class CCorrChart;
 class CDiag;
 
@@ -36,6 +38,13 @@ public:
     void activate() override;
     void onTimer() override;
     void updateTexts() override;
+
+    // Ctrl+Z / Ctrl+Y: the curve's edits of this session, read again before each.
+    CBlockUndo& undoStack();
+    bool canUndo();
+    bool canRedo();
+    void undo();
+    void redo();
 
     void onCorrChanged();
     void onIncrementAll(int step);
@@ -67,5 +76,6 @@ private:
 
     CCorrChart* m_chart = nullptr;
     mutable std::vector<SCtrlLayout> m_layout;
+    std::unique_ptr<CBlockUndo> m_undo;
     uint64_t m_lastSequence = 0;
 };

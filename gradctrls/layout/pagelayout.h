@@ -61,6 +61,11 @@ public:
     // (see basectrls/ctrlid.h), its pixel rectangle and its text passed through
     // translate (unchanged without one). Returns the number of controls made.
     static int build(QWidget* parent, std::span<const SCtrlLayout> table, const Translator& translate = {});
+    // The tool tip of a push button from its untranslated text (empty: none),
+    // set on each button build makes; the button keeps that text in its
+    // "sourceText" property so the tip can follow a change of language.
+    static void setButtonTips(Translator tips);
+    static const Translator& buttonTips();
     // One control of a table row; null for a row it cannot make.
     static QWidget* createCtrl(QWidget* parent, const SCtrlLayout& row, const QString& text);
 };
