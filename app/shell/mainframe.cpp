@@ -26,7 +26,7 @@
 #include <app/shell/settingcontrols.h>
 #include <app/shell/buttontips.h>
 #include <app/shell/corrcurvedlg.h>
-#include <app/tuning/kalibracjadlg.h>
+#include <app/shell/kalibracjadlg.h>
 #include <app/data/recordingpath.h>
 #include <app/shell/raportdlg.h>
 #include <app/shell/samochoddlg.h>

@@ -217,7 +217,7 @@ CMapModel::WriteOutcome CMapModel::replayAxes(const EditRecord& edit, bool forwa
     CWaitCursor wait;
     try {
         // The controller may have changed since: what it holds now decides.
-        if (!m_device->readMapAxes()) {
+        if (!m_device->readBlock(CReadBlocks::MapAxes)) {
             userInteraction().message(translate(kMapReadFailed), L"KORVANA", MsgIcon::Error);
             return WriteOutcome::Failed;
         }

@@ -381,7 +381,7 @@ TEST_F(KalibracjaPage, SpinChangeIsUndoneInTheControllerAndRefusedOnceItChanged)
     CLPGDevice& device = doc().device();
     CMainFrame* frame = m_run->app().mainFrame();
     const auto held = [&](int i) {
-        EXPECT_TRUE(device.readMainCorr());
+        EXPECT_TRUE(device.readBlock(CReadBlocks::MainCorr));
         return device.image().m_mainCorr.m_mainCorr[static_cast<std::size_t>(i)];
     };
     guitest::click(ctrl<CCorrectionSpin>(CKalibracjaDlg::kFirstSpinId)->upButton());
