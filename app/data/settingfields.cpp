@@ -2,7 +2,7 @@
 #include <app/data/settingfields.h>
 #include <app/data/translate.h>
 
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 
 #include <charconv>
 #include <cmath>

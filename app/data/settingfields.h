@@ -25,10 +25,10 @@ enum class SettingKind : uint8_t { Spin, Check, List };
 
 // The blocks a change is written with, as bits; written in this order.
 enum SettingBlock : uint8_t {
-    kBlockBase = 0x01, // writeBase
-    kBlockAdv = 0x02, // writeAdv
-    kBlockAdvancedSetup = 0x04, // writeAdvancedSetup
-    kBlockSensorsSetup = 0x08, // writeSensorsSetup
+    kBlockBase = 0x01, // writeBlock(Base)
+    kBlockAdv = 0x02, // writeBlock(Adv)
+    kBlockAdvancedSetup = 0x04, // writeBlock(AdvancedSetup)
+    kBlockSensorsSetup = 0x08, // writeBlock(SensorsSetup)
 };
 
 enum class SettingsPage : uint8_t { Settings, Advanced }; // "Ustawienia", "Zaawansowane"

@@ -5,7 +5,7 @@
 #include <app/data/firmwarefile.h>
 #include <app/data/recordingpath.h>
 #include <app/data/translate.h>
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 #include <app/device/controllersearch.h>
 #include <app/device/historyrecorder.h>
 #include <app/device/lpgdevice.h>
@@ -197,7 +197,7 @@ bool CFirmwareUpdate::migrateSettings(int32_t controllerVersion, uint16_t fileVe
         }
         image.m_advancedSetup.m_lubricationShare = 0;
         image.m_advancedSetup.m_advancedFlags2 &= static_cast<uint8_t>(~0x04);
-        if (!m_device.writeAdvancedSetup()) {
+        if (!m_device.writeBlock(CReadBlocks::AdvancedSetup)) {
             fail(kWriteFailed);
             return false;
         }

@@ -7,7 +7,7 @@
 #include <app/device/lpgdevice.h>
 #include <app/device/settingblocks.h>
 #include <app/platform/textcodec.h>
-#include <app/tuning/settingsdiff.h>
+#include <app/data/settingsdiff.h>
 #include <errkit/utf8.h>
 
 #include <cstdio>

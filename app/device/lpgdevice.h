@@ -24,7 +24,7 @@
 #include <app/device/leftchanged.h>
 // The connection, the readings queue and polling (block at the end of the class).
 #include <app/data/diagdata.h>
-#include <app/tuning/obddiagnostic.h>
+#include <app/device/obdgateway.h>
 #include <string>
 
 #include <array>
@@ -56,8 +56,9 @@ const char* linkFailureName(LinkFailure failure);
 
 class CThreadManager;
 class CWriteSession;
+struct CBlockRecord;
 
-class CLPGDevice : public CObdDiagnostic, public CLPGDeviceErr {
+class CLPGDevice : public CLPGDeviceErr {
 public:
     static constexpr std::size_t kExchangeBufferSize = ::kExchangeBufferSize;
     static constexpr int kLinkAttempts = ::kLinkAttempts;
@@ -155,38 +156,20 @@ public:
     // less than one 56 ms step.
     static constexpr unsigned kPetrolWaitBoundMs = 5000;
 
-    bool readDevInfo();
     bool readStatistics();
     bool readErrors(std::array<uint8_t, 4>& errors);
     // One checked exchange, never repeated: kLiveOk with record filled,
     // kLiveOtherType for an answer of another type, kLiveLinkFault.
     uint8_t readLiveData(CDiag& record);
 
-    bool readBase();
-    // Stamps this PC's identifier into m_pcId (in the image only once acknowledged).
-    bool writeBase();
-    bool readAdv();
-    bool writeAdv();
-    bool readAdvancedSetup();
-    bool writeAdvancedSetup();
-    bool readSensorsSetup();
-    bool writeSensorsSetup();
-    bool readMainCorr();
-    bool writeMainCorr();
-    bool readSetupTimes1();
-    bool writeSetupTimes1();
-    bool readSetupTimes2();
-    bool writeSetupTimes2();
-    bool readPressCorr();
-    bool writePressCorr();
-    bool readAutomapSchedule();
-    bool writeAutomapSchedule();
-    bool readMapAxes();
-    bool writeMapAxes();
-    // The 288-byte map page from address 246: checksum tested on reading,
-    // read back and compared after writing.
-    bool readInjMap();
-    bool writeInjMap();
+    // One block of the image (readblocks.h) from the controller or to it,
+    // every block through the codec's record table except the identity
+    // (never written) and the 288-byte map page from address 246 (checksum
+    // tested on reading, read back and compared after writing). A write of
+    // the base block stamps this PC's identifier into m_pcId (in the image
+    // only once acknowledged).
+    bool readBlock(CReadBlocks::Block block);
+    bool writeBlock(CReadBlocks::Block block);
     // 20 attempts; the answer must carry block.address.
     bool readMemoryBlock(CMemoryBlock& block);
     bool writeMemoryBlock(const CMemoryBlock& block);
@@ -222,18 +205,11 @@ public:
     bool obdRequest(const std::array<uint8_t, 20>& request, std::span<uint8_t> answer,
                     std::size_t* received = nullptr);
 
-protected:
-    // The relays and state CObdDiagnostic works through (lpgdevice_obd.cpp).
-    bool obdLinkConnected() const override;
-    bool obdDemo() const override;
-    bool obdGatewayFitted() const override;
-    bool obdLatestReadings(CDiag& record) const override;
-    bool obdReadSettings(std::array<uint8_t, 12>& record) override;
-    bool obdWriteSettings(const std::array<uint8_t, 12>& record) override;
-    bool obdReadConfig(std::array<uint8_t, 18>& record) override;
-    bool obdWriteConfig(const std::array<uint8_t, 18>& record) override;
-    bool obdReadCorrections(double& first, double& second) override;
-    bool obdRelay(const Request& request, std::vector<uint8_t>& answer) override;
+    // The OBD gateway composed into this device by the layer that implements
+    // it (once, on the GUI thread, before polling reads it); null until then.
+    // Any thread may read the pointer.
+    IObdGateway* obdGateway() const { return m_obdGateway.load(); }
+    void setObdGateway(std::unique_ptr<IObdGateway> gateway);
 
 public:
 
@@ -281,6 +257,12 @@ protected:
     COperationLock m_operation { m_events };
     // Marks block when ok and records the image's block as what the controller holds; returns ok.
     bool held(CReadBlocks::Block block, bool ok);
+
+private:
+    bool readDevInfo();
+    bool writeBase(const CBlockRecord& record);
+    bool readInjMap();
+    bool writeInjMap();
 
 private:
     // A type-2 command message: byte 0 code, byte 2 and 3 the arguments.
@@ -410,7 +392,7 @@ protected:
 private:
     friend class CDiagInputThread;
     friend class CDiagRSThread;
-    bool readBlockTwice(bool (CLPGDevice::*read)());
+    bool readBlockTwice(CReadBlocks::Block block);
     // openConnection after a silent read: not connected, the blocks not read named.
     bool linkLost();
 
@@ -426,6 +408,9 @@ private:
     std::atomic<bool> m_recordingBroke { false };
     std::atomic<bool> m_lossMessage { true };
     std::atomic<uint32_t> m_recordingLimit { 0 };
+    // Destroyed after the lifetime member below has ended polling.
+    std::unique_ptr<IObdGateway> m_ownObdGateway;
+    std::atomic<IObdGateway*> m_obdGateway { nullptr };
 
     // Declared last, so it is built after and destroyed before every other
     // member: it publishes the device pointer, and on destruction ends polling

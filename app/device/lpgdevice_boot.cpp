@@ -2,7 +2,7 @@
 // The bootloader commands that firmware programming uses.
 #include <app/device/lpgdevice.h>
 
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // maps of the command set.
 #include <app/device/lpgdevice.h>
 
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 #include <app/device/demostate.h>
 #include <app/platform/userinteraction.h>
 

@@ -98,15 +98,15 @@ bool CLPGDevice::connectOnPort(uint32_t n)
     }
 }
 
-bool CLPGDevice::readBlockTwice(bool (CLPGDevice::*read)())
+bool CLPGDevice::readBlockTwice(CReadBlocks::Block block)
 {
-    if ((this->*read)())
+    if (readBlock(block))
         return true;
     // A silent controller would only be waited for a second time.
     if (lastAttemptsSilent())
         return false;
     userInteraction().sleep(kBlockRetryMs);
-    return (this->*read)();
+    return readBlock(block);
 }
 
 bool CLPGDevice::openConnection()
@@ -121,7 +121,7 @@ bool CLPGDevice::openConnection()
         logInfo("conn", "identification failed");
         return false;
     }
-    if (!readDevInfo() && (lastAttemptsSilent() || !readDevInfo())) {
+    if (!readBlock(CReadBlocks::DevInfo) && (lastAttemptsSilent() || !readBlock(CReadBlocks::DevInfo))) {
         logWarning("conn", "the identity block could not be read");
         show(L"Nie powiodło się odczytanie wersji urządzenia!", MsgIcon::Error);
         if (lastAttemptsSilent())
@@ -132,18 +132,18 @@ bool CLPGDevice::openConnection()
                 + std::to_string(m_image.m_devInfo.m_version));
 
     // The sensor block first: the temperature conversions of later blocks use its sensor types.
-    static constexpr bool (CLPGDevice::*kBlocks[])() = {
-        &CLPGDevice::readSensorsSetup,
-        &CLPGDevice::readBase,
-        &CLPGDevice::readAdv,
-        &CLPGDevice::readMainCorr,
-        &CLPGDevice::readSetupTimes1,
-        &CLPGDevice::readSetupTimes2,
-        &CLPGDevice::readInjMap,
-        &CLPGDevice::readAdvancedSetup,
-        &CLPGDevice::readPressCorr,
-        &CLPGDevice::readAutomapSchedule,
-        &CLPGDevice::readMapAxes,
+    static constexpr CReadBlocks::Block kBlocks[] = {
+        CReadBlocks::SensorsSetup,
+        CReadBlocks::Base,
+        CReadBlocks::Adv,
+        CReadBlocks::MainCorr,
+        CReadBlocks::SetupTimes1,
+        CReadBlocks::SetupTimes2,
+        CReadBlocks::InjMap,
+        CReadBlocks::AdvancedSetup,
+        CReadBlocks::PressCorr,
+        CReadBlocks::AutomapSchedule,
+        CReadBlocks::MapAxes,
     };
     for (std::size_t i = 0; i < std::size(kBlocks); ++i) {
         if (readBlockTwice(kBlocks[i]))

@@ -2,7 +2,7 @@
 // Memory blocks and the injection map page they carry.
 #include <app/device/lpgdevice.h>
 
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 
 #include <algorithm>
 

@@ -2,11 +2,10 @@
 // The OBD relays of the command set: connection and configuration records,
 // the controller's corrections and single OBD requests.
 #include <app/device/lpgdevice.h>
-#include <app/device/writesession.h>
 
 #include <app/platform/log.h>
 
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 
 #include <algorithm>
 
@@ -112,59 +111,8 @@ bool CLPGDevice::obdRequest(const std::array<uint8_t, 20>& request, std::span<ui
     return true;
 }
 
-bool CLPGDevice::obdLinkConnected() const
+void CLPGDevice::setObdGateway(std::unique_ptr<IObdGateway> gateway)
 {
-    return m_connected;
-}
-
-bool CLPGDevice::obdDemo() const
-{
-    return m_demo;
-}
-
-bool CLPGDevice::obdGatewayFitted() const
-{
-    return (m_image.m_devInfo.m_flags1 & 1) != 0;
-}
-
-bool CLPGDevice::obdLatestReadings(CDiag& record) const
-{
-    return m_diagData.latest(record);
-}
-
-bool CLPGDevice::obdReadSettings(std::array<uint8_t, 12>& record)
-{
-    return readObdSettings(record);
-}
-
-bool CLPGDevice::obdWriteSettings(const std::array<uint8_t, 12>& record)
-{
-    CWriteSession session(*this, L"CObdDiagnostic");
-    return session.writeObdSettings(record);
-}
-
-bool CLPGDevice::obdReadConfig(std::array<uint8_t, 18>& record)
-{
-    return readObdMapConfig(record);
-}
-
-bool CLPGDevice::obdWriteConfig(const std::array<uint8_t, 18>& record)
-{
-    CWriteSession session(*this, L"CObdDiagnostic");
-    return session.writeObdMapConfig(record);
-}
-
-bool CLPGDevice::obdReadCorrections(double& first, double& second)
-{
-    return readObdCorrections(first, second);
-}
-
-bool CLPGDevice::obdRelay(const Request& request, std::vector<uint8_t>& answer)
-{
-    answer.assign(kExchangeBufferSize, 0);
-    std::size_t received = 0;
-    if (!obdRequest(request, answer, &received))
-        return false;
-    answer.resize(received);
-    return true;
+    m_obdGateway = gateway.get();
+    m_ownObdGateway = std::move(gateway);
 }

@@ -2,7 +2,7 @@
 // Starting and stopping the polling thread of the live readings.
 #include <app/device/lpgdevice.h>
 
-#include <app/data/diagrsthread.h>
+#include <app/device/diagrsthread.h>
 #include <app/data/recordingpath.h>
 #include <app/platform/lpgthreadmanager.h>
 #include <app/platform/log.h>

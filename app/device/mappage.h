@@ -9,7 +9,7 @@
 #pragma once
 
 #include <app/data/settingsimage.h>
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 
 #include <array>
 #include <cstddef>

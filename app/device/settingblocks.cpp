@@ -2,7 +2,7 @@
 #include <app/device/settingblocks.h>
 
 #include <app/data/settingfields.h>
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 #include <app/device/lpgdevice.h>
 #include <app/device/mappage.h>
 
@@ -11,20 +11,18 @@
 namespace {
 
 const CSettingBlock kBlocks[] = {
-    { CReadBlocks::DevInfo, ImageBlock::DevInfo, &CLPGDevice::readDevInfo, nullptr },
-    { CReadBlocks::SensorsSetup, ImageBlock::SensorsSetup, &CLPGDevice::readSensorsSetup, &CLPGDevice::writeSensorsSetup },
-    { CReadBlocks::Base, ImageBlock::Base, &CLPGDevice::readBase, &CLPGDevice::writeBase },
-    { CReadBlocks::Adv, ImageBlock::Adv, &CLPGDevice::readAdv, &CLPGDevice::writeAdv },
-    { CReadBlocks::MainCorr, ImageBlock::MainCorr, &CLPGDevice::readMainCorr, &CLPGDevice::writeMainCorr },
-    { CReadBlocks::SetupTimes1, ImageBlock::SetupTimes1, &CLPGDevice::readSetupTimes1, &CLPGDevice::writeSetupTimes1 },
-    { CReadBlocks::SetupTimes2, ImageBlock::SetupTimes2, &CLPGDevice::readSetupTimes2, &CLPGDevice::writeSetupTimes2 },
-    { CReadBlocks::InjMap, ImageBlock::InjMap, &CLPGDevice::readInjMap, &CLPGDevice::writeInjMap },
-    { CReadBlocks::AdvancedSetup, ImageBlock::AdvancedSetup, &CLPGDevice::readAdvancedSetup,
-      &CLPGDevice::writeAdvancedSetup },
-    { CReadBlocks::PressCorr, ImageBlock::PressCorr, &CLPGDevice::readPressCorr, &CLPGDevice::writePressCorr },
-    { CReadBlocks::AutomapSchedule, ImageBlock::AutomapSchedule, &CLPGDevice::readAutomapSchedule,
-      &CLPGDevice::writeAutomapSchedule },
-    { CReadBlocks::MapAxes, ImageBlock::MapAxes, &CLPGDevice::readMapAxes, &CLPGDevice::writeMapAxes },
+    { CReadBlocks::DevInfo, ImageBlock::DevInfo },
+    { CReadBlocks::SensorsSetup, ImageBlock::SensorsSetup },
+    { CReadBlocks::Base, ImageBlock::Base },
+    { CReadBlocks::Adv, ImageBlock::Adv },
+    { CReadBlocks::MainCorr, ImageBlock::MainCorr },
+    { CReadBlocks::SetupTimes1, ImageBlock::SetupTimes1 },
+    { CReadBlocks::SetupTimes2, ImageBlock::SetupTimes2 },
+    { CReadBlocks::InjMap, ImageBlock::InjMap },
+    { CReadBlocks::AdvancedSetup, ImageBlock::AdvancedSetup },
+    { CReadBlocks::PressCorr, ImageBlock::PressCorr },
+    { CReadBlocks::AutomapSchedule, ImageBlock::AutomapSchedule },
+    { CReadBlocks::MapAxes, ImageBlock::MapAxes },
 };
 
 template <std::size_t N> std::vector<uint8_t> bytes(const std::array<uint8_t, N>& record)
@@ -90,66 +88,30 @@ void copyBlock(CReadBlocks::Block block, const CSettingsImage& from, CSettingsIm
 
 std::vector<uint8_t> blockBytes(CReadBlocks::Block block, const CSettingsImage& image)
 {
-    switch (block) {
-    case CReadBlocks::DevInfo: return {};
-    case CReadBlocks::SensorsSetup: return bytes(encodeSensorsSetup(image));
-    case CReadBlocks::Base: return bytes(encodeBase(image));
-    case CReadBlocks::Adv: return bytes(encodeAdv(image));
-    case CReadBlocks::MainCorr: return bytes(encodeMainCorr(image));
-    case CReadBlocks::SetupTimes1: return bytes(encodeSetupTimes1(image));
-    case CReadBlocks::SetupTimes2: return bytes(encodeSetupTimes2(image));
-    case CReadBlocks::InjMap: return bytes(encodeInjMapArea(image));
-    case CReadBlocks::AdvancedSetup: return bytes(encodeAdvancedSetup(image));
-    case CReadBlocks::PressCorr: return bytes(encodePressCorr(image));
-    case CReadBlocks::AutomapSchedule: return bytes(encodeAutomapSchedule(image));
-    case CReadBlocks::MapAxes: return bytes(encodeMapAxes(image));
-    }
-    return {};
+    if (block == CReadBlocks::InjMap)
+        return bytes(encodeInjMapArea(image));
+    const CBlockRecord* record = blockRecord(block);
+    return record ? record->encode(image) : std::vector<uint8_t> {};
 }
-
-namespace {
-
-template <std::size_t N, typename Decode>
-bool decodeAs(const std::vector<uint8_t>& bytes, CSettingsImage& image, Decode decode)
-{
-    if (bytes.size() != N)
-        return false;
-    decode(RecordView<N>(bytes.data(), N), image);
-    return true;
-}
-
-} // namespace
 
 bool decodeBlockBytes(CReadBlocks::Block block, const std::vector<uint8_t>& bytes, CSettingsImage& image)
 {
     CSettingsImage scratch = image;
-    bool ok = false;
-    switch (block) {
-    case CReadBlocks::DevInfo: return false;
-    case CReadBlocks::SensorsSetup: ok = decodeAs<kSensorsSetupLength>(bytes, scratch, decodeSensorsSetup); break;
-    case CReadBlocks::Base: ok = decodeAs<kBaseLength>(bytes, scratch, decodeBase); break;
-    case CReadBlocks::Adv: ok = decodeAs<kAdvLength>(bytes, scratch, decodeAdv); break;
-    case CReadBlocks::MainCorr: ok = decodeAs<kMainCorrLength>(bytes, scratch, decodeMainCorr); break;
-    case CReadBlocks::SetupTimes1: ok = decodeAs<kSetupTimesLength>(bytes, scratch, decodeSetupTimes1); break;
-    case CReadBlocks::SetupTimes2: ok = decodeAs<kSetupTimesLength>(bytes, scratch, decodeSetupTimes2); break;
-    case CReadBlocks::InjMap: {
+    if (block == CReadBlocks::InjMap) {
         InjMapArea area {};
         if (bytes.size() != area.size())
             return false;
         std::copy(bytes.begin(), bytes.end(), area.begin());
-        ok = decodeInjMapArea(area, scratch);
-        break;
+        if (!decodeInjMapArea(area, scratch))
+            return false;
+    } else {
+        const CBlockRecord* record = blockRecord(block);
+        if (!record || bytes.size() != record->length)
+            return false;
+        record->decode(bytes, scratch);
     }
-    case CReadBlocks::AdvancedSetup: ok = decodeAs<kAdvancedSetupLength>(bytes, scratch, decodeAdvancedSetup); break;
-    case CReadBlocks::PressCorr: ok = decodeAs<kPressCorrLength>(bytes, scratch, decodePressCorr); break;
-    case CReadBlocks::AutomapSchedule:
-        ok = decodeAs<kAutomapScheduleLength>(bytes, scratch, decodeAutomapSchedule);
-        break;
-    case CReadBlocks::MapAxes: ok = decodeAs<kMapAxesLength>(bytes, scratch, decodeMapAxes); break;
-    }
-    if (ok)
-        copyBlock(block, scratch, image);
-    return ok;
+    copyBlock(block, scratch, image);
+    return true;
 }
 
 bool sameBlock(CReadBlocks::Block block, const CSettingsImage& a, const CSettingsImage& b)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The blocks of the settings image as the controller stores them: which
 // members each one carries, its bytes as a write would send them, and the
-// device functions that read and write it. The write session and the device's
+// event its change raises. The write session and the device's
 // record of what the controller holds work block by block through this table.
 #pragma once
 
@@ -19,8 +19,6 @@ struct CSettingField;
 struct CSettingBlock {
     CReadBlocks::Block block;
     ImageBlock imageBlock;
-    bool (CLPGDevice::*read)();
-    bool (CLPGDevice::*write)(); // null for a block the controller only reports (the identity)
 };
 
 // The table entry of block; every CReadBlocks bit has one.

@@ -323,14 +323,13 @@ bool CWriteSession::write(CReadBlocks::Block block)
 
 bool CWriteSession::writeBlock(CReadBlocks::Block block)
 {
-    const CSettingBlock& entry = settingBlock(block);
     // What this write sends, as the controller would hold it (the base block carries this PC's identifier).
     CSettingsImage sending = m_device.image();
     if (block == CReadBlocks::Base)
         if (const auto id = pcIdentifier())
             sending.m_base.m_pcId = *id;
     std::vector<uint8_t> sent = blockBytes(block, sending);
-    if (!(m_device.*entry.write)()) {
+    if (!m_device.writeBlock(block)) {
         // A write that was not acknowledged may still have arrived.
         m_writes.emplace_back(block, std::move(sent));
         m_unacknowledged |= block;
@@ -356,8 +355,7 @@ int CWriteSession::readBackState(CReadBlocks::Block block, const std::vector<uin
     CSettingsImage expected = m_device.image();
     if (!decodeBlockBytes(block, written, expected))
         return -1;
-    const CSettingBlock& entry = settingBlock(block);
-    if (!(m_device.*entry.read)())
+    if (!m_device.readBlock(block))
         return -1;
     if (sameBlock(block, expected, m_device.image()))
         return 1;
@@ -451,9 +449,8 @@ void CWriteSession::putBack()
         if (block == CReadBlocks::InjMap && !m_onPetrol && !toPetrolForPutBack())
             return;
         copyBlock(block, m_before, m_device.image());
-        const CSettingBlock& entry = settingBlock(block);
         // What the put-back sends (the base block with this PC's identifier) is what must read back.
-        if ((m_device.*entry.write)() && readBackState(block, blockBytes(block, m_device.image())) == 1) {
+        if (m_device.writeBlock(block) && readBackState(block, blockBytes(block, m_device.image())) == 1) {
             m_report.putBack |= bit;
             logSession(m_operation, std::wstring(L"put back ") + CReadBlocks::name(block));
         } else {

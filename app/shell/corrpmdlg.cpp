@@ -13,6 +13,7 @@
 #include <app/shell/korvanadoc.h>
 #include <app/shell/maparray.h>
 #include <app/tuning/mapfromobd.h>
+#include <app/tuning/deviceobd.h>
 #include <basectrls/ctrlid.h>
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
@@ -127,7 +128,7 @@ void CCorRpmDlg::refresh()
 
 void CCorRpmDlg::activate()
 {
-    enableObdMapping(m_context.device.established());
+    enableObdMapping(obdOf(m_context.device).established());
     refresh();
     // Keys reach the grid; a refresh while the fitter types somewhere on the page leaves the focus there.
     const QWidget* focused = QApplication::focusWidget();
@@ -151,8 +152,8 @@ void CCorRpmDlg::onTimer()
 {
     CLPGDevice& device = m_context.device;
     // The link to the engine computer may come or go while the page is shown.
-    if (device.established() != m_obdMappingEnabled)
-        enableObdMapping(device.established());
+    if (obdOf(device).established() != m_obdMappingEnabled)
+        enableObdMapping(obdOf(device).established());
     if (!m_grid || !device.m_connected)
         return;
     // Only the newest record places the marker; a first tick need not copy the whole queue.
@@ -331,7 +332,7 @@ void CCorRpmDlg::showMapAgain()
 
 void CCorRpmDlg::obdMappingTick(double rpm, double timeMs)
 {
-    if (!m_mapFromObd->tick(m_context.device, rpm, timeMs) || !m_grid)
+    if (!m_mapFromObd->tick(obdOf(m_context.device), rpm, timeMs) || !m_grid)
         return;
     // Texts only: the backgrounds stay grey while collecting.
     const auto& mean = m_mapFromObd->cellMean();

@@ -10,7 +10,7 @@
 #include <app/device/writesession.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
-#include <app/device/docoperations.h>
+#include <app/tuning/docoperations.h>
 #include <basectrls/ctrlid.h>
 
 #include <QAbstractButton>

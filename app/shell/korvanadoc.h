@@ -9,7 +9,7 @@
 
 #include <app/data/imultilanggui.h>
 #include <app/data/recordingpath.h>
-#include <app/device/docoperations.h>
+#include <app/tuning/docoperations.h>
 #include <app/device/firmwareupdate.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/serialdiagnosis.h>

@@ -22,7 +22,7 @@
 #include <app/shell/ustawieniadlg.h>
 #include <app/shell/ustawieniadodatkowedlg.h>
 #include <app/shell/wspolneodczytymultipagedlg.h>
-#include <app/tuning/kalibracjadlg.h>
+#include <app/shell/kalibracjadlg.h>
 #include <errkit/errorguard.h>
 
 #include <QResizeEvent>

@@ -6,7 +6,7 @@
 #include <app/data/translate.h>
 #include <app/platform/log.h>
 #include <app/platform/textcodec.h>
-#include <app/device/docoperations.h>
+#include <app/tuning/docoperations.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/documentsdir.h>
 #include <app/platform/userinteraction.h>
@@ -26,13 +26,13 @@
 #include <app/shell/settingcontrols.h>
 #include <app/shell/buttontips.h>
 #include <app/shell/corrcurvedlg.h>
-#include <app/tuning/kalibracjadlg.h>
+#include <app/shell/kalibracjadlg.h>
 #include <app/data/recordingpath.h>
 #include <app/shell/raportdlg.h>
 #include <app/shell/samochoddlg.h>
 #include <app/shell/warsztatdlg.h>
 #include <app/shell/settingsdiffdlg.h>
-#include <app/tuning/settingsdiff.h>
+#include <app/data/settingsdiff.h>
 #include <errkit/errorguard.h>
 #include <gradctrls/dialogs/gdippalette.h>
 

@@ -5,6 +5,7 @@
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/userinteraction.h>
+#include <app/tuning/deviceobd.h>
 #include <basectrls/ctrlid.h>
 #include <errkit/errorguard.h>
 #include <gradctrls/dialogs/gdipgradientdialog.h>
@@ -97,7 +98,7 @@ void COBD2Page::connectControls()
 
 void COBD2Page::showConfig()
 {
-    const CObdMapConfig& config = m_device.mapConfig();
+    const CObdMapConfig& config = obdOf(m_device).mapConfig();
     setText(&m_page, kEditAverageCorr, QString::number(config.averagingTime / 2));
     setText(&m_page, kEditMaxCorr, QString::number(config.maxCorrection));
     setText(&m_page, kEditNeutral1, QString::asprintf("%.0f", double(config.neutral1) - 100.0));
@@ -129,14 +130,14 @@ void COBD2Page::refreshActualCorrections()
 {
     double bank1 = 0;
     double bank2 = 0;
-    if (m_device.currentCorrections(bank1, bank2))
+    if (obdOf(m_device).currentCorrections(bank1, bank2))
         showActualCorrections(QString::asprintf("%.0f", bank1), QString::asprintf("%.0f", bank2));
 }
 
 bool COBD2Page::store()
 {
     CWaitCursor wait;
-    return m_device.storeMapConfig();
+    return obdOf(m_device).storeMapConfig();
 }
 
 void COBD2Page::OnCbnSelendokCombocorron()
@@ -145,7 +146,7 @@ void COBD2Page::OnCbnSelendokCombocorron()
     if (!combo || !m_device.m_connected)
         return;
     try {
-        if (CObdConfigEdit::setCorrections(m_device.mapConfig(), combo->currentIndex(), m_timer.ltft1Seen(), m_timer.ltft2Seen()))
+        if (CObdConfigEdit::setCorrections(obdOf(m_device).mapConfig(), combo->currentIndex(), m_timer.ltft1Seen(), m_timer.ltft2Seen()))
             store();
     } catch (IError* e) {
         CErrorGuard error(e);

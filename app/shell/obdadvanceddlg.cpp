@@ -7,6 +7,7 @@
 #include <app/shell/spinbutton.h>
 #include <app/tuning/obdcodes.h>
 #include <app/tuning/obdconfigedit.h>
+#include <app/tuning/deviceobd.h>
 #include <basectrls/ctrlid.h>
 #include <errkit/errorguard.h>
 
@@ -74,7 +75,7 @@ void COBDAdvancedDlg::createControls()
     }
     // Every combo: none, then the codes of the table, then a stored code the table lacks.
     static const COBDCodes table;
-    const CObdMapConfig& config = m_context.device.mapConfig();
+    const CObdMapConfig& config = obdOf(m_context.device).mapConfig();
     for (int i = 0; i < 4; ++i) {
         auto* combo = qobject_cast<QComboBox*>(findChildCtrl(this, kCmbClearErrFirst + i));
         if (!combo)
@@ -116,7 +117,7 @@ bool COBDAdvancedDlg::OnInitDialog()
 
 void COBDAdvancedDlg::showConfig()
 {
-    const CObdMapConfig& config = m_context.device.mapConfig();
+    const CObdMapConfig& config = obdOf(m_context.device).mapConfig();
     if (auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(this, kEditRpmForCorr)))
         edit->setText(QString::number(config.rpmThreshold()));
     const std::pair<int, uint8_t> boxes[] = {
@@ -142,7 +143,7 @@ void COBDAdvancedDlg::showConfig()
 bool COBDAdvancedDlg::store()
 {
     CWaitCursor wait;
-    return m_context.device.storeMapConfig();
+    return obdOf(m_context.device).storeMapConfig();
 }
 
 void COBDAdvancedDlg::OnDeltaposSpinRpmForCorr(int step)
@@ -150,7 +151,7 @@ void COBDAdvancedDlg::OnDeltaposSpinRpmForCorr(int step)
     if (!m_context.device.m_connected)
         return;
     try {
-        CObdMapConfig& config = m_context.device.mapConfig();
+        CObdMapConfig& config = obdOf(m_context.device).mapConfig();
         if (CObdConfigEdit::stepRpmThreshold(config, config.rpmThreshold(), step))
             store();
     } catch (IError* e) {
@@ -169,7 +170,7 @@ void COBDAdvancedDlg::flag(const char* handler, int id, uint8_t bit)
         return;
     }
     try {
-        if (CObdConfigEdit::setAdvancedFlag(m_context.device.mapConfig(), bit, box->isChecked()))
+        if (CObdConfigEdit::setAdvancedFlag(obdOf(m_context.device).mapConfig(), bit, box->isChecked()))
             store();
     } catch (IError* e) {
         CErrorGuard error(e);
@@ -217,7 +218,7 @@ void COBDAdvancedDlg::OnSelendokCmbClearErr1(int index)
         return;
     }
     try {
-        if (CObdConfigEdit::setSelectedCode(m_context.device.mapConfig(), index, static_cast<uint16_t>(combo->currentData().toUInt())))
+        if (CObdConfigEdit::setSelectedCode(obdOf(m_context.device).mapConfig(), index, static_cast<uint16_t>(combo->currentData().toUInt())))
             store();
     } catch (IError* e) {
         CErrorGuard error(e);

@@ -10,6 +10,7 @@
 #include <app/shell/obdadvanceddlg.h>
 #include <app/shell/samochoddlg.h>
 #include <app/shell/spinbutton.h>
+#include <app/tuning/deviceobd.h>
 #include <basectrls/ctrlid.h>
 #include <errkit/errorguard.h>
 
@@ -204,7 +205,7 @@ void CObdDlg::activate()
 // a refusal box: it fills itself on a later refresh.
 void CObdDlg::initWhenSetupRan()
 {
-    const unsigned setup = m_context.device.setupCount();
+    const unsigned setup = obdOf(m_context.device).setupCount();
     if (setup == m_shownSetup || !connected() || m_context.device.operation().running())
         return;
     m_shownSetup = setup;
@@ -215,11 +216,11 @@ void CObdDlg::initFromRecords()
 {
     CLPGDevice& device = m_context.device;
     emptyReadings();
-    const CObdSettingsRecord& settings = device.settingsRecord();
+    const CObdSettingsRecord& settings = obdOf(device).settingsRecord();
     // The demo controller has a car on CAN whatever its records say.
     const bool enabled = settings.enabled != 0 || device.m_demo;
     setEnableCombo(enabled ? settings.protocol : 0);
-    device.setEstablished(enabled);
+    obdOf(device).setEstablished(enabled);
     m_page2.showConfig();
     if (!enabled)
         return;
@@ -237,7 +238,7 @@ void CObdDlg::setEnableCombo(uint8_t value)
 
 void CObdDlg::emptyReadings()
 {
-    m_context.device.clearReadingTexts();
+    obdOf(m_context.device).clearReadingTexts();
     showReadings();
 }
 
@@ -245,7 +246,7 @@ void CObdDlg::showReadings()
 {
     for (int i = 0; i < CObdDiagnostic::kReadingCount; ++i)
         if (auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(this, kEditReadingFirst + i))) {
-            const QString text = QString::fromStdWString(m_context.device.readingText(i));
+            const QString text = QString::fromStdWString(obdOf(m_context.device).readingText(i));
             if (edit->text() != text)
                 edit->setText(text);
         }
@@ -254,11 +255,11 @@ void CObdDlg::showReadings()
 void CObdDlg::showLinkTexts()
 {
     CLPGDevice& device = m_context.device;
-    const bool up = device.established();
+    const bool up = obdOf(device).established();
     if (auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(this, kEditProtocol)))
-        edit->setText(up ? QString::fromStdWString(device.protocolText()) : QString());
+        edit->setText(up ? QString::fromStdWString(obdOf(device).protocolText()) : QString());
     if (auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(this, kEditStandard)))
-        edit->setText(up ? QString::fromStdWString(device.standardText()) : QString());
+        edit->setText(up ? QString::fromStdWString(obdOf(device).standardText()) : QString());
 }
 
 void CObdDlg::updateTexts()
@@ -286,14 +287,14 @@ void CObdDlg::onTimer()
 {
     CWspolneOdczytyExMultiPageDlg::onTimer();
     // The setup step runs on the view's refresh after a reconnection, while this page may be shown.
-    if (m_context.device.setupCount() != m_shownSetup) {
+    if (obdOf(m_context.device).setupCount() != m_shownSetup) {
         initWhenSetupRan();
         showLinkTexts();
     }
     try {
         const CObdPageTimer::Result result = m_context.device.operation().running()
             ? CObdPageTimer::Result {}
-            : m_timer.onTimer(m_context.device, connected());
+            : m_timer.onTimer(obdOf(m_context.device), connected());
         if (result.polled)
             showReadings();
         if (result.correctionsDue)
@@ -318,7 +319,7 @@ void CObdDlg::OnCbnSelendokComboEnable()
             CWaitCursor wait;
             try {
                 if (value == 0) {
-                    if (device.switchOff()) {
+                    if (obdOf(device).switchOff()) {
                         m_page2.showConfig();
                         emptyReadings();
                         m_page2.showActualCorrections({}, {});
@@ -329,7 +330,7 @@ void CObdDlg::OnCbnSelendokComboEnable()
                 emptyReadings();
                 QElapsedTimer clock;
                 clock.start();
-                const uint8_t found = device.detect(value);
+                const uint8_t found = obdOf(device).detect(value);
                 m_lastDetectionUs = clock.nsecsElapsed() / 1000;
                 logMessage(LogLevel::Info, "obd",
                     L"detection " + std::to_wstring(value) + L": protocol " + std::to_wstring(found) + L" after "
@@ -356,7 +357,7 @@ void CObdDlg::OnBnClickedButtonread()
                 list->clear();
             try {
                 std::vector<uint16_t> codes;
-                device.readTroubleCodes(codes);
+                obdOf(device).readTroubleCodes(codes);
                 QListWidget* list = codeList();
                 for (uint16_t code : codes)
                     if (list)
@@ -381,7 +382,7 @@ void CObdDlg::OnBnClickedButtonclear()
         L"Kasowanie błędów OBD",
         [&] {
             try {
-                if (device.clearTroubleCodes() == CObdDiagnostic::Outcome::Done) {
+                if (obdOf(device).clearTroubleCodes() == CObdDiagnostic::Outcome::Done) {
                     if (QListWidget* list = codeList())
                         list->clear();
                     logMessage(LogLevel::Info, "obd", L"trouble codes cleared");
@@ -436,7 +437,7 @@ void CObdDlg::changeConfig(const wchar_t* handler, const std::function<bool(CObd
     if (!connected())
         return;
     try {
-        if (change(m_context.device.mapConfig()))
+        if (change(obdOf(m_context.device).mapConfig()))
             m_page2.store();
         m_page2.showConfig();
     } catch (IError* e) {
@@ -480,7 +481,7 @@ void CObdDlg::onInjActive(int injector, bool bank2, bool ticked)
     try {
         // Ticking a box puts the injector on that bank; clearing one puts it on the other.
         const bool onBank2 = bank2 == ticked;
-        if (CObdConfigEdit::setInjectorBank(m_context.device.mapConfig(), injector, onBank2))
+        if (CObdConfigEdit::setInjectorBank(obdOf(m_context.device).mapConfig(), injector, onBank2))
             m_page2.store();
         m_page2.showConfig();
     } catch (IError* e) {

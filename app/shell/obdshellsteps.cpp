@@ -7,6 +7,7 @@
 #include <app/platform/log.h>
 #include <app/shell/deviceeventrelay.h>
 #include <app/shell/korvanadoc.h>
+#include <app/tuning/deviceobd.h>
 #include <errkit/errorguard.h>
 
 CObdShellSteps::CObdShellSteps(const CPageContext& context, QObject* parent)
@@ -32,11 +33,11 @@ void CObdShellSteps::onTimer(bool obdPageActive)
         return;
     }
     CLPGDevice& device = m_context.device;
-    if (obdPageActive || !device.m_connected || !device.established() || device.operation().running())
+    if (obdPageActive || !device.m_connected || !obdOf(device).established() || device.operation().running())
         return;
     try {
         ++m_backgroundPolls;
-        device.backgroundPoll();
+        obdOf(device).backgroundPoll();
     } catch (IError* e) {
         CErrorGuard error(e);
         logSwallowed("obd", "CObdShellSteps::onTimer", *error);
@@ -58,7 +59,7 @@ void CObdShellSteps::runSetup()
     m_setupPending = false;
     ++m_setupRuns;
     try {
-        const bool up = device.setupStep();
+        const bool up = obdOf(device).setupStep();
         logMessage(LogLevel::Info, "obd", up ? L"OBD link established" : L"OBD link not established");
     } catch (IError* e) {
         CErrorGuard error(e);

@@ -20,6 +20,7 @@
 #include <app/shell/imagecheckbox.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/levelbar.h>
+#include <app/tuning/deviceobd.h>
 #include <basectrls/ctrlid.h>
 #include <gradctrls/charts/chartlegend.h>
 #include <gradctrls/charts/scrollchart.h>
@@ -460,7 +461,7 @@ void COdczytyDlg::onTimer()
     if (records.empty())
         return;
     const CDiagScale scale(device.image());
-    const readingschart::Trims trims = { device.value(0), device.value(1), device.value(2), device.value(3) };
+    const readingschart::Trims trims = { obdOf(device).value(0), obdOf(device).value(1), obdOf(device).value(2), obdOf(device).value(3) };
     // The cursor holds the window while the fitter reads under it.
     const std::optional<double> cursor = m_chart->cursorX();
     const double start = m_chart->data().m_xStart;

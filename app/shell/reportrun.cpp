@@ -8,6 +8,7 @@
 #include <app/platform/log.h>
 #include <app/platform/porttable.h>
 #include <app/shell/sessionreport.h>
+#include <app/tuning/deviceobd.h>
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
@@ -48,7 +49,7 @@ int runReport(const SAppOptions& options)
         CHistoryRecorder* history = CHistoryRecorder::installed();
         if (history && !options.demo)
             history->connected(device);
-        device.setupStep();
+        obdOf(device).setupStep();
         // A new connection has changed nothing yet: the report covers the day's work on this controller.
         const int64_t since = history && !options.demo
             ? CSessionReport::firstPointToday(*history, device.image().m_devInfo.m_serial)

@@ -5,6 +5,7 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
+#include <app/tuning/deviceobd.h>
 #include <basectrls/ctrlid.h>
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
@@ -80,7 +81,7 @@ std::wstring readVinShown(CLPGDevice& device)
     CWaitCursor wait;
     try {
         std::wstring vin;
-        switch (device.readVin(vin)) {
+        switch (obdOf(device).readVin(vin)) {
         case CObdDiagnostic::Outcome::Done:
             return vin;
         case CObdDiagnostic::Outcome::Incomplete:

@@ -11,6 +11,7 @@
 #include <app/platform/log.h>
 #include <app/shell/infodlg.h>
 #include <app/tuning/obdcodes.h>
+#include <app/tuning/deviceobd.h>
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 #include <errkit/utf8.h>
@@ -156,24 +157,24 @@ CSessionReport CSessionReport::gather(CLPGDevice& device, CHistoryRecorder* reco
             std::array<uint8_t, 4> bytes {};
             if (device.readErrors(bytes))
                 r.controllerErrors = device.decode(bytes);
-            if (!device.codesWereRead() && device.established()) {
+            if (!obdOf(device).codesWereRead() && obdOf(device).established()) {
                 std::vector<uint16_t> codes;
-                device.readTroubleCodes(codes);
+                obdOf(device).readTroubleCodes(codes);
             }
         } catch (IError* e) {
             CErrorGuard error(e);
             logSwallowed("report", "CSessionReport::gather()", *error);
         }
     }
-    r.codesRead = device.codesWereRead();
-    r.codesCleared = device.codesCleared();
+    r.codesRead = obdOf(device).codesWereRead();
+    r.codesCleared = obdOf(device).codesCleared();
     const COBDCodes table;
-    for (uint16_t code : device.codesRead())
+    for (uint16_t code : obdOf(device).codesRead())
         r.troubleCodes.push_back(table.description(code));
     static const wchar_t* const kReadingNames[] = { L"STFT Bank 1", L"LTFT Bank 1", L"STFT Bank 2", L"LTFT Bank 2"
     };
     for (int i = 0; i < 4; ++i) {
-        const std::wstring text = device.readingText(i);
+        const std::wstring text = obdOf(device).readingText(i);
         if (!text.empty())
             r.obdReadings.push_back(std::wstring(kReadingNames[i]) + L": " + text + L" %");
     }

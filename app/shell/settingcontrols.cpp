@@ -372,13 +372,13 @@ void CSettingControls::replay(std::vector<SEdit>& from, std::vector<SEdit>& to, 
                 CWaitCursor wait;
                 read = true;
                 if (field->blocks & kBlockBase)
-                    read = read && device.readBase();
+                    read = read && device.readBlock(CReadBlocks::Base);
                 if (field->blocks & kBlockAdv)
-                    read = read && device.readAdv();
+                    read = read && device.readBlock(CReadBlocks::Adv);
                 if (field->blocks & kBlockAdvancedSetup)
-                    read = read && device.readAdvancedSetup();
+                    read = read && device.readBlock(CReadBlocks::AdvancedSetup);
                 if (field->blocks & kBlockSensorsSetup)
-                    read = read && device.readSensorsSetup();
+                    read = read && device.readBlock(CReadBlocks::SensorsSetup);
             } catch (IError* e) {
                 CErrorGuard error(e);
                 logSwallowed("settings", "CSettingControls::undo()", *error);

@@ -6,7 +6,7 @@
 #pragma once
 
 #include <app/shell/skindlg.h>
-#include <app/tuning/settingsdiff.h>
+#include <app/data/settingsdiff.h>
 
 #include <tuple>
 #include <vector>

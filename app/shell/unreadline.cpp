@@ -113,7 +113,7 @@ void CUnreadLine::readAgain()
                     // A lost link ends the reads: every further one would wait as long.
                     if (!device.m_connected)
                         break;
-                    const bool ok = (device.*settingBlock(block).read)();
+                    const bool ok = device.readBlock(block);
                     logInfo("pages",
                         std::string("read again ") + (ok ? "" : "failed: ") + toUtf8(CReadBlocks::name(block)));
                 }

@@ -3,6 +3,7 @@
 
 #include <app/device/lpgdevice.h>
 #include <app/shell/obdtile.h>
+#include <app/tuning/deviceobd.h>
 #include <basectrls/ctrlid.h>
 #include <gradctrls/dialogs/gdipstatic.h>
 
@@ -92,7 +93,7 @@ void CWspolneOdczytyExMultiPageDlg::onTimer()
     if (!m_context.device.m_connected)
         return;
     for (std::size_t i = 0; i < 8; ++i) {
-        std::wstring value = m_context.device.readingText(static_cast<int>(i));
+        std::wstring value = obdOf(m_context.device).readingText(static_cast<int>(i));
         if (value.empty())
             value = L"-";
         if (value == m_shown[i])

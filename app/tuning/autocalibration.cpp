@@ -574,7 +574,7 @@ bool CAutoCalibration::runNormal()
     beginProgress(w, false);
     log(L"Ustal wolne obroty");
 
-    if (!check(m_device.readBase() && m_device.readAdv() && m_device.readMainCorr(), kReadFailed))
+    if (!check(m_device.readBlock(CReadBlocks::Base) && m_device.readBlock(CReadBlocks::Adv) && m_device.readBlock(CReadBlocks::MainCorr), kReadFailed))
         return false;
     m_device.events().imageChanged(ImageBlock::Base);
     m_device.events().imageChanged(ImageBlock::Adv);

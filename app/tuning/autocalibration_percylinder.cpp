@@ -31,7 +31,7 @@ bool CAutoCalibration::runPerCylinder()
     beginProgress(w, true);
     log(L"Ustal wolne obroty");
 
-    if (!check(m_device.readBase() && m_device.readMainCorr(), kReadFailed))
+    if (!check(m_device.readBlock(CReadBlocks::Base) && m_device.readBlock(CReadBlocks::MainCorr), kReadFailed))
         return false;
     m_device.events().imageChanged(ImageBlock::Base);
     double correction = image.m_mainCorr.m_mainCorr[0];

@@ -74,7 +74,7 @@ CBlockUndo::Outcome CBlockUndo::replay(std::vector<Edit>& from, std::vector<Edit
     try {
         CWaitCursor wait;
         // Another program may have changed the table since: what the controller holds now decides.
-        if (!(m_device.*settingBlock(m_table.block).read)()) {
+        if (!m_device.readBlock(m_table.block)) {
             userInteraction().message(translate(kReadFailed), L"KORVANA", MsgIcon::Error);
             return Outcome::Failed;
         }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <app/tuning/mapfromobd.h>
+#include <app/tuning/obddiagnostic.h>
 
 #include <app/data/conversions.h>
 #include <app/data/diag.h>

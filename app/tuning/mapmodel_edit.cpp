@@ -167,7 +167,7 @@ CMapModel::WriteOutcome CMapModel::replay(std::vector<EditRecord>& from, std::ve
         bool read = false;
         try {
             CWaitCursor wait;
-            read = m_device->readInjMap();
+            read = m_device->readBlock(CReadBlocks::InjMap);
         } catch (IError* e) {
             CErrorGuard error(e);
             userInteraction().message(L"CMapArray::undo()\n" + error.format(), L"KORVANA", MsgIcon::Error);
@@ -217,7 +217,7 @@ CMapModel::WriteOutcome CMapModel::replayAxes(const EditRecord& edit, bool forwa
     CWaitCursor wait;
     try {
         // The controller may have changed since: what it holds now decides.
-        if (!m_device->readMapAxes()) {
+        if (!m_device->readBlock(CReadBlocks::MapAxes)) {
             userInteraction().message(translate(kMapReadFailed), L"KORVANA", MsgIcon::Error);
             return WriteOutcome::Failed;
         }

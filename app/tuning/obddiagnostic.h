@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The OBD state of the device object, a base of CLPGDevice: the two OBD
+// The OBD state of a device, composed into it as its OBD gateway: the two OBD
 // records, the link to the car's engine computer through the controller's
 // gateway, the eight OBD readings polled one per turn, and the car's trouble
-// codes. The device supplies the relays (the protected hooks below).
+// codes. A subclass supplies the relays (the protected hooks below); the
+// device's own are in deviceobd.h.
 //
 // Threads: everything runs on the GUI thread except the reading texts, which
 // the diagnostic recording also reads on the polling thread; they have their
@@ -10,6 +11,7 @@
 // Messages go through the user-interaction seam, captioned "KORVANA".
 #pragma once
 
+#include <app/device/obdgateway.h>
 #include <app/tuning/obdanswer.h>
 #include <app/tuning/obdrecords.h>
 
@@ -23,7 +25,7 @@
 
 class CDiag;
 
-class CObdDiagnostic {
+class CObdDiagnostic : public IObdGateway {
 public:
     static constexpr int kReadingCount = 8;
     static constexpr std::size_t kRequestSize = 20;
@@ -57,7 +59,7 @@ public:
     CObdDiagnostic();
     CObdDiagnostic(const CObdDiagnostic&) = delete;
     CObdDiagnostic& operator=(const CObdDiagnostic&) = delete;
-    virtual ~CObdDiagnostic() = default;
+    ~CObdDiagnostic() override = default;
 
     // ---- Readings ----
     // Reading i = 0 … 7: STFT B1, LTFT B1, STFT B2, LTFT B2, O2 B1-1, B1-2, B2-1, B2-2.
@@ -66,7 +68,7 @@ public:
     void setReadingText(int i, const std::wstring& text);
     void clearReadingTexts();
     // The number at the start of reading i's text; 0 when there is none or i is out of range.
-    double value(int i) const;
+    double value(int i) const override;
     const CReading& reading(int i) const { return m_readings.at(static_cast<std::size_t>(i)); }
     int readingIndex() const { return m_readingIndex; }
 
@@ -154,7 +156,7 @@ public:
     static void resetDemoReadings();
 
 protected:
-    // The device's relays and state (CLPGDevice).
+    // The relays and state of the device (CDeviceObd).
     virtual bool obdLinkConnected() const = 0;
     virtual bool obdDemo() const = 0;
     virtual bool obdGatewayFitted() const = 0; // bit 0 of the identity's m_flags1

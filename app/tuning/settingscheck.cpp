@@ -4,9 +4,9 @@
 #include <app/data/settingfields.h>
 #include <app/data/settingsfile.h>
 #include <app/data/translate.h>
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 #include <app/platform/textcodec.h>
-#include <app/tuning/curveeditmodel.h>
+#include <curvemodel/curveeditmodel.h>
 #include <app/tuning/maincorredits.h>
 #include <app/tuning/mapaxes.h>
 

@@ -7,7 +7,7 @@
 // incrementAll, which the page answers.
 #pragma once
 
-#include <app/tuning/curveeditmodel.h>
+#include <curvemodel/curveeditmodel.h>
 #include <basectrls/compctrl.h>
 
 #include <QColor>

@@ -8,7 +8,7 @@
 #include <app/data/settingfields.h>
 #include <app/data/workingtime.h>
 #include <app/tuning/settingscheck.h>
-#include <app/tuning/settingsdiff.h>
+#include <app/data/settingsdiff.h>
 
 #include <gtest/gtest.h>
 

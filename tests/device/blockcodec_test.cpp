@@ -5,8 +5,9 @@
 // the inverted level thresholds, the setup-time limits, identity and
 // statistics, the injection map page with its checksum, memory blocks and the
 // demo chart map.
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 #include <app/device/mappage.h>
+#include <app/device/settingblocks.h>
 
 #include <gtest/gtest.h>
 
@@ -96,6 +97,58 @@ TEST(BlockCodec, BaseAdvAndAdvancedSetupMatchTheLayout)
     EXPECT_EQ(back.m_base, im.m_base);
     EXPECT_EQ(back.m_adv, im.m_adv);
     EXPECT_EQ(back.m_advancedSetup, im.m_advancedSetup);
+}
+
+// The record table the device reads and writes every block through: the
+// controller's command and record type per block, and codecs that agree with
+// the block's own (its members come back from the bytes, nothing else moves).
+TEST(BlockCodec, RecordTableCarriesEveryBlockButIdentityAndMapPage)
+{
+    using Encode = Bytes (*)(const CSettingsImage&);
+    struct Expected {
+        CReadBlocks::Block block;
+        uint8_t command, type;
+        std::size_t length;
+        Encode encode;
+    };
+#define CODEC(f) [](const CSettingsImage& i) { return bytes(f(i)); }
+    const Expected expected[] = {
+        { CReadBlocks::SensorsSetup, 0x2A, 30, 30, CODEC(encodeSensorsSetup) },
+        { CReadBlocks::Base, 0x07, 31, 28, CODEC(encodeBase) },
+        { CReadBlocks::Adv, 0x08, 4, 22, CODEC(encodeAdv) },
+        { CReadBlocks::MainCorr, 0x16, 15, 16, CODEC(encodeMainCorr) },
+        { CReadBlocks::SetupTimes1, 0x0C, 7, 40, CODEC(encodeSetupTimes1) },
+        { CReadBlocks::SetupTimes2, 0x0E, 9, 40, CODEC(encodeSetupTimes2) },
+        { CReadBlocks::AdvancedSetup, 0x22, 26, 30, CODEC(encodeAdvancedSetup) },
+        { CReadBlocks::PressCorr, 0x2B, 32, 26, CODEC(encodePressCorr) },
+        { CReadBlocks::AutomapSchedule, 0x2C, 33, 8, CODEC(encodeAutomapSchedule) },
+        { CReadBlocks::MapAxes, 0x2D, 34, 38, CODEC(encodeMapAxes) },
+    };
+#undef CODEC
+    EXPECT_EQ(blockRecord(CReadBlocks::DevInfo), nullptr);
+    EXPECT_EQ(blockRecord(CReadBlocks::InjMap), nullptr);
+    const CSettingsImage sample = sampleImage();
+    for (const Expected& e : expected) {
+        const CBlockRecord* r = blockRecord(e.block);
+        ASSERT_NE(r, nullptr) << CReadBlocks::name(e.block);
+        EXPECT_EQ(r->block, e.block);
+        EXPECT_EQ(r->readCommand, e.command) << CReadBlocks::name(e.block);
+        EXPECT_EQ(r->recordType, e.type) << CReadBlocks::name(e.block);
+        EXPECT_EQ(r->length, e.length) << CReadBlocks::name(e.block);
+        const Bytes encoded = r->encode(sample);
+        EXPECT_EQ(encoded, e.encode(sample)) << CReadBlocks::name(e.block);
+        EXPECT_EQ(blockBytes(e.block, sample), encoded) << CReadBlocks::name(e.block);
+        // Decoded over a default image with the sample's sensor columns (the temperatures depend on them).
+        CSettingsImage decoded;
+        decoded.m_sensorsSetup.m_temprEngineSensor = sample.m_sensorsSetup.m_temprEngineSensor;
+        decoded.m_sensorsSetup.m_temprLPGSensor = sample.m_sensorsSetup.m_temprLPGSensor;
+        const CSettingsImage untouched = decoded;
+        ASSERT_TRUE(decodeBlockBytes(e.block, encoded, decoded));
+        EXPECT_EQ(blockBytes(e.block, decoded), encoded) << CReadBlocks::name(e.block) << " did not come back";
+        EXPECT_FALSE(decodeBlockBytes(e.block, Bytes(e.length + 1), decoded)) << "a record of another length";
+        copyBlock(e.block, untouched, decoded);
+        EXPECT_TRUE(decoded == untouched) << CReadBlocks::name(e.block) << " changed members of another block";
+    }
 }
 
 TEST(BlockCodec, ReadingDropsHalvesAndKeepsTheSignOfTheGain)

@@ -8,6 +8,7 @@
 #include <app/data/languages.h>
 #include <app/device/demostate.h>
 #include <app/device/lpgdevice.h>
+#include <app/tuning/obdrecords.h>
 #include <app/platform/pcid.h>
 
 #include "ptypeer.h"
@@ -84,7 +85,7 @@ TEST_F(Commands, LateAnswerOfAnotherTypeIsRefusedAndTheRequestRepeated)
     int n = 0;
     serve([&](const Frame&) { return ++n == 1 ? answer(4, Bytes(22, 0x11)) : answer(31, base); });
 
-    ASSERT_TRUE(device.readBase());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::Base));
     const Bytes wire { 0xAA, 0x55, 0x08, 0x02, 0x12, 0x30, 0x07, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x54 };
     ASSERT_EQ(peer.requests().size(), 2u);
     EXPECT_EQ(peer.requests()[0], wire) << PtyPeer::hex(peer.requests()[0]);
@@ -100,7 +101,7 @@ TEST_F(Commands, ShortAnswerIsAFailedAttemptAndLeavesTheImageAlone)
     serve([](const Frame&) { return answer(31, Bytes(20, 0xFF)); }); // eight bytes short of the block
     device.image().m_base.m_switchRPM = 2100;
     const CSettingsImage before = device.image();
-    EXPECT_FALSE(device.readBase());
+    EXPECT_FALSE(device.readBlock(CReadBlocks::Base));
     EXPECT_EQ(device.image(), before);
     EXPECT_EQ(sent().size(), 15u);
 }
@@ -113,7 +114,7 @@ TEST_F(Commands, WriteBaseStampsThisPcOnlyOnceAcknowledged)
     const auto id = pcIdentifier();
     ASSERT_EQ(id, (PcId { 0x0A, 0x1B, 0x2C, 0x3D }));
     serve([](const Frame&) { return kRefusal; });
-    EXPECT_FALSE(device.writeBase());
+    EXPECT_FALSE(device.writeBlock(CReadBlocks::Base));
     EXPECT_EQ(device.image().m_base.m_pcId, (std::array<uint8_t, 4> {}));
     auto frames = sent();
     ASSERT_EQ(frames.size(), 15u);
@@ -122,7 +123,7 @@ TEST_F(Commands, WriteBaseStampsThisPcOnlyOnceAcknowledged)
 
     int n = 0;
     serve([&](const Frame&) { return ++n < 3 ? kRefusal : kAck; });
-    EXPECT_TRUE(device.writeBase());
+    EXPECT_TRUE(device.writeBlock(CReadBlocks::Base));
     EXPECT_EQ(sent().size(), 3u);
     EXPECT_EQ(device.image().m_base.m_pcId, *id);
 }
@@ -135,7 +136,7 @@ TEST_F(Commands, WriteBaseWithoutAPcIdentifierKeepsTheHeldOne)
     ASSERT_FALSE(pcIdentifier());
     device.image().m_base.m_pcId = { 0x11, 0x22, 0x33, 0x44 };
     serve([](const Frame&) { return kAck; });
-    EXPECT_TRUE(device.writeBase());
+    EXPECT_TRUE(device.writeBlock(CReadBlocks::Base));
     const auto frames = sent();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(Bytes(frames[0].payload.begin() + 24, frames[0].payload.end()), (Bytes { 0x11, 0x22, 0x33, 0x44 }));
@@ -160,9 +161,9 @@ TEST_F(Commands, WritesAndActionsCarryTheirRecords)
         std::size_t length;
     };
     const Case cases[] = {
-        { "setup times 1", [&] { return device.writeSetupTimes1(); }, 7, { 0, 255, 110, 100 }, 40 },
-        { "setup times 2", [&] { return device.writeSetupTimes2(); }, 9, { 99, 100 }, 40 },
-        { "inverted threshold", [&] { return device.writeSensorsSetup(); }, 30, { 0xEF, 105, 60, 17, 1 }, 30 },
+        { "setup times 1", [&] { return device.writeBlock(CReadBlocks::SetupTimes1); }, 7, { 0, 255, 110, 100 }, 40 },
+        { "setup times 2", [&] { return device.writeBlock(CReadBlocks::SetupTimes2); }, 9, { 99, 100 }, 40 },
+        { "inverted threshold", [&] { return device.writeBlock(CReadBlocks::SensorsSetup); }, 30, { 0xEF, 105, 60, 17, 1 }, 30 },
         { "OBD speed period as held", [&] { return device.writeObdMapConfig(obd); }, 27, { 0, 0, 0, 0, 0, 0, 0x80, 0x0C },
             18 },
         { "emulator setting", [&] { return device.command17(9); }, 2, cmd(0x17, 9), 6 },
@@ -186,7 +187,7 @@ TEST_F(Commands, WritesAndActionsCarryTheirRecords)
         EXPECT_EQ(Bytes(frames[0].payload.begin(), frames[0].payload.begin() + c.head.size()), c.head);
     }
     serve([](const Frame&) { return kAck; });
-    EXPECT_TRUE(device.writeSetupTimes2());
+    EXPECT_TRUE(device.writeBlock(CReadBlocks::SetupTimes2));
     EXPECT_EQ(sent()[0].payload[39], 0x3C);
 }
 
@@ -274,7 +275,7 @@ TEST_F(MapPageWire, ReadTestsTheChecksumAndStoresTheCells)
     memory[0] = 90, memory[284] = 130, memory[285] = 0x07;
     memory[286] = 0x6F, memory[287] = 0x70; // 1 + 283 × 100 + 90 + 130 + 7 = 28528
     serveMemory();
-    ASSERT_TRUE(device.readInjMap());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::InjMap));
     EXPECT_EQ(sent().size(), 9u);
     EXPECT_EQ(device.image().m_corrMap.m_injMapTable[0][0], -10);
     EXPECT_EQ(device.image().m_corrMap.m_injMapTable[18][14], 30);
@@ -284,7 +285,7 @@ TEST_F(MapPageWire, ReadTestsTheChecksumAndStoresTheCells)
     device.image().m_corrMap.m_injMapTable[0][0] = 5;
     const CSettingsImage before = device.image();
     serveMemory();
-    EXPECT_FALSE(device.readInjMap());
+    EXPECT_FALSE(device.readBlock(CReadBlocks::InjMap));
     EXPECT_EQ(device.image(), before);
 }
 
@@ -293,7 +294,7 @@ TEST_F(MapPageWire, WriteSendsNineBlocksAndChecksTheReadBack)
     device.image().m_corrMap.m_injMapTable[0][1] = -100;
     device.image().m_corrMap.m_injMapTable[18][14] = 55;
     serveMemory();
-    EXPECT_TRUE(device.writeInjMap());
+    EXPECT_TRUE(device.writeBlock(CReadBlocks::InjMap));
     sent();
     EXPECT_EQ(writes, (std::vector<int> { 246, 278, 310, 342, 374, 406, 438, 470, 502 }));
     EXPECT_EQ(memory[0], 100);
@@ -306,7 +307,7 @@ TEST_F(MapPageWire, WriteSendsNineBlocksAndChecksTheReadBack)
     device.image().m_corrMap.m_injMapTable[5][5] = 1; // the checksum changes, the last block is lost
     writes.clear();
     serveMemory(true);
-    EXPECT_FALSE(device.writeInjMap());
+    EXPECT_FALSE(device.writeBlock(CReadBlocks::InjMap));
     sent();
     EXPECT_EQ(writes.size(), 9u);
 }
@@ -471,9 +472,9 @@ TEST_F(Commands, DemoModeAnswersFromFixedDataAndSendsNothing)
     EXPECT_EQ(errors, (std::array<uint8_t, 4> { 0x00, 0x00, 0x03, 0x00 }));
     EXPECT_EQ(
         device.decode(errors), (std::vector<std::wstring> { L"Brak sygnału RPM", L"Błąd - za niskie ciśnienie" }));
-    ASSERT_TRUE(device.readBase());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::Base));
     EXPECT_EQ(device.image().m_base.m_pcId, (std::array<uint8_t, 4> { 0x90, 0x3C, 0x1D, 0x60 }));
-    ASSERT_TRUE(device.readDevInfo() && device.readStatistics());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::DevInfo) && device.readStatistics());
     EXPECT_EQ(device.image().m_devInfo.m_serial, L"XZ0001");
     EXPECT_EQ(device.image().m_devInfo.m_statistic, (CStatistic { 30, 45, 1 }));
 
@@ -484,10 +485,10 @@ TEST_F(Commands, DemoModeAnswersFromFixedDataAndSendsNothing)
     EXPECT_EQ(ui.clockMs(), 300u);
 
     device.image().m_advancedSetup.m_advancedFlags = 0x18;
-    ASSERT_TRUE(device.writeAdvancedSetup());
+    ASSERT_TRUE(device.writeBlock(CReadBlocks::AdvancedSetup));
     EXPECT_TRUE(fuelWordFlag());
     device.image().m_advancedSetup.m_advancedFlags = 0x10;
-    ASSERT_TRUE(device.readAdvancedSetup());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::AdvancedSetup));
     EXPECT_FALSE(fuelWordFlag());
 
     double a = 1, b = 1;
@@ -500,7 +501,7 @@ TEST_F(Commands, DemoModeAnswersFromFixedDataAndSendsNothing)
     std::array<uint8_t, 64> buf {};
     EXPECT_FALSE(device.obdRequest({}, buf));
     const CSettingsImage before = device.image();
-    EXPECT_TRUE(device.readSensorsSetup() && device.readInjMap() && device.writeInjMap() && device.writeBase());
+    EXPECT_TRUE(device.readBlock(CReadBlocks::SensorsSetup) && device.readBlock(CReadBlocks::InjMap) && device.writeBlock(CReadBlocks::InjMap) && device.writeBlock(CReadBlocks::Base));
     EXPECT_EQ(device.image(), before);
     EXPECT_TRUE(sent().empty());
 }

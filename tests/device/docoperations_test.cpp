@@ -3,7 +3,7 @@
 // what a loaded file gives the live image (the inspection bit stays, the axes
 // and tables not in the file return to their defaults) and which images count
 // as a blank controller. Operations that are offline or cancelled send nothing.
-#include <app/device/docoperations.h>
+#include <app/tuning/docoperations.h>
 #include <app/device/lpgdevice.h>
 
 #include <scriptedinteraction.h>

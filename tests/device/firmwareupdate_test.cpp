@@ -121,7 +121,7 @@ protected:
         });
         update.onReconnect = [this] {
             events.push_back("reconnect");
-            const bool ok = device.readDevInfo() && device.readAdvancedSetup();
+            const bool ok = device.readBlock(CReadBlocks::DevInfo) && device.readBlock(CReadBlocks::AdvancedSetup);
             device.m_connected = ok;
             return ok;
         };

@@ -3,7 +3,7 @@
 // get a stray byte in front, lose a byte, carry a wrong checksum or type, or
 // never come. Every block read still succeeds within its attempts and no
 // wrong value reaches the image; the fake clock keeps it to milliseconds.
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 #include <app/device/lpgdevice.h>
 
 #include "memorylink.h"
@@ -22,19 +22,19 @@ using Bytes = CMemoryLink::Bytes;
 
 struct Block {
     const char* name;
-    bool (CLPGDevice::*read)();
+    CReadBlocks::Block block;
     uint8_t code; // the command that asks for it
     uint8_t type; // the record that answers
     std::size_t length;
 };
 
 const Block kBlocks[] = {
-    { "base", &CLPGDevice::readBase, 0x07, kRecBase, kBaseLength },
-    { "adv", &CLPGDevice::readAdv, 0x08, kRecAdv, kAdvLength },
-    { "main correction", &CLPGDevice::readMainCorr, 0x16, kRecMainCorr, kMainCorrLength },
-    { "setup times 1", &CLPGDevice::readSetupTimes1, 0x0C, kRecSetupTimes1, kSetupTimesLength },
-    { "advanced setup", &CLPGDevice::readAdvancedSetup, 0x22, kRecAdvancedSetup, kAdvancedSetupLength },
-    { "sensors setup", &CLPGDevice::readSensorsSetup, 0x2A, kRecSensorsSetup, kSensorsSetupLength },
+    { "base", CReadBlocks::Base, 0x07, kRecBase, kBaseLength },
+    { "adv", CReadBlocks::Adv, 0x08, kRecAdv, kAdvLength },
+    { "main correction", CReadBlocks::MainCorr, 0x16, kRecMainCorr, kMainCorrLength },
+    { "setup times 1", CReadBlocks::SetupTimes1, 0x0C, kRecSetupTimes1, kSetupTimesLength },
+    { "advanced setup", CReadBlocks::AdvancedSetup, 0x22, kRecAdvancedSetup, kAdvancedSetupLength },
+    { "sensors setup", CReadBlocks::SensorsSetup, 0x2A, kRecSensorsSetup, kSensorsSetupLength },
 };
 
 enum class Disturbance { None, Stray, Dropped, Checksum, WrongType, Silence };
@@ -81,7 +81,7 @@ TEST(LinkFaults, ThousandCommandsSurviveTenPercentMixedFaults)
     device.configurePort(1);
     link.setPeer([](const Bytes& request) { return answerTo(request, Disturbance::None); });
     for (const Block& b : kBlocks)
-        ASSERT_TRUE((device.*b.read)()) << b.name;
+        ASSERT_TRUE(device.readBlock(b.block)) << b.name;
     const CSettingsImage reference = device.image();
 
     std::mt19937 random(7);
@@ -97,7 +97,7 @@ TEST(LinkFaults, ThousandCommandsSurviveTenPercentMixedFaults)
         const std::size_t k = static_cast<std::size_t>(i) % (std::size(kBlocks) - 1);
         device.image() = CSettingsImage();
         device.image().m_sensorsSetup = reference.m_sensorsSetup;
-        ASSERT_TRUE((device.*kBlocks[k].read)()) << kBlocks[k].name << " failed at command " << i;
+        ASSERT_TRUE(device.readBlock(kBlocks[k].block)) << kBlocks[k].name << " failed at command " << i;
         const CSettingsImage& got = device.image();
         switch (k) {
         case 0:

@@ -3,8 +3,8 @@
 // clock: the attempts of a command, the polling thread's give-up after more
 // than 10 link faults, its one re-opening after a port error, and what the
 // device raises on the way. Each runs in milliseconds of real time.
-#include <app/data/diaginputthread.h>
-#include <app/device/blockcodec.h>
+#include <app/device/diaginputthread.h>
+#include <app/data/blockcodec.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/log.h>
 #include <syncmsg/multithread.h>
@@ -182,7 +182,7 @@ TEST_F(LinkPolicy, ProtocolTimeOutsOnTheLinksClock)
 TEST_F(LinkPolicy, CommandAgainstASilentPeerGivesUpAfterFifteenAttempts)
 {
     EventLog events(device);
-    EXPECT_FALSE(device.readBase());
+    EXPECT_FALSE(device.readBlock(CReadBlocks::Base));
     EXPECT_EQ(link.requestCount(), 15u);
     // Each attempt waits out the read of the 4 header bytes: 1000 + 4 ms.
     EXPECT_EQ(link.now(), 15u * 1004u);
@@ -199,7 +199,7 @@ TEST_F(LinkPolicy, CommandAgainstASilentPeerGivesUpAfterFifteenAttempts)
         base[0] = 9;
         return PtyPeer::frame(kRecBase, 0x0202, base);
     });
-    EXPECT_TRUE(device.readBase());
+    EXPECT_TRUE(device.readBlock(CReadBlocks::Base));
     EXPECT_EQ(seen, 15u);
     const auto raised = events.all();
     ASSERT_EQ(raised.size(), 1u);
@@ -254,9 +254,9 @@ TEST_F(LinkPolicy, BlockWriteRaisesItsBlockAndIsLogged)
 {
     EventLog events(device);
     link.setPeer([](const Bytes&) { return PtyPeer::frame(2, 0x0303, { 4, 0, 0, 0, 0, 0 }); });
-    EXPECT_TRUE(device.writeMainCorr());
+    EXPECT_TRUE(device.writeBlock(CReadBlocks::MainCorr));
     link.setPeer({});
-    EXPECT_FALSE(device.writeSetupTimes1()); // silent: no event for a block that did not change
+    EXPECT_FALSE(device.writeBlock(CReadBlocks::SetupTimes1)); // silent: no event for a block that did not change
 
     const auto raised = events.all();
     ASSERT_EQ(raised.size(), 1u);

@@ -76,7 +76,7 @@ TEST_F(AutomapE2E, SweepsThenWritesTheComputedCurveAndRefusesWhileAutomapping)
             ASSERT_EQ(device.image().m_setupTimes1[i], fittedCurvePoint(static_cast<int>(i)));
         // As on a fresh installation: no curve, the engine warmed, both maps empty.
         device.image().m_setupTimes1.fill(0);
-        ASSERT_TRUE(device.writeSetupTimes1());
+        ASSERT_TRUE(device.writeBlock(CReadBlocks::SetupTimes1));
         ASSERT_EQ(sim->send("advance 240").rfind("ok", 0), 0u);
         ASSERT_TRUE(device.clearPetrolMap());
         ASSERT_TRUE(device.clearLpgMap());

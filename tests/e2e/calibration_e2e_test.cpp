@@ -84,7 +84,7 @@ protected:
     // What the controller holds now, read back over the link.
     void expectPutBack()
     {
-        ASSERT_TRUE(device.readBase());
+        ASSERT_TRUE(device.readBlock(CReadBlocks::Base));
         EXPECT_DOUBLE_EQ(device.image().m_base.m_emulatorDelay, 0.3);
         EXPECT_EQ(simValue("fuelmode"), "auto");
     }
@@ -115,7 +115,7 @@ TEST_F(CalibrationLoop, NormalProcedureFindsTheCarsNeed)
     EXPECT_TRUE(logged(L"Autokalibracja zakończona pomyślnie.", kCalibrationSuccessColour));
     EXPECT_TRUE(logged(L"Zbierz mapę benzynową i gazową podczas jazdy.", kCalibrationSuccessColour));
     EXPECT_EQ(observer.last, 1000);
-    ASSERT_TRUE(device.readMainCorr());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::MainCorr));
     EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[0], carNeed(4), 0.05);
     EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[7], carNeed(4), 0.05);
     expectPutBack();
@@ -126,7 +126,7 @@ TEST_F(CalibrationLoop, PerCylinderProcedureFindsTheCarsNeed)
     EXPECT_EQ(calibration.start(true), CalibrationOutcome::Success);
     EXPECT_TRUE(logged(L"Autokalibracja zakończona pomyślnie.", kCalibrationSuccessColour));
     EXPECT_EQ(observer.last, 1000);
-    ASSERT_TRUE(device.readMainCorr());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::MainCorr));
     EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[0], carNeed(4), 0.05);
     expectPutBack();
 }

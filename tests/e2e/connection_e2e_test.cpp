@@ -25,15 +25,14 @@ CSettingsImage readBlockByBlock(IPortTable& ports, uint32_t port, bool withSenso
     CLPGDevice device(ports);
     device.configurePort(port);
     EXPECT_TRUE(device.identify());
-    EXPECT_TRUE(device.readDevInfo());
+    EXPECT_TRUE(device.readBlock(CReadBlocks::DevInfo));
     if (withSensors) {
-        EXPECT_TRUE(device.readSensorsSetup());
+        EXPECT_TRUE(device.readBlock(CReadBlocks::SensorsSetup));
     }
-    for (auto read : { &CLPGDevice::readBase, &CLPGDevice::readAdv, &CLPGDevice::readMainCorr,
-                       &CLPGDevice::readSetupTimes1, &CLPGDevice::readSetupTimes2, &CLPGDevice::readInjMap,
-                       &CLPGDevice::readAdvancedSetup, &CLPGDevice::readPressCorr,
-                       &CLPGDevice::readAutomapSchedule, &CLPGDevice::readMapAxes })
-        EXPECT_TRUE((device.*read)());
+    for (auto block : { CReadBlocks::Base, CReadBlocks::Adv, CReadBlocks::MainCorr, CReadBlocks::SetupTimes1,
+                        CReadBlocks::SetupTimes2, CReadBlocks::InjMap, CReadBlocks::AdvancedSetup,
+                        CReadBlocks::PressCorr, CReadBlocks::AutomapSchedule, CReadBlocks::MapAxes })
+        EXPECT_TRUE(device.readBlock(block));
     return device.image();
 }
 
@@ -406,7 +405,7 @@ TEST_F(ConnectionTest, FirstAnswerEndsTheSearchAndNothingIsSentAfterIt)
     EXPECT_LT(askedA, 4u) << "A was not given all its attempts";
     EXPECT_LT(askedC, 4u);
     // The device goes on talking to its controller; the others hear nothing more.
-    EXPECT_TRUE(device.readDevInfo());
+    EXPECT_TRUE(device.readBlock(CReadBlocks::DevInfo));
     EXPECT_EQ(a.requests().size(), askedA);
     EXPECT_EQ(c.requests().size(), askedC);
 }

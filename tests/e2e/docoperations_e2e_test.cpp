@@ -7,7 +7,7 @@
 // thread running) and on petrol staying there, and the initial preset written
 // only when blank, and a save after an incomplete read asked for first.
 #include <app/data/settingsio.h>
-#include <app/device/docoperations.h>
+#include <app/tuning/docoperations.h>
 #include <app/device/lpgdevice.h>
 #include <app/tuning/settingscheck.h>
 #include <app/platform/log.h>
@@ -36,12 +36,12 @@ namespace {
 bool readAll(CLPGDevice& d)
 {
     const std::function<bool()> reads[] = {
-        [&] { return d.readDevInfo(); }, [&] { return d.readSensorsSetup(); }, [&] { return d.readBase(); },
-        [&] { return d.readAdv(); }, [&] { return d.readMainCorr(); },
-        [&] { return d.readSetupTimes1(); }, [&] { return d.readSetupTimes2(); },
-        [&] { return d.readInjMap(); }, [&] { return d.readAdvancedSetup(); },
-        [&] { return d.readPressCorr(); }, [&] { return d.readAutomapSchedule(); },
-        [&] { return d.readMapAxes(); },
+        [&] { return d.readBlock(CReadBlocks::DevInfo); }, [&] { return d.readBlock(CReadBlocks::SensorsSetup); }, [&] { return d.readBlock(CReadBlocks::Base); },
+        [&] { return d.readBlock(CReadBlocks::Adv); }, [&] { return d.readBlock(CReadBlocks::MainCorr); },
+        [&] { return d.readBlock(CReadBlocks::SetupTimes1); }, [&] { return d.readBlock(CReadBlocks::SetupTimes2); },
+        [&] { return d.readBlock(CReadBlocks::InjMap); }, [&] { return d.readBlock(CReadBlocks::AdvancedSetup); },
+        [&] { return d.readBlock(CReadBlocks::PressCorr); }, [&] { return d.readBlock(CReadBlocks::AutomapSchedule); },
+        [&] { return d.readBlock(CReadBlocks::MapAxes); },
     };
     for (const auto& read : reads)
         if (!read())
@@ -221,7 +221,7 @@ TEST_F(DocOperationsE2E, LineThatIsNoNumberIsRefusedWithoutAQuestion)
 TEST_F(DocOperationsE2E, InspectionBitOfTheControllerIsKept)
 {
     m_device.image().m_advancedSetup.m_advancedFlags |= 0x01;
-    ASSERT_TRUE(m_device.writeAdvancedSetup());
+    ASSERT_TRUE(m_device.writeBlock(CReadBlocks::AdvancedSetup));
     CSettingsImage file = m_device.image();
     file.m_advancedSetup.m_advancedFlags &= static_cast<uint8_t>(~0x01);
     const std::string path = scratch("no-inspection.settings");
@@ -230,7 +230,7 @@ TEST_F(DocOperationsE2E, InspectionBitOfTheControllerIsKept)
     CDocOperations ops(m_device);
     ASSERT_TRUE(ops.loadIntoController(path));
     m_device.image().m_advancedSetup.m_advancedFlags = 0;
-    ASSERT_TRUE(m_device.readAdvancedSetup());
+    ASSERT_TRUE(m_device.readBlock(CReadBlocks::AdvancedSetup));
     EXPECT_EQ(m_device.image().m_advancedSetup.m_advancedFlags & 0x01, 0x01);
 }
 

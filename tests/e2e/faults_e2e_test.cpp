@@ -19,15 +19,15 @@ namespace {
 
 struct Block {
     const char* name;
-    bool (CLPGDevice::*read)();
+    CReadBlocks::Block block;
 };
 
 const Block kBlocks[] = {
-    { "base", &CLPGDevice::readBase },
-    { "adv", &CLPGDevice::readAdv },
-    { "main correction", &CLPGDevice::readMainCorr },
-    { "setup times 1", &CLPGDevice::readSetupTimes1 },
-    { "advanced setup", &CLPGDevice::readAdvancedSetup },
+    { "base", CReadBlocks::Base },
+    { "adv", CReadBlocks::Adv },
+    { "main correction", CReadBlocks::MainCorr },
+    { "setup times 1", CReadBlocks::SetupTimes1 },
+    { "advanced setup", CReadBlocks::AdvancedSetup },
 };
 
 TEST(FaultsE2E, CommandsSurviveTenPercentMixedFaults)
@@ -36,9 +36,9 @@ TEST(FaultsE2E, CommandsSurviveTenPercentMixedFaults)
     ASSERT_TRUE(sim.start()) << sim.error();
     CLPGDevice device;
     device.configurePort(device.ports().addPath(sim.ptyPath(), "test"));
-    ASSERT_TRUE(device.readSensorsSetup());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::SensorsSetup));
     for (const auto& b : kBlocks)
-        ASSERT_TRUE((device.*b.read)()) << b.name;
+        ASSERT_TRUE(device.readBlock(b.block)) << b.name;
     const CSettingsImage reference = device.image();
 
     ASSERT_EQ(sim.send("fault mixed 0.1"), "ok fault mixed 0.100000");
@@ -46,7 +46,7 @@ TEST(FaultsE2E, CommandsSurviveTenPercentMixedFaults)
         const Block& b = kBlocks[i % std::size(kBlocks)];
         device.image() = CSettingsImage();
         device.image().m_sensorsSetup = reference.m_sensorsSetup;
-        ASSERT_TRUE((device.*b.read)()) << b.name << " failed at command " << i;
+        ASSERT_TRUE(device.readBlock(b.block)) << b.name << " failed at command " << i;
         const CSettingsImage& got = device.image();
         switch (i % std::size(kBlocks)) {
         case 0: ASSERT_TRUE(got.m_base == reference.m_base) << i; break;
@@ -68,7 +68,7 @@ TEST(FaultsE2E, SilenceFailsEachCommandInBoundedTime)
     device.configurePort(device.ports().addPath(sim.ptyPath(), "test"));
     device.image().m_base.m_switchRPM = 1234;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(device.readBase());
+    EXPECT_FALSE(device.readBlock(CReadBlocks::Base));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // 15 attempts of about one second each (a read of n bytes waits 1000 + n ms).
     EXPECT_GT(seconds, 14.0);

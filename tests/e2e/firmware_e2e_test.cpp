@@ -130,7 +130,7 @@ TEST_F(FirmwareE2E, From303To304TheLubricationSettingsAreCleared)
     auto& adv = device.image().m_advancedSetup;
     adv.m_lubricationShare = 35;
     adv.m_advancedFlags2 = 0x05;
-    ASSERT_TRUE(device.writeAdvancedSetup());
+    ASSERT_TRUE(device.writeBlock(CReadBlocks::AdvancedSetup));
     const std::string before = sim->send("dump store");
     ASSERT_NE(before.find("record26="), std::string::npos);
 

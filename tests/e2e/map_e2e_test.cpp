@@ -28,10 +28,10 @@ protected:
         m_device.m_connected = true;
         // The fake clock's waits pass on the simulator's clock too (the wait for petrol).
         m_ui.onSleep = [this](unsigned ms) { m_sim.send("advance " + std::to_string(ms / 1000.0)); };
-        ASSERT_TRUE(m_device.readDevInfo());
-        ASSERT_TRUE(m_device.readBase());
-        ASSERT_TRUE(m_device.readInjMap());
-        ASSERT_TRUE(m_device.readMapAxes());
+        ASSERT_TRUE(m_device.readBlock(CReadBlocks::DevInfo));
+        ASSERT_TRUE(m_device.readBlock(CReadBlocks::Base));
+        ASSERT_TRUE(m_device.readBlock(CReadBlocks::InjMap));
+        ASSERT_TRUE(m_device.readBlock(CReadBlocks::MapAxes));
         m_model.refresh();
     }
 
@@ -260,8 +260,8 @@ TEST_F(MapE2E, WholePageWritesAreWrappedOnPetrolWithTheRestart)
     ASSERT_FALSE(m_ui.texts().empty());
     EXPECT_NE(m_ui.texts().back().find(L"m_devInfo, m_base"), std::wstring::npos) << toUtf8(m_ui.texts().back());
     EXPECT_EQ(simMap(m_sim).cells, untouched.cells);
-    ASSERT_TRUE(m_device.readDevInfo());
-    ASSERT_TRUE(m_device.readBase());
+    ASSERT_TRUE(m_device.readBlock(CReadBlocks::DevInfo));
+    ASSERT_TRUE(m_device.readBlock(CReadBlocks::Base));
 
     ASSERT_EQ(m_sim.send("fuel lpg"), "ok fuel lpg");
     for (int i = 0; i < 100 && statusField(m_sim, "fuel") != "3"; ++i)

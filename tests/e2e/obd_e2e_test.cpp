@@ -10,6 +10,7 @@
 
 #include <app/tuning/mapfromobd.h>
 #include <app/tuning/obdcodes.h>
+#include <app/tuning/deviceobd.h>
 
 #include <cmath>
 
@@ -73,16 +74,16 @@ protected:
         ui.onSleep = [this](unsigned ms) { m_sim->send("advance " + std::to_string(ms / 1000.0)); };
         m_device.configurePort(addPort(m_sim->ptyPath()));
         m_device.m_connected = true;
-        ASSERT_TRUE(m_device.readDevInfo());
+        ASSERT_TRUE(m_device.readBlock(CReadBlocks::DevInfo));
     }
 
     // The setup, then (the fitted car's record names CAN 11-bit at 500 kbit/s)
     // the automatic detection when that found nothing.
     bool reachEngine()
     {
-        if (m_device.setupStep())
+        if (obdOf(m_device).setupStep())
             return true;
-        return m_device.detect(4) == GetParam().protocol;
+        return obdOf(m_device).detect(4) == GetParam().protocol;
     }
 
     std::unique_ptr<CSimProcess> m_sim;
@@ -95,22 +96,22 @@ TEST_P(ObdE2E, DetectionFindsTheBusAndReadingsFollowTheTrims)
 {
     const Bus& bus = GetParam();
     // The fitted car's record names CAN 11-bit at 500 kbit/s: only there does the setup reach the car.
-    EXPECT_EQ(m_device.setupStep(), std::string(bus.name) == "can11_500");
+    EXPECT_EQ(obdOf(m_device).setupStep(), std::string(bus.name) == "can11_500");
     // "Włącz OBD" on automatic detection: the present bus, then the attempts table.
     const auto started = Clock::now();
-    ASSERT_EQ(m_device.detect(4), bus.protocol);
+    ASSERT_EQ(obdOf(m_device).detect(4), bus.protocol);
     const auto realMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
     std::printf("[ measure  ] %s: automatic detection found the engine computer in %lld ms (%llu ms of them "
                 "initialisation waits)\n",
         bus.name, static_cast<long long>(realMs + static_cast<long long>(ui.clockMs())),
         static_cast<unsigned long long>(ui.clockMs()));
-    EXPECT_TRUE(m_device.established());
-    EXPECT_EQ(m_device.settingsRecord().requestAddress, bus.requestAddress);
-    EXPECT_EQ(m_device.settingsRecord().speed, bus.speed);
-    EXPECT_EQ(m_device.settingsRecord().protocol, bus.protocol);
-    EXPECT_EQ(m_device.engineAddress(), bus.engine);
-    EXPECT_EQ(m_device.protocolText(), bus.protocolText);
-    EXPECT_EQ(m_device.standardText(), L"OBD Europe (EOBD)");
+    EXPECT_TRUE(obdOf(m_device).established());
+    EXPECT_EQ(obdOf(m_device).settingsRecord().requestAddress, bus.requestAddress);
+    EXPECT_EQ(obdOf(m_device).settingsRecord().speed, bus.speed);
+    EXPECT_EQ(obdOf(m_device).settingsRecord().protocol, bus.protocol);
+    EXPECT_EQ(obdOf(m_device).engineAddress(), bus.engine);
+    EXPECT_EQ(obdOf(m_device).protocolText(), bus.protocolText);
+    EXPECT_EQ(obdOf(m_device).standardText(), L"OBD Europe (EOBD)");
     EXPECT_TRUE(ui.shown().empty());
 
     // The controller read back: OBD on, this bus.
@@ -120,35 +121,35 @@ TEST_P(ObdE2E, DetectionFindsTheBusAndReadingsFollowTheTrims)
     EXPECT_EQ(record[11], bus.protocol);
 
     // Less LPG on every injector: the car runs lean and its trims rise.
-    ASSERT_TRUE(m_device.readMainCorr());
+    ASSERT_TRUE(m_device.readBlock(CReadBlocks::MainCorr));
     for (double& corr : m_device.image().m_mainCorr.m_mainCorr)
         corr -= 0.5;
-    ASSERT_TRUE(m_device.writeMainCorr());
+    ASSERT_TRUE(m_device.writeBlock(CReadBlocks::MainCorr));
     m_sim->send("advance 150");
-    const bool twoBanks = m_device.reading(2).enabled;
+    const bool twoBanks = obdOf(m_device).reading(2).enabled;
     EXPECT_EQ(twoBanks, bus.twoBanks);
     for (int turn = 0; turn < 16; ++turn)
-        m_device.pollStep();
+        obdOf(m_device).pollStep();
     double stft = 0;
     double ltft = 0;
     ASSERT_TRUE(simTrims(*m_sim, stft, ltft));
     EXPECT_GT(ltft, 5);
     // One byte of trim is 0.78 %; the car keeps regulating between the two.
-    EXPECT_NEAR(m_device.value(0), stft, 1.2);
-    EXPECT_NEAR(m_device.value(1), ltft, 1.2);
+    EXPECT_NEAR(obdOf(m_device).value(0), stft, 1.2);
+    EXPECT_NEAR(obdOf(m_device).value(1), ltft, 1.2);
     if (twoBanks)
-        EXPECT_NEAR(m_device.value(3), ltft + 1.5, 1.2) << "the second bank runs a little leaner";
+        EXPECT_NEAR(obdOf(m_device).value(3), ltft + 1.5, 1.2) << "the second bank runs a little leaner";
     else
-        EXPECT_EQ(m_device.readingText(3), L"");
-    EXPECT_GT(m_device.value(4), 0.0);
-    EXPECT_LT(m_device.value(4), 1.0);
+        EXPECT_EQ(obdOf(m_device).readingText(3), L"");
+    EXPECT_GT(obdOf(m_device).value(4), 0.0);
+    EXPECT_LT(obdOf(m_device).value(4), 1.0);
 }
 
 TEST_P(ObdE2E, TroubleCodesAreListedAndCleared)
 {
     ASSERT_TRUE(reachEngine());
     std::vector<uint16_t> codes;
-    ASSERT_EQ(m_device.readTroubleCodes(codes), CObdDiagnostic::Outcome::Done);
+    ASSERT_EQ(obdOf(m_device).readTroubleCodes(codes), CObdDiagnostic::Outcome::Done);
     EXPECT_EQ(codes, (std::vector<uint16_t> { 0x0171, 0x0300, 0x0420 }));
     const COBDCodes table;
     EXPECT_EQ(table.description(codes.at(0)), L"P0171   System too Lean (Bank 1)");
@@ -156,13 +157,13 @@ TEST_P(ObdE2E, TroubleCodesAreListedAndCleared)
     // Eight codes: three segments on CAN, three frames on the K-line.
     ASSERT_EQ(m_sim->send("dtc P0101 P0102 P0103 P0104 P0105 P0106 P0107 P0108"),
         "ok dtc P0101 P0102 P0103 P0104 P0105 P0106 P0107 P0108");
-    ASSERT_EQ(m_device.readTroubleCodes(codes), CObdDiagnostic::Outcome::Done);
+    ASSERT_EQ(obdOf(m_device).readTroubleCodes(codes), CObdDiagnostic::Outcome::Done);
     EXPECT_EQ(codes, (std::vector<uint16_t> { 0x0101, 0x0102, 0x0103, 0x0104, 0x0105, 0x0106, 0x0107, 0x0108 }));
 
     ui.queueAnswer(true);
-    EXPECT_EQ(m_device.clearTroubleCodes(), CObdDiagnostic::Outcome::Done);
+    EXPECT_EQ(obdOf(m_device).clearTroubleCodes(), CObdDiagnostic::Outcome::Done);
     EXPECT_EQ(m_sim->send("dtc"), "ok dtc");
-    ASSERT_EQ(m_device.readTroubleCodes(codes), CObdDiagnostic::Outcome::Done);
+    ASSERT_EQ(obdOf(m_device).readTroubleCodes(codes), CObdDiagnostic::Outcome::Done);
     EXPECT_TRUE(codes.empty());
     EXPECT_EQ(ui.texts(), std::vector<std::wstring> { L"Czy chcesz skasować błędy OBD?" });
 }
@@ -173,11 +174,11 @@ TEST_P(ObdE2E, VinIsReadWholeOrNotAtAll)
 {
     ASSERT_TRUE(reachEngine());
     std::wstring vin = L"left over";
-    ASSERT_EQ(m_device.readVin(vin), CObdDiagnostic::Outcome::Done);
+    ASSERT_EQ(obdOf(m_device).readVin(vin), CObdDiagnostic::Outcome::Done);
     EXPECT_EQ(vin, L"KRVZZZ1ZZAK012345");
 
     ASSERT_EQ(m_sim->send("vin KRVZZZ1ZZAK01"), "ok vin KRVZZZ1ZZAK01");
-    EXPECT_EQ(m_device.readVin(vin), CObdDiagnostic::Outcome::Incomplete);
+    EXPECT_EQ(obdOf(m_device).readVin(vin), CObdDiagnostic::Outcome::Incomplete);
     EXPECT_EQ(vin, L"");
     EXPECT_TRUE(ui.shown().empty());
 }
@@ -194,15 +195,15 @@ TEST_F(ConnectionTest, ObdPollRateAtWirePace)
     CLPGDevice device(m_ports);
     device.configurePort(addPort(sim->ptyPath()));
     device.m_connected = true;
-    ASSERT_TRUE(device.readDevInfo());
-    ASSERT_TRUE(device.setupStep());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::DevInfo));
+    ASSERT_TRUE(obdOf(device).setupStep());
     // Counted, not timed: the readings come within a bounded number of steps
     // (the rate is printed as a figure; a loaded machine only makes it smaller).
     int readings = 0;
     int steps = 0;
     const auto started = Clock::now();
     for (; steps < 60 && readings < 8; ++steps)
-        readings += device.pollStep() ? 1 : 0;
+        readings += obdOf(device).pollStep() ? 1 : 0;
     const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
     std::printf(
         "[ measure  ] OBD readings through the controller at 38400 baud: %.1f per second\n", readings / seconds);
@@ -222,11 +223,11 @@ TEST_F(ConnectionTest, MapFromObdThroughTheController)
     CLPGDevice device(m_ports);
     device.configurePort(addPort(sim->ptyPath()));
     device.m_connected = true;
-    ASSERT_TRUE(device.readDevInfo());
-    ASSERT_TRUE(device.readBase());
-    ASSERT_TRUE(device.readInjMap());
-    ASSERT_TRUE(device.readMapAxes());
-    ASSERT_TRUE(device.setupStep());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::DevInfo));
+    ASSERT_TRUE(device.readBlock(CReadBlocks::Base));
+    ASSERT_TRUE(device.readBlock(CReadBlocks::InjMap));
+    ASSERT_TRUE(device.readBlock(CReadBlocks::MapAxes));
+    ASSERT_TRUE(obdOf(device).setupStep());
 
     // Automatic OBD corrections on in the controller.
     std::array<uint8_t, 18> config {};
@@ -238,7 +239,7 @@ TEST_F(ConnectionTest, MapFromObdThroughTheController)
     auto& table = device.image().m_corrMap.m_injMapTable;
     for (auto& row : table)
         row.fill(-20);
-    ASSERT_TRUE(device.writeInjMap());
+    ASSERT_TRUE(device.writeBlock(CReadBlocks::InjMap));
     sim->send("advance 200");
 
     auto live = [&device] {
@@ -258,12 +259,12 @@ TEST_F(ConnectionTest, MapFromObdThroughTheController)
 
     int cell = -1;
     for (int tick = 0; tick < 40; ++tick) {
-        device.pollStep();
+        obdOf(device).pollStep();
         const CDiag record = live();
         double rpm = 0;
         double time = 0;
         CMapFromOBD::operatingPoint(record, device.image().m_devInfo.m_injCount, rpm, time);
-        mapping.tick(device, rpm, time);
+        mapping.tick(obdOf(device), rpm, time);
         cell = CMapFromOBD::cellOf(device.image().m_corrMap, rpm, time);
         sim->send("advance 0.1");
     }
@@ -286,7 +287,7 @@ TEST_F(ConnectionTest, MapFromObdThroughTheController)
     EXPECT_LE(table[row][column], 50);
     // The controller holds the map as written.
     const auto written = table;
-    ASSERT_TRUE(device.readInjMap());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::InjMap));
     for (int r = 0; r < 19; ++r)
         for (int c = 0; c < 15; ++c)
             EXPECT_EQ(table[r][c], written[r][c]) << r << "," << c;
@@ -295,8 +296,8 @@ TEST_F(ConnectionTest, MapFromObdThroughTheController)
     sim->send("advance 300");
     ASSERT_EQ(live().fuelState(), 3);
     for (int turn = 0; turn < 8; ++turn)
-        device.pollStep();
-    const double after = CMapFromOBD::trimSample(device.value(0), device.value(1), device.value(2), device.value(3));
+        obdOf(device).pollStep();
+    const double after = CMapFromOBD::trimSample(obdOf(device).value(0), obdOf(device).value(1), obdOf(device).value(2), obdOf(device).value(3));
     std::printf("[ measure  ] trims at idle before mapping %.1f %%, after %.1f %%\n", trim, after);
     EXPECT_LT(after, trim - 1);
 }

@@ -194,7 +194,7 @@ TEST_F(PollingTest, RecordsWhileTheGuiThreadSendsCommands)
     while ((commands < 33 || newest() < 10) && Clock::now() < deadline) {
         std::array<uint8_t, 4> errors {};
         EXPECT_TRUE(device->readErrors(errors));
-        EXPECT_TRUE(device->readBase());
+        EXPECT_TRUE(device->readBlock(CReadBlocks::Base));
         EXPECT_TRUE(device->readStatistics());
         commands += 3;
     }

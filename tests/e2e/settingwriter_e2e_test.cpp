@@ -34,10 +34,10 @@ protected:
         m_device.setLink(&m_link);
         m_device.configurePort(1);
         m_device.m_connected = true;
-        ASSERT_TRUE(m_device.readBase());
-        ASSERT_TRUE(m_device.readAdv());
-        ASSERT_TRUE(m_device.readAdvancedSetup());
-        ASSERT_TRUE(m_device.readSensorsSetup());
+        ASSERT_TRUE(m_device.readBlock(CReadBlocks::Base));
+        ASSERT_TRUE(m_device.readBlock(CReadBlocks::Adv));
+        ASSERT_TRUE(m_device.readBlock(CReadBlocks::AdvancedSetup));
+        ASSERT_TRUE(m_device.readBlock(CReadBlocks::SensorsSetup));
         m_types.clear();
     }
 

@@ -10,7 +10,7 @@
 #include <app/data/settingsfile.h>
 #include <app/data/settingsio.h>
 #include <app/platform/boundedread.h>
-#include <app/tuning/settingsdiff.h>
+#include <app/data/settingsdiff.h>
 
 #include <cstddef>
 #include <cstdint>

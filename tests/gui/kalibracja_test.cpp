@@ -18,8 +18,8 @@
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
 #include <app/shell/mainframe.h>
-#include <app/tuning/correctionspin.h>
-#include <app/tuning/kalibracjadlg.h>
+#include <app/shell/correctionspin.h>
+#include <app/shell/kalibracjadlg.h>
 #include <gradctrls/multipage/imultipagebutton.h>
 #include <tools/sim/fittedcar.h>
 
@@ -201,12 +201,12 @@ TEST_F(KalibracjaPage, StartRunsToTheCarsCorrectionAndRefusesAFuelButtonMeanwhil
     EXPECT_TRUE(ctrl(CKalibracjaDlg::kStartId)->isEnabled());
 
     // What the page shows is what the controller now holds, and what the car needs.
-    ASSERT_TRUE(device.readMainCorr());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::MainCorr));
     const double found = device.image().m_mainCorr.m_mainCorr[0];
     EXPECT_NEAR(found, carNeed(n), 0.05);
     for (int i = 0; i < n; ++i)
         EXPECT_EQ(m_page->correctionText(i).toStdWString(), CMainCorrEdits::format(found)) << i;
-    ASSERT_TRUE(device.readBase());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::Base));
     EXPECT_DOUBLE_EQ(device.image().m_base.m_emulatorDelay, 0.3);
     EXPECT_EQ(simValue("fuelmode"), "auto");
     // The length of the run on the car's own clock (the scripted one).
@@ -237,7 +237,7 @@ TEST_F(KalibracjaPage, StopEndsTheRunAndPutsBackTheDelayAndAutomaticMode)
     EXPECT_FALSE(m_page->running());
     EXPECT_FALSE(doc().operationRunning());
     EXPECT_TRUE(ctrl(CKalibracjaDlg::kStartId)->isEnabled());
-    ASSERT_TRUE(doc().device().readBase());
+    ASSERT_TRUE(doc().device().readBlock(CReadBlocks::Base));
     EXPECT_DOUBLE_EQ(doc().device().image().m_base.m_emulatorDelay, 0.3);
     EXPECT_EQ(simValue("fuelmode"), "auto");
 }
@@ -284,7 +284,7 @@ TEST_F(KalibracjaPage, LostLinkIsNamedAndPutBackWhenTheFitterSaysYesAfterTheReco
               heading + L"\n" + delay + L"\n" + fuel + L"\n\nPrzywrócić ustawienia sprzed autokalibracji?");
     EXPECT_TRUE(logged(L"Przywrócono ustawienia sprzed autokalibracji.", kYellow));
     EXPECT_EQ(simValue("fuelmode"), "auto");
-    ASSERT_TRUE(doc().device().readBase());
+    ASSERT_TRUE(doc().device().readBlock(CReadBlocks::Base));
     EXPECT_DOUBLE_EQ(doc().device().image().m_base.m_emulatorDelay, 0.3);
 }
 
@@ -326,7 +326,7 @@ TEST_F(KalibracjaPage, SpinsFollowTheRuleAndWriteTheController)
     guitest::click(spin0->upButton());
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(m_page->correctionText(i), QStringLiteral("0.51")) << i;
-    ASSERT_TRUE(device.readMainCorr());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::MainCorr));
     EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[7], 0.51, 0.005);
 
     // Without it each cylinder has its own; the lower arrow lowers.
@@ -335,7 +335,7 @@ TEST_F(KalibracjaPage, SpinsFollowTheRuleAndWriteTheController)
     guitest::click(spin1->downButton());
     EXPECT_EQ(m_page->correctionText(0), QStringLiteral("0.51"));
     EXPECT_EQ(m_page->correctionText(1), QStringLiteral("0.50"));
-    ASSERT_TRUE(device.readMainCorr());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::MainCorr));
     EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[0], 0.51, 0.005);
     EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[1], 0.50, 0.005);
     EXPECT_TRUE(m_run->ui.shown().empty());
@@ -382,7 +382,7 @@ TEST_F(KalibracjaPage, SpinChangeIsUndoneInTheControllerAndRefusedOnceItChanged)
     CLPGDevice& device = doc().device();
     CMainFrame* frame = m_run->app().mainFrame();
     const auto held = [&](int i) {
-        EXPECT_TRUE(device.readMainCorr());
+        EXPECT_TRUE(device.readBlock(CReadBlocks::MainCorr));
         return device.image().m_mainCorr.m_mainCorr[static_cast<std::size_t>(i)];
     };
     guitest::click(ctrl<CCorrectionSpin>(CKalibracjaDlg::kFirstSpinId)->upButton());
@@ -431,7 +431,7 @@ TEST_F(KalibracjaPage, PerCylinderBoxRunsTheCylinderByCylinderProcedure)
     EXPECT_TRUE(boxLocked);
     EXPECT_TRUE(ctrl(CKalibracjaDlg::kPerCylinderId)->isEnabled());
     EXPECT_TRUE(logged(L"Autokalibracja przerwana", kYellow));
-    ASSERT_TRUE(doc().device().readBase());
+    ASSERT_TRUE(doc().device().readBlock(CReadBlocks::Base));
     EXPECT_DOUBLE_EQ(doc().device().image().m_base.m_emulatorDelay, 0.3);
 }
 

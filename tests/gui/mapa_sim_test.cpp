@@ -24,6 +24,7 @@
 #include <app/shell/maparray.h>
 #include <app/tuning/mapcsv.h>
 #include <app/tuning/mapfromobd.h>
+#include <app/tuning/deviceobd.h>
 #include <gradctrls/cellarray/cellarrayedit.h>
 #include <gradctrls/multipage/gdipmultipagectrl.h>
 #include <gradctrls/multipage/imultipagebutton.h>
@@ -723,7 +724,7 @@ protected:
             return;
         m_sim->send("engine idle");
         m_run->ui.onSleep = [this](unsigned ms) { m_sim->send("advance " + std::to_string(ms / 1000.0)); };
-        device().setEstablished(true);
+        obdOf(device()).setEstablished(true);
         ASSERT_TRUE(waitFor([&] { return control(CCorRpmDlg::kChkObdMap)->isEnabled(); }))
             << "the box follows the link";
         guitest::click(control(CCorRpmDlg::kChkObdMap));

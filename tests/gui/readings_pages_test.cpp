@@ -312,7 +312,7 @@ TEST_F(SimReadings, LevelSensorDialogNamesTheFittedSensor)
     fullSpin->upArrow()->click();
     EXPECT_EQ(dialog.selectedCode(), -1);
     dialog.hide();
-    ASSERT_TRUE(device().readSensorsSetup());
+    ASSERT_TRUE(device().readBlock(CReadBlocks::SensorsSetup));
     EXPECT_EQ(device().image().m_sensorsSetup.m_fuelFull, 46) << "written to the controller";
     CkorvanaView* view = m_run->app().view();
     ASSERT_TRUE(view->showPage(1));
@@ -326,7 +326,7 @@ TEST_F(SimReadings, LevelSensorDialogNamesTheFittedSensor)
     ASSERT_GE(aeb, 0);
     list->setCurrentIndex(aeb);
     emit list->activated(aeb);
-    ASSERT_TRUE(device().readSensorsSetup());
+    ASSERT_TRUE(device().readBlock(CReadBlocks::SensorsSetup));
     EXPECT_EQ(device().image().m_sensorsSetup.m_fuelFull, 45);
     EXPECT_EQ(list->currentIndex(), aeb);
     EXPECT_TRUE(m_run->ui.shown().empty());
@@ -900,6 +900,7 @@ TEST(DemoReadings, AnExceptionLeavingASlotIsShownAndTheProgramGoesOn)
 } // namespace
 
 #include <app/shell/wspolneodczytyexmultipagedlg.h>
+#include <app/tuning/deviceobd.h>
 
 namespace {
 
@@ -916,8 +917,8 @@ TEST(DemoReadings, ExtendedPanelTilesShowTheObdReadings)
     ASSERT_TRUE(page.Create());
     auto tile = [&](int id) { return qobject_cast<QLabel*>(findChildCtrl(&page, id))->text(); };
     EXPECT_EQ(tile(1154), QStringLiteral("\nSTFT Bank 1\n- %"));
-    doc->device().setReadingText(0, L"3.1");
-    doc->device().setReadingText(6, L"0.45");
+    obdOf(doc->device()).setReadingText(0, L"3.1");
+    obdOf(doc->device()).setReadingText(6, L"0.45");
     ASSERT_TRUE(waitFor([&] { return doc->device().diagData().newestSequence() > 0; }));
     page.onTimer();
     EXPECT_EQ(tile(1154), QStringLiteral("\nSTFT Bank 1\n3.1 %"));

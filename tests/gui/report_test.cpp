@@ -14,6 +14,7 @@
 #include <app/platform/consoleinteraction.h>
 #include <app/shell/samochoddlg.h>
 #include <app/shell/sessionreport.h>
+#include <app/tuning/deviceobd.h>
 #include <basectrls/ctrlid.h>
 
 #include <childprocess.h>
@@ -121,7 +122,7 @@ TEST_F(Report, SessionAgainstTheSimulator)
     ASSERT_TRUE(device.connectOnPort(device.ports().addPath(sim.ptyPath(), "test")));
     recorder.connected(device);
     ASSERT_NE(recorder.connectedPoint(), 0);
-    ASSERT_TRUE(device.setupStep());
+    ASSERT_TRUE(obdOf(device).setupStep());
 
     CCarDetails car;
     car.m_carInfo.m_vendor = L"Skoda";
@@ -144,16 +145,16 @@ TEST_F(Report, SessionAgainstTheSimulator)
         CSettingsTable::setValue(*field, device.image(), *next);
         changed.emplace_back(before, CSettingsTable::text(*field, device.image()) + unit);
     }
-    ASSERT_TRUE(device.writeBase());
+    ASSERT_TRUE(device.writeBlock(CReadBlocks::Base));
     for (int row = 4; row < 7; ++row)
         for (int col = 2; col < 5; ++col)
             device.image().m_corrMap.m_injMapTable[row][col] += 5;
-    ASSERT_TRUE(device.writeInjMap());
+    ASSERT_TRUE(device.writeBlock(CReadBlocks::InjMap));
 
     std::vector<uint16_t> codes;
-    ASSERT_EQ(device.readTroubleCodes(codes), CObdDiagnostic::Outcome::Done);
+    ASSERT_EQ(obdOf(device).readTroubleCodes(codes), CObdDiagnostic::Outcome::Done);
     ASSERT_EQ(codes.size(), 3u);
-    ASSERT_EQ(device.clearTroubleCodes(), CObdDiagnostic::Outcome::Done);
+    ASSERT_EQ(obdOf(device).clearTroubleCodes(), CObdDiagnostic::Outcome::Done);
 
     const CSessionReport report = CSessionReport::gather(device, &recorder, recorder.connectedPoint());
     EXPECT_EQ(report.changedCellCount, 9);
@@ -196,7 +197,7 @@ TEST_F(Report, TheCarDialogReadsTheVinAndTheCarIsKeptBySerial)
     CLPGDevice device;
     ASSERT_TRUE(device.connectOnPort(device.ports().addPath(sim.ptyPath(), "test")));
     recorder.connected(device);
-    ASSERT_TRUE(device.setupStep());
+    ASSERT_TRUE(obdOf(device).setupStep());
 
     CSamochodDlg dialog(recorder.car(), [&device] { return readVinShown(device); });
     ASSERT_TRUE(dialog.Create());

@@ -12,7 +12,7 @@
 #include <app/data/settingfields.h>
 #include <app/data/settingsio.h>
 #include <app/data/workingtime.h>
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 #include <app/device/settingwriter.h>
 #include <app/platform/pcid.h>
 #include <app/shell/consolebtn.h>
@@ -112,11 +112,11 @@ protected:
         const CSettingsImage kept = device().image();
         bool read = true;
         if (f.blocks & kBlockBase)
-            read = read && device().readBase();
+            read = read && device().readBlock(CReadBlocks::Base);
         if (f.blocks & kBlockAdv)
-            read = read && device().readAdv();
+            read = read && device().readBlock(CReadBlocks::Adv);
         if (f.blocks & kBlockAdvancedSetup)
-            read = read && device().readAdvancedSetup();
+            read = read && device().readBlock(CReadBlocks::AdvancedSetup);
         EXPECT_TRUE(read) << f.key;
         const double value = CSettingsTable::value(f, device().image());
         device().image() = kept;

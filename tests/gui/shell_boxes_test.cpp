@@ -9,7 +9,7 @@
 #include "shelltest.h"
 #include <afmbuilder.h>
 
-#include <app/device/docoperations.h>
+#include <app/tuning/docoperations.h>
 #include <app/device/firmwareupdate.h>
 #include <app/device/lpgdevice.h>
 #include <app/shell/korvanadoc.h>

@@ -17,6 +17,7 @@
 #include <app/shell/obddlg.h>
 #include <app/shell/obdshellsteps.h>
 #include <app/shell/spinbutton.h>
+#include <app/tuning/deviceobd.h>
 #include <basectrls/ctrlid.h>
 
 #include <simprocess.h>
@@ -151,16 +152,16 @@ TEST_P(ObdPageBus, EnableFindsTheBusAndTheReadingsFollowTheTrims)
     ASSERT_TRUE(page);
     // Off first, so that the detection below starts from nothing.
     chooseEnable(page, 0);
-    EXPECT_FALSE(device().established());
+    EXPECT_FALSE(obdOf(device()).established());
     EXPECT_EQ(text(page, CObdDlg::kEditProtocol), QString());
 
     // As the car was fitted (CAN 11-bit at 500 kbit/s), so that the search walks the attempts table.
-    CObdSettingsRecord& record = device().settingsRecord();
+    CObdSettingsRecord& record = obdOf(device()).settingsRecord();
     record.requestAddress = 0x7DF;
     record.speed = 2;
     record.protocol = 3;
     chooseEnable(page, 4);
-    ASSERT_TRUE(device().established()) << bus.name;
+    ASSERT_TRUE(obdOf(device()).established()) << bus.name;
     auto* combo = qobject_cast<QComboBox*>(findChildCtrl(page, CObdDlg::kComboEnable));
     EXPECT_EQ(combo->currentIndex(), CObdDlg::enableItem(bus.protocol)) << "the combo shows the bus found";
     EXPECT_EQ(text(page, CObdDlg::kEditProtocol), QString::fromLatin1(bus.protocolText));
@@ -202,7 +203,7 @@ TEST_F(ObdPage, TroubleCodesAreListedWithTheirTextsAndCleared)
     ASSERT_TRUE(start({ "--obd", "can11" }));
     CObdDlg* page = showObdPage();
     ASSERT_TRUE(page);
-    ASSERT_TRUE(device().established());
+    ASSERT_TRUE(obdOf(device()).established());
     ASSERT_EQ(m_sim->send("dtc P0171 P0300 P0420 P0133"), "ok dtc P0171 P0300 P0420 P0133");
 
     page->OnBnClickedButtonread();
@@ -251,17 +252,17 @@ TEST_F(ObdPage, BackgroundPollKeepsAwayWhileAnOperationRuns)
     ASSERT_TRUE(steps);
     // The view's setup step after connecting found the car.
     EXPECT_GE(steps->setupRuns(), 1u);
-    ASSERT_TRUE(device().established());
+    ASSERT_TRUE(obdOf(device()).established());
     view().showPage(0);
-    ASSERT_TRUE(waitFor([&] { return steps->backgroundPolls() >= 4 && !device().readingText(1).empty(); }));
+    ASSERT_TRUE(waitFor([&] { return steps->backgroundPolls() >= 4 && !obdOf(device()).readingText(1).empty(); }));
 
     ASSERT_TRUE(device().operation().tryBegin(L"Test"));
     const unsigned held = steps->backgroundPolls();
-    const int index = device().readingIndex();
+    const int index = obdOf(device()).readingIndex();
     // Eight records, each a refresh that would have polled.
     waitRecords(8);
     EXPECT_EQ(steps->backgroundPolls(), held);
-    EXPECT_EQ(device().readingIndex(), index);
+    EXPECT_EQ(obdOf(device()).readingIndex(), index);
     device().operation().end();
     EXPECT_TRUE(waitFor([&] { return steps->backgroundPolls() > held; }));
 
@@ -274,7 +275,7 @@ TEST_F(ObdPage, BackgroundPollKeepsAwayWhileAnOperationRuns)
     EXPECT_TRUE(steps->setupPending());
     device().operation().end();
     EXPECT_TRUE(waitFor([&] { return steps->setupRuns() == setups + 1; }));
-    EXPECT_TRUE(device().established());
+    EXPECT_TRUE(obdOf(device()).established());
 }
 
 TEST_F(ObdPage, ControlsWriteTheConfigurationRecord)
@@ -295,7 +296,7 @@ TEST_F(ObdPage, ControlsWriteTheConfigurationRecord)
     const int shown = averaging->text().toInt();
     const int up = std::clamp(shown + 1, 2, 25);
     guitest::click(spin->upButton());
-    EXPECT_EQ(readBack().averagingTime, shown + 1 <= 25 && shown + 1 >= 2 ? up * 2 : device().mapConfig().averagingTime);
+    EXPECT_EQ(readBack().averagingTime, shown + 1 <= 25 && shown + 1 >= 2 ? up * 2 : obdOf(device()).mapConfig().averagingTime);
     averaging->setText(QStringLiteral("25"));
     const uint8_t before = readBack().averagingTime;
     page->OnDeltaposSpinAverageCorr(-1); // 26 s: refused
@@ -381,9 +382,9 @@ TEST_F(ObdPage, AdvancedOptionsExcludeEachOtherAndAreWritten)
     EXPECT_EQ(readBack().selectedCodes[2], 0x0171);
 
     // The threshold spin: up 20 rpm, within 500 … 2000.
-    const int rpm = device().mapConfig().rpmThreshold();
+    const int rpm = obdOf(device()).mapConfig().rpmThreshold();
     dialog.OnDeltaposSpinRpmForCorr(-1);
-    EXPECT_EQ(device().mapConfig().rpmThreshold(), std::clamp(rpm + 20, 500, 2000));
+    EXPECT_EQ(obdOf(device()).mapConfig().rpmThreshold(), std::clamp(rpm + 20, 500, 2000));
     EXPECT_EQ(readBack().rpmPeriod, periodFromRpm(std::clamp(rpm + 20, 500, 2000))) << "a period on the wire";
     EXPECT_TRUE(m_run->ui.shown().empty());
 }
@@ -411,10 +412,10 @@ TEST_F(ObdPage, ConfigurationRewriteKeepsTheSpeedThresholdPeriod)
     uint8_t type = kRecObdMapConfig;
     ASSERT_TRUE(device().exchange(buffer, length, type));
     ASSERT_EQ(record(27), config);
-    ASSERT_TRUE(device().setupStep());
+    ASSERT_TRUE(obdOf(device()).setupStep());
     CObdDlg* page = showObdPage();
     ASSERT_TRUE(page);
-    EXPECT_EQ(device().mapConfig().rpmThreshold(), 1000);
+    EXPECT_EQ(obdOf(device()).mapConfig().rpmThreshold(), 1000);
 
     // "Zakres korekt OBD" one up: byte 2 changes, bytes 6–7 stay.
     auto* spin = qobject_cast<CSpinButton*>(findChildCtrl(page, COBD2Page::kSpinMaxCorr));
@@ -441,10 +442,10 @@ TEST_F(ObdPage, FailedDetectionLeavesTheConnectionRecordAsItWas)
     CObdDlg* page = showObdPage();
     ASSERT_TRUE(page);
     EXPECT_GE(page->lastDetectionUs(), 0);
-    EXPECT_FALSE(device().established());
+    EXPECT_FALSE(obdOf(device()).established());
     EXPECT_EQ(connection(), fitted) << "not the last bus tried";
     chooseEnable(page, 1);
-    EXPECT_FALSE(device().established());
+    EXPECT_FALSE(obdOf(device()).established());
     EXPECT_EQ(connection(), fitted);
     EXPECT_TRUE(m_run->ui.shown().empty());
 }
@@ -462,7 +463,7 @@ TEST_F(ObdPage, PageShownDuringAnOperationReadsTheRecordsLater)
     view().showPage(0);
     showObdPage();
     EXPECT_GE(page->lastDetectionUs(), 0) << "the page's detection ran on the next showing";
-    EXPECT_TRUE(device().established());
+    EXPECT_TRUE(obdOf(device()).established());
     EXPECT_EQ(text(page, CObdDlg::kEditProtocol), QStringLiteral("CAN 29-bit 500kb/s"));
 }
 
@@ -488,19 +489,19 @@ TEST_F(ObdPage, PageShownBeforeTheSetupFillsItselfWhenTheSetupRan)
     ASSERT_TRUE(waitFor(filled)) << "combo " << enable->currentText().toStdString() << ", protocol "
                                          << text(page, CObdDlg::kEditProtocol).toStdString() << ", averaging "
                                          << text(page, COBD2Page::kEditAverageCorr).toStdString();
-    EXPECT_TRUE(device().established());
+    EXPECT_TRUE(obdOf(device()).established());
     EXPECT_TRUE(waitFor([&] { return !text(page, CObdDlg::kEditReadingFirst + 1).isEmpty(); }));
     guitest::saveScreenshot(m_run->app().mainFrame(), QStringLiteral("obd_page_started_on"));
 
     // Switched off meanwhile in the controller (another tool): the setup of the
     // next connection reads that, and the shown page follows without being shown again.
-    CObdSettingsRecord off = device().settingsRecord();
+    CObdSettingsRecord off = obdOf(device()).settingsRecord();
     off.enabled = 0;
     ASSERT_TRUE(device().writeObdSettings(off.toBytes()));
     emit m_run->app().document()->pageContext().relay.linkConnected();
     EXPECT_TRUE(waitFor([&] { return enable->currentIndex() == CObdDlg::enableItem(0); }))
         << enable->currentText().toStdString();
-    EXPECT_FALSE(device().established());
+    EXPECT_FALSE(obdOf(device()).established());
     EXPECT_EQ(text(page, CObdDlg::kEditProtocol), QString());
     EXPECT_TRUE(m_run->ui.shown().empty());
 }

@@ -306,13 +306,13 @@ TEST_F(SimShell, DroppedSettingsAndFirmwareFilesAskFirst)
     drop(settings);
     ASSERT_EQ(run.ui.shown().size(), 1u);
     EXPECT_EQ(run.ui.shown()[0].text, L"Wpisać do sterownika ustawienia z pliku?\ncar.settings");
-    ASSERT_TRUE(device.readBase());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::Base));
     EXPECT_EQ(device.image().m_base.m_switchTempr, held) << "No writes nothing";
 
     run.ui.queueAnswer(true);
     drop(settings);
     EXPECT_EQ(run.ui.unexpectedQuestions(), 0u);
-    ASSERT_TRUE(device.readBase());
+    ASSERT_TRUE(device.readBlock(CReadBlocks::Base));
     EXPECT_EQ(device.image().m_base.m_switchTempr, file.m_base.m_switchTempr) << "Yes writes the file";
 
     run.ui.clearShown();

@@ -27,7 +27,7 @@
 #include <app/shell/unreadline.h>
 #include <app/shell/ustawieniadlg.h>
 #include <app/shell/ustawieniadodatkowedlg.h>
-#include <app/tuning/kalibracjadlg.h>
+#include <app/shell/kalibracjadlg.h>
 #include <basectrls/extedit.h>
 #include <gradctrls/cellarray/cell.h>
 #include <gradctrls/charts/corrchart.h>

@@ -2,7 +2,7 @@
 // The curve editing rules: the limits of Up and Down, the bend between the
 // neighbouring nodes, Delete and the arrows, Ctrl asking for the whole curve,
 // clearing, node marks from the shape, the mouse pick radius, the live value.
-#include <app/tuning/curveeditmodel.h>
+#include <curvemodel/curveeditmodel.h>
 
 #include <gtest/gtest.h>
 

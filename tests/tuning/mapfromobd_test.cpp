@@ -6,6 +6,7 @@
 #include <app/data/diag.h>
 #include <app/device/lpgdevice.h>
 #include <app/tuning/mapfromobd.h>
+#include <app/tuning/deviceobd.h>
 
 #include "scriptedinteraction.h"
 
@@ -76,17 +77,17 @@ TEST(MapFromObd, StartRefusedOnPetrolAndRedrawEveryTwelfthTick)
     EXPECT_EQ(ui.shown()[0].text, L"Mapowanie z OBD tylko przy pracy na gazie!");
     EXPECT_EQ(ui.shown()[0].icon, MsgIcon::Information);
     EXPECT_EQ(ui.shown()[0].caption, L"KORVANA");
-    EXPECT_FALSE(obd.tick(device, 800, 3.5));
+    EXPECT_FALSE(obd.tick(obdOf(device), 800, 3.5));
     EXPECT_EQ(obd.sampleCount(2 * 15 + 1), 0u) << "nothing collected";
 
     record.setFuelState(3);
     device.diagData().push(record);
     ASSERT_TRUE(obd.start(device));
-    device.setReadingText(0, L"2.00");
-    device.setReadingText(1, L"1.00");
+    obdOf(device).setReadingText(0, L"2.00");
+    obdOf(device).setReadingText(1, L"1.00");
     std::vector<int> redraws;
     for (int t = 1; t <= 30; ++t)
-        if (obd.tick(device, 800, 3.5))
+        if (obd.tick(obdOf(device), 800, 3.5))
             redraws.push_back(t);
     EXPECT_EQ(redraws, (std::vector<int> { 12, 24 }));
     EXPECT_EQ(obd.sampleCount(2 * 15 + 1), 30u);

@@ -5,6 +5,8 @@
 // units' answers, reading values with their options, demo readings, and
 // reading and clearing trouble codes.
 #include <app/data/diag.h>
+#include <app/device/lpgdevice.h>
+#include <app/tuning/deviceobd.h>
 #include <app/tuning/obddiagnostic.h>
 
 #include "scriptedinteraction.h"
@@ -157,6 +159,28 @@ protected:
     CInteractionScope scope { ui };
     FakeGateway obd;
 };
+
+// The device holds its diagnostic as an OBD gateway: made once on first use,
+// the same for every caller, and what a recording reads its values from.
+TEST(DeviceObd, ComposedIntoTheDeviceOnceAndReadThroughItsGateway)
+{
+    CLPGDevice device;
+    const CLPGDevice& seen = device;
+    EXPECT_FALSE(obdOf(seen).established());
+    EXPECT_EQ(obdOf(seen).readingText(0), L"");
+    EXPECT_EQ(device.obdGateway(), nullptr) << "a look through a const device makes none";
+
+    CObdDiagnostic& obd = obdOf(device);
+    EXPECT_EQ(&obdOf(device), &obd);
+    EXPECT_EQ(&obdOf(seen), &obd);
+    ASSERT_EQ(device.obdGateway(), static_cast<IObdGateway*>(&obd));
+
+    obd.setReadingText(0, L"3.5 %");
+    obd.setReadingText(6, L"0.45 V");
+    EXPECT_DOUBLE_EQ(device.obdGateway()->value(0), 3.5);
+    EXPECT_DOUBLE_EQ(device.obdGateway()->value(6), 0.45);
+    EXPECT_DOUBLE_EQ(device.obdGateway()->value(1), 0.0);
+}
 
 } // namespace
 

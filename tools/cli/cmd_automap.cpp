@@ -81,7 +81,7 @@ int runAutomap(const CliContext& context, bool write, bool demo)
     if (!automap.apply(device, p.newCurve))
         return kExitFailed;
     device.image().m_setupTimes1.fill(0);
-    if (!device.readSetupTimes1())
+    if (!device.readBlock(CReadBlocks::SetupTimes1))
         return failed("the curve was written but could not be read back");
     if (device.image().m_setupTimes1 != p.newCurve)
         return failed("the controller holds another curve than the one written");

@@ -21,6 +21,7 @@
 #include <app/platform/consoleinteraction.h>
 #include <app/platform/textcodec.h>
 #include <app/tuning/obdcodes.h>
+#include <app/tuning/deviceobd.h>
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
@@ -64,16 +65,16 @@ int linkDisturbed()
 // Setup, and the detection with --connect. kExitOk once the engine computer answered.
 int reachEngine(CLPGDevice& device, bool detect)
 {
-    const unsigned failures = device.linkFailures();
-    if (device.setupStep())
+    const unsigned failures = obdOf(device).linkFailures();
+    if (obdOf(device).setupStep())
         return kExitOk;
-    if (device.linkFailures() != failures)
+    if (obdOf(device).linkFailures() != failures)
         return linkDisturbed();
-    if (detect && device.detect(kAutomatic) != 0)
+    if (detect && obdOf(device).detect(kAutomatic) != 0)
         return kExitOk;
-    if (device.linkFailures() != failures)
+    if (obdOf(device).linkFailures() != failures)
         return linkDisturbed();
-    if (!device.established() && !detect)
+    if (!obdOf(device).established() && !detect)
         return failed("OBD is off in the controller (--connect looks for the engine computer)");
     return failed("the engine computer does not answer");
 }
@@ -86,10 +87,10 @@ void takeEveryReading(CLPGDevice& device)
     for (int turn = 0; turn < kTurns; ++turn) {
         bool missing = false;
         for (int i = 0; i < CObdDiagnostic::kReadingCount; ++i)
-            missing = missing || (device.reading(i).enabled && device.readingText(i).empty());
+            missing = missing || (obdOf(device).reading(i).enabled && obdOf(device).readingText(i).empty());
         if (!missing)
             return;
-        device.pollStep();
+        obdOf(device).pollStep();
     }
 }
 
@@ -97,22 +98,22 @@ void printReadings(CLPGDevice& device, bool json)
 {
     std::ostringstream out;
     if (json) {
-        out << "{\"protocol\":" << jsonString(toUtf8(device.protocolText()))
-            << ",\"standard\":" << jsonString(toUtf8(device.standardText()))
-            << ",\"engineAddress\":" << device.engineAddress() << ",\"readings\":[";
+        out << "{\"protocol\":" << jsonString(toUtf8(obdOf(device).protocolText()))
+            << ",\"standard\":" << jsonString(toUtf8(obdOf(device).standardText()))
+            << ",\"engineAddress\":" << obdOf(device).engineAddress() << ",\"readings\":[";
         for (int i = 0; i < CObdDiagnostic::kReadingCount; ++i) {
-            const std::string text = toUtf8(device.readingText(i));
+            const std::string text = toUtf8(obdOf(device).readingText(i));
             out << (i ? "," : "") << "{\"name\":" << jsonString(kReadings[i].name)
                 << ",\"value\":" << (text.empty() ? "null" : text) << ",\"unit\":" << jsonString(kReadings[i].unit)
                 << "}";
         }
         out << "]}\n";
     } else {
-        out << "protocol: " << toUtf8(device.protocolText()) << "\n"
-            << "standard: " << toUtf8(device.standardText()) << "\n"
-            << "engine computer: " << hexAddress(device.engineAddress()) << "\n";
+        out << "protocol: " << toUtf8(obdOf(device).protocolText()) << "\n"
+            << "standard: " << toUtf8(obdOf(device).standardText()) << "\n"
+            << "engine computer: " << hexAddress(obdOf(device).engineAddress()) << "\n";
         for (int i = 0; i < CObdDiagnostic::kReadingCount; ++i) {
-            const std::string text = toUtf8(device.readingText(i));
+            const std::string text = toUtf8(obdOf(device).readingText(i));
             out << kReadings[i].name << ": " << (text.empty() ? "-" : text + " " + kReadings[i].unit) << "\n";
         }
     }
@@ -123,7 +124,7 @@ void printReadings(CLPGDevice& device, bool json)
 int printVin(CLPGDevice& device, bool json)
 {
     std::wstring text;
-    switch (device.readVin(text)) {
+    switch (obdOf(device).readVin(text)) {
     case CObdDiagnostic::Outcome::Done:
         break;
     case CObdDiagnostic::Outcome::Incomplete:
@@ -158,17 +159,17 @@ int cmdObd(const CliContext& context)
             return code;
         if (const int code = requireRead(device, CReadBlocks::DevInfo))
             return code;
-        const unsigned failures = device.linkFailures();
+        const unsigned failures = obdOf(device).linkFailures();
         if (const int code = reachEngine(device, detect))
             return code;
         if (vin)
             return printVin(device, json);
         takeEveryReading(device);
         // What a disturbed link kept back is not shown as the car's "unknown".
-        if (device.linkFailures() != failures) {
-            std::string missing = device.standardText().empty() ? "the OBD standard" : "";
+        if (obdOf(device).linkFailures() != failures) {
+            std::string missing = obdOf(device).standardText().empty() ? "the OBD standard" : "";
             for (int i = 0; i < CObdDiagnostic::kReadingCount; ++i) {
-                if (device.reading(i).enabled && device.readingText(i).empty())
+                if (obdOf(device).reading(i).enabled && obdOf(device).readingText(i).empty())
                     missing += (missing.empty() ? "" : ", ") + std::string(kReadings[i].name);
             }
             if (!missing.empty())
@@ -203,7 +204,7 @@ int cmdDtc(const CliContext& context)
         if (const int code = reachEngine(device, false))
             return code;
         if (clear) {
-            switch (device.clearTroubleCodes()) {
+            switch (obdOf(device).clearTroubleCodes()) {
             case CObdDiagnostic::Outcome::Done:
                 return kExitOk;
             case CObdDiagnostic::Outcome::Declined:
@@ -219,7 +220,7 @@ int cmdDtc(const CliContext& context)
             return kExitFailed;
         }
         std::vector<uint16_t> codes;
-        const auto outcome = device.readTroubleCodes(codes);
+        const auto outcome = obdOf(device).readTroubleCodes(codes);
         if (outcome == CObdDiagnostic::Outcome::NoAnswer)
             return failed("the engine computer does not answer");
         if (outcome == CObdDiagnostic::Outcome::Failed)

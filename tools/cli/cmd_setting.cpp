@@ -14,7 +14,7 @@
 #include <app/device/settingblocks.h>
 #include <app/device/settingwriter.h>
 #include <app/device/writesession.h>
-#include <app/tuning/settingsdiff.h>
+#include <app/data/settingsdiff.h>
 #include <app/platform/consoleinteraction.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>

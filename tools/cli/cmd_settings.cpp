@@ -8,7 +8,7 @@
 
 #include <app/data/translate.h>
 #include <app/data/settingsio.h>
-#include <app/device/docoperations.h>
+#include <app/tuning/docoperations.h>
 #include <app/device/lpgdevice.h>
 #include <app/tuning/settingscheck.h>
 #include <app/platform/consoleinteraction.h>

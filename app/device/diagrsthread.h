@@ -6,7 +6,7 @@
 
 #include <app/data/diag.h>
 #include <app/data/diagfile.h>
-#include <app/data/diaginputthread.h>
+#include <app/device/diaginputthread.h>
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <app/device/docoperations.h>
+#include <app/tuning/docoperations.h>
 #include <app/device/historyrecorder.h>
 #include <app/device/lpgdevice.h>
 #include <app/device/writesession.h>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <app/tuning/correctionspin.h>
+#include <app/shell/correctionspin.h>
 
 #include <QResizeEvent>
 #include <QToolButton>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <app/data/diagrsthread.h>
+#include <app/device/diagrsthread.h>
 
 #include <app/data/diagdata.h>
 #include <app/data/demodiag.h>
@@ -74,8 +74,9 @@ void CDiagRSThread::onRecord(CDiag& record)
     ++m_sequence;
     if (m_file.isOpen()) {
         CDiagFile::ObdValues obd {};
-        for (int i = 0; i < CDiagFile::kObdValues; ++i)
-            obd[static_cast<std::size_t>(i)] = m_device.value(i);
+        if (const IObdGateway* gateway = m_device.obdGateway())
+            for (int i = 0; i < CDiagFile::kObdValues; ++i)
+                obd[static_cast<std::size_t>(i)] = gateway->value(i);
         if (m_file.write(record, liveScale(), obd)) {
             // A recording of a set length ends at that line, however long polling runs on.
             const uint32_t limit = m_device.m_recordingLimit;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <app/tuning/settingsdiff.h>
+#include <app/data/settingsdiff.h>
 
 #include <app/data/settingfields.h>
 #include <app/data/settingsfile.h>

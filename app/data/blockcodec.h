@@ -6,12 +6,14 @@
 // with the sensor columns of that image. Multi-byte fields are little-endian.
 #pragma once
 
+#include <app/data/readblocks.h>
 #include <app/data/settingsimage.h>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 // Record codes and lengths.
 constexpr uint8_t kRecAdv = 4, kRecMemoryBlock = 5, kRecErrors = 6, kRecSetupTimes1 = 7, kRecDevInfo = 8,
@@ -58,6 +60,21 @@ void decodeAutomapSchedule(RecordView<kAutomapScheduleLength> bytes, CSettingsIm
 
 Record<kMapAxesLength> encodeMapAxes(const CSettingsImage& image);
 void decodeMapAxes(RecordView<kMapAxesLength> bytes, CSettingsImage& image);
+
+// A settings block that travels as one record: the command that asks for it,
+// the record type it comes and goes as, its length and its two codecs. The
+// identity and the map page travel otherwise and have none.
+struct CBlockRecord {
+    CReadBlocks::Block block;
+    uint8_t readCommand;
+    uint8_t recordType;
+    std::size_t length;
+    std::vector<uint8_t> (*encode)(const CSettingsImage& image);
+    // bytes holds length bytes; stores the record's members into image.
+    void (*decode)(std::span<const uint8_t> bytes, CSettingsImage& image);
+};
+// The record of block; null for the identity and the map page.
+const CBlockRecord* blockRecord(CReadBlocks::Block block);
 
 // Identity (never written): flags, production date, version, serial, injector
 // count and model code (the model name follows a known code).

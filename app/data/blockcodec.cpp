@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <app/device/blockcodec.h>
+#include <app/data/blockcodec.h>
 
 #include <app/data/conversions.h>
 #include <app/data/identity.h>
@@ -328,4 +328,49 @@ void decodeStatistics(RecordView<kStatisticsLength> r, CStatistic& statistic)
     statistic.lpg = getU32(&r[4]);
     // The counter is 32 bits on the wire; the image keeps its low 16 bits.
     statistic.modify = static_cast<uint16_t>(getU32(&r[8]));
+}
+
+namespace {
+
+template <std::size_t N, Record<N> (*Encode)(const CSettingsImage&)> std::vector<uint8_t> encodeAs(const CSettingsImage& image)
+{
+    const Record<N> record = Encode(image);
+    return { record.begin(), record.end() };
+}
+
+template <std::size_t N, void (*Decode)(RecordView<N>, CSettingsImage&)>
+void decodeAs(std::span<const uint8_t> bytes, CSettingsImage& image)
+{
+    Decode(RecordView<N>(bytes.data(), N), image);
+}
+
+template <std::size_t N, Record<N> (*Encode)(const CSettingsImage&), void (*Decode)(RecordView<N>, CSettingsImage&)>
+constexpr CBlockRecord record(CReadBlocks::Block block, uint8_t readCommand, uint8_t recordType)
+{
+    return { block, readCommand, recordType, N, &encodeAs<N, Encode>, &decodeAs<N, Decode> };
+}
+
+constexpr CBlockRecord kRecords[] = {
+    record<kSensorsSetupLength, encodeSensorsSetup, decodeSensorsSetup>(CReadBlocks::SensorsSetup, 0x2A, kRecSensorsSetup),
+    record<kBaseLength, encodeBase, decodeBase>(CReadBlocks::Base, 0x07, kRecBase),
+    record<kAdvLength, encodeAdv, decodeAdv>(CReadBlocks::Adv, 0x08, kRecAdv),
+    record<kMainCorrLength, encodeMainCorr, decodeMainCorr>(CReadBlocks::MainCorr, 0x16, kRecMainCorr),
+    record<kSetupTimesLength, encodeSetupTimes1, decodeSetupTimes1>(CReadBlocks::SetupTimes1, 0x0C, kRecSetupTimes1),
+    record<kSetupTimesLength, encodeSetupTimes2, decodeSetupTimes2>(CReadBlocks::SetupTimes2, 0x0E, kRecSetupTimes2),
+    record<kAdvancedSetupLength, encodeAdvancedSetup, decodeAdvancedSetup>(
+        CReadBlocks::AdvancedSetup, 0x22, kRecAdvancedSetup),
+    record<kPressCorrLength, encodePressCorr, decodePressCorr>(CReadBlocks::PressCorr, 0x2B, kRecPressCorr),
+    record<kAutomapScheduleLength, encodeAutomapSchedule, decodeAutomapSchedule>(
+        CReadBlocks::AutomapSchedule, 0x2C, kRecAutomapSchedule),
+    record<kMapAxesLength, encodeMapAxes, decodeMapAxes>(CReadBlocks::MapAxes, 0x2D, kRecMapAxes),
+};
+
+} // namespace
+
+const CBlockRecord* blockRecord(CReadBlocks::Block block)
+{
+    for (const auto& r : kRecords)
+        if (r.block == block)
+            return &r;
+    return nullptr;
 }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <app/tuning/curveeditmodel.h>
+#include <curvemodel/curveeditmodel.h>
 
 #include <algorithm>
 #include <cmath>

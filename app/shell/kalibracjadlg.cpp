@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <app/tuning/kalibracjadlg.h>
+#include <app/shell/kalibracjadlg.h>
 
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/qtinteraction.h>
 #include <app/shell/unreadline.h>
-#include <app/tuning/correctionspin.h>
+#include <app/shell/correctionspin.h>
 #include <basectrls/ctrlid.h>
 #include <basectrls/extedit.h>
 #include <gradctrls/dialogs/gdippalette.h>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <app/data/diaginputthread.h>
+#include <app/device/diaginputthread.h>
 
 #include <app/data/diag.h>
 #include <app/data/diagdata.h>
