@@ -30,7 +30,14 @@ CDiagRSThread::CDiagRSThread(CLPGDevice& device, CDiagData& queue, const std::st
 
 CDiagRSThread::~CDiagRSThread()
 {
-    m_device.events().remove(m_imageListener);
+    // Still listening only when the thread never ran (the device is there then).
+    stopHearingImage();
+}
+
+void CDiagRSThread::stopHearingImage()
+{
+    if (const int id = m_imageListener.exchange(0))
+        m_device.events().remove(id);
 }
 
 uint64_t CDiagRSThread::packScale(const CDiagScale& scale)
@@ -64,6 +71,7 @@ void CDiagRSThread::onStart()
 
 void CDiagRSThread::onStop()
 {
+    stopHearingImage();
     m_file.close();
     m_device.m_recording = false;
 }

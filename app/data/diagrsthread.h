@@ -39,8 +39,11 @@ private:
     CDiagScale liveScale() const;
     static uint64_t packScale(const CDiagScale& scale);
 
+    // Once the loop has ended: the thread object may be deleted after the device.
+    void stopHearingImage();
+
     std::atomic<uint64_t> m_scale { 0 };
-    int m_imageListener = 0;
+    std::atomic<int> m_imageListener { 0 };
     CDiagFile m_file;
     uint32_t m_sequence = 0;
 };

@@ -8,15 +8,15 @@
 namespace {
 
 const SCurvePage kPage {
-    &correctioncurve::pressure,
-    [](const CDiag& record, [[maybe_unused]] const CSettingsImage& image) -> double {
+    .table = &correctioncurve::pressure,
+    .liveValue = [](const CDiag& record, [[maybe_unused]] const CSettingsImage& image) -> double {
         // kPa are hundredths of a bar, the chart's x unit.
         return record.lpgPressure();
     },
-    []() -> CCorrChart* { return new CPressCorrChart; },
-    L"Korekta ciśnienia",
-    L"Ciśnienie [bar]",
-    L"CCorPressDlg",
+    .makeChart = []() -> CCorrChart* { return new CPressCorrChart; },
+    .chartText = L"Korekta ciśnienia",
+    .xCaption = L"Ciśnienie [bar]",
+    .className = L"CCorPressDlg",
 };
 
 } // namespace

@@ -8,14 +8,14 @@
 namespace {
 
 const SCurvePage kPage {
-    &correctioncurve::temperature,
-    [](const CDiag& record, [[maybe_unused]] const CSettingsImage& image) -> double {
+    .table = &correctioncurve::temperature,
+    .liveValue = [](const CDiag& record, [[maybe_unused]] const CSettingsImage& image) -> double {
         return record.lpgTempr(CDiagScale(image));
     },
-    []() -> CCorrChart* { return new CTemprCorrChart; },
-    L"Korekta temperatury",
-    L"Temperatura [C]",
-    L"CCorTempDlg",
+    .makeChart = []() -> CCorrChart* { return new CTemprCorrChart; },
+    .chartText = L"Korekta temperatury",
+    .xCaption = L"Temperatura [C]",
+    .className = L"CCorTempDlg",
 };
 
 } // namespace
