@@ -8,6 +8,7 @@
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
 #include <app/shell/korvanadoc.h>
+#include <app/tuning/blockundo.h>
 #include <app/tuning/correctioncurve.h>
 #include <basectrls/ctrlid.h>
 #include <gradctrls/charts/corrchart.h>
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -119,6 +121,58 @@ std::span<double> CCorrCurveDlg::table() const
     return m_page.table().values(m_context.device.image());
 }
 
+CBlockUndo& CCorrCurveDlg::undoStack()
+{
+    if (!m_undo) {
+        CBlockUndo::Table t;
+        t.block = m_page.table().block;
+        t.get = [this](const CLPGDevice&) {
+            const std::span<double> values = table();
+            return CBlockUndo::Values(values.begin(), values.end());
+        };
+        t.set = [this](CLPGDevice&, const CBlockUndo::Values& values) {
+            std::span<double> stored = table();
+            std::copy_n(values.begin(), std::min(values.size(), stored.size()), stored.begin());
+        };
+        t.describe = [this](std::size_t i, double v) {
+            const std::vector<CCurveEditModel::Point>& points = m_chart->model().points();
+            char text[64];
+            std::snprintf(text, sizeof text, " %g: %.0f %%", i < points.size() ? points[i].x : 0.0, v);
+            const std::string tail = text;
+            return translate(m_page.chartText) + L", " + translate(m_page.xCaption) + std::wstring(tail.begin(), tail.end());
+        };
+        t.handler = m_page.className;
+        m_undo = std::make_unique<CBlockUndo>(m_context.device, std::move(t));
+    }
+    return *m_undo;
+}
+
+bool CCorrCurveDlg::canUndo()
+{
+    return undoStack().canUndo();
+}
+
+bool CCorrCurveDlg::canRedo()
+{
+    return undoStack().canRedo();
+}
+
+void CCorrCurveDlg::undo()
+{
+    if (!m_chart || !m_chart->curveShown() || m_context.doc.refuseWhileBusy(this))
+        return;
+    undoStack().undo();
+    refresh();
+}
+
+void CCorrCurveDlg::redo()
+{
+    if (!m_chart || !m_chart->curveShown() || m_context.doc.refuseWhileBusy(this))
+        return;
+    undoStack().redo();
+    refresh();
+}
+
 void CCorrCurveDlg::onCorrChanged()
 {
     CLPGDevice& device = m_context.device;
@@ -131,7 +185,9 @@ void CCorrCurveDlg::onCorrChanged()
     const bool ran = m_context.doc.runOperation(
         L"Zapis ustawień", handler(L"onCorrChanged()"),
         [&] {
-            correctioncurve::write(m_context.device, m_page.table(), m_chart->values());
+            undoStack().begin();
+            if (correctioncurve::write(m_context.device, m_page.table(), m_chart->values()))
+                undoStack().commit();
         },
         this);
     if (!ran)
@@ -146,8 +202,11 @@ void CCorrCurveDlg::onIncrementAll(int step)
     m_context.doc.runOperation(
         L"Zapis ustawień", handler(L"onIncrementAll()"),
         [&] {
-            if (correctioncurve::shift(m_context.device, m_page.table(), step))
-                refresh();
+            undoStack().begin();
+            if (!correctioncurve::shift(m_context.device, m_page.table(), step))
+                return;
+            undoStack().commit();
+            refresh();
         },
         this);
 }
@@ -160,11 +219,14 @@ void CCorrCurveDlg::OnBnClickedBtnClearCorr()
     m_context.doc.runOperation(
         L"Kasowanie korekt", handler(L"OnBnClickedBtnClearCorr()"),
         [&] {
+            undoStack().begin();
             if (m_chart)
                 m_chart->clearCurve();
             logInfo("corrections", "curve cleared");
-            if (correctioncurve::clear(m_context.device, m_page.table()))
-                refresh();
+            if (!correctioncurve::clear(m_context.device, m_page.table()))
+                return;
+            undoStack().commit();
+            refresh();
         },
         this);
 }

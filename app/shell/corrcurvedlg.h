@@ -13,11 +13,13 @@
 #include <gradctrls/multipage/gdipmultipagedialog.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+class CBlockUndo;
 class CCorrChart;
 class CDiag;
 class CSettingsImage;
@@ -51,6 +53,13 @@ public:
     void onTimer() override;
     void updateTexts() override;
 
+    // Ctrl+Z / Ctrl+Y: the curve's edits of this session, read again before each.
+    CBlockUndo& undoStack();
+    bool canUndo();
+    bool canRedo();
+    void undo();
+    void redo();
+
     void onCorrChanged();
     void onIncrementAll(int step);
     void OnBnClickedBtnClearCorr();
@@ -69,5 +78,6 @@ private:
     const SCurvePage& m_page;
     CCorrChart* m_chart = nullptr;
     mutable std::vector<SCtrlLayout> m_layout;
+    std::unique_ptr<CBlockUndo> m_undo;
     uint64_t m_lastSequence = 0;
 };

@@ -4,6 +4,7 @@
 #include <app/data/diag.h>
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
+#include <app/shell/buttontips.h>
 #include <app/device/settingblocks.h>
 #include <app/device/writesession.h>
 #include <app/platform/log.h>
@@ -88,8 +89,10 @@ void CCorRpmDlg::createControls()
     m_boxImages->apply(m_neighbours);
     m_boxImages->apply(m_obdMap);
 
-    if (auto* clear = qobject_cast<QAbstractButton*>(findChildCtrl(this, kBtnClearMap)))
+    if (auto* clear = qobject_cast<QAbstractButton*>(findChildCtrl(this, kBtnClearMap))) {
         connect(clear, &QAbstractButton::clicked, this, [this] { OnBnClickedBtnClearMap(); });
+        setOwnButtonTip(clear, L"Ustawia w sterowniku wszystkie komórki mapy na 0.");
+    }
     if (m_neighbours)
         connect(m_neighbours, &QAbstractButton::clicked, this, [this] { OnBnClickedChkNeighbours(); });
     if (m_obdMap)

@@ -23,6 +23,9 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <app/shell/buttontips.h>
+#include <gradctrls/layout/pagelayout.h>
+
 #include <QDialog>
 #include <QTimer>
 
@@ -66,6 +69,7 @@ bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
     m_doc->setStartInDemo(m_options.demo);
     if (prepare)
         prepare(*m_doc);
+    CPageLayout::setButtonTips(buttonTip);
     m_frame = std::make_unique<CMainFrame>(m_doc.get());
     m_doc->OnNewDocument(m_frame.get());
     if (auto* qt = dynamic_cast<CQtInteraction*>(&userInteraction()))

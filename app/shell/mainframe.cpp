@@ -24,6 +24,9 @@
 #include <app/shell/maparray.h>
 #include <app/shell/menumnemonics.h>
 #include <app/shell/settingcontrols.h>
+#include <app/shell/buttontips.h>
+#include <app/shell/corrcurvedlg.h>
+#include <app/tuning/kalibracjadlg.h>
 #include <app/data/recordingpath.h>
 #include <app/shell/raportdlg.h>
 #include <app/shell/samochoddlg.h>
@@ -172,6 +175,12 @@ void CMainFrame::buildMenu()
     addCommand(edit, L"Cofnij", MenuCmd::kEditUndo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     addCommand(edit, L"Przywróć", MenuCmd::kEditRedo)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
     connect(edit, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
+    // The grey items tell the open menu's state only: the keys work on whatever page is shown later.
+    connect(edit, &QMenu::aboutToHide, this, [this] {
+        for (int id : { MenuCmd::kEditUndo, MenuCmd::kEditRedo })
+            if (QAction* action = commandAction(id))
+                action->setEnabled(true);
+    });
 
     QMenu* settings = popup(L"Ustawienia");
     addCommand(settings, L"Przywróć ustawienia fabryczne", MenuCmd::kRestoreFactory);
@@ -250,10 +259,23 @@ void CMainFrame::updateCommandStates()
         save->setEnabled(m_doc && m_doc->device().isConnected());
     const CMapArray* grid = shownMapGrid();
     const CSettingControls* fields = shownSettingControls();
+    CCorrCurveDlg* curve = shownPage<CCorrCurveDlg>();
+    const CKalibracjaDlg* corrections = shownPage<CKalibracjaDlg>();
     if (QAction* undo = commandAction(MenuCmd::kEditUndo))
-        undo->setEnabled((grid && grid->canUndo()) || (fields && fields->canUndo()));
+        undo->setEnabled((grid && grid->canUndo()) || (fields && fields->canUndo()) || (curve && curve->canUndo())
+                         || (corrections && corrections->canUndo()));
     if (QAction* redo = commandAction(MenuCmd::kEditRedo))
-        redo->setEnabled((grid && grid->canRedo()) || (fields && fields->canRedo()));
+        redo->setEnabled((grid && grid->canRedo()) || (fields && fields->canRedo()) || (curve && curve->canRedo())
+                         || (corrections && corrections->canRedo()));
+}
+
+template <class Page> Page* CMainFrame::shownPage() const
+{
+    const auto pages = findChildren<Page*>();
+    for (Page* page : pages)
+        if (page->isVisible())
+            return page;
+    return nullptr;
 }
 
 CSettingControls* CMainFrame::shownSettingControls() const
@@ -280,6 +302,10 @@ void CMainFrame::OnEditUndo()
         grid->undo();
     else if (CSettingControls* fields = shownSettingControls())
         fields->undo();
+    else if (CCorrCurveDlg* curve = shownPage<CCorrCurveDlg>())
+        curve->undo();
+    else if (CKalibracjaDlg* corrections = shownPage<CKalibracjaDlg>())
+        corrections->undo();
 }
 
 void CMainFrame::OnEditRedo()
@@ -288,6 +314,10 @@ void CMainFrame::OnEditRedo()
         grid->redo();
     else if (CSettingControls* fields = shownSettingControls())
         fields->redo();
+    else if (CCorrCurveDlg* curve = shownPage<CCorrCurveDlg>())
+        curve->redo();
+    else if (CKalibracjaDlg* corrections = shownPage<CKalibracjaDlg>())
+        corrections->redo();
 }
 
 const char* CMainFrame::chapterOfPage(int page)
@@ -331,6 +361,7 @@ void CMainFrame::updateTexts()
     for (const STitled& t : m_titled)
         t.action->setText(qs(translate(t.text)));
     applyAllMnemonics();
+    refreshButtonTips(this);
     refreshCaption();
     updateLanguageChecks();
     if (m_menuBar)

@@ -134,6 +134,8 @@ private:
     void applyAllMnemonics();
     class CMapArray* shownMapGrid() const;
     class CSettingControls* shownSettingControls() const;
+    // The visible page of that class (a correction curve, Kalibracja), if any.
+    template <class Page> Page* shownPage() const;
     void OnSize();
     bool RecalcLayout();
     Qt::Edges edgesAt(const QPoint& pos) const;

@@ -14,6 +14,7 @@
 #include <app/platform/log.h>
 #include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
+#include <app/shell/buttontips.h>
 #include <app/shell/deviceeventrelay.h>
 #include <app/shell/imagebutton.h>
 #include <app/shell/imagecheckbox.h>
@@ -242,6 +243,7 @@ void COdczytyDlg::createControls()
     if (csv) {
         csv->setGeometry(CPageLayout::duToPixels(kRecLeft, kBarsTop + 2 * kBtnH + 12, 4 * kBtn + 12, 18));
         setCtrlId(csv, kExportCsvId);
+        setOwnButtonTip(csv, L"Zapisuje wybrany zapis odczytów (.osc) jako plik CSV; sterownika nie dotyka.");
     }
 }
 

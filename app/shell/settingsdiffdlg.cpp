@@ -6,10 +6,13 @@
 #include <basectrls/ctrlid.h>
 
 #include <QAbstractButton>
+#include <QColor>
 #include <QHeaderView>
 #include <QTableWidget>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -24,6 +27,47 @@ QString translated(const wchar_t* text)
     return QString::fromStdWString(translate(text));
 }
 
+// The tables a page shows point by point: "Kalibracja › Korekty główne 3" and its unit.
+std::optional<std::pair<QString, QString>> indexedName(const std::string& key)
+{
+    struct SIndexed {
+        const char* prefix;
+        const wchar_t* page;
+        const wchar_t* label;
+        const char* suffix; // after the label, before the point's number
+        int firstNumber;    // the number the key's first index is shown as
+        const char* unit;
+    };
+    static constexpr SIndexed kTables[] = {
+        { "m_mainCorr.m_mainCorr[", L"Kalibracja", L"Korekty główne", "", 1, "ms" },
+        { "m_setupTimes1[", L"Mapa", L"Korekty", "", 0, "%" },
+        { "m_setupTimes2[", L"Mapa", L"Korekty", " (2)", 0, "%" },
+    };
+    const QString separator = QStringLiteral(" › ");
+    for (const SIndexed& t : kTables) {
+        const std::string prefix = t.prefix;
+        if (key.rfind(prefix, 0) != 0 || key.back() != ']')
+            continue;
+        bool ok = false;
+        const int index = QString::fromStdString(key.substr(prefix.size(), key.size() - prefix.size() - 1)).toInt(&ok);
+        if (!ok)
+            continue;
+        return std::make_pair(translated(t.page) + separator + translated(t.label) + QString::fromLatin1(t.suffix)
+                                  + QStringLiteral(" ") + QString::number(index + t.firstNumber),
+                              QString::fromLatin1(t.unit));
+    }
+    return std::nullopt;
+}
+
+// A value as the page shows it: with the unit of a table point.
+QString shownValue(const std::string& key, const std::string& value)
+{
+    const QString text = QString::fromStdString(value);
+    if (const auto indexed = indexedName(key); indexed && !indexed->second.isEmpty() && !text.isEmpty())
+        return text + QStringLiteral(" ") + indexed->second;
+    return text;
+}
+
 // "Ustawienia › Temperatura przełączenia": the page and the label the fitter
 // knows a setting by; the file's key where no page shows it.
 QString shownName(const std::string& key)
@@ -35,6 +79,8 @@ QString shownName(const std::string& key)
             label.chop(1);
         return translated(f->page == SettingsPage::Settings ? L"Ustawienia" : L"Zaawansowane") + separator + label;
     }
+    if (const auto indexed = indexedName(key))
+        return indexed->first;
     if (key.rfind("m_carInfo.", 0) == 0)
         return translated(L"Samochód") + separator + QString::fromStdString(key.substr(10));
     if (key.rfind("m_devInfo.", 0) == 0)
@@ -107,8 +153,8 @@ void CSettingsDiffDlg::createControls()
         auto* name = new QTableWidgetItem(shownName(d.key));
         name->setToolTip(QString::fromStdString(d.key));
         m_table->setItem(row, 0, name);
-        m_table->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(d.a)));
-        m_table->setItem(row, 2, new QTableWidgetItem(QString::fromStdString(d.b)));
+        m_table->setItem(row, 1, new QTableWidgetItem(shownValue(d.key, d.a)));
+        m_table->setItem(row, 2, new QTableWidgetItem(shownValue(d.key, d.b)));
     }
     if (!cells.empty()) {
         const int row = static_cast<int>(rows.size());
@@ -120,10 +166,47 @@ void CSettingsDiffDlg::createControls()
         m_table->setItem(row, 2, new QTableWidgetItem(count));
         for (int column = 0; column < 3; ++column)
             m_table->item(row, column)->setToolTip(m_mapGrid);
+        // The changed cells on screen too, below the list: the map's rows and columns they lie in.
+        const QRect area = m_table->geometry();
+        const int listHeight = std::max(area.height() * 2 / 5, m_table->verticalHeader()->defaultSectionSize() * 3);
+        m_table->setGeometry(area.x(), area.y(), area.width(), listHeight);
+        m_mapTable = makeMapTable(cells);
+        m_mapTable->setGeometry(area.x(), area.y() + listHeight + 4, area.width(), area.height() - listHeight - 4);
+        m_mapTable->show();
     }
     m_table->resizeColumnsToContents();
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->show();
+}
+
+QTableWidget* CSettingsDiffDlg::makeMapTable(const std::vector<std::tuple<QString, QString, QString, QString>>& cells)
+{
+    QStringList rowKeys, columnKeys;
+    for (const auto& [r, c, a, b] : cells) {
+        if (!rowKeys.contains(r))
+            rowKeys << r;
+        if (!columnKeys.contains(c))
+            columnKeys << c;
+    }
+    const auto byNumber = [](const QString& x, const QString& y) { return x.toDouble() < y.toDouble(); };
+    std::sort(rowKeys.begin(), rowKeys.end(), byNumber);
+    std::sort(columnKeys.begin(), columnKeys.end(), byNumber);
+    auto* grid = new QTableWidget(static_cast<int>(rowKeys.size()), static_cast<int>(columnKeys.size()), this);
+    grid->setObjectName(QStringLiteral("mapDifferences"));
+    grid->setHorizontalHeaderLabels(columnKeys);
+    grid->setVerticalHeaderLabels(rowKeys);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setToolTip(translated(L"Mapa 2D") + QStringLiteral(": ") + m_fileTitle + QStringLiteral(" → ")
+                     + translated(L"Sterownik"));
+    for (const auto& [r, c, a, b] : cells) {
+        auto* item = new QTableWidgetItem(a + QStringLiteral(" → ") + b);
+        item->setTextAlignment(Qt::AlignCenter);
+        // Changed cells stand out from the empty ones around them.
+        item->setBackground(QColor(0xFF, 0xE8, 0xA0));
+        grid->setItem(static_cast<int>(rowKeys.indexOf(r)), static_cast<int>(columnKeys.indexOf(c)), item);
+    }
+    grid->resizeColumnsToContents();
+    return grid;
 }
 
 QString CSettingsDiffDlg::mapGridText(const std::vector<std::tuple<QString, QString, QString, QString>>& cells)

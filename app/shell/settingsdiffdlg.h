@@ -2,7 +2,7 @@
 // "Porównaj z plikiem…": the settings whose values differ between a settings
 // file and the controller's, each in the pages' format and unit, named by its
 // page and label (the file's key in the tool tip); the map's changed cells are
-// one row with their grid in the tool tip.
+// one row of the list and a grid below it (and in the row's tool tip).
 #pragma once
 
 #include <app/shell/skindlg.h>
@@ -26,6 +26,8 @@ public:
     QTableWidget* table() const { return m_table; }
     // The changed map cells as a grid (rich text: ms rows, rpm columns, "file → controller").
     QString mapGrid() const { return m_mapGrid; }
+    // The same cells on screen: rows and columns keyed as the file keys them; null without map changes.
+    QTableWidget* mapTable() const { return m_mapTable; }
 
 protected:
     std::span<const SCtrlLayout> layoutTable() const override;
@@ -36,7 +38,9 @@ private:
     std::vector<CSettingDifference> m_differences;
     QString m_fileTitle;
     QTableWidget* m_table = nullptr;
+    QTableWidget* m_mapTable = nullptr;
     QString m_mapGrid;
 
+    QTableWidget* makeMapTable(const std::vector<std::tuple<QString, QString, QString, QString>>& cells);
     static QString mapGridText(const std::vector<std::tuple<QString, QString, QString, QString>>& cells);
 };

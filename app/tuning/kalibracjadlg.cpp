@@ -17,6 +17,7 @@
 #include <QProgressBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -42,6 +43,26 @@ constexpr int kBoxTop = kUnreadTop + kUnreadHeight + 6;
 constexpr int kFirstRowY = kBoxTop + 40;
 constexpr int kRowStep = 36;
 constexpr int kRowHeight = 22;
+
+CBlockUndo::Table mainCorrTable()
+{
+    CBlockUndo::Table t;
+    t.block = CReadBlocks::MainCorr;
+    t.get = [](const CLPGDevice& device) {
+        const auto& corr = device.image().m_mainCorr.m_mainCorr;
+        return CBlockUndo::Values(corr.begin(), corr.end());
+    };
+    t.set = [](CLPGDevice& device, const CBlockUndo::Values& values) {
+        auto& corr = device.image().m_mainCorr.m_mainCorr;
+        std::copy_n(values.begin(), std::min(values.size(), corr.size()), corr.begin());
+    };
+    t.describe = [](std::size_t i, double v) {
+        return translate(L"Korekty główne") + L" " + std::to_wstring(i + 1) + L": " + CMainCorrEdits::format(v)
+            + translate(L" ms");
+    };
+    t.handler = L"CKalibracjaDlg::undo()";
+    return t;
+}
 
 std::vector<SCtrlLayout> buildLayout()
 {
@@ -87,6 +108,7 @@ uint32_t colourRef(const QColor& colour)
 CKalibracjaDlg::CKalibracjaDlg(const CPageContext& context, QWidget* parent)
     : CWspolneOdczytyExMultiPageDlg(context, kResourceId, parent)
     , m_calibration(context.device, *this)
+    , m_undo(context.device, mainCorrTable())
 {
     setTranslator([](const std::wstring& text) { return translate(text); });
 }
@@ -233,11 +255,31 @@ void CKalibracjaDlg::onDeltaSpinMainCorr(int index, int positionChange)
     if (m_context.doc.refuseWhileBusy(this))
         return;
     COwnerScope owner(this);
-    CMainCorrEdits::onDeltaSpin(m_context.device, m_texts, index, positionChange, oneCorrection());
+    m_undo.begin();
+    if (CMainCorrEdits::onDeltaSpin(m_context.device, m_texts, index, positionChange, oneCorrection()))
+        m_undo.commit();
     // The texts as the rule left them, written or not.
     for (int i = 0; i < CMainCorrEdits::kEdits; ++i)
         if (CExtEdit* edit = m_edits[static_cast<std::size_t>(i)])
             edit->setText(QString::fromStdWString(m_texts[static_cast<std::size_t>(i)]));
+}
+
+void CKalibracjaDlg::undo()
+{
+    if (!m_context.device.isConnected() || m_calibration.running() || m_context.doc.refuseWhileBusy(this))
+        return;
+    COwnerScope owner(this);
+    m_undo.undo();
+    showCorrections();
+}
+
+void CKalibracjaDlg::redo()
+{
+    if (!m_context.device.isConnected() || m_calibration.running() || m_context.doc.refuseWhileBusy(this))
+        return;
+    COwnerScope owner(this);
+    m_undo.redo();
+    showCorrections();
 }
 
 std::vector<CKalibracjaDlg::SLogLine> CKalibracjaDlg::logLines() const

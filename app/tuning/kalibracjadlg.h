@@ -17,6 +17,7 @@
 #include <app/data/readblocks.h>
 #include <app/shell/wspolneodczytyexmultipagedlg.h>
 #include <app/tuning/autocalibration.h>
+#include <app/tuning/blockundo.h>
 #include <app/tuning/calibrationobserver.h>
 #include <app/tuning/maincorredits.h>
 
@@ -60,6 +61,12 @@ public:
     // After a reconnection: the question about what the last run left changed.
     void offerPutBack();
 
+    // Ctrl+Z / Ctrl+Y: the corrections' spin changes of this session, read again before each.
+    bool canUndo() const { return m_undo.canUndo(); }
+    bool canRedo() const { return m_undo.canRedo(); }
+    void undo();
+    void redo();
+
     bool running() const { return m_calibration.running(); }
     bool oneCorrection() const;
     bool perCylinder() const;
@@ -95,6 +102,7 @@ private:
 
     CAutoCalibration m_calibration;
     CMainCorrEdits::Texts m_texts;
+    CBlockUndo m_undo;
     CUnreadLine* m_unread = nullptr;
     QListWidget* m_log = nullptr;
     QProgressBar* m_progress = nullptr;

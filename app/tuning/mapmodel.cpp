@@ -350,6 +350,11 @@ std::string CMapModel::commitHeaderEdit(bool rowHeader, int index, const std::st
     if (std::fabs(stored - fitted) < 1e-6)
         return text;
     const double previous = stored;
+    EditRecord edit;
+    edit.axes = true;
+    edit.before = edit.after = m_value;
+    edit.timeBefore = map.m_injTimeAxis;
+    edit.rpmBefore = map.m_rpmAxis;
     stored = fitted;
     CWaitCursor wait;
     logInfo("map", std::string(rowHeader ? "time" : "rpm") + " breakpoint " + std::to_string(index) + " := " + text);
@@ -364,6 +369,9 @@ std::string CMapModel::commitHeaderEdit(bool rowHeader, int index, const std::st
         return rowHeader ? timeText(previous) : rpmText(previous);
     }
     (rowHeader ? m_time[index] : m_rpm[index]) = fitted;
+    edit.timeAfter = map.m_injTimeAxis;
+    edit.rpmAfter = map.m_rpmAxis;
+    push(edit);
     return text;
 }
 

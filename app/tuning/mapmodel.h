@@ -123,8 +123,9 @@ public:
     // The grid becomes wanted: a region step when the change is one block
     // moved by one amount, else the whole map after asking (askWhole, translated here).
     WriteOutcome writeCells(const MapValues& wanted, const wchar_t* askWhole);
-    // The edits of this session, newest last. An undo reads the map again and
-    // is refused when the controller no longer holds what the edit left.
+    // The edits of this session (cells and axis breakpoints), newest last. An
+    // undo reads the map (or the axes) again and is refused when the
+    // controller no longer holds what the edit left.
     bool canUndo() const { return !m_undo.empty(); }
     bool canRedo() const { return !m_redo.empty(); }
     WriteOutcome undo();
@@ -166,9 +167,15 @@ private:
     struct EditRecord {
         MapValues before {};
         MapValues after {};
+        // An axis edit leaves the cells alone.
+        bool axes = false;
+        TimeAxis timeBefore {}, timeAfter {};
+        RpmAxis rpmBefore {}, rpmAfter {};
     };
     static constexpr std::size_t kUndoDepth = 100;
     void remember(const MapValues& before);
+    void push(const EditRecord& edit);
+    WriteOutcome replayAxes(const EditRecord& edit, bool forward);
     WriteOutcome replay(std::vector<EditRecord>& from, std::vector<EditRecord>& to, bool forward);
 
     bool connected() const;

@@ -13,6 +13,9 @@
 #include <errkit/errorguard.h>
 #include <errkit/ierror.h>
 
+#include <cmath>
+#include <optional>
+
 namespace {
 
 const wchar_t* const kMapWriteFailed = L"Nie powiodło się wpisanie mapy wtrysków do urządzenia!";
@@ -25,8 +28,16 @@ const wchar_t* const kUndoWholeAsk
       L"Kontynuować?";
 const wchar_t* const kUndoRefused
     = L"Nie można cofnąć tej zmiany: mapa w sterowniku nie ma już wartości, które ta zmiana pozostawiła.";
+const wchar_t* const kAxisRefused = L"Nie można cofnąć tej zmiany: sterownik ma już inną wartość:";
+const wchar_t* const kAxesWriteFailed = L"Nie powiodło się wpisanie ustawień do urządzenia!";
 const wchar_t* const kRedoRefused
     = L"Nie można powtórzyć tej zmiany: mapa w sterowniku nie ma już wartości sprzed jej cofnięcia.";
+
+// Breakpoint texts are digits and a point.
+std::wstring ascii(const std::string& text)
+{
+    return { text.begin(), text.end() };
+}
 
 } // namespace
 
@@ -110,7 +121,15 @@ void CMapModel::remember(const MapValues& before)
 {
     if (before == m_value)
         return;
-    m_undo.push_back({ before, m_value });
+    EditRecord edit;
+    edit.before = before;
+    edit.after = m_value;
+    push(edit);
+}
+
+void CMapModel::push(const EditRecord& edit)
+{
+    m_undo.push_back(edit);
     if (m_undo.size() > kUndoDepth)
         m_undo.erase(m_undo.begin());
     m_redo.clear();
@@ -131,6 +150,16 @@ CMapModel::WriteOutcome CMapModel::replay(std::vector<EditRecord>& from, std::ve
     if (from.empty())
         return WriteOutcome::Nothing;
     const EditRecord edit = from.back();
+    if (edit.axes) {
+        const WriteOutcome outcome = replayAxes(edit, forward);
+        if (outcome == WriteOutcome::Done) {
+            from.pop_back();
+            to.push_back(edit);
+        } else if (outcome == WriteOutcome::Refused) {
+            from.pop_back();
+        }
+        return outcome;
+    }
     const MapValues& expected = forward ? edit.before : edit.after;
     const MapValues& wanted = forward ? edit.after : edit.before;
     if (connected()) {
@@ -165,4 +194,69 @@ CMapModel::WriteOutcome CMapModel::replay(std::vector<EditRecord>& from, std::ve
         to.push_back(edit);
     }
     return outcome;
+}
+
+CMapModel::WriteOutcome CMapModel::replayAxes(const EditRecord& edit, bool forward)
+{
+    const TimeAxis& timeExpected = forward ? edit.timeBefore : edit.timeAfter;
+    const RpmAxis& rpmExpected = forward ? edit.rpmBefore : edit.rpmAfter;
+    const auto same = [](const auto& a, const auto& b) {
+        for (std::size_t i = 0; i < a.size(); ++i)
+            if (std::fabs(a[i] - b[i]) > 1e-6)
+                return false;
+        return true;
+    };
+    if (!connected()) {
+        if (!same(m_time, timeExpected) || !same(m_rpm, rpmExpected))
+            return WriteOutcome::Refused;
+        m_time = forward ? edit.timeAfter : edit.timeBefore;
+        m_rpm = forward ? edit.rpmAfter : edit.rpmBefore;
+        return WriteOutcome::Done;
+    }
+    auto& map = m_device->image().m_corrMap;
+    CWaitCursor wait;
+    try {
+        // The controller may have changed since: what it holds now decides.
+        if (!m_device->readMapAxes()) {
+            userInteraction().message(translate(kMapReadFailed), L"KORVANA", MsgIcon::Error);
+            return WriteOutcome::Failed;
+        }
+        m_time = map.m_injTimeAxis;
+        m_rpm = map.m_rpmAxis;
+        const auto differs = [&](const auto& held, const auto& expected, const wchar_t* unit, auto text) {
+            for (std::size_t i = 0; i < held.size(); ++i)
+                if (std::fabs(held[i] - expected[i]) > 1e-6)
+                    return std::optional<std::wstring>(translate(unit) + L" " + std::to_wstring(i + 1) + L": "
+                                                       + ascii(text(held[i])));
+            return std::optional<std::wstring>();
+        };
+        auto held = differs(map.m_injTimeAxis, timeExpected, L"ms", timeText);
+        if (!held)
+            held = differs(map.m_rpmAxis, rpmExpected, L"obr/min", rpmText);
+        if (held) {
+            logInfo("map", forward ? "axes redo refused: the controller holds another breakpoint"
+                                   : "axes undo refused: the controller holds another breakpoint");
+            userInteraction().message(translate(kAxisRefused) + L"\n" + *held, L"KORVANA", MsgIcon::Warning);
+            return WriteOutcome::Refused;
+        }
+        map.m_injTimeAxis = forward ? edit.timeAfter : edit.timeBefore;
+        map.m_rpmAxis = forward ? edit.rpmAfter : edit.rpmBefore;
+        CWriteSession session(*m_device, L"CMapArray::undo()");
+        if (!session.write(CReadBlocks::MapAxes)) {
+            map.m_injTimeAxis = m_time;
+            map.m_rpmAxis = m_rpm;
+            const CWriteReport& report = session.finish();
+            userInteraction().message(report.outcome == CWriteReport::Outcome::Refused ? report.text()
+                                                                                        : translate(kAxesWriteFailed),
+                                      L"KORVANA", MsgIcon::Error);
+            return WriteOutcome::Failed;
+        }
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        userInteraction().message(L"CMapArray::undo()\n" + error.format(), L"KORVANA", MsgIcon::Error);
+        return WriteOutcome::Failed;
+    }
+    m_time = map.m_injTimeAxis;
+    m_rpm = map.m_rpmAxis;
+    return WriteOutcome::Done;
 }

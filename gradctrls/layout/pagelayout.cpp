@@ -19,6 +19,12 @@
 
 namespace {
 
+CPageLayout::Translator& tipsOfButtons()
+{
+    static CPageLayout::Translator tips;
+    return tips;
+}
+
 constexpr int kBaseX = 6;
 constexpr int kBaseY = 13;
 
@@ -125,6 +131,16 @@ QWidget* CPageLayout::createCtrl(QWidget* parent, const SCtrlLayout& row, const 
     return nullptr;
 }
 
+void CPageLayout::setButtonTips(Translator tips)
+{
+    tipsOfButtons() = std::move(tips);
+}
+
+const CPageLayout::Translator& CPageLayout::buttonTips()
+{
+    return tipsOfButtons();
+}
+
 int CPageLayout::build(QWidget* parent, std::span<const SCtrlLayout> table, const Translator& translate)
 {
     if (!parent)
@@ -146,6 +162,11 @@ int CPageLayout::build(QWidget* parent, std::span<const SCtrlLayout> table, cons
         if (!ctrl)
             continue;
         setCtrlId(ctrl, row.id);
+        if (row.kind == ECtrlKind::PushButton) {
+            ctrl->setProperty("sourceText", QString::fromStdWString(raw));
+            if (tipsOfButtons() && !raw.empty())
+                ctrl->setToolTip(QString::fromStdWString(tipsOfButtons()(raw)));
+        }
         const QRect rect = duToPixels(row.x, row.y, row.cx, row.cy);
         ctrl->setGeometry(rect);
         if (auto* combo = qobject_cast<CGDIpGradientComboBox*>(ctrl))

@@ -65,6 +65,11 @@ public:
     // translate: labels, buttons, group boxes and combo items (by position).
     // Edits keep their values; placeholders are their owners' to fill.
     static void retranslate(QWidget* parent, std::span<const SCtrlLayout> table, const Translator& translate);
+    // The tool tip of a push button from its untranslated text (empty: none),
+    // set on each button build makes; the button keeps that text in its
+    // "sourceText" property so the tip can follow a change of language.
+    static void setButtonTips(Translator tips);
+    static const Translator& buttonTips();
     // One control of a table row; null for a row it cannot make.
     static QWidget* createCtrl(QWidget* parent, const SCtrlLayout& row, const QString& text);
 };

@@ -32,6 +32,8 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -367,6 +369,45 @@ TEST_F(KalibracjaPage, SpinsFollowTheRuleAndWriteTheController)
     EXPECT_EQ(m_run->ui.shown()[0].text.rfind(L"Nie powiodło się ustawienie urządzenia!\n", 0), 0u);
     EXPECT_NE(m_run->ui.shown()[0].text.find(L"m_mainCorr"), std::wstring::npos);
     EXPECT_EQ(m_run->ui.shown()[0].icon, MsgIcon::Error);
+}
+
+// Edit → Cofnij / Przywróć with the keys after a spin: the corrections go back
+// into the controller and again; once another program changed them the undo is
+// refused, naming the correction the controller holds.
+TEST_F(KalibracjaPage, SpinChangeIsUndoneInTheControllerAndRefusedOnceItChanged)
+{
+    const bool started = start(false);
+    ASSERT_TRUE(started);
+    CLPGDevice& device = doc().device();
+    CMainFrame* frame = m_run->app().mainFrame();
+    const auto held = [&](int i) {
+        EXPECT_TRUE(device.readMainCorr());
+        return device.image().m_mainCorr.m_mainCorr[static_cast<std::size_t>(i)];
+    };
+    guitest::click(ctrl<CCorrectionSpin>(CKalibracjaDlg::kFirstSpinId)->upButton());
+    ASSERT_NEAR(held(7), 0.51, 0.005);
+    ASSERT_TRUE(m_page->canUndo());
+
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_NEAR(held(0), 0.50, 0.005);
+    EXPECT_NEAR(held(7), 0.50, 0.005);
+    EXPECT_EQ(m_page->correctionText(3), QStringLiteral("0.50"));
+    QTest::keyClick(frame, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_NEAR(held(7), 0.51, 0.005);
+    EXPECT_EQ(m_page->correctionText(3), QStringLiteral("0.51"));
+    EXPECT_TRUE(m_run->ui.shown().empty());
+
+    // Another program writes the first correction: nothing is written and the box says what it holds.
+    ASSERT_EQ(m_sim->send("recordbyte 15 0 0"), "ok recordbyte");
+    ASSERT_EQ(m_sim->send("recordbyte 15 1 0"), "ok recordbyte");
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_EQ(m_run->ui.shown()[0].text,
+              L"Nie można cofnąć tej zmiany: sterownik ma już inną wartość:\nKorekty główne 1: 0.00 ms");
+    EXPECT_NEAR(held(0), 0.0, 0.005);
+    EXPECT_NEAR(held(7), 0.51, 0.005);
+    EXPECT_EQ(m_page->correctionText(0), QStringLiteral("0.00"));
+    EXPECT_FALSE(m_page->canUndo());
 }
 
 TEST_F(KalibracjaPage, PerCylinderBoxRunsTheCylinderByCylinderProcedure)

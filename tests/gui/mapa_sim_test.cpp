@@ -15,6 +15,7 @@
 #include <app/shell/corpressdlg.h>
 #include <app/shell/corrpmdlg.h>
 #include <app/shell/cortempdlg.h>
+#include <gradctrls/charts/corrchart.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
@@ -36,6 +37,7 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -310,6 +312,85 @@ TEST_F(MapaPage, UndoIsRefusedWhenTheControllerNoLongerHoldsTheEdit)
     // The grid shows what the controller holds now, and the edit is gone from the list.
     expectAllAgree();
     EXPECT_FALSE(m_grid->canUndo());
+}
+
+// Edit → Cofnij / Przywróć with the keys on an axis breakpoint and on a
+// correction curve: each goes back into the controller and again, and one is
+// refused, naming what the controller holds, after another program changed it.
+TEST_F(MapaPage, AxisAndCurveEditsAreUndoneInTheControllerAndRefusedOnceItChanged)
+{
+    startWithSim();
+    if (IsSkipped())
+        return;
+    CMainFrame* frame = m_run->app().mainFrame();
+    const SimMap before = simMap(*m_sim);
+    const auto& rpm = device().image().m_corrMap.m_rpmAxis;
+    const double wanted = rpm[5] + 100 < rpm[6] ? rpm[5] + 100 : rpm[5] - 100;
+    CCell* header = m_grid->getColHdrs()[5];
+    const QPoint p = header->rect().center();
+    QMouseEvent press(QEvent::MouseButtonPress, p, m_grid->mapToGlobal(p), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(m_grid, &press);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, p, m_grid->mapToGlobal(p), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+    QApplication::sendEvent(m_grid, &dbl);
+    QLineEdit* edit = m_grid->editor()->edit();
+    ASSERT_TRUE(edit->isVisible());
+    edit->setText(QString::number(wanted));
+    guitest::pressKey(edit, Qt::Key_Return);
+    guitest::settle();
+    const SimMap edited = simMap(*m_sim);
+    ASSERT_EQ(edited.rpmBytes[5], static_cast<int>(wanted / 100));
+    ASSERT_TRUE(m_grid->canUndo());
+
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(simMap(*m_sim).rpmBytes, before.rpmBytes);
+    EXPECT_EQ(header->getTxt(), QString::fromStdString(rpmText(rpm[5])));
+    EXPECT_EQ(simMap(*m_sim).rpmBytes[5] * 100, static_cast<int>(rpm[5]));
+    QTest::keyClick(frame, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(simMap(*m_sim).rpmBytes, edited.rpmBytes);
+    EXPECT_EQ(header->getTxt(), QString::number(wanted));
+    EXPECT_TRUE(m_run->ui.shown().empty());
+
+    // Another program moves the breakpoint: the undo writes nothing and names the value held.
+    const int other = edited.rpmBytes[5] + 2;
+    ASSERT_EQ(m_sim->send("recordbyte 34 24 " + std::to_string(other)), "ok recordbyte");
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(simMap(*m_sim).rpmBytes[5], other);
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_EQ(m_run->ui.shown()[0].text, L"Nie można cofnąć tej zmiany: sterownik ma już inną wartość:\nobr/min 6: "
+                                             + std::to_wstring(other * 100));
+    EXPECT_EQ(header->getTxt(), QString::number(other * 100)) << "the grid shows what the controller holds";
+    EXPECT_FALSE(m_grid->canUndo());
+    m_run->ui.clearShown();
+
+    // "Korekty temperatury": Up on the first point, then Ctrl+Z and Ctrl+Y.
+    m_page->multiPage()->activatePage(2);
+    guitest::settle();
+    auto* curve = dynamic_cast<CCorTempDlg*>(m_page->multiPage()->getActivePage());
+    ASSERT_NE(curve, nullptr);
+    const auto temprByte = [&] { return simHexField(m_sim->send("dump store"), "record30").at(10); };
+    const int start = temprByte();
+    ASSERT_LT(start, 150) << "room for one step up";
+    guitest::pressKey(curve->chart(), Qt::Key_Up);
+    ASSERT_EQ(temprByte(), start + 1);
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(temprByte(), start);
+    EXPECT_EQ(curve->chart()->values().at(0), start - 100);
+    QTest::keyClick(frame, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(temprByte(), start + 1);
+    EXPECT_TRUE(m_run->ui.shown().empty());
+    ASSERT_EQ(m_sim->send("recordbyte 30 10 " + std::to_string(start + 7)), "ok recordbyte");
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(temprByte(), start + 7);
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_EQ(m_run->ui.shown()[0].text.rfind(L"Nie można cofnąć tej zmiany: sterownik ma już inną wartość:\n"
+                                              L"Korekta temperatury, Temperatura [C] ",
+                                              0),
+              0u)
+        << m_run->ui.shown()[0].text;
+    EXPECT_NE(m_run->ui.shown()[0].text.find(L": " + std::to_wstring(start + 7 - 100) + L" %"), std::wstring::npos);
+    EXPECT_FALSE(curve->canUndo());
 }
 
 TEST_F(MapaPage, OutOfRangeValueIsRefusedWithTheRangeAndWritesNothing)

@@ -8,6 +8,7 @@
 #include "guitest.h"
 #include "shelltest.h"
 
+#include <app/data/settingsfile.h>
 #include <app/data/settingfields.h>
 #include <app/data/settingsio.h>
 #include <app/data/workingtime.h>
@@ -44,6 +45,8 @@
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 #include <functional>
 #include <chrono>
@@ -532,19 +535,28 @@ TEST_F(SettingsPages, CompareWithFileNamesTheChangedSettingByPageAndLabel)
     guitest::click(guitest::findById<CSpinButton>(dlg, f->spinId)->downButton());
     ASSERT_NE(CSettingsTable::value(*f, device().image()), before);
 
-    // Two map cells changed as well: one row for the map, its cells in a grid.
+    // Two map cells and a main correction changed as well: one row for the map, its cells in a grid.
     device().image().m_corrMap.m_injMapTable[3][4] += 5;
     device().image().m_corrMap.m_injMapTable[7][1] -= 2;
+    const double corr = device().image().m_mainCorr.m_mainCorr[2];
+    device().image().m_mainCorr.m_mainCorr[2] = corr + 0.25;
 
-    std::vector<std::string> names, keys;
+    std::map<std::string, std::vector<std::string>> rows; // name → key, file, controller
     QString grid;
+    std::map<std::pair<QString, QString>, QString> shownCells; // (row, column) → text
     shelltest::onNextModal([&](QWidget* modal) {
         if (auto* diff = qobject_cast<CSettingsDiffDlg*>(modal)) {
-            for (int row = 0; row < diff->table()->rowCount(); ++row) {
-                names.push_back(diff->table()->item(row, 0)->text().toStdString());
-                keys.push_back(diff->table()->item(row, 0)->toolTip().toStdString());
-            }
+            QTableWidget* t = diff->table();
+            for (int row = 0; row < t->rowCount(); ++row)
+                rows[t->item(row, 0)->text().toStdString()] = { t->item(row, 0)->toolTip().toStdString(),
+                                                                t->item(row, 1)->text().toStdString(),
+                                                                t->item(row, 2)->text().toStdString() };
             grid = diff->mapGrid();
+            if (QTableWidget* cells = diff->mapTable(); cells && cells->isVisible())
+                for (int r = 0; r < cells->rowCount(); ++r)
+                    for (int c = 0; c < cells->columnCount(); ++c)
+                        shownCells[{ cells->verticalHeaderItem(r)->text(), cells->horizontalHeaderItem(c)->text() }]
+                            = cells->item(r, c) ? cells->item(r, c)->text() : QString();
             guitest::saveScreenshot(diff, QStringLiteral("settings_diff"));
         }
         modal->close();
@@ -553,16 +565,31 @@ TEST_F(SettingsPages, CompareWithFileNamesTheChangedSettingByPageAndLabel)
     QString label = QString::fromStdWString(f->label).trimmed();
     while (label.endsWith(QLatin1Char(':')))
         label.chop(1);
-    ASSERT_EQ(names.size(), 2u);
-    EXPECT_EQ(names[0], (QStringLiteral("Ustawienia › ") + label).toStdString());
-    EXPECT_EQ(keys[0], f->key) << "the key only as a tool tip";
-    EXPECT_EQ(names[1], "Mapa 2D");
-    // Rows keyed 2 … 20 and columns 1000 … 8000 as the file keys them; each cell "file → controller".
+    ASSERT_EQ(rows.size(), 3u);
+    const std::string name = (QStringLiteral("Ustawienia › ") + label).toStdString();
+    ASSERT_EQ(rows.count(name), 1u);
+    EXPECT_EQ(rows[name][0], f->key) << "the key only as a tool tip";
+    ASSERT_EQ(rows.count("Kalibracja › Korekty główne 3"), 1u);
+    EXPECT_EQ(rows["Kalibracja › Korekty główne 3"][0], "m_mainCorr.m_mainCorr[2]");
+    EXPECT_EQ(rows["Kalibracja › Korekty główne 3"][1], CSettingsFile::formatNumber(corr) + " ms");
+    EXPECT_EQ(rows["Kalibracja › Korekty główne 3"][2], CSettingsFile::formatNumber(corr + 0.25) + " ms");
+    EXPECT_EQ(rows.count("Mapa 2D"), 1u);
+    // Rows keyed 2 … 20 and columns 1000 … 8000 as the file keys them; each cell "file → controller",
+    // in the tool tip and on screen, the cells between them empty.
     const auto& map = device().image().m_corrMap.m_injMapTable;
     EXPECT_NE(grid.indexOf(QStringLiteral("<th>5</th>")), -1) << grid.toStdString();
     EXPECT_NE(grid.indexOf(QStringLiteral("<th>3000</th>")), -1) << grid.toStdString();
     EXPECT_NE(grid.indexOf(QStringLiteral("%1 → %2").arg(map[3][4] - 5).arg(map[3][4])), -1) << grid.toStdString();
     EXPECT_NE(grid.indexOf(QStringLiteral("%1 → %2").arg(map[7][1] + 2).arg(map[7][1])), -1) << grid.toStdString();
+    ASSERT_EQ(shownCells.size(), 4u) << "two rows by two columns";
+    const auto at = [&](const char* row, const char* column) {
+        return shownCells[{ QString::fromLatin1(row), QString::fromLatin1(column) }];
+    };
+    EXPECT_EQ(at("5", "3000"),
+              QStringLiteral("%1 → %2").arg(map[3][4] - 5).arg(map[3][4]));
+    EXPECT_EQ(at("9", "1500"),
+              QStringLiteral("%1 → %2").arg(map[7][1] + 2).arg(map[7][1]));
+    EXPECT_EQ(at("5", "1500"), QString());
 }
 
 } // namespace

@@ -13,9 +13,11 @@
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
 #include <app/shell/mainframe.h>
+#include <app/shell/mapadlg.h>
 #include <app/shell/menucommands.h>
 #include <app/shell/menumnemonics.h>
 #include <app/shell/uidump.h>
+#include <gradctrls/multipage/gdipmultipagectrl.h>
 #include <gradctrls/multipage/imultipagebutton.h>
 
 #include <QAbstractButton>
@@ -235,6 +237,47 @@ TEST_F(Frame, UiDumpShowsTheShortcutsAndTheExclusiveLanguageGroup)
     EXPECT_EQ(languages, 15);
     ASSERT_EQ(languageGroups.size(), 1u);
     EXPECT_GT(*languageGroups.begin(), 0) << "a group number, not null";
+}
+
+// Every push button whose few words say less than its click (on each page and
+// sub-page, in Polish and in English) has a tool tip, as --dump-ui shows it.
+TEST_F(Frame, ShortPushButtonsHaveToolTips)
+{
+    CkorvanaView* view = m_run.app().view();
+    const auto check = [&](const QString& where) {
+        const QJsonObject root = QJsonDocument::fromJson(describeUi()).object();
+        int seen = 0;
+        for (const QJsonValue w : root.value(QStringLiteral("widgets")).toArray()) {
+            const QString cls = w[QStringLiteral("class")].toString();
+            const QString text = withoutMnemonic(w[QStringLiteral("fullText")].toString()).trimmed();
+            if ((cls != QStringLiteral("CGDIpGradientButton") && cls != QStringLiteral("QPushButton"))
+                || text.isEmpty() || text.size() > 24 || text == QStringLiteral("OK"))
+                continue;
+            ++seen;
+            EXPECT_FALSE(w[QStringLiteral("toolTip")].toString().isEmpty()) << where.toStdString() << ": \""
+                                                                             << text.toStdString() << "\"";
+        }
+        return seen;
+    };
+    for (int language : { 0, 1 }) {
+        m_frame->onCommand(MenuCmd::kFirstLanguage + language);
+        int buttons = 0;
+        for (int page = 0; page < 7; ++page) {
+            ASSERT_TRUE(view->showPage(page));
+            guitest::settle();
+            buttons += check(QStringLiteral("page %1").arg(page));
+        }
+        ASSERT_TRUE(view->showPage(4));
+        auto* mapa = dynamic_cast<CMapaDlg*>(view->multiPage()->getActivePage());
+        auto* pages = mapa ? mapa->multiPage() : nullptr;
+        ASSERT_NE(pages, nullptr);
+        for (int sub = 0; sub < 4; ++sub) {
+            pages->activatePage(sub);
+            guitest::settle();
+            buttons += check(QStringLiteral("Mapa %1").arg(sub));
+        }
+        EXPECT_GE(buttons, 10) << "the pages' buttons were looked at";
+    }
 }
 
 // Every menu's items get distinct mnemonics in any language, the texts themselves untouched.

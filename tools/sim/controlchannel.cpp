@@ -8,13 +8,15 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
+#include <vector>
 
 namespace {
 
 constexpr const char* kHelp
     = "ok commands: status | fault off|KIND [RATE] [after N] | engine off|crank|idle|sweep|rpm N | "
       "fuel petrol|lpg|auto | errors B0 B1 B2 B3 | dtc [CODE ...] | vin [TEXT] | tank PERCENT | "
-      "advance SECONDS | live | dump flash FILE | dump store | mapcell ROW COLUMN PERCENT | refuse record N|off | garble record N|off | save | "
+      "advance SECONDS | live | dump flash FILE | dump store | mapcell ROW COLUMN PERCENT | recordbyte CODE OFFSET VALUE | refuse record N|off | garble record N|off | save | "
       "vanish | appear | "
       "path | bytes | quit";
 
@@ -298,6 +300,22 @@ std::string CControlChannel::execute(const std::string& line)
         m_controller.store().setMapCell(static_cast<int>(row), static_cast<int>(column), static_cast<int>(percent));
         m_controller.store().sealMapPage();
         return "ok mapcell";
+    }
+    if (cmd == "recordbyte") {
+        // Another program changes one byte of a settings record behind the tool's back.
+        double code = 0, offset = 0, value = 0;
+        if (w.size() != 4 || !parseNumber(w[1], code) || !parseNumber(w[2], offset) || !parseNumber(w[3], value)
+            || code < 0 || code > 255 || offset < 0 || value < 0 || value > 255)
+            return "error usage: recordbyte CODE OFFSET VALUE";
+        try {
+            std::vector<uint8_t>& record = m_controller.store().record(static_cast<uint8_t>(code));
+            if (offset >= static_cast<double>(record.size()))
+                return "error offset past the record";
+            record[static_cast<std::size_t>(offset)] = static_cast<uint8_t>(value);
+        } catch (const std::out_of_range&) {
+            return "error no such record";
+        }
+        return "ok recordbyte";
     }
     if (cmd == "save") {
         if (m_statePath.empty())
