@@ -4,26 +4,17 @@
 // report shows message 0 and the failing operation's name as its text.
 #pragma once
 
-#include <errkit/ierror.h>
+#include <errkit/errorclass.h>
 
 #include <cstdint>
 
-class CThreadError : public IError {
+class CThreadError : public TError<CThreadError> {
 public:
     // The codes the library raises, as the unsigned code member holds them.
     static constexpr uint32_t kFailed = static_cast<uint32_t>(-1);
     static constexpr uint32_t kCreateFailed = static_cast<uint32_t>(-2);
 
-    CThreadError();
-    explicit CThreadError(IError* prev);
-    CThreadError(uint32_t code, const wchar_t* text, int32_t line, const wchar_t* file);
-    CThreadError(uint32_t code, const wchar_t* text, IError* prev, int32_t line, const wchar_t* file);
-    CThreadError(const CThreadError& other) = default;
-    CThreadError& operator=(const CThreadError& other) = default;
-    ~CThreadError() override = default;
-
-    std::wstring name() const override;
-
-protected:
-    void setMsgs() override;
+    using TError::TError;
+    static constexpr const wchar_t* kName = L"CThreadError";
+    static void messages(std::vector<std::wstring>& table);
 };

@@ -4,6 +4,7 @@
 #include <app/data/diagdata.h>
 #include <app/data/demodiag.h>
 #include <app/device/demostate.h>
+#include <app/device/deviceevents.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/mutexguard.h>
 
@@ -18,22 +19,41 @@ constexpr uint8_t kLpg = 3;
 CDiagRSThread::CDiagRSThread(CLPGDevice& device, CDiagData& queue, const std::string& path,
                              std::atomic<bool>* pollingFlag)
     : CDiagInputThread(device, queue, pollingFlag)
+    , m_scale(packScale(CDiagScale(device.image())))
 {
+    m_imageListener = device.events().add([this](const DeviceEventData& event) {
+        if (event.kind == DeviceEvent::ImageChanged)
+            m_scale.store(packScale(CDiagScale(m_device.image())), std::memory_order_relaxed);
+    });
     m_file.open(path);
 }
 
-CDiagRSThread::~CDiagRSThread() = default;
+CDiagRSThread::~CDiagRSThread()
+{
+    // Still listening only when the thread never ran (the device is there then).
+    stopHearingImage();
+}
+
+void CDiagRSThread::stopHearingImage()
+{
+    if (const int id = m_imageListener.exchange(0))
+        m_device.events().remove(id);
+}
+
+uint64_t CDiagRSThread::packScale(const CDiagScale& scale)
+{
+    return uint64_t { scale.engineSensor } | uint64_t { scale.lpgSensor } << 8 | uint64_t { scale.advancedFlags } << 16
+        | uint64_t { static_cast<uint32_t>(scale.version) } << 32;
+}
 
 CDiagScale CDiagRSThread::liveScale() const
 {
-    // Single bytes and an aligned word, each read whole; a line converted
-    // while the fitter changes one of them takes either the old or the new value.
-    CSettingsImage& image = m_device.image();
+    const uint64_t packed = m_scale.load(std::memory_order_relaxed);
     CDiagScale scale;
-    scale.engineSensor = std::atomic_ref(image.m_sensorsSetup.m_temprEngineSensor).load(std::memory_order_relaxed);
-    scale.lpgSensor = std::atomic_ref(image.m_sensorsSetup.m_temprLPGSensor).load(std::memory_order_relaxed);
-    scale.version = std::atomic_ref(image.m_devInfo.m_version).load(std::memory_order_relaxed);
-    scale.advancedFlags = std::atomic_ref(image.m_advancedSetup.m_advancedFlags).load(std::memory_order_relaxed);
+    scale.engineSensor = static_cast<uint8_t>(packed);
+    scale.lpgSensor = static_cast<uint8_t>(packed >> 8);
+    scale.advancedFlags = static_cast<uint8_t>(packed >> 16);
+    scale.version = static_cast<int32_t>(static_cast<uint32_t>(packed >> 32));
     return scale;
 }
 
@@ -51,6 +71,7 @@ void CDiagRSThread::onStart()
 
 void CDiagRSThread::onStop()
 {
+    stopHearingImage();
     m_file.close();
     m_device.m_recording = false;
 }

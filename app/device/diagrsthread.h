@@ -8,15 +8,16 @@
 #include <app/data/diagfile.h>
 #include <app/device/diaginputthread.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
 class CDiagRSThread : public CDiagInputThread {
 public:
     // Opens the diagnostic file at path now ("\" records nothing). GUI thread.
-    // Each line is converted with the sensor types, version and flags the live
-    // image holds when it is written, so a change during a recording counts
-    // from the next line on. The first line that cannot be written ends the
+    // Each line is converted with the sensor types, version and flags the
+    // image held at the last ImageChanged, so a change written during a
+    // recording counts from the next line on. The first line that cannot be written ends the
     // recording (the device's recordingError says why); polling goes on.
     CDiagRSThread(CLPGDevice& device, CDiagData& queue, const std::string& path, std::atomic<bool>* pollingFlag);
     ~CDiagRSThread() override;
@@ -33,9 +34,16 @@ protected:
     void onRecord(CDiag& record) override;
 
 private:
-    // The decoding values of the live image now; the GUI thread may change them meanwhile.
+    // The decoding values as of the last ImageChanged: copied by the thread
+    // that changed the image, so this thread never reads the image itself.
     CDiagScale liveScale() const;
+    static uint64_t packScale(const CDiagScale& scale);
 
+    // Once the loop has ended: the thread object may be deleted after the device.
+    void stopHearingImage();
+
+    std::atomic<uint64_t> m_scale { 0 };
+    std::atomic<int> m_imageListener { 0 };
     CDiagFile m_file;
     uint32_t m_sequence = 0;
 };

@@ -149,6 +149,8 @@ public:
     // identified, or demo mode is on. Read by the polling thread without a lock.
     std::atomic<bool> m_demo { false };
     std::atomic<bool> m_connected { false };
+    bool isConnected() const { return m_connected; }
+    bool isDemo() const { return m_demo; }
 
     // Result codes of readLiveData.
     static constexpr uint8_t kLiveOk = 0, kLiveOtherType = 1, kLiveLinkFault = 2;

@@ -4,20 +4,11 @@
 // CSerialPort's _throw; whoever catches it (as IError*) owns and deletes it.
 #pragma once
 
-#include <errkit/ierror.h>
+#include <errkit/errorclass.h>
 
-class CRSError : public IError {
+class CRSError : public TError<CRSError> {
 public:
-    CRSError();
-    explicit CRSError(IError* prev);
-    CRSError(uint32_t code, const wchar_t* text, int32_t line, const wchar_t* file);
-    CRSError(uint32_t code, const wchar_t* text, IError* prev, int32_t line, const wchar_t* file);
-    CRSError(const CRSError& other) = default;
-    CRSError& operator=(const CRSError& other) = default;
-    ~CRSError() override = default;
-
-    std::wstring name() const override;
-
-protected:
-    void setMsgs() override;
+    using TError::TError;
+    static constexpr const wchar_t* kName = L"CRSError";
+    static void messages(std::vector<std::wstring>& table);
 };

@@ -11,8 +11,6 @@
 #include <app/shell/korvanadoc.h>
 #include <app/shell/unreadline.h>
 #include <basectrls/ctrlid.h>
-#include <errkit/errorguard.h>
-#include <errkit/ierror.h>
 #include <gradctrls/charts/timecorrchart.h>
 
 #include <QAbstractButton>
@@ -161,15 +159,7 @@ void CChart2DDlg::activate()
 
 void CChart2DDlg::updateTexts()
 {
-    for (const SCtrlLayout& row : kLayout) {
-        if (!row.text || row.kind == ECtrlKind::Placeholder)
-            continue;
-        QWidget* w = findChildCtrl(this, row.id);
-        if (auto* b = qobject_cast<QAbstractButton*>(w))
-            b->setText(translatedText(row.text));
-        else if (auto* l = qobject_cast<QLabel*>(w))
-            l->setText(translatedText(row.text));
-    }
+    retranslateLayout();
     fillCombo();
     if (m_chart) {
         m_chart->setCaptions(translatedText(kCorrAxis), translatedText(L"Czas [ms]"));
@@ -203,7 +193,7 @@ void CChart2DDlg::slowTick()
 void CChart2DDlg::onTimer()
 {
     CLPGDevice& device = m_context.device;
-    if (m_chart && device.m_connected) {
+    if (m_chart && device.isConnected()) {
         const uint64_t newest = device.diagData().newestSequence();
         CDiag record;
         if (newest != 0 && newest != m_lastSequence && device.diagData().latest(record)) {
@@ -218,32 +208,21 @@ void CChart2DDlg::onTimer()
     CMapPage::onTimer();
 }
 
-void CChart2DDlg::showError(const wchar_t* handler, const std::wstring& text)
-{
-    userInteraction().message(
-        std::wstring(L"CChart2DDlg::") + handler + L"\n" + text + L"\n", L"KORVANA", MsgIcon::Error);
-}
-
 void CChart2DDlg::OnBtnCreate()
 {
     CLPGDevice& device = m_context.device;
-    if (!device.m_connected)
+    if (!device.isConnected())
         return;
     m_context.doc.runOperation(
-        L"Obliczanie korekt",
+        L"Obliczanie korekt", L"CChart2DDlg::OnBtnCreate()",
         [&] {
-            try {
-                logInfo("automap", "computing the correction from the maps");
-                m_automap.create(device, m_maps, [this](const CAutomapProposal& proposal) {
-                    if (!m_chart)
-                        return;
-                    m_chart->setProposal(vectorOf(proposal.newCurve));
-                    m_chart->repaint();
-                });
-            } catch (IError* e) {
-                CErrorGuard error(e);
-                showError(L"OnBtnCreate()", error.format());
-            }
+            logInfo("automap", "computing the correction from the maps");
+            m_automap.create(device, m_maps, [this](const CAutomapProposal& proposal) {
+                if (!m_chart)
+                    return;
+                m_chart->setProposal(vectorOf(proposal.newCurve));
+                m_chart->repaint();
+            });
         },
         this);
     if (m_chart)
@@ -254,25 +233,25 @@ void CChart2DDlg::OnBtnCreate()
 
 void CChart2DDlg::OnBtnUndo()
 {
-    try {
-        if (m_automap.undo(m_context.device))
-            logInfo("automap", "the previous curve is back");
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        showError(L"OnBtnUndo()", error.format());
-    }
+    m_context.doc.runOperation(
+        L"Przywrócenie poprzedniego stanu", L"CChart2DDlg::OnBtnUndo()",
+        [&] {
+            if (m_automap.undo(m_context.device))
+                logInfo("automap", "the previous curve is back");
+        },
+        this);
     refresh();
 }
 
 void CChart2DDlg::OnBnClickedBtnClearCorr()
 {
-    try {
-        if (CAutomapping::clearCurve(m_context.device) && m_chart)
-            m_chart->clearCurve();
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        showError(L"OnBnClickedBtnClearCorr()", error.format());
-    }
+    m_context.doc.runOperation(
+        L"Kasowanie korekt", L"CChart2DDlg::OnBnClickedBtnClearCorr()",
+        [&] {
+            if (CAutomapping::clearCurve(m_context.device) && m_chart)
+                m_chart->clearCurve();
+        },
+        this);
     refresh();
 }
 
@@ -280,12 +259,9 @@ void CChart2DDlg::OnSelendokCmbAutomap()
 {
     if (!m_combo)
         return;
-    try {
-        CAutomapping::setSchedule(m_context.device, m_combo->currentData().toInt());
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        showError(L"OnSelendokCmbAutomap()", error.format());
-    }
+    m_context.doc.runOperation(
+        L"Zapis ustawień", L"CChart2DDlg::OnSelendokCmbAutomap()",
+        [&] { CAutomapping::setSchedule(m_context.device, m_combo->currentData().toInt()); }, this);
     refresh();
 }
 
@@ -293,30 +269,29 @@ void CChart2DDlg::onCorrChanged()
 {
     if (!m_chart || !m_chart->curveShown())
         return;
-    if (!m_context.device.m_connected) {
+    if (!m_context.device.isConnected()) {
         refresh(); // nothing is changed without a controller
         return;
     }
-    try {
-        CorrCurve values {};
-        const std::vector<double> shown = m_chart->values();
-        std::copy_n(shown.begin(), std::min(shown.size(), values.size()), values.begin());
-        CAutomapping::writeCurve(m_context.device, values);
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        showError(L"onCorrChanged()", error.format());
-    }
+    const bool ran = m_context.doc.runOperation(
+        L"Zapis ustawień", L"CChart2DDlg::onCorrChanged()",
+        [&] {
+            CorrCurve values {};
+            const std::vector<double> shown = m_chart->values();
+            std::copy_n(shown.begin(), std::min(shown.size(), values.size()), values.begin());
+            CAutomapping::writeCurve(m_context.device, values);
+        },
+        this);
+    if (!ran)
+        refresh(); // refused: the chart shows what the image holds
 }
 
 void CChart2DDlg::onIncrementAll(int step)
 {
     if (m_chart && !m_chart->curveShown())
         return;
-    try {
-        CAutomapping::incrementAll(m_context.device, step);
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        showError(L"onIncrementAll()", error.format());
-    }
+    m_context.doc.runOperation(
+        L"Zapis ustawień", L"CChart2DDlg::onIncrementAll()",
+        [&] { CAutomapping::incrementAll(m_context.device, step); }, this);
     refresh();
 }

@@ -56,7 +56,6 @@ protected:
     void slowTick() override;
 
 private:
-    void showError(const wchar_t* handler, const std::wstring& text);
     void fillCombo();
     void setLegend();
     void updateUndo();

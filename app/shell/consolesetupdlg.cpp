@@ -10,8 +10,6 @@
 #include <app/shell/korvanadoc.h>
 #include <app/shell/unreadline.h>
 #include <basectrls/ctrlid.h>
-#include <errkit/errorguard.h>
-#include <errkit/ierror.h>
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -134,11 +132,11 @@ void CConsoleSetupDlg::onBox(int id)
         return;
     }
     // Offline a base-block box stores nothing.
-    if (b->base && !device.m_connected) {
+    if (b->base && !device.isConnected()) {
         showBoxes();
         return;
     }
-    if (device.m_connected && m_context.doc.refuseWhileBusy(this)) {
+    if (device.isConnected() && m_context.doc.refuseWhileBusy(this)) {
         showBoxes();
         return;
     }
@@ -153,19 +151,13 @@ void CConsoleSetupDlg::onBox(int id)
     bool ok = false;
     CWriteReport report;
     m_context.doc.runOperation(
-        L"Zapis ustawień",
+        L"Zapis ustawień", b->handler,
         [&] {
-            try {
-                report = CWriteSession::writeBlocks(device, b->handler,
-                                                    { b->base ? CReadBlocks::Base : CReadBlocks::AdvancedSetup });
-                ok = report.ok();
-                logInfo("console", std::string("console option written: ") + (ok ? "acknowledged" : "failed"));
-            } catch (IError* e) {
-                CErrorGuard error(e);
-                userInteraction().message(std::wstring(b->handler) + L"\n" + error.format() + L"\n", L"KORVANA",
-                                          MsgIcon::Error);
-                ok = true; // shown already
-            }
+            ok = true; // an error thrown is shown already
+            report = CWriteSession::writeBlocks(device, b->handler,
+                                                { b->base ? CReadBlocks::Base : CReadBlocks::AdvancedSetup });
+            ok = report.ok();
+            logInfo("console", std::string("console option written: ") + (ok ? "acknowledged" : "failed"));
         },
         this);
     if (!ok)

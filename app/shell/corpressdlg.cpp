@@ -2,33 +2,27 @@
 #include <app/shell/corpressdlg.h>
 
 #include <app/data/diag.h>
-#include <app/device/lpgdevice.h>
-#include <app/device/writesession.h>
+#include <app/tuning/correctioncurve.h>
 #include <gradctrls/charts/corrchart.h>
 
+namespace {
+
+const SCurvePage kPage {
+    .table = &correctioncurve::pressure,
+    .liveValue = [](const CDiag& record, [[maybe_unused]] const CSettingsImage& image) -> double {
+        // kPa are hundredths of a bar, the chart's x unit.
+        return record.lpgPressure();
+    },
+    .makeChart = []() -> CCorrChart* { return new CPressCorrChart; },
+    .chartText = L"Korekta ciśnienia",
+    .xCaption = L"Ciśnienie [bar]",
+    .className = L"CCorPressDlg",
+};
+
+} // namespace
+
 CCorPressDlg::CCorPressDlg(const CPageContext& context, QWidget* parent)
-    : CCorrCurveDlg(kResourceId, context, parent)
+    : CCorrCurveDlg(kResourceId, kPage, context, parent)
 {
     setObjectName(QStringLiteral("corPressDlg"));
-}
-
-std::span<double> CCorPressDlg::table()
-{
-    return m_context.device.image().m_sensorsSetup.m_pressCorr;
-}
-
-bool CCorPressDlg::writeTable()
-{
-    return CWriteSession::writeBlocks(m_context.device, L"CCorPressDlg", { CReadBlocks::PressCorr }).ok();
-}
-
-double CCorPressDlg::liveValue(const CDiag& record) const
-{
-    // kPa are hundredths of a bar, the chart's x unit.
-    return record.lpgPressure();
-}
-
-CCorrChart* CCorPressDlg::makeChart() const
-{
-    return new CPressCorrChart;
 }

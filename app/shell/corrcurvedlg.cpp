@@ -5,13 +5,12 @@
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
 #include <app/device/settingblocks.h>
-#include <app/shell/korvanadoc.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
+#include <app/shell/korvanadoc.h>
 #include <app/tuning/blockundo.h>
+#include <app/tuning/correctioncurve.h>
 #include <basectrls/ctrlid.h>
-#include <errkit/errorguard.h>
-#include <errkit/ierror.h>
 #include <gradctrls/charts/corrchart.h>
 
 #include <QAbstractButton>
@@ -22,8 +21,8 @@
 
 namespace {
 
-constexpr const wchar_t* kWriteFailed = L"Nie powiodło się wpisanie ustawień do urządzenia!";
 constexpr const wchar_t* kClear = L"Kasuj korekty";
+constexpr const wchar_t* kYCaption = L"Korekta [%]";
 
 QString translatedText(const wchar_t* text)
 {
@@ -32,9 +31,10 @@ QString translatedText(const wchar_t* text)
 
 } // namespace
 
-CCorrCurveDlg::CCorrCurveDlg(int resourceId, const CPageContext& context, QWidget* parent)
+CCorrCurveDlg::CCorrCurveDlg(int resourceId, const SCurvePage& page, const CPageContext& context, QWidget* parent)
     : CGDIpMultiPageDialog(resourceId, parent)
     , m_context(context)
+    , m_page(page)
 {
     setTranslator([](const std::wstring& text) { return translate(text); });
 }
@@ -45,7 +45,7 @@ std::span<const SCtrlLayout> CCorrCurveDlg::layoutTable() const
 {
     if (m_layout.empty()) {
         m_layout = {
-            { kChart, ECtrlKind::Placeholder, 8, 8, 784, 536, chartText() },
+            { kChart, ECtrlKind::Placeholder, 8, 8, 784, 536, m_page.chartText },
             { kBtnClearCorr, ECtrlKind::PushButton, 8, 556, 240, 34, kClear },
         };
     }
@@ -55,9 +55,9 @@ std::span<const SCtrlLayout> CCorrCurveDlg::layoutTable() const
 void CCorrCurveDlg::createControls()
 {
     CGDIpMultiPageDialog::createControls();
-    m_chart = makeChart();
+    m_chart = m_page.makeChart();
     m_chart->CreateFromStatic(kChart, this);
-    m_chart->setCaptions(translatedText(yCaption()), translatedText(xCaption()));
+    m_chart->setCaptions(translatedText(kYCaption), translatedText(m_page.xCaption));
     m_chart->setRefreshValues([this] { refresh(); });
     connect(m_chart, &CCorrChart::corrChanged, this, [this] { onCorrChanged(); });
     connect(m_chart, &CCorrChart::incrementAll, this, [this](int step) { onIncrementAll(step); });
@@ -71,7 +71,7 @@ void CCorrCurveDlg::refresh()
     if (!m_chart)
         return;
     // A table not read from the controller now connected is no curve of this car.
-    const bool unread = unreadBlocks(m_context.device, tableBlock()) != 0;
+    const bool unread = unreadBlocks(m_context.device, m_page.table().block) != 0;
     m_chart->setCurveShown(!unread);
     if (QWidget* clear = findChildCtrl(this, kBtnClearCorr))
         clear->setEnabled(!unread);
@@ -93,13 +93,13 @@ void CCorrCurveDlg::updateTexts()
     if (auto* clear = qobject_cast<QAbstractButton*>(findChildCtrl(this, kBtnClearCorr)))
         clear->setText(translatedText(kClear));
     if (m_chart)
-        m_chart->setCaptions(translatedText(yCaption()), translatedText(xCaption()));
+        m_chart->setCaptions(translatedText(kYCaption), translatedText(m_page.xCaption));
 }
 
 void CCorrCurveDlg::onTimer()
 {
     CLPGDevice& device = m_context.device;
-    if (!m_chart || !device.m_connected)
+    if (!m_chart || !device.isConnected())
         return;
     const uint64_t newest = device.diagData().newestSequence();
     if (newest == 0 || newest == m_lastSequence)
@@ -108,20 +108,24 @@ void CCorrCurveDlg::onTimer()
     if (!device.diagData().latest(record))
         return;
     m_lastSequence = newest;
-    m_chart->setLiveValue(liveValue(record));
+    m_chart->setLiveValue(m_page.liveValue(record, device.image()));
 }
 
-void CCorrCurveDlg::showError(const wchar_t* handler, const std::wstring& text)
+std::wstring CCorrCurveDlg::handler(const wchar_t* name) const
 {
-    userInteraction().message(
-        std::wstring(className()) + L"::" + handler + L"\n" + text + L"\n", L"KORVANA", MsgIcon::Error);
+    return std::wstring(m_page.className) + L"::" + name;
+}
+
+std::span<double> CCorrCurveDlg::table() const
+{
+    return m_page.table().values(m_context.device.image());
 }
 
 CBlockUndo& CCorrCurveDlg::undoStack()
 {
     if (!m_undo) {
         CBlockUndo::Table t;
-        t.block = static_cast<CReadBlocks::Block>(tableBlock());
+        t.block = m_page.table().block;
         t.get = [this](const CLPGDevice&) {
             const std::span<double> values = table();
             return CBlockUndo::Values(values.begin(), values.end());
@@ -135,9 +139,9 @@ CBlockUndo& CCorrCurveDlg::undoStack()
             char text[64];
             std::snprintf(text, sizeof text, " %g: %.0f %%", i < points.size() ? points[i].x : 0.0, v);
             const std::string tail = text;
-            return translate(chartText()) + L", " + translate(xCaption()) + std::wstring(tail.begin(), tail.end());
+            return translate(m_page.chartText) + L", " + translate(m_page.xCaption) + std::wstring(tail.begin(), tail.end());
         };
-        t.handler = className();
+        t.handler = m_page.className;
         m_undo = std::make_unique<CBlockUndo>(m_context.device, std::move(t));
     }
     return *m_undo;
@@ -174,70 +178,55 @@ void CCorrCurveDlg::onCorrChanged()
     CLPGDevice& device = m_context.device;
     if (!m_chart || !m_chart->curveShown())
         return;
-    if (!device.m_connected) {
+    if (!device.isConnected()) {
         refresh(); // nothing is changed without a controller
         return;
     }
-    try {
-        CWaitCursor wait;
-        const std::vector<double> values = m_chart->values();
-        undoStack().begin();
-        std::span<double> stored = table();
-        for (std::size_t i = 0; i < stored.size() && i < values.size(); ++i)
-            stored[i] = std::trunc(values[i]);
-        if (!writeTable())
-            userInteraction().message(translate(kWriteFailed), L"KORVANA", MsgIcon::Error);
-        else
-            undoStack().commit();
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        showError(L"onCorrChanged()", error.format());
-    }
+    const bool ran = m_context.doc.runOperation(
+        L"Zapis ustawień", handler(L"onCorrChanged()"),
+        [&] {
+            undoStack().begin();
+            if (correctioncurve::write(m_context.device, m_page.table(), m_chart->values()))
+                undoStack().commit();
+        },
+        this);
+    if (!ran)
+        refresh(); // refused: the chart shows what the image holds
 }
 
 void CCorrCurveDlg::onIncrementAll(int step)
 {
     CLPGDevice& device = m_context.device;
-    if (!device.m_connected || !m_chart || !m_chart->curveShown())
+    if (!device.isConnected() || !m_chart || !m_chart->curveShown())
         return;
-    try {
-        CWaitCursor wait;
-        undoStack().begin();
-        for (double& v : table())
-            v = std::clamp(v + step, -50.0, 50.0);
-        if (!writeTable()) {
-            userInteraction().message(translate(kWriteFailed), L"KORVANA", MsgIcon::Error);
-            return;
-        }
-        undoStack().commit();
-        refresh();
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        showError(L"onIncrementAll()", error.format());
-    }
+    m_context.doc.runOperation(
+        L"Zapis ustawień", handler(L"onIncrementAll()"),
+        [&] {
+            undoStack().begin();
+            if (!correctioncurve::shift(m_context.device, m_page.table(), step))
+                return;
+            undoStack().commit();
+            refresh();
+        },
+        this);
 }
 
 void CCorrCurveDlg::OnBnClickedBtnClearCorr()
 {
     CLPGDevice& device = m_context.device;
-    if (!device.m_connected || !m_chart || !m_chart->curveShown())
+    if (!device.isConnected() || !m_chart || !m_chart->curveShown())
         return;
-    try {
-        CWaitCursor wait;
-        undoStack().begin();
-        for (double& v : table())
-            v = 0;
-        if (m_chart)
-            m_chart->clearCurve();
-        logInfo("corrections", "curve cleared");
-        if (!writeTable()) {
-            userInteraction().message(translate(kWriteFailed), L"KORVANA", MsgIcon::Error);
-            return;
-        }
-        undoStack().commit();
-        refresh();
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        showError(L"OnBnClickedBtnClearCorr()", error.format());
-    }
+    m_context.doc.runOperation(
+        L"Kasowanie korekt", handler(L"OnBnClickedBtnClearCorr()"),
+        [&] {
+            undoStack().begin();
+            if (m_chart)
+                m_chart->clearCurve();
+            logInfo("corrections", "curve cleared");
+            if (!correctioncurve::clear(m_context.device, m_page.table()))
+                return;
+            undoStack().commit();
+            refresh();
+        },
+        this);
 }

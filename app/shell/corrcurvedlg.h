@@ -3,8 +3,8 @@
 // settings image in whole percent, written to the controller after every
 // edit, shifted as a whole by Ctrl+Up/Down, cleared by "Kasuj korekty", and
 // a live marker at the page's sensor value. Nothing is changed or written
-// while no controller is connected. CCorTempDlg and CCorPressDlg say which
-// table, which write and which sensor.
+// while no controller is connected. A page is its description (SCurvePage):
+// CCorTempDlg and CCorPressDlg give which curve, which chart and which sensor.
 #pragma once
 
 #include <app/data/imultilanggui.h>
@@ -16,11 +16,25 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 class CBlockUndo;
 class CCorrChart;
 class CDiag;
+class CSettingsImage;
+struct CCurveTable;
+
+struct SCurvePage {
+    const CCurveTable& (*table)();
+    // The sensor value of a live record in the chart's x units.
+    double (*liveValue)(const CDiag& record, const CSettingsImage& image);
+    CCorrChart* (*makeChart)();
+    const wchar_t* chartText;
+    const wchar_t* xCaption;
+    // The class named in the error boxes ("CCorTempDlg").
+    const wchar_t* className;
+};
 
 class CCorrCurveDlg : public CGDIpMultiPageDialog, public ITimerBasedGUI, public IMultilangGUI {
     Q_OBJECT
@@ -28,7 +42,7 @@ public:
     static constexpr int kChart = 1500;
     static constexpr int kBtnClearCorr = 1501;
 
-    CCorrCurveDlg(int resourceId, const CPageContext& context, QWidget* parent = nullptr);
+    CCorrCurveDlg(int resourceId, const SCurvePage& page, const CPageContext& context, QWidget* parent = nullptr);
     ~CCorrCurveDlg() override;
 
     CCorrChart* chart() const { return m_chart; }
@@ -51,29 +65,17 @@ public:
     void OnBnClickedBtnClearCorr();
 
 protected:
-    // The page's table of the settings image.
-    virtual std::span<double> table() = 0;
-    // Sends the record that carries the table.
-    virtual bool writeTable() = 0;
-    // The block (CReadBlocks) that carries the table: unread, the page shows no curve.
-    virtual uint32_t tableBlock() const = 0;
-    // The sensor value of a live record in the chart's x units.
-    virtual double liveValue(const CDiag& record) const = 0;
-    virtual CCorrChart* makeChart() const = 0;
-    virtual const wchar_t* chartText() const = 0;
-    virtual const wchar_t* yCaption() const { return L"Korekta [%]"; }
-    virtual const wchar_t* xCaption() const = 0;
-    // "CCorTempDlg" or "CCorPressDlg", for the error boxes.
-    virtual const wchar_t* className() const = 0;
-
     std::span<const SCtrlLayout> layoutTable() const override;
     void createControls() override;
 
     CPageContext m_context;
 
 private:
-    void showError(const wchar_t* handler, const std::wstring& text);
+    // "<class>::<name>": the handler named in its error box.
+    std::wstring handler(const wchar_t* name) const;
+    std::span<double> table() const;
 
+    const SCurvePage& m_page;
     CCorrChart* m_chart = nullptr;
     mutable std::vector<SCtrlLayout> m_layout;
     std::unique_ptr<CBlockUndo> m_undo;

@@ -47,11 +47,6 @@ const std::array<SCtrlLayout, 9> kLayout { {
     { CCorRpmDlg::kBtnObdMapCalculate, ECtrlKind::PushButton, 560, 560, 232, 30, L"Oblicz korekty" },
 } };
 
-QString translatedText(const wchar_t* text)
-{
-    return QString::fromStdWString(translate(text));
-}
-
 } // namespace
 
 CCorRpmDlg::CCorRpmDlg(const CPageContext& context, QWidget* parent)
@@ -138,14 +133,7 @@ void CCorRpmDlg::activate()
 
 void CCorRpmDlg::updateTexts()
 {
-    for (const SCtrlLayout& row : kLayout) {
-        if (row.id == kTable)
-            continue;
-        if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, row.id)))
-            button->setText(translatedText(row.text));
-        else if (auto* label = qobject_cast<QLabel*>(findChildCtrl(this, row.id)))
-            label->setText(translatedText(row.text));
-    }
+    retranslateLayout();
 }
 
 void CCorRpmDlg::onTimer()
@@ -154,7 +142,7 @@ void CCorRpmDlg::onTimer()
     // The link to the engine computer may come or go while the page is shown.
     if (obdOf(device).established() != m_obdMappingEnabled)
         enableObdMapping(obdOf(device).established());
-    if (!m_grid || !device.m_connected)
+    if (!m_grid || !device.isConnected())
         return;
     // Only the newest record places the marker; a first tick need not copy the whole queue.
     const uint64_t newest = device.diagData().newestSequence();
@@ -185,31 +173,25 @@ bool CCorRpmDlg::preTranslateMessage(QEvent* msg)
 void CCorRpmDlg::OnBnClickedBtnClearMap()
 {
     CLPGDevice& device = m_context.device;
-    if (!device.m_connected)
+    if (!device.isConnected())
         return;
     m_context.doc.runOperation(
-        L"Kasowanie korekt",
+        L"Kasowanie korekt", L"CCorRpmDlg::OnBnClickedBtnClearMap()",
         [&] {
             CWaitCursor wait;
-            try {
-                CWriteSession session(device, L"CCorRpmDlg::OnBnClickedBtnClearMap()");
-                logInfo("map", "clearing the map: command 0x14");
-                if (!session.require(CReadBlocks::InjMap) || !session.send(CWriteSession::Command::Command14)) {
-                    session.finish().show(kMapWriteFailed);
-                    return;
-                }
-                logInfo("map", "clearing the map: command 0x13");
-                if (!session.send(CWriteSession::Command::Command13)) {
-                    userInteraction().message(translate(kMapWriteFailed), L"KORVANA", MsgIcon::Error);
-                    return;
-                }
-                for (auto& row : device.image().m_corrMap.m_injMapTable)
-                    row.fill(0.0);
-            } catch (IError* e) {
-                CErrorGuard error(e);
-                userInteraction().message(
-                    L"CCorRpmDlg::OnBnClickedBtnClearMap()\n" + error.format() + L"\n", L"KORVANA", MsgIcon::Error);
+            CWriteSession session(device, L"CCorRpmDlg::OnBnClickedBtnClearMap()");
+            logInfo("map", "clearing the map: command 0x14");
+            if (!session.require(CReadBlocks::InjMap) || !session.send(CWriteSession::Command::Command14)) {
+                session.finish().show(kMapWriteFailed);
+                return;
             }
+            logInfo("map", "clearing the map: command 0x13");
+            if (!session.send(CWriteSession::Command::Command13)) {
+                userInteraction().message(translate(kMapWriteFailed), L"KORVANA", MsgIcon::Error);
+                return;
+            }
+            for (auto& row : device.image().m_corrMap.m_injMapTable)
+                row.fill(0.0);
         },
         this);
     refresh();
@@ -272,19 +254,13 @@ void CCorRpmDlg::OnBnClickedChkObdMap()
 void CCorRpmDlg::OnBnClickedBtnObdMapStart()
 {
     CLPGDevice& device = m_context.device;
-    if (m_obdMappingRunning || !device.m_connected)
+    if (m_obdMappingRunning || !device.isConnected())
         return;
     bool started = false;
     m_context.doc.runOperation(
-        L"Mapowanie z OBD",
+        L"Mapowanie z OBD", L"CCorRpmDlg::OnBnClickedBtnObdMapStart()",
         [&] {
-            try {
-                started = m_mapFromObd->start(device);
-            } catch (IError* e) {
-                CErrorGuard error(e);
-                userInteraction().message(
-                    L"CCorRpmDlg::OnBnClickedBtnObdMapStart()\n" + error.format() + L"\n", L"KORVANA", MsgIcon::Error);
-            }
+            started = m_mapFromObd->start(device);
         },
         this);
     if (!started)
@@ -303,17 +279,9 @@ void CCorRpmDlg::OnBnClickedBtnObdMapStop()
     if (!m_obdMappingRunning)
         return;
     CLPGDevice& device = m_context.device;
-    const auto body = [&] {
-        try {
-            m_mapFromObd->stop(device);
-        } catch (IError* e) {
-            CErrorGuard error(e);
-            userInteraction().message(
-                L"CCorRpmDlg::OnBnClickedBtnObdMapStop()\n" + error.format() + L"\n", L"KORVANA", MsgIcon::Error);
-        }
-    };
     // Automatic OBD corrections go back on; a refused Stop keeps collecting so it can be pressed again.
-    if (!m_context.doc.runOperation(L"Mapowanie z OBD", body, this))
+    if (!m_context.doc.runOperation(
+            L"Mapowanie z OBD", L"CCorRpmDlg::OnBnClickedBtnObdMapStop()", [&] { m_mapFromObd->stop(device); }, this))
         return;
     m_obdMappingRunning = false;
     m_calculateAllowed = true;
@@ -345,20 +313,13 @@ void CCorRpmDlg::obdMappingTick(double rpm, double timeMs)
 void CCorRpmDlg::OnClickedBtnObdMapCalculate()
 {
     CLPGDevice& device = m_context.device;
-    if (m_obdMappingRunning || !device.m_connected)
+    if (m_obdMappingRunning || !device.isConnected())
         return;
     const bool ran = m_context.doc.runOperation(
-        L"Oblicz korekty",
+        L"Oblicz korekty", L"CCorRpmDlg::OnClickedBtnObdMapCalculate()",
         [&] {
-            try {
-                if (m_mapFromObd->calculate(device))
-                    logInfo("map", "OBD mapping: corrections written");
-            } catch (IError* e) {
-                CErrorGuard error(e);
-                userInteraction().message(
-                    L"CCorRpmDlg::OnClickedBtnObdMapCalculate()\n" + error.format() + L"\n", L"KORVANA",
-                    MsgIcon::Error);
-            }
+            if (m_mapFromObd->calculate(device))
+                logInfo("map", "OBD mapping: corrections written");
         },
         this);
     if (!ran)

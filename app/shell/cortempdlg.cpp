@@ -2,32 +2,26 @@
 #include <app/shell/cortempdlg.h>
 
 #include <app/data/diag.h>
-#include <app/device/lpgdevice.h>
-#include <app/device/writesession.h>
+#include <app/tuning/correctioncurve.h>
 #include <gradctrls/charts/corrchart.h>
 
+namespace {
+
+const SCurvePage kPage {
+    .table = &correctioncurve::temperature,
+    .liveValue = [](const CDiag& record, [[maybe_unused]] const CSettingsImage& image) -> double {
+        return record.lpgTempr(CDiagScale(image));
+    },
+    .makeChart = []() -> CCorrChart* { return new CTemprCorrChart; },
+    .chartText = L"Korekta temperatury",
+    .xCaption = L"Temperatura [C]",
+    .className = L"CCorTempDlg",
+};
+
+} // namespace
+
 CCorTempDlg::CCorTempDlg(const CPageContext& context, QWidget* parent)
-    : CCorrCurveDlg(kResourceId, context, parent)
+    : CCorrCurveDlg(kResourceId, kPage, context, parent)
 {
     setObjectName(QStringLiteral("corTempDlg"));
-}
-
-std::span<double> CCorTempDlg::table()
-{
-    return m_context.device.image().m_sensorsSetup.m_temprCorr;
-}
-
-bool CCorTempDlg::writeTable()
-{
-    return CWriteSession::writeBlocks(m_context.device, L"CCorTempDlg", { CReadBlocks::SensorsSetup }).ok();
-}
-
-double CCorTempDlg::liveValue(const CDiag& record) const
-{
-    return record.lpgTempr(CDiagScale(m_context.device.image()));
-}
-
-CCorrChart* CCorTempDlg::makeChart() const
-{
-    return new CTemprCorrChart;
 }

@@ -44,8 +44,7 @@ void CDeviceEventRelay::deliver(const DeviceEventData& event)
         emit imageChanged(event.block);
         break;
     case DeviceEvent::ReadingsAppended:
-        emit readingsAppended(event.sequence);
-        break;
+        break; // the pages read the newest readings on their timer
     case DeviceEvent::LanguageChanged:
         emit languageChanged();
         break;

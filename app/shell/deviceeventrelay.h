@@ -26,7 +26,6 @@ signals:
     void pollingStarted();
     void pollingStopped();
     void imageChanged(ImageBlock block);
-    void readingsAppended(quint64 sequence);
     void languageChanged();
     void operationStarted(const QString& name);
     void operationFinished(const QString& name);

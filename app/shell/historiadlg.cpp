@@ -343,7 +343,7 @@ bool CHistoriaDlg::compare()
         showDifferences(*a, *b, pointTitle(first), pointTitle(second));
         return true;
     }
-    if (!m_device.m_connected || m_device.m_demo)
+    if (!m_device.isConnected() || m_device.isDemo())
         return false;
     showDifferences(*a, heldContent(m_device), pointTitle(first), translated(L"Sterownik teraz"));
     return true;
@@ -463,7 +463,7 @@ bool CHistoriaDlg::restore(uint32_t mask, bool obd)
     if (!content)
         return false;
     IUserInteraction& ui = userInteraction();
-    if (!m_device.m_connected || m_device.m_demo) {
+    if (!m_device.isConnected() || m_device.isDemo()) {
         ui.message(translate(L"Brak połączenia"), L"KORVANA", MsgIcon::Error);
         return false;
     }

@@ -188,15 +188,7 @@ void CInfoDlg::activate()
 void CInfoDlg::updateTexts()
 {
     CWspolneOdczytyExMultiPageDlg::updateTexts();
-    for (const SCtrlLayout& row : pageLayout()) {
-        if (!row.text)
-            continue;
-        QWidget* ctrl = findChildCtrl(this, row.id);
-        if (auto* label = qobject_cast<QLabel*>(ctrl))
-            label->setText(QString::fromStdWString(translate(row.text)));
-        else if (auto* button = qobject_cast<QAbstractButton*>(ctrl))
-            button->setText(QString::fromStdWString(translate(row.text)));
-    }
+    retranslateLayout();
     if (m_inspection) {
         m_inspection->setItems(inspectionItems());
         m_inspection->setPlaceholderText(QString::fromStdWString(CUnreadLine::kNoValue));
@@ -260,7 +252,7 @@ void CInfoDlg::fillIdentity()
     // two fields read the same when this PC made the last change.
     if (const auto own = pcIdentifier())
         setEdit(kOwnIdId, idText((*own)[0], (*own)[1], (*own)[2], (*own)[3]));
-    if (!device.m_connected || m_context.doc.operationRunning())
+    if (!device.isConnected() || m_context.doc.operationRunning())
         return;
     bool read = false;
     try {
@@ -284,7 +276,7 @@ void CInfoDlg::OnCbnSelendokComboinspection()
     if (km == -1 || (m_unread && m_unread->unread(CReadBlocks::AdvancedSetup)))
         return;
     CLPGDevice& device = m_context.device;
-    if (device.m_connected && m_context.doc.refuseWhileBusy(this)) {
+    if (device.isConnected() && m_context.doc.refuseWhileBusy(this)) {
         showKm();
         return;
     }
@@ -360,7 +352,7 @@ void CInfoDlg::OnBnClickedButtonclear()
 {
     CLPGDevice& device = m_context.device;
     m_context.doc.runOperation(
-        L"Kasowanie błędów",
+        L"Kasowanie błędów", L"CDevDataDlg::OnBnClickedButtonclear()",
         [&] {
             // The restart moves the car to petrol for a moment: the fitter says yes first.
             if (!userInteraction().question(translate(L"Kasowanie błędów restartuje sterownik na benzynie. Czy "
@@ -370,22 +362,16 @@ void CInfoDlg::OnBnClickedButtonclear()
                 return;
             }
             CWaitCursor wait;
-            try {
-                // The restart on petrol clears them; the session gives the car its fuel mode back.
-                CWriteSession session(device, L"CDevDataDlg::OnBnClickedButtonclear()");
-                logInfo("info", "clearing the error memory: restart on petrol");
-                if (!session.restart()) {
-                    fail(kClearFailed);
-                    return;
-                }
-                if (m_errors) {
-                    m_errors->clear();
-                    m_errors->repaint();
-                }
-            } catch (IError* e) {
-                CErrorGuard error(e);
-                userInteraction().message(L"CDevDataDlg::OnBnClickedButtonclear()\n" + error.format() + L"\n",
-                                          L"KORVANA", MsgIcon::Error);
+            // The restart on petrol clears them; the session gives the car its fuel mode back.
+            CWriteSession session(device, L"CDevDataDlg::OnBnClickedButtonclear()");
+            logInfo("info", "clearing the error memory: restart on petrol");
+            if (!session.restart()) {
+                fail(kClearFailed);
+                return;
+            }
+            if (m_errors) {
+                m_errors->clear();
+                m_errors->repaint();
             }
         },
         this);

@@ -199,13 +199,7 @@ bool CKalibracjaDlg::correctionsUnread() const
 void CKalibracjaDlg::updateTexts()
 {
     CWspolneOdczytyExMultiPageDlg::updateTexts();
-    for (const SCtrlLayout& row : pageLayout()) {
-        if (!row.text)
-            continue;
-        QWidget* ctrl = findChildCtrl(this, row.id);
-        if (auto* button = qobject_cast<QAbstractButton*>(ctrl))
-            button->setText(translated(row.text));
-    }
+    retranslateLayout();
     if (auto* start = qobject_cast<QAbstractButton*>(findChildCtrl(this, kStartId)))
         start->setText(translated(L"Autokalibracja"));
     if (m_unread)
@@ -241,7 +235,7 @@ void CKalibracjaDlg::OnBnClickedStop()
 void CKalibracjaDlg::offerPutBack()
 {
     CLPGDevice& device = m_context.device;
-    if (m_calibration.leftChanged().empty() || !device.m_connected)
+    if (m_calibration.leftChanged().empty() || !device.isConnected())
         return;
     // The reconnection is raised inside the controller search, which holds the device.
     if (device.operation().running()) {
@@ -254,7 +248,7 @@ void CKalibracjaDlg::offerPutBack()
 
 void CKalibracjaDlg::onDeltaSpinMainCorr(int index, int positionChange)
 {
-    if (index < 0 || index >= CMainCorrEdits::kEdits || !m_context.device.m_connected || m_calibration.running()
+    if (index < 0 || index >= CMainCorrEdits::kEdits || !m_context.device.isConnected() || m_calibration.running()
         || correctionsUnread())
         return;
     // A write in the middle of a search or a firmware update would cut into its exchanges.
@@ -272,7 +266,7 @@ void CKalibracjaDlg::onDeltaSpinMainCorr(int index, int positionChange)
 
 void CKalibracjaDlg::undo()
 {
-    if (!m_context.device.m_connected || m_calibration.running() || m_context.doc.refuseWhileBusy(this))
+    if (!m_context.device.isConnected() || m_calibration.running() || m_context.doc.refuseWhileBusy(this))
         return;
     COwnerScope owner(this);
     m_undo.undo();
@@ -281,7 +275,7 @@ void CKalibracjaDlg::undo()
 
 void CKalibracjaDlg::redo()
 {
-    if (!m_context.device.m_connected || m_calibration.running() || m_context.doc.refuseWhileBusy(this))
+    if (!m_context.device.isConnected() || m_calibration.running() || m_context.doc.refuseWhileBusy(this))
         return;
     COwnerScope owner(this);
     m_undo.redo();
@@ -364,7 +358,7 @@ void CKalibracjaDlg::showCorrections()
 void CKalibracjaDlg::updateSpins()
 {
     const int n = m_context.device.image().m_devInfo.m_injCount;
-    const bool connected = m_context.device.m_connected;
+    const bool connected = m_context.device.isConnected();
     const bool one = oneCorrection();
     const bool idle = !m_calibration.running();
     for (int i = 0; i < CMainCorrEdits::kEdits; ++i) {

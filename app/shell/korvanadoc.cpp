@@ -12,12 +12,11 @@
 #include <app/platform/textcodec.h>
 #include <app/platform/userinteraction.h>
 #include <app/shell/documentationpath.h>
+#include <app/shell/errorbox.h>
 #include <app/shell/korvanaview.h>
 #include <app/shell/mainframe.h>
 #include <app/shell/noconnectiondlg.h>
 #include <app/shell/qtinteraction.h>
-#include <errkit/errorguard.h>
-#include <errkit/ierror.h>
 
 #include <cstring>
 
@@ -115,7 +114,7 @@ void CkorvanaDoc::noteHistory()
 void CkorvanaDoc::offerPutBack()
 {
     const CLeftChanged& left = m_device.leftChanged();
-    if (left.empty() || !m_device.m_connected)
+    if (left.empty() || !m_device.isConnected())
         return;
     std::wstring text = translate(L"Połączenie zostało przerwane w trakcie zapisu. W sterowniku pozostało:");
     for (const auto& line : left.describe())
@@ -127,16 +126,8 @@ void CkorvanaDoc::offerPutBack()
         return;
     }
     runOperation(
-        L"Przywrócenie poprzedniego stanu",
-        [this] {
-            try {
-                CWriteSession::putBackLeftChanged(m_device).show(L"Nie powiodło się ustawienie urządzenia!");
-            } catch (IError* e) {
-                CErrorGuard error(e);
-                userInteraction().message(L"CkorvanaDoc::offerPutBack()\n" + error.format(), L"KORVANA",
-                                          MsgIcon::Error);
-            }
-        },
+        L"Przywrócenie poprzedniego stanu", L"CkorvanaDoc::offerPutBack()",
+        [this] { CWriteSession::putBackLeftChanged(m_device).show(L"Nie powiodło się ustawienie urządzenia!"); },
         m_frame);
 }
 
@@ -198,6 +189,12 @@ bool CkorvanaDoc::runOperation(const wchar_t* name, const std::function<void()>&
     return true;
 }
 
+bool CkorvanaDoc::runOperation(
+    const wchar_t* name, const std::wstring& handler, const std::function<void()>& body, QWidget* owner)
+{
+    return runOperation(name, [&] { runShowingErrors(handler, body); }, owner);
+}
+
 bool CkorvanaDoc::searchController(bool ask, bool afterLoss)
 {
     // Started from a timer tick or at start: refused quietly, the next tick tries again.
@@ -209,7 +206,7 @@ bool CkorvanaDoc::searchController(bool ask, bool afterLoss)
     logInfo("gui", ask ? "controller search" : "controller search (no dialog)");
     const bool connected = searchSteps(ask, afterLoss);
     logInfo("gui",
-        connected ? (m_device.m_demo ? "search result: demo mode" : "search result: controller connected")
+        connected ? (m_device.isDemo() ? "search result: demo mode" : "search result: controller connected")
                   : "search result: no connection");
     return connected;
 }
@@ -255,7 +252,7 @@ bool CkorvanaDoc::searchSteps(bool ask, bool afterLoss)
             enterDemoMode();
         else
             m_device.runWithoutConnection();
-        return m_device.m_connected;
+        return m_device.isConnected();
     }
 }
 

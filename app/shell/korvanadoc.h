@@ -60,6 +60,10 @@ public:
     // operation runs, nothing is run: "Trwa inna operacja: " and the running
     // one's name are shown (owned by owner) and the answer is false.
     bool runOperation(const wchar_t* name, const std::function<void()>& body, QWidget* owner = nullptr);
+    // The same, an error thrown by body shown in the handler's error box
+    // (errorbox.h): how a page's handler runs a long operation.
+    bool runOperation(
+        const wchar_t* name, const std::wstring& handler, const std::function<void()>& body, QWidget* owner = nullptr);
     // After a write cut off by a lost link, once the controller answers again:
     // names what was left changed and, when the fitter says yes, puts it back.
     void offerPutBack();

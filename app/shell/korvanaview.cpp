@@ -189,8 +189,8 @@ void CkorvanaView::OnInitialUpdate()
     if (m_doc && m_doc->mainFrame())
         m_doc->mainFrame()->setView(this);
     try {
-        if (m_doc && m_doc->device().m_connected) {
-            if (!m_doc->device().m_demo)
+        if (m_doc && m_doc->device().isConnected()) {
+            if (!m_doc->device().isDemo())
                 m_doc->writeInitialSetup();
             m_doc->startPolling();
             if (m_obdSteps)
@@ -236,7 +236,7 @@ void CkorvanaView::onTimer()
         page->onTimer();
     if (m_obdSteps)
         m_obdSteps->onTimer(dynamic_cast<CObdDlg*>(m_mpc->getActivePage()) != nullptr);
-    if (!m_doc || !m_doc->device().m_connected)
+    if (!m_doc || !m_doc->device().isConnected())
         return;
     CDiag record;
     if (!m_doc->latestRecord(record))
@@ -325,7 +325,7 @@ bool CkorvanaView::showPage(int n)
 
 void CkorvanaView::updateDemoHints(bool force)
 {
-    const bool demo = m_doc && m_doc->device().m_demo;
+    const bool demo = m_doc && m_doc->device().isDemo();
     if (demo == m_demoHints && !force)
         return;
     m_demoHints = demo;

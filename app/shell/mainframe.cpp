@@ -256,7 +256,7 @@ void CMainFrame::updateLanguageChecks()
 void CMainFrame::updateCommandStates()
 {
     if (QAction* save = commandAction(MenuCmd::kSaveSettings))
-        save->setEnabled(m_doc && m_doc->device().m_connected);
+        save->setEnabled(m_doc && m_doc->device().isConnected());
     const CMapArray* grid = shownMapGrid();
     const CSettingControls* fields = shownSettingControls();
     CCorrCurveDlg* curve = shownPage<CCorrCurveDlg>();
@@ -375,12 +375,12 @@ QString CMainFrame::captionLine() const
         return line;
     const CLPGDevice& device = m_doc->device();
     // The car being worked on, and its controller, in place of the product's description.
-    if (const std::wstring car = carTitle(device); device.m_connected && !car.empty())
+    if (const std::wstring car = carTitle(device); device.isConnected() && !car.empty())
         line = QStringLiteral("KORVANA  –  ") + qs(car) + QStringLiteral("  –  ") + qs(device.image().m_devInfo.m_serial);
     QString state;
     if (m_doc->isSearching() || m_searchAfterLoss)
         state = qs(translate(L"Szukanie sterownika…"));
-    else if (!device.m_connected)
+    else if (!device.isConnected())
         state = qs(translate(L"BRAK POŁĄCZENIA"));
     else if (m_reconnected.isValid() && m_reconnected.elapsed() < kReconnectedNoticeMs)
         state = qs(translate(L"Połączono ze sterownikiem"));
@@ -388,7 +388,7 @@ QString CMainFrame::captionLine() const
         line += QStringLiteral("  –  ") + state;
     if (const QString word = notice(); !word.isEmpty())
         line += QStringLiteral("  –  ") + word;
-    if (device.m_demo)
+    if (device.isDemo())
         line += qs(translate(L" — DEMO"));
     return line;
 }
@@ -512,7 +512,7 @@ void CMainFrame::OnFileCompareSettings(const std::string& chosen)
             L"KORVANA", MsgIcon::Error);
         return;
     }
-    const bool withController = m_doc->device().m_connected;
+    const bool withController = m_doc->device().isConnected();
     auto differences = compareSettings(file, m_doc->device().image(), withController);
     logInfo("settings", "compared with " + path + ": " + std::to_string(differences.size()) + " differences");
     CSettingsDiffDlg dialog(std::move(differences), QString::fromStdString(std::filesystem::path(path).filename().string()),
@@ -547,7 +547,7 @@ void CMainFrame::OnFileCar()
     CCarDetails car = history ? history->car() : CCarDetails {};
     car.m_carInfo = device.image().m_carInfo;
     std::function<std::wstring()> readVin;
-    if (device.m_connected)
+    if (device.isConnected())
         readVin = [this, &device] {
             std::wstring vin;
             m_doc->runOperation(L"Odczyt VIN", [&] { vin = readVinShown(device); }, this);
@@ -620,7 +620,7 @@ void CMainFrame::followPollingStart()
 void CMainFrame::followPollingStop()
 {
     // A polling that ended with the link leaves the timer to search for the controller.
-    if (m_doc && !m_doc->device().m_connected && m_timer.isActive()) {
+    if (m_doc && !m_doc->device().isConnected() && m_timer.isActive()) {
         logInfo("gui", "polling stopped with the link down; frame timer keeps searching");
         return;
     }
@@ -648,8 +648,8 @@ void CMainFrame::searchAfterLoss()
     m_watchdog.searchDone(connected);
     if (connected) {
         logInfo(
-            "gui", m_doc->device().m_demo ? "link lost; demo mode chosen" : "controller answered again; reconnected");
-        if (!m_doc->device().m_demo)
+            "gui", m_doc->device().isDemo() ? "link lost; demo mode chosen" : "controller answered again; reconnected");
+        if (!m_doc->device().isDemo())
             m_reconnected.start();
         m_doc->startPolling();
     }
@@ -665,7 +665,7 @@ void CMainFrame::OnTimer()
     if (m_doc->isSearching())
         return;
     CLPGDevice& device = m_doc->device();
-    switch (m_watchdog.tick(device.m_connected)) {
+    switch (m_watchdog.tick(device.isConnected())) {
     case CConnectionWatchdog::EAction::Lost:
         logWarning("gui", "link lost; the controller is searched for every 11 ticks");
         m_askOnNextSearch = true;
@@ -867,7 +867,7 @@ bool CMainFrame::openFile(const std::string& path)
     }
     case FileKind::Settings:
         // Into the controller only when the fitter says so; without one the file is shown against the settings held.
-        if (!m_doc->device().m_connected || m_doc->device().m_demo) {
+        if (!m_doc->device().isConnected() || m_doc->device().isDemo()) {
             OnFileCompareSettings(path);
             return true;
         }

@@ -5,6 +5,7 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
+#include <app/shell/korvanadoc.h>
 #include <app/tuning/automapping.h>
 #include <basectrls/ctrlid.h>
 #include <errkit/errorguard.h>
@@ -60,7 +61,7 @@ bool CMapPage::readMaps()
 {
     CLPGDevice& device = m_context.device;
     // A running procedure owns the link; the maps wait for the next read.
-    if (!device.m_connected || device.operation().running())
+    if (!device.isConnected() || device.operation().running())
         return false;
     std::array<uint8_t, kChartMapLength> petrol {}, lpg {};
     try {
@@ -87,7 +88,7 @@ void CMapPage::showMaps(const CChartMapRecord& petrol, const CChartMapRecord& lp
 
 void CMapPage::onTimer()
 {
-    if (!m_context.device.m_connected)
+    if (!m_context.device.isConnected())
         return;
     if (++m_ticks < kReadEvery)
         return;
@@ -98,14 +99,13 @@ void CMapPage::onTimer()
 
 void CMapPage::clearMap(bool lpg, const wchar_t* handler)
 {
-    try {
-        if (CAutomapping::clearMap(m_context.device, lpg))
-            readMaps();
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        userInteraction().message(
-            std::wstring(L"CMapPage::") + handler + L"\n" + error.format() + L"\n", L"KORVANA", MsgIcon::Error);
-    }
+    m_context.doc.runOperation(
+        L"Zapis ustawień", std::wstring(L"CMapPage::") + handler,
+        [&] {
+            if (CAutomapping::clearMap(m_context.device, lpg))
+                readMaps();
+        },
+        this);
 }
 
 void CMapPage::OnBtnClrMap()

@@ -7,7 +7,7 @@
 #include <app/platform/userinteraction.h>
 #include <app/tuning/deviceobd.h>
 #include <basectrls/ctrlid.h>
-#include <errkit/errorguard.h>
+#include <app/shell/korvanadoc.h>
 #include <gradctrls/dialogs/gdipgradientdialog.h>
 
 #include <QCheckBox>
@@ -78,8 +78,9 @@ void setText(QWidget* page, int id, const QString& text)
 
 } // namespace
 
-COBD2Page::COBD2Page(CGDIpGradientDialog& page, CLPGDevice& device, CObdPageTimer& timer)
+COBD2Page::COBD2Page(CGDIpGradientDialog& page, CkorvanaDoc& doc, CLPGDevice& device, CObdPageTimer& timer)
     : m_page(page)
+    , m_doc(doc)
     , m_device(device)
     , m_timer(timer)
 {
@@ -143,15 +144,14 @@ bool COBD2Page::store()
 void COBD2Page::OnCbnSelendokCombocorron()
 {
     auto* combo = qobject_cast<QComboBox*>(findChildCtrl(&m_page, kComboCorrOn));
-    if (!combo || !m_device.m_connected)
+    if (!combo || !m_device.isConnected())
         return;
-    try {
-        if (CObdConfigEdit::setCorrections(obdOf(m_device).mapConfig(), combo->currentIndex(), m_timer.ltft1Seen(), m_timer.ltft2Seen()))
-            store();
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        userInteraction().message(
-            L"COBD2Page::OnCbnSelendokCombocorron()\n" + error.format() + L"\n", L"KORVANA", MsgIcon::Error);
-    }
+    m_doc.runOperation(
+        L"Zapis ustawień", L"COBD2Page::OnCbnSelendokCombocorron()",
+        [&] {
+            if (CObdConfigEdit::setCorrections(obdOf(m_device).mapConfig(), combo->currentIndex(), m_timer.ltft1Seen(), m_timer.ltft2Seen()))
+                store();
+        },
+        &m_page);
     showConfig();
 }

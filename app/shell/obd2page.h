@@ -14,6 +14,7 @@
 
 class CGDIpGradientDialog;
 class CLPGDevice;
+class CkorvanaDoc;
 
 class COBD2Page : public QObject {
     Q_OBJECT
@@ -35,7 +36,7 @@ public:
     static constexpr int kButtonAdvanced = 1350; // "Zaawansowane"
     static constexpr int kInjectors = 8;
 
-    COBD2Page(CGDIpGradientDialog& page, CLPGDevice& device, CObdPageTimer& timer);
+    COBD2Page(CGDIpGradientDialog& page, CkorvanaDoc& doc, CLPGDevice& device, CObdPageTimer& timer);
 
     static std::span<const SCtrlLayout> layout();
     // The controls' signals (once the page's controls exist).
@@ -52,6 +53,7 @@ public:
 
 private:
     CGDIpGradientDialog& m_page;
+    CkorvanaDoc& m_doc;
     CLPGDevice& m_device;
     CObdPageTimer& m_timer;
 };

@@ -4,12 +4,12 @@
 #include <app/data/translate.h>
 #include <app/device/lpgdevice.h>
 #include <app/platform/userinteraction.h>
+#include <app/shell/korvanadoc.h>
 #include <app/shell/spinbutton.h>
 #include <app/tuning/obdcodes.h>
 #include <app/tuning/obdconfigedit.h>
 #include <app/tuning/deviceobd.h>
 #include <basectrls/ctrlid.h>
-#include <errkit/errorguard.h>
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -148,35 +148,33 @@ bool COBDAdvancedDlg::store()
 
 void COBDAdvancedDlg::OnDeltaposSpinRpmForCorr(int step)
 {
-    if (!m_context.device.m_connected)
+    if (!m_context.device.isConnected())
         return;
-    try {
-        CObdMapConfig& config = obdOf(m_context.device).mapConfig();
-        if (CObdConfigEdit::stepRpmThreshold(config, config.rpmThreshold(), step))
-            store();
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        userInteraction().message(
-            L"COBDAdvancedDlg::OnDeltaposSpinRpmForCorr()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
-    }
+    m_context.doc.runOperation(
+        L"Zapis ustawień", L"COBDAdvancedDlg::OnDeltaposSpinRpmForCorr()",
+        [&] {
+            CObdMapConfig& config = obdOf(m_context.device).mapConfig();
+            if (CObdConfigEdit::stepRpmThreshold(config, config.rpmThreshold(), step))
+                store();
+        },
+        this);
     showConfig();
 }
 
 void COBDAdvancedDlg::flag(const char* handler, int id, uint8_t bit)
 {
     auto* box = qobject_cast<QCheckBox*>(findChildCtrl(this, id));
-    if (!box || !m_context.device.m_connected) {
+    if (!box || !m_context.device.isConnected()) {
         showConfig();
         return;
     }
-    try {
-        if (CObdConfigEdit::setAdvancedFlag(obdOf(m_context.device).mapConfig(), bit, box->isChecked()))
-            store();
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        userInteraction().message(QString::fromLatin1(handler).toStdWString() + L"\n" + error.format() + L"\n",
-            kCaption, MsgIcon::Error);
-    }
+    m_context.doc.runOperation(
+        L"Zapis ustawień", QString::fromLatin1(handler).toStdWString(),
+        [&] {
+            if (CObdConfigEdit::setAdvancedFlag(obdOf(m_context.device).mapConfig(), bit, box->isChecked()))
+                store();
+        },
+        this);
     showConfig();
 }
 
@@ -213,17 +211,16 @@ void COBDAdvancedDlg::OnClickedChkClearErrEmision()
 void COBDAdvancedDlg::OnSelendokCmbClearErr1(int index)
 {
     auto* combo = qobject_cast<QComboBox*>(findChildCtrl(this, kCmbClearErrFirst + index));
-    if (!combo || !m_context.device.m_connected) {
+    if (!combo || !m_context.device.isConnected()) {
         showConfig();
         return;
     }
-    try {
-        if (CObdConfigEdit::setSelectedCode(obdOf(m_context.device).mapConfig(), index, static_cast<uint16_t>(combo->currentData().toUInt())))
-            store();
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        userInteraction().message(
-            L"COBDAdvancedDlg::OnSelendokCmbClearErr1()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
-    }
+    m_context.doc.runOperation(
+        L"Zapis ustawień", L"COBDAdvancedDlg::OnSelendokCmbClearErr1()",
+        [&] {
+            if (CObdConfigEdit::setSelectedCode(obdOf(m_context.device).mapConfig(), index, static_cast<uint16_t>(combo->currentData().toUInt())))
+                store();
+        },
+        this);
     showConfig();
 }

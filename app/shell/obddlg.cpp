@@ -89,7 +89,7 @@ int CObdDlg::enableItem(uint8_t value)
 
 CObdDlg::CObdDlg(const CPageContext& context, QWidget* parent)
     : CWspolneOdczytyExMultiPageDlg(context, kResourceId, parent)
-    , m_page2(*this, context.device, m_timer)
+    , m_page2(*this, context.doc, context.device, m_timer)
 {
     setObjectName(QStringLiteral("obdPage"));
     setTranslator([](const std::wstring& text) { return translate(text); });
@@ -162,7 +162,7 @@ bool CObdDlg::OnInitDialog()
 
 bool CObdDlg::connected() const
 {
-    return m_context.device.m_connected;
+    return m_context.device.isConnected();
 }
 
 QListWidget* CObdDlg::codeList() const
@@ -218,7 +218,7 @@ void CObdDlg::initFromRecords()
     emptyReadings();
     const CObdSettingsRecord& settings = obdOf(device).settingsRecord();
     // The demo controller has a car on CAN whatever its records say.
-    const bool enabled = settings.enabled != 0 || device.m_demo;
+    const bool enabled = settings.enabled != 0 || device.isDemo();
     setEnableCombo(enabled ? settings.protocol : 0);
     obdOf(device).setEstablished(enabled);
     m_page2.showConfig();
@@ -265,22 +265,7 @@ void CObdDlg::showLinkTexts()
 void CObdDlg::updateTexts()
 {
     CWspolneOdczytyExMultiPageDlg::updateTexts();
-    for (const SCtrlLayout& row : m_layout) {
-        if (!row.text)
-            continue;
-        QWidget* ctrl = findChildCtrl(this, row.id);
-        if (auto* combo = qobject_cast<QComboBox*>(ctrl)) {
-            const QStringList items = QString::fromWCharArray(row.text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-            for (int i = 0; i < items.size() && i < combo->count(); ++i)
-                combo->setItemText(i, QString::fromStdWString(translate(items[i].toStdWString())));
-        } else if (auto* label = qobject_cast<QLabel*>(ctrl)) {
-            label->setText(QString::fromStdWString(translate(row.text)));
-        } else if (auto* button = qobject_cast<QAbstractButton*>(ctrl)) {
-            button->setText(QString::fromStdWString(translate(row.text)));
-        } else if (auto* group = qobject_cast<QGroupBox*>(ctrl)) {
-            group->setTitle(QString::fromStdWString(translate(row.text)));
-        }
-    }
+    retranslateLayout();
 }
 
 void CObdDlg::onTimer()
@@ -314,34 +299,28 @@ void CObdDlg::OnCbnSelendokComboEnable()
     const uint8_t value = item >= 0 && item < 5 ? kEnableValues[item] : 0;
     CLPGDevice& device = m_context.device;
     m_context.doc.runOperation(
-        L"Wykrywanie OBD",
+        L"Wykrywanie OBD", L"CObdDlg::OnCbnSelendokComboEnable()",
         [&] {
             CWaitCursor wait;
-            try {
-                if (value == 0) {
-                    if (obdOf(device).switchOff()) {
-                        m_page2.showConfig();
-                        emptyReadings();
-                        m_page2.showActualCorrections({}, {});
-                    }
-                    showLinkTexts();
-                    return;
+            if (value == 0) {
+                if (obdOf(device).switchOff()) {
+                    m_page2.showConfig();
+                    emptyReadings();
+                    m_page2.showActualCorrections({}, {});
                 }
-                emptyReadings();
-                QElapsedTimer clock;
-                clock.start();
-                const uint8_t found = obdOf(device).detect(value);
-                m_lastDetectionUs = clock.nsecsElapsed() / 1000;
-                logMessage(LogLevel::Info, "obd",
-                    L"detection " + std::to_wstring(value) + L": protocol " + std::to_wstring(found) + L" after "
-                        + std::to_wstring(m_lastDetectionUs) + L" us");
-                setEnableCombo(found);
                 showLinkTexts();
-            } catch (IError* e) {
-                CErrorGuard error(e);
-                userInteraction().message(
-                    L"CObdDlg::OnCbnSelendokComboEnable()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
+                return;
             }
+            emptyReadings();
+            QElapsedTimer clock;
+            clock.start();
+            const uint8_t found = obdOf(device).detect(value);
+            m_lastDetectionUs = clock.nsecsElapsed() / 1000;
+            logMessage(LogLevel::Info, "obd",
+                L"detection " + std::to_wstring(value) + L": protocol " + std::to_wstring(found) + L" after "
+                    + std::to_wstring(m_lastDetectionUs) + L" us");
+            setEnableCombo(found);
+            showLinkTexts();
         },
         this);
 }
@@ -350,27 +329,21 @@ void CObdDlg::OnBnClickedButtonread()
 {
     CLPGDevice& device = m_context.device;
     m_context.doc.runOperation(
-        L"Odczyt błędów OBD",
+        L"Odczyt błędów OBD", L"CObdDlg::OnBnClickedButtonread()",
         [&] {
             CWaitCursor wait;
             if (QListWidget* list = codeList())
                 list->clear();
-            try {
-                std::vector<uint16_t> codes;
-                obdOf(device).readTroubleCodes(codes);
-                QListWidget* list = codeList();
-                for (uint16_t code : codes)
-                    if (list)
-                        list->addItem(QString::fromStdWString(description(code)));
-                // An empty box would leave the fitter wondering whether anything was read.
-                if (list && codes.empty())
-                    list->addItem(QString::fromStdWString(translate(L"Brak zapisanych kodów")));
-                logMessage(LogLevel::Info, "obd", L"trouble codes read: " + std::to_wstring(codes.size()));
-            } catch (IError* e) {
-                CErrorGuard error(e);
-                userInteraction().message(
-                    L"CObdDlg::OnBnClickedButtonread()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
-            }
+            std::vector<uint16_t> codes;
+            obdOf(device).readTroubleCodes(codes);
+            QListWidget* list = codeList();
+            for (uint16_t code : codes)
+                if (list)
+                    list->addItem(QString::fromStdWString(description(code)));
+            // An empty box would leave the fitter wondering whether anything was read.
+            if (list && codes.empty())
+                list->addItem(QString::fromStdWString(translate(L"Brak zapisanych kodów")));
+            logMessage(LogLevel::Info, "obd", L"trouble codes read: " + std::to_wstring(codes.size()));
         },
         this);
 }
@@ -379,18 +352,12 @@ void CObdDlg::OnBnClickedButtonclear()
 {
     CLPGDevice& device = m_context.device;
     m_context.doc.runOperation(
-        L"Kasowanie błędów OBD",
+        L"Kasowanie błędów OBD", L"CObdDlg::OnBnClickedButtonclear()",
         [&] {
-            try {
-                if (obdOf(device).clearTroubleCodes() == CObdDiagnostic::Outcome::Done) {
-                    if (QListWidget* list = codeList())
-                        list->clear();
-                    logMessage(LogLevel::Info, "obd", L"trouble codes cleared");
-                }
-            } catch (IError* e) {
-                CErrorGuard error(e);
-                userInteraction().message(
-                    L"CObdDlg::OnBnClickedButtonclear()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
+            if (obdOf(device).clearTroubleCodes() == CObdDiagnostic::Outcome::Done) {
+                if (QListWidget* list = codeList())
+                    list->clear();
+                logMessage(LogLevel::Info, "obd", L"trouble codes cleared");
             }
         },
         this);
@@ -399,7 +366,7 @@ void CObdDlg::OnBnClickedButtonclear()
 void CObdDlg::OnBnClickedButtonVin()
 {
     CLPGDevice& device = m_context.device;
-    if (!device.m_connected)
+    if (!device.isConnected())
         return;
     m_context.doc.runOperation(
         L"Odczyt VIN",
@@ -436,14 +403,14 @@ void CObdDlg::changeConfig(const wchar_t* handler, const std::function<bool(CObd
 {
     if (!connected())
         return;
-    try {
-        if (change(obdOf(m_context.device).mapConfig()))
-            m_page2.store();
-        m_page2.showConfig();
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        userInteraction().message(std::wstring(handler) + L"\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
-    }
+    m_context.doc.runOperation(
+        L"Zapis ustawień", handler,
+        [&] {
+            if (change(obdOf(m_context.device).mapConfig()))
+                m_page2.store();
+            m_page2.showConfig();
+        },
+        this);
 }
 
 void CObdDlg::OnDeltaposSpinAverageCorr(int step)
@@ -478,16 +445,16 @@ void CObdDlg::onInjActive(int injector, bool bank2, bool ticked)
         m_page2.showConfig();
         return;
     }
-    try {
-        // Ticking a box puts the injector on that bank; clearing one puts it on the other.
-        const bool onBank2 = bank2 == ticked;
-        if (CObdConfigEdit::setInjectorBank(obdOf(m_context.device).mapConfig(), injector, onBank2))
-            m_page2.store();
-        m_page2.showConfig();
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        userInteraction().message(L"CObdDlg::onInjActive()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
-    }
+    m_context.doc.runOperation(
+        L"Zapis ustawień", L"CObdDlg::onInjActive()",
+        [&] {
+            // Ticking a box puts the injector on that bank; clearing one puts it on the other.
+            const bool onBank2 = bank2 == ticked;
+            if (CObdConfigEdit::setInjectorBank(obdOf(m_context.device).mapConfig(), injector, onBank2))
+                m_page2.store();
+            m_page2.showConfig();
+        },
+        this);
 }
 
 void CObdDlg::OnBnClickedButtonAdvanced()

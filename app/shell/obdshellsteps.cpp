@@ -21,7 +21,7 @@ CObdShellSteps::CObdShellSteps(const CPageContext& context, QObject* parent)
 
 void CObdShellSteps::onViewCreated()
 {
-    if (m_context.device.m_connected)
+    if (m_context.device.isConnected())
         m_setupPending = true;
     runSetup();
 }
@@ -33,7 +33,7 @@ void CObdShellSteps::onTimer(bool obdPageActive)
         return;
     }
     CLPGDevice& device = m_context.device;
-    if (obdPageActive || !device.m_connected || !obdOf(device).established() || device.operation().running())
+    if (obdPageActive || !device.isConnected() || !obdOf(device).established() || device.operation().running())
         return;
     try {
         ++m_backgroundPolls;
@@ -49,7 +49,7 @@ void CObdShellSteps::runSetup()
     CLPGDevice& device = m_context.device;
     if (!m_setupPending)
         return;
-    if (!device.m_connected) {
+    if (!device.isConnected()) {
         m_setupPending = false;
         return;
     }

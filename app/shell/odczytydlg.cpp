@@ -711,7 +711,7 @@ bool COdczytyDlg::playBack(const std::string& path)
 
 bool COdczytyDlg::realController() const
 {
-    return m_context.device.m_connected && !m_context.device.m_demo;
+    return m_context.device.isConnected() && !m_context.device.isDemo();
 }
 
 std::size_t COdczytyDlg::playbackLength() const

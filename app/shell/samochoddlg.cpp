@@ -5,10 +5,9 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
+#include <app/shell/errorbox.h>
 #include <app/tuning/deviceobd.h>
 #include <basectrls/ctrlid.h>
-#include <errkit/errorguard.h>
-#include <errkit/ierror.h>
 
 #include <QAbstractButton>
 #include <QLineEdit>
@@ -76,28 +75,27 @@ std::wstring pressureText(double kpa)
 
 std::wstring readVinShown(CLPGDevice& device)
 {
-    if (!device.m_connected)
+    if (!device.isConnected())
         return {};
     CWaitCursor wait;
-    try {
+    std::wstring shown;
+    runShowingErrors(L"readVinShown()", [&] {
         std::wstring vin;
         switch (obdOf(device).readVin(vin)) {
         case CObdDiagnostic::Outcome::Done:
-            return vin;
+            shown = vin;
+            break;
         case CObdDiagnostic::Outcome::Incomplete:
             userInteraction().message(translate(L"VIN niepełny"), kCaption, MsgIcon::Warning);
-            return {};
+            break;
         case CObdDiagnostic::Outcome::Failed:
-            return {}; // said already
+            break; // said already
         default:
             userInteraction().message(translate(L"Samochód nie podał numeru VIN."), kCaption, MsgIcon::Warning);
-            return {};
+            break;
         }
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        userInteraction().message(L"readVinShown()\n" + error.format(), kCaption, MsgIcon::Error);
-        return {};
-    }
+    });
+    return shown;
 }
 
 CSamochodDlg::CSamochodDlg(const CCarDetails& car, std::function<std::wstring()> readVin, QWidget* parent)

@@ -15,9 +15,9 @@
 #include <app/shell/unreadline.h>
 #include <app/shell/updownctrl.h>
 #include <basectrls/ctrlid.h>
-#include <errkit/errorguard.h>
 
 #include <app/shell/deviceeventrelay.h>
+#include <app/shell/korvanadoc.h>
 
 #include <QComboBox>
 #include <QLabel>
@@ -254,25 +254,28 @@ int CSensorsDlg::selectedCode() const
 
 bool CSensorsDlg::writeSensors(const wchar_t* handler, const wchar_t* failure)
 {
-    if (!m_context.device.m_connected)
+    if (!m_context.device.isConnected())
         return false;
-    try {
-        CWaitCursor wait;
-        logInfo("pages", "writing the level-sensor set-up");
-        const CWriteReport report = CWriteSession::writeBlocks(m_context.device, handler, { CReadBlocks::SensorsSetup });
-        if (report.ok())
-            return true;
-        report.show(failure);
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        userInteraction().message(std::wstring(handler) + L"\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
-    }
-    return false;
+    bool written = false;
+    m_context.doc.runOperation(
+        L"Zapis ustawień", handler,
+        [&] {
+            CWaitCursor wait;
+            logInfo("pages", "writing the level-sensor set-up");
+            const CWriteReport report = CWriteSession::writeBlocks(m_context.device, handler, { CReadBlocks::SensorsSetup });
+            written = report.ok();
+            if (!written)
+                report.show(failure);
+        },
+        this);
+    return written;
 }
 
 void CSensorsDlg::onSelectType(int code)
 {
     if (unread(CReadBlocks::SensorsSetup))
+        return;
+    if (m_context.device.isConnected() && m_context.doc.refuseWhileBusy(this))
         return;
     if (!levelsensor::applyPreset(code, m_context.device.image().m_sensorsSetup))
         return;
@@ -284,6 +287,8 @@ void CSensorsDlg::onToggleFlag(int id)
 {
     if (unread(CReadBlocks::AdvancedSetup))
         return;
+    if (m_context.device.isConnected() && m_context.doc.refuseWhileBusy(this))
+        return;
     for (const SFlagBox& flag : kFlags) {
         if (flag.id != id)
             continue;
@@ -291,17 +296,16 @@ void CSensorsDlg::onToggleFlag(int id)
         flags ^= flag.bit;
         if (auto* box = qobject_cast<QAbstractButton*>(findChildCtrl(this, id)))
             box->setChecked((flags & flag.bit) != 0);
-        if (!m_context.device.m_connected)
+        if (!m_context.device.isConnected())
             return;
-        try {
-            CWaitCursor wait;
-            logInfo("pages", "writing the advanced set-up (level-sensor option)");
-            CWriteSession::writeBlocks(m_context.device, flag.handler, { CReadBlocks::AdvancedSetup }).show(kSetFailed);
-        } catch (IError* e) {
-            CErrorGuard error(e);
-            userInteraction().message(
-                std::wstring(flag.handler) + L"\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
-        }
+        m_context.doc.runOperation(
+            L"Zapis ustawień", flag.handler,
+            [&] {
+                CWaitCursor wait;
+                logInfo("pages", "writing the advanced set-up (level-sensor option)");
+                CWriteSession::writeBlocks(m_context.device, flag.handler, { CReadBlocks::AdvancedSetup }).show(kSetFailed);
+            },
+            this);
         return;
     }
 }
@@ -309,6 +313,8 @@ void CSensorsDlg::onToggleFlag(int id)
 void CSensorsDlg::onDeltaPos(int i, int delta)
 {
     if (i < 0 || i >= 4 || unread(CReadBlocks::SensorsSetup))
+        return;
+    if (m_context.device.isConnected() && m_context.doc.refuseWhileBusy(this))
         return;
     uint8_t& value = threshold(m_context.device.image().m_sensorsSetup, i);
     const auto next = levelsensor::step(value, delta);
@@ -323,7 +329,7 @@ void CSensorsDlg::onDeltaPos(int i, int delta)
 void CSensorsDlg::onTimer()
 {
     CLPGDevice& device = m_context.device;
-    if (!device.m_connected)
+    if (!device.isConnected())
         return;
     CDiag record;
     if (!device.diagData().latest(record))

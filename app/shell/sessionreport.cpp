@@ -150,7 +150,7 @@ CSessionReport CSessionReport::gather(CLPGDevice& device, CHistoryRecorder* reco
     r.pressCorr = image.m_sensorsSetup.m_pressCorr;
     r.setupTimes1 = image.m_setupTimes1;
 
-    if (device.m_connected) {
+    if (device.isConnected()) {
         try {
             if (device.readStatistics())
                 r.devInfo.m_statistic = device.image().m_devInfo.m_statistic;

@@ -282,28 +282,22 @@ void CSettingControls::showDividerLock()
 bool CSettingControls::write(const CSettingField& field, uint8_t blocks, bool restart)
 {
     CLPGDevice& device = m_context.device;
-    if (!device.m_connected || blocks == 0)
+    if (!device.isConnected() || blocks == 0)
         return true;
     bool ok = false;
     const bool ran = m_context.doc.runOperation(
-        L"Zapis ustawień",
+        L"Zapis ustawień", m_handlerName(field.controlId),
         [&] {
-            try {
-                std::unique_ptr<CWaitCursor> wait;
-                if (restart)
-                    wait = std::make_unique<CWaitCursor>();
-                const CSettingWriter::Outcome outcome = CSettingWriter::write(device, blocks, restart, false);
-                ok = outcome.ok();
-                if (outcome.result == CSettingWriter::Result::RestartFailed) {
-                    userInteraction().message(translate(kRestartFailed), L"KORVANA", MsgIcon::Error);
-                } else if (!ok) {
-                    logInfo("settings", CSettingWriter::describe(outcome));
-                    userInteraction().message(translate(kWriteFailed), L"KORVANA", MsgIcon::Error);
-                }
-            } catch (IError* e) {
-                CErrorGuard error(e);
-                userInteraction().message(m_handlerName(field.controlId) + L"\n" + error.format() + L"\n", L"KORVANA",
-                                          MsgIcon::Error);
+            std::unique_ptr<CWaitCursor> wait;
+            if (restart)
+                wait = std::make_unique<CWaitCursor>();
+            const CSettingWriter::Outcome outcome = CSettingWriter::write(device, blocks, restart, false);
+            ok = outcome.ok();
+            if (outcome.result == CSettingWriter::Result::RestartFailed) {
+                userInteraction().message(translate(kRestartFailed), L"KORVANA", MsgIcon::Error);
+            } else if (!ok) {
+                logInfo("settings", CSettingWriter::describe(outcome));
+                userInteraction().message(translate(kWriteFailed), L"KORVANA", MsgIcon::Error);
             }
         },
         m_page);
@@ -359,7 +353,7 @@ void CSettingControls::replay(std::vector<SEdit>& from, std::vector<SEdit>& to, 
     const SEdit edit = from.back();
     const CSettingField* field = CSettingsTable::byControl(m_which, edit.controlId);
     CLPGDevice& device = m_context.device;
-    if (!field || !device.m_connected || locked(*field) || m_context.doc.refuseWhileBusy(m_page))
+    if (!field || !device.isConnected() || locked(*field) || m_context.doc.refuseWhileBusy(m_page))
         return;
     const double expected = forward ? edit.before : edit.after;
     const double wanted = forward ? edit.after : edit.before;
@@ -454,7 +448,7 @@ void CSettingControls::onSpin(const CSettingField& field, int delta)
     const std::optional<double> next = CSettingsTable::spin(field, image, delta);
     if (!next)
         return;
-    if (m_context.device.m_connected && m_context.doc.refuseWhileBusy(m_page))
+    if (m_context.device.isConnected() && m_context.doc.refuseWhileBusy(m_page))
         return;
     noteBefore(field);
     CSettingsTable::setValue(field, image, *next);
@@ -491,7 +485,7 @@ void CSettingControls::onTyped(const CSettingField& field)
         return;
     }
     it->second->setProperty(kRefusedProperty, QVariant());
-    if (m_context.device.m_connected && m_context.doc.refuseWhileBusy(m_page)) {
+    if (m_context.device.isConnected() && m_context.doc.refuseWhileBusy(m_page)) {
         show(field);
         return;
     }
@@ -507,7 +501,7 @@ void CSettingControls::onCheck(const CSettingField& field, bool checked)
         show(field);
         return;
     }
-    if (m_context.device.m_connected && m_context.doc.refuseWhileBusy(m_page)) {
+    if (m_context.device.isConnected() && m_context.doc.refuseWhileBusy(m_page)) {
         show(field);
         return;
     }
@@ -527,7 +521,7 @@ void CSettingControls::onList(const CSettingField& field, int value)
         return;
     }
     // Offline a list changes nothing, except the gas-level sensor's presets.
-    if (!device.m_connected && !levelSensor) {
+    if (!device.isConnected() && !levelSensor) {
         show(field);
         return;
     }
@@ -540,7 +534,7 @@ void CSettingControls::onList(const CSettingField& field, int value)
         show(field);
         return;
     }
-    if (device.m_connected && m_context.doc.refuseWhileBusy(m_page)) {
+    if (device.isConnected() && m_context.doc.refuseWhileBusy(m_page)) {
         show(field);
         return;
     }

@@ -7,7 +7,6 @@
 #include <app/platform/userinteraction.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/qtinteraction.h>
-#include <errkit/errorguard.h>
 
 namespace {
 
@@ -20,27 +19,22 @@ void switchFuel(
         return;
     CkorvanaDoc& doc = owner->context()->doc;
     CLPGDevice& device = owner->context()->device;
-    if (!device.m_connected)
+    if (!device.isConnected())
         return;
     COwnerScope scope(owner);
     // Switching to petrol may wait for the car, pumping events meanwhile.
     doc.runOperation(
-        L"Przełączanie paliwa",
+        L"Przełączanie paliwa", handler,
         [&] {
-            try {
-                bool done = false;
-                {
-                    CWaitCursor wait;
-                    // The fitter's own choice: the car keeps it.
-                    CWriteSession session(device, handler);
-                    done = session.send(command);
-                }
-                if (!done)
-                    userInteraction().message(translate(failure), kCaption, MsgIcon::Error);
-            } catch (IError* e) {
-                CErrorGuard error(e);
-                userInteraction().message(std::wstring(handler) + L"\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
+            bool done = false;
+            {
+                CWaitCursor wait;
+                // The fitter's own choice: the car keeps it.
+                CWriteSession session(device, handler);
+                done = session.send(command);
             }
+            if (!done)
+                userInteraction().message(translate(failure), kCaption, MsgIcon::Error);
         },
         owner);
 }

@@ -100,7 +100,7 @@ void CUnreadLine::readAgain()
 {
     CLPGDevice& device = m_context.device;
     const uint32_t blocks = missing();
-    if (!device.m_connected || blocks == 0) {
+    if (!device.isConnected() || blocks == 0) {
         refresh();
         return;
     }
@@ -111,7 +111,7 @@ void CUnreadLine::readAgain()
             try {
                 for (CReadBlocks::Block block : blocksOf(blocks)) {
                     // A lost link ends the reads: every further one would wait as long.
-                    if (!device.m_connected)
+                    if (!device.isConnected())
                         break;
                     const bool ok = device.readBlock(block);
                     logInfo("pages",
@@ -123,7 +123,7 @@ void CUnreadLine::readAgain()
             }
         },
         m_page);
-    if (device.m_connected && missing() != 0)
+    if (device.isConnected() && missing() != 0)
         userInteraction().message(translate(kReadFailed), L"KORVANA", MsgIcon::Error);
     refresh();
     if (m_refreshPage)

@@ -1,32 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// "Ustawienia": the switch-over conditions, sensors and limits. Every control
-// edits one field of the settings image and, while connected, writes its
-// block at once; the readings panel is on the right.
+// "Ustawienia": the switch-over conditions, sensors and limits.
 #pragma once
 
-#include <app/shell/wspolneodczytymultipagedlg.h>
+#include <app/shell/settingspagedlg.h>
 
-class CSettingControls;
-
-class CUstawieniaDlg : public CWspolneOdczytyMultiPageDlg {
+class CUstawieniaDlg : public CSettingsPageDlg {
     Q_OBJECT
 public:
     static constexpr int kResourceId = 314;
 
     explicit CUstawieniaDlg(const CPageContext& context, QWidget* parent = nullptr);
 
-    CSettingControls* settings() const { return m_settings; }
-
-    void activate() override;
-    void updateTexts() override;
-
     // The name an error thrown while handling the control is shown with.
     static std::wstring handlerName(int controlId);
-
-protected:
-    std::span<const SCtrlLayout> layoutTable() const override;
-    void createControls() override;
-
-private:
-    CSettingControls* m_settings = nullptr;
 };

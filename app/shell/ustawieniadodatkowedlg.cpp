@@ -1,26 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <app/shell/ustawieniadodatkowedlg.h>
 
-#include <app/data/translate.h>
 #include <app/shell/settingcontrols.h>
-
-#include <vector>
 
 namespace {
 
-const std::vector<SCtrlLayout>& pageLayout()
-{
-    static const std::vector<SCtrlLayout> rows = CSettingControls::layout(SettingsPage::Advanced);
-    return rows;
-}
+const SSettingsPage kPage { SettingsPage::Advanced, "ustawieniaDodatkoweDlg", &CUstawieniaDodatkoweDlg::handlerName };
 
 } // namespace
 
 CUstawieniaDodatkoweDlg::CUstawieniaDodatkoweDlg(const CPageContext& context, QWidget* parent)
-    : CWspolneOdczytyMultiPageDlg(context, kResourceId, parent)
+    : CSettingsPageDlg(kResourceId, kPage, context, parent)
 {
-    setObjectName(QStringLiteral("ustawieniaDodatkoweDlg"));
-    setTranslator([](const std::wstring& text) { return translate(text); });
 }
 
 std::wstring CUstawieniaDodatkoweDlg::handlerName(int controlId)
@@ -37,30 +28,4 @@ std::wstring CUstawieniaDodatkoweDlg::handlerName(int controlId)
     case 1058: return L"CUstawieniaDodatkoweDlg::OnBnClickedCheckdelayvalves()";
     default: return L"CUstawieniaDodatkoweDlg::OnDeltaposSpin()";
     }
-}
-
-std::span<const SCtrlLayout> CUstawieniaDodatkoweDlg::layoutTable() const
-{
-    return pageLayout();
-}
-
-void CUstawieniaDodatkoweDlg::createControls()
-{
-    CWspolneOdczytyMultiPageDlg::createControls();
-    m_settings = new CSettingControls(this, SettingsPage::Advanced, m_context, &CUstawieniaDodatkoweDlg::handlerName);
-    m_settings->create();
-}
-
-void CUstawieniaDodatkoweDlg::activate()
-{
-    CWspolneOdczytyMultiPageDlg::activate();
-    if (m_settings)
-        m_settings->refresh();
-}
-
-void CUstawieniaDodatkoweDlg::updateTexts()
-{
-    CWspolneOdczytyMultiPageDlg::updateTexts();
-    if (m_settings)
-        m_settings->updateTexts();
 }

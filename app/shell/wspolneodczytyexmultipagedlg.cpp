@@ -90,7 +90,7 @@ void CWspolneOdczytyExMultiPageDlg::setStale(bool stale)
 void CWspolneOdczytyExMultiPageDlg::onTimer()
 {
     CWspolneOdczytyMultiPageDlg::onTimer();
-    if (!m_context.device.m_connected)
+    if (!m_context.device.isConnected())
         return;
     for (std::size_t i = 0; i < 8; ++i) {
         std::wstring value = obdOf(m_context.device).readingText(static_cast<int>(i));

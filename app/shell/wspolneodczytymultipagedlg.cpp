@@ -8,10 +8,10 @@
 #include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
+#include <app/shell/errorbox.h>
 #include <app/shell/deviceeventrelay.h>
 #include <app/shell/korvanadoc.h>
 #include <basectrls/ctrlid.h>
-#include <errkit/errorguard.h>
 #include <errkit/utf8.h>
 #include <gradctrls/dialogs/gdipstatic.h>
 #include <gradctrls/displays/gdipgaugedisplay.h>
@@ -128,10 +128,8 @@ bool CWspolneOdczytyMultiPageDlg::OnInitDialog()
     updateInjectorTips();
     setUpGauges();
     showInjectorCount();
-    {
-        connect(&m_context.relay, &CDeviceEventRelay::imageChanged, this, [this] { showInjectorCount(); });
-        connect(&m_context.relay, &CDeviceEventRelay::languageChanged, this, [this] { updateTexts(); });
-    }
+    // Texts follow a language change through the view, which calls updateTexts of every page.
+    connect(&m_context.relay, &CDeviceEventRelay::imageChanged, this, [this] { showInjectorCount(); });
     return true;
 }
 
@@ -227,7 +225,7 @@ void CWspolneOdczytyMultiPageDlg::onTimer()
 {
     CLPGDevice& device = m_context.device;
     // A recording played back shows its own records.
-    if (m_playback || !device.m_connected)
+    if (m_playback || !device.isConnected())
         return;
     CDiag record;
     if (!device.diagData().latest(record))
@@ -377,7 +375,7 @@ namespace {
 // Whether the controller answers a record now and runs on LPG.
 bool runsOnLpg(CLPGDevice& device)
 {
-    if (!device.m_connected)
+    if (!device.isConnected())
         return false;
     CDiag record;
     return device.readLiveData(record) == CLPGDevice::kLiveOk && record.fuelState() == 3;
@@ -390,31 +388,25 @@ void CWspolneOdczytyMultiPageDlg::onClickedPetrol(int cylinder)
     // A played record is no car to switch.
     if (m_playback)
         return;
-    if (cylinder < 0 || cylinder >= 8 || !m_context.device.m_connected)
+    if (cylinder < 0 || cylinder >= 8 || !m_context.device.isConnected())
         return;
     m_context.doc.runOperation(
-        L"Maska emulatorów",
+        L"Maska emulatorów", L"CWorkingInjectors::onGasInj()",
         [&] {
-            try {
-                CWaitCursor wait;
-                if (!runsOnLpg(m_context.device))
-                    return;
-                std::array<int, 8> states {};
-                for (std::size_t k = 0; k < 8; ++k)
-                    states[k] = m_petrol[k]->m_state;
-                const auto change
-                    = readingspanel::clickPetrol(cylinder, states, m_context.device.image().m_adv.m_injConfMap);
-                for (std::size_t k = 0; k < 8; ++k)
-                    if (m_petrol[k]->m_state != change.states[k]) {
-                        m_petrol[k]->m_state = change.states[k];
-                        m_petrol[k]->Invalidate();
-                    }
-                sendMask(false, change.mask);
-            } catch (IError* e) {
-                CErrorGuard error(e);
-                userInteraction().message(
-                    L"CWorkingInjectors::onGasInj()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
-            }
+            CWaitCursor wait;
+            if (!runsOnLpg(m_context.device))
+                return;
+            std::array<int, 8> states {};
+            for (std::size_t k = 0; k < 8; ++k)
+                states[k] = m_petrol[k]->m_state;
+            const auto change
+                = readingspanel::clickPetrol(cylinder, states, m_context.device.image().m_adv.m_injConfMap);
+            for (std::size_t k = 0; k < 8; ++k)
+                if (m_petrol[k]->m_state != change.states[k]) {
+                    m_petrol[k]->m_state = change.states[k];
+                    m_petrol[k]->Invalidate();
+                }
+            sendMask(false, change.mask);
         },
         this);
 }
@@ -424,51 +416,41 @@ void CWspolneOdczytyMultiPageDlg::onClickedLpg(int cylinder)
     // A played record is no car to switch.
     if (m_playback)
         return;
-    if (cylinder < 0 || cylinder >= 8 || !m_context.device.m_connected)
+    if (cylinder < 0 || cylinder >= 8 || !m_context.device.isConnected())
         return;
     m_context.doc.runOperation(
-        L"Maska wtryskiwaczy LPG",
+        L"Maska wtryskiwaczy LPG", L"CWspolneOdczytyMultiPageDlg::onClickedGasInj()",
         [&] {
-            try {
-                CWaitCursor wait;
-                if (!runsOnLpg(m_context.device))
-                    return;
-                std::array<int, 8> petrol {};
-                std::array<int, 8> lpg {};
-                for (std::size_t k = 0; k < 8; ++k) {
-                    petrol[k] = m_petrol[k]->m_state;
-                    lpg[k] = m_lpg[k]->m_state;
-                }
-                const auto change = readingspanel::clickLpg(cylinder, petrol, lpg);
-                if (!change)
-                    return;
-                const auto at = static_cast<std::size_t>(cylinder);
-                m_lpg[at]->m_state = change->states[at];
-                m_lpg[at]->Invalidate();
-                sendMask(true, change->mask);
-            } catch (IError* e) {
-                CErrorGuard error(e);
-                userInteraction().message(
-                    L"CWspolneOdczytyMultiPageDlg::onClickedGasInj()\n" + error.format() + L"\n", kCaption,
-                    MsgIcon::Error);
+            CWaitCursor wait;
+            if (!runsOnLpg(m_context.device))
+                return;
+            std::array<int, 8> petrol {};
+            std::array<int, 8> lpg {};
+            for (std::size_t k = 0; k < 8; ++k) {
+                petrol[k] = m_petrol[k]->m_state;
+                lpg[k] = m_lpg[k]->m_state;
             }
+            const auto change = readingspanel::clickLpg(cylinder, petrol, lpg);
+            if (!change)
+                return;
+            const auto at = static_cast<std::size_t>(cylinder);
+            m_lpg[at]->m_state = change->states[at];
+            m_lpg[at]->Invalidate();
+            sendMask(true, change->mask);
         },
         this);
 }
 
 bool CWspolneOdczytyMultiPageDlg::sendMask(bool lpg, uint8_t mask)
 {
-    try {
+    // Sent inside the caller's operation.
+    bool done = false;
+    runShowingErrors(L"CWspolneOdczytyMultiPageDlg::onSetEmulators()", [&] {
         logInfo("pages", std::string(lpg ? "LPG injector mask " : "emulator mask ") + std::to_string(mask));
         CWriteSession session(m_context.device, L"CWspolneOdczytyMultiPageDlg::onSetEmulators()");
-        const bool done = session.send(lpg ? CWriteSession::Command::Injectors : CWriteSession::Command::Emulators, mask);
+        done = session.send(lpg ? CWriteSession::Command::Injectors : CWriteSession::Command::Emulators, mask);
         if (!done)
             userInteraction().message(translate(L"Nie powiodło się ustawienie urządzenia!"), kCaption, MsgIcon::Error);
-        return done;
-    } catch (IError* e) {
-        CErrorGuard error(e);
-        userInteraction().message(
-            L"CWspolneOdczytyMultiPageDlg::onSetEmulators()\n" + error.format() + L"\n", kCaption, MsgIcon::Error);
-        return false;
-    }
+    });
+    return done;
 }

@@ -145,7 +145,7 @@ CalibrationOutcome CAutoCalibration::start(bool perCylinder)
     }
     m_running = true;
     m_observer.runningChanged(true);
-    const bool oneByOne = perCylinder && !m_device.m_demo;
+    const bool oneByOne = perCylinder && !m_device.isDemo();
     logInfo(kLog, oneByOne ? "per-cylinder autocalibration started" : "autocalibration started");
     const CalibrationOutcome outcome = oneByOne ? autocalibrationPerOneCylinder() : autocalibrationNormal();
     m_running = false;
@@ -243,7 +243,7 @@ void CAutoCalibration::restoreAfterAbort()
 
 bool CAutoCalibration::offerPutBack()
 {
-    if (m_running || m_leftChanged.empty() || !m_device.m_connected)
+    if (m_running || m_leftChanged.empty() || !m_device.isConnected())
         return false;
     // Another controller answers now: the record waits for its own.
     if (m_leftChanged.controller() != m_device.image().m_devInfo.m_serial)
@@ -326,13 +326,13 @@ void CAutoCalibration::noteFuel(CWriteSession::Command command)
 
 void CAutoCalibration::noteLinkState()
 {
-    if (CLPGDevice::lastAttemptsSilent() || !m_device.m_connected)
+    if (CLPGDevice::lastAttemptsSilent() || !m_device.isConnected())
         m_linkLost = true;
 }
 
 bool CAutoCalibration::linkGone() const
 {
-    return m_linkLost || !m_device.m_connected;
+    return m_linkLost || !m_device.isConnected();
 }
 
 void CAutoCalibration::logLeftChanged()
@@ -570,7 +570,7 @@ void CAutoCalibration::logTooSmall(const wchar_t* firstLine, const wchar_t* rang
 bool CAutoCalibration::runNormal()
 {
     CSettingsImage& image = m_device.image();
-    const int w = waitingLength(image.m_base.m_emulatorDelay, injectors(), m_device.m_demo);
+    const int w = waitingLength(image.m_base.m_emulatorDelay, injectors(), m_device.isDemo());
     beginProgress(w, false);
     log(L"Ustal wolne obroty");
 

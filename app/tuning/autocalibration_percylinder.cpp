@@ -27,7 +27,7 @@ bool CAutoCalibration::runPerCylinder()
 {
     CSettingsImage& image = m_device.image();
     const int n = injectors();
-    const int w = waitingLength(image.m_base.m_emulatorDelay, n, m_device.m_demo);
+    const int w = waitingLength(image.m_base.m_emulatorDelay, n, m_device.isDemo());
     beginProgress(w, true);
     log(L"Ustal wolne obroty");
 

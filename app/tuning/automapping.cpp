@@ -7,6 +7,7 @@
 #include <app/device/writesession.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
+#include <app/tuning/correctioncurve.h>
 
 #include <algorithm>
 #include <cmath>
@@ -141,7 +142,7 @@ std::wstring CAutomapping::refusal(const CChartMaps& maps, const CSettingsImage&
 bool CAutomapping::create(
     CLPGDevice& device, const CChartMaps& maps, const std::function<void(const CAutomapProposal&)>& showProposal)
 {
-    if (!device.m_connected)
+    if (!device.isConnected())
         return false;
     if (!maps.covered()) {
         logInfo(kLog, "maps not covered; nothing computed");
@@ -197,7 +198,7 @@ bool CAutomapping::apply(CLPGDevice& device, const CorrCurve& curve)
 
 bool CAutomapping::undo(CLPGDevice& device)
 {
-    if (!m_previous || !device.m_connected)
+    if (!m_previous || !device.isConnected())
         return false;
     const CorrCurve previous = *m_previous;
     device.image().m_setupTimes1 = previous;
@@ -211,25 +212,12 @@ bool CAutomapping::undo(CLPGDevice& device)
 
 bool CAutomapping::writeCurve(CLPGDevice& device, const CorrCurve& values)
 {
-    if (!device.m_connected)
-        return false;
-    CWaitCursor wait;
-    for (std::size_t i = 0; i < values.size(); ++i)
-        device.image().m_setupTimes1[i] = std::trunc(values[i]);
-    device.image().m_tableMask = 0;
-    if (!writeBlock(device, CReadBlocks::SetupTimes1))
-        return false;
-    return true;
+    return correctioncurve::write(device, correctioncurve::automapping(), values);
 }
 
 bool CAutomapping::incrementAll(CLPGDevice& device, int step)
 {
-    if (!device.m_connected)
-        return false;
-    CorrCurve values = device.image().m_setupTimes1;
-    for (double& v : values)
-        v = clampPercent(v + step);
-    return writeCurve(device, values);
+    return correctioncurve::shift(device, correctioncurve::automapping(), step);
 }
 
 bool CAutomapping::clearCurve(CLPGDevice& device)
@@ -238,9 +226,7 @@ bool CAutomapping::clearCurve(CLPGDevice& device)
         show(kNoClearCorr, MsgIcon::Error);
         return false;
     }
-    if (!device.m_connected)
-        return false;
-    return writeCurve(device, CorrCurve {});
+    return correctioncurve::clear(device, correctioncurve::automapping());
 }
 
 bool CAutomapping::clearMap(CLPGDevice& device, bool lpg)
@@ -249,7 +235,7 @@ bool CAutomapping::clearMap(CLPGDevice& device, bool lpg)
         show(kNoClearMaps, MsgIcon::Error);
         return false;
     }
-    if (!device.m_connected)
+    if (!device.isConnected())
         return false;
     CWriteSession session(device, L"CAutomapping::clearMap");
     if (!session.clearChartMap(lpg)) {
@@ -284,7 +270,7 @@ int CAutomapping::comboValue(const CSettingsImage& image)
 
 bool CAutomapping::setSchedule(CLPGDevice& device, int value)
 {
-    if (!device.m_connected)
+    if (!device.isConnected())
         return false;
     CWaitCursor wait;
     CSettingsImage& image = device.image();

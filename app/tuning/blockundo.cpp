@@ -66,7 +66,7 @@ CBlockUndo::Outcome CBlockUndo::redo()
 
 CBlockUndo::Outcome CBlockUndo::replay(std::vector<Edit>& from, std::vector<Edit>& to, bool forward)
 {
-    if (from.empty() || !m_device.m_connected)
+    if (from.empty() || !m_device.isConnected())
         return Outcome::Nothing;
     const Edit edit = from.back();
     const Values& expected = forward ? edit.before : edit.after;

@@ -110,7 +110,7 @@ const std::array<double, CMapFromOBD::kCells>& CMapFromOBD::averageAndSmooth()
 bool CMapFromOBD::start(CLPGDevice& device)
 {
     CDiag newest;
-    if (!device.m_connected || !device.diagData().latest(newest))
+    if (!device.isConnected() || !device.diagData().latest(newest))
         return false;
     if (newest.fuelState() != kLpg) {
         show(L"Mapowanie z OBD tylko przy pracy na gazie!", MsgIcon::Information);

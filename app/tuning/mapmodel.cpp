@@ -69,7 +69,7 @@ CMapModel::CMapModel(CLPGDevice* device)
 
 bool CMapModel::connected() const
 {
-    return m_device && m_device->m_connected;
+    return m_device && m_device->isConnected();
 }
 
 void CMapModel::refresh()

@@ -42,6 +42,8 @@ public:
     QSize getDesignSize() const { return m_designSize; }
     // The translator the layout table's texts pass through.
     void setTranslator(const CPageLayout::Translator& translate) { m_translate = translate; }
+    // The layout table's texts set again in the language now (a page's updateTexts).
+    void retranslateLayout() { CPageLayout::retranslate(this, layoutTable(), m_translate); }
 
     // The gradient behind the controls, in this dialog's client coordinates.
     QRectF getBackgroundRect() const { return m_backgroundRect; }

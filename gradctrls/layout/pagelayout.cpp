@@ -10,8 +10,11 @@
 #include <gradctrls/dialogs/gdipstatic.h>
 #include <gradctrls/multipage/gdipgradientbutton.h>
 
+#include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QRadioButton>
 
 namespace {
@@ -172,4 +175,27 @@ int CPageLayout::build(QWidget* parent, std::span<const SCtrlLayout> table, cons
         ++made;
     }
     return made;
+}
+
+void CPageLayout::retranslate(QWidget* parent, std::span<const SCtrlLayout> table, const Translator& translate)
+{
+    if (!parent || !translate)
+        return;
+    const auto translated = [&](const std::wstring& text) { return QString::fromStdWString(translate(text)); };
+    for (const SCtrlLayout& row : table) {
+        if (!row.text || !*row.text || row.kind == ECtrlKind::Placeholder)
+            continue;
+        QWidget* ctrl = findChildCtrl(parent, row.id);
+        if (auto* combo = qobject_cast<QComboBox*>(ctrl)) {
+            const QStringList items = QString::fromWCharArray(row.text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            for (int i = 0; i < items.size() && i < combo->count(); ++i)
+                combo->setItemText(i, translated(items[i].toStdWString()));
+        } else if (auto* label = qobject_cast<QLabel*>(ctrl)) {
+            label->setText(translated(row.text));
+        } else if (auto* button = qobject_cast<QAbstractButton*>(ctrl)) {
+            button->setText(translated(row.text));
+        } else if (auto* group = qobject_cast<QGroupBox*>(ctrl)) {
+            group->setTitle(translated(row.text));
+        }
+    }
 }

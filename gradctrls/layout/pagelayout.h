@@ -61,6 +61,10 @@ public:
     // (see basectrls/ctrlid.h), its pixel rectangle and its text passed through
     // translate (unchanged without one). Returns the number of controls made.
     static int build(QWidget* parent, std::span<const SCtrlLayout> table, const Translator& translate = {});
+    // Sets the texts of the controls build made from table again, through
+    // translate: labels, buttons, group boxes and combo items (by position).
+    // Edits keep their values; placeholders are their owners' to fill.
+    static void retranslate(QWidget* parent, std::span<const SCtrlLayout> table, const Translator& translate);
     // The tool tip of a push button from its untranslated text (empty: none),
     // set on each button build makes; the button keeps that text in its
     // "sourceText" property so the tip can follow a change of language.

@@ -242,6 +242,7 @@ TEST_F(PollingTest, RecordingConvertsWithTheSettingsOfEachLine)
     image.m_sensorsSetup.m_temprEngineSensor = 2;
     image.m_sensorsSetup.m_temprLPGSensor = 3;
     image.m_advancedSetup.m_advancedFlags |= 0x10; // ABS 4 bar: the second characteristic
+    device->events().imageChanged(ImageBlock::All); // as a page's write does
     const CDiagScale after(image);
     const uint32_t changedAt = newest();
     ASSERT_TRUE(waitFor([&] { return newest() >= changedAt + 5; }));

@@ -75,6 +75,26 @@ TEST(PageLayout, BuildsEveryRowWithIdKindAndText)
     EXPECT_EQ(CPageLayout::build(nullptr, kTable), 0);
 }
 
+TEST(PageLayout, RetranslateSetsTextsAgainAndKeepsValues)
+{
+    QWidget page;
+    CPageLayout::build(&page, kTable, [](const std::wstring& t) { return L"[" + t + L"]"; });
+    auto* edit = guitest::findById<CIntEdit>(&page, 1201);
+    edit->setText(QStringLiteral("2500")); // typed by the fitter
+    auto* combo = guitest::findById<CGDIpGradientComboBox>(&page, 1202);
+    combo->setCurrentIndex(1);
+
+    CPageLayout::retranslate(&page, kTable, [](const std::wstring& t) { return L"<" + t + L">"; });
+    EXPECT_EQ(guitest::findById<CGDIpStatic>(&page, 1200)->text(), QStringLiteral("<Obroty>"));
+    EXPECT_EQ(edit->text(), QStringLiteral("2500")) << "an edit keeps its value";
+    EXPECT_EQ(combo->itemText(0), QStringLiteral("<Benzyna>"));
+    EXPECT_EQ(combo->itemText(1), QStringLiteral("<Gaz>"));
+    EXPECT_EQ(combo->currentIndex(), 1) << "the choice stays";
+    EXPECT_EQ(guitest::findById<QCheckBox>(&page, 1203)->text(), QStringLiteral("<Zasilanie>"));
+    EXPECT_EQ(guitest::findById<QGroupBox>(&page, 1204)->title(), QString());
+    EXPECT_EQ(guitest::findById<CGDIpGradientButton>(&page, 1205)->text(), QStringLiteral("<Zapisz>"));
+}
+
 // A settings-like page: two groups of labelled values, a list, boxes and buttons.
 const SCtrlLayout kDemoPage[] = {
     {2000, ECtrlKind::GroupBox, 10, 8, 380, 250, L"Przełączanie"},

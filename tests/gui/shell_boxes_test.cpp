@@ -15,6 +15,7 @@
 #include <app/shell/korvanadoc.h>
 #include <app/shell/qtinteraction.h>
 #include <app/shell/switchbuttons.h>
+#include <errkit/runtime.h>
 
 #include <QFileDialog>
 
@@ -98,6 +99,29 @@ TEST(ShellBoxes, PortErrorUnderAFuelButton)
     guitest::showAndSettle(&button);
     guitest::click(&button);
     expectHandlerBox(ui, L"CSwitchToAutoBtn::onClick()");
+}
+
+// A page's handler runs its work as an operation: alone, and an error it
+// throws shown with the handler's name.
+TEST(ShellBoxes, AnOperationRunsAloneAndShowsItsHandlersError)
+{
+    CScriptedInteraction ui;
+    CInteractionScope scope(ui);
+    CkorvanaDoc doc;
+    int ran = 0;
+    EXPECT_TRUE(doc.runOperation(L"Zapis ustawień", L"CTestDlg::OnBnClickedWrite()", [&] {
+        ++ran;
+        EXPECT_FALSE(doc.runOperation(L"Odczyt ustawień", L"CTestDlg::OnBnClickedRead()", [&] { ++ran; }));
+        throw new CRunTime(0, L"test", __LINE__, L"shell_boxes_test.cpp");
+    }));
+    EXPECT_EQ(ran, 1) << "refused while another runs";
+    EXPECT_FALSE(doc.operationRunning()) << "released after the error";
+    ASSERT_EQ(ui.shown().size(), 2u);
+    EXPECT_EQ(ui.shown()[0].text.rfind(L"Trwa inna operacja: ", 0), 0u);
+    ui.clearShown();
+    EXPECT_TRUE(doc.runOperation(L"Zapis ustawień", L"CTestDlg::OnBnClickedWrite()",
+        [] { throw new CRunTime(0, L"test", __LINE__, L"shell_boxes_test.cpp"); }));
+    expectHandlerBox(ui, L"CTestDlg::OnBnClickedWrite()");
 }
 
 TEST(ShellBoxes, PortErrorDuringTheFirmwareUpdate)

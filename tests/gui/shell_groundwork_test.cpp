@@ -66,9 +66,11 @@ TEST(Relay, EventsFromAnotherThreadArriveOnTheGuiThread)
     QThread* heardOn = nullptr;
     quint64 sequence = 0;
     QString reason;
-    QObject::connect(&relay, &CDeviceEventRelay::readingsAppended, [&](quint64 s) {
+    QObject::connect(&relay, &CDeviceEventRelay::deviceEvent, [&](const DeviceEventData& event) {
+        if (event.kind != DeviceEvent::ReadingsAppended)
+            return;
         heardOn = QThread::currentThread();
-        sequence = s;
+        sequence = event.sequence;
     });
     QObject::connect(&relay, &CDeviceEventRelay::linkLost, [&](const QString& r) { reason = r; });
     std::thread polling([&] {

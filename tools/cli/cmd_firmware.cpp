@@ -146,7 +146,7 @@ int cmdFlash(const CliContext& context)
 
         // Every row was written: the controller holds the new firmware whatever failed after.
         const auto programmedButSilent = [&] {
-            if (device.m_connected)
+            if (device.isConnected())
                 return failed("the firmware was programmed, but the settings could not be carried across to it");
             const std::string where = context.port.empty() ? std::string("any port") : context.port;
             return failed("the firmware was programmed, but the controller did not answer afterwards ("

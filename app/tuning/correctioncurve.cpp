@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <app/tuning/correctioncurve.h>
+
+#include <app/data/translate.h>
+#include <app/device/lpgdevice.h>
+#include <app/device/writesession.h>
+#include <app/platform/userinteraction.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace correctioncurve {
+
+const CCurveTable& automapping()
+{
+    static const CCurveTable table { CReadBlocks::SetupTimes1,
+        [](CSettingsImage& image) { return std::span<double>(image.m_setupTimes1); }, L"CAutomapping" };
+    return table;
+}
+
+const CCurveTable& temperature()
+{
+    static const CCurveTable table { CReadBlocks::SensorsSetup,
+        [](CSettingsImage& image) { return std::span<double>(image.m_sensorsSetup.m_temprCorr); }, L"CCorTempDlg" };
+    return table;
+}
+
+const CCurveTable& pressure()
+{
+    static const CCurveTable table { CReadBlocks::PressCorr,
+        [](CSettingsImage& image) { return std::span<double>(image.m_sensorsSetup.m_pressCorr); }, L"CCorPressDlg" };
+    return table;
+}
+
+bool write(CLPGDevice& device, const CCurveTable& table, std::span<const double> values)
+{
+    if (!device.isConnected())
+        return false;
+    CWaitCursor wait;
+    CSettingsImage& image = device.image();
+    const std::span<double> stored = table.values(image);
+    for (std::size_t i = 0; i < stored.size() && i < values.size(); ++i)
+        stored[i] = std::trunc(values[i]);
+    if (table.block == CReadBlocks::SetupTimes1)
+        image.m_tableMask = 0; // the curve goes whole, not per cell
+    const CWriteReport report = CWriteSession::writeBlocks(device, table.writer, { table.block });
+    if (report.outcome == CWriteReport::Outcome::Refused)
+        userInteraction().message(report.text(), L"KORVANA", MsgIcon::Error);
+    else if (!report.ok())
+        userInteraction().message(
+            translate(L"Nie powiodło się wpisanie ustawień do urządzenia!"), L"KORVANA", MsgIcon::Error);
+    return report.ok();
+}
+
+bool shift(CLPGDevice& device, const CCurveTable& table, int step)
+{
+    if (!device.isConnected())
+        return false;
+    const std::span<double> stored = table.values(device.image());
+    std::vector<double> values(stored.begin(), stored.end());
+    for (double& v : values)
+        v = std::clamp(v + step, -kLimit, kLimit);
+    return write(device, table, values);
+}
+
+bool clear(CLPGDevice& device, const CCurveTable& table)
+{
+    const std::vector<double> zeros(table.values(device.image()).size(), 0.0);
+    return write(device, table, zeros);
+}
+
+} // namespace correctioncurve
