@@ -101,9 +101,11 @@ bool CLangFile::open(const std::string& path)
     const bool ok = read == BoundedReadResult::Read;
     if (!ok)
         logWarning("lang", path + ": not taken as a language file, " + describeBoundedRead(read, kMaxFileBytes));
-    std::shared_ptr<const Table> table = ok ? parse(bytes) : nullptr;
     const std::lock_guard<std::mutex> lock(m_mutex);
-    m_table = std::move(table);
+    // Every language is opened at start and most are never shown: the table is
+    // built on the first look-up, not here.
+    m_table.reset();
+    m_unparsed = ok ? std::optional<std::string>(std::move(bytes)) : std::nullopt;
     m_path = path;
     return ok;
 }
@@ -113,6 +115,7 @@ void CLangFile::openBytes(std::string_view bytes)
     auto table = parse(bytes);
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_table = std::move(table);
+    m_unparsed.reset();
     m_path.clear();
 }
 
@@ -120,13 +123,14 @@ void CLangFile::close()
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_table.reset();
+    m_unparsed.reset();
     m_path.clear();
 }
 
 bool CLangFile::isOpen() const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    return m_table != nullptr;
+    return m_table != nullptr || m_unparsed.has_value();
 }
 
 std::string CLangFile::path() const
@@ -140,6 +144,10 @@ std::wstring CLangFile::translate(const std::wstring& text) const
     std::shared_ptr<const Table> table;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_unparsed) {
+            m_table = parse(*m_unparsed);
+            m_unparsed.reset();
+        }
         table = m_table;
     }
     if (!table)

@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -43,7 +44,8 @@ private:
 
     static std::shared_ptr<const Table> parse(std::string_view bytes);
 
-    mutable std::mutex m_mutex; // guards the two members below, never a lookup
-    std::shared_ptr<const Table> m_table;
+    mutable std::mutex m_mutex; // guards the three members below, never a lookup
+    mutable std::shared_ptr<const Table> m_table;
+    mutable std::optional<std::string> m_unparsed; // read, not yet parsed
     std::string m_path;
 };
