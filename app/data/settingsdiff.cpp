@@ -37,7 +37,26 @@ std::vector<CSettingDifference> compareSettings(const CSettingsImage& a, const C
             continue;
         if (withController && (key.rfind("m_devInfo.", 0) == 0 || key.rfind("m_carInfo.", 0) == 0))
             continue;
-        if (fileA[i].second != fileB[i].second)
+        if (fileA[i].second == fileB[i].second)
+            continue;
+        // A flag word is shown as the boxes that changed in it, each by its own
+        // name; the word itself only for bits no box shows.
+        uint32_t named = 0;
+        for (const CSettingField& f : CSettingsTable::fields()) {
+            if (f.bit == 0 || key != f.key)
+                continue;
+            named |= f.bit;
+            if (CSettingsTable::value(f, a) != CSettingsTable::value(f, b))
+                differences.push_back({ f.cliKey(), toUtf8(CSettingsTable::text(f, a)), toUtf8(CSettingsTable::text(f, b)) });
+        }
+        const auto rest = [named](const std::wstring& word) {
+            try {
+                return std::stoll(word) & ~static_cast<long long>(named);
+            } catch (const std::exception&) {
+                return -1LL;
+            }
+        };
+        if (named == 0 || rest(fileA[i].second) != rest(fileB[i].second))
             differences.push_back({ key, shownA[i].second, shownB[i].second });
     }
     return differences;

@@ -478,14 +478,25 @@ TEST(SettingsComparison, KeyByKeyInThePagesUnits)
     EXPECT_EQ(withController[0].key, "m_base.m_switchRPM");
     EXPECT_EQ(withController[0].a, "1200 rpm");
     EXPECT_EQ(withController[0].b, "1400 rpm");
-    EXPECT_EQ(withController[1].key, "m_base.m_flags");
-    EXPECT_EQ(withController[1].b, "130");
+    // A flag word by the box that changed in it, under the name korvana-cli takes.
+    EXPECT_EQ(withController[1].key, "m_base.m_flags:0x02");
+    EXPECT_EQ(withController[1].a, "0");
+    EXPECT_EQ(withController[1].b, "1");
     EXPECT_EQ(withController[2].key, "m_base.m_pressureRef");
     EXPECT_EQ(withController[2].b, "1.20 bar");
     const auto files = compareSettings(a, b, false);
     ASSERT_EQ(files.size(), 4u);
     EXPECT_EQ(files[0].key, "m_devInfo.m_serial");
     EXPECT_TRUE(compareSettings(b, b, false).empty());
+
+    // A bit no box shows still shows as the whole word, beside the boxes that changed.
+    CSettingsImage c = a;
+    c.m_base.m_flags ^= 0x01 | kBaseFastSwitchToLpg;
+    const auto flags = compareSettings(a, c, true);
+    ASSERT_EQ(flags.size(), 2u);
+    EXPECT_EQ(flags[0].key, "m_base.m_flags:0x40");
+    EXPECT_EQ(flags[1].key, "m_base.m_flags");
+    EXPECT_EQ(flags[1].b, std::to_string(c.m_base.m_flags));
 }
 
 TEST(InfoTexts, WorkingTimeAndInspection)
