@@ -30,12 +30,12 @@ CDeviceObd::CDeviceObd(CLPGDevice& device)
 
 bool CDeviceObd::obdLinkConnected() const
 {
-    return m_device.m_connected;
+    return m_device.isConnected();
 }
 
 bool CDeviceObd::obdDemo() const
 {
-    return m_device.m_demo;
+    return m_device.isDemo();
 }
 
 bool CDeviceObd::obdGatewayFitted() const

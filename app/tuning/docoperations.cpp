@@ -78,7 +78,7 @@ std::string CDocOperations::presetPath()
 
 bool CDocOperations::saveToFile(std::string path)
 {
-    if (!m_device.m_connected)
+    if (!m_device.isConnected())
         return false;
     // A block that was never read would go into the file as defaults or as
     // another car's values, and a later restore would write them into this car.
@@ -133,7 +133,7 @@ void CDocOperations::copyLoadedSettings(const CSettingsImage& loaded, CSettingsI
 bool CDocOperations::loadIntoController(std::string path, OutOfRange outOfRange)
 {
     m_lastReport = {};
-    if (!m_device.m_connected)
+    if (!m_device.isConnected())
         return false;
     try {
         const bool loaded = loadIntoControllerSteps(std::move(path), outOfRange);
