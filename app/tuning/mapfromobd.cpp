@@ -18,7 +18,6 @@ namespace {
 constexpr const char* kLog = "obdmap";
 constexpr const wchar_t* kCaption = L"KORVANA";
 constexpr uint8_t kLpg = 3;
-constexpr unsigned kBeforeAutoMs = 1000;
 
 void show(const wchar_t* text, MsgIcon icon)
 {
