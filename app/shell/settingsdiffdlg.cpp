@@ -27,6 +27,22 @@ QString translated(const wchar_t* text)
     return QString::fromStdWString(translate(text));
 }
 
+// The rows and columns that hold a changed cell, each in numeric order.
+std::pair<QStringList, QStringList> gridKeys(const std::vector<std::tuple<QString, QString, QString, QString>>& cells)
+{
+    QStringList rowKeys, columnKeys;
+    for (const auto& [r, c, a, b] : cells) {
+        if (!rowKeys.contains(r))
+            rowKeys << r;
+        if (!columnKeys.contains(c))
+            columnKeys << c;
+    }
+    const auto byNumber = [](const QString& x, const QString& y) { return x.toDouble() < y.toDouble(); };
+    std::sort(rowKeys.begin(), rowKeys.end(), byNumber);
+    std::sort(columnKeys.begin(), columnKeys.end(), byNumber);
+    return { rowKeys, columnKeys };
+}
+
 // The tables a page shows point by point: "Kalibracja › Korekty główne 3" and its unit.
 std::optional<std::pair<QString, QString>> indexedName(const std::string& key)
 {
@@ -181,16 +197,7 @@ void CSettingsDiffDlg::createControls()
 
 QTableWidget* CSettingsDiffDlg::makeMapTable(const std::vector<std::tuple<QString, QString, QString, QString>>& cells)
 {
-    QStringList rowKeys, columnKeys;
-    for (const auto& [r, c, a, b] : cells) {
-        if (!rowKeys.contains(r))
-            rowKeys << r;
-        if (!columnKeys.contains(c))
-            columnKeys << c;
-    }
-    const auto byNumber = [](const QString& x, const QString& y) { return x.toDouble() < y.toDouble(); };
-    std::sort(rowKeys.begin(), rowKeys.end(), byNumber);
-    std::sort(columnKeys.begin(), columnKeys.end(), byNumber);
+    const auto [rowKeys, columnKeys] = gridKeys(cells);
     auto* grid = new QTableWidget(static_cast<int>(rowKeys.size()), static_cast<int>(columnKeys.size()), this);
     grid->setObjectName(QStringLiteral("mapDifferences"));
     grid->setHorizontalHeaderLabels(columnKeys);
@@ -212,16 +219,7 @@ QTableWidget* CSettingsDiffDlg::makeMapTable(const std::vector<std::tuple<QStrin
 QString CSettingsDiffDlg::mapGridText(const std::vector<std::tuple<QString, QString, QString, QString>>& cells)
 {
     // ms rows down, rpm columns across; each changed cell "file → controller", the others empty.
-    QStringList rowKeys, columnKeys;
-    for (const auto& [r, c, a, b] : cells) {
-        if (!rowKeys.contains(r))
-            rowKeys << r;
-        if (!columnKeys.contains(c))
-            columnKeys << c;
-    }
-    const auto byNumber = [](const QString& x, const QString& y) { return x.toDouble() < y.toDouble(); };
-    std::sort(rowKeys.begin(), rowKeys.end(), byNumber);
-    std::sort(columnKeys.begin(), columnKeys.end(), byNumber);
+    const auto [rowKeys, columnKeys] = gridKeys(cells);
     QString text = QStringLiteral("<table border=1 cellspacing=0 cellpadding=2><tr><th></th>");
     for (const QString& c : columnKeys)
         text += QStringLiteral("<th>%1</th>").arg(c);
