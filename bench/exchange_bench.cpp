@@ -30,7 +30,7 @@ int main()
     PtyPeer peer;
     peer.serve([&ack](const PtyPeer::Bytes&) { return std::vector<PtyPeer::Reply> { { ack } }; });
     CLPGDevice device;
-    device.configurePort(device.ports().addPath(peer.path(), "bench"));
+    device.link().configurePort(device.link().ports().addPath(peer.path(), "bench"));
 
     constexpr int kRuns = 300;
     const auto start = std::chrono::steady_clock::now();
@@ -41,7 +41,7 @@ int main()
         buffer[0] = 0x0D;
         uint8_t length = 6;
         uint8_t type = 2;
-        good += device.exchange(buffer, length, type) && type == 2 ? 1 : 0;
+        good += device.link().exchange(buffer, length, type) && type == 2 ? 1 : 0;
     }
     const double cpuMs = (threadCpuMs() - cpuStart) / kRuns;
     const double wallMs

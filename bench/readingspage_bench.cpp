@@ -59,7 +59,7 @@ int main(int argc, char** argv)
     CLPGDevice& device = app.document()->device();
     // The bench feeds the records itself, one per refresh.
     app.mainFrame()->stopTimer();
-    device.stopPolling();
+    device.session().stopPolling();
     auto* page = dynamic_cast<COdczytyDlg*>(app.view()->multiPage()->getPage(CkorvanaView::kFirstPage));
     if (!page) {
         std::fprintf(stderr, "no readings page\n");

@@ -71,8 +71,8 @@ private:
         logInfo("conn", "trying COM" + std::to_string(m_number) + " (" + path + ")");
         try {
             port.open(m_number);
-            port.setState(CLPGDevice::kLineSettings);
-            port.setTimeout(CLPGDevice::kLinkTimeouts);
+            port.setState(CDeviceLink::kLineSettings);
+            port.setTimeout(CDeviceLink::kLinkTimeouts);
             m_failure = ConnectFailure::NoAnswer;
             state = identify(port);
         } catch (IError* e) {
@@ -134,9 +134,9 @@ void noteAttempt(std::vector<SearchAttempt>* attempts, IPortTable& ports, uint32
 bool searchInTurn(CLPGDevice& device, const std::vector<uint32_t>& order, std::vector<SearchAttempt>* attempts)
 {
     for (const uint32_t n : order) {
-        if (device.connectOnPort(n))
+        if (device.session().connectOnPort(n))
             return true;
-        noteAttempt(attempts, device.ports(), n, device.lastConnectFailure(), device.lastConnectDetail());
+        noteAttempt(attempts, device.link().ports(), n, device.session().lastConnectFailure(), device.session().lastConnectDetail());
     }
     return false;
 }
@@ -188,7 +188,7 @@ bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present,
     numbers.reserve(present.size());
     for (const auto& entry : present)
         numbers.push_back(entry.number);
-    const uint32_t last = lastSearchPort(profile, device.ports(), present);
+    const uint32_t last = lastSearchPort(profile, device.link().ports(), present);
     std::vector<uint32_t> order = searchOrder(last, numbers);
     if (numbers.size() < 2)
         return searchInTurn(device, order, attempts);
@@ -206,7 +206,7 @@ bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present,
     std::vector<std::unique_ptr<CPortProbe>> probes;
     probes.reserve(order.size());
     for (const uint32_t n : order)
-        probes.push_back(std::make_unique<CPortProbe>(device.ports(), n, board));
+        probes.push_back(std::make_unique<CPortProbe>(device.link().ports(), n, board));
     for (auto& probe : probes)
         probe->start();
     // Nothing goes to any port once the search is over, whichever way it ends;
@@ -247,21 +247,21 @@ bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present,
         }
         std::erase(pending, ended);
         if (state == CPortProbe::State::Failed) {
-            noteAttempt(attempts, device.ports(), ended->number(), ended->failure(), ended->detail());
+            noteAttempt(attempts, device.link().ports(), ended->number(), ended->failure(), ended->detail());
             continue;
         }
         // Answered, or stopped after an answer elsewhere that did not lead to a connection.
         board.stop = true;
-        if (device.connectOnPort(ended->number()))
+        if (device.session().connectOnPort(ended->number()))
             return finish(true);
-        noteAttempt(attempts, device.ports(), ended->number(), device.lastConnectFailure(), device.lastConnectDetail());
+        noteAttempt(attempts, device.link().ports(), ended->number(), device.session().lastConnectFailure(), device.session().lastConnectDetail());
         // The other probes may have been stopped before they knew; those go in turn.
         for (auto& p : probes)
             p->join();
         std::vector<uint32_t> rest;
         for (CPortProbe* p : pending) {
             if (p->state() == CPortProbe::State::Failed)
-                noteAttempt(attempts, device.ports(), p->number(), p->failure(), p->detail());
+                noteAttempt(attempts, device.link().ports(), p->number(), p->failure(), p->detail());
             else
                 rest.push_back(p->number());
         }
@@ -272,5 +272,5 @@ bool searchController(CLPGDevice& device, const std::vector<PortEntry>& present,
 
 bool searchController(CLPGDevice& device, std::vector<SearchAttempt>* attempts)
 {
-    return searchController(device, device.ports().presentPorts(), profileStore(), attempts);
+    return searchController(device, device.link().ports().presentPorts(), profileStore(), attempts);
 }

@@ -53,23 +53,23 @@ int CDiagInputThread::faultCount()
 
 void CDiagInputThread::pause(unsigned milliseconds)
 {
-    m_device.link().wait(milliseconds);
+    m_device.link().line().wait(milliseconds);
 }
 
 void CDiagInputThread::doWork()
 {
     // The device counted this thread in before starting it.
-    CRunningMark mark(m_device.m_pollingThreads);
+    CRunningMark mark(m_device.session().m_pollingThreads);
     run();
 }
 
 uint32_t CDiagInputThread::portErrorState()
 {
     // Under the link lock: the GUI thread may be opening a port for a search.
-    CMSGMutex& lock = m_device.linkLock();
+    CMSGMutex& lock = m_device.link().lock();
     lock.lock();
     CMutexGuard guard(&lock);
-    return m_device.link().clearCommError();
+    return m_device.link().line().clearCommError();
 }
 
 void CDiagInputThread::giveUp()
@@ -96,7 +96,7 @@ void CDiagInputThread::portFailed()
     logError("poll", std::string("polling ended: ") + kPortReason + " (port state " + std::to_string(state) + ")");
     // The polling flag stays set: the program's next steps tell this end from a stop by it.
     m_device.events().linkLost(kPortReason);
-    if (m_device.lossMessage())
+    if (m_device.session().lossMessage())
         userInteraction().message(translate(L"Brak połączenia"), L"KORVANA", MsgIcon::None);
 }
 
@@ -125,7 +125,7 @@ void CDiagInputThread::run()
                 CErrorGuard error(e);
                 logWarning("poll", "port error, re-opening: " + toUtf8(error.format()));
                 pause(kReopenWaitMs);
-                if (!m_device.reopen())
+                if (!m_device.link().reopen())
                     throw error.release();
                 logInfo("poll", "port re-opened");
             }

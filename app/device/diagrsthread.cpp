@@ -61,10 +61,10 @@ void CDiagRSThread::onStart()
 {
     if (!m_device.m_demo) {
         // Under the link lock: a purge inside another thread's exchange would eat its answer.
-        CMSGMutex& lock = m_device.linkLock();
+        CMSGMutex& lock = m_device.link().lock();
         lock.lock();
         CMutexGuard guard(&lock);
-        m_device.link().purgeIn();
+        m_device.link().line().purgeIn();
     }
     m_queue.clear();
 }
@@ -73,7 +73,7 @@ void CDiagRSThread::onStop()
 {
     stopHearingImage();
     m_file.close();
-    m_device.m_recording = false;
+    m_device.session().m_recording = false;
 }
 
 uint8_t CDiagRSThread::readOne(CDiag& record)
@@ -100,17 +100,17 @@ void CDiagRSThread::onRecord(CDiag& record)
                 obd[static_cast<std::size_t>(i)] = gateway->value(i);
         if (m_file.write(record, liveScale(), obd)) {
             // A recording of a set length ends at that line, however long polling runs on.
-            const uint32_t limit = m_device.m_recordingLimit;
-            if (++m_device.m_recordedLines == limit) {
+            const uint32_t limit = m_device.session().m_recordingLimit;
+            if (++m_device.session().m_recordedLines == limit) {
                 m_file.close();
-                m_device.m_recording = false;
+                m_device.session().m_recording = false;
             }
         } else {
             // Stop at the first loss: later lines after a gap would read as one recording.
-            m_device.m_recordingError = m_file.error();
+            m_device.session().m_recordingError = m_file.error();
             m_file.close();
-            m_device.m_recording = false;
-            m_device.m_recordingBroke = true;
+            m_device.session().m_recording = false;
+            m_device.session().m_recordingBroke = true;
         }
     }
     record.setSequence(m_sequence);

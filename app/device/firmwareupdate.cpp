@@ -93,10 +93,10 @@ CFirmwareUpdate::CFirmwareUpdate(CLPGDevice& device)
 
 void CFirmwareUpdate::attachToDevice()
 {
-    onStopPolling = [this] { m_device.stopPolling(); };
-    onStartPolling = [this] { m_device.startPolling(kNoRecordingPath); };
+    onStopPolling = [this] { m_device.session().stopPolling(); };
+    onStartPolling = [this] { m_device.session().startPolling(kNoRecordingPath); };
     onReconnect = [this] { return searchController(m_device); };
-    m_device.setFirmwareUpdate([this](bool forced) { return update(forced); });
+    m_device.session().setFirmwareUpdate([this](bool forced) { return update(forced); });
 }
 
 std::filesystem::path CFirmwareUpdate::firmwareFolder(const CFlashLayout& layout)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The device object: owns the serial port and the link lock and carries the
-// frame exchange that every controller command is built on. The command set,
-// the connection and the settings image live in their own source files.
+// The device object: owns the link to the controller (devicelink.h) and carries
+// the command set, the settings image, the connection and polling, each in its
+// own source files.
 //
 // Errors: port failures (CRSError) pass through every operation here as thrown
 // IError* pointers that the catcher deletes; the link lock is released on the
@@ -9,12 +9,10 @@
 #pragma once
 
 #include <app/device/connectfailure.h>
+#include <app/device/devicelink.h>
+#include <app/device/devicesession.h>
 #include <app/device/deviceevents.h>
-#include <app/device/framecodec.h>
 #include <app/device/operationlock.h>
-#include <app/device/serialport.h>
-#include <app/platform/iporttable.h>
-#include <syncmsg/msgmutex.h>
 // The command set's types (declarations block at the end of the class).
 #include <app/data/diag.h>
 #include <app/data/readblocks.h>
@@ -37,42 +35,12 @@
 #include <functional>
 #include <memory>
 
-// Why the last exchange failed, for diagnostics (the CLI prints it).
-enum class LinkFailure {
-    None,
-    ShortWrite,   // the port took fewer bytes than the frame has
-    LineError,    // the checked form: the port reported a line error
-    ShortHeader,  // fewer than 4 header bytes
-    NoSync,       // no 0xAA in the header
-    ShortRealign, // the bytes dropped by the realignment did not come again
-    ShortKey,
-    ShortPayload, // fewer bytes than the length byte announced
-    TooShort,     // 2 bytes or fewer after the key word
-    Checksum,
-};
-
-// A short English name of the failure for the log ("ShortHeader" …).
-const char* linkFailureName(LinkFailure failure);
-
 class CThreadManager;
 class CWriteSession;
 struct CBlockRecord;
 
 class CLPGDevice : public CLPGDeviceErr {
 public:
-    static constexpr std::size_t kExchangeBufferSize = ::kExchangeBufferSize;
-    static constexpr int kLinkAttempts = ::kLinkAttempts;
-    // What configurePort applies: 38400 8N1, no flow control, DTR and RTS inactive;
-    // a read of n bytes returns after at most 1000 + n ms.
-    static const SerialLineSettings kLineSettings;
-    static const SerialTimeouts kLinkTimeouts;
-
-    // Draws a key word; only 0…32767 is used (bit 15 is masked off).
-    // Called outside the link lock, so from several threads at once.
-    using KeyGenerator = std::function<uint16_t()>;
-    // Judges an answer of the attempt loop: buffer, payload length, answer type.
-    using AnswerTest = std::function<bool(const ExchangeBuffer&, uint8_t, uint8_t)>;
-
     // With a port table of its own, of this system's present ports.
     CLPGDevice();
     // With the table the program's root made (not owned; it outlives the device).
@@ -81,57 +49,12 @@ public:
     CLPGDevice& operator=(const CLPGDevice&) = delete;
     ~CLPGDevice() override;
 
-    // The configuring sequence under the link lock: close, open(n), setState,
-    // setTimeout with the settings above. Throws CRSError.
-    void configurePort(uint32_t n);
-    CSerialPort& port() { return m_port; }
-    // The COM numbers of configurePort and connectOnPort.
-    IPortTable& ports() { return m_ports; }
-    // The line every exchange, purge and re-open goes through: the port unless
-    // a test set another (not owned; nullptr gives the port back). Not while exchanges run.
-    ILink& link() { return *m_link; }
-    void setLink(ILink* link) { m_link = link ? link : &m_port; }
-    CMSGMutex& linkLock() { return m_linkLock; }
-
-    // Replaces the key generator (tests fix the key); an empty function
-    // restores the default. Not while exchanges run.
-    void setKeyGenerator(KeyGenerator generator);
-
-    // One request and one answer. In: buffer holds the request payload, length
-    // its size (at most 253, else CRunTime code 0 and nothing is sent), type the
-    // command code. True when a whole answer with a correct checksum came back:
-    // then buffer holds its payload, length its size and type its type.
-    // On false the buffer's contents are undefined; why (if given) says what went wrong.
-    bool exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type, LinkFailure* why = nullptr);
-    // The form of the live readings: 0 = no link fault, 2 = link fault. On a
-    // full success type is the answer's type and length its length byte
-    // (payload + 2; the checksum bytes follow the payload in the buffer). When
-    // the key word or more than 2 bytes after it never came the result is 0
-    // with type and length left as they were.
-    uint8_t exchangeChecked(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type, LinkFailure* why = nullptr);
-
-    // The attempt policy of the commands: up to attempts exchanges, each on a
-    // cleared buffer with the request written afresh (the answer overwrites it).
-    // True at the first answer that accept approves; buffer, length and type then
-    // hold it. False after the last attempt.
-    bool exchangeWithAttempts(uint8_t requestType, const uint8_t* payload, std::size_t size, ExchangeBuffer& buffer,
-                              uint8_t& length, uint8_t& type, const AnswerTest& accept, int attempts = kLinkAttempts);
-    // The usual test: the answer has the expected type.
-    bool exchangeWithAttempts(uint8_t requestType, const uint8_t* payload, std::size_t size, ExchangeBuffer& buffer,
-                              uint8_t& length, uint8_t expectedType, int attempts = kLinkAttempts);
+    // The port, its lock and the frame exchange (devicelink.h).
+    CDeviceLink& link() { return m_link; }
 
 protected:
-    uint16_t drawKey();
-    bool writeWhole(const uint8_t* bytes, std::size_t size);
+    CDeviceLink m_link;
 
-    std::unique_ptr<IPortTable> m_ownPorts; // when no table was given
-    IPortTable& m_ports;
-    CSerialPort m_port;
-    ILink* m_link = &m_port;
-    CMSGMutex m_linkLock;
-
-private:
-    KeyGenerator m_keyGenerator;
     // ---- The command set (lpgdevice_blocks.cpp, lpgdevice_commands.cpp, lpgdevice_map.cpp,
     // lpgdevice_obd.cpp, lpgdevice_boot.cpp; each answers demo mode itself) ----
     // Every operation returns true when done. A failed operation changes nothing
@@ -243,11 +166,6 @@ public:
     const CLeftChanged& leftChanged() const { return m_leftChanged; }
     CLeftChanged& leftChanged() { return m_leftChanged; }
 
-    // Per thread: whether every attempt of this thread's last attempt loop
-    // (exchangeWithAttempts) went without a single byte received. Silence,
-    // unlike a disturbed answer, means the controller is gone.
-    static bool lastAttemptsSilent();
-
 protected:
     CSettingsImage m_image;
     CDeviceEvents m_events;
@@ -287,40 +205,7 @@ private:
     static bool noteWritten(uint8_t recordType, std::size_t size, bool ok);
     // ---- end of the command set ----
 
-    // ---- Connection, demo mode and polling (lpgdevice_connection.cpp, lpgdevice_polling.cpp) ----
-    // GUI thread unless said otherwise. Messages go through the user-interaction
-    // seam, translated, captioned "KORVANA".
 public:
-    // The firmware update in its automatic form, started by identify for a
-    // known controller found in its bootloader (forced = true). Returns whether
-    // the controller was reprogrammed. Unset, identify reports failure there.
-    using FirmwareUpdate = std::function<bool(bool forced)>;
-    void setFirmwareUpdate(FirmwareUpdate update) { m_firmwareUpdate = std::move(update); }
-
-    // Opens and configures COM n, then openConnection; on success stores n and
-    // its path as the last port of the profile. Error objects are caught and
-    // logged (false). A port that failed is closed again. Raises LinkConnected
-    // and ImageChanged(All) through openConnection. Why it failed is
-    // kept until the next try: lastConnectFailure, and the operating system's
-    // words (or the error text) in lastConnectDetail.
-    bool connectOnPort(uint32_t n);
-    ConnectFailure lastConnectFailure() const { return m_connectFailure; }
-    const std::string& lastConnectDetail() const { return m_connectDetail; }
-    // True at once in demo mode. Otherwise identify, the identity block and
-    // every settings block in the fixed order (one retry after 131 ms and one
-    // message per failed block). False when identification failed, or when a
-    // read got no byte at all in any attempt: the controller went silent, the
-    // remaining blocks are not tried, and a message names the blocks not read.
-    bool openConnection();
-    // Up to 4 attempts of command 0xCC. Sets m_readingsAllowed from the answer.
-    bool identify();
-    // Polling thread, after a port error: the last opened port closed, opened
-    // and configured again under the link lock. Error objects are logged and give false.
-    bool reopen();
-    // Demo mode: both flags set, the fixed demo identity.
-    void startDemoMode();
-    // Running without a controller: both flags cleared.
-    void runWithoutConnection();
     // Factory restore: every block of the live image back to its defaults and
     // written in order, then the restart; stops at the first failure with its
     // message (the session puts back what it can). Nothing happens when not
@@ -337,96 +222,28 @@ public:
     // Whether an operation that forced petrol ends in automatic mode: the car
     // was not known to be on petrol before it.
     static bool returnsToAuto(uint8_t fuelBefore) { return fuelBefore != kFuelPetrol; }
-    // "Brak połączenia" after a refused model is shown once per run; tests start over.
-    static void resetRefusalNotice();
 
+    // The readings queue the polling thread fills.
     CDiagData& diagData() { return m_diagData; }
     const CDiagData& diagData() const { return m_diagData; }
 
-    // Stops when readings are not allowed. Otherwise (after stopping a polling
-    // thread that still runs) sets the polling flag, keeps path and starts a
-    // CDiagRSThread that records to path (kNoRecordingPath records nothing).
-    // True when a thread was started.
-    bool startPolling(const std::string& path);
-    // Clears the polling flag, raises PollingStopped and waits until the thread
-    // has left its loop. startPolling raises PollingStarted before the thread runs.
-    void stopPolling();
-    // A recording from the readings page: only a path ending in "osc" restarts
-    // polling with it; any other path changes nothing and gives false.
-    bool startRecording(const std::string& path);
-    // Whether a polling thread has its diagnostic file open.
-    bool isRecording() const { return m_recording; }
-    // Any thread. Lines the last recording wrote whole, and the errno that
-    // ended it or kept it from starting (0 while none): a failed write closes
-    // the file and ends the recording; polling goes on without it.
-    uint32_t recordedLines() const { return m_recordedLines; }
-    int recordingError() const { return m_recordingError; }
-    // Whether the recording of the last polling start ended at a failed write.
-    bool recordingBroke() const { return m_recordingBroke; }
-    // Whole lines after which a recording closes its file (0, the default: no
-    // limit); polling goes on. Any thread; the polling thread reads it per line.
-    void setRecordingLimit(uint32_t lines) { m_recordingLimit = lines; }
-    uint32_t recordingLimit() const { return m_recordingLimit; }
-    // Any thread: whether a polling thread of this device still runs.
-    bool pollingThreadRunning() const { return m_pollingThreads.load() > 0; }
-    // Waits (real time) until no polling thread runs; false after timeoutMs.
-    bool waitPollingEnded(unsigned timeoutMs) const;
-    // The manager that starts polling threads; null (the default) is the
-    // program's CLPGThreadManager. A tool that reports its exit status sets its own.
-    void setThreadManager(CThreadManager* manager) { m_threadManager = manager; }
-    // Whether a polling thread that loses the port says "Brak połączenia" in a
-    // box of its own (the default), or leaves the telling to the program, whose
-    // no-connection dialog follows the loss.
-    void setLossMessage(bool shown) { m_lossMessage = shown; }
-    bool lossMessage() const { return m_lossMessage; }
-
-    // Set by startPolling, cleared by stopPolling and by a polling thread that
-    // gives up; read by the thread once per cycle.
-    std::atomic<bool> m_polling { false };
-    // Whether the identification answer allowed live readings (third byte 85).
-    std::atomic<bool> m_readingsAllowed { true };
-    // The path given to the last startPolling.
-    std::string m_diagPath;
+    // Connecting, demo mode and polling (devicesession.h).
+    CDeviceSession& session() { return m_session; }
+    const CDeviceSession& session() const { return m_session; }
 
 protected:
     CDiagData m_diagData;
 
 private:
+    friend class CDeviceSession;
     friend class CDiagInputThread;
     friend class CDiagRSThread;
-    bool readBlockTwice(CReadBlocks::Block block);
-    // openConnection after a silent read: not connected, the blocks not read named.
-    bool linkLost();
-
-    FirmwareUpdate m_firmwareUpdate;
-    // Set by identify, completed by connectOnPort.
-    ConnectFailure m_connectFailure = ConnectFailure::None;
-    std::string m_connectDetail;
-    CThreadManager* m_threadManager = nullptr;
-    std::atomic<int> m_pollingThreads { 0 };
-    std::atomic<bool> m_recording { false };
-    std::atomic<uint32_t> m_recordedLines { 0 };
-    std::atomic<int> m_recordingError { 0 };
-    std::atomic<bool> m_recordingBroke { false };
-    std::atomic<bool> m_lossMessage { true };
-    std::atomic<uint32_t> m_recordingLimit { 0 };
-    // Destroyed after the lifetime member below has ended polling.
+    // Destroyed after the session below has ended polling.
     std::unique_ptr<IObdGateway> m_ownObdGateway;
     std::atomic<IObdGateway*> m_obdGateway { nullptr };
 
     // Declared last, so it is built after and destroyed before every other
     // member: it publishes the device pointer, and on destruction ends polling
     // and waits, so no polling thread outlives what it uses.
-    class CLifetime {
-    public:
-        explicit CLifetime(CLPGDevice* device);
-        ~CLifetime();
-        CLifetime(const CLifetime&) = delete;
-        CLifetime& operator=(const CLifetime&) = delete;
-
-    private:
-        CLPGDevice* m_device;
-    };
-    CLifetime m_lifetime { this };
-    // ---- end of the connection block ----
+    CDeviceSession m_session { *this };
 };

@@ -61,7 +61,7 @@ bool CLPGDevice::readRecord(
     uint8_t length = 0;
     uint8_t type = 0;
     // A short answer would leave the block's tail to whatever the buffer held: another attempt.
-    return exchangeWithAttempts(
+    return m_link.exchangeWithAttempts(
         kCommandType, message.data(), message.size(), buffer, length, type,
         [recordType, minLength](
             const ExchangeBuffer&, uint8_t len, uint8_t t) { return t == recordType && len >= minLength; },
@@ -73,7 +73,7 @@ bool CLPGDevice::sendAcknowledged(uint8_t requestType, const uint8_t* payload, s
     ExchangeBuffer buffer {};
     uint8_t length = 0;
     uint8_t type = 0;
-    return exchangeWithAttempts(
+    return m_link.exchangeWithAttempts(
         requestType, payload, size, buffer, length, type,
         [](const ExchangeBuffer& b, uint8_t len, uint8_t t) {
             return t == kCommandType && len >= 1 && b[0] == kAcknowledge;

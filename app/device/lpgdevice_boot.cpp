@@ -23,7 +23,7 @@ bool CLPGDevice::readBootByte(uint8_t address, uint16_t& result)
     ExchangeBuffer buffer {};
     uint8_t length = 0;
     uint8_t type = 0;
-    const bool ok = exchangeWithAttempts(
+    const bool ok = m_link.exchangeWithAttempts(
         2, message.data(), message.size(), buffer, length, type,
         [](const ExchangeBuffer& b, uint8_t len, uint8_t t) { return t == 2 && len >= 2 && b[0] == 4; }, kBootAttempts);
     if (!ok)

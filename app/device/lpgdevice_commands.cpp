@@ -32,7 +32,7 @@ uint8_t CLPGDevice::readLiveData(CDiag& record)
     std::copy(message.begin(), message.end(), buffer.begin());
     uint8_t length = static_cast<uint8_t>(message.size());
     uint8_t type = 2;
-    if (exchangeChecked(buffer, length, type) != 0)
+    if (m_link.exchangeChecked(buffer, length, type) != 0)
         return kLiveLinkFault;
     // With no answer the type is still the request's own, so it reads as "another type".
     if (type != kLiveDataRecord)
@@ -164,7 +164,7 @@ bool CLPGDevice::readChartMap(uint8_t code, uint8_t recordType, std::array<uint8
     ExchangeBuffer buffer {};
     uint8_t length = 0;
     uint8_t type = 0;
-    const bool ok = exchangeWithAttempts(2, message.data(), message.size(), buffer, length, type,
+    const bool ok = m_link.exchangeWithAttempts(2, message.data(), message.size(), buffer, length, type,
         [recordType](
             const ExchangeBuffer&, uint8_t len, uint8_t t) { return t == recordType && len == kChartMapLength; });
     if (!ok)

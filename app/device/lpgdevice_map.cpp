@@ -20,7 +20,7 @@ bool CLPGDevice::readMemoryBlock(CMemoryBlock& block)
     uint8_t length = 0;
     uint8_t type = 0;
     // A late answer for another block is as wrong as no answer.
-    const bool ok = exchangeWithAttempts(
+    const bool ok = m_link.exchangeWithAttempts(
         2, message.data(), message.size(), buffer, length, type,
         [address](const ExchangeBuffer& b, uint8_t len, uint8_t t) {
             return t == kRecMemoryBlock && len >= kMemoryBlockLength && getU16(b.data()) == address;

@@ -74,7 +74,7 @@ bool CLPGDevice::readObdCorrections(double& first, double& second)
     ExchangeBuffer buffer {};
     uint8_t length = 0;
     uint8_t type = 0;
-    const bool ok = exchangeWithAttempts(2, message.data(), message.size(), buffer, length, type,
+    const bool ok = m_link.exchangeWithAttempts(2, message.data(), message.size(), buffer, length, type,
         [](const ExchangeBuffer& b, uint8_t len, uint8_t t) { return t == 2 && len >= 4 && b[0] == 0x28; });
     if (!ok)
         return false;
@@ -90,7 +90,7 @@ bool CLPGDevice::obdRequest(const std::array<uint8_t, 20>& request, std::span<ui
     ExchangeBuffer buffer {};
     uint8_t length = 0;
     uint8_t type = 0;
-    const bool ok = exchangeWithAttempts(
+    const bool ok = m_link.exchangeWithAttempts(
         kRecObdRequest, request.data(), request.size(), buffer, length, type,
         [](const ExchangeBuffer&, uint8_t len, uint8_t t) { return t == kRecObdAnswer && len >= kObdCountSize; }, 1);
     if (!ok || answer.size() < kObdCountSize) {

@@ -407,7 +407,7 @@ void CWriteSession::failAt(const std::wstring& what)
     logSession(m_operation, L"failed: " + what);
     // Silence means the controller is gone: nothing more is tried, what is
     // left is kept for when the link returns.
-    if (!m_device.m_demo && CLPGDevice::lastAttemptsSilent()) {
+    if (!m_device.m_demo && CDeviceLink::lastAttemptsSilent()) {
         m_report.linkLost = true;
         return;
     }
@@ -431,7 +431,7 @@ void CWriteSession::putBack()
             m_unchanged |= bit; // a write that was not taken
             continue;
         }
-        if (CLPGDevice::lastAttemptsSilent() && state < 0) {
+        if (CDeviceLink::lastAttemptsSilent() && state < 0) {
             m_report.linkLost = true;
             return;
         }
@@ -455,7 +455,7 @@ void CWriteSession::putBack()
             logSession(m_operation, std::wstring(L"put back ") + CReadBlocks::name(block));
         } else {
             m_report.unknown |= bit;
-            if (CLPGDevice::lastAttemptsSilent()) {
+            if (CDeviceLink::lastAttemptsSilent()) {
                 m_report.linkLost = true;
                 return;
             }

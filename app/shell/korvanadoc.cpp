@@ -64,7 +64,7 @@ CkorvanaDoc::CkorvanaDoc()
     , m_firmware(m_device)
 {
     // The no-connection dialog that follows a loss says it, with the cause.
-    m_device.setLossMessage(false);
+    m_device.session().setLossMessage(false);
     connectRelay();
 }
 
@@ -77,7 +77,7 @@ CkorvanaDoc::CkorvanaDoc(IPortTable& ports, CSerialDiagnosis diagnosis)
     , m_firmware(m_device)
 {
     // The no-connection dialog that follows a loss says it, with the cause.
-    m_device.setLossMessage(false);
+    m_device.session().setLossMessage(false);
     connectRelay();
 }
 
@@ -156,7 +156,7 @@ void CkorvanaDoc::prepareDevice()
 
 void CkorvanaDoc::enterDemoMode()
 {
-    m_device.startDemoMode();
+    m_device.session().startDemoMode();
 }
 
 bool CkorvanaDoc::refuseWhileBusy(QWidget* owner)
@@ -221,9 +221,9 @@ bool CkorvanaDoc::searchSteps(bool ask, bool afterLoss)
     }
     // Ports are opened and closed here; no polling thread may use the link meanwhile.
     // Only the thread is waited for: the frame timer keeps running for the retries.
-    if (m_device.pollingThreadRunning()) {
-        m_device.m_polling = false;
-        m_device.waitPollingEnded(kPollingEndMs);
+    if (m_device.session().pollingThreadRunning()) {
+        m_device.session().m_polling = false;
+        m_device.session().waitPollingEnded(kPollingEndMs);
     }
     const std::string lostPath = afterLoss ? profileStore().lastPortPath() : std::string();
     for (;;) {
@@ -232,11 +232,11 @@ bool CkorvanaDoc::searchSteps(bool ask, bool afterLoss)
         if (::searchController(m_device, &attempts))
             return true;
         if (!ask) {
-            m_device.runWithoutConnection();
+            m_device.session().runWithoutConnection();
             return false;
         }
         m_searchDiagnosis
-            = CNoConnectionDlg::diagnosisText(attempts, m_device.ports().presentPorts(), m_diagnosis, lostPath);
+            = CNoConnectionDlg::diagnosisText(attempts, m_device.link().ports().presentPorts(), m_diagnosis, lostPath);
         logInfo("gui", "no controller answered; no-connection dialog");
         ++m_noConnectionAsked;
         const ENoConnectionChoice choice
@@ -251,7 +251,7 @@ bool CkorvanaDoc::searchSteps(bool ask, bool afterLoss)
         if (choice == ENoConnectionChoice::Demo)
             enterDemoMode();
         else
-            m_device.runWithoutConnection();
+            m_device.session().runWithoutConnection();
         return m_device.isConnected();
     }
 }
@@ -269,7 +269,7 @@ bool CkorvanaDoc::latestRecord(CDiag& record)
 
 void CkorvanaDoc::reportBrokenRecording()
 {
-    if (!m_device.recordingBroke()) {
+    if (!m_device.session().recordingBroke()) {
         m_brokenRecordingShown = false;
         return;
     }
@@ -278,8 +278,8 @@ void CkorvanaDoc::reportBrokenRecording()
     // Set first: the message box lets further ticks run.
     m_brokenRecordingShown = true;
     userInteraction().message(translate(L"Zapis pliku diagnostycznego został przerwany:") + L"\n"
-            + fromUtf8(m_device.m_diagPath) + L"\n" + fromUtf8(std::strerror(m_device.recordingError())) + L"\n"
-            + std::to_wstring(m_device.recordedLines()) + L" " + translate(L"zapisanych rekordów") + L"\n",
+            + fromUtf8(m_device.session().m_diagPath) + L"\n" + fromUtf8(std::strerror(m_device.session().recordingError())) + L"\n"
+            + std::to_wstring(m_device.session().recordedLines()) + L" " + translate(L"zapisanych rekordów") + L"\n",
         L"KORVANA", MsgIcon::Error);
 }
 
@@ -353,10 +353,10 @@ void CkorvanaDoc::updateTexts()
 
 void CkorvanaDoc::startPolling(const std::string& path)
 {
-    m_device.startPolling(path);
+    m_device.session().startPolling(path);
 }
 
 void CkorvanaDoc::stopPolling()
 {
-    m_device.stopPolling();
+    m_device.session().stopPolling();
 }

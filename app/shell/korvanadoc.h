@@ -117,7 +117,7 @@ public:
     // stopPolling ends it and waits until the thread has left its loop.
     void startPolling(const std::string& path = kNoRecordingPath);
     void stopPolling();
-    bool isPolling() const { return m_device.m_polling; }
+    bool isPolling() const { return m_device.session().m_polling; }
 
     // Re-titles the frame, the view and the pages.
     void updateTexts() override;

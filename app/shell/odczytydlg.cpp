@@ -527,15 +527,15 @@ void COdczytyDlg::onStop()
         m_heldStart = m_chart->data().m_xStart;
     }
     CLPGDevice& device = m_context.device;
-    if (!device.isRecording())
+    if (!device.session().isRecording())
         return;
     m_context.doc.runOperation(
         L"Nagrywanie",
         [&] {
-            logInfo("pages", "recording ended: " + device.m_diagPath);
-            device.stopPolling();
-            m_stoppedRecords = device.recordedLines();
-            device.startPolling(kNoRecordingPath);
+            logInfo("pages", "recording ended: " + device.session().m_diagPath);
+            device.session().stopPolling();
+            m_stoppedRecords = device.session().recordedLines();
+            device.session().startPolling(kNoRecordingPath);
         },
         this);
     updateRecordMark();
@@ -571,7 +571,7 @@ void COdczytyDlg::updateRecordMark()
         return;
     const CLPGDevice& device = m_context.device;
     const QString name = QString::fromStdString(std::filesystem::path(m_recordingPath).filename().string());
-    if (device.isRecording()) {
+    if (device.session().isRecording()) {
         // Elapsed time, file and size on every tick while it runs.
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
             std::chrono::steady_clock::now() - m_recordingSince).count();
@@ -586,10 +586,10 @@ void COdczytyDlg::updateRecordMark()
         return;
     }
     // Ended: by Stop, at the length limit, or at a write that failed.
-    const uint32_t records = m_stoppedRecords.value_or(device.recordedLines());
+    const uint32_t records = m_stoppedRecords.value_or(device.session().recordedLines());
     m_stoppedRecords.reset();
     const QString length = recordsTime(records, false);
-    if (device.recordingBroke()) {
+    if (device.session().recordingBroke()) {
         setRecordMark(qs(translate(L"Zapis pliku diagnostycznego został przerwany:")) + QLatin1Char(' ') + name
                 + QStringLiteral(" (%1 ").arg(records) + qs(translate(L"rekordów")) + QStringLiteral(", ") + length
                 + QLatin1Char(')'),
@@ -627,11 +627,11 @@ bool COdczytyDlg::recordTo(const std::string& path)
         L"Nagrywanie",
         [&] {
             logInfo("pages", "recording to " + path);
-            m_context.device.stopPolling();
+            m_context.device.session().stopPolling();
             resetChart(false);
             // The chart starts with the first record the file gets.
             m_chartSequence = m_context.device.diagData().newestSequence();
-            started = m_context.device.startPolling(path);
+            started = m_context.device.session().startPolling(path);
             m_paused = false;
         },
         this);

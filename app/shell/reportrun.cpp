@@ -29,12 +29,12 @@ int runReport(const SAppOptions& options)
         addEnvironmentPorts(ports);
         CLPGDevice device(ports);
         if (options.demo) {
-            device.startDemoMode();
+            device.session().startDemoMode();
         } else {
             bool connected = false;
             for (const std::string& path : options.ports) {
                 const uint32_t n = ports.addPath(path, "--port");
-                if (n != 0 && device.connectOnPort(n)) {
+                if (n != 0 && device.session().connectOnPort(n)) {
                     connected = true;
                     break;
                 }

@@ -326,7 +326,7 @@ void CAutoCalibration::noteFuel(CWriteSession::Command command)
 
 void CAutoCalibration::noteLinkState()
 {
-    if (CLPGDevice::lastAttemptsSilent() || !m_device.isConnected())
+    if (CDeviceLink::lastAttemptsSilent() || !m_device.isConnected())
         m_linkLost = true;
 }
 

@@ -77,7 +77,7 @@ bool CDeviceObd::obdReadCorrections(double& first, double& second)
 
 bool CDeviceObd::obdRelay(const Request& request, std::vector<uint8_t>& answer)
 {
-    answer.assign(CLPGDevice::kExchangeBufferSize, 0);
+    answer.assign(kExchangeBufferSize, 0);
     std::size_t received = 0;
     if (!m_device.obdRequest(request, answer, &received))
         return false;

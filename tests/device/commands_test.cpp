@@ -41,8 +41,8 @@ class Commands : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        device.configurePort(device.ports().addPath(peer.path(), "test"));
-        device.setKeyGenerator([] { return uint16_t { 0x1233 }; });
+        device.link().configurePort(device.link().ports().addPath(peer.path(), "test"));
+        device.link().setKeyGenerator([] { return uint16_t { 0x1233 }; });
     }
 
     // Answers each request frame with what reply gives (empty: silence).
@@ -78,7 +78,7 @@ private:
 
 TEST_F(Commands, LateAnswerOfAnotherTypeIsRefusedAndTheRequestRepeated)
 {
-    device.setKeyGenerator([] { return uint16_t { 0x1230 }; });
+    device.link().setKeyGenerator([] { return uint16_t { 0x1230 }; });
     Bytes base(28, 0);
     base[0] = 0x80, base[1] = 0x0C, base[4] = 3;
     base[24] = 0xDE, base[25] = 0xAD, base[26] = 0xBE, base[27] = 0xEF;

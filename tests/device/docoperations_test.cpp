@@ -141,7 +141,7 @@ TEST(DocOperationsOffline, SaveFailureIsReported)
     CScriptedInteraction ui;
     CInteractionScope scope(ui);
     CLPGDevice device;
-    device.startDemoMode(); // the demo's data is whole: no question before saving
+    device.session().startDemoMode(); // the demo's data is whole: no question before saving
     CDocOperations ops(device);
     EXPECT_FALSE(ops.saveToFile("/tmp/korvana-no-such-dir/x/y.settings"));
     ASSERT_EQ(ui.texts().size(), 1u);

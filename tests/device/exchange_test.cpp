@@ -34,8 +34,8 @@ class Exchange : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        device.configurePort(device.ports().addPath(peer.path(), "test"));
-        device.setKeyGenerator([] { return uint16_t { 0x1234 }; });
+        device.link().configurePort(device.link().ports().addPath(peer.path(), "test"));
+        device.link().setKeyGenerator([] { return uint16_t { 0x1234 }; });
     }
 
     // Serves one fixed answer to every request.
@@ -49,7 +49,7 @@ protected:
         std::copy(payload.begin(), payload.end(), buffer.begin());
         length = static_cast<uint8_t>(payload.size());
         type = requestType;
-        return device.exchange(buffer, length, type, why);
+        return device.link().exchange(buffer, length, type, why);
     }
 
     Bytes bufferHead(std::size_t n) const { return Bytes(buffer.begin(), buffer.begin() + static_cast<long>(n)); }
@@ -81,7 +81,7 @@ TEST_F(Exchange, RequestsOnTheWireByteForByte)
     };
     answerWith(kAck);
     for (const auto& c : cases) {
-        device.setKeyGenerator([k = c.key] { return k; });
+        device.link().setKeyGenerator([k = c.key] { return k; });
         uint8_t length = 0;
         uint8_t type = 0;
         ASSERT_TRUE(run(c.payload, c.type, length, type)) << c.name;
@@ -166,7 +166,7 @@ TEST_F(Exchange, StaleBytesBeforeTheChecksumAreNeverTheAnswer)
     ASSERT_TRUE(peer.waitQueuedAtPort(stale.size(), milliseconds(1000)));
     type = 0x24;
     length = 6;
-    EXPECT_EQ(device.exchangeChecked(buffer, length, type), 0);
+    EXPECT_EQ(device.link().exchangeChecked(buffer, length, type), 0);
     EXPECT_EQ(type, 2);
 }
 
@@ -206,7 +206,7 @@ TEST_F(Exchange, CheckedForm)
         buffer[0] = 0x24;
         uint8_t length = 6;
         uint8_t type = 0x24;
-        EXPECT_EQ(device.exchangeChecked(buffer, length, type), c.status) << c.name;
+        EXPECT_EQ(device.link().exchangeChecked(buffer, length, type), c.status) << c.name;
         EXPECT_EQ(type, c.type) << c.name;
         EXPECT_EQ(length, c.length) << c.name;
         if (c.status == 0 && c.length == 8) { // payload, then the two checksum bytes
@@ -227,8 +227,8 @@ TEST_F(Exchange, CheckedFormStopsAtALineError)
     uint8_t length = 6;
     uint8_t type = 2;
     LinkFailure why = LinkFailure::None;
-    device.port().injectLineErrors(CSerialPort::kFrame);
-    EXPECT_EQ(device.exchangeChecked(buffer, length, type, &why), 2);
+    device.link().port().injectLineErrors(CSerialPort::kFrame);
+    EXPECT_EQ(device.link().exchangeChecked(buffer, length, type, &why), 2);
     EXPECT_EQ(why, LinkFailure::LineError);
     EXPECT_EQ(peer.drain(milliseconds(100)), (Bytes { 0xAA, 0x55, 0x08, 0x02, 0x12, 0x34 }));
 
@@ -237,12 +237,12 @@ TEST_F(Exchange, CheckedFormStopsAtALineError)
     buffer[0] = 0x24;
     length = 6;
     type = 2;
-    EXPECT_EQ(device.exchangeChecked(buffer, length, type, &why), 0);
+    EXPECT_EQ(device.link().exchangeChecked(buffer, length, type, &why), 0);
     EXPECT_EQ(why, LinkFailure::None);
     EXPECT_EQ(type, 2);
 
     // The live readings report it as a link fault.
-    device.port().injectLineErrors(CSerialPort::kOverrun);
+    device.link().port().injectLineErrors(CSerialPort::kOverrun);
     CDiag record;
     EXPECT_EQ(device.readLiveData(record), CLPGDevice::kLiveLinkFault);
 }
@@ -256,7 +256,7 @@ TEST_F(Exchange, AttemptsRebuildTheRequestUntilTheExpectedType)
     });
     const uint8_t request[6] = { 0x0D, 0, 0, 0, 0, 0 };
     uint8_t length = 0;
-    EXPECT_TRUE(device.exchangeWithAttempts(2, request, 6, buffer, length, uint8_t { 2 }));
+    EXPECT_TRUE(device.link().exchangeWithAttempts(2, request, 6, buffer, length, uint8_t { 2 }));
     const auto requests = peer.requests();
     ASSERT_EQ(requests.size(), 3u);
     for (const auto& r : requests) {
@@ -271,7 +271,7 @@ TEST_F(Exchange, AttemptsGiveUpAfterFifteen)
     answerWith(PtyPeer::frame(5, 0x0007, { 4, 0, 0, 0, 0, 0 }));
     const uint8_t request[6] = { 0x0D, 0, 0, 0, 0, 0 };
     uint8_t length = 0;
-    EXPECT_FALSE(device.exchangeWithAttempts(2, request, 6, buffer, length, uint8_t { 2 }));
+    EXPECT_FALSE(device.link().exchangeWithAttempts(2, request, 6, buffer, length, uint8_t { 2 }));
     EXPECT_EQ(peer.requests().size(), 15u);
 }
 
@@ -280,7 +280,7 @@ TEST_F(Exchange, OverlongRequestIsRefusedBeforeAnythingIsSent)
     uint8_t length = 254;
     uint8_t type = 2;
     try {
-        device.exchange(buffer, length, type);
+        device.link().exchange(buffer, length, type);
         FAIL() << "no error";
     } catch (IError* e) {
         std::unique_ptr<IError> owned(e);
@@ -298,7 +298,7 @@ TEST_F(Exchange, AttemptLoopRefusesAnOverlongRequestBeforeSending)
     const std::vector<uint8_t> request(254, 0x0D);
     uint8_t length = 0;
     try {
-        device.exchangeWithAttempts(2, request.data(), request.size(), buffer, length, uint8_t { 2 });
+        device.link().exchangeWithAttempts(2, request.data(), request.size(), buffer, length, uint8_t { 2 });
         FAIL() << "no error";
     } catch (IError* e) {
         std::unique_ptr<IError> owned(e);
@@ -309,7 +309,7 @@ TEST_F(Exchange, AttemptLoopRefusesAnOverlongRequestBeforeSending)
     EXPECT_TRUE(peer.requests().empty());
     // 253 bytes still go.
     answerWith(kAck);
-    EXPECT_TRUE(device.exchangeWithAttempts(2, request.data(), 253, buffer, length, uint8_t { 2 }));
+    EXPECT_TRUE(device.link().exchangeWithAttempts(2, request.data(), 253, buffer, length, uint8_t { 2 }));
 }
 
 TEST_F(Exchange, PortErrorPassesThroughAndReleasesTheLock)
@@ -318,7 +318,7 @@ TEST_F(Exchange, PortErrorPassesThroughAndReleasesTheLock)
     uint8_t length = 0;
     uint8_t type = 2;
     try {
-        device.exchange(buffer, length, type);
+        device.link().exchange(buffer, length, type);
         FAIL() << "no error";
     } catch (IError* e) {
         std::unique_ptr<IError> owned(e);
@@ -326,8 +326,8 @@ TEST_F(Exchange, PortErrorPassesThroughAndReleasesTheLock)
         EXPECT_EQ(owned->getCode(), 6u);
     }
     auto other = std::async(std::launch::async, [this] {
-        device.linkLock().lock();
-        device.linkLock().unlock();
+        device.link().lock().lock();
+        device.link().lock().unlock();
     });
     EXPECT_EQ(other.wait_for(std::chrono::seconds(2)), std::future_status::ready);
 }
@@ -341,7 +341,7 @@ TEST_F(Exchange, TwoThreadsNeverInterleaveFrames)
             return std::vector<PtyPeer::Reply> {};
         return std::vector<PtyPeer::Reply> { { PtyPeer::frame(static_cast<uint8_t>(f->type + 1), 0x0F0F, f->payload) } };
     });
-    device.setKeyGenerator(nullptr);
+    device.link().setKeyGenerator(nullptr);
     constexpr int kEach = 40;
     auto worker = [this](uint8_t type, uint8_t fill) {
         int good = 0;
@@ -350,7 +350,7 @@ TEST_F(Exchange, TwoThreadsNeverInterleaveFrames)
             std::fill(b.begin(), b.begin() + 40, fill);
             uint8_t length = 40;
             uint8_t t = type;
-            if (device.exchange(b, length, t) && t == type + 1 && length == 40
+            if (device.link().exchange(b, length, t) && t == type + 1 && length == 40
                 && std::all_of(b.begin(), b.begin() + 40, [fill](uint8_t x) { return x == fill; }))
                 ++good;
         }

@@ -105,7 +105,7 @@ protected:
                 replies.push_back({ out.bytes });
             return replies;
         });
-        device.configurePort(device.ports().addPath(peer.path(), "test"));
+        device.link().configurePort(device.link().ports().addPath(peer.path(), "test"));
         ASSERT_TRUE(setModel(device.image().m_devInfo, model));
         device.image().m_devInfo.m_version = bootloader ? 768 : version;
         device.m_connected = !bootloader;

@@ -77,8 +77,8 @@ TEST(LinkFaults, ThousandCommandsSurviveTenPercentMixedFaults)
 {
     CMemoryLink link;
     CLPGDevice device;
-    device.setLink(&link);
-    device.configurePort(1);
+    device.link().setLine(&link);
+    device.link().configurePort(1);
     link.setPeer([](const Bytes& request) { return answerTo(request, Disturbance::None); });
     for (const Block& b : kBlocks)
         ASSERT_TRUE(device.readBlock(b.block)) << b.name;

@@ -97,15 +97,15 @@ class LinkPolicy : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        device.setKeyGenerator([] { return uint16_t { 0x0101 }; });
-        device.setLink(&link);
-        device.setThreadManager(&manager);
-        device.configurePort(1);
+        device.link().setKeyGenerator([] { return uint16_t { 0x0101 }; });
+        device.link().setLine(&link);
+        device.session().setThreadManager(&manager);
+        device.link().configurePort(1);
     }
     void TearDown() override
     {
-        device.stopPolling();
-        ASSERT_TRUE(device.waitPollingEnded(2000));
+        device.session().stopPolling();
+        ASSERT_TRUE(device.session().waitPollingEnded(2000));
         removeLogSink(m_sink);
     }
 
@@ -131,7 +131,7 @@ protected:
         link.setPeer([answer = std::move(answer)](
                          const Bytes& request) { return isLiveRequest(request) ? answer() : Bytes {}; });
         device.m_connected = true;
-        ASSERT_TRUE(device.startPolling("\\"));
+        ASSERT_TRUE(device.session().startPolling("\\"));
     }
 
     // What the peers of the tests count; members, as the polling thread may use them until TearDown.
@@ -165,9 +165,9 @@ TEST_F(LinkPolicy, ProtocolTimeOutsOnTheLinksClock)
         uint8_t type = 2;
         const uint64_t before = link.now();
         if (checked)
-            device.exchangeChecked(buffer, length, type, why);
+            device.link().exchangeChecked(buffer, length, type, why);
         else
-            device.exchange(buffer, length, type, why);
+            device.link().exchange(buffer, length, type, why);
         return link.now() - before;
     };
     LinkFailure why = LinkFailure::None;
@@ -211,7 +211,7 @@ TEST_F(LinkPolicy, PortThatCannotOpenIsLoggedWithItsError)
 {
     EventLog events(device);
     link.setVanished(true);
-    EXPECT_FALSE(device.connectOnPort(3));
+    EXPECT_FALSE(device.session().connectOnPort(3));
     EXPECT_FALSE(link.isOpen());
     EXPECT_TRUE(events.all().empty());
     EXPECT_TRUE(logged("conn: trying COM3"));
@@ -228,7 +228,7 @@ TEST_F(LinkPolicy, ControllerSilentAfterIdentifyingIsALostLink)
         // Only the identification is answered: an application of model 6 that gives readings.
         return f.payload.at(0) == 0xCC ? PtyPeer::frame(2, 0x0505, { 4, 6, 85, 0, 0, 0 }) : Bytes {};
     });
-    EXPECT_FALSE(device.openConnection());
+    EXPECT_FALSE(device.session().openConnection());
     EXPECT_FALSE(device.m_connected);
     ASSERT_EQ(ui.shown().size(), 2u); // the identity block, then what was not read
     const auto raised = events.all();
@@ -241,7 +241,7 @@ TEST_F(LinkPolicy, ControllerSilentAfterIdentifyingIsALostLink)
 TEST_F(LinkPolicy, DemoModeIsAConnectionWithAWholeImage)
 {
     EventLog events(device);
-    device.startDemoMode();
+    device.session().startDemoMode();
     const auto raised = events.all();
     ASSERT_GE(raised.size(), 2u);
     EXPECT_EQ(raised[raised.size() - 2].kind, DeviceEvent::LinkConnected);
@@ -272,7 +272,7 @@ TEST_F(LinkPolicy, PollingNumbersEveryRecordItAppends)
     EventLog events(device);
     startPolling([] { return liveAnswer(3); });
     ASSERT_TRUE(waitFor([&] { return device.diagData().newestSequence() >= 20; }));
-    device.stopPolling();
+    device.session().stopPolling();
 
     EXPECT_EQ(events.count(DeviceEvent::PollingStarted), 1);
     EXPECT_GE(events.count(DeviceEvent::PollingStopped), 1);
@@ -296,12 +296,12 @@ TEST_F(LinkPolicy, PollingGivesUpAfterTheEleventhFaultSinceTheLastGoodRecord)
         const int n = ++answered;
         return n <= 44 && n % 11 == 0 ? liveAnswer(2) : brokenAnswer();
     });
-    ASSERT_TRUE(waitFor([&] { return !device.pollingThreadRunning(); }));
+    ASSERT_TRUE(waitFor([&] { return !device.session().pollingThreadRunning(); }));
     // Without the count starting again at each good record it would have ended at the 21st answer.
     EXPECT_EQ(answered, 44 + 11);
-    EXPECT_FALSE(device.m_polling);
+    EXPECT_FALSE(device.session().m_polling);
     EXPECT_FALSE(device.m_connected);
-    EXPECT_FALSE(device.isRecording());
+    EXPECT_FALSE(device.session().isRecording());
     EXPECT_EQ(device.diagData().count(), 0);
     EXPECT_TRUE(ui.shown().empty()) << "giving up after faults says nothing";
     EXPECT_EQ(events.count(DeviceEvent::PollingStopped), 1);
@@ -318,7 +318,7 @@ TEST_F(LinkPolicy, AnswersOfAnotherTypeNeverEndPolling)
         return PtyPeer::frame(2, 0x0404, { 4, 0, 0, 0, 0, 0 });
     });
     ASSERT_TRUE(waitFor([&] { return answered >= 300; }));
-    EXPECT_TRUE(device.pollingThreadRunning());
+    EXPECT_TRUE(device.session().pollingThreadRunning());
     EXPECT_TRUE(device.m_connected);
     EXPECT_EQ(device.diagData().count(), 0);
 }
@@ -326,12 +326,12 @@ TEST_F(LinkPolicy, AnswersOfAnotherTypeNeverEndPolling)
 TEST_F(LinkPolicy, ElevenFaultsInARowEndPollingAtTheEleventh)
 {
     startPolling([] { return brokenAnswer(); });
-    ASSERT_TRUE(waitFor([&] { return !device.pollingThreadRunning(); }));
+    ASSERT_TRUE(waitFor([&] { return !device.session().pollingThreadRunning(); }));
     std::size_t live = 0;
     for (const auto& r : link.requests())
         live += isLiveRequest(r) ? 1 : 0;
     EXPECT_EQ(live, 11u);
-    EXPECT_FALSE(device.m_polling);
+    EXPECT_FALSE(device.session().m_polling);
 }
 
 TEST_F(LinkPolicy, PortErrorIsAnsweredByOneReopeningAfter700Ms)
@@ -347,14 +347,14 @@ TEST_F(LinkPolicy, PortErrorIsAnsweredByOneReopeningAfter700Ms)
     const int opensBefore = link.opens();
     const uint64_t vanishedAt = link.now();
     link.setVanished(true);
-    ASSERT_TRUE(waitFor([&] { return !device.pollingThreadRunning(); }));
+    ASSERT_TRUE(waitFor([&] { return !device.session().pollingThreadRunning(); }));
     EXPECT_GE(link.now() - vanishedAt, 700u);
     EXPECT_LT(link.now() - vanishedAt, 700u + 2 * 1100u);
     EXPECT_EQ(link.opens(), opensBefore) << "the re-opening failed";
     ASSERT_EQ(ui.shown().size(), 1u);
     EXPECT_EQ(ui.shown()[0].text, L"Brak połączenia");
     EXPECT_FALSE(device.m_connected);
-    EXPECT_TRUE(device.m_polling) << "the thread ends without touching the flag";
+    EXPECT_TRUE(device.session().m_polling) << "the thread ends without touching the flag";
     EXPECT_EQ(device.diagData().count(), 0);
     EXPECT_EQ(events.count(DeviceEvent::PollingStopped), 0);
     const auto raised = events.all();
@@ -377,7 +377,7 @@ TEST_F(LinkPolicy, PortBackForTheReopeningKeepsPolling)
     const int before = answered;
     ASSERT_TRUE(waitFor([&] { return answered >= before + 5; }));
     EXPECT_EQ(link.opens(), opensBefore + 1);
-    EXPECT_TRUE(device.pollingThreadRunning());
+    EXPECT_TRUE(device.session().pollingThreadRunning());
     EXPECT_TRUE(ui.shown().empty());
 }
 
@@ -389,10 +389,10 @@ TEST_F(LinkPolicy, AnyOtherExceptionEndsPollingLikeAPortFailure)
             throw std::runtime_error("decoder out of range");
         return liveAnswer(3);
     });
-    ASSERT_TRUE(waitFor([&] { return !device.pollingThreadRunning(); }));
+    ASSERT_TRUE(waitFor([&] { return !device.session().pollingThreadRunning(); }));
     ASSERT_EQ(ui.shown().size(), 1u);
     EXPECT_EQ(ui.shown()[0].text, L"Brak połączenia");
-    EXPECT_FALSE(device.isRecording());
+    EXPECT_FALSE(device.session().isRecording());
     EXPECT_EQ(device.diagData().count(), 0);
     EXPECT_EQ(events.all().back().kind, DeviceEvent::LinkLost);
     EXPECT_TRUE(logged("decoder out of range", LogLevel::Error)) << loggedLines();

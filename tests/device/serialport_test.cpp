@@ -96,9 +96,9 @@ TEST(SerialPort, OperationsOnAClosedPortGiveCodeSix)
     const Case cases[] = {
         { "read", [&] { port.read(b, 4); }, 166, L"CSerialPort::read() - GetLastError()=" + badFd },
         { "write", [&] { port.write(b, 4); }, 182, L"CSerialPort::write() - GetLastError()=" + badFd },
-        { "setState", [&] { port.setState(CLPGDevice::kLineSettings); }, 106,
+        { "setState", [&] { port.setState(CDeviceLink::kLineSettings); }, 106,
           L"CSerialPort::setState() \n GetLastError() = " + badFd + L"\n clearCommError() = 9" },
-        { "setTimeout", [&] { port.setTimeout(CLPGDevice::kLinkTimeouts); }, 151,
+        { "setTimeout", [&] { port.setTimeout(CDeviceLink::kLinkTimeouts); }, 151,
           L"CSerialPort::setTimeout() \n GetLastError() = " + badFd + L"\n clearCommError() = 9" },
         { "purgeIn", [&] { port.purgeIn(); }, 201,
           L"CSerialPort::purgeIn() \n GetLastError() = " + badFd + L"\n clearCommError() = 9" },
@@ -118,7 +118,7 @@ TEST(SerialPort, ConfiguredLineIsRaw38400EightNoneOne)
 {
     PtyPeer peer;
     CLPGDevice device;
-    device.configurePort(numberOf(device.ports(), peer));
+    device.link().configurePort(numberOf(device.link().ports(), peer));
     const termios t = peer.settings();
     EXPECT_EQ(cfgetospeed(&t), B38400);
     EXPECT_EQ(cfgetispeed(&t), B38400);
@@ -129,7 +129,7 @@ TEST(SerialPort, ConfiguredLineIsRaw38400EightNoneOne)
     EXPECT_EQ(t.c_oflag & OPOST, 0u);
     EXPECT_NE(t.c_cflag & CLOCAL, 0u);
     // No modem lines and no error counters on a pseudo-terminal: not a failure.
-    EXPECT_EQ(device.port().clearCommError(), 0u);
+    EXPECT_EQ(device.link().port().clearCommError(), 0u);
 }
 
 TEST(SerialPort, ReadWaitsForTheCountOrTheTimeOut)
@@ -138,7 +138,7 @@ TEST(SerialPort, ReadWaitsForTheCountOrTheTimeOut)
     CPortTable ports;
     CSerialPort port(ports);
     port.open(numberOf(ports, peer));
-    port.setState(CLPGDevice::kLineSettings);
+    port.setState(CDeviceLink::kLineSettings);
     uint8_t b[16] = {};
 
     // Bytes that come in pieces are collected into one read. The time-out is
@@ -172,7 +172,7 @@ TEST(SerialPort, PurgeDiscardsWhatWasReceived)
     CPortTable ports;
     CSerialPort port(ports);
     port.open(numberOf(ports, peer));
-    port.setState(CLPGDevice::kLineSettings);
+    port.setState(CDeviceLink::kLineSettings);
     port.setTimeout({ 0, 0, 20, 0, 0 });
     peer.send({ 9, 9, 9 });
     ASSERT_TRUE(peer.waitQueuedAtPort(3, milliseconds(1000)));
@@ -206,8 +206,8 @@ TEST(SerialPort, VanishedDeviceFailsTheRead)
     CPortTable ports;
     CSerialPort port(ports);
     port.open(numberOf(ports, *peer));
-    port.setState(CLPGDevice::kLineSettings);
-    port.setTimeout(CLPGDevice::kLinkTimeouts);
+    port.setState(CDeviceLink::kLineSettings);
+    port.setTimeout(CDeviceLink::kLinkTimeouts);
     peer->hangUp();
     uint8_t b[4] = {};
     auto e = thrown([&] { port.read(b, 4); });

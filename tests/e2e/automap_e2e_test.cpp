@@ -71,7 +71,7 @@ TEST_F(AutomapE2E, SweepsThenWritesTheComputedCurveAndRefusesWhileAutomapping)
     std::vector<bool> driven(kSetupTimesCount, false); // slots the sweeps reached on both fuels
     {
         CLPGDevice device(m_ports);
-        ASSERT_TRUE(device.connectOnPort(port));
+        ASSERT_TRUE(device.session().connectOnPort(port));
         for (std::size_t i = 0; i < before.size(); ++i)
             ASSERT_EQ(device.image().m_setupTimes1[i], fittedCurvePoint(static_cast<int>(i)));
         // As on a fresh installation: no curve, the engine warmed, both maps empty.
@@ -105,7 +105,7 @@ TEST_F(AutomapE2E, SweepsThenWritesTheComputedCurveAndRefusesWhileAutomapping)
 
     std::optional<CLPGDevice> device;
     device.emplace(m_ports);
-    ASSERT_TRUE(device->connectOnPort(port));
+    ASSERT_TRUE(device->session().connectOnPort(port));
     EXPECT_EQ(device->image().m_setupTimes1, expected);
     EXPECT_EQ(device->image().m_tableMask, 0);
     const double after = meanAbsFromCar(device->image().m_setupTimes1);
@@ -127,7 +127,7 @@ TEST_F(AutomapE2E, SweepsThenWritesTheComputedCurveAndRefusesWhileAutomapping)
     EXPECT_NE(second.err.find("automapowania"), std::string::npos) << second.err;
 
     device.emplace(m_ports);
-    ASSERT_TRUE(device->connectOnPort(port));
+    ASSERT_TRUE(device->session().connectOnPort(port));
     EXPECT_EQ(device->image().m_setupTimes1, written) << "nothing written by the refused run";
     EXPECT_EQ(device->image().m_automapMode, 1);
 }

@@ -48,13 +48,13 @@ protected:
         sim = startSim({ "--time-scale", std::to_string(kScale), "--main-corr", "0.50" });
         // The reducer warmed and the car idling on LPG before anything starts.
         ASSERT_EQ(sim->send("advance 300").rfind("ok", 0), 0u);
-        ASSERT_TRUE(device.connectOnPort(addPort(sim->ptyPath())));
+        ASSERT_TRUE(device.session().connectOnPort(addPort(sim->ptyPath())));
         ASSERT_NEAR(device.image().m_mainCorr.m_mainCorr[0], 0.5, 1e-9);
         ASSERT_DOUBLE_EQ(device.image().m_base.m_emulatorDelay, 0.3);
         // The device's own polling thread, its waits on the clock the scripted sleeps step.
-        device.port().setWaiter([this](unsigned ms) { clock.wait(ms); });
-        device.setThreadManager(&manager);
-        ASSERT_TRUE(device.startPolling(kNoRecordingPath));
+        device.link().port().setWaiter([this](unsigned ms) { clock.wait(ms); });
+        device.session().setThreadManager(&manager);
+        ASSERT_TRUE(device.session().startPolling(kNoRecordingPath));
         // The first record, which the procedure looks at before it starts.
         clock.advance(100);
         ASSERT_GT(device.diagData().newestSequence(), 0u);
@@ -66,7 +66,7 @@ protected:
     void TearDown() override
     {
         clock.release();
-        device.stopPolling();
+        device.session().stopPolling();
         ConnectionTest::TearDown();
     }
 
@@ -101,8 +101,8 @@ protected:
     std::unique_ptr<CSimProcess> sim;
     CMultiThread manager;
     CLPGDevice device { m_ports };
-    CSteppedClock clock { [this] { return device.pollingThreadRunning() ? 1 : 0; },
-                          [this] { return !device.m_polling; } };
+    CSteppedClock clock { [this] { return device.session().pollingThreadRunning() ? 1 : 0; },
+                          [this] { return !device.session().m_polling; } };
     CollectingObserver observer;
     CAutoCalibration calibration { device, observer };
 };

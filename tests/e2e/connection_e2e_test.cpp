@@ -23,8 +23,8 @@ namespace {
 CSettingsImage readBlockByBlock(IPortTable& ports, uint32_t port, bool withSensors)
 {
     CLPGDevice device(ports);
-    device.configurePort(port);
-    EXPECT_TRUE(device.identify());
+    device.link().configurePort(port);
+    EXPECT_TRUE(device.session().identify());
     EXPECT_TRUE(device.readBlock(CReadBlocks::DevInfo));
     if (withSensors) {
         EXPECT_TRUE(device.readBlock(CReadBlocks::SensorsSetup));
@@ -70,7 +70,7 @@ TEST_F(ConnectionTest, ConnectReadsEveryBlock)
     CLPGDevice device(m_ports);
     std::vector<DeviceEventData> events;
     device.events().add([&events](const DeviceEventData& e) { events.push_back(e); });
-    ASSERT_TRUE(device.connectOnPort(port));
+    ASSERT_TRUE(device.session().connectOnPort(port));
     // Each block read said which block changed; the end of the sequence says the link is up and all is new.
     ASSERT_GE(events.size(), 3u);
     EXPECT_EQ(events[0].kind, DeviceEvent::ImageChanged);
@@ -82,14 +82,14 @@ TEST_F(ConnectionTest, ConnectReadsEveryBlock)
                             [](const DeviceEventData& e) { return e.block == ImageBlock::InjMap; }));
     EXPECT_TRUE(device.m_connected);
     EXPECT_FALSE(device.m_demo);
-    EXPECT_TRUE(device.m_readingsAllowed);
+    EXPECT_TRUE(device.session().m_readingsAllowed);
     EXPECT_TRUE(ui.shown().empty());
     EXPECT_EQ(device.image().m_devInfo.m_deviceID, 6);
     EXPECT_EQ(device.image().m_devInfo.m_modelName, L"OREM 33EP MOLEX");
     EXPECT_EQ(device.image().m_devInfo.m_injCount, 6);
     EXPECT_EQ(device.image().m_devInfo.m_serial, L"SIM0412345");
-    EXPECT_TRUE(device.port().isOpen()); // stays open for the session
-    device.port().close(); // the port is exclusive
+    EXPECT_TRUE(device.link().port().isOpen()); // stays open for the session
+    device.link().port().close(); // the port is exclusive
 
     // The same image as reading every block by itself; and not the defaults.
     const CSettingsImage byBlock = readBlockByBlock(m_ports, port, true);
@@ -108,7 +108,7 @@ TEST_F(ConnectionTest, UnreadableSensorBlockIsReportedOnceAndTheRestIsRead)
     });
     const uint32_t port = addPort(proxy->path());
     CLPGDevice device(m_ports);
-    ASSERT_TRUE(device.connectOnPort(port));
+    ASSERT_TRUE(device.session().connectOnPort(port));
     EXPECT_TRUE(device.m_connected);
 
     ASSERT_EQ(ui.shown().size(), 1u);
@@ -143,7 +143,7 @@ TEST_F(ConnectionTest, UnreadableIdentityIsReportedOnceAndTheRestIsRead)
         return std::nullopt;
     });
     CLPGDevice device(m_ports);
-    ASSERT_TRUE(device.connectOnPort(addPort(proxy->path())));
+    ASSERT_TRUE(device.session().connectOnPort(addPort(proxy->path())));
     EXPECT_TRUE(device.m_connected);
     ASSERT_EQ(ui.shown().size(), 1u);
     EXPECT_EQ(ui.shown()[0].text, L"Nie powiodło się odczytanie wersji urządzenia!");
@@ -174,9 +174,9 @@ TEST_F(ConnectionTest, ControllerFallingSilentEndsTheConnection)
               return std::nullopt;
           });
     CLPGDevice device(m_ports);
-    EXPECT_FALSE(device.connectOnPort(addPort(proxy->path())));
+    EXPECT_FALSE(device.session().connectOnPort(addPort(proxy->path())));
     EXPECT_FALSE(device.m_connected);
-    EXPECT_FALSE(device.port().isOpen());
+    EXPECT_FALSE(device.link().port().isOpen());
     ASSERT_EQ(ui.shown().size(), 2u);
     EXPECT_EQ(ui.shown()[0].text, L"Nie powiodło się wczytanie ustawień urządzenia!");
     EXPECT_EQ(ui.shown()[1].text,
@@ -212,8 +212,8 @@ TEST_F(ConnectionTest, UnknownBootloaderIsSentBackToItsApplication)
     });
     CLPGDevice device(m_ports);
     bool updated = false;
-    device.setFirmwareUpdate([&updated](bool) { return updated = true; });
-    EXPECT_FALSE(device.connectOnPort(addPort(peer.path())));
+    device.session().setFirmwareUpdate([&updated](bool) { return updated = true; });
+    EXPECT_FALSE(device.session().connectOnPort(addPort(peer.path())));
     EXPECT_FALSE(device.m_connected);
     EXPECT_FALSE(updated);
     EXPECT_TRUE(ui.shown().empty());
@@ -236,14 +236,14 @@ TEST_F(ConnectionTest, UnknownModelIsRefusedWithOneMessagePerRun)
     });
     const uint32_t port = addPort(peer.path());
     CLPGDevice device(m_ports);
-    EXPECT_FALSE(device.connectOnPort(port));
+    EXPECT_FALSE(device.session().connectOnPort(port));
     EXPECT_FALSE(device.m_connected);
     ASSERT_EQ(ui.shown().size(), 1u);
     EXPECT_EQ(ui.shown()[0].text, L"Brak połączenia");
     EXPECT_EQ(ui.shown()[0].icon, MsgIcon::Error);
     EXPECT_EQ(device.image().m_devInfo.m_deviceID, 0); // untouched
 
-    EXPECT_FALSE(device.connectOnPort(port));
+    EXPECT_FALSE(device.session().connectOnPort(port));
     EXPECT_EQ(ui.shown().size(), 1u); // silent the second time
     peer.stop();
     // Nothing but identification was asked, one attempt per connection.
@@ -268,17 +268,17 @@ TEST_F(ConnectionTest, IdentifyMakesFourAttemptsAndReadsTheReadingsMark)
         return std::vector<PtyPeer::Reply> { { PtyPeer::frame(2, 0x0042, { 4, 16, 84, 0, 0, 0 }) } };
     });
     CLPGDevice device(m_ports);
-    device.configurePort(addPort(peer.path()));
-    EXPECT_TRUE(device.identify());
+    device.link().configurePort(addPort(peer.path()));
+    EXPECT_TRUE(device.session().identify());
     EXPECT_EQ(asked.load(), 4);
     EXPECT_EQ(device.image().m_devInfo.m_modelName, L"OREM K410 33EP FCI");
-    EXPECT_FALSE(device.m_readingsAllowed);
+    EXPECT_FALSE(device.session().m_readingsAllowed);
     // Without readings polling does not start.
-    EXPECT_FALSE(device.startPolling("\\"));
-    EXPECT_FALSE(device.m_polling);
+    EXPECT_FALSE(device.session().startPolling("\\"));
+    EXPECT_FALSE(device.session().m_polling);
 
     asked = -100; // only foreign answers now
-    EXPECT_FALSE(device.identify());
+    EXPECT_FALSE(device.session().identify());
     EXPECT_EQ(asked.load(), -96);
 }
 
@@ -293,11 +293,11 @@ TEST_F(ConnectionTest, BootloaderNamesTheModelAndStartsTheUpdate)
         ui.clearShown();
         CLPGDevice device(m_ports);
         std::vector<bool> updates;
-        device.setFirmwareUpdate([&updates](bool forced) {
+        device.session().setFirmwareUpdate([&updates](bool forced) {
             updates.push_back(forced);
             return false;
         });
-        EXPECT_FALSE(device.connectOnPort(addPort(sim->ptyPath())));
+        EXPECT_FALSE(device.session().connectOnPort(addPort(sim->ptyPath())));
         EXPECT_EQ(updates, std::vector<bool> { true });
         EXPECT_EQ(device.image().m_devInfo.m_modelName, c.name);
         EXPECT_EQ(device.image().m_devInfo.m_version, 768);
@@ -309,7 +309,7 @@ TEST_F(ConnectionTest, BootloaderNamesTheModelAndStartsTheUpdate)
     // Without an update behind it the bootloader path fails.
     auto sim = startSim({ "--bootloader" });
     CLPGDevice device(m_ports);
-    EXPECT_FALSE(device.connectOnPort(addPort(sim->ptyPath())));
+    EXPECT_FALSE(device.session().connectOnPort(addPort(sim->ptyPath())));
     EXPECT_FALSE(device.m_connected);
 }
 
@@ -325,7 +325,7 @@ TEST_F(ConnectionTest, ConnectionOnCom12StoresTheText12)
     if (port != 12)
         GTEST_SKIP() << "COM12 is taken on this machine (got " << port << ")";
     CLPGDevice device(m_ports);
-    ASSERT_TRUE(device.connectOnPort(12));
+    ASSERT_TRUE(device.session().connectOnPort(12));
     std::FILE* f = std::fopen((m_dir + "/cfg/KORVANA/profile.ini").c_str(), "rb");
     ASSERT_TRUE(f);
     char text[256] = {};
@@ -368,7 +368,7 @@ TEST_F(ConnectionTest, SearchAsksEveryPortAtOnceAndTakesTheLastPortFirst)
     profile.storeLastPort(nb, b.path());
     CLPGDevice device(m_ports);
     ASSERT_TRUE(searchController(device, present, profile));
-    EXPECT_EQ(device.port().portNr(), nb) << "C answered a second sooner, but the last port comes first";
+    EXPECT_EQ(device.link().port().portNr(), nb) << "C answered a second sooner, but the last port comes first";
     EXPECT_GE(identifiesB.load(), 3) << "B: the silent try, the answered one, connectOnPort's own";
     EXPECT_NE(simC->send("bytes").rfind("ok in=0 ", 0), 0u) << "C was asked at the same time";
     std::lock_guard guard(lock);
@@ -398,7 +398,7 @@ TEST_F(ConnectionTest, FirstAnswerEndsTheSearchAndNothingIsSentAfterIt)
     CLPGDevice device(m_ports);
     std::vector<SearchAttempt> attempts;
     ASSERT_TRUE(searchController(device, present, CProfileStore {}, &attempts));
-    EXPECT_EQ(device.port().portNr(), nb);
+    EXPECT_EQ(device.link().port().portNr(), nb);
     EXPECT_TRUE(attempts.empty()) << "a port let go is no failure";
     const std::size_t askedA = a.requests().size();
     const std::size_t askedC = c.requests().size();
@@ -435,19 +435,19 @@ TEST_F(ConnectionTest, RestartedSimulatorOnTheSamePathIsFoundAgain)
     ASSERT_EQ(presentLink().size(), 1u);
     ASSERT_TRUE(searchController(device, presentLink(), profile));
     EXPECT_TRUE(device.m_connected);
-    EXPECT_EQ(device.port().portNr(), port);
+    EXPECT_EQ(device.link().port().portNr(), port);
 }
 
 TEST_F(ConnectionTest, DemoModeAndRunningWithoutConnection)
 {
     CLPGDevice device(m_ports);
-    device.startDemoMode();
+    device.session().startDemoMode();
     EXPECT_TRUE(device.m_demo);
     EXPECT_TRUE(device.m_connected);
     EXPECT_EQ(device.image().m_devInfo.m_serial, L"XZ0001");
-    EXPECT_TRUE(device.openConnection()); // nothing to do in demo mode
-    EXPECT_FALSE(device.port().isOpen());
-    device.runWithoutConnection();
+    EXPECT_TRUE(device.session().openConnection()); // nothing to do in demo mode
+    EXPECT_FALSE(device.link().port().isOpen());
+    device.session().runWithoutConnection();
     EXPECT_FALSE(device.m_demo);
     EXPECT_FALSE(device.m_connected);
 }
@@ -455,11 +455,11 @@ TEST_F(ConnectionTest, DemoModeAndRunningWithoutConnection)
 TEST_F(ConnectionTest, ClosedPortIsNoConnectionAndIsClosedAgain)
 {
     CLPGDevice device(m_ports);
-    EXPECT_FALSE(device.connectOnPort(addPort("/nonexistent/ttyUSB42")));
+    EXPECT_FALSE(device.session().connectOnPort(addPort("/nonexistent/ttyUSB42")));
     PtyPeer foreign;
     foreign.serve([](const Bytes&) { return std::vector<PtyPeer::Reply> { { kForeign } }; });
-    EXPECT_FALSE(device.connectOnPort(addPort(foreign.path())));
-    EXPECT_FALSE(device.port().isOpen());
+    EXPECT_FALSE(device.session().connectOnPort(addPort(foreign.path())));
+    EXPECT_FALSE(device.link().port().isOpen());
     EXPECT_TRUE(ui.shown().empty());
 }
 
@@ -471,7 +471,7 @@ TEST_F(ConnectionTest, ConnectAndReadAllAtWirePace)
     {
         CSimProxy proxy(counted->ptyPath(), nullptr);
         CLPGDevice device(m_ports);
-        ASSERT_TRUE(device.connectOnPort(addPort(proxy.path())));
+        ASSERT_TRUE(device.session().connectOnPort(addPort(proxy.path())));
         bytes = proxy.bytesSent() + proxy.bytesAnswered();
     }
     // ... and the time of one straight to a simulator that answers at 38400 baud.
@@ -479,7 +479,7 @@ TEST_F(ConnectionTest, ConnectAndReadAllAtWirePace)
     CLPGDevice device(m_ports);
     const uint32_t port = addPort(paced->ptyPath());
     const auto start = Clock::now();
-    ASSERT_TRUE(device.connectOnPort(port));
+    ASSERT_TRUE(device.session().connectOnPort(port));
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const double wire = bytes * 10.0 / 38400;
     std::printf("connect and read all: %zu bytes, %.3f s, wire time %.3f s, ratio %.2f\n", bytes, seconds, wire,

@@ -55,7 +55,7 @@ protected:
         if (const char* data = std::getenv("XDG_DATA_HOME"))
             m_dataHome = data;
         setenv("XDG_DATA_HOME", (m_dir + "/data").c_str(), 1);
-        CLPGDevice::resetRefusalNotice();
+        CDeviceSession::resetRefusalNotice();
     }
     void TearDown() override
     {

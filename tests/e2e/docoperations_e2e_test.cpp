@@ -65,7 +65,7 @@ protected:
         ASSERT_EQ(m_sim.send("engine idle"), "ok engine idle");
         // The core's waits do not sleep here; they move the simulated car's clock instead.
         m_ui.onSleep = [this](unsigned ms) { m_sim.send("advance " + std::to_string(ms / 1000.0)); };
-        m_device.configurePort(m_device.ports().addPath(m_sim.ptyPath(), "test"));
+        m_device.link().configurePort(m_device.link().ports().addPath(m_sim.ptyPath(), "test"));
         m_device.m_connected = true;
         ASSERT_TRUE(readAll(m_device));
     }
@@ -334,16 +334,16 @@ TEST_F(DocOperationsE2E, FactoryRestoreWithPollingRunningEndsInAuto)
 {
     driveOnLpg();
     // The polling thread's waits pass on a clock the restore's waits step.
-    CSteppedClock clock([this] { return m_device.pollingThreadRunning() ? 1 : 0; },
-                        [this] { return !m_device.m_polling; });
-    m_device.port().setWaiter([&clock](unsigned ms) { clock.wait(ms); });
+    CSteppedClock clock([this] { return m_device.session().pollingThreadRunning() ? 1 : 0; },
+                        [this] { return !m_device.session().m_polling; });
+    m_device.link().port().setWaiter([&clock](unsigned ms) { clock.wait(ms); });
     CMultiThread manager;
-    m_device.setThreadManager(&manager);
+    m_device.session().setThreadManager(&manager);
     struct StopAtEnd {
         CLPGDevice& device;
-        ~StopAtEnd() { device.stopPolling(); }
+        ~StopAtEnd() { device.session().stopPolling(); }
     } stopAtEnd { m_device };
-    ASSERT_TRUE(m_device.startPolling("\\"));
+    ASSERT_TRUE(m_device.session().startPolling("\\"));
     const auto newestFuel = [this] {
         CDiag r;
         return m_device.diagData().latest(r) ? int { r.fuelState() } : -1;
@@ -361,7 +361,7 @@ TEST_F(DocOperationsE2E, FactoryRestoreWithPollingRunningEndsInAuto)
     CDocOperations ops(m_device);
     EXPECT_TRUE(ops.restoreFactorySettings());
     EXPECT_EQ(m_ui.shown().size(), 1u) << "no failure expected";
-    m_device.stopPolling();
+    m_device.session().stopPolling();
     EXPECT_EQ(fuelMode(), "auto") << m_sim.send("status");
     // The preset was written too (the controller had gone blank).
     m_device.image() = CSettingsImage();
@@ -389,7 +389,7 @@ TEST_F(DocOperationsE2E, SaveOfAnIncompleteReadAsksAndKeepsTheEarlierFile)
     const std::string path = scratch("incomplete.settings");
     std::ofstream(path, std::ios::binary) << "earlier backup\r\n";
     ASSERT_EQ(m_sim.send("fault type 1 after 2"), "ok fault type 1.000000 after 2");
-    EXPECT_TRUE(m_device.openConnection());
+    EXPECT_TRUE(m_device.session().openConnection());
     ASSERT_EQ(m_sim.send("fault off"), "ok fault off 0.000000");
     EXPECT_TRUE(m_device.readBlocks().has(CReadBlocks::DevInfo));
     EXPECT_FALSE(m_device.readBlocks().has(CReadBlocks::Base));
@@ -415,7 +415,7 @@ TEST_F(DocOperationsE2E, SaveOfAnIncompleteReadAsksAndKeepsTheEarlierFile)
 
     // Read whole again: saved without a question.
     const std::string whole = scratch("whole.settings");
-    ASSERT_TRUE(m_device.openConnection());
+    ASSERT_TRUE(m_device.session().openConnection());
     m_ui.clearShown();
     EXPECT_TRUE(ops.saveToFile(whole));
     EXPECT_TRUE(m_ui.shown().empty());

@@ -35,7 +35,7 @@ TEST(FaultsE2E, CommandsSurviveTenPercentMixedFaults)
     CSimProcess sim({ "--seed", "7" });
     ASSERT_TRUE(sim.start()) << sim.error();
     CLPGDevice device;
-    device.configurePort(device.ports().addPath(sim.ptyPath(), "test"));
+    device.link().configurePort(device.link().ports().addPath(sim.ptyPath(), "test"));
     ASSERT_TRUE(device.readBlock(CReadBlocks::SensorsSetup));
     for (const auto& b : kBlocks)
         ASSERT_TRUE(device.readBlock(b.block)) << b.name;
@@ -65,7 +65,7 @@ TEST(FaultsE2E, SilenceFailsEachCommandInBoundedTime)
     CSimProcess sim({ "--fault", "silence" });
     ASSERT_TRUE(sim.start()) << sim.error();
     CLPGDevice device;
-    device.configurePort(device.ports().addPath(sim.ptyPath(), "test"));
+    device.link().configurePort(device.link().ports().addPath(sim.ptyPath(), "test"));
     device.image().m_base.m_switchRPM = 1234;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(device.readBlock(CReadBlocks::Base));

@@ -101,12 +101,12 @@ TEST_F(FirmwareE2E, FlashesAFullImageAndReadsTheSettingsAgain)
     auto sim = startSim({ "--model", "5", "--version", "3.6" });
     const uint32_t port = addPort(sim->ptyPath());
     CLPGDevice device(m_ports);
-    ASSERT_TRUE(device.connectOnPort(port));
+    ASSERT_TRUE(device.session().connectOnPort(port));
     const int switchRpm = device.image().m_base.m_switchRPM;
     device.image().m_base.m_switchRPM = switchRpm + 700; // not written: must come back from the controller
 
     CFirmwareUpdate update(device);
-    update.onReconnect = [&] { return device.connectOnPort(port); };
+    update.onReconnect = [&] { return device.session().connectOnPort(port); };
     std::vector<uint8_t> image;
     ui.queueFile(afm(5, 0x0307, 11, &image));
     ASSERT_TRUE(update.onDeviceUpdate()) << ::testing::PrintToString(ui.texts());
@@ -126,7 +126,7 @@ TEST_F(FirmwareE2E, From303To304TheLubricationSettingsAreCleared)
     auto sim = startSim({ "--model", "6", "--version", "3.3" });
     const uint32_t port = addPort(sim->ptyPath());
     CLPGDevice device(m_ports);
-    ASSERT_TRUE(device.connectOnPort(port));
+    ASSERT_TRUE(device.session().connectOnPort(port));
     auto& adv = device.image().m_advancedSetup;
     adv.m_lubricationShare = 35;
     adv.m_advancedFlags2 = 0x05;
@@ -135,7 +135,7 @@ TEST_F(FirmwareE2E, From303To304TheLubricationSettingsAreCleared)
     ASSERT_NE(before.find("record26="), std::string::npos);
 
     CFirmwareUpdate update(device);
-    update.onReconnect = [&] { return device.connectOnPort(port); };
+    update.onReconnect = [&] { return device.session().connectOnPort(port); };
     ui.queueFile(afm(6, 0x0304, 12));
     ASSERT_TRUE(update.onDeviceUpdate()) << ::testing::PrintToString(ui.texts());
 
@@ -159,11 +159,11 @@ TEST_F(FirmwareE2E, VanishedLinkFailsAndTheNextConnectionFinishes)
 
     auto sim = startSim({ "--model", "6", "--version", "3.6" });
     CLPGDevice device(m_ports);
-    ASSERT_TRUE(device.connectOnPort(addPort(sim->ptyPath())));
+    ASSERT_TRUE(device.session().connectOnPort(addPort(sim->ptyPath())));
     CFirmwareUpdate update(device);
     uint32_t port = 0;
-    update.onReconnect = [&] { return device.connectOnPort(port); };
-    device.setFirmwareUpdate([&](bool forced) { return update.update(forced); });
+    update.onReconnect = [&] { return device.session().connectOnPort(port); };
+    device.session().setFirmwareUpdate([&](bool forced) { return update.update(forced); });
     update.onRow = [&](std::size_t done, std::size_t) {
         if (done == vanishAt) {
             EXPECT_EQ(sim->send("vanish"), "ok vanished");
@@ -187,7 +187,7 @@ TEST_F(FirmwareE2E, VanishedLinkFailsAndTheNextConnectionFinishes)
     update.onRow = nullptr;
     ui.clearShown();
     ui.queueFile(file);
-    ASSERT_TRUE(device.connectOnPort(port)) << ::testing::PrintToString(ui.texts());
+    ASSERT_TRUE(device.session().connectOnPort(port)) << ::testing::PrintToString(ui.texts());
     EXPECT_EQ(ui.texts(), (std::vector<std::wstring> { kNeedsReprogramming }));
     EXPECT_TRUE(device.m_connected);
     EXPECT_EQ(device.image().m_devInfo.m_version, 0x0307);
@@ -359,30 +359,30 @@ TEST_F(FirmwareE2E, ProgrammingTimeAtTheWirePace)
         CSimProxy proxy(sim->ptyPath(), nullptr);
         const uint32_t port = addPort(proxy.path());
         CLPGDevice device(m_ports);
-        ASSERT_TRUE(device.connectOnPort(port));
+        ASSERT_TRUE(device.session().connectOnPort(port));
         CFirmwareUpdate update(device);
         std::size_t atStart = 0;
         update.onStopPolling = [&] { atStart = proxy.bytesSent() + proxy.bytesAnswered(); };
         update.onReconnect = [&] {
             bytes = proxy.bytesSent() + proxy.bytesAnswered() - atStart;
-            return device.connectOnPort(port);
+            return device.session().connectOnPort(port);
         };
         ui.queueFile(file);
         ASSERT_TRUE(update.update(false));
-        device.port().close();
+        device.link().port().close();
     }
 
     auto sim = startSim({ "--model", "5", "--pace" });
     const uint32_t port = addPort(sim->ptyPath());
     CLPGDevice device(m_ports);
-    ASSERT_TRUE(device.connectOnPort(port));
+    ASSERT_TRUE(device.session().connectOnPort(port));
     CFirmwareUpdate update(device);
     Clock::time_point start;
     Clock::time_point end;
     update.onStopPolling = [&] { start = Clock::now(); };
     update.onReconnect = [&] {
         end = Clock::now();
-        return device.connectOnPort(port);
+        return device.session().connectOnPort(port);
     };
     const uint64_t clockBefore = ui.clockMs();
     ui.queueFile(file);

@@ -24,7 +24,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_sim.start()) << m_sim.error();
-        m_device.configurePort(m_device.ports().addPath(m_sim.ptyPath(), "test"));
+        m_device.link().configurePort(m_device.link().ports().addPath(m_sim.ptyPath(), "test"));
         m_device.m_connected = true;
         // The fake clock's waits pass on the simulator's clock too (the wait for petrol).
         m_ui.onSleep = [this](unsigned ms) { m_sim.send("advance " + std::to_string(ms / 1000.0)); };

@@ -72,7 +72,7 @@ protected:
         ASSERT_EQ(m_sim->send("engine idle"), "ok engine idle");
         // The core's waits move the simulated car's clock instead of sleeping.
         ui.onSleep = [this](unsigned ms) { m_sim->send("advance " + std::to_string(ms / 1000.0)); };
-        m_device.configurePort(addPort(m_sim->ptyPath()));
+        m_device.link().configurePort(addPort(m_sim->ptyPath()));
         m_device.m_connected = true;
         ASSERT_TRUE(m_device.readBlock(CReadBlocks::DevInfo));
     }
@@ -193,7 +193,7 @@ TEST_F(ConnectionTest, ObdPollRateAtWirePace)
     auto sim = startSim({ "--pace", "--injectors", "6" });
     ASSERT_TRUE(sim->running());
     CLPGDevice device(m_ports);
-    device.configurePort(addPort(sim->ptyPath()));
+    device.link().configurePort(addPort(sim->ptyPath()));
     device.m_connected = true;
     ASSERT_TRUE(device.readBlock(CReadBlocks::DevInfo));
     ASSERT_TRUE(obdOf(device).setupStep());
@@ -221,7 +221,7 @@ TEST_F(ConnectionTest, MapFromObdThroughTheController)
     ASSERT_EQ(sim->send("engine idle"), "ok engine idle");
     ui.onSleep = [&sim](unsigned ms) { sim->send("advance " + std::to_string(ms / 1000.0)); };
     CLPGDevice device(m_ports);
-    device.configurePort(addPort(sim->ptyPath()));
+    device.link().configurePort(addPort(sim->ptyPath()));
     device.m_connected = true;
     ASSERT_TRUE(device.readBlock(CReadBlocks::DevInfo));
     ASSERT_TRUE(device.readBlock(CReadBlocks::Base));

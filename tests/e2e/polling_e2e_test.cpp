@@ -43,13 +43,13 @@ protected:
         ASSERT_TRUE(sim->running());
         const uint32_t port = addPort(viaLink ? link() : sim->ptyPath());
         device = std::make_unique<CLPGDevice>(m_ports);
-        device->setThreadManager(&manager);
-        ASSERT_TRUE(device->connectOnPort(port));
+        device->session().setThreadManager(&manager);
+        ASSERT_TRUE(device->session().connectOnPort(port));
     }
     void TearDown() override
     {
         if (device)
-            device->stopPolling();
+            device->session().stopPolling();
         device.reset();
         ConnectionTest::TearDown();
     }
@@ -79,9 +79,9 @@ protected:
 TEST_F(PollingTest, TenRecordsASecondNumberedFromOne)
 {
     CONNECT();
-    ASSERT_TRUE(device->startPolling("\\"));
-    EXPECT_TRUE(device->m_polling);
-    EXPECT_FALSE(device->isRecording());
+    ASSERT_TRUE(device->session().startPolling("\\"));
+    EXPECT_TRUE(device->session().m_polling);
+    EXPECT_FALSE(device->session().isRecording());
     ASSERT_TRUE(waitFor([&] { return newest() >= 1; }));
     std::vector<CDiag> first;
     device->diagData().copyRange(first, 0, 1);
@@ -90,12 +90,12 @@ TEST_F(PollingTest, TenRecordsASecondNumberedFromOne)
 
     // The rate itself is bench/run's figure (--long); here: numbered on, each queued once.
     ASSERT_TRUE(waitFor([&] { return newest() >= 12; }));
-    device->stopPolling();
+    device->session().stopPolling();
     const uint32_t to = newest();
     EXPECT_EQ(device->diagData().count(), static_cast<int>(to)); // every record queued once
 
-    EXPECT_FALSE(device->pollingThreadRunning());
-    EXPECT_FALSE(device->m_polling);
+    EXPECT_FALSE(device->session().pollingThreadRunning());
+    EXPECT_FALSE(device->session().m_polling);
     EXPECT_TRUE(device->m_connected);
     EXPECT_TRUE(ui.shown().empty());
 }
@@ -103,15 +103,15 @@ TEST_F(PollingTest, TenRecordsASecondNumberedFromOne)
 TEST_F(PollingTest, SilentControllerEndsPollingAfterTheEleventhFailure)
 {
     CONNECT();
-    ASSERT_TRUE(device->startPolling("\\"));
+    ASSERT_TRUE(device->session().startPolling("\\"));
     ASSERT_TRUE(waitFor([&] { return newest() >= 3; }));
     ASSERT_EQ(sim->send("fault silence 1"), "ok fault silence 1.000000");
     const auto start = Clock::now();
     // Each failure costs the poll and a one-second read time-out.
-    ASSERT_TRUE(waitFor([&] { return !device->pollingThreadRunning(); }));
+    ASSERT_TRUE(waitFor([&] { return !device->session().pollingThreadRunning(); }));
     const auto took = Clock::now() - start;
     EXPECT_GT(took, 10s);
-    EXPECT_FALSE(device->m_polling);
+    EXPECT_FALSE(device->session().m_polling);
     EXPECT_FALSE(device->m_connected);
     EXPECT_EQ(device->diagData().count(), 0);
     EXPECT_TRUE(ui.shown().empty());
@@ -122,7 +122,7 @@ TEST_F(PollingTest, SilentControllerEndsPollingAfterTheEleventhFailure)
 TEST_F(PollingTest, AnswersOfAnotherTypeNeverEndPolling)
 {
     CONNECT();
-    ASSERT_TRUE(device->startPolling("\\"));
+    ASSERT_TRUE(device->session().startPolling("\\"));
     ASSERT_TRUE(waitFor([&] { return newest() >= 2; }));
     ASSERT_EQ(sim->send("fault type 1"), "ok fault type 1.000000");
     // Counted in the simulator's disturbed answers, not in time: one answer of
@@ -131,8 +131,8 @@ TEST_F(PollingTest, AnswersOfAnotherTypeNeverEndPolling)
     ASSERT_TRUE(waitFor([&] { return std::stoi(status("disturbed")) >= 2; }));
     const uint32_t before = newest();
     ASSERT_TRUE(waitFor([&] { return std::stoi(status("disturbed")) >= 14; }));
-    EXPECT_TRUE(device->pollingThreadRunning());
-    EXPECT_TRUE(device->m_polling);
+    EXPECT_TRUE(device->session().pollingThreadRunning());
+    EXPECT_TRUE(device->session().m_polling);
     EXPECT_TRUE(device->m_connected);
     EXPECT_EQ(newest(), before); // nothing of another type is queued
     EXPECT_GE(std::stoi(status("disturbed")), 12); // more than the fault limit of 11
@@ -144,11 +144,11 @@ TEST_F(PollingTest, AnswersOfAnotherTypeNeverEndPolling)
 TEST_F(PollingTest, VanishedPortIsReopenedOnceThenNoConnection)
 {
     CONNECT();
-    ASSERT_TRUE(device->startPolling("\\"));
+    ASSERT_TRUE(device->session().startPolling("\\"));
     ASSERT_TRUE(waitFor([&] { return newest() >= 2; }));
     const auto start = Clock::now();
     ASSERT_EQ(sim->send("vanish"), "ok vanished");
-    ASSERT_TRUE(waitFor([&] { return !device->pollingThreadRunning(); }));
+    ASSERT_TRUE(waitFor([&] { return !device->session().pollingThreadRunning(); }));
     const auto took = Clock::now() - start;
     std::printf("vanished port: polling ended after %lld ms\n",
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
@@ -159,20 +159,20 @@ TEST_F(PollingTest, VanishedPortIsReopenedOnceThenNoConnection)
     EXPECT_EQ(ui.shown()[0].icon, MsgIcon::None);
     EXPECT_EQ(device->diagData().count(), 0);
     EXPECT_FALSE(device->m_connected);
-    EXPECT_TRUE(device->m_polling); // the thread ended without touching the flag
+    EXPECT_TRUE(device->session().m_polling); // the thread ended without touching the flag
 }
 
 TEST_F(PollingTest, PortBackWithinTheWaitIsReopened)
 {
     CONNECT({}, true);
-    ASSERT_TRUE(device->startPolling("\\"));
+    ASSERT_TRUE(device->session().startPolling("\\"));
     ASSERT_TRUE(waitFor([&] { return newest() >= 2; }));
     ASSERT_EQ(sim->send("vanish"), "ok vanished");
     const std::string appeared = sim->send("appear");
     ASSERT_EQ(appeared.rfind("ok /dev/", 0), 0u) << appeared;
     const uint32_t before = newest();
     EXPECT_TRUE(waitFor([&] { return newest() > before + 3; }));
-    EXPECT_TRUE(device->pollingThreadRunning());
+    EXPECT_TRUE(device->session().pollingThreadRunning());
     EXPECT_TRUE(device->m_connected);
     EXPECT_TRUE(ui.shown().empty());
 }
@@ -181,11 +181,11 @@ TEST_F(PollingTest, RecordsWhileTheGuiThreadSendsCommands)
 {
     CONNECT({ "--fuel", "petrol" });
     const std::string path = m_dir + "/run.osc";
-    EXPECT_FALSE(device->startRecording(m_dir + "/run.txt")); // not "osc": nothing changes
-    EXPECT_FALSE(device->m_polling);
-    ASSERT_TRUE(device->startRecording(path));
-    EXPECT_TRUE(device->isRecording());
-    EXPECT_EQ(device->m_diagPath, path);
+    EXPECT_FALSE(device->session().startRecording(m_dir + "/run.txt")); // not "osc": nothing changes
+    EXPECT_FALSE(device->session().m_polling);
+    ASSERT_TRUE(device->session().startRecording(path));
+    EXPECT_TRUE(device->session().isRecording());
+    EXPECT_EQ(device->session().m_diagPath, path);
 
     // GUI-thread commands interleave with the polling, one exchange at a time:
     // counted, not timed, until ten records and thirty-odd commands have gone.
@@ -199,10 +199,10 @@ TEST_F(PollingTest, RecordsWhileTheGuiThreadSendsCommands)
         commands += 3;
     }
     EXPECT_GE(newest(), 10u);
-    EXPECT_FALSE(device->startRecording(m_dir + "/other.os"));
-    EXPECT_TRUE(device->m_polling);
-    device->stopPolling();
-    EXPECT_FALSE(device->isRecording());
+    EXPECT_FALSE(device->session().startRecording(m_dir + "/other.os"));
+    EXPECT_TRUE(device->session().m_polling);
+    device->session().stopPolling();
+    EXPECT_FALSE(device->session().isRecording());
 
     std::vector<CDiag> queued;
     device->diagData().copyRange(queued, 0, 1000);
@@ -236,7 +236,7 @@ TEST_F(PollingTest, RecordingConvertsWithTheSettingsOfEachLine)
     image.m_sensorsSetup.m_temprLPGSensor = 0;
     image.m_advancedSetup.m_advancedFlags &= static_cast<uint8_t>(~0x10);
     const CDiagScale before(image);
-    ASSERT_TRUE(device->startRecording(path));
+    ASSERT_TRUE(device->session().startRecording(path));
     ASSERT_TRUE(waitFor([&] { return newest() >= 5; }));
 
     image.m_sensorsSetup.m_temprEngineSensor = 2;
@@ -246,7 +246,7 @@ TEST_F(PollingTest, RecordingConvertsWithTheSettingsOfEachLine)
     const CDiagScale after(image);
     const uint32_t changedAt = newest();
     ASSERT_TRUE(waitFor([&] { return newest() >= changedAt + 5; }));
-    device->stopPolling();
+    device->session().stopPolling();
 
     std::vector<CDiag> queued;
     device->diagData().copyRange(queued, 0, 1000);
@@ -279,17 +279,17 @@ TEST_F(PollingTest, NewPollingReplacesTheRunningThread)
         *started += e.kind == DeviceEvent::PollingStarted ? 1 : 0;
         *stopped += e.kind == DeviceEvent::PollingStopped ? 1 : 0;
     });
-    ASSERT_TRUE(device->startPolling("\\"));
+    ASSERT_TRUE(device->session().startPolling("\\"));
     ASSERT_TRUE(waitFor([&] { return newest() >= 3; }));
     // Taken before the restart: the new thread may empty the queue before this
     // thread looks again.
     const uint32_t oldLast = newest();
-    ASSERT_TRUE(device->startPolling("\\"));
+    ASSERT_TRUE(device->session().startPolling("\\"));
     EXPECT_EQ(*started, 2);
     EXPECT_EQ(*stopped, 1);
     // The old thread has ended; the new one starts on an empty queue and numbers from 1 again.
     ASSERT_TRUE(waitFor([&] { return newest() >= 1 && newest() < oldLast; }));
-    device->stopPolling();
+    device->session().stopPolling();
     std::vector<CDiag> all;
     device->diagData().copyRange(all, 0, 1000);
     ASSERT_FALSE(all.empty());
@@ -300,19 +300,19 @@ TEST_F(PollingTest, NewPollingReplacesTheRunningThread)
 TEST_F(PollingTest, DemoModeSendsNothingAndQueuesSimulatedRecords)
 {
     device = std::make_unique<CLPGDevice>();
-    device->setThreadManager(&manager);
-    device->startDemoMode();
+    device->session().setThreadManager(&manager);
+    device->session().startDemoMode();
     setDemoFuelState(3);
-    ASSERT_TRUE(device->startPolling("\\"));
+    ASSERT_TRUE(device->session().startPolling("\\"));
     ASSERT_TRUE(waitFor([&] { return newest() >= 3; }));
     CDiag r;
     ASSERT_TRUE(device->diagData().latest(r));
     EXPECT_EQ(r.fuelState(), 3);
     EXPECT_EQ(r.lpgMask1(), 0xFF);
     EXPECT_EQ(r.gasLevel(), 0x0C);
-    device->stopPolling();
+    device->session().stopPolling();
     setDemoFuelState(2);
-    EXPECT_FALSE(device->port().isOpen());
+    EXPECT_FALSE(device->link().port().isOpen());
 }
 
 } // namespace

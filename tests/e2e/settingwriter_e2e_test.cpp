@@ -31,8 +31,8 @@ protected:
                 m_types.push_back(request[3]); // AA 55, length, type
             return answer;
         });
-        m_device.setLink(&m_link);
-        m_device.configurePort(1);
+        m_device.link().setLine(&m_link);
+        m_device.link().configurePort(1);
         m_device.m_connected = true;
         ASSERT_TRUE(m_device.readBlock(CReadBlocks::Base));
         ASSERT_TRUE(m_device.readBlock(CReadBlocks::Adv));

@@ -54,7 +54,7 @@ class Pages : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        doc.device().startDemoMode();
+        doc.device().session().startDemoMode();
         doc.device().image().m_advancedSetup.m_advancedFlags = 0;
         host.resize(900, 700);
     }
@@ -117,7 +117,7 @@ TEST_F(Pages, TemperatureCurveEditsWriteEveryStep)
         EXPECT_EQ(chart->model().point(i).node, i == 0 || i + 1 == chart->model().size()) << i;
 
     // Without a controller nothing changes, in the image or on the chart.
-    doc.device().runWithoutConnection();
+    doc.device().session().runWithoutConnection();
     pressKey(chart, Qt::Key_Up);
     page->onIncrementAll(1);
     EXPECT_EQ(table[chart->model().current()], 0);

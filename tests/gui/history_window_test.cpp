@@ -39,7 +39,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
-        CLPGDevice::resetRefusalNotice();
+        CDeviceSession::resetRefusalNotice();
         m_history = std::make_unique<CHistoryRecorder>(m_dir.filePath(QStringLiteral("history.sqlite3")).toStdString());
         CHistoryRecorder::install(m_history.get());
     }

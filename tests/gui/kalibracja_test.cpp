@@ -56,7 +56,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
-        CLPGDevice::resetRefusalNotice();
+        CDeviceSession::resetRefusalNotice();
     }
     void TearDown() override
     {
@@ -88,9 +88,9 @@ protected:
         // The program's own polling thread again, its waits on the stepped clock.
         CLPGDevice& device = doc().device();
         doc().stopPolling();
-        m_clock = std::make_unique<CSteppedClock>([&device] { return device.pollingThreadRunning() ? 1 : 0; },
-                                                  [&device] { return !device.m_polling; });
-        device.port().setWaiter([this](unsigned ms) { m_clock->wait(ms); });
+        m_clock = std::make_unique<CSteppedClock>([&device] { return device.session().pollingThreadRunning() ? 1 : 0; },
+                                                  [&device] { return !device.session().m_polling; });
+        device.link().port().setWaiter([this](unsigned ms) { m_clock->wait(ms); });
         doc().startPolling();
         // The first record, which the page and the procedure look at.
         m_clock->advance(100);

@@ -159,7 +159,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
-        CLPGDevice::resetRefusalNotice();
+        CDeviceSession::resetRefusalNotice();
         const std::string link = m_dir.filePath(QStringLiteral("controller")).toStdString();
         m_sim = std::make_unique<CSimProcess>(std::vector<std::string> { "--link", link });
         ASSERT_TRUE(m_sim->start()) << m_sim->error();
@@ -363,13 +363,13 @@ TEST_F(SimReadings, RecordingPlaysBackOntoTheSameLinesAndPauseHoldsTheWindow)
         ~RemoveAtEnd() { events.remove(id); }
     } removeAtEnd { device().events(), copier };
     page->onRecord();
-    ASSERT_TRUE(device().isRecording() || waitFor([&] { return device().isRecording(); }));
+    ASSERT_TRUE(device().session().isRecording() || waitFor([&] { return device().session().isRecording(); }));
     const uint64_t first = device().diagData().newestSequence();
     ASSERT_TRUE(waitFor([&] { return device().diagData().newestSequence() >= first + 8; }));
     page->onTimer();
     page->onStop();
-    EXPECT_FALSE(device().isRecording());
-    EXPECT_TRUE(device().m_polling) << "polling goes on without the file";
+    EXPECT_FALSE(device().session().isRecording());
+    EXPECT_TRUE(device().session().m_polling) << "polling goes on without the file";
     page->onTimer();
     // Waits for a delivery that is running.
     device().events().remove(copier);
@@ -681,8 +681,8 @@ TEST(DemoReadings, ARecordingOffersItsNameShowsItsMarkAndSaysWhatItSaved)
     const std::string serial = toUtf8(device.image().m_devInfo.m_serial);
     EXPECT_EQ(offered.rfind(fileNamePart(device.image().m_devInfo.m_serial) + "_", 0), 0u) << offered << " " << serial;
     EXPECT_TRUE(offered.ends_with(".osc")) << offered;
-    ASSERT_TRUE(device.isRecording());
-    ASSERT_TRUE(waitFor([&] { return device.recordedLines() >= 3; }));
+    ASSERT_TRUE(device.session().isRecording());
+    ASSERT_TRUE(waitFor([&] { return device.session().recordedLines() >= 3; }));
     page->onTimer();
     EXPECT_TRUE(page->recordMarkAlarm());
     EXPECT_TRUE(page->recordMark().contains(QStringLiteral("NAGRYWANIE"))) << page->recordMark().toStdString();
@@ -693,7 +693,7 @@ TEST(DemoReadings, ARecordingOffersItsNameShowsItsMarkAndSaysWhatItSaved)
 
     // Stop: the file's records and length, no longer red.
     page->onStop();
-    EXPECT_FALSE(device.isRecording());
+    EXPECT_FALSE(device.session().isRecording());
     std::ifstream file(path, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     const auto lines = static_cast<int>(std::count(text.begin(), text.end(), '\n'));

@@ -119,7 +119,7 @@ TEST_F(Report, SessionAgainstTheSimulator)
     CInteractionScope scope(yes);
     CHistoryRecorder recorder(m_dir + "/history.sqlite3");
     CLPGDevice device;
-    ASSERT_TRUE(device.connectOnPort(device.ports().addPath(sim.ptyPath(), "test")));
+    ASSERT_TRUE(device.session().connectOnPort(device.link().ports().addPath(sim.ptyPath(), "test")));
     recorder.connected(device);
     ASSERT_NE(recorder.connectedPoint(), 0);
     ASSERT_TRUE(obdOf(device).setupStep());
@@ -195,7 +195,7 @@ TEST_F(Report, TheCarDialogReadsTheVinAndTheCarIsKeptBySerial)
     CInteractionScope scope(no);
     CHistoryRecorder recorder(m_dir + "/history.sqlite3");
     CLPGDevice device;
-    ASSERT_TRUE(device.connectOnPort(device.ports().addPath(sim.ptyPath(), "test")));
+    ASSERT_TRUE(device.session().connectOnPort(device.link().ports().addPath(sim.ptyPath(), "test")));
     recorder.connected(device);
     ASSERT_TRUE(obdOf(device).setupStep());
 

@@ -55,7 +55,7 @@ TEST(ShellBoxes, SettingsAndFirmwareDialogsHaveTitles)
     CScriptedInteraction ui;
     CInteractionScope scope(ui);
     CLPGDevice device;
-    device.startDemoMode();
+    device.session().startDemoMode();
     CDocOperations operations(device);
     EXPECT_FALSE(operations.saveToFile({}));
     EXPECT_FALSE(operations.loadIntoController({}));

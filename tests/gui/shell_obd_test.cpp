@@ -410,7 +410,7 @@ TEST_F(ObdPage, ConfigurationRewriteKeepsTheSpeedThresholdPeriod)
         buffer[i] = static_cast<uint8_t>(std::stoi(config.substr(2 * i, 2), nullptr, 16));
     uint8_t length = 18;
     uint8_t type = kRecObdMapConfig;
-    ASSERT_TRUE(device().exchange(buffer, length, type));
+    ASSERT_TRUE(device().link().exchange(buffer, length, type));
     ASSERT_EQ(record(27), config);
     ASSERT_TRUE(obdOf(device()).setupStep());
     CObdDlg* page = showObdPage();

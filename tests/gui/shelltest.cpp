@@ -61,7 +61,7 @@ bool CShellRun::start()
     // The dialog is answered through the document's hook, so that a test
     // decides without a window; the dialog itself has tests of its own.
     const bool ok = m_app->InitInstance([this](CkorvanaDoc& doc) {
-        doc.device().setThreadManager(&m_threads);
+        doc.device().session().setThreadManager(&m_threads);
         if (realDialog)
             return;
         doc.askNoConnection = [this](QWidget*) {

@@ -62,7 +62,7 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("cfg")).toLocal8Bit());
-        CLPGDevice::resetRefusalNotice();
+        CDeviceSession::resetRefusalNotice();
     }
     void TearDown() override
     {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // An in-memory line to a scripted controller, in place of the serial port of a
-// CLPGDevice (setLink). Time is a fake clock: a read that cannot be filled
+// CLPGDevice (link().setLine). Time is a fake clock: a read that cannot be filled
 // costs the port's whole time-out (1000 + n ms for the device's settings) and
 // returns at once, and the line's waits only move the clock, so the attempt,
 // re-open and polling policies run in milliseconds.

@@ -115,7 +115,7 @@ TEST(Automapping, CreateShowsTheProposalThenWritesAndUndoes)
     CScriptedInteraction ui;
     CInteractionScope scope(ui);
     CLPGDevice device;
-    device.startDemoMode();
+    device.session().startDemoMode();
     device.image().m_advancedSetup.m_advancedFlags = 0;
     device.image().m_setupTimes1.fill(3);
     device.image().m_tableMask = 7;
@@ -199,7 +199,7 @@ TEST(Automapping, ClearsRefusedWhileAutomappingAndTheSchedule)
     CScriptedInteraction ui;
     CInteractionScope scope(ui);
     CLPGDevice device;
-    device.startDemoMode();
+    device.session().startDemoMode();
     device.image().m_setupTimes1.fill(49);
     device.image().m_setupTimes1[0] = -50;
 

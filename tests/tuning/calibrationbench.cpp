@@ -60,8 +60,8 @@ CalibrationBench::CalibrationBench(int injectors)
     , m_adv(kAdv)
     , m_mainCorr(16, 0)
 {
-    device.configurePort(device.ports().addPath(peer.path(), "calibration bench"));
-    device.setKeyGenerator([] { return uint16_t { 0x1233 }; });
+    device.link().configurePort(device.link().ports().addPath(peer.path(), "calibration bench"));
+    device.link().setKeyGenerator([] { return uint16_t { 0x1233 }; });
     device.m_connected = true;
     // A controller connected and read whole, as the pages find it.
     device.readBlocks().markAll();

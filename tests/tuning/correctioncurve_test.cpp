@@ -19,7 +19,7 @@ TEST(CorrectionCurve, EditsEachCurveWithinItsLimits)
         { &correctioncurve::automapping(), &correctioncurve::temperature(), &correctioncurve::pressure() }) {
         SCOPED_TRACE(table->block);
         CLPGDevice device;
-        device.startDemoMode();
+        device.session().startDemoMode();
         const std::span<double> values = table->values(device.image());
         ASSERT_GE(values.size(), 3u);
 
@@ -39,7 +39,7 @@ TEST(CorrectionCurve, EditsEachCurveWithinItsLimits)
         EXPECT_EQ(values[2], -50);
 
         // Without a controller nothing changes.
-        device.runWithoutConnection();
+        device.session().runWithoutConnection();
         EXPECT_FALSE(correctioncurve::clear(device, *table));
         EXPECT_EQ(values[0], 47);
         EXPECT_FALSE(correctioncurve::shift(device, *table, 1));

@@ -63,7 +63,7 @@ TEST(MapFromObd, StartRefusedOnPetrolAndRedrawEveryTwelfthTick)
     CScriptedInteraction ui;
     CInteractionScope scope(ui);
     CLPGDevice device;
-    device.startDemoMode();
+    device.session().startDemoMode();
     CMapFromOBD obd(device.image().m_corrMap);
     EXPECT_FALSE(obd.start(device)) << "no live record yet";
     EXPECT_TRUE(ui.shown().empty());
@@ -99,7 +99,7 @@ TEST(MapFromObd, CalculateAddsTheResultWithinTheMapRange)
     CScriptedInteraction ui;
     CInteractionScope scope(ui);
     CLPGDevice device;
-    device.startDemoMode();
+    device.session().startDemoMode();
     auto& table = device.image().m_corrMap.m_injMapTable;
     table[0][0] = 49;
     table[18][14] = -45;

@@ -86,7 +86,7 @@ int connectDevice(const CliContext& context, bool demo, CLPGDevice& device)
 {
     initCliLanguage();
     if (demo) {
-        device.startDemoMode();
+        device.session().startDemoMode();
         return kExitOk;
     }
     std::vector<SearchAttempt> attempts;
@@ -112,9 +112,9 @@ int connectDevice(const CliContext& context, bool demo, CLPGDevice& device)
         // A number without a port behind it: there is no path to check or advise on.
         if (context.ports->pathOf(n).empty())
             return failed("COM" + std::to_string(n) + " is not present; korvana-cli ports lists the present ports");
-        if (!device.connectOnPort(n)) {
+        if (!device.session().connectOnPort(n)) {
             std::string why
-                = describeConnectFailure(device.lastConnectFailure(), context.port, device.lastConnectDetail());
+                = describeConnectFailure(device.session().lastConnectFailure(), context.port, device.session().lastConnectDetail());
             for (const auto& line : CSerialDiagnosis::advice(context.diagnosis->probe(context.ports->pathOf(n))))
                 why += "\n  " + line;
             return failed(why);

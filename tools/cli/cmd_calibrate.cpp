@@ -112,7 +112,7 @@ bool waitFirstRecord(CLPGDevice& device)
 {
     const auto deadline = std::chrono::steady_clock::now() + kFirstRecordWait;
     while (device.diagData().count() == 0) {
-        if (g_interrupted || std::chrono::steady_clock::now() >= deadline || !device.pollingThreadRunning())
+        if (g_interrupted || std::chrono::steady_clock::now() >= deadline || !device.session().pollingThreadRunning())
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -180,9 +180,9 @@ int cmdCalibrate(const CliContext& context)
                          L"Start it?",
                          L"KORVANA", MsgIcon::Question, false))
             return failed("not started: give --yes to start the calibration");
-        device.setThreadManager(&manager);
+        device.session().setThreadManager(&manager);
         CStopSignals signals;
-        if (!device.startPolling("\\"))
+        if (!device.session().startPolling("\\"))
             return failed("this controller does not give live readings");
 
         int result = kExitFailed;
@@ -197,7 +197,7 @@ int cmdCalibrate(const CliContext& context)
             if (!calibration.leftChanged().empty())
                 result = reportLeftChanged(calibration.leftChanged(), context);
         }
-        device.stopPolling();
+        device.session().stopPolling();
         return result;
     } catch (IError* e) {
         CErrorGuard error(e);

@@ -127,7 +127,7 @@ int cmdFlash(const CliContext& context)
             if (port == 0)
                 return failed(message);
         }
-        update.onReconnect = [&device, port] { return port ? device.connectOnPort(port) : searchController(device); };
+        update.onReconnect = [&device, port] { return port ? device.session().connectOnPort(port) : searchController(device); };
         std::size_t shown = 0;
         update.onRow = [&shown](std::size_t done, std::size_t total) {
             // About every tenth of the way, and the last row.
@@ -138,7 +138,7 @@ int cmdFlash(const CliContext& context)
         update.onLog = [](const std::string& line) { std::cerr << "korvana-cli: " << line << "\n"; };
         bool forcedRan = false;
         bool forcedResult = false;
-        device.setFirmwareUpdate([&](bool forced) {
+        device.session().setFirmwareUpdate([&](bool forced) {
             forcedRan = true;
             forcedResult = update.update(forced);
             return forcedResult;
@@ -150,7 +150,7 @@ int cmdFlash(const CliContext& context)
                 return failed("the firmware was programmed, but the settings could not be carried across to it");
             const std::string where = context.port.empty() ? std::string("any port") : context.port;
             return failed("the firmware was programmed, but the controller did not answer afterwards ("
-                          + describeConnectFailure(device.lastConnectFailure(), where, device.lastConnectDetail())
+                          + describeConnectFailure(device.session().lastConnectFailure(), where, device.session().lastConnectDetail())
                           + ")");
         };
         const int code = connectDevice(context, false, device);

@@ -90,16 +90,16 @@ int cmdLive(const CliContext& context)
         CLPGDevice device(*context.ports);
         if (const int code = connectDevice(context, demo, device))
             return code;
-        device.setThreadManager(&manager);
+        device.session().setThreadManager(&manager);
         // The polling thread writes the file: it stops itself at the count, so no
         // line written after the last one counted here reaches the file.
         if (!osc.empty())
-            device.setRecordingLimit(static_cast<uint32_t>(count));
-        if (!device.startPolling(osc.empty() ? std::string(kNoRecordingPath) : osc))
+            device.session().setRecordingLimit(static_cast<uint32_t>(count));
+        if (!device.session().startPolling(osc.empty() ? std::string(kNoRecordingPath) : osc))
             return failed("this controller does not give live readings");
-        if (!osc.empty() && !device.isRecording()) {
-            device.stopPolling();
-            const int why = device.recordingError();
+        if (!osc.empty() && !device.session().isRecording()) {
+            device.session().stopPolling();
+            const int why = device.session().recordingError();
             return failed("cannot write " + osc + ": "
                 + (why == EINVAL ? std::string("not a regular file") : std::strerror(why)));
         }
@@ -114,7 +114,7 @@ int cmdLive(const CliContext& context)
         const auto done = [&] {
             if (count == 0)
                 return false;
-            return osc.empty() ? seen >= count : device.recordedLines() >= static_cast<uint32_t>(count);
+            return osc.empty() ? seen >= count : device.session().recordedLines() >= static_cast<uint32_t>(count);
         };
         while (!g_interrupted && !done()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -135,26 +135,26 @@ int cmdLive(const CliContext& context)
             }
             if (result != kExitOk)
                 break;
-            if (!osc.empty() && device.recordingError() != 0) {
+            if (!osc.empty() && device.session().recordingError() != 0) {
                 result = kExitFailed;
                 break;
             }
-            if (!device.pollingThreadRunning()) {
+            if (!device.session().pollingThreadRunning()) {
                 // A thread that gave up after link faults says nothing itself.
-                if (!device.m_polling)
+                if (!device.session().m_polling)
                     failed(toUtf8(translate(L"Brak połączenia")));
                 result = kExitFailed;
                 break;
             }
         }
-        device.stopPolling();
+        device.session().stopPolling();
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
-        if (!osc.empty() && device.recordingError() != 0)
-            failed("writing " + osc + " failed (" + std::strerror(device.recordingError())
-                + "): " + std::to_string(device.recordedLines()) + " records written");
+        if (!osc.empty() && device.session().recordingError() != 0)
+            failed("writing " + osc + " failed (" + std::strerror(device.session().recordingError())
+                + "): " + std::to_string(device.session().recordedLines()) + " records written");
         else if (!osc.empty() && result == kExitOk)
-            std::fprintf(stderr, "korvana-cli: %u records written to %s\n", device.recordedLines(), osc.c_str());
+            std::fprintf(stderr, "korvana-cli: %u records written to %s\n", device.session().recordedLines(), osc.c_str());
         return result;
     } catch (IError* e) {
         CErrorGuard error(e);

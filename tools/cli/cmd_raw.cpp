@@ -108,8 +108,8 @@ int cmdRaw(const CliContext& context)
     auto length = static_cast<uint8_t>(payload.size());
     LinkFailure why = LinkFailure::None;
     try {
-        device.configurePort(n);
-        if (!device.exchange(buffer, length, type, &why))
+        device.link().configurePort(n);
+        if (!device.link().exchange(buffer, length, type, &why))
             return failed(describe(why));
     } catch (IError* e) {
         CErrorGuard error(e);

@@ -1,18 +1,40 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The frame exchange of CLPGDevice and the attempt policy around it.
+// The link to the controller: configuring the port, the frame exchange and the
+// attempt policy around it.
+#include <app/device/devicelink.h>
+
 #include <app/device/framereceiver.h>
 #include <app/device/linkexchange.h>
-#include <app/device/lpgdevice.h>
-
 #include <app/platform/log.h>
 #include <app/platform/mutexguard.h>
+#include <app/platform/porttable.h>
+#include <errkit/errorguard.h>
+#include <errkit/ierror.h>
 #include <errkit/runtime.h>
 
 #include <algorithm>
 #include <array>
+#include <random>
 #include <sstream>
 
+const SerialLineSettings CDeviceLink::kLineSettings {};
+
+const SerialTimeouts CDeviceLink::kLinkTimeouts {
+    .readInterval = 0,
+    .readTotalMultiplier = 1,
+    .readTotalConstant = 1000,
+    // A frame of 261 bytes needs 68 ms at 38400 baud; this only guards a stalled line.
+    .writeTotalMultiplier = 1,
+    .writeTotalConstant = 1000,
+};
+
 namespace {
+
+uint16_t defaultKey()
+{
+    thread_local std::minstd_rand engine { std::random_device {}() };
+    return static_cast<uint16_t>(std::uniform_int_distribution<int>(0, 32767)(engine));
+}
 
 LinkFailure toLinkFailure(CFrameReceiver::Failure f)
 {
@@ -51,8 +73,8 @@ void checkRequest(std::size_t length)
     if (length <= kMaxPayload)
         return;
     std::wostringstream text;
-    text << L"CLPGDevice::exchange() - payload of " << length << L" bytes";
-    throw new CRunTime(0, text.str().c_str(), __LINE__, L"lpgdevice_exchange");
+    text << L"CDeviceLink::exchange() - payload of " << length << L" bytes";
+    throw new CRunTime(0, text.str().c_str(), __LINE__, L"devicelink");
 }
 
 // The header and checksum of a request; the payload in buffer is scrambled in place.
@@ -103,9 +125,60 @@ const char* linkFailureName(LinkFailure failure)
     return "?";
 }
 
-bool CLPGDevice::writeWhole(const uint8_t* bytes, std::size_t size)
+CDeviceLink::CDeviceLink()
+    : m_ownPorts(std::make_unique<CPortTable>())
+    , m_ports(*m_ownPorts)
+    , m_port(m_ports)
 {
-    return m_link->write(bytes, static_cast<uint32_t>(size)) == size;
+}
+
+CDeviceLink::CDeviceLink(IPortTable& ports)
+    : m_ports(ports)
+    , m_port(m_ports)
+{
+}
+
+CDeviceLink::~CDeviceLink() = default;
+
+void CDeviceLink::configurePort(uint32_t n)
+{
+    m_lock.lock();
+    CMutexGuard guard(&m_lock);
+    m_line->close();
+    m_line->open(n);
+    m_line->setState(kLineSettings);
+    m_line->setTimeout(kLinkTimeouts);
+}
+
+bool CDeviceLink::reopen()
+{
+    m_lock.lock();
+    CMutexGuard guard(&m_lock);
+    const uint32_t n = m_line->portNr();
+    try {
+        configurePort(n);
+        logInfo("link", "COM" + std::to_string(n) + " re-opened");
+        return true;
+    } catch (IError* e) {
+        CErrorGuard error(e);
+        logSwallowed("link", "CDeviceLink::reopen", *error);
+        return false;
+    }
+}
+
+void CDeviceLink::setKeyGenerator(KeyGenerator generator)
+{
+    m_keyGenerator = std::move(generator);
+}
+
+uint16_t CDeviceLink::drawKey()
+{
+    return static_cast<uint16_t>((m_keyGenerator ? m_keyGenerator() : defaultKey()) & 0x7FFF);
+}
+
+bool CDeviceLink::writeWhole(const uint8_t* bytes, std::size_t size)
+{
+    return m_line->write(bytes, static_cast<uint32_t>(size)) == size;
 }
 
 bool exchangeOnLink(
@@ -153,17 +226,17 @@ bool exchangeOnLink(
     return true;
 }
 
-bool CLPGDevice::exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type, LinkFailure* why)
+bool CDeviceLink::exchange(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type, LinkFailure* why)
 {
     LinkFailure ignored;
     checkRequest(length);
     const uint16_t key = drawKey();
-    m_linkLock.lock();
-    CMutexGuard guard(&m_linkLock);
-    return exchangeOnLink(*m_link, buffer, length, type, key, why ? *why : ignored);
+    m_lock.lock();
+    CMutexGuard guard(&m_lock);
+    return exchangeOnLink(*m_line, buffer, length, type, key, why ? *why : ignored);
 }
 
-uint8_t CLPGDevice::exchangeChecked(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type, LinkFailure* why)
+uint8_t CDeviceLink::exchangeChecked(ExchangeBuffer& buffer, uint8_t& length, uint8_t& type, LinkFailure* why)
 {
     constexpr uint8_t kLinkFault = 2;
     LinkFailure ignored;
@@ -172,15 +245,15 @@ uint8_t CLPGDevice::exchangeChecked(ExchangeBuffer& buffer, uint8_t& length, uin
     checkRequest(length);
 
     const uint16_t key = drawKey();
-    m_linkLock.lock();
-    CMutexGuard guard(&m_linkLock);
+    m_lock.lock();
+    CMutexGuard guard(&m_lock);
 
     const OutgoingFrame out = prepareFrame(buffer, length, type, key);
     const auto& header = out.header;
     const uint8_t* check = out.check.data();
 
     auto lineError = [&] {
-        if (m_link->clearCommError() == 0)
+        if (m_line->clearCommError() == 0)
             return false;
         failure = LinkFailure::LineError;
         return true;
@@ -192,12 +265,12 @@ uint8_t CLPGDevice::exchangeChecked(ExchangeBuffer& buffer, uint8_t& length, uin
         return true;
     };
 
-    m_link->purgeIn();
+    m_line->purgeIn();
     if (shortWrite(header.data(), 4) || shortWrite(header.data() + 4, 2) || lineError())
         return kLinkFault;
     if (shortWrite(buffer.data(), length) || lineError())
         return kLinkFault;
-    m_link->purgeIn();
+    m_line->purgeIn();
     if (shortWrite(check, 2) || lineError())
         return kLinkFault;
 
@@ -211,9 +284,9 @@ uint8_t CLPGDevice::exchangeChecked(ExchangeBuffer& buffer, uint8_t& length, uin
                 return kLinkFault;
         }
         const std::size_t want = rx.wanted();
-        const uint32_t got = want ? m_link->read(chunk, static_cast<uint32_t>(want)) : 0;
+        const uint32_t got = want ? m_line->read(chunk, static_cast<uint32_t>(want)) : 0;
         rx.onRead(chunk, got);
-        m_link->wait(static_cast<unsigned>(rx.pause().count()));
+        m_line->wait(static_cast<unsigned>(rx.pause().count()));
     }
     switch (rx.result()) {
     case CFrameReceiver::Result::Accepted:
@@ -230,7 +303,7 @@ uint8_t CLPGDevice::exchangeChecked(ExchangeBuffer& buffer, uint8_t& length, uin
     }
 }
 
-bool CLPGDevice::exchangeWithAttempts(uint8_t requestType, const uint8_t* payload, std::size_t size,
+bool CDeviceLink::exchangeWithAttempts(uint8_t requestType, const uint8_t* payload, std::size_t size,
                                       ExchangeBuffer& buffer, uint8_t& length, uint8_t& type,
                                       const AnswerTest& accept, int attempts)
 {
@@ -257,12 +330,12 @@ bool CLPGDevice::exchangeWithAttempts(uint8_t requestType, const uint8_t* payloa
     return false;
 }
 
-bool CLPGDevice::lastAttemptsSilent()
+bool CDeviceLink::lastAttemptsSilent()
 {
     return t_attemptsSilent;
 }
 
-bool CLPGDevice::exchangeWithAttempts(uint8_t requestType, const uint8_t* payload, std::size_t size,
+bool CDeviceLink::exchangeWithAttempts(uint8_t requestType, const uint8_t* payload, std::size_t size,
                                       ExchangeBuffer& buffer, uint8_t& length, uint8_t expectedType, int attempts)
 {
     uint8_t type = 0;
