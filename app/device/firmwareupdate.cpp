@@ -187,7 +187,7 @@ bool CFirmwareUpdate::attempt(bool forced, const CFirmwareFile& file, const CFla
 
 bool CFirmwareUpdate::migrateSettings(int32_t controllerVersion, uint16_t fileVersion)
 {
-    CSettingsImage& image = m_device.image();
+    CSettingsImage& image = m_device.liveImage();
     if (controllerVersion < kLubricationVersion && fileVersion >= kLubricationVersion) {
         // The rest of the block goes back as the new firmware holds it: never from an unread image.
         if (!m_device.readBlocks().has(CReadBlocks::AdvancedSetup)) {

@@ -135,14 +135,14 @@ bool CHistoryRecorder::loadCar(CLPGDevice& device)
         return false;
     }
     m_car = CCarDetails::fromText(*kept);
-    device.image().m_carInfo = m_car.m_carInfo;
+    device.liveImage().m_carInfo = m_car.m_carInfo;
     return true;
 }
 
 bool CHistoryRecorder::setCar(CLPGDevice& device, const CCarDetails& car)
 {
     m_car = car;
-    device.image().m_carInfo = car.m_carInfo;
+    device.liveImage().m_carInfo = car.m_carInfo;
     if (!usable(device))
         return device.m_demo;
     m_carSerial = toUtf8(device.image().m_devInfo.m_serial);
@@ -273,7 +273,7 @@ CWriteReport restoreHistoryContent(CLPGDevice& device, const CHistoryContent& co
     mask &= content.blocks & CReadBlocks::kAll & ~CReadBlocks::DevInfo;
     if (!session.require(mask))
         return session.finish();
-    CSettingsImage& live = device.image();
+    CSettingsImage& live = device.liveImage();
     const uint32_t inspection = live.m_advancedSetup.m_inspectionCounter;
     for (auto block : blocksOf(mask))
         copyBlock(block, content.image, live);

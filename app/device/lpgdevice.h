@@ -62,8 +62,16 @@ protected:
     // demo mode no frame is sent (except command0A and bootCommand60). Port
     // errors pass through as thrown CRSError pointers.
 public:
-    CSettingsImage& image() { return m_image; }
+    // What pages read. Only the device, its session, the write path and the
+    // procedures that compute settings change the image (liveImage); a page's
+    // edit is one of the named calls below.
     const CSettingsImage& image() const { return m_image; }
+    CSettingsImage& liveImage() { return m_image; }
+    // A fitter's edit on a page, before the page writes the blocks through the
+    // write path (offline it stays an edit of the image).
+    void changeImage(const std::function<void(CSettingsImage&)>& change) { change(m_image); }
+    // The car's description the fitter chose (kept in the image, not a controller block).
+    void setCarInfo(const CCarInfo& info) { m_image.m_carInfo = info; }
     // Listeners of what happens to this device (see deviceevents.h).
     CDeviceEvents& events() { return m_events; }
     COperationLock& operation() { return m_operation; }

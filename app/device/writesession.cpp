@@ -448,7 +448,7 @@ void CWriteSession::putBack()
         }
         if (block == CReadBlocks::InjMap && !m_onPetrol && !toPetrolForPutBack())
             return;
-        copyBlock(block, m_before, m_device.image());
+        copyBlock(block, m_before, m_device.liveImage());
         // What the put-back sends (the base block with this PC's identifier) is what must read back.
         if (m_device.writeBlock(block) && readBackState(block, blockBytes(block, m_device.image())) == 1) {
             m_report.putBack |= bit;
@@ -559,7 +559,7 @@ const CWriteReport& CWriteSession::finish()
         // everything not written, and nothing for what cannot be told.
         for (auto block :
              blocksOf(m_asked & ~written & ~m_report.unknown & ~m_report.differs & m_device.readBlocks().held()))
-            copyBlock(block, m_device.heldImage(), m_device.image());
+            copyBlock(block, m_device.heldImage(), m_device.liveImage());
         m_device.readBlocks().forget(m_report.unknown);
         if (sentSomething || m_asked)
             m_device.events().imageChanged(ImageBlock::All);
@@ -632,7 +632,7 @@ CWriteReport CWriteSession::putBackLeftChanged(CLPGDevice& device)
     session.m_petrolBefore = !left.backToAuto;
     uint32_t blocks = left.blocks | (left.mapInvalid ? uint32_t(CReadBlocks::InjMap) : 0u);
     for (auto block : blocksOf(blocks)) {
-        copyBlock(block, left.before, device.image());
+        copyBlock(block, left.before, device.liveImage());
         if (!session.write(block))
             break;
     }

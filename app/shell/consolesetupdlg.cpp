@@ -140,14 +140,16 @@ void CConsoleSetupDlg::onBox(int id)
         showBoxes();
         return;
     }
-    CSettingsImage& image = device.image();
     const bool on = check->isChecked();
-    if (b->base)
-        image.m_base.m_flags = static_cast<uint8_t>(on ? image.m_base.m_flags | b->bit : image.m_base.m_flags & ~b->bit);
-    else
-        image.m_advancedSetup.m_advancedFlags3
-            = static_cast<uint16_t>(on ? image.m_advancedSetup.m_advancedFlags3 | b->bit
-                                       : image.m_advancedSetup.m_advancedFlags3 & ~b->bit);
+    device.changeImage([&](CSettingsImage& image) {
+        if (b->base)
+            image.m_base.m_flags
+                = static_cast<uint8_t>(on ? image.m_base.m_flags | b->bit : image.m_base.m_flags & ~b->bit);
+        else
+            image.m_advancedSetup.m_advancedFlags3
+                = static_cast<uint16_t>(on ? image.m_advancedSetup.m_advancedFlags3 | b->bit
+                                           : image.m_advancedSetup.m_advancedFlags3 & ~b->bit);
+    });
     bool ok = false;
     CWriteReport report;
     m_context.doc.runOperation(

@@ -77,7 +77,7 @@ void CCorrCurveDlg::refresh()
         clear->setEnabled(!unread);
     if (unread)
         return;
-    const std::span<double> values = table();
+    const std::span<const double> values = table();
     m_chart->setValues(std::vector<double>(values.begin(), values.end()));
 }
 
@@ -116,9 +116,9 @@ std::wstring CCorrCurveDlg::handler(const wchar_t* name) const
     return std::wstring(m_page.className) + L"::" + name;
 }
 
-std::span<double> CCorrCurveDlg::table() const
+std::span<const double> CCorrCurveDlg::table() const
 {
-    return m_page.table().values(m_context.device.image());
+    return m_page.table().read(m_context.device.image());
 }
 
 CBlockUndo& CCorrCurveDlg::undoStack()
@@ -127,12 +127,14 @@ CBlockUndo& CCorrCurveDlg::undoStack()
         CBlockUndo::Table t;
         t.block = m_page.table().block;
         t.get = [this](const CLPGDevice&) {
-            const std::span<double> values = table();
+            const std::span<const double> values = table();
             return CBlockUndo::Values(values.begin(), values.end());
         };
-        t.set = [this](CLPGDevice&, const CBlockUndo::Values& values) {
-            std::span<double> stored = table();
-            std::copy_n(values.begin(), std::min(values.size(), stored.size()), stored.begin());
+        t.set = [this](CLPGDevice& device, const CBlockUndo::Values& values) {
+            device.changeImage([&](CSettingsImage& image) {
+                const std::span<double> stored = m_page.table().values(image);
+                std::copy_n(values.begin(), std::min(values.size(), stored.size()), stored.begin());
+            });
         };
         t.describe = [this](std::size_t i, double v) {
             const std::vector<CCurveEditModel::Point>& points = m_chart->model().points();

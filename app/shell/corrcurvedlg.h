@@ -73,7 +73,7 @@ protected:
 private:
     // "<class>::<name>": the handler named in its error box.
     std::wstring handler(const wchar_t* name) const;
-    std::span<double> table() const;
+    std::span<const double> table() const;
 
     const SCurvePage& m_page;
     CCorrChart* m_chart = nullptr;

@@ -190,8 +190,10 @@ void CCorRpmDlg::OnBnClickedBtnClearMap()
                 userInteraction().message(translate(kMapWriteFailed), L"KORVANA", MsgIcon::Error);
                 return;
             }
-            for (auto& row : device.image().m_corrMap.m_injMapTable)
-                row.fill(0.0);
+            device.changeImage([](CSettingsImage& image) {
+                for (auto& row : image.m_corrMap.m_injMapTable)
+                    row.fill(0.0);
+            });
         },
         this);
     refresh();

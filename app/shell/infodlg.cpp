@@ -280,12 +280,13 @@ void CInfoDlg::OnCbnSelendokComboinspection()
         showKm();
         return;
     }
-    CSettingsImage& image = device.image();
-    if (km == 0)
-        image.m_advancedSetup.m_advancedFlags &= ~kAdvInspectionReminder;
-    else
-        image.m_advancedSetup.m_advancedFlags |= kAdvInspectionReminder;
-    image.m_advancedSetup.m_inspectionCounter = inspectionDeadline(image.m_devInfo.m_statistic.lpg, km);
+    device.changeImage([km](CSettingsImage& image) {
+        if (km == 0)
+            image.m_advancedSetup.m_advancedFlags &= ~kAdvInspectionReminder;
+        else
+            image.m_advancedSetup.m_advancedFlags |= kAdvInspectionReminder;
+        image.m_advancedSetup.m_inspectionCounter = inspectionDeadline(image.m_devInfo.m_statistic.lpg, km);
+    });
     setEdit(kKmId, km > 0 ? std::to_wstring(km) : std::wstring());
     bool ok = false;
     CWriteReport report;

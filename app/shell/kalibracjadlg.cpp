@@ -53,8 +53,10 @@ CBlockUndo::Table mainCorrTable()
         return CBlockUndo::Values(corr.begin(), corr.end());
     };
     t.set = [](CLPGDevice& device, const CBlockUndo::Values& values) {
-        auto& corr = device.image().m_mainCorr.m_mainCorr;
-        std::copy_n(values.begin(), std::min(values.size(), corr.size()), corr.begin());
+        device.changeImage([&](CSettingsImage& image) {
+            auto& corr = image.m_mainCorr.m_mainCorr;
+            std::copy_n(values.begin(), std::min(values.size(), corr.size()), corr.begin());
+        });
     };
     t.describe = [](std::size_t i, double v) {
         return translate(L"Korekty główne") + L" " + std::to_wstring(i + 1) + L": " + CMainCorrEdits::format(v)

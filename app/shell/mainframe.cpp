@@ -563,7 +563,7 @@ void CMainFrame::OnFileCar()
                                                                      : history->problemText(),
                 L"KORVANA", MsgIcon::Warning);
     } else {
-        device.image().m_carInfo = chosen.m_carInfo;
+        device.setCarInfo(chosen.m_carInfo);
     }
     device.events().imageChanged(ImageBlock::CarInfo);
     refreshCaption();

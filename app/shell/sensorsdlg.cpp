@@ -106,6 +106,20 @@ uint8_t& threshold(CSensorsSetup& setup, int i)
     }
 }
 
+uint8_t threshold(const CSensorsSetup& setup, int i)
+{
+    switch (i) {
+    case 0:
+        return setup.m_fuelFull;
+    case 1:
+        return setup.m_fuelHgw;
+    case 2:
+        return setup.m_fuelHalf;
+    default:
+        return setup.m_fuelQuarter;
+    }
+}
+
 QString qs(const std::wstring& text)
 {
     return QString::fromStdWString(text);
@@ -216,7 +230,7 @@ void CSensorsDlg::showAll()
 
 void CSensorsDlg::showThresholds()
 {
-    CSensorsSetup& setup = m_context.device.image().m_sensorsSetup;
+    const CSensorsSetup& setup = m_context.device.image().m_sensorsSetup;
     const bool thresholdsUnread = unread(CReadBlocks::SensorsSetup);
     for (int i = 0; i < 4; ++i) {
         if (auto* edit = qobject_cast<QLineEdit*>(findChildCtrl(this, kThresholdIds[static_cast<std::size_t>(i)]))) {
@@ -277,7 +291,10 @@ void CSensorsDlg::onSelectType(int code)
         return;
     if (m_context.device.isConnected() && m_context.doc.refuseWhileBusy(this))
         return;
-    if (!levelsensor::applyPreset(code, m_context.device.image().m_sensorsSetup))
+    bool applied = false;
+    m_context.device.changeImage(
+        [&](CSettingsImage& live) { applied = levelsensor::applyPreset(code, live.m_sensorsSetup); });
+    if (!applied)
         return;
     showThresholds();
     writeSensors(L"CSensorsDlg::OnCbnSelchangeCombotype()", kSetFailed);
@@ -292,8 +309,8 @@ void CSensorsDlg::onToggleFlag(int id)
     for (const SFlagBox& flag : kFlags) {
         if (flag.id != id)
             continue;
-        uint8_t& flags = m_context.device.image().m_advancedSetup.m_advancedFlags2;
-        flags ^= flag.bit;
+        m_context.device.changeImage([&](CSettingsImage& live) { live.m_advancedSetup.m_advancedFlags2 ^= flag.bit; });
+        const uint8_t flags = m_context.device.image().m_advancedSetup.m_advancedFlags2;
         if (auto* box = qobject_cast<QAbstractButton*>(findChildCtrl(this, id)))
             box->setChecked((flags & flag.bit) != 0);
         if (!m_context.device.isConnected())
@@ -316,11 +333,10 @@ void CSensorsDlg::onDeltaPos(int i, int delta)
         return;
     if (m_context.device.isConnected() && m_context.doc.refuseWhileBusy(this))
         return;
-    uint8_t& value = threshold(m_context.device.image().m_sensorsSetup, i);
-    const auto next = levelsensor::step(value, delta);
+    const auto next = levelsensor::step(threshold(m_context.device.image().m_sensorsSetup, i), delta);
     if (!next)
         return;
-    value = *next;
+    m_context.device.changeImage([&](CSettingsImage& live) { threshold(live.m_sensorsSetup, i) = *next; });
     showThresholds();
     selectMatchingType();
     writeSensors(kSpinHandlers[i], kWriteFailed);

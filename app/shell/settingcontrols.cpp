@@ -386,7 +386,7 @@ void CSettingControls::replay(std::vector<SEdit>& from, std::vector<SEdit>& to, 
                                   MsgIcon::Error);
         return;
     }
-    CSettingsImage& image = device.image();
+    const CSettingsImage& image = device.image();
     if (CSettingsTable::value(*field, image) != expected) {
         from.pop_back();
         userInteraction().message(
@@ -401,7 +401,7 @@ void CSettingControls::replay(std::vector<SEdit>& from, std::vector<SEdit>& to, 
             MsgIcon::Question, false))
         return;
     m_replaying = true;
-    CSettingsTable::setValue(*field, image, wanted);
+    device.changeImage([&](CSettingsImage& live) { CSettingsTable::setValue(*field, live, wanted); });
     show(*field);
     const bool written = write(*field, field->blocks, field->restart);
     m_replaying = false;
@@ -444,14 +444,13 @@ void CSettingControls::onSpin(const CSettingField& field, int delta)
         show(field);
         return;
     }
-    CSettingsImage& image = m_context.device.image();
-    const std::optional<double> next = CSettingsTable::spin(field, image, delta);
+    const std::optional<double> next = CSettingsTable::spin(field, m_context.device.image(), delta);
     if (!next)
         return;
     if (m_context.device.isConnected() && m_context.doc.refuseWhileBusy(m_page))
         return;
     noteBefore(field);
-    CSettingsTable::setValue(field, image, *next);
+    m_context.device.changeImage([&](CSettingsImage& live) { CSettingsTable::setValue(field, live, *next); });
     show(field);
     write(field, field.blocks, field.restart);
 }
@@ -465,7 +464,7 @@ void CSettingControls::onTyped(const CSettingField& field)
         show(field);
         return;
     }
-    CSettingsImage& image = m_context.device.image();
+    const CSettingsImage& image = m_context.device.image();
     double typed = 0;
     const std::wstring text = it->second->text().trimmed().replace(QLatin1Char(','), QLatin1Char('.')).toStdWString();
     const bool parsed = CSettingsTable::parse(field, text, typed);
@@ -490,7 +489,7 @@ void CSettingControls::onTyped(const CSettingField& field)
         return;
     }
     noteBefore(field);
-    CSettingsTable::setValue(field, image, typed);
+    m_context.device.changeImage([&](CSettingsImage& live) { CSettingsTable::setValue(field, live, typed); });
     show(field);
     write(field, field.blocks, field.restart);
 }
@@ -506,7 +505,7 @@ void CSettingControls::onCheck(const CSettingField& field, bool checked)
         return;
     }
     noteBefore(field);
-    CSettingsTable::setValue(field, m_context.device.image(), checked ? 1 : 0);
+    m_context.device.changeImage([&](CSettingsImage& live) { CSettingsTable::setValue(field, live, checked ? 1 : 0); });
     show(field);
     write(field, field.blocks, field.restart);
 }
@@ -514,7 +513,7 @@ void CSettingControls::onCheck(const CSettingField& field, bool checked)
 void CSettingControls::onList(const CSettingField& field, int value)
 {
     CLPGDevice& device = m_context.device;
-    CSettingsImage& image = device.image();
+    const CSettingsImage& image = device.image();
     const bool levelSensor = field.special == SettingSpecial::LevelSensor;
     if (locked(field)) {
         show(field);
@@ -539,7 +538,7 @@ void CSettingControls::onList(const CSettingField& field, int value)
         return;
     }
     noteBefore(field);
-    CSettingsTable::setValue(field, image, value);
+    device.changeImage([&](CSettingsImage& live) { CSettingsTable::setValue(field, live, value); });
     refresh();
     const bool written = write(field, field.blocks, field.restart);
     // The fuel type is in the frame's and pages' titles.

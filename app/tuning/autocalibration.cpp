@@ -283,7 +283,7 @@ void CAutoCalibration::noteDelay(double runDelay)
             // The rest of the block goes back as read: never from an unread image.
             if (!device.readBlocks().has(CReadBlocks::Base))
                 return false;
-            double& delay = device.image().m_base.m_emulatorDelay;
+            double& delay = device.liveImage().m_base.m_emulatorDelay;
             const double held = delay;
             delay = before;
             bool written = false;
@@ -487,7 +487,7 @@ bool CAutoCalibration::pause(unsigned milliseconds)
 
 void CAutoCalibration::pressureStep(double pressure)
 {
-    CSettingsImage& image = m_device.image();
+    CSettingsImage& image = m_device.liveImage();
     image.m_base.m_pressureRef = roundHalfAway(pressure);
     image.m_base.m_switchPressure = roundHalfAway(pressure * 0.5);
     image.m_base.m_pressureGain = 1.0;
@@ -497,7 +497,7 @@ void CAutoCalibration::pressureStep(double pressure)
 
 bool CAutoCalibration::setAllCorrections(double value)
 {
-    m_device.image().m_mainCorr.m_mainCorr.fill(value);
+    m_device.liveImage().m_mainCorr.m_mainCorr.fill(value);
     if (!writeBlock(CReadBlocks::MainCorr))
         return fail(kWriteFailed);
     m_device.events().imageChanged(ImageBlock::MainCorr);
@@ -510,7 +510,7 @@ bool CAutoCalibration::setRunDelay(double delay)
     // A record an earlier run left for this controller holds the car's own delay.
     if (!m_leftChanged.has(kDelayKey))
         m_keptDelay = m_device.image().m_base.m_emulatorDelay;
-    m_device.image().m_base.m_emulatorDelay = delay;
+    m_device.liveImage().m_base.m_emulatorDelay = delay;
     noteDelay(delay);
     if (!writeBlock(CReadBlocks::Base))
         return fail(kWriteFailed);
@@ -569,7 +569,7 @@ void CAutoCalibration::logTooSmall(const wchar_t* firstLine, const wchar_t* rang
 
 bool CAutoCalibration::runNormal()
 {
-    CSettingsImage& image = m_device.image();
+    CSettingsImage& image = m_device.liveImage();
     const int w = waitingLength(image.m_base.m_emulatorDelay, injectors(), m_device.isDemo());
     beginProgress(w, false);
     log(L"Ustal wolne obroty");

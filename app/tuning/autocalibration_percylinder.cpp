@@ -25,7 +25,7 @@ constexpr unsigned kSettleMs = 1000;
 
 bool CAutoCalibration::runPerCylinder()
 {
-    CSettingsImage& image = m_device.image();
+    CSettingsImage& image = m_device.liveImage();
     const int n = injectors();
     const int w = waitingLength(image.m_base.m_emulatorDelay, n, m_device.isDemo());
     beginProgress(w, true);

@@ -187,8 +187,8 @@ bool CAutomapping::writeBlock(CLPGDevice& device, CReadBlocks::Block block)
 bool CAutomapping::apply(CLPGDevice& device, const CorrCurve& curve)
 {
     const CorrCurve previous = device.image().m_setupTimes1;
-    device.image().m_setupTimes1 = curve;
-    device.image().m_tableMask = 0;
+    device.liveImage().m_setupTimes1 = curve;
+    device.liveImage().m_tableMask = 0;
     if (!writeBlock(device, CReadBlocks::SetupTimes1))
         return false;
     logInfo(kLog, "correction curve written");
@@ -201,8 +201,8 @@ bool CAutomapping::undo(CLPGDevice& device)
     if (!m_previous || !device.isConnected())
         return false;
     const CorrCurve previous = *m_previous;
-    device.image().m_setupTimes1 = previous;
-    device.image().m_tableMask = 0;
+    device.liveImage().m_setupTimes1 = previous;
+    device.liveImage().m_tableMask = 0;
     if (!writeBlock(device, CReadBlocks::SetupTimes1))
         return false;
     logInfo(kLog, "previous correction curve restored");
@@ -273,7 +273,7 @@ bool CAutomapping::setSchedule(CLPGDevice& device, int value)
     if (!device.isConnected())
         return false;
     CWaitCursor wait;
-    CSettingsImage& image = device.image();
+    CSettingsImage& image = device.liveImage();
     if (value == 0 || value == 1) {
         image.m_automapMode = static_cast<uint8_t>(value);
     } else {

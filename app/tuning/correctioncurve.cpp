@@ -38,7 +38,7 @@ bool write(CLPGDevice& device, const CCurveTable& table, std::span<const double>
     if (!device.isConnected())
         return false;
     CWaitCursor wait;
-    CSettingsImage& image = device.image();
+    CSettingsImage& image = device.liveImage();
     const std::span<double> stored = table.values(image);
     for (std::size_t i = 0; i < stored.size() && i < values.size(); ++i)
         stored[i] = std::trunc(values[i]);
@@ -57,7 +57,7 @@ bool shift(CLPGDevice& device, const CCurveTable& table, int step)
 {
     if (!device.isConnected())
         return false;
-    const std::span<double> stored = table.values(device.image());
+    const std::span<double> stored = table.values(device.liveImage());
     std::vector<double> values(stored.begin(), stored.end());
     for (double& v : values)
         v = std::clamp(v + step, -kLimit, kLimit);
@@ -66,7 +66,7 @@ bool shift(CLPGDevice& device, const CCurveTable& table, int step)
 
 bool clear(CLPGDevice& device, const CCurveTable& table)
 {
-    const std::vector<double> zeros(table.values(device.image()).size(), 0.0);
+    const std::vector<double> zeros(table.values(device.liveImage()).size(), 0.0);
     return write(device, table, zeros);
 }
 

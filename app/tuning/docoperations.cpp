@@ -89,7 +89,7 @@ bool CDocOperations::saveToFile(std::string path)
                 + L"\n\n" + translate(L"Czy mimo to zapisać plik?"),
             kCaption, MsgIcon::Warning, false))
         return false;
-    m_device.image().m_timeStamp = localTimeStamp();
+    m_device.liveImage().m_timeStamp = localTimeStamp();
     if (path.empty())
         path = userInteraction().chooseFile(true, translate(L"SAVE"), settingsFilter(), settingsDirectory(), {});
     if (path.empty())
@@ -202,7 +202,7 @@ bool CDocOperations::loadIntoControllerSteps(std::string path, OutOfRange outOfR
         showReport(session.finish(), m_lastReport);
         return false;
     }
-    copyLoadedSettings(loaded, m_device.image());
+    copyLoadedSettings(loaded, m_device.liveImage());
     CWaitCursor wait;
     session.write({ CReadBlocks::Base, CReadBlocks::Adv, CReadBlocks::MainCorr, CReadBlocks::SetupTimes1,
                     CReadBlocks::SetupTimes2, CReadBlocks::InjMap, CReadBlocks::AdvancedSetup,
@@ -280,7 +280,7 @@ bool CDocOperations::writeInitialSetup(CWriteSession* session)
 
 bool CDocOperations::writeInitialSetupSteps(CWriteSession& session)
 {
-    CSettingsImage& live = m_device.image();
+    CSettingsImage& live = m_device.liveImage();
     if (!isBlank(live))
         return false;
     const std::string path = presetPath();

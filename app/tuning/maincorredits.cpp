@@ -66,7 +66,7 @@ bool CMainCorrEdits::onDeltaSpin(CLPGDevice& device, Texts& edits, int index, in
 {
     if (index < 0 || index >= kEdits)
         return false;
-    auto& corrections = device.image().m_mainCorr.m_mainCorr;
+    auto& corrections = device.liveImage().m_mainCorr.m_mainCorr;
     const auto at = static_cast<std::size_t>(index);
     const auto value = spun(parse(edits[at], corrections[at]), positionChange);
     if (!value)

@@ -156,7 +156,7 @@ bool CMapFromOBD::calculate(CLPGDevice& device)
 {
     CWaitCursor wait;
     const auto& result = averageAndSmooth();
-    auto& table = device.image().m_corrMap.m_injMapTable;
+    auto& table = device.liveImage().m_corrMap.m_injMapTable;
     for (int r = 0; r < kRows; ++r)
         for (int c = 0; c < kCols; ++c) {
             double& cell = table[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];

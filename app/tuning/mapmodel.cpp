@@ -244,7 +244,7 @@ void CMapModel::applyStepToImage(const MapRegionRecord& region)
 {
     // What the controller did with the region, and nothing else: the grid may
     // show other numbers than the map (the cell means of a mapping from OBD).
-    auto& table = m_device->image().m_corrMap.m_injMapTable;
+    auto& table = m_device->liveImage().m_corrMap.m_injMapTable;
     const int delta = region[4] == 2 ? region[5] : -region[5];
     for (int r = region[0]; r < region[0] + region[2] && r < kMapRows; ++r)
         for (int c = region[1]; c < region[1] + region[3] && c < kMapCols; ++c)
@@ -345,7 +345,7 @@ std::string CMapModel::commitHeaderEdit(bool rowHeader, int index, const std::st
     std::string text = rowHeader ? timeText(fitted) : rpmText(fitted);
     if (!connected())
         return text;
-    auto& map = m_device->image().m_corrMap;
+    auto& map = m_device->liveImage().m_corrMap;
     double& stored = rowHeader ? map.m_injTimeAxis[index] : map.m_rpmAxis[index];
     if (std::fabs(stored - fitted) < 1e-6)
         return text;

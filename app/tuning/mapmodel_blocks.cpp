@@ -107,7 +107,7 @@ bool CMapModel::sendTable(const std::array<std::array<int, kMapRows>, kMapCols>&
         restoreValues(wanted);
         return true;
     }
-    auto& image = m_device->image().m_corrMap;
+    auto& image = m_device->liveImage().m_corrMap;
     const auto previous = image.m_injMapTable;
     for (int c = 0; c < kMapCols; ++c)
         for (int r = 0; r < kMapRows; ++r)

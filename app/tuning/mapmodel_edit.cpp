@@ -213,7 +213,7 @@ CMapModel::WriteOutcome CMapModel::replayAxes(const EditRecord& edit, bool forwa
         m_rpm = forward ? edit.rpmAfter : edit.rpmBefore;
         return WriteOutcome::Done;
     }
-    auto& map = m_device->image().m_corrMap;
+    auto& map = m_device->liveImage().m_corrMap;
     CWaitCursor wait;
     try {
         // The controller may have changed since: what it holds now decides.

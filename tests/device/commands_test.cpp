@@ -99,7 +99,7 @@ TEST_F(Commands, LateAnswerOfAnotherTypeIsRefusedAndTheRequestRepeated)
 TEST_F(Commands, ShortAnswerIsAFailedAttemptAndLeavesTheImageAlone)
 {
     serve([](const Frame&) { return answer(31, Bytes(20, 0xFF)); }); // eight bytes short of the block
-    device.image().m_base.m_switchRPM = 2100;
+    device.liveImage().m_base.m_switchRPM = 2100;
     const CSettingsImage before = device.image();
     EXPECT_FALSE(device.readBlock(CReadBlocks::Base));
     EXPECT_EQ(device.image(), before);
@@ -134,7 +134,7 @@ TEST_F(Commands, WriteBaseWithoutAPcIdentifierKeepsTheHeldOne)
 {
     CPcIdSourceScope source("/nonexistent-machine-id", "/nonexistent-by-uuid");
     ASSERT_FALSE(pcIdentifier());
-    device.image().m_base.m_pcId = { 0x11, 0x22, 0x33, 0x44 };
+    device.liveImage().m_base.m_pcId = { 0x11, 0x22, 0x33, 0x44 };
     serve([](const Frame&) { return kAck; });
     EXPECT_TRUE(device.writeBlock(CReadBlocks::Base));
     const auto frames = sent();
@@ -145,7 +145,7 @@ TEST_F(Commands, WriteBaseWithoutAPcIdentifierKeepsTheHeldOne)
 
 TEST_F(Commands, WritesAndActionsCarryTheirRecords)
 {
-    CSettingsImage& im = device.image();
+    CSettingsImage& im = device.liveImage();
     im.m_setupTimes1[0] = -100, im.m_setupTimes1[1] = 155, im.m_setupTimes1[2] = 10.9;
     im.m_setupTimes2[0] = -1, im.m_tableMask = 0x3C;
     im.m_sensorsSetup.m_fuelType = 1, im.m_sensorsSetup.m_fuelFull = 16;
@@ -282,7 +282,7 @@ TEST_F(MapPageWire, ReadTestsTheChecksumAndStoresTheCells)
     EXPECT_EQ(device.image().m_corrMap.m_flags, 0x07);
 
     memory[287] = 0x71;
-    device.image().m_corrMap.m_injMapTable[0][0] = 5;
+    device.liveImage().m_corrMap.m_injMapTable[0][0] = 5;
     const CSettingsImage before = device.image();
     serveMemory();
     EXPECT_FALSE(device.readBlock(CReadBlocks::InjMap));
@@ -291,8 +291,8 @@ TEST_F(MapPageWire, ReadTestsTheChecksumAndStoresTheCells)
 
 TEST_F(MapPageWire, WriteSendsNineBlocksAndChecksTheReadBack)
 {
-    device.image().m_corrMap.m_injMapTable[0][1] = -100;
-    device.image().m_corrMap.m_injMapTable[18][14] = 55;
+    device.liveImage().m_corrMap.m_injMapTable[0][1] = -100;
+    device.liveImage().m_corrMap.m_injMapTable[18][14] = 55;
     serveMemory();
     EXPECT_TRUE(device.writeBlock(CReadBlocks::InjMap));
     sent();
@@ -304,7 +304,7 @@ TEST_F(MapPageWire, WriteSendsNineBlocksAndChecksTheReadBack)
     EXPECT_EQ(memory[286], 0x6F);
     EXPECT_EQ(memory[287], 0x28);
 
-    device.image().m_corrMap.m_injMapTable[5][5] = 1; // the checksum changes, the last block is lost
+    device.liveImage().m_corrMap.m_injMapTable[5][5] = 1; // the checksum changes, the last block is lost
     writes.clear();
     serveMemory(true);
     EXPECT_FALSE(device.writeBlock(CReadBlocks::InjMap));
@@ -329,8 +329,8 @@ TEST_F(Commands, SwitchToPetrolAndWaitCountsItsReadings)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.injectors << " x " << c.delay << " petrol at " << c.petrolAt);
-        device.image().m_devInfo.m_injCount = c.injectors;
-        device.image().m_base.m_emulatorDelay = c.delay;
+        device.liveImage().m_devInfo.m_injCount = c.injectors;
+        device.liveImage().m_base.m_emulatorDelay = c.delay;
         int reading = 0;
         serve([&](const Frame& f) {
             if (f.payload[0] != 0x24)
@@ -354,8 +354,8 @@ TEST_F(Commands, SwitchToPetrolAndWaitCountsItsReadings)
 // gets there is not restarted, and the caller hears of it.
 TEST_F(Commands, Command0AOnPetrolNeedsPetrol)
 {
-    device.image().m_devInfo.m_injCount = 4;
-    device.image().m_base.m_emulatorDelay = 0.1;
+    device.liveImage().m_devInfo.m_injCount = 4;
+    device.liveImage().m_base.m_emulatorDelay = 0.1;
     serve([](const Frame& f) {
         if (f.payload[0] != 0x24)
             return kAck;
@@ -484,10 +484,10 @@ TEST_F(Commands, DemoModeAnswersFromFixedDataAndSendsNothing)
     EXPECT_EQ(demoFuelState(), 2);
     EXPECT_EQ(ui.clockMs(), 300u);
 
-    device.image().m_advancedSetup.m_advancedFlags = 0x18;
+    device.liveImage().m_advancedSetup.m_advancedFlags = 0x18;
     ASSERT_TRUE(device.writeBlock(CReadBlocks::AdvancedSetup));
     EXPECT_TRUE(fuelWordFlag());
-    device.image().m_advancedSetup.m_advancedFlags = 0x10;
+    device.liveImage().m_advancedSetup.m_advancedFlags = 0x10;
     ASSERT_TRUE(device.readBlock(CReadBlocks::AdvancedSetup));
     EXPECT_FALSE(fuelWordFlag());
 

@@ -106,8 +106,8 @@ protected:
             return replies;
         });
         device.link().configurePort(device.link().ports().addPath(peer.path(), "test"));
-        ASSERT_TRUE(setModel(device.image().m_devInfo, model));
-        device.image().m_devInfo.m_version = bootloader ? 768 : version;
+        ASSERT_TRUE(setModel(device.liveImage().m_devInfo, model));
+        device.liveImage().m_devInfo.m_version = bootloader ? 768 : version;
         device.m_connected = !bootloader;
 
         update.onStopPolling = [this] {
@@ -465,7 +465,7 @@ TEST_F(FirmwareUpdateTest, NothingHappensWithoutAFileOrAKnownModel)
     device.m_demo = false;
 
     start(5, 0x0306);
-    device.image().m_devInfo.m_deviceID = 7;
+    device.liveImage().m_devInfo.m_deviceID = 7;
     ui.queueFile(afmFile(firmware(5, 0x0307)));
     EXPECT_FALSE(update.update(false));
     EXPECT_EQ(ui.texts(), (std::vector<std::wstring> { kProgramFailed }));

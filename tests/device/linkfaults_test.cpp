@@ -95,8 +95,8 @@ TEST(LinkFaults, ThousandCommandsSurviveTenPercentMixedFaults)
     });
     for (int i = 0; i < 1000; ++i) {
         const std::size_t k = static_cast<std::size_t>(i) % (std::size(kBlocks) - 1);
-        device.image() = CSettingsImage();
-        device.image().m_sensorsSetup = reference.m_sensorsSetup;
+        device.liveImage() = CSettingsImage();
+        device.liveImage().m_sensorsSetup = reference.m_sensorsSetup;
         ASSERT_TRUE(device.readBlock(kBlocks[k].block)) << kBlocks[k].name << " failed at command " << i;
         const CSettingsImage& got = device.image();
         switch (k) {

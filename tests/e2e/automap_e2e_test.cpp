@@ -75,7 +75,7 @@ TEST_F(AutomapE2E, SweepsThenWritesTheComputedCurveAndRefusesWhileAutomapping)
         for (std::size_t i = 0; i < before.size(); ++i)
             ASSERT_EQ(device.image().m_setupTimes1[i], fittedCurvePoint(static_cast<int>(i)));
         // As on a fresh installation: no curve, the engine warmed, both maps empty.
-        device.image().m_setupTimes1.fill(0);
+        device.liveImage().m_setupTimes1.fill(0);
         ASSERT_TRUE(device.writeBlock(CReadBlocks::SetupTimes1));
         ASSERT_EQ(sim->send("advance 240").rfind("ok", 0), 0u);
         ASSERT_TRUE(device.clearPetrolMap());

@@ -120,7 +120,7 @@ TEST_F(DocOperationsE2E, LoadedFileReadsBackBlockByBlock)
     EXPECT_TRUE(m_device.readBlocks().has(CReadBlocks::MapAxes));
 
     // Read everything back into a fresh image: the controller holds what was sent.
-    m_device.image() = CSettingsImage();
+    m_device.liveImage() = CSettingsImage();
     ASSERT_TRUE(readAll(m_device));
     const CSettingsImage& back = m_device.image();
     EXPECT_TRUE(back.m_base == written.m_base);
@@ -183,7 +183,7 @@ TEST_F(DocOperationsE2E, OutOfRangeFileIsLoadedOnlyClampedAndOnlyWhenConfirmed)
                       1)
                 << move;
     }
-    m_device.image() = CSettingsImage();
+    m_device.liveImage() = CSettingsImage();
     ASSERT_TRUE(readAll(m_device));
     EXPECT_EQ(m_device.image().m_base.m_switchRPM, 4000);
     EXPECT_EQ(m_device.image().m_corrMap.m_injMapTable[0][0], 50);
@@ -220,7 +220,7 @@ TEST_F(DocOperationsE2E, LineThatIsNoNumberIsRefusedWithoutAQuestion)
 
 TEST_F(DocOperationsE2E, InspectionBitOfTheControllerIsKept)
 {
-    m_device.image().m_advancedSetup.m_advancedFlags |= 0x01;
+    m_device.liveImage().m_advancedSetup.m_advancedFlags |= 0x01;
     ASSERT_TRUE(m_device.writeBlock(CReadBlocks::AdvancedSetup));
     CSettingsImage file = m_device.image();
     file.m_advancedSetup.m_advancedFlags &= static_cast<uint8_t>(~0x01);
@@ -229,7 +229,7 @@ TEST_F(DocOperationsE2E, InspectionBitOfTheControllerIsKept)
 
     CDocOperations ops(m_device);
     ASSERT_TRUE(ops.loadIntoController(path));
-    m_device.image().m_advancedSetup.m_advancedFlags = 0;
+    m_device.liveImage().m_advancedSetup.m_advancedFlags = 0;
     ASSERT_TRUE(m_device.readBlock(CReadBlocks::AdvancedSetup));
     EXPECT_EQ(m_device.image().m_advancedSetup.m_advancedFlags & 0x01, 0x01);
 }
@@ -281,7 +281,7 @@ TEST_F(DocOperationsE2E, FactoryRestoreOnLpgEndsInAutoWithThePreset)
     EXPECT_EQ(fuelMode(), "auto") << m_sim.send("status");
 
     // The controller went blank, so the shipped preset followed: its 20 s delay.
-    m_device.image() = CSettingsImage();
+    m_device.liveImage() = CSettingsImage();
     ASSERT_TRUE(readAll(m_device));
     EXPECT_EQ(m_device.image().m_base.m_switchDelay, 20);
     EXPECT_EQ(m_device.image().m_mainCorr.m_mainCorr[0], 1.3);
@@ -313,7 +313,7 @@ TEST_F(DocOperationsE2E, DamagedPresetIsRefusedAndNothingWritten)
         ~Unset() { ::unsetenv("KORVANA_RUNTIME_DIR"); }
     } unset;
 
-    m_device.image() = CSettingsImage(); // as blank as a controller after the factory defaults
+    m_device.liveImage() = CSettingsImage(); // as blank as a controller after the factory defaults
     const std::string before = settingsOf(m_sim.send("dump store"));
     CDocOperations ops(m_device);
     EXPECT_FALSE(ops.writeInitialSetup());
@@ -364,7 +364,7 @@ TEST_F(DocOperationsE2E, FactoryRestoreWithPollingRunningEndsInAuto)
     m_device.session().stopPolling();
     EXPECT_EQ(fuelMode(), "auto") << m_sim.send("status");
     // The preset was written too (the controller had gone blank).
-    m_device.image() = CSettingsImage();
+    m_device.liveImage() = CSettingsImage();
     ASSERT_TRUE(readAll(m_device));
     EXPECT_EQ(m_device.image().m_base.m_switchDelay, 20);
 }

@@ -44,8 +44,8 @@ TEST(FaultsE2E, CommandsSurviveTenPercentMixedFaults)
     ASSERT_EQ(sim.send("fault mixed 0.1"), "ok fault mixed 0.100000");
     for (int i = 0; i < 200; ++i) {
         const Block& b = kBlocks[i % std::size(kBlocks)];
-        device.image() = CSettingsImage();
-        device.image().m_sensorsSetup = reference.m_sensorsSetup;
+        device.liveImage() = CSettingsImage();
+        device.liveImage().m_sensorsSetup = reference.m_sensorsSetup;
         ASSERT_TRUE(device.readBlock(b.block)) << b.name << " failed at command " << i;
         const CSettingsImage& got = device.image();
         switch (i % std::size(kBlocks)) {
@@ -66,7 +66,7 @@ TEST(FaultsE2E, SilenceFailsEachCommandInBoundedTime)
     ASSERT_TRUE(sim.start()) << sim.error();
     CLPGDevice device;
     device.link().configurePort(device.link().ports().addPath(sim.ptyPath(), "test"));
-    device.image().m_base.m_switchRPM = 1234;
+    device.liveImage().m_base.m_switchRPM = 1234;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(device.readBlock(CReadBlocks::Base));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

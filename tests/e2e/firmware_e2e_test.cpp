@@ -103,7 +103,7 @@ TEST_F(FirmwareE2E, FlashesAFullImageAndReadsTheSettingsAgain)
     CLPGDevice device(m_ports);
     ASSERT_TRUE(device.session().connectOnPort(port));
     const int switchRpm = device.image().m_base.m_switchRPM;
-    device.image().m_base.m_switchRPM = switchRpm + 700; // not written: must come back from the controller
+    device.liveImage().m_base.m_switchRPM = switchRpm + 700; // not written: must come back from the controller
 
     CFirmwareUpdate update(device);
     update.onReconnect = [&] { return device.session().connectOnPort(port); };
@@ -127,7 +127,7 @@ TEST_F(FirmwareE2E, From303To304TheLubricationSettingsAreCleared)
     const uint32_t port = addPort(sim->ptyPath());
     CLPGDevice device(m_ports);
     ASSERT_TRUE(device.session().connectOnPort(port));
-    auto& adv = device.image().m_advancedSetup;
+    auto& adv = device.liveImage().m_advancedSetup;
     adv.m_lubricationShare = 35;
     adv.m_advancedFlags2 = 0x05;
     ASSERT_TRUE(device.writeBlock(CReadBlocks::AdvancedSetup));

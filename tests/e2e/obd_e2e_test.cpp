@@ -122,7 +122,7 @@ TEST_P(ObdE2E, DetectionFindsTheBusAndReadingsFollowTheTrims)
 
     // Less LPG on every injector: the car runs lean and its trims rise.
     ASSERT_TRUE(m_device.readBlock(CReadBlocks::MainCorr));
-    for (double& corr : m_device.image().m_mainCorr.m_mainCorr)
+    for (double& corr : m_device.liveImage().m_mainCorr.m_mainCorr)
         corr -= 0.5;
     ASSERT_TRUE(m_device.writeBlock(CReadBlocks::MainCorr));
     m_sim->send("advance 150");
@@ -236,7 +236,7 @@ TEST_F(ConnectionTest, MapFromObdThroughTheController)
     ASSERT_TRUE(device.writeObdMapConfig(config));
 
     // A map that doses far too little everywhere: the car runs lean.
-    auto& table = device.image().m_corrMap.m_injMapTable;
+    auto& table = device.liveImage().m_corrMap.m_injMapTable;
     for (auto& row : table)
         row.fill(-20);
     ASSERT_TRUE(device.writeBlock(CReadBlocks::InjMap));

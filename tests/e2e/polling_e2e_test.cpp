@@ -230,7 +230,7 @@ TEST_F(PollingTest, RecordingConvertsWithTheSettingsOfEachLine)
 {
     CONNECT();
     const std::string path = m_dir + "/change.osc";
-    CSettingsImage& image = device->image();
+    CSettingsImage& image = device->liveImage();
     image.m_devInfo.m_version = 0x0306;
     image.m_sensorsSetup.m_temprEngineSensor = 0;
     image.m_sensorsSetup.m_temprLPGSensor = 0;

@@ -52,12 +52,12 @@ protected:
 
 TEST_F(SettingWriter, ReadBackNamesTheBlockTheControllerDidNotTake)
 {
-    m_device.image().m_base.m_switchDelay = 40;
+    m_device.liveImage().m_base.m_switchDelay = 40;
     CSettingWriter::Outcome ok = CSettingWriter::write(m_device, kBlockBase, false, true);
     EXPECT_TRUE(ok.ok()) << CSettingWriter::describe(ok);
 
     m_stuck = true;
-    m_device.image().m_base.m_switchDelay = 50;
+    m_device.liveImage().m_base.m_switchDelay = 50;
     const CSettingWriter::Outcome stuck = CSettingWriter::write(m_device, kBlockBase | kBlockAdv, false, true);
     EXPECT_EQ(stuck.result, CSettingWriter::Result::Mismatch);
     EXPECT_EQ(stuck.block, kBlockBase);

@@ -55,7 +55,7 @@ protected:
     void SetUp() override
     {
         doc.device().session().startDemoMode();
-        doc.device().image().m_advancedSetup.m_advancedFlags = 0;
+        doc.device().liveImage().m_advancedSetup.m_advancedFlags = 0;
         host.resize(900, 700);
     }
     template <class Page> Page* make()
@@ -76,7 +76,7 @@ protected:
 
 TEST_F(Pages, TemperatureCurveEditsWriteEveryStep)
 {
-    auto& table = doc.device().image().m_sensorsSetup.m_temprCorr;
+    auto& table = doc.device().liveImage().m_sensorsSetup.m_temprCorr;
     table.fill(0);
     table[0] = 7.8;
     table[5] = -3.6;
@@ -127,7 +127,7 @@ TEST_F(Pages, TemperatureCurveEditsWriteEveryStep)
 
 TEST_F(Pages, PressureCurveShiftsAndClamps)
 {
-    auto& table = doc.device().image().m_sensorsSetup.m_pressCorr;
+    auto& table = doc.device().liveImage().m_sensorsSetup.m_pressCorr;
     table.fill(-50);
     table[3] = 12;
     auto* page = make<CCorPressDlg>();
@@ -146,7 +146,7 @@ TEST_F(Pages, PressureCurveShiftsAndClamps)
 
 TEST_F(Pages, MapPageShowsMapsRefusesWhileAutomappingAndComputes)
 {
-    auto& image = doc.device().image();
+    auto& image = doc.device().liveImage();
     image.m_setupTimes1.fill(0);
     image.m_setupTimes1[20] = 4;
     auto* page = make<CChart2DDlg>();

@@ -79,10 +79,10 @@ TEST_F(HistoryWindow, ListsComparesAndPutsBackTheMapAlone)
     const auto originalMap = settingsStore(*m_sim).at("memory");
     // A page's two writes: a setting, then a cell of the map.
     const double tempr = device().image().m_base.m_switchTempr + 5;
-    device().image().m_base.m_switchTempr = tempr;
-    device().image().m_setupTimes1[3] += 2;
+    device().liveImage().m_base.m_switchTempr = tempr;
+    device().liveImage().m_setupTimes1[3] += 2;
     ASSERT_TRUE(CWriteSession::writeBlocks(device(), L"test", { CReadBlocks::Base, CReadBlocks::SetupTimes1 }).ok());
-    device().image().m_corrMap.m_injMapTable[5][6] += 7;
+    device().liveImage().m_corrMap.m_injMapTable[5][6] += 7;
     ASSERT_TRUE(CWriteSession::writeBlocks(device(), L"CMapArray::test", { CReadBlocks::InjMap }).ok());
     ASSERT_NE(settingsStore(*m_sim).at("memory"), originalMap);
     const auto points = m_history->store().list();

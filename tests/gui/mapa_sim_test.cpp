@@ -837,7 +837,7 @@ TEST_F(MapaObd, RunOnLpgCollectsGreyStopRestoresCalculateWrites)
     EXPECT_EQ(samples(), kept) << "nothing collected after Stop";
 
     // A cell beyond the map's range in the image shows the write and the clamp in the controller.
-    device().image().m_corrMap.m_injMapTable[0][0] = 70;
+    device().liveImage().m_corrMap.m_injMapTable[0][0] = 70;
     m_run->ui.clearShown();
     guitest::click(control(CCorRpmDlg::kBtnObdMapCalculate));
     EXPECT_TRUE(m_run->ui.shown().empty()) << (m_run->ui.shown().empty() ? "" : "shown");

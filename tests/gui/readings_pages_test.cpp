@@ -607,7 +607,7 @@ TEST(DemoReadings, LevelSensorDialog)
     CShellRun run(options);
     ASSERT_TRUE(run.start());
     CkorvanaDoc* doc = run.app().document();
-    CSensorsSetup& setup = doc->device().image().m_sensorsSetup;
+    CSensorsSetup& setup = doc->device().liveImage().m_sensorsSetup;
     {
         CSensorsDlg dialog(doc->pageContext(), run.app().mainFrame());
         ASSERT_TRUE(dialog.Create());

@@ -142,13 +142,13 @@ TEST_F(Report, SessionAgainstTheSimulator)
         const std::wstring before = CSettingsTable::text(*field, device.image()) + unit;
         const auto next = CSettingsTable::spin(*field, device.image(), -3);
         ASSERT_TRUE(next) << key;
-        CSettingsTable::setValue(*field, device.image(), *next);
+        CSettingsTable::setValue(*field, device.liveImage(), *next);
         changed.emplace_back(before, CSettingsTable::text(*field, device.image()) + unit);
     }
     ASSERT_TRUE(device.writeBlock(CReadBlocks::Base));
     for (int row = 4; row < 7; ++row)
         for (int col = 2; col < 5; ++col)
-            device.image().m_corrMap.m_injMapTable[row][col] += 5;
+            device.liveImage().m_corrMap.m_injMapTable[row][col] += 5;
     ASSERT_TRUE(device.writeBlock(CReadBlocks::InjMap));
 
     std::vector<uint16_t> codes;
@@ -219,10 +219,10 @@ TEST_F(Report, TheCarDialogReadsTheVinAndTheCarIsKeptBySerial)
 
     ASSERT_TRUE(recorder.setCar(device, car));
     // The calibration sets the reducer pressure in the image: its point keeps it for the car.
-    device.image().m_carInfo.m_reductorPress = 118;
+    device.liveImage().m_carInfo.m_reductorPress = 118;
     ASSERT_NE(recorder.point(device, "after calibration"), 0);
     car.m_carInfo.m_reductorPress = 118;
-    device.image().m_carInfo = {};
+    device.liveImage().m_carInfo = {};
     CHistoryRecorder next(m_dir + "/history.sqlite3");
     ASSERT_TRUE(next.loadCar(device));
     EXPECT_EQ(device.image().m_carInfo, car.m_carInfo);

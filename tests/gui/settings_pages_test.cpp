@@ -119,7 +119,7 @@ protected:
             read = read && device().readBlock(CReadBlocks::AdvancedSetup);
         EXPECT_TRUE(read) << f.key;
         const double value = CSettingsTable::value(f, device().image());
-        device().image() = kept;
+        device().liveImage() = kept;
         return value;
     }
     // The field as the controller can hold it: the image sent and decoded again
@@ -174,7 +174,7 @@ TEST_F(SettingsPages, SpinsStepReachTheControllerAndStopAtTheirRange)
 
         // One step up from a value inside the range; where the controller would
         // read that step back as the old value (speeds read to 100 rpm), the next one that moves.
-        CSettingsImage& image = device().image();
+        CSettingsImage& image = device().liveImage();
         CSettingsTable::setValue(*f, image, CSettingsTable::rangeMax(*f, image) - 3 * f->step);
         const double start = CSettingsTable::value(*f, image);
         ASSERT_TRUE(CSettingWriter::write(device(), f->blocks, false, false).ok());
@@ -189,7 +189,7 @@ TEST_F(SettingsPages, SpinsStepReachTheControllerAndStopAtTheirRange)
 
         // At the upper end the upper arrow is refused: field, text and controller stay.
         const double top = CSettingsTable::rangeMax(*f, device().image());
-        CSettingsTable::setValue(*f, device().image(), top);
+        CSettingsTable::setValue(*f, device().liveImage(), top);
         ASSERT_TRUE(CSettingWriter::write(device(), f->blocks, false, false).ok());
         guitest::click(spin->downButton());
         guitest::click(spin->upButton());
@@ -536,10 +536,10 @@ TEST_F(SettingsPages, CompareWithFileNamesTheChangedSettingByPageAndLabel)
     ASSERT_NE(CSettingsTable::value(*f, device().image()), before);
 
     // Two map cells and a main correction changed as well: one row for the map, its cells in a grid.
-    device().image().m_corrMap.m_injMapTable[3][4] += 5;
-    device().image().m_corrMap.m_injMapTable[7][1] -= 2;
+    device().liveImage().m_corrMap.m_injMapTable[3][4] += 5;
+    device().liveImage().m_corrMap.m_injMapTable[7][1] -= 2;
     const double corr = device().image().m_mainCorr.m_mainCorr[2];
-    device().image().m_mainCorr.m_mainCorr[2] = corr + 0.25;
+    device().liveImage().m_mainCorr.m_mainCorr[2] = corr + 0.25;
 
     std::map<std::string, std::vector<std::string>> rows; // name → key, file, controller
     QString grid;

@@ -35,8 +35,8 @@ void connectWithoutPort(CLPGDevice& device)
 {
     device.m_demo = false;
     device.m_connected = true;
-    device.image().m_devInfo.m_deviceID = 5;
-    device.image().m_devInfo.m_modelName = L"OREM 33F MOLEX";
+    device.liveImage().m_devInfo.m_deviceID = 5;
+    device.liveImage().m_devInfo.m_modelName = L"OREM 33F MOLEX";
 }
 
 void expectHandlerBox(const CScriptedInteraction& ui, const std::wstring& handler)

@@ -327,7 +327,7 @@ TEST(PageRefresh, HiddenPagesNeverShowStaleValues)
     };
     view.OnCreate();
     ASSERT_EQ(pages.size(), static_cast<std::size_t>(CkorvanaView::kButtonCount));
-    auto& divider = doc.device().image().m_base.m_sparkDivider;
+    auto& divider = doc.device().liveImage().m_base.m_sparkDivider;
     const int active = CkorvanaView::kFirstPage;
     const int hidden = CkorvanaView::kFirstPage + 4;
     ASSERT_EQ(view.multiPage()->getActiveIndex(), active);

@@ -199,7 +199,7 @@ TEST_F(View, ConsolePictureFollowsTheTankEveryFourthRefresh)
 {
     CkorvanaDoc* doc = m_run.app().document();
     doc->stopPolling();
-    CSensorsSetup& s = doc->device().image().m_sensorsSetup;
+    CSensorsSetup& s = doc->device().liveImage().m_sensorsSetup;
     s.m_fuelFull = 200;
     s.m_fuelHgw = 150;
     s.m_fuelHalf = 100;

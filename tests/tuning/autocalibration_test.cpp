@@ -171,7 +171,7 @@ TEST(Autocalibration, OutlyingFirstDifferenceIsDroppedFromTheMean)
     for (bool noAdvice : { false, true }) {
         CalibrationBench bench;
         if (noAdvice)
-            bench.device.image().m_advancedSetup.m_advancedFlags |= 0x08;
+            bench.device.liveImage().m_advancedSetup.m_advancedFlags |= 0x08;
         // Differences 0.9, 0.05 and 0.04 in the three passes, whatever the correction.
         bench.petrolTime = [](const BenchState& s, int k) {
             if (s.fuel != 3 || s.lpgSwitches < 2)
@@ -365,15 +365,15 @@ TEST(Autocalibration, ReadingsThatStopComingEndTheRunAndTheFitterIsAskedLater)
 TEST(Autocalibration, WhatWasLeftChangedIsOfferedOnlyToItsController)
 {
     CalibrationBench bench;
-    bench.device.image().m_devInfo.m_serial = L"A0001";
+    bench.device.liveImage().m_devInfo.m_serial = L"A0001";
     bench.ui.sleep(100);
     bench.ui.onSleep = nullptr;
     EXPECT_EQ(bench.run(), CalibrationOutcome::Failed);
     ASSERT_FALSE(bench.calibration.leftChanged().empty());
-    bench.device.image().m_devInfo.m_serial = L"B0002";
+    bench.device.liveImage().m_devInfo.m_serial = L"B0002";
     EXPECT_FALSE(bench.calibration.offerPutBack());
     EXPECT_TRUE(bench.ui.shown().empty());
-    bench.device.image().m_devInfo.m_serial = L"A0001";
+    bench.device.liveImage().m_devInfo.m_serial = L"A0001";
     bench.ui.queueAnswer(true);
     EXPECT_TRUE(bench.calibration.offerPutBack());
 }

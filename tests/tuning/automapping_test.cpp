@@ -116,9 +116,9 @@ TEST(Automapping, CreateShowsTheProposalThenWritesAndUndoes)
     CInteractionScope scope(ui);
     CLPGDevice device;
     device.session().startDemoMode();
-    device.image().m_advancedSetup.m_advancedFlags = 0;
-    device.image().m_setupTimes1.fill(3);
-    device.image().m_tableMask = 7;
+    device.liveImage().m_advancedSetup.m_advancedFlags = 0;
+    device.liveImage().m_setupTimes1.fill(3);
+    device.liveImage().m_tableMask = 7;
 
     std::array<uint8_t, kChartMapLength> petrol {}, lpg {};
     cover(petrol);
@@ -143,14 +143,14 @@ TEST(Automapping, CreateShowsTheProposalThenWritesAndUndoes)
     EXPECT_EQ(ui.shown()[0].text,
         L"Zbierz mapę benzynową i gazową podczas jazdy.\nBrakuje punktów mapy gazowej: 1000");
 
-    device.image().m_automapMode = 1;
+    device.liveImage().m_automapMode = 1;
     ui.clearShown();
     EXPECT_FALSE(automap.create(device, maps));
     ASSERT_EQ(ui.shown().size(), 1u);
     EXPECT_EQ(ui.shown()[0].text, L"Nie można ręcznie liczyć korekt podczas automapowania. Wyłącz automapowanie.");
     EXPECT_EQ(ui.shown()[0].icon, MsgIcon::Error);
     EXPECT_EQ(device.image().m_setupTimes1[5], 3);
-    device.image().m_automapMode = 0;
+    device.liveImage().m_automapMode = 0;
 
     putCell(petrol, 12, 50, 5.00);
     putCell(lpg, 12, 50, 5.50);
@@ -200,8 +200,8 @@ TEST(Automapping, ClearsRefusedWhileAutomappingAndTheSchedule)
     CInteractionScope scope(ui);
     CLPGDevice device;
     device.session().startDemoMode();
-    device.image().m_setupTimes1.fill(49);
-    device.image().m_setupTimes1[0] = -50;
+    device.liveImage().m_setupTimes1.fill(49);
+    device.liveImage().m_setupTimes1[0] = -50;
 
     EXPECT_TRUE(CAutomapping::incrementAll(device, 1));
     EXPECT_EQ(device.image().m_setupTimes1[3], 50);
@@ -209,7 +209,7 @@ TEST(Automapping, ClearsRefusedWhileAutomappingAndTheSchedule)
     EXPECT_TRUE(CAutomapping::incrementAll(device, 1));
     EXPECT_EQ(device.image().m_setupTimes1[3], 50);
 
-    device.image().m_automapMode = 2;
+    device.liveImage().m_automapMode = 2;
     EXPECT_FALSE(CAutomapping::clearCurve(device));
     EXPECT_FALSE(CAutomapping::clearMap(device, true));
     EXPECT_FALSE(CAutomapping::clearMap(device, false));
@@ -218,7 +218,7 @@ TEST(Automapping, ClearsRefusedWhileAutomappingAndTheSchedule)
     EXPECT_EQ(ui.shown()[1].text, L"Nie można kasować map podczas automapowania. Wyłącz automapowanie.");
     EXPECT_EQ(device.image().m_setupTimes1[3], 50);
 
-    device.image().m_automapMode = 0;
+    device.liveImage().m_automapMode = 0;
     EXPECT_TRUE(CAutomapping::clearCurve(device));
     EXPECT_EQ(device.image().m_setupTimes1, CorrCurve {});
     EXPECT_TRUE(CAutomapping::clearMap(device, true));

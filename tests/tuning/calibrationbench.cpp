@@ -65,7 +65,7 @@ CalibrationBench::CalibrationBench(int injectors)
     device.m_connected = true;
     // A controller connected and read whole, as the pages find it.
     device.readBlocks().markAll();
-    device.image().m_devInfo.m_injCount = injectors;
+    device.liveImage().m_devInfo.m_injCount = injectors;
     setStoredCorrection(1.0);
     setReducerCelsius(70);
     petrolTime = [this](const BenchState& s, int) {
@@ -106,7 +106,7 @@ void CalibrationBench::setInjConfMap(int index, uint8_t value)
 {
     std::lock_guard<std::mutex> guard(m_lock);
     m_adv[8 + static_cast<std::size_t>(index)] = value;
-    device.image().m_adv.m_injConfMap[static_cast<std::size_t>(index)] = value;
+    device.liveImage().m_adv.m_injConfMap[static_cast<std::size_t>(index)] = value;
 }
 
 void CalibrationBench::setFuelState(uint8_t state)

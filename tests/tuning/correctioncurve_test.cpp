@@ -20,7 +20,7 @@ TEST(CorrectionCurve, EditsEachCurveWithinItsLimits)
         SCOPED_TRACE(table->block);
         CLPGDevice device;
         device.session().startDemoMode();
-        const std::span<double> values = table->values(device.image());
+        const std::span<double> values = table->values(device.liveImage());
         ASSERT_GE(values.size(), 3u);
 
         std::vector<double> typed(values.size(), 0.0);

@@ -100,7 +100,7 @@ TEST(MapFromObd, CalculateAddsTheResultWithinTheMapRange)
     CInteractionScope scope(ui);
     CLPGDevice device;
     device.session().startDemoMode();
-    auto& table = device.image().m_corrMap.m_injMapTable;
+    auto& table = device.liveImage().m_corrMap.m_injMapTable;
     table[0][0] = 49;
     table[18][14] = -45;
     table[9][6] = 10;

@@ -80,7 +80,7 @@ int runAutomap(const CliContext& context, bool write, bool demo)
     CAutomapping automap;
     if (!automap.apply(device, p.newCurve))
         return kExitFailed;
-    device.image().m_setupTimes1.fill(0);
+    device.liveImage().m_setupTimes1.fill(0);
     if (!device.readBlock(CReadBlocks::SetupTimes1))
         return failed("the curve was written but could not be read back");
     if (device.image().m_setupTimes1 != p.newCurve)

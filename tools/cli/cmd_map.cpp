@@ -105,7 +105,7 @@ int mapSet(const CliContext& context, std::vector<std::string> args, bool demo)
     CWriteSession session(device, L"korvana-cli map set", CWriteSession::kUnreadAllowed);
     if (!session.require(CReadBlocks::InjMap | CReadBlocks::MapAxes))
         return writeFailed(session.finish(), device);
-    auto& map = device.image().m_corrMap;
+    auto& map = device.liveImage().m_corrMap;
     map.m_injMapTable = wanted.table;
     map.m_injTimeAxis = wanted.time;
     map.m_rpmAxis = wanted.rpm;

@@ -163,7 +163,7 @@ int cmdSet(const CliContext& context)
             std::cout << "nothing to change\n";
             return kExitOk;
         }
-        device.image() = next;
+        device.liveImage() = next;
         const CSettingWriter::Outcome outcome = CSettingWriter::write(device, blocks, restart, true);
         if (!outcome.ok())
             return writeFailed(outcome.report, device);
