@@ -25,7 +25,10 @@
 #include <app/shell/kalibracjadlg.h>
 #include <errkit/errorguard.h>
 
+#include <imagekit/imageobject.h>
+
 #include <QResizeEvent>
+#include <QTimer>
 
 #include <cstdlib>
 #include <ctime>
@@ -130,7 +133,12 @@ void CkorvanaView::createControls()
         const SButtonRow& row = kButtons[static_cast<std::size_t>(i)];
         button->m_lead = row.lead;
         button->m_extent = row.extent;
-        m_mpc->insertPage(translated(row.title), button, createPage(i, context));
+        // Only the first page shown is built before the window appears; the rest
+        // follow on the event loop (buildPagesLater) or when first asked for.
+        if (i >= kFirstPage)
+            m_mpc->insertPage(translated(row.title), button, [this, i, context] { return createPage(i, context); });
+        else
+            m_mpc->insertPage(translated(row.title), button, createPage(i, context));
     }
     m_stale.assign(static_cast<std::size_t>(kButtonCount), false);
     loadConsoleImages();
@@ -168,6 +176,14 @@ CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& co
     page->setTranslator([](const std::wstring& text) { return translate(text); });
     page->Create(m_mpc);
     return page;
+}
+
+void CkorvanaView::prefetchSkins()
+{
+    // The first page's pictures, decoded beside the start rather than in its way.
+    std::vector<std::wstring> files = CWspolneOdczytyMultiPageDlg::skinFiles();
+    files.push_back(skinPath(kConsoleFiles.front()).wstring());
+    CImageObject::prefetch(std::move(files));
 }
 
 void CkorvanaView::loadConsoleImages()
@@ -223,7 +239,7 @@ void CkorvanaView::markStale()
     if (!m_mpc)
         return;
     for (int i = 0; i < m_mpc->getPageCount(); ++i) {
-        if (auto* page = dynamic_cast<CWspolneOdczytyMultiPageDlg*>(m_mpc->getPage(i)))
+        if (auto* page = dynamic_cast<CWspolneOdczytyMultiPageDlg*>(m_mpc->getBuiltPage(i)))
             page->setStale(true);
     }
 }
@@ -275,7 +291,7 @@ void CkorvanaView::updateTexts()
     for (int i = 0; i < kButtonCount; ++i)
         m_mpc->changeTitle(i, translated(kButtons[static_cast<std::size_t>(i)].title));
     for (int i = 0; i < m_mpc->getPageCount(); ++i)
-        if (auto* page = dynamic_cast<IMultilangGUI*>(m_mpc->getPage(i)))
+        if (auto* page = dynamic_cast<IMultilangGUI*>(m_mpc->getBuiltPage(i)))
             page->updateTexts();
     updateDemoHints(true); // in the new language
 }
@@ -313,6 +329,21 @@ void CkorvanaView::onPageActivated(int index)
 bool CkorvanaView::isPageStale(int index) const
 {
     return index >= 0 && static_cast<std::size_t>(index) < m_stale.size() && m_stale[static_cast<std::size_t>(index)];
+}
+
+void CkorvanaView::buildPagesLater()
+{
+    // One page per turn of the event loop, so that input and paints get in between.
+    QTimer::singleShot(0, this, [this] {
+        if (m_mpc && m_mpc->buildPendingPages(1) > 0)
+            buildPagesLater();
+    });
+}
+
+void CkorvanaView::buildAllPages()
+{
+    if (m_mpc)
+        m_mpc->buildPendingPages(kButtonCount);
 }
 
 bool CkorvanaView::showPage(int n)

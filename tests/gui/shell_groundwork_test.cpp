@@ -326,6 +326,9 @@ TEST(PageRefresh, HiddenPagesNeverShowStaleValues)
         return page;
     };
     view.OnCreate();
+    // Before the window shows, only the buttons' pages and the first page are built.
+    ASSERT_EQ(pages.size(), static_cast<std::size_t>(CkorvanaView::kFirstPage + 1));
+    view.buildAllPages();
     ASSERT_EQ(pages.size(), static_cast<std::size_t>(CkorvanaView::kButtonCount));
     auto& divider = doc.device().image().m_base.m_sparkDivider;
     const int active = CkorvanaView::kFirstPage;
