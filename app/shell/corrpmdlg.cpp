@@ -25,6 +25,7 @@
 #include <QLabel>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -175,6 +176,8 @@ void CCorRpmDlg::OnBnClickedBtnClearMap()
     CLPGDevice& device = m_context.device;
     if (!device.isConnected())
         return;
+    const std::optional<MapValues> before = m_grid ? std::optional<MapValues>(m_grid->model().values()) : std::nullopt;
+    bool cleared = false;
     m_context.doc.runOperation(
         L"Kasowanie korekt", L"CCorRpmDlg::OnBnClickedBtnClearMap()",
         [&] {
@@ -192,9 +195,15 @@ void CCorRpmDlg::OnBnClickedBtnClearMap()
             }
             for (auto& row : device.image().m_corrMap.m_injMapTable)
                 row.fill(0.0);
+            cleared = true;
         },
         this);
     refresh();
+    // Undone like a grid edit: the whole map written back, after asking.
+    if (cleared && before && m_grid) {
+        m_grid->model().refresh();
+        m_grid->model().rememberEdit(*before);
+    }
 }
 
 void CCorRpmDlg::OnBnClickedChkNeighbours()

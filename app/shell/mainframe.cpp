@@ -25,6 +25,7 @@
 #include <app/shell/menumnemonics.h>
 #include <app/shell/settingcontrols.h>
 #include <app/shell/buttontips.h>
+#include <app/shell/chart2ddlg.h>
 #include <app/shell/corrcurvedlg.h>
 #include <app/shell/kalibracjadlg.h>
 #include <app/data/recordingpath.h>
@@ -260,13 +261,14 @@ void CMainFrame::updateCommandStates()
     const CMapArray* grid = shownMapGrid();
     const CSettingControls* fields = shownSettingControls();
     CCorrCurveDlg* curve = shownPage<CCorrCurveDlg>();
+    CChart2DDlg* chart = shownPage<CChart2DDlg>();
     const CKalibracjaDlg* corrections = shownPage<CKalibracjaDlg>();
     if (QAction* undo = commandAction(MenuCmd::kEditUndo))
         undo->setEnabled((grid && grid->canUndo()) || (fields && fields->canUndo()) || (curve && curve->canUndo())
-                         || (corrections && corrections->canUndo()));
+                         || (chart && chart->canUndo()) || (corrections && corrections->canUndo()));
     if (QAction* redo = commandAction(MenuCmd::kEditRedo))
         redo->setEnabled((grid && grid->canRedo()) || (fields && fields->canRedo()) || (curve && curve->canRedo())
-                         || (corrections && corrections->canRedo()));
+                         || (chart && chart->canRedo()) || (corrections && corrections->canRedo()));
 }
 
 template <class Page> Page* CMainFrame::shownPage() const
@@ -304,6 +306,8 @@ void CMainFrame::OnEditUndo()
         fields->undo();
     else if (CCorrCurveDlg* curve = shownPage<CCorrCurveDlg>())
         curve->undo();
+    else if (CChart2DDlg* chart = shownPage<CChart2DDlg>())
+        chart->undo();
     else if (CKalibracjaDlg* corrections = shownPage<CKalibracjaDlg>())
         corrections->undo();
 }
@@ -316,6 +320,8 @@ void CMainFrame::OnEditRedo()
         fields->redo();
     else if (CCorrCurveDlg* curve = shownPage<CCorrCurveDlg>())
         curve->redo();
+    else if (CChart2DDlg* chart = shownPage<CChart2DDlg>())
+        chart->redo();
     else if (CKalibracjaDlg* corrections = shownPage<CKalibracjaDlg>())
         corrections->redo();
 }
