@@ -144,6 +144,24 @@ bool CMainFrame::OnCreate()
     return true;
 }
 
+namespace {
+
+// The commands whose click restarts the controller (and switches it to petrol meanwhile) say so.
+struct SCommandTip {
+    int commandId;
+    const wchar_t* tip;
+};
+constexpr SCommandTip kCommandTips[] = {
+    { MenuCmd::kReadSettings, L"Otwiera plik ustawień; z podłączonym sterownikiem proponuje wpisanie go do sterownika, "
+                              L"który przełącza się przy tym na benzynę i uruchamia ponownie." },
+    { MenuCmd::kRestoreFactory, L"Wpisuje do sterownika ustawienia fabryczne, po pytaniu; sterownik przełącza się przy "
+                                L"tym na benzynę i uruchamia ponownie." },
+    { MenuCmd::kDeviceUpdate, L"Wpisuje do sterownika nowe oprogramowanie z pliku .afm, po pytaniach; na czas "
+                              L"programowania samochód przechodzi na benzynę, potem sterownik uruchamia się ponownie." },
+};
+
+} // namespace
+
 QAction* CMainFrame::addCommand(QMenu* menu, const wchar_t* text, int commandId)
 {
     QAction* action = menu->addAction(qs(translate(text)));
@@ -158,6 +176,7 @@ void CMainFrame::buildMenu()
 {
     auto popup = [this](const wchar_t* title) {
         QMenu* menu = m_menuBar->addMenu(qs(translate(title)));
+        menu->setToolTipsVisible(true);
         m_titled.push_back({ menu->menuAction(), title });
         return menu;
     };
@@ -206,6 +225,9 @@ void CMainFrame::buildMenu()
     addCommand(info, L"Aktualizacja sterownika...", MenuCmd::kDeviceUpdate);
     addCommand(info, L"Informacje", MenuCmd::kAppAbout);
     updateLanguageChecks();
+    for (const SCommandTip& t : kCommandTips)
+        if (QAction* action = commandAction(t.commandId))
+            action->setToolTip(qs(translate(t.tip)));
 
     // The pages by key: on the window, in no menu, so they work wherever the focus is.
     const auto pageKey = [this](const QList<QKeySequence>& keys, int commandId) {
@@ -366,6 +388,9 @@ void CMainFrame::updateTexts()
 {
     for (const STitled& t : m_titled)
         t.action->setText(qs(translate(t.text)));
+    for (const SCommandTip& t : kCommandTips)
+        if (QAction* action = commandAction(t.commandId))
+            action->setToolTip(qs(translate(t.tip)));
     applyAllMnemonics();
     refreshButtonTips(this);
     refreshCaption();

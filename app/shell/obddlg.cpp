@@ -5,6 +5,7 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
+#include <app/shell/buttontips.h>
 #include <app/shell/korvanadoc.h>
 #include <app/device/historyrecorder.h>
 #include <app/shell/obdadvanceddlg.h>
@@ -125,7 +126,11 @@ void CObdDlg::createControls()
     replace(kListCodes, list);
     for (int id :
         { COBD2Page::kSpinAverageCorr, COBD2Page::kSpinMaxCorr, COBD2Page::kSpinNeutral1, COBD2Page::kSpinNeutral2 })
-        replace(id, new CSpinButton(this));
+    {
+        auto* spin = new CSpinButton(this);
+        setOwnButtonTip(spin, kStepButtonTip);
+        replace(id, spin);
+    }
 }
 
 bool CObdDlg::OnInitDialog()
