@@ -90,6 +90,12 @@ void CCorRpmDlg::createControls()
     m_boxImages = new CCheckBoxImages(L"CheckBox_Selected.tif", L"CheckBox_Unselected.tif", this);
     m_boxImages->apply(m_neighbours);
     m_boxImages->apply(m_obdMap);
+    setOwnButtonTip(m_neighbours,
+        L"Powtarzane kroki Ctrl+Góra / Ctrl+Dół zmieniają też komórki wokół zaznaczonych; samo zaznaczenie niczego "
+        L"nie wpisuje do sterownika.");
+    setOwnButtonTip(m_obdMap,
+        L"Pokazuje przyciski mapowania z OBD: Start, Stop i Oblicz korekty; samo zaznaczenie niczego nie wpisuje do "
+        L"sterownika.");
 
     if (auto* clear = qobject_cast<QAbstractButton*>(findChildCtrl(this, kBtnClearMap))) {
         connect(clear, &QAbstractButton::clicked, this, [this] { OnBnClickedBtnClearMap(); });

@@ -162,6 +162,12 @@ void CKalibracjaDlg::createControls()
     }
     m_unread = new CUnreadLine(this, m_context, kShownBlocks, [this] { showCorrections(); });
     m_unread->create();
+    setOwnButtonTip(findChildCtrl(this, kPerCylinderId),
+        L"Autokalibracja przełącza wtedy cylindry na gaz po jednym i wylicza korektę każdego; samo zaznaczenie "
+        L"niczego nie wpisuje do sterownika.");
+    setOwnButtonTip(findChildCtrl(this, kOneCorrectionId),
+        L"Jedna korekta główna dla wszystkich cylindrów: strzałki przy cylindrze 1 zmieniają wszystkie i od razu "
+        L"wpisują je do sterownika; samo zaznaczenie niczego nie wpisuje.");
 }
 
 bool CKalibracjaDlg::OnInitDialog()

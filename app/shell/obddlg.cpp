@@ -131,6 +131,15 @@ void CObdDlg::createControls()
         setOwnButtonTip(spin, kStepButtonTip);
         replace(id, spin);
     }
+    // A click moves the injector to the other bank: the tip says which bank a tick means.
+    for (int i = 0; i < COBD2Page::kInjectors; ++i) {
+        setOwnButtonTip(findChildCtrl(this, COBD2Page::kChkBank1First + i),
+            L"Zaznaczony: korekty OBD tego wtryskiwacza według banku 1. Kliknięcie przenosi go do drugiego banku i od "
+            L"razu wpisuje to do sterownika.");
+        setOwnButtonTip(findChildCtrl(this, COBD2Page::kChkBank2First + i),
+            L"Zaznaczony: korekty OBD tego wtryskiwacza według banku 2. Kliknięcie przenosi go do drugiego banku i od "
+            L"razu wpisuje to do sterownika.");
+    }
 }
 
 bool CObdDlg::OnInitDialog()

@@ -283,16 +283,19 @@ TEST_F(Frame, ShortPushButtonsHaveToolTips)
 }
 
 // The buttons outside the layout tables — the window's caption buttons, the
-// picture buttons, the up-down arrows, the fuel buttons — say what a click
-// does, not only their text; every click that switches the fuel or restarts
-// the controller says so, menu commands included, as --dump-ui shows it.
+// picture buttons, the up-down arrows, the fuel buttons, every check box —
+// say what a click does, not only their text; every click that switches the
+// fuel or restarts the controller says so, menu commands included, as
+// --dump-ui shows it.
 TEST_F(Frame, PictureAndToolButtonsSayWhatAClickDoes)
 {
     CkorvanaView* view = m_run.app().view();
     const QSet<QString> kinds { QStringLiteral("QAbstractButton"), QStringLiteral("QToolButton"),
         QStringLiteral("CImageButton"), QStringLiteral("CConsoleBtn"), QStringLiteral("CCPPBtn"),
-        QStringLiteral("CSwitchToAutoBtn"), QStringLiteral("CSwitchToGasBtn"), QStringLiteral("CSwitchToPetrolBtn") };
+        QStringLiteral("CSwitchToAutoBtn"), QStringLiteral("CSwitchToGasBtn"), QStringLiteral("CSwitchToPetrolBtn"),
+        QStringLiteral("QCheckBox"), QStringLiteral("CImageCheckBox") };
     std::map<QString, QString> tipByName; // ctrl_<id> → tip, Polish
+    int boxes = 0;
     const auto check = [&](const QString& where, bool polish) {
         const QJsonObject root = QJsonDocument::fromJson(describeUi()).object();
         int seen = 0;
@@ -304,8 +307,11 @@ TEST_F(Frame, PictureAndToolButtonsSayWhatAClickDoes)
             if (!kinds.contains(cls))
                 continue;
             ++seen;
+            if (cls.endsWith(QStringLiteral("CheckBox")))
+                ++boxes;
             const QString text = w[QStringLiteral("fullText")].toString();
-            EXPECT_FALSE(tip.isEmpty()) << where.toStdString() << ": " << cls.toStdString() << " \"" << text.toStdString() << "\"";
+            EXPECT_FALSE(tip.isEmpty()) << where.toStdString() << ": " << cls.toStdString() << " \"" << text.toStdString()
+                                        << "\" " << w[QStringLiteral("name")].toString().toStdString();
             EXPECT_NE(tip, text) << where.toStdString() << ": the tip only repeats \"" << text.toStdString() << "\"";
             if (polish && cls.startsWith(QStringLiteral("CSwitchTo"))) {
                 EXPECT_TRUE(tip.startsWith(QStringLiteral("Przełącza "))) << tip.toStdString();
@@ -321,8 +327,18 @@ TEST_F(Frame, PictureAndToolButtonsSayWhatAClickDoes)
             guitest::settle();
             buttons += check(QStringLiteral("page %1").arg(page), language == 0);
         }
+        ASSERT_TRUE(view->showPage(4));
+        auto* mapa = dynamic_cast<CMapaDlg*>(view->multiPage()->getActivePage());
+        ASSERT_NE(mapa ? mapa->multiPage() : nullptr, nullptr);
+        for (int sub = 0; sub < 4; ++sub) {
+            mapa->multiPage()->activatePage(sub);
+            guitest::settle();
+            buttons += check(QStringLiteral("Mapa %1").arg(sub), language == 0);
+        }
         EXPECT_GE(buttons, 7 * 8) << "the caption, fuel and picture buttons of every page were looked at";
     }
+    // Kalibracja 2, Mapa 2D 2, OBD 16, the settings pages' boxes: twice over.
+    EXPECT_GE(boxes, 2 * 20) << "the check boxes were looked at";
 
     // The settings whose change restarts the controller: the box or the list says so (Polish, the last pass).
     int restarting = 0;
