@@ -330,10 +330,18 @@ void CCorRpmDlg::OnClickedBtnObdMapCalculate()
     CLPGDevice& device = m_context.device;
     if (m_obdMappingRunning || !device.isConnected())
         return;
+    // The map the corrections are added to, as the image holds it: what an undo writes back.
+    std::optional<MapValues> before;
+    if (m_grid) {
+        m_grid->model().refresh();
+        before = m_grid->model().values();
+    }
+    bool written = false;
     const bool ran = m_context.doc.runOperation(
         L"Oblicz korekty", L"CCorRpmDlg::OnClickedBtnObdMapCalculate()",
         [&] {
-            if (m_mapFromObd->calculate(device))
+            written = m_mapFromObd->calculate(device);
+            if (written)
                 logInfo("map", "OBD mapping: corrections written");
         },
         this);
@@ -342,4 +350,9 @@ void CCorRpmDlg::OnClickedBtnObdMapCalculate()
     // The image holds the new map even when the controller refused it.
     showMapAgain();
     updateObdButtons();
+    // Undone like a grid edit: the whole map written back, after asking. Only what the controller took.
+    if (written && before && m_grid) {
+        m_grid->model().refresh();
+        m_grid->model().rememberEdit(*before);
+    }
 }

@@ -926,6 +926,61 @@ TEST_F(MapaObd, RunOnLpgCollectsGreyStopRestoresCalculateWrites)
     expectAllAgree();
 }
 
+// "Oblicz korekty" writes the whole map: it goes onto the map's undo list,
+// and its undo, asked first like every whole-map write, puts back in the
+// controller the map the corrections were added to.
+TEST_F(MapaObd, CalculatedCorrectionsAreUndoneInTheControllerAfterAsking)
+{
+    startWithObd("lpg");
+    if (IsSkipped())
+        return;
+    // A warm engine runs in closed loop. The controller's own map, rich where
+    // it idles so the trims move, read back so the image holds what the controller holds.
+    ASSERT_EQ(m_sim->send("reducer 70"), "ok reducer 70");
+    m_sim->send("advance 3");
+    waitRecords(3);
+    ASSERT_TRUE(m_grid->model().currentCell().has_value());
+    const MapCell idle = *m_grid->model().currentCell();
+    for (int r = std::max(0, idle.row - 2); r <= std::min(kMapRows - 1, idle.row + 2); ++r)
+        for (int c = std::max(0, idle.column - 2); c <= std::min(kMapCols - 1, idle.column + 2); ++c)
+            ASSERT_EQ(m_sim->send("mapcell " + std::to_string(r) + " " + std::to_string(c) + " 30"), "ok mapcell");
+    m_sim->send("advance 2");
+    ASSERT_TRUE(device().readBlock(CReadBlocks::InjMap));
+    m_corRpm->refresh();
+    const SimMap before = simMap(*m_sim);
+    ASSERT_EQ(before.cells[idle.row][idle.column], 30);
+    expectAllAgree();
+
+    guitest::click(control(CCorRpmDlg::kBtnObdMapStart));
+    ASSERT_TRUE(m_corRpm->mapFromObd().running());
+    ASSERT_TRUE(waitFor([&] { return samples() >= 13; }));
+    guitest::click(control(CCorRpmDlg::kBtnObdMapStop));
+    ASSERT_TRUE(control(CCorRpmDlg::kBtnObdMapCalculate)->isEnabled());
+    m_run->ui.clearShown();
+    guitest::click(control(CCorRpmDlg::kBtnObdMapCalculate));
+    EXPECT_TRUE(m_run->ui.shown().empty());
+    const SimMap calculated = simMap(*m_sim);
+    ASSERT_NE(calculated.cells, before.cells) << "the trims changed the map";
+    expectAllAgree();
+    ASSERT_TRUE(m_grid->canUndo());
+
+    // Edit → Cofnij: No writes nothing and keeps the edit; Yes writes the old map back.
+    CMainFrame* frame = m_run->app().mainFrame();
+    m_run->ui.queueAnswer(false);
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(simMap(*m_sim).cells, calculated.cells);
+    ASSERT_TRUE(m_grid->canUndo());
+    m_run->ui.queueAnswer(true);
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(simMap(*m_sim).cells, before.cells);
+    expectAllAgree();
+    EXPECT_TRUE(m_grid->canRedo());
+    EXPECT_EQ(m_run->ui.unexpectedQuestions(), 0u);
+    ASSERT_EQ(m_run->ui.shown().size(), 2u) << "the two questions, nothing else";
+    for (const auto& shown : m_run->ui.shown())
+        EXPECT_NE(shown.text.find(L"cała mapa"), std::wstring::npos);
+}
+
 // While collecting, the grid shows the cell means: a step edit changes the
 // controller's map in the selection only, and the image follows the
 // controller, not the grid. After Stop the grid shows the map again, so the
