@@ -4,6 +4,7 @@
 #include <app/data/diag.h>
 #include <app/data/translate.h>
 #include <app/platform/log.h>
+#include <app/shell/buttontips.h>
 #include <app/shell/skinimage.h>
 #include <app/platform/userinteraction.h>
 #include <app/shell/consolebtn.h>
@@ -122,9 +123,13 @@ void CkorvanaView::createControls()
             break;
         case kConsoleIndex:
             action = m_consoleBtn = new CConsoleBtn(context);
+            // The picture shows the switch in the car; what a click does it does not show.
+            setOwnButtonTip(action, L"Przełącznik w samochodzie, jak go teraz widać. Dwukrotne kliknięcie otwiera "
+                                    L"ustawienia konsolki.");
             break;
         case 4:
             action = new CCPPBtn(context);
+            setOwnButtonTip(action, L"Poziom gazu w zbiorniku. Kliknięcie otwiera ustawienia czujnika poziomu gazu.");
             break;
         default:
             break;
@@ -143,7 +148,7 @@ void CkorvanaView::createControls()
     m_stale.assign(static_cast<std::size_t>(kButtonCount), false);
     loadConsoleImages();
     m_mpc->activatePage(kFirstPage);
-    updateDemoHints();
+    updateDemoHints(true);
 }
 
 CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& context)
@@ -360,9 +365,14 @@ void CkorvanaView::updateDemoHints(bool force)
     if (demo == m_demoHints && !force)
         return;
     m_demoHints = demo;
-    const QString hint = demo ? translated(L"Sterownik symulowany (tryb demo)") : QString();
-    for (QWidget* button :
-        { static_cast<QWidget*>(m_autoBtn), static_cast<QWidget*>(m_gasBtn), static_cast<QWidget*>(m_petrolBtn) })
+    // Each says which fuel its click switches the car to; in demo mode that nothing real is switched.
+    const QString hint = demo ? QStringLiteral("\n") + translated(L"Sterownik symulowany (tryb demo)") : QString();
+    const std::pair<QWidget*, const wchar_t*> buttons[] = {
+        { m_autoBtn, L"Przełącza sterownik w tryb automatyczny: silnik rusza na benzynie, a sterownik sam przechodzi na gaz." },
+        { m_gasBtn, L"Przełącza samochód na gaz." },
+        { m_petrolBtn, L"Przełącza samochód na benzynę." },
+    };
+    for (const auto& [button, tip] : buttons)
         if (button)
-            button->setToolTip(hint);
+            button->setToolTip(translated(tip) + hint);
 }

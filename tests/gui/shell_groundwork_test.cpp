@@ -230,14 +230,16 @@ TEST_F(Operation, DemoIsAlwaysVisible)
     const QString caption = m_frame->captionBar()->captionText();
     EXPECT_TRUE(caption.endsWith(QStringLiteral(" — DEMO"))) << caption.toStdString();
     for (QWidget* button : { static_cast<QWidget*>(m_view->autoButton()), static_cast<QWidget*>(m_view->gasButton()),
-             static_cast<QWidget*>(m_view->petrolButton()) })
-        EXPECT_EQ(button->toolTip(), QStringLiteral("Sterownik symulowany (tryb demo)"));
+             static_cast<QWidget*>(m_view->petrolButton()) }) {
+        EXPECT_TRUE(button->toolTip().startsWith(QStringLiteral("Przełącza "))) << "says which fuel it switches to";
+        EXPECT_TRUE(button->toolTip().endsWith(QStringLiteral("\nSterownik symulowany (tryb demo)")));
+    }
 
     // A real controller: neither.
     m_doc->device().m_demo = false;
     m_frame->refreshCaption();
     EXPECT_FALSE(m_frame->captionBar()->captionText().contains(QStringLiteral("DEMO")));
-    EXPECT_TRUE(m_view->gasButton()->toolTip().isEmpty());
+    EXPECT_EQ(m_view->gasButton()->toolTip(), QStringLiteral("Przełącza samochód na gaz."));
     m_doc->device().m_demo = true;
 }
 
