@@ -5,9 +5,12 @@
 #include <QPainter>
 #include <QString>
 
+#include <future>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -26,23 +29,82 @@ QImage decode(const std::wstring& path, int width, int height)
 
 } // namespace
 
+namespace {
+
+// Skins are read-only and many controls show the same one: each file is
+// decoded once per run and its pixels shared (a QImage copies on write).
+// A file being decoded is waited for, not decoded a second time, and a file
+// being decoded holds up no look-up of another.
+class CSkinCache {
+public:
+    using Key = std::tuple<std::wstring, int, int>;
+
+    ~CSkinCache()
+    {
+        // Joined before the entries go: a worker still decoding writes into them.
+        for (std::thread& worker : m_workers)
+            if (worker.joinable())
+                worker.join();
+    }
+
+    QImage get(const std::wstring& path, int width, int height)
+    {
+        const Key key{path, width, height};
+        std::promise<QImage> promise;
+        std::shared_future<QImage> pending;
+        {
+            const std::lock_guard guard(m_lock);
+            if (const auto found = m_decoded.find(key); found != m_decoded.end())
+                pending = found->second;
+            else
+                m_decoded.emplace(key, promise.get_future().share());
+        }
+        if (pending.valid())
+            return pending.get();
+        QImage image = decode(path, width, height);
+        promise.set_value(image);
+        // A failure is not kept: the file may appear later (a test writes it, a fitter restores it).
+        if (image.isNull()) {
+            const std::lock_guard guard(m_lock);
+            m_decoded.erase(key);
+        }
+        return image;
+    }
+
+    void prefetch(std::vector<std::wstring> paths)
+    {
+        const std::lock_guard guard(m_lock);
+        m_workers.emplace_back([this, paths = std::move(paths)] {
+            for (const std::wstring& path : paths)
+                get(path, -1, -1);
+        });
+    }
+
+private:
+    std::mutex m_lock;
+    std::map<Key, std::shared_future<QImage>> m_decoded;
+    std::vector<std::thread> m_workers;
+};
+
+CSkinCache& skinCache()
+{
+    static CSkinCache cache;
+    return cache;
+}
+
+} // namespace
+
 QImage CImageObject::shared(const std::wstring& path, int width, int height)
 {
     if (width <= 0 || height <= 0)
         width = height = -1;
-    // Skins are read-only and many controls show the same one: each file is
-    // decoded once per run and its pixels shared (a QImage copies on write).
-    static std::mutex lock;
-    static std::map<std::tuple<std::wstring, int, int>, QImage> decoded;
-    const std::lock_guard guard(lock);
-    const auto key = std::make_tuple(path, width, height);
-    if (const auto found = decoded.find(key); found != decoded.end())
-        return found->second;
-    QImage image = decode(path, width, height);
-    // A failure is not kept: the file may appear later (a test writes it, a fitter restores it).
-    if (!image.isNull())
-        decoded.emplace(key, image);
-    return image;
+    return skinCache().get(path, width, height);
+}
+
+void CImageObject::prefetch(std::vector<std::wstring> paths)
+{
+    if (!paths.empty())
+        skinCache().prefetch(std::move(paths));
 }
 
 bool CImageObject::Load(const std::wstring& path, QPainter* /*dc*/, int width, int height)

@@ -6,6 +6,7 @@
 #include <QImage>
 
 #include <string>
+#include <vector>
 
 class QPainter;
 
@@ -36,6 +37,9 @@ public:
     // The picture in path as Load would hold it, decoded once per run and
     // shared from then on. Null when the file cannot be read.
     static QImage shared(const std::wstring& path, int width = -1, int height = -1);
+    // Starts decoding these files (at their own size) on a thread of their own, so
+    // that a later shared() finds them decoded or waits only for the rest.
+    static void prefetch(std::vector<std::wstring> paths);
 
 protected:
     QImage m_image;

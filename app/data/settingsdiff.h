@@ -24,6 +24,16 @@ std::vector<std::pair<std::string, std::string>> shownSettings(const CSettingsIm
 // description, which are no settings a controller holds.
 std::vector<CSettingDifference> compareSettings(const CSettingsImage& a, const CSettingsImage& b, bool withController);
 
+// How the pages name a key of compareSettings: "Ustawienia › Temperatura
+// przełączenia" (translated), and the unit the page shows beside a value that
+// does not carry its own (the table's spins carry theirs). An empty name when
+// no page names the key.
+struct CShownSettingName {
+    std::wstring name;
+    std::wstring unit;
+};
+CShownSettingName shownSettingName(const std::string& key);
+
 // A settings file read for comparing: besides what the reader takes, the four
 // advanced-setup keys a file may carry (loading leaves them to the live image).
 bool readSettingsForComparison(const std::string& path, CSettingsImage& image);

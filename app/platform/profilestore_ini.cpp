@@ -107,6 +107,10 @@ bool CProfileStore::writeString(const std::string& key, const std::string& value
     if (file.empty())
         return false;
     Sections sections = load(file);
+    // The same value again is not a change: the file is not rewritten, as each rewrite waits for the disk.
+    if (const auto s = sections.find(key); s != sections.end())
+        if (const auto v = s->second.find(value); v != s->second.end() && v->second == text)
+            return true;
     sections[key][value] = text;
     return save(file, sections);
 }

@@ -25,7 +25,8 @@ constexpr STip kTips[] = {
     { L"Kalibracja", L"Uruchamia autokalibrację na wolnych obrotach; wyliczone korekty główne są wpisywane do sterownika." },
     { L"Zatrzymaj", L"Przerywa autokalibrację i przywraca w sterowniku ustawienia sprzed niej." },
     { L"Porównaj", L"Pokazuje różnice między wybranymi punktami przywracania; niczego nie wpisuje." },
-    { L"Przywróć…", L"Wpisuje do sterownika wybrane grupy ustawień z tego punktu, po pytaniu." },
+    { L"Przywróć…", L"Wpisuje do sterownika wybrane grupy ustawień z tego punktu, po pytaniu; sterownik przełącza się "
+                   L"przy tym na benzynę i uruchamia ponownie." },
     { L"Ponów", L"Szuka sterownika ponownie na wszystkich portach." },
     { L"Odczytaj VIN", L"Odczytuje numer VIN samochodu przez OBD; niczego nie wpisuje." },
     { L"Odczytaj ponownie", L"Odczytuje ze sterownika bloki, których nie udało się odczytać; niczego nie wpisuje." },
@@ -53,13 +54,15 @@ void refreshButtonTips(QWidget* root)
 {
     if (!root)
         return;
-    const auto buttons = root->findChildren<QAbstractButton*>();
-    for (QAbstractButton* button : buttons) {
+    const auto widgets = root->findChildren<QWidget*>();
+    for (QWidget* button : widgets) {
         const QVariant own = button->property("tipSource");
         if (own.isValid()) {
             button->setToolTip(QString::fromStdWString(translate(own.toString().toStdWString())));
             continue;
         }
+        if (!qobject_cast<QAbstractButton*>(button))
+            continue;
         const QVariant source = button->property("sourceText");
         if (!source.isValid())
             continue;

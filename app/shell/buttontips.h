@@ -15,3 +15,6 @@ std::wstring buttonTip(const std::wstring& text);
 void refreshButtonTips(QWidget* root);
 // A tip of this button's own (untranslated), kept across language changes.
 void setOwnButtonTip(QWidget* button, const wchar_t* tip);
+
+// The tip of an up-down pair beside a value that is written at once.
+inline constexpr const wchar_t* kStepButtonTip = L"Zmienia wartość obok o jeden krok i od razu wpisuje ją do sterownika.";

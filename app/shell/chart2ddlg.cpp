@@ -10,6 +10,7 @@
 #include <app/platform/userinteraction.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/unreadline.h>
+#include <app/tuning/correctioncurve.h>
 #include <basectrls/ctrlid.h>
 #include <gradctrls/charts/timecorrchart.h>
 
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -208,6 +210,60 @@ void CChart2DDlg::onTimer()
     CMapPage::onTimer();
 }
 
+CBlockUndo& CChart2DDlg::undoStack()
+{
+    if (!m_undo) {
+        // Point i lies at petrol time 1.0 + 0.5 × i ms.
+        auto describe = [](std::size_t i, double v) {
+            char text[64];
+            std::snprintf(text, sizeof text, " %g: %.0f %%", 1.0 + 0.5 * static_cast<double>(i), v);
+            const std::string tail = text;
+            return translate(L"Korekty") + L", " + translate(L"Czas [ms]") + std::wstring(tail.begin(), tail.end());
+        };
+        m_undo = std::make_unique<CBlockUndo>(
+            m_context.device, correctioncurve::undoTable(correctioncurve::automapping(), describe));
+    }
+    return *m_undo;
+}
+
+bool CChart2DDlg::canUndo()
+{
+    return undoStack().canUndo();
+}
+
+bool CChart2DDlg::canRedo()
+{
+    return undoStack().canRedo();
+}
+
+void CChart2DDlg::undo()
+{
+    if (!m_chart || !m_chart->curveShown() || m_context.doc.refuseWhileBusy(this))
+        return;
+    undoStack().undo();
+    refresh();
+}
+
+void CChart2DDlg::redo()
+{
+    if (!m_chart || !m_chart->curveShown() || m_context.doc.refuseWhileBusy(this))
+        return;
+    undoStack().redo();
+    refresh();
+}
+
+template <class Edit> bool CChart2DDlg::editCurve(const wchar_t* operation, const wchar_t* handler, Edit run)
+{
+    return m_context.doc.runOperation(
+        operation, handler,
+        [&] {
+            undoStack().begin();
+            if (run())
+                undoStack().commit();
+        },
+        this);
+}
+
 void CChart2DDlg::OnBtnCreate()
 {
     CLPGDevice& device = m_context.device;
@@ -217,12 +273,15 @@ void CChart2DDlg::OnBtnCreate()
         L"Obliczanie korekt", L"CChart2DDlg::OnBtnCreate()",
         [&] {
             logInfo("automap", "computing the correction from the maps");
-            m_automap.create(device, m_maps, [this](const CAutomapProposal& proposal) {
+            undoStack().begin();
+            const bool written = m_automap.create(device, m_maps, [this](const CAutomapProposal& proposal) {
                 if (!m_chart)
                     return;
                 m_chart->setProposal(vectorOf(proposal.newCurve));
                 m_chart->repaint();
             });
+            if (written)
+                undoStack().commit();
         },
         this);
     if (m_chart)
@@ -233,25 +292,24 @@ void CChart2DDlg::OnBtnCreate()
 
 void CChart2DDlg::OnBtnUndo()
 {
-    m_context.doc.runOperation(
-        L"Przywrócenie poprzedniego stanu", L"CChart2DDlg::OnBtnUndo()",
-        [&] {
-            if (m_automap.undo(m_context.device))
-                logInfo("automap", "the previous curve is back");
-        },
-        this);
+    editCurve(L"Przywrócenie poprzedniego stanu", L"CChart2DDlg::OnBtnUndo()", [&] {
+        if (!m_automap.undo(m_context.device))
+            return false;
+        logInfo("automap", "the previous curve is back");
+        return true;
+    });
     refresh();
 }
 
 void CChart2DDlg::OnBnClickedBtnClearCorr()
 {
-    m_context.doc.runOperation(
-        L"Kasowanie korekt", L"CChart2DDlg::OnBnClickedBtnClearCorr()",
-        [&] {
-            if (CAutomapping::clearCurve(m_context.device) && m_chart)
-                m_chart->clearCurve();
-        },
-        this);
+    editCurve(L"Kasowanie korekt", L"CChart2DDlg::OnBnClickedBtnClearCorr()", [&] {
+        if (!CAutomapping::clearCurve(m_context.device))
+            return false;
+        if (m_chart)
+            m_chart->clearCurve();
+        return true;
+    });
     refresh();
 }
 
@@ -273,15 +331,12 @@ void CChart2DDlg::onCorrChanged()
         refresh(); // nothing is changed without a controller
         return;
     }
-    const bool ran = m_context.doc.runOperation(
-        L"Zapis ustawień", L"CChart2DDlg::onCorrChanged()",
-        [&] {
-            CorrCurve values {};
-            const std::vector<double> shown = m_chart->values();
-            std::copy_n(shown.begin(), std::min(shown.size(), values.size()), values.begin());
-            CAutomapping::writeCurve(m_context.device, values);
-        },
-        this);
+    const bool ran = editCurve(L"Zapis ustawień", L"CChart2DDlg::onCorrChanged()", [&] {
+        CorrCurve values {};
+        const std::vector<double> shown = m_chart->values();
+        std::copy_n(shown.begin(), std::min(shown.size(), values.size()), values.begin());
+        return CAutomapping::writeCurve(m_context.device, values);
+    });
     if (!ran)
         refresh(); // refused: the chart shows what the image holds
 }
@@ -290,8 +345,7 @@ void CChart2DDlg::onIncrementAll(int step)
 {
     if (m_chart && !m_chart->curveShown())
         return;
-    m_context.doc.runOperation(
-        L"Zapis ustawień", L"CChart2DDlg::onIncrementAll()",
-        [&] { CAutomapping::incrementAll(m_context.device, step); }, this);
+    editCurve(L"Zapis ustawień", L"CChart2DDlg::onIncrementAll()",
+              [&] { return CAutomapping::incrementAll(m_context.device, step); });
     refresh();
 }

@@ -9,6 +9,9 @@
 
 #include <app/shell/mappage.h>
 #include <app/tuning/automapping.h>
+#include <app/tuning/blockundo.h>
+
+#include <memory>
 
 class CTimeCorrChart;
 class QComboBox;
@@ -49,6 +52,13 @@ public:
     void onCorrChanged();
     void onIncrementAll(int step);
 
+    // Edit → Cofnij / Przywróć: the curve's edits of this session, each read
+    // again from the controller first, like the other correction curves.
+    bool canUndo();
+    bool canRedo();
+    void undo();
+    void redo();
+
 protected:
     std::span<const SCtrlLayout> layoutTable() const override;
     void createControls() override;
@@ -59,10 +69,14 @@ private:
     void fillCombo();
     void setLegend();
     void updateUndo();
+    CBlockUndo& undoStack();
+    // One curve edit: run changes the curve; it is kept for undo once written.
+    template <class Edit> bool editCurve(const wchar_t* operation, const wchar_t* handler, Edit run);
 
     CTimeCorrChart* m_chart = nullptr;
     QComboBox* m_combo = nullptr;
     QLineEdit* m_kmLeft = nullptr;
     CAutomapping m_automap;
+    std::unique_ptr<CBlockUndo> m_undo;
     uint64_t m_lastSequence = 0;
 };

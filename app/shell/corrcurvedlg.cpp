@@ -124,27 +124,14 @@ std::span<const double> CCorrCurveDlg::table() const
 CBlockUndo& CCorrCurveDlg::undoStack()
 {
     if (!m_undo) {
-        CBlockUndo::Table t;
-        t.block = m_page.table().block;
-        t.get = [this](const CLPGDevice&) {
-            const std::span<const double> values = table();
-            return CBlockUndo::Values(values.begin(), values.end());
-        };
-        t.set = [this](CLPGDevice& device, const CBlockUndo::Values& values) {
-            device.changeImage([&](CSettingsImage& image) {
-                const std::span<double> stored = m_page.table().values(image);
-                std::copy_n(values.begin(), std::min(values.size(), stored.size()), stored.begin());
-            });
-        };
-        t.describe = [this](std::size_t i, double v) {
+        auto describe = [this](std::size_t i, double v) {
             const std::vector<CCurveEditModel::Point>& points = m_chart->model().points();
             char text[64];
             std::snprintf(text, sizeof text, " %g: %.0f %%", i < points.size() ? points[i].x : 0.0, v);
             const std::string tail = text;
             return translate(m_page.chartText) + L", " + translate(m_page.xCaption) + std::wstring(tail.begin(), tail.end());
         };
-        t.handler = m_page.className;
-        m_undo = std::make_unique<CBlockUndo>(m_context.device, std::move(t));
+        m_undo = std::make_unique<CBlockUndo>(m_context.device, correctioncurve::undoTable(m_page.table(), describe));
     }
     return *m_undo;
 }

@@ -2,6 +2,7 @@
 #include <app/shell/correctionspin.h>
 
 #include <QResizeEvent>
+#include <QEvent>
 #include <QToolButton>
 #include <QWheelEvent>
 
@@ -37,4 +38,13 @@ void CCorrectionSpin::wheelEvent(QWheelEvent* event)
     if (steps != 0 && isEnabled())
         emit deltaPos(-steps);
     event->accept();
+}
+
+bool CCorrectionSpin::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTipChange) {
+        m_up->setToolTip(toolTip());
+        m_down->setToolTip(toolTip());
+    }
+    return QWidget::event(event);
 }

@@ -22,6 +22,8 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // The pair's tip is each arrow's: the arrows are what the pointer rests on.
+    bool event(QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
 private:

@@ -25,6 +25,7 @@
 #include <QLabel>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -89,6 +90,12 @@ void CCorRpmDlg::createControls()
     m_boxImages = new CCheckBoxImages(L"CheckBox_Selected.tif", L"CheckBox_Unselected.tif", this);
     m_boxImages->apply(m_neighbours);
     m_boxImages->apply(m_obdMap);
+    setOwnButtonTip(m_neighbours,
+        L"Powtarzane kroki Ctrl+Góra / Ctrl+Dół zmieniają też komórki wokół zaznaczonych; samo zaznaczenie niczego "
+        L"nie wpisuje do sterownika.");
+    setOwnButtonTip(m_obdMap,
+        L"Pokazuje przyciski mapowania z OBD: Start, Stop i Oblicz korekty; samo zaznaczenie niczego nie wpisuje do "
+        L"sterownika.");
 
     if (auto* clear = qobject_cast<QAbstractButton*>(findChildCtrl(this, kBtnClearMap))) {
         connect(clear, &QAbstractButton::clicked, this, [this] { OnBnClickedBtnClearMap(); });
@@ -175,6 +182,8 @@ void CCorRpmDlg::OnBnClickedBtnClearMap()
     CLPGDevice& device = m_context.device;
     if (!device.isConnected())
         return;
+    const std::optional<MapValues> before = m_grid ? std::optional<MapValues>(m_grid->model().values()) : std::nullopt;
+    bool cleared = false;
     m_context.doc.runOperation(
         L"Kasowanie korekt", L"CCorRpmDlg::OnBnClickedBtnClearMap()",
         [&] {
@@ -194,9 +203,15 @@ void CCorRpmDlg::OnBnClickedBtnClearMap()
                 for (auto& row : image.m_corrMap.m_injMapTable)
                     row.fill(0.0);
             });
+            cleared = true;
         },
         this);
     refresh();
+    // Undone like a grid edit: the whole map written back, after asking.
+    if (cleared && before && m_grid) {
+        m_grid->model().refresh();
+        m_grid->model().rememberEdit(*before);
+    }
 }
 
 void CCorRpmDlg::OnBnClickedChkNeighbours()
@@ -317,10 +332,18 @@ void CCorRpmDlg::OnClickedBtnObdMapCalculate()
     CLPGDevice& device = m_context.device;
     if (m_obdMappingRunning || !device.isConnected())
         return;
+    // The map the corrections are added to, as the image holds it: what an undo writes back.
+    std::optional<MapValues> before;
+    if (m_grid) {
+        m_grid->model().refresh();
+        before = m_grid->model().values();
+    }
+    bool written = false;
     const bool ran = m_context.doc.runOperation(
         L"Oblicz korekty", L"CCorRpmDlg::OnClickedBtnObdMapCalculate()",
         [&] {
-            if (m_mapFromObd->calculate(device))
+            written = m_mapFromObd->calculate(device);
+            if (written)
                 logInfo("map", "OBD mapping: corrections written");
         },
         this);
@@ -329,4 +352,9 @@ void CCorRpmDlg::OnClickedBtnObdMapCalculate()
     // The image holds the new map even when the controller refused it.
     showMapAgain();
     updateObdButtons();
+    // Undone like a grid edit: the whole map written back, after asking. Only what the controller took.
+    if (written && before && m_grid) {
+        m_grid->model().refresh();
+        m_grid->model().rememberEdit(*before);
+    }
 }

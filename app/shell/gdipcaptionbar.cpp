@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <app/shell/gdipcaptionbar.h>
+#include <app/shell/buttontips.h>
 #include <gradctrls/dialogs/paintedtext.h>
 
 #include <basectrls/ctrlid.h>
@@ -88,6 +89,10 @@ CGDIpCaptionBar::CGDIpCaptionBar(QWidget* parent)
     setCtrlId(m_minimise, kIdMinimise);
     setCtrlId(m_maximise, kIdMaximise);
     setCtrlId(m_close, kIdClose);
+    // Drawn glyphs only: the tips say what each does.
+    setOwnButtonTip(m_minimise, L"Minimalizuje okno.");
+    setOwnButtonTip(m_maximise, L"Powiększa okno na cały ekran albo przywraca jego rozmiar.");
+    setOwnButtonTip(m_close, L"Zamyka program.");
     connect(m_minimise, &QAbstractButton::clicked, this, [this] { window()->showMinimized(); });
     connect(m_maximise, &QAbstractButton::clicked, this, [this] { toggleMaximized(); });
     connect(m_close, &QAbstractButton::clicked, this, [this] { window()->close(); });

@@ -16,6 +16,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QPushButton>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QPainter>
@@ -442,6 +443,12 @@ void CHistoriaDlg::onRestore()
         boxes.push_back(box);
     }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &groups);
+    // OK is the write itself: it says what it writes and that the controller restarts.
+    if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))
+        ok->setToolTip(translated(L"Wpisuje zaznaczone grupy do sterownika, który przełącza się przy tym na benzynę i "
+                                  L"uruchamia ponownie."));
+    if (QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel))
+        cancel->setToolTip(translated(L"Zamyka okno; niczego nie wpisuje."));
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, &groups, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &groups, &QDialog::reject);

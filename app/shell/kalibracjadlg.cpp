@@ -6,6 +6,7 @@
 #include <app/shell/korvanadoc.h>
 #include <app/shell/qtinteraction.h>
 #include <app/shell/unreadline.h>
+#include <app/shell/buttontips.h>
 #include <app/shell/correctionspin.h>
 #include <basectrls/ctrlid.h>
 #include <basectrls/extedit.h>
@@ -154,6 +155,7 @@ void CKalibracjaDlg::createControls()
         m_labels[static_cast<std::size_t>(i)] = findChildCtrl(this, kFirstLabelId + i);
         m_edits[static_cast<std::size_t>(i)] = qobject_cast<CExtEdit*>(findChildCtrl(this, kFirstEditId + i));
         auto* spin = new CCorrectionSpin(this);
+        setOwnButtonTip(spin, kStepButtonTip);
         setCtrlId(spin, kFirstSpinId + i);
         spin->setGeometry(
             CPageLayout::duToPixels(kColumnX[i / 4] + 172, kFirstRowY + (i % 4) * kRowStep, 22, kRowHeight));
@@ -162,6 +164,12 @@ void CKalibracjaDlg::createControls()
     }
     m_unread = new CUnreadLine(this, m_context, kShownBlocks, [this] { showCorrections(); });
     m_unread->create();
+    setOwnButtonTip(findChildCtrl(this, kPerCylinderId),
+        L"Autokalibracja przełącza wtedy cylindry na gaz po jednym i wylicza korektę każdego; samo zaznaczenie "
+        L"niczego nie wpisuje do sterownika.");
+    setOwnButtonTip(findChildCtrl(this, kOneCorrectionId),
+        L"Jedna korekta główna dla wszystkich cylindrów: strzałki przy cylindrze 1 zmieniają wszystkie i od razu "
+        L"wpisują je do sterownika; samo zaznaczenie niczego nie wpisuje.");
 }
 
 bool CKalibracjaDlg::OnInitDialog()

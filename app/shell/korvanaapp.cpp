@@ -49,6 +49,7 @@ bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
         return false;
     // The controls take their pictures from where the program found its data.
     CGDIpGaugeDisplay::setPath((programDir() / "Skins").wstring() + L"/");
+    CkorvanaView::prefetchSkins();
     // 3. The framework's own start: names that window systems group the windows by.
     QCoreApplication::setOrganizationName(QString::fromLatin1(kProfileKey));
     QCoreApplication::setApplicationName(QStringLiteral("korvana"));
@@ -89,6 +90,7 @@ bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
     if (m_options.page)
         m_view->showPage(*m_options.page);
     if (m_options.subPage) {
+        m_view->buildAllPages();
         if (auto* mapa = m_view->findChild<CMapaDlg*>(); mapa && mapa->multiPage())
             mapa->multiPage()->activatePage(*m_options.subPage);
     }
@@ -105,7 +107,10 @@ bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
         });
     // A mark for start-up timing: posted events, the window's first paint
     // among them, are handled before a zero timer fires.
-    QTimer::singleShot(0, m_frame.get(), [] { logInfo("gui", "first window shown"); });
+    QTimer::singleShot(0, m_frame.get(), [this] {
+        logInfo("gui", "first window shown");
+        m_view->buildPagesLater();
+    });
     return true;
 }
 
@@ -163,6 +168,9 @@ void CkorvanaApp::takeScreenshotAndQuit()
         }
     }
     if (!m_options.dumpUi.empty()) {
+        // The description is of the whole window, however soon it is asked for.
+        if (m_view)
+            m_view->buildAllPages();
         const QByteArray json = describeUi();
         if (replaceFile(m_options.dumpUi, std::string_view(json.constData(), static_cast<std::size_t>(json.size())))
             != FileReplaceResult::Saved) {

@@ -4,6 +4,7 @@
 #include <app/data/diag.h>
 #include <app/data/translate.h>
 #include <app/platform/log.h>
+#include <app/shell/buttontips.h>
 #include <app/shell/skinimage.h>
 #include <app/platform/userinteraction.h>
 #include <app/shell/consolebtn.h>
@@ -25,7 +26,10 @@
 #include <app/shell/kalibracjadlg.h>
 #include <errkit/errorguard.h>
 
+#include <imagekit/imageobject.h>
+
 #include <QResizeEvent>
+#include <QTimer>
 
 #include <cstdlib>
 #include <ctime>
@@ -119,9 +123,13 @@ void CkorvanaView::createControls()
             break;
         case kConsoleIndex:
             action = m_consoleBtn = new CConsoleBtn(context);
+            // The picture shows the switch in the car; what a click does it does not show.
+            setOwnButtonTip(action, L"Przełącznik w samochodzie, jak go teraz widać. Dwukrotne kliknięcie otwiera "
+                                    L"ustawienia konsolki.");
             break;
         case 4:
             action = new CCPPBtn(context);
+            setOwnButtonTip(action, L"Poziom gazu w zbiorniku. Kliknięcie otwiera ustawienia czujnika poziomu gazu.");
             break;
         default:
             break;
@@ -130,12 +138,17 @@ void CkorvanaView::createControls()
         const SButtonRow& row = kButtons[static_cast<std::size_t>(i)];
         button->m_lead = row.lead;
         button->m_extent = row.extent;
-        m_mpc->insertPage(translated(row.title), button, createPage(i, context));
+        // Only the first page shown is built before the window appears; the rest
+        // follow on the event loop (buildPagesLater) or when first asked for.
+        if (i >= kFirstPage)
+            m_mpc->insertPage(translated(row.title), button, [this, i, context] { return createPage(i, context); });
+        else
+            m_mpc->insertPage(translated(row.title), button, createPage(i, context));
     }
     m_stale.assign(static_cast<std::size_t>(kButtonCount), false);
     loadConsoleImages();
     m_mpc->activatePage(kFirstPage);
-    updateDemoHints();
+    updateDemoHints(true);
 }
 
 CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& context)
@@ -168,6 +181,14 @@ CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& co
     page->setTranslator([](const std::wstring& text) { return translate(text); });
     page->Create(m_mpc);
     return page;
+}
+
+void CkorvanaView::prefetchSkins()
+{
+    // The first page's pictures, decoded beside the start rather than in its way.
+    std::vector<std::wstring> files = CWspolneOdczytyMultiPageDlg::skinFiles();
+    files.push_back(skinPath(kConsoleFiles.front()).wstring());
+    CImageObject::prefetch(std::move(files));
 }
 
 void CkorvanaView::loadConsoleImages()
@@ -223,7 +244,7 @@ void CkorvanaView::markStale()
     if (!m_mpc)
         return;
     for (int i = 0; i < m_mpc->getPageCount(); ++i) {
-        if (auto* page = dynamic_cast<CWspolneOdczytyMultiPageDlg*>(m_mpc->getPage(i)))
+        if (auto* page = dynamic_cast<CWspolneOdczytyMultiPageDlg*>(m_mpc->getBuiltPage(i)))
             page->setStale(true);
     }
 }
@@ -275,7 +296,7 @@ void CkorvanaView::updateTexts()
     for (int i = 0; i < kButtonCount; ++i)
         m_mpc->changeTitle(i, translated(kButtons[static_cast<std::size_t>(i)].title));
     for (int i = 0; i < m_mpc->getPageCount(); ++i)
-        if (auto* page = dynamic_cast<IMultilangGUI*>(m_mpc->getPage(i)))
+        if (auto* page = dynamic_cast<IMultilangGUI*>(m_mpc->getBuiltPage(i)))
             page->updateTexts();
     updateDemoHints(true); // in the new language
 }
@@ -315,6 +336,21 @@ bool CkorvanaView::isPageStale(int index) const
     return index >= 0 && static_cast<std::size_t>(index) < m_stale.size() && m_stale[static_cast<std::size_t>(index)];
 }
 
+void CkorvanaView::buildPagesLater()
+{
+    // One page per turn of the event loop, so that input and paints get in between.
+    QTimer::singleShot(0, this, [this] {
+        if (m_mpc && m_mpc->buildPendingPages(1) > 0)
+            buildPagesLater();
+    });
+}
+
+void CkorvanaView::buildAllPages()
+{
+    if (m_mpc)
+        m_mpc->buildPendingPages(kButtonCount);
+}
+
 bool CkorvanaView::showPage(int n)
 {
     if (!m_mpc || n < 0 || n >= kPageCount)
@@ -329,9 +365,14 @@ void CkorvanaView::updateDemoHints(bool force)
     if (demo == m_demoHints && !force)
         return;
     m_demoHints = demo;
-    const QString hint = demo ? translated(L"Sterownik symulowany (tryb demo)") : QString();
-    for (QWidget* button :
-        { static_cast<QWidget*>(m_autoBtn), static_cast<QWidget*>(m_gasBtn), static_cast<QWidget*>(m_petrolBtn) })
+    // Each says which fuel its click switches the car to; in demo mode that nothing real is switched.
+    const QString hint = demo ? QStringLiteral("\n") + translated(L"Sterownik symulowany (tryb demo)") : QString();
+    const std::pair<QWidget*, const wchar_t*> buttons[] = {
+        { m_autoBtn, L"Przełącza sterownik w tryb automatyczny: silnik rusza na benzynie, a sterownik sam przechodzi na gaz." },
+        { m_gasBtn, L"Przełącza samochód na gaz." },
+        { m_petrolBtn, L"Przełącza samochód na benzynę." },
+    };
+    for (const auto& [button, tip] : buttons)
         if (button)
-            button->setToolTip(hint);
+            button->setToolTip(translated(tip) + hint);
 }

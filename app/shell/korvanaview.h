@@ -72,6 +72,12 @@ public:
     bool isPageStale(int index) const;
     // Shows page n of the seven (0 Odczyty … 6 Info); false for another n.
     bool showPage(int n);
+    // The pages not shown yet are built after the window appears: one per turn of
+    // the event loop from buildPagesLater, all at once from buildAllPages.
+    void buildPagesLater();
+    // Starts decoding the pictures the first page shows; call once the skins' folder is set.
+    static void prefetchSkins();
+    void buildAllPages();
     // The fuel buttons' tool tips say so while the controller is simulated.
     void updateDemoHints(bool force = false);
 

@@ -25,6 +25,7 @@
 #include <app/shell/menumnemonics.h>
 #include <app/shell/settingcontrols.h>
 #include <app/shell/buttontips.h>
+#include <app/shell/chart2ddlg.h>
 #include <app/shell/corrcurvedlg.h>
 #include <app/shell/kalibracjadlg.h>
 #include <app/data/recordingpath.h>
@@ -143,6 +144,24 @@ bool CMainFrame::OnCreate()
     return true;
 }
 
+namespace {
+
+// The commands whose click restarts the controller (and switches it to petrol meanwhile) say so.
+struct SCommandTip {
+    int commandId;
+    const wchar_t* tip;
+};
+constexpr SCommandTip kCommandTips[] = {
+    { MenuCmd::kReadSettings, L"Otwiera plik ustawień; z podłączonym sterownikiem proponuje wpisanie go do sterownika, "
+                              L"który przełącza się przy tym na benzynę i uruchamia ponownie." },
+    { MenuCmd::kRestoreFactory, L"Wpisuje do sterownika ustawienia fabryczne, po pytaniu; sterownik przełącza się przy "
+                                L"tym na benzynę i uruchamia ponownie." },
+    { MenuCmd::kDeviceUpdate, L"Wpisuje do sterownika nowe oprogramowanie z pliku .afm, po pytaniach; na czas "
+                              L"programowania samochód przechodzi na benzynę, potem sterownik uruchamia się ponownie." },
+};
+
+} // namespace
+
 QAction* CMainFrame::addCommand(QMenu* menu, const wchar_t* text, int commandId)
 {
     QAction* action = menu->addAction(qs(translate(text)));
@@ -157,6 +176,7 @@ void CMainFrame::buildMenu()
 {
     auto popup = [this](const wchar_t* title) {
         QMenu* menu = m_menuBar->addMenu(qs(translate(title)));
+        menu->setToolTipsVisible(true);
         m_titled.push_back({ menu->menuAction(), title });
         return menu;
     };
@@ -205,6 +225,9 @@ void CMainFrame::buildMenu()
     addCommand(info, L"Aktualizacja sterownika...", MenuCmd::kDeviceUpdate);
     addCommand(info, L"Informacje", MenuCmd::kAppAbout);
     updateLanguageChecks();
+    for (const SCommandTip& t : kCommandTips)
+        if (QAction* action = commandAction(t.commandId))
+            action->setToolTip(qs(translate(t.tip)));
 
     // The pages by key: on the window, in no menu, so they work wherever the focus is.
     const auto pageKey = [this](const QList<QKeySequence>& keys, int commandId) {
@@ -260,13 +283,14 @@ void CMainFrame::updateCommandStates()
     const CMapArray* grid = shownMapGrid();
     const CSettingControls* fields = shownSettingControls();
     CCorrCurveDlg* curve = shownPage<CCorrCurveDlg>();
+    CChart2DDlg* chart = shownPage<CChart2DDlg>();
     const CKalibracjaDlg* corrections = shownPage<CKalibracjaDlg>();
     if (QAction* undo = commandAction(MenuCmd::kEditUndo))
         undo->setEnabled((grid && grid->canUndo()) || (fields && fields->canUndo()) || (curve && curve->canUndo())
-                         || (corrections && corrections->canUndo()));
+                         || (chart && chart->canUndo()) || (corrections && corrections->canUndo()));
     if (QAction* redo = commandAction(MenuCmd::kEditRedo))
         redo->setEnabled((grid && grid->canRedo()) || (fields && fields->canRedo()) || (curve && curve->canRedo())
-                         || (corrections && corrections->canRedo()));
+                         || (chart && chart->canRedo()) || (corrections && corrections->canRedo()));
 }
 
 template <class Page> Page* CMainFrame::shownPage() const
@@ -304,6 +328,8 @@ void CMainFrame::OnEditUndo()
         fields->undo();
     else if (CCorrCurveDlg* curve = shownPage<CCorrCurveDlg>())
         curve->undo();
+    else if (CChart2DDlg* chart = shownPage<CChart2DDlg>())
+        chart->undo();
     else if (CKalibracjaDlg* corrections = shownPage<CKalibracjaDlg>())
         corrections->undo();
 }
@@ -316,6 +342,8 @@ void CMainFrame::OnEditRedo()
         fields->redo();
     else if (CCorrCurveDlg* curve = shownPage<CCorrCurveDlg>())
         curve->redo();
+    else if (CChart2DDlg* chart = shownPage<CChart2DDlg>())
+        chart->redo();
     else if (CKalibracjaDlg* corrections = shownPage<CKalibracjaDlg>())
         corrections->redo();
 }
@@ -360,6 +388,9 @@ void CMainFrame::updateTexts()
 {
     for (const STitled& t : m_titled)
         t.action->setText(qs(translate(t.text)));
+    for (const SCommandTip& t : kCommandTips)
+        if (QAction* action = commandAction(t.commandId))
+            action->setToolTip(qs(translate(t.tip)));
     applyAllMnemonics();
     refreshButtonTips(this);
     refreshCaption();

@@ -5,6 +5,7 @@
 #include <app/device/lpgdevice.h>
 #include <app/platform/log.h>
 #include <app/platform/userinteraction.h>
+#include <app/shell/buttontips.h>
 #include <app/shell/korvanadoc.h>
 #include <app/device/historyrecorder.h>
 #include <app/shell/obdadvanceddlg.h>
@@ -125,7 +126,20 @@ void CObdDlg::createControls()
     replace(kListCodes, list);
     for (int id :
         { COBD2Page::kSpinAverageCorr, COBD2Page::kSpinMaxCorr, COBD2Page::kSpinNeutral1, COBD2Page::kSpinNeutral2 })
-        replace(id, new CSpinButton(this));
+    {
+        auto* spin = new CSpinButton(this);
+        setOwnButtonTip(spin, kStepButtonTip);
+        replace(id, spin);
+    }
+    // A click moves the injector to the other bank: the tip says which bank a tick means.
+    for (int i = 0; i < COBD2Page::kInjectors; ++i) {
+        setOwnButtonTip(findChildCtrl(this, COBD2Page::kChkBank1First + i),
+            L"Zaznaczony: korekty OBD tego wtryskiwacza według banku 1. Kliknięcie przenosi go do drugiego banku i od "
+            L"razu wpisuje to do sterownika.");
+        setOwnButtonTip(findChildCtrl(this, COBD2Page::kChkBank2First + i),
+            L"Zaznaczony: korekty OBD tego wtryskiwacza według banku 2. Kliknięcie przenosi go do drugiego banku i od "
+            L"razu wpisuje to do sterownika.");
+    }
 }
 
 bool CObdDlg::OnInitDialog()

@@ -100,6 +100,30 @@ const SRecorderButton kRecorder[] = {
     { Dlg::kOpenId, L"Otwórz", L"Btn_open.tif", kRecLeft + 3 * (kBtn + 4), kBarsTop + kBtnH + 6, kBtn, kBtnH },
 };
 
+// What a click does, which the picture alone does not say.
+struct SRecorderTip {
+    int id;
+    const wchar_t* tip;
+};
+const SRecorderTip kRecorderTips[] = {
+    { Dlg::kStartId, L"Czyści wykres i zaczyna go od nowa odczytami na żywo." },
+    { Dlg::kStopId, L"Zatrzymuje wykres i kończy nagrywanie albo odtwarzanie; odczyty ze sterownika trwają dalej." },
+    { Dlg::kRecordId, L"Nagrywa odczyty do wybranego pliku .osc." },
+    { Dlg::kPlayId, L"Odtwarza ostatni zapis odczytów albo wybrany plik .osc." },
+    { Dlg::kPrevId, L"Przesuwa wykres wstecz." },
+    { Dlg::kPauseId, L"Wstrzymuje wykres albo odtwarzanie; ponowne kliknięcie wznawia." },
+    { Dlg::kNextId, L"Przesuwa wykres do przodu." },
+    { Dlg::kOpenId, L"Otwiera zapis odczytów (.osc) i go odtwarza." },
+};
+
+const wchar_t* recorderTip(int id)
+{
+    for (const SRecorderTip& t : kRecorderTips)
+        if (t.id == id)
+            return t.tip;
+    return L"";
+}
+
 // The bars of each cylinder: petrol dark red, LPG green.
 const QColor kPetrolBar(0x96, 0x00, 0x00);
 const QColor kLpgBar(0x00, 0x50, 0x00);
@@ -230,9 +254,8 @@ void COdczytyDlg::createControls()
     }
     for (const SRecorderButton& entry : kRecorder) {
         auto* button = new CImageButton(this);
-        const QString text = qs(translate(entry.text));
-        button->setText(text);
-        button->setToolTip(text);
+        button->setText(qs(translate(entry.text)));
+        setOwnButtonTip(button, recorderTip(entry.id));
         if (entry.skin)
             button->loadSkin(entry.skin);
         button->setGeometry(CPageLayout::duToPixels(entry.x, entry.y, entry.cx, entry.cy));
@@ -960,7 +983,7 @@ void COdczytyDlg::updateTexts()
     for (const SRecorderButton& entry : kRecorder)
         if (auto* button = qobject_cast<QAbstractButton*>(findChildCtrl(this, entry.id))) {
             button->setText(qs(translate(entry.text)));
-            button->setToolTip(button->text());
+            setOwnButtonTip(button, recorderTip(entry.id));
         }
     if (auto* csv = qobject_cast<QAbstractButton*>(findChildCtrl(this, kExportCsvId)))
         csv->setText(qs(translate(L"Eksport CSV")));

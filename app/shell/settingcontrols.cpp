@@ -30,6 +30,9 @@
 
 namespace {
 
+const wchar_t* const kRestartTip
+    = L"Przy tej zmianie sterownik przełącza się na benzynę i uruchamia ponownie.";
+
 constexpr int kLeft = 8;
 constexpr int kTop = 8;
 // Translated labels run long, and so do the value lists' items; numbers are
@@ -178,12 +181,15 @@ void CSettingControls::updateTexts()
             label->setText(translatedText(f->label));
             label->setToolTip(range);
         }
+        // A change that restarts the controller says so before the click.
+        const QString restart = f->restart ? QStringLiteral("\n") + translatedText(kRestartTip) : QString();
         if (auto it = m_boxes.find(f->controlId); it != m_boxes.end()) {
             it->second->setText(translatedText(f->label));
-            it->second->setToolTip(QString::fromStdWString(translate(L"Kliknięcie włącza lub wyłącza; zmiana jest od razu wpisywana do sterownika.")));
+            it->second->setToolTip(QString::fromStdWString(translate(L"Kliknięcie włącza lub wyłącza; zmiana jest od razu wpisywana do sterownika."))
+                                   + restart);
         }
         if (auto it = m_lists.find(f->controlId); it != m_lists.end())
-            it->second->setToolTip(range);
+            it->second->setToolTip(range + restart);
         if (auto it = m_lists.find(f->controlId); it != m_lists.end()) {
             std::vector<CStrValueCmbBox::Item> items;
             for (const CSettingItem& item : f->items)

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <app/shell/settingsdiffdlg.h>
 
-#include <app/data/settingfields.h>
 #include <app/data/translate.h>
 #include <basectrls/ctrlid.h>
 
@@ -11,7 +10,6 @@
 #include <QTableWidget>
 
 #include <algorithm>
-#include <optional>
 #include <utility>
 
 namespace {
@@ -43,44 +41,13 @@ std::pair<QStringList, QStringList> gridKeys(const std::vector<std::tuple<QStrin
     return { rowKeys, columnKeys };
 }
 
-// The tables a page shows point by point: "Kalibracja › Korekty główne 3" and its unit.
-std::optional<std::pair<QString, QString>> indexedName(const std::string& key)
-{
-    struct SIndexed {
-        const char* prefix;
-        const wchar_t* page;
-        const wchar_t* label;
-        const char* suffix; // after the label, before the point's number
-        int firstNumber;    // the number the key's first index is shown as
-        const char* unit;
-    };
-    static constexpr SIndexed kTables[] = {
-        { "m_mainCorr.m_mainCorr[", L"Kalibracja", L"Korekty główne", "", 1, "ms" },
-        { "m_setupTimes1[", L"Mapa", L"Korekty", "", 0, "%" },
-        { "m_setupTimes2[", L"Mapa", L"Korekty", " (2)", 0, "%" },
-    };
-    const QString separator = QStringLiteral(" › ");
-    for (const SIndexed& t : kTables) {
-        const std::string prefix = t.prefix;
-        if (key.rfind(prefix, 0) != 0 || key.back() != ']')
-            continue;
-        bool ok = false;
-        const int index = QString::fromStdString(key.substr(prefix.size(), key.size() - prefix.size() - 1)).toInt(&ok);
-        if (!ok)
-            continue;
-        return std::make_pair(translated(t.page) + separator + translated(t.label) + QString::fromLatin1(t.suffix)
-                                  + QStringLiteral(" ") + QString::number(index + t.firstNumber),
-                              QString::fromLatin1(t.unit));
-    }
-    return std::nullopt;
-}
-
-// A value as the page shows it: with the unit of a table point.
+// A value as the page shows it: with the unit of a value that does not carry its own.
 QString shownValue(const std::string& key, const std::string& value)
 {
     const QString text = QString::fromStdString(value);
-    if (const auto indexed = indexedName(key); indexed && !indexed->second.isEmpty() && !text.isEmpty())
-        return text + QStringLiteral(" ") + indexed->second;
+    const CShownSettingName name = shownSettingName(key);
+    if (!name.unit.empty() && !text.isEmpty())
+        return text + QStringLiteral(" ") + QString::fromStdWString(name.unit);
     return text;
 }
 
@@ -88,20 +55,8 @@ QString shownValue(const std::string& key, const std::string& value)
 // knows a setting by; the file's key where no page shows it.
 QString shownName(const std::string& key)
 {
-    const QString separator = QStringLiteral(" › ");
-    if (const CSettingField* f = CSettingsTable::find(key)) {
-        QString label = translated(f->label).trimmed();
-        while (label.endsWith(QLatin1Char(':')))
-            label.chop(1);
-        return translated(f->page == SettingsPage::Settings ? L"Ustawienia" : L"Zaawansowane") + separator + label;
-    }
-    if (const auto indexed = indexedName(key))
-        return indexed->first;
-    if (key.rfind("m_carInfo.", 0) == 0)
-        return translated(L"Samochód") + separator + QString::fromStdString(key.substr(10));
-    if (key.rfind("m_devInfo.", 0) == 0)
-        return translated(L"Info") + separator + QString::fromStdString(key.substr(10));
-    return QString::fromStdString(key);
+    const CShownSettingName name = shownSettingName(key);
+    return name.name.empty() ? QString::fromStdString(key) : QString::fromStdWString(name.name);
 }
 
 // A map cell's key, "m_injMapTable[ROW][RPM]": the row (2 … 20) and the rpm column label.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <app/shell/spinbutton.h>
 
+#include <QEvent>
 #include <QToolButton>
 
 CSpinButton::CSpinButton(QWidget* parent)
@@ -21,4 +22,13 @@ void CSpinButton::resizeEvent(QResizeEvent*)
     const int half = height() / 2;
     m_up->setGeometry(0, 0, width(), half);
     m_down->setGeometry(0, half, width(), height() - half);
+}
+
+bool CSpinButton::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTipChange) {
+        m_up->setToolTip(toolTip());
+        m_down->setToolTip(toolTip());
+    }
+    return QWidget::event(event);
 }

@@ -21,6 +21,8 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // The pair's tip is each arrow's: the arrows are what the pointer rests on.
+    bool event(QEvent* event) override;
 
 private:
     QToolButton* m_up;

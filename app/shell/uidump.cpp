@@ -153,6 +153,9 @@ QJsonArray describeMenus()
             a.insert(QStringLiteral("shortcut"), action->shortcut().toString(QKeySequence::PortableText));
             a.insert(QStringLiteral("checkable"), action->isCheckable());
             a.insert(QStringLiteral("checked"), action->isChecked());
+            // Only a tip of its own: Qt's default repeats the text.
+            const QString tip = action->toolTip();
+            a.insert(QStringLiteral("toolTip"), tip == QString(action->text()).remove(QLatin1Char('&')) ? QString() : tip);
             const QActionGroup* group = action->actionGroup();
             if (group && group->isExclusive()) {
                 const int number = groups.try_emplace(group, static_cast<int>(groups.size()) + 1).first->second;

@@ -133,12 +133,20 @@ bool CWspolneOdczytyMultiPageDlg::OnInitDialog()
     return true;
 }
 
+std::vector<std::wstring> CWspolneOdczytyMultiPageDlg::skinFiles()
+{
+    // The dial first: it is the largest.
+    const std::wstring skins = CGDIpInjectorStateDisplay::getPath();
+    return { CGDIpGaugeDisplay::getPath() + L"Gauge.tif", skins + L"Injector_Green.tif", skins + L"Injector_Red.tif",
+        skins + L"Injector_White.tif" };
+}
+
 void CWspolneOdczytyMultiPageDlg::setUpInjectors()
 {
     const std::wstring skins = CGDIpInjectorStateDisplay::getPath();
+    const std::vector<std::wstring> files = skinFiles();
     // Each picture only when the one before it loaded.
-    const bool loaded = m_injGreen.Load(skins + L"Injector_Green.tif") && m_injRed.Load(skins + L"Injector_Red.tif")
-        && m_injWhite.Load(skins + L"Injector_White.tif");
+    const bool loaded = m_injGreen.Load(files[1]) && m_injRed.Load(files[2]) && m_injWhite.Load(files[3]);
     for (std::size_t i = 0; i < 8; ++i) {
         m_petrol[i]->valueText()->setText(QString());
         m_lpg[i]->valueText()->setText(QString());
@@ -178,8 +186,9 @@ void CWspolneOdczytyMultiPageDlg::setUpInjectors()
 void CWspolneOdczytyMultiPageDlg::setUpGauges()
 {
     CImageObject& dial = sharedGauge();
-    if (!dial.IsLoaded() && !dial.Load(CGDIpGaugeDisplay::getPath() + L"Gauge.tif")) {
-        logInfo("gui", "gauge picture missing: " + toUtf8(CGDIpGaugeDisplay::getPath() + L"Gauge.tif"));
+    const std::wstring file = skinFiles().front();
+    if (!dial.IsLoaded() && !dial.Load(file)) {
+        logInfo("gui", "gauge picture missing: " + toUtf8(file));
         return;
     }
     CGDIpGaugeDisplay* rpm = m_gauges[0];

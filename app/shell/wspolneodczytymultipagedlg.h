@@ -32,6 +32,8 @@
 #include <imagekit/imageobject.h>
 
 #include <array>
+#include <string>
+#include <vector>
 #include <cstdint>
 
 class CGDIpGaugeDisplay;
@@ -46,6 +48,9 @@ class CWspolneOdczytyMultiPageDlg : public CGDIpMultiPageDialog, public ITimerBa
     Q_OBJECT
 public:
     // Column titles.
+    // The pictures every readings panel shows, as full paths: the dial, then the injectors.
+    static std::vector<std::wstring> skinFiles();
+
     static constexpr int kPetrolTitleId = 1021;
     static constexpr int kLpgTitleId = 1022;
     // Injector displays of cylinders 1 … 8.

@@ -70,4 +70,25 @@ bool clear(CLPGDevice& device, const CCurveTable& table)
     return write(device, table, zeros);
 }
 
+CBlockUndo::Table undoTable(const CCurveTable& table, std::function<std::wstring(std::size_t, double)> describe)
+{
+    CBlockUndo::Table t;
+    t.block = table.block;
+    const auto values = table.values;
+    t.get = [table](const CLPGDevice& device) {
+        const std::span<const double> held = table.read(device.image());
+        return CBlockUndo::Values(held.begin(), held.end());
+    };
+    const bool setupTimes = table.block == CReadBlocks::SetupTimes1;
+    t.set = [values, setupTimes](CLPGDevice& device, const CBlockUndo::Values& wanted) {
+        const std::span<double> stored = values(device.liveImage());
+        std::copy_n(wanted.begin(), std::min(wanted.size(), stored.size()), stored.begin());
+        if (setupTimes)
+            device.liveImage().m_tableMask = 0; // the curve goes whole, as its edits write it
+    };
+    t.describe = std::move(describe);
+    t.handler = table.writer;
+    return t;
+}
+
 } // namespace correctioncurve

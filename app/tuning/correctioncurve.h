@@ -8,8 +8,11 @@
 
 #include <app/data/readblocks.h>
 #include <app/data/settingsimage.h>
+#include <app/tuning/blockundo.h>
 
+#include <functional>
 #include <span>
+#include <string>
 
 class CLPGDevice;
 
@@ -41,5 +44,9 @@ bool write(CLPGDevice& device, const CCurveTable& table, std::span<const double>
 bool shift(CLPGDevice& device, const CCurveTable& table, int step);
 // Every value 0, then written.
 bool clear(CLPGDevice& device, const CCurveTable& table);
+
+// The curve as an undo list sees it: its values in the image, written by the
+// table's writer; describe names point i holding v ("Korekta temperatury, 40: 5 %").
+CBlockUndo::Table undoTable(const CCurveTable& table, std::function<std::wstring(std::size_t, double)> describe);
 
 } // namespace correctioncurve

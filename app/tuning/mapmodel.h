@@ -128,6 +128,11 @@ public:
     // controller no longer holds what the edit left.
     bool canUndo() const { return !m_undo.empty(); }
     bool canRedo() const { return !m_redo.empty(); }
+    // An edit of the whole map made beside the grid ("Kasuj korekty"), once
+    // the controller took it and refresh() shows it: kept like the grid's own.
+    void rememberEdit(const MapValues& before) { remember(before); }
+    // The cells as the grid shows them.
+    const MapValues& values() const { return m_value; }
     WriteOutcome undo();
     WriteOutcome redo();
 
@@ -176,6 +181,8 @@ private:
     void remember(const MapValues& before);
     void push(const EditRecord& edit);
     WriteOutcome replayAxes(const EditRecord& edit, bool forward);
+    // The first cell the controller holds other than expected: "5 ms, 3000 obr/min: 33 %".
+    std::wstring heldCell(const MapValues& expected) const;
     WriteOutcome replay(std::vector<EditRecord>& from, std::vector<EditRecord>& to, bool forward);
 
     bool connected() const;

@@ -181,7 +181,8 @@ CMapModel::WriteOutcome CMapModel::replay(std::vector<EditRecord>& from, std::ve
         if (m_value != expected) {
             logInfo("map", forward ? "redo refused: the controller's map changed" : "undo refused: the controller's map changed");
             from.pop_back();
-            userInteraction().message(translate(forward ? kRedoRefused : kUndoRefused), L"KORVANA", MsgIcon::Error);
+            userInteraction().message(translate(forward ? kRedoRefused : kUndoRefused) + L"\n" + heldCell(expected),
+                                      L"KORVANA", MsgIcon::Error);
             return WriteOutcome::Refused;
         }
     } else if (m_value != expected) {
@@ -194,6 +195,16 @@ CMapModel::WriteOutcome CMapModel::replay(std::vector<EditRecord>& from, std::ve
         to.push_back(edit);
     }
     return outcome;
+}
+
+std::wstring CMapModel::heldCell(const MapValues& expected) const
+{
+    for (int r = 0; r < kMapRows; ++r)
+        for (int c = 0; c < kMapCols; ++c)
+            if (m_value[c][r] != expected[c][r])
+                return ascii(timeText(m_time[r])) + L" ms, " + ascii(rpmText(m_rpm[c])) + L" " + translate(L"obr/min")
+                    + L": " + std::to_wstring(m_value[c][r]) + L" %";
+    return {};
 }
 
 CMapModel::WriteOutcome CMapModel::replayAxes(const EditRecord& edit, bool forward)

@@ -31,7 +31,8 @@ CGDIpMultiPageCtrl::~CGDIpMultiPageCtrl()
 {
     // Pages must not call back into a half-destroyed owner while Qt deletes them.
     for (CGDIpMultiPageDialog* page : m_pages)
-        page->setMPC(nullptr, page->getIndex());
+        if (page)
+            page->setMPC(nullptr, page->getIndex());
     for (IMultiPageButton* button : m_buttons)
         button->setMPC(nullptr);
 }
@@ -40,12 +41,9 @@ void CGDIpMultiPageCtrl::insertPage(const QString& title, IMultiPageButton* butt
 {
     if (!button || !page)
         return;
-    button->create(title, IMultiPageButton::kStyleChild | IMultiPageButton::kStyleVisible
-                       | IMultiPageButton::kStyleTabStop,
-                   QRect(), this, m_buttonFont, -1);
-    button->setMPC(this);
-    m_buttons.push_back(button);
+    addButton(title, button);
     m_pages.push_back(page);
+    m_builders.emplace_back();
     const int index = static_cast<int>(m_pages.size()) - 1;
     page->setMPC(this, index);
     if (page->parentWidget() != this || page->isWindow())
@@ -65,6 +63,65 @@ void CGDIpMultiPageCtrl::insertPage(const QString& title, IMultiPageButton* butt
     page->v_show(true);
 }
 
+IMultiPageButton* CGDIpMultiPageCtrl::addButton(const QString& title, IMultiPageButton* button)
+{
+    button->create(title, IMultiPageButton::kStyleChild | IMultiPageButton::kStyleVisible
+                       | IMultiPageButton::kStyleTabStop,
+                   QRect(), this, m_buttonFont, -1);
+    button->setMPC(this);
+    m_buttons.push_back(button);
+    return button;
+}
+
+void CGDIpMultiPageCtrl::insertPage(const QString& title, IMultiPageButton* button, PageBuilder build)
+{
+    if (!button || !build)
+        return;
+    addButton(title, button);
+    button->selected(false);
+    m_pages.push_back(nullptr);
+    m_builders.push_back(std::move(build));
+    recalcLayout();
+}
+
+CGDIpMultiPageDialog* CGDIpMultiPageCtrl::buildPage(size_t index) const
+{
+    if (m_pages[index] || !m_builders[index])
+        return m_pages[index];
+    // Taken out first: a builder that looks its own page up must not build it twice.
+    const PageBuilder build = std::move(m_builders[index]);
+    m_builders[index] = nullptr;
+    CGDIpMultiPageDialog* page = build();
+    if (!page)
+        return nullptr;
+    auto* self = const_cast<CGDIpMultiPageCtrl*>(this);
+    page->setMPC(self, static_cast<int>(index));
+    if (page->parentWidget() != this || page->isWindow())
+        page->setParent(self, Qt::Widget);
+    page->init();
+    page->v_show(false);
+    page->v_move(m_pageArea, false);
+    m_pages[index] = page;
+    return page;
+}
+
+int CGDIpMultiPageCtrl::buildPendingPages(int limit)
+{
+    int built = 0;
+    for (size_t i = 0; i < m_pages.size() && built < limit; ++i)
+        if (!m_pages[i] && m_builders[i] && buildPage(i))
+            ++built;
+    return built;
+}
+
+bool CGDIpMultiPageCtrl::hasPendingPages() const
+{
+    for (size_t i = 0; i < m_pages.size(); ++i)
+        if (!m_pages[i] && m_builders[i])
+            return true;
+    return false;
+}
+
 void CGDIpMultiPageCtrl::activatePage(int index)
 {
     if (index >= 0 && index < getPageCount())
@@ -77,7 +134,9 @@ void CGDIpMultiPageCtrl::activatePage(IMultiPageButton* button)
     if (it == m_buttons.end())
         return;
     const int index = static_cast<int>(it - m_buttons.begin());
-    CGDIpMultiPageDialog* page = m_pages[static_cast<size_t>(index)];
+    CGDIpMultiPageDialog* page = buildPage(static_cast<size_t>(index));
+    if (!page)
+        return;
     CGDIpMultiPageDialog* active = getActivePage();
     const auto visibleButtons = std::count_if(m_buttons.begin(), m_buttons.end(),
                                               [](IMultiPageButton* b) { return b->isWindowVisible(); });
@@ -115,6 +174,11 @@ CGDIpMultiPageDialog* CGDIpMultiPageCtrl::getActivePage() const
 }
 
 CGDIpMultiPageDialog* CGDIpMultiPageCtrl::getPage(int index) const
+{
+    return index >= 0 && index < getPageCount() ? buildPage(static_cast<size_t>(index)) : nullptr;
+}
+
+CGDIpMultiPageDialog* CGDIpMultiPageCtrl::getBuiltPage(int index) const
 {
     return index >= 0 && index < getPageCount() ? m_pages[static_cast<size_t>(index)] : nullptr;
 }
@@ -174,7 +238,8 @@ void CGDIpMultiPageCtrl::recalcLayout()
 
     m_pageArea = QRect(QPoint(2 * gap + columnWidth, gap), QPoint(w - gap - 1, h - gap - 1));
     for (CGDIpMultiPageDialog* page : m_pages)
-        page->v_move(m_pageArea, page->v_isVisible());
+        if (page)
+            page->v_move(m_pageArea, page->v_isVisible());
     recalcBackground(rect());
     update();
 }

@@ -21,6 +21,7 @@
 #include <QColor>
 #include <QRectF>
 
+#include <functional>
 #include <vector>
 
 class CGDIpMultiPageDialog;
@@ -47,12 +48,22 @@ public:
 
     // Adds a button with its page and makes that page the active one.
     void insertPage(const QString& title, IMultiPageButton* button, CGDIpMultiPageDialog* page);
+    // Adds a button whose page is built when it is first needed: shown, asked
+    // for by getPage, or built by buildPendingPages. The active page stays.
+    using PageBuilder = std::function<CGDIpMultiPageDialog*()>;
+    void insertPage(const QString& title, IMultiPageButton* button, PageBuilder build);
+    // Builds up to `limit` pages not built yet, in order; returns how many it built.
+    int buildPendingPages(int limit);
+    bool hasPendingPages() const;
     // Nothing for an index outside the pages.
     void activatePage(int index);
     void activatePage(IMultiPageButton* button) override;
     CGDIpMultiPageDialog* getActivePage() const;
     int getActiveIndex() const { return m_active; }
+    // Builds the page first when it was inserted to be built later.
     CGDIpMultiPageDialog* getPage(int index) const;
+    // The page only if it is built already: for work that a page built later does anyway.
+    CGDIpMultiPageDialog* getBuiltPage(int index) const;
     IMultiPageButton* getButton(int index) const;
     int getPageCount() const { return static_cast<int>(m_pages.size()); }
     // Nothing for an index outside the pages.
@@ -70,6 +81,8 @@ public:
     void recalcLayout();
 
 protected:
+    CGDIpMultiPageDialog* buildPage(size_t index) const;
+    IMultiPageButton* addButton(const QString& title, IMultiPageButton* button);
     // Rebuilds the background rectangles for the client rectangle; overrides
     // call the base first and append their own.
     virtual void recalcBackground(const QRect& client);
@@ -79,7 +92,10 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
     std::vector<IMultiPageButton*> m_buttons;
-    std::vector<CGDIpMultiPageDialog*> m_pages;
+    // A page still to be built is null here, with its builder beside it.
+    // Building one is not a change anyone outside can see, so const look-ups may do it.
+    mutable std::vector<CGDIpMultiPageDialog*> m_pages;
+    mutable std::vector<PageBuilder> m_builders;
     std::vector<SBackgroundRect> m_background;
     CBackgroundCache m_backgroundCache;
     int m_active = -1;

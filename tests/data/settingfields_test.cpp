@@ -9,10 +9,15 @@
 #include <app/data/workingtime.h>
 #include <app/tuning/settingscheck.h>
 #include <app/data/settingsdiff.h>
+#include <app/data/settingsfile.h>
+#include <app/data/settingsio.h>
+#include <errkit/utf8.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <set>
 
@@ -497,6 +502,52 @@ TEST(SettingsComparison, KeyByKeyInThePagesUnits)
     EXPECT_EQ(flags[0].key, "m_base.m_flags:0x40");
     EXPECT_EQ(flags[1].key, "m_base.m_flags");
     EXPECT_EQ(flags[1].b, std::to_string(c.m_base.m_flags));
+}
+
+TEST(SettingsComparison, EveryDifferenceNamedByItsPage)
+{
+    // Every line of a file changed: texts get a letter, bytes every bit, other numbers one more.
+    const CSettingsImage a;
+    std::string templ = (std::filesystem::temp_directory_path() / "korvana-diffnames-XXXXXX").string();
+    const std::string path = std::string(::mkdtemp(templ.data())) + "/changed.settings";
+    {
+        CSettingsFile file;
+        ASSERT_TRUE(file.open(path, true));
+        for (const auto& [key, value] : settingsLines(a)) {
+            std::wstring changed = value + L"X";
+            if (CSettingsFile::isNumber(value)) {
+                const double v = CSettingsFile::parseNumber(value);
+                const bool byte = v >= 0 && v <= 255 && std::trunc(v) == v;
+                const std::string number
+                    = CSettingsFile::formatNumber(byte ? static_cast<double>(static_cast<int>(v) ^ 0xFF) : v + 1);
+                changed.assign(number.begin(), number.end());
+            }
+            file.writeString(key, changed);
+        }
+        ASSERT_TRUE(file.commit());
+    }
+    CSettingsImage b;
+    ASSERT_TRUE(readSettingsForComparison(path, b));
+    const auto differences = compareSettings(a, b, false);
+    std::set<std::string> members;
+    for (const auto& d : differences) {
+        members.insert(d.key.substr(0, d.key.find(':')));
+        const CShownSettingName name = shownSettingName(d.key);
+        EXPECT_NE(name.name.find(L" \u203A "), std::wstring::npos) << d.key << " has no page and label";
+    }
+    for (const auto& [key, value] : settingsLines(a)) {
+        if (key != L"m_timeStamp") {
+            EXPECT_EQ(members.count(toUtf8(key)), 1u) << toUtf8(key) << " did not differ";
+        }
+    }
+
+    // Boxes of the other dialogs are told apart by their bit; units where the page shows one.
+    EXPECT_EQ(shownSettingName("m_base.m_flags:0x04").name, L"Ustawienia konsolki \u203A Sygnał buzzera ciągły");
+    EXPECT_EQ(shownSettingName("m_sensorsSetup.m_fuelHgw").name, L"Czujnik poziomu gazu \u203A 3/4");
+    EXPECT_EQ(shownSettingName("m_adv.m_injConfMap[2]").name, L"Odczyty \u203A Wyjście wtryskiwacza 3");
+    EXPECT_EQ(shownSettingName("m_base.m_rpmSignalLevel").unit, L"V");
+    EXPECT_EQ(shownSettingName("m_mainCorr.m_mainCorr[0]").unit, L"ms");
+    EXPECT_TRUE(shownSettingName("m_base.m_switchRPM").unit.empty()) << "its value carries the unit";
 }
 
 TEST(InfoTexts, WorkingTimeAndInspection)

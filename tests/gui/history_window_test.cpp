@@ -21,6 +21,8 @@
 
 #include <simprocess.h>
 
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QAbstractButton>
 #include <QMenuBar>
 #include <QTableWidget>
@@ -140,6 +142,18 @@ TEST_F(HistoryWindow, ListsComparesAndPutsBackTheMapAlone)
 
     // The first point's map alone goes back, after the confirmation that names the cell.
     dialog.selectPoints({ points[0].id });
+    // "Przywróć…" asks for the groups first; its OK says the controller restarts, Cancel that nothing is written.
+    QString okTip, cancelTip;
+    shelltest::onNextModal([&](QWidget* modal) {
+        if (auto* box = modal->findChild<QDialogButtonBox*>()) {
+            okTip = box->button(QDialogButtonBox::Ok)->toolTip();
+            cancelTip = box->button(QDialogButtonBox::Cancel)->toolTip();
+        }
+        modal->close();
+    });
+    guitest::click(qobject_cast<QAbstractButton*>(guitest::findById(&dialog, CHistoriaDlg::kRestoreId)));
+    EXPECT_TRUE(okTip.contains(QStringLiteral("uruchamia ponownie"))) << okTip.toStdString();
+    EXPECT_TRUE(cancelTip.contains(QStringLiteral("niczego nie wpisuje"))) << cancelTip.toStdString();
     uint32_t mask = 0;
     bool obd = false;
     ASSERT_TRUE(historyGroupBlocks("map", mask, obd));

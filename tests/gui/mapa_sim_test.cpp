@@ -16,6 +16,7 @@
 #include <app/shell/corrpmdlg.h>
 #include <app/shell/cortempdlg.h>
 #include <gradctrls/charts/corrchart.h>
+#include <gradctrls/charts/timecorrchart.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
 #include <app/shell/korvanaview.h>
@@ -308,8 +309,10 @@ TEST_F(MapaPage, UndoIsRefusedWhenTheControllerNoLongerHoldsTheEdit)
     guitest::pressKey(m_grid, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(simMap(*m_sim).cells, changed.cells) << "nothing written";
     ASSERT_EQ(m_run->ui.shown().size(), 1u);
-    EXPECT_EQ(m_run->ui.shown()[0].text,
-              L"Nie można cofnąć tej zmiany: mapa w sterowniku nie ma już wartości, które ta zmiana pozostawiła.");
+    EXPECT_EQ(m_run->ui.shown()[0].text.rfind(
+                  L"Nie można cofnąć tej zmiany: mapa w sterowniku nie ma już wartości, które ta zmiana pozostawiła.\n", 0),
+              0u);
+    EXPECT_NE(m_run->ui.shown()[0].text.find(L" obr/min: 33 %"), std::wstring::npos) << "names what the controller holds";
     // The grid shows what the controller holds now, and the edit is gone from the list.
     expectAllAgree();
     EXPECT_FALSE(m_grid->canUndo());
@@ -392,6 +395,48 @@ TEST_F(MapaPage, AxisAndCurveEditsAreUndoneInTheControllerAndRefusedOnceItChange
         << m_run->ui.shown()[0].text;
     EXPECT_NE(m_run->ui.shown()[0].text.find(L": " + std::to_wstring(start + 7 - 100) + L" %"), std::wstring::npos);
     EXPECT_FALSE(curve->canUndo());
+}
+
+// "Mapa": the correction curve over petrol time, edited on its chart and
+// cleared by "Kasuj korekty", goes back and again through Edit → Cofnij /
+// Przywróć, and an undo is refused, naming the point, once the controller changed.
+TEST_F(MapaPage, MapaCurveEditsAndItsClearingAreUndoneInTheController)
+{
+    startWithSim();
+    if (IsSkipped())
+        return;
+    CMainFrame* frame = m_run->app().mainFrame();
+    m_page->multiPage()->activatePage(0);
+    guitest::settle();
+    auto* chart2d = dynamic_cast<CChart2DDlg*>(m_page->multiPage()->getActivePage());
+    ASSERT_NE(chart2d, nullptr);
+    const auto curveByte = [&] { return simHexField(m_sim->send("dump store"), "record7").at(0); };
+    const int start = curveByte();
+    ASSERT_LT(start, 150) << "room for one step up";
+    guitest::pressKey(chart2d->chart(), Qt::Key_Up);
+    ASSERT_EQ(curveByte(), start + 1);
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(curveByte(), start);
+    EXPECT_EQ(chart2d->chart()->values().at(0), start - 100);
+    QTest::keyClick(frame, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(curveByte(), start + 1);
+
+    // "Kasuj korekty" is one edit: one undo puts the whole curve back.
+    const std::vector<uint8_t> curve = simHexField(m_sim->send("dump store"), "record7");
+    guitest::click(guitest::findById<QAbstractButton>(chart2d, CChart2DDlg::kBtnClearCorr));
+    guitest::settle();
+    EXPECT_EQ(curveByte(), 100);
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(simHexField(m_sim->send("dump store"), "record7"), curve);
+    EXPECT_TRUE(m_run->ui.shown().empty());
+
+    ASSERT_EQ(m_sim->send("recordbyte 7 0 " + std::to_string(start + 7)), "ok recordbyte");
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(curveByte(), start + 7) << "nothing written";
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_EQ(m_run->ui.shown()[0].text, L"Nie można cofnąć tej zmiany: sterownik ma już inną wartość:\n"
+                                         L"Korekty, Czas [ms] 1: " + std::to_wstring(start + 7 - 100) + L" %");
+    EXPECT_EQ(chart2d->chart()->values().at(0), start + 7 - 100) << "the chart shows what the controller holds";
 }
 
 TEST_F(MapaPage, OutOfRangeValueIsRefusedWithTheRangeAndWritesNothing)
@@ -480,7 +525,8 @@ TEST_F(MapaPage, ClearingEmptiesGridImageAndController)
     selectBlock(0, 0, 2, 1);
     for (int i = 0; i < 3; ++i)
         guitest::pressKey(m_grid, Qt::Key_Down, Qt::ControlModifier);
-    ASSERT_NE(simMap(*m_sim).cells, before.cells) << "something to clear";
+    const SimMap stepped = simMap(*m_sim);
+    ASSERT_NE(stepped.cells, before.cells) << "something to clear";
     auto* clear = guitest::findById<QAbstractButton>(m_corRpm, CCorRpmDlg::kBtnClearMap);
     ASSERT_NE(clear, nullptr);
     guitest::click(clear);
@@ -492,6 +538,39 @@ TEST_F(MapaPage, ClearingEmptiesGridImageAndController)
             ASSERT_EQ(after.cells[r][c], 0) << c << "," << r;
     expectAllAgree();
     EXPECT_TRUE(m_run->ui.shown().empty());
+
+    // Edit → Cofnij: the cells held different values, so the whole map goes back, asked first.
+    CMainFrame* frame = m_run->app().mainFrame();
+    ASSERT_TRUE(m_grid->canUndo());
+    m_run->ui.queueAnswer(false);
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(simMap(*m_sim).cells, after.cells) << "No writes nothing";
+    EXPECT_TRUE(m_grid->canUndo());
+    m_run->ui.queueAnswer(true);
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    const SimMap undone = simMap(*m_sim);
+    EXPECT_NE(undone.cells, after.cells);
+    EXPECT_EQ(undone.cells, stepped.cells);
+    expectAllAgree();
+    ASSERT_EQ(m_run->ui.shown().size(), 2u);
+    for (const auto& shown : m_run->ui.shown())
+        EXPECT_NE(shown.text.find(L"cała mapa"), std::wstring::npos) << "the restart is said before it happens";
+    m_run->ui.clearShown();
+    m_run->ui.queueAnswer(true);
+    QTest::keyClick(frame, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(simMap(*m_sim).cells, after.cells);
+    expectAllAgree();
+
+    // Another program changes a cell: the undo writes nothing and names the cell and what it holds.
+    m_run->ui.clearShown();
+    ASSERT_EQ(m_sim->send("mapcell 2 3 21"), "ok mapcell");
+    const SimMap changed = simMap(*m_sim);
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(simMap(*m_sim).cells, changed.cells) << "nothing written";
+    ASSERT_EQ(m_run->ui.shown().size(), 1u);
+    EXPECT_EQ(m_run->ui.shown()[0].text.rfind(L"Nie można cofnąć tej zmiany: mapa w sterowniku", 0), 0u);
+    EXPECT_NE(m_run->ui.shown()[0].text.find(L" obr/min: 21 %"), std::wstring::npos) << m_run->ui.shown()[0].text;
+    EXPECT_EQ(m_run->ui.unexpectedQuestions(), 0u);
 }
 
 TEST_F(MapaPage, AxisEditThroughTheHeaderEditorReachesTheController)
@@ -845,6 +924,61 @@ TEST_F(MapaObd, RunOnLpgCollectsGreyStopRestoresCalculateWrites)
     EXPECT_EQ(m_grid->model().colourMode(), 1);
     EXPECT_EQ(image()[0][0], 50);
     expectAllAgree();
+}
+
+// "Oblicz korekty" writes the whole map: it goes onto the map's undo list,
+// and its undo, asked first like every whole-map write, puts back in the
+// controller the map the corrections were added to.
+TEST_F(MapaObd, CalculatedCorrectionsAreUndoneInTheControllerAfterAsking)
+{
+    startWithObd("lpg");
+    if (IsSkipped())
+        return;
+    // A warm engine runs in closed loop. The controller's own map, rich where
+    // it idles so the trims move, read back so the image holds what the controller holds.
+    ASSERT_EQ(m_sim->send("reducer 70"), "ok reducer 70");
+    m_sim->send("advance 3");
+    waitRecords(3);
+    ASSERT_TRUE(m_grid->model().currentCell().has_value());
+    const MapCell idle = *m_grid->model().currentCell();
+    for (int r = std::max(0, idle.row - 2); r <= std::min(kMapRows - 1, idle.row + 2); ++r)
+        for (int c = std::max(0, idle.column - 2); c <= std::min(kMapCols - 1, idle.column + 2); ++c)
+            ASSERT_EQ(m_sim->send("mapcell " + std::to_string(r) + " " + std::to_string(c) + " 30"), "ok mapcell");
+    m_sim->send("advance 2");
+    ASSERT_TRUE(device().readBlock(CReadBlocks::InjMap));
+    m_corRpm->refresh();
+    const SimMap before = simMap(*m_sim);
+    ASSERT_EQ(before.cells[idle.row][idle.column], 30);
+    expectAllAgree();
+
+    guitest::click(control(CCorRpmDlg::kBtnObdMapStart));
+    ASSERT_TRUE(m_corRpm->mapFromObd().running());
+    ASSERT_TRUE(waitFor([&] { return samples() >= 13; }));
+    guitest::click(control(CCorRpmDlg::kBtnObdMapStop));
+    ASSERT_TRUE(control(CCorRpmDlg::kBtnObdMapCalculate)->isEnabled());
+    m_run->ui.clearShown();
+    guitest::click(control(CCorRpmDlg::kBtnObdMapCalculate));
+    EXPECT_TRUE(m_run->ui.shown().empty());
+    const SimMap calculated = simMap(*m_sim);
+    ASSERT_NE(calculated.cells, before.cells) << "the trims changed the map";
+    expectAllAgree();
+    ASSERT_TRUE(m_grid->canUndo());
+
+    // Edit → Cofnij: No writes nothing and keeps the edit; Yes writes the old map back.
+    CMainFrame* frame = m_run->app().mainFrame();
+    m_run->ui.queueAnswer(false);
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(simMap(*m_sim).cells, calculated.cells);
+    ASSERT_TRUE(m_grid->canUndo());
+    m_run->ui.queueAnswer(true);
+    QTest::keyClick(frame, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(simMap(*m_sim).cells, before.cells);
+    expectAllAgree();
+    EXPECT_TRUE(m_grid->canRedo());
+    EXPECT_EQ(m_run->ui.unexpectedQuestions(), 0u);
+    ASSERT_EQ(m_run->ui.shown().size(), 2u) << "the two questions, nothing else";
+    for (const auto& shown : m_run->ui.shown())
+        EXPECT_NE(shown.text.find(L"cała mapa"), std::wstring::npos);
 }
 
 // While collecting, the grid shows the cell means: a step edit changes the

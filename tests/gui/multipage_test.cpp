@@ -107,6 +107,51 @@ TEST_F(MultiPage, InsertingLeavesLastPageActiveAndShown)
     EXPECT_EQ(pages[2]->getMPC(), m_ctrl);
 }
 
+TEST_F(MultiPage, PagesBuiltLaterAreBuiltOnceWhenFirstNeeded)
+{
+    insertPages(1);
+    Log built;
+    std::vector<LoggingPage*> pages(4, nullptr);
+    for (int n = 1; n <= 3; ++n) {
+        auto* button = new CGDIpMultiPageGradientButton;
+        m_buttons.push_back(button);
+        m_ctrl->insertPage(QStringLiteral("Page %1").arg(n), button, [this, n, &built, &pages]() -> CGDIpMultiPageDialog* {
+            built.push_back("build " + std::to_string(n));
+            auto* page = new LoggingPage(n, m_log);
+            page->setContainerFont(&m_font);
+            page->Create(m_ctrl);
+            pages[static_cast<std::size_t>(n)] = page;
+            return page;
+        });
+    }
+    // Inserting one to build later leaves the shown page as it was.
+    EXPECT_TRUE(built.empty());
+    EXPECT_EQ(m_ctrl->getPageCount(), 4);
+    EXPECT_EQ(m_ctrl->getActiveIndex(), 0);
+    EXPECT_TRUE(m_buttons[0]->isSelected());
+    EXPECT_FALSE(m_buttons[2]->isSelected());
+    EXPECT_TRUE(m_ctrl->hasPendingPages());
+    EXPECT_EQ(m_ctrl->getBuiltPage(2), nullptr);
+
+    // Shown: built, placed in the page area and activated.
+    m_ctrl->activatePage(2);
+    EXPECT_EQ(built, (Log{"build 2"}));
+    EXPECT_EQ(m_log, (Log{"init 2", "deactivate 0", "activate 2"}));
+    EXPECT_TRUE(pages[2]->isVisible());
+    EXPECT_EQ(pages[2]->geometry(), m_ctrl->getPageArea());
+    EXPECT_EQ(pages[2]->getMPC(), m_ctrl);
+
+    // Asked for: built hidden; the rest one at a time, each once.
+    EXPECT_EQ(m_ctrl->getPage(3), pages[3]);
+    EXPECT_FALSE(pages[3]->isVisible());
+    EXPECT_EQ(m_ctrl->buildPendingPages(1), 1);
+    EXPECT_EQ(built, (Log{"build 2", "build 3", "build 1"}));
+    EXPECT_FALSE(m_ctrl->hasPendingPages());
+    EXPECT_EQ(m_ctrl->buildPendingPages(5), 0);
+    EXPECT_EQ(m_ctrl->getPage(1), pages[1]);
+    EXPECT_EQ(m_ctrl->getActivePage(), pages[2]);
+}
+
 TEST_F(MultiPage, IndexOutsidePagesDoesNothing)
 {
     insertPages(12);

@@ -540,6 +540,9 @@ TEST_F(SettingsPages, CompareWithFileNamesTheChangedSettingByPageAndLabel)
     device().liveImage().m_corrMap.m_injMapTable[7][1] -= 2;
     const double corr = device().image().m_mainCorr.m_mainCorr[2];
     device().liveImage().m_mainCorr.m_mainCorr[2] = corr + 0.25;
+    // Keys the settings pages do not show: by the dialog or page that does, units where it shows them.
+    device().liveImage().m_sensorsSetup.m_fuelHgw += 3;
+    device().liveImage().m_base.m_rpmSignalLevel += 1;
 
     std::map<std::string, std::vector<std::string>> rows; // name → key, file, controller
     QString grid;
@@ -565,7 +568,12 @@ TEST_F(SettingsPages, CompareWithFileNamesTheChangedSettingByPageAndLabel)
     QString label = QString::fromStdWString(f->label).trimmed();
     while (label.endsWith(QLatin1Char(':')))
         label.chop(1);
-    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_EQ(rows.size(), 5u);
+    ASSERT_EQ(rows.count("Czujnik poziomu gazu › 3/4"), 1u);
+    EXPECT_EQ(rows["Czujnik poziomu gazu › 3/4"][0], "m_sensorsSetup.m_fuelHgw");
+    ASSERT_EQ(rows.count("Ustawienia › Próg sygnału RPM"), 1u);
+    EXPECT_EQ(rows["Ustawienia › Próg sygnału RPM"][2],
+              CSettingsFile::formatNumber(device().image().m_base.m_rpmSignalLevel) + " V");
     const std::string name = (QStringLiteral("Ustawienia › ") + label).toStdString();
     ASSERT_EQ(rows.count(name), 1u);
     EXPECT_EQ(rows[name][0], f->key) << "the key only as a tool tip";

@@ -8,6 +8,7 @@
 #include "shelltest.h"
 
 #include <app/data/languages.h>
+#include <app/data/settingfields.h>
 #include <app/shell/gdipcaptionbar.h>
 #include <app/shell/kormultipagectrl.h>
 #include <app/shell/korvanadoc.h>
@@ -28,6 +29,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMenuBar>
+#include <QSet>
 #include <QTest>
 #include <QUrl>
 
@@ -278,6 +280,87 @@ TEST_F(Frame, ShortPushButtonsHaveToolTips)
         }
         EXPECT_GE(buttons, 10) << "the pages' buttons were looked at";
     }
+}
+
+// The buttons outside the layout tables — the window's caption buttons, the
+// picture buttons, the up-down arrows, the fuel buttons, every check box —
+// say what a click does, not only their text; every click that switches the
+// fuel or restarts the controller says so, menu commands included, as
+// --dump-ui shows it.
+TEST_F(Frame, PictureAndToolButtonsSayWhatAClickDoes)
+{
+    CkorvanaView* view = m_run.app().view();
+    const QSet<QString> kinds { QStringLiteral("QAbstractButton"), QStringLiteral("QToolButton"),
+        QStringLiteral("CImageButton"), QStringLiteral("CConsoleBtn"), QStringLiteral("CCPPBtn"),
+        QStringLiteral("CSwitchToAutoBtn"), QStringLiteral("CSwitchToGasBtn"), QStringLiteral("CSwitchToPetrolBtn"),
+        QStringLiteral("QCheckBox"), QStringLiteral("CImageCheckBox") };
+    std::map<QString, QString> tipByName; // ctrl_<id> → tip, Polish
+    int boxes = 0;
+    const auto check = [&](const QString& where, bool polish) {
+        const QJsonObject root = QJsonDocument::fromJson(describeUi()).object();
+        int seen = 0;
+        for (const QJsonValue w : root.value(QStringLiteral("widgets")).toArray()) {
+            const QString cls = w[QStringLiteral("class")].toString();
+            const QString tip = w[QStringLiteral("toolTip")].toString();
+            if (polish)
+                tipByName[w[QStringLiteral("name")].toString()] = tip;
+            if (!kinds.contains(cls))
+                continue;
+            ++seen;
+            if (cls.endsWith(QStringLiteral("CheckBox")))
+                ++boxes;
+            const QString text = w[QStringLiteral("fullText")].toString();
+            EXPECT_FALSE(tip.isEmpty()) << where.toStdString() << ": " << cls.toStdString() << " \"" << text.toStdString()
+                                        << "\" " << w[QStringLiteral("name")].toString().toStdString();
+            EXPECT_NE(tip, text) << where.toStdString() << ": the tip only repeats \"" << text.toStdString() << "\"";
+            if (polish && cls.startsWith(QStringLiteral("CSwitchTo"))) {
+                EXPECT_TRUE(tip.startsWith(QStringLiteral("Przełącza "))) << tip.toStdString();
+            }
+        }
+        return seen;
+    };
+    for (int language : { 1, 0 }) {
+        m_frame->onCommand(MenuCmd::kFirstLanguage + language);
+        int buttons = 0;
+        for (int page = 0; page < 7; ++page) {
+            ASSERT_TRUE(view->showPage(page));
+            guitest::settle();
+            buttons += check(QStringLiteral("page %1").arg(page), language == 0);
+        }
+        ASSERT_TRUE(view->showPage(4));
+        auto* mapa = dynamic_cast<CMapaDlg*>(view->multiPage()->getActivePage());
+        ASSERT_NE(mapa ? mapa->multiPage() : nullptr, nullptr);
+        for (int sub = 0; sub < 4; ++sub) {
+            mapa->multiPage()->activatePage(sub);
+            guitest::settle();
+            buttons += check(QStringLiteral("Mapa %1").arg(sub), language == 0);
+        }
+        EXPECT_GE(buttons, 7 * 8) << "the caption, fuel and picture buttons of every page were looked at";
+    }
+    // Kalibracja 2, Mapa 2D 2, OBD 16, the settings pages' boxes: twice over.
+    EXPECT_GE(boxes, 2 * 20) << "the check boxes were looked at";
+
+    // The settings whose change restarts the controller: the box or the list says so (Polish, the last pass).
+    int restarting = 0;
+    for (const CSettingField& f : CSettingsTable::fields()) {
+        if (!f.restart)
+            continue;
+        ++restarting;
+        const QString name = QStringLiteral("ctrl_%1").arg(f.controlId);
+        ASSERT_TRUE(tipByName.count(name)) << f.key;
+        EXPECT_TRUE(tipByName[name].contains(QStringLiteral("uruchamia ponownie"))) << f.key << ": "
+                                                                                      << tipByName[name].toStdString();
+    }
+    EXPECT_GE(restarting, 4);
+
+    std::map<QString, QString> menuTips;
+    const QJsonObject root = QJsonDocument::fromJson(describeUi()).object();
+    for (const QJsonValue menu : root.value(QStringLiteral("menus")).toArray())
+        for (const QJsonValue action : menu[QStringLiteral("actions")].toArray())
+            menuTips[withoutMnemonic(action[QStringLiteral("text")].toString())] = action[QStringLiteral("toolTip")].toString();
+    for (const char* command : { "Wczytaj ustawienia z pliku...", "Przywróć ustawienia fabryczne", "Aktualizacja sterownika..." })
+        EXPECT_TRUE(menuTips[QString::fromUtf8(command)].contains(QStringLiteral("uruchamia"))) << command;
+    EXPECT_TRUE(menuTips[QStringLiteral("Dokumentacja")].isEmpty()) << "no tip that only repeats the text";
 }
 
 // Every menu's items get distinct mnemonics in any language, the texts themselves untouched.

@@ -230,14 +230,16 @@ TEST_F(Operation, DemoIsAlwaysVisible)
     const QString caption = m_frame->captionBar()->captionText();
     EXPECT_TRUE(caption.endsWith(QStringLiteral(" — DEMO"))) << caption.toStdString();
     for (QWidget* button : { static_cast<QWidget*>(m_view->autoButton()), static_cast<QWidget*>(m_view->gasButton()),
-             static_cast<QWidget*>(m_view->petrolButton()) })
-        EXPECT_EQ(button->toolTip(), QStringLiteral("Sterownik symulowany (tryb demo)"));
+             static_cast<QWidget*>(m_view->petrolButton()) }) {
+        EXPECT_TRUE(button->toolTip().startsWith(QStringLiteral("Przełącza "))) << "says which fuel it switches to";
+        EXPECT_TRUE(button->toolTip().endsWith(QStringLiteral("\nSterownik symulowany (tryb demo)")));
+    }
 
     // A real controller: neither.
     m_doc->device().m_demo = false;
     m_frame->refreshCaption();
     EXPECT_FALSE(m_frame->captionBar()->captionText().contains(QStringLiteral("DEMO")));
-    EXPECT_TRUE(m_view->gasButton()->toolTip().isEmpty());
+    EXPECT_EQ(m_view->gasButton()->toolTip(), QStringLiteral("Przełącza samochód na gaz."));
     m_doc->device().m_demo = true;
 }
 
@@ -326,6 +328,9 @@ TEST(PageRefresh, HiddenPagesNeverShowStaleValues)
         return page;
     };
     view.OnCreate();
+    // Before the window shows, only the buttons' pages and the first page are built.
+    ASSERT_EQ(pages.size(), static_cast<std::size_t>(CkorvanaView::kFirstPage + 1));
+    view.buildAllPages();
     ASSERT_EQ(pages.size(), static_cast<std::size_t>(CkorvanaView::kButtonCount));
     auto& divider = doc.device().liveImage().m_base.m_sparkDivider;
     const int active = CkorvanaView::kFirstPage;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -92,6 +93,22 @@ TEST_F(ProfileStore, WritingKeepsOtherKeysAndValues)
     EXPECT_EQ(store.readString("Software\\KORVANA", "Other"), "x");
     EXPECT_EQ(store.lastPortPath(), "/dev/a");
     EXPECT_EQ(store.lastPortNumber(), 5u);
+}
+
+TEST_F(ProfileStore, TheSameValueAgainLeavesTheFileAsItIs)
+{
+    ASSERT_TRUE(store.writeString("Software\\KORVANA", "Last RS nr", "5"));
+    struct stat before {};
+    ASSERT_EQ(::stat(file().c_str(), &before), 0);
+    // Every rewrite replaces the file, so an unchanged inode means no rewrite.
+    EXPECT_TRUE(store.writeString("Software\\KORVANA", "Last RS nr", "5"));
+    struct stat after {};
+    ASSERT_EQ(::stat(file().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_TRUE(store.writeString("Software\\KORVANA", "Last RS nr", "6"));
+    ASSERT_EQ(::stat(file().c_str(), &after), 0);
+    EXPECT_NE(after.st_ino, before.st_ino);
+    EXPECT_EQ(store.lastPortNumber(), 6u);
 }
 
 TEST_F(ProfileStore, FallsBackToHomeConfig)
