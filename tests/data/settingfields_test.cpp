@@ -5,6 +5,8 @@
 // the bar conversion of the pressures, check-box bits, value lists, the four
 // restart settings, the tool-tip text, the check of a loaded settings file
 // and the "Info" working-time texts.
+#include "../support/scratchfolder.h"
+
 #include <app/data/settingfields.h>
 #include <app/data/workingtime.h>
 #include <app/tuning/settingscheck.h>
@@ -508,8 +510,7 @@ TEST(SettingsComparison, EveryDifferenceNamedByItsPage)
 {
     // Every line of a file changed: texts get a letter, bytes every bit, other numbers one more.
     const CSettingsImage a;
-    std::string templ = (std::filesystem::temp_directory_path() / "korvana-diffnames-XXXXXX").string();
-    const std::string path = std::string(::mkdtemp(templ.data())) + "/changed.settings";
+    const std::string path = scratch("changed.settings");
     {
         CSettingsFile file;
         ASSERT_TRUE(file.open(path, true));
