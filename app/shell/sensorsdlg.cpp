@@ -92,32 +92,13 @@ const SFlagBox kFlags[] = {
 const wchar_t* const kSpinHandlers[4] = { L"CSensorsDlg::OnDeltaposSpinR4()", L"CSensorsDlg::OnDeltaposSpinR3()",
     L"CSensorsDlg::OnDeltaposSpinR2()", L"CSensorsDlg::OnDeltaposSpinR1()" };
 
-uint8_t& threshold(CSensorsSetup& setup, int i)
-{
-    switch (i) {
-    case 0:
-        return setup.m_fuelFull;
-    case 1:
-        return setup.m_fuelHgw;
-    case 2:
-        return setup.m_fuelHalf;
-    default:
-        return setup.m_fuelQuarter;
-    }
-}
+// The four thresholds, top spin first: F, 3/4, 1/2, 1/4.
+constexpr uint8_t CSensorsSetup::*kThresholds[4]
+    = { &CSensorsSetup::m_fuelFull, &CSensorsSetup::m_fuelHgw, &CSensorsSetup::m_fuelHalf, &CSensorsSetup::m_fuelQuarter };
 
-uint8_t threshold(const CSensorsSetup& setup, int i)
+template <class Setup> auto& threshold(Setup& setup, int i)
 {
-    switch (i) {
-    case 0:
-        return setup.m_fuelFull;
-    case 1:
-        return setup.m_fuelHgw;
-    case 2:
-        return setup.m_fuelHalf;
-    default:
-        return setup.m_fuelQuarter;
-    }
+    return setup.*kThresholds[static_cast<std::size_t>(i >= 0 && i < 3 ? i : 3)];
 }
 
 QString qs(const std::wstring& text)
