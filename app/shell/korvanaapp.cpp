@@ -15,6 +15,7 @@
 #include <app/shell/mainframe.h>
 #include <app/shell/mapadlg.h>
 #include <app/shell/noconnectiondlg.h>
+#include <app/shell/programstyle.h>
 #include <app/shell/qtinteraction.h>
 #include <app/shell/uidump.h>
 #include <gradctrls/multipage/gdipmultipagectrl.h>
@@ -52,6 +53,7 @@ bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
     // window measures would wait for it. Loaded beside the start instead
     // (the font database is safe to use from any thread).
     m_fontWarmUp = std::thread([] { QFontMetrics(QApplication::font()).height(); });
+    QApplication::setStyle(new CProgramStyle);
     // The controls take their pictures from where the program found its data.
     CGDIpGaugeDisplay::setPath((programDir() / "Skins").wstring() + L"/");
     CkorvanaView::prefetchSkins();
