@@ -118,6 +118,7 @@ int64_t CHistoryRecorder::point(const CLPGDevice& device, const std::string& ope
     p.blocks = content.blocks;
     if (!m_store.add(p, encodeHistoryImage(content)))
         return 0;
+    m_pointImage = p.imageId;
     logInfo("history", "point " + std::to_string(p.id) + " \"" + operation + "\" of " + p.serial);
     return p.id;
 }
@@ -162,6 +163,10 @@ std::wstring CHistoryRecorder::connected(CLPGDevice& device)
     const auto last = m_store.lastOf(serial, pcHex());
     m_connectedPoint = point(device, "connected");
     if (!last)
+        return {};
+    // The store keeps equal images once: the same image as last time (the
+    // usual connection) has nothing to compare member by member.
+    if (m_connectedPoint != 0 && m_pointImage == last->imageId)
         return {};
     CHistoryContent before;
     const auto bytes = m_store.image(last->imageId);

@@ -97,6 +97,7 @@ private:
     bool m_scopeRefused = false;
     int64_t m_changedSince = 0;
     int64_t m_connectedPoint = 0;
+    int64_t m_pointImage = 0; // the stored image of the last point made
     CCarDetails m_car;
     std::string m_carSerial; // the controller m_car belongs to; empty for none
 };
