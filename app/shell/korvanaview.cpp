@@ -185,12 +185,15 @@ CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& co
 
 void CkorvanaView::prefetchSkins()
 {
-    // The first page's pictures, decoded beside the start rather than in its way:
-    // the small ones the page takes first on a worker of their own.
+    // The first page's pictures, decoded beside the start rather than in its
+    // way: the dial, by far the largest, on a worker of its own; the small ones
+    // in the order the page takes them on another.
+    std::vector<std::wstring> panel = CWspolneOdczytyMultiPageDlg::skinFiles();
+    CImageObject::prefetch({ panel.front() });
     std::vector<std::wstring> small = COdczytyDlg::skinFiles();
+    small.insert(small.end(), panel.begin() + 1, panel.end());
     small.push_back(skinPath(kConsoleFiles.front()).wstring());
     CImageObject::prefetch(std::move(small));
-    CImageObject::prefetch(CWspolneOdczytyMultiPageDlg::skinFiles());
 }
 
 void CkorvanaView::loadConsoleImages()
