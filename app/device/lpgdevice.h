@@ -197,6 +197,9 @@ protected:
 
 private:
     void hearImageChanged();
+    // The view takes the live image without an event (what the session tells
+    // before anything is read: the model the controller named).
+    void showLiveImage() { m_view = m_image; }
     bool readDevInfo();
     bool writeBase(const CBlockRecord& record);
     bool readInjMap();
