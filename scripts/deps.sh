@@ -3,7 +3,7 @@
 # Sourced, not run.
 
 KORVANA_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev qt6-image-formats-plugins
-                  libgl-dev libsqlite3-dev liblzma-dev fonts-dejavu-core fonts-tlwg-garuda ccache)
+                  libgl-dev libsqlite3-dev libzstd-dev fonts-dejavu-core fonts-tlwg-garuda ccache)
 
 # Asked for by `korvana_ensure_deps test` (scripts/test) and `… package` (scripts/package) only:
 # validators of the desktop and metainfo files, what cpack's DEB generator runs, and Debian's

@@ -94,20 +94,44 @@ std::shared_ptr<const CLangFile::Table> CLangFile::parse(std::string_view bytes)
     return table;
 }
 
-bool CLangFile::open(const std::string& path)
+std::optional<std::string> CLangFile::readFile(const std::string& path)
 {
     std::string bytes;
     const BoundedReadResult read = readBoundedFile(path, kMaxFileBytes, bytes);
-    const bool ok = read == BoundedReadResult::Read;
-    if (!ok)
-        logWarning("lang", path + ": not taken as a language file, " + describeBoundedRead(read, kMaxFileBytes));
+    if (read == BoundedReadResult::Read)
+        return bytes;
+    logWarning("lang", path + ": not taken as a language file, " + describeBoundedRead(read, kMaxFileBytes));
+    return std::nullopt;
+}
+
+bool CLangFile::open(const std::string& path)
+{
+    std::optional<std::string> bytes = readFile(path);
+    const bool ok = bytes.has_value();
     const std::lock_guard<std::mutex> lock(m_mutex);
-    // Every language is opened at start and most are never shown: the table is
-    // built on the first look-up, not here.
+    // The table is built on the first look-up, not here.
     m_table.reset();
-    m_unparsed = ok ? std::optional<std::string>(std::move(bytes)) : std::nullopt;
+    m_unparsed = std::move(bytes);
+    m_unread = false;
     m_path = path;
     return ok;
+}
+
+void CLangFile::openLater(const std::string& path)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_table.reset();
+    m_unparsed.reset();
+    m_unread = true;
+    m_path = path;
+}
+
+void CLangFile::readPending() const
+{
+    if (!m_unread)
+        return;
+    m_unread = false;
+    m_unparsed = readFile(m_path);
 }
 
 void CLangFile::openBytes(std::string_view bytes)
@@ -116,6 +140,7 @@ void CLangFile::openBytes(std::string_view bytes)
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_table = std::move(table);
     m_unparsed.reset();
+    m_unread = false;
     m_path.clear();
 }
 
@@ -124,12 +149,14 @@ void CLangFile::close()
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_table.reset();
     m_unparsed.reset();
+    m_unread = false;
     m_path.clear();
 }
 
 bool CLangFile::isOpen() const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
+    readPending();
     return m_table != nullptr || m_unparsed.has_value();
 }
 
@@ -144,6 +171,7 @@ std::wstring CLangFile::translate(const std::wstring& text) const
     std::shared_ptr<const Table> table;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
+        readPending();
         if (m_unparsed) {
             m_table = parse(*m_unparsed);
             m_unparsed.reset();

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One language file: UTF-16 little-endian text after a byte-order mark, one
 // "Polish TAB translation" entry per line, "\t", "\r" and "\n" escaped in both
-// texts. The file is read into memory once when it is opened; lookups then
-// never touch the file and may run on any thread at once, also while the file
-// is opened again.
+// texts. The file is read into memory once, when it is opened (or, opened
+// for later, on the first look-up); lookups then never touch the file and may
+// run on any thread at once, also while the file is opened again.
 //
 // Reading is forgiving: a missing BOM starts the text at the first byte, an odd
 // last byte is ignored, lines without a TAB are skipped, a last line without a
@@ -29,6 +29,9 @@ public:
     // Reads the file at path (UTF-8). On failure the object is closed and
     // translates nothing; a second open replaces what the first one read.
     bool open(const std::string& path);
+    // The same, read when first needed (a look-up or isOpen): most languages
+    // are never shown, and the start need not wait on them.
+    void openLater(const std::string& path);
     // The same for file content already in memory (the bytes of a file).
     void openBytes(std::string_view bytes);
     void close();
@@ -43,9 +46,13 @@ private:
     using Table = std::unordered_map<std::wstring, std::wstring>;
 
     static std::shared_ptr<const Table> parse(std::string_view bytes);
+    // Reads the file openLater named; m_mutex held.
+    void readPending() const;
+    static std::optional<std::string> readFile(const std::string& path);
 
-    mutable std::mutex m_mutex; // guards the three members below, never a lookup
+    mutable std::mutex m_mutex; // guards the four members below, never a lookup
     mutable std::shared_ptr<const Table> m_table;
     mutable std::optional<std::string> m_unparsed; // read, not yet parsed
+    mutable bool m_unread = false;                // m_path named, not yet read
     std::string m_path;
 };

@@ -66,7 +66,7 @@ int langSlotOfIndex(int languageIndex)
 void openLanguageFiles(const std::filesystem::path& dir)
 {
     for (const auto& file : kStartupFiles)
-        langSlot(file.slot)->open((dir / file.name).string());
+        langSlot(file.slot)->openLater((dir / file.name).string());
 }
 
 void initLanguages()

@@ -20,7 +20,8 @@ CLangFile* langSlot(int slot);
 int langSlotOfIndex(int languageIndex);
 
 // Opens the fifteen language files of dir into their slots in the start-up
-// order ("SPAIN.txt" twice); a missing file leaves its slot closed silently.
+// order ("SPAIN.txt" twice), each read when first needed; a missing file
+// leaves its slot closed.
 void openLanguageFiles(const std::filesystem::path& dir);
 // Start-up: the files of "KOR_LANG" beside the program, then the current index
 // from the user's locale.

@@ -15,6 +15,7 @@
 #include <app/shell/mainframe.h>
 #include <app/shell/mapadlg.h>
 #include <app/shell/noconnectiondlg.h>
+#include <app/shell/programstyle.h>
 #include <app/shell/qtinteraction.h>
 #include <app/shell/uidump.h>
 #include <gradctrls/multipage/gdipmultipagectrl.h>
@@ -27,6 +28,7 @@
 #include <gradctrls/layout/pagelayout.h>
 
 #include <QDialog>
+#include <QFontMetrics>
 #include <QTimer>
 
 #include <cstdio>
@@ -47,6 +49,11 @@ bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
     m_painting = IGDIpHelper::startupGDIp();
     if (!m_painting)
         return false;
+    // The system's font list takes some 10 ms to load; the first text the
+    // window measures would wait for it. Loaded beside the start instead
+    // (the font database is safe to use from any thread).
+    m_fontWarmUp = std::thread([] { QFontMetrics(QApplication::font()).height(); });
+    QApplication::setStyle(new CProgramStyle);
     // The controls take their pictures from where the program found its data.
     CGDIpGaugeDisplay::setPath((programDir() / "Skins").wstring() + L"/");
     CkorvanaView::prefetchSkins();
@@ -109,6 +116,8 @@ bool CkorvanaApp::InitInstance(const std::function<void(CkorvanaDoc&)>& prepare)
     // among them, are handled before a zero timer fires.
     QTimer::singleShot(0, m_frame.get(), [this] {
         logInfo("gui", "first window shown");
+        if (m_fontWarmUp.joinable())
+            m_fontWarmUp.join();
         m_view->buildPagesLater();
     });
     return true;
@@ -197,6 +206,8 @@ void CkorvanaApp::takeScreenshotAndQuit()
 
 int CkorvanaApp::ExitInstance()
 {
+    if (m_fontWarmUp.joinable())
+        m_fontWarmUp.join();
     // Polling stops before the frame is destroyed.
     if (m_doc)
         m_doc->stopPolling();

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 
 class CkorvanaDoc;
 class CkorvanaView;
@@ -56,6 +57,8 @@ private:
     void openStartDialog();
 
     SAppOptions m_options;
+    // Loads the font list beside the start: the first text measured waits on it otherwise.
+    std::thread m_fontWarmUp;
     // The run's COM numbers: KORVANA_PORTS and --port, then the present ports.
     CPortTable m_ports;
     std::unique_ptr<QSettings> m_profile;

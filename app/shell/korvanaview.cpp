@@ -185,10 +185,12 @@ CGDIpMultiPageDialog* CkorvanaView::createPage(int index, const CPageContext& co
 
 void CkorvanaView::prefetchSkins()
 {
-    // The first page's pictures, decoded beside the start rather than in its way.
-    std::vector<std::wstring> files = CWspolneOdczytyMultiPageDlg::skinFiles();
-    files.push_back(skinPath(kConsoleFiles.front()).wstring());
-    CImageObject::prefetch(std::move(files));
+    // The first page's pictures, decoded beside the start rather than in its way:
+    // the small ones the page takes first on a worker of their own.
+    std::vector<std::wstring> small = COdczytyDlg::skinFiles();
+    small.push_back(skinPath(kConsoleFiles.front()).wstring());
+    CImageObject::prefetch(std::move(small));
+    CImageObject::prefetch(CWspolneOdczytyMultiPageDlg::skinFiles());
 }
 
 void CkorvanaView::loadConsoleImages()

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <app/shell/odczytydlg.h>
+#include <app/shell/skinimage.h>
 
 #include <app/data/diagfile.h>
 #include <app/data/osccsv.h>
@@ -183,6 +184,15 @@ COdczytyDlg::COdczytyDlg(const CPageContext& context, QWidget* parent)
 }
 
 COdczytyDlg::~COdczytyDlg() = default;
+
+std::vector<std::wstring> COdczytyDlg::skinFiles()
+{
+    std::vector<std::wstring> files;
+    for (const SRecorderButton& entry : kRecorder)
+        if (entry.skin)
+            files.push_back(skinPath(entry.skin).wstring());
+    return files;
+}
 
 std::span<const SCtrlLayout> COdczytyDlg::layoutTable() const
 {

@@ -62,6 +62,9 @@ public:
     void updateTexts() override;
     void activate() override;
 
+    // The recorder buttons' pictures, for decoding ahead of the page.
+    static std::vector<std::wstring> skinFiles();
+
     CScrollChart* chart() const { return m_chart; }
     // The recorder's line as shown, and whether it is red (recording, or a write failed).
     QString recordMark() const;

@@ -123,6 +123,28 @@ TEST(LangFile, MissingFileTranslatesNothing)
     EXPECT_EQ(file.translate(L"Tak"), L"Tak");
 }
 
+// The start opens every language for later: a file is read at its first
+// look-up, as it then is, and one that is not there then stays closed.
+TEST(LangFile, OpenedForLaterIsReadAtTheFirstLookUp)
+{
+    TempDir dir;
+    CLangFile file;
+    const std::string path = (dir.path() / "later.txt").string();
+    file.openLater(path);
+    EXPECT_EQ(file.path(), path);
+    dir.write("later.txt", utf16(L"Tak\tYes\r\n"));
+    EXPECT_EQ(file.translate(L"Tak"), L"Yes");
+    // Read once: a later change of the file is not seen.
+    dir.write("later.txt", utf16(L"Tak\tJa\r\n"));
+    EXPECT_EQ(file.translate(L"Tak"), L"Yes");
+
+    file.openLater((dir.path() / "missing.txt").string());
+    EXPECT_FALSE(file.isOpen());
+    EXPECT_EQ(file.translate(L"Tak"), L"Tak");
+    dir.write("missing.txt", utf16(L"Tak\tYes\r\n"));
+    EXPECT_EQ(file.translate(L"Tak"), L"Tak");
+}
+
 TEST(LangFile, WhatIsNoFileOrPastFourMegabytesIsRefusedUnread)
 {
     TempDir dir;
@@ -210,7 +232,7 @@ TEST_F(Languages, StartUpOpensTheFifteenFilesIntoTheirSlots)
         dir.write(std::string(name) + ".txt", utf16(L"Tak\t" + wide + L"\r\n"));
     }
     dir.write("SPAIN.txt", utf16(L"Tak\tSPAIN\r\n"));
-    // THAI.txt is missing: its slot stays closed without a message.
+    // THAI.txt is missing: its slot stays closed.
     openLanguageFiles(dir.path());
 
     const wchar_t* expected[] = { L"Tak", L"ENGLISH", L"RUSSIAN", L"ITALIAN", L"GERMAN", L"Tak", L"TURKISH",

@@ -16,6 +16,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
 
 namespace {
 
@@ -42,6 +45,27 @@ TEST(Program, DemoStartSavesTheWindowAndQuits)
     // The frame covers the (offscreen) work area and is at least 800 x 530.
     EXPECT_GE(shot.width(), 800);
     EXPECT_GE(shot.height(), 530);
+}
+
+// Every image-format plug-in that loads costs the start some milliseconds
+// (dlopen of the plug-in and its libraries): the skins need only the TIFF one.
+// The dynamic loader names every library it loads when LD_DEBUG=files.
+TEST(Program, StartLoadsOnlyTheTiffPictureReader)
+{
+    QTemporaryDir dir;
+    std::vector<std::string> env = programEnv(dir);
+    env.emplace_back("LD_DEBUG=files");
+    const ProgramResult r = runProgram(KORVANA_PROGRAM, { "--demo", "--quit-after", "1500" }, 20s, env);
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 0);
+    std::set<std::string> loaded;
+    for (std::size_t at = r.err.find("/imageformats/"); at != std::string::npos;
+         at = r.err.find("/imageformats/", at + 1)) {
+        const std::size_t start = at + std::strlen("/imageformats/");
+        const std::size_t end = r.err.find_first_of(" \t\n.", start);
+        loaded.insert(r.err.substr(start, end - start));
+    }
+    EXPECT_EQ(loaded, std::set<std::string> { "libqtiff" });
 }
 
 TEST(Program, NoControllerSavesTheDialogAndExitsThree)

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The skins beside the built program: every picture the pages name exists, is
-// stored LZMA-compressed, loads through the image library with a non-zero
+// stored Zstandard-compressed, loads through the image library with a non-zero
 // size and an alpha channel, and the gauge's scale matches the needle travel of
 // 68 to 292 degrees. The image library also reads LZW-compressed TIFF. A
 // contact sheet of all pictures is saved as an artefact for a look.
@@ -36,7 +36,7 @@ std::wstring skinPath(const char* name)
 }
 
 // Tag 259 of the first directory of a little-endian TIFF file: 1 none, 5 LZW,
-// 8 Deflate, 34925 LZMA; 0 when the file is no such TIFF or lacks the tag.
+// 8 Deflate, 34925 LZMA, 50000 Zstandard; 0 when the file is no such TIFF or lacks the tag.
 int tiffCompression(const QString& path)
 {
     QFile file(path);
@@ -61,7 +61,7 @@ int tiffCompression(const QString& path)
 TEST(Skins, EveryPictureLoadsWithSizeAndAlpha)
 {
     for (const char* name : kSkins) {
-        EXPECT_EQ(tiffCompression(QString::fromStdWString(skinPath(name))), 34925) << name << " is not LZMA-compressed";
+        EXPECT_EQ(tiffCompression(QString::fromStdWString(skinPath(name))), 50000) << name << " is not Zstandard-compressed";
         CExtImage img;
         ASSERT_TRUE(img.Load(skinPath(name), nullptr, -1, -1)) << name;
         EXPECT_GE(img.GetWidth(), 128) << name;

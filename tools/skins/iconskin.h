@@ -7,7 +7,7 @@
 class CIconSkin {
 public:
     static constexpr int kCheckSize = 128;
-    static constexpr int kButtonSize = 256;
+    static constexpr int kButtonSize = 128;
 
     // Look 1: the settings pages' boxes (blue when ticked); look 2: the chart
     // line boxes of the readings page (green when ticked).

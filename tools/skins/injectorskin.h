@@ -7,7 +7,7 @@
 
 class CInjectorSkin {
 public:
-    static constexpr int kSize = 384;
+    static constexpr int kSize = 192;
 
     static QImage draw(const QColor& body);
 };
