@@ -198,6 +198,7 @@ bool CDeviceSession::identify()
 
     if (buffer[0] == kIdentifiedApplication) {
         if (setModel(m_device.m_image.m_devInfo, buffer[1])) {
+            m_device.showLiveImage();
             m_connectFailure = ConnectFailure::None;
             return true;
         }
@@ -233,6 +234,7 @@ bool CDeviceSession::identify()
     }
     setModel(m_device.m_image.m_devInfo, model);
     m_device.m_image.m_devInfo.m_version = kBootloaderVersion;
+    m_device.showLiveImage();
     logWarning("conn", "controller model " + std::to_string(model) + " found in its bootloader");
     show(L"Sterownik nie jest poprawnie zaprogramowany i wymaga przeprogramowania.", MsgIcon::Information);
     const bool programmed = m_firmwareUpdate ? m_firmwareUpdate(true) : false;

@@ -19,11 +19,11 @@ constexpr uint8_t kLpg = 3;
 CDiagRSThread::CDiagRSThread(CLPGDevice& device, CDiagData& queue, const std::string& path,
                              std::atomic<bool>* pollingFlag)
     : CDiagInputThread(device, queue, pollingFlag)
-    , m_scale(packScale(CDiagScale(device.image())))
+    , m_scale(packScale(CDiagScale(device.liveImage())))
 {
     m_imageListener = device.events().add([this](const DeviceEventData& event) {
         if (event.kind == DeviceEvent::ImageChanged)
-            m_scale.store(packScale(CDiagScale(m_device.image())), std::memory_order_relaxed);
+            m_scale.store(packScale(CDiagScale(m_device.liveImage())), std::memory_order_relaxed);
     });
     m_file.open(path);
 }

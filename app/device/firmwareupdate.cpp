@@ -230,7 +230,7 @@ void CFirmwareUpdate::fail(const wchar_t* text)
 bool CFirmwareUpdate::judgeFile(const std::string& path, const CFlashLayout& layout, CFirmwareFile& file,
                                  uint16_t& fileVersion)
 {
-    const int32_t controllerVersion = m_device.image().m_devInfo.m_version;
+    const int32_t controllerVersion = m_device.liveImage().m_devInfo.m_version;
     uint16_t marker = 0;
     std::wstring modelName;
     if (!file.load(path, fileVersion, modelName, marker)) {
@@ -239,7 +239,7 @@ bool CFirmwareUpdate::judgeFile(const std::string& path, const CFlashLayout& lay
     }
     // An image with nothing from the first address on would program nothing:
     // the wrong file as well.
-    if (marker != CFirmwareFile::kMarker || modelName != m_device.image().m_devInfo.m_modelName
+    if (marker != CFirmwareFile::kMarker || modelName != m_device.liveImage().m_devInfo.m_modelName
         || !fitsLayout(file, layout)) {
         fail(kWrongFile);
         return false;
@@ -280,7 +280,7 @@ bool CFirmwareUpdate::update(bool forced, const std::string& chosen)
     m_flashWritten = false;
     if (!forced && !m_device.m_connected)
         return false;
-    const CFlashLayout* layout = findFlashLayout(m_device.image().m_devInfo.m_deviceID);
+    const CFlashLayout* layout = findFlashLayout(m_device.liveImage().m_devInfo.m_deviceID);
     if (!layout || (!forced && m_device.m_demo)) {
         fail(kProgramFailed);
         return false;
@@ -301,7 +301,7 @@ bool CFirmwareUpdate::update(bool forced, const std::string& chosen)
 
     // Everything that can be told from the file is judged before anything is
     // sent: a refused file leaves the car on the fuel it was on.
-    const int32_t controllerVersion = m_device.image().m_devInfo.m_version;
+    const int32_t controllerVersion = m_device.liveImage().m_devInfo.m_version;
     CFirmwareFile file;
     uint16_t fileVersion = 0;
     if (!judgeFile(path, *layout, file, fileVersion))

@@ -204,8 +204,8 @@ CHistoryContent heldContent(const CLPGDevice& device)
     content.blocks = device.readBlocks().held() | CReadBlocks::DevInfo;
     content.image = device.heldImage();
     // The identity and the car are the live image's: the held image keeps the blocks.
-    content.image.m_devInfo = device.image().m_devInfo;
-    content.image.m_carInfo = device.image().m_carInfo;
+    content.image.m_devInfo = device.liveImage().m_devInfo;
+    content.image.m_carInfo = device.liveImage().m_carInfo;
     content.obdSettings = device.heldObdSettings();
     content.obdConfig = device.heldObdConfig();
     return content;

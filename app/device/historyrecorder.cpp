@@ -100,7 +100,7 @@ int64_t CHistoryRecorder::point(const CLPGDevice& device, const std::string& ope
         return 0;
     const CHistoryContent content = heldContent(device);
     CHistoryPoint p;
-    const CDevInfo& d = device.image().m_devInfo;
+    const CDevInfo& d = device.liveImage().m_devInfo;
     p.serial = toUtf8(d.m_serial);
     p.model = toUtf8(d.m_modelName);
     p.version = d.m_version;
@@ -108,12 +108,12 @@ int64_t CHistoryRecorder::point(const CLPGDevice& device, const std::string& ope
     p.pc = pcHex();
     // What changed the image's car since (the calibration's reducer pressure, a
     // settings file) is the car from now on, or the next connection would undo it.
-    if (p.serial == m_carSerial && device.image().m_carInfo != m_car.m_carInfo) {
-        m_car.m_carInfo = device.image().m_carInfo;
+    if (p.serial == m_carSerial && device.liveImage().m_carInfo != m_car.m_carInfo) {
+        m_car.m_carInfo = device.liveImage().m_carInfo;
         m_store.setCar(p.serial, m_car.toText());
     }
     CCarDetails car = m_car;
-    car.m_carInfo = device.image().m_carInfo;
+    car.m_carInfo = device.liveImage().m_carInfo;
     p.car = car.toText();
     p.blocks = content.blocks;
     if (!m_store.add(p, encodeHistoryImage(content)))
@@ -129,25 +129,25 @@ bool CHistoryRecorder::loadCar(CLPGDevice& device)
     m_carSerial.clear();
     if (!usable(device) || !store().readable())
         return false;
-    m_carSerial = toUtf8(device.image().m_devInfo.m_serial);
-    const auto kept = m_store.car(toUtf8(device.image().m_devInfo.m_serial));
+    m_carSerial = toUtf8(device.liveImage().m_devInfo.m_serial);
+    const auto kept = m_store.car(toUtf8(device.liveImage().m_devInfo.m_serial));
     if (!kept) {
-        m_car.m_carInfo = device.image().m_carInfo;
+        m_car.m_carInfo = device.liveImage().m_carInfo;
         return false;
     }
     m_car = CCarDetails::fromText(*kept);
-    device.liveImage().m_carInfo = m_car.m_carInfo;
+    device.setCarInfo(m_car.m_carInfo);
     return true;
 }
 
 bool CHistoryRecorder::setCar(CLPGDevice& device, const CCarDetails& car)
 {
     m_car = car;
-    device.liveImage().m_carInfo = car.m_carInfo;
+    device.setCarInfo(car.m_carInfo);
     if (!usable(device))
         return device.m_demo;
-    m_carSerial = toUtf8(device.image().m_devInfo.m_serial);
-    return store().setCar(toUtf8(device.image().m_devInfo.m_serial), car.toText());
+    m_carSerial = toUtf8(device.liveImage().m_devInfo.m_serial);
+    return store().setCar(toUtf8(device.liveImage().m_devInfo.m_serial), car.toText());
 }
 
 std::wstring CHistoryRecorder::connected(CLPGDevice& device)
@@ -159,7 +159,7 @@ std::wstring CHistoryRecorder::connected(CLPGDevice& device)
         return {};
     if (!store().writable())
         return {};
-    const std::string serial = toUtf8(device.image().m_devInfo.m_serial);
+    const std::string serial = toUtf8(device.liveImage().m_devInfo.m_serial);
     const auto last = m_store.lastOf(serial, pcHex());
     m_connectedPoint = point(device, "connected");
     if (!last)

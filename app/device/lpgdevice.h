@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The device object: owns the link to the controller (devicelink.h) and carries
-// the command set, the settings image, the connection and polling, each in its
-// own source files.
+// The device object: the command set over the settings image. Its parts are
+// the link to the controller (devicelink.h: port, lock, frame exchange), the
+// session (devicesession.h: connecting, demo mode, polling) and the OBD
+// gateway composed into it (obdgateway.h). It owns the live image, what the
+// controller is known to hold (heldImage) and the view pages read (image).
 //
 // Errors: port failures (CRSError) pass through every operation here as thrown
 // IError* pointers that the catcher deletes; the link lock is released on the
@@ -62,16 +64,21 @@ protected:
     // demo mode no frame is sent (except command0A and bootCommand60). Port
     // errors pass through as thrown CRSError pointers.
 public:
-    // What pages read. Only the device, its session, the write path and the
-    // procedures that compute settings change the image (liveImage); a page's
-    // edit is one of the named calls below.
-    const CSettingsImage& image() const { return m_image; }
+    // What pages read: the image as of the last ImageChanged or page edit.
+    // A procedure that changes the live image step by step and pumps events
+    // (an autocalibration, a mapping, a write being put back) is not seen
+    // here until the controller confirms it (or it is put back). GUI thread.
+    const CSettingsImage& image() const { return m_view; }
+    // The image the command set reads and writes. Only the device, its
+    // session, the write path and the procedures that compute settings change
+    // it; they raise ImageChanged for what pages should see.
+    const CSettingsImage& liveImage() const { return m_image; }
     CSettingsImage& liveImage() { return m_image; }
     // A fitter's edit on a page, before the page writes the blocks through the
-    // write path (offline it stays an edit of the image).
-    void changeImage(const std::function<void(CSettingsImage&)>& change) { change(m_image); }
+    // write path (offline it stays an edit of the image). Pages see it at once.
+    void changeImage(const std::function<void(CSettingsImage&)>& change);
     // The car's description the fitter chose (kept in the image, not a controller block).
-    void setCarInfo(const CCarInfo& info) { m_image.m_carInfo = info; }
+    void setCarInfo(const CCarInfo& info);
     // Listeners of what happens to this device (see deviceevents.h).
     CDeviceEvents& events() { return m_events; }
     COperationLock& operation() { return m_operation; }
@@ -161,7 +168,7 @@ public:
     CReadBlocks& readBlocks() { return m_readBlocks; }
     // What the controller holds as far as this connection knows: each block as
     // last read from it or written to it and acknowledged (only the blocks
-    // readBlocks marks are meaningful). Pages edit the live image in place; a
+    // readBlocks marks are meaningful). A page's edit changes the live image; a
     // write session puts back and compares against this.
     const CSettingsImage& heldImage() const { return m_heldImage; }
     // The OBD gateway's records 18 and 27 as last read or written and
@@ -176,6 +183,8 @@ public:
 
 protected:
     CSettingsImage m_image;
+    // What image() shows: copied from m_image on each ImageChanged, before any other listener hears it.
+    CSettingsImage m_view;
     CDeviceEvents m_events;
     CReadBlocks m_readBlocks;
     CSettingsImage m_heldImage;
@@ -187,6 +196,10 @@ protected:
     bool held(CReadBlocks::Block block, bool ok);
 
 private:
+    void hearImageChanged();
+    // The view takes the live image without an event (what the session tells
+    // before anything is read: the model the controller named).
+    void showLiveImage() { m_view = m_image; }
     bool readDevInfo();
     bool writeBase(const CBlockRecord& record);
     bool readInjMap();

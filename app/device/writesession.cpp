@@ -296,7 +296,7 @@ bool CWriteSession::write(CReadBlocks::Block block)
     if (!require(block) || !historyBefore())
         return false;
     if ((m_flags & kSkipUnchanged) && m_device.readBlocks().has(block)) {
-        const auto wanted = blockBytes(block, m_device.image());
+        const auto wanted = blockBytes(block, m_device.liveImage());
         const auto held = blockBytes(block, m_device.heldImage());
         if (wanted == held) {
             m_skipped |= block;
@@ -324,7 +324,7 @@ bool CWriteSession::write(CReadBlocks::Block block)
 bool CWriteSession::writeBlock(CReadBlocks::Block block)
 {
     // What this write sends, as the controller would hold it (the base block carries this PC's identifier).
-    CSettingsImage sending = m_device.image();
+    CSettingsImage sending = m_device.liveImage();
     if (block == CReadBlocks::Base)
         if (const auto id = pcIdentifier())
             sending.m_base.m_pcId = *id;
@@ -336,7 +336,7 @@ bool CWriteSession::writeBlock(CReadBlocks::Block block)
         failAt(translate(L"Nie powiódł się zapis:") + L" " + CReadBlocks::name(block));
         return false;
     }
-    m_writes.emplace_back(block, blockBytes(block, m_device.image()));
+    m_writes.emplace_back(block, blockBytes(block, m_device.liveImage()));
     logSession(m_operation, std::wstring(L"write ") + CReadBlocks::name(block) + L" acknowledged");
     if ((m_flags & kNoReadBack) || m_device.m_demo)
         return true;
@@ -352,15 +352,15 @@ bool CWriteSession::writeBlock(CReadBlocks::Block block)
 
 int CWriteSession::readBackState(CReadBlocks::Block block, const std::vector<uint8_t>& written)
 {
-    CSettingsImage expected = m_device.image();
+    CSettingsImage expected = m_device.liveImage();
     if (!decodeBlockBytes(block, written, expected))
         return -1;
     if (!m_device.readBlock(block))
         return -1;
-    if (sameBlock(block, expected, m_device.image()))
+    if (sameBlock(block, expected, m_device.liveImage()))
         return 1;
-    CSettingsImage before = m_device.image();
-    if (decodeBlockBytes(block, blockBytes(block, m_before), before) && sameBlock(block, before, m_device.image()))
+    CSettingsImage before = m_device.liveImage();
+    if (decodeBlockBytes(block, blockBytes(block, m_before), before) && sameBlock(block, before, m_device.liveImage()))
         return 0;
     return 2;
 }
@@ -450,7 +450,7 @@ void CWriteSession::putBack()
             return;
         copyBlock(block, m_before, m_device.liveImage());
         // What the put-back sends (the base block with this PC's identifier) is what must read back.
-        if (m_device.writeBlock(block) && readBackState(block, blockBytes(block, m_device.image())) == 1) {
+        if (m_device.writeBlock(block) && readBackState(block, blockBytes(block, m_device.liveImage())) == 1) {
             m_report.putBack |= bit;
             logSession(m_operation, std::wstring(L"put back ") + CReadBlocks::name(block));
         } else {

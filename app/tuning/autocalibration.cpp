@@ -129,13 +129,13 @@ CalibrationOutcome CAutoCalibration::start(bool perCylinder)
         log(kNoReadings);
         return CalibrationOutcome::Refused;
     }
-    if (!warmEnough(newest.reducerTempr(m_device.image()))) {
+    if (!warmEnough(newest.reducerTempr(m_device.liveImage()))) {
         log(L"Temperatura reduktora za niska!");
         return CalibrationOutcome::Refused;
     }
     // The fuel state once, before the run's first switch. A record an earlier
     // run left for this controller already holds the car's own.
-    if (m_leftChanged.empty() || m_leftChanged.controller() != m_device.image().m_devInfo.m_serial)
+    if (m_leftChanged.empty() || m_leftChanged.controller() != m_device.liveImage().m_devInfo.m_serial)
         m_petrolBefore = newest.fuelState() == CLPGDevice::kFuelPetrol && newest.switchMode() != kSwitchPending;
     // One restore point before the run and one after it, whatever it writes on the way.
     CHistoryScope history(m_device, "calibration");
@@ -209,7 +209,7 @@ void CAutoCalibration::beginRun()
 {
     m_outcome = CalibrationOutcome::Success;
     m_linkLost = false;
-    const std::wstring& serial = m_device.image().m_devInfo.m_serial;
+    const std::wstring& serial = m_device.liveImage().m_devInfo.m_serial;
     if (m_leftChanged.controller() != serial) {
         m_leftChanged.clear();
         m_leftChanged.setController(serial);
@@ -246,7 +246,7 @@ bool CAutoCalibration::offerPutBack()
     if (m_running || m_leftChanged.empty() || !m_device.isConnected())
         return false;
     // Another controller answers now: the record waits for its own.
-    if (m_leftChanged.controller() != m_device.image().m_devInfo.m_serial)
+    if (m_leftChanged.controller() != m_device.liveImage().m_devInfo.m_serial)
         return false;
     IUserInteraction& ui = userInteraction();
     const std::wstring text
@@ -348,7 +348,7 @@ void CAutoCalibration::logLeftChanged()
 
 int CAutoCalibration::injectors() const
 {
-    return std::clamp(m_device.image().m_devInfo.m_injCount, 1, CDiag::kInjectors);
+    return std::clamp(m_device.liveImage().m_devInfo.m_injCount, 1, CDiag::kInjectors);
 }
 
 void CAutoCalibration::log(const std::wstring& fixedText, uint32_t colour)
@@ -492,7 +492,7 @@ void CAutoCalibration::pressureStep(double pressure)
     image.m_base.m_switchPressure = roundHalfAway(pressure * 0.5);
     image.m_base.m_pressureGain = 1.0;
     image.m_carInfo.m_reductorPress = roundHalfAway(pressure);
-    m_device.events().imageChanged(ImageBlock::CarInfo);
+    // Pages see it with the base block's write (ImageChanged then), not before.
 }
 
 bool CAutoCalibration::setAllCorrections(double value)
@@ -509,7 +509,7 @@ bool CAutoCalibration::setRunDelay(double delay)
 {
     // A record an earlier run left for this controller holds the car's own delay.
     if (!m_leftChanged.has(kDelayKey))
-        m_keptDelay = m_device.image().m_base.m_emulatorDelay;
+        m_keptDelay = m_device.liveImage().m_base.m_emulatorDelay;
     m_device.liveImage().m_base.m_emulatorDelay = delay;
     noteDelay(delay);
     if (!writeBlock(CReadBlocks::Base))

@@ -129,12 +129,12 @@ bool CAutoCalibration::perCylinderStep(uint8_t lpgMask, int waitLength, double p
         return false;
     }
     correction = candidate;
-    return stepCorrections(candidate - m_device.image().m_mainCorr.m_mainCorr[0]);
+    return stepCorrections(candidate - m_device.liveImage().m_mainCorr.m_mainCorr[0]);
 }
 
 bool CAutoCalibration::stepCorrections(double delta)
 {
-    auto& corrections = m_device.image().m_mainCorr.m_mainCorr;
+    const auto& corrections = m_device.liveImage().m_mainCorr.m_mainCorr;
     const int steps = static_cast<int>(std::trunc(5 * delta));
     const double step = steps < 0 ? -kStepMs : kStepMs;
     for (int i = 0; i < std::abs(steps); ++i) {

@@ -155,11 +155,11 @@ bool CAutomapping::create(
         userInteraction().message(text, kCaption, MsgIcon::Information);
         return false;
     }
-    if (device.image().m_automapMode != 0) {
+    if (device.liveImage().m_automapMode != 0) {
         show(kAutomapOn, MsgIcon::Error);
         return false;
     }
-    const CAutomapProposal proposal = propose(maps, device.image().m_setupTimes1);
+    const CAutomapProposal proposal = propose(maps, device.liveImage().m_setupTimes1);
     logInfo(kLog, "curve proposed from the maps");
     if (showProposal)
         showProposal(proposal);
@@ -186,7 +186,7 @@ bool CAutomapping::writeBlock(CLPGDevice& device, CReadBlocks::Block block)
 
 bool CAutomapping::apply(CLPGDevice& device, const CorrCurve& curve)
 {
-    const CorrCurve previous = device.image().m_setupTimes1;
+    const CorrCurve previous = device.liveImage().m_setupTimes1;
     device.liveImage().m_setupTimes1 = curve;
     device.liveImage().m_tableMask = 0;
     if (!writeBlock(device, CReadBlocks::SetupTimes1))
@@ -222,7 +222,7 @@ bool CAutomapping::incrementAll(CLPGDevice& device, int step)
 
 bool CAutomapping::clearCurve(CLPGDevice& device)
 {
-    if (device.image().m_automapMode != 0) {
+    if (device.liveImage().m_automapMode != 0) {
         show(kNoClearCorr, MsgIcon::Error);
         return false;
     }
@@ -231,7 +231,7 @@ bool CAutomapping::clearCurve(CLPGDevice& device)
 
 bool CAutomapping::clearMap(CLPGDevice& device, bool lpg)
 {
-    if (device.image().m_automapMode != 0) {
+    if (device.liveImage().m_automapMode != 0) {
         show(kNoClearMaps, MsgIcon::Error);
         return false;
     }

@@ -129,7 +129,7 @@ bool CChartMaps::read(CLPGDevice& device)
     std::array<uint8_t, kChartMapLength> petrol {}, lpg {};
     if (!device.readPetrolMap(petrol) || !device.readLpgMap(lpg))
         return false;
-    build(CChartMapRecord::decode(petrol), CChartMapRecord::decode(lpg), device.image());
+    build(CChartMapRecord::decode(petrol), CChartMapRecord::decode(lpg), device.liveImage());
     return true;
 }
 

@@ -15,21 +15,26 @@ namespace correctioncurve {
 const CCurveTable& automapping()
 {
     static const CCurveTable table { CReadBlocks::SetupTimes1,
-        [](CSettingsImage& image) { return std::span<double>(image.m_setupTimes1); }, L"CAutomapping" };
+        [](CSettingsImage& image) { return std::span<double>(image.m_setupTimes1); },
+        [](const CSettingsImage& image) { return std::span<const double>(image.m_setupTimes1); }, L"CAutomapping" };
     return table;
 }
 
 const CCurveTable& temperature()
 {
     static const CCurveTable table { CReadBlocks::SensorsSetup,
-        [](CSettingsImage& image) { return std::span<double>(image.m_sensorsSetup.m_temprCorr); }, L"CCorTempDlg" };
+        [](CSettingsImage& image) { return std::span<double>(image.m_sensorsSetup.m_temprCorr); },
+        [](const CSettingsImage& image) { return std::span<const double>(image.m_sensorsSetup.m_temprCorr); },
+        L"CCorTempDlg" };
     return table;
 }
 
 const CCurveTable& pressure()
 {
     static const CCurveTable table { CReadBlocks::PressCorr,
-        [](CSettingsImage& image) { return std::span<double>(image.m_sensorsSetup.m_pressCorr); }, L"CCorPressDlg" };
+        [](CSettingsImage& image) { return std::span<double>(image.m_sensorsSetup.m_pressCorr); },
+        [](const CSettingsImage& image) { return std::span<const double>(image.m_sensorsSetup.m_pressCorr); },
+        L"CCorPressDlg" };
     return table;
 }
 
@@ -76,7 +81,7 @@ CBlockUndo::Table undoTable(const CCurveTable& table, std::function<std::wstring
     t.block = table.block;
     const auto values = table.values;
     t.get = [table](const CLPGDevice& device) {
-        const std::span<const double> held = table.read(device.image());
+        const std::span<const double> held = table.read(device.liveImage());
         return CBlockUndo::Values(held.begin(), held.end());
     };
     const bool setupTimes = table.block == CReadBlocks::SetupTimes1;

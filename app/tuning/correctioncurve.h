@@ -20,11 +20,8 @@ struct CCurveTable {
     CReadBlocks::Block block;
     // The curve's values in the image.
     std::span<double> (*values)(CSettingsImage& image);
-    // The same values, seen in an image that is only read (values only points into it).
-    std::span<const double> read(const CSettingsImage& image) const
-    {
-        return values(const_cast<CSettingsImage&>(image)); // NOLINT(cppcoreguidelines-pro-type-const-cast)
-    }
+    // The same values, seen in an image that is only read.
+    std::span<const double> (*read)(const CSettingsImage& image);
     // Who writes, named in the write session's log.
     const wchar_t* writer;
 };

@@ -40,7 +40,7 @@ bool CDeviceObd::obdDemo() const
 
 bool CDeviceObd::obdGatewayFitted() const
 {
-    return (m_device.image().m_devInfo.m_flags1 & 1) != 0;
+    return (m_device.liveImage().m_devInfo.m_flags1 & 1) != 0;
 }
 
 bool CDeviceObd::obdLatestReadings(CDiag& record) const

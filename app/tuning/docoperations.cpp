@@ -89,12 +89,13 @@ bool CDocOperations::saveToFile(std::string path)
                 + L"\n\n" + translate(L"Czy mimo to zapisać plik?"),
             kCaption, MsgIcon::Warning, false))
         return false;
-    m_device.liveImage().m_timeStamp = localTimeStamp();
+    const auto stamp = localTimeStamp();
+    m_device.changeImage([&stamp](CSettingsImage& image) { image.m_timeStamp = stamp; });
     if (path.empty())
         path = userInteraction().chooseFile(true, translate(L"SAVE"), settingsFilter(), settingsDirectory(), {});
     if (path.empty())
         return false;
-    if (!writeSettings(path, m_device.image())) {
+    if (!writeSettings(path, m_device.liveImage())) {
         showFailure(L"Nie można wpisać ustawień do pliku z danymi samochodu");
         return false;
     }

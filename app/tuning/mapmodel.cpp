@@ -244,11 +244,14 @@ void CMapModel::applyStepToImage(const MapRegionRecord& region)
 {
     // What the controller did with the region, and nothing else: the grid may
     // show other numbers than the map (the cell means of a mapping from OBD).
-    auto& table = m_device->liveImage().m_corrMap.m_injMapTable;
+    // The fitter's own edit, acknowledged: the pages see it at once.
     const int delta = region[4] == 2 ? region[5] : -region[5];
-    for (int r = region[0]; r < region[0] + region[2] && r < kMapRows; ++r)
-        for (int c = region[1]; c < region[1] + region[3] && c < kMapCols; ++c)
-            table[r][c] = clampCell(roundToWhole(table[r][c]) + delta);
+    m_device->changeImage([&region, delta](CSettingsImage& image) {
+        auto& table = image.m_corrMap.m_injMapTable;
+        for (int r = region[0]; r < region[0] + region[2] && r < kMapRows; ++r)
+            for (int c = region[1]; c < region[1] + region[3] && c < kMapCols; ++c)
+                table[r][c] = clampCell(roundToWhole(table[r][c]) + delta);
+    });
 }
 
 void CMapModel::showMapWriteFailure() const

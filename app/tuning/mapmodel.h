@@ -191,6 +191,8 @@ private:
     void restoreValues(const std::array<std::array<int, kMapRows>, kMapCols>& values);
     void applyStepToImage(const MapRegionRecord& region);
     bool sendTable(const std::array<std::array<int, kMapRows>, kMapCols>& wanted);
+    // A page write that failed: the image's map (and what the pages see) back to table.
+    void putBackTable(const std::array<std::array<double, kMapCols>, kMapRows>& table);
     std::optional<MapCell> firstSelected() const;
     std::optional<MapCell> lastSelected() const;
     void setBand(bool column, int index, int from, int to, bool selected);

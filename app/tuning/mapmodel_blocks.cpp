@@ -101,6 +101,11 @@ bool CMapModel::interpolateSelection()
     return true;
 }
 
+void CMapModel::putBackTable(const std::array<std::array<double, kMapCols>, kMapRows>& table)
+{
+    m_device->changeImage([&table](CSettingsImage& image) { image.m_corrMap.m_injMapTable = table; });
+}
+
 bool CMapModel::sendTable(const std::array<std::array<int, kMapRows>, kMapCols>& wanted)
 {
     if (!connected()) {
@@ -119,7 +124,7 @@ bool CMapModel::sendTable(const std::array<std::array<int, kMapRows>, kMapCols>&
         CWriteSession session(*m_device, L"CMapArray::writeInjMap()");
         if (!session.write(CReadBlocks::InjMap)) {
             const CWriteReport& report = session.finish();
-            image.m_injMapTable = m_device->heldImage().m_corrMap.m_injMapTable;
+            putBackTable(m_device->heldImage().m_corrMap.m_injMapTable);
             logWarning("map", "map page not written");
             report.show(kMapWriteFailed);
             for (int c = 0; c < kMapCols; ++c)
@@ -130,7 +135,7 @@ bool CMapModel::sendTable(const std::array<std::array<int, kMapRows>, kMapCols>&
         session.finish();
     } catch (IError* e) {
         CErrorGuard error(e);
-        image.m_injMapTable = previous;
+        putBackTable(previous);
         userInteraction().message(L"CMapArray::writeInjMap()\n" + error.format(), L"KORVANA", MsgIcon::Error);
         return false;
     }

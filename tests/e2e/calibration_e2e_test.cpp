@@ -5,11 +5,13 @@
 // thread waits on a clock those sleeps step, one record per 100 ms of it. Both procedures
 // must end at the correction the car needs, with the controller left in
 // automatic mode and its own cylinder switching time; an aborted run must put
-// both back.
+// both back. Whenever the procedure lets a page repaint, the pages see only what
+// the controller holds, never a value the procedure has yet to write.
 #include "connectiontest.h"
 
 #include <app/data/diagdata.h>
 #include <app/data/recordingpath.h>
+#include <app/device/settingblocks.h>
 #include <app/tuning/autocalibration.h>
 #include <syncmsg/multithread.h>
 #include <tools/sim/fittedcar.h>
@@ -58,6 +60,7 @@ protected:
         // The first record, which the procedure looks at before it starts.
         clock.advance(100);
         ASSERT_GT(device.diagData().newestSequence(), 0u);
+        ui.onPump = [this] { lookAtPages(); };
         ui.onSleep = [this](unsigned ms) {
             std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(ms * 1000 / kScale)));
             clock.advance(ms);
@@ -79,6 +82,19 @@ protected:
                 return word.substr(key.size() + 1);
         }
         return {};
+    }
+
+    // A pump is where a page repaints: of the blocks the procedure changes, what
+    // the pages read must be what the controller holds, while the live image
+    // may already hold the next value to write.
+    void lookAtPages()
+    {
+        for (auto block : { CReadBlocks::Base, CReadBlocks::MainCorr }) {
+            if (!sameBlock(block, device.image(), device.heldImage()))
+                ++unconfirmedShown;
+            if (!sameBlock(block, device.liveImage(), device.heldImage()))
+                ++unconfirmedLive;
+        }
     }
 
     // What the controller holds now, read back over the link.
@@ -105,6 +121,8 @@ protected:
                           [this] { return !device.session().m_polling; } };
     CollectingObserver observer;
     CAutoCalibration calibration { device, observer };
+    int unconfirmedShown = 0;
+    int unconfirmedLive = 0;
 };
 
 } // namespace
@@ -119,16 +137,23 @@ TEST_F(CalibrationLoop, NormalProcedureFindsTheCarsNeed)
     EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[0], carNeed(4), 0.05);
     EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[7], carNeed(4), 0.05);
     expectPutBack();
+    EXPECT_EQ(unconfirmedShown, 0);
 }
 
 TEST_F(CalibrationLoop, PerCylinderProcedureFindsTheCarsNeed)
 {
+    // A pressure gain the pressure step sets back to 1: its base block waits out a pause unwritten.
+    device.liveImage().m_base.m_pressureGain = 1.2;
+    ASSERT_TRUE(device.writeBlock(CReadBlocks::Base));
     EXPECT_EQ(calibration.start(true), CalibrationOutcome::Success);
     EXPECT_TRUE(logged(L"Autokalibracja zakończona pomyślnie.", kCalibrationSuccessColour));
     EXPECT_EQ(observer.last, 1000);
     ASSERT_TRUE(device.readBlock(CReadBlocks::MainCorr));
     EXPECT_NEAR(device.image().m_mainCorr.m_mainCorr[0], carNeed(4), 0.05);
     expectPutBack();
+    // The pressure step waits out a pause before its base block is written.
+    EXPECT_GT(unconfirmedLive, 0);
+    EXPECT_EQ(unconfirmedShown, 0);
 }
 
 TEST_F(CalibrationLoop, AbortedRunPutsBackTheDelayAndAutomaticMode)
@@ -136,6 +161,7 @@ TEST_F(CalibrationLoop, AbortedRunPutsBackTheDelayAndAutomaticMode)
     // Stop in the middle of the passes, with the controller forced onto a fuel.
     bool stopped = false;
     ui.onPump = [&] {
+        lookAtPages();
         if (!stopped && ui.clockMs() > 20000) {
             stopped = true;
             EXPECT_NE(simValue("fuelmode"), "auto");
@@ -146,4 +172,5 @@ TEST_F(CalibrationLoop, AbortedRunPutsBackTheDelayAndAutomaticMode)
     EXPECT_TRUE(logged(L"Autokalibracja przerwana", kCalibrationInfoColour));
     EXPECT_TRUE(logged(L"Przywrócono ustawienia sprzed autokalibracji.", kCalibrationInfoColour));
     expectPutBack();
+    EXPECT_EQ(unconfirmedShown, 0);
 }

@@ -7,11 +7,14 @@
 // to the firmware update, an unknown bootloader sent back to its application,
 // the last port stored
 // as decimal text, the search order with the last port among others, a
-// restarted simulator found again, demo mode, and the connect-and-read-all
-// time at the wire's pace.
+// restarted simulator found again, demo mode, the connect-and-read-all
+// time at the wire's pace, and what pages see of a write the controller refused.
 #include "connectiontest.h"
 
+#include <app/data/blockcodec.h>
 #include <app/device/controllersearch.h>
+#include <app/device/settingblocks.h>
+#include <app/device/writesession.h>
 #include <app/platform/profilestore.h>
 
 #include <algorithm>
@@ -489,3 +492,34 @@ TEST_F(ConnectionTest, ConnectAndReadAllAtWirePace)
 }
 
 } // namespace
+
+TEST_F(ConnectionTest, PagesSeeOnlyWhatTheControllerConfirmed)
+{
+    auto sim = startSim();
+    CLPGDevice device(m_ports);
+    ASSERT_TRUE(device.session().connectOnPort(addPort(sim->ptyPath())));
+    const CSettingsImage read = device.image();
+
+    // A procedure's next values, not written yet: the pages still see what was read.
+    device.liveImage().m_base.m_switchDelay = read.m_base.m_switchDelay + 10;
+    device.liveImage().m_adv.m_pwm = read.m_adv.m_pwm + 5;
+    EXPECT_EQ(device.image().m_base.m_switchDelay, read.m_base.m_switchDelay);
+    EXPECT_EQ(device.image().m_adv.m_pwm, read.m_adv.m_pwm);
+
+    // The base block is taken, the advanced one refused: the base block is put back.
+    ASSERT_EQ(sim->send("refuse record " + std::to_string(kRecAdv)), "ok refuse record " + std::to_string(kRecAdv));
+    const CWriteReport report = CWriteSession::writeBlocks(device, L"test", { CReadBlocks::Base, CReadBlocks::Adv });
+    EXPECT_EQ(report.outcome, CWriteReport::Outcome::NotWritten);
+    EXPECT_EQ(report.putBack, uint32_t { CReadBlocks::Base });
+    for (auto block : { CReadBlocks::Base, CReadBlocks::Adv }) {
+        EXPECT_TRUE(sameBlock(block, device.image(), device.heldImage())) << CReadBlocks::name(block);
+        EXPECT_TRUE(sameBlock(block, device.liveImage(), device.heldImage())) << CReadBlocks::name(block);
+    }
+    EXPECT_EQ(device.image().m_base.m_switchDelay, read.m_base.m_switchDelay);
+    EXPECT_EQ(device.image().m_adv.m_pwm, read.m_adv.m_pwm);
+
+    // A page's own edit is seen at once, before any write.
+    device.changeImage([](CSettingsImage& image) { image.m_adv.m_pwm = 40; });
+    EXPECT_EQ(device.image().m_adv.m_pwm, 40);
+    EXPECT_EQ(device.liveImage().m_adv.m_pwm, 40);
+}

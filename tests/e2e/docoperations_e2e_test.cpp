@@ -324,7 +324,7 @@ TEST_F(DocOperationsE2E, DamagedPresetIsRefusedAndNothingWritten)
     EXPECT_NE(message.find(L"m_setupTimes1[5] (wiersz 81): 100 %"), std::wstring::npos) << message;
     EXPECT_NE(message.find(L"Nic nie zostało wpisane do urządzenia."), std::wstring::npos) << message;
     EXPECT_EQ(settingsOf(m_sim.send("dump store")), before);
-    EXPECT_TRUE(m_device.image() == CSettingsImage()) << "the live image took nothing of the preset";
+    EXPECT_TRUE(m_device.liveImage() == CSettingsImage()) << "the live image took nothing of the preset";
 }
 
 // The program's way: the polling thread runs throughout, and its newest

@@ -73,7 +73,7 @@ TEST(FaultsE2E, SilenceFailsEachCommandInBoundedTime)
     // 15 attempts of about one second each (a read of n bytes waits 1000 + n ms).
     EXPECT_GT(seconds, 14.0);
     EXPECT_NE(sim.send("status").find(" disturbed=15 "), std::string::npos) << "15 attempts, no more";
-    EXPECT_EQ(device.image().m_base.m_switchRPM, 1234);
+    EXPECT_EQ(device.liveImage().m_base.m_switchRPM, 1234);
 }
 
 } // namespace

@@ -76,10 +76,13 @@ protected:
 
 TEST_F(Pages, TemperatureCurveEditsWriteEveryStep)
 {
-    auto& table = doc.device().liveImage().m_sensorsSetup.m_temprCorr;
-    table.fill(0);
-    table[0] = 7.8;
-    table[5] = -3.6;
+    const auto& table = doc.device().liveImage().m_sensorsSetup.m_temprCorr;
+    doc.device().changeImage([](CSettingsImage& image) {
+        auto& t = image.m_sensorsSetup.m_temprCorr;
+        t.fill(0);
+        t[0] = 7.8;
+        t[5] = -3.6;
+    });
     auto* page = make<CCorTempDlg>();
     CCorrChart* chart = page->chart();
     ASSERT_NE(chart, nullptr);
@@ -94,7 +97,7 @@ TEST_F(Pages, TemperatureCurveEditsWriteEveryStep)
     EXPECT_EQ(table[5], -1);
     EXPECT_EQ(table[0], 7);
 
-    table[10] = 50;
+    doc.device().changeImage([](CSettingsImage& image) { image.m_sensorsSetup.m_temprCorr[10] = 50; });
     page->refresh();
     pressKey(chart, Qt::Key_Up, Qt::ControlModifier);
     EXPECT_EQ(table[10], 50) << "kept at the limit";

@@ -634,10 +634,10 @@ TEST(DemoReadings, LevelSensorDialog)
         EXPECT_EQ(dialog.selectedCode(), -1) << "no preset has these thresholds";
         qobject_cast<CUpDownCtrl*>(findChildCtrl(&dialog, 1191))->downArrow()->click();
         EXPECT_EQ(dialog.selectedCode(), 1);
-        setup.m_fuelQuarter = 0;
+        doc->device().changeImage([](CSettingsImage& image) { image.m_sensorsSetup.m_fuelQuarter = 0; });
         dialog.onDeltaPos(3, 1);
         EXPECT_EQ(setup.m_fuelQuarter, 0);
-        setup.m_fuelQuarter = 230;
+        doc->device().changeImage([](CSettingsImage& image) { image.m_sensorsSetup.m_fuelQuarter = 230; });
         // The valve-supply option is bit 0x20 of the second flags.
         const uint8_t flags = doc->device().image().m_advancedSetup.m_advancedFlags2;
         qobject_cast<QAbstractButton*>(findChildCtrl(&dialog, CSensorsDlg::kValveSupplyId))->click();

@@ -142,7 +142,7 @@ TEST_F(Report, SessionAgainstTheSimulator)
         const std::wstring before = CSettingsTable::text(*field, device.image()) + unit;
         const auto next = CSettingsTable::spin(*field, device.image(), -3);
         ASSERT_TRUE(next) << key;
-        CSettingsTable::setValue(*field, device.liveImage(), *next);
+        device.changeImage([&](CSettingsImage& image) { CSettingsTable::setValue(*field, image, *next); });
         changed.emplace_back(before, CSettingsTable::text(*field, device.image()) + unit);
     }
     ASSERT_TRUE(device.writeBlock(CReadBlocks::Base));

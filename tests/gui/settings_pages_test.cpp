@@ -536,13 +536,15 @@ TEST_F(SettingsPages, CompareWithFileNamesTheChangedSettingByPageAndLabel)
     ASSERT_NE(CSettingsTable::value(*f, device().image()), before);
 
     // Two map cells and a main correction changed as well: one row for the map, its cells in a grid.
-    device().liveImage().m_corrMap.m_injMapTable[3][4] += 5;
-    device().liveImage().m_corrMap.m_injMapTable[7][1] -= 2;
     const double corr = device().image().m_mainCorr.m_mainCorr[2];
-    device().liveImage().m_mainCorr.m_mainCorr[2] = corr + 0.25;
-    // Keys the settings pages do not show: by the dialog or page that does, units where it shows them.
-    device().liveImage().m_sensorsSetup.m_fuelHgw += 3;
-    device().liveImage().m_base.m_rpmSignalLevel += 1;
+    device().changeImage([corr](CSettingsImage& image) {
+        image.m_corrMap.m_injMapTable[3][4] += 5;
+        image.m_corrMap.m_injMapTable[7][1] -= 2;
+        image.m_mainCorr.m_mainCorr[2] = corr + 0.25;
+        // Keys the settings pages do not show: by the dialog or page that does, units where it shows them.
+        image.m_sensorsSetup.m_fuelHgw += 3;
+        image.m_base.m_rpmSignalLevel += 1;
+    });
 
     std::map<std::string, std::vector<std::string>> rows; // name → key, file, controller
     QString grid;

@@ -199,11 +199,13 @@ TEST_F(View, ConsolePictureFollowsTheTankEveryFourthRefresh)
 {
     CkorvanaDoc* doc = m_run.app().document();
     doc->stopPolling();
-    CSensorsSetup& s = doc->device().liveImage().m_sensorsSetup;
-    s.m_fuelFull = 200;
-    s.m_fuelHgw = 150;
-    s.m_fuelHalf = 100;
-    s.m_fuelQuarter = 50;
+    doc->device().changeImage([](CSettingsImage& image) {
+        CSensorsSetup& s = image.m_sensorsSetup;
+        s.m_fuelFull = 200;
+        s.m_fuelHgw = 150;
+        s.m_fuelHalf = 100;
+        s.m_fuelQuarter = 50;
+    });
     CConsoleBtn* console = m_view->consoleButton();
     std::vector<int> seen;
     for (int i = 0; i < 8; ++i) {

@@ -116,9 +116,11 @@ TEST(Automapping, CreateShowsTheProposalThenWritesAndUndoes)
     CInteractionScope scope(ui);
     CLPGDevice device;
     device.session().startDemoMode();
-    device.liveImage().m_advancedSetup.m_advancedFlags = 0;
-    device.liveImage().m_setupTimes1.fill(3);
-    device.liveImage().m_tableMask = 7;
+    device.changeImage([](CSettingsImage& image) {
+        image.m_advancedSetup.m_advancedFlags = 0;
+        image.m_setupTimes1.fill(3);
+        image.m_tableMask = 7;
+    });
 
     std::array<uint8_t, kChartMapLength> petrol {}, lpg {};
     cover(petrol);

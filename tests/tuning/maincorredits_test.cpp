@@ -36,7 +36,8 @@ TEST(MainCorrEdits, SpinRuleStaysWithinTheLimits)
 TEST(MainCorrEdits, SpinWritesOneOrAllCorrections)
 {
     CalibrationBench bench;
-    bench.device.liveImage().m_mainCorr.m_mainCorr = { 1.0, 1.1, 1.2, 1.3, 1.4, 1.5, 1.6, 1.7 };
+    bench.device.changeImage(
+        [](CSettingsImage& image) { image.m_mainCorr.m_mainCorr = { 1.0, 1.1, 1.2, 1.3, 1.4, 1.5, 1.6, 1.7 }; });
     auto edits = CMainCorrEdits::texts(bench.device);
 
     ASSERT_TRUE(CMainCorrEdits::onDeltaSpin(bench.device, edits, 2, -5, false));

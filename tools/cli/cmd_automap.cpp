@@ -60,12 +60,12 @@ int runAutomap(const CliContext& context, bool write, bool demo)
     printCoverage("petrol", maps.petrol());
     printCoverage("LPG", maps.lpg());
 
-    const CAutomapProposal p = CAutomapping::propose(maps, device.image().m_setupTimes1);
+    const CAutomapProposal p = CAutomapping::propose(maps, device.liveImage().m_setupTimes1);
     std::printf("slot  time[ms]  old[%%]  change[%%]  new[%%]\n");
     for (std::size_t i = 0; i < p.newCurve.size(); ++i)
         std::printf("%4zu  %8.1f  %6.0f  %9.2f  %6.0f\n", i, 1.0 + 0.5 * static_cast<double>(i), p.oldCurve[i],
             p.change[i], p.newCurve[i]);
-    const CSettingsImage& image = device.image();
+    const CSettingsImage& image = device.liveImage();
     std::printf("automapping: %s, km left: %s\n",
         image.m_automapMode == 0       ? "off"
             : image.m_automapMode == 1 ? "once"
@@ -83,7 +83,7 @@ int runAutomap(const CliContext& context, bool write, bool demo)
     device.liveImage().m_setupTimes1.fill(0);
     if (!device.readBlock(CReadBlocks::SetupTimes1))
         return failed("the curve was written but could not be read back");
-    if (device.image().m_setupTimes1 != p.newCurve)
+    if (device.liveImage().m_setupTimes1 != p.newCurve)
         return failed("the controller holds another curve than the one written");
     std::printf("curve written; clearing the LPG map now is recommended (korvana-cli has no command for it yet)\n");
     return kExitOk;

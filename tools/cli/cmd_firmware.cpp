@@ -165,8 +165,8 @@ int cmdFlash(const CliContext& context)
             if (!update.onDeviceUpdate())
                 return update.flashWritten() ? programmedButSilent() : failed("the firmware was not programmed");
         }
-        const int32_t v = device.image().m_devInfo.m_version;
-        std::cout << "programmed " << path << ": " << toUtf8(device.image().m_devInfo.m_modelName) << " now runs "
+        const int32_t v = device.liveImage().m_devInfo.m_version;
+        std::cout << "programmed " << path << ": " << toUtf8(device.liveImage().m_devInfo.m_modelName) << " now runs "
                   << (v >> 8) << "." << (v & 0xFF) << "\n";
         return kExitOk;
     } catch (IError* e) {

@@ -208,7 +208,7 @@ int restore(const CliContext& context, std::vector<std::string> args)
         CLPGDevice device(*context.ports);
         if (const int code = connectDevice(context, demo, device))
             return code;
-        const CDevInfo& d = device.image().m_devInfo;
+        const CDevInfo& d = device.liveImage().m_devInfo;
         // The blocks' encodings depend on the model and the firmware version.
         std::string other;
         if (toUtf8(d.m_serial) != point.serial)

@@ -95,9 +95,9 @@ int cmdInfo(const CliContext& context)
             return code;
         const bool statistic = device.readStatistics();
         if (json)
-            printJson(device.image(), statistic);
+            printJson(device.liveImage(), statistic);
         else
-            printPlain(device.image(), statistic);
+            printPlain(device.liveImage(), statistic);
         if (!statistic)
             return failed("the working-time counters could not be read");
         return kExitOk;

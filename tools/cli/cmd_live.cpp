@@ -106,8 +106,8 @@ int cmdLive(const CliContext& context)
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
 
-        const CDiagScale scale(device.image());
-        const int injectors = std::clamp(device.image().m_devInfo.m_injCount, 1, CDiag::kInjectors);
+        const CDiagScale scale(device.liveImage());
+        const int injectors = std::clamp(device.liveImage().m_devInfo.m_injCount, 1, CDiag::kInjectors);
         uint64_t shown = 0;
         long seen = 0;
         int result = kExitOk;

@@ -62,7 +62,7 @@ int mapGet(const CliContext& context, std::vector<std::string> args, bool demo)
         return code;
     if (const int code = requireRead(device, CReadBlocks::InjMap | CReadBlocks::MapAxes))
         return code;
-    const MapFile map = mapFileOf(device.image());
+    const MapFile map = mapFileOf(device.liveImage());
     std::cout << (csv ? formatMapCsv(map) : formatMapTable(map));
     return kExitOk;
 }

@@ -73,10 +73,10 @@ int cmdGet(const CliContext& context)
             = requireRead(device, field ? CSettingWriter::imageBlocks(field->blocks) : blockOfKey(key)))
             return code;
         if (field) {
-            std::cout << shown(*field, device.image()) << "\n";
+            std::cout << shown(*field, device.liveImage()) << "\n";
             return kExitOk;
         }
-        for (const auto& [k, v] : shownSettings(device.image())) {
+        for (const auto& [k, v] : shownSettings(device.liveImage())) {
             if (k == key) {
                 std::cout << v << "\n";
                 return kExitOk;
@@ -120,7 +120,7 @@ int cmdSet(const CliContext& context)
         if (const int code = requireRead(device, CSettingWriter::imageBlocks(changedBlocks(changes))))
             return code;
         // Every value is checked in the image as it will be, so paired limits may move together.
-        CSettingsImage next = device.image();
+        CSettingsImage next = device.liveImage();
         for (const auto& [f, value] : changes)
             CSettingsTable::setValue(*f, next, value);
         for (const auto& [f, value] : changes) {
@@ -137,7 +137,7 @@ int cmdSet(const CliContext& context)
         const auto isDivider = [](const CSettingField* f) {
             return std::string(f->key) == "m_base.m_sparkDivider" && f->special == SettingSpecial::None;
         };
-        CSettingsImage source = device.image();
+        CSettingsImage source = device.liveImage();
         for (const auto& [f, value] : changes)
             if (!isDivider(f))
                 CSettingsTable::setValue(*f, source, value);
@@ -193,7 +193,7 @@ int cmdDiff(const CliContext& context)
             CLPGDevice device(*context.ports);
             if (const int code = connectDevice(context, demo, device))
                 return code;
-            b = device.image();
+            b = device.liveImage();
         } else if (!readSettingsForComparison(args[1], b)) {
             return settingsReadFailed(args[1]);
         }
