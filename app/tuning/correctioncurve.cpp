@@ -12,29 +12,36 @@
 
 namespace correctioncurve {
 
+namespace {
+
+// A table's two accessors, changing and reading, from one that names the curve.
+template <auto Curve>
+CCurveTable curveTable(CReadBlocks::Block block, const wchar_t* writer)
+{
+    return { block, [](CSettingsImage& image) { return std::span<double>(Curve(image)); },
+        [](const CSettingsImage& image) { return std::span<const double>(Curve(image)); }, writer };
+}
+
+} // namespace
+
 const CCurveTable& automapping()
 {
-    static const CCurveTable table { CReadBlocks::SetupTimes1,
-        [](CSettingsImage& image) { return std::span<double>(image.m_setupTimes1); },
-        [](const CSettingsImage& image) { return std::span<const double>(image.m_setupTimes1); }, L"CAutomapping" };
+    static const CCurveTable table
+        = curveTable<[](auto& image) -> auto& { return image.m_setupTimes1; }>(CReadBlocks::SetupTimes1, L"CAutomapping");
     return table;
 }
 
 const CCurveTable& temperature()
 {
-    static const CCurveTable table { CReadBlocks::SensorsSetup,
-        [](CSettingsImage& image) { return std::span<double>(image.m_sensorsSetup.m_temprCorr); },
-        [](const CSettingsImage& image) { return std::span<const double>(image.m_sensorsSetup.m_temprCorr); },
-        L"CCorTempDlg" };
+    static const CCurveTable table = curveTable<[](auto& image) -> auto& { return image.m_sensorsSetup.m_temprCorr; }>(
+        CReadBlocks::SensorsSetup, L"CCorTempDlg");
     return table;
 }
 
 const CCurveTable& pressure()
 {
-    static const CCurveTable table { CReadBlocks::PressCorr,
-        [](CSettingsImage& image) { return std::span<double>(image.m_sensorsSetup.m_pressCorr); },
-        [](const CSettingsImage& image) { return std::span<const double>(image.m_sensorsSetup.m_pressCorr); },
-        L"CCorPressDlg" };
+    static const CCurveTable table = curveTable<[](auto& image) -> auto& { return image.m_sensorsSetup.m_pressCorr; }>(
+        CReadBlocks::PressCorr, L"CCorPressDlg");
     return table;
 }
 
