@@ -176,27 +176,43 @@ int CChartData::toPixelY(double y, int h) const
     return h - static_cast<int>(h * y * 0.999 / m_yMax);
 }
 
-std::size_t CChartData::foldColumns(const SLine& l, int w, int h, double ratio, std::vector<SColumn>& out) const
+std::size_t CChartData::foldColumns(const SLine& l, int w, int h, double ratio, std::vector<SColumn>& out,
+                                    int fromColumn, int toColumn) const
 {
     out.clear();
     if (l.points.empty() || w <= 0 || h <= 0 || !(m_xWidth > 0.0))
         return 0;
-    auto first = l.points.lower_bound(m_xStart);
-    if (first != l.points.begin())
-        --first;
-    auto last = l.points.upper_bound(m_xStart + m_xWidth);
-    if (last != l.points.end())
-        ++last;
     // The mapping of toPixelX, with its factors taken out of the loop.
     const double scale = w / m_xWidth;
-    const double deviceScale = scale * ratio;
+    const double deviceScale = this->deviceScale(w, ratio);
+    const double origin = deviceOrigin(w, ratio);
+    const double from = fromColumn;
+    const double to = std::min(std::round(w * ratio), static_cast<double>(toColumn));
+    auto columnOf = [&](double x) { return std::floor(x * deviceScale) - origin; };
+    // The points on the columns [from, to) and one either side, chosen by
+    // column rather than by x, so that a window moved by less than a column
+    // folds the same points.
+    auto firstAt = [&](double column) {
+        auto it = l.points.lower_bound((origin + column) / deviceScale);
+        while (it != l.points.begin() && columnOf(std::prev(it)->first) >= column)
+            --it;
+        while (it != l.points.end() && columnOf(it->first) < column)
+            ++it;
+        return it;
+    };
+    auto first = firstAt(from);
+    if (first != l.points.begin())
+        --first;
+    auto last = firstAt(to);
+    if (last != l.points.end())
+        ++last;
     std::size_t count = 0;
     SColumn* open = nullptr;
     for (auto it = first; it != last; ++it, ++count) {
         // Points far outside the window still fold onto one column each side.
-        const double dx = std::clamp((it->first - m_xStart) * deviceScale, -1.0e6, 1.0e6);
-        int column = static_cast<int>(dx);
-        if (dx < column)
+        const double dx = std::clamp(it->first * deviceScale, origin - 1.0e6, origin + 1.0e6);
+        int column = static_cast<int>(dx - origin);
+        if (dx - origin < column)
             --column; // floor, without a library call per point
         // toPixelY's arithmetic, kept inline for the walk over every point.
         const int row = m_yMax != 0.0 ? h - static_cast<int>(h * it->second * 0.999 / m_yMax) : h;

@@ -7,8 +7,10 @@
 
 #include <gradctrls/charts/chartpoints.h>
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -34,7 +36,7 @@ public:
     // A line's points inside the window folded onto one pixel column: rows of
     // the first and last point and the highest (top) and lowest (bottom) row.
     struct SColumn {
-        int column = 0;       // device pixel column
+        int column = 0;       // device pixel column, counted from deviceOrigin()
         double firstX = 0.0;  // the first point's x in (logical) pixels
         int firstRow = 0;
         int lastRow = 0;
@@ -84,11 +86,22 @@ public:
     double fromPixelX(double column, int w) const { return column * m_xWidth / w + m_xStart; }
     double fromPixelY(double row, int h) const { return (h - row) * m_yMax / h; }
 
-    // Folds the line's points inside the window (and one either side, so a line
-    // reaches the edges) onto the device pixel columns of a client area of w × h
+    // Device pixels per x unit for a client area w pixels wide at ratio device pixels each.
+    double deviceScale(int w, double ratio) const { return w / m_xWidth * ratio; }
+    // The device column, counted from x = 0, that the window starts in. Points
+    // fold onto whole device columns counted from x = 0, so a window moved by
+    // any amount folds every point onto the same column as before, shifted by
+    // the difference of the origins: a picture of them can be scrolled.
+    double deviceOrigin(int w, double ratio) const { return std::floor(m_xStart * deviceScale(w, ratio)); }
+
+    // Folds the line's points on the window's device columns (and one either
+    // side, so a line reaches the edges) onto the device pixel columns of a client area of w × h
     // logical pixels at ratio device pixels each; returns the number of points.
     // However many points share a column, it costs one entry and keeps its peaks.
-    std::size_t foldColumns(const SLine& line, int w, int h, double ratio, std::vector<SColumn>& out) const;
+    // Only the points on the device columns [fromColumn, toColumn) and one
+    // either side are folded.
+    std::size_t foldColumns(const SLine& line, int w, int h, double ratio, std::vector<SColumn>& out,
+                            int fromColumn = 0, int toColumn = std::numeric_limits<int>::max()) const;
 
     // The line's point nearest to x within maxDistance, if any.
     bool nearestPoint(unsigned int line, double x, double maxDistance, double& px, double& py) const;

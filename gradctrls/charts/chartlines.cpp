@@ -5,7 +5,7 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QTransform>
+#include <QLineF>
 
 #include <algorithm>
 #include <cmath>
@@ -39,12 +39,15 @@ template <int N> void fillRows(quint32* p, qsizetype step, int rows, quint32 pix
 
 } // namespace
 
-int CChartLines::fold(const CChartData& data, const QSize& size, double ratio)
+int CChartLines::fold(const CChartData& data, const QSize& size, double ratio, int fromColumn, int toColumn)
 {
     m_size = size;
     m_ratio = std::max(1.0, ratio);
+    m_from = std::max(0, fromColumn);
+    m_to = toColumn;
+    m_origin = static_cast<long long>(data.deviceOrigin(size.width(), m_ratio));
     m_count = 0;
-    int dense = 0;
+    int runs = 0;
     for (const auto& [number, line] : data.lines()) {
         if (!line.visible || line.points.empty())
             continue;
@@ -52,52 +55,94 @@ int CChartLines::fold(const CChartData& data, const QSize& size, double ratio)
             m_folded.emplace_back();
         SFolded& f = m_folded[m_count++];
         f.line = &line;
-        const std::size_t points = data.foldColumns(line, size.width(), size.height(), m_ratio, f.columns);
-        // Solid and dashed lines; the other patterns need the painter's stroking.
-        f.dense = line.style <= 1 && points > f.columns.size();
-        dense += f.dense ? 1 : 0;
+        f.runs = drawnAsRuns(line);
+        // A run reaches right of its column by the line's width, and a column
+        // joins the one before: a little before fromColumn is folded too.
+        if (f.runs)
+            data.foldColumns(line, size.width(), size.height(), m_ratio, f.columns, m_from - passes(line, m_ratio),
+                m_to);
+        else
+            data.foldColumns(line, size.width(), size.height(), m_ratio, f.columns);
+        runs += f.runs ? 1 : 0;
     }
-    return dense;
+    return runs;
 }
 
-int CChartLines::passes(const CChartData::SLine& line) const
+int CChartLines::passes(const CChartData::SLine& line, double ratio)
 {
     // The line's width in device pixels: a hair line is one device pixel wide.
-    return std::max(1, static_cast<int>(std::lround(std::max(1, line.width) * m_ratio)));
+    return std::max(1, static_cast<int>(std::lround(std::max(1, line.width) * ratio)));
 }
 
-void CChartLines::writeDense(QImage& image) const
+void CChartLines::addRuns(const SFolded& f, int width) const
 {
-    // Every column a run from its highest to its lowest row, joined to the last
-    // row of the column before, so the line stays continuous and no peak is lost.
+    width = std::min(width, m_to);
+    const quint32 pixel = qPremultiply(GradPalette::fromColorRef(f.line->colour).rgba());
+    const int n = passes(*f.line, m_ratio);
+    const bool dashed = f.line->style == 1;
+    constexpr int kPeriod = kDashStep * (kDashOn + kDashOff);
+    // Rows in device pixels, bottom inclusive; n pixels wide and deep.
+    auto add = [&](int column, double top, double bottom) {
+        if (column + n <= m_from || column >= width)
+            return;
+        // Dashes as so many columns on, so many off, counted from x = 0.
+        if (dashed && ((column + m_origin) % kPeriod + kPeriod) % kPeriod >= kDashOn * kDashStep)
+            return;
+        m_runs.push_back({ std::max(column, m_from), std::min(column + n, width), static_cast<int>(std::lround(top)),
+            static_cast<int>(std::lround(bottom)) + n, pixel });
+    };
+    // The rows of a column whose line comes from row before and ends at row
+    // here: one pixel when they are neighbours, else every row from the one
+    // after before to here, so the line stays joined.
+    auto step = [](double before, double here, double& top, double& bottom) {
+        top = here > before ? std::min(here, before + 1) : here;
+        bottom = here < before ? std::max(here, before - 1) : here;
+    };
+    const CChartData::SColumn* previous = nullptr;
+    for (const CChartData::SColumn& c : f.columns) {
+        double top = c.top * m_ratio;
+        double bottom = c.bottom * m_ratio;
+        if (previous) {
+            const double from = previous->lastRow * m_ratio;
+            const int span = c.column - previous->column;
+            if (span == 1) {
+                // A column is joined to the last row of the column before, so
+                // the line stays continuous and no peak is lost.
+                top = std::min(top, from);
+                bottom = std::max(bottom, from);
+            } else {
+                // Columns without points between two points: the straight line
+                // between them, stepped through column by column.
+                const double to = c.firstRow * m_ratio;
+                auto rowAt = [&](int k) {
+                    return std::round(from + (to - from) * (k - previous->column) / span);
+                };
+                const int last = std::min(c.column - 1, width - 1);
+                for (int k = std::max(previous->column + 1, m_from - n); k <= last; ++k) {
+                    double runTop = 0;
+                    double runBottom = 0;
+                    step(rowAt(k - 1), rowAt(k), runTop, runBottom);
+                    add(k, runTop, runBottom);
+                }
+                double arrivalTop = 0;
+                double arrivalBottom = 0;
+                step(rowAt(c.column - 1), std::round(to), arrivalTop, arrivalBottom);
+                top = std::min(top, arrivalTop);
+                bottom = std::max(bottom, arrivalBottom);
+            }
+        }
+        previous = &c;
+        add(c.column, top, bottom);
+    }
+}
+
+void CChartLines::writeRuns(QImage& image) const
+{
     std::vector<SRun>& runs = m_runs;
     runs.clear();
-    for (std::size_t i = 0; i < m_count; ++i) {
-        const SFolded& f = m_folded[i];
-        if (!f.dense)
-            continue;
-        const quint32 pixel = qPremultiply(GradPalette::fromColorRef(f.line->colour).rgba());
-        const int n = passes(*f.line);
-        const CChartData::SColumn* previous = nullptr;
-        const bool dashed = f.line->style == 1;
-        for (const CChartData::SColumn& c : f.columns) {
-            int top = c.top;
-            int bottom = c.bottom;
-            if (previous && previous->column + 1 == c.column) {
-                top = std::min(top, previous->lastRow);
-                bottom = std::max(bottom, previous->lastRow);
-            }
-            previous = &c;
-            // Dashes as the pen draws them: so many columns on, so many off.
-            if (dashed && c.column / kDashStep % (kDashOn + kDashOff) >= kDashOn)
-                continue;
-            const int x0 = std::max(c.column, 0);
-            const int x1 = std::min(c.column + n, image.width());
-            if (x0 < x1)
-                runs.push_back({ x0, x1, static_cast<int>(std::lround(top * m_ratio)),
-                    static_cast<int>(std::lround(bottom * m_ratio)) + n, pixel });
-        }
-    }
+    for (std::size_t i = 0; i < m_count; ++i)
+        if (m_folded[i].runs)
+            addRuns(m_folded[i], image.width());
     // Band by band, so that the rows being written stay in the cache while every
     // line passes over them; line by line over the whole picture, each line
     // would fetch the picture from memory again. Each band lists the runs that
@@ -173,10 +218,8 @@ void CChartLines::draw(QPainter& painter, const CChartData& data) const
 {
     for (std::size_t i = 0; i < m_count; ++i) {
         const SFolded& f = m_folded[i];
-        if (f.dense)
-            drawJoins(painter, f);
-        else
-            drawSparse(painter, f);
+        if (!f.runs)
+            drawPainted(painter, f);
         if (!f.line->pointsShown)
             continue;
         auto first = f.line->points.lower_bound(data.m_xStart);
@@ -195,75 +238,26 @@ void CChartLines::draw(QPainter& painter, const CChartData& data) const
     }
 }
 
-void CChartLines::drawJoins(QPainter& painter, const SFolded& f) const
+void CChartLines::drawPainted(QPainter& painter, const SFolded& f) const
 {
-    // Gaps in the data between the runs: sloped joins, as hair lines side by
-    // side in device pixels.
-    std::vector<QLineF>& joins = m_segments;
-    joins.clear();
-    const CChartData::SColumn* previous = nullptr;
-    for (const CChartData::SColumn& c : f.columns) {
-        if (previous && previous->column + 1 != c.column)
-            joins.emplace_back(previous->column, previous->lastRow * m_ratio, c.column, c.firstRow * m_ratio);
-        previous = &c;
-    }
-    if (joins.empty())
+    const CChartData::SLine& line = *f.line;
+    const Qt::PenStyle style = penStyle(line.style);
+    if (style == Qt::NoPen)
         return;
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setWorldTransform(QTransform::fromScale(1.0 / m_ratio, 1.0 / m_ratio), true);
-    painter.setPen(QPen(GradPalette::fromColorRef(f.line->colour), 0));
-    const QTransform base = painter.transform();
-    for (int i = 0; i < passes(*f.line); ++i) {
-        painter.setTransform(QTransform(base).translate(i, 0));
-        painter.drawLines(joins.data(), static_cast<int>(joins.size()));
-        painter.setTransform(QTransform(base).translate(0, i));
-        painter.drawLines(joins.data(), static_cast<int>(joins.size()));
-    }
-    painter.restore();
-}
-
-void CChartLines::drawSparse(QPainter& painter, const SFolded& f) const
-{
     // A vertex at the first point of every column and, where a column holds
     // several points, a bar over their rows.
     std::vector<QPointF>& poly = m_poly;
-    std::vector<QLineF>& bars = m_segments;
     poly.clear();
+    std::vector<QLineF>& bars = m_bars;
     bars.clear();
     for (const CChartData::SColumn& c : f.columns) {
         poly.emplace_back(c.firstX, c.firstRow);
         if (c.bottom - c.top >= 1)
             bars.emplace_back(c.firstX, c.top, c.firstX, c.bottom);
     }
-    const CChartData::SLine& line = *f.line;
-    const QColor colour = GradPalette::fromColorRef(line.colour);
+    painter.setPen(QPen(GradPalette::fromColorRef(line.colour), std::max(1, line.width), style, Qt::FlatCap,
+        Qt::BevelJoin));
     const int count = static_cast<int>(poly.size());
-    const int n = passes(line);
-    if (line.style <= 1 && n > 1 && count > 1) {
-        // A wide solid or dashed line as hair lines side by side, one device
-        // pixel apart: the raster engine draws hair lines (dashed ones too) on a
-        // fast path, while a wide pen is stroked as a path, which costs tens of
-        // milliseconds on a dense line.
-        QPen hair(colour, 0);
-        if (line.style == 1)
-            hair.setDashPattern({ static_cast<qreal>(kDashOn * kDashStep), static_cast<qreal>(kDashOff * kDashStep) });
-        painter.setPen(hair);
-        const QTransform base = painter.transform();
-        for (int i = 0; i < n; ++i) {
-            const qreal shift = i / m_ratio;
-            painter.setTransform(QTransform(base).translate(shift, 0));
-            painter.drawPolyline(poly.data(), count);
-            painter.drawLines(bars.data(), static_cast<int>(bars.size()));
-            if (i == 0)
-                continue;
-            painter.setTransform(QTransform(base).translate(0, shift));
-            painter.drawPolyline(poly.data(), count);
-        }
-        painter.setTransform(base);
-        return;
-    }
-    painter.setPen(QPen(colour, std::max(1, line.width), penStyle(line.style), Qt::FlatCap, Qt::BevelJoin));
     if (count == 1)
         painter.drawPoint(poly.front());
     else if (count > 1)

@@ -3,10 +3,13 @@
 // an existing x replaces it). Points arrive in x order nearly always and leave
 // from the front, so they are kept in one deque rather than a tree: adding or
 // dropping one allocates nothing per point, and a walk over them reads memory
-// in order (the chart walks every visible point on each repaint).
+// in order (the chart walks every visible point on each repaint). edits()
+// counts the changes other than a point added at the end or the oldest
+// dropped, so a picture of the points can tell when it must be drawn afresh.
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <stdexcept>
 #include <utility>
@@ -25,7 +28,12 @@ public:
     const_reverse_iterator rend() const { return m_points.rend(); }
     std::size_t size() const { return m_points.size(); }
     bool empty() const { return m_points.empty(); }
-    void clear() { m_points.clear(); }
+    void clear()
+    {
+        m_points.clear();
+        ++m_edits;
+    }
+    std::uint64_t edits() const { return m_edits; }
 
     // The first point at or after x, and the first after x.
     const_iterator lower_bound(double x) const
@@ -44,6 +52,7 @@ public:
     {
         if (m_points.empty() || m_points.back().first < x)
             return m_points.emplace_back(x, 0.0).second;
+        ++m_edits;
         auto it = m_points.begin() + (lower_bound(x) - m_points.cbegin());
         if (it->first == x)
             return it->second;
@@ -62,4 +71,5 @@ public:
 
 private:
     container_type m_points;
+    std::uint64_t m_edits = 0;
 };

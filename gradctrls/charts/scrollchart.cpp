@@ -545,17 +545,161 @@ void CScrollChart::paintEvent(QPaintEvent* /*event*/)
     paintChart(painter, client.size());
 }
 
-void CScrollChart::drawVerticalGrid(QPainter& painter, const QSize& size) const
+void CScrollChart::drawVerticalGrid(const QSize& size, qreal ratio, int fromColumn, int toColumn) const
 {
     if (!m_grid || m_horzDiv == 0)
         return;
     const CChartData& d = m_data;
-    painter.setPen(QPen(m_gridColour, 1, Qt::SolidLine));
+    // At whole device columns counted from x = 0, as the lines are, so a
+    // scrolled picture keeps its grid where a fresh one would draw it.
+    const double scale = d.deviceScale(size.width(), ratio);
+    const double origin = d.deviceOrigin(size.width(), ratio);
     const double step = d.m_xWidth / m_horzDiv;
-    for (double x = std::ceil(d.m_xStart / step) * step; x <= d.m_xStart + d.m_xWidth; x += step) {
-        const int column = static_cast<int>(d.toPixelX(x, size.width()));
-        painter.drawLine(column, 0, column, size.height());
+    const double thickness = std::max(1.0, std::round(ratio)) / ratio;
+    QPainter p(&m_frame);
+    p.setClipRect(QRectF(fromColumn / ratio, 0, (toColumn - fromColumn) / ratio, size.height()));
+    for (double x = std::floor(d.m_xStart / step) * step; x <= d.m_xStart + d.m_xWidth; x += step) {
+        const double column = std::floor(x * scale) - origin;
+        if (column >= 0)
+            p.fillRect(QRectF(column / ratio, 0, thickness, size.height()), m_gridColour);
     }
+}
+
+void CScrollChart::plotLines(std::vector<SPlotLine>& lines) const
+{
+    lines.clear();
+    for (const auto& [number, line] : m_data.lines()) {
+        if (!line.visible || !CChartLines::drawnAsRuns(line))
+            continue;
+        SPlotLine l { number, line.colour, line.style, line.width, line.points.edits(), line.points.empty(), 0.0, 0.0 };
+        if (!line.points.empty()) {
+            l.front = line.points.begin()->first;
+            l.last = line.points.rbegin()->first;
+        }
+        lines.push_back(l);
+    }
+}
+
+std::pair<int, int> CScrollChart::changedColumns(const std::vector<SPlotLine>& lines, double scale, double origin,
+                                                 int width) const
+{
+    // The window went back, or on by a whole picture, or its background
+    // differs from column to column: nothing to keep.
+    const double shift = origin - m_plotOrigin;
+    if (shift < 0 || shift >= width || lines.size() != m_plotLines.size() || m_plotMargins.first < 0)
+        return { 0, width };
+    // Columns the shift brings in, and none that held the right margin's background.
+    double from = shift > 0 ? width - shift - m_plotMargins.second : width;
+    double to = shift > 0 ? width : 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const SPlotLine& was = m_plotLines[i];
+        const SPlotLine& now = lines[i];
+        if (now.number != was.number || now.colour != was.colour || now.style != was.style || now.width != was.width
+            || now.edits != was.edits || (now.empty && !was.empty))
+            return { 0, width };
+        // Points dropped from the front are only those before the window, with
+        // one before it left to draw the line in from the edge.
+        if (!now.empty && now.front != was.front && now.front >= m_data.m_xStart)
+            return { 0, width };
+        // Points added at the end: from the column of the last one drawn, which
+        // the new ones join, to the newest one's reach.
+        if (now.empty != was.empty || now.last != was.last) {
+            from = std::min(from, std::floor((was.empty ? now.front : was.last) * scale) - origin);
+            to = std::max(to, std::floor(now.last * scale) - origin + std::ceil(now.width * m_plotLook->ratio) + 2.0);
+        }
+    }
+    if (from <= m_plotMargins.first)
+        return { 0, width };
+    return { static_cast<int>(std::min<double>(from, width)), static_cast<int>(std::clamp<double>(to, from, width)) };
+}
+
+std::pair<int, int> CScrollChart::plainColumns(const QImage& background)
+{
+    // How far in from each side the background differs from column to column:
+    // a gradient across would leave no columns alike, and scrolling is off.
+    const int width = background.width();
+    const int height = background.height();
+    const int middle = width / 2;
+    auto columnAlike = [&](int x) {
+        for (int y = 0; y < height; ++y) {
+            const auto* row = reinterpret_cast<const quint32*>(background.constScanLine(y));
+            if (row[x] != row[middle])
+                return false;
+        }
+        return true;
+    };
+    int left = middle;
+    while (left > 0 && columnAlike(left - 1))
+        --left;
+    int right = middle + 1;
+    while (right < width && columnAlike(right))
+        ++right;
+    if (left > width / 4 || width - right > width / 4)
+        return { -1, -1 };
+    return { left, width - right };
+}
+
+void CScrollChart::drawColumns(const QImage& background, const QSize& size, qreal ratio, bool opaque, int from,
+                               int to) const
+{
+    if (from >= to)
+        return;
+    // Columns drawn afresh start from the background (or, over a see-through
+    // one, from a clear layer that goes out over it).
+    const qsizetype stride = m_frame.bytesPerLine();
+    uchar* const bits = m_frame.bits();
+    const uchar* const under = background.constBits();
+    for (int row = 0; row < m_frame.height(); ++row) {
+        uchar* line = bits + row * stride + from * 4;
+        const std::size_t bytes = static_cast<std::size_t>(to - from) * 4;
+        if (opaque)
+            std::memcpy(line, under + row * background.bytesPerLine() + from * 4, bytes);
+        else
+            std::memset(line, 0, bytes);
+    }
+    drawVerticalGrid(size, ratio, from, to);
+    m_lines.fold(m_data, size, ratio, from, to);
+    m_lines.writeRuns(m_frame);
+}
+
+void CScrollChart::drawPlot(const QImage& background, const QSize& size, qreal ratio, std::size_t key, bool opaque) const
+{
+    const CChartData& d = m_data;
+    const SPlotLook look { size, ratio, key, opaque, d.deviceScale(size.width(), ratio), d.m_yMin, d.m_yMax, m_grid,
+        m_horzDiv, m_gridColour.rgba64() };
+    const double origin = d.deviceOrigin(size.width(), ratio);
+    std::vector<SPlotLine>& lines = m_plotLinesNow;
+    plotLines(lines);
+    if (m_frame.size() != background.size() || m_frame.format() != background.format()) {
+        m_frame = QImage(background.size(), background.format());
+        m_plotLook.reset();
+    }
+    m_frame.setDevicePixelRatio(ratio);
+    const int width = m_frame.width();
+    // Over a see-through background the picture holds only the lines.
+    if (m_plotLook != look)
+        m_plotMargins = opaque ? plainColumns(background) : std::pair<int, int> { 0, 0 };
+    const auto [from, to] = m_plotLook == look ? changedColumns(lines, look.scale, origin, width)
+                                               : std::pair<int, int> { 0, width };
+    // Kept columns move left by as many device columns as the window moved
+    // on; the left margin's background came along with them and is drawn afresh.
+    const int shift = static_cast<int>(origin - m_plotOrigin);
+    m_columnsDrawn = 0;
+    if (from > 0 && shift > 0) {
+        const qsizetype stride = m_frame.bytesPerLine();
+        uchar* const bits = m_frame.bits();
+        for (int row = 0; row < m_frame.height(); ++row)
+            std::memmove(bits + row * stride, bits + row * stride + shift * 4, static_cast<std::size_t>(width - shift) * 4);
+        drawColumns(background, size, ratio, opaque, 0, m_plotMargins.first);
+        m_columnsDrawn += m_plotMargins.first;
+    }
+    drawColumns(background, size, ratio, opaque, from, to);
+    m_columnsDrawn += to - from;
+    // Lines of other patterns are drawn through the painter over the picture.
+    m_lines.fold(d, size, ratio, width, width);
+    m_plotLook = look;
+    m_plotLines.swap(lines);
+    m_plotOrigin = origin;
 }
 
 void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
@@ -582,29 +726,14 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
             }
         }
     }, opaque);
+    // The lines drawn as runs go into a picture of their own over the
+    // background, which goes out in one copy; a tick scrolls it and writes
+    // only the columns it brought.
+    drawPlot(background, size, ratio, key, opaque);
     const QRectF area(0, 0, w, h);
-    if (m_lines.fold(d, size, ratio) > 0) {
-        // Dense lines are written into a copy of the background (or, over a
-        // see-through one, into a clear layer), which then goes out in one copy.
-        if (m_frame.size() != background.size() || m_frame.format() != background.format())
-            m_frame = QImage(background.size(), background.format());
-        m_frame.setDevicePixelRatio(ratio);
-        if (opaque)
-            std::memcpy(m_frame.bits(), background.constBits(), static_cast<std::size_t>(background.sizeInBytes()));
-        else
-            m_frame.fill(Qt::transparent);
-        if (m_grid && m_horzDiv > 0) {
-            QPainter p(&m_frame);
-            drawVerticalGrid(p, size);
-        }
-        m_lines.writeDense(m_frame);
-        if (!opaque)
-            painter.drawImage(area, background);
-        painter.drawImage(area, m_frame);
-    } else {
+    if (!opaque)
         painter.drawImage(area, background);
-        drawVerticalGrid(painter, size);
-    }
+    painter.drawImage(area, m_frame);
     m_lines.draw(painter, d);
 
     std::vector<QRect>& labels = m_labelBoxes;

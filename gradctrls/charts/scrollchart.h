@@ -11,6 +11,7 @@
 #include <gradctrls/dialogs/igdipgradientctrl.h>
 
 #include <QColor>
+#include <QRgba64>
 #include <QFont>
 #include <QStaticText>
 #include <QImage>
@@ -18,9 +19,11 @@
 #include <QString>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QScrollBar;
@@ -100,6 +103,9 @@ public:
 
     // Paints the whole chart into painter over a client area of size.
     void paintChart(QPainter& painter, const QSize& size) const;
+    // How many device columns of its lines the last paint drew afresh: the
+    // whole width after a change of look, the new columns after a tick.
+    int columnsDrawn() const { return m_columnsDrawn; }
 
 signals:
     // The window's x range, on every scroll-bar update when notifying.
@@ -119,7 +125,43 @@ private:
     void onScrollAction(int action);
     void layoutScrollBar();
     void redrawIf(bool redraw);
-    void drawVerticalGrid(QPainter& painter, const QSize& size) const;
+    // What the picture of the run lines was drawn for. When only the window
+    // moved on and lines grew at their end, it is scrolled, and only the
+    // columns from the first one that changed are drawn afresh.
+    struct SPlotLook {
+        QSize size;
+        qreal ratio = 1.0;
+        std::size_t background = 0;
+        bool opaque = true;
+        double scale = 0.0;
+        double yMin = 0.0;
+        double yMax = 0.0;
+        int grid = 0;
+        unsigned int horzDiv = 0;
+        QRgba64 gridColour;
+        bool operator==(const SPlotLook&) const = default;
+    };
+    struct SPlotLine {
+        unsigned int number;
+        uint32_t colour;
+        int style;
+        int width;
+        std::uint64_t edits;
+        bool empty;
+        double front;
+        double last;
+    };
+    void plotLines(std::vector<SPlotLine>& lines) const;
+    // The device columns [from, to) to draw afresh after the scroll; all when
+    // nothing can be kept.
+    std::pair<int, int> changedColumns(const std::vector<SPlotLine>& lines, double scale, double origin,
+                                       int width) const;
+    // The widths of the left and right margins in which the background's
+    // columns differ from those between; -1 when they differ everywhere.
+    static std::pair<int, int> plainColumns(const QImage& background);
+    void drawColumns(const QImage& background, const QSize& size, qreal ratio, bool opaque, int from, int to) const;
+    void drawPlot(const QImage& background, const QSize& size, qreal ratio, std::size_t key, bool opaque) const;
+    void drawVerticalGrid(const QSize& size, qreal ratio, int fromColumn, int toColumn) const;
     void drawAxis(QPainter& painter, const QSize& size) const;
     void drawCursor(QPainter& painter, const QSize& size) const;
     void drawTimeAxis(QPainter& painter, const QSize& size) const;
@@ -147,7 +189,13 @@ private:
     // background picture, the folded lines and the frame dense lines go into.
     mutable CBackgroundCache m_background;
     mutable CChartLines m_lines;
-    mutable QImage m_frame;  // background and dense lines, in device pixels
+    mutable QImage m_frame;  // background and run lines, in device pixels
+    mutable std::optional<SPlotLook> m_plotLook;
+    mutable std::vector<SPlotLine> m_plotLines;
+    mutable std::vector<SPlotLine> m_plotLinesNow;
+    mutable double m_plotOrigin = 0.0;
+    mutable std::pair<int, int> m_plotMargins { -1, -1 };
+    mutable int m_columnsDrawn = 0;
     mutable std::vector<QRect> m_labelBoxes;
     mutable std::map<unsigned int, QStaticText> m_labelTexts;
     mutable QFont m_labelFont;

@@ -3,7 +3,8 @@
 // x, a replaced x, the oldest dropped), folding points onto pixel columns
 // (peaks kept, device columns at 200 %), dense lines drawn as per-column runs
 // (a step stays joined, a gap in the data is bridged), wide lines at 200 %
-// without holes, and the background picture drawn once and then copied.
+// without holes, a live chart's picture scrolled tick by tick and equal to one
+// drawn afresh, and the background picture drawn once and then copied.
 #include "guitest.h"
 
 #include <gradctrls/charts/chartlines.h>
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <stdexcept>
 #include <vector>
 
@@ -90,6 +92,7 @@ void whiteChart(CScrollChart& chart, const QSize& size, int width)
 QImage paint(const CScrollChart& chart, const QSize& size, double ratio = 1.0)
 {
     QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
     image.setDevicePixelRatio(ratio);
     QPainter painter(&image);
     chart.paintChart(painter, size);
@@ -141,6 +144,77 @@ TEST(ScrollChart, AWideLineAtTwoHundredPercentHasNoHoles)
             EXPECT_EQ(image.pixel(column, row), qRgb(255, 0, 0)) << points << " points, device row " << row;
         EXPECT_EQ(image.pixel(column, 101), kWhite) << points;
         EXPECT_EQ(image.pixel(column, 106), kWhite) << points;
+    }
+}
+
+// Four lines as the readings page feeds them, tick by tick: sparse solid,
+// sparse dashed and wide, dense, and one stepping between two values; a grid
+// every eighth of the window; the oldest points dropped past a limit.
+void addTick(CChartData& data, int tick)
+{
+    const double x = tick * 7.0;
+    data.addData(0, x, 50 + 40 * std::sin(tick * 0.3));
+    data.addData(1, x, 30 + 20 * std::sin(tick * 0.11));
+    for (int k = 0; k < 7; ++k)
+        data.addData(2, x + k, 70 + 25 * std::sin((x + k) * 0.05) + (k % 3) * 4);
+    data.addData(3, x, tick / 9 % 2 ? 90.0 : 5.0);
+}
+
+TEST(ScrollChart, ATickScrollsThePictureAndDrawsOnlyItsNewColumns)
+{
+    const QSize size(400, 120);
+    // At 100 %, 150 % and 200 %, over an opaque background and over a see-through one.
+    for (const double ratio : { 1.0, 1.5, 2.0, -1.0 }) {
+        const int alpha = ratio < 0 ? 200 : 255;
+        auto makeChart = [&](CScrollChart& chart) {
+            chart.resize(size);
+            chart.setGradientColors(QColor(250, 250, 240, alpha), QColor(220, 230, 250, alpha));
+            chart.SetGrid(1);
+            chart.SetHorzDiv(8);
+            chart.SetMaxPoints(1200);
+            const auto label = [](double) { return std::string(); };
+            chart.AddLine(0, label, 0x0000FF, 0, 1);
+            chart.AddLine(1, label, 0x00A000, 1, 2);
+            chart.AddLine(2, label, 0xFF0000, 0, 1);
+            chart.AddLine(3, label, 0x808000, 0, 1);
+        };
+        CScrollChart chart;
+        makeChart(chart);
+        const double scale = std::abs(ratio);
+        const int width = static_cast<int>(size.width() * scale);
+        int scrolled = 0;
+        for (int tick = 0; tick < 220; ++tick) {
+            addTick(chart.data(), tick);
+            if (tick == 200)
+                chart.data().m_xStart -= 300; // the fitter looks back: drawn afresh
+            if (tick == 201) // and follows the newest again: 120 columns on at 100 %
+                chart.data().m_xStart = chart.data().m_xMax - chart.data().m_xWidth;
+            if (tick == 170)
+                chart.data().addData(2, 170 * 7.0 - 200.5, 10); // a point inside the window: drawn afresh
+            const QImage ticked = paint(chart, size, scale);
+            CScrollChart fresh;
+            makeChart(fresh);
+            fresh.data() = chart.data();
+            const QImage drawn = paint(fresh, size, scale);
+            int differing = 0;
+            QPoint first;
+            for (int y = 0; y < drawn.height(); ++y)
+                for (int x = 0; x < drawn.width(); ++x)
+                    if (ticked.pixel(x, y) != drawn.pixel(x, y) && differing++ == 0)
+                        first = QPoint(x, y);
+            ASSERT_EQ(differing, 0) << "tick " << tick << " at " << scale * 100 << " % alpha " << alpha << ", first at " << first.x() << ","
+                                    << first.y() << " of columns drawn " << chart.columnsDrawn();
+            ASSERT_EQ(fresh.columnsDrawn(), width);
+            if (tick == 0 || tick == 170 || tick == 200)
+                EXPECT_EQ(chart.columnsDrawn(), width) << tick;
+            else if (chart.columnsDrawn() < width / 7)
+                ++scrolled;
+        }
+        // A tick draws the columns of one record (2.8 pixels at 100 %), the
+        // line it joins and, once the window follows the data, the empty
+        // tenth of the window before it. Not so the first ticks, whose points
+        // fall on the margin the background has at the left.
+        EXPECT_GE(scrolled, 212) << scale * 100 << " % alpha " << alpha;
     }
 }
 
