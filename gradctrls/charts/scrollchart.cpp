@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QHashFunctions>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStaticText>
@@ -89,6 +90,45 @@ void stackLabels(std::vector<QRect>& boxes, int height)
         }
         first = end;
     }
+}
+
+// Copies an opaque picture of device pixels to the painter's origin, row by
+// row, when the painter writes 32-bit pixels into an image with nothing but a
+// whole-pixel shift between them; false when it cannot (the caller draws it).
+// The raster engine would hand a picture of this size to its thread pool in
+// bands, and the waking of its threads cost more than the copy itself.
+bool copyOpaque(QPainter& painter, const QImage& picture)
+{
+    QPaintEngine* engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || !engine->paintDevice()
+        || engine->paintDevice()->devType() != QInternal::Image || painter.opacity() != 1.0
+        || painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return false;
+    auto* target = static_cast<QImage*>(engine->paintDevice());
+    const QImage::Format format = target->format();
+    if ((format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied)
+        || (picture.format() != QImage::Format_RGB32 && picture.format() != QImage::Format_ARGB32_Premultiplied)
+        || target->devicePixelRatio() != picture.devicePixelRatio())
+        return false;
+    const QTransform device = painter.deviceTransform();
+    if (device.type() > QTransform::TxTranslate || device.dx() != std::round(device.dx())
+        || device.dy() != std::round(device.dy()))
+        return false;
+    const QPoint origin(static_cast<int>(device.dx()), static_cast<int>(device.dy()));
+    // Where the painter may write: the system clip (the exposed part of a
+    // widget), the painter's own clip and the target, in device pixels.
+    QRegion allowed = engine->systemClip().isEmpty() ? QRegion(target->rect()) : engine->systemClip();
+    allowed &= QRegion(QRect(origin, picture.size()));
+    if (painter.hasClipping())
+        allowed &= device.map(painter.clipRegion());
+    allowed &= target->rect();
+    // Opaque pixels are alike in both formats.
+    for (const QRect& r : allowed) {
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::memcpy(target->scanLine(y) + r.left() * 4,
+                picture.constScanLine(y - origin.y()) + (r.left() - origin.x()) * 4, static_cast<std::size_t>(r.width()) * 4);
+    }
+    return true;
 }
 
 } // namespace
@@ -427,7 +467,7 @@ void CScrollChart::drawTimeAxis(QPainter& painter, const QSize& size) const
         return;
     const QFontMetrics fm = painter.fontMetrics();
     // Round steps at least one label and a gap apart.
-    const double room = (fm.horizontalAdvance(m_timeText(m_data.m_xStart + m_data.m_xWidth)) + 16.0) * m_data.m_xWidth
+    const double room = (cachedWidth(painter, m_timeText(m_data.m_xStart + m_data.m_xWidth)) + 16.0) * m_data.m_xWidth
         / std::max(1, size.width());
     double step = 0;
     for (const double seconds : { 1.0, 2.0, 5.0, 10.0, 15.0, 30.0, 60.0, 120.0, 300.0, 600.0, 1800.0, 3600.0 })
@@ -442,7 +482,7 @@ void CScrollChart::drawTimeAxis(QPainter& painter, const QSize& size) const
     for (double x = std::ceil(m_data.m_xStart / step) * step; x <= m_data.m_xStart + m_data.m_xWidth; x += step) {
         const int column = static_cast<int>(m_data.toPixelX(x, size.width()));
         const QString text = m_timeText(x);
-        const int w = fm.horizontalAdvance(text);
+        const int w = cachedWidth(painter, text);
         // Labels only, no tick marks: a mark drawn over the dense lines' picture
         // made the whole repaint three times dearer.
         const QRect box(column - w / 2, bottom - 2 - fm.height(), w + 1, fm.height());
@@ -453,7 +493,7 @@ void CScrollChart::drawTimeAxis(QPainter& painter, const QSize& size) const
     }
 }
 
-void CScrollChart::drawCachedText(QPainter& painter, const QRect& box, Qt::Alignment align, const QString& text) const
+const QStaticText& CScrollChart::cachedText(const QPainter& painter, const QString& text) const
 {
     if (m_scaleFont != painter.font() || m_scaleTexts.size() > 256) {
         m_scaleTexts.clear();
@@ -466,9 +506,20 @@ void CScrollChart::drawCachedText(QPainter& painter, const QRect& box, Qt::Align
         laidOut.prepare(QTransform(), painter.font());
         found = m_scaleTexts.emplace(text, laidOut).first;
     }
-    const QSizeF extent = found->second.size();
+    return found->second;
+}
+
+int CScrollChart::cachedWidth(const QPainter& painter, const QString& text) const
+{
+    return static_cast<int>(std::ceil(cachedText(painter, text).size().width()));
+}
+
+void CScrollChart::drawCachedText(QPainter& painter, const QRect& box, Qt::Alignment align, const QString& text) const
+{
+    const QStaticText& laidOut = cachedText(painter, text);
+    const QSizeF extent = laidOut.size();
     const qreal x = (align & Qt::AlignHCenter) ? box.x() + (box.width() - extent.width()) / 2.0 : box.x();
-    painter.drawStaticText(QPointF(x, box.y() + (box.height() - extent.height()) / 2.0), found->second);
+    painter.drawStaticText(QPointF(x, box.y() + (box.height() - extent.height()) / 2.0), laidOut);
 }
 
 std::optional<double> CScrollChart::cursorX() const
@@ -492,13 +543,13 @@ void CScrollChart::drawAxis(QPainter& painter, const QSize& size) const
             continue;
         const int row = m_data.toPixelY(y, size.height());
         const QString text = labelText(*line, y);
-        const QRect box(4, row - fm.height() / 2, fm.horizontalAdvance(text) + 2, fm.height());
+        const QRect box(4, row - fm.height() / 2, cachedWidth(painter, text) + 2, fm.height());
         if (box.top() < fm.height() + 2 || box.bottom() > size.height())
             continue;
         drawCachedText(painter, box, Qt::AlignLeft, text);
         paintedtext::note(this, text, box);
     }
-    const QRect unit(4, 1, fm.horizontalAdvance(m_axisUnit) + 2, fm.height());
+    const QRect unit(4, 1, cachedWidth(painter, m_axisUnit) + 2, fm.height());
     drawCachedText(painter, unit, Qt::AlignLeft, m_axisUnit);
     paintedtext::note(this, m_axisUnit, unit);
 }
@@ -662,11 +713,23 @@ void CScrollChart::drawColumns(const QImage& background, const QSize& size, qrea
     m_lines.writeRuns(m_frame);
 }
 
-void CScrollChart::drawPlot(const QImage& background, const QSize& size, qreal ratio, std::size_t key, bool opaque) const
+std::size_t CScrollChart::backgroundKey() const
+{
+    return qHashMulti(0, m_from.rgba64(), m_to.rgba64(), m_vertical, m_grid, m_gridColour.rgba64(), m_vertDiv);
+}
+
+CScrollChart::SPlotLook CScrollChart::plotLook(const QSize& size, qreal ratio) const
 {
     const CChartData& d = m_data;
-    const SPlotLook look { size, ratio, key, opaque, d.deviceScale(size.width(), ratio), d.m_yMin, d.m_yMax, m_grid,
-        m_horzDiv, m_gridColour.rgba64() };
+    return { size, ratio, backgroundKey(), m_from.alpha() == 255 && m_to.alpha() == 255,
+        d.deviceScale(size.width(), ratio), d.m_yMin, d.m_yMax, m_grid, m_horzDiv, m_gridColour.rgba64() };
+}
+
+void CScrollChart::drawPlot(const QImage& background, const QSize& size, qreal ratio) const
+{
+    const CChartData& d = m_data;
+    const SPlotLook look = plotLook(size, ratio);
+    const bool opaque = look.opaque;
     const double origin = d.deviceOrigin(size.width(), ratio);
     std::vector<SPlotLine>& lines = m_plotLinesNow;
     plotLines(lines);
@@ -712,10 +775,8 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
     const qreal ratio = painter.device() ? std::max<qreal>(1.0, painter.device()->devicePixelRatioF()) : 1.0;
 
     // The gradient and the horizontal grid lines move only with the size: drawn once, then copied.
-    const std::size_t key = qHashMulti(0, m_from.rgba64(), m_to.rgba64(), m_vertical, m_grid, m_gridColour.rgba64(),
-                                       m_vertDiv);
     const bool opaque = m_from.alpha() == 255 && m_to.alpha() == 255;
-    const QImage& background = m_background.picture(ratio, size, key, [&](QPainter& p) {
+    const QImage& background = m_background.picture(ratio, size, backgroundKey(), [&](QPainter& p) {
         drawGradient(p, QRectF(0, 0, w, h));
         if (m_grid && m_vertDiv > 0) {
             p.setPen(QPen(m_gridColour, 1, Qt::SolidLine));
@@ -729,11 +790,12 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
     // The lines drawn as runs go into a picture of their own over the
     // background, which goes out in one copy; a tick scrolls it and writes
     // only the columns it brought.
-    drawPlot(background, size, ratio, key, opaque);
+    drawPlot(background, size, ratio);
     const QRectF area(0, 0, w, h);
     if (!opaque)
         painter.drawImage(area, background);
-    painter.drawImage(area, m_frame);
+    if (!opaque || !copyOpaque(painter, m_frame))
+        painter.drawImage(area, m_frame);
     m_lines.draw(painter, d);
 
     std::vector<QRect>& labels = m_labelBoxes;

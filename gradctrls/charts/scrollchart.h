@@ -160,12 +160,16 @@ private:
     // columns differ from those between; -1 when they differ everywhere.
     static std::pair<int, int> plainColumns(const QImage& background);
     void drawColumns(const QImage& background, const QSize& size, qreal ratio, bool opaque, int from, int to) const;
-    void drawPlot(const QImage& background, const QSize& size, qreal ratio, std::size_t key, bool opaque) const;
+    std::size_t backgroundKey() const;
+    SPlotLook plotLook(const QSize& size, qreal ratio) const;
+    void drawPlot(const QImage& background, const QSize& size, qreal ratio) const;
     void drawVerticalGrid(const QSize& size, qreal ratio, int fromColumn, int toColumn) const;
     void drawAxis(QPainter& painter, const QSize& size) const;
     void drawCursor(QPainter& painter, const QSize& size) const;
     void drawTimeAxis(QPainter& painter, const QSize& size) const;
-    // Scale labels come back on every paint: laid out once, then copied.
+    // Scale labels come back on every paint: laid out and measured once, then copied.
+    const QStaticText& cachedText(const QPainter& painter, const QString& text) const;
+    int cachedWidth(const QPainter& painter, const QString& text) const;
     void drawCachedText(QPainter& painter, const QRect& box, Qt::Alignment align, const QString& text) const;
 
     CChartData m_data;

@@ -11,7 +11,11 @@
 #include <gradctrls/charts/scrollchart.h>
 #include <gradctrls/dialogs/backgroundcache.h>
 
+#include <QBackingStore>
 #include <QImage>
+#include <QPalette>
+#include <QWidget>
+#include <QWindow>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -216,6 +220,67 @@ TEST(ScrollChart, ATickScrollsThePictureAndDrawsOnlyItsNewColumns)
         // fall on the margin the background has at the left.
         EXPECT_GE(scrolled, 212) << scale * 100 << " % alpha " << alpha;
     }
+}
+
+TEST(ScrollChart, APictureCopiedIntoTheWindowLandsWhereTheEngineWouldDrawIt)
+{
+    // The chart 300 x 100 at (37, 23) in a window, a sibling lying over its
+    // right end; painted by the window, compared with the chart drawn alone
+    // (into a pixmap, through the engine's own image drawing).
+    QWidget window;
+    window.resize(420, 180);
+    auto* chart = new CScrollChart;
+    chart->setParent(&window);
+    chart->setGeometry(37, 23, 300, 100);
+    chart->setGradientColors(QColor(250, 250, 240), QColor(220, 230, 250));
+    chart->AddLine(0, [](double) { return std::string(); }, 0x0000FF, 0, 2);
+    chart->SetHorzRange(1000);
+    for (int k = 0; k < 150; ++k)
+        chart->AddData(0, k * 7.0, 50 + 40 * std::sin(k * 0.3), false);
+    auto* cover = new QWidget(&window);
+    cover->setGeometry(300, 60, 80, 40);
+    cover->setAutoFillBackground(true);
+    QPalette palette = cover->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    cover->setPalette(palette);
+    window.show();
+    ASSERT_TRUE(guitest::waitFor([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }));
+    window.repaint();
+    const QImage screen = static_cast<QImage*>(window.backingStore()->paintDevice())->copy();
+    const QImage alone = chart->grab().toImage().convertToFormat(screen.format());
+    ASSERT_EQ(screen.size(), window.size());
+    ASSERT_EQ(alone.size(), chart->size());
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 300; ++x) {
+            const bool covered = x + 37 >= 300 && y + 23 >= 60 && y + 23 < 100;
+            const QRgb expected = covered ? qRgb(0, 0, 0) : alone.pixel(x, y);
+            ASSERT_EQ(screen.pixel(x + 37, y + 23), expected) << x << "," << y;
+        }
+    // A paint of part of the chart writes only there.
+    for (int k = 150; k < 170; ++k)
+        chart->AddData(0, k * 7.0, 10, false);
+    chart->repaint(QRect(0, 0, 100, 100));
+    const QImage later = static_cast<QImage*>(window.backingStore()->paintDevice())->copy();
+    const QImage now = chart->grab().toImage().convertToFormat(screen.format());
+    ASSERT_NE(now, alone);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 300; ++x)
+            ASSERT_EQ(later.pixel(x + 37, y + 23), x < 100 ? now.pixel(x, y) : screen.pixel(x + 37, y + 23))
+                << x << "," << y;
+    // Painted through a clip and a shift, the copy keeps to both.
+    QImage target(200, 80, QImage::Format_ARGB32_Premultiplied);
+    target.fill(Qt::white);
+    {
+        QPainter painter(&target);
+        painter.translate(-50, 10);
+        painter.setClipRect(QRect(60, 0, 100, 40));
+        chart->paintChart(painter, QSize(300, 100));
+    }
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 200; ++x) {
+            const bool inside = x >= 10 && x < 110 && y >= 10 && y < 50;
+            ASSERT_EQ(target.pixel(x, y), inside ? now.pixel(x + 50, y - 10) : kWhite) << x << "," << y;
+        }
 }
 
 TEST(BackgroundCache, DrawnOnceThenCopiedUntilSizeOrKeyChanges)
