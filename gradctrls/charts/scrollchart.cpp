@@ -8,7 +8,6 @@
 #include <QMouseEvent>
 #include <QHashFunctions>
 #include <QPaintDevice>
-#include <QPaintEngine>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStaticText>
@@ -90,45 +89,6 @@ void stackLabels(std::vector<QRect>& boxes, int height)
         }
         first = end;
     }
-}
-
-// Copies an opaque picture of device pixels to the painter's origin, row by
-// row, when the painter writes 32-bit pixels into an image with nothing but a
-// whole-pixel shift between them; false when it cannot (the caller draws it).
-// The raster engine would hand a picture of this size to its thread pool in
-// bands, and the waking of its threads cost more than the copy itself.
-bool copyOpaque(QPainter& painter, const QImage& picture)
-{
-    QPaintEngine* engine = painter.paintEngine();
-    if (!engine || engine->type() != QPaintEngine::Raster || !engine->paintDevice()
-        || engine->paintDevice()->devType() != QInternal::Image || painter.opacity() != 1.0
-        || painter.compositionMode() != QPainter::CompositionMode_SourceOver)
-        return false;
-    auto* target = static_cast<QImage*>(engine->paintDevice());
-    const QImage::Format format = target->format();
-    if ((format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied)
-        || (picture.format() != QImage::Format_RGB32 && picture.format() != QImage::Format_ARGB32_Premultiplied)
-        || target->devicePixelRatio() != picture.devicePixelRatio())
-        return false;
-    const QTransform device = painter.deviceTransform();
-    if (device.type() > QTransform::TxTranslate || device.dx() != std::round(device.dx())
-        || device.dy() != std::round(device.dy()))
-        return false;
-    const QPoint origin(static_cast<int>(device.dx()), static_cast<int>(device.dy()));
-    // Where the painter may write: the system clip (the exposed part of a
-    // widget), the painter's own clip and the target, in device pixels.
-    QRegion allowed = engine->systemClip().isEmpty() ? QRegion(target->rect()) : engine->systemClip();
-    allowed &= QRegion(QRect(origin, picture.size()));
-    if (painter.hasClipping())
-        allowed &= device.map(painter.clipRegion());
-    allowed &= target->rect();
-    // Opaque pixels are alike in both formats.
-    for (const QRect& r : allowed) {
-        for (int y = r.top(); y <= r.bottom(); ++y)
-            std::memcpy(target->scanLine(y) + r.left() * 4,
-                picture.constScanLine(y - origin.y()) + (r.left() - origin.x()) * 4, static_cast<std::size_t>(r.width()) * 4);
-    }
-    return true;
 }
 
 } // namespace
@@ -794,7 +754,7 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
     const QRectF area(0, 0, w, h);
     if (!opaque)
         painter.drawImage(area, background);
-    if (!opaque || !copyOpaque(painter, m_frame))
+    if (!opaque || !copyOpaquePicture(painter, m_frame, QRect(0, 0, w, h)))
         painter.drawImage(area, m_frame);
     m_lines.draw(painter, d);
 

@@ -15,6 +15,16 @@
 
 class QPainter;
 
+// Copies the part under the logical rectangle part of an opaque picture of
+// device pixels lying at the painter's origin straight into the image the
+// painter writes, row by row, keeping to the system clip (the exposed part of
+// a widget) and the painter's clip. False when it cannot: a painter that is
+// not the raster engine on a 32-bit image, a scale, a shift by part of a
+// pixel, a composition or opacity of its own. The raster engine hands an
+// image drawing of some size to its thread pool in bands, and the waking of
+// its threads costs more than the copy itself.
+bool copyOpaquePicture(QPainter& painter, const QImage& picture, const QRect& part);
+
 class CBackgroundCache {
 public:
     using PaintFunction = std::function<void(QPainter&)>;

@@ -78,7 +78,10 @@ void CGDIpGradientDialog::paintEvent(QPaintEvent* event)
     const QRectF r = m_backgroundRect;
     const std::size_t key = qHashMulti(0, r.x(), r.y(), r.width(), r.height(), m_from.rgba64(), m_to.rgba64(),
                                        m_vertical, GradPalette::pageBorder().rgba64());
+    // A gradient over the whole dialog in opaque colours is kept without
+    // alpha, so the ticks' repaints beneath live controls are plain copies.
+    const bool opaque = r.contains(QRectF(rect())) && m_from.alpha() == 255 && m_to.alpha() == 255;
     QPainter painter(this);
     m_backgroundCache.draw(painter, size(), key, event->region(),
-        [this](QPainter& p) { drawGradient(p, m_backgroundRect, 0.0, GradPalette::pageBorder()); });
+        [this](QPainter& p) { drawGradient(p, m_backgroundRect, 0.0, GradPalette::pageBorder()); }, opaque);
 }
