@@ -443,7 +443,7 @@ void CScrollChart::drawTimeAxis(QPainter& painter, const QSize& size) const
         const int column = static_cast<int>(m_data.toPixelX(x, size.width()));
         const QString text = m_timeText(x);
         const int w = cachedWidth(painter, text);
-        // Labels only, no tick marks: a mark drawn over the dense lines' picture
+        // Labels only, no tick marks: a mark drawn over the lines' picture
         // made the whole repaint three times dearer.
         const QRect box(column - w / 2, bottom - 2 - fm.height(), w + 1, fm.height());
         if (box.left() < 0 || box.right() >= size.width())

@@ -190,7 +190,7 @@ private:
     std::function<QString(double)> m_timeText;
     std::function<double()> m_xPerSecond;
     // Painting state kept between paints, so a tick allocates nothing: the
-    // background picture, the folded lines and the frame dense lines go into.
+    // background picture, the folded lines and the picture the lines are written into.
     mutable CBackgroundCache m_background;
     mutable CChartLines m_lines;
     mutable QImage m_frame;  // background and run lines, in device pixels
