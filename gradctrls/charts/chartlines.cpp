@@ -39,7 +39,7 @@ template <int N> void fillRows(quint32* p, qsizetype step, int rows, quint32 pix
 
 } // namespace
 
-int CChartLines::fold(const CChartData& data, const QSize& size, double ratio, int fromColumn, int toColumn)
+void CChartLines::fold(const CChartData& data, const QSize& size, double ratio, int fromColumn, int toColumn)
 {
     m_size = size;
     m_ratio = std::max(1.0, ratio);
@@ -47,7 +47,6 @@ int CChartLines::fold(const CChartData& data, const QSize& size, double ratio, i
     m_to = toColumn;
     m_origin = static_cast<long long>(data.deviceOrigin(size.width(), m_ratio));
     m_count = 0;
-    int runs = 0;
     for (const auto& [number, line] : data.lines()) {
         if (!line.visible || line.points.empty())
             continue;
@@ -63,9 +62,7 @@ int CChartLines::fold(const CChartData& data, const QSize& size, double ratio, i
                 m_to);
         else
             data.foldColumns(line, size.width(), size.height(), m_ratio, f.columns);
-        runs += f.runs ? 1 : 0;
     }
-    return runs;
 }
 
 int CChartLines::passes(const CChartData::SLine& line, double ratio)

@@ -35,8 +35,8 @@ public:
     // Folds the visible lines of data for a client area of size at ratio device
     // pixels per pixel: the lines drawn as runs over the device columns
     // [fromColumn, toColumn) (with what joins them to the columns either
-    // side), the others whole. Returns the number of lines drawn as runs.
-    int fold(const CChartData& data, const QSize& size, double ratio, int fromColumn = 0,
+    // side), the others whole.
+    void fold(const CChartData& data, const QSize& size, double ratio, int fromColumn = 0,
              int toColumn = std::numeric_limits<int>::max());
     // Writes the run lines, in line order, into image (device pixels, 32 bits):
     // only the fold's columns.

@@ -673,6 +673,11 @@ void CScrollChart::drawColumns(const QImage& background, const QSize& size, qrea
     m_lines.writeRuns(m_frame);
 }
 
+bool CScrollChart::opaqueBackground() const
+{
+    return m_from.alpha() == 255 && m_to.alpha() == 255;
+}
+
 std::size_t CScrollChart::backgroundKey() const
 {
     return qHashMulti(0, m_from.rgba64(), m_to.rgba64(), m_vertical, m_grid, m_gridColour.rgba64(), m_vertDiv);
@@ -681,7 +686,7 @@ std::size_t CScrollChart::backgroundKey() const
 CScrollChart::SPlotLook CScrollChart::plotLook(const QSize& size, qreal ratio) const
 {
     const CChartData& d = m_data;
-    return { size, ratio, backgroundKey(), m_from.alpha() == 255 && m_to.alpha() == 255,
+    return { size, ratio, backgroundKey(), opaqueBackground(),
         d.deviceScale(size.width(), ratio), d.m_yMin, d.m_yMax, m_grid, m_horzDiv, m_gridColour.rgba64() };
 }
 
@@ -735,7 +740,7 @@ void CScrollChart::paintChart(QPainter& painter, const QSize& size) const
     const qreal ratio = painter.device() ? std::max<qreal>(1.0, painter.device()->devicePixelRatioF()) : 1.0;
 
     // The gradient and the horizontal grid lines move only with the size: drawn once, then copied.
-    const bool opaque = m_from.alpha() == 255 && m_to.alpha() == 255;
+    const bool opaque = opaqueBackground();
     const QImage& background = m_background.picture(ratio, size, backgroundKey(), [&](QPainter& p) {
         drawGradient(p, QRectF(0, 0, w, h));
         if (m_grid && m_vertDiv > 0) {

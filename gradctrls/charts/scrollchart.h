@@ -160,6 +160,7 @@ private:
     // columns differ from those between; -1 when they differ everywhere.
     static std::pair<int, int> plainColumns(const QImage& background);
     void drawColumns(const QImage& background, const QSize& size, qreal ratio, bool opaque, int from, int to) const;
+    bool opaqueBackground() const;
     std::size_t backgroundKey() const;
     SPlotLook plotLook(const QSize& size, qreal ratio) const;
     void drawPlot(const QImage& background, const QSize& size, qreal ratio) const;
