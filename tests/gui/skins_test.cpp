@@ -7,6 +7,7 @@
 #include "guitest.h"
 
 #include <imagekit/extimage.h>
+#include <tiffwriter.h>
 
 #include <QDir>
 #include <QFile>
@@ -35,9 +36,9 @@ std::wstring skinPath(const char* name)
     return QDir(QStringLiteral(KORVANA_RUNTIME_DIR "/Skins")).filePath(QString::fromUtf8(name)).toStdWString();
 }
 
-// Tag 259 of the first directory of a little-endian TIFF file: 1 none, 5 LZW,
-// 8 Deflate, 34925 LZMA, 50000 Zstandard; 0 when the file is no such TIFF or lacks the tag.
-int tiffCompression(const QString& path)
+// A one-value SHORT or LONG tag of the first directory of a little-endian TIFF
+// file; 0 when the file is no such TIFF or lacks the tag.
+quint32 tiffTag(const QString& path, quint16 tag)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -52,10 +53,17 @@ int tiffCompression(const QString& path)
     const int count = qFromLittleEndian<quint16>(bytes + ifd);
     for (int i = 0; i < count && qsizetype(ifd) + 2 + 12 * (i + 1) <= data.size(); ++i) {
         const uchar* entry = bytes + ifd + 2 + 12 * i;
-        if (qFromLittleEndian<quint16>(entry) == 259)
-            return qFromLittleEndian<quint16>(entry + 8);
+        if (qFromLittleEndian<quint16>(entry) == tag)
+            return qFromLittleEndian<quint16>(entry + 2) == 4 ? qFromLittleEndian<quint32>(entry + 8)
+                                                              : qFromLittleEndian<quint16>(entry + 8);
     }
     return 0;
+}
+
+// Tag 259: 1 none, 5 LZW, 8 Deflate, 34925 LZMA, 50000 Zstandard.
+quint32 tiffCompression(const QString& path)
+{
+    return tiffTag(path, 259);
 }
 
 TEST(Skins, EveryPictureLoadsWithSizeAndAlpha)
@@ -91,6 +99,33 @@ TEST(Skins, LzwCompressedTiffLoadsPixelForPixel)
     ASSERT_TRUE(img.Load(path.toStdWString(), nullptr, -1, -1));
     // The library keeps its pictures premultiplied: with alpha 0 or 255 only, that loses nothing.
     EXPECT_EQ(img.image(), picture.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+}
+
+// The skins' own writer: a picture several strips tall, the last one short,
+// reads back pixel for pixel, and the dial is stored in strips, not in one.
+TEST(Skins, WrittenPictureReadsBackInStrips)
+{
+    QImage picture(300, 200, QImage::Format_ARGB32);
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgba(x & 0xff, (y * 3) & 0xff, (x * y) & 0xff, (x + y) % 5 == 0 ? 0 : 255));
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("strips.tif"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_GT(file.write(CTiffWriter::encode(picture)), 0);
+    file.close();
+    const quint32 rowsPerStrip = tiffTag(path, 278);
+    EXPECT_GT(rowsPerStrip, 0u);
+    EXPECT_NE(picture.height() % int(rowsPerStrip), 0) << "the last strip should be a short one";
+    EXPECT_GE(picture.height() / int(rowsPerStrip), 2);
+    CExtImage img;
+    ASSERT_TRUE(img.Load(path.toStdWString(), nullptr, -1, -1));
+    EXPECT_EQ(img.image(), picture.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+
+    const QString gauge = QString::fromStdWString(skinPath("Gauge.tif"));
+    EXPECT_LT(tiffTag(gauge, 278) * tiffTag(gauge, 256) * 4, 64u * 1024 + 1);
 }
 
 TEST(Skins, GaugeScaleSpansTheNeedleTravel)

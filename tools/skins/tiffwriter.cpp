@@ -5,6 +5,7 @@
 
 #include <zstd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -15,6 +16,11 @@ namespace {
 // TIFF 6.0 field types and tags used here.
 constexpr uint16_t kShort = 3;
 constexpr uint16_t kLong = 4;
+// Rows are compressed in strips of at most this many bytes (a row at least). The
+// reader then decodes into one small buffer it reuses: with one strip the
+// size of the picture, fresh pages of memory made the dial's decode, which
+// the start waits on, twice as slow.
+constexpr uint32_t kStripBytes = 64 * 1024;
 
 struct SEntry {
     uint16_t tag;
@@ -70,24 +76,41 @@ QByteArray zstdCompressed(const QByteArray& data)
 QByteArray CTiffWriter::encode(const QImage& image)
 {
     const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
-    const QByteArray strip = zstdCompressed(predictedRows(rgba));
-
-    constexpr uint32_t kHeaderSize = 8;
-    const uint32_t stripOffset = kHeaderSize;
-    const uint32_t bitsOffset = stripOffset + uint32_t(strip.size()) + (strip.size() & 1); // word aligned
-    const uint32_t ifdOffset = bitsOffset + 8;
+    const QByteArray rows = predictedRows(rgba);
     const auto width = uint32_t(rgba.width());
     const auto height = uint32_t(rgba.height());
+    const uint32_t rowsPerStrip = std::min<uint32_t>(height, std::max<uint32_t>(1, kStripBytes / (width * 4)));
+    const uint32_t stripCount = (height + rowsPerStrip - 1) / rowsPerStrip;
+    std::vector<QByteArray> strips;
+    for (uint32_t first = 0; first < height; first += rowsPerStrip) {
+        const uint32_t count = std::min(rowsPerStrip, height - first);
+        strips.push_back(zstdCompressed(rows.mid(qsizetype(first) * width * 4, qsizetype(count) * width * 4)));
+    }
+
+    constexpr uint32_t kHeaderSize = 8;
+    QByteArray body;
+    std::vector<uint32_t> offsets;
+    for (const QByteArray& strip : strips) {
+        offsets.push_back(kHeaderSize + uint32_t(body.size()));
+        body.append(strip);
+        if (strip.size() & 1)
+            body.append('\0'); // word aligned
+    }
+    const uint32_t bitsOffset = kHeaderSize + uint32_t(body.size());
+    // One strip's offset and size sit in the entry itself; several go in tables after the bits.
+    const uint32_t offsetsAt = bitsOffset + 8;
+    const uint32_t countsAt = offsetsAt + (stripCount > 1 ? 4 * stripCount : 0);
+    const uint32_t ifdOffset = countsAt + (stripCount > 1 ? 4 * stripCount : 0);
     const std::vector<SEntry> entries = {
         { 256, kLong, 1, width },                         // ImageWidth
         { 257, kLong, 1, height },                        // ImageLength
         { 258, kShort, 4, bitsOffset },                   // BitsPerSample 8,8,8,8
         { 259, kShort, 1, 50000 },                        // Compression: Zstandard
         { 262, kShort, 1, 2 },                            // PhotometricInterpretation: RGB
-        { 273, kLong, 1, stripOffset },                   // StripOffsets
+        { 273, kLong, stripCount, stripCount > 1 ? offsetsAt : offsets.front() }, // StripOffsets
         { 277, kShort, 1, 4 },                            // SamplesPerPixel
-        { 278, kLong, 1, height },                        // RowsPerStrip: one strip
-        { 279, kLong, 1, uint32_t(strip.size()) },        // StripByteCounts
+        { 278, kLong, 1, rowsPerStrip },                  // RowsPerStrip
+        { 279, kLong, stripCount, stripCount > 1 ? countsAt : uint32_t(strips.front().size()) }, // StripByteCounts
         { 284, kShort, 1, 1 },                            // PlanarConfiguration: chunky
         { 317, kShort, 1, 2 },                            // Predictor: horizontal differencing
         { 338, kShort, 1, 2 },                            // ExtraSamples: unassociated alpha
@@ -97,11 +120,15 @@ QByteArray CTiffWriter::encode(const QImage& image)
     out.append("II", 2);
     put16(out, 42);
     put32(out, ifdOffset);
-    out.append(strip);
-    if (strip.size() & 1)
-        out.append('\0');
+    out.append(body);
     for (int i = 0; i < 4; ++i)
         put16(out, 8);
+    if (stripCount > 1) {
+        for (uint32_t offset : offsets)
+            put32(out, offset);
+        for (const QByteArray& strip : strips)
+            put32(out, uint32_t(strip.size()));
+    }
     put16(out, uint16_t(entries.size()));
     for (const SEntry& e : entries) {
         put16(out, e.tag);

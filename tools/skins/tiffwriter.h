@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a picture as a TIFF file that Qt's TIFF plugin (libtiff) reads back
-// unchanged: 8-bit RGBA with unassociated alpha, one strip, Zstandard with the
-// horizontal predictor. Qt's own writer offers only LZW without the
+// unchanged: 8-bit RGBA with unassociated alpha, Zstandard with the horizontal
+// predictor, in strips of some 64 KiB. Qt's own writer offers only LZW without the
 // predictor, which leaves the gradients of the skins several times larger.
 #pragma once
 
