@@ -155,6 +155,11 @@ void CHistoryStore::close()
     m_state = State::Closed;
 }
 
+bool CHistoryStore::checkpoint()
+{
+    return m_db && sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr) == SQLITE_OK;
+}
+
 CHistoryStore::State CHistoryStore::fail(State state, const std::string& detail)
 {
     const bool keepForReading = state == State::ReadOnly || state == State::Newer;

@@ -62,6 +62,9 @@ public:
     // schemaVersion: tests make older files with a lower one.
     State open(const std::string& path, int schemaVersion = kSchemaVersion);
     void close();
+    // Copies what the journal holds into the database, without waiting for
+    // readers, so that closing finds little to copy. False when it copied nothing.
+    bool checkpoint();
     State state() const { return m_state; }
     // Points can be added (Ok or MovedAside).
     bool writable() const { return m_state == State::Ok || m_state == State::MovedAside; }

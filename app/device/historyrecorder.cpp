@@ -48,8 +48,28 @@ void CHistoryRecorder::install(CHistoryRecorder* recorder)
     g_recorder = recorder;
 }
 
+CHistoryRecorder::~CHistoryRecorder()
+{
+    settle();
+}
+
+void CHistoryRecorder::settle()
+{
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void CHistoryRecorder::openAhead()
+{
+    if (m_opened)
+        return;
+    m_opened = true;
+    m_worker = std::thread([this] { m_store.open(m_path); });
+}
+
 CHistoryStore& CHistoryRecorder::store()
 {
+    settle();
     if (!m_opened) {
         m_opened = true;
         m_store.open(m_path);
@@ -120,6 +140,8 @@ int64_t CHistoryRecorder::point(const CLPGDevice& device, const std::string& ope
         return 0;
     m_pointImage = p.imageId;
     logInfo("history", "point " + std::to_string(p.id) + " \"" + operation + "\" of " + p.serial);
+    // Copied into the database beside the next exchange, not when the program ends.
+    m_worker = std::thread([this] { m_store.checkpoint(); });
     return p.id;
 }
 

@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <string>
+#include <thread>
 
 class CLPGDevice;
 
@@ -33,13 +34,21 @@ public:
     };
 
     explicit CHistoryRecorder(std::string path = CHistoryStore::defaultPath(), WithoutHistory policy = WithoutHistory::Ask);
+    ~CHistoryRecorder();
+    CHistoryRecorder(const CHistoryRecorder&) = delete;
+    CHistoryRecorder& operator=(const CHistoryRecorder&) = delete;
 
     // The recorder points are taken through; null for none.
     static CHistoryRecorder* installed();
     static void install(CHistoryRecorder* recorder);
 
-    // Opened on first use.
+    // Opened on first use, or by openAhead.
     CHistoryStore& store();
+    // Starts opening the store on a worker, so that a connection's point need
+    // not wait for the open and its check; store() waits for the worker.
+    void openAhead();
+    // Waits for the worker that opens the store or copies its journal after a point.
+    void settle();
     void setPolicy(WithoutHistory policy) { m_policy = policy; }
     // What is wrong with the store, translated, with the path; empty when it works.
     std::wstring problemText();
@@ -91,6 +100,9 @@ private:
     WithoutHistory m_policy;
     CHistoryStore m_store;
     bool m_opened = false;
+    // Opens the store (openAhead) or copies its journal after a point, while
+    // the caller goes on with the controller; joined before the store is used.
+    std::thread m_worker;
     bool m_problemSaid = false;
     bool m_allowedWithout = false;
     int m_scopeDepth = 0;

@@ -93,6 +93,35 @@ TEST_F(HistoryStore, PointsShareIdenticalImagesAndListNewestLast)
     EXPECT_EQ(all[0].time.size(), std::string("2026-12-08T19:45:12Z").size());
 }
 
+// A checkpoint puts what the journal holds into the database file while the
+// store stays open: a reader of the file alone then sees the point.
+TEST_F(HistoryStore, ACheckpointCopiesThePointsIntoTheFileWhileOpen)
+{
+    CHistoryStore store;
+    ASSERT_EQ(store.open(m_path), CHistoryStore::State::Ok) << store.detail();
+    auto p = point("S1", "connected");
+    ASSERT_TRUE(store.add(p, { 1, 2 }));
+    auto pointsInFile = [this] {
+        sqlite3* db = nullptr;
+        int count = -1;
+        if (sqlite3_open_v2(("file:" + m_path + "?immutable=1").c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                            nullptr) == SQLITE_OK) {
+            sqlite3_stmt* st = nullptr;
+            if (sqlite3_prepare_v2(db, "SELECT count(*) FROM points", -1, &st, nullptr) == SQLITE_OK
+                && sqlite3_step(st) == SQLITE_ROW)
+                count = sqlite3_column_int(st, 0);
+            sqlite3_finalize(st);
+        }
+        sqlite3_close(db);
+        return count;
+    };
+    EXPECT_NE(pointsInFile(), 1) << "the point should still be in the journal only";
+    EXPECT_TRUE(store.checkpoint());
+    EXPECT_EQ(pointsInFile(), 1);
+    store.close();
+    EXPECT_FALSE(store.checkpoint());
+}
+
 // A file of the first schema (no notes) gains the later steps in place and keeps its points.
 TEST_F(HistoryStore, AnOlderSchemaIsMigratedInPlace)
 {

@@ -89,6 +89,9 @@ int connectDevice(const CliContext& context, bool demo, CLPGDevice& device)
         device.session().startDemoMode();
         return kExitOk;
     }
+    // The store opens while the controller is looked for and read.
+    if (CHistoryRecorder* history = CHistoryRecorder::installed())
+        history->openAhead();
     std::vector<SearchAttempt> attempts;
     if (!context.searchPorts.empty()) {
         std::vector<PortEntry> given;
