@@ -64,6 +64,7 @@ void CHistoryRecorder::openAhead()
     if (m_opened)
         return;
     m_opened = true;
+    settle();
     m_worker = std::thread([this] { m_store.open(m_path); });
 }
 
@@ -141,6 +142,7 @@ int64_t CHistoryRecorder::point(const CLPGDevice& device, const std::string& ope
     m_pointImage = p.imageId;
     logInfo("history", "point " + std::to_string(p.id) + " \"" + operation + "\" of " + p.serial);
     // Copied into the database beside the next exchange, not when the program ends.
+    settle();
     m_worker = std::thread([this] { m_store.checkpoint(); });
     return p.id;
 }
