@@ -79,6 +79,9 @@ int main(int argc, char** argv)
     // that does not work is said once, and the first write asks whether to go on.
     CHistoryRecorder history;
     CHistoryRecorder::install(&history);
+    // Opened and checked beside the window's building: the start says at once
+    // whether the store works.
+    history.openAhead();
     int status = 1;
     if (!options->report.empty()) {
         status = runReport(*options);
