@@ -64,6 +64,9 @@ void CChartLegend::setValue(unsigned int line, const QString& value)
     if (!e || e->value == value)
         return;
     e->value = value;
+    // Stale places: the whole legend is painted anew already.
+    if (m_layoutStale)
+        return;
     for (const SPlace& p : m_places)
         if (p.entry >= 0 && m_groups[static_cast<std::size_t>(p.group)].entries[static_cast<std::size_t>(p.entry)].line == line)
             update(p.value);
@@ -105,12 +108,14 @@ void CChartLegend::setHeading(const QString& heading)
 {
     if (m_heading != heading) {
         m_heading = heading;
-        update(m_headingRect);
+        if (!m_layoutStale)
+            update(m_headingRect);
     }
 }
 
 QRect CChartLegend::groupTitleRect(int group) const
 {
+    ensureLaidOut();
     for (const SPlace& p : m_places)
         if (p.group == group && p.entry < 0)
             return p.rect;
@@ -119,6 +124,7 @@ QRect CChartLegend::groupTitleRect(int group) const
 
 QRect CChartLegend::sampleRect(unsigned int line) const
 {
+    ensureLaidOut();
     for (const SPlace& p : m_places)
         if (p.entry >= 0 && m_groups[static_cast<std::size_t>(p.group)].entries[static_cast<std::size_t>(p.entry)].line == line)
             return p.sample;
@@ -127,6 +133,7 @@ QRect CChartLegend::sampleRect(unsigned int line) const
 
 QRect CChartLegend::nameRect(unsigned int line) const
 {
+    ensureLaidOut();
     for (const SPlace& p : m_places)
         if (p.entry >= 0 && m_groups[static_cast<std::size_t>(p.group)].entries[static_cast<std::size_t>(p.entry)].line == line)
             return p.name;
@@ -147,6 +154,20 @@ void CChartLegend::changeEvent(QEvent* event)
 }
 
 void CChartLegend::relayout()
+{
+    m_layoutStale = true;
+    update();
+}
+
+void CChartLegend::ensureLaidOut() const
+{
+    if (!m_layoutStale)
+        return;
+    m_layoutStale = false;
+    layOut();
+}
+
+void CChartLegend::layOut() const
 {
     m_places.clear();
     // Rows: the heading, each group's title, its listed lines (half-width
@@ -228,11 +249,11 @@ void CChartLegend::relayout()
             y = placeGroup(g, 0, w, y);
         }
     }
-    update();
 }
 
 void CChartLegend::paintEvent(QPaintEvent* event)
 {
+    ensureLaidOut();
     QPainter painter(this);
     // A tick changes a few values: only their places are painted again.
     const QRegion dirty = paintedtext::recording() ? QRegion(rect()) : event->region();
@@ -317,6 +338,7 @@ void CChartLegend::paintEvent(QPaintEvent* event)
 
 void CChartLegend::mousePressEvent(QMouseEvent* event)
 {
+    ensureLaidOut();
     const QPoint at = event->position().toPoint();
     for (const SPlace& p : m_places) {
         if (!p.rect.contains(at))

@@ -79,14 +79,19 @@ private:
         QRect name;
         QRect value;
     };
+    // Marks the places stale; they are worked out when next painted or asked
+    // for, not once for every text a page sets while it builds.
     void relayout();
+    void ensureLaidOut() const;
+    void layOut() const;
     SEntry* find(unsigned int line, int* group = nullptr);
 
     std::vector<SGroup> m_groups;
-    std::vector<SPlace> m_places;
+    mutable bool m_layoutStale = true;
+    mutable std::vector<SPlace> m_places;
     QString m_heading;
-    QRect m_headingRect;
-    QFont m_font;
+    mutable QRect m_headingRect;
+    mutable QFont m_font;
     int m_selected = -1;
     std::map<QString, QStaticText> m_texts;
     QFont m_textsFont;
