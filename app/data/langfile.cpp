@@ -13,12 +13,22 @@ constexpr std::size_t kMaxLine = 2047;
 // Language files hold a few hundred entries (some 50 kB); anything past this is not one.
 constexpr std::size_t kMaxFileBytes = 4u << 20;
 
-std::wstring decodeUtf16(std::u16string_view units)
+// UTF-16 to text in one pass: pairs of surrogates joined, a lone one
+// replaced, and the escapes \t, \r and \n turned into their characters.
+std::wstring decodeText(std::u16string_view units)
 {
     std::wstring text;
     text.reserve(units.size());
     for (std::size_t i = 0; i < units.size(); ++i) {
         const char16_t c = units[i];
+        if (c == u'\\' && i + 1 < units.size()) {
+            const char16_t next = units[i + 1];
+            if (next == u't' || next == u'r' || next == u'n') {
+                text.push_back(next == u't' ? L'\t' : next == u'r' ? L'\r' : L'\n');
+                ++i;
+                continue;
+            }
+        }
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
             text.push_back(static_cast<wchar_t>(0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00)));
             ++i;
@@ -31,24 +41,6 @@ std::wstring decodeUtf16(std::u16string_view units)
     return text;
 }
 
-std::wstring unescape(std::wstring_view text)
-{
-    std::wstring out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'\\' && i + 1 < text.size()) {
-            const wchar_t next = text[i + 1];
-            if (next == L't' || next == L'r' || next == L'n') {
-                out.push_back(next == L't' ? L'\t' : next == L'r' ? L'\r' : L'\n');
-                ++i;
-                continue;
-            }
-        }
-        out.push_back(text[i]);
-    }
-    return out;
-}
-
 void addLine(std::unordered_map<std::wstring, std::wstring>& table, std::u16string_view piece)
 {
     // The reader sees a C string: a NUL ends the line's text.
@@ -58,13 +50,11 @@ void addLine(std::unordered_map<std::wstring, std::wstring>& table, std::u16stri
         piece.remove_suffix(1);
     if (!piece.empty() && piece.back() == u'\r')
         piece.remove_suffix(1);
-    const std::wstring line = decodeUtf16(piece);
-    const auto tab = line.find(L'\t');
-    if (tab == std::wstring::npos)
+    const auto tab = piece.find(u'\t');
+    if (tab == std::u16string_view::npos)
         return;
     // emplace keeps an existing entry: the first occurrence of a key wins.
-    table.emplace(unescape(std::wstring_view(line).substr(0, tab)),
-                  unescape(std::wstring_view(line).substr(tab + 1)));
+    table.emplace(decodeText(piece.substr(0, tab)), decodeText(piece.substr(tab + 1)));
 }
 
 } // namespace
@@ -77,6 +67,7 @@ std::shared_ptr<const CLangFile::Table> CLangFile::parse(std::string_view bytes)
         start = 2;
     const std::size_t units = (bytes.size() - start) / 2;
     std::u16string piece;
+    piece.reserve(kMaxLine);
     std::size_t i = 0;
     while (i < units) {
         piece.clear();
