@@ -179,18 +179,9 @@ void CGDIpGaugeDisplay::v_recalcData(const QRect& client)
                              ratio);
     m_layout.origin += client.topLeft();
     m_dial.invalidate();
-    if (picture && m_layout.k > 0) {
-        // Layout passes repeat one size many times at start-up: the picture is
-        // reduced once per size, straight from the shared source (no copy).
-        const QSize want = m_layout.picture;
-        if (m_working.image().size() != want || m_workingFrom != m_source->image().cacheKey()) {
-            m_working.setImage(m_source->image());
-            m_working.downSampling(want.width(), want.height());
-            m_workingFrom = m_source->image().cacheKey();
-        }
-    } else {
+    m_workingWant = picture && m_layout.k > 0 ? m_layout.picture : QSize();
+    if (m_workingWant.isEmpty())
         m_working.clear();
-    }
     // Texts sized to their boxes, so the gauge reads the same at every scale.
     auto place = [](CGDIpStatic* label, const QRect& r, double share, bool bold) {
         if (!label)
@@ -207,9 +198,32 @@ void CGDIpGaugeDisplay::v_recalcData(const QRect& client)
     place(m_title, m_layout.title, 0.8, false);
 }
 
+const CExtImage& CGDIpGaugeDisplay::workingPicture() const
+{
+    reduceWorking();
+    return m_working;
+}
+
+void CGDIpGaugeDisplay::reduceWorking() const
+{
+    // Layout passes go through several sizes at start-up: the picture is
+    // reduced once, for the size it is painted at, straight from the shared
+    // source (no copy).
+    if (m_workingWant.isEmpty() || !m_source || !m_source->IsLoaded()) {
+        m_working.clear();
+        return;
+    }
+    if (m_working.image().size() != m_workingWant || m_workingFrom != m_source->image().cacheKey()) {
+        m_working.setImage(m_source->image());
+        m_working.downSampling(m_workingWant.width(), m_workingWant.height());
+        m_workingFrom = m_source->image().cacheKey();
+    }
+}
+
 void CGDIpGaugeDisplay::paintEvent(QPaintEvent* event)
 {
     CGDIpTransparentCompCtrl::paintEvent(event);
+    reduceWorking();
     if (m_working.IsLoaded() == 0)
         return;
     QPainter painter(this);

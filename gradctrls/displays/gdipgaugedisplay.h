@@ -64,7 +64,8 @@ public:
     CGDIpStatic* valueText() const { return m_value; }
     CGDIpStatic* titleText() const { return m_title; }
     const SLayout& layout() const { return m_layout; }
-    const CExtImage& workingPicture() const { return m_working; }
+    // The picture reduced to the dial's size (reduced when first asked for).
+    const CExtImage& workingPicture() const;
 
 protected:
     void createOwnCtrls() override;
@@ -72,6 +73,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void reduceWorking() const;
     void drawScale(QPainter& painter) const;
     void drawNeedle(QPainter& painter) const;
 
@@ -85,8 +87,10 @@ private:
     double m_needleOffset = 0.02;
     CImageObject* m_source = nullptr;
     bool m_hasPicture = false;
-    CExtImage m_working;
-    qint64 m_workingFrom = 0; // the source picture m_working was reduced from
+    // Reduced when painted, not at each size the layout passes through.
+    mutable CExtImage m_working;
+    mutable qint64 m_workingFrom = 0; // the source picture m_working was reduced from
+    QSize m_workingWant; // empty: no picture
     CBackgroundCache m_dial;
     SLayout m_layout;
     CGDIpStatic* m_value = nullptr;
