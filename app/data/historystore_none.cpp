@@ -28,6 +28,11 @@ void CHistoryStore::close()
     m_state = State::Closed;
 }
 
+bool CHistoryStore::checkpoint()
+{
+    return false;
+}
+
 CHistoryStore::State CHistoryStore::open(const std::string& path, int)
 {
     m_path = path;
