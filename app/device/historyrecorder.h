@@ -47,8 +47,6 @@ public:
     // Starts opening the store on a worker, so that a connection's point need
     // not wait for the open and its check; store() waits for the worker.
     void openAhead();
-    // Waits for the worker that opens the store or copies its journal after a point.
-    void settle();
     void setPolicy(WithoutHistory policy) { m_policy = policy; }
     // What is wrong with the store, translated, with the path; empty when it works.
     std::wstring problemText();
@@ -95,6 +93,8 @@ public:
 private:
     friend class CHistoryScope;
     bool usable(const CLPGDevice& device) const;
+    // Waits for the worker that opens the store or copies its journal after a point.
+    void settle();
 
     std::string m_path;
     WithoutHistory m_policy;

@@ -226,9 +226,6 @@ bool CkorvanaDoc::searchSteps(bool ask, bool afterLoss)
         m_device.session().waitPollingEnded(kPollingEndMs);
     }
     const std::string lostPath = afterLoss ? profileStore().lastPortPath() : std::string();
-    // The store opens while the controller is looked for and read.
-    if (CHistoryRecorder* history = CHistoryRecorder::installed())
-        history->openAhead();
     for (;;) {
         std::vector<SearchAttempt> attempts;
         m_searchDiagnosis.clear();
